@@ -1,0 +1,44 @@
+# ruzd_module(NAME <name> [DEPS <targets>...])
+#
+# Builds every .cpp below the calling folder (its tests/ excepted) into the static library
+# ruzd_<name>, and every tests/*_test.cpp into its own GoogleTest program registered with CTest.
+# tests/*_child.cpp files become helper programs that tests start as child processes; they are
+# found in RUZD_TEST_BIN_DIR.
+function(ruzd_module)
+    cmake_parse_arguments(M "" "NAME" "DEPS" ${ARGN})
+    set(lib ruzd_${M_NAME})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    list(FILTER sources EXCLUDE REGEX "/tests/")
+    if(sources)
+        add_library(${lib} STATIC ${sources})
+        target_include_directories(${lib} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${lib} PUBLIC ${M_DEPS} Threads::Threads ${CMAKE_DL_LIBS})
+    else()
+        add_library(${lib} INTERFACE)
+        target_include_directories(${lib} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${lib} INTERFACE ${M_DEPS} Threads::Threads ${CMAKE_DL_LIBS})
+    endif()
+    ruzd_tests(${M_NAME} ${lib})
+endfunction()
+
+function(ruzd_tests name lib)
+    file(GLOB children CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_child.cpp)
+    foreach(child ${children})
+        get_filename_component(base ${child} NAME_WE)
+        add_executable(${name}_${base} ${child})
+        target_link_libraries(${name}_${base} PRIVATE ${lib} ruzd_testing)
+    endforeach()
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_test.cpp)
+    foreach(test ${tests})
+        get_filename_component(base ${test} NAME_WE)
+        set(exe ${name}_${base})
+        add_executable(${exe} ${test})
+        target_link_libraries(${exe} PRIVATE ${lib} ruzd_testing GTest::gmock_main)
+        target_compile_definitions(${exe} PRIVATE
+            RUZD_TEST_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
+            RUZD_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+        add_test(NAME ${exe} COMMAND ${exe})
+        set_tests_properties(${exe} PROPERTIES
+            ENVIRONMENT "RUZD_ROOT=${CMAKE_BINARY_DIR}/test-roots/${exe}")
+    endforeach()
+endfunction()

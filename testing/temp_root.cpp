@@ -1,0 +1,45 @@
+#include "testing/temp_root.h"
+
+#include <stdlib.h>
+
+#include <stdexcept>
+#include <system_error>
+
+namespace ruzd::testing {
+namespace {
+
+std::filesystem::path MakeTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "ruzd-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    return pattern;
+}
+
+}  // namespace
+
+TempRoot::TempRoot() : path_(MakeTempDir()) {
+    if (const char* old = getenv("RUZD_ROOT")) {
+        previous_ = old;
+    }
+    setenv("RUZD_ROOT", path_.c_str(), 1);
+}
+
+TempRoot::~TempRoot() {
+    if (previous_) {
+        setenv("RUZD_ROOT", previous_->c_str(), 1);
+    } else {
+        unsetenv("RUZD_ROOT");
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+TempDir::TempDir() : path_(MakeTempDir()) {}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+}  // namespace ruzd::testing

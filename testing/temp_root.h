@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace ruzd::testing {
+
+// Points RUZD_ROOT at a fresh, empty folder for the lifetime of the object, so that a test's
+// registry, named mutexes and other machine-wide state never leak into another test. The
+// previous value is restored and the folder removed on destruction.
+class TempRoot {
+public:
+    TempRoot();
+    ~TempRoot();
+    TempRoot(const TempRoot&) = delete;
+    TempRoot& operator=(const TempRoot&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    std::optional<std::string> previous_;
+};
+
+// A fresh, empty temporary folder removed on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace ruzd::testing
