@@ -86,8 +86,12 @@ char32_t DecodeUtf8(std::string_view text, size_t& pos) {
     return cp;
 }
 
-char AsciiUpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char AsciiLowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char AsciiUpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+char AsciiLowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 }  // namespace
 
@@ -168,13 +172,15 @@ std::string Utf16leBytesToUtf8(std::string_view bytes) {
 
 std::string AsciiUpper(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = AsciiUpperChar(c);
+    for (char& c : out)
+        c = AsciiUpperChar(c);
     return out;
 }
 
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = AsciiLowerChar(c);
+    for (char& c : out)
+        c = AsciiLowerChar(c);
     return out;
 }
 

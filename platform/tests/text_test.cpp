@@ -13,20 +13,27 @@ TEST(Cp1252, EveryByteSurvivesARoundTrip) {
 }
 
 TEST(Cp1252, HighControlsFollowTheCodePage) {
-    EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");       // euro sign
-    EXPECT_EQ(Cp1252ToUtf8("\x9F"), "\xC5\xB8");           // Y diaeresis
-    EXPECT_EQ(Cp1252ToUtf8("\x81"), "\xC2\x81");           // undefined byte: U+0081
-    EXPECT_EQ(Cp1252ToUtf8("\x9D"), "\xC2\x9D");           // undefined byte: U+009D
-    EXPECT_EQ(Cp1252ToUtf8("\xE9"), "\xC3\xA9");           // e acute, as Latin-1
-    EXPECT_EQ(Utf8ToCp1252("\xE2\x80\x9C" "a" "\xE2\x80\x9D"), "\x93" "a" "\x94");
+    EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // euro sign
+    EXPECT_EQ(Cp1252ToUtf8("\x9F"), "\xC5\xB8");      // Y diaeresis
+    EXPECT_EQ(Cp1252ToUtf8("\x81"), "\xC2\x81");      // undefined byte: U+0081
+    EXPECT_EQ(Cp1252ToUtf8("\x9D"), "\xC2\x9D");      // undefined byte: U+009D
+    EXPECT_EQ(Cp1252ToUtf8("\xE9"), "\xC3\xA9");      // e acute, as Latin-1
+    EXPECT_EQ(Utf8ToCp1252("\xE2\x80\x9C"
+                           "a"
+                           "\xE2\x80\x9D"),
+              "\x93"
+              "a"
+              "\x94");
 }
 
 TEST(Cp1252, UnmappableAndIllFormedBecomeQuestionMarks) {
-    EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");          // a CJK character
-    EXPECT_EQ(Utf8ToCp1252("\xC2\x80"), "?");              // U+0080 has no byte
-    EXPECT_EQ(Utf8ToCp1252("a\xFF" "b"), "a?b");
-    EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");                  // truncated sequence
-    EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");             // overlong '/'
+    EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");  // a CJK character
+    EXPECT_EQ(Utf8ToCp1252("\xC2\x80"), "?");      // U+0080 has no byte
+    EXPECT_EQ(Utf8ToCp1252("a\xFF"
+                           "b"),
+              "a?b");
+    EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");       // truncated sequence
+    EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");  // overlong '/'
 }
 
 TEST(Utf16, RoundTripsIncludingSurrogatePairs) {

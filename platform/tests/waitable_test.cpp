@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "platform/critical_section.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+
+namespace ruzd::platform {
+namespace {
+
+TEST(Event, ManualResetReleasesEveryWaiterUntilReset) {
+    Event event(true);
+    EXPECT_EQ(event.Wait(0), kWaitTimeout);
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 4; ++i) {
+        waiters.emplace_back([&] {
+            if (event.Wait(kInfinite) == kWaitObject0)
+                ++released;
+        });
+    }
+    event.Set();
+    for (auto& t : waiters)
+        t.join();
+    EXPECT_EQ(released, 4);
+    EXPECT_EQ(event.Wait(0), kWaitObject0);
+    event.Reset();
+    EXPECT_EQ(event.Wait(10), kWaitTimeout);
+}
+
+TEST(Event, AutoResetReleasesOneWaiterPerSet) {
+    Event event(false);
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+        waiters.emplace_back([&] {
+            if (event.Wait(kInfinite) == kWaitObject0)
+                ++released;
+        });
+    }
+    for (int i = 0; i < 3; ++i) {
+        event.Set();
+        while (released.load() < i + 1)
+            std::this_thread::yield();
+        EXPECT_EQ(released.load(), i + 1);
+    }
+    for (auto& t : waiters)
+        t.join();
+    EXPECT_FALSE(event.IsSet());
+}
+
+TEST(WaitForMultiple, AnyReturnsTheSignalledIndexAndAllWaitsForEvery) {
+    Event a(true), b(false), c(true);
+    Waitable* objects[] = {&a, &b, &c};
+    EXPECT_EQ(WaitForMultiple(objects, false, 0), kWaitTimeout);
+    b.Set();
+    EXPECT_EQ(WaitForMultiple(objects, false, 0), 1u);
+    EXPECT_FALSE(b.IsSet()) << "an auto-reset event resets when a wait takes it";
+
+    b.Set();
+    a.Set();
+    EXPECT_EQ(WaitForMultiple(objects, true, 0), kWaitTimeout);
+    std::thread late([&] { c.Set(); });
+    EXPECT_EQ(WaitForMultiple(objects, true, kInfinite), kWaitObject0);
+    late.join();
+    EXPECT_FALSE(b.IsSet());
+    EXPECT_TRUE(a.IsSet());
+}
+
+TEST(CriticalSection, CanBeEnteredAgainByItsOwner) {
+    CriticalSection section;
+    CriticalSectionLock outer(section);
+    CriticalSectionLock inner(section);
+    SUCCEED();
+}
+
+TEST(Thread, RunsNamedWithRunFlagAndSignalsItsEnd) {
+    Thread thread("a thread with a long descriptive name");
+    Event go(true);
+    std::atomic<uint32_t> seen_id{0};
+    char system_name[16] = {};
+    ASSERT_TRUE(thread.Start([&] {
+        seen_id = CurrentThreadId();
+        pthread_getname_np(pthread_self(), system_name, sizeof system_name);
+        while (thread.ShouldRun())
+            go.Wait(5);
+    }));
+    EXPECT_NE(thread.id(), 0u);
+    EXPECT_FALSE(thread.Start([] {})) << "a thread starts once";
+    EXPECT_FALSE(thread.WaitForEnd(20));
+    thread.RequestStop();
+    EXPECT_TRUE(thread.WaitForEnd(kInfinite));
+    EXPECT_EQ(seen_id.load(), thread.id());
+    EXPECT_STREQ(system_name, "a thread with a");
+    EXPECT_EQ(thread.name(), "a thread with a long descriptive name");
+}
+
+TEST(Thread, MayBeDestroyedOnItsOwnThread) {
+    Event done(true);
+    auto* thread = new Thread("self-destroying");
+    ASSERT_TRUE(thread->Start([&] {
+        delete thread;  // must not join itself
+        done.Set();
+    }));
+    EXPECT_EQ(done.Wait(kInfinite), kWaitObject0);
+}
+
+TEST(ChildProcess, EndIsWaitableWithExitCodeOrSignal) {
+    const pid_t quick = fork();
+    if (quick == 0)
+        _exit(7);
+    ChildProcess exited(quick);
+    EXPECT_EQ(exited.ended().Wait(kInfinite), kWaitObject0);
+    EXPECT_EQ(exited.ExitCode(), 7);
+    EXPECT_FALSE(exited.TermSignal().has_value());
+
+    const pid_t sleeper = fork();
+    if (sleeper == 0) {
+        pause();
+        _exit(0);
+    }
+    ChildProcess killed(sleeper);
+    EXPECT_EQ(killed.ended().Wait(20), kWaitTimeout);
+    kill(sleeper, SIGKILL);
+    EXPECT_EQ(killed.ended().Wait(kInfinite), kWaitObject0);
+    EXPECT_EQ(killed.TermSignal(), SIGKILL);
+    EXPECT_FALSE(killed.ExitCode().has_value());
+}
+
+}  // namespace
+}  // namespace ruzd::platform
