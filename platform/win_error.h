@@ -19,8 +19,10 @@ enum WinError : uint32_t {
     kErrorNotEnoughMemory = 8,
     kErrorInvalidData = 13,
     kErrorOutOfMemory = 14,
+    kErrorNotSameDevice = 17,
     kErrorWriteProtect = 19,
     kErrorNotReady = 21,
+    kErrorGenFailure = 31,
     kErrorSharingViolation = 32,
     kErrorLockViolation = 33,
     kErrorHandleEof = 38,
@@ -34,15 +36,35 @@ enum WinError : uint32_t {
     kErrorModNotFound = 126,
     kErrorProcNotFound = 127,
     kErrorDirNotEmpty = 145,
+    kErrorBadPathname = 161,
     kErrorBusy = 170,
     kErrorAlreadyExists = 183,
     kErrorFilenameExcedRange = 206,
+    kErrorFileTooLarge = 223,
     kErrorMoreData = 234,
     kErrorWaitTimeout = 258,
     kErrorNoMoreItems = 259,
+    kErrorOperationAborted = 995,
     kErrorKeyDeleted = 1018,
-    kErrorBadPathname = 161,
+    kErrorIoDevice = 1117,
     kErrorTimeout = 1460,
+    kErrorCantResolveFilename = 1921,
 };
+
+// The calling thread's last error, as GetLastError / SetLastError keep it. Every thread starts
+// with kErrorSuccess.
+uint32_t GetLastError();
+void SetLastError(uint32_t code);
+
+// The Win32 code a Windows file function would report for the C library's errno value. 0 gives
+// kErrorSuccess; an errno with no closer counterpart gives kErrorGenFailure.
+uint32_t WinErrorFromErrno(int errno_value);
+
+// SetLastError(WinErrorFromErrno(errno_value)); returns the code set.
+uint32_t SetLastErrorFromErrno(int errno_value);
+
+// A one-line English description of the code, without a final full stop. Codes without a text
+// of their own give "Error <number>" with the number in decimal.
+std::string WinErrorText(uint32_t code);
 
 }  // namespace ruzd::platform

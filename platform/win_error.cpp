@@ -1,0 +1,171 @@
+#include "platform/win_error.h"
+
+#include <cerrno>
+
+namespace ruzd::platform {
+namespace {
+
+thread_local uint32_t last_error = kErrorSuccess;
+
+}  // namespace
+
+uint32_t GetLastError() {
+    return last_error;
+}
+
+void SetLastError(uint32_t code) {
+    last_error = code;
+}
+
+uint32_t WinErrorFromErrno(int errno_value) {
+    switch (errno_value) {
+        case 0:
+            return kErrorSuccess;
+        case ENOENT:
+            return kErrorFileNotFound;
+        case ENOTDIR:
+            return kErrorPathNotFound;
+        case EMFILE:
+        case ENFILE:
+            return kErrorTooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EISDIR:  // Windows refuses to open a folder as a file with "access denied".
+            return kErrorAccessDenied;
+        case EBADF:
+            return kErrorInvalidHandle;
+        case ENOMEM:
+            return kErrorNotEnoughMemory;
+        case EXDEV:
+            return kErrorNotSameDevice;
+        case EROFS:
+            return kErrorWriteProtect;
+        case ETXTBSY:
+            return kErrorSharingViolation;
+        case ENOSYS:
+        case EOPNOTSUPP:
+            return kErrorNotSupported;
+        case EEXIST:
+            return kErrorFileExists;
+        case EINVAL:
+            return kErrorInvalidParameter;
+        case EPIPE:
+            return kErrorBrokenPipe;
+        case ENOSPC:
+        case EDQUOT:
+            return kErrorDiskFull;
+        case ENOTEMPTY:
+            return kErrorDirNotEmpty;
+        case EBUSY:
+            return kErrorBusy;
+        case ENAMETOOLONG:
+            return kErrorFilenameExcedRange;
+        case EFBIG:
+            return kErrorFileTooLarge;
+        case EINTR:
+            return kErrorOperationAborted;
+        case EIO:
+            return kErrorIoDevice;
+        case ETIMEDOUT:
+            return kErrorTimeout;
+        case ELOOP:
+            return kErrorCantResolveFilename;
+        default:
+            return kErrorGenFailure;
+    }
+}
+
+uint32_t SetLastErrorFromErrno(int errno_value) {
+    const uint32_t code = WinErrorFromErrno(errno_value);
+    SetLastError(code);
+    return code;
+}
+
+std::string WinErrorText(uint32_t code) {
+    switch (code) {
+        case kErrorSuccess:
+            return "No error";
+        case kErrorInvalidFunction:
+            return "The operation is not valid here";
+        case kErrorFileNotFound:
+            return "No such file";
+        case kErrorPathNotFound:
+            return "No such folder on the path";
+        case kErrorTooManyOpenFiles:
+            return "Too many files are open";
+        case kErrorAccessDenied:
+            return "Permission denied";
+        case kErrorInvalidHandle:
+            return "The handle is not valid";
+        case kErrorNotEnoughMemory:
+            return "Not enough memory for the operation";
+        case kErrorInvalidData:
+            return "The data are not valid";
+        case kErrorOutOfMemory:
+            return "Out of memory";
+        case kErrorNotSameDevice:
+            return "Source and destination are on different devices";
+        case kErrorWriteProtect:
+            return "The medium is write-protected";
+        case kErrorNotReady:
+            return "The device is not ready";
+        case kErrorGenFailure:
+            return "The device or system reported a failure";
+        case kErrorSharingViolation:
+            return "The file is in use by another process";
+        case kErrorLockViolation:
+            return "Part of the file is locked by another process";
+        case kErrorHandleEof:
+            return "Reached the end of the file";
+        case kErrorNotSupported:
+            return "The operation is not supported";
+        case kErrorFileExists:
+            return "The file already exists";
+        case kErrorInvalidParameter:
+            return "A parameter is not valid";
+        case kErrorBrokenPipe:
+            return "The other end of the pipe was closed";
+        case kErrorDiskFull:
+            return "No space left on the disk";
+        case kErrorInsufficientBuffer:
+            return "The buffer is too small for the data";
+        case kErrorInvalidName:
+            return "The file, folder or volume name is not valid";
+        case kErrorModNotFound:
+            return "The library could not be found or loaded";
+        case kErrorProcNotFound:
+            return "The library does not export the requested function";
+        case kErrorDirNotEmpty:
+            return "The folder is not empty";
+        case kErrorBadPathname:
+            return "The path is not valid";
+        case kErrorBusy:
+            return "The resource is busy";
+        case kErrorAlreadyExists:
+            return "An object of that name already exists";
+        case kErrorFilenameExcedRange:
+            return "The file name or path is too long";
+        case kErrorFileTooLarge:
+            return "The file is too large";
+        case kErrorMoreData:
+            return "More data are available";
+        case kErrorWaitTimeout:
+            return "The wait timed out";
+        case kErrorNoMoreItems:
+            return "There are no more items";
+        case kErrorOperationAborted:
+            return "The operation was interrupted";
+        case kErrorKeyDeleted:
+            return "The registry key was deleted";
+        case kErrorIoDevice:
+            return "An input/output error occurred on the device";
+        case kErrorTimeout:
+            return "The operation timed out";
+        case kErrorCantResolveFilename:
+            return "The file name could not be resolved (too many links)";
+        default:
+            return "Error " + std::to_string(code);
+    }
+}
+
+}  // namespace ruzd::platform
