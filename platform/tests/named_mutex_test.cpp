@@ -1,0 +1,208 @@
+#include "platform/named_mutex.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/win_error.h"
+#include "testing/temp_root.h"
+
+extern char** environ;
+
+namespace ruzd::platform {
+namespace {
+
+using Acquire = NamedMutex::Acquire;
+
+// The helper program named_mutex_child, with a pipe to its stdin and one from its stdout.
+class Child {
+public:
+    Child(const char* mode, const std::string& name) {
+        int to_child[2];
+        int from_child[2];
+        EXPECT_EQ(::pipe2(to_child, O_CLOEXEC), 0);
+        EXPECT_EQ(::pipe2(from_child, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
+        const std::string program = std::string(RUZD_TEST_BIN_DIR) + "/platform_named_mutex_child";
+        std::vector<char*> argv = {const_cast<char*>(program.c_str()), const_cast<char*>(mode),
+                                   const_cast<char*>(name.c_str()), nullptr};
+        EXPECT_EQ(::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ),
+                  0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(to_child[0]);
+        ::close(from_child[1]);
+        stdin_ = to_child[1];
+        stdout_ = from_child[0];
+    }
+
+    ~Child() {
+        CloseStdin();
+        if (pid_ > 0) {
+            Wait();
+        }
+        ::close(stdout_);
+    }
+
+    // The first line the child writes; empty when it ends without one.
+    std::string ReadLine() {
+        std::string line;
+        char c;
+        while (::read(stdout_, &c, 1) == 1 && c != '\n') {
+            line += c;
+        }
+        return line;
+    }
+
+    void CloseStdin() {
+        if (stdin_ >= 0) {
+            ::close(stdin_);
+            stdin_ = -1;
+        }
+    }
+
+    void Kill() { ::kill(pid_, SIGKILL); }
+
+    // The exit code, or 128 + the signal that ended the child.
+    int Wait() {
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    int stdout_ = -1;
+};
+
+int Probe(const std::string& name) {
+    return Child("probe", name).Wait();
+}
+
+constexpr int kProbeAcquired = 0;
+constexpr int kProbeHeld = 1;
+
+TEST(NamedMutexFileName, PrefixAndCaseDoNotMatter) {
+    EXPECT_EQ(NamedMutex::LockFileName("Global\\Vesmarin"), "vesmarin.lock");
+    EXPECT_EQ(NamedMutex::LockFileName("Local\\VESMARIN"), "vesmarin.lock");
+    EXPECT_EQ(NamedMutex::LockFileName("global\\vesmarin"), "vesmarin.lock");
+    EXPECT_EQ(NamedMutex::LockFileName("Vesmarin"), "vesmarin.lock");
+    EXPECT_EQ(NamedMutex::LockFileName("\xC3\x89t\xC3\xA9"),
+              NamedMutex::LockFileName("\xC3\xA9T\xC3\x89"));
+}
+
+TEST(NamedMutexFileName, OtherCharactersBecomeSafeAndDistinct) {
+    EXPECT_EQ(NamedMutex::LockFileName("Global\\a/b\\..c d"), "a%2Fb%5C..c%20d.lock");
+    EXPECT_EQ(NamedMutex::LockFileName(".."), "%2E..lock");
+    EXPECT_EQ(NamedMutex::LockFileName("100%"), "100%25.lock");
+    EXPECT_NE(NamedMutex::LockFileName("a b"), NamedMutex::LockFileName("a_b"));
+    EXPECT_NE(NamedMutex::LockFileName("a%20b"), NamedMutex::LockFileName("a b"));
+}
+
+TEST(NamedMutexFileName, EmptyAndOverlongNamesAreRefused) {
+    EXPECT_EQ(NamedMutex::LockFileName(""), std::nullopt);
+    EXPECT_EQ(NamedMutex::LockFileName("Global\\"), std::nullopt);
+    EXPECT_NE(NamedMutex::LockFileName(std::string(250, 'a')), std::nullopt);
+    EXPECT_EQ(NamedMutex::LockFileName(std::string(251, 'a')), std::nullopt);
+    EXPECT_EQ(NamedMutex::LockFileName(std::string(100, '/')), std::nullopt);
+}
+
+TEST(NamedMutex, TwoObjectsInOneProcessExcludeEachOther) {
+    ruzd::testing::TempRoot root;
+    NamedMutex first("Global\\Vesmarin");
+    NamedMutex second("Local\\vesmarin");
+    ASSERT_EQ(first.TryAcquire(), Acquire::kAcquired);
+    EXPECT_TRUE(std::filesystem::exists(root.path() / "run" / "vesmarin.lock"));
+    EXPECT_EQ(first.TryAcquire(), Acquire::kAcquired);  // again: still ours
+    EXPECT_EQ(second.TryAcquire(), Acquire::kHeldElsewhere);
+    EXPECT_EQ(GetLastError(), kErrorAlreadyExists);
+    EXPECT_FALSE(second.held());
+    first.Release();
+    EXPECT_EQ(second.TryAcquire(), Acquire::kAcquired);
+}
+
+TEST(NamedMutex, TheDestructorReleases) {
+    ruzd::testing::TempRoot root;
+    {
+        NamedMutex scoped("Global\\Tormbel");
+        ASSERT_EQ(scoped.TryAcquire(), Acquire::kAcquired);
+    }
+    NamedMutex next("Global\\Tormbel");
+    EXPECT_EQ(next.TryAcquire(), Acquire::kAcquired);
+}
+
+TEST(NamedMutex, BadNamesAndUnusableRootsFail) {
+    ruzd::testing::TempRoot root;
+    NamedMutex empty("Global\\");
+    EXPECT_EQ(empty.TryAcquire(), Acquire::kFailed);
+    EXPECT_EQ(GetLastError(), kErrorInvalidName);
+
+    ruzd::testing::TempDir dir;
+    const std::filesystem::path not_a_folder = dir.path() / "file";
+    std::ofstream(not_a_folder) << "x";
+    ::setenv("RUZD_ROOT", not_a_folder.c_str(), 1);
+    NamedMutex mutex("Global\\Vesmarin");
+    EXPECT_EQ(mutex.TryAcquire(), Acquire::kFailed);
+    EXPECT_EQ(GetLastError(), kErrorPathNotFound);
+}
+
+TEST(NamedMutexAcrossProcesses, AHolderInThisProcessIsSeenByAnother) {
+    ruzd::testing::TempRoot root;
+    NamedMutex mutex("Global\\Vesmarin");
+    ASSERT_EQ(mutex.TryAcquire(), Acquire::kAcquired);
+    EXPECT_EQ(Probe("GLOBAL\\VESMARIN"), kProbeHeld);
+    EXPECT_EQ(Probe("Global\\Other"), kProbeAcquired);
+    mutex.Release();
+    EXPECT_EQ(Probe("Global\\Vesmarin"), kProbeAcquired);
+}
+
+TEST(NamedMutexAcrossProcesses, AHolderInAnotherProcessIsSeenHere) {
+    ruzd::testing::TempRoot root;
+    Child holder("hold", "Global\\Vesmarin");
+    ASSERT_EQ(holder.ReadLine(), "held");
+    NamedMutex mutex("Global\\Vesmarin");
+    EXPECT_EQ(mutex.TryAcquire(), Acquire::kHeldElsewhere);
+    holder.CloseStdin();
+    EXPECT_EQ(holder.Wait(), 0);
+    EXPECT_EQ(mutex.TryAcquire(), Acquire::kAcquired);
+}
+
+TEST(NamedMutexAcrossProcesses, AKilledHolderLeavesTheMutexFree) {
+    ruzd::testing::TempRoot root;
+    Child holder("hold", "Global\\Vesmarin");
+    ASSERT_EQ(holder.ReadLine(), "held");
+    EXPECT_EQ(Probe("Global\\Vesmarin"), kProbeHeld);
+    holder.Kill();
+    EXPECT_EQ(holder.Wait(), 128 + SIGKILL);
+    NamedMutex mutex("Global\\Vesmarin");
+    EXPECT_EQ(mutex.TryAcquire(), Acquire::kAcquired);
+}
+
+// A program the holder starts (the updater, say) must not keep the mutex once the holder lets
+// it go.
+TEST(NamedMutexAcrossProcesses, StartedProgramsDoNotInheritTheLock) {
+    ruzd::testing::TempRoot root;
+    NamedMutex mutex("Global\\Vesmarin");
+    ASSERT_EQ(mutex.TryAcquire(), Acquire::kAcquired);
+    Child started("hold", "Global\\SomethingElse");
+    ASSERT_EQ(started.ReadLine(), "held");
+    mutex.Release();
+    EXPECT_EQ(Probe("Global\\Vesmarin"), kProbeAcquired);
+}
+
+}  // namespace
+}  // namespace ruzd::platform
