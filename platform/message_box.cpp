@@ -1,0 +1,98 @@
+#include "platform/message_box.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace ruzd::platform {
+namespace {
+
+std::mutex presenter_lock;
+std::shared_ptr<const MessageBoxPresenter> installed_presenter;  // null: the default
+
+std::shared_ptr<const MessageBoxPresenter> CurrentPresenter() {
+    std::lock_guard<std::mutex> guard(presenter_lock);
+    return installed_presenter;
+}
+
+std::vector<int> Buttons(uint32_t style) {
+    switch (style & kMbButtonsMask) {
+        case kMbOkCancel:
+            return {kIdOk, kIdCancel};
+        case kMbAbortRetryIgnore:
+            return {kIdAbort, kIdRetry, kIdIgnore};
+        case kMbYesNoCancel:
+            return {kIdYes, kIdNo, kIdCancel};
+        case kMbYesNo:
+            return {kIdYes, kIdNo};
+        case kMbRetryCancel:
+            return {kIdRetry, kIdCancel};
+        case kMbCancelTryContinue:
+            return {kIdCancel, kIdTryAgain, kIdContinue};
+        default:
+            return {kIdOk};
+    }
+}
+
+void WriteAll(int fd, const std::string& data) {
+    size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t result = ::write(fd, data.data() + written, data.size() - written);
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result <= 0) {
+            return;
+        }
+        written += static_cast<size_t>(result);
+    }
+}
+
+}  // namespace
+
+int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t style) {
+    const std::string caption_text = caption.empty() ? "Error" : std::string(caption);
+    const std::shared_ptr<const MessageBoxPresenter> presenter = CurrentPresenter();
+    if (presenter) {
+        return (*presenter)(std::string(text), caption_text, style);
+    }
+    return LogMessageBox(std::string(text), caption_text, style);
+}
+
+MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter) {
+    std::shared_ptr<const MessageBoxPresenter> replacement;
+    if (presenter) {
+        replacement = std::make_shared<const MessageBoxPresenter>(std::move(presenter));
+    }
+    std::shared_ptr<const MessageBoxPresenter> previous;
+    {
+        std::lock_guard<std::mutex> guard(presenter_lock);
+        previous = std::exchange(installed_presenter, std::move(replacement));
+    }
+    return previous ? *previous : MessageBoxPresenter();
+}
+
+int DefaultButtonAnswer(uint32_t style) {
+    const std::vector<int> buttons = Buttons(style);
+    const size_t index = (style & kMbDefaultButtonMask) >> 8;
+    return index < buttons.size() ? buttons[index] : buttons.front();
+}
+
+int LogMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
+    std::string line = caption + ": ";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;  // "\r\n" becomes one blank
+        }
+        line += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
+    }
+    line += '\n';
+    WriteAll(STDERR_FILENO, line);
+    return DefaultButtonAnswer(style);
+}
+
+}  // namespace ruzd::platform
