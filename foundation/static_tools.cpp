@@ -1,11 +1,13 @@
 #include "foundation/static_tools.h"
 
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <mutex>
 
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -369,9 +371,11 @@ void CStaticTools::SplitToStringArray(std::string_view text, char separator,
 }
 
 int32_t CStaticTools::GetLocalUtcOffsetMinutes() {
-    // The zone may have been changed since the last call; read it again.
+    // The zone may have been changed since the last call; read it again. The time comes from
+    // the process-wide clock, so that a test clock also decides which side of a daylight-saving
+    // change the offset is taken from.
     tzset();
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = std::chrono::system_clock::to_time_t(platform::CurrentClock().Now());
     std::tm local{};
     if (localtime_r(&now, &local) == nullptr) {
         return 0;

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/clock.h"
+
 namespace ruzd::foundation {
 namespace {
 
@@ -308,6 +310,16 @@ TEST(GetLocalUtcOffsetMinutes, IsUtcMinusLocalInWholeMinutes) {
         ScopedTimeZone zone("ODD+0:00:59");
         EXPECT_EQ(CStaticTools::GetLocalUtcOffsetMinutes(), 0);
     }
+}
+
+TEST(GetLocalUtcOffsetMinutes, TakesTheOffsetAtTheProcessClocksTime) {
+    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    using std::chrono::seconds;
+    platform::ManualClock clock(platform::WallTime(seconds(1704067200)));  // 2024-01-01 UTC
+    platform::ScopedClockOverride useClock(clock);
+    EXPECT_EQ(CStaticTools::GetLocalUtcOffsetMinutes(), -60);
+    clock.SetNow(platform::WallTime(seconds(1719792000)));  // 2024-07-01 UTC, summer time
+    EXPECT_EQ(CStaticTools::GetLocalUtcOffsetMinutes(), -120);
 }
 
 }  // namespace
