@@ -1,0 +1,74 @@
+#include "foundation/app_hooks.h"
+
+#include <atomic>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "foundation/running_program.h"
+
+namespace ruzd::foundation {
+namespace {
+
+std::atomic<AppHooks*> g_installedApp{nullptr};
+
+std::string WithTrailingSeparator(std::string path) {
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    return path;
+}
+
+std::string SystemTempFolder() {
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    return WithTrailingSeparator(error ? std::string("/tmp") : temp.string());
+}
+
+}  // namespace
+
+AppHooks::AppHooks(int32_t runMode, std::string applicationName)
+    : runMode_(runMode),
+      applicationName_(applicationName.empty() ? RunningProgramBaseName()
+                                               : std::move(applicationName)) {}
+
+AppHooks::~AppHooks() = default;
+
+bool AppHooks::IsWindowMode() const {
+    return runMode_ == kRunModeWindow || runMode_ == kRunModeAttachedWindow;
+}
+
+std::string AppHooks::GetTempFolder() {
+    std::lock_guard<std::mutex> lock(tempFolderLock_);
+    if (!tempFolder_) {
+        tempFolder_ = MakeAppTempFolder(applicationName_);
+    }
+    return *tempFolder_;
+}
+
+void AppHooks::RequestMainWindowClose() {}
+
+std::string MakeAppTempFolder(std::string_view applicationName) {
+    const std::string temp = SystemTempFolder();
+    const std::string folder = temp + std::string(applicationName);
+    // An existing folder is used as it is. Something other than a folder under that name
+    // cannot hold files, so it counts as a folder that cannot be made.
+    std::error_code error;
+    std::filesystem::create_directory(folder, error);
+    if (std::filesystem::is_directory(folder, error)) {
+        return WithTrailingSeparator(folder);
+    }
+    return temp;
+}
+
+AppHooks& CurrentApp() {
+    static AppHooks defaultApp;
+    AppHooks* app = g_installedApp.load();
+    return app != nullptr ? *app : defaultApp;
+}
+
+AppHooks* InstallApp(AppHooks* app) {
+    return g_installedApp.exchange(app);
+}
+
+}  // namespace ruzd::foundation

@@ -1,0 +1,78 @@
+#pragma once
+
+// What the foundation needs from the application that runs it: the run mode, the application's
+// temporary folder, a lock the application owns and a way to ask it to close its main window.
+// The application derives from AppHooks and installs itself at start-up; until then, and in
+// tests, a default object answers.
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ruzd::foundation {
+
+enum RunMode : int32_t {
+    kRunModeService = 0,
+    kRunModeHeadless = 1,       // in the foreground, without a window
+    kRunModeWindow = 2,         // a window that drives the local hardware
+    kRunModeAttachedWindow = 3  // a window attached to a running service
+};
+
+class AppHooks {
+public:
+    // An empty `applicationName` takes the running program's file name without extension.
+    explicit AppHooks(int32_t runMode = kRunModeHeadless, std::string applicationName = {});
+    virtual ~AppHooks();
+    AppHooks(const AppHooks&) = delete;
+    AppHooks& operator=(const AppHooks&) = delete;
+
+    int32_t GetRunMode() const { return runMode_; }
+    // True for the two window modes; the service and headless modes are not.
+    bool IsWindowMode() const;
+    const std::string& ApplicationName() const { return applicationName_; }
+
+    // The application's temporary folder, ending with '/': worked out on the first call
+    // (MakeAppTempFolder) and kept for the life of the object.
+    std::string GetTempFolder();
+
+    // A re-entrant lock the application owns, for callers that must not interleave their
+    // changes with each other's.
+    std::recursive_mutex& RoutingLock() { return routingLock_; }
+
+    // Asks the application to close its main window; nothing happens where there is none.
+    virtual void RequestMainWindowClose();
+
+private:
+    const int32_t runMode_;
+    const std::string applicationName_;
+    std::mutex tempFolderLock_;
+    std::optional<std::string> tempFolder_;
+    std::recursive_mutex routingLock_;
+};
+
+// The system's temporary folder followed by `applicationName`, created when missing; the bare
+// temporary folder when that fails. Always ends with '/'.
+std::string MakeAppTempFolder(std::string_view applicationName);
+
+// The installed application, or the default object when none is installed.
+AppHooks& CurrentApp();
+
+// Makes `app` the current application (null brings back the default) and returns the one it
+// replaces (null for the default). The object must outlive its installation.
+AppHooks* InstallApp(AppHooks* app);
+
+// Installs an application for the life of the scope and restores the previous one.
+class ScopedApp {
+public:
+    explicit ScopedApp(AppHooks& app) : previous_(InstallApp(&app)) {}
+    ~ScopedApp() { InstallApp(previous_); }
+    ScopedApp(const ScopedApp&) = delete;
+    ScopedApp& operator=(const ScopedApp&) = delete;
+
+private:
+    AppHooks* previous_;
+};
+
+}  // namespace ruzd::foundation
