@@ -390,7 +390,7 @@ TEST(RegistryKey, SeesChangesMadeToTheFileAndRefusesToOverwriteABrokenOne) {
 
 TEST(RegistryKey, ThreadsChangingOneKeyLoseNothing) {
     testing::TempRoot root;
-    constexpr int kRounds = 200;
+    constexpr int kRounds = 100;
     std::vector<std::thread> threads;
     for (const char* name : {"first", "second", "third"}) {
         threads.emplace_back([name] {
