@@ -1,0 +1,59 @@
+#pragma once
+
+// Settings of one section of the node, the key HKEY_LOCAL_MACHINE\Software\Ruzd\<section>. The
+// key is opened, and created when missing, for all access for the lifetime of the object; when
+// that fails (a user without the rights of an administrator or of the service account) every
+// operation returns false, and the callers, who write a setting's default back when reading it
+// fails, simply run on their defaults.
+//
+// No operation throws or logs; an output is written only on success. Each object belongs to one
+// thread; several objects for the same section may exist at once.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/registry.h"
+
+namespace ruzd::foundation {
+
+class CRegistry {
+public:
+    // A null section opens "Software\Ruzd\Default".
+    explicit CRegistry(const char* section);
+    virtual ~CRegistry() = default;
+    CRegistry(const CRegistry&) = delete;
+    CRegistry& operator=(const CRegistry&) = delete;
+
+    // Copies the value, whatever its type, into the caller's buffer; false when it is missing or
+    // does not fit.
+    bool ReadRaw(std::string_view name, void* data, uint32_t sizeInBytes);
+
+    // A REG_SZ, REG_EXPAND_SZ (not expanded) or REG_MULTI_SZ value, up to its first null: a
+    // multi-string gives its first string. False for an empty value or another type.
+    bool ReadString(std::string_view name, std::string& value);
+
+    // The value's bytes into a 4-byte number, whatever its type; a longer value fails. A shorter
+    // one fills the low bytes and leaves the rest 0.
+    bool ReadDword(std::string_view name, uint32_t* value);
+
+    // REG_SZ: the text and its terminating null.
+    bool WriteString(std::string_view name, std::string_view value);
+    bool WriteDword(std::string_view name, uint32_t value);
+
+    // Deletes a sub-key of the section (one without sub-keys of its own).
+    bool DeleteKey(std::string_view subkey);
+
+    // The value at `index`: its name and, when `data` is given, its bytes, with *dataLength the
+    // buffer's size on the way in and the value's size on the way out (also when the buffer is
+    // too small, which fails). False past the last value, when the key is not open, or for a
+    // buffer given without its length.
+    bool EnumValue(uint32_t index, std::string* name, void* data, uint32_t* dataLength);
+
+    bool IsOpen() const { return key_.IsOpen(); }
+
+private:
+    platform::RegistryKey key_;
+};
+
+}  // namespace ruzd::foundation

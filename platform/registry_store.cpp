@@ -1,0 +1,288 @@
+#include "platform/registry_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "platform/reg_file.h"
+#include "platform/root.h"
+#include "platform/win_error.h"
+
+namespace ruzd::platform {
+namespace {
+
+// What identifies one version of the store file. Each change renames a new file into place, so
+// the inode alone nearly always differs; size and times cover inode reuse and edits by hand.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileIdentity Of(const struct stat& st) {
+        return FileIdentity{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    }
+    bool operator==(const FileIdentity& other) const {
+        return exists == other.exists && device == other.device && inode == other.inode &&
+               size == other.size && modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+struct Cache {
+    std::filesystem::path path;
+    std::optional<uint64_t> generation;
+    FileIdentity identity;
+    std::unique_ptr<RegNode> root;
+};
+
+std::mutex& ProcessMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+Cache& TheCache() {
+    static Cache cache;
+    return cache;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+uint32_t ErrorFromErrno(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return kErrorAccessDenied;
+        case ENOSPC:
+        case EDQUOT:
+            return kErrorDiskFull;
+        case ENOMEM:
+            return kErrorNotEnoughMemory;
+        default:
+            return kErrorInvalidData;
+    }
+}
+
+std::filesystem::path LockPath(const std::filesystem::path& store) {
+    return std::filesystem::path(store.string() + ".lock");
+}
+
+std::optional<uint64_t> ReadGeneration(int fd) {
+    unsigned char bytes[8];
+    if (pread(fd, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        return std::nullopt;
+    }
+    uint64_t generation = 0;
+    for (int i = 7; i >= 0; --i) {
+        generation = (generation << 8) | bytes[i];
+    }
+    return generation;
+}
+
+std::optional<uint64_t> ReadGeneration(const std::filesystem::path& lockPath) {
+    FileDescriptor fd(open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.valid() ? ReadGeneration(fd.get()) : std::nullopt;
+}
+
+bool WriteGeneration(int fd, uint64_t generation) {
+    unsigned char bytes[8];
+    for (int i = 0; i < 8; ++i) {
+        bytes[i] = static_cast<unsigned char>(generation >> (8 * i));
+    }
+    return pwrite(fd, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
+}
+
+// Reads and parses the store; a missing store is an empty one.
+uint32_t LoadStore(const std::filesystem::path& path, std::unique_ptr<RegNode>* root,
+                   FileIdentity* identity) {
+    *root = std::make_unique<RegNode>(std::string());
+    *identity = FileIdentity{};
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return errno == ENOENT ? kErrorSuccess : ErrorFromErrno(errno);
+    }
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) {
+        return ErrorFromErrno(errno);
+    }
+    std::string text;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return ErrorFromErrno(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    if (!ParseRegFile(text, root->get())) {
+        return kErrorInvalidData;
+    }
+    *identity = FileIdentity::Of(st);
+    return kErrorSuccess;
+}
+
+FileIdentity StatIdentity(const std::filesystem::path& path, int* error) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        *error = errno;
+        return FileIdentity{};
+    }
+    *error = 0;
+    return FileIdentity::Of(st);
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes the text beside the store and renames it into place, so that a reader sees either the
+// old file or the new one, never a part of either.
+uint32_t ReplaceStore(const std::filesystem::path& path, const std::string& text) {
+    std::string temporary = path.string() + ".tmp.XXXXXX";
+    FileDescriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.valid()) {
+        return ErrorFromErrno(errno);
+    }
+    struct stat old {};
+    const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    if (!WriteAll(fd.get(), text) || fchmod(fd.get(), mode) != 0 || fsync(fd.get()) != 0 ||
+        rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return ErrorFromErrno(error);
+    }
+    return kErrorSuccess;
+}
+
+}  // namespace
+
+std::filesystem::path RegistryStore::StorePath() {
+    return Root() / "registry.reg";
+}
+
+bool RegistryStore::CanWrite() {
+    const std::filesystem::path root = Root();
+    std::error_code ignored;
+    std::filesystem::create_directories(root, ignored);
+    const std::filesystem::path store = StorePath();
+    const auto writableOrAbsent = [](const std::filesystem::path& file) {
+        return access(file.c_str(), W_OK) == 0 || errno == ENOENT;
+    };
+    return access(root.c_str(), W_OK | X_OK) == 0 && writableOrAbsent(store) &&
+           writableOrAbsent(LockPath(store));
+}
+
+uint32_t RegistryStore::Read(const std::function<uint32_t(const RegNode& root)>& read) {
+    std::lock_guard<std::mutex> guard(ProcessMutex());
+    Cache& cache = TheCache();
+    const std::filesystem::path path = StorePath();
+    // The generation is read before the file, so a cached tree is never older than its label.
+    const std::optional<uint64_t> generation = ReadGeneration(LockPath(path));
+    int statError = 0;
+    const FileIdentity identity = StatIdentity(path, &statError);
+    if (statError != 0 && statError != ENOENT) {
+        return ErrorFromErrno(statError);
+    }
+    const bool fresh = cache.root && cache.path == path && cache.generation == generation &&
+                       cache.identity == identity;
+    if (!fresh) {
+        std::unique_ptr<RegNode> root;
+        FileIdentity loaded;
+        cache.root.reset();
+        if (const uint32_t error = LoadStore(path, &root, &loaded); error != kErrorSuccess) {
+            return error;
+        }
+        cache = Cache{path, generation, loaded, std::move(root)};
+    }
+    return read(*cache.root);
+}
+
+uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& change) {
+    std::lock_guard<std::mutex> guard(ProcessMutex());
+    if (!CanWrite()) {
+        return kErrorAccessDenied;
+    }
+    const std::filesystem::path path = StorePath();
+    FileDescriptor lock(open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!lock.valid()) {
+        return ErrorFromErrno(errno);
+    }
+    while (flock(lock.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return ErrorFromErrno(errno);
+        }
+    }
+    // flock is released when `lock` closes.
+    Cache& cache = TheCache();
+    cache.root.reset();
+    const uint64_t generation = ReadGeneration(lock.get()).value_or(0);
+    std::unique_ptr<RegNode> root;
+    FileIdentity identity;
+    if (const uint32_t error = LoadStore(path, &root, &identity); error != kErrorSuccess) {
+        return error;
+    }
+    if (const uint32_t error = change(*root); error != kErrorSuccess) {
+        cache = Cache{path, generation, identity, std::move(root)};
+        return error;
+    }
+    if (const uint32_t error = ReplaceStore(path, FormatRegFile(*root)); error != kErrorSuccess) {
+        return error;
+    }
+    if (!WriteGeneration(lock.get(), generation + 1)) {
+        // The store is written; without the new generation readers still notice the new file.
+        return kErrorSuccess;
+    }
+    int statError = 0;
+    identity = StatIdentity(path, &statError);
+    if (statError == 0) {
+        cache = Cache{path, generation + 1, identity, std::move(root)};
+    }
+    return kErrorSuccess;
+}
+
+}  // namespace ruzd::platform

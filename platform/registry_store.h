@@ -1,0 +1,35 @@
+#pragma once
+
+// The file behind HKEY_LOCAL_MACHINE: <root>/registry.reg, shared by every process of the machine.
+//
+// A change locks the side file registry.reg.lock (flock), reads the store afresh, applies itself,
+// writes a temporary file and renames it over the store, then counts the store's generation up in
+// the lock file. Readers take no lock: the rename means they always read a whole file, and they
+// parse it again only when the generation or the file itself (inode, size, times) has changed.
+// Within a process one mutex serialises all of this.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "platform/reg_tree.h"
+
+namespace ruzd::platform {
+
+class RegistryStore {
+public:
+    static std::filesystem::path StorePath();
+
+    // Whether this process may change the store: it can write the root folder (for the temporary
+    // file and the rename) and, where they exist, the store and its lock file.
+    static bool CanWrite();
+
+    // Runs `read` on the current contents and returns its result; a store that cannot be read
+    // gives kErrorAccessDenied, one that cannot be parsed kErrorInvalidData.
+    static uint32_t Read(const std::function<uint32_t(const RegNode& root)>& read);
+
+    // Runs `change` on fresh contents under the lock and writes them back when it returns 0.
+    static uint32_t Change(const std::function<uint32_t(RegNode& root)>& change);
+};
+
+}  // namespace ruzd::platform

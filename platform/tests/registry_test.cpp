@@ -1,0 +1,484 @@
+#include "platform/registry.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/reg_file.h"
+#include "platform/registry_store.h"
+#include "platform/text.h"
+#include "platform/win_error.h"
+#include "testing/temp_root.h"
+
+extern char** environ;
+
+namespace ruzd::platform {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::string Sz(std::string_view text) {
+    return Utf8ToUtf16leBytes(text) + std::string(2, '\0');
+}
+
+std::string Bytes(std::initializer_list<int> bytes) {
+    std::string result;
+    for (int b : bytes) {
+        result += static_cast<char>(b);
+    }
+    return result;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::filesystem::path& path, std::string_view text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+RegistryKey CreateKey(std::string_view path) {
+    RegistryKey key;
+    EXPECT_EQ(RegistryKey::LocalMachine().CreateSubKey(path, RegAccess::kAllAccess, &key),
+              kErrorSuccess);
+    return key;
+}
+
+uint32_t Set(const RegistryKey& key, std::string_view name, uint32_t type,
+             const std::string& data) {
+    return key.SetValue(name, type, data.data(), static_cast<uint32_t>(data.size()));
+}
+
+// Type and bytes of a value, or the error.
+struct Queried {
+    uint32_t error = 0;
+    uint32_t type = 0;
+    std::string data;
+};
+
+Queried Query(const RegistryKey& key, std::string_view name) {
+    Queried result;
+    uint32_t size = 0;
+    result.error = key.QueryValue(name, &result.type, nullptr, &size);
+    if (result.error == kErrorSuccess) {
+        result.data.resize(size);
+        result.error = key.QueryValue(name, nullptr, result.data.data(), &size);
+    }
+    return result;
+}
+
+uint32_t QueryDword(const RegistryKey& key, std::string_view name) {
+    uint32_t value = 0;
+    uint32_t size = sizeof value;
+    return key.QueryValue(name, nullptr, &value, &size) == kErrorSuccess ? value : 0;
+}
+
+// --- The text form ---------------------------------------------------------------------------
+
+TEST(RegFile, EveryValueTypeSurvivesTheTextForm) {
+    RegNode root("");
+    RegNode* key = root.AddSubkey("Software")->AddSubkey("Ruzd")->AddSubkey("Pelwix");
+    key->SetValue("", kRegSz, Sz("default"));
+    key->SetValue("Local TCP port", kRegDword, Bytes({0x5e, 0x23, 0, 0}));
+    key->SetValue("Debug Directory", kRegSz, Sz("C:\\Ruzd\\\"Logging\"\\"));
+    key->SetValue("Unicode \xE2\x82\xAC", kRegSz, Sz("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+    key->SetValue("Expand", kRegExpandSz, Sz("%TEMP%\\x"));
+    key->SetValue("Multi", kRegMultiSz, Sz("one") + Sz("two") + std::string(2, '\0'));
+    key->SetValue("Binary", kRegBinary, Bytes({0, 1, 0xfe, 0xff}));
+    key->SetValue("Empty binary", kRegBinary, "");
+    key->SetValue("Qword", kRegQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
+    key->SetValue("None", kRegNone, Bytes({9}));
+    key->SetValue("Odd type", 0x12345, Bytes({7}));
+    key->SetValue("Short dword", kRegDword, Bytes({1, 2}));
+    key->SetValue("Sz without null", kRegSz, Utf8ToUtf16leBytes("abc"));
+    key->SetValue("Sz with odd size", kRegSz, "abc");
+    key->SetValue("Sz with line break", kRegSz, Sz("a\r\nb"));
+    key->SetValue("Sz with inner null", kRegSz, Sz("a") + Sz("b"));
+    key->SetValue("Long", kRegBinary, std::string(100, '\x5a'));
+    root.AddSubkey("Software")->AddSubkey("Empty key");
+
+    const std::string text = FormatRegFile(root);
+    EXPECT_THAT(text, ::testing::StartsWith("Windows Registry Editor Version 5.00\n\n"));
+    EXPECT_THAT(text, HasSubstr("[HKEY_LOCAL_MACHINE\\Software\\Ruzd\\Pelwix]\n"));
+    EXPECT_THAT(text, HasSubstr("[HKEY_LOCAL_MACHINE\\Software\\Empty key]\n"));
+    EXPECT_THAT(text, HasSubstr("\n@=\"default\"\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Local TCP port\"=dword:0000235e\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Debug Directory\"=\"C:\\\\Ruzd\\\\\\\"Logging\\\"\\\\\"\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,5c,00,"
+                                "78,00,00,00\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Binary\"=hex:00,01,fe,ff\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Empty binary\"=hex:\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Odd type\"=hex(12345):07\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Short dword\"=hex(4):01,02\n"));
+    EXPECT_THAT(text, HasSubstr("\n\"Sz without null\"=hex(1):61,00,62,00,63,00\n"));
+    EXPECT_THAT(text, HasSubstr(",\\\n  5a,"));  // long lists are continued
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 80u) << line;
+    }
+
+    RegNode parsed("");
+    std::string error;
+    ASSERT_TRUE(ParseRegFile(text, &parsed, &error)) << error;
+    EXPECT_EQ(FormatRegFile(parsed), text);
+    const RegNode* back = parsed.Find({"software", "RUZD", "pelwix"});
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->values().size(), key->values().size());
+    for (size_t i = 0; i < key->values().size(); ++i) {
+        EXPECT_EQ(back->values()[i].name, key->values()[i].name);
+        EXPECT_EQ(back->values()[i].type, key->values()[i].type) << key->values()[i].name;
+        EXPECT_EQ(back->values()[i].data, key->values()[i].data) << key->values()[i].name;
+    }
+    EXPECT_NE(parsed.Find({"Software", "Empty key"}), nullptr);
+}
+
+TEST(RegFile, ReadsWhatTheRegistryEditorWrites) {
+    const std::string text =
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+        "\r\n"
+        "; a comment\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Dialogic\\Configuration]\r\n"
+        "\"DNASDKDIR\"=\"C:\\\\Program Files\\\\Dialogic\\\\\"\r\n"
+        "\"Path\"=hex(2):43,00,3a,00,\\\r\n"
+        "  5c,00,00,00\r\n"
+        "\"Count\"=dword:0000000A\r\n"
+        "\r\n"
+        "[hkey_local_machine\\Software\\Dialogic\\Configuration]\r\n"
+        "\"count\"=dword:b\r\n";
+    RegNode root("");
+    std::string error;
+    ASSERT_TRUE(ParseRegFile(text, &root, &error)) << error;
+    const RegNode* key = root.Find({"Software", "Dialogic", "Configuration"});
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->values().size(), 3u);
+    EXPECT_EQ(key->FindValue("dnasdkdir")->data, Sz("C:\\Program Files\\Dialogic\\"));
+    EXPECT_EQ(key->FindValue("Path")->type, kRegExpandSz);
+    EXPECT_EQ(key->FindValue("Path")->data, Sz("C:\\"));
+    // A later section of the same key adds to it; the value keeps its first spelling.
+    EXPECT_EQ(key->values()[2].name, "Count");
+    EXPECT_EQ(key->FindValue("Count")->data, Bytes({0x0b, 0, 0, 0}));
+}
+
+TEST(RegFile, RefusesTextThatIsNotAStore) {
+    const std::string header = "Windows Registry Editor Version 5.00\n";
+    const std::string section = "[HKEY_LOCAL_MACHINE\\a]\n";
+    for (const std::string& text : {
+             std::string("REGEDIT4\n"),
+             header + "\"a\"=dword:1\n",                 // value outside a key
+             header + "[HKEY_CURRENT_USER\\a]\n",        // other hive
+             header + "[HKEY_LOCAL_MACHINE\\a\\\\b]\n",  // empty key name
+             header + "[HKEY_LOCAL_MACHINE\\a\n",        // no ']'
+             header + section + "\"a\"=\"unterminated\n",
+             header + section + "\"a\"=\"text\" trailing\n",
+             header + section + "\"a\"=dword:123456789\n",  // nine digits
+             header + section + "\"a\"=dword:xyz\n",
+             header + section + "\"a\"=hex:1,2g\n",
+             header + section + "\"a\"=hex(zz):01\n",
+             header + section + "\"a\"\n",
+             header + section + "a=dword:1\n",
+             header + section + "\"a\"=-\n",
+         }) {
+        RegNode root("");
+        std::string error;
+        EXPECT_FALSE(ParseRegFile(text, &root, &error)) << text;
+        EXPECT_THAT(error, HasSubstr("line ")) << text;
+    }
+    RegNode empty("");
+    EXPECT_TRUE(ParseRegFile("", &empty));
+    EXPECT_TRUE(empty.subkeys().empty());
+}
+
+// --- Keys and values through the store -------------------------------------------------------
+
+TEST(RegistryKey, CreateReportsWhetherTheKeyIsNewAndKeepsTheFirstSpelling) {
+    testing::TempRoot root;
+    RegistryKey key;
+    RegDisposition disposition{};
+    ASSERT_EQ(RegistryKey::LocalMachine().CreateSubKey("Software\\Ruzd\\Pelwix",
+                                                       RegAccess::kAllAccess, &key, &disposition),
+              kErrorSuccess);
+    EXPECT_EQ(disposition, RegDisposition::kCreatedNewKey);
+    EXPECT_EQ(key.Path(), "Software\\Ruzd\\Pelwix");
+
+    RegistryKey again;
+    ASSERT_EQ(RegistryKey::LocalMachine().CreateSubKey("SOFTWARE\\ruzd\\PELWIX\\",
+                                                       RegAccess::kAllAccess, &again, &disposition),
+              kErrorSuccess);
+    EXPECT_EQ(disposition, RegDisposition::kOpenedExistingKey);
+    EXPECT_EQ(again.Path(), "Software\\Ruzd\\Pelwix");
+
+    RegistryKey child;
+    ASSERT_EQ(key.CreateSubKey("Sub\\Leaf", RegAccess::kRead, &child, &disposition), kErrorSuccess);
+    EXPECT_EQ(disposition, RegDisposition::kCreatedNewKey);
+    EXPECT_EQ(child.Path(), "Software\\Ruzd\\Pelwix\\Sub\\Leaf");
+
+    RegistryKey missing;
+    EXPECT_EQ(
+        RegistryKey::LocalMachine().OpenSubKey("Software\\Nothing", RegAccess::kRead, &missing),
+        kErrorFileNotFound);
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_EQ(RegistryKey::LocalMachine().OpenSubKey("\\Software", RegAccess::kRead, &missing),
+              kErrorBadPathname);
+    EXPECT_EQ(RegistryKey::LocalMachine().CreateSubKey("a\\\\b", RegAccess::kRead, &missing),
+              kErrorBadPathname);
+    EXPECT_EQ(
+        RegistryKey::LocalMachine().CreateSubKey(std::string(256, 'k'), RegAccess::kRead, &missing),
+        kErrorInvalidParameter);
+    EXPECT_EQ(RegistryKey::LocalMachine().CreateSubKey("line\nbreak", RegAccess::kRead, &missing),
+              kErrorInvalidParameter);
+}
+
+TEST(RegistryKey, ValueNamesIgnoreCaseAndKeepTheirFirstSpelling) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    ASSERT_EQ(Set(key, "Local TCP Port", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    ASSERT_EQ(Set(key, "LOCAL TCP PORT", kRegDword, Bytes({2, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(QueryDword(key, "local tcp port"), 2u);
+    std::string name;
+    ASSERT_EQ(key.EnumValue(0, &name, nullptr, nullptr, nullptr), kErrorSuccess);
+    EXPECT_EQ(name, "Local TCP Port");
+    EXPECT_EQ(key.EnumValue(1, &name, nullptr, nullptr, nullptr), kErrorNoMoreItems);
+    EXPECT_THAT(ReadFile(RegistryStore::StorePath()),
+                HasSubstr("\"Local TCP Port\"=dword:00000002\n"));
+}
+
+TEST(RegistryKey, QueryReportsSizesAndMoreData) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    const std::string text = Sz("C:\\Ruzd");  // 16 bytes
+    ASSERT_EQ(Set(key, "Debug Directory", kRegSz, text), kErrorSuccess);
+
+    uint32_t type = 0;
+    uint32_t size = 0;
+    EXPECT_EQ(key.QueryValue("Debug Directory", &type, nullptr, &size), kErrorSuccess);
+    EXPECT_EQ(type, kRegSz);
+    EXPECT_EQ(size, text.size());
+
+    char small[4] = {'x', 'x', 'x', 'x'};
+    size = sizeof small;
+    EXPECT_EQ(key.QueryValue("Debug Directory", nullptr, small, &size), kErrorMoreData);
+    EXPECT_EQ(size, text.size());
+    EXPECT_EQ(std::string(small, 4), "xxxx");
+
+    char exact[16];
+    size = sizeof exact;
+    EXPECT_EQ(key.QueryValue("Debug Directory", nullptr, exact, &size), kErrorSuccess);
+    EXPECT_EQ(std::string(exact, size), text);
+
+    EXPECT_EQ(key.QueryValue("Debug Directory", nullptr, exact, nullptr), kErrorInvalidParameter);
+    EXPECT_EQ(key.QueryValue("Missing", &type, nullptr, &size), kErrorFileNotFound);
+    EXPECT_EQ(key.QueryValue("Debug Directory", nullptr, nullptr, nullptr), kErrorSuccess);
+
+    // The default value is the empty name.
+    ASSERT_EQ(Set(key, "", kRegDword, Bytes({7, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(QueryDword(key, ""), 7u);
+    EXPECT_THAT(ReadFile(RegistryStore::StorePath()), HasSubstr("\n@=dword:00000007\n"));
+}
+
+TEST(RegistryKey, EnumeratesValuesInOrderAndSubKeysByName) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    ASSERT_EQ(Set(key, "b", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    ASSERT_EQ(Set(key, "a", kRegBinary, Bytes({1, 2, 3, 4, 5})), kErrorSuccess);
+    ASSERT_EQ(Set(key, "c", kRegSz, Sz("x")), kErrorSuccess);
+
+    std::string name;
+    uint32_t type = 0;
+    char data[8];
+    uint32_t size = 2;
+    EXPECT_EQ(key.EnumValue(1, &name, &type, data, &size), kErrorMoreData);
+    EXPECT_EQ(size, 5u);
+    size = sizeof data;
+    ASSERT_EQ(key.EnumValue(1, &name, &type, data, &size), kErrorSuccess);
+    EXPECT_EQ(name, "a");
+    EXPECT_EQ(type, kRegBinary);
+    EXPECT_EQ(std::string(data, size), Bytes({1, 2, 3, 4, 5}));
+    ASSERT_EQ(key.EnumValue(2, &name, nullptr, nullptr, &size), kErrorSuccess);
+    EXPECT_EQ(name, "c");
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(key.EnumValue(3, &name, nullptr, nullptr, nullptr), kErrorNoMoreItems);
+    EXPECT_EQ(key.EnumValue(0, &name, nullptr, data, nullptr), kErrorInvalidParameter);
+
+    RegistryKey sub;
+    for (const char* child : {"zeta", "Alpha", "beta"}) {
+        ASSERT_EQ(key.CreateSubKey(child, RegAccess::kRead, &sub), kErrorSuccess);
+    }
+    std::vector<std::string> names;
+    for (uint32_t i = 0; key.EnumSubKey(i, &name) == kErrorSuccess; ++i) {
+        names.push_back(name);
+    }
+    EXPECT_THAT(names, ::testing::ElementsAre("Alpha", "beta", "zeta"));
+    EXPECT_EQ(key.EnumSubKey(3, &name), kErrorNoMoreItems);
+}
+
+TEST(RegistryKey, DeleteRules) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    RegistryKey leaf;
+    ASSERT_EQ(key.CreateSubKey("Parent\\Leaf", RegAccess::kAllAccess, &leaf), kErrorSuccess);
+    ASSERT_EQ(Set(leaf, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+
+    EXPECT_EQ(key.DeleteSubKey("Parent"), kErrorAccessDenied);  // it has a sub-key
+    EXPECT_EQ(key.DeleteSubKey("Missing"), kErrorFileNotFound);
+    EXPECT_EQ(key.DeleteSubKey(""), kErrorInvalidParameter);
+    EXPECT_EQ(key.DeleteSubKey("parent\\LEAF"), kErrorSuccess);
+    EXPECT_EQ(key.DeleteSubKey("Parent\\Leaf"), kErrorFileNotFound);
+    // A handle to a deleted key stays valid as an object but finds its key gone.
+    EXPECT_EQ(Query(leaf, "v").error, kErrorKeyDeleted);
+    EXPECT_EQ(Set(leaf, "v", kRegDword, Bytes({2, 0, 0, 0})), kErrorKeyDeleted);
+    EXPECT_EQ(key.DeleteSubKey("Parent"), kErrorSuccess);
+
+    ASSERT_EQ(Set(key, "gone", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(key.DeleteValue("GONE"), kErrorSuccess);
+    EXPECT_EQ(key.DeleteValue("gone"), kErrorFileNotFound);
+    EXPECT_EQ(Query(key, "gone").error, kErrorFileNotFound);
+}
+
+TEST(RegistryKey, AccessRules) {
+    testing::TempRoot root;
+    CreateKey("Software\\Ruzd\\Pelwix");
+    RegistryKey reader;
+    ASSERT_EQ(
+        RegistryKey::LocalMachine().OpenSubKey("Software\\Ruzd\\Pelwix", RegAccess::kRead, &reader),
+        kErrorSuccess);
+    EXPECT_EQ(Set(reader, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorAccessDenied);
+    EXPECT_EQ(reader.DeleteValue("v"), kErrorAccessDenied);
+    RegistryKey child;
+    EXPECT_EQ(reader.CreateSubKey("New", RegAccess::kRead, &child), kErrorAccessDenied);
+
+    RegistryKey closed;
+    EXPECT_EQ(Query(closed, "v").error, kErrorInvalidHandle);
+    EXPECT_EQ(closed.OpenSubKey("", RegAccess::kRead, &child), kErrorInvalidHandle);
+
+    RegistryKey moved = std::move(reader);
+    EXPECT_TRUE(moved.IsOpen());
+    EXPECT_FALSE(reader.IsOpen());  // NOLINT(bugprone-use-after-move): moving closes the source
+    moved.Close();
+    EXPECT_EQ(moved.EnumSubKey(0, nullptr), kErrorInvalidHandle);
+}
+
+TEST(RegistryKey, SeesChangesMadeToTheFileAndRefusesToOverwriteABrokenOne) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    ASSERT_EQ(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(QueryDword(key, "v"), 1u);
+
+    // An edit by hand (a different file of another size) is picked up by the next read.
+    WriteFile(RegistryStore::StorePath(),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Ruzd\\Pelwix]\n\"v\"=dword:00000102\n\"w\"=hex:01\n");
+    EXPECT_EQ(QueryDword(key, "v"), 0x102u);
+
+    const std::string broken = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\x\n";
+    WriteFile(RegistryStore::StorePath(), broken);
+    EXPECT_EQ(Query(key, "v").error, kErrorInvalidData);
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({3, 0, 0, 0})), kErrorInvalidData);
+    EXPECT_EQ(ReadFile(RegistryStore::StorePath()), broken);
+}
+
+TEST(RegistryKey, ThreadsChangingOneKeyLoseNothing) {
+    testing::TempRoot root;
+    constexpr int kRounds = 100;
+    std::vector<std::thread> threads;
+    for (const char* name : {"first", "second", "third"}) {
+        threads.emplace_back([name] {
+            RegistryKey key = CreateKey("Software\\Ruzd\\Race");
+            for (int i = 0; i < kRounds; ++i) {
+                const uint32_t next = QueryDword(key, name) + 1;
+                key.SetValue(name, kRegDword, &next, sizeof next);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    RegistryKey key = CreateKey("Software\\Ruzd\\Race");
+    for (const char* name : {"first", "second", "third"}) {
+        EXPECT_EQ(QueryDword(key, name), static_cast<uint32_t>(kRounds)) << name;
+    }
+}
+
+// --- Several processes -----------------------------------------------------------------------
+
+pid_t Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    return pid;
+}
+
+int WaitExitCode(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+TEST(RegistryStore, TwoProcessesLoseNoUpdateAndReadersNeverSeeATornFile) {
+    testing::TempRoot root;
+    constexpr int kRounds = 1000;
+    const std::string child = std::string(RUZD_TEST_BIN_DIR) + "/platform_registry_writer_child";
+    CreateKey("Software\\Ruzd\\Race");
+
+    std::atomic<bool> writing{true};
+    int parses = 0;
+    int failures = 0;
+    int regressions = 0;
+    std::thread reader([&] {
+        uint32_t lastFirst = 0;
+        uint32_t lastSecond = 0;
+        RegistryKey key;
+        EXPECT_EQ(
+            RegistryKey::LocalMachine().OpenSubKey("Software\\Ruzd\\Race", RegAccess::kRead, &key),
+            kErrorSuccess);
+        while (writing.load()) {
+            RegNode tree("");
+            if (!ParseRegFile(ReadFile(RegistryStore::StorePath()), &tree) ||
+                tree.Find({"Software", "Ruzd", "Race"}) == nullptr) {
+                ++failures;
+                continue;
+            }
+            ++parses;
+            // Each change renames a newer store into place, so what readers see only grows.
+            const uint32_t first = QueryDword(key, "first");
+            const uint32_t second = QueryDword(key, "second");
+            regressions += first < lastFirst || second < lastSecond;
+            lastFirst = first;
+            lastSecond = second;
+        }
+    });
+
+    const pid_t a = Spawn({child, "first", std::to_string(kRounds)});
+    const pid_t b = Spawn({child, "second", std::to_string(kRounds)});
+    EXPECT_EQ(WaitExitCode(a), 0);
+    EXPECT_EQ(WaitExitCode(b), 0);
+    writing = false;
+    reader.join();
+
+    RegistryKey key = CreateKey("Software\\Ruzd\\Race");
+    EXPECT_EQ(QueryDword(key, "first"), static_cast<uint32_t>(kRounds));
+    EXPECT_EQ(QueryDword(key, "second"), static_cast<uint32_t>(kRounds));
+    EXPECT_GT(parses, 0);
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(regressions, 0);
+}
+
+}  // namespace
+}  // namespace ruzd::platform
