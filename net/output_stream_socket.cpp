@@ -313,7 +313,8 @@ bool COutputStreamSocket::SendBytesTo(const std::string& address, unsigned port,
 
 bool COutputStreamSocket::IsPendingMessageRefused() {
     std::lock_guard lock(lock_);
-    return ThreadBuffer().refused;
+    const auto found = buffers_.find(std::this_thread::get_id());
+    return found != buffers_.end() && found->second->refused;
 }
 
 }  // namespace ruzd::net

@@ -37,6 +37,5 @@ constexpr int kMaxStringLength = 65535;
 // Frame: length form (1, 2 or 3), the payload length in that many bytes, the payload, the 16-bit
 // sum of the payload bytes, then the end byte.
 constexpr uint8_t kFrameEnd = 0xFF;
-constexpr int kMaxFramePayload = 0xFFFFFF;
 
 }  // namespace ruzd::net::stream_format

@@ -66,8 +66,9 @@ TEST(WriterIntegers, UnsignedValuesAboveTheSignedRangeUseFourBytes) {
         {100, {0x7E, 0x64}},
         {7, {0x07}},
     };
-    for (const auto& [value, bytes] : cases) {
-        EXPECT_EQ(Encode([&](COutputStreamSocket& w) { w.WriteUInt(value); }), bytes) << value;
+    for (const auto& c : cases) {
+        const uint32_t value = c.first;
+        EXPECT_EQ(Encode([&](COutputStreamSocket& w) { w.WriteUInt(value); }), c.second) << value;
     }
 }
 
