@@ -1,0 +1,114 @@
+#include "foundation/command_line.h"
+
+namespace ruzd::foundation {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+class CommandLineSplitter {
+public:
+    explicit CommandLineSplitter(std::string_view line) : line_(line) {}
+
+    std::vector<std::string> Split() {
+        SkipBlanks();
+        if (AtEnd()) {
+            return {};
+        }
+        std::vector<std::string> args;
+        args.push_back(ProgramName());
+        SkipBlanks();
+        while (!AtEnd()) {
+            args.push_back(Argument());
+            SkipBlanks();
+        }
+        return args;
+    }
+
+private:
+    bool AtEnd() const { return pos_ >= line_.size(); }
+    char Peek(size_t ahead = 0) const {
+        return pos_ + ahead < line_.size() ? line_[pos_ + ahead] : '\0';
+    }
+
+    void SkipBlanks() {
+        while (!AtEnd() && IsBlank(line_[pos_])) {
+            ++pos_;
+        }
+    }
+
+    // The program name knows no escapes: a path like "C:\Tools\" must survive as it is.
+    std::string ProgramName() {
+        std::string name;
+        if (Peek() == '"') {
+            ++pos_;
+            while (!AtEnd() && line_[pos_] != '"') {
+                name += line_[pos_++];
+            }
+            if (!AtEnd()) {
+                ++pos_;  // the closing quote ends the name, whatever follows it
+            }
+            return name;
+        }
+        while (!AtEnd() && !IsBlank(line_[pos_])) {
+            name += line_[pos_++];
+        }
+        return name;
+    }
+
+    std::string Argument() {
+        std::string arg;
+        bool quoted = false;
+        while (!AtEnd()) {
+            const char c = line_[pos_];
+            if (IsBlank(c) && !quoted) {
+                break;
+            }
+            if (c == '\\') {
+                TakeBackslashes(arg);
+            } else if (c == '"') {
+                ++pos_;
+                if (quoted && Peek() == '"') {
+                    arg += '"';
+                    ++pos_;
+                }
+                quoted = !quoted;
+            } else {
+                arg += c;
+                ++pos_;
+            }
+        }
+        return arg;
+    }
+
+    // A run of backslashes: halved before a quote (an odd one out escapes the quote), kept as
+    // they are anywhere else.
+    void TakeBackslashes(std::string& arg) {
+        size_t count = 0;
+        while (Peek() == '\\') {
+            ++count;
+            ++pos_;
+        }
+        if (Peek() != '"') {
+            arg.append(count, '\\');
+            return;
+        }
+        arg.append(count / 2, '\\');
+        if (count % 2 == 1) {
+            arg += '"';
+            ++pos_;
+        }
+    }
+
+    std::string_view line_;
+    size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(std::string_view command_line) {
+    return CommandLineSplitter(command_line).Split();
+}
+
+}  // namespace ruzd::foundation

@@ -1,0 +1,35 @@
+#include "foundation/pumping_wait.h"
+
+#include <algorithm>
+
+#include "foundation/app_hooks.h"
+#include "platform/message_queue.h"
+#include "platform/thread.h"
+
+namespace ruzd::foundation {
+namespace {
+
+// Limits too long for 32 bits of milliseconds are cut to the longest finite wait.
+uint32_t LimitInMilliseconds(uint32_t seconds) {
+    if (seconds == kWaitNoLimitSeconds) {
+        return platform::kInfinite;
+    }
+    const uint64_t ms = uint64_t{seconds} * 1000;
+    return static_cast<uint32_t>(std::min<uint64_t>(ms, platform::kInfinite - 1));
+}
+
+}  // namespace
+
+bool WaitForSingleObjectPumping(platform::Waitable& object, uint32_t seconds) {
+    const uint32_t limit_ms = LimitInMilliseconds(seconds);
+    AppHooks& app = CurrentApp();
+    const uint32_t app_thread = app.ApplicationThreadId();
+    if (app_thread == 0 || app_thread != platform::CurrentThreadId()) {
+        return object.Wait(limit_ms) == platform::kWaitObject0;
+    }
+    const platform::PumpedWait result = platform::WaitPumping(
+        object, limit_ms, [&app](platform::Message& message) { app.PumpMessage(message); });
+    return result == platform::PumpedWait::kSignaled;
+}
+
+}  // namespace ruzd::foundation

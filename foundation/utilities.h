@@ -1,0 +1,46 @@
+#pragma once
+
+// The static helpers the rest of the code calls by one name: the program runner and its
+// wrappers, thread names, the message-pumping wait and the account of a process. Each
+// operation lives in a small file of its own; this class only gathers them.
+
+#include <cstdint>
+#include <string>
+
+#include "foundation/program_on_thread.h"
+#include "foundation/program_runner.h"
+#include "foundation/pumping_wait.h"
+#include "platform/waitable.h"
+
+namespace ruzd::foundation {
+
+class CUtilities {
+public:
+    CUtilities() = delete;
+
+    // See ProgramRunner::Run: the exit code (0 to 255) or a RunFailure.
+    static int RunProgramAndCaptureOutput(const std::string& command_line,
+                                          const std::string& working_folder, std::string& output,
+                                          uint32_t timeout_ms);
+    // Runs this program's own executable with `arguments` in the current folder.
+    static int RunSelfAndCaptureOutput(const std::string& arguments, std::string& output,
+                                       uint32_t timeout_ms);
+    // See foundation/program_on_thread.h.
+    static uint32_t RunProgramOnThread(const std::string& command_line,
+                                       const std::string& working_folder, uint32_t notify_thread,
+                                       uint32_t message, uintptr_t wparam);
+
+    // printf-style; an empty text removes the thread's name, as RemoveThreadName does (which
+    // spares callers an empty format string).
+    static void SetThreadName(uint32_t thread_id, const char* format, ...)
+        __attribute__((format(printf, 2, 3)));
+    static void RemoveThreadName(uint32_t thread_id);
+    static std::string GetThreadDisplayName(uint32_t thread_id);
+    static void ClearThreadNames();
+
+    static bool WaitForSingleObjectPumping(platform::Waitable& object, uint32_t seconds);
+
+    static bool GetProcessUserName(uint32_t process_id, std::string& user, std::string& domain);
+};
+
+}  // namespace ruzd::foundation
