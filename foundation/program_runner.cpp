@@ -17,6 +17,8 @@
 #include "foundation/command_line.h"
 #include "platform/child_process.h"
 #include "platform/text.h"
+#include "platform/win_error.h"
+#include "platform/win_path.h"
 #include "platform/waitable.h"
 
 extern char** environ;
@@ -52,16 +54,29 @@ private:
     int fd_ = -1;
 };
 
+// The thread's last error tells the cause of a failure code, as callers of the runner expect.
+int Failed(int failure, int errno_value) {
+    platform::SetLastErrorFromErrno(errno_value);
+    return failure;
+}
+
 // A close-on-exec copy above the three standard descriptors, so that setting up the child's
 // standard output and error can never overwrite it.
 int DuplicateAboveStandardFds(int fd) {
     return ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
 }
 
-// Working folders come in Windows form, like every path from the registry or the wire; this is
-// the one place where they become a host path.
-std::string HostWorkingFolder(const std::string& working_folder) {
-    return working_folder;
+// Working folders come in Windows form, like every path from the registry or the wire. Empty
+// stays empty (the child inherits ours); none when the folder cannot name a place.
+std::optional<std::string> HostWorkingFolder(const std::string& working_folder) {
+    if (working_folder.empty()) {
+        return std::string();
+    }
+    std::string host = platform::MapWindowsPath(working_folder).string();
+    if (host.empty()) {
+        return std::nullopt;
+    }
+    return host;
 }
 
 // The pipe the child writes its standard output and standard error into.
@@ -74,25 +89,25 @@ struct OutputPipe {
     int Open() {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) {
-            return kRunPipeFailed;
+            return Failed(kRunPipeFailed, errno);
         }
         UniqueFd raw_read(fds[0]);
         UniqueFd raw_write(fds[1]);
         write_end.Reset(DuplicateAboveStandardFds(raw_write.get()));
         if (!write_end.valid()) {
-            return kRunPipeFailed;
+            return Failed(kRunPipeFailed, errno);
         }
         error_end.Reset(DuplicateAboveStandardFds(write_end.get()));
         if (!error_end.valid()) {
-            return kRunStandardErrorFailed;
+            return Failed(kRunStandardErrorFailed, errno);
         }
         read_end.Reset(DuplicateAboveStandardFds(raw_read.get()));
         if (!read_end.valid()) {
-            return kRunReadEndFailed;
+            return Failed(kRunReadEndFailed, errno);
         }
         const int flags = ::fcntl(read_end.get(), F_GETFL);
         if (flags < 0 || ::fcntl(read_end.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
-            return kRunReadEndFailed;
+            return Failed(kRunReadEndFailed, errno);
         }
         return 0;
     }
@@ -141,7 +156,7 @@ public:
         return ok;
     }
 
-    // The child's pid, or none when it could not be started.
+    // The child's pid, or none (with the thread's last error set) when it could not be started.
     std::optional<pid_t> Spawn(const std::vector<std::string>& args) {
         std::vector<char*> argv;
         argv.reserve(args.size() + 1);
@@ -150,7 +165,9 @@ public:
         }
         argv.push_back(nullptr);
         pid_t pid = 0;
-        if (posix_spawnp(&pid, argv[0], &actions_, &attributes_, argv.data(), environ) != 0) {
+        const int error = posix_spawnp(&pid, argv[0], &actions_, &attributes_, argv.data(), environ);
+        if (error != 0) {
+            platform::SetLastErrorFromErrno(error);
             return std::nullopt;
         }
         return pid;
@@ -251,13 +268,17 @@ int ProgramRunner::Run(const std::string& command_line, const std::string& worki
     if (const int failure = pipe.Open(); failure != 0) {
         return failure;
     }
-    SpawnSetup setup;
-    if (!setup.Prepare(pipe, HostWorkingFolder(working_folder))) {
-        return kRunStandardErrorFailed;
-    }
     const std::vector<std::string> args = SplitCommandLine(command_line);
     if (args.empty() || args.front().empty()) {
-        return kRunStartFailed;
+        return Failed(kRunStartFailed, ENOENT);
+    }
+    const std::optional<std::string> folder = HostWorkingFolder(working_folder);
+    if (!folder) {
+        return Failed(kRunStartFailed, ENOENT);
+    }
+    SpawnSetup setup;
+    if (!setup.Prepare(pipe, *folder)) {
+        return Failed(kRunStandardErrorFailed, ENOMEM);
     }
     const std::optional<pid_t> pid = setup.Spawn(args);
     if (!pid) {
@@ -287,7 +308,7 @@ int ProgramRunner::RunSelf(const std::string& arguments, std::string& output,
     const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
     if (length <= 0) {
         output.clear();
-        return kRunStartFailed;
+        return Failed(kRunStartFailed, errno);
     }
     const std::string self(path.data(), static_cast<size_t>(length));
     // The child inherits the current folder, which is what naming it would give.

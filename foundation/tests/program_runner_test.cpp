@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "foundation/utilities.h"
+#include "platform/win_error.h"
+#include "platform/win_path.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::foundation {
@@ -122,10 +124,11 @@ TEST(ProgramRunner, AStartThatFailsIsReported) {
     std::string output = "stale";
     EXPECT_EQ(Run("no-such-program-anywhere", output), kRunStartFailed);
     EXPECT_EQ(output, "");
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorFileNotFound);
     EXPECT_EQ(Run("/nonexistent/folder/program", output), kRunStartFailed);
     EXPECT_EQ(Run("", output), kRunStartFailed);
     EXPECT_EQ(Run("   ", output), kRunStartFailed);
-    EXPECT_EQ(Run("true", output, kRunNoTimeout, "/nonexistent/folder"), kRunStartFailed);
+    EXPECT_EQ(Run("true", output, kRunNoTimeout, R"(C:\No\Such\Folder)"), kRunStartFailed);
 }
 
 TEST(ProgramRunner, AnEmptyWorkingFolderIsTheCallersAndAnotherIsUsed) {
@@ -133,9 +136,12 @@ TEST(ProgramRunner, AnEmptyWorkingFolderIsTheCallersAndAnotherIsUsed) {
     ASSERT_EQ(Run(Child() + " cwd", output), 0);
     EXPECT_EQ(std::filesystem::path(output), std::filesystem::current_path());
 
-    ruzd::testing::TempDir folder;
-    ASSERT_EQ(Run(Child() + " cwd", output, kRunNoTimeout, folder.path().string()), 0);
-    EXPECT_EQ(std::filesystem::path(output), std::filesystem::canonical(folder.path()));
+    // Working folders come in Windows form, as from the registry.
+    ruzd::testing::TempRoot root;
+    const std::filesystem::path folder = platform::MapWindowsPath(R"(C:\Work\Area)");
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(Run(Child() + " cwd", output, kRunNoTimeout, R"(C:\Work\Area)"), 0);
+    EXPECT_EQ(std::filesystem::path(output), std::filesystem::canonical(folder));
 }
 
 TEST(ProgramRunner, SplitsTheCommandLineAsWindowsProgramsDo) {
