@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "foundation/running_program.h"
+#include "platform/thread.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -47,6 +48,17 @@ std::string AppHooks::GetTempFolder() {
 }
 
 void AppHooks::RequestMainWindowClose() {}
+
+uint32_t AppHooks::ApplicationThreadId() const {
+    return 0;
+}
+
+bool AppHooks::IsApplicationThread() const {
+    const uint32_t id = ApplicationThreadId();
+    return id != 0 && id == platform::CurrentThreadId();
+}
+
+void AppHooks::PumpMessage(platform::Message&) {}
 
 std::string MakeAppTempFolder(std::string_view applicationName) {
     const std::string temp = SystemTempFolder();

@@ -1,7 +1,8 @@
 #pragma once
 
 // What the foundation needs from the application that runs it: the run mode, the application's
-// temporary folder, a lock the application owns and a way to ask it to close its main window.
+// temporary folder, a lock the application owns, a way to ask it to close its main window, and
+// the thread that runs it with the dispatch of that thread's messages.
 // The application derives from AppHooks and installs itself at start-up; until then, and in
 // tests, a default object answers.
 
@@ -10,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/message_queue.h"
 
 namespace ruzd::foundation {
 
@@ -43,6 +46,14 @@ public:
 
     // Asks the application to close its main window; nothing happens where there is none.
     virtual void RequestMainWindowClose();
+
+    // The thread that runs the application object and its message loop; 0 while there is none.
+    virtual uint32_t ApplicationThreadId() const;
+    bool IsApplicationThread() const;
+
+    // Hands one message of the application thread to the application, as its message loop
+    // would; waits on that thread call it to keep the thread's messages moving.
+    virtual void PumpMessage(platform::Message& message);
 
 private:
     const int32_t runMode_;

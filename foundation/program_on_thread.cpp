@@ -44,9 +44,9 @@ void Deliver(const RunRequest& request, RunProgramResult result) {
 
 void RunAndDeliver(const RunRequest& request) {
     const uint32_t self = platform::CurrentThreadId();
-    ThreadNames::Set(self, platform::Format("RunProgramOnThreadFnct Cmd %s - Workdir: %s",
-                                            request.command_line.c_str(),
-                                            request.working_folder.c_str()));
+    ThreadNames::Set(
+        self, platform::Format("RunProgramOnThreadFnct Cmd %s - Workdir: %s",
+                               request.command_line.c_str(), request.working_folder.c_str()));
     RunProgramResult result;
     result.exit_code = ProgramRunner::Run(request.command_line, request.working_folder,
                                           result.output, kRunNoTimeout);
@@ -62,7 +62,7 @@ uint32_t RunProgramOnThread(const std::string& command_line, const std::string& 
         RunRequest{command_line, working_folder, notify_thread, message, wparam});
     // The worker owns its thread object and lets it go when it ends; it waits until Start has
     // returned, so that the object is never destroyed under the starter's feet.
-    auto worker = std::make_shared<platform::Thread>("RunProgramOnThread");
+    auto worker = std::make_shared<platform::Thread>("ProgramRunner");
     auto resume = std::make_shared<platform::Event>(true);
     const bool started = worker->Start([worker, resume, request] {
         resume->Wait(platform::kInfinite);

@@ -15,11 +15,12 @@
 
 #include "foundation/captured_output.h"
 #include "foundation/command_line.h"
+#include "foundation/running_program.h"
 #include "platform/child_process.h"
 #include "platform/text.h"
+#include "platform/waitable.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
-#include "platform/waitable.h"
 
 extern char** environ;
 
@@ -82,8 +83,8 @@ std::optional<std::string> HostWorkingFolder(const std::string& working_folder) 
 // The pipe the child writes its standard output and standard error into.
 struct OutputPipe {
     UniqueFd read_end;
-    UniqueFd write_end;      // the child's standard output
-    UniqueFd error_end;      // the child's standard error, a second handle on the same pipe
+    UniqueFd write_end;  // the child's standard output
+    UniqueFd error_end;  // the child's standard error, a second handle on the same pipe
 
     // Zero on success, else the run's failure code.
     int Open() {
@@ -165,7 +166,8 @@ public:
         }
         argv.push_back(nullptr);
         pid_t pid = 0;
-        const int error = posix_spawnp(&pid, argv[0], &actions_, &attributes_, argv.data(), environ);
+        const int error =
+            posix_spawnp(&pid, argv[0], &actions_, &attributes_, argv.data(), environ);
         if (error != 0) {
             platform::SetLastErrorFromErrno(error);
             return std::nullopt;
@@ -185,22 +187,21 @@ class OutputCollector {
 public:
     OutputCollector(int read_end, std::string& output) : read_end_(read_end), output_(output) {}
 
-    // True when the child ended, false when the deadline passed first.
-    bool CollectUntilEnd(platform::ChildProcess& child,
+    void CollectUntilEnd(platform::ChildProcess& child,
                          std::optional<SteadyClock::time_point> deadline) {
         // The deadline is looked at between every two chunks: a child that never stops writing
         // is still ended at its time-out.
         for (;;) {
             if (child.HasEnded()) {
                 TakePending();
-                return true;
+                return;
             }
             int wait_ms = kPollSliceMs;
             if (deadline) {
-                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                    *deadline - SteadyClock::now());
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(*deadline - SteadyClock::now());
                 if (left.count() <= 0) {
-                    return false;
+                    return;
                 }
                 wait_ms = static_cast<int>(std::min<int64_t>(left.count(), kPollSliceMs));
             }
@@ -302,15 +303,12 @@ int ProgramRunner::Run(const std::string& command_line, const std::string& worki
     return timed_out ? kRunTimedOut : ExitResult(child);
 }
 
-int ProgramRunner::RunSelf(const std::string& arguments, std::string& output,
-                           uint32_t timeout_ms) {
-    std::vector<char> path(4096);
-    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (length <= 0) {
+int ProgramRunner::RunSelf(const std::string& arguments, std::string& output, uint32_t timeout_ms) {
+    const std::string self = RunningProgramPath().string();
+    if (self.empty()) {
         output.clear();
-        return Failed(kRunStartFailed, errno);
+        return Failed(kRunStartFailed, ENOENT);
     }
-    const std::string self(path.data(), static_cast<size_t>(length));
     // The child inherits the current folder, which is what naming it would give.
     return Run(platform::Format("\"%s\" %s", self.c_str(), arguments.c_str()), std::string(),
                output, timeout_ms);

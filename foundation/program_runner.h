@@ -10,12 +10,12 @@ namespace ruzd::foundation {
 
 // Results below zero; zero and above is the child's exit code (0 to 255).
 enum RunFailure : int {
-    kRunPipeFailed = -2,          // the pipe for the child's output could not be made
-    kRunStandardErrorFailed = -3, // the child's standard error could not be set up
-    kRunReadEndFailed = -4,       // the pipe's reading end could not be set up
-    kRunStartFailed = -5,         // the program could not be started (not found, bad folder, ...)
-    kRunTimedOut = -6,            // the time-out passed
-    kRunNoExitCode = -7,          // the child gave no exit code: a signal killed it
+    kRunPipeFailed = -2,           // the pipe for the child's output could not be made
+    kRunStandardErrorFailed = -3,  // the child's standard error could not be set up
+    kRunReadEndFailed = -4,        // the pipe's reading end could not be set up
+    kRunStartFailed = -5,          // the program could not be started (not found, bad folder, ...)
+    kRunTimedOut = -6,             // the time-out passed
+    kRunNoExitCode = -7,           // the child gave no exit code: a signal killed it
 };
 
 constexpr uint32_t kRunNoTimeout = 0xFFFFFFFF;

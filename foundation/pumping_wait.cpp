@@ -4,7 +4,6 @@
 
 #include "foundation/app_hooks.h"
 #include "platform/message_queue.h"
-#include "platform/thread.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -23,8 +22,7 @@ uint32_t LimitInMilliseconds(uint32_t seconds) {
 bool WaitForSingleObjectPumping(platform::Waitable& object, uint32_t seconds) {
     const uint32_t limit_ms = LimitInMilliseconds(seconds);
     AppHooks& app = CurrentApp();
-    const uint32_t app_thread = app.ApplicationThreadId();
-    if (app_thread == 0 || app_thread != platform::CurrentThreadId()) {
+    if (!app.IsApplicationThread()) {
         return object.Wait(limit_ms) == platform::kWaitObject0;
     }
     const platform::PumpedWait result = platform::WaitPumping(

@@ -9,8 +9,8 @@
 namespace ruzd::foundation {
 
 int CUtilities::RunProgramAndCaptureOutput(const std::string& command_line,
-                                           const std::string& working_folder,
-                                           std::string& output, uint32_t timeout_ms) {
+                                           const std::string& working_folder, std::string& output,
+                                           uint32_t timeout_ms) {
     return ProgramRunner::Run(command_line, working_folder, output, timeout_ms);
 }
 
@@ -20,9 +20,8 @@ int CUtilities::RunSelfAndCaptureOutput(const std::string& arguments, std::strin
 }
 
 uint32_t CUtilities::RunProgramOnThread(const std::string& command_line,
-                                        const std::string& working_folder,
-                                        uint32_t notify_thread, uint32_t message,
-                                        uintptr_t wparam) {
+                                        const std::string& working_folder, uint32_t notify_thread,
+                                        uint32_t message, uintptr_t wparam) {
     return foundation::RunProgramOnThread(command_line, working_folder, notify_thread, message,
                                           wparam);
 }
@@ -51,8 +50,7 @@ bool CUtilities::WaitForSingleObjectPumping(platform::Waitable& object, uint32_t
     return foundation::WaitForSingleObjectPumping(object, seconds);
 }
 
-bool CUtilities::GetProcessUserName(uint32_t process_id, std::string& user,
-                                    std::string& domain) {
+bool CUtilities::GetProcessUserName(uint32_t process_id, std::string& user, std::string& domain) {
     return foundation::GetProcessUserName(process_id, user, domain);
 }
 

@@ -32,10 +32,10 @@ TEST(LooksLikeUtf16Text, RejectsAnsiTextAndShortOrZeroHeavyInput) {
     EXPECT_FALSE(LooksLikeUtf16Text("Hello, world\r\n"));
     EXPECT_FALSE(LooksLikeUtf16Text("H"));
     EXPECT_FALSE(LooksLikeUtf16Text(""));
-    EXPECT_FALSE(LooksLikeUtf16Text("\0\0\0\0"s));        // zeros everywhere: binary, not text
-    EXPECT_FALSE(LooksLikeUtf16Text("\0H\0i"s));          // big-endian
-    EXPECT_FALSE(LooksLikeUtf16Text("\xFE\xFF\0H"s));     // big-endian mark
-    EXPECT_FALSE(LooksLikeUtf16Text("abcd\0\0"s));        // text ended by zeros
+    EXPECT_FALSE(LooksLikeUtf16Text("\0\0\0\0"s));     // zeros everywhere: binary, not text
+    EXPECT_FALSE(LooksLikeUtf16Text("\0H\0i"s));       // big-endian
+    EXPECT_FALSE(LooksLikeUtf16Text("\xFE\xFF\0H"s));  // big-endian mark
+    EXPECT_FALSE(LooksLikeUtf16Text("abcd\0\0"s));     // text ended by zeros
 }
 
 TEST(CapturedOutputDecoder, AnsiChunksAreReadAsWindows1252) {

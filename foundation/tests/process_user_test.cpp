@@ -36,8 +36,8 @@ TEST(GetProcessUserName, NamesTheAccountOfTheCallingProcess) {
 
     std::string by_id_user;
     std::string by_id_domain;
-    ASSERT_TRUE(CUtilities::GetProcessUserName(static_cast<uint32_t>(getpid()), by_id_user,
-                                               by_id_domain));
+    ASSERT_TRUE(
+        CUtilities::GetProcessUserName(static_cast<uint32_t>(getpid()), by_id_user, by_id_domain));
     EXPECT_EQ(by_id_user, user);
     EXPECT_EQ(by_id_domain, domain);
 }
