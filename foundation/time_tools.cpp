@@ -1,0 +1,287 @@
+#include "foundation/time_tools.h"
+
+#include <time.h>
+
+#include <atomic>
+#include <boost/date_time/gregorian/gregorian_types.hpp>
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <chrono>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace ruzd::foundation {
+namespace {
+
+constexpr int64_t kMicrosPerSecond = 1000000;
+
+std::atomic<int32_t> g_shift{0};
+std::atomic<bool> g_shift_active{false};
+
+// The zone cache: refreshed as a whole under its lock, read field by field without it.
+std::mutex g_zone_mutex;
+std::atomic<uint32_t> g_zone_state{kTimeZoneIdUnknown};
+std::atomic<int32_t> g_bias_seconds{0};
+std::atomic<int32_t> g_bias_and_shift_seconds{0};
+
+std::mutex g_listeners_mutex;
+std::map<uint32_t, uint32_t>& Listeners() {
+    static auto* listeners = new std::map<uint32_t, uint32_t>();
+    return *listeners;
+}
+
+void EnsureZoneRead() {
+    static std::once_flag once;
+    std::call_once(once, [] { TimeTools::RefreshTimeZone(); });
+}
+
+int64_t NowMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               platform::CurrentClock().Now().time_since_epoch())
+        .count();
+}
+
+int64_t FloorSeconds(int64_t micros) {
+    const int64_t seconds = micros / kMicrosPerSecond;
+    return (micros % kMicrosPerSecond < 0) ? seconds - 1 : seconds;
+}
+
+// The zone's offset (local minus UTC, seconds) at the given UTC time, and whether daylight
+// time is in force then. A time the C library cannot break down counts as UTC.
+int32_t ZoneOffsetAt(int64_t utc_seconds, bool* daylight = nullptr) {
+    const time_t t = static_cast<time_t>(utc_seconds);
+    struct tm local {};
+    if (localtime_r(&t, &local) == nullptr) {
+        if (daylight != nullptr)
+            *daylight = false;
+        return 0;
+    }
+    if (daylight != nullptr)
+        *daylight = local.tm_isdst > 0;
+    return static_cast<int32_t>(local.tm_gmtoff);
+}
+
+int64_t ActiveShiftMicros() {
+    return g_shift_active.load() ? static_cast<int64_t>(g_shift.load()) * kMicrosPerSecond : 0;
+}
+
+boost::posix_time::ptime ToPtime(const SystemTime& t, bool with_milliseconds) {
+    using namespace boost::posix_time;
+    time_duration of_day = hours(t.hour) + minutes(t.minute) + seconds(t.second);
+    if (with_milliseconds)
+        of_day += milliseconds(t.milliseconds);
+    return ptime(boost::gregorian::date(t.year, t.month, t.day), of_day);
+}
+
+std::string FormatSystemTime(const SystemTime& t, bool with_date) {
+    if (with_date) {
+        return platform::Format("%04hu-%02hu-%02hu %02hu:%02hu:%02hu.%03hu", t.year, t.month, t.day,
+                                t.hour, t.minute, t.second, t.milliseconds);
+    }
+    return platform::Format("%02hu:%02hu:%02hu.%03hu", t.hour, t.minute, t.second, t.milliseconds);
+}
+
+// A field of the server's time text: decimal digits only.
+bool ReadField(std::string_view text, size_t pos, size_t len, int* value) {
+    int result = 0;
+    for (size_t i = pos; i < pos + len; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        result = result * 10 + (text[i] - '0');
+    }
+    *value = result;
+    return true;
+}
+
+// The server's time text as microseconds since 1970 (UTC); false when it names no valid time.
+bool ReadServerTime(std::string_view text, int64_t* micros) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (!ReadField(text, 0, 4, &year) || !ReadField(text, 5, 2, &month) ||
+        !ReadField(text, 8, 2, &day) || !ReadField(text, 11, 2, &hour) ||
+        !ReadField(text, 14, 2, &minute) || !ReadField(text, 17, 2, &second)) {
+        return false;
+    }
+    if (year < 1601 || month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 ||
+        second > 59) {
+        return false;
+    }
+    if (day > boost::gregorian::gregorian_calendar::end_of_month_day(
+                  static_cast<unsigned short>(year), static_cast<unsigned short>(month))) {
+        return false;
+    }
+    SystemTime t;
+    t.year = static_cast<uint16_t>(year);
+    t.month = static_cast<uint16_t>(month);
+    t.day = static_cast<uint16_t>(day);
+    t.hour = static_cast<uint16_t>(hour);
+    t.minute = static_cast<uint16_t>(minute);
+    t.second = static_cast<uint16_t>(second);
+    *micros = SecondsSinceEpoch(t) * kMicrosPerSecond;
+    return true;
+}
+
+// Rounds to the nearest second, halves away from zero.
+int64_t RoundToSeconds(int64_t micros) {
+    const int64_t half = kMicrosPerSecond / 2;
+    return micros >= 0 ? (micros + half) / kMicrosPerSecond
+                       : -((-micros + half) / kMicrosPerSecond);
+}
+
+}  // namespace
+
+uint32_t TimeTools::RefreshTimeZone() {
+    std::lock_guard lock(g_zone_mutex);
+    tzset();
+    bool in_daylight = false;
+    const int32_t bias = ZoneOffsetAt(FloorSeconds(NowMicros()), &in_daylight);
+    // A zone without daylight saving reports "unknown", yet its offset is as real as any.
+    const uint32_t state = daylight == 0
+                               ? kTimeZoneIdUnknown
+                               : (in_daylight ? kTimeZoneIdDaylight : kTimeZoneIdStandard);
+    g_zone_state.store(state);
+    g_bias_seconds.store(bias);
+    g_bias_and_shift_seconds.store(bias + g_shift.load());
+    return state;
+}
+
+void TimeTools::ApplyServerTime(std::string_view text) {
+    if (text.size() < 19)
+        return;
+    int64_t server_micros = 0;
+    if (!ReadServerTime(text, &server_micros))
+        return;
+    const int64_t shift = RoundToSeconds(NowMicros() - server_micros);
+    if (shift < std::numeric_limits<int32_t>::min() || shift > std::numeric_limits<int32_t>::max())
+        return;
+    g_shift_active.store(true);
+    const int32_t previous = g_shift.exchange(static_cast<int32_t>(shift));
+    RefreshTimeZone();
+    if (previous != shift)
+        NotifyShiftListeners();
+}
+
+std::string TimeTools::GetLocalIsoTimestamp() {
+    const int64_t now = NowMicros();
+    const SystemTime t = BreakDownMicros(now - ActiveShiftMicros());
+    const int32_t offset =
+        ZoneOffsetAt(FloorSeconds(now)) + (g_shift_active.load() ? g_shift.load() : 0);
+    return platform::Format("%04d-%02d-%02dT%02d:%02d:%02d%+06d", t.year, t.month, t.day, t.hour,
+                            t.minute, t.second, offset);
+}
+
+void TimeTools::RegisterShiftListener(uint32_t thread_id, uint32_t message) {
+    if (thread_id == 0)
+        return;
+    std::lock_guard lock(g_listeners_mutex);
+    if (message != 0) {
+        Listeners()[thread_id] = message;
+    } else {
+        Listeners().erase(thread_id);
+    }
+}
+
+void TimeTools::NotifyShiftListeners() {
+    std::lock_guard lock(g_listeners_mutex);
+    std::vector<uint32_t> dead;
+    for (const auto& [thread_id, message] : Listeners()) {
+        if (!platform::PostThreadMessage(thread_id, message, 0, 0) &&
+            platform::LastPostError() == platform::kErrorInvalidThreadId) {
+            dead.push_back(thread_id);
+        }
+    }
+    for (uint32_t thread_id : dead)
+        Listeners().erase(thread_id);
+}
+
+bool TimeTools::IsShiftListener(uint32_t thread_id) {
+    std::lock_guard lock(g_listeners_mutex);
+    return Listeners().count(thread_id) != 0;
+}
+
+int32_t TimeTools::GetUtcOffsetSeconds() {
+    const int32_t zone = ZoneOffsetAt(FloorSeconds(NowMicros()));
+    return zone + (g_shift_active.load() ? g_shift.load() : 0);
+}
+
+platform::WallTime TimeTools::GetUtcNow() {
+    return platform::WallTime(std::chrono::microseconds(NowMicros() - ActiveShiftMicros()));
+}
+
+SystemTime TimeTools::GetUtcSystemTime() {
+    return BreakDownMicros(NowMicros() - ActiveShiftMicros());
+}
+
+boost::posix_time::ptime TimeTools::GetUtcOleDateTime() {
+    return ToPtime(GetUtcSystemTime(), true);
+}
+
+SystemTime TimeTools::GetLocalSystemTime() {
+    const int64_t now = NowMicros();
+    const int64_t local =
+        now + static_cast<int64_t>(ZoneOffsetAt(FloorSeconds(now))) * kMicrosPerSecond;
+    return BreakDownMicros(local - ActiveShiftMicros());
+}
+
+boost::posix_time::ptime TimeTools::GetLocalOleDateTime() {
+    return ToPtime(GetLocalSystemTime(), false);
+}
+
+std::string TimeTools::FormatUtcTimestamp(bool with_date) {
+    return FormatSystemTime(GetUtcSystemTime(), with_date);
+}
+
+std::string TimeTools::FormatLocalTimestamp(bool with_date) {
+    // Time and offset from one reading, so that the two always agree.
+    const int64_t now = NowMicros();
+    const int32_t zone = ZoneOffsetAt(FloorSeconds(now));
+    const int64_t shift = ActiveShiftMicros();
+    const SystemTime local =
+        BreakDownMicros(now + static_cast<int64_t>(zone) * kMicrosPerSecond - shift);
+    const int32_t offset = zone + static_cast<int32_t>(shift / kMicrosPerSecond);
+    return FormatSystemTime(local, with_date) + FormatHms(SplitSeconds(offset));
+}
+
+int32_t TimeTools::GetServerTimeShift() {
+    return g_shift.load();
+}
+
+bool TimeTools::IsServerTimeShiftActive() {
+    return g_shift_active.load();
+}
+
+void TimeTools::ResetServerTimeShift() {
+    g_shift_active.store(false);
+    g_shift.store(0);
+    RefreshTimeZone();
+}
+
+int32_t TimeTools::GetBiasSeconds() {
+    EnsureZoneRead();
+    return g_bias_seconds.load();
+}
+
+int32_t TimeTools::GetBiasAndShiftSeconds() {
+    EnsureZoneRead();
+    return g_bias_and_shift_seconds.load();
+}
+
+HmsTriple TimeTools::SplitSeconds(int32_t value) {
+    const uint32_t magnitude = value < 0 ? static_cast<uint32_t>(-(static_cast<int64_t>(value)))
+                                         : static_cast<uint32_t>(value);
+    HmsTriple triple;
+    triple.negative = value < 0;
+    triple.hours = magnitude / 3600;
+    triple.minutes = static_cast<uint16_t>(magnitude % 3600 / 60);
+    triple.seconds = static_cast<uint16_t>(magnitude % 60);
+    return triple;
+}
+
+std::string TimeTools::FormatHms(const HmsTriple& triple) {
+    return platform::Format("%c%u:%02hu:%02hu", triple.negative ? '-' : '+', triple.hours,
+                            triple.minutes, triple.seconds);
+}
+
+}  // namespace ruzd::foundation
