@@ -1,0 +1,125 @@
+#pragma once
+
+// The node's debug log: text files in a debug folder, one file per time interval, each line
+// stamped with the time (UTC minus the server time shift), the writing thread, a call id, a
+// two-letter channel code, a line (port) number and the call depth of the writing thread.
+//
+// Lines are composed on the calling thread (begin, append values, end) and queued; while the
+// writer thread runs (CDebugMessageThread) it writes what was queued, in batches, otherwise the
+// calling thread writes its line at once. Either way lines reach the file in the order they were
+// ended. The log opens a new file when the interval's boundary passes or the machine's UTC
+// offset changes, writes a banner into every newly opened file and deletes the oldest files
+// beyond a configured number. The file holds Windows-1252 text with CRLF line ends.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "foundation/debug_channel.h"
+#include "platform/critical_section.h"
+
+namespace ruzd::foundation {
+
+// Ends the line being composed: log.BeginLine(...).Append(x).EndLine(kDebugEndLine).
+struct DebugEndLine {};
+inline constexpr DebugEndLine kDebugEndLine{};
+
+class CDebugFile {
+public:
+    // How a line begins.
+    enum LineMode { kPlainLine = 0, kEntryLine = 1, kExitLine = 2 };
+
+    // One per thread that wrote to the log; freed when the thread ends.
+    struct TThreadStruct {
+        uint64_t log_serial = 0;  // the log this record belongs to
+        int depth = 1;
+        uint8_t entry_line = 0;      // the pending line is a function entry line
+        uint8_t argument_state = 0;  // 2 before the name, 1 after it, 0 after an argument
+        std::string pending;         // the line being composed
+    };
+
+    // `folder_prefix` is the debug folder with its trailing backslash and the file-name prefix
+    // ("C:\Ruzd\Debug\Tav"), `interval` a "Debug File Type" (0 to 5), `max_files` the number of
+    // files to keep (0 keeps all). Opens the first file when enabled.
+    CDebugFile(std::string folder_prefix, uint32_t interval, bool enabled, uint32_t max_files);
+    virtual ~CDebugFile();
+    CDebugFile(const CDebugFile&) = delete;
+    CDebugFile& operator=(const CDebugFile&) = delete;
+
+    // A log that is never enabled and opens no file; what the line builders hand out when no
+    // log is started, so that chained appends do nothing.
+    static const std::shared_ptr<CDebugFile>& Inert();
+
+    // On: opens the file and writes "Logging turned on". Off: writes "Logging turned off" and
+    // closes the file.
+    void SetEnabled(bool enabled);
+    bool IsEnabled() const { return enabled_.load(); }
+    // The Windows path of the file opened last ("" before the first).
+    std::string GetCurrentPath() const;
+    // The Windows path of the file of the current interval.
+    std::string MakeFileName() const;
+
+    // Take effect at the next opening.
+    void SetInterval(uint32_t interval);
+    void SetMaxFiles(uint32_t max_files);
+    // Stores the prefix and reopens: the same folder reopens the same file (without a banner).
+    void SetFolder(std::string folder_prefix);
+
+    // Composition of a line by the calling thread; all of it does nothing on a disabled log.
+    CDebugFile& BeginLine(EDebugChannelType channel, int32_t line, int32_t call_id,
+                          LineMode mode = kPlainLine);
+    CDebugFile& Append(uint8_t value);
+    CDebugFile& Append(uint16_t value);
+    // 32-bit values print as signed numbers, so unsigned ones from 2147483648 up print negative.
+    CDebugFile& Append(int32_t value);
+    CDebugFile& Append(uint32_t value);
+    CDebugFile& AppendInt64(int64_t value);
+    CDebugFile& Append(std::string_view text);
+    CDebugFile& EndLine(DebugEndLine = kDebugEndLine);
+
+    // The exit line of a traced function: lowers the calling thread's depth (not below 1,
+    // whether the log is enabled or not), then writes "<---  Name returns result".
+    void WriteExitLine(EDebugChannelType channel, int32_t line, int32_t call_id,
+                       std::string_view name, std::string_view result);
+
+    // From now on ended lines are queued for the writer thread `writer_thread_id`, which is
+    // told with one message whenever the queue stops being empty.
+    void EnableAsync(uint32_t writer_thread_id);
+    // Writes what is queued and goes back to writing on the calling threads.
+    void DisableAsync();
+    // The writer thread's turn: writes what is queued and opens the next file when due.
+    void WriteQueuedLines();
+
+    // Per-thread records alive in the process; for tests.
+    static size_t LiveThreadRecords();
+
+private:
+    void QueueLine(std::string& line);
+    void FlushLocked();
+    void RotateIfDueLocked();
+    void OpenFile();
+    void CloseFile();
+    void WriteLogLine(const char* text);
+    TThreadStruct& GetThreadStruct();
+
+    const uint64_t serial_;
+    std::atomic<bool> enabled_{false};
+
+    mutable platform::CriticalSection lock_;  // the log lock
+    // Everything below is guarded by the log lock.
+    int fd_ = -1;
+    uint32_t interval_;
+    uint32_t max_files_;
+    std::string folder_prefix_;
+    std::string current_path_;
+    int64_t next_boundary_ = 0;
+    int32_t utc_offset_at_opening_ = 0;
+    bool rotation_allowed_ = true;
+    bool async_ = false;
+    uint32_t writer_thread_id_ = 0;
+    std::string queued_;  // ended lines in file bytes, waiting to be written
+};
+
+}  // namespace ruzd::foundation
