@@ -1,10 +1,9 @@
 #include "foundation/debug_banner.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-
+#include "foundation/app_hooks.h"
+#include "foundation/running_program.h"
 #include "foundation/time_tools.h"
+#include "foundation/version_record.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -12,8 +11,9 @@ namespace {
 
 const std::string kRule(100, '-');
 
+// Headless counts as a service: only the two window modes have a user in front of them.
 std::string RunModeText() {
-    return " as an NT service";
+    return CurrentApp().IsWindowMode() ? "" : " as an NT service";
 }
 
 std::string ProcessUser() {
@@ -23,15 +23,16 @@ std::string ProcessUser() {
 }  // namespace
 
 std::string GetExeBaseName() {
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return "";
-    return exe.stem().string();
+    return RunningProgramBaseName();
 }
 
-std::string GetExeFileVersion(bool /*dotted*/) {
-    return "";
+std::string GetExeFileVersion(bool dotted) {
+    const FixedFileInfo& fixed = RunningProgramVersionRecord().fixed;
+    if (fixed.signature != kFixedFileInfoSignature)
+        return "";
+    return platform::Format(dotted ? "%u.%u.%u.%u" : "%u%u%u%u", fixed.fileVersionMS >> 16,
+                            fixed.fileVersionMS & 0xFFFFu, fixed.fileVersionLS >> 16,
+                            fixed.fileVersionLS & 0xFFFFu);
 }
 
 std::string BuildDebugBanner(const std::string& interval_label) {

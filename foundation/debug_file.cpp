@@ -15,6 +15,7 @@
 #include "platform/message_queue.h"
 #include "platform/text.h"
 #include "platform/thread.h"
+#include "platform/win_path.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -331,7 +332,8 @@ void CDebugFile::OpenFile() {
     const DebugInterval interval = DebugIntervalAt(interval_, SecondsOf(TimeTools::GetUtcNow()));
     next_boundary_ = interval.next_boundary;
     const std::string path = folder_prefix_ + interval.file_name;
-    fd_ = ::open(DebugHostPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    fd_ = ::open(platform::MapWindowsPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+                 0644);
     if (path != current_path_) {
         // A banner only for a file this log was not just writing.
         current_path_ = path;

@@ -3,11 +3,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <tuple>
 
-#include "platform/root.h"
 #include "platform/text.h"
+#include "platform/win_path.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -47,23 +46,6 @@ bool FileAge(const std::filesystem::path& path, int64_t* nanos) {
 
 }  // namespace
 
-std::filesystem::path DebugHostPath(std::string_view windows_path) {
-    std::string rest(windows_path);
-    std::filesystem::path base;
-    if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
-        base = platform::RootSubdir("drives") / platform::AsciiLower(rest.substr(0, 1));
-        rest.erase(0, 2);
-    } else if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) {
-        base = platform::RootSubdir("drives") / "c";
-    }
-    std::replace(rest.begin(), rest.end(), '\\', '/');
-    while (!rest.empty() && rest[0] == '/')
-        rest.erase(0, 1);
-    if (base.empty())
-        return rest.empty() ? std::filesystem::path(".") : std::filesystem::path(rest);
-    return rest.empty() ? base : base / rest;
-}
-
 std::vector<DebugFolderEntry> ListDebugFiles(const std::string& folder_prefix) {
     std::string folder;
     std::string name_prefix;
@@ -77,7 +59,8 @@ std::vector<DebugFolderEntry> ListDebugFiles(const std::string& folder_prefix) {
     };
     std::vector<Found> found;
     std::error_code error;
-    std::filesystem::directory_iterator it(DebugHostPath(folder.empty() ? "." : folder), error);
+    std::filesystem::directory_iterator it(platform::MapWindowsPath(folder.empty() ? "." : folder),
+                                           error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (!StartsWithIgnoringCase(name, name_prefix) || !EndsWithIgnoringCase(name, ".deb"))

@@ -11,9 +11,6 @@
 
 namespace ruzd::foundation {
 
-// The host path of a Windows path of the debug log.
-std::filesystem::path DebugHostPath(std::string_view windows_path);
-
 struct DebugFolderEntry {
     std::string windows_path;
     std::filesystem::path host_path;

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "foundation/static_tools.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -84,15 +85,12 @@ std::string FormatSystemTime(const SystemTime& t, bool with_date) {
     return platform::Format("%02hu:%02hu:%02hu.%03hu", t.hour, t.minute, t.second, t.milliseconds);
 }
 
-// A field of the server's time text: decimal digits only.
+// A field of the server's time text, read as the command parsers read numbers.
 bool ReadField(std::string_view text, size_t pos, size_t len, int* value) {
-    int result = 0;
-    for (size_t i = pos; i < pos + len; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        result = result * 10 + (text[i] - '0');
-    }
-    *value = result;
+    int32_t field = 0;
+    if (!CStaticTools::StrToLongEx(text.substr(pos, len), &field))
+        return false;
+    *value = field;
     return true;
 }
 
@@ -104,8 +102,8 @@ bool ReadServerTime(std::string_view text, int64_t* micros) {
         !ReadField(text, 14, 2, &minute) || !ReadField(text, 17, 2, &second)) {
         return false;
     }
-    if (year < 1601 || month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 ||
-        second > 59) {
+    if (year < 1601 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 59) {
         return false;
     }
     if (day > boost::gregorian::gregorian_calendar::end_of_month_day(

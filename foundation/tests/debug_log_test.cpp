@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "foundation/app_hooks.h"
 #include "foundation/debug_banner.h"
 #include "foundation/debug_function.h"
 #include "foundation/tests/debug_log_fixture.h"
@@ -21,6 +22,9 @@ TEST_F(DebugLogTest, NewFileStartsWithTheBannerAndTheFirstLine) {
     const std::vector<std::string> lines = ReadLines(kFile);
     ASSERT_GE(lines.size(), 8u);
     EXPECT_EQ(lines[0], std::string(100, '-'));
+    EXPECT_THAT(lines[1], ::testing::MatchesRegex("\tLog file opened for foundation_debug_log_test "
+                                                  "version [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+ "
+                                                  "as an NT service interval=5 min"));
     EXPECT_EQ(lines[1], "\tLog file opened for foundation_debug_log_test version " +
                             GetExeFileVersion(true) + " as an NT service interval=5 min");
     EXPECT_EQ(lines[2], "\t\tCurrent time (UTC): 2026-12-08 14:07:09.042");
@@ -32,6 +36,20 @@ TEST_F(DebugLogTest, NewFileStartsWithTheBannerAndTheFirstLine) {
     EXPECT_EQ(lines[7],
               "14:07:09.042:" + ThreadField() + ":---------:Lo     1 --- Log file closed");
     EXPECT_EQ(lines.size(), 8u);
+}
+
+TEST_F(DebugLogTest, BannerOfAWindowProgramSaysNothingOfAService) {
+    AppHooks window_app(kRunModeWindow);
+    ScopedApp use_app(window_app);
+    StartDebugLog(kPrefix, 2, true, 0);
+    StopDebugLog();
+    const std::vector<std::string> lines = ReadLines("Tav120814.deb");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "\tLog file opened for foundation_debug_log_test version " +
+                            GetExeFileVersion(true) + " interval=1 hour");
+    std::string undotted = GetExeFileVersion(true);
+    undotted.erase(std::remove(undotted.begin(), undotted.end(), '.'), undotted.end());
+    EXPECT_EQ(GetExeFileVersion(false), undotted);
 }
 
 TEST_F(DebugLogTest, TraceKindsChooseChannelAndDeviceField) {
