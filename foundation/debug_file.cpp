@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 
 #include "foundation/debug_banner.h"
 #include "foundation/debug_folder.h"
@@ -267,6 +268,7 @@ void CDebugFile::EnableAsync(uint32_t writer_thread_id) {
     platform::CriticalSectionLock lock(lock_);
     writer_thread_id_ = writer_thread_id;
     async_ = writer_thread_id != 0;
+    writer_awake_ = false;
 }
 
 void CDebugFile::DisableAsync() {
@@ -278,22 +280,42 @@ void CDebugFile::DisableAsync() {
 }
 
 void CDebugFile::WriteQueuedLines() {
-    platform::CriticalSectionLock lock(lock_);
-    FlushLocked();
-    RotateIfDueLocked();
+    std::unique_lock lock(lock_);
+    for (;;) {
+        if (queued_.empty()) {
+            // From now on the next queued line wakes the writer again.
+            writer_awake_ = false;
+            return;
+        }
+        {
+            // The batch is written outside the log lock, so that the callers can queue their
+            // next lines meanwhile. Whoever writes or closes the file next waits for the file
+            // lock, which keeps the lines in order.
+            std::unique_lock file(file_lock_);
+            writing_.swap(queued_);
+            lock.unlock();
+            if (fd_ >= 0)
+                WriteAll(fd_, writing_);
+            writing_.clear();
+        }
+        lock.lock();
+        RotateIfDueLocked();
+    }
 }
 
 void CDebugFile::QueueLine(std::string& line) {
     platform::CriticalSectionLock lock(lock_);
-    const bool was_empty = queued_.empty();
     AppendFileBytes(queued_, line);
     line.clear();
     if (async_) {
-        // One message per batch: the writer takes everything queued when it wakes.
-        if (!was_empty)
+        // The writer takes everything queued each time round; it needs waking only when it
+        // has gone back to waiting for messages.
+        if (writer_awake_)
             return;
-        if (platform::PostThreadMessage(writer_thread_id_, kWmWriteLines))
+        if (platform::PostThreadMessage(writer_thread_id_, kWmWriteLines)) {
+            writer_awake_ = true;
             return;
+        }
         // The writer is gone; its lines are not lost, the callers write them from now on.
         async_ = false;
         writer_thread_id_ = 0;
@@ -303,6 +325,7 @@ void CDebugFile::QueueLine(std::string& line) {
 }
 
 void CDebugFile::FlushLocked() {
+    std::lock_guard file(file_lock_);
     if (queued_.empty())
         return;
     if (fd_ >= 0)
@@ -323,17 +346,17 @@ void CDebugFile::RotateIfDueLocked() {
 void CDebugFile::OpenFile() {
     const bool rotation_allowed = rotation_allowed_;
     rotation_allowed_ = false;
-    if (fd_ >= 0) {
-        FlushLocked();
+    FlushLocked();
+    std::unique_lock file(file_lock_);
+    if (fd_ >= 0)
         ::close(fd_);
-        fd_ = -1;
-    }
     utc_offset_at_opening_ = TimeTools::GetUtcOffsetSeconds();
     const DebugInterval interval = DebugIntervalAt(interval_, SecondsOf(TimeTools::GetUtcNow()));
     next_boundary_ = interval.next_boundary;
     const std::string path = folder_prefix_ + interval.file_name;
     fd_ = ::open(platform::MapWindowsPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
                  0644);
+    file.unlock();
     if (path != current_path_) {
         // A banner only for a file this log was not just writing.
         current_path_ = path;
@@ -348,8 +371,10 @@ void CDebugFile::CloseFile() {
     rotation_allowed_ = false;
     WriteLogLine("Log file closed");
     FlushLocked();
-    if (fd_ >= 0) {
-        ::close(fd_);
+    {
+        std::lock_guard file(file_lock_);
+        if (fd_ >= 0)
+            ::close(fd_);
         fd_ = -1;
     }
     TrimDebugFiles(folder_prefix_, max_files_);

@@ -108,8 +108,14 @@ private:
     std::atomic<bool> enabled_{false};
 
     mutable platform::CriticalSection lock_;  // the log lock
-    // Everything below is guarded by the log lock.
+    // Held while bytes go to the file or the file changes; taken after the log lock, never
+    // before it.
+    std::mutex file_lock_;
+    // Changed under both locks, so either one keeps it steady.
     int fd_ = -1;
+    // The batch the writer thread is writing, under the file lock only.
+    std::string writing_;
+    // Everything below is guarded by the log lock.
     uint32_t interval_;
     uint32_t max_files_;
     std::string folder_prefix_;
@@ -119,7 +125,8 @@ private:
     bool rotation_allowed_ = true;
     bool async_ = false;
     uint32_t writer_thread_id_ = 0;
-    std::string queued_;  // ended lines in file bytes, waiting to be written
+    bool writer_awake_ = false;  // told of the queue and not yet back to waiting
+    std::string queued_;         // ended lines in file bytes, waiting to be written
 };
 
 }  // namespace ruzd::foundation
