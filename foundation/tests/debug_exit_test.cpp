@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+#include <spawn.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/child_process.h"
+#include "platform/text.h"
+#include "testing/temp_root.h"
+
+extern char** environ;
+
+namespace ruzd::foundation {
+namespace {
+
+TEST(DebugLogAtExit, ProgramThatNeverStopsTheLogStillWritesEveryLineAndEnds) {
+    testing::TempRoot root;
+    const std::filesystem::path folder = root.path() / "drives" / "c" / "Debug";
+    std::filesystem::create_directories(folder);
+
+    const std::string program = std::string(RUZD_TEST_BIN_DIR) + "/foundation_debug_exit_child";
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("3000"), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    platform::ChildProcess child(pid);
+    ASSERT_EQ(child.ended().Wait(30000), platform::kWaitObject0) << "the program hangs at exit";
+    EXPECT_EQ(child.ExitCode(), 0);
+
+    std::string content;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        content.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_NE(content.find(" line 0\r\n"), std::string::npos);
+    EXPECT_NE(content.find(" line 2999\r\n"), std::string::npos);
+    const size_t closed = content.rfind("Log file closed\r\n");
+    ASSERT_NE(closed, std::string::npos);
+    EXPECT_EQ(closed + 17, content.size());
+}
+
+}  // namespace
+}  // namespace ruzd::foundation
