@@ -3,6 +3,7 @@
 #include "foundation/app_hooks.h"
 #include "foundation/running_program.h"
 #include "foundation/time_tools.h"
+#include "foundation/utilities.h"
 #include "foundation/version_record.h"
 #include "platform/text.h"
 
@@ -16,8 +17,15 @@ std::string RunModeText() {
     return CurrentApp().IsWindowMode() ? "" : " as an NT service";
 }
 
+// "DOMAIN\user"; just the backslash when the account cannot be read.
 std::string ProcessUser() {
-    return "\\";
+    std::string user;
+    std::string domain;
+    if (!CUtilities::GetProcessUserName(0, user, domain)) {
+        user.clear();
+        domain.clear();
+    }
+    return domain + "\\" + user;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "foundation/debug_function.h"
 #include "foundation/tests/debug_log_fixture.h"
 #include "foundation/trace.h"
+#include "foundation/utilities.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -29,7 +30,10 @@ TEST_F(DebugLogTest, NewFileStartsWithTheBannerAndTheFirstLine) {
                             GetExeFileVersion(true) + " as an NT service interval=5 min");
     EXPECT_EQ(lines[2], "\t\tCurrent time (UTC): 2026-12-08 14:07:09.042");
     EXPECT_EQ(lines[3], "\t\tCurrent time (Local): 2026-12-08 14:07:09.042+0:00:00");
-    EXPECT_EQ(lines[4].rfind("\t\tUser: ", 0), 0u);
+    std::string user;
+    std::string domain;
+    ASSERT_TRUE(CUtilities::GetProcessUserName(0, user, domain));
+    EXPECT_EQ(lines[4], "\t\tUser: " + domain + "\\" + user);
     EXPECT_EQ(lines[5], std::string(100, '-'));
     EXPECT_EQ(lines[6],
               "14:07:09.042:" + ThreadField() + ":---------:Lo     1 --- Logging turned on");
