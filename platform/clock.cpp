@@ -21,8 +21,9 @@ std::atomic<Clock*>& Installed() {
 }  // namespace
 
 Clock& SystemClock() {
-    static RealClock clock;
-    return clock;
+    // Never destroyed: code that runs at exit (the debug log's last lines) still reads it.
+    static RealClock* clock = new RealClock();
+    return *clock;
 }
 
 Clock& CurrentClock() {
