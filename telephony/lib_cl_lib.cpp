@@ -1,0 +1,14 @@
+#include "telephony/lib_cl_lib.h"
+
+namespace ruzd::telephony {
+
+CLibCL_Lib::CLibCL_Lib(const char* file_name) {
+    LoadFrom(file_name);
+    if (!IsLoaded())
+        return;
+#include "telephony/vendor_table_binding.h"
+#include "telephony/vendorapi/cl_lib_functions.inc"
+#include "telephony/vendor_table_end.h"
+}
+
+}  // namespace ruzd::telephony

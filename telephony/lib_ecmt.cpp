@@ -1,0 +1,14 @@
+#include "telephony/lib_ecmt.h"
+
+namespace ruzd::telephony {
+
+CLibECMT::CLibECMT(const char* file_name) {
+    LoadFrom(file_name != nullptr ? file_name : "libecmt.dll");
+    if (!IsLoaded())
+        return;
+#include "telephony/vendor_table_binding.h"
+#include "telephony/vendorapi/libecmt_functions.inc"
+#include "telephony/vendor_table_end.h"
+}
+
+}  // namespace ruzd::telephony

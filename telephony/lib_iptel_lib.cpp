@@ -1,0 +1,14 @@
+#include "telephony/lib_iptel_lib.h"
+
+namespace ruzd::telephony {
+
+CLibIpTel_Lib::CLibIpTel_Lib(const char* file_name) {
+    LoadFrom(file_name);
+    if (!IsLoaded())
+        return;
+#include "telephony/vendor_table_binding.h"
+#include "telephony/vendorapi/iptel_lib_functions.inc"
+#include "telephony/vendor_table_end.h"
+}
+
+}  // namespace ruzd::telephony

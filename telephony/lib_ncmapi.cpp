@@ -1,0 +1,14 @@
+#include "telephony/lib_ncmapi.h"
+
+namespace ruzd::telephony {
+
+CLibNCMAPI::CLibNCMAPI(const char* file_name) {
+    LoadFrom(file_name != nullptr ? file_name : "NCMAPI.dll");
+    if (!IsLoaded())
+        return;
+#include "telephony/vendor_table_binding.h"
+#include "telephony/vendorapi/ncmapi_functions.inc"
+#include "telephony/vendor_table_end.h"
+}
+
+}  // namespace ruzd::telephony

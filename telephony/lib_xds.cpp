@@ -1,0 +1,14 @@
+#include "telephony/lib_xds.h"
+
+namespace ruzd::telephony {
+
+CLibXDS::CLibXDS(const char* file_name) {
+    LoadFrom(file_name);
+    if (!IsLoaded())
+        return;
+#include "telephony/vendor_table_binding.h"
+#include "telephony/vendorapi/xdslibsc_functions.inc"
+#include "telephony/vendor_table_end.h"
+}
+
+}  // namespace ruzd::telephony
