@@ -1,0 +1,86 @@
+#pragma once
+
+// A fresh platform root whose vendor folder the test fills with stub libraries, and the log
+// lines the binding wrote meanwhile.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/root.h"
+#include "telephony/vendor_log.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::telephony {
+
+struct LoggedLine {
+    int kind;
+    int32_t device;
+    std::string text;
+};
+
+class VendorStubTest : public ::testing::Test {
+protected:
+    VendorStubTest() {
+        if (const char* dir = getenv("RUZD_VENDOR_DIR"))
+            saved_vendor_dir_ = dir;
+        setenv("RUZD_VENDOR_DIR", (root_.path() / "vendor").c_str(), 1);
+        std::filesystem::create_directories(platform::VendorDir());
+        SetVendorLogObserver([this](int kind, int32_t device, const std::string& text) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.push_back({kind, device, text});
+        });
+    }
+    ~VendorStubTest() override {
+        SetVendorLogObserver(nullptr);
+        if (saved_vendor_dir_) {
+            setenv("RUZD_VENDOR_DIR", saved_vendor_dir_->c_str(), 1);
+        } else {
+            unsetenv("RUZD_VENDOR_DIR");
+        }
+    }
+
+    // Puts the stub library <stub>.so into the vendor folder as <library>.so.
+    static void Install(const std::string& stub, const std::string& library) {
+        std::filesystem::copy_file(std::filesystem::path(RUZD_VENDOR_STUB_DIR) / (stub + ".so"),
+                                   platform::VendorDir() / (library + ".so"),
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+
+    // Whether the vendor folder's <library>.so is loaded in the process (the probe loads
+    // nothing and keeps no reference).
+    static bool LoadedInProcess(const std::string& library) {
+        void* handle = dlopen((platform::VendorDir() / (library + ".so")).c_str(),
+                              RTLD_NOW | RTLD_NOLOAD);
+        if (handle != nullptr)
+            dlclose(handle);
+        return handle != nullptr;
+    }
+
+    std::vector<std::string> Texts() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::string> texts;
+        for (const LoggedLine& line : lines_)
+            texts.push_back(line.text);
+        return texts;
+    }
+
+    std::vector<LoggedLine> Lines() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+
+private:
+    ::ruzd::testing::TempRoot root_;
+    std::optional<std::string> saved_vendor_dir_;
+    std::mutex mutex_;
+    std::vector<LoggedLine> lines_;
+};
+
+}  // namespace ruzd::telephony
