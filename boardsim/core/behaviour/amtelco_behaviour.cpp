@@ -1,0 +1,51 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "boardsim/core/behaviours.h"
+#include "boardsim/core/machine.h"
+
+namespace ruzd::boardsim {
+namespace {
+
+bool IsBoard(uint8_t board) {
+    return board >= 1 && board <= Machine::Get().config().amtelco_boards;
+}
+
+// Fills the message for the board named in its first byte; the text starts at byte 13.
+int32_t Receive(AmtelcoMailbox::Box box, XDS_MSG* message) {
+    if (message == nullptr)
+        return XDS_NO_MESSAGE;
+    const uint8_t board = message->board;
+    const std::optional<BoardMessage> taken = Machine::Get().amtelco().Take(box, board);
+    if (!taken)
+        return XDS_NO_MESSAGE;
+    *message = XDS_MSG{};
+    message->board = board;
+    message->group = taken->group;
+    message->type = taken->type;
+    const size_t length = std::min(taken->text.size(), sizeof(message->text) - 1);
+    std::memcpy(message->text, taken->text.data(), length);
+    return XDS_OK;
+}
+
+}  // namespace
+
+int32_t Behaviour<tags::xds_id>::Run(uint8_t board, XDS_ID* id) {
+    if (id == nullptr || !IsBoard(board))
+        return 1;
+    *id = XDS_ID{};
+    std::snprintf(id->id, sizeof id->id, "XDS%u", static_cast<unsigned>(board));
+    std::snprintf(id->version, sizeof id->version, "boardsim 1.0");
+    return XDS_OK;
+}
+
+int32_t Behaviour<tags::xds_msg_receive>::Run(XDS_MSG* message) {
+    return Receive(AmtelcoMailbox::Box::kMessages, message);
+}
+
+int32_t Behaviour<tags::xds_query_receive>::Run(XDS_MSG* message) {
+    return Receive(AmtelcoMailbox::Box::kQueries, message);
+}
+
+}  // namespace ruzd::boardsim

@@ -1,0 +1,87 @@
+#include "boardsim/core/behaviours.h"
+#include "boardsim/core/machine.h"
+
+namespace ruzd::boardsim {
+namespace {
+
+int32_t OpenDevice(const char* name, DeviceFamily family) {
+    if (name == nullptr)
+        return -1;
+    return Machine::Get().devices().Open(name, family);
+}
+
+int32_t CloseDevice(int32_t handle) {
+    return Machine::Get().devices().Close(handle) ? 0 : -1;
+}
+
+// The line device functions answer 0 and hand the handle back through the pointer.
+int32_t OpenLineDevice(LINEDEV* linedev, const char* name, DeviceFamily family) {
+    if (linedev == nullptr)
+        return -1;
+    const int32_t handle = OpenDevice(name, family);
+    if (handle < 0)
+        return -1;
+    *linedev = handle;
+    return 0;
+}
+
+}  // namespace
+
+int32_t Behaviour<tags::dx_open>::Run(const char* name, int32_t /*oflags*/) {
+    return OpenDevice(name, DeviceFamily::kVoice);
+}
+
+int32_t Behaviour<tags::dx_close>::Run(int32_t dev) {
+    return CloseDevice(dev);
+}
+
+int32_t Behaviour<tags::dt_open>::Run(const char* name, int32_t /*oflags*/) {
+    return OpenDevice(name, DeviceFamily::kNetwork);
+}
+
+int32_t Behaviour<tags::dt_close>::Run(int32_t dev) {
+    return CloseDevice(dev);
+}
+
+int32_t Behaviour<tags::ms_open>::Run(const char* name, int32_t /*flags*/) {
+    return OpenDevice(name, DeviceFamily::kStation);
+}
+
+int32_t Behaviour<tags::ms_close>::Run(int32_t dev) {
+    return CloseDevice(dev);
+}
+
+int32_t Behaviour<tags::dcb_open>::Run(const char* name, int32_t /*oflags*/) {
+    return OpenDevice(name, DeviceFamily::kConference);
+}
+
+int32_t Behaviour<tags::dcb_close>::Run(int32_t dev) {
+    return CloseDevice(dev);
+}
+
+int32_t Behaviour<tags::cc_Open>::Run(LINEDEV* linedev, const char* name, int32_t /*rfu*/) {
+    return OpenLineDevice(linedev, name, DeviceFamily::kLineDevice);
+}
+
+int32_t Behaviour<tags::cc_Close>::Run(LINEDEV linedev) {
+    return CloseDevice(linedev);
+}
+
+int32_t Behaviour<tags::gc_Open>::Run(LINEDEV* linedev, const char* name, int32_t /*rfu*/) {
+    return OpenLineDevice(linedev, name, DeviceFamily::kGlobalCall);
+}
+
+// The asynchronous open completes with an OPENEX event on the new line device.
+int32_t Behaviour<tags::gc_OpenEx>::Run(LINEDEV* linedev, const char* name, int32_t mode,
+                                        void* /*user_attribute*/) {
+    const int32_t result = OpenLineDevice(linedev, name, DeviceFamily::kGlobalCall);
+    if (result == 0 && (static_cast<uint32_t>(mode) & GC_ASYNC) != 0)
+        Machine::Get().events().Put(*linedev, CCEV_OPENEX, {});
+    return result;
+}
+
+int32_t Behaviour<tags::gc_Close>::Run(LINEDEV linedev) {
+    return CloseDevice(linedev);
+}
+
+}  // namespace ruzd::boardsim

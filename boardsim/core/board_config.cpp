@@ -1,0 +1,196 @@
+#include "boardsim/core/board_config.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+
+namespace ruzd::boardsim {
+namespace {
+
+std::vector<std::string> Words(std::string_view line) {
+    std::vector<std::string> words;
+    std::istringstream in{std::string(line)};
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
+}
+
+bool ReadInt(const std::string& word, int64_t min, int64_t* value) {
+    const char* begin = word.data();
+    const char* end = begin + word.size();
+    int base = 10;
+    bool negative = false;
+    if (begin != end && *begin == '-') {
+        negative = true;
+        ++begin;
+    }
+    if (end - begin > 2 && begin[0] == '0' && (begin[1] == 'x' || begin[1] == 'X')) {
+        base = 16;
+        begin += 2;
+    }
+    int64_t number = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, number, base);
+    if (ec != std::errc() || ptr != end)
+        return false;
+    number = negative ? -number : number;
+    if (number < min)
+        return false;
+    *value = number;
+    return true;
+}
+
+bool ReadBoards(const std::vector<std::string>& words, BoardConfig::Boards* boards) {
+    int64_t count = 0;
+    int64_t subdevices = 0;
+    if (words.size() != 3 || !ReadInt(words[1], 0, &count) || !ReadInt(words[2], 0, &subdevices))
+        return false;
+    boards->count = static_cast<int>(count);
+    boards->subdevices = static_cast<int>(subdevices);
+    return true;
+}
+
+std::string Trim(std::string_view text) {
+    const size_t start = text.find_first_not_of(" \t\r");
+    if (start == std::string_view::npos)
+        return std::string();
+    const size_t end = text.find_last_not_of(" \t\r");
+    return std::string(text.substr(start, end - start + 1));
+}
+
+// "family <name> <device>; <device>...": device names may hold blanks.
+bool ApplyFamily(std::string_view line, BoardConfig* config) {
+    std::string rest = Trim(line);
+    rest = Trim(std::string_view(rest).substr(std::string_view("family").size()));
+    const size_t blank = rest.find_first_of(" \t");
+    const std::string family = rest.substr(0, blank);
+    std::vector<std::string> devices;
+    if (blank != std::string::npos) {
+        std::string_view list = std::string_view(rest).substr(blank);
+        while (!list.empty()) {
+            const size_t end = std::min(list.find(';'), list.size());
+            const std::string device = Trim(list.substr(0, end));
+            if (device.empty())
+                return false;
+            devices.push_back(device);
+            list.remove_prefix(std::min(end + 1, list.size()));
+        }
+    }
+    config->families.emplace_back(family, devices);
+    return true;
+}
+
+// One setting; false when it cannot be read.
+bool Apply(std::string_view line, const std::vector<std::string>& words, BoardConfig* config) {
+    const std::string& key = words[0];
+    int64_t number = 0;
+    if (key == "voice")
+        return ReadBoards(words, &config->voice);
+    if (key == "network")
+        return ReadBoards(words, &config->network);
+    if (key == "station")
+        return ReadBoards(words, &config->station);
+    if (key == "ip")
+        return ReadBoards(words, &config->ip);
+    if (key == "conference") {
+        std::vector<std::string> boards(words.begin(), words.begin() + std::min<size_t>(3, words.size()));
+        if (words.size() == 4 && ReadInt(words[3], 0, &number)) {
+            config->conference_parties = static_cast<int>(number);
+        } else if (words.size() != 3) {
+            return false;
+        }
+        return ReadBoards(boards, &config->conference);
+    }
+    if (key == "amtelco") {
+        if (words.size() != 2 || !ReadInt(words[1], 0, &number))
+            return false;
+        config->amtelco_boards = static_cast<int>(number);
+        return true;
+    }
+    if (key == "service") {
+        if (words.size() != 2)
+            return false;
+        if (words[1] == "stopped") {
+            config->service_state = 1;
+        } else if (words[1] == "pending") {
+            config->service_state = 2;
+        } else if (words[1] == "running") {
+            config->service_state = 4;
+        } else {
+            return false;
+        }
+        return true;
+    }
+    if (key == "address") {
+        if (words.size() != 2)
+            return false;
+        config->default_ip = words[1];
+        return true;
+    }
+    if (key == "bus") {
+        if (words.size() != 3)
+            return false;
+        config->tdm_bus_type = words[1];
+        config->media_type = words[2];
+        return true;
+    }
+    if (key == "family")
+        return words.size() >= 2 && ApplyFamily(line, config);
+    if (key == "result") {
+        if (words.size() != 3 || !ReadInt(words[2], INT64_MIN + 1, &number))
+            return false;
+        config->results[words[1]] = number;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+BoardConfig BoardConfig::Parse(std::string_view text, std::vector<std::string>* errors) {
+    BoardConfig config;
+    int number = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        const std::vector<std::string> words = Words(line);
+        if (words.empty() || words[0][0] == '#')
+            continue;
+        if (!Apply(line, words, &config) && errors != nullptr)
+            errors->push_back("line " + std::to_string(number) + ": cannot read \"" +
+                              std::string(line) + "\"");
+    }
+    return config;
+}
+
+BoardConfig BoardConfig::Load(const char* path, std::vector<std::string>* errors) {
+    if (path == nullptr || *path == '\0')
+        return BoardConfig();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (errors != nullptr)
+            errors->push_back(std::string("cannot read ") + path);
+        return BoardConfig();
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return Parse(text.str(), errors);
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> BoardConfig::InstalledFamilies()
+    const {
+    if (!families.empty())
+        return families;
+    std::vector<std::pair<std::string, std::vector<std::string>>> derived;
+    if (ip.count > 0)
+        derived.emplace_back("HMP_Software", std::vector<std::string>{"HMP_Software #0"});
+    return derived;
+}
+
+}  // namespace ruzd::boardsim

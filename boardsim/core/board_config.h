@@ -1,0 +1,51 @@
+#pragma once
+
+// What boards the simulated machine has, read from a text file of one setting a line (lines
+// whose first word begins with '#' are comments). Unset settings keep their defaults: one
+// board of every kind with a few channels each, the Dialogic service running.
+// boardsim/README.md lists the settings.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace ruzd::boardsim {
+
+struct BoardConfig {
+    struct Boards {
+        int count = 1;
+        int subdevices = 0;  // channels, time slots, stations or DSPs of each board
+    };
+
+    Boards voice{1, 4};       // "dxxxB%d", channels "dxxxB%dC%d"
+    Boards network{1, 30};    // "dtiB%d", time slots "dtiB%dT%d"
+    Boards station{1, 8};     // "msiB%d", stations "msiB%dC%d"
+    Boards conference{1, 2};  // "dcbB%d", DSPs "dcbB%dD%d"
+    int conference_parties = 32;
+    Boards ip{1, 4};          // IPT "iptB%d"/"iptB%dT%d" and IPM "ipmB%d"/"ipmB%dC%d"
+    int amtelco_boards = 1;   // numbered from 1
+
+    int32_t service_state = 4;  // 1 stopped, 2 start pending, 4 running
+    std::string default_ip = "127.0.0.1";
+    std::string tdm_bus_type = "H.100";
+    std::string media_type = "ALaw";
+    // Installed families with their devices; empty means derived from the boards.
+    std::vector<std::pair<std::string, std::vector<std::string>>> families;
+    // Results of functions that have no behaviour of their own.
+    std::map<std::string, int64_t> results;
+
+    // Reads the settings; every line that cannot be read is described in errors and skipped.
+    static BoardConfig Parse(std::string_view text, std::vector<std::string>* errors);
+    // The file's settings; the defaults when no path is given. An unreadable file is an
+    // error.
+    static BoardConfig Load(const char* path, std::vector<std::string>* errors);
+
+    // The families to report: the configured ones, or one host media family when there are
+    // IP boards.
+    std::vector<std::pair<std::string, std::vector<std::string>>> InstalledFamilies() const;
+};
+
+}  // namespace ruzd::boardsim

@@ -1,0 +1,61 @@
+#include "boardsim/core/machine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "boardsim/core/control_commands.h"
+#include "boardsim/core/control_server.h"
+
+namespace ruzd::boardsim {
+namespace {
+
+const char* Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+BoardConfig LoadConfig(std::vector<std::string>* errors) {
+    const char* path = Env("BOARDSIM_CONFIG");
+    BoardConfig config = BoardConfig::Load(path, errors);
+    for (const std::string& error : *errors)
+        std::fprintf(stderr, "boardsim: %s: %s\n", path, error.c_str());
+    return config;
+}
+
+// The machine lives exactly as long as the core library is loaded.
+Machine* g_machine = nullptr;
+
+struct MachineLifetime {
+    MachineLifetime() { g_machine = new Machine(); }
+    ~MachineLifetime() {
+        delete g_machine;
+        g_machine = nullptr;
+    }
+} g_machine_lifetime;
+
+}  // namespace
+
+Machine::Machine()
+    : config_(LoadConfig(&config_errors_)),
+      devices_(config_),
+      results_(config_.results),
+      journal_(Env("BOARDSIM_JOURNAL")),
+      service_state_(config_.service_state) {
+    if (const char* path = Env("BOARDSIM_CONTROL")) {
+        control_ = std::make_unique<ControlServer>(
+            path, [this](const std::string& line) { return ExecuteControlCommand(*this, line); });
+        if (!control_->ok())
+            std::fprintf(stderr, "boardsim: cannot listen on %s\n", path);
+    }
+}
+
+Machine::~Machine() {
+    control_.reset();
+    events_.Shutdown();
+}
+
+Machine& Machine::Get() {
+    return *g_machine;
+}
+
+}  // namespace ruzd::boardsim

@@ -1,0 +1,63 @@
+#pragma once
+
+// The simulated machine: its boards and devices, the events they raise, the results of the
+// vendor functions, the journal of calls and the control socket. One instance lives in the
+// core library from its load to its unload and is shared by every simulated vendor library.
+// It reads its environment when it starts:
+//   BOARDSIM_CONFIG   the board configuration file (defaults when unset)
+//   BOARDSIM_JOURNAL  the journal file (no journal when unset)
+//   BOARDSIM_CONTROL  the control socket's path (no control socket when unset)
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "boardsim/core/amtelco_mailbox.h"
+#include "boardsim/core/board_config.h"
+#include "boardsim/core/call_table.h"
+#include "boardsim/core/device_catalog.h"
+#include "boardsim/core/event_queue.h"
+#include "boardsim/core/journal.h"
+#include "boardsim/core/result_table.h"
+
+namespace ruzd::boardsim {
+
+class ControlServer;
+
+class Machine {
+public:
+    Machine();
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    static Machine& Get();
+
+    const BoardConfig& config() const { return config_; }
+    const std::vector<std::string>& config_errors() const { return config_errors_; }
+    DeviceCatalog& devices() { return devices_; }
+    EventQueue& events() { return events_; }
+    ResultTable& results() { return results_; }
+    Journal& journal() { return journal_; }
+    CallTable& calls() { return calls_; }
+    AmtelcoMailbox& amtelco() { return amtelco_; }
+
+    int32_t service_state() const { return service_state_.load(); }
+    void set_service_state(int32_t state) { service_state_.store(state); }
+
+private:
+    std::vector<std::string> config_errors_;  // filled while config_ is read
+    BoardConfig config_;
+    DeviceCatalog devices_;
+    EventQueue events_;
+    ResultTable results_;
+    Journal journal_;
+    CallTable calls_;
+    AmtelcoMailbox amtelco_;
+    std::atomic<int32_t> service_state_;
+    std::unique_ptr<ControlServer> control_;  // started last, stopped first
+};
+
+}  // namespace ruzd::boardsim
