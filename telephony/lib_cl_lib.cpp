@@ -6,9 +6,11 @@ CLibCL_Lib::CLibCL_Lib(const char* file_name) {
     LoadFrom(file_name);
     if (!IsLoaded())
         return;
+// clang-format off
 #include "telephony/vendor_table_binding.h"
 #include "telephony/vendorapi/cl_lib_functions.inc"
 #include "telephony/vendor_table_end.h"
+    // clang-format on
 }
 
 }  // namespace ruzd::telephony

@@ -13,9 +13,11 @@ public:
     // Loads the library by the name the facade gives and binds every export.
     explicit CLibCL_Lib(const char* file_name);
 
+// clang-format off
 #include "telephony/vendor_table_members.h"
 #include "telephony/vendorapi/cl_lib_functions.inc"
 #include "telephony/vendor_table_end.h"
+    // clang-format on
 };
 
 }  // namespace ruzd::telephony

@@ -16,12 +16,16 @@ public:
     // facade decides by this, not by AllFunctionsLoaded, whether the manager can be used.
     bool IsComplete() const { return complete_; }
 
+// clang-format off
 #include "telephony/vendor_table_members.h"
 #include "telephony/vendorapi/ncmapi_functions.inc"
 #include "telephony/vendor_table_end.h"
+    // clang-format on
 
 private:
-    void MinimalSetBound() { complete_ = !HasMissingExport(); }
+    void MinimalSetBound() {
+        complete_ = !HasMissingExport();
+    }
 
     bool complete_ = false;
 };

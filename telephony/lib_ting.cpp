@@ -25,9 +25,11 @@ CLibTiNG::CLibTiNG(const char* file_name) {
     LoadFrom(file_name);
     if (!IsLoaded())
         return;
+// clang-format off
 #include "telephony/vendor_table_binding.h"
 #include "telephony/vendorapi/ting_functions.inc"
 #include "telephony/vendor_table_end.h"
+    // clang-format on
 }
 
 int32_t CLibTiNG::CallGetCardInfo(SM_CARD_INFO_PARMS* parms) const {

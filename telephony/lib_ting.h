@@ -24,9 +24,11 @@ public:
     // Nothing is written when the library lacks either of its two trace data exports.
     void SetTrace(bool on);
 
+// clang-format off
 #include "telephony/vendor_table_members.h"
 #include "telephony/vendorapi/ting_functions.inc"
 #include "telephony/vendor_table_end.h"
+    // clang-format on
 };
 
 // The function the library writes its trace lines through: below trace level 4 it does

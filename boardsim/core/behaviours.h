@@ -11,7 +11,8 @@ namespace ruzd::boardsim {
 // Events and device attributes (srl_behaviour.cpp). The event readers serve the calling
 // thread's current event; the event handle they may be given is not needed for that.
 BOARDSIM_BEHAVIOUR(sr_waitevt, int32_t, (int32_t timeout))
-BOARDSIM_BEHAVIOUR(sr_putevt, int32_t, (int32_t dev, uint32_t type, int32_t length, void* data, int32_t error))
+BOARDSIM_BEHAVIOUR(sr_putevt, int32_t,
+                   (int32_t dev, uint32_t type, int32_t length, void* data, int32_t error))
 BOARDSIM_BEHAVIOUR(sr_getevtdev, int32_t, (int32_t event_handle))
 BOARDSIM_BEHAVIOUR(sr_getevttype, int32_t, (int32_t event_handle))
 BOARDSIM_BEHAVIOUR(sr_getevtdatap, void*, (int32_t event_handle))
@@ -30,27 +31,30 @@ BOARDSIM_BEHAVIOUR(ms_open, int32_t, (const char* name, int32_t flags))
 BOARDSIM_BEHAVIOUR(ms_close, int32_t, (int32_t dev))
 BOARDSIM_BEHAVIOUR(dcb_open, int32_t, (const char* name, int32_t oflags))
 BOARDSIM_BEHAVIOUR(dcb_close, int32_t, (int32_t dev))
-BOARDSIM_BEHAVIOUR(cc_Open, int32_t, (LINEDEV* linedev, const char* name, int32_t rfu))
+BOARDSIM_BEHAVIOUR(cc_Open, int32_t, (LINEDEV * linedev, const char* name, int32_t rfu))
 BOARDSIM_BEHAVIOUR(cc_Close, int32_t, (LINEDEV linedev))
-BOARDSIM_BEHAVIOUR(gc_Open, int32_t, (LINEDEV* linedev, const char* name, int32_t rfu))
-BOARDSIM_BEHAVIOUR(gc_OpenEx, int32_t, (LINEDEV* linedev, const char* name, int32_t mode, void* user_attribute))
+BOARDSIM_BEHAVIOUR(gc_Open, int32_t, (LINEDEV * linedev, const char* name, int32_t rfu))
+BOARDSIM_BEHAVIOUR(gc_OpenEx, int32_t,
+                   (LINEDEV * linedev, const char* name, int32_t mode, void* user_attribute))
 BOARDSIM_BEHAVIOUR(gc_Close, int32_t, (LINEDEV linedev))
 
 // The current event as Global Call describes it (globalcall_behaviour.cpp).
-BOARDSIM_BEHAVIOUR(gc_GetMetaEvent, int32_t, (METAEVENT* metaevent))
+BOARDSIM_BEHAVIOUR(gc_GetMetaEvent, int32_t, (METAEVENT * metaevent))
 
 // The configuration manager (ncm_behaviour.cpp).
-BOARDSIM_BEHAVIOUR(NCM_GetDlgSrvStateEx, NCMRetCode, (NCM_DLGSRV_STATE* state))
-BOARDSIM_BEHAVIOUR(NCM_GetTDMBusValue, NCMRetCode, (NCMVALUE* bus, NCMVALUE* parameter, NCMVALUE** value))
-BOARDSIM_BEHAVIOUR(NCM_Dealloc, NCMRetCode, (NCMVALUE* list))
+BOARDSIM_BEHAVIOUR(NCM_GetDlgSrvStateEx, NCMRetCode, (NCM_DLGSRV_STATE * state))
+BOARDSIM_BEHAVIOUR(NCM_GetTDMBusValue, NCMRetCode,
+                   (NCMVALUE * bus, NCMVALUE* parameter, NCMVALUE** value))
+BOARDSIM_BEHAVIOUR(NCM_Dealloc, NCMRetCode, (NCMVALUE * list))
 BOARDSIM_BEHAVIOUR(NCM_StartDlgSrv, NCMRetCode, ())
-BOARDSIM_BEHAVIOUR(NCM_GetInstalledFamilies, NCMRetCode, (NCMFamily** families))
-BOARDSIM_BEHAVIOUR(NCM_GetInstalledDevices, NCMRetCode, (NCMFamily* family, NCMDevice** devices))
-BOARDSIM_BEHAVIOUR(NCM_GetDefaultIPAddress, NCMRetCode, (NCMFamily* family, NCMVALUE* model, NCMDevice* device, char* address))
+BOARDSIM_BEHAVIOUR(NCM_GetInstalledFamilies, NCMRetCode, (NCMFamily * *families))
+BOARDSIM_BEHAVIOUR(NCM_GetInstalledDevices, NCMRetCode, (NCMFamily * family, NCMDevice** devices))
+BOARDSIM_BEHAVIOUR(NCM_GetDefaultIPAddress, NCMRetCode,
+                   (NCMFamily * family, NCMVALUE* model, NCMDevice* device, char* address))
 
 // Amtelco boards (amtelco_behaviour.cpp).
 BOARDSIM_BEHAVIOUR(xds_id, int32_t, (uint8_t board, XDS_ID* id))
-BOARDSIM_BEHAVIOUR(xds_msg_receive, int32_t, (XDS_MSG* message))
-BOARDSIM_BEHAVIOUR(xds_query_receive, int32_t, (XDS_MSG* message))
+BOARDSIM_BEHAVIOUR(xds_msg_receive, int32_t, (XDS_MSG * message))
+BOARDSIM_BEHAVIOUR(xds_query_receive, int32_t, (XDS_MSG * message))
 
 }  // namespace ruzd::boardsim

@@ -94,7 +94,8 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
     if (key == "ip")
         return ReadBoards(words, &config->ip);
     if (key == "conference") {
-        std::vector<std::string> boards(words.begin(), words.begin() + std::min<size_t>(3, words.size()));
+        std::vector<std::string> boards(words.begin(),
+                                        words.begin() + std::min<size_t>(3, words.size()));
         if (words.size() == 4 && ReadInt(words[3], 0, &number)) {
             config->conference_parties = static_cast<int>(number);
         } else if (words.size() != 3) {

@@ -25,8 +25,8 @@ struct BoardConfig {
     Boards station{1, 8};     // "msiB%d", stations "msiB%dC%d"
     Boards conference{1, 2};  // "dcbB%d", DSPs "dcbB%dD%d"
     int conference_parties = 32;
-    Boards ip{1, 4};          // IPT "iptB%d"/"iptB%dT%d" and IPM "ipmB%d"/"ipmB%dC%d"
-    int amtelco_boards = 1;   // numbered from 1
+    Boards ip{1, 4};         // IPT "iptB%d"/"iptB%dT%d" and IPM "ipmB%d"/"ipmB%dC%d"
+    int amtelco_boards = 1;  // numbered from 1
 
     int32_t service_state = 4;  // 1 stopped, 2 start pending, 4 running
     std::string default_ip = "127.0.0.1";

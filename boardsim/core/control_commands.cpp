@@ -120,7 +120,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
     if (what == "devices" && words.size() == 2) {
         std::string detail;
         for (const DeviceInfo& device : machine.devices().OpenDevices())
-            detail += (detail.empty() ? "" : " ") + device.name + "=" + std::to_string(device.handle);
+            detail +=
+                (detail.empty() ? "" : " ") + device.name + "=" + std::to_string(device.handle);
         return Ok(detail);
     }
     if (what == "device" && words.size() == 3) {
@@ -200,8 +201,9 @@ std::string Execute(Machine& machine, const std::string& line) {
         const int32_t device = DeviceHandle(machine, words[1].text);
         if (device < 0)
             return Err("no open device " + words[1].text);
-        const std::optional<int64_t> cause =
-            words.size() == 3 ? Number(words[2].text) : std::optional<int64_t>(CAUSE_NORMAL_CLEARING);
+        const std::optional<int64_t> cause = words.size() == 3
+                                                 ? Number(words[2].text)
+                                                 : std::optional<int64_t>(CAUSE_NORMAL_CLEARING);
         if (!cause)
             return Err("bad cause");
         const std::optional<SimulatedCall> call = machine.calls().NewestOn(device);
@@ -245,14 +247,16 @@ std::string Execute(Machine& machine, const std::string& line) {
         const std::optional<int64_t> board = Number(words[1].text);
         const std::optional<int64_t> group = Number(words[2].text);
         const std::optional<int64_t> type = Number(words[3].text);
-        const auto is_byte = [](const std::optional<int64_t>& v) { return v && *v >= 0 && *v <= 255; };
+        const auto is_byte = [](const std::optional<int64_t>& v) {
+            return v && *v >= 0 && *v <= 255;
+        };
         if (!is_byte(board) || !is_byte(group) || !is_byte(type))
             return Err("board, group and type are numbers 0 to 255");
         BoardMessage message{static_cast<uint8_t>(*group), static_cast<uint8_t>(*type),
                              Rest(line, words, 3)};
-        machine.amtelco().Post(command == "boardmsg" ? AmtelcoMailbox::Box::kMessages
-                                                     : AmtelcoMailbox::Box::kQueries,
-                               static_cast<uint8_t>(*board), std::move(message));
+        machine.amtelco().Post(
+            command == "boardmsg" ? AmtelcoMailbox::Box::kMessages : AmtelcoMailbox::Box::kQueries,
+            static_cast<uint8_t>(*board), std::move(message));
         return Ok();
     }
 

@@ -49,13 +49,13 @@ DeviceCatalog::DeviceCatalog(const BoardConfig& config) {
               DeviceFamily::kGlobalCall);
     AddBoards(config.ip, "ipmB%d", "ipmB%dC%d", DeviceFamily::kGlobalCall,
               DeviceFamily::kGlobalCall);
-    board_counts_ = {{"voice", config.voice.count},   {"dti", config.network.count},
-                     {"msi", config.station.count},   {"dcb", config.conference.count},
-                     {"ipt", config.ip.count},        {"ipm", config.ip.count}};
+    board_counts_ = {{"voice", config.voice.count}, {"dti", config.network.count},
+                     {"msi", config.station.count}, {"dcb", config.conference.count},
+                     {"ipt", config.ip.count},      {"ipm", config.ip.count}};
 }
 
-void DeviceCatalog::AddBoards(const BoardConfig::Boards& boards, const char* board,
-                              const char* sub, DeviceFamily family, DeviceFamily sub_family) {
+void DeviceCatalog::AddBoards(const BoardConfig::Boards& boards, const char* board, const char* sub,
+                              DeviceFamily family, DeviceFamily sub_family) {
     for (int b = 1; b <= boards.count; ++b) {
         entries_[Lower(Name(board, b))] = {family, boards.subdevices};
         for (int s = 1; s <= boards.subdevices; ++s)
@@ -83,7 +83,8 @@ std::optional<std::string> DeviceCatalog::Resolve(std::string_view name,
     const auto it = entries_.find(device);
     if (it == entries_.end())
         return std::nullopt;
-    const DeviceFamily wanted = family == DeviceFamily::kLineDevice ? DeviceFamily::kNetwork : family;
+    const DeviceFamily wanted =
+        family == DeviceFamily::kLineDevice ? DeviceFamily::kNetwork : family;
     if (it->second.family != wanted)
         return std::nullopt;
     if (family == DeviceFamily::kLineDevice && it->second.subdevices != 0)

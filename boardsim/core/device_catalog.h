@@ -22,9 +22,9 @@ enum class DeviceFamily { kVoice, kNetwork, kStation, kConference, kLineDevice, 
 
 struct DeviceInfo {
     int32_t handle = 0;
-    std::string name;     // as it was opened
-    std::string device;   // the catalogue name it stands for
-    int subdevices = 0;   // channels of a board device, 0 for a channel
+    std::string name;    // as it was opened
+    std::string device;  // the catalogue name it stands for
+    int subdevices = 0;  // channels of a board device, 0 for a channel
     bool open = false;
     int32_t last_error = 0;
 };

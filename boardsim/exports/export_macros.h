@@ -9,11 +9,11 @@
 
 #define BOARDSIM_EXPORT extern "C" __attribute__((visibility("default")))
 
-#define VENDOR_FUNCTION(ret, name, params, args)                                             \
-    BOARDSIM_EXPORT ret name params {                                                        \
-        return ::ruzd::boardsim::Dispatch<ret, ::ruzd::boardsim::Behaviour<                  \
-                                                   ::ruzd::boardsim::tags::name>>(           \
-            kLibrary, #name, std::make_tuple args);                                          \
+#define VENDOR_FUNCTION(ret, name, params, args)                                                   \
+    BOARDSIM_EXPORT ret name params {                                                              \
+        return ::ruzd::boardsim::Dispatch<                                                         \
+            ret, ::ruzd::boardsim::Behaviour<::ruzd::boardsim::tags::name>>(kLibrary, #name,       \
+                                                                            std::make_tuple args); \
     }
 #define VENDOR_FUNCTION_SILENT(ret, name, params, args) VENDOR_FUNCTION(ret, name, params, args)
 #define VENDOR_TWIN(ret, name, copy, params, args) BOARDSIM_TWIN_##copy(ret, name, params, args)

@@ -120,8 +120,9 @@ TEST_F(BoardsTest, ClosedDevicesKeepTheirNamesButNotTheirHandles) {
 }
 
 TEST_F(BoardsTest, TheConfigurationManagerReportsTheServiceAndTheInstallation) {
-    WriteConfig("family DM3 DMV960A-4T1; DMV600BTEP\nfamily HMP_Software HMP_Software #0 in slot 0\n"
-                "address 10.1.2.3\nbus SCbus MuLaw\n");
+    WriteConfig(
+        "family DM3 DMV960A-4T1; DMV600BTEP\nfamily HMP_Software HMP_Software #0 in slot 0\n"
+        "address 10.1.2.3\nbus SCbus MuLaw\n");
     CLibNCMAPI ncm;
     NCM_DLGSRV_STATE state = 0;
     EXPECT_EQ(VendorCall(&ncm, &CLibNCMAPI::NCM_GetDlgSrvStateEx, &state), 0);

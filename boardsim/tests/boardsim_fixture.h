@@ -60,8 +60,9 @@ protected:
     }
 
     static bool CoreLoaded() {
-        void* handle = dlopen((std::filesystem::path(BOARDSIM_VENDOR_DIR) / "libboardsim_core.so").c_str(),
-                              RTLD_NOW | RTLD_NOLOAD);
+        void* handle =
+            dlopen((std::filesystem::path(BOARDSIM_VENDOR_DIR) / "libboardsim_core.so").c_str(),
+                   RTLD_NOW | RTLD_NOLOAD);
         if (handle != nullptr)
             dlclose(handle);
         return handle != nullptr;

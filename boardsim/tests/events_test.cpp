@@ -146,9 +146,9 @@ TEST_F(EventsTest, AWaitWithoutLimitTakesTheNextEvent) {
 TEST_F(EventsTest, GlobalCallDescribesTheCurrentEvent) {
     CLibGc gc;
     LINEDEV line = 0;
-    ASSERT_EQ(VendorCall(&gc, &CLibGc::gc_OpenEx, &line, ":N_iptB1T2:P_SIP:M_ipmB1C2", 0x8000,
-                         nullptr),
-              0);
+    ASSERT_EQ(
+        VendorCall(&gc, &CLibGc::gc_OpenEx, &line, ":N_iptB1T2:P_SIP:M_ipmB1C2", 0x8000, nullptr),
+        0);
     ASSERT_EQ(WaitEvent(0), 0) << "the asynchronous open completes with an event";
     METAEVENT meta{};
     ASSERT_EQ(VendorCall(&gc, &CLibGc::gc_GetMetaEvent, &meta), 0);

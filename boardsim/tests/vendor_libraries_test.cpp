@@ -37,8 +37,8 @@ TEST_F(VendorLibrariesTest, EveryTableBindsItsSimulatedLibraryCompletely) {
         telephony::CLibECMT speech;
         telephony::CLibXDS xds("XDSlibsc.dll");
         telephony::CLibNCMAPI ncm;
-        for (const telephony::PDLL* table :
-             std::vector<const telephony::PDLL*>{&gc, &srl, &ipm, &voice, &network, &speech, &xds, &ncm}) {
+        for (const telephony::PDLL* table : std::vector<const telephony::PDLL*>{
+                 &gc, &srl, &ipm, &voice, &network, &speech, &xds, &ncm}) {
             EXPECT_TRUE(table->IsLoaded()) << table->GetName();
             EXPECT_TRUE(table->AllFunctionsLoaded()) << table->GetName();
         }

@@ -163,8 +163,7 @@ protected:
 
     template <typename T>
     static T* LibrarySymbol(const char* name) {
-        void* handle =
-            dlopen((platform::VendorDir() / "TiNG.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+        void* handle = dlopen((platform::VendorDir() / "TiNG.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
         EXPECT_NE(handle, nullptr);
         void* symbol = dlsym(handle, name);
         dlclose(handle);

@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "telephony/lib_gc.h"
-#include "telephony/lib_srlmt.h"
-#include "telephony/lib_dxxmt.h"
-#include "telephony/lib_dtimt.h"
-#include "telephony/lib_ipm.h"
-#include "telephony/lib_ecmt.h"
-#include "telephony/lib_ncmapi.h"
-#include "telephony/lib_xds.h"
 #include "telephony/lib_cl_lib.h"
-#include "telephony/lib_res_lib.h"
-#include "telephony/lib_sw_lib.h"
+#include "telephony/lib_dtimt.h"
+#include "telephony/lib_dxxmt.h"
+#include "telephony/lib_ecmt.h"
+#include "telephony/lib_gc.h"
+#include "telephony/lib_ipm.h"
 #include "telephony/lib_iptel_lib.h"
+#include "telephony/lib_ncmapi.h"
+#include "telephony/lib_res_lib.h"
+#include "telephony/lib_srlmt.h"
+#include "telephony/lib_sw_lib.h"
 #include "telephony/lib_ting.h"
+#include "telephony/lib_xds.h"
 
 namespace ruzd::telephony {
 

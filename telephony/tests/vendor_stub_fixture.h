@@ -56,8 +56,8 @@ protected:
     // Whether the vendor folder's <library>.so is loaded in the process (the probe loads
     // nothing and keeps no reference).
     static bool LoadedInProcess(const std::string& library) {
-        void* handle = dlopen((platform::VendorDir() / (library + ".so")).c_str(),
-                              RTLD_NOW | RTLD_NOLOAD);
+        void* handle =
+            dlopen((platform::VendorDir() / (library + ".so")).c_str(), RTLD_NOW | RTLD_NOLOAD);
         if (handle != nullptr)
             dlclose(handle);
         return handle != nullptr;

@@ -163,18 +163,18 @@ struct IP_VIRTBOARD {
     uint8_t bytes[203];
 };
 static_assert(sizeof(IP_VIRTBOARD) == 203);
-constexpr size_t IP_VIRTBOARD_VERSION = 0;           // 16 bits
-constexpr size_t IP_VIRTBOARD_TOTAL_MAX_CALLS = 2;   // 32 bits
-constexpr size_t IP_VIRTBOARD_H323_MAX_CALLS = 6;    // 32 bits
-constexpr size_t IP_VIRTBOARD_SIP_MAX_CALLS = 10;    // 32 bits
-constexpr size_t IP_VIRTBOARD_LOCALIP = 14;          // 1 byte family, 4 bytes address, 12 bytes 0
-constexpr size_t IP_VIRTBOARD_SIP_PORT = 33;         // 16 bits
-constexpr size_t IP_VIRTBOARD_SIZE = 39;             // 16 bits
-constexpr size_t IP_VIRTBOARD_SIP_MSGINFO_MASK = 41; // 32 bits
-constexpr size_t IP_VIRTBOARD_SIP_TCP_ENABLED = 88;  // 32 bits
-constexpr size_t IP_VIRTBOARD_SESSION_TIMERS = 126;  // 32 bits
-constexpr size_t IP_VIRTBOARD_SESSION_EXPIRES = 130; // 32 bits
-constexpr size_t IP_VIRTBOARD_MIN_SE = 134;          // 32 bits
+constexpr size_t IP_VIRTBOARD_VERSION = 0;            // 16 bits
+constexpr size_t IP_VIRTBOARD_TOTAL_MAX_CALLS = 2;    // 32 bits
+constexpr size_t IP_VIRTBOARD_H323_MAX_CALLS = 6;     // 32 bits
+constexpr size_t IP_VIRTBOARD_SIP_MAX_CALLS = 10;     // 32 bits
+constexpr size_t IP_VIRTBOARD_LOCALIP = 14;           // 1 byte family, 4 bytes address, 12 bytes 0
+constexpr size_t IP_VIRTBOARD_SIP_PORT = 33;          // 16 bits
+constexpr size_t IP_VIRTBOARD_SIZE = 39;              // 16 bits
+constexpr size_t IP_VIRTBOARD_SIP_MSGINFO_MASK = 41;  // 32 bits
+constexpr size_t IP_VIRTBOARD_SIP_TCP_ENABLED = 88;   // 32 bits
+constexpr size_t IP_VIRTBOARD_SESSION_TIMERS = 126;   // 32 bits
+constexpr size_t IP_VIRTBOARD_SESSION_EXPIRES = 130;  // 32 bits
+constexpr size_t IP_VIRTBOARD_MIN_SE = 134;           // 32 bits
 constexpr uint16_t IP_VIRTBOARD_VERSION_NODE = 0x10F;
 constexpr uint16_t IP_VIRTBOARD_VERSION_INIT = 0x117;
 constexpr uint32_t IP_CFG_DEFAULT_ADDRESS = 0xFFFFFFFF;

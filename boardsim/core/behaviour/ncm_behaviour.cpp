@@ -36,7 +36,7 @@ NCMRetCode Behaviour<tags::NCM_GetDlgSrvStateEx>::Run(NCM_DLGSRV_STATE* state) {
 }
 
 NCMRetCode Behaviour<tags::NCM_GetTDMBusValue>::Run(NCMVALUE* bus, NCMVALUE* parameter,
-                                                     NCMVALUE** value) {
+                                                    NCMVALUE** value) {
     if (value == nullptr || !Names(bus, NCM_BUS_0))
         return NCM_NOT_FOUND;
     const BoardConfig& config = Machine::Get().config();
@@ -75,8 +75,7 @@ NCMRetCode Behaviour<tags::NCM_GetInstalledFamilies>::Run(NCMFamily** families) 
     return NCM_SUCCESS;
 }
 
-NCMRetCode Behaviour<tags::NCM_GetInstalledDevices>::Run(NCMFamily* family,
-                                                          NCMDevice** devices) {
+NCMRetCode Behaviour<tags::NCM_GetInstalledDevices>::Run(NCMFamily* family, NCMDevice** devices) {
     if (devices == nullptr || family == nullptr || family->name == nullptr)
         return NCM_GENERAL;
     for (const auto& [name, names] : Machine::Get().config().InstalledFamilies()) {
@@ -89,9 +88,8 @@ NCMRetCode Behaviour<tags::NCM_GetInstalledDevices>::Run(NCMFamily* family,
 }
 
 // The caller's buffer is the node's 128 bytes.
-NCMRetCode Behaviour<tags::NCM_GetDefaultIPAddress>::Run(NCMFamily* /*family*/,
-                                                          NCMVALUE* /*model*/,
-                                                          NCMDevice* /*device*/, char* address) {
+NCMRetCode Behaviour<tags::NCM_GetDefaultIPAddress>::Run(NCMFamily* /*family*/, NCMVALUE* /*model*/,
+                                                         NCMDevice* /*device*/, char* address) {
     if (address == nullptr)
         return NCM_GENERAL;
     const std::string& ip = Machine::Get().config().default_ip;

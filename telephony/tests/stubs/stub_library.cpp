@@ -10,8 +10,8 @@
 
 #define STUB_EXPORT extern "C" __attribute__((visibility("default")))
 
-#define VENDOR_FUNCTION(ret, name, params, args) \
-    STUB_EXPORT ret name params {                \
+#define VENDOR_FUNCTION(ret, name, params, args)               \
+    STUB_EXPORT ret name params {                              \
         return ruzd::telephony::stubs::StubResult<ret>(#name); \
     }
 #define VENDOR_FUNCTION_SILENT(ret, name, params, args) VENDOR_FUNCTION(ret, name, params, args)
