@@ -1,17 +1,14 @@
 #include "telephony/vendor_log.h"
 
-#include <atomic>
 #include <cstdarg>
-#include <cstdio>
 #include <mutex>
 #include <utility>
 
+#include "foundation/trace.h"
 #include "platform/text.h"
 
 namespace ruzd::telephony {
 namespace {
-
-std::atomic<int> g_trace_level{2};
 
 std::mutex& ObserverMutex() {
     static std::mutex mutex;
@@ -30,6 +27,7 @@ int VendorTrace(int kind, int32_t device, const char* format, ...) {
     va_start(args, format);
     const std::string text = platform::FormatV(format, args);
     va_end(args);
+    foundation::Trace(kind, device, "%s", text.c_str());
     std::lock_guard<std::mutex> lock(ObserverMutex());
     if (Observer())
         Observer()(kind, device, text);
@@ -37,11 +35,7 @@ int VendorTrace(int kind, int32_t device, const char* format, ...) {
 }
 
 int VendorTraceLevel() {
-    return g_trace_level.load();
-}
-
-void SetVendorTraceLevel(int level) {
-    g_trace_level.store(level);
+    return foundation::g_nTraceLevel.load();
 }
 
 void SetVendorLogObserver(VendorLogObserver observer) {

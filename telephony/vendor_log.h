@@ -1,8 +1,8 @@
 #pragma once
 
 // The one door through which the vendor binding writes its log lines and reads the trace
-// level. Lines go to the debug log as Trace lines (kind, device number, text); a test may
-// watch them as well.
+// level: lines go to the debug log through Trace (kind, device number, text), and a watcher
+// may see them as well.
 
 #include <cstdint>
 #include <functional>
@@ -10,13 +10,13 @@
 
 namespace ruzd::telephony {
 
-// Formats one line printf-style and writes it with the kind and device number. Returns 0.
+// Formats one line printf-style and writes it through Trace with the kind and device number.
+// Returns 0.
 int VendorTrace(int kind, int32_t device, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// The program's trace level; 4 or more switches on the detailed vendor traces.
+// The program's trace level (Trace's); 4 or more switches on the detailed vendor traces.
 int VendorTraceLevel();
-void SetVendorTraceLevel(int level);
 
 // Every line written from now on is also handed to the observer; an empty one stops that.
 using VendorLogObserver = std::function<void(int kind, int32_t device, const std::string& text)>;

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "foundation/trace.h"
 #include "platform/root.h"
 #include "telephony/lib_gc.h"
 #include "telephony/lib_ipm.h"
@@ -159,7 +160,7 @@ TEST_F(BindingSpecialCasesTest, AnEarlierMissingExportLeavesBothPairsUnbound) {
 
 class TiNGTraceTest : public VendorStubTest {
 protected:
-    ~TiNGTraceTest() override { SetVendorTraceLevel(2); }
+    ~TiNGTraceTest() override { foundation::g_nTraceLevel = 2; }
 
     template <typename T>
     static T* LibrarySymbol(const char* name) {
@@ -192,10 +193,10 @@ TEST_F(TiNGTraceTest, SetTraceDoesNothingWithoutTheTraceExports) {
 }
 
 TEST_F(TiNGTraceTest, TheTraceFunctionLogsOnlyFromLevelFour) {
-    SetVendorTraceLevel(3);
+    foundation::g_nTraceLevel = 3;
     EXPECT_EQ(TiNGShowTrace("card %1!d! ready", 2), 0);
     EXPECT_THAT(Lines(), IsEmpty());
-    SetVendorTraceLevel(4);
+    foundation::g_nTraceLevel = 4;
     EXPECT_EQ(TiNGShowTrace("card %1!d! is %2", 2, "ready"), 0);
     ASSERT_EQ(Lines().size(), 1u);
     EXPECT_EQ(Lines()[0].kind, 0);
@@ -204,7 +205,7 @@ TEST_F(TiNGTraceTest, TheTraceFunctionLogsOnlyFromLevelFour) {
 }
 
 TEST_F(TiNGTraceTest, TheLibrarysTextIsNeverUsedAsAFormat) {
-    SetVendorTraceLevel(4);
+    foundation::g_nTraceLevel = 4;
     TiNGShowTrace("%1 %%s %2!s!", "100%d", "\xE9t\xE9");
     ASSERT_EQ(Lines().size(), 1u);
     EXPECT_EQ(Lines()[0].text, "100%d %s \xC3\xA9t\xC3\xA9") << "code page text becomes UTF-8";
