@@ -1,0 +1,79 @@
+#pragma once
+
+// The node program's own command line, as its entry reads it before anything else runs: which
+// way the process goes (the service framework, the option help, or the application in one of its
+// run modes) and the start-up steps that act at once (enter a working folder, wait). The words
+// are compared without regard to case; words the entry does not know are left to the
+// application object and the service framework.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/app_hooks.h"
+
+namespace ruzd::app {
+
+// Appends the words of `text` to `result`. Characters of `separators` separate words; a word
+// that starts with a character of `quotes` runs to the next such character (or the end) and
+// loses both quotes. A quote inside a word is an ordinary character, so only whole words can be
+// quoted.
+void SplitCommandLine(std::vector<std::string>& result, std::string_view text,
+                      std::string_view separators, std::string_view quotes);
+
+// A start-up step: it takes effect before any run mode starts, in command-line order.
+struct StartupStep {
+    enum class Kind { kEnterFolder, kSleep };
+
+    Kind kind = Kind::kSleep;
+    std::string folder;         // kEnterFolder: the folder as given, in Windows form
+    uint32_t milliseconds = 0;  // kSleep
+
+    bool operator==(const StartupStep&) const = default;
+};
+
+// Which way the process goes.
+enum class EntryPath {
+    kShowHelp,        // show the options and end
+    kRunService,      // hand the process to the service framework
+    kRunApplication,  // run the application object in RunMode()
+};
+
+struct EntryOptions {
+    bool service = false;         // "-service"
+    bool headless = false;        // "-debug"
+    bool attachedWindow = false;  // "-gui"
+    bool help = false;            // "-help", "-?"
+    std::vector<StartupStep> steps;
+
+    // Help wins over everything; "-service" counts only without "-debug" and "-gui".
+    EntryPath Path() const;
+    // The application's run mode: a window attached to a running service for "-gui" (also
+    // together with "-debug"), headless for "-debug", else a window that drives the hardware.
+    foundation::RunMode RunMode() const;
+};
+
+// Reads the entry's options from the words of the command line (without the program name).
+EntryOptions ParseEntryOptions(const std::vector<std::string>& words);
+// The same for the command line behind the program name, split at blanks with double quotes.
+EntryOptions ParseEntryCommandLine(std::string_view commandLine);
+
+// The wait of "-sleep:" from the text after the colon: a signed decimal number after optional
+// white space, read up to the first character that is not a digit. A text that holds no number,
+// or a number outside the signed 32-bit range, waits kUnreadableSleepMs; a negative number does
+// not wait at all.
+inline constexpr uint32_t kUnreadableSleepMs = 15000;
+uint32_t ParseSleepMilliseconds(std::string_view text);
+
+// The option help, naming the program by its file name without folder.
+std::string EntryHelpText(std::string_view programFileName);
+
+// The service's installed command line always starts the program with "-service": an empty one
+// becomes "-service", one that lacks it (the search heeds case) gets it put in front.
+std::string EnsureServiceSwitch(std::string_view serviceCommandLine);
+
+// The exit status of every way except the service's, which returns its action's result.
+inline constexpr int kEntryExitCode = -1;
+
+}  // namespace ruzd::app
