@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/app_hooks.h"
+#include "platform/message_box.h"
 
 namespace ruzd::app {
 
@@ -66,8 +67,10 @@ EntryOptions ParseEntryCommandLine(std::string_view commandLine);
 inline constexpr uint32_t kUnreadableSleepMs = 15000;
 uint32_t ParseSleepMilliseconds(std::string_view text);
 
-// The option help, naming the program by its file name without folder.
+// The option help, naming the program by its file name without folder; it is shown in a message
+// box of kHelpBoxStyle.
 std::string EntryHelpText(std::string_view programFileName);
+inline constexpr uint32_t kHelpBoxStyle = platform::kMbOk | platform::kMbIconInformation;
 
 // The service's installed command line always starts the program with "-service": an empty one
 // becomes "-service", one that lacks it (the search heeds case) gets it put in front.
