@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "node/central_log.h"
+#include "foundation/trace.h"
 #include "node/central_message_code.h"
 #include "platform/text.h"
 
@@ -449,7 +449,8 @@ bool CentralMessages::SipRegisterResult(COutputStreamSocket& reply, int32_t requ
 
 bool CentralMessages::ChannelText(COutputStreamSocket* listener, int32_t ldev,
                                   std::string_view text) const {
-    LogCentralLine(ldev, "SendMessageToOrvanthella " + std::string(text));
+    const std::string line(text);
+    foundation::Trace(foundation::kTraceCallId, ldev, "SendMessageToOrvanthella %s", line.c_str());
     if (listener == nullptr) {
         return false;
     }
