@@ -1,0 +1,106 @@
+#include "net/client_socket_thread.h"
+
+#include <cstring>
+
+namespace ruzd::net {
+
+CClientSocketThread::CClientSocketThread(CSocketCallback* receiver, const std::string& host,
+                                         int port, std::shared_ptr<platform::Waitable> after)
+    : holder_(std::make_shared<Holder>()), loop_("SocketClient") {
+    holder_->host = host;
+    holder_->port.store(port);
+    holder_->receiver.callback = receiver;
+    Begin(std::move(after));
+}
+
+CClientSocketThread::CClientSocketThread(SocketReceiveFunction receive, const std::string& host,
+                                         int port, SocketCloseFunction close,
+                                         std::shared_ptr<platform::Waitable> after)
+    : holder_(std::make_shared<Holder>()), loop_("SocketClient") {
+    holder_->host = host;
+    holder_->port.store(port);
+    holder_->receiver.receive = std::move(receive);
+    holder_->receiver.close = std::move(close);
+    Begin(std::move(after));
+}
+
+CClientSocketThread::~CClientSocketThread() {
+    StopSocketThread();
+}
+
+void CClientSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
+    std::weak_ptr<SocketReactor> reactor = loop_.reactor();
+    SocketThreadLoop::Steps steps;
+    steps.create = [holder = holder_, reactor] {
+        auto socket = CClientSocket::Create(reactor.lock(), holder->receiver, true);
+        std::lock_guard guard(holder->lock);
+        holder->socket = std::move(socket);
+        return true;
+    };
+    steps.open = [holder = holder_] { holder->Reconnect(); };
+    steps.close = [holder = holder_, reactor] {
+        std::shared_ptr<CClientSocket> socket;
+        {
+            std::lock_guard guard(holder->lock);
+            socket.swap(holder->socket);
+        }
+        if (socket) {
+            socket->Shutdown();
+            if (auto loop = reactor.lock()) {
+                loop->Remove(socket.get());
+            }
+        }
+    };
+    loop_.Start(std::move(steps), std::move(after));
+}
+
+std::shared_ptr<CClientSocket> CClientSocketThread::Holder::Get() const {
+    std::lock_guard guard(lock);
+    return socket;
+}
+
+void CClientSocketThread::Holder::Reconnect() const {
+    const int connect_port = port.load();
+    auto client = Get();
+    if (client && connect_port >= 0 && !client->IsConnected()) {
+        client->Connect(host, connect_port, 0);
+    }
+}
+
+bool CClientSocketThread::Send(const uint8_t* data, int length) {
+    if (holder_->port.load() == -1) {
+        return false;
+    }
+    auto client = holder_->Get();
+    if (!client) {
+        return false;
+    }
+    if (!client->IsConnected()) {
+        loop_.Post([holder = holder_] { holder->Reconnect(); });
+    }
+    return client->Send(data, length);
+}
+
+bool CClientSocketThread::SendString(const char* text) {
+    return text != nullptr &&
+           Send(reinterpret_cast<const uint8_t*>(text), static_cast<int>(std::strlen(text)));
+}
+
+std::shared_ptr<CClientSocket> CClientSocketThread::Socket() const {
+    return holder_->Get();
+}
+
+void CClientSocketThread::StopSocketThread(std::function<void(CClientSocket*)> last) {
+    holder_->port.store(-1);
+    if (!last) {
+        loop_.Stop();
+        return;
+    }
+    loop_.Stop([holder = holder_, last = std::move(last)] {
+        if (auto client = holder->Get()) {
+            last(client.get());
+        }
+    });
+}
+
+}  // namespace ruzd::net

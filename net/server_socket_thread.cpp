@@ -1,0 +1,93 @@
+#include "net/server_socket_thread.h"
+
+#include <cstring>
+
+namespace ruzd::net {
+
+CServerSocketThread::CServerSocketThread(CSocketCallback* receiver, int port,
+                                         std::shared_ptr<platform::Waitable> after)
+    : holder_(std::make_shared<Holder>()), loop_("SocketServer") {
+    holder_->port.store(port);
+    holder_->receiver.callback = receiver;
+    Begin(std::move(after));
+}
+
+CServerSocketThread::CServerSocketThread(SocketReceiveFunction receive, int port,
+                                         SocketCloseFunction close,
+                                         std::shared_ptr<platform::Waitable> after)
+    : holder_(std::make_shared<Holder>()), loop_("SocketServer") {
+    holder_->port.store(port);
+    holder_->receiver.receive = std::move(receive);
+    holder_->receiver.close = std::move(close);
+    Begin(std::move(after));
+}
+
+CServerSocketThread::~CServerSocketThread() {
+    StopSocketThread();
+}
+
+void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
+    std::weak_ptr<SocketReactor> reactor = loop_.reactor();
+    SocketThreadLoop::Steps steps;
+    steps.create = [holder = holder_, reactor] {
+        auto socket = CServerSocket::Create(reactor.lock(), holder->receiver);
+        std::lock_guard guard(holder->lock);
+        holder->socket = std::move(socket);
+        return true;
+    };
+    steps.open = [holder = holder_] { holder->Relisten(); };
+    steps.close = [holder = holder_] {
+        std::shared_ptr<CServerSocket> socket;
+        {
+            std::lock_guard guard(holder->lock);
+            socket.swap(holder->socket);
+        }
+        if (socket) {
+            socket->Close();
+        }
+    };
+    loop_.Start(std::move(steps), std::move(after));
+}
+
+std::shared_ptr<CServerSocket> CServerSocketThread::Holder::Get() const {
+    std::lock_guard guard(lock);
+    return socket;
+}
+
+void CServerSocketThread::Holder::Relisten() const {
+    const int listen_port = port.load();
+    auto server = Get();
+    if (server && listen_port >= 0 && !server->IsListening()) {
+        server->Listen(listen_port);
+    }
+}
+
+bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSocket* except) {
+    if (holder_->port.load() == -1) {
+        return false;
+    }
+    auto server = holder_->Get();
+    if (!server) {
+        return false;
+    }
+    if (!server->IsListening()) {
+        loop_.Post([holder = holder_] { holder->Relisten(); });
+    }
+    return server->SendToAll(data, length, except);
+}
+
+bool CServerSocketThread::SendString(const char* text, const CClientSocket* except) {
+    return text != nullptr && Send(reinterpret_cast<const uint8_t*>(text),
+                                   static_cast<int>(std::strlen(text)), except);
+}
+
+std::shared_ptr<CServerSocket> CServerSocketThread::Socket() const {
+    return holder_->Get();
+}
+
+void CServerSocketThread::StopSocketThread() {
+    holder_->port.store(-1);
+    loop_.Stop();
+}
+
+}  // namespace ruzd::net

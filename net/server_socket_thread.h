@@ -1,0 +1,64 @@
+#pragma once
+
+// A listener on a thread of its own: the thread makes the CServerSocket, listens on the port and
+// handles the listener and every connection it accepts. Any thread may send to the accepted
+// connections.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "net/server_socket.h"
+#include "net/socket_callback.h"
+#include "net/socket_thread_loop.h"
+#include "platform/waitable.h"
+
+namespace ruzd::net {
+
+class CServerSocketThread {
+public:
+    // Returns once the thread has made its socket (or after 1000 ms). With `after`, the thread
+    // listens only once that has been signalled (the end of a listener on the same port).
+    CServerSocketThread(CSocketCallback* receiver, int port,
+                        std::shared_ptr<platform::Waitable> after = nullptr);
+    CServerSocketThread(SocketReceiveFunction receive, int port, SocketCloseFunction close,
+                        std::shared_ptr<platform::Waitable> after = nullptr);
+    // Stops the thread, which closes the listener and every accepted connection without
+    // telling the receiver.
+    ~CServerSocketThread();
+    CServerSocketThread(const CServerSocketThread&) = delete;
+    CServerSocketThread& operator=(const CServerSocketThread&) = delete;
+
+    // To every accepted connection but `except`. False while stopping or without a socket;
+    // a listener that is not listening is asked to listen again first.
+    bool Send(const uint8_t* data, int length, const CClientSocket* except = nullptr);
+    bool SendString(const char* text, const CClientSocket* except = nullptr);
+
+    std::shared_ptr<CServerSocket> Socket() const;
+    // The port asked for; -1 once the thread is stopping.
+    int Port() const { return holder_->port.load(); }
+
+    // Stops the thread and waits for its end (not when called on the thread itself).
+    void StopSocketThread();
+    // Set once the thread has ended.
+    std::shared_ptr<platform::Event> Finished() const { return loop_.finished(); }
+    bool IsCurrent() const { return loop_.IsCurrent(); }
+
+private:
+    struct Holder {
+        mutable std::mutex lock;
+        std::shared_ptr<CServerSocket> socket;
+        std::atomic<int> port{0};
+        SocketReceiver receiver;
+
+        std::shared_ptr<CServerSocket> Get() const;
+        void Relisten() const;
+    };
+
+    void Begin(std::shared_ptr<platform::Waitable> after);
+
+    std::shared_ptr<Holder> holder_;
+    SocketThreadLoop loop_;
+};
+
+}  // namespace ruzd::net

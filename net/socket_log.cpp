@@ -1,0 +1,17 @@
+#include "net/socket_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace ruzd::net {
+
+void SocketLog(const char* format, ...) {
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::fprintf(stderr, "%s\n", line);
+}
+
+}  // namespace ruzd::net

@@ -1,0 +1,78 @@
+#include "net/socket_thread_loop.h"
+
+#include "net/socket_log.h"
+
+namespace ruzd::net {
+
+void SocketThreadLoop::Shared::CloseOnce() {
+    if (!closed.exchange(true) && close) {
+        close();
+    }
+}
+
+SocketThreadLoop::SocketThreadLoop(std::string name)
+    : name_(name), shared_(std::make_shared<Shared>()), thread_(std::move(name)) {}
+
+SocketThreadLoop::~SocketThreadLoop() {
+    Stop();
+}
+
+void SocketThreadLoop::Start(Steps steps, std::shared_ptr<platform::Waitable> predecessor) {
+    shared_->close = std::move(steps.close);
+    const bool started =
+        thread_.Start([shared = shared_, create = std::move(steps.create),
+                       open = std::move(steps.open), predecessor = std::move(predecessor)] {
+            const bool made = create();
+            shared->ready.Set();
+            if (made) {
+                if (predecessor) {
+                    platform::Waitable* objects[] = {predecessor.get(), &shared->stop};
+                    platform::WaitForMultiple(objects, false, platform::kInfinite);
+                }
+                if (!shared->stop.IsSet()) {
+                    open();
+                }
+                shared->reactor->Run();
+            }
+            shared->CloseOnce();
+            shared->finished->Set();
+        });
+    if (!started) {
+        SocketLog("Cannot start socket thread %s", name_.c_str());
+        shared_->finished->Set();
+        return;
+    }
+    shared_->ready.Wait(kReadyTimeoutMs);
+}
+
+void SocketThreadLoop::Post(std::function<void()> task) {
+    if (!shared_->stopping.load()) {
+        shared_->reactor->Post(std::move(task));
+    }
+}
+
+void SocketThreadLoop::Stop(std::function<void()> last) {
+    if (!thread_.started()) {
+        return;
+    }
+    if (!shared_->stopping.exchange(true)) {
+        shared_->reactor->Post([shared = shared_, last = std::move(last)] {
+            if (last) {
+                last();
+            }
+            shared->CloseOnce();
+            shared->reactor->Quit();
+        });
+        shared_->stop.Set();
+    }
+    if (thread_.IsCurrent()) {
+        return;
+    }
+    if (!thread_.WaitForEnd(kStopTimeoutMs)) {
+        SocketLog("Socket thread %s did not end within %u ms; still waiting for it", name_.c_str(),
+                  kStopTimeoutMs);
+    }
+    thread_.Join();
+}
+
+}  // namespace ruzd::net

@@ -1,0 +1,353 @@
+#include "net/server_socket_thread.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/tcp.h>
+
+#include <thread>
+
+#include "net/tests/loopback.h"
+#include "net/tests/socket_recorder.h"
+#include "net/wsa_error.h"
+
+namespace ruzd::net {
+namespace {
+
+using testing::Eventually;
+using testing::RawConnection;
+using testing::RawListener;
+using testing::SocketRecorder;
+
+unsigned ListeningPort(CServerSocketThread& thread) {
+    auto server = thread.Socket();
+    if (!server || !Eventually([&] { return server->IsListening(); })) {
+        return 0;
+    }
+    std::string address;
+    unsigned port = 0;
+    server->GetSockName(address, port);
+    return port;
+}
+
+// The accepted connections, once there are `count` of them.
+std::vector<std::shared_ptr<CClientSocket>> WaitForClients(CServerSocketThread& thread,
+                                                           size_t count) {
+    auto server = thread.Socket();
+    Eventually([&] { return server->Clients().size() == count; });
+    return server->Clients();
+}
+
+class ServerSocketThreadTest : public ::testing::Test {
+protected:
+    SocketRecorder recorder;
+};
+
+TEST_F(ServerSocketThreadTest, DeliversEachConnectionsBytesSeparately) {
+    CServerSocketThread thread(&recorder, 0);
+    const unsigned port = ListeningPort(thread);
+    ASSERT_NE(port, 0u);
+    RawConnection alpha = RawConnection::Connect(port);
+    RawConnection beta = RawConnection::Connect(port);
+    auto clients = WaitForClients(thread, 2);
+    ASSERT_EQ(clients.size(), 2u);
+
+    ASSERT_TRUE(alpha.SendAll(std::string("alpha")));
+    ASSERT_TRUE(beta.SendAll(std::string("beta")));
+    ASSERT_TRUE(recorder.WaitForTotal(9));
+
+    std::vector<std::string> per_connection;
+    for (const auto& client : clients) {
+        per_connection.push_back(recorder.Received(client->Serial()));
+    }
+    EXPECT_THAT(per_connection, ::testing::UnorderedElementsAre("alpha", "beta"));
+    EXPECT_TRUE(recorder.AllTerminated());
+    EXPECT_NE(clients[0]->Serial(), clients[1]->Serial());
+}
+
+TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
+    CServerSocketThread thread(&recorder, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(thread));
+    auto clients = WaitForClients(thread, 1);
+    ASSERT_EQ(clients.size(), 1u);
+
+    for (const int fd : {thread.Socket()->PollFd(), clients[0]->PollFd()}) {
+        int on = 0, idle = 0, interval = 0;
+        socklen_t size = sizeof on;
+        ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, &size);
+        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
+        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &size);
+        EXPECT_EQ(on, 1);
+        EXPECT_EQ(idle, 60);
+        EXPECT_EQ(interval, 1);
+    }
+}
+
+TEST_F(ServerSocketThreadTest, SendGoesToEveryConnectionButTheOneLeftOut) {
+    CServerSocketThread thread(&recorder, 0);
+    const unsigned port = ListeningPort(thread);
+    EXPECT_TRUE(thread.SendString("nobody hears this"));
+
+    std::vector<RawConnection> peers;
+    for (int i = 0; i < 3; ++i) {
+        peers.push_back(RawConnection::Connect(port));
+    }
+    auto clients = WaitForClients(thread, 3);
+    ASSERT_EQ(clients.size(), 3u);
+    // Learn which raw end belongs to which accepted connection.
+    for (size_t i = 0; i < peers.size(); ++i) {
+        peers[i].SendAll(std::string(1, static_cast<char>('a' + i)));
+    }
+    ASSERT_TRUE(recorder.WaitForTotal(3));
+    std::shared_ptr<CClientSocket> left_out;
+    for (const auto& client : clients) {
+        if (recorder.Received(client->Serial()) == "b") {
+            left_out = client;
+        }
+    }
+    ASSERT_TRUE(left_out);
+
+    EXPECT_TRUE(thread.SendString("event", left_out.get()));
+    EXPECT_EQ(peers[0].ReadText(5), "event");
+    EXPECT_EQ(peers[2].ReadText(5), "event");
+    EXPECT_TRUE(peers[1].StaysQuiet(std::chrono::milliseconds(50)));
+}
+
+TEST_F(ServerSocketThreadTest, SendToAllReportsARefusingPeerAfterTryingEveryOne) {
+    CServerSocketThread thread(&recorder, 0);
+    const unsigned port = ListeningPort(thread);
+    std::vector<RawConnection> peers;
+    for (int i = 0; i < 3; ++i) {
+        peers.push_back(RawConnection::Connect(port));
+        ASSERT_EQ(WaitForClients(thread, i + 1).size(), static_cast<size_t>(i + 1));
+    }
+    auto clients = thread.Socket()->Clients();
+    // The middle one is shut down from here: it refuses every later send.
+    clients[1]->Shutdown();
+
+    EXPECT_FALSE(thread.SendString("x"));
+    EXPECT_EQ(peers[0].ReadText(1), "x");
+    EXPECT_EQ(peers[2].ReadText(1), "x");
+}
+
+TEST_F(ServerSocketThreadTest, SendToPicksOnePeerByAddressAndPort) {
+    CServerSocketThread thread(&recorder, 0);
+    const unsigned port = ListeningPort(thread);
+    RawConnection first = RawConnection::Connect(port);
+    ASSERT_EQ(WaitForClients(thread, 1).size(), 1u);
+    RawConnection second = RawConnection::Connect(port);
+    auto clients = WaitForClients(thread, 2);
+    ASSERT_EQ(clients.size(), 2u);
+    auto server = thread.Socket();
+
+    std::string address;
+    unsigned second_port = 0;
+    ASSERT_TRUE(clients[1]->GetPeerName(address, second_port));
+    EXPECT_EQ(address, "127.0.0.1");
+
+    EXPECT_TRUE(server->SendTo("two", "127.0.0.1", second_port));
+    EXPECT_EQ(second.ReadText(3), "two");
+    EXPECT_TRUE(first.StaysQuiet(std::chrono::milliseconds(50)));
+
+    // Port 0 takes the first connection of the address only.
+    EXPECT_TRUE(server->SendTo("one", "127.0.0.1", 0));
+    EXPECT_EQ(first.ReadText(3), "one");
+    EXPECT_TRUE(second.StaysQuiet(std::chrono::milliseconds(50)));
+
+    // Nobody there: nothing to fail.
+    EXPECT_TRUE(server->SendTo("none", "10.1.2.3", 0));
+
+    std::string ignored;
+    unsigned ignored_port = 0;
+    EXPECT_FALSE(server->GetPeerName(ignored, ignored_port));
+}
+
+TEST_F(ServerSocketThreadTest, ClosedConnectionsAreReportedWithTheirErrorAndForgotten) {
+    CServerSocketThread thread(&recorder, 0);
+    const unsigned port = ListeningPort(thread);
+    RawConnection orderly = RawConnection::Connect(port);
+    ASSERT_EQ(WaitForClients(thread, 1).size(), 1u);
+    const uint64_t orderly_serial = thread.Socket()->Clients()[0]->Serial();
+    RawConnection abrupt = RawConnection::Connect(port);
+    ASSERT_EQ(WaitForClients(thread, 2).size(), 2u);
+
+    orderly.Close();
+    ASSERT_TRUE(recorder.WaitForCloses(1));
+    abrupt.SendAll(std::string("unread"));
+    abrupt.Reset();
+    ASSERT_TRUE(recorder.WaitForCloses(2));
+
+    const auto closes = recorder.Closes();
+    EXPECT_EQ(closes[0].serial, orderly_serial);
+    EXPECT_EQ(closes[0].error, 0);
+    EXPECT_EQ(closes[1].error, kWsaEconnreset);
+    EXPECT_TRUE(Eventually([&] { return !thread.Socket()->HasClients(); }));
+}
+
+TEST_F(ServerSocketThreadTest, TurnedAwayConnectionIsClosedAndTheListenerGoesOn) {
+    CServerSocketThread thread(&recorder, 0);
+    const unsigned port = ListeningPort(thread);
+    recorder.SetAccepting(false);
+    RawConnection refused = RawConnection::Connect(port);
+    EXPECT_TRUE(refused.WaitClosed());
+    EXPECT_FALSE(thread.Socket()->HasClients());
+
+    recorder.SetAccepting(true);
+    RawConnection welcome = RawConnection::Connect(port);
+    ASSERT_EQ(WaitForClients(thread, 1).size(), 1u);
+    // One question per connection: the refused one was not offered again and again.
+    EXPECT_EQ(recorder.Accepted().size(), 2u);
+    welcome.SendAll(std::string("hi"));
+    EXPECT_TRUE(recorder.WaitForTotal(2));
+}
+
+TEST_F(ServerSocketThreadTest, WhatTheSystemCannotTakeIsQueuedAndLeavesInOrder) {
+    CServerSocketThread thread(&recorder, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(thread));
+    auto clients = WaitForClients(thread, 1);
+    ASSERT_EQ(clients.size(), 1u);
+
+    // Far more than the socket buffers hold, while the peer reads nothing.
+    constexpr size_t kChunk = 65536;
+    constexpr size_t kChunks = 160;
+    std::vector<uint8_t> chunk(kChunk);
+    size_t largest_queue = 0;
+    for (size_t i = 0; i < kChunks; ++i) {
+        for (size_t j = 0; j < kChunk; ++j) {
+            chunk[j] = static_cast<uint8_t>((i * kChunk + j) % 251);
+        }
+        ASSERT_TRUE(thread.Send(chunk.data(), static_cast<int>(chunk.size())));
+        largest_queue = std::max(largest_queue, clients[0]->QueuedBytes());
+    }
+    EXPECT_GT(largest_queue, 0u);
+
+    const auto received = peer.Read(kChunk * kChunks);
+    ASSERT_EQ(received.size(), kChunk * kChunks);
+    for (size_t k = 0; k < received.size(); ++k) {
+        ASSERT_EQ(received[k], static_cast<uint8_t>(k % 251)) << "at byte " << k;
+    }
+    EXPECT_TRUE(Eventually([&] { return clients[0]->QueuedBytes() == 0; }));
+}
+
+TEST_F(ServerSocketThreadTest, SendersOnManyThreadsNeverInterleaveTheirBlocks) {
+    CServerSocketThread thread(&recorder, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(thread));
+    ASSERT_EQ(WaitForClients(thread, 1).size(), 1u);
+
+    // Each block: sender, length (two bytes), then `length` copies of the sender's byte.
+    constexpr int kSenders = 8;
+    constexpr int kBlocks = 300;
+    std::vector<std::thread> senders;
+    for (int s = 0; s < kSenders; ++s) {
+        senders.emplace_back([&thread, s] {
+            for (int b = 0; b < kBlocks; ++b) {
+                const int length = 1 + (b * 977 + s * 131) % 9000;
+                std::vector<uint8_t> block(3 + static_cast<size_t>(length),
+                                           static_cast<uint8_t>(s));
+                block[1] = static_cast<uint8_t>(length >> 8);
+                block[2] = static_cast<uint8_t>(length & 0xFF);
+                thread.Send(block.data(), static_cast<int>(block.size()));
+            }
+        });
+    }
+    std::vector<int> seen(kSenders, 0);
+    for (int block = 0; block < kSenders * kBlocks; ++block) {
+        const auto header = peer.Read(3);
+        ASSERT_EQ(header.size(), 3u);
+        const int sender = header[0];
+        ASSERT_LT(sender, kSenders);
+        const int length = header[1] << 8 | header[2];
+        const int expected = 1 + (seen[sender] * 977 + sender * 131) % 9000;
+        ASSERT_EQ(length, expected) << "block " << block;
+        const auto body = peer.Read(static_cast<size_t>(length));
+        ASSERT_EQ(body,
+                  std::vector<uint8_t>(static_cast<size_t>(length), static_cast<uint8_t>(sender)));
+        ++seen[sender];
+    }
+    for (auto& sender : senders) {
+        sender.join();
+    }
+}
+
+TEST_F(ServerSocketThreadTest, SendingToAVanishedPeerRaisesNoSignal) {
+    CServerSocketThread thread(&recorder, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(thread));
+    ASSERT_EQ(WaitForClients(thread, 1).size(), 1u);
+    peer.Reset();
+    std::vector<uint8_t> block(4096, 0x55);
+    for (int i = 0; i < 200; ++i) {
+        thread.Send(block.data(), static_cast<int>(block.size()));
+    }
+    EXPECT_TRUE(recorder.WaitForCloses(1));
+}
+
+TEST_F(ServerSocketThreadTest, StoppingClosesConnectionsWithoutTellingTheReceiver) {
+    auto thread = std::make_unique<CServerSocketThread>(&recorder, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(*thread));
+    ASSERT_EQ(WaitForClients(*thread, 1).size(), 1u);
+    thread.reset();
+    EXPECT_TRUE(peer.WaitClosed());
+    EXPECT_TRUE(recorder.Closes().empty());
+}
+
+TEST_F(ServerSocketThreadTest, ReceiveBufferGrowsAfterARead) {
+    CServerSocketThread thread(&recorder, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(thread));
+    auto clients = WaitForClients(thread, 1);
+    ASSERT_EQ(clients.size(), 1u);
+    EXPECT_EQ(clients[0]->ReceiveCapacity(), 2048);
+
+    peer.SendAll(std::string(100, 'a'));
+    ASSERT_TRUE(recorder.WaitForTotal(100));
+    EXPECT_EQ(clients[0]->ReceiveCapacity(), 2048);
+
+    // One send that fills the 2047 usable bytes in one read.
+    peer.SendAll(std::string(2047, 'b'));
+    ASSERT_TRUE(recorder.WaitForTotal(2147));
+    ASSERT_EQ(recorder.Reads().back().count, 2047);
+    EXPECT_TRUE(Eventually([&] { return clients[0]->ReceiveCapacity() == 4096; }));
+}
+
+TEST_F(ServerSocketThreadTest, PlainFunctionsCanReceive) {
+    std::mutex lock;
+    std::string received;
+    int closes = 0;
+    CServerSocketThread thread(
+        [&](int count, CClientSocket* socket) {
+            std::lock_guard guard(lock);
+            received.append(reinterpret_cast<const char*>(socket->ReceiveBuffer()),
+                            static_cast<size_t>(count));
+        },
+        0,
+        [&](int, CClientSocket*) {
+            std::lock_guard guard(lock);
+            ++closes;
+        });
+    RawConnection peer = RawConnection::Connect(ListeningPort(thread));
+    peer.SendAll(std::string("by function"));
+    peer.Close();
+    EXPECT_TRUE(Eventually([&] {
+        std::lock_guard guard(lock);
+        return closes == 1;
+    }));
+    std::lock_guard guard(lock);
+    EXPECT_EQ(received, "by function");
+}
+
+TEST_F(ServerSocketThreadTest, ASendListensAgainOnceThePortIsFree) {
+    auto blocker = std::make_unique<RawListener>();
+    const unsigned port = blocker->port();
+    CServerSocketThread thread(&recorder, static_cast<int>(port));
+    auto server = thread.Socket();
+    ASSERT_TRUE(server);
+    EXPECT_TRUE(Eventually([&] { return server->LastError() == kWsaEaddrinuse; }));
+    EXPECT_FALSE(server->IsListening());
+
+    blocker.reset();
+    EXPECT_TRUE(thread.SendString("anyone?"));
+    EXPECT_TRUE(Eventually([&] { return server->IsListening(); }));
+    RawConnection peer = RawConnection::Connect(port);
+    EXPECT_TRUE(peer.valid());
+}
+
+}  // namespace
+}  // namespace ruzd::net
