@@ -95,6 +95,7 @@ bool CClientSocket::Connect(const std::string& host, int port, int local_port) {
         }
         SetKeepAlive(fd);
         fd_.store(fd);
+        serial_.store(NextSerial());
     }
     sockaddr_in address{};
     if (!ResolveIpv4(host, port, address)) {

@@ -4,9 +4,10 @@
 // thread that runs its reactor; sends may come from any thread and never block: what the system
 // cannot take at once is queued and sent when the socket can take it.
 //
-// Every connection gets a serial number when the object is made. Unlike the address and port of
-// the peer, or the object's address, the serial is never reused, so it is how a connection is
-// recognised after others have come and gone.
+// Every connection gets a serial number: an accepted one when it is accepted, an outgoing one
+// each time a new connection is started. Unlike the address and port of the peer, or the
+// object's address, the serial is never reused, so it is how a connection is recognised after
+// others have come and gone.
 
 #include <netinet/in.h>
 
@@ -60,7 +61,7 @@ public:
     bool IsOpen() const { return fd_.load() >= 0; }
     bool IsAccepted() const { return accepted_; }
     int LastError() const { return last_error_.load(); }
-    uint64_t Serial() const { return serial_; }
+    uint64_t Serial() const { return serial_.load(); }
 
     // During a receive notification: the received bytes, NUL-terminated.
     const uint8_t* ReceiveBuffer() const { return receive_buffer_.get(); }
@@ -98,7 +99,7 @@ private:
     void UpdateWriteInterestLocked();
     void CloseDescriptorLocked();
 
-    const uint64_t serial_;
+    std::atomic<uint64_t> serial_;
     const bool accepted_;
     const bool thread_owned_;
     const std::weak_ptr<SocketReactor> reactor_;

@@ -115,6 +115,19 @@ public:
         return bytes;
     }
 
+    // Whatever has arrived, after waiting for at least one byte; empty when the connection ends
+    // or nothing comes in time.
+    std::vector<uint8_t> ReadSome() {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        if (!WaitReadable(deadline)) {
+            return {};
+        }
+        std::vector<uint8_t> bytes(65536);
+        const ssize_t got = ::recv(fd_, bytes.data(), bytes.size(), 0);
+        bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        return bytes;
+    }
+
     std::string ReadText(size_t length) {
         auto bytes = Read(length);
         return std::string(bytes.begin(), bytes.end());

@@ -1,0 +1,130 @@
+#include "net/server_stream_socket_thread.h"
+
+#include "net/client_stream_socket.h"
+#include "net/socket_log.h"
+
+namespace ruzd::net {
+
+CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owner, int port)
+    : owner_(owner), port_(port) {
+    SetLogger([](const std::string& line) { SocketLog("%s", line.c_str()); });
+    auto thread = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this), port);
+    std::lock_guard guard(thread_lock_);
+    thread_ = std::move(thread);
+}
+
+CServerStreamSocketThread::~CServerStreamSocketThread() {
+    std::shared_ptr<CServerSocketThread> thread;
+    {
+        std::lock_guard guard(thread_lock_);
+        thread.swap(thread_);
+    }
+    if (thread) {
+        thread->StopSocketThread();
+    }
+}
+
+std::shared_ptr<CServerSocketThread> CServerStreamSocketThread::Thread() const {
+    std::lock_guard guard(thread_lock_);
+    return thread_;
+}
+
+std::shared_ptr<CServerSocket> CServerStreamSocketThread::Server() const {
+    auto thread = Thread();
+    return thread ? thread->Socket() : nullptr;
+}
+
+bool CServerStreamSocketThread::GetPeerName(std::string& address, unsigned& port) {
+    auto server = Server();
+    return server && server->GetPeerName(address, port);
+}
+
+int CServerStreamSocketThread::Send(const uint8_t* frame, int length) {
+    auto thread = Thread();
+    if (!thread) {
+        return 0;
+    }
+    const bool sent = thread->Send(frame, length);
+    auto server = thread->Socket();
+    connected_.store(server && server->IsListening());
+    return sent ? 1 : 0;
+}
+
+int CServerStreamSocketThread::SendTo(const std::string& address, unsigned port,
+                                      const uint8_t* frame, int length) {
+    auto server = Server();
+    if (!server) {
+        return 0;
+    }
+    const bool sent = server->SendTo(frame, length, address, port);
+    connected_.store(server->IsListening());
+    return sent ? 1 : 0;
+}
+
+void CServerStreamSocketThread::Restart() {
+    std::shared_ptr<CServerSocketThread> old;
+    {
+        std::lock_guard writer(WriterLock());
+        old = Thread();
+        // The new listener takes the port once the old thread has let it go.
+        auto fresh = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this),
+                                                           port_, old ? old->Finished() : nullptr);
+        std::lock_guard guard(thread_lock_);
+        thread_ = std::move(fresh);
+    }
+    if (old) {
+        old->StopSocketThread();
+    }
+    if (!old || !old->IsCurrent()) {
+        peers_.DropClosed();
+    }
+}
+
+bool CServerStreamSocketThread::IsConnected() const {
+    if (connected_.load()) {
+        return true;
+    }
+    auto server = Server();
+    return server && server->IsListening();
+}
+
+bool CServerStreamSocketThread::HasClients() const {
+    auto server = Server();
+    return server && server->HasClients();
+}
+
+bool CServerStreamSocketThread::GetSockName(std::string& address, unsigned& port) {
+    auto server = Server();
+    return server && server->GetSockName(address, port);
+}
+
+void CServerStreamSocketThread::OnReceive(CClientSocket* socket, int count) {
+    std::lock_guard writer(WriterLock());
+    connected_.store(true);
+    const std::shared_ptr<CClientSocket> peer = socket->shared_from_this();
+    peers_.Receive(*socket, count, [this, &peer](const uint8_t* payload, int length) {
+        Deliver(peer, payload, length);
+    });
+}
+
+void CServerStreamSocketThread::Deliver(const std::shared_ptr<CClientSocket>& peer,
+                                        const uint8_t* payload, int length) {
+    if (owner_ == nullptr) {
+        return;
+    }
+    CClientStreamSocket message(payload, length, peer);
+    owner_->OnSocketReceiveInfo(&message);
+}
+
+void CServerStreamSocketThread::OnClose(CClientSocket* socket, int error) {
+    connected_.store(false);
+    std::string address;
+    unsigned port = 0;
+    socket->GetPeerName(address, port);
+    peers_.Drop(*socket);
+    if (owner_ != nullptr) {
+        owner_->OnSocketClose(address, port, error, socket->Serial());
+    }
+}
+
+}  // namespace ruzd::net

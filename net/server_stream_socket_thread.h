@@ -1,0 +1,69 @@
+#pragma once
+
+// A listener of the binary message stream. Its thread accepts any number of peers, cuts each
+// peer's bytes into frames and hands every message to the owner on that thread. As a writer it
+// sends to every connected peer, so the owner's events go to all of them, while a reply written
+// on the message object goes back only to the peer that sent the message.
+//
+// The writer's lock is held while a received chunk is cut and its messages handled: a message
+// that another thread writes on the listener waits until the command in progress returns, and
+// leaves as a whole frame.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "net/output_stream_socket.h"
+#include "net/server_socket_thread.h"
+#include "net/socket_callback.h"
+#include "net/stream_peers.h"
+#include "net/stream_socket_callback.h"
+
+namespace ruzd::net {
+
+class CServerStreamSocketThread : private CSocketCallback, public COutputStreamSocket {
+public:
+    // Returns once the listener's thread runs (or after 1000 ms); listening follows on it.
+    CServerStreamSocketThread(CStreamSocketCallback* owner, int port);
+    // Stops the thread first, so that the owner hears nothing once this returns.
+    ~CServerStreamSocketThread() override;
+
+    // A listener has no single peer: false.
+    bool GetPeerName(std::string& address, unsigned& port) override;
+    // To every connected peer; 1 when every send succeeded.
+    int Send(const uint8_t* frame, int length) override;
+    // To the first peer with that address and port (port 0: any port).
+    int SendTo(const std::string& address, unsigned port, const uint8_t* frame,
+               int length) override;
+
+    // Ends the listener and its connections (without telling the owner) and listens anew on the
+    // same port. The old thread is stopped outside the writer's lock, which it may be waiting
+    // for; may be called from the owner's handler on the listener's own thread.
+    void Restart();
+
+    // Set once a peer has sent bytes, cleared when one closes; without it, whether the listener
+    // listens.
+    bool IsConnected() const;
+    bool HasClients() const;
+    // The listening socket's address and port.
+    bool GetSockName(std::string& address, unsigned& port);
+    int Port() const { return port_; }
+    // The listening socket of the running thread, with its accepted connections.
+    std::shared_ptr<CServerSocket> Server() const;
+
+private:
+    void OnReceive(CClientSocket* socket, int count) override;
+    void OnClose(CClientSocket* socket, int error) override;
+    void Deliver(const std::shared_ptr<CClientSocket>& peer, const uint8_t* payload, int length);
+    std::shared_ptr<CServerSocketThread> Thread() const;
+
+    CStreamSocketCallback* const owner_;
+    const int port_;
+    std::atomic<bool> connected_{false};
+    StreamPeers peers_{CFrameCutter::Side::kListener};
+    mutable std::mutex thread_lock_;
+    std::shared_ptr<CServerSocketThread> thread_;
+};
+
+}  // namespace ruzd::net

@@ -1,0 +1,383 @@
+#include "net/server_stream_socket_thread.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "net/tests/loopback.h"
+#include "net/tests/stream_owner.h"
+
+namespace ruzd::net {
+namespace {
+
+using testing::Bytes;
+using testing::Decoded;
+using testing::Eventually;
+using testing::FrameOf;
+using testing::FrameReader;
+using testing::Join;
+using testing::Message;
+using testing::RawConnection;
+using testing::StreamOwner;
+
+unsigned ListeningPort(CServerStreamSocketThread& listener) {
+    std::string address;
+    unsigned port = 0;
+    Eventually([&] { return listener.GetSockName(address, port) && port != 0; });
+    return port;
+}
+
+// The accepted end of the listener's only connection.
+std::shared_ptr<CClientSocket> OnlyConnection(CServerStreamSocketThread& listener) {
+    Eventually([&] { return listener.Server() && listener.Server()->Clients().size() == 1; });
+    auto clients = listener.Server()->Clients();
+    return clients.size() == 1 ? clients[0] : nullptr;
+}
+
+class ServerStreamSocketThreadTest : public ::testing::Test {
+protected:
+    StreamOwner owner;
+};
+
+TEST_F(ServerStreamSocketThreadTest, TheSmallestMessageIsHandedOnce) {
+    CServerStreamSocketThread listener(&owner, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    peer.SendAll(Bytes{0x01, 0x01, 0x05, 0x00, 0x05, 0xFF});
+    ASSERT_TRUE(owner.WaitForMessages(1));
+    const auto messages = owner.Messages();
+    EXPECT_EQ(messages[0].length, 1);
+    EXPECT_EQ(messages[0].message.code, 5);
+    EXPECT_TRUE(peer.StaysQuiet(std::chrono::milliseconds(20)));
+    EXPECT_EQ(owner.Messages().size(), 1u);
+}
+
+TEST_F(ServerStreamSocketThreadTest, FramesSplitAnywhereAreHandedWhole) {
+    CServerStreamSocketThread listener(&owner, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    auto accepted = OnlyConnection(listener);
+    ASSERT_TRUE(accepted);
+    const Bytes frame = Message(4242, "Caf\xC3\xA9 au lait");
+
+    size_t expected = 0;
+    for (size_t split = 1; split < frame.size(); ++split) {
+        peer.SendAll(frame.data(), split);
+        // The first part is read on its own before the rest arrives.
+        ASSERT_TRUE(testing::Drained(accepted->PollFd()));
+        peer.SendAll(frame.data() + split, frame.size() - split);
+        ASSERT_TRUE(owner.WaitForMessages(++expected)) << "split at " << split;
+    }
+    for (const auto& received : owner.Messages()) {
+        EXPECT_EQ(received.message.code, 4242);
+        EXPECT_EQ(received.message.text, "Caf\xC3\xA9 au lait");
+        EXPECT_TRUE(received.message.ok);
+    }
+    EXPECT_EQ(owner.Messages().size(), frame.size() - 1);
+}
+
+TEST_F(ServerStreamSocketThreadTest, PipelinedFramesAreHandedInOrder) {
+    CServerStreamSocketThread listener(&owner, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    Bytes burst;
+    for (int code = 0; code < 500; ++code) {
+        const Bytes frame = Message(code, std::string(static_cast<size_t>(code % 300), 'x'));
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    }
+    peer.SendAll(burst);
+    ASSERT_TRUE(owner.WaitForMessages(500));
+    const auto messages = owner.Messages();
+    for (int code = 0; code < 500; ++code) {
+        EXPECT_EQ(messages[code].message.code, code);
+        EXPECT_EQ(messages[code].message.text.size(), static_cast<size_t>(code % 300));
+    }
+}
+
+TEST_F(ServerStreamSocketThreadTest, GarbageAndBrokenFramesAreSkipped) {
+    CServerStreamSocketThread listener(&owner, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    Bytes broken = Message(7);
+    broken.back() = 0xFE;
+    // Stray bytes, a frame whose end byte is wrong, then good frames.
+    peer.SendAll(
+        Join({Bytes{0x00, 0x55, 0xAA, 0x07, 0x80}, broken, Message(8), Bytes{0x00}, Message(9)}));
+    ASSERT_TRUE(owner.WaitForMessages(2));
+    const auto messages = owner.Messages();
+    EXPECT_EQ(messages[0].message.code, 8);
+    EXPECT_EQ(messages[1].message.code, 9);
+}
+
+TEST_F(ServerStreamSocketThreadTest, AZeroLengthIsAnEmptyMessageOnTheListener) {
+    CServerStreamSocketThread listener(&owner, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    peer.SendAll(Join({Bytes{0x01, 0x00, 0x00, 0x00, 0xFF}, Message(3)}));
+    ASSERT_TRUE(owner.WaitForMessages(2));
+    const auto messages = owner.Messages();
+    EXPECT_EQ(messages[0].length, 0);
+    EXPECT_EQ(messages[1].message.code, 3);
+}
+
+TEST_F(ServerStreamSocketThreadTest, ALongLengthFormFrameIsHandedWhole) {
+    CServerStreamSocketThread listener(&owner, 0);
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    // 65536 payload bytes: a byte string of 65533 bytes behind its three-byte header.
+    Bytes payload{0xFE, 0xFF, 0xFD};
+    for (int i = 0; i < 65533; ++i) {
+        payload.push_back(static_cast<uint8_t>(i * 7));
+    }
+    Bytes content(65533);
+    bool read = false;
+    owner.on_message = [&](CClientStreamSocket& message, const Decoded&) {
+        // The recorder's number read stopped at the byte string's tag without taking it.
+        read = message.ReadBytes(content.data(), static_cast<int>(content.size()));
+    };
+    const Bytes frame = FrameOf(payload);
+    ASSERT_EQ(frame[0], 3);
+    peer.SendAll(frame);
+    ASSERT_TRUE(owner.WaitForMessages(1));
+    EXPECT_EQ(owner.Messages()[0].length, 65536);
+    EXPECT_TRUE(read);
+    EXPECT_TRUE(std::equal(content.begin(), content.end(), payload.begin() + 3));
+}
+
+TEST_F(ServerStreamSocketThreadTest, APeerThatVanishesMidFrameLosesItAndIsReported) {
+    CServerStreamSocketThread listener(&owner, 0);
+    const unsigned port = ListeningPort(listener);
+    RawConnection steady = RawConnection::Connect(port);
+    RawConnection vanishing = RawConnection::Connect(port);
+    Eventually([&] { return listener.Server()->Clients().size() == 2; });
+    std::string local;
+    unsigned vanishing_port = 0;
+    {
+        sockaddr_in address{};
+        socklen_t size = sizeof address;
+        ::getsockname(vanishing.fd(), reinterpret_cast<sockaddr*>(&address), &size);
+        vanishing_port = ntohs(address.sin_port);
+    }
+    const Bytes frame = Message(11, "half of this is lost");
+    // Both send half a frame; one goes away, the other completes its frame.
+    steady.SendAll(frame.data(), frame.size() / 2);
+    vanishing.SendAll(frame.data(), frame.size() / 2);
+    vanishing.Close();
+    ASSERT_TRUE(owner.WaitForCloses(1));
+    steady.SendAll(frame.data() + frame.size() / 2, frame.size() - frame.size() / 2);
+    ASSERT_TRUE(owner.WaitForMessages(1));
+
+    const auto closes = owner.Closes();
+    EXPECT_EQ(closes[0].address, "127.0.0.1");
+    EXPECT_EQ(closes[0].port, vanishing_port);
+    EXPECT_EQ(closes[0].error, 0);
+    const auto messages = owner.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].connection, closes[0].connection);
+    EXPECT_EQ(messages[0].message.text, "half of this is lost");
+}
+
+TEST_F(ServerStreamSocketThreadTest, RepliesReachTheirPeerAndEventsReachAll) {
+    CServerStreamSocketThread listener(&owner, 0);
+    owner.on_message = [](CClientStreamSocket& message, const Decoded& decoded) {
+        message.BeginMessage(decoded.code + 1000).WriteString(decoded.text);
+        message.Flush();
+    };
+    const unsigned port = ListeningPort(listener);
+    RawConnection alpha = RawConnection::Connect(port);
+    RawConnection beta = RawConnection::Connect(port);
+    FrameReader alpha_frames(alpha);
+    FrameReader beta_frames(beta);
+
+    alpha.SendAll(Message(1, "from alpha"));
+    beta.SendAll(Message(2, "from beta"));
+    auto alpha_reply = alpha_frames.Next(1);
+    auto beta_reply = beta_frames.Next(1);
+    ASSERT_EQ(alpha_reply.size(), 1u);
+    ASSERT_EQ(beta_reply.size(), 1u);
+    EXPECT_EQ(alpha_reply[0].code, 1001);
+    EXPECT_EQ(alpha_reply[0].text, "from alpha");
+    EXPECT_EQ(beta_reply[0].code, 1002);
+    EXPECT_EQ(beta_reply[0].text, "from beta");
+
+    listener.BeginMessage(38).WriteString("to everyone");
+    EXPECT_TRUE(listener.Flush());
+    for (FrameReader* frames : {&alpha_frames, &beta_frames}) {
+        auto event = frames->Next(1);
+        ASSERT_EQ(event.size(), 1u);
+        EXPECT_EQ(event[0].code, 38);
+        EXPECT_EQ(event[0].text, "to everyone");
+    }
+    EXPECT_TRUE(alpha.StaysQuiet(std::chrono::milliseconds(20)));
+    EXPECT_TRUE(beta.StaysQuiet(std::chrono::milliseconds(20)));
+}
+
+TEST_F(ServerStreamSocketThreadTest, SendToPicksOnePeer) {
+    CServerStreamSocketThread listener(&owner, 0);
+    const unsigned port = ListeningPort(listener);
+    RawConnection alpha = RawConnection::Connect(port);
+    Eventually([&] { return listener.Server()->Clients().size() == 1; });
+    RawConnection beta = RawConnection::Connect(port);
+    Eventually([&] { return listener.Server()->Clients().size() == 2; });
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    ::getsockname(beta.fd(), reinterpret_cast<sockaddr*>(&address), &size);
+
+    listener.BeginMessage(5);
+    listener.FlushTo("127.0.0.1", ntohs(address.sin_port));
+    FrameReader beta_frames(beta);
+    auto got = beta_frames.Next(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].code, 5);
+    EXPECT_TRUE(alpha.StaysQuiet(std::chrono::milliseconds(20)));
+}
+
+TEST_F(ServerStreamSocketThreadTest, AMessageIsRecognisedByItsConnectionNotItsAddress) {
+    CServerStreamSocketThread listener(&owner, 0);
+    const unsigned port = ListeningPort(listener);
+    // Two connections one after the other from the same local port: same address and port,
+    // different connections.
+    const unsigned local_port = testing::UnusedPort();
+    auto connect_from = [&](unsigned from) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        local.sin_port = htons(static_cast<uint16_t>(from));
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+        sockaddr_in remote = local;
+        remote.sin_port = htons(static_cast<uint16_t>(port));
+        EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote), 0);
+        return RawConnection(fd);
+    };
+    RawConnection first = connect_from(local_port);
+    first.SendAll(Message(1));
+    ASSERT_TRUE(owner.WaitForMessages(1));
+    first.Reset();
+    ASSERT_TRUE(owner.WaitForCloses(1));
+    RawConnection second = connect_from(local_port);
+    second.SendAll(Message(2));
+    ASSERT_TRUE(owner.WaitForMessages(2));
+
+    const auto messages = owner.Messages();
+    const auto closes = owner.Closes();
+    EXPECT_EQ(closes[0].port, local_port);
+    EXPECT_EQ(closes[0].connection, messages[0].connection);
+    EXPECT_NE(messages[1].connection, messages[0].connection);
+}
+
+TEST_F(ServerStreamSocketThreadTest, ThreadsWritingWhileCommandsAreHandledNeverInterleave) {
+    CServerStreamSocketThread listener(&owner, 0);
+    owner.on_message = [&](CClientStreamSocket& message, const Decoded& decoded) {
+        // Handlers write events on the listener too, as the node's do.
+        listener.BeginMessage(500).WriteString(std::string(300, 'e'));
+        listener.Flush();
+        message.BeginMessage(decoded.code).WriteString(decoded.text);
+        message.Flush();
+    };
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    ASSERT_TRUE(OnlyConnection(listener));
+
+    constexpr int kWriters = 4;
+    constexpr int kEventsEach = 300;
+    constexpr int kCommands = 300;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([&listener, w] {
+            for (int i = 0; i < kEventsEach; ++i) {
+                listener.BeginMessage(600 + w).WriteString(std::string(
+                    static_cast<size_t>(1 + (i * 37) % 700), static_cast<char>('a' + w)));
+                listener.Flush();
+            }
+        });
+    }
+    std::thread commands([&peer] {
+        for (int i = 0; i < kCommands; ++i) {
+            peer.SendAll(Message(i, std::string(static_cast<size_t>(i % 50), 'c')));
+        }
+    });
+
+    FrameReader frames(peer);
+    std::vector<int> per_writer(kWriters, 0);
+    int replies = 0;
+    int handler_events = 0;
+    for (int i = 0; i < kWriters * kEventsEach + 2 * kCommands; ++i) {
+        auto frame = frames.Next(1);
+        ASSERT_EQ(frame.size(), 1u) << "after " << i << " frames";
+        const Decoded& decoded = frame[0];
+        ASSERT_TRUE(decoded.ok);
+        if (decoded.code >= 600) {
+            const int w = decoded.code - 600;
+            const int n = per_writer[w]++;
+            EXPECT_EQ(decoded.text, std::string(static_cast<size_t>(1 + (n * 37) % 700),
+                                                static_cast<char>('a' + w)));
+        } else if (decoded.code == 500) {
+            ++handler_events;
+        } else {
+            EXPECT_EQ(decoded.code, replies);
+            EXPECT_EQ(decoded.text.size(), static_cast<size_t>(replies % 50));
+            ++replies;
+        }
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    commands.join();
+    EXPECT_EQ(replies, kCommands);
+    EXPECT_EQ(handler_events, kCommands);
+}
+
+TEST_F(ServerStreamSocketThreadTest, AnEventWaitsForTheCommandInProgress) {
+    CServerStreamSocketThread listener(&owner, 0);
+    std::atomic<bool> writer_started{false};
+    std::thread writer;
+    owner.on_message = [&](CClientStreamSocket& message, const Decoded&) {
+        writer = std::thread([&] {
+            writer_started.store(true);
+            listener.BeginMessage(77);
+            listener.Flush();
+        });
+        while (!writer_started.load()) {
+            std::this_thread::yield();
+        }
+        // Whatever the event's thread does now, its frame cannot leave before this reply.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        message.BeginMessage(1);
+        message.Flush();
+    };
+    RawConnection peer = RawConnection::Connect(ListeningPort(listener));
+    peer.SendAll(Message(0));
+    FrameReader frames(peer);
+    auto got = frames.Next(2);
+    ASSERT_TRUE(owner.WaitForMessages(1));
+    writer.join();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].code, 1);
+    EXPECT_EQ(got[1].code, 77);
+}
+
+TEST_F(ServerStreamSocketThreadTest, StateQueries) {
+    CServerStreamSocketThread listener(&owner, 0);
+    const unsigned port = ListeningPort(listener);
+    EXPECT_EQ(listener.Port(), 0);
+    EXPECT_TRUE(listener.IsConnected());
+    EXPECT_FALSE(listener.HasClients());
+    std::string address;
+    unsigned peer_port = 0;
+    EXPECT_FALSE(listener.GetPeerName(address, peer_port));
+
+    std::string local_address, peer_address;
+    unsigned local_port = 0, seen_port = 0;
+    owner.on_message = [&](CClientStreamSocket& message, const Decoded&) {
+        message.GetSockName(local_address, local_port);
+        message.GetPeerName(peer_address, seen_port);
+    };
+    RawConnection peer = RawConnection::Connect(port);
+    peer.SendAll(Message(1));
+    ASSERT_TRUE(owner.WaitForMessages(1));
+    EXPECT_TRUE(listener.HasClients());
+    EXPECT_EQ(local_port, port);
+    EXPECT_EQ(peer_address, "127.0.0.1");
+    EXPECT_NE(seen_port, 0u);
+}
+
+}  // namespace
+}  // namespace ruzd::net
