@@ -67,9 +67,10 @@ TEST_F(ClientStreamSocketThreadTest, AZeroLengthIsNoFrameOnTheConnectingSide) {
 TEST_F(ClientStreamSocketThreadTest, ALongLengthFormFrameIsHandedWhole) {
     CClientStreamSocketThread client(&owner, "127.0.0.1", static_cast<int>(listener.port()));
     RawConnection peer = AcceptedPeer(client);
-    Bytes payload{0x7A, 0x00, 0x01, 0x00, 0x00, 0xFE, 0xFF, 0xF8};
-    payload.resize(payload.size() + 0xFFF8, 0x42);
-    ASSERT_EQ(payload.size(), 65536u);
+    // The number 65536, then a byte string of 65528 bytes: 65536 payload bytes in all.
+    Bytes payload(65536, 0x42);
+    const uint8_t head[] = {0x7A, 0x00, 0x01, 0x00, 0x00, 0xFE, 0xFF, 0xF8};
+    std::copy(std::begin(head), std::end(head), payload.begin());
     peer.SendAll(Join({Bytes{0x17, 0x55}, FrameOf(payload)}));
     ASSERT_TRUE(owner.WaitForMessages(1));
     EXPECT_EQ(owner.Messages()[0].length, 65536);
