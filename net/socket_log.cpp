@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "foundation/trace.h"
+
 namespace ruzd::net {
 
 void SocketLog(const char* format, ...) {
@@ -11,7 +13,7 @@ void SocketLog(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::fprintf(stderr, "%s\n", line);
+    foundation::Trace(foundation::kTraceSocket, 0, "%s", line);
 }
 
 }  // namespace ruzd::net

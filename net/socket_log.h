@@ -1,7 +1,7 @@
 #pragma once
 
-// One line of the socket layer's own log: connections refused, listeners that cannot open,
-// socket threads that are slow to end. printf-style.
+// One line in the debug log on the socket channel: connections turned away, listeners that cannot
+// open, socket threads that are slow to end. printf-style.
 
 namespace ruzd::net {
 

@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 #include <netinet/tcp.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
+#include "foundation/debug_log.h"
 #include "net/tests/loopback.h"
 #include "net/tests/socket_recorder.h"
 #include "net/wsa_error.h"
+#include "testing/temp_root.h"
 
 namespace ruzd::net {
 namespace {
@@ -198,6 +203,28 @@ TEST_F(ServerSocketThreadTest, TurnedAwayConnectionIsClosedAndTheListenerGoesOn)
     EXPECT_EQ(recorder.Accepted().size(), 2u);
     welcome.SendAll(std::string("hi"));
     EXPECT_TRUE(recorder.WaitForTotal(2));
+}
+
+TEST_F(ServerSocketThreadTest, ATurnedAwayConnectionIsLogged) {
+    ruzd::testing::TempRoot root;
+    const auto folder = root.path() / "drives" / "c" / "Ruzd" / "Debug";
+    std::filesystem::create_directories(folder);
+    foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 0, true, 0);
+    {
+        CServerSocketThread thread(&recorder, 0);
+        recorder.SetAccepting(false);
+        RawConnection refused = RawConnection::Connect(ListeningPort(thread));
+        EXPECT_TRUE(refused.WaitClosed());
+    }
+    foundation::StopDebugLog();
+
+    std::string all;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_NE(all.find(":So     1 --- Connection from 127.0.0.1:"), std::string::npos) << all;
+    EXPECT_NE(all.find(" turned away"), std::string::npos);
 }
 
 TEST_F(ServerSocketThreadTest, WhatTheSystemCannotTakeIsQueuedAndLeavesInOrder) {
