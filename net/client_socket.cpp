@@ -234,10 +234,10 @@ short CClientSocket::PollEvents() const {
     if (connecting_.load()) {
         return POLLOUT;
     }
-    if (!connected_.load()) {
-        return 0;
-    }
-    return static_cast<short>(POLLIN | (want_write_.load() ? POLLOUT : 0));
+    // Reading goes on even after an explicit shutdown of an accepted connection, so that its
+    // end is noticed and it leaves its server.
+    const bool write = connected_.load() && want_write_.load();
+    return static_cast<short>(POLLIN | (write ? POLLOUT : 0));
 }
 
 void CClientSocket::OnPollEvents(short revents) {

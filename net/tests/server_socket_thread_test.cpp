@@ -132,6 +132,10 @@ TEST_F(ServerSocketThreadTest, SendToAllReportsARefusingPeerAfterTryingEveryOne)
     EXPECT_FALSE(thread.SendString("x"));
     EXPECT_EQ(peers[0].ReadText(1), "x");
     EXPECT_EQ(peers[2].ReadText(1), "x");
+
+    // The shut connection still notices its peer going, and leaves the list.
+    peers[1].Close();
+    EXPECT_TRUE(Eventually([&] { return thread.Socket()->Clients().size() == 2; }));
 }
 
 TEST_F(ServerSocketThreadTest, SendToPicksOnePeerByAddressAndPort) {
