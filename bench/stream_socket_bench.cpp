@@ -146,6 +146,8 @@ BENCHMARK(BM_StreamListenerRoundTrip)->UseRealTime();
 // Prints the usual table, then the stream listener's rate as a share of the plain pair's.
 class ShareReporter : public benchmark::ConsoleReporter {
 public:
+    ShareReporter() : ConsoleReporter(OO_None) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
