@@ -58,3 +58,5 @@ BOARDSIM_BEHAVIOUR(xds_msg_receive, int32_t, (XDS_MSG * message))
 BOARDSIM_BEHAVIOUR(xds_query_receive, int32_t, (XDS_MSG * message))
 
 }  // namespace ruzd::boardsim
+
+#include "boardsim/core/behaviours_calls.h"

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace ruzd::boardsim {
@@ -138,6 +139,26 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
     }
     if (key == "family")
         return words.size() >= 2 && ApplyFamily(line, config);
+    if (key == "dialout") {
+        const std::optional<Outcome::Kind> kind =
+            words.size() >= 2 ? OutcomeKind(words[1], true) : std::nullopt;
+        if (!kind || words.size() > 3 || (words.size() == 3 && !ReadInt(words[2], 1, &number)))
+            return false;
+        config->dialout = Outcome{*kind, words.size() == 3 ? static_cast<int32_t>(number) : 0};
+        return true;
+    }
+    if (key == "call_delay") {
+        if (words.size() != 2 || !ReadInt(words[1], 0, &number) || number > 60000)
+            return false;
+        config->call_delay_ms = static_cast<int>(number);
+        return true;
+    }
+    if (key == "cclib") {
+        if (words.size() != 3 || words[2] != "fail")
+            return false;
+        config->failing_cclibs.push_back(words[1]);
+        return true;
+    }
     if (key == "result") {
         if (words.size() != 3 || !ReadInt(words[2], INT64_MIN + 1, &number))
             return false;

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "boardsim/core/call_records.h"
+
 namespace ruzd::boardsim {
 
 struct BoardConfig {
@@ -34,6 +36,13 @@ struct BoardConfig {
     std::string media_type = "ALaw";
     // Installed families with their devices; empty means derived from the boards.
     std::vector<std::pair<std::string, std::vector<std::string>>> families;
+    // What the far end does with outgoing calls, unless the control socket says otherwise.
+    Outcome dialout;
+    // How long after its function a library's own work (a call reference written, a call
+    // event raised) happens.
+    int call_delay_ms = 5;
+    // Global Call call-control libraries that fail to start.
+    std::vector<std::string> failing_cclibs;
     // Results of functions that have no behaviour of their own.
     std::map<std::string, int64_t> results;
 

@@ -1,104 +1,17 @@
 #include "boardsim/core/control_commands.h"
 
-#include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "boardsim/core/call_commands.h"
+#include "boardsim/core/command_words.h"
 #include "boardsim/core/machine.h"
 #include "telephony/vendorapi/vendor_api.h"
 
 namespace ruzd::boardsim {
 namespace {
-
-struct Word {
-    std::string text;
-    size_t end;  // offset just past the word in the line
-};
-
-std::vector<Word> Split(const std::string& line) {
-    std::vector<Word> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
-            ++i;
-        if (i > start)
-            words.push_back({line.substr(start, i - start), i});
-    }
-    return words;
-}
-
-std::optional<int64_t> Number(std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && text[0] == '-') {
-        negative = true;
-        text.remove_prefix(1);
-    }
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    int64_t value = 0;
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
-        return std::nullopt;
-    return negative ? -value : value;
-}
-
-std::optional<std::vector<uint8_t>> HexBytes(std::string_view text) {
-    if (text.size() % 2 != 0)
-        return std::nullopt;
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < text.size(); i += 2) {
-        uint8_t byte = 0;
-        const auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + i + 2, byte, 16);
-        if (ec != std::errc() || ptr != text.data() + i + 2)
-            return std::nullopt;
-        bytes.push_back(byte);
-    }
-    return bytes;
-}
-
-template <typename Record>
-std::vector<uint8_t> Bytes(const Record& record) {
-    std::vector<uint8_t> bytes(sizeof(Record));
-    std::memcpy(bytes.data(), &record, sizeof(Record));
-    return bytes;
-}
-
-std::string Ok(const std::string& detail = std::string()) {
-    return detail.empty() ? "OK" : "OK " + detail;
-}
-
-std::string Err(const std::string& reason) {
-    return "ERR " + reason;
-}
-
-// An open device by name, or any handle handed out as "#<handle>"; -1 when there is none.
-int32_t DeviceHandle(Machine& machine, const std::string& word) {
-    if (word.size() > 1 && word[0] == '#') {
-        const std::optional<int64_t> handle = Number(std::string_view(word).substr(1));
-        if (handle && machine.devices().Find(static_cast<int32_t>(*handle)))
-            return static_cast<int32_t>(*handle);
-        return -1;
-    }
-    return machine.devices().HandleOf(word);
-}
-
-std::string Rest(const std::string& line, const std::vector<Word>& words, size_t after) {
-    if (words.size() <= after + 1)
-        return std::string();
-    size_t start = words[after].end;
-    while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
-        ++start;
-    return line.substr(start);
-}
 
 const char* ServiceName(int32_t state) {
     switch (state) {
@@ -152,6 +65,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
             detail += "; " + error;
         return Ok(detail);
     }
+    if (std::optional<std::string> answer = QueryCalls(machine, words))
+        return *answer;
     return Err("unknown query");
 }
 
@@ -183,37 +98,8 @@ std::string Execute(Machine& machine, const std::string& line) {
         return Ok("event=" + std::to_string(handle));
     }
 
-    if (command == "call") {
-        if (words.size() < 2 || words.size() > 4)
-            return Err("usage: call <device> [<dnis> [<ani>]]");
-        const int32_t device = DeviceHandle(machine, words[1].text);
-        if (device < 0)
-            return Err("no open device " + words[1].text);
-        const int32_t crn = machine.calls().Offer(device, words.size() > 2 ? words[2].text : "",
-                                                  words.size() > 3 ? words[3].text : "");
-        machine.events().Put(device, CCEV_OFFERED, Bytes(crn));
-        return Ok("crn=" + std::to_string(crn));
-    }
-
-    if (command == "hangup") {
-        if (words.size() < 2 || words.size() > 3)
-            return Err("usage: hangup <device> [<cause>]");
-        const int32_t device = DeviceHandle(machine, words[1].text);
-        if (device < 0)
-            return Err("no open device " + words[1].text);
-        const std::optional<int64_t> cause = words.size() == 3
-                                                 ? Number(words[2].text)
-                                                 : std::optional<int64_t>(CAUSE_NORMAL_CLEARING);
-        if (!cause)
-            return Err("bad cause");
-        const std::optional<SimulatedCall> call = machine.calls().NewestOn(device);
-        if (!call)
-            return Err("no call on " + words[1].text);
-        machine.calls().Remove(call->crn);
-        const int32_t data[2] = {call->crn, static_cast<int32_t>(*cause)};
-        machine.events().Put(device, CCEV_DISCONNECTED, Bytes(data));
-        return Ok("crn=" + std::to_string(call->crn));
-    }
+    if (std::optional<std::string> answer = ExecuteCallCommand(machine, line, words))
+        return *answer;
 
     if (command == "digits") {
         if (words.size() != 3)

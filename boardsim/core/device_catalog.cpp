@@ -99,6 +99,7 @@ int32_t DeviceCatalog::Open(std::string_view name, DeviceFamily family) {
     std::lock_guard<std::mutex> lock(mutex_);
     DeviceInfo info;
     info.handle = next_handle_++;
+    info.family = family;
     info.name = std::string(name);
     info.device = *device;
     info.subdevices = entries_.at(*device).subdevices;
@@ -114,6 +115,13 @@ bool DeviceCatalog::Close(int32_t handle) {
         return false;
     it->second.open = false;
     return true;
+}
+
+void DeviceCatalog::SetLastError(int32_t handle, int32_t error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = opened_.find(handle);
+    if (it != opened_.end())
+        it->second.last_error = error;
 }
 
 std::optional<DeviceInfo> DeviceCatalog::Find(int32_t handle) const {

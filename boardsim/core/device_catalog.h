@@ -22,9 +22,10 @@ enum class DeviceFamily { kVoice, kNetwork, kStation, kConference, kLineDevice, 
 
 struct DeviceInfo {
     int32_t handle = 0;
-    std::string name;    // as it was opened
-    std::string device;  // the catalogue name it stands for
-    int subdevices = 0;  // channels of a board device, 0 for a channel
+    DeviceFamily family = DeviceFamily::kVoice;  // the library that opened it
+    std::string name;                            // as it was opened
+    std::string device;                          // the catalogue name it stands for
+    int subdevices = 0;                          // channels of a board device, 0 for a channel
     bool open = false;
     int32_t last_error = 0;
 };
@@ -37,6 +38,8 @@ public:
     int32_t Open(std::string_view name, DeviceFamily family);
     // false when the handle is not open.
     bool Close(int32_t handle);
+    // What ATDV_LASTERR reports for the device from now on; nothing for an unknown handle.
+    void SetLastError(int32_t handle, int32_t error);
 
     // The opened device (open or closed since); nullopt for a handle never handed out.
     std::optional<DeviceInfo> Find(int32_t handle) const;

@@ -52,6 +52,17 @@ void* EventQueue::CurrentData() {
     return it->second.data.data();
 }
 
+std::optional<Event> EventQueue::CurrentWithData(const void* data) const {
+    if (data == nullptr)
+        return std::nullopt;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [thread, event] : current_) {
+        if (!event.data.empty() && event.data.data() == data)
+            return event;
+    }
+    return std::nullopt;
+}
+
 size_t EventQueue::Pending() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return queue_.size();

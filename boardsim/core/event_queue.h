@@ -39,6 +39,10 @@ public:
     // The current event's data, valid until the thread waits again; null when it has none.
     void* CurrentData();
 
+    // The current event of any thread whose data the pointer is, as the functions that are
+    // handed an event's data find it again; nullopt for any other pointer.
+    std::optional<Event> CurrentWithData(const void* data) const;
+
     size_t Pending() const;
 
     // Wakes every waiting thread, which then returns without an event.

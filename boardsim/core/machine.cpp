@@ -40,6 +40,8 @@ Machine::Machine()
       devices_(config_),
       results_(config_.results),
       journal_(Env("BOARDSIM_JOURNAL")),
+      globalcall_(config_.failing_cclibs),
+      calls_(events_, devices_, config_),
       service_state_(config_.service_state) {
     if (const char* path = Env("BOARDSIM_CONTROL")) {
         control_ = std::make_unique<ControlServer>(

@@ -1,8 +1,9 @@
 #pragma once
 
-// The simulated machine: its boards and devices, the events they raise, the results of the
-// vendor functions, the journal of calls and the control socket. One instance lives in the
-// core library from its load to its unload and is shared by every simulated vendor library.
+// The simulated machine: its boards and devices, the events they raise, the calls of its line
+// devices, Global Call, the results of the vendor functions, the journal of calls and the
+// control socket. One instance lives in the core library from its load to its unload and is
+// shared by every simulated vendor library.
 // It reads its environment when it starts:
 //   BOARDSIM_CONFIG   the board configuration file (defaults when unset)
 //   BOARDSIM_JOURNAL  the journal file (no journal when unset)
@@ -16,9 +17,10 @@
 
 #include "boardsim/core/amtelco_mailbox.h"
 #include "boardsim/core/board_config.h"
-#include "boardsim/core/call_table.h"
+#include "boardsim/core/call_model.h"
 #include "boardsim/core/device_catalog.h"
 #include "boardsim/core/event_queue.h"
+#include "boardsim/core/globalcall_library.h"
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
 
@@ -41,7 +43,8 @@ public:
     EventQueue& events() { return events_; }
     ResultTable& results() { return results_; }
     Journal& journal() { return journal_; }
-    CallTable& calls() { return calls_; }
+    CallModel& calls() { return calls_; }
+    GlobalCallLibrary& globalcall() { return globalcall_; }
     AmtelcoMailbox& amtelco() { return amtelco_; }
 
     int32_t service_state() const { return service_state_.load(); }
@@ -54,7 +57,8 @@ private:
     EventQueue events_;
     ResultTable results_;
     Journal journal_;
-    CallTable calls_;
+    GlobalCallLibrary globalcall_;
+    CallModel calls_;  // after the events and devices it raises events for
     AmtelcoMailbox amtelco_;
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first

@@ -97,6 +97,9 @@ TEST_F(BoardsTest, EachLibraryOpensOnlyItsOwnDevices) {
     EXPECT_EQ(VendorCall(&network, &CLibDTIMT::cc_Open, &line, "dtiB1", 0), -1)
         << "ISDN line devices are time slots";
     EXPECT_EQ(VendorCall(&network, &CLibDTIMT::cc_Open, &line, "dtiB1T30", 0), 0);
+    EXPECT_EQ(VendorCall(&gc, &CLibGc::gc_Open, &line, ":N_dtiB1T2:P_ISDN", 0), -1)
+        << "Global Call opens nothing before it has started";
+    ASSERT_EQ(VendorCall(&gc, &CLibGc::gc_Start, nullptr), 0);
     EXPECT_EQ(VendorCall(&gc, &CLibGc::gc_Open, &line, ":N_dtiB1T2:P_ISDN", 0), 0);
     EXPECT_EQ(VendorCall(&gc, &CLibGc::gc_Open, &line, ":P_IP:N_iptB1", 0), 0);
     EXPECT_EQ(VendorCall(&gc, &CLibGc::gc_Open, &line, ":M_ipmB1", 0), 0);

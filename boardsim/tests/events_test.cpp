@@ -55,9 +55,14 @@ TEST_F(EventsTest, NothingQueuedMeansATimeOut) {
 TEST_F(EventsTest, AnIncomingCallIsOfferedOnTheLineDevice) {
     LINEDEV line = 0;
     ASSERT_EQ(VendorCall(&network_, &CLibDTIMT::cc_Open, &line, "dtiB1T1", 0), 0);
+    CRN slot = 0;
+    ASSERT_EQ(VendorCall(&network_, &CLibDTIMT::cc_WaitCall, line, &slot, nullptr, -1,
+                         uint32_t{EV_ASYNC}),
+              0);
     const std::string answer = Control("call dtiB1T1 5551000 5552000");
     ASSERT_THAT(answer, ::testing::StartsWith("OK crn="));
     const int32_t crn = std::stoi(answer.substr(7));
+    ASSERT_EQ(Control("settle"), "OK");
     EXPECT_EQ(Control("query events"), "OK 1");
 
     ASSERT_EQ(WaitEvent(0), 0);
@@ -69,7 +74,7 @@ TEST_F(EventsTest, AnIncomingCallIsOfferedOnTheLineDevice) {
     EXPECT_EQ(WaitEvent(0), -1);
 
     ASSERT_EQ(Control("hangup dtiB1T1 17"), "OK crn=" + std::to_string(crn));
-    ASSERT_EQ(WaitEvent(0), 0);
+    ASSERT_EQ(WaitEvent(1000), 0);
     EXPECT_EQ(Type(), CCEV_DISCONNECTED);
     EXPECT_EQ(Data<int32_t>(0), crn);
     EXPECT_EQ(Data<int32_t>(1), 17);
@@ -145,6 +150,7 @@ TEST_F(EventsTest, AWaitWithoutLimitTakesTheNextEvent) {
 
 TEST_F(EventsTest, GlobalCallDescribesTheCurrentEvent) {
     CLibGc gc;
+    ASSERT_EQ(VendorCall(&gc, &CLibGc::gc_Start, nullptr), 0);
     LINEDEV line = 0;
     ASSERT_EQ(
         VendorCall(&gc, &CLibGc::gc_OpenEx, &line, ":N_iptB1T2:P_SIP:M_ipmB1C2", 0x8000, nullptr),
@@ -156,13 +162,14 @@ TEST_F(EventsTest, GlobalCallDescribesTheCurrentEvent) {
     EXPECT_EQ(meta.evttype, CCEV_OPENEX);
     EXPECT_EQ(meta.linedev, line);
 
+    ASSERT_EQ(VendorCall(&gc, &CLibGc::gc_WaitCall, line, nullptr, nullptr, -1, GC_ASYNC), 0);
     const std::string answer = Control("call :N_iptB1T2:P_SIP:M_ipmB1C2 100 200");
     ASSERT_THAT(answer, ::testing::StartsWith("OK crn="));
-    ASSERT_EQ(WaitEvent(0), 0);
+    ASSERT_EQ(WaitEvent(1000), 0);
     ASSERT_EQ(VendorCall(&gc, &CLibGc::gc_GetMetaEvent, &meta), 0);
     EXPECT_EQ(meta.evttype, CCEV_OFFERED);
     EXPECT_EQ(meta.crn, std::stoi(answer.substr(7)));
-    EXPECT_EQ(meta.evtlen, 4);
+    EXPECT_EQ(meta.evtlen, 8) << "the call reference and the result";
     EXPECT_NE(meta.evtdatap, nullptr);
 }
 

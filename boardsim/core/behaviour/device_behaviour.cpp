@@ -1,3 +1,4 @@
+#include "boardsim/core/behaviour/call_functions.h"
 #include "boardsim/core/behaviours.h"
 #include "boardsim/core/machine.h"
 
@@ -23,6 +24,21 @@ int32_t OpenLineDevice(LINEDEV* linedev, const char* name, DeviceFamily family) 
         return -1;
     *linedev = handle;
     return 0;
+}
+
+// A line device's calls and wait end with it.
+int32_t CloseLineDevice(LINEDEV linedev) {
+    const int32_t result = CloseDevice(linedev);
+    if (result == 0)
+        Machine::Get().calls().CloseLine(linedev);
+    return result;
+}
+
+bool GlobalCallStarted() {
+    if (Machine::Get().globalcall().started())
+        return true;
+    Report(Flavour::kGlobalCall, CallFault::kNotStarted, 0);
+    return false;
 }
 
 }  // namespace
@@ -64,24 +80,34 @@ int32_t Behaviour<tags::cc_Open>::Run(LINEDEV* linedev, const char* name, int32_
 }
 
 int32_t Behaviour<tags::cc_Close>::Run(LINEDEV linedev) {
-    return CloseDevice(linedev);
+    return CloseLineDevice(linedev);
 }
 
 int32_t Behaviour<tags::gc_Open>::Run(LINEDEV* linedev, const char* name, int32_t /*rfu*/) {
+    if (!GlobalCallStarted())
+        return -1;
     return OpenLineDevice(linedev, name, DeviceFamily::kGlobalCall);
 }
 
-// The asynchronous open completes with an OPENEX event on the new line device.
+// The asynchronous open completes with an OPENEX event on the new line device, whose events
+// carry the user attribute from then on.
 int32_t Behaviour<tags::gc_OpenEx>::Run(LINEDEV* linedev, const char* name, int32_t mode,
-                                        void* /*user_attribute*/) {
+                                        void* user_attribute) {
+    if (!GlobalCallStarted())
+        return -1;
     const int32_t result = OpenLineDevice(linedev, name, DeviceFamily::kGlobalCall);
-    if (result == 0 && (static_cast<uint32_t>(mode) & GC_ASYNC) != 0)
+    if (result != 0)
+        return result;
+    Machine::Get().calls().SetUserAttribute(*linedev, user_attribute);
+    if ((static_cast<uint32_t>(mode) & GC_ASYNC) != 0)
         Machine::Get().events().Put(*linedev, CCEV_OPENEX, {});
     return result;
 }
 
 int32_t Behaviour<tags::gc_Close>::Run(LINEDEV linedev) {
-    return CloseDevice(linedev);
+    if (!GlobalCallStarted())
+        return -1;
+    return CloseLineDevice(linedev);
 }
 
 }  // namespace ruzd::boardsim

@@ -1,5 +1,5 @@
-#include <cstring>
 
+#include "boardsim/core/behaviour/call_functions.h"
 #include "boardsim/core/behaviours.h"
 #include "boardsim/core/machine.h"
 
@@ -9,17 +9,16 @@ namespace {
 // A marker Global Call puts into every meta event it fills.
 constexpr int32_t kMetaEventMagic = 0x4D455645;
 
-bool IsCallControlEvent(int32_t type) {
-    return (type & 0xF00) == 0x800;
-}
-
 }  // namespace
 
-// The current event, with its line device; call events carry their call reference as the
-// first word of their data.
+// The current event, with its line device, the user attribute the line device was opened
+// with and its call-control library; call events carry their call reference as the first
+// word of their data.
 int32_t Behaviour<tags::gc_GetMetaEvent>::Run(METAEVENT* metaevent) {
+    if (!Machine::Get().globalcall().started())
+        return Report(Flavour::kGlobalCall, CallFault::kNotStarted, 0);
     if (metaevent == nullptr)
-        return -1;
+        return Report(Flavour::kGlobalCall, CallFault::kBadParameter, 0);
     EventQueue& events = Machine::Get().events();
     const std::optional<Event> event = events.Current();
     if (!event)
@@ -31,8 +30,10 @@ int32_t Behaviour<tags::gc_GetMetaEvent>::Run(METAEVENT* metaevent) {
     metaevent->evtdev = event->device;
     metaevent->evttype = event->type;
     metaevent->linedev = event->device;
-    if (IsCallControlEvent(event->type) && event->data.size() >= sizeof(CRN))
-        std::memcpy(&metaevent->crn, event->data.data(), sizeof(CRN));
+    metaevent->usrattr = Machine::Get().calls().UserAttribute(event->device);
+    metaevent->cclibid = CallControlLibraryOf(event->device);
+    if (const std::optional<CallEventData> call = DecodeCallEvent(*event))
+        metaevent->crn = call->crn;
     return 0;
 }
 
