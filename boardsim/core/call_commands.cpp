@@ -169,8 +169,7 @@ std::string Settle(Machine& machine) {
 
 }  // namespace
 
-std::optional<std::string> ExecuteCallCommand(Machine& machine, const std::string& /*line*/,
-                                              const std::vector<Word>& words) {
+std::optional<std::string> ExecuteCallCommand(Machine& machine, const std::vector<Word>& words) {
     const std::string& command = words[0].text;
     if (command == "call")
         return Call(machine, words);

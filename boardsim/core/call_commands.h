@@ -14,8 +14,7 @@ namespace ruzd::boardsim {
 class Machine;
 
 // The answer when the line is a call-model command; nullopt when it is not one.
-std::optional<std::string> ExecuteCallCommand(Machine& machine, const std::string& line,
-                                              const std::vector<Word>& words);
+std::optional<std::string> ExecuteCallCommand(Machine& machine, const std::vector<Word>& words);
 // The answer to "query call", "query line" and "query globalcall"; nullopt for other queries.
 std::optional<std::string> QueryCalls(Machine& machine, const std::vector<Word>& words);
 

@@ -98,7 +98,7 @@ std::string Execute(Machine& machine, const std::string& line) {
         return Ok("event=" + std::to_string(handle));
     }
 
-    if (std::optional<std::string> answer = ExecuteCallCommand(machine, line, words))
+    if (std::optional<std::string> answer = ExecuteCallCommand(machine, words))
         return *answer;
 
     if (command == "digits") {
