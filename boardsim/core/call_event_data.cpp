@@ -1,6 +1,8 @@
 #include "boardsim/core/call_event_data.h"
 
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "telephony/vendorapi/isdn.h"
 
@@ -12,15 +14,16 @@ constexpr size_t kWords = 2 * sizeof(int32_t);
 }  // namespace
 
 std::vector<uint8_t> EncodeCallEvent(const CallEventData& data) {
-    std::vector<uint8_t> bytes(kWords);
+    const std::vector<uint8_t>* ies =
+        data.information_elements ? &*data.information_elements : nullptr;
+    const int16_t length = ies != nullptr ? static_cast<int16_t>(ies->size()) : 0;
+    std::vector<uint8_t> bytes(kWords + (ies != nullptr ? sizeof length + ies->size() : 0));
     std::memcpy(bytes.data(), &data.crn, sizeof data.crn);
     std::memcpy(bytes.data() + sizeof data.crn, &data.result, sizeof data.result);
-    if (data.information_elements) {
-        const int16_t length = static_cast<int16_t>(data.information_elements->size());
-        const auto* length_bytes = reinterpret_cast<const uint8_t*>(&length);
-        bytes.insert(bytes.end(), length_bytes, length_bytes + sizeof length);
-        bytes.insert(bytes.end(), data.information_elements->begin(),
-                     data.information_elements->end());
+    if (ies != nullptr) {
+        std::memcpy(bytes.data() + kWords, &length, sizeof length);
+        if (!ies->empty())
+            std::memcpy(bytes.data() + kWords + sizeof length, ies->data(), ies->size());
     }
     return bytes;
 }
@@ -28,16 +31,17 @@ std::vector<uint8_t> EncodeCallEvent(const CallEventData& data) {
 std::optional<CallEventData> DecodeCallEvent(const Event& event) {
     if ((event.type & 0xF00) != 0x800 || event.type == CCEV_ALARM || event.data.size() < kWords)
         return std::nullopt;
-    CallEventData data;
-    std::memcpy(&data.crn, event.data.data(), sizeof data.crn);
-    std::memcpy(&data.result, event.data.data() + sizeof data.crn, sizeof data.result);
+    std::optional<CallEventData> data(std::in_place);
+    std::memcpy(&data->crn, event.data.data(), sizeof data->crn);
+    std::memcpy(&data->result, event.data.data() + sizeof data->crn, sizeof data->result);
     int16_t length = 0;
-    if (event.data.size() >= kWords + sizeof length) {
-        std::memcpy(&length, event.data.data() + kWords, sizeof length);
-        const size_t start = kWords + sizeof length;
-        if (length >= 0 && start + static_cast<size_t>(length) <= event.data.size())
-            data.information_elements.emplace(event.data.begin() + start,
-                                              event.data.begin() + start + length);
+    const size_t start = kWords + sizeof length;
+    if (event.data.size() < start)
+        return data;
+    std::memcpy(&length, event.data.data() + kWords, sizeof length);
+    if (length >= 0 && start + static_cast<size_t>(length) <= event.data.size()) {
+        const auto begin = event.data.begin() + static_cast<std::ptrdiff_t>(start);
+        data->information_elements = std::vector<uint8_t>(begin, begin + length);
     }
     return data;
 }
