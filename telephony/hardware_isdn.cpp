@@ -1,0 +1,48 @@
+#include "telephony/hardware_isdn.h"
+
+#include "platform/text.h"
+#include "telephony/invalid_parameter_hook.h"
+#include "telephony/restart_marks.h"
+#include "telephony/vendor_log.h"
+
+namespace ruzd::telephony {
+namespace {
+
+#ifdef NDEBUG
+constexpr const char* kBuildKind = "release";
+#else
+constexpr const char* kBuildKind = "debug";
+#endif
+
+}  // namespace
+
+CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id)
+    : CHardwareISDN(creator_thread_id, AculabPath::kSwitchedOff) {}
+
+CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab)
+    : CHardware(creator_thread_id, false, aculab) {
+    VendorTrace(0, 0, "Built against the C++ library of GCC %s (libstdc++ %d), %s build",
+                __VERSION__, static_cast<int>(__GLIBCXX__), kBuildKind);
+    InstallInvalidParameterHandler();
+}
+
+bool CHardwareISDN::RefusedWhileRestarting(int32_t ldev, const char* operation) {
+    if (!IsRestarting(ldev))
+        return false;
+    VendorTrace(1, ldev, "*** %s ignored during cc_restart", operation);
+    return true;
+}
+
+bool CHardwareISDN::RefusedWithoutGlobalCall(int kind, int32_t device) const {
+    if (IsGlobalCallInitialised())
+        return false;
+    VendorTrace(kind, device, "GLOBALCALL NOT initialised");
+    return true;
+}
+
+int32_t CHardwareISDN::FunctionNotLoaded(const char* qualified_name) {
+    VendorTrace(0, 0, "Function %s not loaded.", qualified_name);
+    return -1;
+}
+
+}  // namespace ruzd::telephony
