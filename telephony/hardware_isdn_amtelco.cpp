@@ -9,8 +9,7 @@ namespace ruzd::telephony {
 #define FACADE_TABLE amtelco_.get()
 #define FACADE_TABLE_CLASS CLibXDS
 #define FACADE_DEFAULT_FORM present_table
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/xdslibsc_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/xdslibsc_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 }  // namespace ruzd::telephony

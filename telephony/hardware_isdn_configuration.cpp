@@ -9,16 +9,14 @@ namespace ruzd::telephony {
 #define FACADE_TABLE configuration_.get()
 #define FACADE_TABLE_CLASS CLibNCMAPI
 #define FACADE_DEFAULT_FORM ncm
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/ncmapi_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/ncmapi_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 #define FACADE_TABLE speech_.get()
 #define FACADE_TABLE_CLASS CLibECMT
 #define FACADE_DEFAULT_FORM plain
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/libecmt_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/libecmt_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 // Older configuration managers lack this query without being unusable, so its absence is
 // told apart from a failing query.

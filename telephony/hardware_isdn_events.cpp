@@ -9,9 +9,8 @@ namespace ruzd::telephony {
 #define FACADE_TABLE event_.get()
 #define FACADE_TABLE_CLASS CLibSRLMT
 #define FACADE_DEFAULT_FORM plain
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/libsrlmt_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/libsrlmt_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 // The three readers of the current event come twice: without an argument (the event the
 // thread last waited for) and with an event handle, each through its own table member.

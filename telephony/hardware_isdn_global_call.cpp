@@ -11,16 +11,14 @@ namespace ruzd::telephony {
 #define FACADE_TABLE global_call_.get()
 #define FACADE_TABLE_CLASS CLibGc
 #define FACADE_DEFAULT_FORM gc_guarded
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/libgc_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/libgc_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 #define FACADE_TABLE ip_media_.get()
 #define FACADE_TABLE_CLASS CLibIPM
 #define FACADE_DEFAULT_FORM gc_guarded
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/libipm_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/libipm_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 namespace {
 

@@ -12,9 +12,8 @@ namespace ruzd::telephony {
 #define FACADE_TABLE network_.get()
 #define FACADE_TABLE_CLASS CLibDTIMT
 #define FACADE_DEFAULT_FORM plain
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/libdtimt_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/libdtimt_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 namespace {
 

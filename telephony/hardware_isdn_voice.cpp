@@ -11,9 +11,8 @@ namespace ruzd::telephony {
 #define FACADE_TABLE voice_.get()
 #define FACADE_TABLE_CLASS CLibDXXMT
 #define FACADE_DEFAULT_FORM plain
-#include "telephony/facade_definitions_begin.h"
-#include "telephony/facade_definitions_end.h"
-#include "telephony/vendorapi/libdxxmt_functions.inc"
+#define FACADE_LIST "telephony/vendorapi/libdxxmt_functions.inc"
+#include "telephony/facade_definitions.inc"
 
 namespace {
 
