@@ -17,10 +17,10 @@ constexpr const char* kBuildKind = "debug";
 }  // namespace
 
 CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id)
-    : CHardwareISDN(creator_thread_id, AculabPath::kSwitchedOff) {}
+    : CHardwareISDN(creator_thread_id, AculabPath::kSwitchedOff, false) {}
 
-CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab)
-    : CHardware(creator_thread_id, false, aculab) {
+CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab, bool global_call_only)
+    : CHardware(creator_thread_id, global_call_only, aculab) {
     VendorTrace(0, 0, "Built against the C++ library of GCC %s (libstdc++ %d), %s build",
                 __VERSION__, static_cast<int>(__GLIBCXX__), kBuildKind);
     InstallInvalidParameterHandler();

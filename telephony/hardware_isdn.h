@@ -27,8 +27,9 @@ public:
 #undef FACADE_SLOT
 
 protected:
-    // For tests of the loading chain only: may switch the Aculab path on.
-    CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab);
+    // For tests of the loading chain only: may switch the Aculab path on and load Global Call
+    // alone, which the node never does.
+    CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab, bool global_call_only);
 
 private:
     // The restart guard: -1 (true) with its log line while `ldev` restarts.
