@@ -101,7 +101,7 @@ int32_t CHardwareISDN::ms_DeleteAllConferences(int32_t board, int32_t /*unused1*
     for (const auto* range : {kFirstConferenceRange, kSecondConferenceRange}) {
         for (uint32_t id = range[0]; id < range[1]; id += range[2]) {
             if (ms_delconf(board, static_cast<int32_t>(id)) == 0)
-                VendorTrace(3, 0, "Dev %ld removed conf %u", static_cast<long>(board), id);
+                VendorTrace(3, 0, "Dev %d removed conf %u", board, id);
         }
     }
     return 0;

@@ -1,10 +1,12 @@
 // A stand-in for one vendor library that writes down every call made to it, with its
-// arguments, and answers with the number made from the function's name (stub_value.h). Made
+// arguments, and answers with the number made from the function's name (stub_value.h); a
+// function that returns text answers with its name followed by the Windows-1252 letter 0xE9. Made
 // from the library's function list (STUB_FUNCTIONS names it); the build may hide chosen
 // exports. The test takes the calls written so far through stub_take_calls.
 
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "telephony/tests/stubs/stub_arguments.h"
@@ -25,6 +27,15 @@ void Record(const char* name, const Args&... args) {
     g_calls.push_back(ruzd::telephony::stubs::CallText(name, args...));
 }
 
+template <typename Result>
+Result Answer(const char* name, const char* text) {
+    if constexpr (std::is_same_v<Result, const char*>) {
+        return text;
+    } else {
+        return ruzd::telephony::stubs::StubResult<Result>(name);
+    }
+}
+
 }  // namespace
 
 // Moves the calls written so far into `calls`.
@@ -34,10 +45,10 @@ STUB_EXPORT void stub_take_calls(std::vector<std::string>* calls) {
     g_calls.clear();
 }
 
-#define VENDOR_FUNCTION(ret, name, params, args)               \
-    STUB_EXPORT ret name params {                              \
-        Record(#name STUB_AFTER_COMMA args);                   \
-        return ruzd::telephony::stubs::StubResult<ret>(#name); \
+#define VENDOR_FUNCTION(ret, name, params, args) \
+    STUB_EXPORT ret name params {                \
+        Record(#name STUB_AFTER_COMMA args);     \
+        return Answer<ret>(#name, #name "\xE9"); \
     }
 #define VENDOR_FUNCTION_SILENT(ret, name, params, args) VENDOR_FUNCTION(ret, name, params, args)
 #define VENDOR_TWIN(ret, name, copy, params, args) STUB_TWIN_##copy(ret, name, params, args)
