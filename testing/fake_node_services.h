@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -141,13 +142,14 @@ public:
 
 private:
     template <typename Value>
-    Value Find(const std::map<int32_t, Value>& map, int32_t handle, Value none) const {
+    Value Find(const std::map<int32_t, Value>& map, int32_t handle,
+               std::type_identity_t<Value> none) const {
         std::lock_guard<std::mutex> hold(mutex_);
         auto it = map.find(handle);
         return it == map.end() ? none : it->second;
     }
     template <typename Value>
-    void Store(std::map<int32_t, Value>& map, int32_t handle, Value value) {
+    void Store(std::map<int32_t, Value>& map, int32_t handle, std::type_identity_t<Value> value) {
         std::lock_guard<std::mutex> hold(mutex_);
         map[handle] = std::move(value);
     }

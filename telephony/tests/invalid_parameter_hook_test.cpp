@@ -1,0 +1,77 @@
+// The invalid-parameter hook: the facade hands the node's handler to every loaded module that
+// brings a run time with the hook, and a failing call in such a module logs a line instead of
+// ending the process.
+
+#include <dlfcn.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "telephony/invalid_parameter_hook.h"
+#include "telephony/tests/facade_fixture.h"
+
+namespace ruzd::telephony {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+const std::string kHookModule = std::string(RUZD_VENDOR_STUB_DIR) + "/stub_crt_hook.so";
+
+class InvalidParameterHookTest : public FacadeTest {
+protected:
+    InvalidParameterHookTest() : module_(dlopen(kHookModule.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+    ~InvalidParameterHookTest() override {
+        if (module_ != nullptr)
+            dlclose(module_);
+    }
+
+    // Makes the module's run time fail an argument check at `line`; false while it has no
+    // handler.
+    bool FailInModule(unsigned int line) {
+        using Fail = bool (*)(unsigned int);
+        auto fail = reinterpret_cast<Fail>(dlsym(module_, "crt_hook_fail"));
+        return fail != nullptr && fail(line);
+    }
+
+    void* module_;
+};
+
+TEST_F(InvalidParameterHookTest, TheWalkFindsTheLoadedModules) {
+    ASSERT_NE(module_, nullptr) << dlerror();
+    EXPECT_THAT(LoadedModules(), Contains(kHookModule));
+    EXPECT_THAT(LoadedModules(), Not(Contains("")));
+}
+
+TEST_F(InvalidParameterHookTest, TheFacadeHandsItsHandlerToModulesWithTheHook) {
+    ASSERT_NE(module_, nullptr) << dlerror();
+    EXPECT_FALSE(FailInModule(1));
+    TestFacade hardware;
+    ForgetLines();
+    EXPECT_TRUE(FailInModule(42));
+    const std::vector<LoggedLine> lines = NewLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text,
+              "ERROR myInvalidParameterHandler expression buffer != NULL function strcpy_s file "
+              "crt\\strcpy_s.c line 42");
+    EXPECT_EQ(lines[0].kind, 0);
+    EXPECT_EQ(lines[0].device, 0);
+}
+
+TEST_F(InvalidParameterHookTest, OnlyModulesThatExportTheHookTakeIt) {
+    ASSERT_NE(module_, nullptr) << dlerror();
+    // The stub module here, and no part of the system's own libraries.
+    EXPECT_EQ(InstallInvalidParameterHandler(), 1);
+}
+
+TEST_F(InvalidParameterHookTest, MissingTextsAreLoggedEmpty) {
+    ForgetLines();
+    NodeInvalidParameterHandler(nullptr, L"f\u00e9", nullptr, 7, 0);
+    EXPECT_THAT(NewTexts(), ElementsAre("ERROR myInvalidParameterHandler expression  function "
+                                        "f\xC3\xA9 file  line 7"));
+}
+
+}  // namespace
+}  // namespace ruzd::telephony
