@@ -22,6 +22,11 @@
 //   present_table    the vendor's arguments; -1 when the table is absent.
 //   ncm              the vendor's arguments; -1 and "Function <name> not loaded." when the
 //                    table is absent.
+//   aculab_timed     the vendor's arguments; forwards them and logs the call when it took more
+//                    than 500 ms (the Aculab call-control functions).
+//   aculab_timed_leading
+//                    as aculab_timed after a leading value that is not passed on.
+//   with_leading     a leading value that is not passed on, then the vendor's arguments.
 //   by_hand          the operation is written by hand (its arguments or its work differ).
 //   none             the facade has no operation for the function (the tables call it).
 //
@@ -141,6 +146,31 @@
 // --- XDSlibsc: the second receive function is the board event decoder's alone ---
 #define FACADE_FORM_xds_query_receive FACADE_FORM(none)
 
+// --- CL_Lib: Aculab call control; the list's default is aculab_timed ---
+#define FACADE_FORM_call_open_port FACADE_FORM(by_hand)
+#define FACADE_FORM_call_open_iptel_port FACADE_FORM(by_hand)
+#define FACADE_FORM_call_disconnect FACADE_FORM(aculab_timed_leading)
+#define FACADE_FORM_call_incoming_ringing FACADE_FORM(aculab_timed_leading)
+#define FACADE_FORM_call_accept FACADE_FORM(aculab_timed_leading)
+#define FACADE_FORM_call_release FACADE_FORM(aculab_timed_leading)
+#define FACADE_FORM_xcall_incoming_ringing FACADE_FORM(aculab_timed_leading)
+#define FACADE_FORM_xcall_getcause FACADE_FORM(aculab_timed_leading)
+#define FACADE_FORM_xcall_accept FACADE_FORM(aculab_timed_leading)
+#define FACADE_FORM_call_hold FACADE_FORM(none)
+#define FACADE_FORM_call_reconnect FACADE_FORM(none)
+#define FACADE_FORM_call_enquiry FACADE_FORM(none)
+#define FACADE_FORM_call_transfer FACADE_FORM(none)
+#define FACADE_FORM_call_answercode FACADE_FORM(none)
+#define FACADE_FORM_call_get_originating_addr FACADE_FORM(none)
+#define FACADE_FORM_call_getcause FACADE_FORM(none)
+
+// --- Res_Lib and IpTel_Lib ---
+#define FACADE_FORM_acu_get_system_notification FACADE_FORM(by_hand)
+#define FACADE_FORM_ipt_set_dtmf_handling FACADE_FORM(with_leading)
+
+// TiNG's exports carry the library's signature suffix, so its operations, named without it,
+// are listed in telephony/facade_ting_operations.inc instead.
+
 // The form of `name`: the one named above, else `fallback`.
 #define FACADE_SECOND(a, b, ...) b
 #define FACADE_PICK(probe, fallback) FACADE_SECOND(probe, fallback, ~)
@@ -150,6 +180,8 @@
 
 // A leading line device number before the vendor's parameters.
 #define FACADE_WITH_LDEV(...) (int32_t ldev, __VA_ARGS__)
+// A leading value that is not passed on, before the vendor's parameters.
+#define FACADE_WITH_LEADING(...) (int32_t leading, __VA_ARGS__)
 // The vendor's arguments after a leading comma; nothing for none.
 #define FACADE_AFTER_COMMA(...) __VA_OPT__(, ) __VA_ARGS__
 
@@ -166,6 +198,10 @@
 #define FACADE_DECLARE_loaded_table FACADE_DECLARE_plain
 #define FACADE_DECLARE_present_table FACADE_DECLARE_plain
 #define FACADE_DECLARE_ncm FACADE_DECLARE_plain
+#define FACADE_DECLARE_aculab_timed FACADE_DECLARE_plain
+#define FACADE_DECLARE_with_leading(ret, name, params) \
+    virtual ret name FACADE_WITH_LEADING params FACADE_SLOT;
+#define FACADE_DECLARE_aculab_timed_leading FACADE_DECLARE_with_leading
 #define FACADE_DECLARE_by_hand(ret, name, params)
 #define FACADE_DECLARE_none(ret, name, params)
 
@@ -220,6 +256,20 @@
         if (FACADE_TABLE == nullptr)                           \
             return FunctionNotLoaded("CHardwareISDN::" #name); \
         return FACADE_CALL(name, args);                        \
+    }
+#define FACADE_DEFINE_aculab_timed(ret, name, params, args)                     \
+    ret CHardwareISDN::name params {                                            \
+        return TimedAculabCall(#name, [&] { return FACADE_CALL(name, args); }); \
+    }
+#define FACADE_DEFINE_aculab_timed_leading(ret, name, params, args)             \
+    ret CHardwareISDN::name FACADE_WITH_LEADING params {                        \
+        (void)leading;                                                          \
+        return TimedAculabCall(#name, [&] { return FACADE_CALL(name, args); }); \
+    }
+#define FACADE_DEFINE_with_leading(ret, name, params, args) \
+    ret CHardwareISDN::name FACADE_WITH_LEADING params {    \
+        (void)leading;                                      \
+        return FACADE_CALL(name, args);                     \
     }
 #define FACADE_DEFINE_by_hand(ret, name, params, args)
 #define FACADE_DEFINE_none(ret, name, params, args)

@@ -68,6 +68,9 @@ public:
 #define FACADE_HAND(ret, name, params) virtual ret name params = 0;
 #include "telephony/facade_hand_written.inc"
 #undef FACADE_HAND
+#define FACADE_TING(ret, name, member, params, args) virtual ret name params = 0;
+#include "telephony/facade_ting_operations.inc"
+#undef FACADE_TING
 #undef FACADE_SLOT
 
 protected:

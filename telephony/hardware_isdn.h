@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/clock.h"
 #include "telephony/hardware.h"
 
 namespace ruzd::telephony {
@@ -24,6 +25,9 @@ public:
 #define FACADE_HAND(ret, name, params) ret name params override;
 #include "telephony/facade_hand_written.inc"
 #undef FACADE_HAND
+#define FACADE_TING(ret, name, member, params, args) ret name params override;
+#include "telephony/facade_ting_operations.inc"
+#undef FACADE_TING
 #undef FACADE_SLOT
 
 protected:
@@ -37,6 +41,15 @@ private:
     // The Global Call guard: true, after "GLOBALCALL NOT initialised" on the given channel and
     // device, while Global Call is not started.
     bool RefusedWithoutGlobalCall(int kind, int32_t device) const;
+    // Runs one Aculab call-control call and logs it when it took more than 500 ms.
+    template <typename Call>
+    static auto TimedAculabCall(const char* name, Call call) {
+        const uint64_t start = platform::CurrentClock().TickMs();
+        auto result = call();
+        LogSlowAculabCall(name, start);
+        return result;
+    }
+    static void LogSlowAculabCall(const char* name, uint64_t start_ms);
     // "Function %s not loaded." with the operation's name; returns -1.
     static int32_t FunctionNotLoaded(const char* qualified_name);
     // ATDV_NAMEP or ATDV_ERRMSGP: the vendor's narrow text as our text, empty for none.

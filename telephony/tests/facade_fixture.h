@@ -44,10 +44,11 @@ struct ShownBox {
     uint32_t style;
 };
 
-// Every library the facade loads in the node, by its file name without ".dll".
+// Every library the facade may load, by its file name without ".dll".
 inline const std::vector<std::string>& FacadeLibraries() {
     static const std::vector<std::string> libraries = {
-        "libgc", "libsrlmt", "libipm", "libdxxmt", "libdtimt", "libecmt", "XDSlibsc", "NCMAPI"};
+        "libgc",  "libsrlmt", "libipm",  "libdxxmt", "libdtimt",  "libecmt", "XDSlibsc",
+        "NCMAPI", "CL_Lib",   "Res_Lib", "SW_Lib",   "IpTel_Lib", "TiNG"};
     return libraries;
 }
 
@@ -98,6 +99,15 @@ protected:
         Install("stub_sw_lib", "SW_Lib");
         Install("stub_iptel_lib", "IpTel_Lib");
         Install("stub_ting", "TiNG");
+    }
+
+    // The same as recording stubs.
+    void InstallRecordingAculab() {
+        Install("recording_cl_lib", "CL_Lib");
+        Install("recording_res_lib", "Res_Lib");
+        Install("recording_sw_lib", "SW_Lib");
+        Install("recording_iptel_lib", "IpTel_Lib");
+        Install("recording_ting", "TiNG");
     }
 
     // The calls the loaded recording stubs were given since the last time, in no set order

@@ -5,11 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "foundation/node_services.h"
+#include "platform/clock.h"
 #include "telephony/restart_marks.h"
 #include "telephony/tests/facade_fixture.h"
 #include "telephony/tests/stubs/stub_arguments.h"
@@ -333,6 +335,79 @@ TEST_F(HardwareOperationsTest, WithoutTheConfigurationManagerItsOperationsSayWhy
     EXPECT_EQ(lines[0].text, "Function CHardwareISDN::NCM_GetDlgSrvStateEx not loaded.");
     EXPECT_EQ(lines[0].kind, 0);
     EXPECT_EQ(lines[0].device, 0);
+}
+
+// A tick count that answers from a script, one value per reading.
+class ScriptedClock : public platform::Clock {
+public:
+    explicit ScriptedClock(std::vector<uint64_t> ticks) : ticks_(std::move(ticks)) {}
+    platform::WallTime Now() const override { return {}; }
+    uint64_t TickMs() const override {
+        const uint64_t tick = ticks_[std::min(next_, ticks_.size() - 1)];
+        ++next_;
+        return tick;
+    }
+
+private:
+    std::vector<uint64_t> ticks_;
+    mutable size_t next_ = 0;
+};
+
+class AculabOperationsTest : public HardwareOperationsTest {
+protected:
+    AculabOperationsTest() {
+        InstallDialogic();
+        InstallAculab();
+    }
+};
+
+TEST_F(AculabOperationsTest, ACallControlCallSlowerThan500MsIsLogged) {
+    TestFacade hardware(CHardware::AculabPath::kSwitchedOnForTests);
+    ForgetLines();
+    {
+        ScriptedClock clock({1000, 1501});
+        platform::ScopedClockOverride use(clock);
+        EXPECT_EQ(hardware.acu_open_call(nullptr), StubNumber("acu_open_call"));
+    }
+    {
+        ScriptedClock clock({1000, 1500});
+        platform::ScopedClockOverride use(clock);
+        EXPECT_EQ(hardware.call_disconnect(3, nullptr), StubNumber("call_disconnect"));
+    }
+    {
+        // The tick count's low 32 bits wrap; the difference still holds.
+        ScriptedClock clock({0xFFFFFF00u, 0x100000100u});
+        platform::ScopedClockOverride use(clock);
+        hardware.call_open_iptel_port(nullptr, 0);
+    }
+    const std::vector<LoggedLine> lines = NewLines();
+    ASSERT_THAT(lines, SizeIs(2));
+    EXPECT_EQ(lines[0].text,
+              "Aculab API call 'acu_open_call' took 501 msecs to compleet (> 500 msecs)");
+    EXPECT_EQ(lines[0].kind, 1);
+    EXPECT_EQ(lines[0].device, 0);
+    EXPECT_EQ(lines[1].text,
+              "Aculab API call 'call_open_iptel_port' took 512 msecs to compleet (> 500 msecs)");
+}
+
+TEST_F(AculabOperationsTest, OnlyCallControlIsTimed) {
+    TestFacade hardware(CHardware::AculabPath::kSwitchedOnForTests);
+    ForgetLines();
+    ScriptedClock clock({1000, 9000});
+    platform::ScopedClockOverride use(clock);
+    EXPECT_EQ(hardware.acu_open_card(nullptr), StubNumber("acu_open_card"));
+    EXPECT_EQ(hardware.sw_reset_switch(1), StubNumber("sw_reset_switch"));
+    EXPECT_THAT(NewTexts(), IsEmpty());
+}
+
+TEST_F(AculabOperationsTest, TheMediaLibrarysOlderExportStandsInForAMissingNewerOne) {
+    Install("stub_ting_older_condition_adjust", "TiNG");
+    TestFacade hardware(CHardware::AculabPath::kSwitchedOnForTests);
+    ASSERT_TRUE(hardware.IsAculabAvailable());
+    EXPECT_EQ(hardware.sm_condition_adjust(nullptr),
+              StubNumber("sm_condition_adjust_iPsCte1_3_i_"));
+    EXPECT_EQ(hardware.sm_get_card_info(nullptr),
+              StubNumber("sm_get_card_info_iPsCAte1_8_iiUiUiUicr16_"));
 }
 
 }  // namespace

@@ -59,9 +59,12 @@ struct OperationCase {
     bool leading_ldev = false;
 };
 
+// Results as numbers; a text result as the number made from the text, so texts compare too.
 template <typename Result>
 int64_t AsNumber(Result result) {
-    if constexpr (std::is_pointer_v<Result>) {
+    if constexpr (std::is_same_v<Result, const char*>) {
+        return result == nullptr ? 0 : StubNumber(result);
+    } else if constexpr (std::is_pointer_v<Result>) {
         return static_cast<int64_t>(reinterpret_cast<intptr_t>(result));
     } else {
         return static_cast<int64_t>(result);
@@ -72,6 +75,9 @@ template <typename Result>
 int64_t StubAnswer(const char* name) {
     if constexpr (std::is_void_v<Result>) {
         return 0;
+    } else if constexpr (std::is_same_v<Result, const char*>) {
+        // A recording stub answers with the function's name and the letter 0xE9.
+        return StubNumber((std::string(name) + "\xE9").c_str());
     } else {
         return AsNumber(stubs::StubResult<Result>(name));
     }
@@ -121,15 +127,18 @@ private:
 // A case of an operation made from a list: `invoke` calls it on the facade with the vendor's
 // arguments (adding the line device where the operation takes one).
 template <typename Signature, typename Invoke>
-OperationCase ListCase(const char* name, Invoke invoke) {
+OperationCase ListCase(const char* name, Invoke invoke, const char* vendor_name = nullptr) {
     using Traits = SignatureTraits<Signature>;
     using Result = typename Traits::ResultType;
     const auto arguments = Traits::Arguments();
+    if (vendor_name == nullptr)
+        vendor_name = name;
     OperationCase c;
     c.name = name;
-    c.vendor_call =
-        std::apply([name](const auto&... values) { return CallText(name, values...); }, arguments);
-    c.vendor_result = StubAnswer<Result>(name);
+    c.vendor_call = std::apply(
+        [vendor_name](const auto&... values) { return CallText(vendor_name, values...); },
+        arguments);
+    c.vendor_result = StubAnswer<Result>(vendor_name);
     c.call = [arguments, invoke](CHardwareISDN& hardware) -> int64_t {
         return std::apply(
             [&](auto... values) -> int64_t {
@@ -187,6 +196,10 @@ OperationCase WithLeadingLdev(OperationCase c) {
 #define CASE_ncm(ret, name, params)                                             \
     cases.push_back(WithoutLibrary(CASE_FROM_LIST(ret, name, params, a...), -1, \
                                    "Function CHardwareISDN::" #name " not loaded."));
+#define CASE_aculab_timed CASE_plain
+#define CASE_with_leading(ret, name, params) \
+    cases.push_back(CASE_FROM_LIST(ret, name, params, 99, a...));
+#define CASE_aculab_timed_leading CASE_with_leading
 #define CASE_by_hand(ret, name, params)
 #define CASE_none(ret, name, params)
 
@@ -215,6 +228,31 @@ std::vector<OperationCase> CasesFromLists() {
 #include "telephony/vendorapi/xdslibsc_functions.inc"
 #undef CASE_DEFAULT_FORM
 #include "telephony/vendor_table_end.h"
+    return cases;
+}
+
+std::vector<OperationCase> AculabCasesFromLists() {
+    std::vector<OperationCase> cases;
+#define VENDOR_FUNCTION(ret, name, params, args) \
+    FACADE_CAT(CASE_, FACADE_FORM_OF(name, CASE_DEFAULT_FORM))(ret, name, params)
+#define VENDOR_FUNCTION_SILENT(ret, name, params, args) VENDOR_FUNCTION(ret, name, params, args)
+#define VENDOR_TWIN(ret, name, copy, params, args)
+#define VENDOR_PAIR(ret, newer, older, params, args)
+#define VENDOR_MINIMAL_SET_END()
+#define CASE_DEFAULT_FORM aculab_timed
+#include "telephony/vendorapi/cl_lib_functions.inc"
+#undef CASE_DEFAULT_FORM
+#define CASE_DEFAULT_FORM plain
+#include "telephony/vendorapi/iptel_lib_functions.inc"
+#include "telephony/vendorapi/res_lib_functions.inc"
+#include "telephony/vendorapi/sw_lib_functions.inc"
+#undef CASE_DEFAULT_FORM
+#include "telephony/vendor_table_end.h"
+#define FACADE_TING(ret, name, member, params, args) \
+    cases.push_back(ListCase<ret params>(            \
+        #name, [](CHardwareISDN& hw, auto... a) { return hw.name(a...); }, #member));
+#include "telephony/facade_ting_operations.inc"
+#undef FACADE_TING
     return cases;
 }
 
@@ -437,12 +475,58 @@ std::vector<OperationCase> HandWrittenCases() {
     };
 }
 
+std::vector<OperationCase> AculabHandWrittenCases() {
+    using H = CHardwareISDN;
+    return {
+        HandCase(
+            "call_open_port", [](H& hw) { return hw.call_open_port(g_event, 1, 2); },
+            CallText("call_open_port", static_cast<void*>(g_event)), StubNumber("call_open_port")),
+        HandCase(
+            "call_open_iptel_port", [](H& hw) { return hw.call_open_iptel_port(g_event, 1); },
+            CallText("call_open_iptel_port", static_cast<void*>(g_event)),
+            StubNumber("call_open_iptel_port")),
+        HandCase(
+            "acu_get_system_notification",
+            [](H& hw) {
+                return hw.acu_get_system_notification(
+                    reinterpret_cast<ACU_SYSTEM_NOTIFICATION_PARMS*>(g_event), 1);
+            },
+            CallText("acu_get_system_notification",
+                     reinterpret_cast<ACU_SYSTEM_NOTIFICATION_PARMS*>(g_event)),
+            StubNumber("acu_get_system_notification")),
+        HandCase(
+            "sm_get_card_info",
+            [](H& hw) {
+                return hw.sm_get_card_info(reinterpret_cast<SM_CARD_INFO_PARMS*>(g_event));
+            },
+            CallText("sm_get_card_info_iPsCAte1_8_iiUiUiUicr16_",
+                     reinterpret_cast<SM_CARD_INFO_PARMS*>(g_event)),
+            StubNumber("sm_get_card_info_iPsCAte1_8_iiUiUiUicr16_")),
+        HandCase(
+            "sm_condition_adjust",
+            [](H& hw) {
+                return hw.sm_condition_adjust(
+                    reinterpret_cast<SM_CONDITION_ADJUST_PARMS*>(g_event));
+            },
+            CallText("sm_condition_adjust_iPsCte1_4_i_",
+                     reinterpret_cast<SM_CONDITION_ADJUST_PARMS*>(g_event)),
+            StubNumber("sm_condition_adjust_iPsCte1_4_i_")),
+    };
+}
+
 // Operations whose work is more than one call; each has tests of its own below.
 const std::set<std::string> kTestedSeparately = {"IsValidHandle", "ms_DeleteAllConferences"};
 
 std::vector<OperationCase> AllCases() {
     std::vector<OperationCase> cases = CasesFromLists();
     for (OperationCase& c : HandWrittenCases())
+        cases.push_back(std::move(c));
+    return cases;
+}
+
+std::vector<OperationCase> AculabCases() {
+    std::vector<OperationCase> cases = AculabCasesFromLists();
+    for (OperationCase& c : AculabHandWrittenCases())
         cases.push_back(std::move(c));
     return cases;
 }
@@ -460,6 +544,9 @@ std::set<std::string> FacadeOperations() {
 #define NAME_loaded_table NAME_OF
 #define NAME_present_table NAME_OF
 #define NAME_ncm NAME_OF
+#define NAME_aculab_timed NAME_OF
+#define NAME_aculab_timed_leading NAME_OF
+#define NAME_with_leading NAME_OF
 #define NAME_by_hand(ret, name, params)
 #define NAME_none(ret, name, params)
 #define VENDOR_FUNCTION(ret, name, params, args) \
@@ -484,10 +571,21 @@ std::set<std::string> FacadeOperations() {
 #define NAME_DEFAULT_FORM present_table
 #include "telephony/vendorapi/xdslibsc_functions.inc"
 #undef NAME_DEFAULT_FORM
+#define NAME_DEFAULT_FORM aculab_timed
+#include "telephony/vendorapi/cl_lib_functions.inc"
+#undef NAME_DEFAULT_FORM
+#define NAME_DEFAULT_FORM plain
+#include "telephony/vendorapi/iptel_lib_functions.inc"
+#include "telephony/vendorapi/res_lib_functions.inc"
+#include "telephony/vendorapi/sw_lib_functions.inc"
+#undef NAME_DEFAULT_FORM
 #include "telephony/vendor_table_end.h"
 #define FACADE_HAND(ret, name, params) names.insert(#name);
 #include "telephony/facade_hand_written.inc"
 #undef FACADE_HAND
+#define FACADE_TING(ret, name, member, params, args) names.insert(#name);
+#include "telephony/facade_ting_operations.inc"
+#undef FACADE_TING
     return names;
 }
 
@@ -625,15 +723,48 @@ protected:
     }
 };
 
+TEST_F(HardwareResultsTest, AculabOperationsForwardOnceThePathIsOn) {
+    InstallRecordingDialogic();
+    InstallRecordingAculab();
+    TestFacade hardware(CHardware::AculabPath::kSwitchedOnForTests);
+    ASSERT_TRUE(hardware.IsAculabAvailable());
+    TakeCalls();
+    for (const OperationCase& c : AculabCases()) {
+        SCOPED_TRACE(c.name + " -> " + c.vendor_call);
+        ForgetLines();
+        EXPECT_EQ(c.call(hardware), c.vendor_result);
+        EXPECT_THAT(TakeCalls(), ElementsAre(c.vendor_call));
+        EXPECT_THAT(NewTexts(), IsEmpty());
+    }
+}
+
+TEST_F(HardwareResultsTest, AculabOperationsAnswerZeroInTheNode) {
+    InstallRecordingDialogic();
+    InstallRecordingAculab();
+    TestFacade hardware;
+    TakeCalls();
+    ForgetLines();
+    for (const OperationCase& c : AculabCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.call(hardware), 0);
+    }
+    EXPECT_THAT(TakeCalls(), IsEmpty());
+    EXPECT_THAT(NewTexts(), IsEmpty());
+}
+
 TEST_F(HardwareResultsTest, EveryOperationHasACase) {
     std::set<std::string> covered = kTestedSeparately;
     for (const OperationCase& c : AllCases())
         covered.insert(c.name);
+    for (const OperationCase& c : AculabCases())
+        covered.insert(c.name);
     EXPECT_EQ(covered, FacadeOperations());
-    // One operation per vendor call: the lists name 250 functions, three of which only the
-    // tables call (dx_setuio, gc_util_next_parm, xds_query_receive), and three operations have
-    // no function of their own (gc_SetDChanCfg, ms_DeleteAllConferences, IsValidHandle).
-    EXPECT_THAT(FacadeOperations(), SizeIs(250));
+    // One operation per vendor call. The Dialogic and Amtelco lists name 250 functions, three
+    // of which only the tables call (dx_setuio, gc_util_next_parm, xds_query_receive), and three
+    // operations have no function of their own (gc_SetDChanCfg, ms_DeleteAllConferences,
+    // IsValidHandle). The Aculab call, resource, switch and IP telephony lists name 79
+    // functions, seven of which have no operation; the media library has 55 operations.
+    EXPECT_THAT(FacadeOperations(), SizeIs(250 + 72 + 55));
 }
 
 TEST_F(HardwareResultsTest, EachFamilyRefusesWhereItShould) {
