@@ -1,6 +1,6 @@
 # ruzd_module(NAME <name> [DEPS <targets>...])
 #
-# Builds every .cpp below the calling folder (its tests/ and fuzz/ excepted) into the static
+# Builds every .cpp below the calling folder (its tests/, fuzz/ and program/ excepted) into the static
 # library ruzd_<name>, and every tests/*_test.cpp into its own GoogleTest program registered with
 # CTest.
 # tests/*_child.cpp files become helper programs that tests start as child processes; they are
@@ -9,7 +9,7 @@ function(ruzd_module)
     cmake_parse_arguments(M "" "NAME" "DEPS" ${ARGN})
     set(lib ruzd_${M_NAME})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    list(FILTER sources EXCLUDE REGEX "/(tests|fuzz)/")
+    list(FILTER sources EXCLUDE REGEX "/(tests|fuzz|program)/")
     if(sources)
         add_library(${lib} STATIC ${sources})
         target_include_directories(${lib} PUBLIC ${PROJECT_SOURCE_DIR})

@@ -1,0 +1,38 @@
+#pragma once
+
+// The node's debug settings: where its debug files go, how often a new one starts, how many are
+// kept, whether logging is on and the trace level. The first three live in the node's registry
+// section.
+
+#include <cstdint>
+#include <string>
+
+namespace ruzd::app {
+
+struct DebugSettings {
+    std::string directory;  // Windows form, ending with '\'
+    uint32_t maxFilesToKeep = 0;
+    uint32_t fileType = 0;  // the rotation interval code, 0 to 5
+    int32_t enabled = 0;
+    int32_t traceLevel = 0;
+
+    bool operator==(const DebugSettings&) const = default;
+};
+
+inline constexpr const char* kMaxDebugFilesValue = "Max Debug Files To Keep";
+inline constexpr const char* kDebugFileTypeValue = "Debug File Type";
+inline constexpr const char* kDebugDirectoryValue = "Debug Directory";
+inline constexpr uint32_t kDefaultMaxDebugFiles = 1000;
+// The log's file names start with this, behind the directory.
+inline constexpr const char* kDebugFilePrefix = "Tav";
+
+// Directory, number of files and file type from the registry. Missing numbers are written back
+// with their defaults; a missing or empty directory is the "debug" folder of the working folder,
+// created when missing and not written back.
+DebugSettings GetDebugSettingsFromRegistry();
+void WriteDebugSettingsToRegistry(const DebugSettings& settings);
+
+// Creates the debug directory (a Windows path) with its parents; true when it exists afterwards.
+bool CreateDebugDirectory(const std::string& directory);
+
+}  // namespace ruzd::app

@@ -1,0 +1,108 @@
+// The node program Pelwix. It reads its command line, carries out the start-up steps, and runs
+// the application object on a thread of its own until the application ends or the process is
+// told to stop (SIGINT, SIGTERM), which ends the application thread the way a service stop does.
+
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/startup_steps.h"
+#include "app/vesmarin_app.h"
+#include "foundation/app_hooks.h"
+#include "platform/message_box.h"
+
+namespace {
+
+using ruzd::app::CVesmarinApp;
+
+// The run modes that come with later work end here, and say so.
+constexpr int kUnsupportedModeExitCode = 2;
+
+std::string ProgramFileName(const char* argv0) {
+    const std::string path = argv0 != nullptr ? argv0 : "Pelwix";
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Waits for SIGINT or SIGTERM on a thread of its own (both are blocked everywhere else) and
+// asks the application to end; returns when the application ended by itself.
+class StopSignals {
+public:
+    StopSignals() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        // Blocked before any other thread starts, so that every thread inherits it.
+        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+    }
+
+    void Watch(CVesmarinApp& app) {
+        watcher_ = std::thread([this, &app] {
+            const timespec slice{0, 200'000'000};
+            while (!done_.load()) {
+                if (sigtimedwait(&set_, nullptr, &slice) > 0) {
+                    app.Quit(0);
+                    return;
+                }
+            }
+        });
+    }
+
+    ~StopSignals() {
+        done_ = true;
+        if (watcher_.joinable()) {
+            watcher_.join();
+        }
+    }
+
+private:
+    sigset_t set_{};
+    std::atomic<bool> done_{false};
+    std::thread watcher_;
+};
+
+int RunHeadless(std::vector<std::string> words) {
+    StopSignals signals;
+    CVesmarinApp app(ruzd::foundation::kRunModeHeadless, std::move(words));
+    ruzd::foundation::ScopedApp installed(app);
+    if (!app.Start()) {
+        std::fprintf(stderr, "Pelwix: the application thread could not be started\n");
+        return ruzd::app::kEntryExitCode;
+    }
+    signals.Watch(app);
+    const int exitCode = app.Join();
+    return exitCode == ruzd::app::kFatalExitCode ? exitCode : ruzd::app::kEntryExitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    const ruzd::app::EntryOptions options = ruzd::app::ParseEntryOptions(words);
+    ruzd::app::RunStartupSteps(options.steps, ruzd::app::SystemStartupEffects());
+
+    switch (options.Path()) {
+        case ruzd::app::EntryPath::kShowHelp:
+            ruzd::platform::ShowMessageBox(ruzd::app::EntryHelpText(ProgramFileName(argv[0])),
+                                           "Pelwix", ruzd::app::kHelpBoxStyle);
+            return ruzd::app::kEntryExitCode;
+        case ruzd::app::EntryPath::kRunService:
+            std::fprintf(stderr, "Pelwix: running as a service is not available in this build\n");
+            return kUnsupportedModeExitCode;
+        case ruzd::app::EntryPath::kRunApplication:
+            break;
+    }
+    if (options.RunMode() != ruzd::foundation::kRunModeHeadless) {
+        std::fprintf(stderr,
+                     "Pelwix: the window modes are not available in this build; run it headless "
+                     "with -debug\n");
+        return kUnsupportedModeExitCode;
+    }
+    return RunHeadless(std::move(words));
+}

@@ -1,0 +1,185 @@
+// The node program as a whole: started as a child process in a platform root of its own, with
+// the simulated boards, and driven through its real command port.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/tests/node_process.h"
+#include "foundation/registry.h"
+#include "node/vesmarin_manager.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::app::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr int32_t kCNPING = 12;
+constexpr int32_t kUnusedCode = 24;
+constexpr int32_t kCNSTRT = 15;
+constexpr int kEntryExit = 255;  // the entry's -1 as an exit status
+
+class PelwixProgramTest : public ::testing::Test {
+protected:
+    // The command port is chosen before the start and written into the registry, so that
+    // parallel tests never meet on one port.
+    void SetUp() override {
+        commandPort_ = FreePort();
+        foundation::CRegistry registry(node::kNodeRegistrySection);
+        ASSERT_TRUE(registry.WriteDword(node::kLocalTcpPortValue, commandPort_));
+    }
+
+    std::unique_ptr<NodeProcess> StartNode(std::vector<std::string> arguments,
+                                           const std::string& folder = "node") {
+        return std::make_unique<NodeProcess>(root_.path(), work_.path() / folder,
+                                             std::move(arguments));
+    }
+
+    ruzd::testing::TempRoot root_;
+    ruzd::testing::TempDir work_;
+    uint32_t commandPort_ = 0;
+};
+
+TEST_F(PelwixProgramTest, ListensOnTheRegistryPortAndWritesTheMissingFilePortBack) {
+    auto node = StartNode({"-debug", "-d"});
+    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
+
+    foundation::CRegistry registry(node::kNodeRegistrySection);
+    uint32_t port = 0;
+    ASSERT_TRUE(registry.ReadDword(node::kLocalFileSocketTcpPortValue, &port));
+    EXPECT_EQ(port, 9071u);
+    ASSERT_TRUE(registry.ReadDword(node::kLocalTcpPortValue, &port));
+    EXPECT_EQ(port, commandPort_);
+    EXPECT_TRUE(node->WaitForLog("Local TCP port set to: " + std::to_string(commandPort_)));
+    EXPECT_TRUE(
+        node->WaitForLog("Could not find Local File Socket TCP port in registry.  Using default"));
+}
+
+TEST_F(PelwixProgramTest, SecondNodeIsRefusedWithAFatalError) {
+    auto first = StartNode({"-debug", "-d"}, "first");
+    CentralPeer peer(static_cast<int>(commandPort_), *first);
+    ASSERT_TRUE(peer.IsConnected()) << first->Stderr();
+
+    auto second = StartNode({"-debug", "-d"}, "second");
+    EXPECT_EQ(second->WaitForExit(), 1);
+    EXPECT_THAT(second->Stderr(), HasSubstr("Another instance of the Pelwix is already running!"));
+    EXPECT_THAT(second->DebugLog(),
+                HasSubstr("FATAL ERROR: Another instance of the Pelwix is already running!"));
+    EXPECT_THAT(second->DebugLog(), HasSubstr("Log file closed"));
+    EXPECT_FALSE(first->HasEnded());
+}
+
+TEST_F(PelwixProgramTest, CommandsRunOnlyAfterTheStartupDelay) {
+    auto node = StartNode({"-debug", "-d"});
+    const auto started = Clock::now();
+    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
+
+    // Sent within the default delay of four seconds: dropped without a word.
+    peer.Send(kCNPING, 1, {101});
+    peer.Send(kUnusedCode, 2);
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(5500));
+
+    peer.Send(kCNPING, 3, {103});
+    const auto reply = peer.Receive();
+    ASSERT_TRUE(reply.has_value());
+    // Message 1 echoes the value of the keep-alive that came after the delay, and of no other.
+    EXPECT_EQ(*reply, (std::vector<int32_t>{1, 103}));
+    EXPECT_TRUE(node->WaitForLog("Now accepting commands from central Orvanthella"));
+    EXPECT_THAT(node->DebugLog(), Not(HasSubstr("Unknown command: 24")));
+    // Without an active connection the keep-alive is answered but no client is initialised.
+    EXPECT_FALSE(peer.Receive(std::chrono::milliseconds(300)).has_value());
+}
+
+TEST_F(PelwixProgramTest, UnknownAndUnacceptedCommandsAreLoggedAndTheConnectionKept) {
+    auto node = StartNode({"-debug", "-d"});
+    const auto started = Clock::now();
+    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(5500));
+
+    peer.Send(kUnusedCode, 7);
+    peer.Send(999, -1);
+    peer.Send(kCNSTRT, 8);
+    EXPECT_TRUE(node->WaitForLog("Unknown command: 24"));
+    EXPECT_TRUE(node->WaitForLog("Unknown command: 999"));
+    EXPECT_TRUE(node->WaitForLog("Unknown command: 15"));
+    // An id of -1 stands for "no command": the line carries the call id of none.
+    EXPECT_THAT(node->DebugLog(), Not(HasSubstr("-1 So")));
+
+    peer.Send(kCNPING, 9, {5});
+    const auto reply = peer.Receive();
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(*reply, (std::vector<int32_t>{1, 5}));
+}
+
+class PelwixStopTest : public PelwixProgramTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PelwixStopTest, StopsCleanlyAndClosesTheLog) {
+    auto node = StartNode({"-debug", "-d"});
+    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
+    ASSERT_TRUE(node->WaitForLog("Local TCP port set to: "));
+
+    node->Signal(GetParam());
+    EXPECT_EQ(node->WaitForExit(), kEntryExit);
+    EXPECT_TRUE(peer.ClosedByNode(std::chrono::seconds(10)));
+    const std::string log = node->DebugLog();
+    EXPECT_THAT(log, HasSubstr("~CVesmarinManager"));
+    EXPECT_THAT(log, HasSubstr("Log file closed"));
+
+    // The instance lock went with the node: the next one starts.
+    auto next = StartNode({"-debug", "-d"}, "next");
+    CentralPeer again(static_cast<int>(commandPort_), *next);
+    EXPECT_TRUE(again.IsConnected()) << next->Stderr();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PelwixStopTest, ::testing::Values(SIGINT, SIGTERM));
+
+TEST_F(PelwixProgramTest, HelpShowsTheOptionsAndStartsNothing) {
+    auto node = StartNode({"-debug", "-help"});
+    EXPECT_EQ(node->WaitForExit(), kEntryExit);
+    EXPECT_THAT(node->Stderr(), HasSubstr("Possible command line options:"));
+    EXPECT_THAT(node->Stderr(), HasSubstr("Pelwix  -help | -?"));
+    EXPECT_EQ(node->DebugLog(), "");
+}
+
+TEST_F(PelwixProgramTest, ModesOfLaterWorkEndWithAMessage) {
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"-service"}, std::vector<std::string>{"-gui"},
+          std::vector<std::string>{}}) {
+        auto node = StartNode(words);
+        EXPECT_EQ(node->WaitForExit(), 2);
+        EXPECT_THAT(node->Stderr(), HasSubstr("not available"));
+    }
+}
+
+TEST_F(PelwixProgramTest, DebugOptionCreatesTheConfiguredLogFolder) {
+    {
+        foundation::CRegistry registry(node::kNodeRegistrySection);
+        ASSERT_TRUE(registry.WriteString("Debug Directory", ".\\logs\\Node"));
+    }
+    auto node = StartNode({"-debug", "-d"});
+    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
+    const auto folder = work_.path() / "node" / "logs" / "Node";
+    const auto deadline = Clock::now() + kPatience;
+    bool found = false;
+    while (!found && Clock::now() < deadline) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            found = found || entry.path().filename().string().starts_with("Tav");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(found);
+}
+
+}  // namespace
+}  // namespace ruzd::app::testing

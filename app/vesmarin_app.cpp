@@ -1,0 +1,221 @@
+#include "app/vesmarin_app.h"
+
+#include <chrono>
+#include <utility>
+
+#include "foundation/debug_log.h"
+#include "foundation/time_tools.h"
+#include "foundation/trace.h"
+#include "node/exception_cm.h"
+#include "node/manager_log.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+
+namespace ruzd::app {
+
+namespace {
+
+int64_t WallMillis() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               platform::CurrentClock().Now().time_since_epoch())
+        .count();
+}
+
+// Without a window nobody can answer a box: it goes to the debug log and stderr, and the
+// default button answers at once.
+int HeadlessMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
+    node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
+                     "DoMessageBox " + text);
+    return platform::LogMessageBox(text, caption, style);
+}
+
+}  // namespace
+
+CVesmarinApp::CVesmarinApp(int32_t runMode, std::vector<std::string> arguments)
+    : foundation::AppHooks(runMode, "Pelwix"), arguments_(std::move(arguments)) {}
+
+CVesmarinApp::~CVesmarinApp() {
+    Join();
+}
+
+bool CVesmarinApp::Start() {
+    return thread_.Start([this] {
+        if (!InitInstance()) {
+            ExitInstance();
+            return;
+        }
+        exitCode_ = Run();
+        ExitInstance();
+    });
+}
+
+void CVesmarinApp::Quit(int exitCode) {
+    platform::PostThreadMessage(thread_.id(), platform::kWmQuit, static_cast<uintptr_t>(exitCode));
+}
+
+int CVesmarinApp::Join() {
+    thread_.Join();
+    return exitCode_;
+}
+
+uint32_t CVesmarinApp::ApplicationThreadId() const {
+    return thread_.id();
+}
+
+std::shared_ptr<node::CVesmarinManager> CVesmarinApp::Manager() const {
+    std::lock_guard lock(managerLock_);
+    return manager_;
+}
+
+bool CVesmarinApp::InitInstance() {
+    platform::EnsureMessageQueue();
+    options_ = ParseApplicationOptions(arguments_);
+    if (options_.remoteAddress) {
+        StoreRemoteAddress(*options_.remoteAddress);
+    }
+    if (options_.traceLevel) {
+        foundation::g_nTraceLevel = *options_.traceLevel;
+    }
+    if (!IsWindowMode()) {
+        platform::SetMessageBoxPresenter(HeadlessMessageBox);
+    }
+
+    if (!IsGUIClient()) {
+        const DebugSettings settings = GetDebugSettingsFromRegistry();
+        // "-d" must find the folder the log writes to, wherever the settings put it.
+        if (options_.debugOn) {
+            CreateDebugDirectory(settings.directory);
+        }
+        foundation::StartDebugLog(settings.directory + kDebugFilePrefix, settings.fileType,
+                                  options_.debugOn, settings.maxFilesToKeep);
+        logStarted_ = true;
+    } else {
+        options_.debugOn = false;
+    }
+
+    oneSecondTimer_ = platform::SetThreadTimer(1000);
+    fiveSecondTimer_ = platform::SetThreadTimer(5000);
+    lastTimerTick_ = platform::CurrentClock().TickMs();
+    lastTimerMillis_ = WallMillis();
+
+    if (!IsWindowMode()) {
+        CreateManager();
+    }
+
+    foundation::TimeTools::RegisterShiftListener(thread_.id(),
+                                                 foundation::WM_TIMETOOLS_TIME_CHANGED);
+    return true;
+}
+
+void CVesmarinApp::CreateManager() {
+    node::ManagerSettings settings;
+    settings.startupDelaySeconds = options_.waitSeconds;
+    settings.configureAmtelco = options_.configureAmtelco;
+    settings.amtelcoBoard = options_.amtelcoBoard;
+    settings.busClockMaster = options_.busClockMaster;
+    settings.ctBus = options_.ctBus;
+    settings.runMode = GetRunMode();
+    auto manager = std::make_shared<node::CVesmarinManager>(settings);
+    {
+        std::lock_guard lock(managerLock_);
+        manager_ = manager;
+    }
+    try {
+        manager->Initialise(nullptr);
+    } catch (const node::CExceptionCM& error) {
+        // The manager is half built: it goes, and the bare message is passed on. A fatal error
+        // ends the application thread.
+        node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
+                         std::string("FATAL ERROR: ") + error.what());
+        {
+            std::lock_guard lock(managerLock_);
+            manager_.reset();
+        }
+        manager.reset();
+        platform::ShowMessageBox(error.what(), "Pelwix", platform::kMbOk | platform::kMbIconError);
+        if (error.IsFatal()) {
+            exitCode_ = kFatalExitCode;
+            platform::PostQuitMessage(kFatalExitCode);
+        }
+    }
+}
+
+int CVesmarinApp::Run() {
+    return platform::RunMessageLoop([this](platform::Message& message) { PumpMessage(message); });
+}
+
+void CVesmarinApp::PumpMessage(platform::Message& message) {
+    switch (message.id) {
+        case platform::kWmTimer:
+            OnTimer(message.wparam);
+            break;
+        case kWmSystemTimeChanged:
+            OnSystemTimeChanged();
+            break;
+        case foundation::WM_TIMETOOLS_TIME_CHANGED:
+            foundation::Trace(foundation::kTraceCallId, 0, "OnTimeToolsTimeChanged!");
+            break;
+        default:
+            break;
+    }
+}
+
+void CVesmarinApp::OnTimer(uintptr_t timerId) {
+    lastTimerTick_ = platform::CurrentClock().TickMs();
+    lastTimerMillis_ = WallMillis();
+    (void)timerId;
+}
+
+void CVesmarinApp::OnSystemTimeChanged() {
+    const int64_t wall = WallMillis() - lastTimerMillis_;
+    const int64_t tick = static_cast<int64_t>(platform::CurrentClock().TickMs()) -
+                         static_cast<int64_t>(lastTimerTick_);
+    foundation::Trace(foundation::kTraceCallId, 0, "OnSystemTimeChanged! ShiftMilliSecs=%+lld",
+                      static_cast<long long>(wall - tick));
+}
+
+int CVesmarinApp::ExitInstance() {
+    std::shared_ptr<node::CVesmarinManager> manager;
+    {
+        std::lock_guard lock(managerLock_);
+        manager.swap(manager_);
+    }
+    manager.reset();
+    if (oneSecondTimer_ != 0) {
+        platform::KillThreadTimer(oneSecondTimer_);
+    }
+    if (fiveSecondTimer_ != 0) {
+        platform::KillThreadTimer(fiveSecondTimer_);
+    }
+    if (logStarted_) {
+        foundation::StopDebugLog();
+    }
+    foundation::TimeTools::RegisterShiftListener(thread_.id(), 0);
+    if (!IsWindowMode()) {
+        platform::SetMessageBoxPresenter({});
+    }
+    return exitCode_;
+}
+
+DebugSettings CVesmarinApp::GetDebugSettings() const {
+    DebugSettings settings = GetDebugSettingsFromRegistry();
+    std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile();
+    settings.enabled = log && log->IsEnabled() ? 1 : 0;
+    settings.traceLevel = foundation::g_nTraceLevel.load();
+    return settings;
+}
+
+void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
+    if (IsGUIClient()) {
+        return;
+    }
+    WriteDebugSettingsToRegistry(settings);
+    foundation::StartDebugLog(settings.directory + kDebugFilePrefix, settings.fileType,
+                              settings.enabled != 0, settings.maxFilesToKeep);
+    if (std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile()) {
+        log->SetEnabled(settings.enabled != 0);
+    }
+    foundation::g_nTraceLevel = settings.traceLevel;
+}
+
+}  // namespace ruzd::app

@@ -1,0 +1,83 @@
+#pragma once
+
+// CVesmarinApp: the node program's application object. It runs on a thread of its own: its
+// start-up reads the node's options, starts the debug log, starts the one-second and
+// five-second thread timers and, in the service and headless modes, creates the node manager;
+// then it serves its thread's messages until a quit message ends it, and releases everything in
+// ExitInstance.
+//
+// Only the headless mode is complete here; the service and the two window modes are refused by
+// the program entry.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/application_options.h"
+#include "app/debug_settings.h"
+#include "foundation/app_hooks.h"
+#include "node/vesmarin_manager.h"
+#include "platform/message_queue.h"
+#include "platform/thread.h"
+
+namespace ruzd::app {
+
+// The system's time-change notice; the server time shift comes as WM_TIMETOOLS_TIME_CHANGED.
+inline constexpr uint32_t kWmSystemTimeChanged = 0x48E;
+// The exit status of an application thread ended by a fatal start-up error.
+inline constexpr int kFatalExitCode = 1;
+
+class CVesmarinApp : public foundation::AppHooks {
+public:
+    // `arguments` are the process's arguments behind the program name.
+    CVesmarinApp(int32_t runMode, std::vector<std::string> arguments);
+    ~CVesmarinApp() override;
+
+    // Starts the application thread; false when it could not be created.
+    bool Start();
+    // Asks the application thread to end (from any thread) with the given exit code.
+    void Quit(int exitCode = 0);
+    // Waits for the application thread to end and returns its exit code.
+    int Join();
+
+    // --- What the thread runs ---
+    bool InitInstance();
+    int Run();
+    int ExitInstance();
+
+    bool IsGUIClient() const { return GetRunMode() == foundation::kRunModeAttachedWindow; }
+    DebugSettings GetDebugSettings() const;
+    void SetDebugSettings(const DebugSettings& settings);
+
+    // A copy of the manager pointer, empty while there is none.
+    std::shared_ptr<node::CVesmarinManager> Manager() const;
+    const ApplicationOptions& Options() const { return options_; }
+
+    // foundation::AppHooks
+    uint32_t ApplicationThreadId() const override;
+    void PumpMessage(platform::Message& message) override;
+
+private:
+    void OnTimer(uintptr_t timerId);
+    void OnSystemTimeChanged();
+    void CreateManager();
+
+    const std::vector<std::string> arguments_;
+    ApplicationOptions options_;
+    platform::Thread thread_{"Pelwix"};
+    int exitCode_ = 0;
+
+    // The manager is shared between the application thread and threads that stop it.
+    mutable std::mutex managerLock_;
+    std::shared_ptr<node::CVesmarinManager> manager_;
+
+    uint32_t oneSecondTimer_ = 0;
+    uint32_t fiveSecondTimer_ = 0;
+    uint64_t lastTimerTick_ = 0;
+    int64_t lastTimerMillis_ = 0;
+    bool logStarted_ = false;
+};
+
+}  // namespace ruzd::app

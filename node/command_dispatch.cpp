@@ -1,0 +1,148 @@
+// Arrival of the central server's commands: the start-up delay, the active connection, the
+// command table, and the close of a connection.
+
+#include <string>
+
+#include "foundation/debug_channel.h"
+#include "node/command_codes.h"
+#include "node/manager_log.h"
+#include "node/vesmarin_manager.h"
+
+namespace ruzd::node {
+
+using foundation::kDebugChannelGeneral;
+using foundation::kDebugChannelSocket;
+using foundation::kDebugNone;
+
+bool CVesmarinManager::StartupDelayPassed() {
+    std::lock_guard lock(connectionLock_);
+    if (startupDelay_ == 0) {
+        return true;
+    }
+    // Signed, so that a clock set back keeps the delay running rather than ending it.
+    if (NowSeconds() - startTime_ < static_cast<int64_t>(startupDelay_)) {
+        return false;
+    }
+    startupDelay_ = 0;
+    ManagerLog(kDebugChannelGeneral, kDebugNone, "Now accepting commands from central Orvanthella");
+    return true;
+}
+
+bool CVesmarinManager::IsConnectedSocket(net::CClientStreamSocket* command) {
+    std::lock_guard lock(connectionLock_);
+    if (activeConnection_ == 0) {
+        return false;
+    }
+    if (command == nullptr) {
+        return true;
+    }
+    return command->ConnectionSerial() == activeConnection_;
+}
+
+void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
+    ManagerLog(kDebugChannelSocket, kDebugNone, "OnSocketReceiveInfo");
+    if (command == nullptr || !StartupDelayPassed()) {
+        return;
+    }
+
+    int32_t code = 0;
+    int32_t id = 0;
+    command->ReadInt(code).ReadInt(id);
+    currentCommandId_ = id == -1 ? kNoCommandId : id;
+    const int32_t callId = currentCommandId_;
+
+    const auto entry = commands_.find(code);
+    if (entry == commands_.end()) {
+        ManagerLog(kDebugChannelSocket, callId, "Unknown command: " + std::to_string(code));
+        currentCommandId_ = kNoCommandId;
+        return;
+    }
+
+    bool accepted = false;
+    if (IsConnectedSocket(command)) {
+        accepted = true;
+    } else if (IsConnectedSocket(nullptr)) {
+        std::string existing = "?";
+        unsigned existingPort = 0;
+        {
+            std::lock_guard lock(connectionLock_);
+            if (auto socket = activeSocket_.lock()) {
+                socket->GetPeerName(existing, existingPort);
+            }
+        }
+        std::string incoming = "?";
+        unsigned incomingPort = 0;
+        command->GetPeerName(incoming, incomingPort);
+        ManagerLog(kDebugChannelSocket, callId,
+                   "Command received from new Connection, but a previous connection is still "
+                   "active.  Are there multiple Orvanthellas connecting to this node?");
+        ManagerLog(kDebugChannelSocket, callId,
+                   "IP Addresses: ExistingConnection=" + existing + ", NewConnection=" + incoming);
+    } else if (MayOpenConnection(code)) {
+        accepted = true;
+    } else {
+        ManagerLog(kDebugChannelSocket, callId,
+                   "Command received from new Connection, and no previous connection is active.  "
+                   "First command must be CNPING/CNINIT/CNSTGR!");
+    }
+
+    if (!accepted) {
+        ManagerLog(kDebugChannelSocket, callId, "command: " + std::to_string(code) + " ignored.");
+    } else {
+        // A failing handler must not take the listener's thread down with it: the next command
+        // runs as usual.
+        try {
+            lastCommandTime_ = NowSeconds();
+            (this->*entry->second.handler)(command);
+        } catch (...) {
+        }
+    }
+    currentCommandId_ = kNoCommandId;
+}
+
+void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, int error,
+                                     uint64_t connection) {
+    ManagerLog(
+        kDebugChannelSocket, kDebugNone,
+        "OnSocketClose " + address + " " + std::to_string(port) + " " + std::to_string(error));
+    std::unique_lock lock(connectionLock_);
+    if (activeConnection_ == 0) {
+        lock.unlock();
+        ManagerLog(kDebugChannelSocket, kDebugNone,
+                   "Currently no connected socket: closing all channels");
+        CloseActiveConnection();
+        return;
+    }
+    std::string activeAddress;
+    unsigned activePort = 0;
+    auto socket = activeSocket_.lock();
+    const bool known = socket && socket->GetPeerName(activeAddress, activePort);
+    // The serial tells the active connection apart from a later one of the same address and
+    // port, which the address alone cannot.
+    const bool sameConnection = connection == activeConnection_;
+    lock.unlock();
+    if (!known && !sameConnection) {
+        ManagerLog(kDebugChannelSocket, kDebugNone,
+                   "There is a connected socket, but remote info could not be determined: "
+                   "closing all channels");
+        CloseActiveConnection();
+    } else if (sameConnection) {
+        ManagerLog(kDebugChannelSocket, kDebugNone,
+                   "Previously connected socket is now disconnected: closing all channels");
+        CloseActiveConnection();
+    } else {
+        ManagerLog(kDebugChannelSocket, kDebugNone,
+                   "Connected socket is not the one that is now disconnected: ignoring socket "
+                   "close, and NOT closing channels");
+    }
+}
+
+void CVesmarinManager::CloseActiveConnection() {
+    std::lock_guard lock(connectionLock_);
+    activeConnection_ = 0;
+    activeSocket_.reset();
+    CallConnectionState(0, 0);
+    clientInitialised_ = false;
+}
+
+}  // namespace ruzd::node

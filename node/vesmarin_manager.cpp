@@ -1,0 +1,128 @@
+#include "node/vesmarin_manager.h"
+
+#include <chrono>
+#include <string>
+
+#include "foundation/debug_channel.h"
+#include "foundation/registry.h"
+#include "node/command_codes.h"
+#include "node/exception_cm.h"
+#include "node/manager_log.h"
+#include "platform/clock.h"
+
+namespace ruzd::node {
+
+using foundation::kDebugChannelGeneral;
+using foundation::kDebugChannelSocket;
+using foundation::kDebugNone;
+
+CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
+    : settings_(settings), startupDelay_(settings.startupDelaySeconds) {
+    listenerEpoch_ = NowSeconds();
+}
+
+CVesmarinManager::~CVesmarinManager() {
+    ManagerLog(kDebugChannelGeneral, kDebugNone, "~CVesmarinManager");
+    // The listener's thread is stopped first, so that no command or close arrives while the
+    // rest goes.
+    listener_.reset();
+    instanceMutex_.reset();
+    std::lock_guard lock(connectionLock_);
+    activeConnection_ = 0;
+    activeSocket_.reset();
+    callback_ = nullptr;
+}
+
+int64_t CVesmarinManager::NowSeconds() const {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               platform::CurrentClock().Now().time_since_epoch())
+        .count();
+}
+
+void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
+    ManagerLog(kDebugChannelGeneral, kDebugNone,
+               std::string("Initialise callback=") + (callback != nullptr ? "set" : "none"));
+    currentCommandId_ = kNoCommandId;
+    openChannels_ = 0;
+    callback_ = callback;
+
+    // A second node on the machine stops here, before it touches the registry or the boards.
+    instanceMutex_ = std::make_unique<platform::NamedMutex>(kInstanceMutexName);
+    if (instanceMutex_->TryAcquire() != platform::NamedMutex::Acquire::kAcquired) {
+        throw CExceptionCM(kAnotherInstanceMessage, true);
+    }
+
+    ReadPorts();
+    RegisterCommands();
+
+    {
+        std::lock_guard lock(connectionLock_);
+        if (startupDelay_ == 0) {
+            startupDelay_ = kDefaultStartupDelaySeconds;
+        }
+        startTime_ = NowSeconds();
+    }
+
+    listener_ =
+        std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(commandPort_));
+    {
+        std::lock_guard lock(connectionLock_);
+        clientInitialised_ = false;
+    }
+    CallConnectionState(0, 1);
+}
+
+void CVesmarinManager::ReadPorts() {
+    foundation::CRegistry registry(kNodeRegistrySection);
+    const auto readPort = [&registry](const char* value, uint32_t fallback, const char* missingLine,
+                                      const char* setLine) {
+        uint32_t port = 0;
+        if (!registry.ReadDword(value, &port)) {
+            port = fallback;
+            registry.WriteDword(value, port);
+            ManagerLog(kDebugChannelSocket, kDebugNone, missingLine);
+        }
+        ManagerLog(kDebugChannelGeneral, kDebugNone, setLine + std::to_string(port));
+        return port;
+    };
+    commandPort_ =
+        readPort(kLocalTcpPortValue, kDefaultCommandPort,
+                 "Could not find TCP port in registry.  Using default", "Local TCP port set to: ");
+    fileSocketPort_ =
+        readPort(kLocalFileSocketTcpPortValue, kDefaultFileSocketPort,
+                 "Could not find Local File Socket TCP port in registry.  Using default",
+                 "Local File Socket TCP port set to: ");
+}
+
+void CVesmarinManager::RegisterCommands() {
+    // Only commands whose handler exists are registered; every other code is logged as an
+    // unknown command.
+    commands_[kCommandCNPING] = {"CNPING", &CVesmarinManager::SocketCmdCNPING};
+}
+
+uint32_t CVesmarinManager::StartupDelaySeconds() const {
+    std::lock_guard lock(connectionLock_);
+    return startupDelay_;
+}
+
+void CVesmarinManager::CallConnectionState(int32_t connected, int32_t starting) {
+    if (callback_ != nullptr) {
+        callback_->OnVesmarinConnectionState(connected, starting);
+    }
+}
+
+void CVesmarinManager::StopRequest() {
+    ManagerLog(kDebugChannelGeneral, kDebugNone, "StopRequest");
+    if (!IsConnectedSocket(nullptr) || openChannels_.load() < 1) {
+        if (callback_ != nullptr) {
+            callback_->OnVesmarinManagerStop();
+        }
+        return;
+    }
+    if (listener_) {
+        messages_.StopRequest(*listener_);
+    }
+    ManagerLog(kDebugChannelSocket, kDebugNone, "Stop request sent to server.  Please wait...");
+}
+
+}  // namespace ruzd::node

@@ -1,0 +1,121 @@
+#pragma once
+
+// CVesmarinManager: the heart of the node. It holds the single-instance lock, listens for the
+// central server's command connection, decides which connection is the active one and whether a
+// command runs at all, and runs each accepted command through its handler. It is only ever held
+// by shared pointers: the application object's (or the view's) and, later, one per running
+// worker thread.
+//
+// Commands arrive on the command listener's thread, one after another. The connection lock
+// guards only the connection state and the start-up delay; handlers take the locks of what they
+// touch.
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "net/client_socket.h"
+#include "net/client_stream_socket.h"
+#include "net/server_stream_socket_thread.h"
+#include "net/stream_socket_callback.h"
+#include "node/central_messages.h"
+#include "node/manager_settings.h"
+#include "node/vesmarin_manager_callback.h"
+#include "platform/named_mutex.h"
+
+namespace ruzd::node {
+
+// The registry section of the node and its port values.
+inline constexpr const char* kNodeRegistrySection = "Pelwix";
+inline constexpr const char* kLocalTcpPortValue = "Local TCP port";
+inline constexpr const char* kLocalFileSocketTcpPortValue = "Local File Socket TCP port";
+inline constexpr uint32_t kDefaultCommandPort = 9070;
+inline constexpr uint32_t kDefaultFileSocketPort = 9071;
+inline constexpr const char* kInstanceMutexName = "Global\\Vesmarin";
+inline constexpr const char* kAnotherInstanceMessage =
+    "Another instance of the Pelwix is already running!";
+
+class CVesmarinManager : public net::CStreamSocketCallback,
+                         public std::enable_shared_from_this<CVesmarinManager> {
+public:
+    // Builds the members only; no I/O.
+    explicit CVesmarinManager(const ManagerSettings& settings);
+    virtual ~CVesmarinManager();
+    CVesmarinManager(const CVesmarinManager&) = delete;
+    CVesmarinManager& operator=(const CVesmarinManager&) = delete;
+
+    // Takes the single-instance lock, reads the ports (writing missing ones back), fills the
+    // command table and starts listening. Throws CExceptionCM on a start-up error; the manager
+    // is then half built and its creator drops it.
+    void Initialise(CVesmarinManagerCallback* callback);
+
+    // The user closes the window: stop at once unless the central server has channels open, in
+    // which case it is asked to end its work first.
+    void StopRequest();
+
+    // --- Command listener ---
+    void OnSocketReceiveInfo(net::CClientStreamSocket* command) override;
+    void OnSocketClose(const std::string& address, unsigned port, int error,
+                       uint64_t connection) override;
+
+    // With a command: whether it came on the active connection. Without: whether a connection
+    // is active.
+    bool IsConnectedSocket(net::CClientStreamSocket* command);
+
+    // The ports read at start-up.
+    uint32_t CommandPort() const { return commandPort_; }
+    uint32_t FileSocketPort() const { return fileSocketPort_; }
+    // Seconds still to wait, 0 once commands are accepted.
+    uint32_t StartupDelaySeconds() const;
+    int32_t OpenChannelCount() const { return openChannels_.load(); }
+    bool HasCommandHandler(int32_t code) const { return commands_.count(code) != 0; }
+
+    // The listener every message that is not a reply goes through; null before Initialise.
+    net::CServerStreamSocketThread* Listener() const { return listener_.get(); }
+
+private:
+    using Handler = void (CVesmarinManager::*)(net::CClientStreamSocket* command);
+    struct Command {
+        const char* word;
+        Handler handler;
+    };
+
+    void RegisterCommands();
+    void ReadPorts();
+    // True once the start-up delay has passed; logs the moment it does.
+    bool StartupDelayPassed();
+    // The connection's state is dropped: no active connection any more.
+    void CloseActiveConnection();
+    void CallConnectionState(int32_t connected, int32_t starting);
+    int64_t NowSeconds() const;
+
+    // --- Session commands ---
+    void SocketCmdCNPING(net::CClientStreamSocket* command);
+
+    const ManagerSettings settings_;
+    const CentralMessages messages_{};
+    std::map<int32_t, Command> commands_;
+    std::atomic<int32_t> currentCommandId_{-1};
+    std::atomic<int32_t> openChannels_{0};
+    std::atomic<int64_t> lastCommandTime_{0};
+
+    // The connection state.
+    mutable std::recursive_mutex connectionLock_;
+    bool clientInitialised_ = false;
+    uint64_t activeConnection_ = 0;  // serial of the active connection, 0 for none
+    std::weak_ptr<net::CClientSocket> activeSocket_;
+    uint32_t startupDelay_ = 0;
+    int64_t startTime_ = 0;
+    int64_t listenerEpoch_ = 0;
+
+    std::unique_ptr<platform::NamedMutex> instanceMutex_;
+    uint32_t commandPort_ = kDefaultCommandPort;
+    uint32_t fileSocketPort_ = kDefaultFileSocketPort;
+    CVesmarinManagerCallback* callback_ = nullptr;
+    std::unique_ptr<net::CServerStreamSocketThread> listener_;
+};
+
+}  // namespace ruzd::node
