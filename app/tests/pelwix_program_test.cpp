@@ -48,7 +48,7 @@ protected:
 
 TEST_F(PelwixProgramTest, ListensOnTheRegistryPortAndWritesTheMissingFilePortBack) {
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
 
     foundation::CRegistry registry(node::kNodeRegistrySection);
@@ -64,7 +64,7 @@ TEST_F(PelwixProgramTest, ListensOnTheRegistryPortAndWritesTheMissingFilePortBac
 
 TEST_F(PelwixProgramTest, SecondNodeIsRefusedWithAFatalError) {
     auto first = StartNode({"-debug", "-d"}, "first");
-    CentralPeer peer(static_cast<int>(commandPort_), *first);
+    CentralPeer peer(static_cast<int>(commandPort_), [&] { return first->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << first->Stderr();
 
     auto second = StartNode({"-debug", "-d"}, "second");
@@ -79,7 +79,7 @@ TEST_F(PelwixProgramTest, SecondNodeIsRefusedWithAFatalError) {
 TEST_F(PelwixProgramTest, CommandsRunOnlyAfterTheStartupDelay) {
     auto node = StartNode({"-debug", "-d"});
     const auto started = Clock::now();
-    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
 
     // Sent within the default delay of four seconds: dropped without a word.
@@ -101,7 +101,7 @@ TEST_F(PelwixProgramTest, CommandsRunOnlyAfterTheStartupDelay) {
 TEST_F(PelwixProgramTest, UnknownAndUnacceptedCommandsAreLoggedAndTheConnectionKept) {
     auto node = StartNode({"-debug", "-d"});
     const auto started = Clock::now();
-    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
     std::this_thread::sleep_until(started + std::chrono::milliseconds(5500));
 
@@ -124,7 +124,7 @@ class PelwixStopTest : public PelwixProgramTest, public ::testing::WithParamInte
 
 TEST_P(PelwixStopTest, StopsCleanlyAndClosesTheLog) {
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
     ASSERT_TRUE(node->WaitForLog("Local TCP port set to: "));
 
@@ -137,7 +137,7 @@ TEST_P(PelwixStopTest, StopsCleanlyAndClosesTheLog) {
 
     // The instance lock went with the node: the next one starts.
     auto next = StartNode({"-debug", "-d"}, "next");
-    CentralPeer again(static_cast<int>(commandPort_), *next);
+    CentralPeer again(static_cast<int>(commandPort_), [&] { return next->HasEnded(); });
     EXPECT_TRUE(again.IsConnected()) << next->Stderr();
 }
 
@@ -167,7 +167,7 @@ TEST_F(PelwixProgramTest, DebugOptionCreatesTheConfiguredLogFolder) {
         ASSERT_TRUE(registry.WriteString("Debug Directory", ".\\logs\\Node"));
     }
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), *node);
+    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
     const auto folder = work_.path() / "node" / "logs" / "Node";
     const auto deadline = Clock::now() + kPatience;

@@ -1,0 +1,170 @@
+// The manager in the test process: its start-up, its stop request and the acceptance of
+// commands on a real loopback connection, with a clock the test moves past the start-up delay.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/registry.h"
+#include "node/exception_cm.h"
+#include "node/tests/central_peer.h"
+#include "node/vesmarin_manager.h"
+#include "platform/clock.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::node {
+namespace {
+
+using ::testing::ElementsAre;
+
+class RecordingCallback : public CVesmarinManagerCallback {
+public:
+    void OnVesmarinManagerStop() override {
+        std::lock_guard lock(mutex_);
+        ++stops_;
+    }
+    void OnVesmarinStatus(int32_t, int32_t, const std::string&, int32_t) override {}
+    void OnVesmarinConnectionState(int32_t connected, int32_t starting) override {
+        std::lock_guard lock(mutex_);
+        states_.push_back({connected, starting});
+    }
+    void OnVesmarinStatusText(const std::string&) override {}
+    void OnVesmarinClearView() override {}
+
+    int stops() const {
+        std::lock_guard lock(mutex_);
+        return stops_;
+    }
+    std::vector<std::pair<int32_t, int32_t>> states() const {
+        std::lock_guard lock(mutex_);
+        return states_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    int stops_ = 0;
+    std::vector<std::pair<int32_t, int32_t>> states_;
+};
+
+class VesmarinManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port_ = testing::FreePort();
+        foundation::CRegistry registry(kNodeRegistrySection);
+        registry.WriteDword(kLocalTcpPortValue, port_);
+        registry.WriteDword(kLocalFileSocketTcpPortValue, testing::FreePort());
+    }
+
+    std::shared_ptr<CVesmarinManager> Start(uint32_t delay = 0) {
+        ManagerSettings settings;
+        settings.startupDelaySeconds = delay;
+        auto manager = std::make_shared<CVesmarinManager>(settings);
+        manager->Initialise(&callback_);
+        return manager;
+    }
+
+    ruzd::testing::TempRoot root_;
+    platform::ManualClock clock_{platform::WallTime{} + std::chrono::hours(24 * 365 * 50)};
+    platform::ScopedClockOverride clockOverride_{clock_};
+    RecordingCallback callback_;
+    uint32_t port_ = 0;
+};
+
+TEST_F(VesmarinManagerTest, StartsWithTheDefaultDelayAndReportsTheStartingState) {
+    auto manager = Start();
+    EXPECT_EQ(manager->StartupDelaySeconds(), kDefaultStartupDelaySeconds);
+    EXPECT_EQ(manager->CommandPort(), port_);
+    EXPECT_THAT(callback_.states(), ElementsAre(std::pair<int32_t, int32_t>{0, 1}));
+    EXPECT_FALSE(manager->IsConnectedSocket(nullptr));
+    EXPECT_TRUE(manager->HasCommandHandler(12));
+    EXPECT_FALSE(manager->HasCommandHandler(24));
+}
+
+TEST_F(VesmarinManagerTest, KeepsAGivenDelay) {
+    EXPECT_EQ(Start(90)->StartupDelaySeconds(), 90u);
+}
+
+TEST_F(VesmarinManagerTest, SecondManagerOfTheMachineIsRefused) {
+    auto first = Start();
+    ManagerSettings settings;
+    auto second = std::make_shared<CVesmarinManager>(settings);
+    try {
+        second->Initialise(nullptr);
+        FAIL() << "a second manager started";
+    } catch (const CExceptionCM& error) {
+        EXPECT_STREQ(error.what(), "Another instance of the Pelwix is already running!");
+        EXPECT_TRUE(error.IsFatal());
+    }
+    EXPECT_EQ(second->Listener(), nullptr);
+}
+
+TEST_F(VesmarinManagerTest, StopRequestWithoutAConnectionStopsAtOnce) {
+    auto manager = Start();
+    manager->StopRequest();
+    EXPECT_EQ(callback_.stops(), 1);
+}
+
+TEST_F(VesmarinManagerTest, FramesDuringTheDelayAreDroppedAndKeepAlivesAnsweredAfterIt) {
+    auto manager = Start();
+    testing::CentralPeer peer(static_cast<int>(port_));
+    ASSERT_TRUE(peer.IsConnected());
+
+    peer.Send(12, 1, {7});
+    EXPECT_FALSE(peer.Receive(std::chrono::milliseconds(300)).has_value());
+    EXPECT_EQ(manager->StartupDelaySeconds(), kDefaultStartupDelaySeconds);
+
+    clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds));
+    peer.Send(12, 2, {8});
+    const auto reply = peer.Receive();
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(*reply, (std::vector<int32_t>{1, 8}));
+    EXPECT_EQ(manager->StartupDelaySeconds(), 0u);
+    // Without an active connection no client is initialised: message 1 only.
+    EXPECT_FALSE(peer.Receive(std::chrono::milliseconds(300)).has_value());
+}
+
+TEST_F(VesmarinManagerTest, UnknownCodesAndATruncatedKeepAliveKeepTheConnection) {
+    auto manager = Start();
+    clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds));
+    testing::CentralPeer peer(static_cast<int>(port_));
+    ASSERT_TRUE(peer.IsConnected());
+
+    peer.Send(24, 1);
+    peer.Send(15, 2);
+    // A keep-alive without its value is read as far as it goes and still answered.
+    peer.Send(12, 3);
+    const auto first = peer.Receive();
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(*first, (std::vector<int32_t>{1, 0}));
+    peer.Send(12, 4, {9});
+    const auto second = peer.Receive();
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(*second, (std::vector<int32_t>{1, 9}));
+}
+
+TEST_F(VesmarinManagerTest, ACloseWithoutAnActiveConnectionReportsTheLinkDown) {
+    auto manager = Start();
+    {
+        testing::CentralPeer peer(static_cast<int>(port_));
+        ASSERT_TRUE(peer.IsConnected());
+        clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds));
+        peer.Send(12, 1, {1});
+        ASSERT_TRUE(peer.Receive().has_value());
+    }
+    const auto deadline = testing::Clock::now() + testing::kPatience;
+    while (callback_.states().size() < 2 && testing::Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    manager.reset();
+    EXPECT_THAT(callback_.states(),
+                ElementsAre(std::pair<int32_t, int32_t>{0, 1}, std::pair<int32_t, int32_t>{0, 0}));
+}
+
+}  // namespace
+}  // namespace ruzd::node
