@@ -1,0 +1,159 @@
+// The Amtelco board set-up and the wait for the Dialogic service, against a scripted facade.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "node/hardware_startup.h"
+
+namespace ruzd::node {
+namespace {
+
+using ::testing::ElementsAre;
+
+// Records every call and answers from a script; an empty script answers success.
+struct ScriptedHardware {
+    int32_t Answer() {
+        if (results.empty()) {
+            return 0;
+        }
+        const int32_t result = results.front();
+        results.pop_front();
+        return result;
+    }
+    std::string Args(std::initializer_list<int> values) {
+        std::string text;
+        for (int value : values) {
+            text += (text.empty() ? "" : ",") + std::to_string(value);
+        }
+        return text;
+    }
+
+    int32_t xds_board_reset(uint8_t board) {
+        calls.push_back("reset " + Args({board}));
+        return Answer();
+    }
+    int32_t xds_mc3_ring_mode(uint8_t board, uint8_t mode) {
+        calls.push_back("ring " + Args({board, mode}));
+        return Answer();
+    }
+    int32_t xds_set_ctbus_rate(uint8_t board, uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+        calls.push_back("rate " + Args({board, a, b, c, d}));
+        return Answer();
+    }
+    int32_t xds_set_encoding(uint8_t board, uint8_t encoding) {
+        calls.push_back("encoding " + Args({board, encoding}));
+        return Answer();
+    }
+    int32_t xds_set_ct_clock_mode(uint8_t board, uint8_t a, uint8_t b, uint8_t c, uint8_t d,
+                                  uint8_t e) {
+        calls.push_back("clock " + Args({board, a, b, c, d, e}));
+        return Answer();
+    }
+    NCMRetCode NCM_GetDlgSrvStateEx(NCM_DLGSRV_STATE* state) {
+        calls.push_back("state");
+        if (states.empty()) {
+            return NCM_GENERAL;
+        }
+        *state = states.front();
+        states.pop_front();
+        return NCM_SUCCESS;
+    }
+    NCMRetCode NCM_StartDlgSrv() {
+        calls.push_back("start");
+        return NCM_SUCCESS;
+    }
+
+    std::deque<int32_t> results;
+    std::deque<NCM_DLGSRV_STATE> states;
+    std::vector<std::string> calls;
+};
+
+TEST(AmtelcoBoardSetUp, MasterOnTheCtBusRunsEveryStep) {
+    ScriptedHardware hardware;
+    ManagerSettings settings;
+    settings.amtelcoBoard = 3;
+    ConfigureAmtelcoBoard(hardware, settings);
+    EXPECT_THAT(hardware.calls, ElementsAre("reset 3", "ring 3,1", "rate 3,2,2,2,2",
+                                            "encoding 3,65", "clock 3,2,4,0,0,3"));
+}
+
+TEST(AmtelcoBoardSetUp, ClockModesOfEachBusAndRole) {
+    const struct {
+        bool master;
+        bool ct;
+        const char* rate;
+        const char* clock;
+    } cases[] = {{true, false, "rate 16,1,1,1,1", "clock 16,2,4,2,0,3"},
+                 {false, true, "rate 16,2,2,2,2", "clock 16,1,0,0,0,0"},
+                 {false, false, "rate 16,1,1,1,1", "clock 16,1,3,0,0,0"}};
+    for (const auto& each : cases) {
+        ScriptedHardware hardware;
+        ManagerSettings settings;
+        settings.busClockMaster = each.master;
+        settings.ctBus = each.ct;
+        ConfigureAmtelcoBoard(hardware, settings);
+        ASSERT_EQ(hardware.calls.size(), 5u);
+        EXPECT_EQ(hardware.calls[2], each.rate);
+        EXPECT_EQ(hardware.calls[4], each.clock);
+    }
+}
+
+TEST(AmtelcoBoardSetUp, FirstFailureStopsAndIsFatal) {
+    ScriptedHardware hardware;
+    hardware.results = {0, 7};
+    try {
+        ConfigureAmtelcoBoard(hardware, ManagerSettings{});
+        FAIL() << "no error";
+    } catch (const CExceptionCM& error) {
+        EXPECT_STREQ(error.what(), "Could not configure Amtelco!");
+        EXPECT_TRUE(error.IsFatal());
+    }
+    EXPECT_THAT(hardware.calls, ElementsAre("reset 16", "ring 16,1"));
+}
+
+TEST(AmtelcoBoardSetUp, FailedClockModeIsFatal) {
+    ScriptedHardware hardware;
+    hardware.results = {0, 0, 0, 0, -1};
+    EXPECT_THROW(ConfigureAmtelcoBoard(hardware, ManagerSettings{}), CExceptionCM);
+}
+
+TEST(DialogicServiceWait, StartsAStoppedServiceOnceAndWaitsUntilItRuns) {
+    ScriptedHardware hardware;
+    hardware.states = {NCM_DLGSRV_STOPPED, NCM_DLGSRV_START_PENDING, NCM_DLGSRV_STOPPED,
+                       NCM_DLGSRV_RUNNING};
+    int pauses = 0;
+    std::vector<std::string> texts;
+    WaitForDialogicService(
+        hardware, {[&] { ++pauses; }, [&](const std::string& text) { texts.push_back(text); }});
+    // Once a start was seen, a stopped service is not started again.
+    EXPECT_THAT(hardware.calls, ElementsAre("state", "start", "state", "state", "state"));
+    EXPECT_EQ(pauses, 3);
+    EXPECT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts.front(), "Waiting on Dialogic drivers to be started");
+}
+
+TEST(DialogicServiceWait, AFailingQueryEndsTheWait) {
+    ScriptedHardware hardware;
+    WaitForDialogicService(hardware, {});
+    EXPECT_THAT(hardware.calls, ElementsAre("state"));
+}
+
+TEST(DialogicServiceWait, GivesUpWithAFatalErrorAfterTheLastAttempt) {
+    ScriptedHardware hardware;
+    hardware.states = {NCM_DLGSRV_START_PENDING, NCM_DLGSRV_START_PENDING,
+                       NCM_DLGSRV_START_PENDING};
+    try {
+        WaitForDialogicService(hardware, {}, 3);
+        FAIL() << "no error";
+    } catch (const CExceptionCM& error) {
+        EXPECT_STREQ(error.what(), "Dialogic Service is not running after 10 min.");
+        EXPECT_TRUE(error.IsFatal());
+    }
+}
+
+}  // namespace
+}  // namespace ruzd::node
