@@ -69,6 +69,11 @@ struct ServiceWaitHooks {
     std::function<void(const std::string& text)> status;
 };
 
+// The pause between two queries of a start-up wait: the application thread first hands every
+// pending message to the application, so that its timers and notices keep moving; then the
+// calling thread sleeps. A quit message is left in the queue for the message loop.
+void PauseKeepingMessagesMoving(uint32_t milliseconds);
+
 // Waits until the Dialogic service runs, starting it when it is stopped and no start was seen.
 // A failing query ends the wait as well: there is nothing to wait for then. Throws a fatal
 // start-up error after `attempts` seconds.

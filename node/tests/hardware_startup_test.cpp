@@ -9,6 +9,10 @@
 
 #include "node/hardware_startup.h"
 
+#include "foundation/app_hooks.h"
+#include "platform/message_queue.h"
+#include "platform/thread.h"
+
 namespace ruzd::node {
 namespace {
 
@@ -153,6 +157,33 @@ TEST(DialogicServiceWait, GivesUpWithAFatalErrorAfterTheLastAttempt) {
         EXPECT_STREQ(error.what(), "Dialogic Service is not running after 10 min.");
         EXPECT_TRUE(error.IsFatal());
     }
+}
+
+}  // namespace
+}  // namespace ruzd::node
+
+namespace ruzd::node {
+namespace {
+
+class PumpingApp : public foundation::AppHooks {
+public:
+    uint32_t ApplicationThreadId() const override { return platform::CurrentThreadId(); }
+    void PumpMessage(platform::Message& message) override { pumped.push_back(message.id); }
+    std::vector<uint32_t> pumped;
+};
+
+TEST(StartupPause, TheApplicationThreadsMessagesMoveAndAQuitStays) {
+    PumpingApp app;
+    foundation::ScopedApp installed(app);
+    platform::EnsureMessageQueue();
+    platform::PostThreadMessage(platform::CurrentThreadId(), platform::kWmUser + 1);
+    platform::PostThreadMessage(platform::CurrentThreadId(), platform::kWmUser + 2);
+    platform::PostQuitMessage(3);
+    PauseKeepingMessagesMoving(1);
+    EXPECT_THAT(app.pumped, ElementsAre(platform::kWmUser + 1, platform::kWmUser + 2));
+    platform::Message message;
+    EXPECT_FALSE(platform::GetMessage(message));
+    EXPECT_EQ(message.wparam, 3u);
 }
 
 }  // namespace
