@@ -7,8 +7,11 @@
 #include "foundation/registry.h"
 #include "node/command_codes.h"
 #include "node/exception_cm.h"
+#include "node/hardware_startup.h"
 #include "node/manager_log.h"
 #include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/thread.h"
 
 namespace ruzd::node {
 
@@ -26,7 +29,16 @@ CVesmarinManager::~CVesmarinManager() {
     // The listener's thread is stopped first, so that no command or close arrives while the
     // rest goes.
     listener_.reset();
+    if (hardware_) {
+        if (hardware_->IsGlobalCallInitialised()) {
+            hardware_->gc_Stop();
+        }
+        if (telephony::PublishedHardware() == hardware_.get()) {
+            telephony::PublishHardware(nullptr);
+        }
+    }
     instanceMutex_.reset();
+    hardware_.reset();
     std::lock_guard lock(connectionLock_);
     activeConnection_ = 0;
     activeSocket_.reset();
@@ -62,6 +74,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
         }
         startTime_ = NowSeconds();
     }
+    StartHardware();
 
     listener_ =
         std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(commandPort_));
@@ -70,6 +83,28 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
         clientInitialised_ = false;
     }
     CallConnectionState(0, 1);
+}
+
+void CVesmarinManager::StartHardware() {
+    hardware_ = std::make_unique<telephony::CHardwareISDN>(platform::CurrentThreadId());
+    telephony::PublishHardware(hardware_.get());
+
+    if (settings_.configureAmtelco) {
+        if (!hardware_->IsAmtelcoAvailable()) {
+            platform::ShowMessageBox("Could not load XDSlibsc.dll\nAmtelco traffic is disabled",
+                                     foundation::CurrentApp().ApplicationName(), platform::kMbOk);
+        } else {
+            ConfigureAmtelcoBoard(*hardware_, settings_);
+        }
+    }
+    if (hardware_->IsIntelAvailable()) {
+        WaitForDialogicService(*hardware_, {[] { PauseKeepingMessagesMoving(1000); },
+                                            [this](const std::string& text) {
+                                                if (callback_ != nullptr) {
+                                                    callback_->OnVesmarinStatusText(text);
+                                                }
+                                            }});
+    }
 }
 
 void CVesmarinManager::ReadPorts() {

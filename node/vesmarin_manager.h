@@ -25,6 +25,7 @@
 #include "node/manager_settings.h"
 #include "node/vesmarin_manager_callback.h"
 #include "platform/named_mutex.h"
+#include "telephony/hardware_isdn.h"
 
 namespace ruzd::node {
 
@@ -73,6 +74,9 @@ public:
     int32_t OpenChannelCount() const { return openChannels_.load(); }
     bool HasCommandHandler(int32_t code) const { return commands_.count(code) != 0; }
 
+    // The hardware facade; null before Initialise created it.
+    telephony::CHardwareISDN* Hardware() const { return hardware_.get(); }
+
     // The listener every message that is not a reply goes through; null before Initialise.
     net::CServerStreamSocketThread* Listener() const { return listener_.get(); }
 
@@ -85,6 +89,7 @@ private:
 
     void RegisterCommands();
     void ReadPorts();
+    void StartHardware();
     // True once the start-up delay has passed; logs the moment it does.
     bool StartupDelayPassed();
     // The connection's state is dropped: no active connection any more.
@@ -115,6 +120,7 @@ private:
     uint32_t commandPort_ = kDefaultCommandPort;
     uint32_t fileSocketPort_ = kDefaultFileSocketPort;
     CVesmarinManagerCallback* callback_ = nullptr;
+    std::unique_ptr<telephony::CHardwareISDN> hardware_;
     std::unique_ptr<net::CServerStreamSocketThread> listener_;
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,6 +56,8 @@ private:
 class VesmarinManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The simulated boards of the build tree.
+        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
         port_ = testing::FreePort();
         foundation::CRegistry registry(kNodeRegistrySection);
         registry.WriteDword(kLocalTcpPortValue, port_);
@@ -84,6 +87,14 @@ TEST_F(VesmarinManagerTest, StartsWithTheDefaultDelayAndReportsTheStartingState)
     EXPECT_FALSE(manager->IsConnectedSocket(nullptr));
     EXPECT_TRUE(manager->HasCommandHandler(12));
     EXPECT_FALSE(manager->HasCommandHandler(24));
+}
+
+TEST_F(VesmarinManagerTest, OwnsAndPublishesTheHardwareFacade) {
+    auto manager = Start();
+    ASSERT_NE(manager->Hardware(), nullptr);
+    EXPECT_EQ(telephony::PublishedHardware(), manager->Hardware());
+    manager.reset();
+    EXPECT_EQ(telephony::PublishedHardware(), nullptr);
 }
 
 TEST_F(VesmarinManagerTest, KeepsAGivenDelay) {
