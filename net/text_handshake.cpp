@@ -1,0 +1,111 @@
+#include "net/text_handshake.h"
+
+#include <chrono>
+
+#include "foundation/static_tools.h"
+#include "net/text_parameter.h"
+
+namespace ruzd::net {
+
+using foundation::CStaticTools;
+
+void TextHandshake::Reset() {
+    state_ = kHandshakeNone;
+    acceptedSide_ = false;
+}
+
+void TextHandshake::Begin(Link& link, bool acceptedSide) {
+    acceptedSide_ = acceptedSide;
+    rememberedEncryption_ = link.Encryption();
+    rememberedCompression_ = link.Compression();
+    link.ApplySettings(true, false);
+    state_ = kHandshakeRunning;
+}
+
+void TextHandshake::BeginConnecting(Link& link) {
+    Begin(link, false);
+    std::string line = "CNPROP " + EncodeParameter(link.OwnTimeText());
+    if (const std::optional<std::string> station = link.OwnStationName()) {
+        line += " " + EncodeParameter(*station);
+    }
+    link.SendLine(line + "\r");
+}
+
+void TextHandshake::BeginAccepting(Link& link) {
+    Begin(link, true);
+}
+
+bool TextHandshake::Finish(Link& link) {
+    if (state_ == kHandshakeDone) {
+        return true;
+    }
+    state_ = kHandshakeFailed;
+    link.ApplySettings(rememberedEncryption_, rememberedCompression_);
+    return false;
+}
+
+void TextHandshake::RecordPeerTime(const std::string& text, Link& link) {
+    const std::optional<PeerTime> peer = ParseIsoTime(text);
+    if (!peer) {
+        return;
+    }
+    peerClock_.differenceSeconds =
+        std::chrono::duration_cast<std::chrono::seconds>(peer->utc - link.Now()).count();
+    peerClock_.utcMinusLocalMinutes = peer->utcMinusLocalMinutes;
+}
+
+void TextHandshake::OnCnprop(const SocketParameters& parameters, Link& link) {
+    if (acceptedSide_) {
+        OnCnpropAccepting(parameters, link);
+    } else {
+        OnCnpropConnecting(parameters, link);
+    }
+}
+
+void TextHandshake::OnCnpropConnecting(const SocketParameters& parameters, Link& link) {
+    if (parameters.size() < 3) {
+        return;
+    }
+    RecordPeerTime(parameters[0], link);
+    const bool encrypt = CStaticTools::StrToBool(parameters[1]);
+    const bool compress = CStaticTools::StrToBool(parameters[2]);
+    peerStation_ = parameters.size() >= 4 ? parameters[3] : std::string();
+    link.ApplySettings(encrypt, compress);
+    link.SendLine("CNPROP\r");
+    state_ = kHandshakeDone;
+    if (!timeSource_) {
+        link.SendLine("TTSYNC " + EncodeParameter(link.ClockSyncText()) + "\r");
+    }
+}
+
+void TextHandshake::OnCnpropAccepting(const SocketParameters& parameters, Link& link) {
+    if (parameters.empty()) {
+        // The acknowledgement, already under the offered settings.
+        if (state_ != kHandshakeFailed) {
+            state_ = kHandshakeDone;
+        }
+        if (timeSource_) {
+            link.SendLine("TTSYNC " + EncodeParameter(link.ClockSyncText()) + "\r");
+        }
+        return;
+    }
+    if (state_ != kHandshakeFailed) {
+        state_ = kHandshakePeerSeen;
+    }
+    RecordPeerTime(parameters[0], link);
+    peerStation_ = parameters.size() >= 2 ? parameters[1] : std::string();
+    bool encrypt = false;
+    bool compress = false;
+    link.OfferedSettings(encrypt, compress);
+    std::string reply = "CNPROP " + EncodeParameter(link.OwnTimeText()) + (encrypt ? " 1" : " 0") +
+                        (compress ? " 1" : " 0");
+    if (parameters.size() >= 2) {
+        if (const std::optional<std::string> station = link.OwnStationName()) {
+            reply += " " + EncodeParameter(*station);
+        }
+    }
+    link.SendLine(reply + "\r");
+    link.ApplySettings(encrypt, compress);
+}
+
+}  // namespace ruzd::net

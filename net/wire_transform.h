@@ -1,0 +1,68 @@
+#pragma once
+
+// What a text socket does to its bytes on their way to and from the network: compression
+// (one zlib stream per direction) and then encryption (one RC4 state per direction) on the way
+// out, the reverse on the way in. Which of the two is in force is settled per connection by
+// the handshake and may change between two messages; the streams and key states run on across
+// such changes.
+//
+// Not thread-safe: the socket serialises the sending side under its send lock and runs the
+// receiving side on its own thread.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "net/rc4_cipher.h"
+#include "net/zlib_stream.h"
+
+namespace ruzd::net {
+
+class WireTransform {
+public:
+    WireTransform() = default;
+    WireTransform(const WireTransform&) = delete;
+    WireTransform& operator=(const WireTransform&) = delete;
+
+    // New keys for both directions from the password. Without them every encrypted send is
+    // dropped and every encrypted receive fails.
+    void InitCrypto(std::string_view password);
+    void ReleaseCrypto();
+    // New zlib streams for both directions; false when zlib cannot make them.
+    bool InitCompression(int level);
+    void EndCompression();
+
+    void SetEncryption(bool on) { encrypt_ = on; }
+    void SetCompression(bool on) { compress_ = on; }
+    bool Encryption() const { return encrypt_; }
+    bool Compression() const { return compress_; }
+
+    // The message as it goes on the wire, appended to `out`; false when compression or
+    // encryption fails (the message must then be dropped; `out` is left as it was).
+    bool Encode(const uint8_t* data, size_t length, std::vector<uint8_t>& out);
+    // Received wire bytes, decrypted in place, then inflated (or taken as they are) and
+    // appended to `out`; false on a failure of either step.
+    bool Decode(uint8_t* wire, size_t length, std::vector<uint8_t>& out);
+
+    // Statistics: with compression in force, the zlib totals (`onWire` the compressed side),
+    // else the counts of bytes that passed Encode and Decode.
+    uint64_t SentBytes(bool onWire) const;
+    uint64_t ReceivedBytes(bool onWire) const;
+    // Uncompressed / compressed, 0 when nothing was compressed.
+    double SendCompressionRatio() const;
+    double ReceiveCompressionRatio() const;
+    void ResetCounters();
+
+private:
+    bool encrypt_ = false;
+    bool compress_ = false;
+    Rc4Cipher sendCipher_;
+    Rc4Cipher receiveCipher_;
+    DeflateStream deflate_;
+    InflateStream inflate_;
+    uint64_t plainSent_ = 0;
+    uint64_t plainReceived_ = 0;
+};
+
+}  // namespace ruzd::net

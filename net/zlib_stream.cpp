@@ -1,0 +1,130 @@
+#include "net/zlib_stream.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace ruzd::net {
+namespace {
+
+// zlib counts in 32-bit units; larger inputs go in slices.
+constexpr size_t kMaxSlice = std::numeric_limits<uInt>::max();
+// What inflate is given at least per step when the output needs more room.
+constexpr size_t kInflateStep = 32768;
+
+}  // namespace
+
+DeflateStream::~DeflateStream() {
+    End();
+}
+
+bool DeflateStream::Init(int level) {
+    End();
+    stream_ = z_stream{};
+    open_ = deflateInit(&stream_, level) == Z_OK;
+    return open_;
+}
+
+void DeflateStream::End() {
+    if (open_) {
+        deflateEnd(&stream_);
+        open_ = false;
+    }
+}
+
+bool DeflateStream::Compress(const uint8_t* data, size_t length, std::vector<uint8_t>& out) {
+    if (!open_) {
+        return false;
+    }
+    const size_t start = out.size();
+    size_t consumed = 0;
+    do {
+        const size_t slice = std::min(length - consumed, kMaxSlice);
+        stream_.next_in = const_cast<Bytef*>(data + consumed);
+        stream_.avail_in = static_cast<uInt>(slice);
+        const int flush = consumed + slice == length ? Z_SYNC_FLUSH : Z_NO_FLUSH;
+        // The bound covers the data of this slice; the flush marker and the bits zlib still
+        // held from before need a little more, so deflate runs until it leaves room unused.
+        size_t room = deflateBound(&stream_, static_cast<uLong>(slice)) + 16;
+        for (;;) {
+            const size_t at = out.size();
+            out.resize(at + room);
+            stream_.next_out = out.data() + at;
+            stream_.avail_out = static_cast<uInt>(std::min(room, kMaxSlice));
+            const uInt offered = stream_.avail_out;
+            const int result = deflate(&stream_, flush);
+            out.resize(at + (offered - stream_.avail_out));
+            // Z_BUF_ERROR only says that this call could not move on, which a flush that had
+            // already emptied everything can report; it is not corruption.
+            if (result != Z_OK && result != Z_BUF_ERROR) {
+                out.resize(start);
+                return false;
+            }
+            if (stream_.avail_out != 0 && stream_.avail_in == 0) {
+                break;
+            }
+        }
+        consumed += slice;
+    } while (consumed < length);
+    return true;
+}
+
+InflateStream::~InflateStream() {
+    End();
+}
+
+bool InflateStream::Init() {
+    End();
+    stream_ = z_stream{};
+    open_ = inflateInit(&stream_) == Z_OK;
+    return open_;
+}
+
+void InflateStream::End() {
+    if (open_) {
+        inflateEnd(&stream_);
+        open_ = false;
+    }
+}
+
+bool InflateStream::Decompress(const uint8_t* data, size_t length, std::vector<uint8_t>& out) {
+    if (!open_) {
+        return false;
+    }
+    size_t consumed = 0;
+    while (consumed < length) {
+        const size_t slice = std::min(length - consumed, kMaxSlice);
+        stream_.next_in = const_cast<Bytef*>(data + consumed);
+        stream_.avail_in = static_cast<uInt>(slice);
+        for (;;) {
+            const size_t room = std::max(kInflateStep, 4 * static_cast<size_t>(stream_.avail_in));
+            const size_t at = out.size();
+            out.resize(at + room);
+            stream_.next_out = out.data() + at;
+            stream_.avail_out = static_cast<uInt>(std::min(room, kMaxSlice));
+            const uInt offered = stream_.avail_out;
+            const int result = inflate(&stream_, Z_SYNC_FLUSH);
+            out.resize(at + (offered - stream_.avail_out));
+            if (result == Z_STREAM_END) {
+                // The peer finished its stream, which it never should: anything after the end
+                // cannot be inflated and fails below.
+                break;
+            }
+            if (result == Z_BUF_ERROR) {
+                // No progress possible: all input used and nothing more to give out.
+                break;
+            } else if (result != Z_OK) {
+                return false;
+            }
+            if (stream_.avail_in == 0 && stream_.avail_out != 0) {
+                break;
+            }
+        }
+        if (stream_.avail_in != 0) {
+            return false;
+        }
+        consumed += slice;
+    }
+    return true;
+}
+
+}  // namespace ruzd::net
