@@ -6,9 +6,10 @@
 // the handshake and may change between two messages; the streams and key states run on across
 // such changes.
 //
-// Not thread-safe: the socket serialises the sending side under its send lock and runs the
-// receiving side on its own thread.
+// The socket serialises the sending side under its send lock and runs the receiving side on
+// its own thread; the statistics may be read from any thread.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -33,10 +34,10 @@ public:
     bool InitCompression(int level);
     void EndCompression();
 
-    void SetEncryption(bool on) { encrypt_ = on; }
-    void SetCompression(bool on) { compress_ = on; }
-    bool Encryption() const { return encrypt_; }
-    bool Compression() const { return compress_; }
+    void SetEncryption(bool on) { encrypt_.store(on); }
+    void SetCompression(bool on) { compress_.store(on); }
+    bool Encryption() const { return encrypt_.load(); }
+    bool Compression() const { return compress_.load(); }
 
     // The message as it goes on the wire, appended to `out`; false when compression or
     // encryption fails (the message must then be dropped; `out` is left as it was).
@@ -44,6 +45,8 @@ public:
     // Received wire bytes, decrypted in place, then inflated (or taken as they are) and
     // appended to `out`; false on a failure of either step.
     bool Decode(uint8_t* wire, size_t length, std::vector<uint8_t>& out);
+    // The same without compression in force: the bytes are decrypted where they stand.
+    bool DecodeInPlace(uint8_t* wire, size_t length);
 
     // Statistics: with compression in force, the zlib totals (`onWire` the compressed side),
     // else the counts of bytes that passed Encode and Decode.
@@ -55,14 +58,19 @@ public:
     void ResetCounters();
 
 private:
-    bool encrypt_ = false;
-    bool compress_ = false;
+    std::atomic<bool> encrypt_{false};
+    std::atomic<bool> compress_{false};
     Rc4Cipher sendCipher_;
     Rc4Cipher receiveCipher_;
     DeflateStream deflate_;
     InflateStream inflate_;
-    uint64_t plainSent_ = 0;
-    uint64_t plainReceived_ = 0;
+    std::atomic<uint64_t> plainSent_{0};
+    std::atomic<uint64_t> plainReceived_{0};
+    // The zlib totals as of the last message, for readers on other threads.
+    std::atomic<uint64_t> deflateIn_{0};
+    std::atomic<uint64_t> deflateOut_{0};
+    std::atomic<uint64_t> inflateIn_{0};
+    std::atomic<uint64_t> inflateOut_{0};
 };
 
 }  // namespace ruzd::net

@@ -1,0 +1,61 @@
+#include "net/file_request_table.h"
+
+#include "foundation/pumping_wait.h"
+
+namespace ruzd::net {
+
+int32_t FileRequestTable::NewRequestId() {
+    std::lock_guard<std::mutex> guard(lock_);
+    // An id whose waiter is still there is skipped rather than shared.
+    do {
+        lastId_ = lastId_ == INT32_MAX ? 1 : lastId_ + 1;
+    } while (pending_.count(lastId_) != 0);
+    pending_[lastId_] = std::make_shared<platform::Event>(false);
+    answers_.erase(lastId_);
+    return lastId_;
+}
+
+bool FileRequestTable::WaitForResult(int32_t id, CSocketResult& result, uint32_t seconds) {
+    std::shared_ptr<platform::Event> event;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        const auto found = pending_.find(id);
+        if (found == pending_.end()) {
+            return false;
+        }
+        event = found->second;
+    }
+    const bool signalled = foundation::WaitForSingleObjectPumping(*event, seconds);
+    std::lock_guard<std::mutex> guard(lock_);
+    pending_.erase(id);
+    const auto answer = answers_.find(id);
+    if (answer != answers_.end()) {
+        result = std::move(answer->second);
+        answers_.erase(answer);
+    }
+    return signalled;
+}
+
+bool FileRequestTable::SetResult(int32_t id, const CSocketResult& result) {
+    std::lock_guard<std::mutex> guard(lock_);
+    const auto found = pending_.find(id);
+    if (found == pending_.end()) {
+        return false;
+    }
+    answers_[id] = result;
+    found->second->Set();
+    return true;
+}
+
+void FileRequestTable::Forget(int32_t id) {
+    std::lock_guard<std::mutex> guard(lock_);
+    pending_.erase(id);
+    answers_.erase(id);
+}
+
+size_t FileRequestTable::PendingCount() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return pending_.size();
+}
+
+}  // namespace ruzd::net

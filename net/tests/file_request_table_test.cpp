@@ -1,0 +1,64 @@
+// Pairing of requests with their answers across threads.
+
+#include "net/file_request_table.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace ruzd::net {
+namespace {
+
+TEST(FileRequestTable, AnswerWakesItsWaiter) {
+    FileRequestTable table;
+    const int32_t id = table.NewRequestId();
+    std::thread answerer([&] { EXPECT_TRUE(table.SetResult(id, {7, "done", true})); });
+    CSocketResult result;
+    EXPECT_TRUE(table.WaitForResult(id, result, 10));
+    answerer.join();
+    EXPECT_EQ(result.code, 7);
+    EXPECT_EQ(result.text, "done");
+    EXPECT_TRUE(result.success);
+    EXPECT_EQ(table.PendingCount(), 0u);
+}
+
+TEST(FileRequestTable, AnswerBeforeTheWaitIsKept) {
+    FileRequestTable table;
+    const int32_t id = table.NewRequestId();
+    EXPECT_TRUE(table.SetResult(id, {1, "early", false}));
+    CSocketResult result;
+    EXPECT_TRUE(table.WaitForResult(id, result, 10));
+    EXPECT_EQ(result.text, "early");
+}
+
+TEST(FileRequestTable, LateAndUnknownAnswersAreDropped) {
+    FileRequestTable table;
+    EXPECT_FALSE(table.SetResult(42, {1, "nobody", true}));
+    const int32_t id = table.NewRequestId();
+    table.Forget(id);
+    EXPECT_FALSE(table.SetResult(id, {1, "late", true}));
+    CSocketResult result;
+    EXPECT_FALSE(table.WaitForResult(id, result, 0));
+    EXPECT_EQ(table.PendingCount(), 0u);
+}
+
+TEST(FileRequestTable, TimedOutWaitForgetsTheId) {
+    FileRequestTable table;
+    const int32_t id = table.NewRequestId();
+    CSocketResult result;
+    EXPECT_FALSE(table.WaitForResult(id, result, 0));
+    EXPECT_EQ(table.PendingCount(), 0u);
+    EXPECT_FALSE(table.SetResult(id, {1, "late", true}));
+}
+
+TEST(FileRequestTable, IdsAreNewWhileOthersAreStillWaitedFor) {
+    FileRequestTable table;
+    const int32_t first = table.NewRequestId();
+    const int32_t second = table.NewRequestId();
+    EXPECT_NE(first, second);
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(table.PendingCount(), 2u);
+}
+
+}  // namespace
+}  // namespace ruzd::net
