@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "foundation/static_tools.h"
 #include "platform/text.h"
 
 namespace ruzd::net {
@@ -14,19 +13,29 @@ using std::chrono::sys_days;
 // 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
 constexpr int64_t kFileTimeEpochOffset = 11644473600LL * 10000000LL;
 
+// A field of decimal digits at a fixed position, with an optional leading sign.
 bool ReadField(std::string_view text, size_t at, size_t length, int32_t& value) {
     if (text.size() < at + length) {
         return false;
     }
-    const std::string_view field = text.substr(at, length);
-    for (size_t i = 0; i < field.size(); ++i) {
-        const char c = field[i];
-        const bool sign = i == 0 && (c == '+' || c == '-');
-        if (!sign && (c < '0' || c > '9')) {
+    std::string_view field = text.substr(at, length);
+    bool negative = false;
+    if (field[0] == '+' || field[0] == '-') {
+        negative = field[0] == '-';
+        field.remove_prefix(1);
+    }
+    if (field.empty()) {
+        return false;
+    }
+    int32_t number = 0;
+    for (const char c : field) {
+        if (c < '0' || c > '9') {
             return false;
         }
+        number = number * 10 + (c - '0');
     }
-    return foundation::CStaticTools::StrToLongEx(field, &value);
+    value = negative ? -number : number;
+    return true;
 }
 
 }  // namespace
