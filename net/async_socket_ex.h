@@ -1,0 +1,230 @@
+#pragma once
+
+// A socket that speaks the text-command protocol: each message is a line ended by a carriage
+// return, a command word and blank-separated parameters. Received lines are checked against a
+// table of commands (authorisation, parameter count) and handed to the command's handler; a
+// command may carry a binary block right after its line. Every connection starts with the
+// CNPROP handshake, which settles whether the rest is compressed and encrypted.
+//
+// Notifications, the handshake and every handler run on the thread of the socket's reactor.
+// Sending is allowed from any thread: it is serialised by the send lock, and whatever the
+// network does not take at once waits in the send queue.
+//
+// Four commands are built in: CURTIM, CNPROP, TTSYNC and HEARTB. Subclasses add theirs in
+// RegisterCommands, calling the base first.
+
+#include <cstdarg>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/async_socket.h"
+#include "net/socket_command.h"
+#include "net/text_handshake.h"
+#include "net/wire_transform.h"
+#include "platform/critical_section.h"
+
+namespace ruzd::net {
+
+// Thrown by a handler to stop the processing of received data at once.
+class CommandAbort : public std::exception {
+public:
+    const char* what() const noexcept override { return "command processing aborted"; }
+};
+
+// Bytes the network did not take yet.
+struct CSocketSendBuffer {
+    std::vector<uint8_t> data;
+    size_t sent = 0;
+};
+
+class CAsyncSocketEx : public AsyncSocket {
+public:
+    static constexpr size_t kInitialLineCapacity = 32768;
+    static constexpr size_t kLineGrowth = 32768;
+    static constexpr size_t kInitialCompressedCapacity = 1024;
+    // The compressed-receive buffer grows while the peer keeps it full, up to this size.
+    static constexpr size_t kMaxCompressedCapacity = 4 << 20;
+    // How long the handshake may take on each side.
+    static constexpr uint64_t kConnectingHandshakeMs = 3000;
+    static constexpr uint64_t kAcceptingHandshakeMs = 1000;
+    static constexpr int kHandshakePollMs = 50;
+    // Report lengths of the failure hooks.
+    static constexpr size_t kReportedWordLength = 16;
+    static constexpr size_t kReportedParametersLength = 128;
+    static constexpr size_t kReportedErrorLength = 256;
+
+    CAsyncSocketEx(const std::shared_ptr<SocketReactor>& reactor, bool encryptionConfigured,
+                   bool compressionConfigured);
+    ~CAsyncSocketEx() override;
+
+    // Registers the commands (once), empties the send queue, resets the connection state and
+    // makes the system socket on `port` and `address` (empty: any).
+    virtual bool CreateSocket(uint16_t port, const std::string& address = {});
+
+    // Connects; the handshake runs when the connection is made (OnConnect).
+    bool ConnectTo(const std::string& host, uint16_t port) { return Connect(host, port); }
+
+    // The accepting side: takes a waiting connection into `newSocket` and runs its handshake
+    // (up to a second). False when nothing could be accepted.
+    bool Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer = nullptr);
+
+    virtual bool SendText(const std::string& text);
+    bool SendFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    virtual bool SendFormattedV(const char* format, va_list args)
+        __attribute__((format(printf, 2, 0)));
+    // Compresses and encrypts as negotiated, then sends or queues. False when the message was
+    // dropped (no data, no connection, or a compression or encryption failure).
+    virtual bool SendRaw(const uint8_t* data, size_t length);
+    // An empty text sends the current time stamp.
+    virtual void SendHeartbeat(const std::string& text, bool isRequest);
+    virtual std::string Describe(int direction);
+    // Closes the connection and runs OnClose(0) (nothing when it is closed already); from
+    // another thread than the socket's own, the close is handed to that thread.
+    virtual void CloseFromAnyThread();
+
+    bool IsAuthorised() const { return authorised_.load(); }
+    HandshakeState GetHandshakeState() const { return handshake_.State(); }
+    bool IsEncrypted() const;
+    bool IsCompressed() const;
+    const std::string& PeerStation() const { return handshake_.PeerStation(); }
+    const PeerClockRecord& PeerClock() const { return handshake_.PeerClock(); }
+    bool IsWideText() const { return wide_; }
+
+    // `onWire`: the compressed counts when compression is in force.
+    uint64_t GetSentBytes(bool onWire) const;
+    uint64_t GetReceivedBytes(bool onWire) const;
+    double GetSendCompressionRatio() const;
+    double GetReceiveCompressionRatio() const;
+
+    // "a.b.c.d:port" of this end and of the peer; empty when unknown.
+    std::string GetLocalAddressText() const;
+    std::string GetPeerAddressText() const;
+    // "local () <-> peer ()".
+    std::string GetConnectionText() const;
+
+    // Bytes waiting in the send queue.
+    size_t QueuedBytes() const;
+
+    // Held by a caller whose messages must leave without others between them (a line and the
+    // bytes that follow it).
+    platform::CriticalSection& SendLock() const { return sendLock_; }
+
+    // The largest binary block a command may announce; longer ones are refused.
+    void SetMaximumBlockLength(size_t maximum) { maximumBlockLength_ = maximum; }
+
+protected:
+    virtual void RegisterCommands();
+    virtual void ResetConnectionState();
+    virtual void GetDefaultConnectionProperties(bool& encrypt, bool& compress);
+    // Receives once and dispatches every complete line. The bytes received, 0 when the
+    // connection closed, -1 when nothing could be read now.
+    virtual int ProcessReceivedData(int error);
+    virtual void FlushSendQueue();
+    // Removes the line and its terminator from the front of the buffer.
+    virtual void RemoveProcessedData(size_t lineLength);
+    virtual bool ProcessCommand(size_t lineLength, const std::string& word,
+                                const std::string& parameters, bool& continueProcessing);
+    virtual void OnCommandNotFound(const std::string& word, const std::string& parameters);
+    virtual void OnCommandNotAllowed(const std::string& word, const std::string& parameters);
+    virtual void OnCommandInvalidArgumentCount(const std::string& word,
+                                               const std::string& parameters, int expected,
+                                               int received);
+    virtual void OnProcessCommandError(const std::string& word, const std::string& parameters,
+                                       const std::string& error);
+    virtual void OnHeartbeatRoundTrip(int64_t milliseconds);
+    virtual void OnPeerTime(const std::string& text);
+
+    void OnReceive(int error) override;
+    void OnSend(int error) override;
+    void OnConnect(int error) override;
+    void OnClose(int error) override;
+
+    void RegisterCommand(const std::string& word, CSocketCommand command);
+    void SetAuthorised(bool authorised) { authorised_.store(authorised); }
+    // Fixed text mode (no detection) or detection at the next connection.
+    void SetTextMode(bool autoDetect, bool wide);
+    void SetTimeSource(bool timeSource) { handshake_.SetTimeSource(timeSource); }
+
+    // For handlers that take the data after their line: the bytes after the line's terminator
+    // and their removal.
+    const uint8_t* DataAfterLine(size_t lineLength) const;
+    size_t AvailableAfterLine(size_t lineLength) const;
+    void RemoveAfterLine(size_t lineLength, size_t count);
+
+private:
+    class HandshakeLink;
+    struct PendingBlock {
+        bool active = false;
+        // Refused blocks are read and thrown away, to stay in step with the peer.
+        bool discard = false;
+        size_t length = 0;
+        size_t received = 0;
+        std::vector<uint8_t> data;
+
+        bool Complete() const { return received >= length; }
+        size_t Remaining() const { return length - received; }
+    };
+
+    // Fills the socket's own buffers: the bytes produced, 0 when the connection closed, -1
+    // when nothing could be produced now.
+    int Receive(int flags);
+    // Hands produced bytes to the pending block and the line buffer.
+    void Absorb(const uint8_t* data, size_t length);
+    void AppendToLineBuffer(const uint8_t* data, size_t length);
+    void EnsureLineRoom(size_t room);
+    static std::string BlockLengthText(const CSocketCommand& command,
+                                       const SocketParameters& parameters);
+    // Reads past `length` bytes that follow a refused line.
+    void SkipBlock(size_t length);
+    bool DispatchBlockCommand(const CSocketCommand& command, size_t lineLength,
+                              const std::string& word, const std::string& rawParameters,
+                              const SocketParameters& parameters, bool& continueProcessing);
+    void CallHandler(const CSocketCommand& command, size_t lineLength,
+                     const std::string& rawParameters, const SocketParameters& parameters,
+                     bool& continueProcessing);
+    void RunHandshake(uint64_t windowMs);
+    void ReleaseStreams();
+    void BuildStreams();
+    void EmptySendQueue();
+
+    void SocketCmdCURTIM(const SocketParameters& parameters);
+    void SocketCmdCNPROP(const SocketParameters& parameters);
+    void SocketCmdTTSYNC(const SocketParameters& parameters);
+    void SocketCmdHEARTB(const SocketParameters& parameters);
+
+    const bool encryptionConfigured_;
+    const bool compressionConfigured_;
+
+    // Receiving side, used on the socket's thread only.
+    std::vector<uint8_t> line_;
+    size_t lineFill_ = 0;
+    std::vector<uint8_t> compressed_;
+    std::vector<uint8_t> produced_;
+    PendingBlock block_;
+    bool autoDetect_ = true;
+    bool detected_ = false;
+    bool wide_ = true;
+    size_t charSize_ = 2;
+    bool claimed_ = false;
+    size_t maximumBlockLength_ = SIZE_MAX;
+
+    std::atomic<bool> authorised_{false};
+    TextHandshake handshake_{true};
+
+    // Sending side and the transform state, under the send lock.
+    mutable platform::CriticalSection sendLock_;
+    WireTransform transform_;
+    std::deque<CSocketSendBuffer> sendQueue_;
+
+    platform::CriticalSection commandsLock_;
+    std::map<std::string, CSocketCommand> commands_;
+};
+
+}  // namespace ruzd::net
