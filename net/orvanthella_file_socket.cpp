@@ -1,0 +1,346 @@
+#include "net/orvanthella_file_socket.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "foundation/app_hooks.h"
+#include "foundation/node_services.h"
+#include "foundation/registry.h"
+#include "foundation/running_program.h"
+#include "foundation/static_tools.h"
+#include "foundation/trace.h"
+#include "net/cache_path.h"
+#include "net/orvanthella_file_socket_thread.h"
+#include "net/setup_version.h"
+#include "net/text_parameter.h"
+#include "net/vorurid_adidid_updater.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+#include "platform/win_error.h"
+
+namespace ruzd::net {
+
+using foundation::CStaticTools;
+using foundation::Trace;
+
+namespace {
+
+constexpr const char* kNodeSection = "Pelwix";
+constexpr int32_t kProtocolVersion = 2;
+constexpr const char* kUpdaterFileName = "Sobrink.exe";
+
+std::string ErrnoText(int error) {
+    return platform::WinErrorText(platform::WinErrorFromErrno(error)).substr(0, 256);
+}
+
+}  // namespace
+
+COrvanthellaFileSocket::COrvanthellaFileSocket(std::shared_ptr<SocketReactor> reactor,
+                                               COrvanthellaFileSocketThread* thread)
+    : CAsyncSocketEx(std::move(reactor), false, false), thread_(thread) {
+    SetTextMode(false, false);
+    SetTimeSource(false);
+    // The uploads write the default back when it is missing; reading it here does not, so
+    // that they still report the missing setting.
+    bool missing = false;
+    SetMaximumBlockLength(static_cast<size_t>(ReadMaximumFileSizeMB(missing, false)) * 1048576);
+}
+
+COrvanthellaFileSocket::~COrvanthellaFileSocket() = default;
+
+uint32_t COrvanthellaFileSocket::ReadMaximumFileSizeMB(bool& missing, bool writeBack) {
+    foundation::CRegistry registry(kNodeSection);
+    uint32_t maximum = 0;
+    missing = !registry.ReadDword("MaximumFileCacheSyncSizeMB", &maximum);
+    if (missing) {
+        maximum = COrvanthellaFileSocketThread::kDefaultMaximumFileSizeMB;
+        if (writeBack) {
+            registry.WriteDword("MaximumFileCacheSyncSizeMB", maximum);
+        }
+    }
+    return maximum;
+}
+
+bool COrvanthellaFileSocket::CreateSocket(uint16_t port, const std::string& address) {
+    return CAsyncSocketEx::CreateSocket(port, address);
+}
+
+void COrvanthellaFileSocket::CloseFromAnyThread() {
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->RemoveSocket(this);
+    }
+    CAsyncSocketEx::CloseFromAnyThread();
+}
+
+void COrvanthellaFileSocket::RegisterCommands() {
+    CAsyncSocketEx::RegisterCommands();
+    RegisterCommand(
+        "STARTS",
+        CSocketCommand(ParametersHandler([this](const SocketParameters& p) { SocketCmdSTARTS(p); }),
+                       false, kAtLeastFirstCount, {1}));
+    RegisterCommand(
+        "UPDATE",
+        CSocketCommand(RawClaimHandler([this](const std::string& raw, int lineLength, bool& claim) {
+                           SocketCmdUPDATE(raw, lineLength, claim);
+                       }),
+                       false, kAnyCount));
+    RegisterCommand(
+        "TXFILE",
+        CSocketCommand(BlockHandler([this](const SocketParameters& p, const uint8_t* block,
+                                           size_t length) { SocketCmdTXFILE(p, block, length); }),
+                       true, kExactlyOneOfCounts, {5}, 4));
+    RegisterCommand(
+        "TXQRES",
+        CSocketCommand(ParametersHandler([this](const SocketParameters& p) { SocketCmdTXQRES(p); }),
+                       true, kExactlyOneOfCounts, {4}));
+    RegisterCommand(
+        "FILREM",
+        CSocketCommand(ParametersHandler([this](const SocketParameters& p) { SocketCmdFILREM(p); }),
+                       true, kExactlyOneOfCounts, {1}));
+}
+
+void COrvanthellaFileSocket::GetDefaultConnectionProperties(bool& encrypt, bool& compress) {
+    encrypt = false;
+    foundation::CRegistry registry(kNodeSection);
+    uint32_t useCompression = 0;
+    compress =
+        registry.ReadDword("FileCacheSyncUseCompression", &useCompression) && useCompression != 0;
+}
+
+bool COrvanthellaFileSocket::ProcessCommand(size_t lineLength, const std::string& word,
+                                            const std::string& parameters,
+                                            bool& continueProcessing) {
+    const uint64_t start = platform::CurrentClock().TickMs();
+    const bool handled =
+        CAsyncSocketEx::ProcessCommand(lineLength, word, parameters, continueProcessing);
+    const uint64_t took = platform::CurrentClock().TickMs() - start;
+    if (took > kSlowCommandMs) {
+        Trace(0, 0, "Orvanthella File Socket command %s takes %llu ms", word.c_str(),
+              static_cast<unsigned long long>(took));
+    }
+    return handled;
+}
+
+void COrvanthellaFileSocket::OnCommandNotFound(const std::string& word,
+                                               const std::string& parameters) {
+    CAsyncSocketEx::OnCommandNotFound(word, parameters);
+    Trace(0, 0, "%s %s %s", "COrvanthellaFileSocket::OnCommandNotFound", word.c_str(),
+          parameters.c_str());
+}
+
+void COrvanthellaFileSocket::OnCommandNotAllowed(const std::string& word,
+                                                 const std::string& parameters) {
+    CAsyncSocketEx::OnCommandNotAllowed(word, parameters);
+    Trace(0, 0, "%s %s %s", "COrvanthellaFileSocket::OnCommandNotAllowed", word.c_str(),
+          parameters.c_str());
+}
+
+void COrvanthellaFileSocket::OnCommandInvalidArgumentCount(const std::string& word,
+                                                           const std::string& parameters,
+                                                           int expected, int received) {
+    CAsyncSocketEx::OnCommandInvalidArgumentCount(word, parameters, expected, received);
+    Trace(0, 0, "%s %s %s %ld %ld", "COrvanthellaFileSocket::OnCommandInvalidArgumentCount",
+          word.c_str(), parameters.c_str(), static_cast<long>(expected),
+          static_cast<long>(received));
+}
+
+void COrvanthellaFileSocket::OnProcessCommandError(const std::string& word,
+                                                   const std::string& parameters,
+                                                   const std::string& error) {
+    CAsyncSocketEx::OnProcessCommandError(word, parameters, error);
+    Trace(0, 0, "%s %s %s %s", "COrvanthellaFileSocket::OnProcessCommandError", word.c_str(),
+          parameters.c_str(), error.c_str());
+}
+
+void COrvanthellaFileSocket::OnAccept(int error) {
+    COrvanthellaFileSocketThread* thread = thread_.load();
+    if (thread != nullptr) {
+        const std::shared_ptr<COrvanthellaFileSocket> socket = thread->MakeSocket();
+        if (Accept(*socket)) {
+            thread->AddSocket(socket);
+        }
+    }
+    CAsyncSocketEx::OnAccept(error);
+}
+
+void COrvanthellaFileSocket::OnClose(int error) {
+    // The thread's map may hold the last reference.
+    const std::shared_ptr<AsyncSocket> self = shared_from_this();
+    COrvanthellaFileSocketThread* thread = thread_.load();
+    if (thread != nullptr && thread->Owner() != nullptr) {
+        thread->Owner()->OnOrvanthellaFileSocketClose();
+    }
+    CAsyncSocketEx::OnClose(error);
+    if (thread != nullptr) {
+        thread->RemoveSocket(this);
+    }
+}
+
+// ---- Commands ----
+
+void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters) {
+    if (parameters.size() >= 3) {
+        std::string installed;
+        foundation::CRegistry(kNodeSection).ReadString("LatestInstalledSetup", installed);
+        if (IsOfferedSetupNewer(installed, parameters[1])) {
+            ResetUpdate();
+            updateRequested_ = true;
+            SendFormatted("UPDATE %s %s\r", installed.c_str(),
+                          EncodeParameter(parameters[2]).c_str());
+            return;
+        }
+    }
+    if (CStaticTools::StrToLong(parameters[0]) == kProtocolVersion) {
+        SetAuthorised(true);
+    } else {
+        Trace(0, 0, "File Socket Communication version not equal");
+    }
+    SendFormatted("STARTS %ld\r", IsAuthorised() ? 1L : 0L);
+}
+
+void COrvanthellaFileSocket::ResetUpdate() {
+    updateRequested_ = false;
+    updateBytesWritten_ = 0;
+    updatePath_.clear();
+    updateRefused_ = false;
+    updateError_.clear();
+}
+
+bool COrvanthellaFileSocket::WriteUpdatePiece(const uint8_t* data, size_t length,
+                                              std::string& error) {
+    if (updatePath_.empty()) {
+        updatePath_ = foundation::CurrentApp().GetTempFolder() + kUpdaterFileName;
+        std::error_code ignored;
+        std::filesystem::remove(updatePath_, ignored);
+    }
+    FILE* file = std::fopen(updatePath_.c_str(), "ab");
+    if (file == nullptr) {
+        error = ErrnoText(errno);
+        return false;
+    }
+    const bool written = std::fwrite(data, 1, length, file) == length;
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        error = ErrnoText(written ? errno : writeError);
+        return false;
+    }
+    return true;
+}
+
+void COrvanthellaFileSocket::SocketCmdUPDATE(const std::string& raw, int lineLength, bool& claim) {
+    const size_t line = static_cast<size_t>(lineLength);
+    const size_t blank = raw.find(' ');
+    std::string name = raw.substr(0, blank);
+    for (char& c : name) {
+        if (c == kParameterBlank) {
+            c = ' ';
+        }
+    }
+    const std::string sizeText = blank == std::string::npos ? std::string() : raw.substr(blank + 1);
+    uint32_t size = 0;
+    if (sizeText.find('-') != std::string::npos || !CStaticTools::StrToULongEx(sizeText, &size) ||
+        size == 0) {
+        RemoveProcessedData(line);
+        Trace(0, 0, "An unexpected error occurred while retrieving the update.");
+        ResetUpdate();
+        return;
+    }
+    if (!updateRequested_ && !updateRefused_) {
+        // The pushed program would be run by the update service: only take one asked for.
+        updateRefused_ = true;
+        Trace(0, 0, "Update %s refused: no update was requested on this connection", name.c_str());
+    }
+    const size_t piece = std::min<size_t>(AvailableAfterLine(line), size - updateBytesWritten_);
+    if (piece == 0) {
+        claim = true;
+        return;
+    }
+    if (piece >= kUpdateWriteThreshold || updateBytesWritten_ + piece == size) {
+        if (!updateRefused_ && updateError_.empty()) {
+            WriteUpdatePiece(DataAfterLine(line), piece, updateError_);
+        }
+        updateBytesWritten_ += static_cast<uint32_t>(piece);
+        RemoveAfterLine(line, piece);
+    }
+    if (updateBytesWritten_ < size) {
+        claim = true;
+        return;
+    }
+    RemoveProcessedData(line);
+    FinishUpdate(name);
+}
+
+void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
+    std::string error = updateError_;
+    if (!updateRefused_ && error.empty()) {
+        CVoruridAdididUpdater updater(CVoruridAdididUpdater::kDefaultPort);
+        if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+            updater.SetPauseMs(thread->UpdaterPauseMs());
+        }
+        updater.RunUpdate(updatePath_, name, foundation::RunningProgramPath().string(), error, true,
+                          true);
+    }
+    if (!updateRefused_ && !error.empty()) {
+        Trace(0, 0, "Update failed!\nError: '%s'.", error.c_str());
+    }
+    ResetUpdate();
+}
+
+void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
+                                             const uint8_t* block, size_t length) {
+    const int32_t id = CStaticTools::StrToLong(parameters[0]);
+    const int32_t status = CStaticTools::StrToLong(parameters[1]);
+    const std::string& localPath = parameters[3];
+    CSocketResult answer{status, localPath, false};
+    if (status == 1 && length >= 1) {
+        const std::optional<std::filesystem::path> path =
+            MapPathInsideFolder(foundation::kFileCacheFolder, localPath);
+        if (!path) {
+            answer.text = platform::Format("Path outside the file cache (%s)", localPath.c_str());
+            Trace(0, 0, "TXFILE refused: %s is not inside the file cache", localPath.c_str());
+        } else if (FILE* file = std::fopen(path->c_str(), "wb"); file == nullptr) {
+            answer.text = ErrnoText(errno);
+        } else {
+            const bool written = std::fwrite(block, 1, length, file) == length;
+            const int writeError = errno;
+            const bool closed = std::fclose(file) == 0;
+            if (written && closed) {
+                answer.success = true;
+            } else {
+                answer.text = ErrnoText(written ? errno : writeError);
+                std::error_code ignored;
+                std::filesystem::remove(*path, ignored);
+            }
+        }
+    }
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->SetResult(id, answer);
+    }
+}
+
+void COrvanthellaFileSocket::SocketCmdTXQRES(const SocketParameters& parameters) {
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->SetResult(CStaticTools::StrToLong(parameters[0]),
+                          CSocketResult{CStaticTools::StrToLong(parameters[1]), parameters[2],
+                                        CStaticTools::StrToLong(parameters[3]) != 0});
+    }
+}
+
+void COrvanthellaFileSocket::SocketCmdFILREM(const SocketParameters& parameters) {
+    const std::shared_ptr<foundation::NodeServices> manager = foundation::LockNodeServices();
+    if (!manager) {
+        Trace(0, 0, "spVesmarin == NULL!");
+        return;
+    }
+    if (!IsContainedName(parameters[0])) {
+        Trace(0, 0, "FILREM refused: %s is not a name inside the file cache",
+              parameters[0].c_str());
+        return;
+    }
+    manager->RemoveFileFromCache(parameters[0]);
+}
+
+}  // namespace ruzd::net

@@ -1,0 +1,312 @@
+#include "net/orvanthella_file_socket_thread.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "foundation/registry.h"
+#include "foundation/static_tools.h"
+#include "foundation/trace.h"
+#include "net/text_parameter.h"
+#include "platform/text.h"
+#include "platform/win_error.h"
+#include "platform/win_path.h"
+
+namespace ruzd::net {
+
+using foundation::CStaticTools;
+using foundation::Trace;
+
+COrvanthellaFileSocketThread::COrvanthellaFileSocketThread(foundation::NodeServices* owner,
+                                                           int32_t port, SocketFactory factory)
+    : owner_(owner), port_(port), factory_(std::move(factory)), loop_("File Socket") {
+    SocketThreadLoop::Steps steps;
+    // Listening is part of the start, so that the listener accepts once the constructor
+    // returns; a listener that could not open ends the thread right after.
+    steps.create = [this] {
+        listening_ = InitInstance();
+        return true;
+    };
+    steps.open = [this] {
+        if (!listening_) {
+            loop_.Stop();
+        }
+    };
+    steps.close = [this] { ExitInstance(); };
+    loop_.Start(std::move(steps), nullptr);
+}
+
+COrvanthellaFileSocketThread::~COrvanthellaFileSocketThread() {
+    Stop();
+}
+
+void COrvanthellaFileSocketThread::Stop() {
+    loop_.Stop();
+}
+
+int32_t COrvanthellaFileSocketThread::ReadListenerPort() {
+    foundation::CRegistry registry("Pelwix");
+    uint32_t port = 0;
+    if (!registry.ReadDword("Local File Socket TCP port", &port)) {
+        port = kDefaultPort;
+        registry.WriteDword("Local File Socket TCP port", port);
+    }
+    return static_cast<int32_t>(port);
+}
+
+std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::MakeSocket() {
+    if (factory_) {
+        return factory_(loop_.reactor(), this);
+    }
+    return std::make_shared<COrvanthellaFileSocket>(loop_.reactor(), this);
+}
+
+bool COrvanthellaFileSocketThread::InitInstance() {
+    bool listening = false;
+    {
+        std::lock_guard<std::mutex> guard(listenerLock_);
+        listener_ = MakeSocket();
+        listening = port_ > 0 && port_ <= 65535 &&
+                    listener_->CreateSocket(static_cast<uint16_t>(port_)) &&
+                    listener_->Listen(kListenBacklog);
+    }
+    if (!listening) {
+        Trace(0, 0, "Could not open socket port %ld for File Socket Listener",
+              static_cast<long>(port_));
+    }
+    return listening;
+}
+
+void COrvanthellaFileSocketThread::ExitInstance() {
+    {
+        std::lock_guard<std::mutex> guard(listenerLock_);
+        if (listener_) {
+            listener_->DetachFromThread();
+            listener_->Close();
+        }
+    }
+    std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets;
+    {
+        std::lock_guard<std::mutex> guard(socketsLock_);
+        sockets.swap(sockets_);
+    }
+    for (const auto& [key, socket] : sockets) {
+        if (socket->IsOpen()) {
+            socket->CloseFromAnyThread();
+        }
+        socket->DetachFromThread();
+    }
+}
+
+void COrvanthellaFileSocketThread::AddSocket(
+    const std::shared_ptr<COrvanthellaFileSocket>& socket) {
+    std::lock_guard<std::mutex> guard(socketsLock_);
+    sockets_[socket.get()] = socket;
+}
+
+void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* socket) {
+    std::shared_ptr<COrvanthellaFileSocket> removed;
+    {
+        std::lock_guard<std::mutex> guard(socketsLock_);
+        const auto found = sockets_.find(socket);
+        if (found != sockets_.end()) {
+            removed = std::move(found->second);
+            sockets_.erase(found);
+        }
+    }
+    // `removed` may be the last reference; it goes outside the lock.
+}
+
+size_t COrvanthellaFileSocketThread::SocketCount() const {
+    std::lock_guard<std::mutex> guard(socketsLock_);
+    return sockets_.size();
+}
+
+std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::FirstAuthorisedSocket()
+    const {
+    std::lock_guard<std::mutex> guard(socketsLock_);
+    for (const auto& [key, socket] : sockets_) {
+        if (socket->IsAuthorised()) {
+            return socket;
+        }
+    }
+    return nullptr;
+}
+
+bool COrvanthellaFileSocketThread::HasAuthorisedSocket() const {
+    return FirstAuthorisedSocket() != nullptr;
+}
+
+void COrvanthellaFileSocketThread::SendToAuthorisedSocket(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = platform::FormatV(format, args);
+    va_end(args);
+    std::vector<std::shared_ptr<COrvanthellaFileSocket>> authorised;
+    {
+        std::lock_guard<std::mutex> guard(socketsLock_);
+        for (const auto& [key, socket] : sockets_) {
+            if (socket->IsAuthorised()) {
+                authorised.push_back(socket);
+            }
+        }
+    }
+    for (const auto& socket : authorised) {
+        socket->SendText(text);
+    }
+}
+
+void COrvanthellaFileSocketThread::LogStatistics() const {
+    std::vector<std::shared_ptr<COrvanthellaFileSocket>> authorised;
+    {
+        std::lock_guard<std::mutex> guard(socketsLock_);
+        for (const auto& [key, socket] : sockets_) {
+            if (socket->IsAuthorised()) {
+                authorised.push_back(socket);
+            }
+        }
+    }
+    for (const auto& socket : authorised) {
+        Trace(0, 0,
+              "File Socket - Received (uncompressed): %s, Received (compressed): %s, "
+              "Compression ratio: %ld:1",
+              CStaticTools::FormatByteSize64(socket->GetReceivedBytes(false)).c_str(),
+              CStaticTools::FormatByteSize64(socket->GetReceivedBytes(true)).c_str(),
+              static_cast<long>(socket->GetReceiveCompressionRatio()));
+        Trace(0, 0,
+              "File Socket - Sent (uncompressed): %s, Sent (compressed): %s, "
+              "Compression ratio: %ld:1",
+              CStaticTools::FormatByteSize64(socket->GetSentBytes(false)).c_str(),
+              CStaticTools::FormatByteSize64(socket->GetSentBytes(true)).c_str(),
+              static_cast<long>(socket->GetSendCompressionRatio()));
+    }
+}
+
+int COrvanthellaFileSocketThread::ListenerLastError() const {
+    std::lock_guard<std::mutex> guard(listenerLock_);
+    return listener_ ? listener_->LastError() : -1;
+}
+
+std::string COrvanthellaFileSocketThread::ListenerAddressText() const {
+    std::lock_guard<std::mutex> guard(listenerLock_);
+    return listener_ ? listener_->GetLocalAddressText() : std::string();
+}
+
+bool COrvanthellaFileSocketThread::RequestFile(const std::string& sourceName,
+                                               std::string& localPath) {
+    const int32_t id = NewRequestId();
+    SendToAuthorisedSocket("REQFIL %ld %s %s\r", static_cast<long>(id),
+                           EncodeParameter(sourceName).c_str(), EncodeParameter(localPath).c_str());
+    CSocketResult answer;
+    if (WaitForResult(id, answer, requestTimeoutSeconds_.load())) {
+        localPath = answer.text;
+        return answer.success;
+    }
+    localPath = "Timeout File Request";
+    return false;
+}
+
+bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string& localPath,
+                                              const std::string& targetPath, std::string& errorText,
+                                              bool waitForAnswer) {
+    errorText.clear();
+    const std::filesystem::path path = platform::MapWindowsPath(localPath);
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
+        errorText = platform::Format("File Not Found (%s)", localPath.c_str());
+        return false;
+    }
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        errorText = platform::WinErrorText(platform::WinErrorFromErrno(errno)).substr(0, 256);
+        return false;
+    }
+    bool missing = false;
+    const uint32_t maximumMB = COrvanthellaFileSocket::ReadMaximumFileSizeMB(missing, true);
+    const uint64_t size = std::filesystem::file_size(path, error);
+    // The size travels as a 32-bit number.
+    if (error || size > static_cast<uint64_t>(maximumMB) * 1048576 || size > UINT32_MAX) {
+        if (missing) {
+            Trace(100, channel,
+                  "File %s skipped during FileSocket transfer: size=%llu is bigger than %u MB, "
+                  "and no higher maximum configured in registry",
+                  localPath.c_str(), static_cast<unsigned long long>(size), maximumMB);
+        } else {
+            Trace(100, channel,
+                  "File %s skipped during FileSocket transfer: size=%llu is bigger than the "
+                  "maximum configured in registry (%u MB)",
+                  localPath.c_str(), static_cast<unsigned long long>(size), maximumMB);
+        }
+        std::fclose(file);
+        errorText = platform::Format("File too big (%s)", localPath.c_str());
+        return false;
+    }
+    const std::shared_ptr<COrvanthellaFileSocket> socket = FirstAuthorisedSocket();
+    if (!socket) {
+        std::fclose(file);
+        errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());
+        return false;
+    }
+
+    const int32_t id = NewRequestId();
+    bool changed = false;
+    {
+        // The line and the file's bytes go out without anything else between them.
+        platform::CriticalSectionLock guard(socket->SendLock());
+        socket->SendFormatted("UPFILE %ld 1 %s %s %u\r", static_cast<long>(id),
+                              EncodeParameter(localPath).c_str(),
+                              EncodeParameter(targetPath).c_str(), static_cast<uint32_t>(size));
+        std::vector<uint8_t> buffer(kTransferBufferSize);
+        uint64_t sent = 0;
+        while (sent < size) {
+            const size_t wanted =
+                static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - sent));
+            const size_t read = std::fread(buffer.data(), 1, wanted, file);
+            if (read == 0) {
+                break;
+            }
+            socket->SendRaw(buffer.data(), read);
+            sent += read;
+        }
+        if (sent < size) {
+            // The file shrank: the peer still expects the announced count.
+            std::fill(buffer.begin(), buffer.end(), 0);
+            while (sent < size) {
+                const size_t padding =
+                    static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - sent));
+                socket->SendRaw(buffer.data(), padding);
+                sent += padding;
+            }
+        }
+        std::fclose(file);
+        const uint64_t after = std::filesystem::file_size(path, error);
+        if (error || after != size) {
+            changed = true;
+            Trace(100, channel,
+                  "File %s has different file size after FileSocket transfer: before size=%u , "
+                  "after size=%u ",
+                  localPath.c_str(), static_cast<uint32_t>(size),
+                  static_cast<uint32_t>(error ? 0 : after));
+        }
+    }
+    if (changed) {
+        requests_.Forget(id);
+        errorText =
+            platform::Format("File changed during FileSocket transfer (%s)", localPath.c_str());
+        return false;
+    }
+    if (!waitForAnswer) {
+        requests_.Forget(id);
+        return true;
+    }
+    CSocketResult answer;
+    if (!WaitForResult(id, answer, requestTimeoutSeconds_.load())) {
+        errorText = platform::Format("Timeout File Update (%s)", localPath.c_str());
+        return false;
+    }
+    errorText = answer.text;
+    return answer.success;
+}
+
+}  // namespace ruzd::net

@@ -1,0 +1,124 @@
+#pragma once
+
+// The node's file-transfer listener: a thread of its own that listens for the central server's
+// file-transfer connections, runs every connection it accepts, and pairs the node's requests
+// (REQFIL, UPFILE) with the answers that come back on them. The node manager makes it at
+// start-up and calls RequestFile, UploadFile, HasAuthorisedSocket and LogStatistics from its
+// own threads.
+
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "foundation/node_services.h"
+#include "net/file_request_table.h"
+#include "net/orvanthella_file_socket.h"
+#include "net/socket_thread_loop.h"
+#include "net/vorurid_adidid_updater.h"
+
+namespace ruzd::net {
+
+class COrvanthellaFileSocketThread {
+public:
+    static constexpr uint32_t kRequestTimeoutSeconds = 8;
+    static constexpr size_t kTransferBufferSize = 1048576;
+    static constexpr uint32_t kDefaultMaximumFileSizeMB = 50;
+    static constexpr int kListenBacklog = 5;
+
+    static constexpr uint32_t kDefaultPort = 9071;
+
+    // The registry's "Local File Socket TCP port", written back with its default when missing.
+    static int32_t ReadListenerPort();
+
+    // Makes the socket of a new connection (and the listening socket); the default makes a
+    // plain COrvanthellaFileSocket.
+    using SocketFactory = std::function<std::shared_ptr<COrvanthellaFileSocket>(
+        std::shared_ptr<SocketReactor>, COrvanthellaFileSocketThread*)>;
+
+    // Starts the thread at once; it listens on `port` (0: not at all). `owner` hears of closed
+    // connections and must outlive the thread.
+    COrvanthellaFileSocketThread(foundation::NodeServices* owner, int32_t port,
+                                 SocketFactory factory = {});
+    // Ends the thread, which closes the listener and every connection.
+    ~COrvanthellaFileSocketThread();
+    COrvanthellaFileSocketThread(const COrvanthellaFileSocketThread&) = delete;
+    COrvanthellaFileSocketThread& operator=(const COrvanthellaFileSocketThread&) = delete;
+
+    // Ends the thread and waits for it (up to the socket threads' stop time, then longer with a
+    // log line); nothing happens on a second call.
+    void Stop();
+
+    // Asks the central server for `sourceName`, to be written to `localPath` (a path inside the
+    // file cache), and waits for the transfer. On return `localPath` holds the answer's text,
+    // or "Timeout File Request".
+    bool RequestFile(const std::string& sourceName, std::string& localPath);
+
+    // Sends the file at `localPath` to the central server, which stores it under `targetPath`;
+    // with `waitForAnswer` waits for its answer. False with the reason in `errorText`.
+    bool UploadFile(int32_t channel, const std::string& localPath, const std::string& targetPath,
+                    std::string& errorText, bool waitForAnswer);
+
+    bool HasAuthorisedSocket() const;
+    // Two debug-log lines of byte counts per authorised connection.
+    void LogStatistics() const;
+
+    // The listening socket's last error, -1 without a listener; its local address.
+    int ListenerLastError() const;
+    std::string ListenerAddressText() const;
+
+    // Request pairing, for the connections' handlers.
+    int32_t NewRequestId() { return requests_.NewRequestId(); }
+    bool WaitForResult(int32_t id, CSocketResult& result, uint32_t seconds) {
+        return requests_.WaitForResult(id, result, seconds);
+    }
+    bool SetResult(int32_t id, const CSocketResult& result) {
+        return requests_.SetResult(id, result);
+    }
+    size_t PendingRequests() const { return requests_.PendingCount(); }
+
+    // Sends the formatted line on every authorised connection.
+    void SendToAuthorisedSocket(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // For the thread's sockets: a new connection, a closed one, a new socket.
+    void AddSocket(const std::shared_ptr<COrvanthellaFileSocket>& socket);
+    void RemoveSocket(const COrvanthellaFileSocket* socket);
+    std::shared_ptr<COrvanthellaFileSocket> MakeSocket();
+    foundation::NodeServices* Owner() const { return owner_; }
+    size_t SocketCount() const;
+
+    // For tests: how long a request waits for its answer, and how long the updater launcher
+    // keeps its connection to the update service open.
+    void SetRequestTimeoutSeconds(uint32_t seconds) { requestTimeoutSeconds_ = seconds; }
+    void SetUpdaterPauseMs(uint32_t pauseMs) { updaterPauseMs_ = pauseMs; }
+    uint32_t UpdaterPauseMs() const { return updaterPauseMs_.load(); }
+    int32_t Port() const { return port_; }
+
+private:
+    // Makes the listening socket and listens; false when it cannot.
+    bool InitInstance();
+    void ExitInstance();
+    std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
+
+    foundation::NodeServices* const owner_;
+    const int32_t port_;
+    const SocketFactory factory_;
+    std::atomic<uint32_t> requestTimeoutSeconds_{kRequestTimeoutSeconds};
+    std::atomic<uint32_t> updaterPauseMs_{CVoruridAdididUpdater::kDefaultPauseMs};
+
+    // Set on the thread before it runs, read on it afterwards.
+    bool listening_ = false;
+    mutable std::mutex listenerLock_;
+    std::shared_ptr<COrvanthellaFileSocket> listener_;
+
+    mutable std::mutex socketsLock_;
+    std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
+
+    FileRequestTable requests_;
+    SocketThreadLoop loop_;
+};
+
+}  // namespace ruzd::net

@@ -1,0 +1,703 @@
+// The node's file-transfer listener against a test peer that plays the central server over
+// real loopback connections, with a fake node manager and a fake update service.
+
+#include "net/orvanthella_file_socket_thread.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <nettle/arcfour.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <random>
+#include <thread>
+
+#include "foundation/app_hooks.h"
+#include "foundation/debug_log.h"
+#include "foundation/node_services.h"
+#include "foundation/registry.h"
+#include "foundation/running_program.h"
+#include "foundation/time_tools.h"
+#include "net/station_name.h"
+#include "net/tests/central_peer.h"
+#include "platform/clock.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::net::filetest {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class FakeNode : public foundation::NodeServices {
+public:
+    void RemoveFileFromCache(const std::string& name) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        removed_.push_back(name);
+    }
+    void OnOrvanthellaFileSocketClose() override { ++closes_; }
+
+    std::vector<std::string> Removed() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return removed_;
+    }
+    int Closes() const { return closes_.load(); }
+
+private:
+    mutable std::mutex lock_;
+    std::vector<std::string> removed_;
+    std::atomic<int> closes_{0};
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string RandomBytes(size_t count, uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator());
+    }
+    return bytes;
+}
+
+// Points TMPDIR at a folder for the life of the object.
+class ScopedTmpDir {
+public:
+    explicit ScopedTmpDir(const fs::path& folder) {
+        if (const char* old = getenv("TMPDIR")) {
+            previous_ = old;
+        }
+        setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~ScopedTmpDir() {
+        if (previous_) {
+            setenv("TMPDIR", previous_->c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+class FileSocketTest : public ::testing::Test {
+protected:
+    FileSocketTest()
+        : previousFolder_(fs::current_path()),
+          tmpdir_(temp_.path()),
+          app_(foundation::kRunModeService, "Pelwix"),
+          installedApp_(app_) {
+        fs::current_path(work_.path());
+        fs::create_directories(work_.path() / "FileCache");
+        fs::create_directories(root_.path() / "drives" / "c" / "Debug");
+        foundation::StartDebugLog("C:\\Debug\\Node", 0, true, 0);
+        // Lines are written by the threads that end them, so they can be read back at once.
+        foundation::StopDebugMessageThread();
+        foundation::TimeTools::ResetServerTimeShift();
+    }
+    ~FileSocketTest() override {
+        thread_.reset();
+        foundation::PublishNodeServices({});
+        foundation::StopDebugLog();
+        foundation::TimeTools::ResetServerTimeShift();
+        fs::current_path(previousFolder_);
+    }
+
+    void Start() {
+        port_ = FreePort();
+        thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), port_);
+    }
+
+    void SetDword(const char* name, uint32_t value) {
+        foundation::CRegistry("Pelwix").WriteDword(name, value);
+    }
+
+    // A peer through the handshake and STARTS.
+    std::unique_ptr<CentralPeer> Authorised() {
+        auto peer = std::make_unique<CentralPeer>(port_);
+        EXPECT_TRUE(peer->Connected());
+        EXPECT_TRUE(peer->Handshake(false));
+        peer->SendText("STARTS 2\r");
+        EXPECT_EQ(peer->ReadLine(), "STARTS 1");
+        return peer;
+    }
+
+    std::string LogText() const {
+        std::string all;
+        std::error_code error;
+        for (const auto& entry :
+             fs::directory_iterator(root_.path() / "drives" / "c" / "Debug", error)) {
+            all += ReadFile(entry.path());
+        }
+        return all;
+    }
+
+    bool LogContains(const std::string& text) const {
+        const fs::path folder = root_.path() / "drives" / "c" / "Debug";
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(folder, error)) {
+            if (ReadFile(entry.path()).find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    testing::TempRoot root_;
+    testing::TempDir work_;
+    testing::TempDir temp_;
+    fs::path previousFolder_;
+    ScopedTmpDir tmpdir_;
+    foundation::AppHooks app_;
+    foundation::ScopedApp installedApp_;
+    std::shared_ptr<FakeNode> node_ = std::make_shared<FakeNode>();
+    uint16_t port_ = 0;
+    std::unique_ptr<COrvanthellaFileSocketThread> thread_;
+};
+
+TEST_F(FileSocketTest, StartsAuthorisesOnlyProtocolVersionTwo) {
+    Start();
+    CentralPeer other(port_);
+    ASSERT_TRUE(other.Handshake(false));
+    other.SendText("STARTS 3\r");
+    EXPECT_EQ(other.ReadLine(), "STARTS 0");
+    EXPECT_FALSE(thread_->HasAuthorisedSocket());
+    EXPECT_TRUE(LogContains("File Socket Communication version not equal"));
+
+    auto peer = Authorised();
+    EXPECT_TRUE(thread_->HasAuthorisedSocket());
+    EXPECT_EQ(thread_->SocketCount(), 2u);
+}
+
+TEST_F(FileSocketTest, HandshakeAnswerIsEncryptedWithTheMd5KeyAndOffersCompressionFromRegistry) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    const char* previousZone = getenv("TZ");
+    const std::string savedZone = previousZone != nullptr ? previousZone : "";
+    setenv("TZ", "UTC", 1);
+    Start();
+    CentralPeer peer(port_);
+    std::optional<std::vector<std::string>> reply;
+    {
+        StillWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
+                             10s);
+        platform::ScopedClockOverride installed(clock);
+        reply = peer.Handshake(false);
+    }
+    ASSERT_TRUE(reply);
+    std::string expected = "CNPROP 2026-12-08T08:05:10+00:00 0 1";
+    if (const std::optional<std::string> station = GetStationName()) {
+        expected += " " + *station;
+    }
+    expected += "\r";
+    std::vector<uint8_t> independent(expected.begin(), expected.end());
+    arcfour_ctx cipher;
+    KeyRc4(cipher);
+    arcfour_crypt(&cipher, independent.size(), independent.data(), independent.data());
+    EXPECT_EQ(peer.ReplyWire(), independent);
+    if (previousZone != nullptr) {
+        setenv("TZ", savedZone.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+
+    // The rest of the connection is compressed and not encrypted.
+    EXPECT_FALSE(peer.Encrypting());
+    EXPECT_TRUE(peer.Compressing());
+    peer.SendText("STARTS 2\r");
+    EXPECT_EQ(peer.ReadLine(), "STARTS 1");
+}
+
+TEST_F(FileSocketTest, HandshakeWithoutCompressionWhenTheRegistrySaysZero) {
+    SetDword("FileCacheSyncUseCompression", 0);
+    Start();
+    CentralPeer peer(port_);
+    const auto reply = peer.Handshake(false);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ((*reply)[1], "0");
+    EXPECT_EQ((*reply)[2], "0");
+    peer.SendText("STARTS 2\r");
+    EXPECT_EQ(peer.ReadLine(), "STARTS 1");
+}
+
+TEST_F(FileSocketTest, BuiltInCommandsOnTheFileConnection) {
+    Start();
+    auto peer = Authorised();
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    peer->SendText("CURTIM 2026-12-08T08:05:10+00:00\r");
+    peer->SendText("TTSYNC\r");
+    const std::optional<std::string> clock = peer->ReadLine();
+    ASSERT_TRUE(clock);
+    EXPECT_EQ(clock->rfind("TTSYNC ", 0), 0u);
+    peer->SendText("TTSYNC 2001-01-01T00:00:00+00000\r");
+    EXPECT_TRUE(Eventually([] { return foundation::TimeTools::IsServerTimeShiftActive(); }));
+}
+
+TEST_F(FileSocketTest, RequestedFileArrivesAsTxfileIntoTheCache) {
+    Start();
+    auto peer = Authorised();
+    fs::create_directories(work_.path() / "FileCache" / "C" / "VOX");
+    auto request = std::async(std::launch::async, [&] {
+        std::string local = ".\\FileCache\\C\\VOX\\A B.VOX";
+        const bool ok = thread_->RequestFile("C:\\VOX\\A B.VOX", local);
+        return std::make_pair(ok, local);
+    });
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    ASSERT_EQ(line->rfind("REQFIL ", 0), 0u);
+    const std::string id = line->substr(7, line->find(' ', 7) - 7);
+    EXPECT_EQ(*line, "REQFIL " + id +
+                         " C:\\VOX\\A\x0C"
+                         "B.VOX .\\FileCache\\C\\VOX\\A\x0C"
+                         "B.VOX");
+    const std::string content = RandomBytes(100000, 1);
+    peer->SendText("TXFILE " + id +
+                   " 1 0 .\\FileCache\\C\\VOX\\A\x0C"
+                   "B.VOX " +
+                   std::to_string(content.size()) + "\r");
+    peer->SendText(content.substr(0, 40000));
+    peer->SendText(content.substr(40000));
+    const auto [ok, local] = request.get();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(local, ".\\FileCache\\C\\VOX\\A B.VOX");
+    EXPECT_EQ(ReadFile(work_.path() / "FileCache" / "C" / "VOX" / "A B.VOX"), content);
+    EXPECT_EQ(thread_->PendingRequests(), 0u);
+}
+
+TEST_F(FileSocketTest, TxfileFailuresAnswerTheWaiter) {
+    Start();
+    auto peer = Authorised();
+    for (const std::string path : {"..\\outside.vox", ".\\FileCache\\..\\outside.vox",
+                                   "C:\\Windows\\a.vox", ".\\FileCache\\NoFolder\\a.vox"}) {
+        auto request = std::async(std::launch::async, [&] {
+            std::string local = path;
+            const bool ok = thread_->RequestFile("C:\\VOX\\X.VOX", local);
+            return std::make_pair(ok, local);
+        });
+        const std::optional<std::string> line = peer->ReadLine();
+        ASSERT_TRUE(line);
+        const std::string id = line->substr(7, line->find(' ', 7) - 7);
+        peer->SendText("TXFILE " + id + " 1 0 " + path + " 3\rabc");
+        const auto [ok, text] = request.get();
+        EXPECT_FALSE(ok) << path;
+        EXPECT_NE(text, path);
+        EXPECT_FALSE(text.empty());
+    }
+    EXPECT_FALSE(fs::exists(work_.path() / "outside.vox"));
+    // Status other than 1: the answer carries the path and failure.
+    auto request = std::async(std::launch::async, [&] {
+        std::string local = ".\\FileCache\\missing.vox";
+        const bool ok = thread_->RequestFile("C:\\VOX\\MISSING.VOX", local);
+        return std::make_pair(ok, local);
+    });
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    const std::string id = line->substr(7, line->find(' ', 7) - 7);
+    peer->SendText("TXFILE " + id + " 0 0 .\\FileCache\\missing.vox 0\r");
+    const auto [ok, text] = request.get();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text, ".\\FileCache\\missing.vox");
+}
+
+TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForStillWritesTheFile) {
+    Start();
+    auto peer = Authorised();
+    peer->SendText("TXFILE 999 1 0 .\\FileCache\\pushed.vox 5\rhello");
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_EQ(ReadFile(work_.path() / "FileCache" / "pushed.vox"), "hello");
+}
+
+TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
+    Start();
+    thread_->SetRequestTimeoutSeconds(1);
+    auto peer = Authorised();
+    std::string local = ".\\FileCache\\late.vox";
+    EXPECT_FALSE(thread_->RequestFile("C:\\VOX\\LATE.VOX", local));
+    EXPECT_EQ(local, "Timeout File Request");
+
+    WriteFile(work_.path() / "Rec" / "a.wav", "recording");
+    std::string error;
+    EXPECT_FALSE(thread_->UploadFile(3, ".\\Rec\\a.wav", "\\\\central\\a.wav", error, true));
+    EXPECT_EQ(error, "Timeout File Update (.\\Rec\\a.wav)");
+
+    // The late answers find nobody and are dropped.
+    const std::optional<std::string> request = peer->ReadLine();
+    ASSERT_TRUE(request);
+    const std::string id = request->substr(7, request->find(' ', 7) - 7);
+    peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\late.vox 2\rok");
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_TRUE(Eventually([&] { return fs::exists(work_.path() / "FileCache" / "late.vox"); }));
+    EXPECT_EQ(thread_->PendingRequests(), 0u);
+}
+
+TEST_F(FileSocketTest, UploadOfAMegabyteOfRandomBytesUnderCompression) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    Start();
+    auto peer = Authorised();
+    ASSERT_TRUE(peer->Compressing());
+    const std::string content = RandomBytes(1048576, 2);
+    WriteFile(work_.path() / "Rec" / "b.wav", content);
+    auto upload = std::async(std::launch::async, [&] {
+        std::string error;
+        const bool ok =
+            thread_->UploadFile(4, ".\\Rec\\b.wav", "\\\\central\\rec\\b.wav", error, true);
+        return std::make_pair(ok, error);
+    });
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    const std::string id = line->substr(7, line->find(' ', 7) - 7);
+    EXPECT_EQ(*line, "UPFILE " + id + " 1 .\\Rec\\b.wav \\\\central\\rec\\b.wav 1048576");
+    const std::optional<std::vector<uint8_t>> bytes = peer->ReadBytes(content.size());
+    ASSERT_TRUE(bytes);
+    EXPECT_TRUE(std::string(bytes->begin(), bytes->end()) == content);
+    peer->SendText("TXQRES " + id + " 0 Stored\x0Cwell 1\r");
+    const auto [ok, error] = upload.get();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(error, "Stored well");
+}
+
+TEST_F(FileSocketTest, UploadFailuresBeforeSending) {
+    Start();
+    std::string error;
+    EXPECT_FALSE(thread_->UploadFile(1, ".\\Rec\\none.wav", "x", error, true));
+    EXPECT_EQ(error, "File Not Found (.\\Rec\\none.wav)");
+    WriteFile(work_.path() / "Rec" / "c.wav", "abc");
+    EXPECT_FALSE(thread_->UploadFile(1, ".\\Rec\\c.wav", "x", error, true));
+    EXPECT_EQ(error, "No Connected File Socket found (.\\Rec\\c.wav)");
+    EXPECT_EQ(thread_->PendingRequests(), 0u);
+}
+
+TEST_F(FileSocketTest, MaximumSizeIsWrittenBackAndLargerFilesAreRefused) {
+    Start();
+    auto peer = Authorised();
+    const fs::path ten = work_.path() / "Rec" / "ten.wav";
+    const fs::path sixty = work_.path() / "Rec" / "sixty.wav";
+    WriteFile(ten, "");
+    WriteFile(sixty, "");
+    fs::resize_file(ten, 10u << 20);
+    fs::resize_file(sixty, 60u << 20);
+    std::string error;
+    EXPECT_FALSE(thread_->UploadFile(5, ".\\Rec\\sixty.wav", "x", error, true));
+    EXPECT_EQ(error, "File too big (.\\Rec\\sixty.wav)");
+    EXPECT_TRUE(
+        LogContains("File .\\Rec\\sixty.wav skipped during FileSocket transfer: "
+                    "size=62914560 is bigger than 50 MB, and no higher maximum "
+                    "configured in registry"))
+        << LogText();
+    uint32_t maximum = 0;
+    EXPECT_TRUE(foundation::CRegistry("Pelwix").ReadDword("MaximumFileCacheSyncSizeMB", &maximum));
+    EXPECT_EQ(maximum, 50u);
+
+    EXPECT_TRUE(thread_->UploadFile(5, ".\\Rec\\ten.wav", "x", error, false));
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->substr(line->size() - 9), " 10485760");
+    const std::optional<std::vector<uint8_t>> bytes = peer->ReadBytes(10u << 20);
+    ASSERT_TRUE(bytes);
+
+    SetDword("MaximumFileCacheSyncSizeMB", 5);
+    EXPECT_FALSE(thread_->UploadFile(5, ".\\Rec\\ten.wav", "x", error, true));
+    EXPECT_TRUE(LogContains("is bigger than the maximum configured in registry (5 MB)"));
+}
+
+TEST_F(FileSocketTest, AnExactMegabyteGoesWholeAfterItsLine) {
+    Start();
+    auto peer = Authorised();
+    const std::string content = RandomBytes(1048576, 3);
+    WriteFile(work_.path() / "Rec" / "mb.wav", content);
+    std::string error;
+    ASSERT_TRUE(thread_->UploadFile(6, ".\\Rec\\mb.wav", "t", error, false));
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->substr(line->size() - 8), " 1048576");
+    const std::optional<std::vector<uint8_t>> bytes = peer->ReadBytes(content.size());
+    ASSERT_TRUE(bytes);
+    EXPECT_TRUE(std::string(bytes->begin(), bytes->end()) == content);
+    // Nothing more than the announced bytes.
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+}
+
+// A connection socket that changes the file being uploaded right after its line went out.
+class ShrinkingSocket : public COrvanthellaFileSocket {
+public:
+    ShrinkingSocket(std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread,
+                    fs::path file, size_t newSize)
+        : COrvanthellaFileSocket(std::move(reactor), thread),
+          file_(std::move(file)),
+          newSize_(newSize) {}
+
+    bool SendFormattedV(const char* format, va_list args) override {
+        const bool sent = COrvanthellaFileSocket::SendFormattedV(format, args);
+        if (std::string(format).rfind("UPFILE", 0) == 0) {
+            fs::resize_file(file_, newSize_);
+        }
+        return sent;
+    }
+
+private:
+    fs::path file_;
+    size_t newSize_;
+};
+
+class ChangedUploadTest : public FileSocketTest, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(ChangedUploadTest, TheAnnouncedSizeIsSentExactlyAndTheChangeIsAFailure) {
+    const fs::path file = work_.path() / "Rec" / "grow.wav";
+    const std::string content = RandomBytes(3000000, 4);
+    WriteFile(file, content);
+    const size_t newSize = GetParam();
+    port_ = FreePort();
+    thread_ = std::make_unique<COrvanthellaFileSocketThread>(
+        node_.get(), port_,
+        [&](std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread) {
+            return std::make_shared<ShrinkingSocket>(std::move(reactor), thread, file, newSize);
+        });
+    auto peer = Authorised();
+    std::string error;
+    EXPECT_FALSE(thread_->UploadFile(8, ".\\Rec\\grow.wav", "t", error, true));
+    EXPECT_EQ(error, "File changed during FileSocket transfer (.\\Rec\\grow.wav)");
+    EXPECT_TRUE(LogContains(
+        "File .\\Rec\\grow.wav has different file size after FileSocket transfer: before "
+        "size=3000000 , after size=" +
+        std::to_string(newSize) + " "));
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    const std::optional<std::vector<uint8_t>> bytes = peer->ReadBytes(3000000);
+    ASSERT_TRUE(bytes);
+    const size_t kept = std::min<size_t>(newSize, 3000000);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->begin() + static_cast<long>(kept)),
+              content.substr(0, kept));
+    EXPECT_TRUE(std::all_of(bytes->begin() + static_cast<long>(kept), bytes->end(),
+                            [](uint8_t byte) { return byte == 0; }));
+    // Then the next line, and nothing of the grown part.
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+}
+
+INSTANTIATE_TEST_SUITE_P(ShrunkOrGrown, ChangedUploadTest, ::testing::Values(1000000, 4000000));
+
+TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
+    Start();
+    auto peer = Authorised();
+    peer->SendText("FILREM C\\VOX\\A.VOX\r");
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_TRUE(node_->Removed().empty());
+    EXPECT_TRUE(LogContains("spVesmarin == NULL!"));
+
+    foundation::PublishNodeServices(node_);
+    for (const std::string name : {"C\\VOX\\A.VOX", "..\\x.vox", "C:\\x.vox", "\\x.vox"}) {
+        peer->SendText("FILREM " + name + "\r");
+    }
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_EQ(node_->Removed(), std::vector<std::string>{"C\\VOX\\A.VOX"});
+}
+
+TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
+    Start();
+    foundation::PublishNodeServices(node_);
+    CentralPeer peer(port_);
+    ASSERT_TRUE(peer.Handshake(false));
+    peer.SendText("FILREM C\\VOX\\A.VOX\r");
+    peer.SendText("TXQRES 1 0 x 1\r");
+    peer.SendText("TXFILE 1 1 0 .\\FileCache\\sneaked.vox 3\rabc");
+    peer.SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_TRUE(node_->Removed().empty());
+    EXPECT_FALSE(fs::exists(work_.path() / "FileCache" / "sneaked.vox"));
+    EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed FILREM C\\VOX\\A.VOX"));
+    EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed TXFILE"));
+}
+
+TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
+    Start();
+    auto peer = Authorised();
+    ASSERT_EQ(thread_->SocketCount(), 1u);
+    peer.reset();
+    EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 0; }));
+    EXPECT_EQ(node_->Closes(), 1);
+    EXPECT_FALSE(thread_->HasAuthorisedSocket());
+}
+
+TEST_F(FileSocketTest, ListenerThatCannotOpenSaysSo) {
+    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(::bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(blocker, 1), 0);
+    socklen_t size = sizeof address;
+    ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &size);
+    const int taken = ntohs(address.sin_port);
+    thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), taken);
+    EXPECT_TRUE(Eventually([&] {
+        return LogContains("Could not open socket port " + std::to_string(taken) +
+                           " for File Socket Listener");
+    }));
+    EXPECT_FALSE(thread_->HasAuthorisedSocket());
+    thread_.reset();
+    ::close(blocker);
+
+    thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), 0);
+    EXPECT_TRUE(Eventually(
+        [&] { return LogContains("Could not open socket port 0 for File Socket Listener"); }));
+}
+
+TEST_F(FileSocketTest, PortComesFromTheRegistryAndIsWrittenBackWhenMissing) {
+    EXPECT_EQ(COrvanthellaFileSocketThread::ReadListenerPort(), 9071);
+    uint32_t port = 0;
+    EXPECT_TRUE(foundation::CRegistry("Pelwix").ReadDword("Local File Socket TCP port", &port));
+    EXPECT_EQ(port, 9071u);
+    SetDword("Local File Socket TCP port", 19071);
+    EXPECT_EQ(COrvanthellaFileSocketThread::ReadListenerPort(), 19071);
+}
+
+TEST_F(FileSocketTest, StatisticsAreLoggedForAuthorisedConnections) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    Start();
+    auto peer = Authorised();
+    peer->SendText("TXFILE 1 1 0 .\\FileCache\\s.vox 100000\r" + std::string(100000, 'z'));
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    thread_->LogStatistics();
+    EXPECT_TRUE(LogContains("File Socket - Received (uncompressed): "));
+    EXPECT_TRUE(LogContains("File Socket - Sent (uncompressed): "));
+}
+
+// The update service on 127.0.0.1:1919: records what one connection sends.
+class FakeUpdateService {
+public:
+    FakeUpdateService() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(1919);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(fd_, 1) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+        worker_ = std::thread([this] {
+            const int connection = ::accept(fd_, nullptr, nullptr);
+            if (connection < 0) {
+                return;
+            }
+            std::string text;
+            char chunk[4096];
+            ssize_t got = 0;
+            while ((got = ::recv(connection, chunk, sizeof chunk, 0)) > 0) {
+                text.append(chunk, static_cast<size_t>(got));
+            }
+            ::close(connection);
+            received_.set_value(text);
+        });
+    }
+    ~FakeUpdateService() {
+        if (fd_ >= 0) {
+            ::shutdown(fd_, SHUT_RDWR);
+            ::close(fd_);
+        }
+        if (worker_.joinable()) {
+            worker_.join();
+        }
+    }
+    bool Listening() const { return fd_ >= 0; }
+    std::future<std::string> Received() { return received_.get_future(); }
+
+private:
+    int fd_ = -1;
+    std::thread worker_;
+    std::promise<std::string> received_;
+};
+
+class UpdateTest : public FileSocketTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateService) {
+    FakeUpdateService service;
+    if (!service.Listening()) {
+        GTEST_SKIP() << "port 1919 is taken";
+    }
+    std::future<std::string> command = service.Received();
+    SetDword("FileCacheSyncUseCompression", GetParam() ? 1 : 0);
+    foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
+    Start();
+    thread_->SetUpdaterPauseMs(0);
+    CentralPeer peer(port_);
+    ASSERT_TRUE(peer.Handshake(false));
+    peer.SendText(
+        "STARTS 2 10.6.1.0 Setup\x0C"
+        "10.6.1\r");
+    EXPECT_EQ(peer.ReadLine(),
+              "UPDATE 10.6.0.0 Setup\x0C"
+              "10.6.1");
+    EXPECT_FALSE(thread_->HasAuthorisedSocket());
+
+    const std::string program = RandomBytes(300000, 5);
+    peer.SendText("UPDATE Sobrink\x0CSetup 300000\r");
+    peer.SendText(program.substr(0, 100000));
+    std::this_thread::sleep_for(20ms);
+    peer.SendText(program.substr(100000) + "HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
+
+    ASSERT_EQ(command.wait_for(20s), std::future_status::ready);
+    const std::string updater = temp_.path().string() + "/Pelwix/Sobrink.exe";
+    const std::string session = std::to_string(::getsid(0));
+    EXPECT_EQ(command.get(), updater + "\fS\fD\fL\fSobrink Setup\f/sessionid:" + session +
+                                 "/delete/wait/user:system/log\r" +
+                                 foundation::RunningProgramPath().string() +
+                                 "\fU\fR\fL\f \f/sessionid:" + session + "\r");
+    EXPECT_EQ(ReadFile(updater), program);
+
+    // Once is enough: another push is not asked for and is read past.
+    peer.SendText("UPDATE Again 5\rhelloHEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_EQ(ReadFile(updater), program);
+}
+
+INSTANTIATE_TEST_SUITE_P(Compression, UpdateTest, ::testing::Bool());
+
+TEST_F(FileSocketTest, OlderOrDifferentlyShapedSetupsAreNotRequested) {
+    foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
+    Start();
+    for (const std::string offered : {"10.5.9.9", "10.6.1", "10.6.0.0"}) {
+        CentralPeer peer(port_);
+        ASSERT_TRUE(peer.Handshake(false));
+        peer.SendText("STARTS 2 " + offered + " Setup\r");
+        EXPECT_EQ(peer.ReadLine(), "STARTS 1") << offered;
+    }
+}
+
+TEST_F(FileSocketTest, PushedUpdateThatWasNotAskedForIsReadPastAndNotRun) {
+    Start();
+    auto peer = Authorised();
+    peer->SendText("UPDATE Sobrink 5\rhelloHEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_FALSE(fs::exists(temp_.path() / "Pelwix" / "Sobrink.exe"));
+    EXPECT_TRUE(LogContains("Update Sobrink refused: no update was requested on this connection"));
+    peer->SendText("UPDATE Sobrink 0\rHEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_TRUE(LogContains("An unexpected error occurred while retrieving the update."));
+}
+
+}  // namespace
+}  // namespace ruzd::net::filetest
