@@ -49,6 +49,7 @@ bool AsyncSocket::Create(uint16_t port, const std::string& address) {
         CloseDescriptor(fd);
         return false;
     }
+    SetKeepAlive(fd);
     fd_.store(fd);
     return true;
 }

@@ -212,7 +212,6 @@ private:
     bool detected_ = false;
     bool wide_ = true;
     size_t charSize_ = 2;
-    bool claimed_ = false;
     size_t maximumBlockLength_ = SIZE_MAX;
 
     std::atomic<bool> authorised_{false};

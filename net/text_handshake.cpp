@@ -24,11 +24,14 @@ void TextHandshake::Begin(Link& link, bool acceptedSide) {
 
 void TextHandshake::BeginConnecting(Link& link) {
     Begin(link, false);
-    std::string line = "CNPROP " + EncodeParameter(link.OwnTimeText());
+    std::string line = "CNPROP ";
+    line += EncodeParameter(link.OwnTimeText());
     if (const std::optional<std::string> station = link.OwnStationName()) {
-        line += " " + EncodeParameter(*station);
+        line += ' ';
+        line += EncodeParameter(*station);
     }
-    link.SendLine(line + "\r");
+    line += '\r';
+    link.SendLine(line);
 }
 
 void TextHandshake::BeginAccepting(Link& link) {
@@ -54,6 +57,13 @@ void TextHandshake::RecordPeerTime(const std::string& text, Link& link) {
     peerClock_.utcMinusLocalMinutes = peer->utcMinusLocalMinutes;
 }
 
+void TextHandshake::SendClock(Link& link) {
+    std::string line = "TTSYNC ";
+    line += EncodeParameter(link.ClockSyncText());
+    line += '\r';
+    link.SendLine(line);
+}
+
 void TextHandshake::OnCnprop(const SocketParameters& parameters, Link& link) {
     if (acceptedSide_) {
         OnCnpropAccepting(parameters, link);
@@ -74,7 +84,7 @@ void TextHandshake::OnCnpropConnecting(const SocketParameters& parameters, Link&
     link.SendLine("CNPROP\r");
     state_ = kHandshakeDone;
     if (!timeSource_) {
-        link.SendLine("TTSYNC " + EncodeParameter(link.ClockSyncText()) + "\r");
+        SendClock(link);
     }
 }
 
@@ -85,7 +95,7 @@ void TextHandshake::OnCnpropAccepting(const SocketParameters& parameters, Link& 
             state_ = kHandshakeDone;
         }
         if (timeSource_) {
-            link.SendLine("TTSYNC " + EncodeParameter(link.ClockSyncText()) + "\r");
+            SendClock(link);
         }
         return;
     }
@@ -97,14 +107,18 @@ void TextHandshake::OnCnpropAccepting(const SocketParameters& parameters, Link& 
     bool encrypt = false;
     bool compress = false;
     link.OfferedSettings(encrypt, compress);
-    std::string reply = "CNPROP " + EncodeParameter(link.OwnTimeText()) + (encrypt ? " 1" : " 0") +
-                        (compress ? " 1" : " 0");
+    std::string reply = "CNPROP ";
+    reply += EncodeParameter(link.OwnTimeText());
+    reply += encrypt ? " 1" : " 0";
+    reply += compress ? " 1" : " 0";
     if (parameters.size() >= 2) {
         if (const std::optional<std::string> station = link.OwnStationName()) {
-            reply += " " + EncodeParameter(*station);
+            reply += ' ';
+            reply += EncodeParameter(*station);
         }
     }
-    link.SendLine(reply + "\r");
+    reply += '\r';
+    link.SendLine(reply);
     link.ApplySettings(encrypt, compress);
 }
 

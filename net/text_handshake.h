@@ -84,6 +84,7 @@ public:
 
 private:
     void Begin(Link& link, bool acceptedSide);
+    void SendClock(Link& link);
     void OnCnpropConnecting(const SocketParameters& parameters, Link& link);
     void OnCnpropAccepting(const SocketParameters& parameters, Link& link);
 

@@ -21,13 +21,21 @@ std::string BuildUpdaterCommand(const UpdaterCommand& command) {
     }
     switches += "/user:system/log";
 
-    std::string text = command.updaterPath + "\fS\f" + (command.deleteUpdater ? "D" : "-") +
-                       "\fL\f" + command.updateArgument + "\f" + switches + "\r";
+    std::string text = command.updaterPath;
+    text += "\fS\f";
+    text += command.deleteUpdater ? "D" : "-";
+    text += "\fL\f";
+    text += command.updateArgument;
+    text += '\f';
+    text += switches;
+    text += '\r';
     if (!command.restartPath.empty()) {
-        const std::string arguments =
-            command.restartArguments.empty() ? std::string(" ") : command.restartArguments;
-        text += command.restartPath + "\fU\fR\fL\f" + arguments + "\f" +
-                SessionSwitch(command.sessionId) + "\r";
+        text += command.restartPath;
+        text += "\fU\fR\fL\f";
+        text += command.restartArguments.empty() ? std::string(" ") : command.restartArguments;
+        text += '\f';
+        text += SessionSwitch(command.sessionId);
+        text += '\r';
     }
     return text;
 }

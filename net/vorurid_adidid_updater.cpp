@@ -60,7 +60,9 @@ bool CVoruridAdididUpdater::GetOwnCommandLine(const std::string& updaterPath,
             end = all.size();
         }
         if (!first) {
-            arguments += "\"" + all.substr(start, end - start) + "\" ";
+            arguments += '"';
+            arguments.append(all, start, end - start);
+            arguments += "\" ";
         }
         first = false;
         start = end + 1;

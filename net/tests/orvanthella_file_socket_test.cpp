@@ -526,13 +526,44 @@ TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
 }
 
 TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
-    Start();
+    std::vector<std::weak_ptr<COrvanthellaFileSocket>> made;
+    std::mutex madeLock;
+    port_ = FreePort();
+    thread_ = std::make_unique<COrvanthellaFileSocketThread>(
+        node_.get(), port_,
+        [&](std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread) {
+            auto socket = std::make_shared<COrvanthellaFileSocket>(std::move(reactor), thread);
+            std::lock_guard<std::mutex> guard(madeLock);
+            made.push_back(socket);
+            return socket;
+        });
     auto peer = Authorised();
     ASSERT_EQ(thread_->SocketCount(), 1u);
     peer.reset();
     EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 0; }));
     EXPECT_EQ(node_->Closes(), 1);
     EXPECT_FALSE(thread_->HasAuthorisedSocket());
+    // The listener and the closed connection: only the listener is still there.
+    std::lock_guard<std::mutex> guard(madeLock);
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_FALSE(made[0].expired());
+    EXPECT_TRUE(Eventually([&] { return made[1].expired(); }));
+}
+
+TEST_F(FileSocketTest, TxfileLongerThanTheMaximumIsReadPastAndLogged) {
+    SetDword("MaximumFileCacheSyncSizeMB", 1);
+    Start();
+    auto peer = Authorised();
+    const std::string content = RandomBytes(1500000, 6);
+    peer->SendText("TXFILE 5 1 0 .\\FileCache\\big.vox 1500000\r" + content);
+    peer->SendText("TXFILE 6 1 0 .\\FileCache\\small.vox 3\rabc");
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_FALSE(fs::exists(work_.path() / "FileCache" / "big.vox"));
+    EXPECT_EQ(ReadFile(work_.path() / "FileCache" / "small.vox"), "abc");
+    EXPECT_TRUE(
+        LogContains("COrvanthellaFileSocket::OnProcessCommandError TXFILE "
+                    "5 1 0 .\\FileCache\\big.vox 1500000 Refused block length '1500000'"));
 }
 
 TEST_F(FileSocketTest, ListenerThatCannotOpenSaysSo) {

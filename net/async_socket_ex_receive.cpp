@@ -1,0 +1,374 @@
+#include "net/async_socket_ex.h"
+
+// The receiving side of CAsyncSocketEx: filling the line buffer and pending blocks, cutting
+// lines and dispatching them to the command table.
+
+#include <algorithm>
+#include <cstring>
+
+#include "net/text_line.h"
+#include "platform/text.h"
+
+namespace ruzd::net {
+
+namespace {
+
+// The first `count` characters of UTF-8 text.
+std::string CutToCharacters(const std::string& text, size_t count) {
+    size_t characters = 0;
+    for (size_t at = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
+            if (characters == count) {
+                return text.substr(0, at);
+            }
+            ++characters;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+// ---- Receiving ----
+
+void CAsyncSocketEx::OnReceive(int error) {
+    // Held for the whole call, so that a handler that closes the socket does not free it.
+    const std::shared_ptr<AsyncSocket> self = shared_from_this();
+    ProcessReceivedData(error);
+    AsyncSocket::OnReceive(error);
+}
+
+void CAsyncSocketEx::EnsureLineRoom(size_t room) {
+    if (line_.size() - lineFill_ < room) {
+        line_.resize(lineFill_ + std::max(room, kLineGrowth));
+    }
+}
+
+void CAsyncSocketEx::AppendToLineBuffer(const uint8_t* data, size_t length) {
+    EnsureLineRoom(length);
+    std::memcpy(line_.data() + lineFill_, data, length);
+    lineFill_ += length;
+}
+
+void CAsyncSocketEx::Absorb(const uint8_t* data, size_t length) {
+    if (block_.active && !block_.Complete()) {
+        const size_t taken = std::min(length, block_.Remaining());
+        if (!block_.discard) {
+            std::memcpy(block_.data.data() + block_.received, data, taken);
+        }
+        block_.received += taken;
+        data += taken;
+        length -= taken;
+        if (block_.discard && block_.Complete()) {
+            block_ = PendingBlock{};
+        }
+    }
+    if (length > 0) {
+        AppendToLineBuffer(data, length);
+    }
+}
+
+int CAsyncSocketEx::Receive(int /*flags*/) {
+    if (transform_.Compression()) {
+        const int received = AsyncSocket::Receive(compressed_.data(), compressed_.size());
+        if (received <= 0) {
+            return received;
+        }
+        const bool filled = static_cast<size_t>(received) == compressed_.size();
+        produced_.clear();
+        if (!transform_.Decode(compressed_.data(), static_cast<size_t>(received), produced_)) {
+            return -1;
+        }
+        if (filled && compressed_.size() < kMaxCompressedCapacity) {
+            // The peer keeps the buffer full: take more at a time.
+            const size_t waiting = Available();
+            compressed_.resize(compressed_.size() + kInitialCompressedCapacity +
+                               (waiting > kLineGrowth ? waiting : 0));
+            compressed_.resize(std::min(compressed_.size(), kMaxCompressedCapacity));
+        }
+        Absorb(produced_.data(), produced_.size());
+        // Input that ended inside a deflate block yields nothing yet; more is coming.
+        return produced_.empty() ? -1 : static_cast<int>(produced_.size());
+    }
+
+    uint8_t* target = nullptr;
+    size_t room = 0;
+    const bool intoBlock = block_.active && !block_.Complete();
+    if (intoBlock && !block_.discard) {
+        target = block_.data.data() + block_.received;
+        room = block_.Remaining();
+    } else if (intoBlock) {
+        compressed_.resize(std::max(compressed_.size(), kLineGrowth));
+        target = compressed_.data();
+        room = std::min(compressed_.size(), block_.Remaining());
+    } else {
+        EnsureLineRoom(1);
+        target = line_.data() + lineFill_;
+        room = line_.size() - lineFill_;
+    }
+    const int received = AsyncSocket::Receive(target, room);
+    if (received <= 0) {
+        return received;
+    }
+    if (!transform_.DecodeInPlace(target, static_cast<size_t>(received))) {
+        return -1;
+    }
+    if (intoBlock) {
+        block_.received += static_cast<size_t>(received);
+        if (block_.discard && block_.Complete()) {
+            block_ = PendingBlock{};
+        }
+    } else {
+        lineFill_ += static_cast<size_t>(received);
+        if (lineFill_ == line_.size()) {
+            const size_t waiting = Available();
+            line_.resize(line_.size() + (waiting > kLineGrowth ? waiting : kLineGrowth));
+        }
+    }
+    return received;
+}
+
+int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
+    const int received = Receive(0);
+    if (received <= 0) {
+        return received;
+    }
+    if (autoDetect_ && !detected_) {
+        if (lineFill_ < 2) {
+            return received;
+        }
+        wide_ = line_[1] == 0;
+        charSize_ = wide_ ? 2 : 1;
+        detected_ = true;
+    }
+    bool continueProcessing = true;
+    while (continueProcessing) {
+        if (block_.active && !block_.Complete()) {
+            break;
+        }
+        const std::optional<size_t> lineEnd = FindLineEnd(line_.data(), lineFill_, wide_);
+        if (!lineEnd) {
+            break;
+        }
+        const size_t lineLength = *lineEnd;
+        const std::string line = DecodeLineText(line_.data(), lineLength, wide_);
+        std::string word;
+        std::string parameters;
+        SplitCommandLine(line, word, parameters);
+        try {
+            ProcessCommand(lineLength, word, parameters, continueProcessing);
+        } catch (const CommandAbort&) {
+            return 0;
+        } catch (const std::exception& error) {
+            OnProcessCommandError(word, parameters,
+                                  CutToCharacters(error.what(), kReportedErrorLength));
+            lineFill_ = 0;
+        } catch (...) {
+            OnProcessCommandError(word, parameters, std::string());
+            return received;
+        }
+    }
+    return received;
+}
+
+void CAsyncSocketEx::RemoveProcessedData(size_t lineLength) {
+    const size_t removed = lineLength + charSize_;
+    if (removed > lineFill_) {
+        lineFill_ = 0;
+        return;
+    }
+    std::memmove(line_.data(), line_.data() + removed, lineFill_ - removed);
+    lineFill_ -= removed;
+}
+
+const uint8_t* CAsyncSocketEx::DataAfterLine(size_t lineLength) const {
+    return line_.data() + std::min(lineFill_, lineLength + charSize_);
+}
+
+size_t CAsyncSocketEx::AvailableAfterLine(size_t lineLength) const {
+    const size_t start = lineLength + charSize_;
+    return lineFill_ > start ? lineFill_ - start : 0;
+}
+
+void CAsyncSocketEx::RemoveAfterLine(size_t lineLength, size_t count) {
+    const size_t start = lineLength + charSize_;
+    if (start >= lineFill_) {
+        return;
+    }
+    count = std::min(count, lineFill_ - start);
+    std::memmove(line_.data() + start, line_.data() + start + count, lineFill_ - start - count);
+    lineFill_ -= count;
+}
+
+bool CAsyncSocketEx::ProcessCommand(size_t lineLength, const std::string& word,
+                                    const std::string& parameters, bool& continueProcessing) {
+    const CSocketCommand* command = nullptr;
+    {
+        platform::CriticalSectionLock guard(commandsLock_);
+        const auto found = commands_.find(word);
+        if (found != commands_.end()) {
+            command = &found->second;
+        }
+    }
+    if (command == nullptr) {
+        RemoveProcessedData(lineLength);
+        OnCommandNotFound(CutToCharacters(word, kReportedWordLength),
+                          CutToCharacters(parameters, kReportedParametersLength));
+        return false;
+    }
+    if (command->NeedsAuthorised() && !authorised_.load()) {
+        RemoveProcessedData(lineLength);
+        if (command->Type() == kHandlerParametersBlock) {
+            // The refused command's block is on its way all the same: read past it, so that
+            // the line after it is understood.
+            const SocketParameters split = SplitParameters(parameters);
+            if (const std::optional<size_t> length =
+                    ParseBlockLength(BlockLengthText(*command, split), SIZE_MAX)) {
+                SkipBlock(*length);
+            }
+        }
+        OnCommandNotAllowed(word, parameters);
+        return false;
+    }
+    SocketParameters split;
+    const SocketHandlerType type = command->Type();
+    if (type != kHandlerRaw && type != kHandlerRawClaim) {
+        split = SplitParameters(parameters);
+        int expected = 0;
+        if (!command->CheckParameterCount(static_cast<int>(split.size()), expected)) {
+            RemoveProcessedData(lineLength);
+            OnCommandInvalidArgumentCount(word, parameters, expected,
+                                          static_cast<int>(split.size()));
+            return false;
+        }
+    }
+    if (type == kHandlerParametersBlock) {
+        return DispatchBlockCommand(*command, lineLength, word, parameters, split,
+                                    continueProcessing);
+    }
+    CallHandler(*command, lineLength, parameters, split, continueProcessing);
+    return true;
+}
+
+std::string CAsyncSocketEx::BlockLengthText(const CSocketCommand& command,
+                                            const SocketParameters& parameters) {
+    const int index = command.BlockLengthParameter();
+    return index >= 0 && static_cast<size_t>(index) < parameters.size()
+               ? parameters[static_cast<size_t>(index)]
+               : std::string();
+}
+
+void CAsyncSocketEx::SkipBlock(size_t length) {
+    // The block follows the removed line at the front of the buffer, or is still on its way.
+    const size_t dropped = std::min(lineFill_, length);
+    std::memmove(line_.data(), line_.data() + dropped, lineFill_ - dropped);
+    lineFill_ -= dropped;
+    if (dropped < length) {
+        block_ = PendingBlock{};
+        block_.active = true;
+        block_.discard = true;
+        block_.length = length;
+        block_.received = dropped;
+    }
+}
+
+bool CAsyncSocketEx::DispatchBlockCommand(const CSocketCommand& command, size_t lineLength,
+                                          const std::string& word, const std::string& rawParameters,
+                                          const SocketParameters& parameters,
+                                          bool& continueProcessing) {
+    if (!block_.active) {
+        const std::string lengthText = BlockLengthText(command, parameters);
+        const std::optional<size_t> length = ParseBlockLength(lengthText, maximumBlockLength_);
+        if (!length) {
+            RemoveProcessedData(lineLength);
+            if (const std::optional<size_t> oversize = ParseBlockLength(lengthText, SIZE_MAX)) {
+                SkipBlock(*oversize);
+            }
+            OnProcessCommandError(
+                word, CutToCharacters(rawParameters, kReportedParametersLength),
+                platform::Format("Refused block length '%s'", lengthText.c_str()));
+            return false;
+        }
+        block_.active = true;
+        block_.discard = false;
+        block_.length = *length;
+        block_.data.assign(*length, 0);
+        block_.received = std::min(AvailableAfterLine(lineLength), *length);
+        if (block_.received > 0) {
+            std::memcpy(block_.data.data(), DataAfterLine(lineLength), block_.received);
+            RemoveAfterLine(lineLength, block_.received);
+        }
+    }
+    if (!block_.Complete()) {
+        continueProcessing = false;
+        return true;
+    }
+    RemoveProcessedData(lineLength);
+    PendingBlock complete = std::move(block_);
+    block_ = PendingBlock{};
+    const auto& handler = std::get<kHandlerParametersBlock>(command.Handler());
+    handler(parameters, complete.data.data(), complete.length);
+    return true;
+}
+
+void CAsyncSocketEx::CallHandler(const CSocketCommand& command, size_t lineLength,
+                                 const std::string& rawParameters,
+                                 const SocketParameters& parameters, bool& continueProcessing) {
+    bool claim = false;
+    switch (command.Type()) {
+        case kHandlerParameters:
+            RemoveProcessedData(lineLength);
+            std::get<kHandlerParameters>(command.Handler())(parameters);
+            break;
+        case kHandlerParametersClaim:
+            std::get<kHandlerParametersClaim>(command.Handler())(
+                parameters, static_cast<int>(lineLength), claim);
+            break;
+        case kHandlerRaw:
+            RemoveProcessedData(lineLength);
+            std::get<kHandlerRaw>(command.Handler())(rawParameters);
+            break;
+        case kHandlerRawClaim:
+            std::get<kHandlerRawClaim>(command.Handler())(rawParameters,
+                                                          static_cast<int>(lineLength), claim);
+            break;
+        case kHandlerPlain:
+        case kHandlerPlainData: {
+            std::vector<const char*> argv;
+            argv.reserve(parameters.size() + 1);
+            for (const std::string& parameter : parameters) {
+                argv.push_back(parameter.c_str());
+            }
+            argv.push_back(nullptr);
+            const int argc = static_cast<int>(parameters.size());
+            if (command.Type() == kHandlerPlain) {
+                RemoveProcessedData(lineLength);
+                std::get<kHandlerPlain>(command.Handler())(command.Context(), argv.data(), argc);
+            } else {
+                int consumed = 0;
+                std::get<kHandlerPlainData>(command.Handler())(
+                    command.Context(), argv.data(), argc, static_cast<int>(lineLength),
+                    DataAfterLine(lineLength), AvailableAfterLine(lineLength), consumed);
+                claim = consumed != 0;
+            }
+            break;
+        }
+        case kHandlerParametersBlock:
+            break;
+    }
+    if (claim) {
+        continueProcessing = false;
+    }
+}
+
+// ---- Failure hooks: nothing in the base class ----
+
+void CAsyncSocketEx::OnCommandNotFound(const std::string&, const std::string&) {}
+void CAsyncSocketEx::OnCommandNotAllowed(const std::string&, const std::string&) {}
+void CAsyncSocketEx::OnCommandInvalidArgumentCount(const std::string&, const std::string&, int,
+                                                   int) {}
+void CAsyncSocketEx::OnProcessCommandError(const std::string&, const std::string&,
+                                           const std::string&) {}
+void CAsyncSocketEx::OnHeartbeatRoundTrip(int64_t) {}
+
+}  // namespace ruzd::net
