@@ -19,8 +19,6 @@
 #include <exception>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 

@@ -45,8 +45,8 @@ public:
     uint16_t Port() const { return port_; }
 
 private:
-    // A connected socket, or -1 with `connectResult` set (the socket call's error when the
-    // socket itself could not be made, reported through `socketFailed`).
+    // A socket connected to the service, or -1: with `socketFailed` and `socketError` when no
+    // socket could be made, else with the connect call's result in `connectResult`.
     int ConnectToService(int& connectResult, bool& socketFailed, uint32_t& socketError) const;
 
     uint16_t port_;
