@@ -25,6 +25,7 @@
 #include "net/station_name.h"
 #include "net/tests/central_peer.h"
 #include "platform/clock.h"
+#include "testing/fake_node_services.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net::filetest {
@@ -32,26 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-class FakeNode : public foundation::NodeServices {
-public:
-    void RemoveFileFromCache(const std::string& name) override {
-        std::lock_guard<std::mutex> guard(lock_);
-        removed_.push_back(name);
-    }
-    void OnOrvanthellaFileSocketClose() override { ++closes_; }
-
-    std::vector<std::string> Removed() const {
-        std::lock_guard<std::mutex> guard(lock_);
-        return removed_;
-    }
-    int Closes() const { return closes_.load(); }
-
-private:
-    mutable std::mutex lock_;
-    std::vector<std::string> removed_;
-    std::atomic<int> closes_{0};
-};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -163,7 +144,8 @@ protected:
     ScopedTmpDir tmpdir_;
     foundation::AppHooks app_;
     foundation::ScopedApp installedApp_;
-    std::shared_ptr<FakeNode> node_ = std::make_shared<FakeNode>();
+    std::shared_ptr<ruzd::testing::FakeNodeServices> node_ =
+        std::make_shared<ruzd::testing::FakeNodeServices>();
     uint16_t port_ = 0;
     std::unique_ptr<COrvanthellaFileSocketThread> thread_;
 };
@@ -497,7 +479,7 @@ TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
     peer->SendText("FILREM C\\VOX\\A.VOX\r");
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
-    EXPECT_TRUE(node_->Removed().empty());
+    EXPECT_TRUE(node_->RemovedFiles().empty());
     EXPECT_TRUE(LogContains("spVesmarin == NULL!"));
 
     foundation::PublishNodeServices(node_);
@@ -506,7 +488,7 @@ TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
     }
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
-    EXPECT_EQ(node_->Removed(), std::vector<std::string>{"C\\VOX\\A.VOX"});
+    EXPECT_EQ(node_->RemovedFiles(), std::vector<std::string>{"C\\VOX\\A.VOX"});
 }
 
 TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
@@ -519,7 +501,7 @@ TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     peer.SendText("TXFILE 1 1 0 .\\FileCache\\sneaked.vox 3\rabc");
     peer.SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
-    EXPECT_TRUE(node_->Removed().empty());
+    EXPECT_TRUE(node_->RemovedFiles().empty());
     EXPECT_FALSE(fs::exists(work_.path() / "FileCache" / "sneaked.vox"));
     EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed FILREM C\\VOX\\A.VOX"));
     EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed TXFILE"));
@@ -541,7 +523,7 @@ TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
     ASSERT_EQ(thread_->SocketCount(), 1u);
     peer.reset();
     EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 0; }));
-    EXPECT_EQ(node_->Closes(), 1);
+    EXPECT_EQ(node_->SocketCloseCount(), 1);
     EXPECT_FALSE(thread_->HasAuthorisedSocket());
     // The listener and the closed connection: only the listener is still there.
     std::lock_guard<std::mutex> guard(madeLock);
