@@ -11,24 +11,17 @@ CClientStreamSocketThread::CClientStreamSocketThread(CStreamSocketCallback* owne
     SetLogger([](const std::string& line) { SocketLog("%s", line.c_str()); });
     auto thread =
         std::make_shared<CClientSocketThread>(static_cast<CSocketCallback*>(this), host, port);
-    std::lock_guard guard(thread_lock_);
-    thread_ = std::move(thread);
+    thread_.Exchange(std::move(thread));
 }
 
 CClientStreamSocketThread::~CClientStreamSocketThread() {
-    std::shared_ptr<CClientSocketThread> thread;
-    {
-        std::lock_guard guard(thread_lock_);
-        thread.swap(thread_);
-    }
-    if (thread) {
+    if (auto thread = thread_.Exchange(nullptr)) {
         thread->StopSocketThread();
     }
 }
 
 std::shared_ptr<CClientSocketThread> CClientStreamSocketThread::Thread() const {
-    std::lock_guard guard(thread_lock_);
-    return thread_;
+    return thread_.Get();
 }
 
 std::shared_ptr<CClientSocket> CClientStreamSocketThread::Connection() const {
@@ -64,8 +57,7 @@ void CClientStreamSocketThread::Reconnect() {
         old = Thread();
         auto fresh = std::make_shared<CClientSocketThread>(
             static_cast<CSocketCallback*>(this), host_, port_, old ? old->Finished() : nullptr);
-        std::lock_guard guard(thread_lock_);
-        thread_ = std::move(fresh);
+        thread_.Exchange(std::move(fresh));
     }
     if (!old) {
         return;

@@ -12,6 +12,7 @@
 
 #include "net/client_socket_thread.h"
 #include "net/output_stream_socket.h"
+#include "net/shared_slot.h"
 #include "net/socket_callback.h"
 #include "net/stream_peers.h"
 #include "net/stream_socket_callback.h"
@@ -58,8 +59,7 @@ private:
     const int port_;
     std::atomic<bool> connected_{false};
     StreamPeers peers_{CFrameCutter::Side::kClient};
-    mutable std::mutex thread_lock_;
-    std::shared_ptr<CClientSocketThread> thread_;
+    SharedSlot<CClientSocketThread> thread_;
 };
 
 }  // namespace ruzd::net

@@ -9,24 +9,17 @@ CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owne
     : owner_(owner), port_(port) {
     SetLogger([](const std::string& line) { SocketLog("%s", line.c_str()); });
     auto thread = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this), port);
-    std::lock_guard guard(thread_lock_);
-    thread_ = std::move(thread);
+    thread_.Exchange(std::move(thread));
 }
 
 CServerStreamSocketThread::~CServerStreamSocketThread() {
-    std::shared_ptr<CServerSocketThread> thread;
-    {
-        std::lock_guard guard(thread_lock_);
-        thread.swap(thread_);
-    }
-    if (thread) {
+    if (auto thread = thread_.Exchange(nullptr)) {
         thread->StopSocketThread();
     }
 }
 
 std::shared_ptr<CServerSocketThread> CServerStreamSocketThread::Thread() const {
-    std::lock_guard guard(thread_lock_);
-    return thread_;
+    return thread_.Get();
 }
 
 std::shared_ptr<CServerSocket> CServerStreamSocketThread::Server() const {
@@ -69,8 +62,7 @@ void CServerStreamSocketThread::Restart() {
         // The new listener takes the port once the old thread has let it go.
         auto fresh = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this),
                                                            port_, old ? old->Finished() : nullptr);
-        std::lock_guard guard(thread_lock_);
-        thread_ = std::move(fresh);
+        thread_.Exchange(std::move(fresh));
     }
     if (old) {
         old->StopSocketThread();

@@ -16,6 +16,7 @@
 
 #include "net/output_stream_socket.h"
 #include "net/server_socket_thread.h"
+#include "net/shared_slot.h"
 #include "net/socket_callback.h"
 #include "net/stream_peers.h"
 #include "net/stream_socket_callback.h"
@@ -62,8 +63,7 @@ private:
     const int port_;
     std::atomic<bool> connected_{false};
     StreamPeers peers_{CFrameCutter::Side::kListener};
-    mutable std::mutex thread_lock_;
-    std::shared_ptr<CServerSocketThread> thread_;
+    SharedSlot<CServerSocketThread> thread_;
 };
 
 }  // namespace ruzd::net
