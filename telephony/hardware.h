@@ -73,6 +73,38 @@ public:
 #undef FACADE_TING
 #undef FACADE_SLOT
 
+    // --- Call control whichever way it runs: through Global Call while it is started, else
+    // through the native ISDN functions. Results are passed back unchanged. ---
+    int32_t HoldCall(CRN crn, uint32_t mode);
+    int32_t HoldAck(CRN crn);
+    int32_t HoldRej(CRN crn, int32_t cause);
+    int32_t RetrieveCall(CRN crn, uint32_t mode);
+    int32_t RetrieveAck(CRN crn);
+    int32_t RetrieveRej(CRN crn, int32_t cause);
+    int32_t AnswerCall(int32_t ldev, CRN crn, int32_t rings, uint32_t mode);
+    // `event` is the current event's meta event under Global Call, its event data otherwise.
+    int32_t GetCRN(int32_t ldev, CRN* crn, void* event);
+    // Global Call blocks no time slots: 0 without a call.
+    int32_t BlockTs(int32_t ldev, LINEDEV linedev);
+    int32_t UnBlockTs(int32_t ldev, LINEDEV linedev);
+    int32_t GetCallInfo(int32_t ldev, CRN crn, int32_t info_id, char* buffer);
+    int32_t GetSigInfo(int32_t ldev, LINEDEV linedev, char* buffer, int32_t info_id, void* event);
+    int32_t GetDNIS(int32_t ldev, CRN crn, char* dnis);
+    int32_t GetANI(int32_t ldev, CRN crn, char* ani);
+    int32_t GetBChanState(int32_t ldev, LINEDEV linedev, int32_t* state);
+    int32_t GetDChanState(int32_t ldev, LINEDEV linedev, int32_t* state);
+    int32_t CallProgress(int32_t ldev, CRN crn, int32_t indicator, int32_t extra);
+    int32_t GetCallState(int32_t ldev, CRN crn, int32_t* state);
+    int32_t CRN2LineDev(int32_t ldev, CRN crn, LINEDEV* linedev);
+    // The call-control library's result of the event; under Global Call a failing query is
+    // logged and its code returned.
+    int32_t ResultValue(int32_t ldev, void* event);
+    int32_t GetInfoElem(int32_t ldev, LINEDEV linedev, IE_BLK* elements);
+    int32_t SetDChanCfg(LINEDEV linedev, DCHAN_CFG* config);
+    int32_t SndMsg(int32_t ldev, CRN crn, int32_t message_type, IE_BLK* elements);
+    int32_t StartTrace(LINEDEV linedev, const char* file);
+    int32_t StopTrace(LINEDEV linedev);
+
 protected:
     // Global Call is started (by its start-up) or stopped (by gc_Stop).
     void SetGlobalCallInitialised(bool initialised) {

@@ -4,53 +4,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <optional>
-#include <string>
-
-#include "telephony/tests/facade_fixture.h"
-#include "testing/temp_root.h"
+#include "telephony/tests/facade_boardsim_fixture.h"
 
 namespace ruzd::telephony {
 namespace {
 
 using ::testing::IsEmpty;
-
-// Points the vendor folder at the simulated libraries, with their journal in a temporary
-// folder and no control socket.
-class FacadeBoardsimTest : public FacadeTest {
-protected:
-    FacadeBoardsimTest() {
-        Remember("BOARDSIM_CONFIG");
-        Remember("BOARDSIM_CONTROL");
-        Remember("BOARDSIM_JOURNAL");
-        Remember("RUZD_VENDOR_DIR");
-        unsetenv("BOARDSIM_CONFIG");
-        unsetenv("BOARDSIM_CONTROL");
-        setenv("BOARDSIM_JOURNAL", (dir_.path() / "journal").c_str(), 1);
-        setenv("RUZD_VENDOR_DIR", BOARDSIM_VENDOR_DIR, 1);
-    }
-    ~FacadeBoardsimTest() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
-    }
-
-private:
-    void Remember(const char* name) {
-        const char* value = getenv(name);
-        saved_.emplace_back(name,
-                            value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-    }
-
-    ::ruzd::testing::TempDir dir_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 TEST_F(FacadeBoardsimTest, TheSimulatedLibrariesLoadCompleteThroughTheFacade) {
     TestFacade hardware;
