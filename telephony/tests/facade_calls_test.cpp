@@ -192,6 +192,16 @@ TEST_P(FacadeCallsTest, AWholeIncomingCall) {
     EXPECT_EQ(NextEvent(*hardware).type, CCEV_ANSWERED);
     EXPECT_EQ(State(*hardware, crn), CCST_CONNECTED);
 
+    ASSERT_EQ(hardware->HoldCall(crn, EV_ASYNC), 0);
+    EXPECT_EQ(NextEvent(*hardware).type, CCEV_HOLDACK);
+    EXPECT_EQ(State(*hardware, crn), CCST_HOLD);
+    ASSERT_EQ(hardware->RetrieveCall(crn, EV_ASYNC), 0);
+    EXPECT_EQ(NextEvent(*hardware).type, CCEV_RETRIEVEACK);
+    EXPECT_EQ(State(*hardware, crn), CCST_CONNECTED);
+    // Only one side's functions were asked.
+    const char* other_side = global_call() ? "cc_HoldCall" : "gc_HoldCall";
+    EXPECT_EQ(Control(std::string("query calls ") + other_side), "OK 0");
+
     ASSERT_EQ(Control("hangup dtiB1T1"), "OK crn=" + std::to_string(crn));
     const Seen disconnected = NextEvent(*hardware);
     EXPECT_EQ(disconnected.type, CCEV_DISCONNECTED);
