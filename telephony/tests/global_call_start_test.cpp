@@ -202,6 +202,46 @@ TEST_F(GlobalCallStartTest, AFailedBoardCountMeansNoIpBoards) {
     EXPECT_THAT(Control("query globalcall"), HasSubstr("GC_H3R_LIB=2"));
 }
 
+TEST_F(GlobalCallStartTest, AnAddressTextThatIsNoAddressLeavesTheBoardOnItsDefault) {
+    SetText("HMP1_IPAddress", "not an address");
+    TestFacade hardware;
+    ForgetLines();
+    std::string address = "kept";
+    ASSERT_EQ(hardware.InitGlobalCall(2, &address), 1);
+    EXPECT_EQ(address, "kept");
+    EXPECT_THAT(NewTexts(), Contains("Registry: Using HMP1_IPAddress = not an address"));
+    EXPECT_THAT(Control("query globalcall"), HasSubstr(" address=255.255.255.255 "));
+    EXPECT_EQ(RegistryText("HMP1_IPAddress"), "not an address");
+}
+
+// Without a usable Global Call library the node cannot work with Global Call at all.
+class GlobalCallWithoutLibraryTest : public FacadeTest {};
+
+TEST_F(GlobalCallWithoutLibraryTest, StartingIsAFatalError) {
+    Install("stub_libgc_no_start", "libgc");
+    Install("recording_libsrlmt", "libsrlmt");
+    Install("recording_libipm", "libipm");
+    Install("recording_libdxxmt", "libdxxmt");
+    Install("recording_libdtimt", "libdtimt");
+    Install("recording_libecmt", "libecmt");
+    Install("recording_xdslibsc", "XDSlibsc");
+    Install("recording_ncmapi", "NCMAPI");
+    TestFacade hardware;
+    ASSERT_TRUE(hardware.IsIntelAvailable());
+    ForgetLines();
+    ForgetBoxes();
+    TakeCalls();
+    std::string address = "kept";
+    EXPECT_EQ(hardware.InitGlobalCall(2, &address), 0);
+    EXPECT_FALSE(hardware.IsGlobalCallInitialised());
+    EXPECT_THAT(NewTexts(), ElementsAre("GLOBALCALL can not be initialised. NOT POSSIBLE with "
+                                        "this version of dialogic"));
+    EXPECT_THAT(BoxTexts(), ElementsAre("Error 31"));
+    EXPECT_EQ(CloseRequests(), 1);
+    EXPECT_THAT(TakeCalls(), ::testing::IsEmpty()) << "not even the board count was asked";
+    EXPECT_EQ(address, "kept");
+}
+
 uint32_t Read32(const IP_VIRTBOARD& board, size_t at) {
     return board.bytes[at] | board.bytes[at + 1] << 8 | board.bytes[at + 2] << 16 |
            static_cast<uint32_t>(board.bytes[at + 3]) << 24;
