@@ -28,6 +28,17 @@ void PublishNodeServices(std::weak_ptr<NodeServices> services) {
     Published() = std::move(services);
 }
 
+void WithdrawNodeServices(const NodeServices* services) {
+    // The copy outlives the lock: should it be the last one, the manager's destructor (which
+    // withdraws it) runs without the lock held.
+    std::shared_ptr<NodeServices> published;
+    std::lock_guard<std::mutex> hold(PublishedLock());
+    published = Published().lock();
+    if (published == nullptr || published.get() == services) {
+        Published().reset();
+    }
+}
+
 std::shared_ptr<NodeServices> LockNodeServices() {
     std::lock_guard<std::mutex> hold(PublishedLock());
     return Published().lock();

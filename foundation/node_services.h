@@ -105,6 +105,10 @@ public:
 // Makes `services` the published manager (an empty pointer withdraws it).
 void PublishNodeServices(std::weak_ptr<NodeServices> services);
 
+// Withdraws the published manager when it is `services` or already gone (as it is while it is
+// destroyed), but leaves a living manager published by someone else alone.
+void WithdrawNodeServices(const NodeServices* services);
+
 // The published manager, or null while there is none (or it is being destroyed).
 std::shared_ptr<NodeServices> LockNodeServices();
 

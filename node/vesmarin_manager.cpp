@@ -26,9 +26,18 @@ CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
 
 CVesmarinManager::~CVesmarinManager() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "~CVesmarinManager");
+    // Nobody below reaches the manager once its destruction began.
+    foundation::WithdrawNodeServices(this);
     // The listener's thread is stopped first, so that no command or close arrives while the
     // rest goes.
     listener_.reset();
+    if (fileListener_) {
+        // Its connections call back into the manager, so the thread must have ended before the
+        // manager goes: after the quit it is given 5000 ms, and waited for beyond that with a
+        // line in the log rather than left running on a dead owner.
+        fileListener_->Stop();
+        fileListener_.reset();
+    }
     if (hardware_) {
         if (hardware_->IsGlobalCallInitialised()) {
             hardware_->gc_Stop();
@@ -78,9 +87,16 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
 
     listener_ =
         std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(commandPort_));
+    fileListener_ = std::make_unique<net::COrvanthellaFileSocketThread>(
+        this, net::COrvanthellaFileSocketThread::ReadListenerPort());
     {
         std::lock_guard lock(connectionLock_);
         clientInitialised_ = false;
+    }
+    // Only a manager held by a shared pointer can be reached through the weak pointer.
+    foundation::PublishNodeServices(weak_from_this());
+    if (hardware_) {
+        telephony::PublishHardware(hardware_.get());
     }
     CallConnectionState(0, 1);
 }

@@ -4,7 +4,8 @@
 // central server's command connection, decides which connection is the active one and whether a
 // command runs at all, and runs each accepted command through its handler. It is only ever held
 // by shared pointers: the application object's (or the view's) and, later, one per running
-// worker thread.
+// worker thread. While it runs it is the process's published NodeServices, through which the
+// file-transfer listener and the hardware layer reach its file cache and handle tables.
 //
 // Commands arrive on the command listener's thread, one after another. The connection lock
 // guards only the connection state and the start-up delay; handlers take the locks of what they
@@ -17,11 +18,15 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/node_services.h"
 #include "net/client_socket.h"
 #include "net/client_stream_socket.h"
+#include "net/orvanthella_file_socket_thread.h"
 #include "net/server_stream_socket_thread.h"
 #include "net/stream_socket_callback.h"
+#include "node/aculab_handle_tables.h"
 #include "node/central_messages.h"
+#include "node/device_handle_tables.h"
 #include "node/manager_settings.h"
 #include "node/vesmarin_manager_callback.h"
 #include "platform/named_mutex.h"
@@ -40,6 +45,7 @@ inline constexpr const char* kAnotherInstanceMessage =
     "Another instance of the Pelwix is already running!";
 
 class CVesmarinManager : public net::CStreamSocketCallback,
+                         public foundation::NodeServices,
                          public std::enable_shared_from_this<CVesmarinManager> {
 public:
     // Builds the members only; no I/O.
@@ -79,6 +85,41 @@ public:
 
     // The listener every message that is not a reply goes through; null before Initialise.
     net::CServerStreamSocketThread* Listener() const { return listener_.get(); }
+    // The file-transfer listener; null before Initialise.
+    net::COrvanthellaFileSocketThread* FileListener() const { return fileListener_.get(); }
+
+    // The opened line devices and the per-Aculab-handle stores.
+    DeviceHandleTables& Devices() { return devices_; }
+    AculabHandleTables& AculabTables() { return aculab_; }
+
+    // --- NodeServices ---
+    // Deletes the cached copy of `name`; names that would leave the cache are refused.
+    void RemoveFileFromCache(const std::string& name) override;
+    void OnOrvanthellaFileSocketClose() override;
+    int32_t GetDeviceHandle(int32_t ldev, int32_t device_type, bool* found) override;
+    bool GetIPDeviceHandle(int32_t ldev, int32_t* handle) override;
+    int32_t GetProsodyStream(int32_t handle) override;
+    int32_t GetProsodyTimeslot(int32_t handle) override;
+    int32_t GetProsodyModule(int32_t handle) override;
+    int32_t GetAculabCardIndex(int32_t handle) override;
+    void SetProsodyStream(int32_t handle, int32_t value) override;
+    void SetProsodyTimeslot(int32_t handle, int32_t value) override;
+    void SetProsodyModule(int32_t handle, int32_t value) override;
+    void SetAculabCardSerial(int32_t handle, const std::string& serial) override;
+    tSMChannelId_struct* GetEchoCancelIn(int32_t handle) override;
+    tSMChannelId_struct* GetEchoCancelRef(int32_t handle) override;
+    tSMChannelId_struct* GetEchoCancelOut(int32_t handle) override;
+    void SetEchoCancelIn(int32_t handle, tSMChannelId_struct* channel) override;
+    void SetEchoCancelRef(int32_t handle, tSMChannelId_struct* channel) override;
+    void SetEchoCancelOut(int32_t handle, tSMChannelId_struct* channel) override;
+    tSMVMPrxId_struct* GetVMPrxId(int32_t handle) override;
+    tSMVMPtxId_struct* GetVMPtxId(int32_t handle) override;
+    tSMTDMrxId_struct* GetTDMrxId(int32_t handle) override;
+    tSMTDMtxId_struct* GetTDMtxId(int32_t handle) override;
+    void SetVMPrxId(int32_t handle, tSMVMPrxId_struct* id) override;
+    void SetVMPtxId(int32_t handle, tSMVMPtxId_struct* id) override;
+    void SetTDMrxId(int32_t handle, tSMTDMrxId_struct* id) override;
+    void SetTDMtxId(int32_t handle, tSMTDMtxId_struct* id) override;
 
 private:
     using Handler = void (CVesmarinManager::*)(net::CClientStreamSocket* command);
@@ -122,6 +163,12 @@ private:
     CVesmarinManagerCallback* callback_ = nullptr;
     std::unique_ptr<telephony::CHardwareISDN> hardware_;
     std::unique_ptr<net::CServerStreamSocketThread> listener_;
+    std::unique_ptr<net::COrvanthellaFileSocketThread> fileListener_;
+
+    // Guards the files of the cache folder against concurrent change.
+    std::recursive_mutex fileCacheLock_;
+    DeviceHandleTables devices_;
+    AculabHandleTables aculab_;
 };
 
 }  // namespace ruzd::node

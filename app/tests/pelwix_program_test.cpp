@@ -62,6 +62,28 @@ TEST_F(PelwixProgramTest, ListensOnTheRegistryPortAndWritesTheMissingFilePortBac
         node->WaitForLog("Could not find Local File Socket TCP port in registry.  Using default"));
 }
 
+TEST_F(PelwixProgramTest, ListensForFileTransfersOnTheRegistryFilePort) {
+    const uint32_t filePort = FreePort();
+    {
+        foundation::CRegistry registry(node::kNodeRegistrySection);
+        ASSERT_TRUE(registry.WriteDword(node::kLocalFileSocketTcpPortValue, filePort));
+    }
+    auto node = StartNode({"-debug", "-d"});
+    CentralPeer commands(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    ASSERT_TRUE(commands.IsConnected()) << node->Stderr();
+    // The file listener is made right after the command listener, so it is there by now.
+    CentralPeer files(static_cast<int>(filePort), [&] { return node->HasEnded(); });
+    EXPECT_TRUE(files.IsConnected()) << node->Stderr();
+    EXPECT_TRUE(node->WaitForLog("Local File Socket TCP port set to: " + std::to_string(filePort)));
+
+    // A clean stop also ends the file listener and its connection, and closes the log.
+    node->Signal(SIGTERM);
+    EXPECT_EQ(node->WaitForExit(), kEntryExit);
+    EXPECT_TRUE(files.ClosedByNode(std::chrono::seconds(10)));
+    EXPECT_THAT(node->DebugLog(), HasSubstr("OnOrvanthellaFileSocketClose"));
+    EXPECT_THAT(node->DebugLog(), HasSubstr("Log file closed"));
+}
+
 TEST_F(PelwixProgramTest, SecondNodeIsRefusedWithAFatalError) {
     auto first = StartNode({"-debug", "-d"}, "first");
     CentralPeer peer(static_cast<int>(commandPort_), [&] { return first->HasEnded(); });

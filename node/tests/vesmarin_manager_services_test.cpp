@@ -1,0 +1,270 @@
+// The manager as the lower layers see it: published while it lives, its file cache, its device
+// tables and its per-Aculab-handle stores.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/debug_log.h"
+#include "foundation/node_services.h"
+#include "foundation/registry.h"
+#include "node/exception_cm.h"
+#include "node/tests/central_peer.h"
+#include "node/vesmarin_manager.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::node {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::vector<std::string> DebugLines(const fs::path& folder) {
+    std::vector<std::string> lines;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        size_t start = 0;
+        for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            lines.push_back(bytes.substr(start, end - start));
+        }
+    }
+    return lines;
+}
+
+// One connection attempt to the loopback port, closed at once.
+bool ConnectsOnce(uint32_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected =
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+class ManagerServicesTest : public ::testing::Test {
+protected:
+    ManagerServicesTest() : previousFolder_(fs::current_path()) {
+        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
+        fs::current_path(work_.path());
+        fs::create_directories(work_.path() / "FileCache");
+    }
+    ~ManagerServicesTest() override { fs::current_path(previousFolder_); }
+
+    void WritePorts() {
+        foundation::CRegistry registry(kNodeRegistrySection);
+        registry.WriteDword(kLocalTcpPortValue, testing::FreePort());
+        filePort_ = testing::FreePort();
+        registry.WriteDword(kLocalFileSocketTcpPortValue, filePort_);
+    }
+
+    std::shared_ptr<CVesmarinManager> Start() {
+        WritePorts();
+        auto manager = std::make_shared<CVesmarinManager>(ManagerSettings{});
+        manager->Initialise(nullptr);
+        return manager;
+    }
+
+    static void WriteFile(const fs::path& path) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "voice";
+    }
+
+    const fs::path previousFolder_;
+    ruzd::testing::TempRoot root_;
+    ruzd::testing::TempDir work_;
+    uint32_t filePort_ = 0;
+};
+
+TEST_F(ManagerServicesTest, PublishedWhileItLivesAndWithdrawnWithIt) {
+    auto manager = Start();
+    EXPECT_EQ(foundation::LockNodeServices().get(),
+              static_cast<foundation::NodeServices*>(manager.get()));
+
+    // A second manager is refused and, going, leaves the first one published.
+    {
+        auto second = std::make_shared<CVesmarinManager>(ManagerSettings{});
+        EXPECT_THROW(second->Initialise(nullptr), CExceptionCM);
+    }
+    EXPECT_EQ(foundation::LockNodeServices().get(),
+              static_cast<foundation::NodeServices*>(manager.get()));
+
+    manager.reset();
+    EXPECT_EQ(foundation::LockNodeServices(), nullptr);
+}
+
+TEST_F(ManagerServicesTest, FileListenerListensOnTheRegistryPortUntilTheManagerGoes) {
+    auto manager = Start();
+    ASSERT_NE(manager->FileListener(), nullptr);
+    EXPECT_EQ(manager->FileListener()->Port(), static_cast<int32_t>(filePort_));
+    {
+        testing::CentralPeer peer(static_cast<int>(filePort_));
+        EXPECT_TRUE(peer.IsConnected());
+    }
+    manager.reset();
+    // The listener went with the manager.
+    EXPECT_FALSE(ConnectsOnce(filePort_));
+}
+
+TEST_F(ManagerServicesTest, RemoveFileFromCacheDeletesTheFileWhateverItsCase) {
+    const fs::path logFolder = root_.path() / "drives" / "c" / "Debug";
+    fs::create_directories(logFolder);
+    foundation::StartDebugLog("C:\\Debug\\Node", 0, true, 0);
+
+    const fs::path cached = work_.path() / "FileCache" / "Prompts" / "Hello.vox";
+    const fs::path readOnly = work_.path() / "FileCache" / "Locked.vox";
+    WriteFile(cached);
+    WriteFile(readOnly);
+    fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::remove);
+    WriteFile(work_.path() / "FileCache" / "Prompts" / "Other.vox");
+
+    CVesmarinManager manager{ManagerSettings{}};
+    manager.RemoveFileFromCache("prompts\\HELLO.VOX");
+    manager.RemoveFileFromCache("Locked.vox");
+    manager.RemoveFileFromCache("Prompts\\Missing.vox");
+    foundation::StopDebugLog();
+
+    EXPECT_FALSE(fs::exists(cached));
+    EXPECT_FALSE(fs::exists(readOnly));
+    EXPECT_TRUE(fs::exists(work_.path() / "FileCache" / "Prompts" / "Other.vox"));
+    const auto lines = DebugLines(logFolder);
+    EXPECT_THAT(lines, Contains(EndsWith("RemoveFileFromCache prompts\\HELLO.VOX")));
+    EXPECT_THAT(lines, Contains(EndsWith("file removed: .\\FILECACHE\\PROMPTS\\HELLO.VOX")));
+    EXPECT_THAT(lines, Contains(EndsWith("file removed: .\\FILECACHE\\LOCKED.VOX")));
+    // A file that is not there is no failure.
+    EXPECT_THAT(lines, Not(Contains(HasSubstr("MISSING.VOX"))));
+    EXPECT_THAT(lines, Not(Contains(HasSubstr("failed"))));
+}
+
+TEST_F(ManagerServicesTest, RemoveFileFromCacheRefusesNamesOutsideTheCache) {
+    const fs::path outside = work_.path() / "Outside.vox";
+    const fs::path drive = root_.path() / "drives" / "c" / "Outside.vox";
+    WriteFile(outside);
+    WriteFile(drive);
+
+    CVesmarinManager manager{ManagerSettings{}};
+    for (const char* name : {"..\\Outside.vox", "Prompts\\..\\..\\Outside.vox", "C:\\Outside.vox",
+                             "\\Outside.vox", "/Outside.vox", ""}) {
+        manager.RemoveFileFromCache(name);
+    }
+    EXPECT_TRUE(fs::exists(outside));
+    EXPECT_TRUE(fs::exists(drive));
+}
+
+TEST_F(ManagerServicesTest, AculabStoresReturnWhatWasLastSetPerHandle) {
+    CVesmarinManager manager{ManagerSettings{}};
+    foundation::NodeServices& services = manager;
+
+    EXPECT_EQ(services.GetProsodyStream(10000), -1);
+    EXPECT_EQ(services.GetProsodyTimeslot(10000), -1);
+    EXPECT_EQ(services.GetProsodyModule(10000), -1);
+    EXPECT_EQ(services.GetAculabCardIndex(10000), -1);
+
+    services.SetProsodyStream(10000, 32);
+    services.SetProsodyTimeslot(10000, 5);
+    services.SetProsodyModule(10000, 77);
+    services.SetProsodyStream(10000, 33);
+    services.SetProsodyStream(10001, 0);
+    services.SetAculabCardSerial(10000, "ab-123");
+    manager.AculabTables().SetAculabCardIndex(10000, 2);
+    EXPECT_EQ(services.GetProsodyStream(10000), 33);
+    EXPECT_EQ(services.GetProsodyStream(10001), 0);
+    EXPECT_EQ(services.GetProsodyTimeslot(10000), 5);
+    EXPECT_EQ(services.GetProsodyTimeslot(10001), -1);
+    EXPECT_EQ(services.GetProsodyModule(10000), 77);
+    EXPECT_EQ(services.GetAculabCardIndex(10000), 2);
+    EXPECT_EQ(manager.AculabTables().GetAculabCardSerial(10000), "ab-123");
+
+    // The library's handles are opaque: any address stands for one.
+    int in = 0, ref = 0, out = 0, rx = 0, tx = 0;
+    auto* channelIn = reinterpret_cast<tSMChannelId_struct*>(&in);
+    auto* channelRef = reinterpret_cast<tSMChannelId_struct*>(&ref);
+    auto* channelOut = reinterpret_cast<tSMChannelId_struct*>(&out);
+    services.SetEchoCancelIn(10000, channelIn);
+    services.SetEchoCancelRef(10000, channelRef);
+    services.SetEchoCancelOut(10000, channelOut);
+    services.SetVMPrxId(10000, reinterpret_cast<tSMVMPrxId_struct*>(&rx));
+    services.SetVMPtxId(10000, reinterpret_cast<tSMVMPtxId_struct*>(&tx));
+    services.SetTDMrxId(10000, reinterpret_cast<tSMTDMrxId_struct*>(&rx));
+    services.SetTDMtxId(10000, reinterpret_cast<tSMTDMtxId_struct*>(&tx));
+    EXPECT_EQ(services.GetEchoCancelIn(10000), channelIn);
+    EXPECT_EQ(services.GetEchoCancelRef(10000), channelRef);
+    EXPECT_EQ(services.GetEchoCancelOut(10000), channelOut);
+    EXPECT_EQ(services.GetEchoCancelIn(10001), nullptr);
+    EXPECT_EQ(services.GetVMPrxId(10000), reinterpret_cast<tSMVMPrxId_struct*>(&rx));
+    EXPECT_EQ(services.GetVMPtxId(10000), reinterpret_cast<tSMVMPtxId_struct*>(&tx));
+    EXPECT_EQ(services.GetTDMrxId(10000), reinterpret_cast<tSMTDMrxId_struct*>(&rx));
+    EXPECT_EQ(services.GetTDMtxId(10000), reinterpret_cast<tSMTDMtxId_struct*>(&tx));
+
+    // Storing null clears only that entry.
+    services.SetEchoCancelRef(10000, nullptr);
+    services.SetVMPrxId(10000, nullptr);
+    services.SetTDMtxId(10000, nullptr);
+    EXPECT_EQ(services.GetEchoCancelRef(10000), nullptr);
+    EXPECT_EQ(services.GetEchoCancelIn(10000), channelIn);
+    EXPECT_EQ(services.GetVMPrxId(10000), nullptr);
+    EXPECT_EQ(services.GetVMPtxId(10000), reinterpret_cast<tSMVMPtxId_struct*>(&tx));
+    EXPECT_EQ(services.GetTDMtxId(10000), nullptr);
+    EXPECT_EQ(services.GetTDMrxId(10000), reinterpret_cast<tSMTDMrxId_struct*>(&rx));
+}
+
+TEST_F(ManagerServicesTest, DeviceHandlesAreLookedUpInTheTableOfTheirType) {
+    CVesmarinManager manager{ManagerSettings{}};
+    foundation::NodeServices& services = manager;
+    using Family = DeviceHandleTables::Family;
+
+    bool found = true;
+    int32_t handle = 0;
+    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceVoice, &found), 0);
+    EXPECT_FALSE(found);
+    EXPECT_FALSE(services.GetIPDeviceHandle(4, &handle));
+    EXPECT_EQ(handle, -1);
+
+    manager.Devices().Add(Family::kVoice, 4, 401);
+    manager.Devices().Add(Family::kNetwork, 4, 403);
+    manager.Devices().Add(Family::kStation, 4, 405);
+    manager.Devices().Add(Family::kIp, 4, 407);
+    manager.Devices().Add(Family::kIp, foundation::kIpBoardNumberBase + 1, 418);
+    manager.Devices().Add(Family::kVoice, 4, 411);  // replaces
+
+    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceVoice, &found), 411);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceNetworkLine, nullptr), 403);
+    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceStation, nullptr), 405);
+    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceIp, nullptr), 407);
+    EXPECT_EQ(services.GetDeviceHandle(foundation::kIpBoardNumberBase + 1,
+                                       foundation::kNodeDeviceIpBoard, nullptr),
+              418);
+    EXPECT_TRUE(services.GetIPDeviceHandle(foundation::kIpBoardNumberBase + 1, &handle));
+    EXPECT_EQ(handle, 418);
+    // A type of no table: 0 and not found.
+    found = true;
+    EXPECT_EQ(services.GetDeviceHandle(4, 2, &found), 0);
+    EXPECT_FALSE(found);
+    handle = 99;
+    EXPECT_FALSE(manager.Devices().GetDeviceHandle(4, 2, &handle));
+    EXPECT_EQ(handle, 99);
+
+    manager.Devices().Remove(Family::kIp, 4);
+    manager.Devices().Remove(Family::kIp, 12345);  // absent: no error
+    EXPECT_FALSE(services.GetIPDeviceHandle(4, &handle));
+    EXPECT_EQ(handle, -1);
+    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceStation, nullptr), 405);
+}
+
+}  // namespace
+}  // namespace ruzd::node
