@@ -12,6 +12,7 @@
 #include "foundation/debug_log.h"
 #include "net/callback_output_stream.h"
 #include "node/central_messages.h"
+#include "testing/debug_files.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node {
@@ -23,20 +24,7 @@ using ::testing::Contains;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 
-// Every line of every debug file in the folder.
-std::vector<std::string> DebugLines(const fs::path& folder) {
-    std::vector<std::string> lines;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        size_t start = 0;
-        for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-            lines.push_back(bytes.substr(start, end - start));
-        }
-    }
-    return lines;
-}
+using ruzd::testing::DebugLines;
 
 TEST(CentralMessagesLog, TextIsLoggedWithTheChannelAsCallId) {
     testing::TempRoot root;

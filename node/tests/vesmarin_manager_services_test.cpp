@@ -18,6 +18,7 @@
 #include "node/exception_cm.h"
 #include "node/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
+#include "testing/debug_files.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node {
@@ -29,19 +30,7 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-std::vector<std::string> DebugLines(const fs::path& folder) {
-    std::vector<std::string> lines;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        size_t start = 0;
-        for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-            lines.push_back(bytes.substr(start, end - start));
-        }
-    }
-    return lines;
-}
+using ruzd::testing::DebugLines;
 
 // One connection attempt to the loopback port, closed at once.
 bool ConnectsOnce(uint32_t port) {
