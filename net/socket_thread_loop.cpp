@@ -23,6 +23,11 @@ void SocketThreadLoop::Start(Steps steps, std::shared_ptr<platform::Waitable> pr
         thread_.Start([shared = shared_, create = std::move(steps.create),
                        open = std::move(steps.open), predecessor = std::move(predecessor)] {
             const bool made = create();
+            if (!made) {
+                // Nothing will run the reactor: a task posted to it now would keep the shared
+                // state alive through the reactor's own queue.
+                shared->stopping.store(true);
+            }
             shared->ready.Set();
             if (made) {
                 if (predecessor) {
