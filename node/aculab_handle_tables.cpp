@@ -29,6 +29,87 @@ void AculabHandleTables::StoreOrClear(std::map<int32_t, Pointer*>& map, int32_t 
     }
 }
 
+int32_t AculabHandleTables::AllocateAculabHandle(int32_t card, int32_t portId, int32_t timeslot) {
+    std::lock_guard hold(lock_);
+    std::map<int32_t, int32_t>& slots = handleByPortSlot_[portId];
+    const auto known = slots.find(timeslot);
+    if (known != slots.end()) {
+        return known->second;
+    }
+    const int32_t handle = nextHandle_++;
+    slots[timeslot] = handle;
+    portId_[handle] = portId;
+    aculabTimeslot_[handle] = timeslot;
+    cardIndex_[handle] = card;
+    return handle;
+}
+
+void AculabHandleTables::ReleaseAculabHandle(int32_t handle) {
+    {
+        std::lock_guard hold(lock_);
+        const auto port = portId_.find(handle);
+        const auto slot = aculabTimeslot_.find(handle);
+        // Only the handle's own (port id, time slot) entry goes: an unknown handle must not
+        // take another channel's entry with it.
+        if (port != portId_.end() && slot != aculabTimeslot_.end()) {
+            const auto slots = handleByPortSlot_.find(port->second);
+            if (slots != handleByPortSlot_.end()) {
+                const auto entry = slots->second.find(slot->second);
+                if (entry != slots->second.end() && entry->second == handle) {
+                    slots->second.erase(entry);
+                }
+                if (slots->second.empty()) {
+                    handleByPortSlot_.erase(slots);
+                }
+            }
+        }
+        portId_.erase(handle);
+        aculabTimeslot_.erase(handle);
+        cardIndex_.erase(handle);
+        timeslot_.erase(handle);
+        stream_.erase(handle);
+        module_.erase(handle);
+        cardSerial_.erase(handle);
+        echoIn_.erase(handle);
+        echoRef_.erase(handle);
+        echoOut_.erase(handle);
+        vmpRx_.erase(handle);
+        vmpTx_.erase(handle);
+        tdmRx_.erase(handle);
+        tdmTx_.erase(handle);
+    }
+    std::lock_guard hold(callLock_);
+    callHandles_.erase(handle);
+}
+
+int32_t AculabHandleTables::GetAculabPortId(int32_t handle) const {
+    return Find(portId_, handle, -1);
+}
+int32_t AculabHandleTables::GetAculabTimeslot(int32_t handle) const {
+    return Find(aculabTimeslot_, handle, -1);
+}
+
+bool AculabHandleTables::GetAculabCallHandle(int32_t handle, uint8_t direction,
+                                             int32_t* callHandle) const {
+    std::lock_guard hold(callLock_);
+    const auto calls = callHandles_.find(handle);
+    if (calls == callHandles_.end()) {
+        return false;
+    }
+    const auto call = calls->second.find(direction);
+    if (call == calls->second.end()) {
+        return false;
+    }
+    *callHandle = call->second;
+    return true;
+}
+
+void AculabHandleTables::SetAculabCallHandle(int32_t handle, uint8_t direction,
+                                             int32_t callHandle) {
+    std::lock_guard hold(callLock_);
+    callHandles_[handle][direction] = callHandle;
+}
+
 int32_t AculabHandleTables::GetProsodyStream(int32_t handle) const {
     return Find(stream_, handle, -1);
 }

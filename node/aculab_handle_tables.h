@@ -1,11 +1,15 @@
 #pragma once
 
 // What the manager keeps per Aculab channel handle for the Prosody code of the hardware layer:
-// the stream, time slot and module of the channel, the card it is switched on and that card's
-// serial, the echo canceller's three channels and the VMP and TDM contexts. All of it sits
-// under one lock, the Aculab table lock, so that a channel's values are read and changed as
-// one. The lock is re-entrant: the handle allocation of the command handlers holds it across
-// several of these calls.
+// the port and time slot the handle was allocated for, the stream, time slot and module of the
+// channel, the card it is switched on and that card's serial, the echo canceller's three
+// channels and the VMP and TDM contexts. All of it sits under one lock, the Aculab table lock, so
+// that a channel's values are read and changed as one. The lock is re-entrant: the handle
+// allocation of the command handlers holds it across several of these calls.
+//
+// The handles are the manager's own numbers, counting up from 10000 and never reused. The call
+// handles of a channel (incoming and outgoing) sit under a second lock, the Aculab call lock;
+// the two locks are never held together.
 
 #include <cstdint>
 #include <map>
@@ -18,6 +22,26 @@ namespace ruzd::node {
 
 class AculabHandleTables {
 public:
+    // The first handle a fresh table gives out.
+    static constexpr int32_t kFirstAculabHandle = 10000;
+    // Directions of a channel's call handles.
+    static constexpr uint8_t kIncomingCall = 0;
+    static constexpr uint8_t kOutgoingCall = 1;
+
+    // The handle already recorded for (port id, time slot), else a new one recorded with its
+    // port id, time slot and card index.
+    int32_t AllocateAculabHandle(int32_t card, int32_t portId, int32_t timeslot);
+    // Forgets everything recorded for the handle, its call handles included. An unknown handle
+    // changes nothing.
+    void ReleaseAculabHandle(int32_t handle);
+    // The port id and time slot the handle was allocated for; -1 when unknown.
+    int32_t GetAculabPortId(int32_t handle) const;
+    int32_t GetAculabTimeslot(int32_t handle) const;
+
+    // The call handle of one direction; false when none is stored.
+    bool GetAculabCallHandle(int32_t handle, uint8_t direction, int32_t* callHandle) const;
+    void SetAculabCallHandle(int32_t handle, uint8_t direction, int32_t callHandle);
+
     // Each getter returns the stored value, -1 when the handle has none; each setter inserts or
     // replaces.
     int32_t GetProsodyStream(int32_t handle) const;
@@ -63,6 +87,10 @@ private:
     void StoreOrClear(std::map<int32_t, Pointer*>& map, int32_t handle, Pointer* value);
 
     mutable std::recursive_mutex lock_;
+    int32_t nextHandle_ = kFirstAculabHandle;
+    std::map<int32_t, std::map<int32_t, int32_t>> handleByPortSlot_;  // port id -> slot -> handle
+    std::map<int32_t, int32_t> portId_;
+    std::map<int32_t, int32_t> aculabTimeslot_;
     std::map<int32_t, int32_t> stream_;
     std::map<int32_t, int32_t> timeslot_;
     std::map<int32_t, int32_t> module_;
@@ -75,6 +103,9 @@ private:
     std::map<int32_t, tSMVMPtxId_struct*> vmpTx_;
     std::map<int32_t, tSMTDMrxId_struct*> tdmRx_;
     std::map<int32_t, tSMTDMtxId_struct*> tdmTx_;
+
+    mutable std::recursive_mutex callLock_;
+    std::map<int32_t, std::map<uint8_t, int32_t>> callHandles_;
 };
 
 }  // namespace ruzd::node

@@ -43,26 +43,15 @@ const DeviceHandleTables::Table& DeviceHandleTables::TableOf(Family family) cons
 }
 
 void DeviceHandleTables::Add(Family family, int32_t ldev, int32_t handle) {
-    Table& table = TableOf(family);
-    std::lock_guard hold(table.lock);
-    table.handles[ldev] = handle;
+    TableOf(family).Set(ldev, handle);
 }
 
 void DeviceHandleTables::Remove(Family family, int32_t ldev) {
-    Table& table = TableOf(family);
-    std::lock_guard hold(table.lock);
-    table.handles.erase(ldev);
+    TableOf(family).Erase(ldev);
 }
 
 bool DeviceHandleTables::Get(Family family, int32_t ldev, int32_t* handle) const {
-    const Table& table = TableOf(family);
-    std::lock_guard hold(table.lock);
-    const auto it = table.handles.find(ldev);
-    const bool found = it != table.handles.end();
-    if (handle != nullptr) {
-        *handle = found ? it->second : -1;
-    }
-    return found;
+    return TableOf(family).Get(ldev, handle, -1);
 }
 
 bool DeviceHandleTables::GetDeviceHandle(int32_t ldev, int32_t deviceType, int32_t* handle) const {
@@ -71,6 +60,39 @@ bool DeviceHandleTables::GetDeviceHandle(int32_t ldev, int32_t deviceType, int32
         return false;
     }
     return Get(family, ldev, handle);
+}
+
+bool DeviceHandleTables::GetDevicePortType(int32_t handle, int32_t* type) const {
+    return portTypes_.Get(handle, type, -1);
+}
+
+void DeviceHandleTables::SetDevicePortType(int32_t handle, int32_t type) {
+    portTypes_.Set(handle, type);
+}
+
+void DeviceHandleTables::RemoveDevicePortType(int32_t handle) {
+    portTypes_.Erase(handle);
+}
+
+bool DeviceHandleTables::GetHandleLdev(int32_t handle, int32_t* ldev) const {
+    return handleLdevs_.Get(handle, ldev, -1);
+}
+
+void DeviceHandleTables::AddHandleLdev(int32_t handle, int32_t ldev) {
+    handleLdevs_.Set(handle, ldev);
+}
+
+void DeviceHandleTables::RemoveHandleLdev(int32_t handle) {
+    handleLdevs_.Erase(handle);
+}
+
+void DeviceHandleTables::ForgetAll() {
+    network_.Clear();
+    handleLdevs_.Clear();
+    portTypes_.Clear();
+    voice_.Clear();
+    station_.Clear();
+    ip_.Clear();
 }
 
 }  // namespace ruzd::node

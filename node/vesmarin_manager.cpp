@@ -64,6 +64,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     ManagerLog(kDebugChannelGeneral, kDebugNone,
                std::string("Initialise callback=") + (callback != nullptr ? "set" : "none"));
     currentCommandId_ = kNoCommandId;
+    PopulateISDNEvents();
     openChannels_ = 0;
     callback_ = callback;
 

@@ -25,12 +25,22 @@
 #include "net/server_stream_socket_thread.h"
 #include "net/stream_socket_callback.h"
 #include "node/aculab_handle_tables.h"
+#include "node/amtelco_tables.h"
+#include "node/call_reference_tables.h"
 #include "node/central_messages.h"
+#include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
+#include "node/digit_buffers.h"
+#include "node/file_map.h"
+#include "node/isdn_event_names.h"
+#include "node/locked_table.h"
 #include "node/manager_settings.h"
 #include "node/vesmarin_manager_callback.h"
+#include "node/virtual_file_tables.h"
 #include "platform/named_mutex.h"
 #include "telephony/hardware_isdn.h"
+#include "telephony/vendorapi/isdn.h"
+#include "telephony/vendorapi/voice.h"
 
 namespace ruzd::node {
 
@@ -121,6 +131,94 @@ public:
     void SetTDMrxId(int32_t handle, tSMTDMrxId_struct* id) override;
     void SetTDMtxId(int32_t handle, tSMTDMtxId_struct* id) override;
 
+    // --- Device and resource tables ---
+    // Line device number -> vendor handle per device family: Get gives -1 when absent, Add
+    // replaces, Remove of an absent ldev is no error. GetIPDeviceHandle is above.
+    bool GetNetworkDeviceHandle(int32_t ldev, int32_t* handle);
+    void AddNetworkDevice(int32_t ldev, int32_t handle);
+    void RemoveNetworkDevice(int32_t ldev);
+    bool GetVoiceDeviceHandle(int32_t ldev, int32_t* handle);
+    void AddVoiceDevice(int32_t ldev, int32_t handle);
+    void RemoveVoiceDevice(int32_t ldev);
+    bool GetStationDeviceHandle(int32_t ldev, int32_t* handle);
+    void AddStationDevice(int32_t ldev, int32_t handle);
+    void RemoveStationDevice(int32_t ldev);
+    void AddIPDevice(int32_t ldev, int32_t handle);
+    void RemoveIPDevice(int32_t ldev);
+    // By device type: 1 voice, 3 network, 5 station, 7 and 18 IP; any other type gives false
+    // and leaves the handle untouched.
+    bool GetDeviceHandle(int32_t ldev, int32_t type, int32_t* handle);
+
+    // Vendor handle -> device type and -> line device number; -1 when absent.
+    bool GetDevicePortType(int32_t handle, int32_t* type);
+    void SetDevicePortType(int32_t handle, int32_t type);
+    bool GetHandleLdev(int32_t handle, int32_t* ldev);
+    void AddHandleLdev(int32_t handle, int32_t ldev);
+    void RemoveHandleLdev(int32_t handle);
+
+    // The log channel of a device type's lines: 1 voice, 3 network, 5 station, 7/18 IP, else 0.
+    static int PortTypeToLogChannel(int32_t type);
+
+    // The voice channels' digit buffers: zeroed on creation, at a stable address until the
+    // shut-down of the session frees them all.
+    bool GetDigitBuffer(int32_t ldev, DV_DIGIT** buffer);
+    DV_DIGIT* GetOrCreateDigitBuffer(int32_t ldev);
+    void FreeAllDigitBuffers();
+
+    // The event code of the asynchronous voice function last started on a channel; -1 when none.
+    void SetLastVoiceFunction(int32_t ldev, int32_t code);
+    int32_t GetLastVoiceFunction(int32_t ldev) const;
+
+    // The current call reference of line devices 0 to 500; type 3 (network lines) and every
+    // other type are kept apart. GetCallRefSlot is null outside 0..500.
+    bool GetCallRef(int32_t ldev, int32_t type, CRN* crn);
+    void SetCallRef(int32_t ldev, int32_t type, CRN crn, bool valid);
+    CRN* GetCallRefSlot(int32_t ldev, int32_t type);
+
+    // The Amtelco boards with their cables, and per cable its board and time-slot base.
+    bool GetAmtelcoBoardHandle(int32_t board, int32_t* cable);
+    void AddAmtelcoBoard(int32_t board, int32_t cable);
+    int32_t GetAmtelcoBusTimeslot(int32_t tx, int32_t cable);
+    AmtelcoTables& Amtelco() { return amtelco_; }
+
+    // The MSI and DCB conferences with their parties' listen time slots.
+    ConferenceTables& Conferences() { return conferences_; }
+
+    // The Aculab channel handles, numbered from 10000, and their call handles.
+    int32_t AllocateAculabHandle(int32_t card, int32_t portId, int32_t timeslot);
+    void ReleaseAculabHandle(int32_t handle);
+    int32_t GetAculabPortId(int32_t handle);
+    int32_t GetAculabTimeslot(int32_t handle);
+    std::string GetAculabCardSerial(int32_t handle);
+    void SetAculabCallHandle(int32_t handle, uint8_t direction, int32_t callHandle);
+    bool GetAculabCallHandle(int32_t handle, uint8_t direction, int32_t* callHandle);
+
+    // The voice and record files open under the central server's virtual handles.
+    VirtualFileTables& VirtualFiles() { return virtualFiles_; }
+
+    // Forgets, each under its own lock and closing nothing, the file map, the device tables,
+    // the Amtelco boards and the virtual file handles: a new session starts from nothing.
+    void ForgetDeviceTables();
+
+    // The file map, loaded from "FILEMAP.TXT" in the working folder.
+    void LoadFileMap();
+    bool FileMapping(std::string& path);
+    void ReverseFileMapping(std::string& path);
+
+    // The event-name table of the event forwarding.
+    void PopulateISDNEvents();
+    const std::string& GetISDNEvents(int32_t code);
+
+    // The wall clock jumped by `seconds`: every stored moment that is set moves with it.
+    void OnTimeShiftDetected(int32_t seconds);
+    // The stored moments, in seconds; 0 when not set.
+    struct StoredMoments {
+        int64_t lastCommand = 0;
+        int64_t listenerEpoch = 0;
+        int64_t start = 0;
+    };
+    StoredMoments GetStoredMoments() const;
+
 private:
     using Handler = void (CVesmarinManager::*)(net::CClientStreamSocket* command);
     struct Command {
@@ -169,6 +267,16 @@ private:
     std::recursive_mutex fileCacheLock_;
     DeviceHandleTables devices_;
     AculabHandleTables aculab_;
+
+    // --- Device and resource tables ---
+    CallReferenceTables callRefs_;
+    DigitBuffers digitBuffers_;
+    LockedTable<int32_t, int32_t> lastVoiceFunctions_;
+    AmtelcoTables amtelco_;
+    ConferenceTables conferences_;
+    VirtualFileTables virtualFiles_;
+    FileMap fileMap_;
+    IsdnEventNames eventNames_;
 };
 
 }  // namespace ruzd::node
