@@ -204,6 +204,8 @@ public:
     void LoadFileMap();
     bool FileMapping(std::string& path);
     void ReverseFileMapping(std::string& path);
+    // Central prefix -> local prefix, as loaded.
+    std::map<std::string, std::string> FileMapEntries() const { return fileMap_.Entries(); }
 
     // The event-name table of the event forwarding.
     void PopulateISDNEvents();
