@@ -131,7 +131,7 @@ TEST_F(FileMapTest, AnUnmatchedPathComesBackUpperCased) {
 }
 
 TEST_F(FileMapTest, ReverseMappingTurnsALocalPathBackIntoTheCentralOne) {
-    WriteFileMap("C:\\VOX D:\\LOCAL\n\\\\SERVER\\SHARE E:\\\n");
+    WriteFileMap("C:\\VOX D:\\LOCAL\n\\\\SERVER\\SHARE\\ E:\\\n");
     manager_.LoadFileMap();
 
     std::string path = "d:\\local\\rec\\1.wav";
