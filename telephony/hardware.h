@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "telephony/facade_forms.h"
 #include "telephony/lib_cl_lib.h"

@@ -94,6 +94,13 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
         return ReadBoards(words, &config->station);
     if (key == "ip")
         return ReadBoards(words, &config->ip);
+    if (key == "ipm") {
+        BoardConfig::Boards media;
+        if (!ReadBoards(words, &media))
+            return false;
+        config->ip_media = media;
+        return true;
+    }
     if (key == "conference") {
         std::vector<std::string> boards(words.begin(),
                                         words.begin() + std::min<size_t>(3, words.size()));

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,8 +28,9 @@ struct BoardConfig {
     Boards station{1, 8};     // "msiB%d", stations "msiB%dC%d"
     Boards conference{1, 2};  // "dcbB%d", DSPs "dcbB%dD%d"
     int conference_parties = 32;
-    Boards ip{1, 4};         // IPT "iptB%d"/"iptB%dT%d" and IPM "ipmB%d"/"ipmB%dC%d"
-    int amtelco_boards = 1;  // numbered from 1
+    Boards ip{1, 4};                 // IPT "iptB%d"/"iptB%dT%d" and IPM "ipmB%d"/"ipmB%dC%d"
+    std::optional<Boards> ip_media;  // IPM boards of their own; as many as IPT boards when unset
+    int amtelco_boards = 1;          // numbered from 1
 
     int32_t service_state = 4;  // 1 stopped, 2 start pending, 4 running
     std::string default_ip = "127.0.0.1";
@@ -51,6 +53,9 @@ struct BoardConfig {
     // The file's settings; the defaults when no path is given. An unreadable file is an
     // error.
     static BoardConfig Load(const char* path, std::vector<std::string>* errors);
+
+    // The IP media boards: their own setting, else the same as the IP boards.
+    const Boards& MediaBoards() const { return ip_media ? *ip_media : ip; }
 
     // The families to report: the configured ones, or one host media family when there are
     // IP boards.

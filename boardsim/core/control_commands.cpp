@@ -7,6 +7,7 @@
 
 #include "boardsim/core/call_commands.h"
 #include "boardsim/core/command_words.h"
+#include "boardsim/core/ip_service_commands.h"
 #include "boardsim/core/machine.h"
 #include "telephony/vendorapi/vendor_api.h"
 
@@ -66,6 +67,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
         return Ok(detail);
     }
     if (std::optional<std::string> answer = QueryCalls(machine, words))
+        return *answer;
+    if (std::optional<std::string> answer = QueryIpServices(machine, words))
         return *answer;
     return Err("unknown query");
 }
@@ -147,14 +150,16 @@ std::string Execute(Machine& machine, const std::string& line) {
     }
 
     if (command == "fail") {
-        if (words.size() < 3 || words.size() > 4)
-            return Err("usage: fail <function> <result> [<times>]");
+        if (words.size() < 3 || words.size() > 5)
+            return Err("usage: fail <function> <result> [<times> [<after>]]");
         const std::optional<int64_t> result = Number(words[2].text);
         const std::optional<int64_t> times =
-            words.size() == 4 ? Number(words[3].text) : std::optional<int64_t>(-1);
-        if (!result || !times)
+            words.size() >= 4 ? Number(words[3].text) : std::optional<int64_t>(-1);
+        const std::optional<int64_t> after =
+            words.size() == 5 ? Number(words[4].text) : std::optional<int64_t>(0);
+        if (!result || !times || !after || *after < 0)
             return Err("bad result or count");
-        machine.results().Force(words[1].text, *result, *times);
+        machine.results().Force(words[1].text, *result, *times, *after);
         return Ok();
     }
 

@@ -47,11 +47,11 @@ DeviceCatalog::DeviceCatalog(const BoardConfig& config) {
               DeviceFamily::kConference);
     AddBoards(config.ip, "iptB%d", "iptB%dT%d", DeviceFamily::kGlobalCall,
               DeviceFamily::kGlobalCall);
-    AddBoards(config.ip, "ipmB%d", "ipmB%dC%d", DeviceFamily::kGlobalCall,
+    AddBoards(config.MediaBoards(), "ipmB%d", "ipmB%dC%d", DeviceFamily::kGlobalCall,
               DeviceFamily::kGlobalCall);
     board_counts_ = {{"voice", config.voice.count}, {"dti", config.network.count},
                      {"msi", config.station.count}, {"dcb", config.conference.count},
-                     {"ipt", config.ip.count},      {"ipm", config.ip.count}};
+                     {"ipt", config.ip.count},      {"ipm", config.MediaBoards().count}};
 }
 
 void DeviceCatalog::AddBoards(const BoardConfig::Boards& boards, const char* board, const char* sub,

@@ -21,6 +21,7 @@
 #include "boardsim/core/device_catalog.h"
 #include "boardsim/core/event_queue.h"
 #include "boardsim/core/globalcall_library.h"
+#include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
 
@@ -46,6 +47,7 @@ public:
     CallModel& calls() { return calls_; }
     GlobalCallLibrary& globalcall() { return globalcall_; }
     AmtelcoMailbox& amtelco() { return amtelco_; }
+    IpServiceRequests& ip_services() { return ip_services_; }
 
     int32_t service_state() const { return service_state_.load(); }
     void set_service_state(int32_t state) { service_state_.store(state); }
@@ -60,6 +62,7 @@ private:
     GlobalCallLibrary globalcall_;
     CallModel calls_;  // after the events and devices it raises events for
     AmtelcoMailbox amtelco_;
+    IpServiceRequests ip_services_;
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first
 };

@@ -14,12 +14,12 @@ int64_t ResultTable::Default(const std::string& function) const {
     return it == defaults_.end() ? 0 : it->second;
 }
 
-void ResultTable::Force(const std::string& function, int64_t result, int64_t times) {
+void ResultTable::Force(const std::string& function, int64_t result, int64_t times, int64_t after) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (times == 0) {
         forced_.erase(function);
     } else {
-        forced_[function] = {result, times};
+        forced_[function] = {result, times, after};
     }
 }
 
@@ -34,6 +34,10 @@ std::optional<int64_t> ResultTable::BeginCall(const std::string& function) {
     const auto it = forced_.find(function);
     if (it == forced_.end())
         return std::nullopt;
+    if (it->second.after > 0) {
+        --it->second.after;
+        return std::nullopt;
+    }
     const int64_t result = it->second.result;
     if (it->second.times > 0 && --it->second.times == 0)
         forced_.erase(it);

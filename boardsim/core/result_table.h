@@ -20,8 +20,9 @@ public:
     // else 0.
     int64_t Default(const std::string& function) const;
 
-    // times < 0 forces every call until Restore.
-    void Force(const std::string& function, int64_t result, int64_t times);
+    // times < 0 forces every call until Restore; the first `after` calls from now on keep
+    // their own results.
+    void Force(const std::string& function, int64_t result, int64_t times, int64_t after = 0);
     void Restore(const std::string& function);
     // Counts the call and takes one forced result, if any is left.
     std::optional<int64_t> BeginCall(const std::string& function);
@@ -32,6 +33,7 @@ private:
     struct Forced {
         int64_t result;
         int64_t times;
+        int64_t after;
     };
     mutable std::mutex mutex_;
     std::map<std::string, int64_t> defaults_;

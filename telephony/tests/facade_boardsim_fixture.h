@@ -48,6 +48,15 @@ protected:
 
     std::string Control(const std::string& command) { return control_.Send(command); }
 
+    // The simulator's journal, one vendor call a line, without the sequence numbers.
+    std::vector<std::string> Journal() const {
+        std::vector<std::string> lines;
+        std::ifstream in(dir_.path() / "journal");
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line.substr(line.find(' ') + 1));
+        return lines;
+    }
+
 private:
     void Set(const std::string& name, const std::string& value) {
         Remember(name);
