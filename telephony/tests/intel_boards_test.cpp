@@ -531,6 +531,20 @@ TEST_F(IntelBoardsTest, WithoutAFacadeThereIsNothingToOpen) {
                 ElementsAre("CIntelBoards::Init() failed because dialogic is not loaded."));
 }
 
+TEST_F(IntelBoardsTest, WithoutTheDialogicLibrariesInitFailsAfterTheEnumerationAttempt) {
+    const ::ruzd::testing::TempDir empty;
+    setenv("RUZD_VENDOR_DIR", empty.path().c_str(), 1);  // the fixture puts it back
+    TestFacade& hardware = Start();
+    ASSERT_FALSE(hardware.IsIntelAvailable());
+    EXPECT_FALSE(boards_->Init());
+    EXPECT_THAT(NewTexts(),
+                IsSupersetOf({"CIntelBoards::PrintInstalledBoards Error -1 during "
+                              "NCM_GetInstalledFamilies",
+                              "CIntelBoards::Init() failed because dialogic is not loaded."}));
+    EXPECT_THAT(NewTexts(), Not(Contains(HasSubstr("Switch to GlobalCall"))));
+    EXPECT_EQ(boards_->GetBoardCount(CIntelBoard::kIPT), 0);
+}
+
 // --- The facade's operations over the process-wide list ---
 
 TEST_F(IntelBoardsTest, TheFacadeKnowsWhetherBothKindsOfBoardAreThere) {
