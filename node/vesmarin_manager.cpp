@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/thread.h"
+#include "telephony/intel_boards.h"
 
 namespace ruzd::node {
 
@@ -38,6 +39,7 @@ CVesmarinManager::~CVesmarinManager() {
         fileListener_->Stop();
         fileListener_.reset();
     }
+    telephony::IntelBoards().Close();
     if (hardware_) {
         if (hardware_->IsGlobalCallInitialised()) {
             hardware_->gc_Stop();
@@ -85,6 +87,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
         startTime_ = NowSeconds();
     }
     StartHardware();
+    telephony::IntelBoards().Init();
 
     listener_ =
         std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(commandPort_));
