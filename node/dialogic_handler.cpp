@@ -220,8 +220,8 @@ void CVesmarinManager::DialogicHandler(int32_t eventHandle) {
             const int32_t mask = hardware->ATDX_TERMMSK(device);
             const int32_t tone = hardware->ATDX_TONEID(device);
             messages_.Digits(listener, ldev, digits, types, mask, tone);
-            log("TDX_GETDIG digits=" + digits + " types=" + types + " termmsk=" +
-                std::to_string(mask) + " toneid=" + std::to_string(tone));
+            log("TDX_GETDIG digits=" + digits + " types=" + types +
+                " termmsk=" + std::to_string(mask) + " toneid=" + std::to_string(tone));
             break;
         }
 
@@ -287,9 +287,8 @@ void CVesmarinManager::DialogicHandler(int32_t eventHandle) {
             call.dialledNumber = VendorText(dialled, sizeof dialled);
             call.callingNumber = VendorText(calling, sizeof calling);
             SetCallRef(ldev, type, crn, true);
-            log("OFFERED did=" + call.dialledNumber + " cli=" + call.callingNumber +
-                " callstate=" + std::to_string(call.callState) +
-                " resultval=" + std::to_string(call.resultValue));
+            log("OFFERED did=" + call.dialledNumber + " cli=" + call.callingNumber + " callstate=" +
+                std::to_string(call.callState) + " resultval=" + std::to_string(call.resultValue));
             reportStatus(type, ldev, "Busy");
             call.infoElements = informationElements();
             if (type == kPortTypeGlobalCallIp) {

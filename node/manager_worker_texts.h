@@ -8,19 +8,21 @@
 namespace ruzd::node {
 
 inline WorkerTexts ISDNWorkerTexts() {
-    return {"ISDNThread", foundation::kDebugChannelDti, "ISDN Thread started", "ISDN Thread ended",
-            "EndISDNThread", "ERROR: ISDN thread didn't terminated"};
+    return {"ISDNThread",          foundation::kDebugChannelDti,
+            "ISDN Thread started", "ISDN Thread ended",
+            "EndISDNThread",       "ERROR: ISDN thread didn't terminated"};
 }
 
 inline WorkerTexts AmtelcoWorkerTexts() {
-    return {"AmtelcoThread",         foundation::kDebugChannelAmtelco,
+    return {"AmtelcoThread",          foundation::kDebugChannelAmtelco,
             "Amtelco Thread started", "Amtelco Thread ended",
             "EndAmtelcoThread",       "ERROR: Amtelco thread didn't terminate"};
 }
 
 inline WorkerTexts AculabWorkerTexts() {
-    return {"AculabThread", foundation::kDebugChannelDti, "AculabThread started",
-            "AculabThread ended", "EndAculabThread", "ERROR: Aculab thread didn't terminated"};
+    return {"AculabThread",         foundation::kDebugChannelDti,
+            "AculabThread started", "AculabThread ended",
+            "EndAculabThread",      "ERROR: Aculab thread didn't terminated"};
 }
 
 inline WorkerTexts RelayDigitWorkerTexts() {

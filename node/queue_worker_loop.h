@@ -25,8 +25,8 @@ enum class QueueTurn {
 // function takes its records and drops them. `idle`, when given, is called at the start of every
 // turn that finds the list empty, before the wait.
 template <typename Record>
-void RunQueueLoop(const WorkerRun& run, WorkQueue<Record>& queue, uint32_t sliceMs,
-                  QueueTurn turn, const std::function<void(Record&)>& work,
+void RunQueueLoop(const WorkerRun& run, WorkQueue<Record>& queue, uint32_t sliceMs, QueueTurn turn,
+                  const std::function<void(Record&)>& work,
                   const std::function<void()>& idle = {}) {
     while (run.ShouldRun()) {
         if (idle && queue.IsEmpty()) {

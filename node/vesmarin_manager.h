@@ -229,6 +229,10 @@ public:
     // --- Worker threads ---
     // The five workers, in the order they are started and stopped.
     enum class Worker { kISDN, kAmtelco, kAculab, kRelayDigit, kFileHandling };
+    // Starts each worker whose run flag is clear and whose vendor path is there: ISDN events,
+    // Amtelco (with its library), Aculab events and relay digits (with the Aculab path) and file
+    // handling. What CNSTRT does.
+    void StartAllThreads();
     // Stops every running worker, reports the link down, drops the active connection and puts a
     // start-up delay of 0 back to 4 seconds; the next command must open a connection again.
     void StopAllThreads();

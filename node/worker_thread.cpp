@@ -44,8 +44,6 @@ WorkerThread::WorkerThread(WorkerTexts texts, uint32_t stopTimeoutMs)
     : texts_(std::move(texts)), stopTimeoutMs_(stopTimeoutMs) {}
 
 WorkerThread::~WorkerThread() {
-    // A thread still running holds its own share of its thread object and of its run; ending
-    // the run here lets it leave its loop at the next look.
     std::lock_guard lock(lock_);
     if (run_) {
         run_->live.store(false);
@@ -55,26 +53,23 @@ WorkerThread::~WorkerThread() {
 
 bool WorkerThread::Start(std::function<void()> entry) {
     auto thread = std::make_shared<platform::Thread>(texts_.name);
-    const bool started = thread->Start(
-        [weak = std::weak_ptr<platform::Thread>(thread), entry = std::move(entry)]() mutable {
-            t_workerThread = weak;
-            // The entry is released before the thread reports its end, so that whatever it
-            // holds is gone once a stop has seen the thread end.
-            std::function<void()> local;
-            local.swap(entry);
-            local();
-        });
+    // The thread holds its own object until its very end, so that the object is let go on the
+    // thread itself (which then lets the thread finish on its own) unless the thread has ended
+    // before: letting go of a thread object never waits for a running thread.
+    const bool started = thread->Start([self = thread, entry = std::move(entry)]() mutable {
+        t_workerThread = self;
+        // The entry is released before the thread reports its end, so that whatever it
+        // holds is gone once a stop has seen the thread end.
+        std::function<void()> local;
+        local.swap(entry);
+        local();
+    });
     if (!started) {
         ManagerLog(kDebugChannelGeneral, kDebugNone, "Could not start " + texts_.name);
         return false;
     }
-    {
-        std::lock_guard lock(lock_);
-        thread_.swap(thread);
-    }
-    // The object of an earlier thread is let go outside the lock: when this was its last share,
-    // letting go waits for that thread's last steps, which may need the lock.
-    thread.reset();
+    std::lock_guard lock(lock_);
+    thread_ = std::move(thread);
     return true;
 }
 
@@ -148,11 +143,8 @@ void WorkerThread::Stop(bool forgetThread) {
         ManagerLog(kDebugChannelGeneral, kDebugNone, texts_.notEndedLine);
     }
     if (forgetThread) {
-        std::shared_ptr<platform::Thread> forgotten;
-        {
-            std::lock_guard lock(lock_);
-            forgotten.swap(thread_);
-        }
+        std::lock_guard lock(lock_);
+        thread_.reset();
     }
 }
 

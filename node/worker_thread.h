@@ -10,9 +10,10 @@
 // at it, so a thread that was slow to stop never comes back to life beside its successor.
 //
 // Threads are never joined from themselves and never killed: a stop waits a limited time for the
-// thread to end and otherwise leaves it to end by itself. The thread objects are shared between
-// the worker and the thread, so whichever lets go last frees the object, and a thread object is
-// never left behind joinable.
+// thread to end and otherwise leaves it to end by itself. Each thread holds its own thread object
+// until its end, so letting go of one never waits for a running thread, and none is ever left
+// behind joinable. The bodies run on the worker object, which must outlive them (the manager's
+// threads hold a share of the manager, and with it of its workers).
 
 #include <atomic>
 #include <cstdint>
@@ -66,7 +67,7 @@ public:
     using Loop = std::function<void(const WorkerRun& run)>;
 
     explicit WorkerThread(WorkerTexts texts, uint32_t stopTimeoutMs = kWorkerStopTimeoutMs);
-    // Lets a thread that still runs end by itself.
+    // Ends the current run.
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;

@@ -322,6 +322,10 @@ void CVesmarinManager::StopAllThreads() {
 
 void CVesmarinManager::SocketCmdCNSTRT(net::CClientStreamSocket*) {
     ManagerLog(kDebugChannelGeneral, currentCommandId_, "SocketCmdCNSTRT");
+    StartAllThreads();
+}
+
+void CVesmarinManager::StartAllThreads() {
     StartWorker(isdnWorker_, &CVesmarinManager::ISDNThreadProc);
     if (hardware_ && hardware_->IsAmtelcoAvailable()) {
         StartWorker(amtelcoWorker_, &CVesmarinManager::AmtelcoThreadProc);
