@@ -158,16 +158,32 @@ protected:
 
     // The debug log's lines so far.
     std::vector<std::string> LogLines() const { return ruzd::testing::DebugLines(debugFolder()); }
-    // How many lines of the log end with `text`.
-    size_t CountLogLines(const std::string& text) const {
-        size_t count = 0;
-        for (const std::string& line : LogLines()) {
-            if (line.size() >= text.size() &&
-                line.compare(line.size() - text.size(), text.size(), text) == 0) {
-                ++count;
+    // How many lines of the log end with `text`, once at least `awaited` do (the log is written
+    // by a thread of its own) or the patience ran out.
+    size_t CountLogLines(const std::string& text, size_t awaited = 0) const {
+        const auto count = [&] {
+            size_t found = 0;
+            for (const std::string& line : LogLines()) {
+                if (line.size() >= text.size() &&
+                    line.compare(line.size() - text.size(), text.size(), text) == 0) {
+                    ++found;
+                }
             }
-        }
-        return count;
+            return found;
+        };
+        Eventually([&] { return count() >= awaited; });
+        return count();
+    }
+    // Whether a line of the log holds `text`, waiting for it at most the patience.
+    bool Logged(const std::string& text) const {
+        return Eventually([&] {
+            for (const std::string& line : LogLines()) {
+                if (line.find(text) != std::string::npos) {
+                    return true;
+                }
+            }
+            return false;
+        });
     }
 
     // How many times the journal shows `function` called so far.

@@ -60,15 +60,21 @@ protected:
 
     fs::path folder() const { return root_.path() / "drives" / "c" / "Ruzd" / "Debug"; }
     std::vector<std::string> Lines() const { return ruzd::testing::DebugLines(folder()); }
-    size_t Count(const std::string& ending) const {
-        size_t count = 0;
-        for (const std::string& line : Lines()) {
-            if (line.size() >= ending.size() &&
-                line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
-                ++count;
+    // How many lines end with `ending`, once at least `awaited` do (the log is written by a
+    // thread of its own) or the patience ran out.
+    size_t Count(const std::string& ending, size_t awaited = 0) const {
+        const auto count = [&] {
+            size_t found = 0;
+            for (const std::string& line : Lines()) {
+                if (line.size() >= ending.size() &&
+                    line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
+                    ++found;
+                }
             }
-        }
-        return count;
+            return found;
+        };
+        Eventually([&] { return count() >= awaited; });
+        return count();
     }
 
     // Starts a thread whose body runs `loop` and records the body's result.
@@ -107,8 +113,8 @@ TEST_F(WorkerThreadTest, BodySetsTheFlagLogsItsLinesAndClearsTheFlagAtItsEnd) {
     EXPECT_EQ(worker.RunFlag(), 0);
     EXPECT_TRUE(worker.ThreadEnded());
     EXPECT_THAT(Results(), ElementsAre(0u));
-    EXPECT_EQ(Count("Test Thread started"), 1u);
-    EXPECT_EQ(Count("Test Thread ended"), 1u);
+    EXPECT_EQ(Count("Test Thread started", 1), 1u);
+    EXPECT_EQ(Count("Test Thread ended", 1), 1u);
     EXPECT_THAT(Lines(), Not(Contains(EndsWith("ERROR: Test thread didn't end"))));
 }
 
@@ -125,7 +131,7 @@ TEST_F(WorkerThreadTest, ASecondBodyWhileTheFirstRunsIsRefused) {
     // The stop waits for the thread that runs the loop, not for the one that refused.
     worker.Stop(false);
     EXPECT_THAT(Results(), ElementsAre(1u, 0u));
-    EXPECT_EQ(Count("Test Thread started"), 1u);
+    EXPECT_EQ(Count("Test Thread started", 1), 1u);
 }
 
 TEST_F(WorkerThreadTest, TwoStartsBeforeEitherSetTheFlagLeaveOneRunning) {
@@ -144,7 +150,7 @@ TEST_F(WorkerThreadTest, TwoStartsBeforeEitherSetTheFlagLeaveOneRunning) {
     EXPECT_THAT(Results(), ElementsAre(1u));
     worker.Stop(false);
     EXPECT_THAT(Results(), ElementsAre(1u, 0u));
-    EXPECT_EQ(Count("Test Thread started"), 1u);
+    EXPECT_EQ(Count("Test Thread started", 1), 1u);
 }
 
 TEST_F(WorkerThreadTest, AStopThatTimesOutIsLoggedAndTheThreadEndsLaterByItself) {
@@ -161,7 +167,7 @@ TEST_F(WorkerThreadTest, AStopThatTimesOutIsLoggedAndTheThreadEndsLaterByItself)
 
     worker.Stop(true);
     EXPECT_EQ(worker.RunFlag(), 0);
-    EXPECT_EQ(Count("ERROR: Test thread didn't end"), 1u);
+    EXPECT_EQ(Count("ERROR: Test thread didn't end", 1), 1u);
     // Forgotten: nothing left to wait for, nothing joinable left behind.
     EXPECT_EQ(worker.ThreadId(), 0u);
     EXPECT_TRUE(Results().empty());
@@ -186,7 +192,7 @@ TEST_F(WorkerThreadTest, ALateThreadDoesNotComeBackWhenANewOneSetsTheFlag) {
     });
     ASSERT_TRUE(Eventually([&] { return worker.IsRunning(); }));
     worker.Stop(false);
-    ASSERT_EQ(Count("ERROR: Test thread didn't end"), 1u);
+    ASSERT_EQ(Count("ERROR: Test thread didn't end", 1), 1u);
 
     // A successor takes the flag while the old thread is still busy.
     StartBody(worker, UntilStopped);
@@ -217,7 +223,7 @@ TEST_F(WorkerThreadTest, AFailingLoopClearsTheFlagSoTheWorkerCanStartAgain) {
     StartBody(worker, UntilStopped);
     ASSERT_TRUE(Eventually([&] { return worker.IsRunning(); }));
     worker.Stop(false);
-    EXPECT_EQ(Count("Test Thread started"), 2u);
+    EXPECT_EQ(Count("Test Thread started", 2), 2u);
 }
 
 TEST_F(WorkerThreadTest, AStopOnTheWorkersOwnThreadDoesNotWaitForItself) {
