@@ -106,8 +106,7 @@ uint32_t WorkerThread::RunBody(const Loop& loop, const std::function<void()>& pr
     return 0;
 }
 
-std::shared_ptr<WorkerRun::State> WorkerThread::EndRun(
-    const std::shared_ptr<WorkerRun::State>& run) {
+void WorkerThread::EndRun(const std::shared_ptr<WorkerRun::State>& run) {
     std::lock_guard lock(lock_);
     run->live.store(false);
     run->ended.Set();
@@ -116,7 +115,6 @@ std::shared_ptr<WorkerRun::State> WorkerThread::EndRun(
         run_.reset();
         runFlag_.store(0);
     }
-    return run;
 }
 
 void WorkerThread::ClearRunFlag() {

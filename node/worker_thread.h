@@ -102,7 +102,8 @@ public:
     bool ThreadEnded() const;
 
 private:
-    std::shared_ptr<WorkerRun::State> EndRun(const std::shared_ptr<WorkerRun::State>& run);
+    // Ends the run; clears the flag when the run still holds it.
+    void EndRun(const std::shared_ptr<WorkerRun::State>& run);
 
     const WorkerTexts texts_;
     const uint32_t stopTimeoutMs_;
