@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,8 +36,12 @@
 #include "node/isdn_event_names.h"
 #include "node/locked_table.h"
 #include "node/manager_settings.h"
+#include "node/manager_worker_texts.h"
 #include "node/vesmarin_manager_callback.h"
 #include "node/virtual_file_tables.h"
+#include "node/work_queue.h"
+#include "node/worker_records.h"
+#include "node/worker_thread.h"
 #include "platform/named_mutex.h"
 #include "telephony/hardware_isdn.h"
 #include "telephony/vendorapi/isdn.h"
@@ -221,6 +226,43 @@ public:
     };
     StoredMoments GetStoredMoments() const;
 
+    // --- Worker threads ---
+    // The five workers, in the order they are started and stopped.
+    enum class Worker { kISDN, kAmtelco, kAculab, kRelayDigit, kFileHandling };
+    // Starts each worker whose run flag is clear and whose vendor path is there: ISDN events,
+    // Amtelco (with its library), Aculab events and relay digits (with the Aculab path) and file
+    // handling. What CNSTRT does.
+    void StartAllThreads();
+    // Stops every running worker, reports the link down, drops the active connection and puts a
+    // start-up delay of 0 back to 4 seconds; the next command must open a connection again.
+    void StopAllThreads();
+    // Each stop clears the worker's run flag and waits up to 10 s for its thread to end.
+    void EndISDNThread();
+    void EndAmtelcoThread();
+    void EndAculabThread();
+    void EndRelayDigitThread();
+    void EndFileHandlingThread();
+    // Starts a fresh file-handling worker on the same queue after the last one failed.
+    void RestartFileHandlingThread();
+    bool IsWorkerRunning(Worker worker) const;
+    bool IsFileHandlingThreadRunning() const { return IsWorkerRunning(Worker::kFileHandling); }
+    bool IsRelayDigitThreadRunning() const { return IsWorkerRunning(Worker::kRelayDigit); }
+    // The id of the worker's kept thread, 0 when none is kept.
+    uint32_t WorkerThreadId(Worker worker) const;
+    // The producers: each appends its record and wakes the worker.
+    void QueueFileHandlingParam(CFileHandlingParam record);
+    void QueueRelayDigitsParam(CRelayDigitsParam record);
+    void QueueAmtelcoParam(int32_t board, const std::string& text);
+    // What the file-handling worker does with each record; tests put a work of their own here.
+    using FileHandlingWork = std::function<void(const CFileHandlingParam& record)>;
+    void SetFileHandlingWork(FileHandlingWork work);
+
+    // --- Dialogic event forwarding ---
+    // Forwards the current Dialogic event of the calling thread (the ISDN worker's) to the central
+    // server and keeps the call references, restart marks and digit buffers up to date.
+    // `eventHandle` is only handed on to the event-data query.
+    void DialogicHandler(int32_t eventHandle);
+
 private:
     using Handler = void (CVesmarinManager::*)(net::CClientStreamSocket* command);
     struct Command {
@@ -279,6 +321,41 @@ private:
     VirtualFileTables virtualFiles_;
     FileMap fileMap_;
     IsdnEventNames eventNames_;
+
+    // --- Worker threads ---
+    using ThreadProc = uint32_t (*)(CVesmarinManager& manager);
+    void SocketCmdCNSTOP(net::CClientStreamSocket* command);
+    void SocketCmdCNSTRT(net::CClientStreamSocket* command);
+    // Starts the worker unless its run flag is set, holding a share of the manager.
+    void StartWorker(WorkerThread& worker, ThreadProc proc);
+    std::function<void()> WorkerEntry(ThreadProc proc);
+    WorkerThread& WorkerOf(Worker worker);
+    const WorkerThread& WorkerOf(Worker worker) const;
+    // The entry procedures: the body inside the worker's own exception handling.
+    static uint32_t ISDNThreadProc(CVesmarinManager& manager);
+    static uint32_t AmtelcoThreadProc(CVesmarinManager& manager);
+    static uint32_t AculabThreadProc(CVesmarinManager& manager);
+    static uint32_t RelayDigitThreadProc(CVesmarinManager& manager);
+    static uint32_t FileHandlingThreadProc(CVesmarinManager& manager);
+    // The bodies: 0 after a normal end, 1 when the worker was already running.
+    uint32_t ISDNThread();
+    uint32_t AmtelcoThread();
+    uint32_t AculabThread();
+    uint32_t RelayDigitThread();
+    uint32_t FileHandlingThread();
+    void ISDNEventLoop(const WorkerRun& run);
+    void WorkFileHandlingParam(const CFileHandlingParam& record);
+
+    WorkerThread isdnWorker_{ISDNWorkerTexts()};
+    WorkerThread amtelcoWorker_{AmtelcoWorkerTexts()};
+    WorkerThread aculabWorker_{AculabWorkerTexts()};
+    WorkerThread relayDigitWorker_{RelayDigitWorkerTexts()};
+    WorkerThread fileHandlingWorker_{FileHandlingWorkerTexts()};
+    WorkQueue<CRelayDigitsParam> relayDigitQueue_;
+    WorkQueue<CFileHandlingParam> fileHandlingQueue_;
+    WorkQueue<CAmtelcoParam> amtelcoQueue_;
+    std::mutex fileHandlingWorkLock_;
+    FileHandlingWork fileHandlingWork_;
 };
 
 }  // namespace ruzd::node

@@ -81,6 +81,26 @@ public:
     // The next message's integers (its code first); none when nothing came in time or the
     // connection closed.
     std::optional<std::vector<int32_t>> Receive(std::chrono::milliseconds patience = kPatience) {
+        const auto payload = ReceivePayload(patience);
+        if (!payload) {
+            return std::nullopt;
+        }
+        net::CInputStreamSocket reader(payload->data(), static_cast<int>(payload->size()));
+        std::vector<int32_t> values;
+        while (reader.HasMoreData()) {
+            int32_t value = 0;
+            reader.ReadInt(value);
+            if (!reader.IsOk()) {
+                break;
+            }
+            values.push_back(value);
+        }
+        return values;
+    }
+
+    // The next message's payload as it came, for messages that carry more than integers.
+    std::optional<std::vector<uint8_t>> ReceivePayload(
+        std::chrono::milliseconds patience = kPatience) {
         const auto deadline = Clock::now() + patience;
         while (messages_.empty()) {
             const auto left =
@@ -99,20 +119,10 @@ public:
             }
             cutter_.Append(buffer, static_cast<size_t>(count),
                            [this](const uint8_t* payload, int length) {
-                               net::CInputStreamSocket reader(payload, length);
-                               std::vector<int32_t> values;
-                               while (reader.HasMoreData()) {
-                                   int32_t value = 0;
-                                   reader.ReadInt(value);
-                                   if (!reader.IsOk()) {
-                                       break;
-                                   }
-                                   values.push_back(value);
-                               }
-                               messages_.push_back(values);
+                               messages_.emplace_back(payload, payload + length);
                            });
         }
-        std::vector<int32_t> first = messages_.front();
+        std::vector<uint8_t> first = std::move(messages_.front());
         messages_.erase(messages_.begin());
         return first;
     }
@@ -134,7 +144,7 @@ private:
             ::send(fd_, frame, static_cast<size_t>(length), MSG_NOSIGNAL);
         }};
     net::CFrameCutter cutter_{net::CFrameCutter::Side::kClient};
-    std::vector<std::vector<int32_t>> messages_;
+    std::vector<std::vector<uint8_t>> messages_;
 };
 
 }  // namespace ruzd::node::testing

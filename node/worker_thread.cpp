@@ -1,0 +1,163 @@
+#include "node/worker_thread.h"
+
+#include <array>
+#include <utility>
+
+#include "foundation/debug_function.h"
+#include "node/manager_log.h"
+#include "platform/waitable.h"
+
+namespace ruzd::node {
+
+using foundation::kDebugChannelGeneral;
+using foundation::kDebugNone;
+
+struct WorkerRun::State {
+    std::atomic<bool> live{true};
+    // Set when the run is ended, so that a loop waiting out its slice ends at once.
+    platform::Event ended{true};
+    // The thread that runs the loop; what a stop of this run waits on.
+    std::shared_ptr<platform::Thread> thread;
+};
+
+namespace {
+
+// The thread object of the calling worker thread, for its body to remember as the run's thread.
+thread_local std::weak_ptr<platform::Thread> t_workerThread;
+
+}  // namespace
+
+bool WorkerRun::ShouldRun() const {
+    return state_->live.load();
+}
+
+void WorkerRun::Sleep(uint32_t ms) const {
+    state_->ended.Wait(ms);
+}
+
+bool WorkerRun::WaitFor(platform::Waitable& object, uint32_t ms) const {
+    std::array<platform::Waitable*, 2> objects{&object, &state_->ended};
+    return platform::WaitForMultiple(objects, false, ms) == platform::kWaitObject0;
+}
+
+WorkerThread::WorkerThread(WorkerTexts texts, uint32_t stopTimeoutMs)
+    : texts_(std::move(texts)), stopTimeoutMs_(stopTimeoutMs) {}
+
+WorkerThread::~WorkerThread() {
+    std::lock_guard lock(lock_);
+    if (run_) {
+        run_->live.store(false);
+        run_->ended.Set();
+    }
+}
+
+bool WorkerThread::Start(std::function<void()> entry) {
+    auto thread = std::make_shared<platform::Thread>(texts_.name);
+    // The thread holds its own object until its very end, so that the object is let go on the
+    // thread itself (which then lets the thread finish on its own) unless the thread has ended
+    // before: letting go of a thread object never waits for a running thread.
+    const bool started = thread->Start([self = thread, entry = std::move(entry)]() mutable {
+        t_workerThread = self;
+        // The entry is released before the thread reports its end, so that whatever it
+        // holds is gone once a stop has seen the thread end.
+        std::function<void()> local;
+        local.swap(entry);
+        local();
+    });
+    if (!started) {
+        ManagerLog(kDebugChannelGeneral, kDebugNone, "Could not start " + texts_.name);
+        return false;
+    }
+    std::lock_guard lock(lock_);
+    thread_ = std::move(thread);
+    return true;
+}
+
+uint32_t WorkerThread::RunBody(const Loop& loop, const std::function<void()>& prologue) {
+    foundation::CDebugFunction trace;
+    trace.Enter(texts_.name, kDebugNone, texts_.bodyChannel, kDebugNone)->EndLine();
+
+    auto run = std::make_shared<WorkerRun::State>();
+    run->thread = t_workerThread.lock();
+    {
+        std::lock_guard lock(lock_);
+        if (runFlag_.load() != 0) {
+            trace.SetResult(1);
+            return 1;
+        }
+        run_ = run;
+        runFlag_.store(1);
+    }
+
+    // A loop that fails must not leave the flag set: the worker could never be started again.
+    struct EndOnUnwind {
+        WorkerThread& worker;
+        const std::shared_ptr<WorkerRun::State>& run;
+        ~EndOnUnwind() { worker.EndRun(run); }
+    } endOnUnwind{*this, run};
+
+    if (prologue) {
+        prologue();
+    }
+    ManagerLog(kDebugChannelGeneral, kDebugNone, texts_.startedLine);
+    loop(WorkerRun(run));
+    ManagerLog(kDebugChannelGeneral, kDebugNone, texts_.endedLine);
+    trace.SetResult(0);
+    return 0;
+}
+
+void WorkerThread::EndRun(const std::shared_ptr<WorkerRun::State>& run) {
+    std::lock_guard lock(lock_);
+    run->live.store(false);
+    run->ended.Set();
+    // Only the run that holds the flag clears it; a later run keeps its own.
+    if (run_ == run) {
+        run_.reset();
+        runFlag_.store(0);
+    }
+}
+
+void WorkerThread::ClearRunFlag() {
+    std::lock_guard lock(lock_);
+    if (run_) {
+        run_->live.store(false);
+        run_->ended.Set();
+        run_.reset();
+    }
+    runFlag_.store(0);
+}
+
+void WorkerThread::Stop(bool forgetThread) {
+    foundation::CDebugFunction trace;
+    trace.Enter(texts_.stopName, kDebugNone, kDebugChannelGeneral, kDebugNone)->EndLine();
+
+    std::shared_ptr<platform::Thread> thread;
+    {
+        std::lock_guard lock(lock_);
+        thread = run_ && run_->thread ? run_->thread : thread_;
+    }
+    ClearRunFlag();
+    if (thread && !thread->IsCurrent() && !thread->WaitForEnd(stopTimeoutMs_)) {
+        ManagerLog(kDebugChannelGeneral, kDebugNone, texts_.notEndedLine);
+    }
+    if (forgetThread) {
+        std::lock_guard lock(lock_);
+        thread_.reset();
+    }
+}
+
+uint32_t WorkerThread::ThreadId() const {
+    std::lock_guard lock(lock_);
+    return thread_ ? thread_->id() : 0;
+}
+
+bool WorkerThread::ThreadEnded() const {
+    std::shared_ptr<platform::Thread> thread;
+    {
+        std::lock_guard lock(lock_);
+        thread = thread_;
+    }
+    return !thread || thread->WaitForEnd(0);
+}
+
+}  // namespace ruzd::node
