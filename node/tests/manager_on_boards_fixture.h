@@ -91,8 +91,10 @@ protected:
         Set("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor");
         Set("BOARDSIM_CONTROL", (boards_.path() / "control").string());
         Set("BOARDSIM_JOURNAL", journal().string());
-        Set("BOARDSIM_CONFIG", "");
-        ::unsetenv("BOARDSIM_CONFIG");
+        // No IP boards by default: with them the manager starts Global Call on its own, and the
+        // events would come the Global Call way. A test may rewrite the file before Start().
+        WriteBoardConfig("ip 0 0\n");
+        Set("BOARDSIM_CONFIG", boardConfig().string());
         port_ = FreePort();
         foundation::CRegistry registry(kNodeRegistrySection);
         registry.WriteDword(kLocalTcpPortValue, port_);
@@ -111,6 +113,11 @@ protected:
                 ::unsetenv(name.c_str());
             }
         }
+    }
+
+    std::filesystem::path boardConfig() const { return boards_.path() / "boards.cfg"; }
+    void WriteBoardConfig(const std::string& text) const {
+        std::ofstream(boardConfig(), std::ios::trunc) << text;
     }
 
     // Starts the manager (the vendor libraries load here) and lets the start-up delay pass.
