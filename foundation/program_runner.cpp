@@ -16,6 +16,7 @@
 #include "foundation/captured_output.h"
 #include "foundation/command_line.h"
 #include "foundation/running_program.h"
+#include "foundation/stand_in_programs.h"
 #include "platform/child_process.h"
 #include "platform/text.h"
 #include "platform/waitable.h"
@@ -269,9 +270,12 @@ int ProgramRunner::Run(const std::string& command_line, const std::string& worki
     if (const int failure = pipe.Open(); failure != 0) {
         return failure;
     }
-    const std::vector<std::string> args = SplitCommandLine(command_line);
+    std::vector<std::string> args = SplitCommandLine(command_line);
     if (args.empty() || args.front().empty()) {
         return Failed(kRunStartFailed, ENOENT);
+    }
+    if (std::optional<std::string> standIn = StandInProgram(args.front())) {
+        args.front() = std::move(*standIn);
     }
     const std::optional<std::string> folder = HostWorkingFolder(working_folder);
     if (!folder) {

@@ -23,7 +23,8 @@ constexpr uint32_t kRunNoTimeout = 0xFFFFFFFF;
 class ProgramRunner {
 public:
     // Runs `command_line` (split like a Windows command line; a program name without '/' is
-    // searched on PATH) in `working_folder` (empty: the caller's current folder), with the
+    // searched on PATH; a Windows program we stand in for runs ours, see
+    // foundation/stand_in_programs.h) in `working_folder` (empty: the caller's current folder), with the
     // caller's standard input. The child leads a process group of its own, which ends with the
     // run: when the time-out passes, and once the child has ended, whatever is left of the group
     // is killed, so a timed-out child is gone with everything it started unless that moved to a

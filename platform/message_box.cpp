@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,12 @@ int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t sty
         return (*presenter)(std::string(text), caption_text, style);
     }
     return LogMessageBox(std::string(text), caption_text, style);
+}
+
+void ShowMessageBoxDetached(std::string_view text, std::string_view caption, uint32_t style) {
+    std::thread([text = std::string(text), caption = std::string(caption), style] {
+        ShowMessageBox(text, caption, style);
+    }).detach();
 }
 
 MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter) {

@@ -50,6 +50,10 @@ using MessageBoxPresenter =
 // Asks the installed presenter. An empty caption becomes "Error", as on Windows.
 int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t style);
 
+// Shows the box on a thread of its own and returns at once, for callers that must not wait for
+// the user (a box that only informs); the answer is not looked at.
+void ShowMessageBoxDetached(std::string_view text, std::string_view caption, uint32_t style);
+
 // Installs a presenter and returns the one it replaces (empty when that was the default); an
 // empty presenter restores the default. Calls already running finish with the presenter they
 // started with.

@@ -78,8 +78,16 @@ public:
         writer_.Flush();
     }
 
+    // A command whose parameters `fields` writes after the code and the id.
+    void SendWith(int32_t code, int32_t id,
+                  const std::function<void(net::COutputStreamSocket&)>& fields) {
+        writer_.BeginMessage(code).WriteInt(id);
+        fields(writer_);
+        writer_.Flush();
+    }
+
     // The next message's integers (its code first); none when nothing came in time or the
-    // connection closed.
+    // connection closed. Reading stops at the first value that is no integer.
     std::optional<std::vector<int32_t>> Receive(std::chrono::milliseconds patience = kPatience) {
         const auto payload = ReceivePayload(patience);
         if (!payload) {

@@ -210,3 +210,28 @@ TEST_F(MessageBoxTest, DefaultLinesOfSeveralThreadsNeverMix) {
 
 }  // namespace
 }  // namespace ruzd::platform
+
+namespace ruzd::platform {
+namespace {
+
+TEST_F(MessageBoxTest, ADetachedBoxLeavesTheCallerFreeWhileTheUserThinks) {
+    std::promise<void> userAnswers;
+    std::shared_future<void> answered = userAnswers.get_future().share();
+    std::promise<std::string> shown;
+    std::promise<void> done;
+    SetMessageBoxPresenter(
+        [&, answered](const std::string& text, const std::string& caption, uint32_t) {
+            shown.set_value(caption + ": " + text);
+            answered.wait();
+            done.set_value();
+            return kIdOk;
+        });
+    // Returns although the presenter waits for an answer that only comes below.
+    ShowMessageBoxDetached("Please upgrade.", "Pelwix", kMbOk);
+    EXPECT_EQ(shown.get_future().get(), "Pelwix: Please upgrade.");
+    userAnswers.set_value();
+    done.get_future().wait();
+}
+
+}  // namespace
+}  // namespace ruzd::platform

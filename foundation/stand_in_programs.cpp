@@ -1,0 +1,42 @@
+#include "foundation/stand_in_programs.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "foundation/running_program.h"
+#include "platform/text.h"
+
+namespace ruzd::foundation {
+namespace {
+
+struct StandIn {
+    const char* windowsName;
+    const char* ours;
+};
+
+constexpr StandIn kStandIns[] = {
+    {"net.exe", "ruzd-net"},
+};
+
+std::filesystem::path ToolsDir() {
+    if (const char* dir = std::getenv(kToolsDirVariable); dir != nullptr && *dir != '\0') {
+        return dir;
+    }
+    return RunningProgramPath().parent_path();
+}
+
+}  // namespace
+
+std::optional<std::string> StandInProgram(std::string_view program) {
+    const size_t slash = program.find_last_of("\\/");
+    const std::string_view name = slash == std::string_view::npos ? program
+                                                                  : program.substr(slash + 1);
+    for (const StandIn& standIn : kStandIns) {
+        if (platform::EqualsIgnoreCase(name, standIn.windowsName)) {
+            return (ToolsDir() / standIn.ours).string();
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace ruzd::foundation
