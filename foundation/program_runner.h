@@ -24,11 +24,11 @@ class ProgramRunner {
 public:
     // Runs `command_line` (split like a Windows command line; a program name without '/' is
     // searched on PATH; a Windows program we stand in for runs ours, see
-    // foundation/stand_in_programs.h) in `working_folder` (empty: the caller's current folder), with the
-    // caller's standard input. The child leads a process group of its own, which ends with the
-    // run: when the time-out passes, and once the child has ended, whatever is left of the group
-    // is killed, so a timed-out child is gone with everything it started unless that moved to a
-    // group of its own. `output` is emptied first and holds everything collected, also after a
+    // foundation/stand_in_programs.h) in `working_folder` (empty: the caller's current folder),
+    // with the caller's standard input. The child leads a process group of its own, which ends with
+    // the run: when the time-out passes, and once the child has ended, whatever is left of the
+    // group is killed, so a timed-out child is gone with everything it started unless that moved to
+    // a group of its own. `output` is emptied first and holds everything collected, also after a
     // time-out. The time-out is kept even while the child writes without pause.
     static int Run(const std::string& command_line, const std::string& working_folder,
                    std::string& output, uint32_t timeout_ms);

@@ -29,8 +29,8 @@ std::filesystem::path ToolsDir() {
 
 std::optional<std::string> StandInProgram(std::string_view program) {
     const size_t slash = program.find_last_of("\\/");
-    const std::string_view name = slash == std::string_view::npos ? program
-                                                                  : program.substr(slash + 1);
+    const std::string_view name =
+        slash == std::string_view::npos ? program : program.substr(slash + 1);
     for (const StandIn& standIn : kStandIns) {
         if (platform::EqualsIgnoreCase(name, standIn.windowsName)) {
             return (ToolsDir() / standIn.ours).string();

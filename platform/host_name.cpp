@@ -43,7 +43,8 @@ bool IsDigitsAndDots(std::string_view text) {
 }  // namespace
 
 bool IsIpAddress(std::string_view text) {
-    if (text.empty() || text.size() > kMaxIpv6TextLength) {
+    if (text.empty() || text.size() > kMaxIpv6TextLength ||
+        text.find('\0') != std::string_view::npos) {
         return false;
     }
     const std::string terminated(text);
@@ -60,6 +61,13 @@ bool IsHostName(std::string_view text) {
     // "10.1.2" would reach the resolver as an old short form of an address.
     if (IsDigitsAndDots(text)) {
         return IsIpAddress(text);
+    }
+    // Nor may a name be what the resolver reads as an address in an old numeric form
+    // ("0x7f.1", "127.1", "2130706433").
+    const std::string terminated(text);
+    in_addr numeric{};
+    if (inet_aton(terminated.c_str(), &numeric) != 0) {
+        return false;
     }
     std::string_view rest = text;
     if (rest.back() == '.') {

@@ -16,7 +16,8 @@ namespace {
 constexpr std::string_view kUncPrefix = "\\\\";
 
 bool SetSystemClock(WallTime time, std::string& error) {
-    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch());
+    const auto since =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch());
     timespec value{};
     value.tv_sec = static_cast<time_t>(since.count() / 1'000'000'000);
     value.tv_nsec = static_cast<long>(since.count() % 1'000'000'000);
@@ -72,8 +73,8 @@ NetTimeEnvironment SystemNetTimeEnvironment() {
 }
 
 std::string FormatUtc(WallTime time) {
-    const time_t seconds = std::chrono::system_clock::to_time_t(
-        std::chrono::floor<std::chrono::seconds>(time));
+    const time_t seconds =
+        std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(time));
     tm parts{};
     ::gmtime_r(&seconds, &parts);
     char text[64];
@@ -110,12 +111,15 @@ int RunNetCommand(const std::vector<std::string>& arguments, const NetTimeEnviro
         << "\n";
 
     if (request->setClock) {
-        const WallTime corrected = environment.clock->Now() + std::chrono::duration_cast<WallTime::duration>(result.time->offset);
+        const WallTime corrected =
+            environment.clock->Now() +
+            std::chrono::duration_cast<WallTime::duration>(result.time->offset);
         const double offsetSeconds = std::chrono::duration<double>(result.time->offset).count();
         if (!environment.mayShiftClock) {
-            out << Format("The clock was not set (that needs root and %s=1); it would have been "
-                          "set to %s, %+.3f s from now.\n",
-                          kSetClockVariable, FormatUtc(corrected).c_str(), offsetSeconds);
+            out << Format(
+                "The clock was not set (that needs root and %s=1); it would have been "
+                "set to %s, %+.3f s from now.\n",
+                kSetClockVariable, FormatUtc(corrected).c_str(), offsetSeconds);
         } else if (!environment.shiftClock(corrected, error)) {
             err << "net: the clock could not be set: " << error << "\n";
             return kNetClockNotSet;

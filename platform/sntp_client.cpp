@@ -135,13 +135,11 @@ SntpResult SntpClient::Query(std::chrono::milliseconds patience,
             continue;
         }
         for (const auto& [timestamp, sendTime] : sent) {
-            const std::optional<SntpReply> reply =
-                ParseSntpReply(std::span<const uint8_t>(packet, static_cast<size_t>(got)),
-                               timestamp);
+            const std::optional<SntpReply> reply = ParseSntpReply(
+                std::span<const uint8_t>(packet, static_cast<size_t>(got)), timestamp);
             if (reply) {
                 result.time = SntpTime{reply->transmitTime,
-                                       SntpClockOffset(sendTime, *reply, received),
-                                       reply->stratum};
+                                       SntpClockOffset(sendTime, *reply, received), reply->stratum};
                 return result;
             }
         }

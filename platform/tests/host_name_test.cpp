@@ -17,10 +17,11 @@ TEST(HostNameTest, AcceptsHostNamesAndAddresses) {
 
 TEST(HostNameTest, RefusesWhatCouldBeReadAsAnOptionOrSplitOrInterpreted) {
     for (const char* text :
-         {"", "a;b", "-x", "/set", "a b", "a\tb", "host\"", "\"host\"", "a|b", "$(reboot)", "`id`",
-          "a&b", "a>b", "..", ".a", "a..b", "-a.b", "a-.b", "a_b", "\\\\host", "host\\x", "a/b",
-          "[::1]", "fe80::1%eth0", "1.2.3", "256.1.1.1", "010.1.1.1", "0x7f.0.0.1", "1.2.3.4.",
-          "héllo", "a\nb"}) {
+         {"",         "a;b",      "-x",           "/set",  "a b",       "a\tb",      "host\"",
+          "\"host\"", "a|b",      "$(reboot)",    "`id`",  "a&b",       "a>b",       "..",
+          ".a",       "a..b",     "-a.b",         "a-.b",  "a_b",       "\\\\host",  "host\\x",
+          "a/b",      "[::1]",    "fe80::1%eth0", "1.2.3", "256.1.1.1", "010.1.1.1", "0x7f.0.0.1",
+          "0x7f",     "1.2.3.4.", "héllo",        "a\nb"}) {
         EXPECT_FALSE(IsHostNameOrAddress(text)) << text;
     }
 }

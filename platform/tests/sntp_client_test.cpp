@@ -20,9 +20,8 @@ WallTime At(int64_t unixSeconds, int64_t micros = 0) {
 
 TEST(SntpPacketTest, TimestampsRoundTripAcrossTheEraWrap) {
     // 1970, 2024, one second before and after the 32-bit seconds wrap in February 2036, 2100.
-    for (const int64_t seconds :
-         {int64_t{0}, int64_t{1704067200}, int64_t{2085978495}, int64_t{2085978497},
-          int64_t{4102444800}}) {
+    for (const int64_t seconds : {int64_t{0}, int64_t{1704067200}, int64_t{2085978495},
+                                  int64_t{2085978497}, int64_t{4102444800}}) {
         const WallTime time = At(seconds, 250000);
         const WallTime back = FromNtpTimestamp(ToNtpTimestamp(time));
         EXPECT_LE(std::chrono::abs(back - time), 1us) << seconds;
@@ -77,9 +76,10 @@ TEST(SntpPacketTest, OffsetTakesHalfTheRoundTrip) {
     SntpReply reply;
     reply.receiveTime = At(1000, 500000);
     reply.transmitTime = At(1000, 600000);
-    // Sent at 10.0 s local, back at 10.2 s local: 0.1 s out, 0.1 s in with 0.1 s at the server.
+    // Sent at 10.0 s local and back at 10.2 s: the middle of the server's stay (1000.55 s) is
+    // taken to be the middle of the exchange (10.1 s).
     const auto offset = SntpClockOffset(At(10), reply, At(10, 200000));
-    EXPECT_EQ(offset, std::chrono::nanoseconds(At(1000, 450000) - At(10, 100000)));
+    EXPECT_EQ(offset, std::chrono::nanoseconds(At(1000, 550000) - At(10, 100000)));
 }
 
 class SntpClientTest : public ::testing::Test {
@@ -110,7 +110,8 @@ TEST_F(SntpClientTest, GivesUpWhenNoUsableAnswerComesAndAsksAgainMeanwhile) {
          {SntpTestServer::Behaviour::kSilent, SntpTestServer::Behaviour::kKissOfDeath,
           SntpTestServer::Behaviour::kWrongOriginate}) {
         SntpTestServer server(behaviour);
-        const SntpResult result = SntpClient("127.0.0.1", server.port(), clock_).Query(400ms, 100ms);
+        const SntpResult result =
+            SntpClient("127.0.0.1", server.port(), clock_).Query(400ms, 100ms);
         EXPECT_FALSE(result.time.has_value());
         EXPECT_EQ(result.error, "no answer from 127.0.0.1 within 400 ms");
         EXPECT_GE(server.requests(), 2);
