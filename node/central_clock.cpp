@@ -61,17 +61,17 @@ void CentralClock::SetFrom(const std::string& host, int32_t callId, uint32_t tim
         return;
     }
     std::string output;
-    const int result = foundation::CUtilities::RunProgramAndCaptureOutput(*line, std::string(),
-                                                                          output, timeoutMs);
+    const int result =
+        foundation::CUtilities::RunProgramAndCaptureOutput(*line, std::string(), output, timeoutMs);
     if (result == foundation::kRunStartFailed) {
         ManagerLog(kDebugChannelNone, callId, "ERROR Executing: " + *line);
         return;
     }
     ManagerLog(kDebugChannelNone, callId, "Executing: " + *line);
     if (result == foundation::kRunTimedOut) {
-        ManagerLog(kDebugChannelNone, callId,
-                   platform::Format("Clock command did not end within %u ms and was stopped",
-                                    timeoutMs));
+        ManagerLog(
+            kDebugChannelNone, callId,
+            platform::Format("Clock command did not end within %u ms and was stopped", timeoutMs));
     } else {
         ManagerLog(kDebugChannelNone, callId,
                    platform::Format("Clock command ended with %d: ", result) + OneLine(output));

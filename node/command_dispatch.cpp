@@ -138,11 +138,16 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
 }
 
 void CVesmarinManager::CloseActiveConnection() {
-    std::lock_guard lock(connectionLock_);
-    activeConnection_ = 0;
-    activeSocket_.reset();
-    CallConnectionState(0, 0);
-    clientInitialised_ = false;
+    {
+        std::lock_guard lock(connectionLock_);
+        activeConnection_ = 0;
+        activeSocket_.reset();
+        CallConnectionState(0, 0);
+        clientInitialised_ = false;
+    }
+    // Outside the connection lock: the close waits for the workers, which may be waiting for
+    // that lock themselves.
+    SafeCloseAllChannels();
 }
 
 }  // namespace ruzd::node

@@ -1,15 +1,37 @@
 // The session commands of the central server.
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "foundation/app_hooks.h"
 #include "foundation/debug_channel.h"
+#include "foundation/dialogic_install.h"
+#include "foundation/module_version.h"
+#include "foundation/node_services.h"
+#include "node/central_clock.h"
 #include "node/manager_log.h"
 #include "node/vesmarin_manager.h"
+#include "platform/message_box.h"
+#include "platform/win_path.h"
+#include "telephony/intel_boards.h"
 
 namespace ruzd::node {
 
 using foundation::kDebugChannelGeneral;
+using foundation::kDebugChannelNone;
 using foundation::kDebugChannelSocket;
+
+namespace {
+
+// Central servers of a newer interface than this get no reply to their initialisation.
+constexpr int32_t kHighestInterfaceLevel = 12;
+// After a graceful end commands are dropped until this long after the start.
+constexpr uint32_t kGracefulStopDelaySeconds = 120;
+constexpr const char* kFileCacheProblemsFolder = ".\\FileCacheProblems";
+constexpr int32_t kPortTypeGlobalCallIp = 7;
+
+}  // namespace
 
 // Keep-alive: echoes the value on the command's connection; the first one on an active
 // connection also tells every peer that the node's client socket is ready.
@@ -29,6 +51,109 @@ void CVesmarinManager::SocketCmdCNPING(net::CClientStreamSocket* command) {
             messages_.ClientSocketInitialized(*listener_);
         }
         ManagerLog(kDebugChannelSocket, callId, "Client socket initialized");
+    }
+}
+
+// Initialises the node for the central server that sent it and makes the command's connection
+// the active one. Without an authorised file-transfer connection the server could not be sent
+// its recordings, so the command is refused.
+void CVesmarinManager::SocketCmdCNINIT(net::CClientStreamSocket* command) {
+    const int32_t callId = currentCommandId_;
+    try {
+        InitialiseForCentral(command, callId);
+    } catch (...) {
+        ManagerLog(kDebugChannelNone, callId, "!!!!!!!!!!!!! Access violation catched in CNINIT");
+    }
+}
+
+void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, int32_t callId) {
+    ManagerLog(kDebugChannelGeneral, callId, "SocketCmdCNINIT");
+    int32_t unused = 0;
+    std::string centralHost;
+    int32_t interfaceLevel = 0;
+    command->ReadInt(unused).ReadString(centralHost).ReadInt(interfaceLevel);
+
+    if (!fileListener_ || !fileListener_->HasAuthorisedSocket()) {
+        ManagerLog(kDebugChannelGeneral, callId, "File Socket not connected. Ignoring CNINIT");
+        return;
+    }
+    CreateFileCacheFolders();
+    {
+        std::lock_guard lock(connectionLock_);
+        ManagerLog(kDebugChannelGeneral, callId, "Initializing Pelwix");
+        openChannels_ = 0;
+        // Bounded: the clock program is stopped when it does not end in time.
+        CentralClock::SetFrom(centralHost, callId);
+        ForgetDeviceTables();
+        RegisterIpBoard();
+        LoadFileMap();
+        CallConnectionState(1, 0);
+        activeConnection_ = command->ConnectionSerial();
+        activeSocket_ = command->PeerSocket();
+        listenerEpoch_ = NowSeconds();
+        clientInitialised_ = false;
+    }
+
+    if (interfaceLevel <= kHighestInterfaceLevel) {
+        messages_.InitReply(*command, InitReply());
+        return;
+    }
+    ManagerLog(kDebugChannelNone, callId, "ERROR: Vesmarin needs to be upgraded.");
+    // Shown to whoever watches the node; the command thread goes on at once.
+    platform::ShowMessageBoxDetached("Please upgrade to the latest Vesmarin version.",
+                                     foundation::CurrentApp().ApplicationName(), platform::kMbOk);
+}
+
+void CVesmarinManager::CreateFileCacheFolders() {
+    for (const std::string_view folder :
+         {foundation::kFileCacheFolder, std::string_view(kFileCacheProblemsFolder)}) {
+        std::error_code ignored;
+        std::filesystem::create_directories(platform::MapWindowsPath(folder), ignored);
+    }
+}
+
+// The first IP telephony board's line device, under its board number, when there is one.
+void CVesmarinManager::RegisterIpBoard() {
+    telephony::CIntelBoards& boards = telephony::IntelBoards();
+    boards.Init();
+    const int32_t handle = boards.GetIPTBoardHandle(1);
+    if (handle == -1) {
+        return;
+    }
+    const int32_t ldev = foundation::kIpBoardNumberBase + 1;
+    AddIPDevice(ldev, handle);
+    AddHandleLdev(handle, ldev);
+    SetDevicePortType(handle, kPortTypeGlobalCallIp);
+}
+
+InitReplyFields CVesmarinManager::InitReply() const {
+    InitReplyFields fields;
+    foundation::CModuleVersion version;
+    if (version.Load()) {
+        fields.fileVersion = version.GetFileVersionString();
+    }
+    fields.globalCallInitialised = hardware_ && hardware_->IsGlobalCallInitialised();
+    fields.intelIpBoards = hardware_ && hardware_->HasIntelIPBoards(0);
+    fields.withoutWindow = settings_.runMode == foundation::kRunModeService ||
+                           settings_.runMode == foundation::kRunModeHeadless;
+    fields.dialogicRelease = foundation::GetDialogicVersionString();
+    return fields;
+}
+
+// The central server ends its work with the node: the node drops commands again for a while and
+// the user interface is told to stop. Channels stay as they are; the server closed them.
+void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket*) {
+    ManagerLog(kDebugChannelGeneral, currentCommandId_, "SocketCmdCNSTGR");
+    {
+        std::lock_guard lock(connectionLock_);
+        startupDelay_ = kGracefulStopDelaySeconds;
+        activeConnection_ = 0;
+        activeSocket_.reset();
+        clientInitialised_ = false;
+    }
+    CallConnectionState(0, 0);
+    if (callback_ != nullptr) {
+        callback_->OnVesmarinManagerStop();
     }
 }
 

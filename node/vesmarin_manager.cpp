@@ -29,6 +29,7 @@ CVesmarinManager::~CVesmarinManager() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "~CVesmarinManager");
     // Nobody below reaches the manager once its destruction began.
     foundation::WithdrawNodeServices(this);
+    SafeCloseAllChannels();
     StopAllThreads();
     // The listener's thread is stopped first, so that no command or close arrives while the
     // rest goes.
@@ -153,9 +154,11 @@ void CVesmarinManager::ReadPorts() {
 void CVesmarinManager::RegisterCommands() {
     // Only commands whose handler exists are registered; every other code is logged as an
     // unknown command.
+    commands_[kCommandCNINIT] = {"CNINIT", &CVesmarinManager::SocketCmdCNINIT};
     commands_[kCommandCNPING] = {"CNPING", &CVesmarinManager::SocketCmdCNPING};
     commands_[kCommandCNSTOP] = {"CNSTOP", &CVesmarinManager::SocketCmdCNSTOP};
     commands_[kCommandCNSTRT] = {"CNSTRT", &CVesmarinManager::SocketCmdCNSTRT};
+    commands_[kCommandCNSTGR] = {"CNSTGR", &CVesmarinManager::SocketCmdCNSTGR};
 }
 
 uint32_t CVesmarinManager::StartupDelaySeconds() const {

@@ -263,6 +263,14 @@ public:
     // `eventHandle` is only handed on to the event-data query.
     void DialogicHandler(int32_t eventHandle);
 
+    // --- Session start and end, channel shut-down ---
+    // Stops every worker and closes every device and file the central server left open, each
+    // table under its own lock, then closes the Intel boards. Runs when the active connection
+    // closes and when the manager goes.
+    void SafeCloseAllChannels();
+    // The channels the central server has open; the session's initialisation sets it to 0.
+    void SetOpenChannelCount(int32_t count) { openChannels_ = count; }
+
 private:
     using Handler = void (CVesmarinManager::*)(net::CClientStreamSocket* command);
     struct Command {
@@ -356,6 +364,19 @@ private:
     WorkQueue<CAmtelcoParam> amtelcoQueue_;
     std::mutex fileHandlingWorkLock_;
     FileHandlingWork fileHandlingWork_;
+
+    // --- Session start and end, channel shut-down ---
+    void SocketCmdCNINIT(net::CClientStreamSocket* command);
+    void SocketCmdCNSTGR(net::CClientStreamSocket* command);
+    void InitialiseForCentral(net::CClientStreamSocket* command, int32_t callId);
+    void CreateFileCacheFolders();
+    void RegisterIpBoard();
+    InitReplyFields InitReply() const;
+    void ReportClosed(int32_t portType, int32_t ldev);
+    void CloseVoiceDevices();
+    void CloseVirtualFiles();
+    void CloseCallDevices(DeviceHandleTables::Family family, int32_t portType);
+    void CloseStationDevices();
 };
 
 }  // namespace ruzd::node

@@ -54,6 +54,19 @@ bool VirtualFileTables::Take(Files& files, uint32_t virtualHandle, OpenFile* fil
     return true;
 }
 
+std::vector<std::pair<uint32_t, VirtualFileTables::OpenFile>> VirtualFileTables::TakeAll(
+    Files& files) {
+    std::lock_guard hold(lock_);
+    std::vector<std::pair<uint32_t, OpenFile>> taken;
+    while (!files.byVirtualHandle.empty()) {
+        const uint32_t virtualHandle = files.byVirtualHandle.begin()->first;
+        OpenFile file;
+        Take(files, virtualHandle, &file);
+        taken.emplace_back(virtualHandle, std::move(file));
+    }
+    return taken;
+}
+
 void VirtualFileTables::AddVoiceFile(uint32_t virtualHandle, int32_t fileHandle,
                                      const std::string& name) {
     Add(voice_, virtualHandle, fileHandle, name);
@@ -79,6 +92,15 @@ bool VirtualFileTables::TakeVoiceFile(uint32_t virtualHandle, OpenFile* file) {
 }
 bool VirtualFileTables::TakeRecordFile(uint32_t virtualHandle, OpenFile* file) {
     return Take(record_, virtualHandle, file);
+}
+
+std::vector<std::pair<uint32_t, VirtualFileTables::OpenFile>>
+VirtualFileTables::TakeAllVoiceFiles() {
+    return TakeAll(voice_);
+}
+std::vector<std::pair<uint32_t, VirtualFileTables::OpenFile>>
+VirtualFileTables::TakeAllRecordFiles() {
+    return TakeAll(record_);
 }
 
 std::set<std::string> VirtualFileTables::OpenFileNamesUpper() const {

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ruzd::node {
 
@@ -39,6 +41,11 @@ public:
     bool TakeVoiceFile(uint32_t virtualHandle, OpenFile* file);
     bool TakeRecordFile(uint32_t virtualHandle, OpenFile* file);
 
+    // Forgets every file of the kind, handing each back with its virtual handle, in virtual
+    // handle order. The caller closes them.
+    std::vector<std::pair<uint32_t, OpenFile>> TakeAllVoiceFiles();
+    std::vector<std::pair<uint32_t, OpenFile>> TakeAllRecordFiles();
+
     // The names of every registered voice and record file, upper-cased.
     std::set<std::string> OpenFileNamesUpper() const;
 
@@ -58,6 +65,7 @@ private:
     bool GetHandle(const Files& files, uint32_t virtualHandle, int32_t* fileHandle) const;
     bool GetName(const Files& files, int32_t fileHandle, std::string* name) const;
     bool Take(Files& files, uint32_t virtualHandle, OpenFile* file);
+    std::vector<std::pair<uint32_t, OpenFile>> TakeAll(Files& files);
 
     mutable std::recursive_mutex lock_;
     Files voice_;

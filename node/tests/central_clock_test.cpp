@@ -22,12 +22,12 @@ namespace ruzd::node {
 namespace {
 
 namespace fs = std::filesystem;
+using ruzd::testing::SntpTestServer;
 using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using ruzd::testing::SntpTestServer;
 
 TEST(CentralClockCommandLine, OnlyForAHostNameOrAddressThatFits) {
     EXPECT_EQ(CentralClock::CommandLine("central"), "net.exe time \\\\central /set /y");

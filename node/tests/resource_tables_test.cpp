@@ -199,5 +199,27 @@ TEST_F(ResourceTablesTest, VirtualFilesAreRegisteredTakenAndNamed) {
     EXPECT_FALSE(files.TakeRecordFile(1, &taken));
 }
 
+TEST_F(ResourceTablesTest, EveryVirtualFileOfAKindIsTakenAtOnce) {
+    VirtualFileTables& files = manager_.VirtualFiles();
+    files.AddVoiceFile(7, 40, "A.VOX");
+    files.AddVoiceFile(2, 41, "B.VOX");
+    files.AddRecordFile(2, 42, "C.WAV");
+
+    const auto voice = files.TakeAllVoiceFiles();
+    ASSERT_EQ(voice.size(), 2u);
+    EXPECT_EQ(voice[0].first, 2u);
+    EXPECT_EQ(voice[0].second.handle, 41);
+    EXPECT_EQ(voice[0].second.name, "B.VOX");
+    EXPECT_EQ(voice[1].first, 7u);
+    EXPECT_EQ(voice[1].second.handle, 40);
+    EXPECT_TRUE(files.TakeAllVoiceFiles().empty());
+    // The record files are another kind and stay.
+    EXPECT_THAT(files.OpenFileNamesUpper(), ElementsAre("C.WAV"));
+    const auto record = files.TakeAllRecordFiles();
+    ASSERT_EQ(record.size(), 1u);
+    EXPECT_EQ(record[0].second.handle, 42);
+    EXPECT_THAT(files.OpenFileNamesUpper(), IsEmpty());
+}
+
 }  // namespace
 }  // namespace ruzd::node

@@ -1,0 +1,127 @@
+// The shut-down of every channel the central server left open: when its connection ends and
+// when the manager goes. The workers are stopped first, so that nothing opens or uses a device
+// while the tables are walked; each table is walked and emptied under its own lock.
+
+#include <string>
+
+#include "foundation/debug_channel.h"
+#include "node/manager_log.h"
+#include "node/vesmarin_manager.h"
+#include "platform/text.h"
+#include "telephony/intel_boards.h"
+
+namespace ruzd::node {
+
+using foundation::kDebugChannelGeneral;
+using foundation::kDebugNone;
+
+namespace {
+
+constexpr int32_t kPortTypeVoice = 1;
+constexpr int32_t kPortTypeNetwork = 3;
+constexpr int32_t kPortTypeStation = 5;
+constexpr int32_t kPortTypeGlobalCallIp = 7;
+constexpr int32_t kNormalClearing = 16;
+constexpr uint32_t kAsyncMode = 0x8000;
+constexpr const char* kClosed = "Closed";
+
+}  // namespace
+
+void CVesmarinManager::SafeCloseAllChannels() {
+    ManagerLog(kDebugChannelGeneral, kDebugNone, "SafeCloseAllChannels");
+    StopAllThreads();
+    if (!hardware_) {
+        return;
+    }
+    CloseVoiceDevices();
+    CloseVirtualFiles();
+    CloseCallDevices(DeviceHandleTables::Family::kNetwork, kPortTypeNetwork);
+    CloseStationDevices();
+    if (hardware_->HasIntelIPBoards(0)) {
+        CloseCallDevices(DeviceHandleTables::Family::kIp, kPortTypeGlobalCallIp);
+    }
+    devices_.Clear(DeviceHandleTables::Family::kIp);
+    FreeAllDigitBuffers();
+    if (IsRelayDigitThreadRunning()) {
+        EndRelayDigitThread();
+    }
+    telephony::IntelBoards().Close();
+}
+
+void CVesmarinManager::ReportClosed(int32_t portType, int32_t ldev) {
+    if (callback_ != nullptr) {
+        callback_->OnVesmarinStatus(portType, ldev, kClosed, 0);
+    }
+}
+
+void CVesmarinManager::CloseVoiceDevices() {
+    std::lock_guard lock(devices_.Lock(DeviceHandleTables::Family::kVoice));
+    devices_.ForEach(DeviceHandleTables::Family::kVoice, [this](int32_t ldev, int32_t handle) {
+        const int32_t result = hardware_->dx_close(handle);
+        ManagerLog(foundation::kDebugChannelVoice, kDebugNone,
+                   platform::Format("dx_close ldev=%d handle=%d RET=%d", ldev, handle, result));
+        ReportClosed(kPortTypeVoice, ldev);
+    });
+    devices_.Clear(DeviceHandleTables::Family::kVoice);
+}
+
+// Every voice file still open, whatever its virtual handle: a file left open stays locked in
+// the cache and its handle is lost.
+void CVesmarinManager::CloseVirtualFiles() {
+    VirtualFileTables& files = VirtualFiles();
+    std::lock_guard lock(files.Lock());
+    for (const auto& [virtualHandle, file] : files.TakeAllVoiceFiles()) {
+        const int32_t result = hardware_->dx_fileclose(file.handle, 0);
+        ManagerLog(foundation::kDebugChannelVoice, kDebugNone,
+                   platform::Format("dx_fileclose %d) RC=%d", file.handle, result));
+    }
+}
+
+// Network lines and Global Call IP channels: a call still up is dropped and released, then the
+// line device is closed, through Global Call when it runs, else through ISDN call control.
+void CVesmarinManager::CloseCallDevices(DeviceHandleTables::Family family, int32_t portType) {
+    const bool globalCall = hardware_->IsGlobalCallInitialised();
+    const auto channel = static_cast<foundation::EDebugChannelType>(PortTypeToLogChannel(portType));
+    std::lock_guard lock(devices_.Lock(family));
+    devices_.ForEach(family, [&](int32_t ldev, int32_t handle) {
+        // The IP boards stand in the IP table too; they belong to the board list, which closes
+        // them itself.
+        if (ldev >= foundation::kIpBoardNumberBase) {
+            return;
+        }
+        CRN crn = 0;
+        if (GetCallRef(ldev, portType, &crn) && crn != 0) {
+            int32_t result = globalCall ? hardware_->gc_DropCall(crn, kNormalClearing, kAsyncMode)
+                                        : hardware_->cc_DropCall(crn, kNormalClearing, kAsyncMode);
+            ManagerLog(
+                channel, kDebugNone,
+                platform::Format("vl_DropCall ldev=%d crn=%d cause=%d mode=%u RET=%d", ldev,
+                                 static_cast<int32_t>(crn), kNormalClearing, kAsyncMode, result));
+            result = globalCall ? hardware_->gc_ReleaseCallEx(crn, kAsyncMode)
+                                : hardware_->cc_ReleaseCallEx(crn, kAsyncMode);
+            ManagerLog(channel, kDebugNone,
+                       platform::Format("vl_ReleaseCallEx crn=%d RC=%d", static_cast<int32_t>(crn),
+                                        result));
+            // The released reference is the vendor's to hand out again.
+            SetCallRef(ldev, portType, 0, false);
+        }
+        const int32_t result =
+            globalCall ? hardware_->gc_Close(handle) : hardware_->cc_Close(handle);
+        ManagerLog(channel, kDebugNone, platform::Format("vl_close ldev=%d RET=%d", ldev, result));
+        ReportClosed(portType, ldev);
+    });
+    devices_.Clear(family);
+}
+
+void CVesmarinManager::CloseStationDevices() {
+    std::lock_guard lock(devices_.Lock(DeviceHandleTables::Family::kStation));
+    devices_.ForEach(DeviceHandleTables::Family::kStation, [this](int32_t ldev, int32_t handle) {
+        const int32_t result = hardware_->ms_close(handle);
+        ManagerLog(foundation::kDebugChannelMsi, kDebugNone,
+                   platform::Format("ms_close ldev=%d handle=%d RET=%d", ldev, handle, result));
+        ReportClosed(kPortTypeStation, ldev);
+    });
+    devices_.Clear(DeviceHandleTables::Family::kStation);
+}
+
+}  // namespace ruzd::node

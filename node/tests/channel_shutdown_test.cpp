@@ -1,0 +1,181 @@
+// The shut-down of every channel on the simulated boards: which vendor calls it makes, in which
+// order, with which arguments (the boards' journal), and what it reports and forgets.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "foundation/debug_log.h"
+#include "foundation/registry.h"
+#include "node/tests/central_peer.h"
+#include "node/vesmarin_manager.h"
+#include "testing/debug_files.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::node {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+class StatusCallback : public CVesmarinManagerCallback {
+public:
+    void OnVesmarinManagerStop() override {}
+    void OnVesmarinStatus(int32_t type, int32_t ldev, const std::string& text, int32_t) override {
+        std::lock_guard lock(mutex_);
+        statuses_.push_back(std::to_string(type) + "/" + std::to_string(ldev) + " " + text);
+    }
+    void OnVesmarinConnectionState(int32_t, int32_t) override {}
+    void OnVesmarinStatusText(const std::string&) override {}
+    void OnVesmarinClearView() override {}
+    std::vector<std::string> statuses() const {
+        std::lock_guard lock(mutex_);
+        return statuses_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> statuses_;
+};
+
+class ChannelShutdownTest : public ::testing::Test {
+protected:
+    ChannelShutdownTest() {
+        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
+        ::setenv("BOARDSIM_JOURNAL", (work_.path() / "journal").c_str(), 1);
+        fs::create_directories(debugFolder_);
+        foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 5, true, 0);
+        foundation::CRegistry registry(kNodeRegistrySection);
+        registry.WriteDword(kLocalTcpPortValue, node::testing::FreePort());
+        registry.WriteDword(kLocalFileSocketTcpPortValue, node::testing::FreePort());
+    }
+    ~ChannelShutdownTest() override {
+        manager_.reset();
+        foundation::StopDebugLog();
+        ::unsetenv("BOARDSIM_JOURNAL");
+        ::unsetenv("BOARDSIM_CONFIG");
+    }
+
+    void Start(const std::string& boards) {
+        const fs::path config = work_.path() / "boards.conf";
+        std::ofstream(config) << boards;
+        ::setenv("BOARDSIM_CONFIG", config.c_str(), 1);
+        manager_ = std::make_shared<CVesmarinManager>(ManagerSettings{});
+        manager_->Initialise(&callback_);
+    }
+
+    // The journal's close, drop and release calls from the mark on, without sequence numbers
+    // and libraries.
+    std::vector<std::string> ClosingCalls() const {
+        std::ifstream in(work_.path() / "journal");
+        std::vector<std::string> calls;
+        for (std::string line; std::getline(in, line);) {
+            const std::string call = line.substr(line.find(' ', line.find(' ') + 1) + 1);
+            for (const char* name : {"dx_close(", "dx_fileclose(", "Close(", "DropCall(",
+                                     "ReleaseCallEx(", "ms_close("}) {
+                if (call.find(name) != std::string::npos) {
+                    calls.push_back(call.substr(0, call.find(" = ")));
+                    break;
+                }
+            }
+        }
+        return calls;
+    }
+    std::vector<std::string> LogLines() const { return ruzd::testing::DebugLines(debugFolder_); }
+
+    ruzd::testing::TempRoot root_;
+    ruzd::testing::TempDir work_;
+    fs::path debugFolder_ = root_.path() / "drives" / "c" / "Ruzd" / "Debug";
+    StatusCallback callback_;
+    std::shared_ptr<CVesmarinManager> manager_;
+};
+
+TEST_F(ChannelShutdownTest, EmptyTablesOnlyLogAndStopTheWorkers) {
+    Start("ip 0 0\n");
+    manager_->SafeCloseAllChannels();
+    EXPECT_THAT(ClosingCalls(), IsEmpty());
+    EXPECT_THAT(callback_.statuses(), IsEmpty());
+    EXPECT_THAT(LogLines(), Contains(EndsWith("SafeCloseAllChannels")));
+}
+
+TEST_F(ChannelShutdownTest, WithoutGlobalCallEveryDeviceAndFileIsClosedThroughItsLibrary) {
+    Start("ip 0 0\n");
+    ASSERT_FALSE(manager_->Hardware()->IsGlobalCallInitialised());
+    manager_->AddVoiceDevice(1, 11);
+    manager_->AddVoiceDevice(2, 12);
+    manager_->AddNetworkDevice(21, 31);
+    manager_->AddNetworkDevice(22, 32);
+    manager_->SetCallRef(22, 3, 777, true);
+    manager_->AddStationDevice(41, 51);
+    // Every open voice file, not only those of the first virtual handles.
+    manager_->VirtualFiles().AddVoiceFile(2, 60, "A.VOX");
+    manager_->VirtualFiles().AddVoiceFile(1000, 61, "B.VOX");
+
+    manager_->SafeCloseAllChannels();
+    EXPECT_THAT(ClosingCalls(),
+                ElementsAre("dx_close(11)", "dx_close(12)", "dx_fileclose(60)", "dx_fileclose(61)",
+                            "cc_Close(31)", "cc_DropCall(777, 16, 32768)",
+                            "cc_ReleaseCallEx(777, 32768)", "cc_Close(32)", "ms_close(51)"));
+    EXPECT_THAT(callback_.statuses(), ElementsAre("1/1 Closed", "1/2 Closed", "3/21 Closed",
+                                                  "3/22 Closed", "5/41 Closed"));
+
+    int32_t handle = 0;
+    EXPECT_FALSE(manager_->GetVoiceDeviceHandle(1, &handle));
+    EXPECT_FALSE(manager_->GetNetworkDeviceHandle(22, &handle));
+    EXPECT_FALSE(manager_->GetStationDeviceHandle(41, &handle));
+    EXPECT_THAT(manager_->VirtualFiles().OpenFileNamesUpper(), IsEmpty());
+    CRN crn = 0;
+    EXPECT_FALSE(manager_->GetCallRef(22, 3, &crn) && crn != 0) << "the released call is gone";
+
+    const auto lines = LogLines();
+    EXPECT_THAT(lines, Contains(EndsWith("vl_DropCall ldev=22 crn=777 cause=16 mode=32768 RET=0")));
+    EXPECT_THAT(lines, Contains(EndsWith("vl_ReleaseCallEx crn=777 RC=0")));
+    EXPECT_THAT(lines, Contains(EndsWith("vl_close ldev=21 RET=0")));
+
+    // Everything is forgotten: a second shut-down closes nothing.
+    manager_->SafeCloseAllChannels();
+    EXPECT_EQ(ClosingCalls().size(), 9u);
+}
+
+TEST_F(ChannelShutdownTest, WithGlobalCallNetworkAndIpChannelsAreClosedThroughIt) {
+    Start("ip 1 4\n");
+    ASSERT_TRUE(manager_->Hardware()->IsGlobalCallInitialised());
+    ASSERT_TRUE(manager_->Hardware()->HasIntelIPBoards(0));
+    manager_->AddNetworkDevice(21, 31);
+    manager_->SetCallRef(21, 3, 901, true);
+    manager_->AddIPDevice(61, 71);
+    manager_->SetCallRef(61, 7, 902, true);
+    manager_->AddIPDevice(62, 72);
+    // An IP board's own line device stands in the IP table as well; the board list closes it.
+    manager_->AddIPDevice(1000001, 73);
+
+    const size_t before = ClosingCalls().size();
+    manager_->SafeCloseAllChannels();
+    std::vector<std::string> calls = ClosingCalls();
+    calls.erase(calls.begin(), calls.begin() + static_cast<long>(before));
+    ASSERT_GE(calls.size(), 7u);
+    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 7),
+                ElementsAre("gc_DropCall(901, 16, 32768)", "gc_ReleaseCallEx(901, 32768)",
+                            "gc_Close(31)", "gc_DropCall(902, 16, 32768)",
+                            "gc_ReleaseCallEx(902, 32768)", "gc_Close(71)", "gc_Close(72)"));
+    EXPECT_THAT(calls, Not(Contains("gc_Close(73)")));
+    EXPECT_THAT(callback_.statuses(), ElementsAre("3/21 Closed", "7/61 Closed", "7/62 Closed"));
+    int32_t handle = 0;
+    EXPECT_FALSE(manager_->GetIPDeviceHandle(62, &handle));
+    EXPECT_FALSE(manager_->GetIPDeviceHandle(1000001, &handle));
+}
+
+}  // namespace
+}  // namespace ruzd::node
