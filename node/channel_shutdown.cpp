@@ -91,14 +91,15 @@ void CVesmarinManager::CloseCallDevices(DeviceHandleTables::Family family, int32
         }
         CRN crn = 0;
         if (GetCallRef(ldev, portType, &crn) && crn != 0) {
-            int32_t result = globalCall ? hardware_->gc_DropCall(crn, kNormalClearing, kAsyncMode)
-                                        : hardware_->cc_DropCall(crn, kNormalClearing, kAsyncMode);
+            int32_t result = globalCall
+                                 ? hardware_->gc_DropCall(ldev, crn, kNormalClearing, kAsyncMode)
+                                 : hardware_->cc_DropCall(ldev, crn, kNormalClearing, kAsyncMode);
             ManagerLog(
                 channel, kDebugNone,
                 platform::Format("vl_DropCall ldev=%d crn=%d cause=%d mode=%u RET=%d", ldev,
                                  static_cast<int32_t>(crn), kNormalClearing, kAsyncMode, result));
-            result = globalCall ? hardware_->gc_ReleaseCallEx(crn, kAsyncMode)
-                                : hardware_->cc_ReleaseCallEx(crn, kAsyncMode);
+            result = globalCall ? hardware_->gc_ReleaseCallEx(ldev, crn, kAsyncMode)
+                                : hardware_->cc_ReleaseCallEx(ldev, crn, kAsyncMode);
             ManagerLog(channel, kDebugNone,
                        platform::Format("vl_ReleaseCallEx crn=%d RC=%d", static_cast<int32_t>(crn),
                                         result));
@@ -106,7 +107,7 @@ void CVesmarinManager::CloseCallDevices(DeviceHandleTables::Family family, int32
             SetCallRef(ldev, portType, 0, false);
         }
         const int32_t result =
-            globalCall ? hardware_->gc_Close(handle) : hardware_->cc_Close(handle);
+            globalCall ? hardware_->gc_Close(ldev, handle) : hardware_->cc_Close(ldev, handle);
         ManagerLog(channel, kDebugNone, platform::Format("vl_close ldev=%d RET=%d", ldev, result));
         ReportClosed(portType, ldev);
     });

@@ -43,6 +43,9 @@ CVesmarinManager::~CVesmarinManager() {
     }
     telephony::IntelBoards().Close();
     if (hardware_) {
+        // The board list is the process's; a manager that never got as far as its hardware
+        // leaves it to the one that did.
+        telephony::IntelBoards().Close();
         if (hardware_->IsGlobalCallInitialised()) {
             hardware_->gc_Stop();
         }
@@ -127,6 +130,8 @@ void CVesmarinManager::StartHardware() {
                                                 }
                                             }});
     }
+    // Without the Dialogic libraries this only logs that it cannot.
+    telephony::IntelBoards().Init();
 }
 
 void CVesmarinManager::ReadPorts() {

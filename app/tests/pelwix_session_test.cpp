@@ -118,7 +118,7 @@ TEST_F(PelwixSessionTest, InitNeedsTheFileConnectionThenRepliesAndSetsUpTheNode)
     EXPECT_THAT(log, HasSubstr("Executing: net.exe time \\\\127.0.0.1 /set /y"));
     EXPECT_THAT(log, HasSubstr("Clock command ended with 0: Current time at \\\\127.0.0.1 is "
                                "2030-01-01 00:00:00 UTC"));
-    EXPECT_THAT(log, HasSubstr("File mapping 'C:\\Voice' --> 'D:\\Prompts'"));
+    EXPECT_THAT(log, HasSubstr("File mapping 'C:\\VOICE' --> 'D:\\PROMPTS'"));
     EXPECT_TRUE(std::filesystem::is_directory(work_.path() / "node" / "FileCache"));
     EXPECT_TRUE(std::filesystem::is_directory(work_.path() / "node" / "FileCacheProblems"));
     EXPECT_GE(sntp_.requests(), 1);
