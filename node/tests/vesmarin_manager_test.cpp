@@ -22,6 +22,7 @@
 namespace ruzd::node {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 
 class RecordingCallback : public CVesmarinManagerCallback {
@@ -173,10 +174,13 @@ TEST_F(VesmarinManagerTest, ACloseWithoutAnActiveConnectionReportsTheLinkDown) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     manager.reset();
-    // The close reports the link down, and so does the stop of the workers at the end.
-    EXPECT_THAT(callback_.states(),
-                ElementsAre(std::pair<int32_t, int32_t>{0, 1}, std::pair<int32_t, int32_t>{0, 0},
-                            std::pair<int32_t, int32_t>{0, 0}));
+    // The close reports the link down, and so does every later stop of the workers (the close
+    // of all channels and the end of the manager): never anything but down.
+    const auto states = callback_.states();
+    ASSERT_GE(states.size(), 2u);
+    EXPECT_EQ(states.front(), (std::pair<int32_t, int32_t>{0, 1}));
+    EXPECT_THAT(std::vector<std::pair<int32_t, int32_t>>(states.begin() + 1, states.end()),
+                Each(std::pair<int32_t, int32_t>{0, 0}));
 }
 
 }  // namespace
