@@ -41,7 +41,6 @@ CVesmarinManager::~CVesmarinManager() {
         fileListener_->Stop();
         fileListener_.reset();
     }
-    telephony::IntelBoards().Close();
     if (hardware_) {
         // The board list is the process's; a manager that never got as far as its hardware
         // leaves it to the one that did.
@@ -130,8 +129,6 @@ void CVesmarinManager::StartHardware() {
                                                 }
                                             }});
     }
-    // Without the Dialogic libraries this only logs that it cannot.
-    telephony::IntelBoards().Init();
 }
 
 void CVesmarinManager::ReadPorts() {
