@@ -179,8 +179,8 @@ TEST_F(VesmarinManagerTest, ACloseWithoutAnActiveConnectionReportsTheLinkDown) {
     const auto states = callback_.states();
     ASSERT_GE(states.size(), 2u);
     EXPECT_EQ(states.front(), (std::pair<int32_t, int32_t>{0, 1}));
-    EXPECT_THAT(std::vector<std::pair<int32_t, int32_t>>(states.begin() + 1, states.end()),
-                Each(std::pair<int32_t, int32_t>{0, 0}));
+    const decltype(callback_.states()) later(states.begin() + 1, states.end());
+    EXPECT_THAT(later, Each(std::pair<int32_t, int32_t>{0, 0}));
 }
 
 }  // namespace
