@@ -159,6 +159,8 @@ std::string WinErrorText(uint32_t code) {
             return "The registry key was deleted";
         case kErrorIoDevice:
             return "An input/output error occurred on the device";
+        case kErrorInvalidWindowHandle:
+            return "The window handle is not valid";
         case kErrorTimeout:
             return "The operation timed out";
         case kErrorCantResolveFilename:

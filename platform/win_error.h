@@ -47,6 +47,7 @@ enum WinError : uint32_t {
     kErrorOperationAborted = 995,
     kErrorKeyDeleted = 1018,
     kErrorIoDevice = 1117,
+    kErrorInvalidWindowHandle = 1400,
     kErrorTimeout = 1460,
     kErrorCantResolveFilename = 1921,
 };

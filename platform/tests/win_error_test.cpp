@@ -92,6 +92,7 @@ TEST(ErrorText, EveryKnownCodeHasATextOfItsOwn) {
         kErrorOperationAborted,
         kErrorKeyDeleted,
         kErrorIoDevice,
+        kErrorInvalidWindowHandle,
         kErrorTimeout,
         kErrorCantResolveFilename,
     };
