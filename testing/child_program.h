@@ -121,6 +121,15 @@ public:
         }
     }
 
+    // Stops the child, as a debugger or a hung machine would, and returns once it has stopped.
+    void Suspend() {
+        Kill(SIGSTOP);
+        int status = 0;
+        while (::waitpid(pid_, &status, WUNTRACED) < 0 && errno == EINTR) {
+        }
+    }
+    void Resume() { Kill(SIGCONT); }
+
     // The exit code, or 128 + the signal that ended the child.
     int Wait() {
         int status = 0;

@@ -228,13 +228,13 @@ TEST(WindowMessages, AStoppedProcessTimesOutEvenForItsTitle) {
     WindowChild child("Tormbel", "Tormbel", "1");
     const WindowHandle window = FindWindow("Tormbel");
     ASSERT_TRUE(window);
-    child.Kill(SIGSTOP);
+    child.Suspend();
     std::string title;
     EXPECT_FALSE(GetWindowText(window, title, 200));
     EXPECT_EQ(GetLastError(), kErrorTimeout);
     EXPECT_FALSE(SendMessageTimeout(window, kHeartbeat, 0, 0, 200, nullptr));
     EXPECT_EQ(GetLastError(), kErrorTimeout);
-    child.Kill(SIGCONT);
+    child.Resume();
 }
 
 TEST(WindowMessages, TwoProcessesWithWindowsOfOneClassAreToldApartByTitle) {
