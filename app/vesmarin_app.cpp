@@ -163,7 +163,13 @@ void CVesmarinApp::PumpMessage(platform::Message& message) {
 void CVesmarinApp::OnTimer(uintptr_t timerId) {
     lastTimerTick_ = platform::CurrentClock().TickMs();
     lastTimerMillis_ = WallMillis();
-    (void)timerId;
+    if (timerId != oneSecondTimer_) {
+        return;
+    }
+    // A copy, so that the manager outlives its tick even if it is released meanwhile.
+    if (std::shared_ptr<node::CVesmarinManager> manager = Manager()) {
+        manager->OnTick();
+    }
 }
 
 void CVesmarinApp::OnSystemTimeChanged() {

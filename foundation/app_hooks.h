@@ -6,6 +6,7 @@
 // The application derives from AppHooks and installs itself at start-up; until then, and in
 // tests, a default object answers.
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -47,6 +48,10 @@ public:
     // Asks the application to close its main window; nothing happens where there is none.
     virtual void RequestMainWindowClose();
 
+    // Set once the main window has started to close; the node's status then says so.
+    bool IsClosing() const { return closing_.load(); }
+    void SetClosing(bool closing) { closing_.store(closing); }
+
     // The thread that runs the application object and its message loop; 0 while there is none.
     virtual uint32_t ApplicationThreadId() const;
     bool IsApplicationThread() const;
@@ -61,6 +66,7 @@ private:
     std::mutex tempFolderLock_;
     std::optional<std::string> tempFolder_;
     std::recursive_mutex routingLock_;
+    std::atomic<bool> closing_{false};
 };
 
 // The system's temporary folder followed by `applicationName`, created when missing; the bare

@@ -37,6 +37,7 @@
 #include "node/locked_table.h"
 #include "node/manager_settings.h"
 #include "node/manager_worker_texts.h"
+#include "node/tormbel_notifier.h"
 #include "node/vesmarin_manager_callback.h"
 #include "node/virtual_file_tables.h"
 #include "node/work_queue.h"
@@ -271,6 +272,17 @@ public:
     // The channels the central server has open; the session's initialisation sets it to 0.
     void SetOpenChannelCount(int32_t count) { openChannels_ = count; }
 
+    // --- Tick and heartbeat ---
+    // Once a second on the application thread: the start-up countdown or the node's state in
+    // the status text, the command listener's restart while no central server has connected,
+    // the heartbeat to the watchdog and the nightly clean-up.
+    void OnTick();
+    // The heartbeat, at most every 20 seconds; withheld when `disabled`.
+    void NotifyTormbel(bool disabled, const std::string& reason);
+    // The watchdog's status as the last heartbeat found it (eTormbelStatus).
+    int32_t TormbelStatus() const { return tormbel_.Status(); }
+    CTormbelNotifier& Tormbel() { return tormbel_; }
+
 private:
     using Handler = void (CVesmarinManager::*)(net::CClientStreamSocket* command);
     struct Command {
@@ -377,6 +389,15 @@ private:
     void CloseVirtualFiles();
     void CloseCallDevices(DeviceHandleTables::Family family, int32_t portType);
     void CloseStationDevices();
+
+    // --- Tick and heartbeat ---
+    void ShowStatusText(const std::string& text);
+    // Restarts the command listener while nobody has connected in the first minutes.
+    void RestartListenerWhileUnconnected(int64_t now);
+    // Armed at midnight, run at two in the morning, local time.
+    void DailyCleanUp();
+    CTormbelNotifier tormbel_;
+    bool dailyCleanUpArmed_ = false;
 };
 
 }  // namespace ruzd::node

@@ -12,6 +12,7 @@
 #include "app/tests/node_process.h"
 #include "foundation/registry.h"
 #include "node/vesmarin_manager.h"
+#include "testing/child_program.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app::testing {
@@ -120,6 +121,19 @@ TEST_F(PelwixProgramTest, CommandsRunOnlyAfterTheStartupDelay) {
     EXPECT_THAT(node->DebugLog(), Not(HasSubstr("Unknown command: 24")));
     // Without an active connection the keep-alive is answered but no client is initialised.
     EXPECT_FALSE(peer.Receive(std::chrono::milliseconds(300)).has_value());
+}
+
+TEST_F(PelwixProgramTest, TheOneSecondTimerFeedsTheWatchdogWindow) {
+    // The watchdog's window, answering "running".
+    ruzd::testing::ChildProgram tormbel("node_tormbel_window_child", {"1"});
+    ASSERT_EQ(tormbel.ReadLine(), std::optional<std::string>("ready"));
+    auto node = StartNode({"-debug", "-d"});
+    // The first heartbeat follows the start-up delay of four seconds.
+    EXPECT_EQ(tormbel.ReadLine(kPatience), std::optional<std::string>("sent 0x160F 0 0"))
+        << node->Stderr();
+    EXPECT_TRUE(
+        node->WaitForLog("Tormbel: Status changed changed from -1000 (Tormbel status not "
+                         "checked yet) to 1 (Tormbel is running and active)"));
 }
 
 TEST_F(PelwixProgramTest, UnknownAndUnacceptedCommandsAreLoggedAndTheConnectionKept) {

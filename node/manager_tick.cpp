@@ -1,0 +1,142 @@
+// The manager's one-second tick: the status text, the listener restart while no central server
+// has connected, the heartbeat to the watchdog and the nightly clean-up.
+
+#include <time.h>
+
+#include <set>
+#include <string>
+
+#include "foundation/app_hooks.h"
+#include "foundation/debug_channel.h"
+#include "node/manager_log.h"
+#include "node/vesmarin_manager.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+
+namespace ruzd::node {
+
+using foundation::kDebugChannelGeneral;
+using foundation::kDebugChannelSocket;
+using foundation::kDebugNone;
+
+namespace {
+
+// After this long without a command the node shows that it waits for the central server.
+constexpr int64_t kConnectingAfterSeconds = 31;
+// The listener is restarted on every tick of this window after construction or CNINIT while no
+// connection is active.
+constexpr int64_t kListenerRestartFromSeconds = 61;
+constexpr int64_t kListenerRestartUntilSeconds = 300;
+// Without a command for this long the heartbeat stops, so that the watchdog acts.
+constexpr int64_t kHeartbeatWithoutCommandSeconds = 601;
+constexpr const char* kNoCentralReason =
+    "More than 10 minutes no connection to Central Orvanthella anymore.";
+
+constexpr int kArmCleanUpHour = 0;
+constexpr int kRunCleanUpHour = 2;
+
+int LocalHour() {
+    const time_t now = platform::CurrentClock().Now().time_since_epoch() / std::chrono::seconds(1);
+    tm local{};
+    localtime_r(&now, &local);
+    return local.tm_hour;
+}
+
+}  // namespace
+
+void CVesmarinManager::OnTick() {
+    if (!listener_) {
+        return;
+    }
+    const int64_t now = NowSeconds();
+
+    int64_t waitLeft = 0;
+    {
+        std::lock_guard lock(connectionLock_);
+        if (now - startTime_ < static_cast<int64_t>(startupDelay_)) {
+            waitLeft = static_cast<int64_t>(startupDelay_) + startTime_ - now;
+        }
+    }
+    if (waitLeft > 0) {
+        ShowStatusText(platform::Format("Waiting %lld sec ...", static_cast<long long>(waitLeft)));
+        return;
+    }
+
+    const int64_t lastCommand = lastCommandTime_.load();
+    if (now - lastCommand >= kConnectingAfterSeconds) {
+        ShowStatusText("Connecting");
+        RestartListenerWhileUnconnected(now);
+    } else if (foundation::CurrentApp().IsClosing()) {
+        ShowStatusText("Closing");
+    } else if (IsFileHandlingThreadRunning()) {
+        ShowStatusText("Ready");
+    } else {
+        ShowStatusText("Starting");
+    }
+
+    const bool disabled = lastCommand != 0 && now - lastCommand >= kHeartbeatWithoutCommandSeconds;
+    NotifyTormbel(disabled, kNoCentralReason);
+
+    DailyCleanUp();
+}
+
+void CVesmarinManager::NotifyTormbel(bool disabled, const std::string& reason) {
+    tormbel_.NotifyTormbel(disabled, reason);
+}
+
+void CVesmarinManager::ShowStatusText(const std::string& text) {
+    if (callback_ != nullptr) {
+        callback_->OnVesmarinStatusText(text);
+    }
+}
+
+void CVesmarinManager::RestartListenerWhileUnconnected(int64_t now) {
+    {
+        std::lock_guard lock(connectionLock_);
+        const int64_t sinceEpoch = now - listenerEpoch_;
+        if (activeConnection_ != 0 || sinceEpoch < kListenerRestartFromSeconds ||
+            sinceEpoch >= kListenerRestartUntilSeconds) {
+            return;
+        }
+    }
+    // The restart waits for the listener's thread to end, and a command on that thread may be
+    // waiting for the connection lock: the lock is let go first.
+    listener_->Restart();
+    ManagerLog(kDebugChannelSocket, kDebugNone, "SOCKET RESET2!!");
+
+    // A first command that slipped in meanwhile made a connection active that the restart has
+    // just ended without a close reaching the manager; forget it as a close would.
+    bool lost = false;
+    {
+        std::lock_guard lock(connectionLock_);
+        if (activeConnection_ != 0) {
+            const auto socket = activeSocket_.lock();
+            lost = !socket || !socket->IsOpen();
+        }
+    }
+    if (lost) {
+        ManagerLog(kDebugChannelSocket, kDebugNone,
+                   "Previously connected socket is now disconnected: closing all channels");
+        CloseActiveConnection();
+    }
+}
+
+void CVesmarinManager::DailyCleanUp() {
+    const int hour = LocalHour();
+    if (!dailyCleanUpArmed_) {
+        dailyCleanUpArmed_ = hour == kArmCleanUpHour;
+        return;
+    }
+    if (hour != kRunCleanUpHour) {
+        return;
+    }
+    dailyCleanUpArmed_ = false;
+    if (fileListener_) {
+        fileListener_->LogStatistics();
+    }
+    const std::set<std::string> openFiles = VirtualFiles().OpenFileNamesUpper();
+    ManagerLog(kDebugChannelGeneral, kDebugNone,
+               platform::Format("open file handles %ld", static_cast<long>(openFiles.size())));
+}
+
+}  // namespace ruzd::node

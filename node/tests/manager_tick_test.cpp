@@ -1,0 +1,370 @@
+// The manager's one-second tick with a clock the test moves: the status texts, the heartbeat to
+// a real watchdog window in a child process, its end after ten minutes without a command, the
+// listener restarts of the first minutes and the nightly clean-up.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/app_hooks.h"
+#include "foundation/debug_log.h"
+#include "foundation/registry.h"
+#include "node/tests/central_peer.h"
+#include "node/tormbel_status.h"
+#include "node/vesmarin_manager.h"
+#include "platform/clock.h"
+#include "testing/child_program.h"
+#include "testing/debug_files.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::node {
+namespace {
+
+namespace fs = std::filesystem;
+using ruzd::testing::ChildProgram;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::Optional;
+
+// The watchdog's window in a child process; ready once its window exists.
+class TormbelWindow : public ChildProgram {
+public:
+    explicit TormbelWindow(const std::string& reply, bool hang = false)
+        : ChildProgram("node_tormbel_window_child", hang ? std::vector<std::string>{reply, "hang"}
+                                                         : std::vector<std::string>{reply}) {
+        EXPECT_THAT(ReadLine(), Optional(std::string("ready")));
+    }
+
+    // Ends the child and returns the number of heartbeats it answered.
+    int Heartbeats() {
+        CloseStdin();
+        int count = 0;
+        while (const auto line = ReadLine()) {
+            EXPECT_EQ(*line, "sent 0x160F 0 0");
+            ++count;
+        }
+        return count;
+    }
+};
+
+class StatusTexts : public CVesmarinManagerCallback {
+public:
+    void OnVesmarinManagerStop() override {}
+    void OnVesmarinStatus(int32_t, int32_t, const std::string&, int32_t) override {}
+    void OnVesmarinConnectionState(int32_t, int32_t) override {}
+    void OnVesmarinStatusText(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        texts_.push_back(text);
+    }
+    void OnVesmarinClearView() override {}
+
+    std::vector<std::string> Take() {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> texts;
+        texts.swap(texts_);
+        return texts;
+    }
+    std::optional<std::string> Last() {
+        std::lock_guard lock(mutex_);
+        if (texts_.empty()) {
+            return std::nullopt;
+        }
+        return texts_.back();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> texts_;
+};
+
+// Seconds since 1970 of a local time of day, 10 March 2031.
+int64_t LocalTime(int hour, int minute = 0, int second = 0) {
+    tm local{};
+    local.tm_year = 2031 - 1900;
+    local.tm_mon = 2;
+    local.tm_mday = 10;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&local));
+}
+
+platform::WallTime AtSeconds(int64_t seconds) {
+    return platform::WallTime{} + std::chrono::seconds(seconds);
+}
+
+class ManagerTickTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
+        port_ = testing::FreePort();
+        foundation::CRegistry registry(kNodeRegistrySection);
+        registry.WriteDword(kLocalTcpPortValue, port_);
+        registry.WriteDword(kLocalFileSocketTcpPortValue, testing::FreePort());
+        logFolder_ = root_.path() / "drives" / "c" / "Ruzd" / "Debug";
+        fs::create_directories(logFolder_);
+        foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 5, true, 0);
+    }
+    void TearDown() override {
+        manager_.reset();
+        foundation::StopDebugLog();
+    }
+
+    // A manager built and started at `start` (seconds since 1970), with the default start-up
+    // delay of 4 seconds.
+    void Start(int64_t start = LocalTime(12)) {
+        start_ = start;
+        clock_.SetNow(AtSeconds(start));
+        manager_ = std::make_shared<CVesmarinManager>(ManagerSettings{});
+        manager_->Initialise(&texts_);
+    }
+
+    // One tick, `seconds` after the start.
+    void TickAt(int64_t seconds) {
+        clock_.SetNow(AtSeconds(start_ + seconds));
+        manager_->OnTick();
+    }
+
+    // A keep-alive accepted from the central server `seconds` after the start.
+    void CommandAt(int64_t seconds) {
+        clock_.SetNow(AtSeconds(start_ + seconds));
+        testing::CentralPeer peer(static_cast<int>(port_));
+        ASSERT_TRUE(peer.IsConnected());
+        peer.Send(12, 1, {7});
+        ASSERT_TRUE(peer.Receive().has_value());
+    }
+
+    // The debug log's lines so far; the log ends with this.
+    std::vector<std::string> LogLines() {
+        foundation::StopDebugLog();
+        return ruzd::testing::DebugLines(logFolder_);
+    }
+
+    static size_t CountEnding(const std::vector<std::string>& lines, const std::string& end) {
+        return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+            return l.size() >= end.size() && l.compare(l.size() - end.size(), end.size(), end) == 0;
+        }));
+    }
+
+    ruzd::testing::TempRoot root_;
+    platform::ManualClock clock_;
+    platform::ScopedClockOverride clockOverride_{clock_};
+    fs::path logFolder_;
+    StatusTexts texts_;
+    uint32_t port_ = 0;
+    int64_t start_ = 0;
+    std::shared_ptr<CVesmarinManager> manager_;
+};
+
+TEST(TormbelStatusText, EveryStatusHasItsTextAndAnythingElseIsAQuestionMark) {
+    EXPECT_STREQ(GetTormbelStatusText(-1000), "Tormbel status not checked yet");
+    EXPECT_STREQ(GetTormbelStatusText(-2), "Notifying Tormbel disabled");
+    EXPECT_STREQ(GetTormbelStatusText(-1), "No Tormbel instance found");
+    EXPECT_STREQ(GetTormbelStatusText(0), "Old Tormbel found, which doesn't report status");
+    EXPECT_STREQ(GetTormbelStatusText(1), "Tormbel is running and active");
+    EXPECT_STREQ(GetTormbelStatusText(2), "Tormbel is running but paused");
+    EXPECT_STREQ(GetTormbelStatusText(3), "?");
+    EXPECT_STREQ(GetTormbelStatusText(-3), "?");
+}
+
+TEST_F(ManagerTickTest, BeforeItIsInitialisedTheTickDoesNothing) {
+    CVesmarinManager manager{ManagerSettings{}};
+    manager.OnTick();
+    EXPECT_EQ(manager.TormbelStatus(), kTormbelNotCheckedYet);
+}
+
+TEST_F(ManagerTickTest, TheStartUpDelayOnlyCountsDown) {
+    TormbelWindow tormbel("1");
+    Start();
+    for (int64_t second = 0; second < 4; ++second) {
+        TickAt(second);
+    }
+    EXPECT_THAT(texts_.Take(), ElementsAre("Waiting 4 sec ...", "Waiting 3 sec ...",
+                                           "Waiting 2 sec ...", "Waiting 1 sec ..."));
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotCheckedYet);
+    EXPECT_EQ(tormbel.Heartbeats(), 0);
+}
+
+TEST_F(ManagerTickTest, BeforeTheFirstCommandItIsConnectingWithAHeartbeatEvery20Seconds) {
+    TormbelWindow tormbel("1");
+    Start();
+    // Contacts at 4, 25 and 46 seconds: the next one is due once 20 seconds have passed.
+    for (int64_t second = 4; second <= 46; ++second) {
+        TickAt(second);
+        EXPECT_THAT(texts_.Last(), Optional(std::string("Connecting")));
+    }
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelRunning);
+    EXPECT_EQ(tormbel.Heartbeats(), 3);
+    const auto lines = LogLines();
+    EXPECT_EQ(CountEnding(lines,
+                          "Tormbel: Status changed changed from -1000 (Tormbel status not "
+                          "checked yet) to 1 (Tormbel is running and active)"),
+              1u);
+    EXPECT_EQ(CountEnding(lines, "(Tormbel is running and active)"), 1u)
+        << "a running watchdog is not mentioned again";
+}
+
+TEST_F(ManagerTickTest, APausedWatchdogIsWarnedAboutOnEveryContact) {
+    TormbelWindow tormbel("2");
+    Start();
+    TickAt(4);
+    TickAt(25);
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelPaused);
+    EXPECT_EQ(tormbel.Heartbeats(), 2);
+    EXPECT_THAT(LogLines(),
+                Contains(EndsWith("WARNING: Current Tormbel status is 2 (Tormbel is running but "
+                                  "paused)")));
+}
+
+TEST_F(ManagerTickTest, AfterACommandTheNodeIsStartingReadyOrClosing) {
+    Start();
+    CommandAt(10);
+    TickAt(10);
+    EXPECT_THAT(texts_.Last(), Optional(std::string("Starting")));
+    TickAt(20);
+    EXPECT_THAT(texts_.Last(), Optional(std::string("Starting")));
+    // Ready once the file-handling worker runs.
+    manager_->StartAllThreads();
+    ASSERT_TRUE(manager_->IsFileHandlingThreadRunning());
+    TickAt(40);
+    EXPECT_THAT(texts_.Last(), Optional(std::string("Ready")));
+
+    foundation::AppHooks app;
+    foundation::ScopedApp installed(app);
+    app.SetClosing(true);
+    TickAt(40);
+    EXPECT_THAT(texts_.Last(), Optional(std::string("Closing")));
+    // 31 seconds without a command: waiting for the central server again.
+    TickAt(41);
+    EXPECT_THAT(texts_.Last(), Optional(std::string("Connecting")));
+}
+
+TEST_F(ManagerTickTest, TheHeartbeatGoesOnUntil600SecondsAfterTheLastCommand) {
+    TormbelWindow tormbel("1");
+    Start();
+    CommandAt(10);
+    TickAt(589);  // contact
+    TickAt(610);  // contact, 600 seconds after the command
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelRunning);
+    EXPECT_EQ(tormbel.Heartbeats(), 2);
+}
+
+TEST_F(ManagerTickTest, At601SecondsTheHeartbeatStopsWithItsWarningOnEveryContact) {
+    TormbelWindow tormbel("1");
+    Start();
+    CommandAt(10);
+    TickAt(11);   // contact
+    TickAt(611);  // 601 seconds after the command
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotifyDisabled);
+    TickAt(631);  // too early
+    TickAt(632);
+    TickAt(653);
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotifyDisabled);
+
+    // A later command brings the heartbeat back.
+    CommandAt(660);
+    TickAt(674);
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelRunning);
+    EXPECT_EQ(tormbel.Heartbeats(), 2);
+
+    const auto lines = LogLines();
+    EXPECT_EQ(CountEnding(lines,
+                          "WARNING: Notifying Tormbel disabled: More than 10 minutes no "
+                          "connection to Central Orvanthella anymore."),
+              3u);
+    EXPECT_EQ(CountEnding(lines,
+                          "Tormbel: Status changed changed from 1 (Tormbel is running and "
+                          "active) to -2 (Notifying Tormbel disabled)"),
+              1u);
+    EXPECT_EQ(CountEnding(lines,
+                          "WARNING: Current Tormbel status is -2 (Notifying Tormbel "
+                          "disabled)"),
+              2u);
+}
+
+TEST_F(ManagerTickTest, WithoutAWatchdogTheStatusIsMinusOneWithAWarningOnEveryContact) {
+    Start();
+    TickAt(4);
+    TickAt(25);
+    TickAt(46);
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotFound);
+    const auto lines = LogLines();
+    EXPECT_EQ(CountEnding(lines,
+                          "Tormbel: Status changed changed from -1000 (Tormbel status not "
+                          "checked yet) to -1 (No Tormbel instance found)"),
+              1u);
+    EXPECT_EQ(
+        CountEnding(lines, "WARNING: Current Tormbel status is -1 (No Tormbel instance found)"),
+        2u);
+}
+
+TEST_F(ManagerTickTest, AHungWatchdogCostsTheTickOnlyTheReplyTimeOut) {
+    TormbelWindow tormbel("1", /*hang=*/true);
+    Start();
+    manager_->Tormbel().SetReplyTimeoutMs(200);
+    TickAt(4);
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotFound);
+    EXPECT_THAT(texts_.Last(), Optional(std::string("Connecting")));
+}
+
+TEST_F(ManagerTickTest, AWatchdogThatStartsLaterIsFoundOnTheNextContact) {
+    Start();
+    TickAt(4);
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotFound);
+    TormbelWindow tormbel("1");
+    TickAt(25);
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelRunning);
+    EXPECT_EQ(tormbel.Heartbeats(), 1);
+}
+
+TEST_F(ManagerTickTest, TheListenerRestartsFrom61To299SecondsWhileNobodyIsConnected) {
+    Start();
+    for (int64_t second : {60, 61, 299, 300}) {
+        TickAt(second);
+    }
+    // It still listens after its restarts.
+    CommandAt(301);
+    const auto lines = LogLines();
+    EXPECT_EQ(CountEnding(lines, "SOCKET RESET2!!"), 2u);
+}
+
+TEST_F(ManagerTickTest, TheListenerIsNotRestartedWithinHalfAMinuteOfACommand) {
+    Start();
+    CommandAt(70);
+    TickAt(71);
+    TickAt(100);
+    EXPECT_EQ(CountEnding(LogLines(), "SOCKET RESET2!!"), 0u);
+}
+
+TEST_F(ManagerTickTest, TheCleanUpRunsAtTwoAfterAMidnightTickOnlyOncePerNight) {
+    Start(LocalTime(1, 59, 50));
+    manager_->VirtualFiles().AddVoiceFile(1, 11, "c:\\Prompts\\Hello.vox");
+    manager_->VirtualFiles().AddRecordFile(2, 12, "c:\\Rec\\Call.wav");
+    manager_->VirtualFiles().AddRecordFile(3, 13, "C:\\PROMPTS\\HELLO.VOX");
+    TickAt(20);                                           // 02:00:10, never armed
+    clock_.SetNow(AtSeconds(LocalTime(23, 59, 59) + 1));  // 00:00 of the next day
+    manager_->OnTick();
+    clock_.SetNow(AtSeconds(LocalTime(23, 59, 59) + 3600));  // 01:00
+    manager_->OnTick();
+    clock_.SetNow(AtSeconds(LocalTime(23, 59, 59) + 2 * 3600 + 1));  // 02:00
+    manager_->OnTick();
+    clock_.SetNow(AtSeconds(LocalTime(23, 59, 59) + 2 * 3600 + 2));
+    manager_->OnTick();
+    EXPECT_EQ(CountEnding(LogLines(), "open file handles 2"), 1u);
+}
+
+}  // namespace
+}  // namespace ruzd::node
