@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/app_hooks.h"
@@ -238,6 +239,10 @@ TEST_F(ManagerTickTest, AfterACommandTheNodeIsStartingReadyOrClosing) {
     EXPECT_THAT(texts_.Last(), Optional(std::string("Starting")));
     // Ready once the file-handling worker runs.
     manager_->StartAllThreads();
+    const auto deadline = testing::Clock::now() + testing::kPatience;
+    while (!manager_->IsFileHandlingThreadRunning() && testing::Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ASSERT_TRUE(manager_->IsFileHandlingThreadRunning());
     TickAt(40);
     EXPECT_THAT(texts_.Last(), Optional(std::string("Ready")));
