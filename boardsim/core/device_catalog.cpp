@@ -87,8 +87,8 @@ std::optional<std::string> DeviceCatalog::Resolve(std::string_view name,
         family == DeviceFamily::kLineDevice ? DeviceFamily::kNetwork : family;
     if (it->second.family != wanted)
         return std::nullopt;
-    if (family == DeviceFamily::kLineDevice && it->second.subdevices != 0)
-        return std::nullopt;  // ISDN line devices are time slots, not spans
+    // The ISDN library opens spans too, as board-level line devices (their D channel); only
+    // time slots carry calls.
     return device;
 }
 

@@ -348,6 +348,19 @@ TEST_F(IsdnCallTest, ChannelStatesAndInformationElementsToSend) {
     EXPECT_STREQ(text, "User busy");
 }
 
+TEST_F(IsdnCallTest, ASpanOpensAsABoardLevelLineDeviceWithoutCalls) {
+    const LINEDEV span = Open("dtiB1");
+    int32_t state = -1;
+    ASSERT_EQ(VendorCall(&isdn_, &CLibDTIMT::cc_GetDChanState, span, &state), 0);
+    EXPECT_EQ(state, 1) << "the span's D channel is up";
+    CRN slot = 0;
+    EXPECT_EQ(Wait(span, &slot), -1) << "calls come on time slots only";
+    EXPECT_EQ(LastError(span), EDV_BADDEVICE);
+    EXPECT_EQ(Make(span, &slot, "5"), -1);
+    EXPECT_EQ(VendorCall(&isdn_, &CLibDTIMT::cc_Close, span), 0);
+    EXPECT_EQ(VendorCall(&isdn_, &CLibDTIMT::cc_GetDChanState, span, &state), -1);
+}
+
 TEST_F(IsdnCallTest, BadFarEndCommandsAreRefused) {
     Open("dtiB1T11");
     EXPECT_EQ(Control("call dtiB1T11 1 2 3"),

@@ -27,6 +27,13 @@ int32_t ForLine(LINEDEV line, CallFault fault) {
     return Report(Flavour::kIsdn, fault, line);
 }
 
+// A span opened as a board-level line device: it has a D channel but carries no calls.
+bool IsOpenSpan(LINEDEV line) {
+    const std::optional<DeviceInfo> device = Machine::Get().devices().Find(line);
+    return device && device->open && device->family == DeviceFamily::kLineDevice &&
+           device->subdevices != 0;
+}
+
 int32_t CopyNumber(CRN crn, int32_t info_id, char* buffer) {
     return ForCall(crn, CallInformation(crn, info_id, buffer));
 }
@@ -92,6 +99,10 @@ int32_t Behaviour<tags::cc_GetBChanState>::Run(LINEDEV linedev, int32_t* state) 
 int32_t Behaviour<tags::cc_GetDChanState>::Run(LINEDEV linedev, int32_t* state) {
     if (state == nullptr)
         return ForLine(linedev, CallFault::kBadParameter);
+    if (IsOpenSpan(linedev)) {
+        *state = kDChannelUp;
+        return 0;
+    }
     int32_t b_channel = 0;
     const CallFault fault = Calls().ChannelState(linedev, &b_channel);
     if (fault == CallFault::kNone)
