@@ -38,6 +38,14 @@ void CallReferenceTables::SetCallRef(int32_t ldev, int32_t type, CRN crn, bool v
     std::atomic_ref<uint8_t>(entry.valid).store(valid ? 1 : 0, std::memory_order_release);
 }
 
+void CallReferenceTables::SetCallRefValid(int32_t ldev, int32_t type, bool valid) {
+    if (!HasEntry(ldev)) {
+        return;
+    }
+    std::atomic_ref<uint8_t>(TableOf(type)[ldev].valid).store(valid ? 1 : 0,
+                                                            std::memory_order_release);
+}
+
 CRN* CallReferenceTables::GetCallRefSlot(int32_t ldev, int32_t type) {
     if (!HasEntry(ldev)) {
         return nullptr;

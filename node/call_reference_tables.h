@@ -28,6 +28,8 @@ public:
     bool GetCallRef(int32_t ldev, int32_t type, CRN* crn) const;
     // Stores both fields; nothing happens for an ldev without an entry.
     void SetCallRef(int32_t ldev, int32_t type, CRN crn, bool valid);
+    // Sets only the flag, so that a CRN the library writes into the slot meanwhile is kept.
+    void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
     // The address of the entry's CRN, for a vendor call that writes the new CRN itself; null for
     // an ldev without an entry. Stable for the life of the tables.
     CRN* GetCallRefSlot(int32_t ldev, int32_t type);

@@ -161,6 +161,7 @@ void CVesmarinManager::RegisterCommands() {
     commands_[kCommandCNSTOP] = {"CNSTOP", &CVesmarinManager::SocketCmdCNSTOP};
     commands_[kCommandCNSTRT] = {"CNSTRT", &CVesmarinManager::SocketCmdCNSTRT};
     commands_[kCommandCNSTGR] = {"CNSTGR", &CVesmarinManager::SocketCmdCNSTGR};
+    RegisterIsdnCallControlCommands();
 }
 
 uint32_t CVesmarinManager::StartupDelaySeconds() const {

@@ -17,8 +17,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "foundation/debug_function.h"
 #include "foundation/node_services.h"
 #include "net/client_socket.h"
 #include "net/client_stream_socket.h"
@@ -398,6 +400,52 @@ private:
     void DailyCleanUp();
     CTormbelNotifier tormbel_;
     bool dailyCleanUpArmed_ = false;
+
+    // --- ISDN call-control commands ---
+    void RegisterIsdnCallControlCommands();
+    void SocketCmdCCOPEN(net::CClientStreamSocket* command);
+    void SocketCmdCCOPEB(net::CClientStreamSocket* command);
+    void SocketCmdCCCLOS(net::CClientStreamSocket* command);
+    void SocketCmdCCSCHS(net::CClientStreamSocket* command);
+    void SocketCmdCCREST(net::CClientStreamSocket* command);
+    void SocketCmdCCWCAL(net::CClientStreamSocket* command);
+    void SocketCmdCCACCA(net::CClientStreamSocket* command);
+    void SocketCmdCCANCA(net::CClientStreamSocket* command);
+    void SocketCmdCCSEVM(net::CClientStreamSocket* command);
+    void SocketCmdCCDRCA(net::CClientStreamSocket* command);
+    void SocketCmdCCSTAT(net::CClientStreamSocket* command);
+    void SocketCmdCCSTOT(net::CClientStreamSocket* command);
+    void SocketCmdCCCAVA(net::CClientStreamSocket* command);
+    void SocketCmdCCBLOC(net::CClientStreamSocket* command);
+    void SocketCmdCCUNBL(net::CClientStreamSocket* command);
+    void SocketCmdCCMKCA(net::CClientStreamSocket* command);
+    void SocketCmdCCRLCA(net::CClientStreamSocket* command);
+    void SocketCmdCCCAPR(net::CClientStreamSocket* command);
+    void SocketCmdCCCAAC(net::CClientStreamSocket* command);
+    void SocketCmdCCGINF(net::CClientStreamSocket* command);
+    void SocketCmdCCGBCS(net::CClientStreamSocket* command);
+    void SocketCmdCCGDCS(net::CClientStreamSocket* command);
+    void SocketCmdCCSDCC(net::CClientStreamSocket* command);
+    void SocketCmdCCGMDI(net::CClientStreamSocket* command);
+    void SocketCmdCCSMSG(net::CClientStreamSocket* command);
+    void SocketCmdCCSIEL(net::CClientStreamSocket* command);
+    // The handle of an opened network line; false, after logging the call's name with
+    // "ldev=UNKNOWN RET=ERROR", when there is none.
+    bool FindIsdnLine(foundation::CDebugFunction& trace, int32_t ldev, const char* call,
+                      int32_t* handle);
+    // The call a command's crn names; none when it stands for the current call and the line
+    // device keeps none.
+    std::optional<CRN> IsdnCallOf(int32_t ldev, CRN received);
+    void RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV handle);
+    void ReportIsdnPortStatus(int32_t ldev, const char* text);
+    void RunAcceptOrAnswer(net::CClientStreamSocket* command, const char* word, const char* call,
+                           bool answer);
+    // The commands that name only a line device and log "<call> ldev=<handle> RET=<result>".
+    void RunOnIsdnLine(net::CClientStreamSocket* command, const char* word, const char* call,
+                       const std::function<int32_t(int32_t ldev, int32_t handle)>& run);
+    // Marks the line device's call reference valid or not, leaving the reference itself to
+    // whoever writes it (the library, after a make-call).
+    void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
 };
 
 }  // namespace ruzd::node
