@@ -42,8 +42,8 @@ void CallReferenceTables::SetCallRefValid(int32_t ldev, int32_t type, bool valid
     if (!HasEntry(ldev)) {
         return;
     }
-    std::atomic_ref<uint8_t>(TableOf(type)[ldev].valid).store(valid ? 1 : 0,
-                                                            std::memory_order_release);
+    std::atomic_ref<uint8_t>(TableOf(type)[ldev].valid)
+        .store(valid ? 1 : 0, std::memory_order_release);
 }
 
 CRN* CallReferenceTables::GetCallRefSlot(int32_t ldev, int32_t type) {

@@ -86,5 +86,21 @@ TEST(CallReferenceTables, TheSlotIsTheEntrysCrn) {
     EXPECT_EQ(crn, 4242);
 }
 
+TEST(CallReferenceTables, MarkingValidKeepsACrnWrittenLater) {
+    CallReferenceTables tables;
+    tables.SetCallRef(9, kNetwork, 100, false);
+    // A make-call marks the entry before the library has written the call's reference.
+    tables.SetCallRefValid(9, kNetwork, true);
+    *tables.GetCallRefSlot(9, kNetwork) = 4343;
+    CRN crn = 0;
+    EXPECT_TRUE(tables.GetCallRef(9, kNetwork, &crn));
+    EXPECT_EQ(crn, 4343);
+    tables.SetCallRefValid(9, kNetwork, false);
+    EXPECT_FALSE(tables.GetCallRef(9, kNetwork, &crn));
+    EXPECT_EQ(*tables.GetCallRefSlot(9, kNetwork), 4343);
+    tables.SetCallRefValid(501, kNetwork, true);
+    EXPECT_FALSE(tables.GetCallRef(501, kNetwork, &crn));
+}
+
 }  // namespace
 }  // namespace ruzd::node

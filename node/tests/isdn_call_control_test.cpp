@@ -453,14 +453,15 @@ TEST_F(IsdnCallControlTest, LineDeviceCommandsPassTheHandle) {
         CallControlJournal(mark),
         ElementsAre("cc_SetEvtMsk(" + line + ", 48, 1) = 0", "cc_BlockTs(" + line + ") = 0",
                     "cc_UnBlockTs(" + line + ") = 0", "cc_CauseValue(" + line + ") = 0",
-                    "cc_StartTrace(" + line + ", \"C:\\\\Ruzd\\\\Trace\\\\line11.log\") = 0",
+                    "cc_StartTrace(" + line + ", \"C:\\\\RUZD\\\\TRACE\\\\LINE11.LOG\") = 0",
                     "cc_StopTrace(" + line + ") = 0",
                     HasSubstr("cc_SetDChanCfg(" + line + ", 0x")));
     const std::vector<std::string> log = DebugLines();
     EXPECT_THAT(log, Contains(EndsWith("cc_SetEvtMsk ldev=" + line + " mask=48 action=1 RET=0")));
     EXPECT_THAT(log, Contains(EndsWith("cc_CauseValue ldev=" + line + " RET=0")));
+    // The path as the file map gives it.
     EXPECT_THAT(log, Contains(EndsWith("cc_StartTrace ldev=" + line +
-                                       " file=C:\\Ruzd\\Trace\\line11.log RET=0")));
+                                       " file=C:\\RUZD\\TRACE\\LINE11.LOG RET=0")));
     EXPECT_THAT(log, Contains(EndsWith("cc_SetDChanCfg ldev=" + line + " RET=0")));
 }
 
