@@ -503,5 +503,111 @@ TEST_F(IsdnCallControlTest, BriChannelsAndStationsOpenByStationAndTimeSlot) {
     EXPECT_THAT(CallControlJournal(mark), Contains(HasSubstr("\"briS2\", 0) = -1")));
 }
 
+// With the workers running, the library's events reach the central server as device events.
+class IsdnCallEventsTest : public IsdnCallControlTest {
+protected:
+    void SetUp() override {
+        IsdnCallControlTest::SetUp();
+        peer_->SendInts(15, 3, {});
+        Sync();
+    }
+
+    // A device event of a network line without a tail.
+    static Payload Event(int32_t ldev, int32_t handle, int32_t code, int32_t crn) {
+        return MessagePayload(12, [=](auto& w) {
+            w.WriteInt(ldev).WriteInt(3).WriteInt(handle).WriteInt(code).WriteInt(crn);
+        });
+    }
+    // One with a tail of integers.
+    static Payload Event(int32_t ldev, int32_t handle, int32_t code, int32_t crn,
+                         std::vector<int32_t> tail) {
+        return MessagePayload(12, [=](auto& w) {
+            w.WriteInt(ldev).WriteInt(3).WriteInt(handle).WriteInt(code).WriteInt(crn);
+            for (int32_t value : tail) {
+                w.WriteInt(value);
+            }
+        });
+    }
+};
+
+TEST_F(IsdnCallEventsTest, ARestartRefusesAMakeCallUntilItsCompletionEvent) {
+    const int32_t handle = Open(12);
+    const std::string line = std::to_string(handle);
+    // The simulator holds the restart's completion back until the test lets it go.
+    ASSERT_EQ(Control("worker hold"), "OK");
+    peer_->SendInts(kCCREST, 100, {12, kAsync});
+    Sync();
+    const size_t mark = CallControlJournal().size();
+    MakeCall(12, "555");
+    EXPECT_THAT(CallControlJournal(mark), IsEmpty());
+    EXPECT_THAT(DebugLines(), Contains(HasSubstr("*** cc_MakeCall ignored during cc_restart")));
+    EXPECT_THAT(DebugLines(), Contains(EndsWith("cc_MakeCall ldev=" + line +
+                                                " crn=lCRN phonenum=555 timeout=30 RC=-1")));
+    EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{3, 12, "Idle"}));
+
+    ASSERT_EQ(Control("worker run"), "OK");
+    EXPECT_EQ(NextMessage(12), Event(12, handle, CCEV_RESTART, 0));
+    MakeCall(12, "555");
+    EXPECT_THAT(CallControlJournal(mark), ElementsAre(HasSubstr("cc_MakeCall(" + line + ", 0x")));
+    EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{3, 12, "Busy"}));
+}
+
+struct Outcome {
+    const char* name;
+    std::vector<std::pair<int32_t, std::vector<int32_t>>> events;  // code and tail
+};
+
+class IsdnOutgoingCallTest : public IsdnCallEventsTest,
+                             public ::testing::WithParamInterface<Outcome> {};
+
+TEST_P(IsdnOutgoingCallTest, EveryEventOfTheCallReachesTheCentralServer) {
+    const Outcome& outcome = GetParam();
+    ASSERT_EQ(Control(std::string("dialout dtiB1T5 ") + outcome.name), "OK");
+    const int32_t handle = Open(5);
+    MakeCall(5, "0301234567");
+    for (const auto& [code, tail] : outcome.events) {
+        EXPECT_EQ(NextMessage(12), Event(5, handle, code, 4097, tail)) << std::hex << code;
+    }
+    // The call is the line device's current one: 0 drops and releases it.
+    SendCrnCommand(kCCDRCA, {5, 0, 16, kAsync});
+    EXPECT_EQ(NextMessage(12), Event(5, handle, CCEV_DROPCALL, 4097));
+    SendCrnCommand(kCCRLCA, {5, 0});
+    EXPECT_EQ(NextMessage(12), Event(5, handle, CCEV_RELEASECALL, 4097));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, IsdnOutgoingCallTest,
+    ::testing::Values(
+        Outcome{"connect", {{CCEV_PROCEEDING, {}}, {CCEV_ALERTING, {0}}, {CCEV_CONNECTED, {}}}},
+        Outcome{"busy", {{CCEV_PROCEEDING, {}}, {CCEV_DISCONNECTED, {17, 0}}}},
+        Outcome{"noanswer",
+                {{CCEV_PROCEEDING, {}}, {CCEV_ALERTING, {0}}, {CCEV_DISCONNECTED, {19, 0}}}},
+        Outcome{"fail", {{CCEV_TASKFAIL, {}}}}),
+    [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
+
+TEST_F(IsdnCallEventsTest, AnIncomingCallIsNamedByZeroOnceOffered) {
+    const int32_t handle = Open(6);
+    peer_->SendInts(kCCWCAL, 120, {6});
+    Sync();
+    ASSERT_EQ(Control("call dtiB1T6 100 200"), "OK crn=4097");
+    const std::optional<Payload> offered = NextMessage(12);
+    ASSERT_TRUE(offered.has_value());
+    EXPECT_EQ(testing::LeadingInts(*offered, 6),
+              (std::vector<int32_t>{12, 6, 3, handle, CCEV_OFFERED, 4097}));
+
+    SendCrnCommand(kCCACCA, {6, 0, 1, 0});
+    EXPECT_EQ(NextMessage(12), Event(6, handle, CCEV_ACCEPT, 4097));
+    SendCrnCommand(kCCANCA, {6, 0, 1, 0});
+    EXPECT_EQ(NextMessage(12), Event(6, handle, CCEV_ANSWERED, 4097));
+    ASSERT_EQ(Control("hangup dtiB1T6 31"), "OK crn=4097");
+    EXPECT_EQ(NextMessage(12), Event(6, handle, CCEV_DISCONNECTED, 4097, {31, 0}));
+    SendCrnCommand(kCCDRCA, {6, 0, 16, kAsync});
+    EXPECT_EQ(NextMessage(12), Event(6, handle, CCEV_DROPCALL, 4097));
+    SendCrnCommand(kCCRLCA, {6, 0});
+    EXPECT_EQ(NextMessage(12), Event(6, handle, CCEV_RELEASECALL, 4097));
+    EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{3, 6, "Idle"}, PortStatus{3, 6, "Busy"},
+                                              PortStatus{3, 6, "Idle"}));
+}
+
 }  // namespace
 }  // namespace ruzd::node
