@@ -80,6 +80,15 @@ protected:
     }
 };
 
+TEST_F(IsdnCallControlTest, EveryCommandOfTheFamilyIsRegistered) {
+    for (int32_t code :
+         {kCCDRCA, kCCSTAT, kCCSTOT, kCCACCA, kCCANCA, kCCBLOC, kCCCAAC, kCCCAPR, kCCCLOS,
+          kCCGINF, kCCMKCA, kCCOPEN, kCCREST, kCCRLCA, kCCSCHS, kCCSEVM, kCCUNBL, kCCWCAL,
+          kCCGDCS, kCCGBCS, kCCSDCC, kCCOPEB, kCCCAVA, kCCGMDI, kCCSMSG, kCCSIEL}) {
+        EXPECT_TRUE(manager_->HasCommandHandler(code)) << code;
+    }
+}
+
 TEST_F(IsdnCallControlTest, OpensBChannelsByBoardAndTimeSlot) {
     const size_t mark = CallControlJournal().size();
     peer_->SendInts(kCCOPEN, 10, {31});
