@@ -20,7 +20,9 @@
 #include "net/tests/central_peer.h"
 #include "node/tests/command_peer.h"
 #include "node/vesmarin_manager.h"
+#include "platform/sntp_client.h"
 #include "telephony/vendorapi/isdn.h"
+#include "testing/sntp_test_server.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app::testing {
@@ -59,6 +61,9 @@ protected:
         // No IP boards: Global Call stays stopped and calls run on the ISDN functions.
         std::ofstream(simulator_.path() / "boards.conf") << "network 1 30\nip 0 0\n";
         SetEnv("BOARDSIM_CONFIG", (simulator_.path() / "boards.conf").string());
+        // CNINIT sets the node's clock from the central host's time server: one of the test's
+        // own.
+        SetEnv(platform::kSntpPortVariable, std::to_string(timeServer_.port()));
 
         commandPort_ = FreePort();
         filePort_ = FreePort();
@@ -165,6 +170,7 @@ protected:
     ruzd::testing::TempRoot root_;
     ruzd::testing::TempDir work_;
     ruzd::testing::TempDir simulator_;
+    ruzd::testing::SntpTestServer timeServer_;
     uint32_t commandPort_ = 0;
     uint32_t filePort_ = 0;
     std::unique_ptr<NodeProcess> node_;

@@ -27,7 +27,9 @@
 #include "node/tests/command_peer.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
+#include "platform/sntp_client.h"
 #include "testing/debug_files.h"
+#include "testing/sntp_test_server.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node::testing {
@@ -95,6 +97,8 @@ protected:
         SetEnv("BOARDSIM_JOURNAL", JournalPath().string());
         std::ofstream(dir_.path() / "boards.conf") << kBoards;
         SetEnv("BOARDSIM_CONFIG", (dir_.path() / "boards.conf").string());
+        // CNINIT sets the clock from the central host's time server: one of the test's own.
+        SetEnv(platform::kSntpPortVariable, std::to_string(timeServer_.port()));
 
         commandPort_ = FreePort();
         filePort_ = FreePort();
@@ -239,6 +243,7 @@ protected:
     SteppedWallClock clock_{platform::WallTime{} + std::chrono::hours(24 * 365 * 50)};
     platform::ScopedClockOverride clockOverride_{clock_};
     StatusRecorder statuses_;
+    ruzd::testing::SntpTestServer timeServer_;
     std::shared_ptr<CVesmarinManager> manager_;
     std::unique_ptr<net::filetest::CentralPeer> filePeer_;
     std::unique_ptr<CommandPeer> peer_;
