@@ -6,6 +6,7 @@
 
 #include "foundation/debug_channel.h"
 #include "node/manager_log.h"
+#include "node/port_type.h"
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
 #include "telephony/intel_boards.h"
@@ -17,10 +18,6 @@ using foundation::kDebugNone;
 
 namespace {
 
-constexpr int32_t kPortTypeVoice = 1;
-constexpr int32_t kPortTypeNetwork = 3;
-constexpr int32_t kPortTypeStation = 5;
-constexpr int32_t kPortTypeGlobalCallIp = 7;
 constexpr int32_t kNormalClearing = 16;
 constexpr uint32_t kAsyncMode = 0x8000;
 constexpr const char* kClosed = "Closed";

@@ -12,6 +12,7 @@
 #include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
 #include "foundation/debug_log.h"
+#include "node/port_type.h"
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
 #include "telephony/restart_marks.h"
@@ -28,11 +29,6 @@ using foundation::kDebugChannelNone;
 using foundation::kDebugNone;
 
 namespace {
-
-constexpr int32_t kPortTypeVoice = 1;
-constexpr int32_t kPortTypeNetwork = 3;
-constexpr int32_t kPortTypeStation = 5;
-constexpr int32_t kPortTypeGlobalCallIp = 7;
 
 // A device's type may be stored just after its open returned, while its first event is already
 // on its way: the handler looks again for half a second before it gives up.

@@ -37,7 +37,7 @@ void CVesmarinManager::SocketCmdCCWCAL(net::CClientStreamSocket* command) {
     if (!FindIsdnLine(trace, ldev, "cc_WaitCall", &handle)) {
         return;
     }
-    CRN* slot = GetCallRefSlot(ldev, kNetworkLinePortType);
+    CRN* slot = GetCallRefSlot(ldev, kPortTypeNetwork);
     const int32_t result = hardware_->cc_WaitCall(ldev, handle, slot, nullptr, -1, kAsyncMode);
     TraceLine(trace, Format("cc_WaitCall ldev=%d RET=%d", handle, result));
 }
@@ -140,7 +140,7 @@ void CVesmarinManager::SocketCmdCCMKCA(net::CClientStreamSocket* command) {
     if (!FindIsdnLine(trace, ldev, "cc_MakeCall", &handle)) {
         return;
     }
-    CRN* slot = GetCallRefSlot(ldev, kNetworkLinePortType);
+    CRN* slot = GetCallRefSlot(ldev, kPortTypeNetwork);
     // Without an entry the library would have nowhere to put the call's reference: no call.
     const int32_t result = slot == nullptr
                                ? -1
@@ -149,7 +149,7 @@ void CVesmarinManager::SocketCmdCCMKCA(net::CClientStreamSocket* command) {
     TraceLine(trace, Format("cc_MakeCall ldev=%d crn=lCRN phonenum=%s timeout=%d RC=%d", handle,
                             number.c_str(), timeout, result));
     if (result == 0) {
-        SetCallRefValid(ldev, kNetworkLinePortType, true);
+        SetCallRefValid(ldev, kPortTypeNetwork, true);
         ReportIsdnPortStatus(ldev, "Busy");
     }
 }
@@ -209,7 +209,7 @@ void CVesmarinManager::SocketCmdCCCAAC(net::CClientStreamSocket* command) {
         .EndLine();
 
     CRN current = 0;
-    if (!GetCallRef(ldev, kNetworkLinePortType, &current)) {
+    if (!GetCallRef(ldev, kPortTypeNetwork, &current)) {
         return;
     }
     const int32_t result = hardware_->cc_CallAck(ldev, current, messageId);

@@ -8,12 +8,11 @@
 #include <optional>
 #include <string>
 
+#include "node/port_type.h"
 #include "telephony/vendorapi/isdn.h"
 
 namespace ruzd::node {
 
-// The device type of a network line (ISDN, DTI and Global Call line devices).
-inline constexpr int32_t kNetworkLinePortType = 3;
 // Line device numbers from here on name a whole trunk board (or BRI station): the board is
 // the number above it.
 inline constexpr int32_t kBoardLineDeviceBase = 1000000;

@@ -69,7 +69,7 @@ bool CVesmarinManager::FindIsdnLine(CDebugFunction& trace, int32_t ldev, const c
 
 std::optional<CRN> CVesmarinManager::IsdnCallOf(int32_t ldev, CRN received) {
     CRN current = 0;
-    const bool kept = GetCallRef(ldev, kNetworkLinePortType, &current);
+    const bool kept = GetCallRef(ldev, kPortTypeNetwork, &current);
     return ResolveCrn(received, kept ? std::optional<CRN>(current) : std::nullopt);
 }
 
@@ -79,7 +79,7 @@ void CVesmarinManager::SetCallRefValid(int32_t ldev, int32_t type, bool valid) {
 
 void CVesmarinManager::ReportIsdnPortStatus(int32_t ldev, const char* text) {
     if (callback_ != nullptr) {
-        callback_->OnVesmarinStatus(kNetworkLinePortType, ldev, text, 0);
+        callback_->OnVesmarinStatus(kPortTypeNetwork, ldev, text, 0);
     }
 }
 
@@ -93,7 +93,7 @@ void CVesmarinManager::RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV ha
     }
     AddNetworkDevice(ldev, handle);
     AddHandleLdev(handle, ldev);
-    SetDevicePortType(handle, kNetworkLinePortType);
+    SetDevicePortType(handle, kPortTypeNetwork);
 }
 
 // Opens a B channel ("dtiB<board>T<slot>") or a whole trunk board ("dtiB<board>").
@@ -114,7 +114,7 @@ void CVesmarinManager::SocketCmdCCOPEN(net::CClientStreamSocket* command) {
         if (result != 0 && listener_) {
             // A board that did not open is reported as an event of its own.
             messages_.DeviceEventWithWord(
-                *listener_, {ldev, kNetworkLinePortType, handle, kBoardOpenedEvent, 0},
+                *listener_, {ldev, kPortTypeNetwork, handle, kBoardOpenedEvent, 0},
                 kBoardOpenedWord);
         }
         return;
@@ -231,7 +231,7 @@ void CVesmarinManager::SocketCmdCCREST(net::CClientStreamSocket* command) {
     }
     const int32_t result = hardware_->cc_Restart(ldev, handle, mode);
     TraceLine(trace, Format("cc_Restart ldev=%d mode=%u RET=%d", handle, mode, result));
-    SetCallRef(ldev, kNetworkLinePortType, 0, false);
+    SetCallRef(ldev, kPortTypeNetwork, 0, false);
 }
 
 void CVesmarinManager::SocketCmdCCSEVM(net::CClientStreamSocket* command) {

@@ -11,6 +11,7 @@
 #include "foundation/node_services.h"
 #include "node/central_clock.h"
 #include "node/manager_log.h"
+#include "node/port_type.h"
 #include "node/vesmarin_manager.h"
 #include "platform/message_box.h"
 #include "platform/win_path.h"
@@ -29,7 +30,6 @@ constexpr int32_t kHighestInterfaceLevel = 12;
 // After a graceful end commands are dropped until this long after the start.
 constexpr uint32_t kGracefulStopDelaySeconds = 120;
 constexpr const char* kFileCacheProblemsFolder = ".\\FileCacheProblems";
-constexpr int32_t kPortTypeGlobalCallIp = 7;
 
 }  // namespace
 
