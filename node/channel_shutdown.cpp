@@ -30,10 +30,12 @@ void CVesmarinManager::SafeCloseAllChannels() {
     if (!hardware_) {
         return;
     }
-    CloseVoiceDevices();
+    CloseDevicesOf(DeviceHandleTables::Family::kVoice, kPortTypeVoice,
+                   foundation::kDebugChannelVoice, "dx_close", &telephony::CHardware::dx_close);
     CloseVirtualFiles();
     CloseCallDevices(DeviceHandleTables::Family::kNetwork, kPortTypeNetwork);
-    CloseStationDevices();
+    CloseDevicesOf(DeviceHandleTables::Family::kStation, kPortTypeStation,
+                   foundation::kDebugChannelMsi, "ms_close", &telephony::CHardware::ms_close);
     if (hardware_->HasIntelIPBoards(0)) {
         CloseCallDevices(DeviceHandleTables::Family::kIp, kPortTypeGlobalCallIp);
     }
@@ -51,15 +53,19 @@ void CVesmarinManager::ReportClosed(int32_t portType, int32_t ldev) {
     }
 }
 
-void CVesmarinManager::CloseVoiceDevices() {
-    std::lock_guard lock(devices_.Lock(DeviceHandleTables::Family::kVoice));
-    devices_.ForEach(DeviceHandleTables::Family::kVoice, [this](int32_t ldev, int32_t handle) {
-        const int32_t result = hardware_->dx_close(handle);
-        ManagerLog(foundation::kDebugChannelVoice, kDebugNone,
-                   platform::Format("dx_close ldev=%d handle=%d RET=%d", ldev, handle, result));
-        ReportClosed(kPortTypeVoice, ldev);
+// Closes every device of a family that knows no calls, reporting each as closed.
+void CVesmarinManager::CloseDevicesOf(DeviceHandleTables::Family family, int32_t portType,
+                                      foundation::EDebugChannelType channel, const char* closeName,
+                                      int32_t (telephony::CHardware::*close)(int32_t)) {
+    std::lock_guard lock(devices_.Lock(family));
+    devices_.ForEach(family, [&](int32_t ldev, int32_t handle) {
+        const int32_t result = (hardware_.get()->*close)(handle);
+        ManagerLog(
+            channel, kDebugNone,
+            platform::Format("%s ldev=%d handle=%d RET=%d", closeName, ldev, handle, result));
+        ReportClosed(portType, ldev);
     });
-    devices_.Clear(DeviceHandleTables::Family::kVoice);
+    devices_.Clear(family);
 }
 
 // Every voice file still open, whatever its virtual handle: a file left open stays locked in
@@ -109,17 +115,6 @@ void CVesmarinManager::CloseCallDevices(DeviceHandleTables::Family family, int32
         ReportClosed(portType, ldev);
     });
     devices_.Clear(family);
-}
-
-void CVesmarinManager::CloseStationDevices() {
-    std::lock_guard lock(devices_.Lock(DeviceHandleTables::Family::kStation));
-    devices_.ForEach(DeviceHandleTables::Family::kStation, [this](int32_t ldev, int32_t handle) {
-        const int32_t result = hardware_->ms_close(handle);
-        ManagerLog(foundation::kDebugChannelMsi, kDebugNone,
-                   platform::Format("ms_close ldev=%d handle=%d RET=%d", ldev, handle, result));
-        ReportClosed(kPortTypeStation, ldev);
-    });
-    devices_.Clear(DeviceHandleTables::Family::kStation);
 }
 
 }  // namespace ruzd::node

@@ -387,10 +387,11 @@ private:
     void RegisterIpBoard();
     InitReplyFields InitReply() const;
     void ReportClosed(int32_t portType, int32_t ldev);
-    void CloseVoiceDevices();
+    void CloseDevicesOf(DeviceHandleTables::Family family, int32_t portType,
+                        foundation::EDebugChannelType channel, const char* closeName,
+                        int32_t (telephony::CHardware::*close)(int32_t));
     void CloseVirtualFiles();
     void CloseCallDevices(DeviceHandleTables::Family family, int32_t portType);
-    void CloseStationDevices();
 
     // --- Tick and heartbeat ---
     void ShowStatusText(const std::string& text);

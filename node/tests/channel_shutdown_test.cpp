@@ -6,11 +6,13 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/debug_log.h"
@@ -93,7 +95,23 @@ protected:
         }
         return calls;
     }
-    std::vector<std::string> LogLines() const { return ruzd::testing::DebugLines(debugFolder_); }
+    // The log's lines once one of them ends with `last`: the log is written by a thread of its
+    // own, so the lines of what just ran come a moment later (at most ten seconds).
+    std::vector<std::string> LogLinesOnce(const std::string& last) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (;;) {
+            auto lines = ruzd::testing::DebugLines(debugFolder_);
+            const bool arrived =
+                std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+                    return line.size() >= last.size() &&
+                           line.compare(line.size() - last.size(), last.size(), last) == 0;
+                });
+            if (arrived || std::chrono::steady_clock::now() > deadline) {
+                return lines;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
 
     ruzd::testing::TempRoot root_;
     ruzd::testing::TempDir work_;
@@ -107,7 +125,7 @@ TEST_F(ChannelShutdownTest, EmptyTablesOnlyLogAndStopTheWorkers) {
     manager_->SafeCloseAllChannels();
     EXPECT_THAT(ClosingCalls(), IsEmpty());
     EXPECT_THAT(callback_.statuses(), IsEmpty());
-    EXPECT_THAT(LogLines(), Contains(EndsWith("SafeCloseAllChannels")));
+    EXPECT_THAT(LogLinesOnce("SafeCloseAllChannels"), Contains(EndsWith("SafeCloseAllChannels")));
 }
 
 TEST_F(ChannelShutdownTest, WithoutGlobalCallEveryDeviceAndFileIsClosedThroughItsLibrary) {
@@ -141,7 +159,7 @@ TEST_F(ChannelShutdownTest, WithoutGlobalCallEveryDeviceAndFileIsClosedThroughIt
 
     // The simulated boards know none of these handles and the call, so every call fails (-1);
     // the shut-down goes on regardless.
-    const auto lines = LogLines();
+    const auto lines = LogLinesOnce("ms_close ldev=41 handle=51 RET=-1");
     EXPECT_THAT(lines, Contains(EndsWith("dx_close ldev=1 handle=11 RET=-1")));
     EXPECT_THAT(lines, Contains(EndsWith("dx_fileclose 60) RC=0")));
     EXPECT_THAT(lines,
