@@ -224,7 +224,12 @@ protected:
         return lines;
     }
 
-    std::vector<std::string> DebugLines() const { return ruzd::testing::DebugLines(DebugFolder()); }
+    // The log is written by a thread of its own: it is made to write what it holds first.
+    std::vector<std::string> DebugLines() const {
+        foundation::StopDebugMessageThread();
+        foundation::StartDebugMessageThread();
+        return ruzd::testing::DebugLines(DebugFolder());
+    }
 
     std::filesystem::path JournalPath() const { return dir_.path() / "journal"; }
     std::filesystem::path DebugFolder() const {
