@@ -41,42 +41,35 @@ void CVesmarinManager::SocketCmdCCGINF(net::CClientStreamSocket* command) {
 // Answers with the B channel's state (message 14), -1 when it could not be read; nothing for an
 // unknown line device.
 void CVesmarinManager::SocketCmdCCGBCS(net::CClientStreamSocket* command) {
-    int32_t ldev = 0;
-    command->ReadInt(ldev);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdCCGBCS", currentCommandId_, kDebugChannelDti, ldev)
-        ->Append(ldev)
-        .EndLine();
-
-    int32_t handle = -1;
-    if (!GetNetworkDeviceHandle(ldev, &handle) || handle == -1) {
-        return;
-    }
-    int32_t state = 0;
-    if (hardware_->cc_GetBChanState(ldev, handle, &state) != 0) {
-        state = -1;
-    }
-    messages_.BChannelState(*command, ldev, state);
+    AnswerChannelState(command, "SocketCmdCCGBCS", &telephony::CHardware::cc_GetBChanState,
+                       &CentralMessages::BChannelState);
 }
 
 // Answers with the D channel's state (message 15), as the B channel's.
 void CVesmarinManager::SocketCmdCCGDCS(net::CClientStreamSocket* command) {
+    AnswerChannelState(command, "SocketCmdCCGDCS", &telephony::CHardware::cc_GetDChanState,
+                       &CentralMessages::DChannelState);
+}
+
+void CVesmarinManager::AnswerChannelState(net::CClientStreamSocket* command, const char* name,
+                                          int32_t (telephony::CHardware::*query)(int32_t, LINEDEV,
+                                                                                 int32_t*),
+                                          bool (CentralMessages::*reply)(net::COutputStreamSocket&,
+                                                                         int32_t, int32_t) const) {
     int32_t ldev = 0;
     command->ReadInt(ldev);
     CDebugFunction trace;
-    trace.Enter("SocketCmdCCGDCS", currentCommandId_, kDebugChannelDti, ldev)
-        ->Append(ldev)
-        .EndLine();
+    trace.Enter(name, currentCommandId_, kDebugChannelDti, ldev)->Append(ldev).EndLine();
 
     int32_t handle = -1;
     if (!GetNetworkDeviceHandle(ldev, &handle) || handle == -1) {
         return;
     }
     int32_t state = 0;
-    if (hardware_->cc_GetDChanState(ldev, handle, &state) != 0) {
+    if ((hardware_.get()->*query)(ldev, handle, &state) != 0) {
         state = -1;
     }
-    messages_.DChannelState(*command, ldev, state);
+    (messages_.*reply)(*command, ldev, state);
 }
 
 void CVesmarinManager::SocketCmdCCSDCC(net::CClientStreamSocket* command) {

@@ -426,6 +426,10 @@ private:
     void SocketCmdCCGINF(net::CClientStreamSocket* command);
     void SocketCmdCCGBCS(net::CClientStreamSocket* command);
     void SocketCmdCCGDCS(net::CClientStreamSocket* command);
+    void AnswerChannelState(net::CClientStreamSocket* command, const char* name,
+                            int32_t (telephony::CHardware::*query)(int32_t, LINEDEV, int32_t*),
+                            bool (CentralMessages::*reply)(net::COutputStreamSocket&, int32_t,
+                                                           int32_t) const);
     void SocketCmdCCSDCC(net::CClientStreamSocket* command);
     void SocketCmdCCGMDI(net::CClientStreamSocket* command);
     void SocketCmdCCSMSG(net::CClientStreamSocket* command);
