@@ -15,6 +15,15 @@ unset RUZD_VENDOR_DIR
 mkdir -p "$RUZD_ROOT/vendor" "$RUZD_ROOT/node"
 cp -a build/vendor/. "$RUZD_ROOT/vendor/"
 
+# The simulated boards (boardsim/README.md). No IP boards: with them the node starts Global Call
+# on its own, and the ISDN line devices would be driven the Global Call way. The control socket
+# lets a tester raise calls and events on the boards while the node runs.
+if [ ! -f "$RUZD_ROOT/boards.cfg" ]; then
+    printf '%s\n' "ip 0 0" >"$RUZD_ROOT/boards.cfg"
+fi
+export BOARDSIM_CONFIG="$RUZD_ROOT/boards.cfg"
+export BOARDSIM_CONTROL="$RUZD_ROOT/boards.control"
+
 cd "$RUZD_ROOT/node"
 echo "Pelwix: platform root $RUZD_ROOT, working folder $PWD; Ctrl-C stops it."
 exec "$repo/build/bin/Pelwix" -debug -d
