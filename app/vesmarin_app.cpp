@@ -186,6 +186,12 @@ int CVesmarinApp::ExitInstance() {
         std::lock_guard lock(managerLock_);
         manager.swap(manager_);
     }
+    if (manager) {
+        // Each running worker holds a share of the manager: stopped while this share still
+        // holds it, they let go of theirs, and the release below destroys the manager here
+        // rather than leaving it to workers nobody stops any more while the process ends.
+        manager->StopAllThreads();
+    }
     manager.reset();
     if (oneSecondTimer_ != 0) {
         platform::KillThreadTimer(oneSecondTimer_);

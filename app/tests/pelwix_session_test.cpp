@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -30,6 +31,7 @@ using ::testing::Not;
 
 constexpr int32_t kCNINIT = 11;
 constexpr int32_t kCNPING = 12;
+constexpr int32_t kCNSTRT = 15;
 
 class PelwixSessionTest : public ::testing::Test {
 protected:
@@ -151,4 +153,27 @@ TEST_F(PelwixSessionTest, TheActiveConnectionsCloseClosesAllChannels) {
 }
 
 }  // namespace
+// The workers hold the manager while they run: stopping the program must stop them, destroy the
+// manager and close the log, not leave the workers running on while the process ends.
+TEST_F(PelwixSessionTest, AStopWithRunningWorkersEndsThemAndTheManager) {
+    auto node = StartNode();
+    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
+    ASSERT_TRUE(WaitUntilAccepting(peer)) << node->Stderr();
+    auto files = AuthoriseFileConnection();
+    SendInit(peer, 1);
+    ASSERT_TRUE(peer.ReceivePayload().has_value());
+    peer.Send(kCNSTRT, 2, {});
+    ASSERT_TRUE(node->WaitForLog("FileHandlingThread started"));
+
+    node->Signal(SIGTERM);
+    EXPECT_EQ(node->WaitForExit(), 255) << node->Stderr();
+    const std::string log = node->DebugLog();
+    EXPECT_THAT(log, HasSubstr("ISDN Thread ended"));
+    EXPECT_THAT(log, HasSubstr("FileHandlingThread ended"));
+    EXPECT_THAT(log, HasSubstr("~CVesmarinManager"));
+    EXPECT_THAT(log, HasSubstr("Log file closed"));
+    EXPECT_THAT(node->Stderr(), Not(HasSubstr("runtime error")));
+}
+
 }  // namespace ruzd::app::testing

@@ -120,6 +120,10 @@ protected:
         foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 5, true, 0);
     }
     void TearDown() override {
+        // Running workers hold shares of the manager: stopped first, the manager goes here.
+        if (manager_) {
+            manager_->StopAllThreads();
+        }
         manager_.reset();
         foundation::StopDebugLog();
     }
