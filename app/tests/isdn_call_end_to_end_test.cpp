@@ -102,7 +102,7 @@ protected:
         }
         ASSERT_TRUE(answered) << node_->Stderr();
 
-        files_ = std::make_unique<net::filetest::CentralPeer>(static_cast<uint16_t>(filePort_));
+        files_ = net::filetest::CentralPeer::ConnectWhenListening(static_cast<uint16_t>(filePort_));
         ASSERT_TRUE(files_->Connected());
         ASSERT_TRUE(files_->Handshake(false));
         files_->SendText("STARTS 2\r");

@@ -56,7 +56,7 @@ protected:
     }
 
     std::unique_ptr<net::filetest::CentralPeer> AuthoriseFileConnection() {
-        auto files = std::make_unique<net::filetest::CentralPeer>(filePort_);
+        auto files = net::filetest::CentralPeer::ConnectWhenListening(filePort_);
         EXPECT_TRUE(files->Connected());
         EXPECT_TRUE(files->Handshake(false));
         files->SendText("STARTS 2\r");

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -96,6 +97,16 @@ public:
         KeyRc4(receiveCipher_);
         deflateInit(&deflate_, Z_DEFAULT_COMPRESSION);
         inflateInit(&inflate_);
+    }
+    // Connects once the port listens, trying for up to ten seconds: a node's file listener may
+    // come up a moment after its command listener on a loaded machine.
+    static std::unique_ptr<CentralPeer> ConnectWhenListening(uint16_t port) {
+        auto peer = std::make_unique<CentralPeer>(port);
+        for (int attempt = 0; attempt < 100 && !peer->Connected(); ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            peer = std::make_unique<CentralPeer>(port);
+        }
+        return peer;
     }
     ~CentralPeer() {
         Close();

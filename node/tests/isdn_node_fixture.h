@@ -137,7 +137,8 @@ protected:
     // The file connection authorised, then CNINIT on the command connection, answered with
     // message 31.
     void ActivateConnection() {
-        filePeer_ = std::make_unique<net::filetest::CentralPeer>(static_cast<uint16_t>(filePort_));
+        filePeer_ =
+            net::filetest::CentralPeer::ConnectWhenListening(static_cast<uint16_t>(filePort_));
         ASSERT_TRUE(filePeer_->Connected());
         ASSERT_TRUE(filePeer_->Handshake(false));
         filePeer_->SendText("STARTS 2\r");

@@ -134,7 +134,8 @@ protected:
     // A file-transfer connection through its handshake and STARTS, so that CNINIT
     // is taken.
     std::unique_ptr<net::filetest::CentralPeer> AuthoriseFileConnection() {
-        auto files = std::make_unique<net::filetest::CentralPeer>(filePort_);
+        auto files =
+            net::filetest::CentralPeer::ConnectWhenListening(static_cast<uint16_t>(filePort_));
         EXPECT_TRUE(files->Connected());
         EXPECT_TRUE(files->Handshake(false));
         files->SendText("STARTS 2\r");
