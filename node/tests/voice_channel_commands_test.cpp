@@ -272,7 +272,8 @@ TEST_F(VoiceChannelCommandsTest, SettingsReachTheLibraryWithTheChannelsHandle) {
              "dx_adjsv handle=" + h + " tabletype=1 action=2 size=3 RC=0",
              "dx_setdigtyp handle=" + h + " mask=17 RC=0",
          }) {
-        EXPECT_THAT(lines, Contains(EndsWith(line))) << line;
+        // On the voice channel of the log, under the channel's line number.
+        EXPECT_THAT(lines, Contains(AllOf(HasSubstr(":Vo0005 "), EndsWith(line)))) << line;
     }
 }
 
@@ -365,9 +366,13 @@ TEST_F(VoiceChannelCommandsTest, RuntimeParametersAreOnlyLogged) {
     EXPECT_THAT(JournalCallsOf("sr_setparm"), IsEmpty());
     EXPECT_THAT(Replies(), IsEmpty());
     const std::vector<std::string> lines = DebugLines();
+    // On the network channel of the log, without a line number.
+    EXPECT_THAT(lines, Contains(AllOf(HasSubstr(":Dt     "),
+                                      EndsWith("sr_setparm parno=5 value=300 RET=not executed on "
+                                               "Vesmarins"))));
     EXPECT_THAT(lines,
-                Contains(EndsWith("sr_setparm parno=5 value=300 RET=not executed on Vesmarins")));
-    EXPECT_THAT(lines, Contains(EndsWith("sr_setparm dev=UNKNOWN parno=9 value=-2 RET=ERROR")));
+                Contains(AllOf(HasSubstr(":Dt     "),
+                               EndsWith("sr_setparm dev=UNKNOWN parno=9 value=-2 RET=ERROR"))));
 }
 
 }  // namespace
