@@ -162,6 +162,7 @@ void CVesmarinManager::RegisterCommands() {
     commands_[kCommandCNSTRT] = {"CNSTRT", &CVesmarinManager::SocketCmdCNSTRT};
     commands_[kCommandCNSTGR] = {"CNSTGR", &CVesmarinManager::SocketCmdCNSTGR};
     RegisterIsdnCallControlCommands();
+    RegisterVoiceChannelCommands();
 }
 
 uint32_t CVesmarinManager::StartupDelaySeconds() const {

@@ -451,6 +451,30 @@ private:
     // Marks the line device's call reference valid or not, leaving the reference itself to
     // whoever writes it (the library, after a make-call).
     void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
+
+    // --- Voice channel commands: open, close and settings ---
+    void RegisterVoiceChannelCommands();
+    void SocketCmdDXOPEN(net::CClientStreamSocket* command);
+    void SocketCmdDXCLOS(net::CClientStreamSocket* command);
+    void SocketCmdDXSEVM(net::CClientStreamSocket* command);
+    void SocketCmdDXSPAR(net::CClientStreamSocket* command);
+    void SocketCmdDXSHOO(net::CClientStreamSocket* command);
+    void SocketCmdDXSTCH(net::CClientStreamSocket* command);
+    void SocketCmdDXCLDB(net::CClientStreamSocket* command);
+    void SocketCmdDXICAP(net::CClientStreamSocket* command);
+    void SocketCmdDXADSV(net::CClientStreamSocket* command);
+    void SocketCmdDXSDIG(net::CClientStreamSocket* command);
+    void SocketCmdDXGQUA(net::CClientStreamSocket* command);
+    void SocketCmdDXSQUA(net::CClientStreamSocket* command);
+    void SocketCmdSRSPAR(net::CClientStreamSocket* command);
+    // The voice-device handle of an opened channel or board; false, after logging the call's
+    // name with "ldev=UNKNOWN RET=ERROR", when there is none.
+    bool FindVoiceChannel(foundation::CDebugFunction& trace, int32_t ldev, const char* call,
+                          int32_t* handle);
+    void ReportVoicePortStatus(int32_t ldev, const char* text);
+    // The commands that name only a channel and log "<call> handle=<handle> RC=<result>".
+    void RunOnVoiceChannel(net::CClientStreamSocket* command, const char* word, const char* call,
+                           const std::function<int32_t(int32_t handle)>& run);
 };
 
 }  // namespace ruzd::node

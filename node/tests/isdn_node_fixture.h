@@ -91,11 +91,14 @@ protected:
 
     IsdnNodeTest() : control_((dir_.path() / "control").string()) {}
 
+    // The simulated boards' configuration; a family of tests that needs other boards says so.
+    virtual std::string Boards() const { return kBoards; }
+
     void SetUp() override {
         SetEnv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor");
         SetEnv("BOARDSIM_CONTROL", (dir_.path() / "control").string());
         SetEnv("BOARDSIM_JOURNAL", JournalPath().string());
-        std::ofstream(dir_.path() / "boards.conf") << kBoards;
+        std::ofstream(dir_.path() / "boards.conf") << Boards();
         SetEnv("BOARDSIM_CONFIG", (dir_.path() / "boards.conf").string());
         // CNINIT sets the clock from the central host's time server: one of the test's own.
         SetEnv(platform::kSntpPortVariable, std::to_string(timeServer_.port()));
