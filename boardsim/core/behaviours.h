@@ -38,6 +38,9 @@ BOARDSIM_BEHAVIOUR(gc_OpenEx, int32_t,
                    (LINEDEV * linedev, const char* name, int32_t mode, void* user_attribute))
 BOARDSIM_BEHAVIOUR(gc_Close, int32_t, (LINEDEV linedev))
 
+// A voice channel's feature table (voice_behaviour.cpp).
+BOARDSIM_BEHAVIOUR(dx_getfeaturelist, int32_t, (int32_t dev, FEATURE_TABLE* features))
+
 // The current event as Global Call describes it (globalcall_behaviour.cpp).
 BOARDSIM_BEHAVIOUR(gc_GetMetaEvent, int32_t, (METAEVENT * metaevent))
 

@@ -82,6 +82,31 @@ bool ApplyFamily(std::string_view line, BoardConfig* config) {
     return true;
 }
 
+// "features <play> <record> <tone> <board config> [<voice board>]".
+bool ApplyFeatures(const std::vector<std::string>& words, BoardConfig* config) {
+    if (words.size() != 5 && words.size() != 6)
+        return false;
+    int64_t values[4] = {};
+    for (size_t i = 0; i < 4; ++i) {
+        if (!ReadInt(words[i + 1], 0, &values[i]) || values[i] > UINT16_MAX)
+            return false;
+    }
+    BoardConfig::VoiceFeatures features;
+    features.play = static_cast<uint16_t>(values[0]);
+    features.record = static_cast<uint16_t>(values[1]);
+    features.tone = static_cast<uint16_t>(values[2]);
+    features.board_config = static_cast<uint16_t>(values[3]);
+    if (words.size() == 5) {
+        config->voice_features = features;
+        return true;
+    }
+    int64_t board = 0;
+    if (!ReadInt(words[5], 1, &board) || board > INT32_MAX)
+        return false;
+    config->board_voice_features[static_cast<int>(board)] = features;
+    return true;
+}
+
 // One setting; false when it cannot be read.
 bool Apply(std::string_view line, const std::vector<std::string>& words, BoardConfig* config) {
     const std::string& key = words[0];
@@ -111,6 +136,8 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
         }
         return ReadBoards(boards, &config->conference);
     }
+    if (key == "features")
+        return ApplyFeatures(words, config);
     if (key == "amtelco") {
         if (words.size() != 2 || !ReadInt(words[1], 0, &number))
             return false;
@@ -220,6 +247,11 @@ std::vector<std::pair<std::string, std::vector<std::string>>> BoardConfig::Insta
     if (ip.count > 0)
         derived.emplace_back("HMP_Software", std::vector<std::string>{"HMP_Software #0"});
     return derived;
+}
+
+const BoardConfig::VoiceFeatures& BoardConfig::FeaturesOfVoiceBoard(int board) const {
+    const auto found = board_voice_features.find(board);
+    return found != board_voice_features.end() ? found->second : voice_features;
 }
 
 }  // namespace ruzd::boardsim

@@ -32,6 +32,19 @@ struct BoardConfig {
     std::optional<Boards> ip_media;  // IPM boards of their own; as many as IPT boards when unset
     int amtelco_boards = 1;          // numbered from 1
 
+    // The first four words of the feature table dx_getfeaturelist gives a voice channel: play,
+    // record and tone features and the board configuration word.
+    struct VoiceFeatures {
+        uint16_t play = 0x1F;
+        uint16_t record = 0x1F;
+        uint16_t tone = 0x07;
+        uint16_t board_config = 0;
+    };
+    VoiceFeatures voice_features;
+    // Tables of single voice boards (by board number) that differ from voice_features.
+    std::map<int, VoiceFeatures> board_voice_features;
+    const VoiceFeatures& FeaturesOfVoiceBoard(int board) const;
+
     int32_t service_state = 4;  // 1 stopped, 2 start pending, 4 running
     std::string default_ip = "127.0.0.1";
     std::string tdm_bus_type = "H.100";

@@ -121,6 +121,50 @@ TEST_F(BoardsTest, ClosedDevicesKeepTheirNamesButNotTheirHandles) {
     EXPECT_EQ(VendorCall(&srl, &CLibSRLMT::ATDV_SUBDEVS, 999), -1);
 }
 
+TEST_F(BoardsTest, VoiceChannelsGiveTheFeatureTableOfTheirBoard) {
+    WriteConfig(
+        "voice 3 2\n"
+        "features 0x3 0x5 0x9 0\n"
+        "features 0x1 0 0x2 0x200 2\n"
+        "features 1 2 3\n"
+        "features 1 2 3 4 0\n"
+        "features 1 2 3 0x10000\n");
+    CLibDXXMT voice;
+    EXPECT_EQ(Control("query config"),
+              "OK errors=3; line 4: cannot read \"features 1 2 3\"; line 5: cannot read "
+              "\"features 1 2 3 4 0\"; line 6: cannot read \"features 1 2 3 0x10000\"");
+    auto features = [&voice](const char* name) {
+        FEATURE_TABLE table;
+        std::memset(&table, 0xEE, sizeof table);
+        const int32_t channel = VendorCall(&voice, &CLibDXXMT::dx_open, name, 0);
+        const int32_t result = VendorCall(&voice, &CLibDXXMT::dx_getfeaturelist, channel, &table);
+        return std::vector<int32_t>{result,          table.ft_play,        table.ft_record,
+                                    table.ft_tone,   table.ft_e2p_brd_cfg, table.ft_fax,
+                                    table.ft_rfu[22]};
+    };
+    EXPECT_THAT(features("dxxxB1C2"), ElementsAre(0, 3, 5, 9, 0, 0, 0));
+    EXPECT_THAT(features("DXXXB2C1"), ElementsAre(0, 1, 0, 2, 0x200, 0, 0));
+    EXPECT_THAT(features("dxxxB3C1"), ElementsAre(0, 3, 5, 9, 0, 0, 0));
+    // A board device and a closed channel have no feature table: it is left as it was.
+    EXPECT_THAT(features("dxxxB1"),
+                ElementsAre(-1, 0xEEEE, 0xEEEE, 0xEEEE, 0xEEEE, 0xEEEE, 0xEEEE));
+    FEATURE_TABLE table{};
+    const int32_t channel = VendorCall(&voice, &CLibDXXMT::dx_open, "dxxxB1C1", 0);
+    ASSERT_EQ(VendorCall(&voice, &CLibDXXMT::dx_close, channel), 0);
+    EXPECT_EQ(VendorCall(&voice, &CLibDXXMT::dx_getfeaturelist, channel, &table), -1);
+}
+
+TEST_F(BoardsTest, TheDefaultFeatureTablePlaysAndRecords) {
+    CLibDXXMT voice;
+    FEATURE_TABLE table{};
+    const int32_t channel = VendorCall(&voice, &CLibDXXMT::dx_open, "dxxxB1C1", 0);
+    ASSERT_EQ(VendorCall(&voice, &CLibDXXMT::dx_getfeaturelist, channel, &table), 0);
+    EXPECT_EQ(table.ft_play, 0x1F);
+    EXPECT_EQ(table.ft_record, 0x1F);
+    EXPECT_EQ(table.ft_tone, 0x7);
+    EXPECT_EQ(table.ft_e2p_brd_cfg, 0);
+}
+
 TEST_F(BoardsTest, TheConfigurationManagerReportsTheServiceAndTheInstallation) {
     WriteConfig(
         "family DM3 DMV960A-4T1; DMV600BTEP\nfamily HMP_Software HMP_Software #0 in slot 0\n"
