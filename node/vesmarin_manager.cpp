@@ -163,6 +163,7 @@ void CVesmarinManager::RegisterCommands() {
     commands_[kCommandCNSTGR] = {"CNSTGR", &CVesmarinManager::SocketCmdCNSTGR};
     RegisterIsdnCallControlCommands();
     RegisterVoiceChannelCommands();
+    RegisterChannelInventoryCommand();
 }
 
 uint32_t CVesmarinManager::StartupDelaySeconds() const {

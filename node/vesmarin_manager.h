@@ -452,6 +452,10 @@ private:
     // whoever writes it (the library, after a make-call).
     void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
 
+    // --- Channel inventory: the boards of one kind with their channel numbers ---
+    void RegisterChannelInventoryCommand();
+    void SocketCmdCFAUTO(net::CClientStreamSocket* command);
+
     // --- Voice channel commands: open, close and settings ---
     void RegisterVoiceChannelCommands();
     void SocketCmdDXOPEN(net::CClientStreamSocket* command);

@@ -128,8 +128,8 @@ TEST_F(VoiceChannelCommandsTest, OpensAChannelByBoardAndChannelAndRepliesItsFeat
     EXPECT_THAT(VoiceJournal(mark), ElementsAre("dx_open(\"dxxxB1C4\", 0) = " + h,
                                                 AllOf(StartsWith("dx_getfeaturelist(" + h + ", 0x"),
                                                       EndsWith(" = 0"))));
-    // The simulated library leaves the features it is given as they are: zeroed.
-    EXPECT_THAT(Replies(), ElementsAre(OpenReply(kChannel, 0, 0)));
+    // The simulated channels play and record what the default feature table says.
+    EXPECT_THAT(Replies(), ElementsAre(OpenReply(kChannel, 0x1F, 0x1F)));
 
     int32_t ldev = 0;
     int32_t type = 0;
@@ -141,7 +141,7 @@ TEST_F(VoiceChannelCommandsTest, OpensAChannelByBoardAndChannelAndRepliesItsFeat
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{1, kChannel, "Idle"}));
     const std::vector<std::string> lines = DebugLines();
     EXPECT_THAT(lines, Contains(EndsWith("dx_open name=dxxxB1C4 RC=" + h)));
-    EXPECT_THAT(lines, Contains(EndsWith("dx_getfeaturelist play=0 record=0 RC=0")));
+    EXPECT_THAT(lines, Contains(EndsWith("dx_getfeaturelist play=31 record=31 RC=0")));
 }
 
 TEST_F(VoiceChannelCommandsTest, OpensABoardByItsNumberWithoutItsFeatures) {
