@@ -39,6 +39,26 @@ inline int FreePort() {
     return ntohs(address.sin_port);
 }
 
+// A socket connected to 127.0.0.1:`port`, retrying while the node is starting, for at most the
+// patience or until `gaveUp` holds; -1 when no connection came about.
+inline int ConnectToLoopback(
+    int port, const std::function<bool()>& gaveUp = [] { return false; }) {
+    const auto deadline = Clock::now() + kPatience;
+    while (Clock::now() < deadline && !gaveUp()) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            return fd;
+        }
+        ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -1;
+}
+
 // A connection to the node's command port that sends commands and reads what comes back.
 class CentralPeer {
 public:
@@ -46,20 +66,7 @@ public:
     // `gaveUp` ends the retries early, as when the node's process ended.
     explicit CentralPeer(
         int port, const std::function<bool()>& gaveUp = [] { return false; }) {
-        const auto deadline = Clock::now() + kPatience;
-        while (Clock::now() < deadline && !gaveUp()) {
-            fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(static_cast<uint16_t>(port));
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-                return;
-            }
-            ::close(fd_);
-            fd_ = -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        fd_ = ConnectToLoopback(port, gaveUp);
     }
     ~CentralPeer() {
         if (fd_ >= 0) {

@@ -22,6 +22,7 @@
 #include "net/callback_output_stream.h"
 #include "net/frame_cutter.h"
 #include "net/input_stream_socket.h"
+#include "node/tests/central_peer.h"
 
 namespace ruzd::node::testing {
 
@@ -64,22 +65,7 @@ inline std::vector<int32_t> LeadingInts(const Payload& payload, size_t count) {
 class CommandPeer {
 public:
     // Connects to 127.0.0.1:`port`, retrying for a while as the node may still be starting.
-    explicit CommandPeer(int port) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline) {
-            fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(static_cast<uint16_t>(port));
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-                return;
-            }
-            ::close(fd_);
-            fd_ = -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
+    explicit CommandPeer(int port) : fd_(ConnectToLoopback(port)) {}
     ~CommandPeer() {
         if (fd_ >= 0) {
             ::close(fd_);
