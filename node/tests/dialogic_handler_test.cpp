@@ -14,6 +14,7 @@
 #include "net/frame_cutter.h"
 #include "node/tests/manager_on_boards_fixture.h"
 #include "telephony/restart_marks.h"
+#include "telephony/vendorapi/globalcall.h"
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
 
@@ -251,6 +252,37 @@ TEST_F(DialogicHandlerTest, StationsReportTheirHookWordAndState) {
     EXPECT_EQ(Next(), (std::vector<int32_t>{12, kStationLdev, 5, station, 0x2050, 0, 0x12345678}));
     EXPECT_THAT(callback_.statuses(), ElementsAre(Status{5, kStationLdev, "Off Hook"},
                                                   Status{5, kStationLdev, "On Hook"}));
+}
+
+// With IP boards the manager starts Global Call, and the events come through its meta record.
+class DialogicHandlerGlobalCallTest : public DialogicHandlerTest {
+protected:
+    void SetUp() override {
+        WriteBoardConfig("ip 1 4\n");
+        DialogicHandlerTest::SetUp();
+    }
+};
+
+TEST_F(DialogicHandlerGlobalCallTest, AnAlarmSendsTheAlarmListOfItsLine) {
+    ASSERT_TRUE(Hardware().IsGlobalCallInitialised());
+    const int32_t line = OpenLine("dtiB1T1", kLineLdev);
+    ASSERT_EQ(Control("alarm dtiB1T1 0x2A"), "OK");
+    // The simulated library reports no alarm source, number or list: all stay zero.
+    const std::vector<uint8_t> alarms(sizeof(ALARM_LIST), 0);
+    EXPECT_EQ(NextPayload(), Payload([&](net::COutputStreamSocket& writer) {
+                  writer.BeginMessage(12)
+                      .WriteInt(kLineLdev)
+                      .WriteInt(3)
+                      .WriteInt(line)
+                      .WriteInt(CCEV_ALARM)
+                      .WriteInt(0)
+                      .WriteUInt(0)
+                      .WriteInt(0)
+                      .WriteLong(static_cast<int32_t>(alarms.size()))
+                      .WriteBytes(alarms.data(), static_cast<int>(alarms.size()))
+                      .Flush();
+              }));
+    EXPECT_EQ(CountCalls("gc_GetAlarmConfiguration"), 1u);
 }
 
 }  // namespace
