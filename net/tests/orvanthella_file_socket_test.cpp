@@ -219,6 +219,12 @@ TEST_F(FileSocketTest, BuiltInCommandsOnTheFileConnection) {
     auto peer = Authorised();
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    // An echoed stamp stays one parameter of one line.
+    peer->SendText("HEARTB 1 x\x07STARTS\x0C" "2\r");
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 x\x07STARTS\x0C" "2");
+    // A time the clock cannot hold is refused, not converted.
+    peer->SendText("CURTIM 1300-01-31T00:01:33+06:00\r");
+    peer->SendText("CURTIM 9999-01-31T00:01:33+06:00\r");
     peer->SendText("CURTIM 2026-12-08T08:05:10+00:00\r");
     peer->SendText("TTSYNC\r");
     const std::optional<std::string> clock = peer->ReadLine();

@@ -189,6 +189,9 @@ TEST(RegFile, RefusesTextThatIsNotAStore) {
              header + section + "\"a\"\n",
              header + section + "a=dword:1\n",
              header + section + "\"a\"=-\n",
+             header + section + "\\\n\n",    // a lone continuation, then nothing
+             header + section + "\\\n",       // a lone continuation at the end
+             header + section + "\\\n\\\n",  // continuations only
          }) {
         RegNode root("");
         std::string error;

@@ -102,13 +102,16 @@ TEST(Thread, RunsNamedWithRunFlagAndSignalsItsEnd) {
 }
 
 TEST(Thread, MayBeDestroyedOnItsOwnThread) {
-    Event done(true);
-    auto* thread = new Thread("self-destroying");
-    ASSERT_TRUE(thread->Start([&] {
-        delete thread;  // must not join itself
-        done.Set();
-    }));
-    EXPECT_EQ(done.Wait(kInfinite), kWaitObject0);
+    // At once, while Start may still be returning: Start must not touch the freed object.
+    for (int round = 0; round < 100; ++round) {
+        Event done(true);
+        auto* thread = new Thread("self-destroying");
+        ASSERT_TRUE(thread->Start([&] {
+            delete thread;  // must not join itself
+            done.Set();
+        }));
+        ASSERT_EQ(done.Wait(kInfinite), kWaitObject0);
+    }
 }
 
 TEST(ChildProcess, EndIsWaitableWithExitCodeOrSignal) {
