@@ -151,7 +151,7 @@ TEST_F(DeviceTablesTest, ForgettingTheTablesClosesNothingAndKeepsTheRest) {
     DV_DIGIT* kept = nullptr;
     EXPECT_TRUE(manager_.Digits().Get(1, &kept));
     EXPECT_EQ(kept, digits);
-    EXPECT_EQ(manager_.GetLastVoiceFunction(1), 129);
+    EXPECT_EQ(manager_.LastVoiceFunctions().Find(1).value_or(-1), 129);
 }
 
 TEST_F(DeviceTablesTest, AFamilyIsWalkedAndEmptiedUnderItsLock) {
@@ -202,12 +202,12 @@ TEST_F(DeviceTablesTest, DigitBuffersAreZeroedStableAndFreedTogether) {
 }
 
 TEST_F(DeviceTablesTest, LastVoiceFunctionPerChannel) {
-    EXPECT_EQ(manager_.GetLastVoiceFunction(2), -1);
+    EXPECT_EQ(manager_.LastVoiceFunctions().Find(2).value_or(-1), -1);
     manager_.LastVoiceFunctions().Set(2, 129);
     manager_.LastVoiceFunctions().Set(2, 138);
     manager_.LastVoiceFunctions().Set(3, 130);
-    EXPECT_EQ(manager_.GetLastVoiceFunction(2), 138);
-    EXPECT_EQ(manager_.GetLastVoiceFunction(3), 130);
+    EXPECT_EQ(manager_.LastVoiceFunctions().Find(2).value_or(-1), 138);
+    EXPECT_EQ(manager_.LastVoiceFunctions().Find(3).value_or(-1), 130);
 }
 
 }  // namespace
