@@ -8,7 +8,7 @@
 #include "foundation/debug_channel.h"
 #include "foundation/dialogic_install.h"
 #include "foundation/module_version.h"
-#include "foundation/node_services.h"
+#include "net/cache_path.h"
 #include "node/central_clock.h"
 #include "node/manager_log.h"
 #include "node/port_type.h"
@@ -106,7 +106,7 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
 
 void CVesmarinManager::CreateFileCacheFolders() {
     for (const std::string_view folder :
-         {foundation::kFileCacheFolder, std::string_view(kFileCacheProblemsFolder)}) {
+         {net::kFileCacheFolder, std::string_view(kFileCacheProblemsFolder)}) {
         std::error_code ignored;
         std::filesystem::create_directories(platform::MapWindowsPath(folder), ignored);
     }
@@ -120,7 +120,7 @@ void CVesmarinManager::RegisterIpBoard() {
     if (handle == -1) {
         return;
     }
-    const int32_t ldev = foundation::kIpBoardNumberBase + 1;
+    const int32_t ldev = kBoardLineDeviceBase + 1;
     AddIPDevice(ldev, handle);
     AddHandleLdev(handle, ldev);
     SetDevicePortType(handle, kPortTypeGlobalCallIp);

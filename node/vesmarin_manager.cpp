@@ -28,7 +28,7 @@ CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
 CVesmarinManager::~CVesmarinManager() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "~CVesmarinManager");
     // Nobody below reaches the manager once its destruction began.
-    foundation::WithdrawNodeServices(this);
+    WithdrawServices();
     SafeCloseAllChannels();
     StopAllThreads();
     // The listener's thread is stopped first, so that no command or close arrives while the
@@ -101,8 +101,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
         std::lock_guard lock(connectionLock_);
         clientInitialised_ = false;
     }
-    // Only a manager held by a shared pointer can be reached through the weak pointer.
-    foundation::PublishNodeServices(weak_from_this());
+    PublishServices();
     if (hardware_) {
         telephony::PublishHardware(hardware_.get());
     }

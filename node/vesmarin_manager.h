@@ -4,8 +4,8 @@
 // central server's command connection, decides which connection is the active one and whether a
 // command runs at all, and runs each accepted command through its handler. It is only ever held
 // by shared pointers: the application object's (or the view's) and, later, one per running
-// worker thread. While it runs it is the process's published NodeServices, through which the
-// file-transfer listener and the hardware layer reach its file cache and handle tables.
+// worker thread. While it runs it publishes its file cache to the file-transfer listener and its
+// device and Aculab handle tables to the hardware layer.
 //
 // Commands arrive on the command listener's thread, one after another. The connection lock
 // guards only the connection state and the start-up delay; handlers take the locks of what they
@@ -21,9 +21,9 @@
 #include <string>
 
 #include "foundation/debug_function.h"
-#include "foundation/node_services.h"
 #include "net/client_socket.h"
 #include "net/client_stream_socket.h"
+#include "net/file_cache_owner.h"
 #include "net/orvanthella_file_socket_thread.h"
 #include "net/server_stream_socket_thread.h"
 #include "net/stream_socket_callback.h"
@@ -63,7 +63,7 @@ inline constexpr const char* kAnotherInstanceMessage =
     "Another instance of the Pelwix is already running!";
 
 class CVesmarinManager : public net::CStreamSocketCallback,
-                         public foundation::NodeServices,
+                         public net::FileCacheOwner,
                          public std::enable_shared_from_this<CVesmarinManager> {
 public:
     // Builds the members only; no I/O.
@@ -106,100 +106,57 @@ public:
     // The file-transfer listener; null before Initialise.
     net::COrvanthellaFileSocketThread* FileListener() const { return fileListener_.get(); }
 
-    // The opened line devices and the per-Aculab-handle stores.
+    // The opened line devices and the per-Aculab-handle stores, which the manager also
+    // publishes to the hardware layer while it runs.
     DeviceHandleTables& Devices() { return devices_; }
     AculabHandleTables& AculabTables() { return aculab_; }
 
-    // --- NodeServices ---
+    // --- net::FileCacheOwner ---
     // Deletes the cached copy of `name`; names that would leave the cache are refused.
     void RemoveFileFromCache(const std::string& name) override;
     void OnOrvanthellaFileSocketClose() override;
-    int32_t GetDeviceHandle(int32_t ldev, int32_t device_type, bool* found) override;
-    bool GetIPDeviceHandle(int32_t ldev, int32_t* handle) override;
-    int32_t GetProsodyStream(int32_t handle) override;
-    int32_t GetProsodyTimeslot(int32_t handle) override;
-    int32_t GetProsodyModule(int32_t handle) override;
-    int32_t GetAculabCardIndex(int32_t handle) override;
-    void SetProsodyStream(int32_t handle, int32_t value) override;
-    void SetProsodyTimeslot(int32_t handle, int32_t value) override;
-    void SetProsodyModule(int32_t handle, int32_t value) override;
-    void SetAculabCardSerial(int32_t handle, const std::string& serial) override;
-    tSMChannelId_struct* GetEchoCancelIn(int32_t handle) override;
-    tSMChannelId_struct* GetEchoCancelRef(int32_t handle) override;
-    tSMChannelId_struct* GetEchoCancelOut(int32_t handle) override;
-    void SetEchoCancelIn(int32_t handle, tSMChannelId_struct* channel) override;
-    void SetEchoCancelRef(int32_t handle, tSMChannelId_struct* channel) override;
-    void SetEchoCancelOut(int32_t handle, tSMChannelId_struct* channel) override;
-    tSMVMPrxId_struct* GetVMPrxId(int32_t handle) override;
-    tSMVMPtxId_struct* GetVMPtxId(int32_t handle) override;
-    tSMTDMrxId_struct* GetTDMrxId(int32_t handle) override;
-    tSMTDMtxId_struct* GetTDMtxId(int32_t handle) override;
-    void SetVMPrxId(int32_t handle, tSMVMPrxId_struct* id) override;
-    void SetVMPtxId(int32_t handle, tSMVMPtxId_struct* id) override;
-    void SetTDMrxId(int32_t handle, tSMTDMrxId_struct* id) override;
-    void SetTDMtxId(int32_t handle, tSMTDMtxId_struct* id) override;
 
     // --- Device and resource tables ---
-    // Line device number -> vendor handle per device family: Get gives -1 when absent, Add
-    // replaces, Remove of an absent ldev is no error. GetIPDeviceHandle is above.
+    // One-line ways to the tables for the command handlers and the event forwarding; everything
+    // else uses the tables themselves.
     bool GetNetworkDeviceHandle(int32_t ldev, int32_t* handle);
     void AddNetworkDevice(int32_t ldev, int32_t handle);
     void RemoveNetworkDevice(int32_t ldev);
     bool GetVoiceDeviceHandle(int32_t ldev, int32_t* handle);
     void AddVoiceDevice(int32_t ldev, int32_t handle);
     void RemoveVoiceDevice(int32_t ldev);
-    bool GetStationDeviceHandle(int32_t ldev, int32_t* handle);
-    void AddStationDevice(int32_t ldev, int32_t handle);
-    void RemoveStationDevice(int32_t ldev);
     void AddIPDevice(int32_t ldev, int32_t handle);
-    void RemoveIPDevice(int32_t ldev);
-    // By device type: 1 voice, 3 network, 5 station, 7 and 18 IP; any other type gives false
-    // and leaves the handle untouched.
-    bool GetDeviceHandle(int32_t ldev, int32_t type, int32_t* handle);
-
-    // Vendor handle -> device type and -> line device number; -1 when absent.
     bool GetDevicePortType(int32_t handle, int32_t* type);
     void SetDevicePortType(int32_t handle, int32_t type);
     bool GetHandleLdev(int32_t handle, int32_t* ldev);
     void AddHandleLdev(int32_t handle, int32_t ldev);
     void RemoveHandleLdev(int32_t handle);
+    DV_DIGIT* GetOrCreateDigitBuffer(int32_t ldev);
+    int32_t GetLastVoiceFunction(int32_t ldev) const;
+    bool GetCallRef(int32_t ldev, int32_t type, CRN* crn);
+    void SetCallRef(int32_t ldev, int32_t type, CRN crn, bool valid);
+    CRN* GetCallRefSlot(int32_t ldev, int32_t type);
 
     // The log channel of a device type's lines: 1 voice, 3 network, 5 station, 7/18 IP, else 0.
     static int PortTypeToLogChannel(int32_t type);
 
     // The voice channels' digit buffers: zeroed on creation, at a stable address until the
     // shut-down of the session frees them all.
-    bool GetDigitBuffer(int32_t ldev, DV_DIGIT** buffer);
-    DV_DIGIT* GetOrCreateDigitBuffer(int32_t ldev);
-    void FreeAllDigitBuffers();
+    DigitBuffers& Digits() { return digitBuffers_; }
 
-    // The event code of the asynchronous voice function last started on a channel; -1 when none.
-    void SetLastVoiceFunction(int32_t ldev, int32_t code);
-    int32_t GetLastVoiceFunction(int32_t ldev) const;
+    // The event code of the asynchronous voice function last started on a channel, by line
+    // device number.
+    LockedTable<int32_t, int32_t>& LastVoiceFunctions() { return lastVoiceFunctions_; }
 
     // The current call reference of line devices 0 to 500; type 3 (network lines) and every
-    // other type are kept apart. GetCallRefSlot is null outside 0..500.
-    bool GetCallRef(int32_t ldev, int32_t type, CRN* crn);
-    void SetCallRef(int32_t ldev, int32_t type, CRN crn, bool valid);
-    CRN* GetCallRefSlot(int32_t ldev, int32_t type);
+    // other type are kept apart.
+    CallReferenceTables& CallRefs() { return callRefs_; }
 
     // The Amtelco boards with their cables, and per cable its board and time-slot base.
-    bool GetAmtelcoBoardHandle(int32_t board, int32_t* cable);
-    void AddAmtelcoBoard(int32_t board, int32_t cable);
-    int32_t GetAmtelcoBusTimeslot(int32_t tx, int32_t cable);
     AmtelcoTables& Amtelco() { return amtelco_; }
 
     // The MSI and DCB conferences with their parties' listen time slots.
     ConferenceTables& Conferences() { return conferences_; }
-
-    // The Aculab channel handles, numbered from 10000, and their call handles.
-    int32_t AllocateAculabHandle(int32_t card, int32_t portId, int32_t timeslot);
-    void ReleaseAculabHandle(int32_t handle);
-    int32_t GetAculabPortId(int32_t handle);
-    int32_t GetAculabTimeslot(int32_t handle);
-    std::string GetAculabCardSerial(int32_t handle);
-    void SetAculabCallHandle(int32_t handle, uint8_t direction, int32_t callHandle);
-    bool GetAculabCallHandle(int32_t handle, uint8_t direction, int32_t* callHandle);
 
     // The voice and record files open under the central server's virtual handles.
     VirtualFileTables& VirtualFiles() { return virtualFiles_; }
@@ -295,6 +252,10 @@ private:
     void RegisterCommands();
     void ReadPorts();
     void StartHardware();
+    // Publishes the file cache and the handle tables to the layers below while the manager
+    // lives; the withdrawal leaves another living manager's publication alone.
+    void PublishServices();
+    void WithdrawServices();
     // True once the start-up delay has passed; logs the moment it does.
     bool StartupDelayPassed();
     // The connection's state is dropped: no active connection any more.
@@ -387,11 +348,11 @@ private:
     void RegisterIpBoard();
     InitReplyFields InitReply() const;
     void ReportClosed(int32_t portType, int32_t ldev);
-    void CloseDevicesOf(DeviceHandleTables::Family family, int32_t portType,
+    void CloseDevicesOf(DeviceTable& devices, int32_t portType,
                         foundation::EDebugChannelType channel, const char* closeName,
                         int32_t (telephony::CHardware::*close)(int32_t));
     void CloseVirtualFiles();
-    void CloseCallDevices(DeviceHandleTables::Family family, int32_t portType);
+    void CloseCallDevices(DeviceTable& devices, int32_t portType);
 
     // --- Tick and heartbeat ---
     void ShowStatusText(const std::string& text);

@@ -1,5 +1,5 @@
 // The node's file-transfer listener against a test peer that plays the central server over
-// real loopback connections, with a fake node manager and a fake update service.
+// real loopback connections, with a recording file cache and a fake update service.
 
 #include "net/orvanthella_file_socket_thread.h"
 
@@ -13,19 +13,21 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <mutex>
 #include <random>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/app_hooks.h"
 #include "foundation/debug_log.h"
-#include "foundation/node_services.h"
 #include "foundation/registry.h"
 #include "foundation/running_program.h"
 #include "foundation/time_tools.h"
+#include "net/file_cache_owner.h"
 #include "net/station_name.h"
 #include "net/tests/central_peer.h"
 #include "platform/clock.h"
-#include "testing/fake_node_services.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net::filetest {
@@ -33,6 +35,33 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// The node as the file-transfer listener sees it: what it was asked to remove, how many
+// connections it heard close.
+class RecordingFileCache : public FileCacheOwner {
+public:
+    void RemoveFileFromCache(const std::string& name) override {
+        std::lock_guard hold(mutex_);
+        removed_files_.push_back(name);
+    }
+    void OnOrvanthellaFileSocketClose() override {
+        std::lock_guard hold(mutex_);
+        ++socket_closes_;
+    }
+    std::vector<std::string> RemovedFiles() const {
+        std::lock_guard hold(mutex_);
+        return removed_files_;
+    }
+    int SocketCloseCount() const {
+        std::lock_guard hold(mutex_);
+        return socket_closes_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> removed_files_;
+    int socket_closes_ = 0;
+};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -91,7 +120,7 @@ protected:
     }
     ~FileSocketTest() override {
         thread_.reset();
-        foundation::PublishNodeServices({});
+        PublishedFileCacheOwner().Publish({});
         foundation::StopDebugLog();
         foundation::TimeTools::ResetServerTimeShift();
         fs::current_path(previousFolder_);
@@ -144,8 +173,7 @@ protected:
     ScopedTmpDir tmpdir_;
     foundation::AppHooks app_;
     foundation::ScopedApp installedApp_;
-    std::shared_ptr<ruzd::testing::FakeNodeServices> node_ =
-        std::make_shared<ruzd::testing::FakeNodeServices>();
+    std::shared_ptr<RecordingFileCache> node_ = std::make_shared<RecordingFileCache>();
     uint16_t port_ = 0;
     std::unique_ptr<COrvanthellaFileSocketThread> thread_;
 };
@@ -488,7 +516,7 @@ TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
     EXPECT_TRUE(node_->RemovedFiles().empty());
     EXPECT_TRUE(LogContains("spVesmarin == NULL!"));
 
-    foundation::PublishNodeServices(node_);
+    PublishedFileCacheOwner().Publish(node_);
     for (const std::string name : {"C\\VOX\\A.VOX", "..\\x.vox", "C:\\x.vox", "\\x.vox"}) {
         peer->SendText("FILREM " + name + "\r");
     }
@@ -499,7 +527,7 @@ TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
 
 TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     Start();
-    foundation::PublishNodeServices(node_);
+    PublishedFileCacheOwner().Publish(node_);
     CentralPeer peer(port_);
     ASSERT_TRUE(peer.Handshake(false));
     peer.SendText("FILREM C\\VOX\\A.VOX\r");

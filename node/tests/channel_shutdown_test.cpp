@@ -131,12 +131,12 @@ TEST_F(ChannelShutdownTest, EmptyTablesOnlyLogAndStopTheWorkers) {
 TEST_F(ChannelShutdownTest, WithoutGlobalCallEveryDeviceAndFileIsClosedThroughItsLibrary) {
     Start("ip 0 0\n");
     ASSERT_FALSE(manager_->Hardware()->IsGlobalCallInitialised());
-    manager_->AddVoiceDevice(1, 11);
-    manager_->AddVoiceDevice(2, 12);
-    manager_->AddNetworkDevice(21, 31);
-    manager_->AddNetworkDevice(22, 32);
-    manager_->SetCallRef(22, 3, 777, true);
-    manager_->AddStationDevice(41, 51);
+    manager_->Devices().Voice().Set(1, 11);
+    manager_->Devices().Voice().Set(2, 12);
+    manager_->Devices().Network().Set(21, 31);
+    manager_->Devices().Network().Set(22, 32);
+    manager_->CallRefs().SetCallRef(22, 3, 777, true);
+    manager_->Devices().Station().Set(41, 51);
     // Every open voice file, not only those of the first virtual handles.
     manager_->VirtualFiles().AddVoiceFile(2, 60, "A.VOX");
     manager_->VirtualFiles().AddVoiceFile(1000, 61, "B.VOX");
@@ -150,12 +150,13 @@ TEST_F(ChannelShutdownTest, WithoutGlobalCallEveryDeviceAndFileIsClosedThroughIt
                                                   "3/22 Closed", "5/41 Closed"));
 
     int32_t handle = 0;
-    EXPECT_FALSE(manager_->GetVoiceDeviceHandle(1, &handle));
-    EXPECT_FALSE(manager_->GetNetworkDeviceHandle(22, &handle));
-    EXPECT_FALSE(manager_->GetStationDeviceHandle(41, &handle));
+    EXPECT_FALSE(manager_->Devices().Voice().Get(1, &handle));
+    EXPECT_FALSE(manager_->Devices().Network().Get(22, &handle));
+    EXPECT_FALSE(manager_->Devices().Station().Get(41, &handle));
     EXPECT_THAT(manager_->VirtualFiles().OpenFileNamesUpper(), IsEmpty());
     CRN crn = 0;
-    EXPECT_FALSE(manager_->GetCallRef(22, 3, &crn) && crn != 0) << "the released call is gone";
+    EXPECT_FALSE(manager_->CallRefs().GetCallRef(22, 3, &crn) && crn != 0)
+        << "the released call is gone";
 
     // The simulated boards know none of these handles and the call, so every call fails (-1);
     // the shut-down goes on regardless.
@@ -177,13 +178,13 @@ TEST_F(ChannelShutdownTest, WithGlobalCallNetworkAndIpChannelsAreClosedThroughIt
     Start("ip 1 4\n");
     ASSERT_TRUE(manager_->Hardware()->IsGlobalCallInitialised());
     ASSERT_TRUE(manager_->Hardware()->HasIntelIPBoards(0));
-    manager_->AddNetworkDevice(21, 31);
-    manager_->SetCallRef(21, 3, 901, true);
-    manager_->AddIPDevice(61, 71);
-    manager_->SetCallRef(61, 7, 902, true);
-    manager_->AddIPDevice(62, 72);
+    manager_->Devices().Network().Set(21, 31);
+    manager_->CallRefs().SetCallRef(21, 3, 901, true);
+    manager_->Devices().Ip().Set(61, 71);
+    manager_->CallRefs().SetCallRef(61, 7, 902, true);
+    manager_->Devices().Ip().Set(62, 72);
     // An IP board's own line device stands in the IP table as well; the board list closes it.
-    manager_->AddIPDevice(1000001, 73);
+    manager_->Devices().Ip().Set(1000001, 73);
 
     const size_t before = ClosingCalls().size();
     manager_->SafeCloseAllChannels();
@@ -197,8 +198,8 @@ TEST_F(ChannelShutdownTest, WithGlobalCallNetworkAndIpChannelsAreClosedThroughIt
     EXPECT_THAT(calls, Not(Contains("gc_Close(73)")));
     EXPECT_THAT(callback_.statuses(), ElementsAre("3/21 Closed", "7/61 Closed", "7/62 Closed"));
     int32_t handle = 0;
-    EXPECT_FALSE(manager_->GetIPDeviceHandle(62, &handle));
-    EXPECT_FALSE(manager_->GetIPDeviceHandle(1000001, &handle));
+    EXPECT_FALSE(manager_->Devices().Ip().Get(62, &handle));
+    EXPECT_FALSE(manager_->Devices().Ip().Get(1000001, &handle));
 }
 
 }  // namespace

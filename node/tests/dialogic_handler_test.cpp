@@ -67,8 +67,8 @@ protected:
     }
     void Know(int32_t handle, int32_t ldev, int32_t type) {
         EXPECT_GT(handle, 0);
-        manager_->AddHandleLdev(handle, ldev);
-        manager_->SetDevicePortType(handle, type);
+        manager_->Devices().HandleLdevs().Set(handle, ldev);
+        manager_->Devices().PortTypes().Set(handle, type);
     }
 
     void Raise(const std::string& device, int32_t type, const std::string& data = "") {
@@ -136,7 +136,7 @@ TEST_F(DialogicHandlerTest, AnErrorWithoutALastFunctionMakesUpEveryKindOfEnd) {
 TEST_F(DialogicHandlerTest, AnErrorAfterAPlayMakesUpOnlyTheEndOfThePlay) {
     const int32_t voice = OpenVoice("dxxxB1C1", kVoiceLdev);
     const int32_t error = Hardware().ATDV_LASTERR(voice);
-    manager_->SetLastVoiceFunction(kVoiceLdev, TDX_PLAY);
+    manager_->LastVoiceFunctions().Set(kVoiceLdev, TDX_PLAY);
     Raise("dxxxB1C1", TDX_ERROR);
     Raise("dxxxB1C1", TDX_DIAL);
     EXPECT_EQ(Next(), (std::vector<int32_t>{5, kVoiceLdev, 0x2B67, error}));
@@ -155,14 +155,14 @@ TEST_F(DialogicHandlerTest, AnErrorOnALineSendsNothing) {
 TEST_F(DialogicHandlerTest, DigitsWithoutABufferAreEmptyAndLeaveABufferBehind) {
     OpenVoice("dxxxB1C1", kVoiceLdev);
     DV_DIGIT* buffer = nullptr;
-    ASSERT_FALSE(manager_->GetDigitBuffer(kVoiceLdev, &buffer));
+    ASSERT_FALSE(manager_->Digits().Get(kVoiceLdev, &buffer));
     Raise("dxxxB1C1", TDX_GETDIG);
     const auto empty = [](net::COutputStreamSocket& writer) {
         writer.BeginMessage(10).WriteInt(kVoiceLdev).WriteString("").WriteString("");
         writer.WriteInt(0).WriteInt(0).Flush();
     };
     EXPECT_EQ(NextPayload(), Payload(empty));
-    EXPECT_TRUE(manager_->GetDigitBuffer(kVoiceLdev, &buffer));
+    EXPECT_TRUE(manager_->Digits().Get(kVoiceLdev, &buffer));
 
     // What the library wrote into it goes with the types shown as digits; the buffer keeps
     // what the library wrote.
@@ -178,7 +178,7 @@ TEST_F(DialogicHandlerTest, DigitsWithoutABufferAreEmptyAndLeaveABufferBehind) {
 
 TEST_F(DialogicHandlerTest, AnOfferedCallOnANetworkLineSendsItsWholeTail) {
     const int32_t line = OpenLine("dtiB1T1", kLineLdev);
-    CRN* slot = manager_->GetCallRefSlot(kLineLdev, 3);
+    CRN* slot = manager_->CallRefs().GetCallRefSlot(kLineLdev, 3);
     ASSERT_EQ(Hardware().cc_WaitCall(kLineLdev, line, slot, nullptr, 0, 0x8000), 0);
     const std::string answer = Control("call dtiB1T1 5551234 5559876 ie=0401AB");
     ASSERT_THAT(answer, ::testing::StartsWith("OK crn="));
@@ -206,7 +206,7 @@ TEST_F(DialogicHandlerTest, AnOfferedCallOnANetworkLineSendsItsWholeTail) {
                       .Flush();
               }));
     CRN kept = 0;
-    EXPECT_TRUE(manager_->GetCallRef(kLineLdev, 3, &kept));
+    EXPECT_TRUE(manager_->CallRefs().GetCallRef(kLineLdev, 3, &kept));
     EXPECT_EQ(kept, crn);
     EXPECT_THAT(callback_.statuses(), ElementsAre(Status{3, kLineLdev, "Busy"}));
     EXPECT_TRUE(Logged("OFFERED did=5551234 cli=5559876 callstate=8"));
@@ -222,14 +222,14 @@ TEST_F(DialogicHandlerTest, ARestartClearsTheMarkAndTheCallOfItsLineDevice) {
     const int32_t line = OpenLine("dtiB1T1", kLineLdev);
     const int32_t high = OpenLine("dtiB1T2", 501);
     telephony::SetRestartMark(kLineLdev);
-    manager_->SetCallRef(kLineLdev, 3, 4242, true);
+    manager_->CallRefs().SetCallRef(kLineLdev, 3, 4242, true);
     Raise("dtiB1T1", CCEV_RESTART);
     Raise("dtiB1T2", CCEV_RESTART);
     EXPECT_EQ(Next(), (std::vector<int32_t>{12, kLineLdev, 3, line, CCEV_RESTART, 0}));
     EXPECT_EQ(Next(), (std::vector<int32_t>{12, 501, 3, high, CCEV_RESTART, 0}));
     EXPECT_FALSE(telephony::IsRestarting(kLineLdev));
     CRN crn = 0;
-    EXPECT_FALSE(manager_->GetCallRef(kLineLdev, 3, &crn));
+    EXPECT_FALSE(manager_->CallRefs().GetCallRef(kLineLdev, 3, &crn));
 }
 
 TEST_F(DialogicHandlerTest, BlockingEventsCarryTheirEventData) {

@@ -209,7 +209,7 @@ TEST_F(SessionCommandsTest, InitIsIgnoredWithoutAnAuthorisedFileConnection) {
     net::filetest::CentralPeer unauthorised(filePort_);
     ASSERT_TRUE(unauthorised.Connected());
     node::testing::CentralPeer peer(static_cast<int>(port_));
-    manager_->AddVoiceDevice(3, 77);
+    manager_->Devices().Voice().Set(3, 77);
 
     SendInit(peer, 1, "127.0.0.1", 12);
     LinesAfter("File Socket not connected. Ignoring CNINIT");
@@ -217,7 +217,7 @@ TEST_F(SessionCommandsTest, InitIsIgnoredWithoutAnAuthorisedFileConnection) {
     EXPECT_FALSE(manager_->IsConnectedSocket(nullptr));
     EXPECT_THAT(callback_.states(), ElementsAre(State{0, 1}));
     int32_t handle = 0;
-    EXPECT_TRUE(manager_->GetVoiceDeviceHandle(3, &handle)) << "nothing was forgotten";
+    EXPECT_TRUE(manager_->Devices().Voice().Get(3, &handle)) << "nothing was forgotten";
     EXPECT_FALSE(fs::exists(work_.path() / "FileCache"));
     EXPECT_EQ(sntp_.requests(), 0);
 }
@@ -230,8 +230,8 @@ TEST_F(SessionCommandsTest, InitPreparesTheNodeAndRepliesWithItsVersionByteForBy
     Start();
     auto files = AuthoriseFileConnection();
     node::testing::CentralPeer peer(static_cast<int>(port_));
-    manager_->AddVoiceDevice(3, 77);
-    manager_->AddNetworkDevice(4, 78);
+    manager_->Devices().Voice().Set(3, 77);
+    manager_->Devices().Network().Set(4, 78);
 
     SendInit(peer, 5, "127.0.0.1", 12);
     const auto reply = peer.ReceivePayload();
@@ -243,14 +243,14 @@ TEST_F(SessionCommandsTest, InitPreparesTheNodeAndRepliesWithItsVersionByteForBy
     EXPECT_TRUE(fs::is_directory(work_.path() / "FileCache"));
     EXPECT_TRUE(fs::is_directory(work_.path() / "FileCacheProblems"));
     int32_t handle = 0;
-    EXPECT_FALSE(manager_->GetVoiceDeviceHandle(3, &handle));
-    EXPECT_FALSE(manager_->GetNetworkDeviceHandle(4, &handle));
+    EXPECT_FALSE(manager_->Devices().Voice().Get(3, &handle));
+    EXPECT_FALSE(manager_->Devices().Network().Get(4, &handle));
     // The first IP telephony board stands in the IP table under its board number.
-    ASSERT_TRUE(manager_->GetIPDeviceHandle(1000001, &handle));
+    ASSERT_TRUE(manager_->Devices().Ip().Get(1000001, &handle));
     int32_t value = 0;
-    EXPECT_TRUE(manager_->GetDevicePortType(handle, &value));
+    EXPECT_TRUE(manager_->Devices().PortTypes().Get(handle, &value));
     EXPECT_EQ(value, 7);
-    EXPECT_TRUE(manager_->GetHandleLdev(handle, &value));
+    EXPECT_TRUE(manager_->Devices().HandleLdevs().Get(handle, &value));
     EXPECT_EQ(value, 1000001);
     std::string path = "C:\\Voice\\hello.vox";
     EXPECT_TRUE(manager_->FileMapping(path));
@@ -371,7 +371,7 @@ TEST_F(SessionCommandsTest, GracefulEndDropsTheConnectionAndCommandsForTwoMinute
     node::testing::CentralPeer peer(static_cast<int>(port_));
     SendInit(peer, 1, "127.0.0.1", 12);
     ASSERT_TRUE(peer.ReceivePayload().has_value());
-    manager_->AddVoiceDevice(3, 77);
+    manager_->Devices().Voice().Set(3, 77);
 
     peer.Send(kCNSTGR, 2);
     LinesAfter("SocketCmdCNSTGR");
@@ -380,7 +380,7 @@ TEST_F(SessionCommandsTest, GracefulEndDropsTheConnectionAndCommandsForTwoMinute
     EXPECT_EQ(callback_.stops(), 1);
     EXPECT_THAT(callback_.states(), ElementsAre(State{0, 1}, State{1, 0}, State{0, 0}));
     int32_t handle = 0;
-    EXPECT_TRUE(manager_->GetVoiceDeviceHandle(3, &handle)) << "channels are not closed here";
+    EXPECT_TRUE(manager_->Devices().Voice().Get(3, &handle)) << "channels are not closed here";
 
     // Four seconds have passed since the start: commands are dropped until 120.
     peer.Send(kCNPING, 3, {1});

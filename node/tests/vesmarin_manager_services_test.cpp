@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "foundation/debug_log.h"
-#include "foundation/node_services.h"
 #include "foundation/registry.h"
+#include "net/file_cache_owner.h"
 #include "node/exception_cm.h"
 #include "node/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
+#include "telephony/aculab_channel_store.h"
+#include "telephony/device_handle_lookup.h"
 #include "testing/debug_files.h"
 #include "testing/temp_root.h"
 
@@ -79,21 +81,29 @@ protected:
     uint32_t filePort_ = 0;
 };
 
+// Whether the file cache and both tables of `manager` are the published ones.
+bool IsPublished(CVesmarinManager& manager) {
+    return net::PublishedFileCacheOwner().Lock().get() ==
+               static_cast<net::FileCacheOwner*>(&manager) &&
+           telephony::PublishedDeviceHandles().Lock().get() == &manager.Devices() &&
+           telephony::PublishedAculabChannels().Lock().get() == &manager.AculabTables();
+}
+
 TEST_F(ManagerServicesTest, PublishedWhileItLivesAndWithdrawnWithIt) {
     auto manager = Start();
-    EXPECT_EQ(foundation::LockNodeServices().get(),
-              static_cast<foundation::NodeServices*>(manager.get()));
+    EXPECT_TRUE(IsPublished(*manager));
 
     // A second manager is refused and, going, leaves the first one published.
     {
         auto second = std::make_shared<CVesmarinManager>(ManagerSettings{});
         EXPECT_THROW(second->Initialise(nullptr), CExceptionCM);
     }
-    EXPECT_EQ(foundation::LockNodeServices().get(),
-              static_cast<foundation::NodeServices*>(manager.get()));
+    EXPECT_TRUE(IsPublished(*manager));
 
     manager.reset();
-    EXPECT_EQ(foundation::LockNodeServices(), nullptr);
+    EXPECT_EQ(net::PublishedFileCacheOwner().Lock(), nullptr);
+    EXPECT_EQ(telephony::PublishedDeviceHandles().Lock(), nullptr);
+    EXPECT_EQ(telephony::PublishedAculabChannels().Lock(), nullptr);
 }
 
 TEST_F(ManagerServicesTest, FileListenerListensOnTheRegistryPortUntilTheManagerGoes) {
@@ -156,7 +166,7 @@ TEST_F(ManagerServicesTest, RemoveFileFromCacheRefusesNamesOutsideTheCache) {
 
 TEST_F(ManagerServicesTest, AculabStoresReturnWhatWasLastSetPerHandle) {
     CVesmarinManager manager{ManagerSettings{}};
-    foundation::NodeServices& services = manager;
+    telephony::AculabChannelStore& services = manager.AculabTables();
 
     EXPECT_EQ(services.GetProsodyStream(10000), -1);
     EXPECT_EQ(services.GetProsodyTimeslot(10000), -1);
@@ -213,46 +223,46 @@ TEST_F(ManagerServicesTest, AculabStoresReturnWhatWasLastSetPerHandle) {
 
 TEST_F(ManagerServicesTest, DeviceHandlesAreLookedUpInTheTableOfTheirType) {
     CVesmarinManager manager{ManagerSettings{}};
-    foundation::NodeServices& services = manager;
-    using Family = DeviceHandleTables::Family;
+    const telephony::DeviceHandleLookup& services = manager.Devices();
+    using telephony::kBoardLineDeviceBase;
 
-    bool found = true;
     int32_t handle = 0;
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceVoice, &found), 0);
-    EXPECT_FALSE(found);
+    EXPECT_FALSE(services.GetDeviceHandle(4, telephony::kPortTypeVoice, &handle));
+    EXPECT_EQ(handle, -1);
     EXPECT_FALSE(services.GetIPDeviceHandle(4, &handle));
     EXPECT_EQ(handle, -1);
 
-    manager.Devices().Add(Family::kVoice, 4, 401);
-    manager.Devices().Add(Family::kNetwork, 4, 403);
-    manager.Devices().Add(Family::kStation, 4, 405);
-    manager.Devices().Add(Family::kIp, 4, 407);
-    manager.Devices().Add(Family::kIp, foundation::kIpBoardNumberBase + 1, 418);
-    manager.Devices().Add(Family::kVoice, 4, 411);  // replaces
+    manager.Devices().Voice().Set(4, 401);
+    manager.Devices().Network().Set(4, 403);
+    manager.Devices().Station().Set(4, 405);
+    manager.Devices().Ip().Set(4, 407);
+    manager.Devices().Ip().Set(kBoardLineDeviceBase + 1, 418);
+    manager.Devices().Voice().Set(4, 411);  // replaces
 
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceVoice, &found), 411);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceNetworkLine, nullptr), 403);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceStation, nullptr), 405);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceIp, nullptr), 407);
-    EXPECT_EQ(services.GetDeviceHandle(foundation::kIpBoardNumberBase + 1,
-                                       foundation::kNodeDeviceIpBoard, nullptr),
-              418);
-    EXPECT_TRUE(services.GetIPDeviceHandle(foundation::kIpBoardNumberBase + 1, &handle));
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeVoice, &handle));
+    EXPECT_EQ(handle, 411);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeNetwork, &handle));
+    EXPECT_EQ(handle, 403);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeStation, &handle));
+    EXPECT_EQ(handle, 405);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeGlobalCallIp, &handle));
+    EXPECT_EQ(handle, 407);
+    EXPECT_TRUE(
+        services.GetDeviceHandle(kBoardLineDeviceBase + 1, telephony::kPortTypeIp, &handle));
     EXPECT_EQ(handle, 418);
-    // A type of no table: 0 and not found.
-    found = true;
-    EXPECT_EQ(services.GetDeviceHandle(4, 2, &found), 0);
-    EXPECT_FALSE(found);
+    EXPECT_TRUE(services.GetIPDeviceHandle(kBoardLineDeviceBase + 1, &handle));
+    EXPECT_EQ(handle, 418);
+    // A type of no table: not found, the handle untouched.
     handle = 99;
-    EXPECT_FALSE(manager.Devices().GetDeviceHandle(4, 2, &handle));
+    EXPECT_FALSE(services.GetDeviceHandle(4, 2, &handle));
     EXPECT_EQ(handle, 99);
 
-    manager.Devices().Remove(Family::kIp, 4);
-    manager.Devices().Remove(Family::kIp, 12345);  // absent: no error
+    manager.Devices().Ip().Erase(4);
+    manager.Devices().Ip().Erase(12345);  // absent: no error
     EXPECT_FALSE(services.GetIPDeviceHandle(4, &handle));
     EXPECT_EQ(handle, -1);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceStation, nullptr), 405);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeStation, &handle));
+    EXPECT_EQ(handle, 405);
 }
 
 }  // namespace
