@@ -37,6 +37,10 @@ CommandArguments& CommandArguments::Line(uint32_t& ldev) {
     return *this;
 }
 
+CommandArguments& CommandArguments::ShownLine(int32_t& ldev) {
+    return Line(ldev).Show(ldev);
+}
+
 CommandArguments& CommandArguments::Int(int32_t& value) {
     return Read(value, &net::CInputStreamSocket::ReadInt).Show(value);
 }

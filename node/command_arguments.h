@@ -40,6 +40,9 @@ public:
     // value.
     CommandArguments& Line(int32_t& ldev);
     CommandArguments& Line(uint32_t& ldev);
+    // The device as the line number and as the first value shown, as the call-control commands
+    // show it.
+    CommandArguments& ShownLine(int32_t& ldev);
 
     // Values, each shown as it is read: numbers in decimal, text as it is.
     CommandArguments& Int(int32_t& value);

@@ -26,7 +26,7 @@ void CVesmarinManager::SocketCmdCCWCAL(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     int32_t handle = -1;
-    if (!args.Line(ldev).Show(ldev).Enter() || !FindIsdnLine(args, ldev, "cc_WaitCall", &handle)) {
+    if (!args.ShownLine(ldev).Enter() || !FindIsdnLine(args, ldev, "cc_WaitCall", &handle)) {
         return;
     }
     CRN* slot = GetCallRefSlot(ldev, kPortTypeNetwork);
@@ -42,7 +42,7 @@ void CVesmarinManager::RunAcceptOrAnswer(net::CClientStreamSocket* command, cons
     int32_t rings = 0;
     uint32_t mode = 0;
     int32_t handle = -1;
-    if (!args.Line(ldev).Show(ldev).Long(crn).Int(rings).UInt(mode).Enter() ||
+    if (!args.ShownLine(ldev).Long(crn).Int(rings).UInt(mode).Enter() ||
         !FindIsdnLine(args, ldev, call, &handle)) {
         return;
     }
@@ -73,7 +73,7 @@ void CVesmarinManager::SocketCmdCCDRCA(net::CClientStreamSocket* command) {
     int32_t cause = 0;
     uint32_t mode = 0;
     int32_t handle = -1;
-    if (!args.Line(ldev).Show(ldev).Long(crn).Int(cause).UInt(mode).Enter() ||
+    if (!args.ShownLine(ldev).Long(crn).Int(cause).UInt(mode).Enter() ||
         !FindIsdnLine(args, ldev, "cc_DropCall", &handle)) {
         return;
     }
@@ -95,7 +95,7 @@ void CVesmarinManager::SocketCmdCCMKCA(net::CClientStreamSocket* command) {
     CRN unusedCrn = 0;
     std::string number;
     int32_t timeout = 0;
-    args.Line(ldev).Show(ldev).Long(unusedCrn);
+    args.ShownLine(ldev).Long(unusedCrn);
     args.Stream().ReadString(number);
     // A number the library's buffer cannot hold is dropped whole rather than cut.
     std::string narrowNumber = platform::Utf8ToCp1252(number);
@@ -135,7 +135,7 @@ void CVesmarinManager::SocketCmdCCRLCA(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     CRN crn = 0;
-    if (!args.Line(ldev).Show(ldev).Long(crn).Enter()) {
+    if (!args.ShownLine(ldev).Long(crn).Enter()) {
         return;
     }
 
@@ -153,7 +153,7 @@ void CVesmarinManager::SocketCmdCCCAPR(net::CClientStreamSocket* command) {
     CRN crn = 0;
     int32_t indicator = 0;
     int8_t fromScenario = 0;
-    if (!args.Line(ldev).Show(ldev).Long(crn).Int(indicator).Char(fromScenario).Enter()) {
+    if (!args.ShownLine(ldev).Long(crn).Int(indicator).Char(fromScenario).Enter()) {
         return;
     }
 
@@ -172,7 +172,7 @@ void CVesmarinManager::SocketCmdCCCAAC(net::CClientStreamSocket* command) {
     int32_t ldev = 0;
     CRN crn = 0;
     int32_t messageId = 0;
-    if (!args.Line(ldev).Show(ldev).Long(crn).Int(messageId).Enter()) {
+    if (!args.ShownLine(ldev).Long(crn).Int(messageId).Enter()) {
         return;
     }
 
@@ -192,7 +192,7 @@ void CVesmarinManager::SocketCmdCCGMDI(net::CClientStreamSocket* command) {
     int32_t count = 0;
     int32_t timeout = 0;
     uint32_t mode = 0;
-    if (!args.Line(ldev).Show(ldev).Long(crn).Int(count).Long(timeout).UInt(mode).Enter()) {
+    if (!args.ShownLine(ldev).Long(crn).Int(count).Long(timeout).UInt(mode).Enter()) {
         return;
     }
 

@@ -68,7 +68,7 @@ void CVesmarinManager::RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV ha
 void CVesmarinManager::SocketCmdCCOPEN(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
-    if (!args.Line(ldev).Show(ldev).Enter()) {
+    if (!args.ShownLine(ldev).Enter()) {
         return;
     }
 
@@ -105,7 +105,7 @@ void CVesmarinManager::SocketCmdCCOPEB(net::CClientStreamSocket* command) {
     int32_t ldev = 0;
     int32_t station = 0;
     int32_t timeSlot = 0;
-    if (!args.Line(ldev).Show(ldev).Int(station).Int(timeSlot).Enter()) {
+    if (!args.ShownLine(ldev).Int(station).Int(timeSlot).Enter()) {
         return;
     }
 
@@ -125,7 +125,7 @@ void CVesmarinManager::SocketCmdCCOPEB(net::CClientStreamSocket* command) {
 void CVesmarinManager::SocketCmdCCCLOS(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
-    if (!args.Line(ldev).Show(ldev).Enter()) {
+    if (!args.ShownLine(ldev).Enter()) {
         return;
     }
 
@@ -156,7 +156,7 @@ void CVesmarinManager::SocketCmdCCSCHS(net::CClientStreamSocket* command) {
     uint32_t mode = 0;
     int32_t nrpra = 0;
     int32_t reset = 0;
-    if (!args.Line(ldev).Show(ldev).Int(channelState).UInt(mode).Int(nrpra).Int(reset).Enter()) {
+    if (!args.ShownLine(ldev).Int(channelState).UInt(mode).Int(nrpra).Int(reset).Enter()) {
         return;
     }
 
@@ -176,7 +176,7 @@ void CVesmarinManager::SocketCmdCCREST(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     uint32_t mode = 0;
-    if (!args.Line(ldev).Show(ldev).UInt(mode).Enter()) {
+    if (!args.ShownLine(ldev).UInt(mode).Enter()) {
         return;
     }
 
@@ -194,7 +194,7 @@ void CVesmarinManager::SocketCmdCCSEVM(net::CClientStreamSocket* command) {
     int32_t ldev = 0;
     uint32_t mask = 0;
     int32_t action = 0;
-    if (!args.Line(ldev).Show(ldev).UInt(mask).Int(action).Enter()) {
+    if (!args.ShownLine(ldev).UInt(mask).Int(action).Enter()) {
         return;
     }
 
@@ -213,7 +213,7 @@ void CVesmarinManager::SocketCmdCCSTAT(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     std::string path;
-    if (!args.Line(ldev).Show(ldev).String(path).Enter()) {
+    if (!args.ShownLine(ldev).String(path).Enter()) {
         return;
     }
 
@@ -259,7 +259,7 @@ void CVesmarinManager::RunOnIsdnLine(
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     int32_t handle = -1;
-    if (!args.Line(ldev).Show(ldev).Enter() || !FindIsdnLine(args, ldev, call, &handle)) {
+    if (!args.ShownLine(ldev).Enter() || !FindIsdnLine(args, ldev, call, &handle)) {
         return;
     }
     const int32_t result = run(ldev, handle);

@@ -18,7 +18,7 @@ using platform::Format;
 void CVesmarinManager::SocketCmdCCGINF(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
-    if (!args.Line(ldev).Show(ldev).Enter()) {
+    if (!args.ShownLine(ldev).Enter()) {
         return;
     }
 
@@ -55,8 +55,7 @@ void CVesmarinManager::AnswerChannelState(net::CClientStreamSocket* command,
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     int32_t handle = -1;
-    if (!args.Line(ldev).Show(ldev).Enter() || !GetNetworkDeviceHandle(ldev, &handle) ||
-        handle == -1) {
+    if (!args.ShownLine(ldev).Enter() || !GetNetworkDeviceHandle(ldev, &handle) || handle == -1) {
         return;
     }
     int32_t state = 0;
@@ -70,8 +69,7 @@ void CVesmarinManager::SocketCmdCCSDCC(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     DCHAN_CFG config{};
-    const bool configFits =
-        args.Line(ldev).Show(ldev).Bytes(config.dc_block, sizeof config.dc_block);
+    const bool configFits = args.ShownLine(ldev).Bytes(config.dc_block, sizeof config.dc_block);
     int32_t handle = -1;
     if (!args.Enter() || !FindIsdnLine(args, ldev, "cc_SetDChanCfg", &handle) || !configFits) {
         return;
@@ -85,7 +83,7 @@ void CVesmarinManager::SocketCmdCCSIEL(net::CClientStreamSocket* command) {
     int32_t ldev = 0;
     IE_BLK block{};
     const bool blockFits =
-        args.Line(ldev).Show(ldev).Bytes(reinterpret_cast<uint8_t*>(&block), sizeof block);
+        args.ShownLine(ldev).Bytes(reinterpret_cast<uint8_t*>(&block), sizeof block);
     if (!args.Enter()) {
         return;
     }
