@@ -153,16 +153,13 @@ void CVesmarinManager::ReadPorts() {
 }
 
 void CVesmarinManager::RegisterCommands() {
-    // Only commands whose handler exists are registered; every other code is logged as an
-    // unknown command.
-    commands_[kCommandCNINIT] = {"CNINIT", &CVesmarinManager::SocketCmdCNINIT};
-    commands_[kCommandCNPING] = {"CNPING", &CVesmarinManager::SocketCmdCNPING};
-    commands_[kCommandCNSTOP] = {"CNSTOP", &CVesmarinManager::SocketCmdCNSTOP};
-    commands_[kCommandCNSTRT] = {"CNSTRT", &CVesmarinManager::SocketCmdCNSTRT};
-    commands_[kCommandCNSTGR] = {"CNSTGR", &CVesmarinManager::SocketCmdCNSTGR};
-    RegisterIsdnCallControlCommands();
-    RegisterVoiceChannelCommands();
-    RegisterChannelInventoryCommand();
+    // Only commands whose handler exists are listed; every other code is logged as an unknown
+    // command.
+#define RUZD_COMMAND(code, word)                                    \
+    commands_[static_cast<int32_t>(CommandCode::k##word)] = {#word, \
+                                                             &CVesmarinManager::SocketCmd##word};
+#include "node/command_list.inc"
+#undef RUZD_COMMAND
 }
 
 uint32_t CVesmarinManager::StartupDelaySeconds() const {

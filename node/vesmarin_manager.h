@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
 #include "net/client_socket.h"
 #include "net/client_stream_socket.h"
@@ -31,6 +32,7 @@
 #include "node/amtelco_tables.h"
 #include "node/call_reference_tables.h"
 #include "node/central_messages.h"
+#include "node/command_arguments.h"
 #include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
@@ -263,13 +265,20 @@ private:
     void CallConnectionState(int32_t connected, int32_t starting);
     int64_t NowSeconds() const;
 
-    // --- Session commands ---
-    void SocketCmdCNPING(net::CClientStreamSocket* command);
+    // --- Command handlers: one for each command of node/command_list.inc ---
+#define RUZD_COMMAND(code, word) void SocketCmd##word(net::CClientStreamSocket* command);
+#include "node/command_list.inc"
+#undef RUZD_COMMAND
+    // The reader of the running command's values, tracing under the command's word.
+    CommandArguments Arguments(net::CClientStreamSocket* command,
+                               foundation::EDebugChannelType channel) const;
 
     const ManagerSettings settings_;
     const CentralMessages messages_{};
     std::map<int32_t, Command> commands_;
     std::atomic<int32_t> currentCommandId_{-1};
+    // The word of the command whose handler runs; only the command thread uses it.
+    const char* current_command_word_ = "";
     std::atomic<int32_t> openChannels_{0};
     std::atomic<int64_t> lastCommandTime_{0};
 
@@ -307,8 +316,6 @@ private:
 
     // --- Worker threads ---
     using ThreadProc = uint32_t (*)(CVesmarinManager& manager);
-    void SocketCmdCNSTOP(net::CClientStreamSocket* command);
-    void SocketCmdCNSTRT(net::CClientStreamSocket* command);
     // Starts the worker unless its run flag is set, holding a share of the manager.
     void StartWorker(WorkerThread& worker, ThreadProc proc);
     std::function<void()> WorkerEntry(ThreadProc proc);
@@ -341,8 +348,6 @@ private:
     FileHandlingWork fileHandlingWork_;
 
     // --- Session start and end, channel shut-down ---
-    void SocketCmdCNINIT(net::CClientStreamSocket* command);
-    void SocketCmdCNSTGR(net::CClientStreamSocket* command);
     void InitialiseForCentral(net::CClientStreamSocket* command, int32_t callId);
     void CreateFileCacheFolders();
     void RegisterIpBoard();
@@ -364,81 +369,33 @@ private:
     bool dailyCleanUpArmed_ = false;
 
     // --- ISDN call-control commands ---
-    void RegisterIsdnCallControlCommands();
-    void SocketCmdCCOPEN(net::CClientStreamSocket* command);
-    void SocketCmdCCOPEB(net::CClientStreamSocket* command);
-    void SocketCmdCCCLOS(net::CClientStreamSocket* command);
-    void SocketCmdCCSCHS(net::CClientStreamSocket* command);
-    void SocketCmdCCREST(net::CClientStreamSocket* command);
-    void SocketCmdCCWCAL(net::CClientStreamSocket* command);
-    void SocketCmdCCACCA(net::CClientStreamSocket* command);
-    void SocketCmdCCANCA(net::CClientStreamSocket* command);
-    void SocketCmdCCSEVM(net::CClientStreamSocket* command);
-    void SocketCmdCCDRCA(net::CClientStreamSocket* command);
-    void SocketCmdCCSTAT(net::CClientStreamSocket* command);
-    void SocketCmdCCSTOT(net::CClientStreamSocket* command);
-    void SocketCmdCCCAVA(net::CClientStreamSocket* command);
-    void SocketCmdCCBLOC(net::CClientStreamSocket* command);
-    void SocketCmdCCUNBL(net::CClientStreamSocket* command);
-    void SocketCmdCCMKCA(net::CClientStreamSocket* command);
-    void SocketCmdCCRLCA(net::CClientStreamSocket* command);
-    void SocketCmdCCCAPR(net::CClientStreamSocket* command);
-    void SocketCmdCCCAAC(net::CClientStreamSocket* command);
-    void SocketCmdCCGINF(net::CClientStreamSocket* command);
-    void SocketCmdCCGBCS(net::CClientStreamSocket* command);
-    void SocketCmdCCGDCS(net::CClientStreamSocket* command);
-    void AnswerChannelState(net::CClientStreamSocket* command, const char* name,
+    void AnswerChannelState(net::CClientStreamSocket* command,
                             int32_t (telephony::CHardware::*query)(int32_t, LINEDEV, int32_t*),
                             bool (CentralMessages::*reply)(net::COutputStreamSocket&, int32_t,
                                                            int32_t) const);
-    void SocketCmdCCSDCC(net::CClientStreamSocket* command);
-    void SocketCmdCCGMDI(net::CClientStreamSocket* command);
-    void SocketCmdCCSMSG(net::CClientStreamSocket* command);
-    void SocketCmdCCSIEL(net::CClientStreamSocket* command);
     // The handle of an opened network line; false, after logging the call's name with
     // "ldev=UNKNOWN RET=ERROR", when there is none.
-    bool FindIsdnLine(foundation::CDebugFunction& trace, int32_t ldev, const char* call,
-                      int32_t* handle);
+    bool FindIsdnLine(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
     // The call a command's crn names; none when it stands for the current call and the line
     // device keeps none.
     std::optional<CRN> IsdnCallOf(int32_t ldev, CRN received);
     void RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV handle);
     void ReportIsdnPortStatus(int32_t ldev, const char* text);
-    void RunAcceptOrAnswer(net::CClientStreamSocket* command, const char* word, const char* call,
-                           bool answer);
+    void RunAcceptOrAnswer(net::CClientStreamSocket* command, const char* call, bool answer);
     // The commands that name only a line device and log "<call> ldev=<handle> RET=<result>".
-    void RunOnIsdnLine(net::CClientStreamSocket* command, const char* word, const char* call,
+    void RunOnIsdnLine(net::CClientStreamSocket* command, const char* call,
                        const std::function<int32_t(int32_t ldev, int32_t handle)>& run);
     // Marks the line device's call reference valid or not, leaving the reference itself to
     // whoever writes it (the library, after a make-call).
     void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
 
-    // --- Channel inventory: the boards of one kind with their channel numbers ---
-    void RegisterChannelInventoryCommand();
-    void SocketCmdCFAUTO(net::CClientStreamSocket* command);
-
     // --- Voice channel commands: open, close and settings ---
-    void RegisterVoiceChannelCommands();
-    void SocketCmdDXOPEN(net::CClientStreamSocket* command);
-    void SocketCmdDXCLOS(net::CClientStreamSocket* command);
-    void SocketCmdDXSEVM(net::CClientStreamSocket* command);
-    void SocketCmdDXSPAR(net::CClientStreamSocket* command);
-    void SocketCmdDXSHOO(net::CClientStreamSocket* command);
-    void SocketCmdDXSTCH(net::CClientStreamSocket* command);
-    void SocketCmdDXCLDB(net::CClientStreamSocket* command);
-    void SocketCmdDXICAP(net::CClientStreamSocket* command);
-    void SocketCmdDXADSV(net::CClientStreamSocket* command);
-    void SocketCmdDXSDIG(net::CClientStreamSocket* command);
-    void SocketCmdDXGQUA(net::CClientStreamSocket* command);
-    void SocketCmdDXSQUA(net::CClientStreamSocket* command);
-    void SocketCmdSRSPAR(net::CClientStreamSocket* command);
     // The voice-device handle of an opened channel or board; false, after logging the call's
     // name with "ldev=UNKNOWN RET=ERROR", when there is none.
-    bool FindVoiceChannel(foundation::CDebugFunction& trace, int32_t ldev, const char* call,
-                          int32_t* handle);
+    bool FindVoiceChannel(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
     void ReportVoicePortStatus(int32_t ldev, const char* text);
     // The commands that name only a channel and log "<call> handle=<handle> RC=<result>".
-    void RunOnVoiceChannel(net::CClientStreamSocket* command, const char* word, const char* call,
+    void RunOnVoiceChannel(net::CClientStreamSocket* command, const char* call,
                            const std::function<int32_t(int32_t handle)>& run);
 };
 

@@ -339,6 +339,28 @@ TEST_F(IsdnCallControlTest, CommandsOnAnUnknownLineDeviceCallNothing) {
     EXPECT_THAT(log, Not(Contains(HasSubstr("cc_GetBChanState"))));
 }
 
+// A command whose frame ends before its text or its block logs one line and calls nothing.
+TEST_F(IsdnCallControlTest, AShortFrameIsRefusedWithOneLineAndNoCall) {
+    Open(3);
+    const size_t mark = CallControlJournal().size();
+    peer_->SendInts(kCCSTAT, 96, {3});
+    peer_->SendInts(kCCSIEL, 97, {3});
+    peer_->Send(kCCMKCA, 98, [](net::COutputStreamSocket& writer) {
+        writer.WriteInt(3).WriteLong(0).WriteString("42").WriteInt(30);
+    });
+    Sync();
+
+    EXPECT_THAT(CallControlJournal(mark), IsEmpty());
+    const std::vector<std::string> log = DebugLines();
+    EXPECT_THAT(log,
+                Contains(AllOf(HasSubstr(":000000096:Dt"), EndsWith("CCSTAT: command too short"))));
+    EXPECT_THAT(log, Contains(EndsWith("CCSIEL: command too short")));
+    EXPECT_THAT(log, Contains(EndsWith("CCMKCA: command too short")));
+    EXPECT_THAT(log, Not(Contains(HasSubstr("SocketCmdCCSTAT"))));
+    EXPECT_THAT(log, Not(Contains(EndsWith("Invalid IE_BLK!"))));
+    EXPECT_THAT(log, Not(Contains(EndsWith("Invalid MAKECALL_BLK!"))));
+}
+
 TEST_F(IsdnCallControlTest, ChannelStatesAreAnsweredOnTheCommandsConnection) {
     const int32_t handle = Open(6);
     peer_->SendInts(kCCSCHS, 50, {6, 2, 0, 7, 8});

@@ -316,6 +316,40 @@ TEST_F(VoiceChannelCommandsTest, UnknownChannelsAreLoggedAndNeverReachTheLibrary
     EXPECT_EQ(manager_->OpenChannelCount(), 1);
 }
 
+// A command whose frame ends before its values, or whose value its read refuses, logs one line
+// and reaches nothing: a close without its ldev would close ldev 0, a stop of ldev -7 would stop
+// ldev 0's channel.
+TEST_F(VoiceChannelCommandsTest, AShortFrameIsRefusedWithOneLineAndNoCall) {
+    OpenChannel(0);
+    const size_t mark = VoiceJournal().size();
+    peer_->SendInts(kDXCLOS, 91, {});
+    peer_->SendInts(kDXSEVM, 92, {0, -1});
+    peer_->SendInts(kDXSTCH, 93, {-7, 0});
+    peer_->SendInts(kDXSHOO, 94, {0, 1});
+    peer_->SendInts(kDXSQUA, 95, {0, 6});
+    Sync();
+
+    EXPECT_THAT(VoiceJournal(mark), IsEmpty());
+    EXPECT_THAT(Replies(), IsEmpty());
+    const std::vector<std::string> lines = DebugLines();
+    const auto linesOf = [&lines](int32_t id) {
+        std::vector<std::string> found;
+        for (const std::string& line : lines) {
+            if (line.find(":0000000" + std::to_string(id) + ":") != std::string::npos) {
+                found.push_back(line);
+            }
+        }
+        return found;
+    };
+    EXPECT_THAT(linesOf(91),
+                ElementsAre(AllOf(HasSubstr(":Vo"), EndsWith("DXCLOS: command too short"))));
+    EXPECT_THAT(linesOf(92), ElementsAre(EndsWith("DXSEVM: command too short")));
+    EXPECT_THAT(linesOf(93), ElementsAre(EndsWith("DXSTCH: command too short")));
+    EXPECT_THAT(linesOf(94), ElementsAre(EndsWith("DXSHOO: command too short")));
+    EXPECT_THAT(linesOf(95), ElementsAre(EndsWith("DXSQUA: command too short")));
+    EXPECT_EQ(manager_->OpenChannelCount(), 1);
+}
+
 TEST_F(VoiceChannelCommandsTest, ReadsAToneTemplateIntoItsReply) {
     const int32_t handle = OpenChannel();
     const std::string h = std::to_string(handle);
