@@ -53,7 +53,7 @@ void ReadFromLibrary(telephony::CHardwareISDN& hardware, DialogicEvent& event) {
 
 int32_t ReadPortType(CVesmarinManager& manager, const DialogicEvent& event) {
     int32_t type = -1;
-    for (int retry = 0; !manager.GetDevicePortType(event.device, &type); ++retry) {
+    for (int retry = 0; !manager.Devices().PortTypes().Get(event.device, &type); ++retry) {
         if (retry == kDeviceTypeRetries) {
             LogLine(kDebugChannelNone, event.ldev, "Dev Type unknown!");
             return -1;
@@ -102,7 +102,7 @@ std::optional<DialogicEvent> ReadDialogicEvent(CVesmarinManager& manager,
     ReadFromLibrary(hardware, event);
     event.name = manager.GetISDNEvents(event.code);
 
-    if (!manager.GetHandleLdev(event.device, &event.ldev)) {
+    if (!manager.Devices().HandleLdevs().Get(event.device, &event.ldev)) {
         LogLine(kDebugChannelNone, kDebugNone,
                 "Event: port=UNKNOWN dev=" + std::to_string(event.device) +
                     " type=" + Hex(event.code) + " <" + event.name + " RET=ERROR");

@@ -132,7 +132,7 @@ bool DialogicEventForwarder::ForwardVoiceEvent(DialogicEvent& event) {
 }
 
 void DialogicEventForwarder::ForwardDigits(const DialogicEvent& event) {
-    const DV_DIGIT* buffer = manager_.GetOrCreateDigitBuffer(event.ldev);
+    const DV_DIGIT* buffer = manager_.Digits().GetOrCreate(event.ldev);
     // At most 31 digits, so that the text ends inside its half of the record even when the
     // library filled all of it; the types are shown as digits, in a copy, so that the record
     // keeps what the library wrote.
@@ -153,7 +153,7 @@ void DialogicEventForwarder::SimulateVoiceEnds(const DialogicEvent& event) {
     // When the channel does not say which function failed, every kind of end is made up.
     const int32_t ldev = event.ldev;
     const int32_t error = hardware_.ATDV_LASTERR(event.device);
-    const int32_t last = manager_.GetLastVoiceFunction(ldev);
+    const int32_t last = manager_.LastVoiceFunctions().Find(ldev).value_or(-1);
     const auto ended = [last](int32_t function) { return last == function || last == -1; };
     const auto simulated = [&event, error](const char* end) {
         event.Log(std::string("Simulate ") + end + " LastError=" + std::to_string(error));
@@ -227,7 +227,7 @@ void DialogicEventForwarder::ForwardOffered(DialogicEvent& event) {
     call.resultValue = hardware_.ResultValue(ldev, event.Data());
     call.dialledNumber = VendorText(dialled, sizeof dialled);
     call.callingNumber = VendorText(calling, sizeof calling);
-    manager_.SetCallRef(ldev, event.port_type, crn, true);
+    manager_.CallRefs().SetCallRef(ldev, event.port_type, crn, true);
     event.Log("OFFERED did=" + call.dialledNumber + " cli=" + call.callingNumber + " callstate=" +
               std::to_string(call.callState) + " resultval=" + std::to_string(call.resultValue));
     ReportStatus(event.port_type, ldev, "Busy");
@@ -296,7 +296,7 @@ void DialogicEventForwarder::ForwardOtherEvent(DialogicEvent& event) {
         // The restart is complete: call control may act on the line device again, and whatever
         // call it had is gone.
         telephony::ClearRestartMark(event.ldev);
-        manager_.SetCallRef(event.ldev, event.port_type, 0, false);
+        manager_.CallRefs().SetCallRef(event.ldev, event.port_type, 0, false);
     }
     if (event.port_type == kPortTypeStation) {
         ForwardStationEvent(event);

@@ -28,7 +28,7 @@ constexpr size_t kTraceFileBufferSize = 260;
 
 bool CVesmarinManager::FindIsdnLine(CommandArguments& args, int32_t ldev, const char* call,
                                     int32_t* handle) {
-    if (GetNetworkDeviceHandle(ldev, handle) && *handle != -1) {
+    if (devices_.Network().Get(ldev, handle) && *handle != -1) {
         return true;
     }
     args.TraceLine(std::string(call) + " ldev=UNKNOWN RET=ERROR");
@@ -37,7 +37,7 @@ bool CVesmarinManager::FindIsdnLine(CommandArguments& args, int32_t ldev, const 
 
 std::optional<CRN> CVesmarinManager::IsdnCallOf(int32_t ldev, CRN received) {
     CRN current = 0;
-    const bool kept = GetCallRef(ldev, kPortTypeNetwork, &current);
+    const bool kept = callRefs_.GetCallRef(ldev, kPortTypeNetwork, &current);
     return ResolveCrn(received, kept ? std::optional<CRN>(current) : std::nullopt);
 }
 
@@ -56,12 +56,12 @@ void CVesmarinManager::ReportIsdnPortStatus(int32_t ldev, const char* text) {
 // whatever device the library might hand that value to.
 void CVesmarinManager::RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV handle) {
     if (result == -1 || handle == -1) {
-        AddNetworkDevice(ldev, -1);
+        devices_.Network().Set(ldev, -1);
         return;
     }
-    AddNetworkDevice(ldev, handle);
-    AddHandleLdev(handle, ldev);
-    SetDevicePortType(handle, kPortTypeNetwork);
+    devices_.Network().Set(ldev, handle);
+    devices_.HandleLdevs().Set(handle, ldev);
+    devices_.PortTypes().Set(handle, kPortTypeNetwork);
 }
 
 // Opens a B channel ("dtiB<board>T<slot>") or a whole trunk board ("dtiB<board>").
@@ -131,9 +131,9 @@ void CVesmarinManager::SocketCmdCCCLOS(net::CClientStreamSocket* command) {
 
     // The table stays locked from the lookup to the removal, so that no other thread finds a
     // line device that is being closed.
-    std::lock_guard lock(Devices().Lock(DeviceHandleTables::Family::kNetwork));
+    std::lock_guard lock(devices_.Network().Lock());
     int32_t handle = -1;
-    if (!GetNetworkDeviceHandle(ldev, &handle) || handle == -1) {
+    if (!devices_.Network().Get(ldev, &handle) || handle == -1) {
         args.TraceLine("cc_Close dev=UNKNOWN RET=ERROR");
         return;
     }
@@ -145,8 +145,8 @@ void CVesmarinManager::SocketCmdCCCLOS(net::CClientStreamSocket* command) {
         ReportIsdnPortStatus(ldev, "Closed");
     }
     args.TraceLine(Format("cc_Close ldev=%d RET=%d", handle, result));
-    RemoveNetworkDevice(ldev);
-    RemoveHandleLdev(handle);
+    devices_.Network().Erase(ldev);
+    devices_.HandleLdevs().Erase(handle);
 }
 
 void CVesmarinManager::SocketCmdCCSCHS(net::CClientStreamSocket* command) {
@@ -186,7 +186,7 @@ void CVesmarinManager::SocketCmdCCREST(net::CClientStreamSocket* command) {
     }
     const int32_t result = hardware_->cc_Restart(ldev, handle, mode);
     args.TraceLine(Format("cc_Restart ldev=%d mode=%u RET=%d", handle, mode, result));
-    SetCallRef(ldev, kPortTypeNetwork, 0, false);
+    callRefs_.SetCallRef(ldev, kPortTypeNetwork, 0, false);
 }
 
 void CVesmarinManager::SocketCmdCCSEVM(net::CClientStreamSocket* command) {

@@ -55,7 +55,7 @@ void CVesmarinManager::AnswerChannelState(net::CClientStreamSocket* command,
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     int32_t handle = -1;
-    if (!args.ShownLine(ldev).Enter() || !GetNetworkDeviceHandle(ldev, &handle) || handle == -1) {
+    if (!args.ShownLine(ldev).Enter() || !devices_.Network().Get(ldev, &handle) || handle == -1) {
         return;
     }
     int32_t state = 0;

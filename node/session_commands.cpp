@@ -129,9 +129,9 @@ void CVesmarinManager::RegisterIpBoard() {
         return;
     }
     const int32_t ldev = kBoardLineDeviceBase + 1;
-    AddIPDevice(ldev, handle);
-    AddHandleLdev(handle, ldev);
-    SetDevicePortType(handle, kPortTypeGlobalCallIp);
+    devices_.Ip().Set(ldev, handle);
+    devices_.HandleLdevs().Set(handle, ldev);
+    devices_.PortTypes().Set(handle, kPortTypeGlobalCallIp);
 }
 
 InitReplyFields CVesmarinManager::InitReply() const {

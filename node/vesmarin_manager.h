@@ -119,26 +119,6 @@ public:
     void OnOrvanthellaFileSocketClose() override;
 
     // --- Device and resource tables ---
-    // One-line ways to the tables for the command handlers and the event forwarding; everything
-    // else uses the tables themselves.
-    bool GetNetworkDeviceHandle(int32_t ldev, int32_t* handle);
-    void AddNetworkDevice(int32_t ldev, int32_t handle);
-    void RemoveNetworkDevice(int32_t ldev);
-    bool GetVoiceDeviceHandle(int32_t ldev, int32_t* handle);
-    void AddVoiceDevice(int32_t ldev, int32_t handle);
-    void RemoveVoiceDevice(int32_t ldev);
-    void AddIPDevice(int32_t ldev, int32_t handle);
-    bool GetDevicePortType(int32_t handle, int32_t* type);
-    void SetDevicePortType(int32_t handle, int32_t type);
-    bool GetHandleLdev(int32_t handle, int32_t* ldev);
-    void AddHandleLdev(int32_t handle, int32_t ldev);
-    void RemoveHandleLdev(int32_t handle);
-    DV_DIGIT* GetOrCreateDigitBuffer(int32_t ldev);
-    int32_t GetLastVoiceFunction(int32_t ldev) const;
-    bool GetCallRef(int32_t ldev, int32_t type, CRN* crn);
-    void SetCallRef(int32_t ldev, int32_t type, CRN crn, bool valid);
-    CRN* GetCallRefSlot(int32_t ldev, int32_t type);
-
     // The log channel of a device type's lines: 1 voice, 3 network, 5 station, 7/18 IP, else 0.
     static int PortTypeToLogChannel(int32_t type);
 

@@ -1,5 +1,5 @@
-// The manager's device and resource tables as the command handlers and the event forwarding
-// reach them, the file map and the event names.
+// The log channel of a device type, the forgetting of the session's tables, the file map and the
+// event names.
 
 #include <string>
 
@@ -15,47 +15,6 @@ namespace ruzd::node {
 using foundation::kDebugChannelGeneral;
 using foundation::kDebugChannelNone;
 
-bool CVesmarinManager::GetNetworkDeviceHandle(int32_t ldev, int32_t* handle) {
-    return devices_.Network().Get(ldev, handle);
-}
-void CVesmarinManager::AddNetworkDevice(int32_t ldev, int32_t handle) {
-    devices_.Network().Set(ldev, handle);
-}
-void CVesmarinManager::RemoveNetworkDevice(int32_t ldev) {
-    devices_.Network().Erase(ldev);
-}
-
-bool CVesmarinManager::GetVoiceDeviceHandle(int32_t ldev, int32_t* handle) {
-    return devices_.Voice().Get(ldev, handle);
-}
-void CVesmarinManager::AddVoiceDevice(int32_t ldev, int32_t handle) {
-    devices_.Voice().Set(ldev, handle);
-}
-void CVesmarinManager::RemoveVoiceDevice(int32_t ldev) {
-    devices_.Voice().Erase(ldev);
-}
-
-void CVesmarinManager::AddIPDevice(int32_t ldev, int32_t handle) {
-    devices_.Ip().Set(ldev, handle);
-}
-
-bool CVesmarinManager::GetDevicePortType(int32_t handle, int32_t* type) {
-    return devices_.PortTypes().Get(handle, type);
-}
-void CVesmarinManager::SetDevicePortType(int32_t handle, int32_t type) {
-    devices_.PortTypes().Set(handle, type);
-}
-
-bool CVesmarinManager::GetHandleLdev(int32_t handle, int32_t* ldev) {
-    return devices_.HandleLdevs().Get(handle, ldev);
-}
-void CVesmarinManager::AddHandleLdev(int32_t handle, int32_t ldev) {
-    devices_.HandleLdevs().Set(handle, ldev);
-}
-void CVesmarinManager::RemoveHandleLdev(int32_t handle) {
-    devices_.HandleLdevs().Erase(handle);
-}
-
 int CVesmarinManager::PortTypeToLogChannel(int32_t type) {
     switch (type) {
         case kPortTypeVoice:
@@ -70,24 +29,6 @@ int CVesmarinManager::PortTypeToLogChannel(int32_t type) {
         default:
             return foundation::kDebugChannelNone;
     }
-}
-
-DV_DIGIT* CVesmarinManager::GetOrCreateDigitBuffer(int32_t ldev) {
-    return digitBuffers_.GetOrCreate(ldev);
-}
-
-int32_t CVesmarinManager::GetLastVoiceFunction(int32_t ldev) const {
-    return lastVoiceFunctions_.Find(ldev).value_or(-1);
-}
-
-bool CVesmarinManager::GetCallRef(int32_t ldev, int32_t type, CRN* crn) {
-    return callRefs_.GetCallRef(ldev, type, crn);
-}
-void CVesmarinManager::SetCallRef(int32_t ldev, int32_t type, CRN crn, bool valid) {
-    callRefs_.SetCallRef(ldev, type, crn, valid);
-}
-CRN* CVesmarinManager::GetCallRefSlot(int32_t ldev, int32_t type) {
-    return callRefs_.GetCallRefSlot(ldev, type);
 }
 
 void CVesmarinManager::ForgetDeviceTables() {

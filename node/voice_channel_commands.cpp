@@ -44,7 +44,7 @@ std::string VoiceDeviceName(int32_t ldev, int32_t board, int32_t channel) {
 
 bool CVesmarinManager::FindVoiceChannel(CommandArguments& args, int32_t ldev, const char* call,
                                         int32_t* handle) {
-    if (GetVoiceDeviceHandle(ldev, handle) && *handle != -1) {
+    if (devices_.Voice().Get(ldev, handle) && *handle != -1) {
         return true;
     }
     args.TraceLine(std::string(call) + " ldev=UNKNOWN RET=ERROR");
@@ -77,9 +77,9 @@ void CVesmarinManager::SocketCmdDXOPEN(net::CClientStreamSocket* command) {
     }
     ++openChannels_;
     ReportVoicePortStatus(ldev, "Idle");
-    AddVoiceDevice(ldev, handle);
-    AddHandleLdev(handle, ldev);
-    SetDevicePortType(handle, kPortTypeVoice);
+    devices_.Voice().Set(ldev, handle);
+    devices_.HandleLdevs().Set(handle, ldev);
+    devices_.PortTypes().Set(handle, kPortTypeVoice);
     args.TraceLine(Format("dx_open name=%s RC=%d", name.c_str(), handle));
 
     if (ldev >= kBoardLineDeviceBase) {
@@ -110,7 +110,7 @@ void CVesmarinManager::SocketCmdDXCLOS(net::CClientStreamSocket* command) {
 
     // Held to the end, so that a voice close never overlaps work on the network lines, which
     // may be routed to this channel.
-    std::lock_guard lock(Devices().Lock(DeviceHandleTables::Family::kNetwork));
+    std::lock_guard lock(devices_.Network().Lock());
     int32_t handle = -1;
     if (!FindVoiceChannel(args, ldev, "dx_close", &handle)) {
         return;
@@ -124,7 +124,7 @@ void CVesmarinManager::SocketCmdDXCLOS(net::CClientStreamSocket* command) {
         ReportVoicePortStatus(ldev, "Closed");
         --openChannels_;
     }
-    RemoveVoiceDevice(ldev);
+    devices_.Voice().Erase(ldev);
     args.TraceLine(Format("dx_close dev=%d RC=%d", handle, result));
 }
 
