@@ -22,7 +22,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
-#include "telephony/tests/facade_boardsim_fixture.h"
+#include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
 namespace {
