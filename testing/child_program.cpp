@@ -67,6 +67,21 @@ pid_t StartProgram(const ProgramStart& start) {
     return pid;
 }
 
+int WaitForExitCode(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunProgram(const ProgramStart& start) {
+    const pid_t pid = StartProgram(start);
+    return pid > 0 ? WaitForExitCode(pid) : -1;
+}
+
 void SendSignal(pid_t pid, int signal) {
     if (pid > 0) {
         ::kill(pid, signal);

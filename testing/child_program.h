@@ -19,14 +19,14 @@ std::filesystem::path ProgramFolder();
 
 // How a program is started beside the test's own settings.
 struct ProgramStart {
-    std::filesystem::path program;
-    std::vector<std::string> arguments;
+    std::filesystem::path program{};
+    std::vector<std::string> arguments{};
     // "NAME=value" entries in place of the test's own variables of those names.
-    std::vector<std::string> environment;
+    std::vector<std::string> environment{};
     // The child's current folder; the test's when empty.
-    std::filesystem::path folder;
+    std::filesystem::path folder{};
     // A file that takes the child's error output; the test's own when empty.
-    std::filesystem::path stderr_file;
+    std::filesystem::path stderr_file{};
     // Descriptors that become the child's input and output; the test's own when -1.
     int stdin_fd = -1;
     int stdout_fd = -1;
@@ -34,6 +34,12 @@ struct ProgramStart {
 
 // Starts the program; its pid, or -1 when it could not be started.
 pid_t StartProgram(const ProgramStart& start);
+
+// Waits for the child `pid` to end; its exit code, or -1 when it did not exit by itself.
+int WaitForExitCode(pid_t pid);
+
+// Runs the program to its end; its exit code, or -1 when it did not start or exit by itself.
+int RunProgram(const ProgramStart& start);
 
 // Sends `signal` to the process `pid`.
 void SendSignal(pid_t pid, int signal);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "testing/loaded_library.h"
+
 namespace ruzd::testing {
 
 SimulatedBoards::SimulatedBoards() : control_((folder_.path() / "control").string()) {
@@ -63,14 +65,7 @@ std::vector<std::string> SimulatedBoards::CallControlJournal(size_t from) const 
 }
 
 bool SimulatedBoards::CoreLoaded() {
-    // The process's mappings list every library loaded, by its file.
-    std::ifstream maps("/proc/self/maps");
-    for (std::string line; std::getline(maps, line);) {
-        if (line.find("/libboardsim_core.so") != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
+    return LibraryLoaded(VendorFolder() / "libboardsim_core.so");
 }
 
 }  // namespace ruzd::testing

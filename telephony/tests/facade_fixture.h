@@ -5,8 +5,6 @@
 // on without the start-up and may build with the Aculab path switched on; or the facade over
 // the simulated boards instead of the stubs (FacadeBoardsimTest).
 
-#include <dlfcn.h>
-
 #include <memory>
 #include <mutex>
 #include <string>
@@ -117,14 +115,10 @@ protected:
     static std::vector<std::string> TakeCalls() {
         std::vector<std::string> calls;
         for (const std::string& library : FacadeLibraries()) {
-            void* handle =
-                dlopen((platform::VendorDir() / (library + ".so")).c_str(), RTLD_NOW | RTLD_NOLOAD);
-            if (handle == nullptr)
-                continue;
             using TakeCallsFunction = void (*)(std::vector<std::string>*);
-            if (auto take = reinterpret_cast<TakeCallsFunction>(dlsym(handle, "stub_take_calls")))
+            if (auto take = reinterpret_cast<TakeCallsFunction>(::ruzd::testing::LoadedSymbol(
+                    platform::VendorDir() / (library + ".so"), "stub_take_calls")))
                 take(&calls);
-            dlclose(handle);
         }
         return calls;
     }

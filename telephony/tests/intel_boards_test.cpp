@@ -533,7 +533,7 @@ TEST_F(IntelBoardsTest, WithoutAFacadeThereIsNothingToOpen) {
 
 TEST_F(IntelBoardsTest, WithoutTheDialogicLibrariesInitFailsAfterTheEnumerationAttempt) {
     const ::ruzd::testing::TempDir empty;
-    setenv("RUZD_VENDOR_DIR", empty.path().c_str(), 1);  // the fixture puts it back
+    UseVendorFolder(empty.path());
     TestFacade& hardware = Start();
     ASSERT_FALSE(hardware.IsIntelAvailable());
     EXPECT_FALSE(boards_->Init());
