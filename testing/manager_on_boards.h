@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "platform/event.h"
 #include "testing/command_peer.h"
+#include "testing/eventually.h"
 #include "testing/node_ports.h"
 #include "testing/scoped_environment.h"
 #include "testing/simulated_boards.h"
@@ -69,6 +70,8 @@ private:
     std::vector<std::string> texts_;
 };
 
+// The fixture of the node's tests in the test process. A test that needs managers of its own
+// (several, or one it destroys itself) builds them; Start() makes the fixture's.
 class ManagerOnBoardsTest : public ::testing::Test, protected SimulatedBoards {
 protected:
     ManagerOnBoardsTest() = default;
