@@ -1,12 +1,12 @@
-# ruzd_module(NAME <name> [DEPS <targets>...])
+# ruzd_module(NAME <name> [DEPS <targets>...] [TEST_DEPS <targets>...])
 #
 # Builds every .cpp below the calling folder (its tests/, fuzz/ and program/ excepted) into the static
 # library ruzd_<name>, and every tests/*_test.cpp into its own GoogleTest program registered with
-# CTest.
+# CTest, linked with the library, ruzd_testing and the TEST_DEPS (test helpers of higher layers).
 # tests/*_child.cpp files become helper programs that tests start as child processes; they are
 # found in RUZD_TEST_BIN_DIR.
 function(ruzd_module)
-    cmake_parse_arguments(M "" "NAME" "DEPS" ${ARGN})
+    cmake_parse_arguments(M "" "NAME" "DEPS;TEST_DEPS" ${ARGN})
     set(lib ruzd_${M_NAME})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     list(FILTER sources EXCLUDE REGEX "/(tests|fuzz|program)/")
@@ -19,9 +19,10 @@ function(ruzd_module)
         target_include_directories(${lib} INTERFACE ${PROJECT_SOURCE_DIR})
         target_link_libraries(${lib} INTERFACE ${M_DEPS} Threads::Threads ${CMAKE_DL_LIBS})
     endif()
-    ruzd_tests(${M_NAME} ${lib})
+    ruzd_tests(${M_NAME} ${lib} ${M_TEST_DEPS})
 endfunction()
 
+# ruzd_tests(<name> <library> [<test helper targets>...])
 function(ruzd_tests name lib)
     file(GLOB children CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_child.cpp)
     foreach(child ${children})
@@ -34,7 +35,7 @@ function(ruzd_tests name lib)
         get_filename_component(base ${test} NAME_WE)
         set(exe ${name}_${base})
         add_executable(${exe} ${test})
-        target_link_libraries(${exe} PRIVATE ${lib} ruzd_testing GTest::gmock_main)
+        target_link_libraries(${exe} PRIVATE ${lib} ruzd_testing ${ARGN} GTest::gmock_main)
         target_compile_definitions(${exe} PRIVATE
             RUZD_TEST_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
             RUZD_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <spawn.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,9 +7,8 @@
 
 #include "platform/child_process.h"
 #include "platform/text.h"
+#include "testing/child_program.h"
 #include "testing/temp_root.h"
-
-extern char** environ;
 
 namespace ruzd::foundation {
 namespace {
@@ -20,10 +18,10 @@ TEST(DebugLogAtExit, ProgramThatNeverStopsTheLogStillWritesEveryLineAndEnds) {
     const std::filesystem::path folder = root.path() / "drives" / "c" / "Debug";
     std::filesystem::create_directories(folder);
 
-    const std::string program = std::string(RUZD_TEST_BIN_DIR) + "/foundation_debug_exit_child";
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("3000"), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const pid_t pid =
+        testing::StartProgram({.program = testing::ProgramFolder() / "foundation_debug_exit_child",
+                               .arguments = {"3000"}});
+    ASSERT_GT(pid, 0);
     platform::ChildProcess child(pid);
     ASSERT_EQ(child.ended().Wait(30000), platform::kWaitObject0) << "the program hangs at exit";
     EXPECT_EQ(child.ExitCode(), 0);

@@ -1,8 +1,6 @@
 #include "foundation/registry.h"
 
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -15,6 +13,7 @@
 #include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
+#include "testing/child_program.h"
 #include "testing/temp_root.h"
 
 extern char** environ;
@@ -196,19 +195,6 @@ TEST(CRegistry, EnumValueWalksTheValuesInOrder) {
 
 // --- A process without the rights to change the registry -------------------------------------
 
-int RunChild(const std::string& program) {
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) {
-        return -1;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
-}
-
 TEST(CRegistry, WithoutRightsEveryOperationFailsAndCallersUseTheirDefaults) {
     testing::TempRoot root;
     {
@@ -236,8 +222,8 @@ TEST(CRegistry, WithoutRightsEveryOperationFailsAndCallersUseTheirDefaults) {
     // otherwise the folder is made read-only for the user running the tests.
     const bool privileged = geteuid() == 0;
     ASSERT_EQ(chmod(root.path().c_str(), privileged ? 0755 : 0555), 0);
-    const int exitCode =
-        RunChild(std::string(RUZD_TEST_BIN_DIR) + "/foundation_registry_no_rights_child");
+    const int exitCode = testing::RunProgram(
+        {.program = testing::ProgramFolder() / "foundation_registry_no_rights_child"});
     chmod(root.path().c_str(), 0755);
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(ReadFile(platform::RegistryStore::StorePath()), before);

@@ -1,7 +1,6 @@
 #include "net/client_socket_thread.h"
 
 #include <gtest/gtest.h>
-#include <netinet/tcp.h>
 
 #include <atomic>
 #include <thread>
@@ -81,18 +80,14 @@ TEST_F(ClientSocketThreadTest, ConnectsAndCarriesBytesBothWays) {
     EXPECT_EQ(address, "127.0.0.1");
     EXPECT_EQ(port, listener.port());
 
-    int on = 0, idle = 0, interval = 0;
-    socklen_t size = sizeof on;
-    ::getsockopt(socket->PollFd(), SOL_SOCKET, SO_KEEPALIVE, &on, &size);
-    ::getsockopt(socket->PollFd(), IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
-    ::getsockopt(socket->PollFd(), IPPROTO_TCP, TCP_KEEPINTVL, &interval, &size);
-    EXPECT_EQ(on, 1);
-    EXPECT_EQ(idle, 60);
-    EXPECT_EQ(interval, 1);
+    const ruzd::testing::KeepAlive keep_alive = ruzd::testing::KeepAliveOf(socket->PollFd());
+    EXPECT_EQ(keep_alive.on, 1);
+    EXPECT_EQ(keep_alive.idle, 60);
+    EXPECT_EQ(keep_alive.interval, 1);
 }
 
 TEST_F(ClientSocketThreadTest, ASendWhileDisconnectedGoesOutOnceTheConnectionIsMade) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CClientSocketThread thread(&recorder, "127.0.0.1", static_cast<int>(port));
     auto socket = thread.Socket();
     ASSERT_TRUE(Eventually([&] { return socket->LastError() == kWsaEconnrefused; }));
@@ -193,7 +188,7 @@ TEST(SendOnceTest, SendsTheTextWhenTheConnectionIsMade) {
 
 TEST(SendOnceTest, ReportsARefusedConnection) {
     int error = 0;
-    EXPECT_FALSE(SendOnce("127.0.0.1", static_cast<int>(testing::UnusedPort()), "x", 0, &error));
+    EXPECT_FALSE(SendOnce("127.0.0.1", static_cast<int>(testing::FreePort()), "x", 0, &error));
     EXPECT_EQ(error, kWsaEconnrefused);
 }
 

@@ -4,7 +4,6 @@
 #include "net/orvanthella_file_socket_thread.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <nettle/arcfour.h>
@@ -26,8 +25,12 @@
 #include "foundation/time_tools.h"
 #include "net/file_cache_owner.h"
 #include "net/station_name.h"
-#include "net/tests/central_peer.h"
 #include "platform/clock.h"
+#include "testing/eventually.h"
+#include "testing/file_peer.h"
+#include "testing/loopback_socket.h"
+#include "testing/scoped_environment.h"
+#include "testing/stepped_wall_clock.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net::filetest {
@@ -35,6 +38,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using ruzd::testing::Eventually;
+using ruzd::testing::FilePeer;
+using ruzd::testing::FreePort;
+using ruzd::testing::KeyRc4;
+using ruzd::testing::SteppedWallClock;
 
 // The node as the file-transfer listener sees it: what it was asked to remove, how many
 // connections it heard close.
@@ -82,35 +90,10 @@ std::string RandomBytes(size_t count, uint32_t seed) {
     return bytes;
 }
 
-// Points TMPDIR at a folder for the life of the object.
-class ScopedTmpDir {
-public:
-    explicit ScopedTmpDir(const fs::path& folder) {
-        if (const char* old = getenv("TMPDIR")) {
-            previous_ = old;
-        }
-        setenv("TMPDIR", folder.c_str(), 1);
-    }
-    ~ScopedTmpDir() {
-        if (previous_) {
-            setenv("TMPDIR", previous_->c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
-
 class FileSocketTest : public ::testing::Test {
 protected:
-    FileSocketTest()
-        : previousFolder_(fs::current_path()),
-          tmpdir_(temp_.path()),
-          app_(foundation::kRunModeService, "Pelwix"),
-          installedApp_(app_) {
-        fs::current_path(work_.path());
+    FileSocketTest() : app_(foundation::kRunModeService, "Pelwix"), installedApp_(app_) {
+        environment_.Set("TMPDIR", temp_.path().string());
         fs::create_directories(work_.path() / "FileCache");
         fs::create_directories(root_.path() / "drives" / "c" / "Debug");
         foundation::StartDebugLog("C:\\Debug\\Node", 0, true, 0);
@@ -123,7 +106,6 @@ protected:
         PublishedFileCacheOwner().Publish({});
         foundation::StopDebugLog();
         foundation::TimeTools::ResetServerTimeShift();
-        fs::current_path(previousFolder_);
     }
 
     void Start() {
@@ -133,16 +115,6 @@ protected:
 
     void SetDword(const char* name, uint32_t value) {
         foundation::CRegistry("Pelwix").WriteDword(name, value);
-    }
-
-    // A peer through the handshake and STARTS.
-    std::unique_ptr<CentralPeer> Authorised() {
-        auto peer = std::make_unique<CentralPeer>(port_);
-        EXPECT_TRUE(peer->Connected());
-        EXPECT_TRUE(peer->Handshake(false));
-        peer->SendText("STARTS 2\r");
-        EXPECT_EQ(peer->ReadLine(), "STARTS 1");
-        return peer;
     }
 
     std::string LogText() const {
@@ -167,10 +139,9 @@ protected:
     }
 
     testing::TempRoot root_;
-    testing::TempDir work_;
+    testing::TempWorkFolder work_;
     testing::TempDir temp_;
-    fs::path previousFolder_;
-    ScopedTmpDir tmpdir_;
+    testing::ScopedEnvironment environment_;
     foundation::AppHooks app_;
     foundation::ScopedApp installedApp_;
     std::shared_ptr<RecordingFileCache> node_ = std::make_shared<RecordingFileCache>();
@@ -180,14 +151,14 @@ protected:
 
 TEST_F(FileSocketTest, StartsAuthorisesOnlyProtocolVersionTwo) {
     Start();
-    CentralPeer other(port_);
+    FilePeer other(port_);
     ASSERT_TRUE(other.Handshake(false));
     other.SendText("STARTS 3\r");
     EXPECT_EQ(other.ReadLine(), "STARTS 0");
     EXPECT_FALSE(thread_->HasAuthorisedSocket());
     EXPECT_TRUE(LogContains("File Socket Communication version not equal"));
 
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     EXPECT_TRUE(thread_->HasAuthorisedSocket());
     EXPECT_EQ(thread_->SocketCount(), 2u);
 }
@@ -198,11 +169,11 @@ TEST_F(FileSocketTest, HandshakeAnswerIsEncryptedWithTheMd5KeyAndOffersCompressi
     const std::string savedZone = previousZone != nullptr ? previousZone : "";
     setenv("TZ", "UTC", 1);
     Start();
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     std::optional<std::vector<std::string>> reply;
     {
-        StillWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
-                             10s);
+        SteppedWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
+                               10s);
         platform::ScopedClockOverride installed(clock);
         reply = peer.Handshake(false);
     }
@@ -233,7 +204,7 @@ TEST_F(FileSocketTest, HandshakeAnswerIsEncryptedWithTheMd5KeyAndOffersCompressi
 TEST_F(FileSocketTest, HandshakeWithoutCompressionWhenTheRegistrySaysZero) {
     SetDword("FileCacheSyncUseCompression", 0);
     Start();
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto reply = peer.Handshake(false);
     ASSERT_TRUE(reply);
     EXPECT_EQ((*reply)[1], "0");
@@ -244,7 +215,7 @@ TEST_F(FileSocketTest, HandshakeWithoutCompressionWhenTheRegistrySaysZero) {
 
 TEST_F(FileSocketTest, BuiltInCommandsOnTheFileConnection) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
     // An echoed stamp stays one parameter of one line.
@@ -264,7 +235,7 @@ TEST_F(FileSocketTest, BuiltInCommandsOnTheFileConnection) {
 
 TEST_F(FileSocketTest, RequestedFileArrivesAsTxfileIntoTheCache) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     fs::create_directories(work_.path() / "FileCache" / "C" / "VOX");
     auto request = std::async(std::launch::async, [&] {
         std::string local = ".\\FileCache\\C\\VOX\\A B.VOX";
@@ -295,7 +266,7 @@ TEST_F(FileSocketTest, RequestedFileArrivesAsTxfileIntoTheCache) {
 
 TEST_F(FileSocketTest, TxfileFailuresAnswerTheWaiter) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     for (const std::string path : {"..\\outside.vox", ".\\FileCache\\..\\outside.vox",
                                    "C:\\Windows\\a.vox", ".\\FileCache\\NoFolder\\a.vox"}) {
         auto request = std::async(std::launch::async, [&] {
@@ -330,7 +301,7 @@ TEST_F(FileSocketTest, TxfileFailuresAnswerTheWaiter) {
 
 TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForStillWritesTheFile) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("TXFILE 999 1 0 .\\FileCache\\pushed.vox 5\rhello");
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
@@ -340,7 +311,7 @@ TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForStillWritesTheFile) {
 TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
     Start();
     thread_->SetRequestTimeoutSeconds(1);
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     std::string local = ".\\FileCache\\late.vox";
     EXPECT_FALSE(thread_->RequestFile("C:\\VOX\\LATE.VOX", local));
     EXPECT_EQ(local, "Timeout File Request");
@@ -363,7 +334,7 @@ TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
 TEST_F(FileSocketTest, UploadOfAMegabyteOfRandomBytesUnderCompression) {
     SetDword("FileCacheSyncUseCompression", 1);
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     ASSERT_TRUE(peer->Compressing());
     const std::string content = RandomBytes(1048576, 2);
     WriteFile(work_.path() / "Rec" / "b.wav", content);
@@ -399,7 +370,7 @@ TEST_F(FileSocketTest, UploadFailuresBeforeSending) {
 
 TEST_F(FileSocketTest, MaximumSizeIsWrittenBackAndLargerFilesAreRefused) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     const fs::path ten = work_.path() / "Rec" / "ten.wav";
     const fs::path sixty = work_.path() / "Rec" / "sixty.wav";
     WriteFile(ten, "");
@@ -432,7 +403,7 @@ TEST_F(FileSocketTest, MaximumSizeIsWrittenBackAndLargerFilesAreRefused) {
 
 TEST_F(FileSocketTest, AnExactMegabyteGoesWholeAfterItsLine) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     const std::string content = RandomBytes(1048576, 3);
     WriteFile(work_.path() / "Rec" / "mb.wav", content);
     std::string error;
@@ -483,7 +454,7 @@ TEST_P(ChangedUploadTest, TheAnnouncedSizeIsSentExactlyAndTheChangeIsAFailure) {
         [&](std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread) {
             return std::make_shared<ShrinkingSocket>(std::move(reactor), thread, file, newSize);
         });
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     std::string error;
     EXPECT_FALSE(thread_->UploadFile(8, ".\\Rec\\grow.wav", "t", error, true));
     EXPECT_EQ(error, "File changed during FileSocket transfer (.\\Rec\\grow.wav)");
@@ -509,7 +480,7 @@ INSTANTIATE_TEST_SUITE_P(ShrunkOrGrown, ChangedUploadTest, ::testing::Values(100
 
 TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("FILREM C\\VOX\\A.VOX\r");
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
@@ -528,7 +499,7 @@ TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
 TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     Start();
     PublishedFileCacheOwner().Publish(node_);
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     ASSERT_TRUE(peer.Handshake(false));
     peer.SendText("FILREM C\\VOX\\A.VOX\r");
     peer.SendText("TXQRES 1 0 x 1\r");
@@ -553,7 +524,7 @@ TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
             made.push_back(socket);
             return socket;
         });
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     ASSERT_EQ(thread_->SocketCount(), 1u);
     peer.reset();
     EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 0; }));
@@ -569,7 +540,7 @@ TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
 TEST_F(FileSocketTest, TxfileLongerThanTheMaximumIsReadPastAndLogged) {
     SetDword("MaximumFileCacheSyncSizeMB", 1);
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     const std::string content = RandomBytes(1500000, 6);
     peer->SendText("TXFILE 5 1 0 .\\FileCache\\big.vox 1500000\r" + content);
     peer->SendText("TXFILE 6 1 0 .\\FileCache\\small.vox 3\rabc");
@@ -583,15 +554,9 @@ TEST_F(FileSocketTest, TxfileLongerThanTheMaximumIsReadPastAndLogged) {
 }
 
 TEST_F(FileSocketTest, ListenerThatCannotOpenSaysSo) {
-    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(::bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(blocker, 1), 0);
-    socklen_t size = sizeof address;
-    ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &size);
-    const int taken = ntohs(address.sin_port);
+    testing::RawListener blocker;
+    ASSERT_TRUE(blocker.valid());
+    const int taken = static_cast<int>(blocker.port());
     thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), taken);
     EXPECT_TRUE(Eventually([&] {
         return LogContains("Could not open socket port " + std::to_string(taken) +
@@ -599,7 +564,7 @@ TEST_F(FileSocketTest, ListenerThatCannotOpenSaysSo) {
     }));
     EXPECT_FALSE(thread_->HasAuthorisedSocket());
     thread_.reset();
-    ::close(blocker);
+    blocker.Close();
 
     thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), 0);
     EXPECT_TRUE(Eventually(
@@ -618,7 +583,7 @@ TEST_F(FileSocketTest, PortComesFromTheRegistryAndIsWrittenBackWhenMissing) {
 TEST_F(FileSocketTest, StatisticsAreLoggedForAuthorisedConnections) {
     SetDword("FileCacheSyncUseCompression", 1);
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("TXFILE 1 1 0 .\\FileCache\\s.vox 100000\r" + std::string(100000, 'z'));
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
@@ -627,60 +592,11 @@ TEST_F(FileSocketTest, StatisticsAreLoggedForAuthorisedConnections) {
     EXPECT_TRUE(LogContains("File Socket - Sent (uncompressed): "));
 }
 
-// The update service on 127.0.0.1:1919: records what one connection sends.
-class FakeUpdateService {
-public:
-    FakeUpdateService() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(1919);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(fd_, 1) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        worker_ = std::thread([this] {
-            const int connection = ::accept(fd_, nullptr, nullptr);
-            if (connection < 0) {
-                return;
-            }
-            std::string text;
-            char chunk[4096];
-            ssize_t got = 0;
-            while ((got = ::recv(connection, chunk, sizeof chunk, 0)) > 0) {
-                text.append(chunk, static_cast<size_t>(got));
-            }
-            ::close(connection);
-            received_.set_value(text);
-        });
-    }
-    ~FakeUpdateService() {
-        if (fd_ >= 0) {
-            ::shutdown(fd_, SHUT_RDWR);
-            ::close(fd_);
-        }
-        if (worker_.joinable()) {
-            worker_.join();
-        }
-    }
-    bool Listening() const { return fd_ >= 0; }
-    std::future<std::string> Received() { return received_.get_future(); }
-
-private:
-    int fd_ = -1;
-    std::thread worker_;
-    std::promise<std::string> received_;
-};
-
 class UpdateTest : public FileSocketTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateService) {
-    FakeUpdateService service;
+    // The update service on 127.0.0.1:1919.
+    testing::OneConnectionSink service(1919);
     if (!service.Listening()) {
         GTEST_SKIP() << "port 1919 is taken";
     }
@@ -689,7 +605,7 @@ TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateServi
     foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
     Start();
     thread_->SetUpdaterPauseMs(0);
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     ASSERT_TRUE(peer.Handshake(false));
     peer.SendText(
         "STARTS 2 10.6.1.0 Setup\x0C"
@@ -727,7 +643,7 @@ TEST_F(FileSocketTest, OlderOrDifferentlyShapedSetupsAreNotRequested) {
     foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
     Start();
     for (const std::string offered : {"10.5.9.9", "10.6.1", "10.6.0.0"}) {
-        CentralPeer peer(port_);
+        FilePeer peer(port_);
         ASSERT_TRUE(peer.Handshake(false));
         peer.SendText("STARTS 2 " + offered + " Setup\r");
         EXPECT_EQ(peer.ReadLine(), "STARTS 1") << offered;
@@ -736,7 +652,7 @@ TEST_F(FileSocketTest, OlderOrDifferentlyShapedSetupsAreNotRequested) {
 
 TEST_F(FileSocketTest, PushedUpdateThatWasNotAskedForIsReadPastAndNotRun) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("UPDATE Sobrink 5\rhelloHEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
     EXPECT_FALSE(fs::exists(temp_.path() / "Pelwix" / "Sobrink.exe"));

@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <netinet/tcp.h>
 
 #include <filesystem>
 #include <fstream>
@@ -76,14 +75,10 @@ TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
     ASSERT_EQ(clients.size(), 1u);
 
     for (const int fd : {thread.Socket()->PollFd(), clients[0]->PollFd()}) {
-        int on = 0, idle = 0, interval = 0;
-        socklen_t size = sizeof on;
-        ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, &size);
-        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
-        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &size);
-        EXPECT_EQ(on, 1);
-        EXPECT_EQ(idle, 60);
-        EXPECT_EQ(interval, 1);
+        const ruzd::testing::KeepAlive keep_alive = ruzd::testing::KeepAliveOf(fd);
+        EXPECT_EQ(keep_alive.on, 1);
+        EXPECT_EQ(keep_alive.idle, 60);
+        EXPECT_EQ(keep_alive.interval, 1);
     }
 }
 

@@ -36,7 +36,7 @@ protected:
 };
 
 TEST_F(StreamLifecycleTest, RestartWhileACommandIsHandledDoesNotHang) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CServerStreamSocketThread listener(&owner, static_cast<int>(port));
     std::atomic<bool> inside{false};
     std::atomic<bool> release{false};
@@ -77,7 +77,7 @@ TEST_F(StreamLifecycleTest, RestartWhileACommandIsHandledDoesNotHang) {
 }
 
 TEST_F(StreamLifecycleTest, RestartFromTheListenersOwnHandler) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CServerStreamSocketThread listener(&owner, static_cast<int>(port));
     owner.on_message = [&](CClientStreamSocket& message, const Decoded& decoded) {
         if (decoded.code == 1) {
@@ -103,7 +103,7 @@ TEST_F(StreamLifecycleTest, RestartFromTheListenersOwnHandler) {
 }
 
 TEST_F(StreamLifecycleTest, EventsDuringARestartNeitherHangNorCrash) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CServerStreamSocketThread listener(&owner, static_cast<int>(port));
     std::atomic<bool> stop{false};
     std::thread events([&] {

@@ -3,8 +3,6 @@
 // Helpers for the stream socket thread tests: frames built by hand or by the writer, a raw-side
 // frame reader, and an owner that records what it is handed.
 
-#include <sys/ioctl.h>
-
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -125,10 +123,7 @@ private:
 
 // Waits until the socket's received bytes have all been taken by its thread.
 inline bool Drained(int fd) {
-    return Eventually([fd] {
-        int unread = 0;
-        return ::ioctl(fd, FIONREAD, &unread) == 0 && unread == 0;
-    });
+    return Eventually([fd] { return ruzd::testing::UnreadBytes(fd) == 0; });
 }
 
 class StreamOwner : public CStreamSocketCallback {

@@ -4,23 +4,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "foundation/debug_log.h"
-#include "foundation/registry.h"
 #include "net/file_cache_owner.h"
 #include "node/exception_cm.h"
-#include "node/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
 #include "telephony/aculab_channel_store.h"
 #include "telephony/device_handle_lookup.h"
 #include "testing/debug_files.h"
+#include "testing/loopback_socket.h"
+#include "testing/manager_on_boards.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node {
@@ -34,37 +31,11 @@ using ::testing::Not;
 
 using ruzd::testing::DebugLines;
 
-// One connection attempt to the loopback port, closed at once.
-bool ConnectsOnce(uint32_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
-
-class ManagerServicesTest : public ::testing::Test {
+class ManagerServicesTest : public testing::ManagerOnBoardsTest {
 protected:
-    ManagerServicesTest() : previousFolder_(fs::current_path()) {
-        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
-        fs::current_path(work_.path());
-        fs::create_directories(work_.path() / "FileCache");
-    }
-    ~ManagerServicesTest() override { fs::current_path(previousFolder_); }
-
-    void WritePorts() {
-        foundation::CRegistry registry(kNodeRegistrySection);
-        registry.WriteDword(kLocalTcpPortValue, testing::FreePort());
-        filePort_ = testing::FreePort();
-        registry.WriteDword(kLocalFileSocketTcpPortValue, filePort_);
-    }
+    ManagerServicesTest() { fs::create_directories(work_.path() / "FileCache"); }
 
     std::shared_ptr<CVesmarinManager> Start() {
-        WritePorts();
         auto manager = std::make_shared<CVesmarinManager>(ManagerSettings{});
         manager->Initialise(nullptr);
         return manager;
@@ -75,10 +46,7 @@ protected:
         std::ofstream(path) << "voice";
     }
 
-    const fs::path previousFolder_;
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir work_;
-    uint32_t filePort_ = 0;
+    testing::TempWorkFolder work_;
 };
 
 // Whether the file cache and both tables of `manager` are the published ones.
@@ -109,14 +77,11 @@ TEST_F(ManagerServicesTest, PublishedWhileItLivesAndWithdrawnWithIt) {
 TEST_F(ManagerServicesTest, FileListenerListensOnTheRegistryPortUntilTheManagerGoes) {
     auto manager = Start();
     ASSERT_NE(manager->FileListener(), nullptr);
-    EXPECT_EQ(manager->FileListener()->Port(), static_cast<int32_t>(filePort_));
-    {
-        testing::CentralPeer peer(static_cast<int>(filePort_));
-        EXPECT_TRUE(peer.IsConnected());
-    }
+    EXPECT_EQ(manager->FileListener()->Port(), static_cast<int32_t>(file_port_));
+    EXPECT_TRUE(testing::RawConnection::ConnectWhenListening(file_port_).valid());
     manager.reset();
     // The listener went with the manager.
-    EXPECT_FALSE(ConnectsOnce(filePort_));
+    EXPECT_FALSE(testing::RawConnection::Connect(file_port_).valid());
 }
 
 TEST_F(ManagerServicesTest, RemoveFileFromCacheDeletesTheFileWhateverItsCase) {

@@ -2,7 +2,6 @@
 // configuration manager's completeness byte, the silent Global Call and IP media cases, and
 // the Prosody media library's name pairs and trace hook.
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -164,11 +163,9 @@ protected:
 
     template <typename T>
     static T* LibrarySymbol(const char* name) {
-        void* handle = dlopen((platform::VendorDir() / "TiNG.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-        EXPECT_NE(handle, nullptr);
-        void* symbol = dlsym(handle, name);
-        dlclose(handle);
-        return static_cast<T*>(symbol);
+        EXPECT_TRUE(LoadedInProcess("TiNG"));
+        return static_cast<T*>(
+            ::ruzd::testing::LoadedSymbol(platform::VendorDir() / "TiNG.so", name));
     }
 };
 

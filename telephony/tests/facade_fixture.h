@@ -2,9 +2,8 @@
 
 // A vendor folder to fill with stub libraries (VendorStubTest), the message boxes shown and
 // the main-window close requests made meanwhile, and a facade that tests may start Global Call
-// on without the start-up and may build with the Aculab path switched on.
-
-#include <dlfcn.h>
+// on without the start-up and may build with the Aculab path switched on; or the facade over
+// the simulated boards instead of the stubs (FacadeBoardsimTest).
 
 #include <memory>
 #include <mutex>
@@ -17,6 +16,7 @@
 #include "telephony/hardware_isdn.h"
 #include "telephony/restart_marks.h"
 #include "telephony/tests/vendor_stub_fixture.h"
+#include "testing/simulated_boards.h"
 
 namespace ruzd::telephony {
 
@@ -115,14 +115,10 @@ protected:
     static std::vector<std::string> TakeCalls() {
         std::vector<std::string> calls;
         for (const std::string& library : FacadeLibraries()) {
-            void* handle =
-                dlopen((platform::VendorDir() / (library + ".so")).c_str(), RTLD_NOW | RTLD_NOLOAD);
-            if (handle == nullptr)
-                continue;
             using TakeCallsFunction = void (*)(std::vector<std::string>*);
-            if (auto take = reinterpret_cast<TakeCallsFunction>(dlsym(handle, "stub_take_calls")))
+            if (auto take = reinterpret_cast<TakeCallsFunction>(::ruzd::testing::LoadedSymbol(
+                    platform::VendorDir() / (library + ".so"), "stub_take_calls")))
                 take(&calls);
-            dlclose(handle);
         }
         return calls;
     }
@@ -166,5 +162,9 @@ private:
     std::vector<ShownBox> boxes_;
     size_t lines_seen_ = 0;
 };
+
+// The facade over the simulated boards, loaded from the build's vendor folder exactly as the
+// node loads the vendors' libraries; the control socket plays the far end of calls.
+using FacadeBoardsimTest = testing::OnSimulatedBoards<FacadeTest>;
 
 }  // namespace ruzd::telephony

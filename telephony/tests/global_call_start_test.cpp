@@ -12,7 +12,7 @@
 
 #include "foundation/registry.h"
 #include "telephony/global_call_start_data.h"
-#include "telephony/tests/facade_boardsim_fixture.h"
+#include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
 namespace {

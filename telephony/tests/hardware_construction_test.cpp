@@ -2,7 +2,6 @@
 // switches off, the fatal end without any vendor path, the Aculab path that stays off, and
 // the process-wide facade pointer.
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -249,15 +248,13 @@ TEST_F(HardwareConstructionTest, SwitchedOnTheAculabPathLoadsItsFiveLibrariesAnd
         EXPECT_TRUE(LoadedInProcess(library)) << library;
     EXPECT_THAT(Boxes(), IsEmpty());
 
-    void* ting = dlopen((platform::VendorDir() / "TiNG.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(ting, nullptr);
-    auto* level = static_cast<int*>(dlsym(ting, "TiNGtrace"));
+    auto* level = static_cast<int*>(
+        ::ruzd::testing::LoadedSymbol(platform::VendorDir() / "TiNG.so", "TiNGtrace"));
     ASSERT_NE(level, nullptr);
     hardware.SetAculabTrace(true);
     EXPECT_EQ(*level, 3);
     hardware.SetAculabTrace(false);
     EXPECT_EQ(*level, 0);
-    dlclose(ting);
 }
 
 TEST_F(HardwareConstructionTest, AMissingAculabLibraryIsOnlyLoggedWhileDialogicWorks) {

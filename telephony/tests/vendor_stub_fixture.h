@@ -3,18 +3,17 @@
 // A fresh platform root whose vendor folder the test fills with stub libraries, and the log
 // lines the binding wrote meanwhile.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/root.h"
 #include "telephony/vendor_log.h"
+#include "testing/loaded_library.h"
+#include "testing/scoped_environment.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::telephony {
@@ -28,23 +27,14 @@ struct LoggedLine {
 class VendorStubTest : public ::testing::Test {
 protected:
     VendorStubTest() {
-        if (const char* dir = getenv("RUZD_VENDOR_DIR"))
-            saved_vendor_dir_ = dir;
-        setenv("RUZD_VENDOR_DIR", (root_.path() / "vendor").c_str(), 1);
+        environment_.Set("RUZD_VENDOR_DIR", (root_.path() / "vendor").string());
         std::filesystem::create_directories(platform::VendorDir());
         SetVendorLogObserver([this](int kind, int32_t device, const std::string& text) {
             std::lock_guard<std::mutex> lock(mutex_);
             lines_.push_back({kind, device, text});
         });
     }
-    ~VendorStubTest() override {
-        SetVendorLogObserver(nullptr);
-        if (saved_vendor_dir_) {
-            setenv("RUZD_VENDOR_DIR", saved_vendor_dir_->c_str(), 1);
-        } else {
-            unsetenv("RUZD_VENDOR_DIR");
-        }
-    }
+    ~VendorStubTest() override { SetVendorLogObserver(nullptr); }
 
     // Puts the stub library <stub>.so into the vendor folder as <library>.so.
     static void Install(const std::string& stub, const std::string& library) {
@@ -56,11 +46,7 @@ protected:
     // Whether the vendor folder's <library>.so is loaded in the process (the probe loads
     // nothing and keeps no reference).
     static bool LoadedInProcess(const std::string& library) {
-        void* handle =
-            dlopen((platform::VendorDir() / (library + ".so")).c_str(), RTLD_NOW | RTLD_NOLOAD);
-        if (handle != nullptr)
-            dlclose(handle);
-        return handle != nullptr;
+        return ::ruzd::testing::LibraryLoaded(platform::VendorDir() / (library + ".so"));
     }
 
     std::vector<std::string> Texts() {
@@ -78,7 +64,7 @@ protected:
 
 private:
     ::ruzd::testing::TempRoot root_;
-    std::optional<std::string> saved_vendor_dir_;
+    ::ruzd::testing::ScopedEnvironment environment_;
     std::mutex mutex_;
     std::vector<LoggedLine> lines_;
 };
