@@ -45,8 +45,10 @@ class DialogicHandlerTest : public testing::ManagerOnBoardsTest {
 protected:
     // No IP boards: with them the manager starts Global Call on its own, and the events would
     // come the Global Call way.
-    void SetUp() override {
-        WriteConfig("ip 0 0\n");
+    void SetUp() override { StartOnBoards("ip 0 0\n"); }
+
+    void StartOnBoards(const std::string& boards) {
+        WriteConfig(boards);
         StartDebugLog();
         Start();
         manager_->StartAllThreads();
@@ -261,10 +263,7 @@ TEST_F(DialogicHandlerTest, StationsReportTheirHookWordAndState) {
 // With IP boards the manager starts Global Call, and the events come through its meta record.
 class DialogicHandlerGlobalCallTest : public DialogicHandlerTest {
 protected:
-    void SetUp() override {
-        WriteBoardConfig("ip 1 4\n");
-        DialogicHandlerTest::SetUp();
-    }
+    void SetUp() override { StartOnBoards("ip 1 4\n"); }
 };
 
 TEST_F(DialogicHandlerGlobalCallTest, AnAlarmSendsTheAlarmListOfItsLine) {
