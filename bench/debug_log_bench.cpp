@@ -59,6 +59,18 @@ BenchRoot& Root() {
     return root;
 }
 
+// Between two rounds, off the clock.
+void EmptyDebugFolderUntimed(benchmark::State& state) {
+    state.PauseTiming();
+    Root().EmptyDebugFolder();
+    state.ResumeTiming();
+}
+
+// The thread counts the log is measured with, the same for its buffered baseline.
+void ThreadCounts(benchmark::internal::Benchmark* family) {
+    family->Arg(1)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 // The line as the log composes it, formatted by hand.
 int FormatLine(char* buffer, size_t size, int device, int number) {
     const foundation::SystemTime now = foundation::TimeTools::GetUtcSystemTime();
@@ -81,9 +93,7 @@ void BM_OneThreadWritePerLine(benchmark::State& state) {
                 std::abort();
         }
         ::close(fd);
-        state.PauseTiming();
-        Root().EmptyDebugFolder();
-        state.ResumeTiming();
+        EmptyDebugFolderUntimed(state);
     }
     state.SetItemsProcessed(state.iterations() * kLinesPerRound);
 }
@@ -125,18 +135,11 @@ void BM_BufferedWritesFromThreads(benchmark::State& state) {
             WriteAll(fd, buffer.data(), used);
         });
         ::close(fd);
-        state.PauseTiming();
-        Root().EmptyDebugFolder();
-        state.ResumeTiming();
+        EmptyDebugFolderUntimed(state);
     }
     state.SetItemsProcessed(state.iterations() * kLinesPerRound);
 }
-BENCHMARK(BM_BufferedWritesFromThreads)
-    ->Arg(1)
-    ->Arg(4)
-    ->Arg(8)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_BufferedWritesFromThreads)->Apply(ThreadCounts);
 
 // Each round starts the log, lets the threads trace their share and stops the log, which
 // writes every queued line before it returns: the time covers lines on disk, not in a queue.
@@ -150,18 +153,11 @@ void BM_TraceFromThreads(benchmark::State& state) {
                 foundation::Trace(foundation::kTraceVoice, t + 1, kText, t + 1, i);
         });
         foundation::StopDebugLog();
-        state.PauseTiming();
-        Root().EmptyDebugFolder();
-        state.ResumeTiming();
+        EmptyDebugFolderUntimed(state);
     }
     state.SetItemsProcessed(state.iterations() * kLinesPerRound);
 }
-BENCHMARK(BM_TraceFromThreads)
-    ->Arg(1)
-    ->Arg(4)
-    ->Arg(8)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_TraceFromThreads)->Apply(ThreadCounts);
 
 // The ratios for 1, 4 and 8 threads against both baselines; the targets are set at 4 threads.
 std::vector<bench::Ratio> Ratios() {
