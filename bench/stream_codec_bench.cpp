@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "net/callback_output_stream.h"
 #include "net/frame_cutter.h"
 #include "net/input_stream_socket.h"
@@ -93,4 +94,7 @@ BENCHMARK(BM_CutFrames);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// No baseline: the table alone.
+int main(int argc, char** argv) {
+    return ruzd::bench::RunWithRatios(argc, argv, {});
+}

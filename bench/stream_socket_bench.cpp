@@ -1,7 +1,7 @@
 // Round trips of one-value frames over loopback: through a CServerStreamSocketThread that answers
 // every command, against a plain blocking TCP echo pair measured in the same run. The client is
-// the same blocking socket in both. The summary line gives the stream listener's rate as a share
-// of the plain pair's.
+// the same blocking socket in both; the stream listener's rate is printed as a share of the
+// plain pair's.
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -11,11 +11,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
-#include <map>
 #include <string>
 #include <thread>
 
+#include "bench/ratio_reporter.h"
 #include "net/client_stream_socket.h"
 #include "net/server_stream_socket_thread.h"
 #include "net/stream_socket_callback.h"
@@ -143,42 +142,11 @@ void BM_StreamListenerRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_StreamListenerRoundTrip)->UseRealTime();
 
-// Prints the usual table, then the stream listener's rate as a share of the plain pair's.
-class ShareReporter : public benchmark::ConsoleReporter {
-public:
-    ShareReporter() : ConsoleReporter(OO_None) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            auto found = run.counters.find("items_per_second");
-            if (found != run.counters.end() && run.run_type == Run::RT_Iteration) {
-                rates_[run.benchmark_name()] = found->second.value;
-            }
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double plain = rates_["BM_PlainEchoRoundTrip/real_time"];
-        const double stream = rates_["BM_StreamListenerRoundTrip/real_time"];
-        if (plain > 0 && stream > 0) {
-            std::printf(
-                "stream listener: %.0f round trips/s, plain echo pair: %.0f round trips/s, "
-                "share %.0f%% (target 60%% or more)\n",
-                stream, plain, 100.0 * stream / plain);
-        }
-    }
-
-private:
-    std::map<std::string, double> rates_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    ShareReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return ruzd::bench::RunWithRatios(
+        argc, argv,
+        {{"stream listener round trips vs a plain blocking echo pair",
+          "BM_StreamListenerRoundTrip/real_time", "BM_PlainEchoRoundTrip/real_time", 60}});
 }

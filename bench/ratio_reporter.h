@@ -1,0 +1,29 @@
+#pragma once
+
+// The benchmarks' own main: runs the benchmarks with the usual table, then prints the rate of
+// each measured benchmark as a share of its baseline's, both from this run, one line per ratio:
+//
+//   debug log, 4 threads vs one write(2) per line: 165% (target >= 300%)
+//
+// The table goes to standard error and the ratio lines to standard output, so that ./bench.sh
+// can gather the ratios of every program into one summary.
+
+#include <string>
+#include <vector>
+
+namespace ruzd::bench {
+
+struct Ratio {
+    std::string label;
+    // Benchmark names as the table shows them ("BM_TraceFromThreads/4/real_time").
+    std::string measured;
+    std::string baseline;
+    // The share the measured rate should reach, in percent; 0 when none is set.
+    double target_percent = 0;
+};
+
+// Rates are items per second, else bytes per second; a benchmark repeated (with
+// --benchmark_repetitions) counts with its median.
+int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios);
+
+}  // namespace ruzd::bench
