@@ -6,21 +6,21 @@ namespace ruzd::net {
 
 CClientSocketThread::CClientSocketThread(CSocketCallback* receiver, const std::string& host,
                                          int port, std::shared_ptr<platform::Waitable> after)
-    : holder_(std::make_shared<Holder>()), loop_("SocketClient") {
-    holder_->host = host;
-    holder_->port.store(port);
-    holder_->receiver.callback = receiver;
+    : connection_(std::make_shared<ConnectionState>()), loop_("SocketClient") {
+    connection_->host = host;
+    connection_->port.store(port);
+    connection_->receiver.callback = receiver;
     Begin(std::move(after));
 }
 
 CClientSocketThread::CClientSocketThread(SocketReceiveFunction receive, const std::string& host,
                                          int port, SocketCloseFunction close,
                                          std::shared_ptr<platform::Waitable> after)
-    : holder_(std::make_shared<Holder>()), loop_("SocketClient") {
-    holder_->host = host;
-    holder_->port.store(port);
-    holder_->receiver.receive = std::move(receive);
-    holder_->receiver.close = std::move(close);
+    : connection_(std::make_shared<ConnectionState>()), loop_("SocketClient") {
+    connection_->host = host;
+    connection_->port.store(port);
+    connection_->receiver.receive = std::move(receive);
+    connection_->receiver.close = std::move(close);
     Begin(std::move(after));
 }
 
@@ -31,14 +31,14 @@ CClientSocketThread::~CClientSocketThread() {
 void CClientSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
     std::weak_ptr<SocketReactor> reactor = loop_.reactor();
     SocketThreadLoop::Steps steps;
-    steps.create = [holder = holder_, reactor] {
+    steps.create = [holder = connection_, reactor] {
         auto socket = CClientSocket::Create(reactor.lock(), holder->receiver, true);
         std::lock_guard guard(holder->lock);
         holder->socket = std::move(socket);
         return true;
     };
-    steps.open = [holder = holder_] { holder->Reconnect(); };
-    steps.close = [holder = holder_, reactor] {
+    steps.open = [holder = connection_] { holder->Reconnect(); };
+    steps.close = [holder = connection_, reactor] {
         std::shared_ptr<CClientSocket> socket;
         {
             std::lock_guard guard(holder->lock);
@@ -54,12 +54,12 @@ void CClientSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
     loop_.Start(std::move(steps), std::move(after));
 }
 
-std::shared_ptr<CClientSocket> CClientSocketThread::Holder::Get() const {
+std::shared_ptr<CClientSocket> CClientSocketThread::ConnectionState::Get() const {
     std::lock_guard guard(lock);
     return socket;
 }
 
-void CClientSocketThread::Holder::Reconnect() const {
+void CClientSocketThread::ConnectionState::Reconnect() const {
     const int connect_port = port.load();
     auto client = Get();
     if (client && connect_port >= 0 && !client->IsConnected()) {
@@ -68,15 +68,15 @@ void CClientSocketThread::Holder::Reconnect() const {
 }
 
 bool CClientSocketThread::Send(const uint8_t* data, int length) {
-    if (holder_->port.load() == -1) {
+    if (connection_->port.load() == -1) {
         return false;
     }
-    auto client = holder_->Get();
+    auto client = connection_->Get();
     if (!client) {
         return false;
     }
     if (!client->IsConnected()) {
-        loop_.Post([holder = holder_] { holder->Reconnect(); });
+        loop_.Post([holder = connection_] { holder->Reconnect(); });
     }
     return client->Send(data, length);
 }
@@ -87,16 +87,16 @@ bool CClientSocketThread::SendString(const char* text) {
 }
 
 std::shared_ptr<CClientSocket> CClientSocketThread::Socket() const {
-    return holder_->Get();
+    return connection_->Get();
 }
 
 void CClientSocketThread::StopSocketThread(std::function<void(CClientSocket*)> last) {
-    holder_->port.store(-1);
+    connection_->port.store(-1);
     if (!last) {
         loop_.Stop();
         return;
     }
-    loop_.Stop([holder = holder_, last = std::move(last)] {
+    loop_.Stop([holder = connection_, last = std::move(last)] {
         if (auto client = holder->Get()) {
             last(client.get());
         }

@@ -36,9 +36,9 @@ public:
     bool SendString(const char* text);
 
     std::shared_ptr<CClientSocket> Socket() const;
-    const std::string& Host() const { return holder_->host; }
+    const std::string& Host() const { return connection_->host; }
     // -1 once the thread is stopping.
-    int Port() const { return holder_->port.load(); }
+    int Port() const { return connection_->port.load(); }
 
     // Stops the thread and waits for its end (not when called on the thread itself). `last`
     // runs on the thread with the socket just before the socket is deleted.
@@ -47,7 +47,9 @@ public:
     bool IsCurrent() const { return loop_.IsCurrent(); }
 
 private:
-    struct Holder {
+    // The socket, where it connects and who reads it: shared with the socket thread, which may
+    // outlive this object.
+    struct ConnectionState {
         mutable std::mutex lock;
         std::shared_ptr<CClientSocket> socket;
         std::string host;
@@ -60,7 +62,7 @@ private:
 
     void Begin(std::shared_ptr<platform::Waitable> after);
 
-    std::shared_ptr<Holder> holder_;
+    std::shared_ptr<ConnectionState> connection_;
     SocketThreadLoop loop_;
 };
 

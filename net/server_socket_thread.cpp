@@ -6,19 +6,19 @@ namespace ruzd::net {
 
 CServerSocketThread::CServerSocketThread(CSocketCallback* receiver, int port,
                                          std::shared_ptr<platform::Waitable> after)
-    : holder_(std::make_shared<Holder>()), loop_("SocketServer") {
-    holder_->port.store(port);
-    holder_->receiver.callback = receiver;
+    : listener_(std::make_shared<ListenerState>()), loop_("SocketServer") {
+    listener_->port.store(port);
+    listener_->receiver.callback = receiver;
     Begin(std::move(after));
 }
 
 CServerSocketThread::CServerSocketThread(SocketReceiveFunction receive, int port,
                                          SocketCloseFunction close,
                                          std::shared_ptr<platform::Waitable> after)
-    : holder_(std::make_shared<Holder>()), loop_("SocketServer") {
-    holder_->port.store(port);
-    holder_->receiver.receive = std::move(receive);
-    holder_->receiver.close = std::move(close);
+    : listener_(std::make_shared<ListenerState>()), loop_("SocketServer") {
+    listener_->port.store(port);
+    listener_->receiver.receive = std::move(receive);
+    listener_->receiver.close = std::move(close);
     Begin(std::move(after));
 }
 
@@ -29,14 +29,14 @@ CServerSocketThread::~CServerSocketThread() {
 void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
     std::weak_ptr<SocketReactor> reactor = loop_.reactor();
     SocketThreadLoop::Steps steps;
-    steps.create = [holder = holder_, reactor] {
+    steps.create = [holder = listener_, reactor] {
         auto socket = CServerSocket::Create(reactor.lock(), holder->receiver);
         std::lock_guard guard(holder->lock);
         holder->socket = std::move(socket);
         return true;
     };
-    steps.open = [holder = holder_] { holder->Relisten(); };
-    steps.close = [holder = holder_] {
+    steps.open = [holder = listener_] { holder->Relisten(); };
+    steps.close = [holder = listener_] {
         std::shared_ptr<CServerSocket> socket;
         {
             std::lock_guard guard(holder->lock);
@@ -49,12 +49,12 @@ void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
     loop_.Start(std::move(steps), std::move(after));
 }
 
-std::shared_ptr<CServerSocket> CServerSocketThread::Holder::Get() const {
+std::shared_ptr<CServerSocket> CServerSocketThread::ListenerState::Get() const {
     std::lock_guard guard(lock);
     return socket;
 }
 
-void CServerSocketThread::Holder::Relisten() const {
+void CServerSocketThread::ListenerState::Relisten() const {
     const int listen_port = port.load();
     auto server = Get();
     if (server && listen_port >= 0 && !server->IsListening()) {
@@ -63,15 +63,15 @@ void CServerSocketThread::Holder::Relisten() const {
 }
 
 bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSocket* except) {
-    if (holder_->port.load() == -1) {
+    if (listener_->port.load() == -1) {
         return false;
     }
-    auto server = holder_->Get();
+    auto server = listener_->Get();
     if (!server) {
         return false;
     }
     if (!server->IsListening()) {
-        loop_.Post([holder = holder_] { holder->Relisten(); });
+        loop_.Post([holder = listener_] { holder->Relisten(); });
     }
     return server->SendToAll(data, length, except);
 }
@@ -82,11 +82,11 @@ bool CServerSocketThread::SendString(const char* text, const CClientSocket* exce
 }
 
 std::shared_ptr<CServerSocket> CServerSocketThread::Socket() const {
-    return holder_->Get();
+    return listener_->Get();
 }
 
 void CServerSocketThread::StopSocketThread() {
-    holder_->port.store(-1);
+    listener_->port.store(-1);
     loop_.Stop();
 }
 

@@ -36,7 +36,7 @@ public:
 
     std::shared_ptr<CServerSocket> Socket() const;
     // The port asked for; -1 once the thread is stopping.
-    int Port() const { return holder_->port.load(); }
+    int Port() const { return listener_->port.load(); }
 
     // Stops the thread and waits for its end (not when called on the thread itself).
     void StopSocketThread();
@@ -45,7 +45,9 @@ public:
     bool IsCurrent() const { return loop_.IsCurrent(); }
 
 private:
-    struct Holder {
+    // The listening socket, its port and who reads it: shared with the socket thread, which may
+    // outlive this object.
+    struct ListenerState {
         mutable std::mutex lock;
         std::shared_ptr<CServerSocket> socket;
         std::atomic<int> port{0};
@@ -57,7 +59,7 @@ private:
 
     void Begin(std::shared_ptr<platform::Waitable> after);
 
-    std::shared_ptr<Holder> holder_;
+    std::shared_ptr<ListenerState> listener_;
     SocketThreadLoop loop_;
 };
 

@@ -4,23 +4,23 @@
 
 namespace ruzd::net {
 
-void SocketThreadLoop::Shared::CloseOnce() {
+void SocketThreadLoop::LoopState::CloseOnce() {
     if (!closed.exchange(true) && close) {
         close();
     }
 }
 
 SocketThreadLoop::SocketThreadLoop(std::string name)
-    : name_(name), shared_(std::make_shared<Shared>()), thread_(std::move(name)) {}
+    : name_(name), state_(std::make_shared<LoopState>()), thread_(std::move(name)) {}
 
 SocketThreadLoop::~SocketThreadLoop() {
     Stop();
 }
 
 void SocketThreadLoop::Start(Steps steps, std::shared_ptr<platform::Waitable> predecessor) {
-    shared_->close = std::move(steps.close);
+    state_->close = std::move(steps.close);
     const bool started =
-        thread_.Start([shared = shared_, create = std::move(steps.create),
+        thread_.Start([shared = state_, create = std::move(steps.create),
                        open = std::move(steps.open), predecessor = std::move(predecessor)] {
             const bool made = create();
             if (!made) {
@@ -44,15 +44,15 @@ void SocketThreadLoop::Start(Steps steps, std::shared_ptr<platform::Waitable> pr
         });
     if (!started) {
         SocketLog("Cannot start socket thread %s", name_.c_str());
-        shared_->finished->Set();
+        state_->finished->Set();
         return;
     }
-    shared_->ready.Wait(kReadyTimeoutMs);
+    state_->ready.Wait(kReadyTimeoutMs);
 }
 
 void SocketThreadLoop::Post(std::function<void()> task) {
-    if (!shared_->stopping.load()) {
-        shared_->reactor->Post(std::move(task));
+    if (!state_->stopping.load()) {
+        state_->reactor->Post(std::move(task));
     }
 }
 
@@ -60,15 +60,15 @@ void SocketThreadLoop::Stop(std::function<void()> last) {
     if (!thread_.started()) {
         return;
     }
-    if (!shared_->stopping.exchange(true)) {
-        shared_->reactor->Post([shared = shared_, last = std::move(last)] {
+    if (!state_->stopping.exchange(true)) {
+        state_->reactor->Post([shared = state_, last = std::move(last)] {
             if (last) {
                 last();
             }
             shared->CloseOnce();
             shared->reactor->Quit();
         });
-        shared_->stop.Set();
+        state_->stop.Set();
     }
     if (thread_.IsCurrent()) {
         return;

@@ -54,14 +54,16 @@ public:
     // end unless called on the thread itself. Only the first call's `last` runs.
     void Stop(std::function<void()> last = {});
 
-    bool IsStopping() const { return shared_->stopping.load(); }
+    bool IsStopping() const { return state_->stopping.load(); }
     bool IsCurrent() const { return thread_.IsCurrent(); }
-    const std::shared_ptr<SocketReactor>& reactor() const { return shared_->reactor; }
+    const std::shared_ptr<SocketReactor>& reactor() const { return state_->reactor; }
     // Set once the thread has ended.
-    std::shared_ptr<platform::Event> finished() const { return shared_->finished; }
+    std::shared_ptr<platform::Event> finished() const { return state_->finished; }
 
 private:
-    struct Shared {
+    // What the loop's thread and its owner share: the reactor, the start and stop signals and
+    // the close to run once.
+    struct LoopState {
         std::shared_ptr<SocketReactor> reactor = std::make_shared<SocketReactor>();
         platform::Event ready{false};
         platform::Event stop{true};
@@ -74,7 +76,7 @@ private:
     };
 
     std::string name_;
-    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<LoopState> state_;
     platform::Thread thread_;
 };
 

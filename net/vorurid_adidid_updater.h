@@ -41,7 +41,7 @@ public:
 
     // How long the connection stays open after the command went out, so that the service has
     // read it before it sees the close.
-    void SetPauseMs(uint32_t pauseMs) { pauseMs_ = pauseMs; }
+    void SetPauseMs(uint32_t pauseMs) { pause_ms_ = pauseMs; }
     uint16_t Port() const { return port_; }
 
 private:
@@ -50,7 +50,7 @@ private:
     int ConnectToService(int& connectResult, bool& socketFailed, uint32_t& socketError) const;
 
     uint16_t port_;
-    uint32_t pauseMs_ = kDefaultPauseMs;
+    uint32_t pause_ms_ = kDefaultPauseMs;
 };
 
 }  // namespace ruzd::net

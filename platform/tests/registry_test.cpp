@@ -178,14 +178,11 @@ TEST(RegFile, RefusesTextThatIsNotAStore) {
              header + section + "\"a\"=\"unterminated\n",
              header + section + "\"a\"=\"text\" trailing\n",
              header + section + "\"a\"=dword:123456789\n",  // nine digits
-             header + section + "\"a\"=dword:xyz\n",
-             header + section + "\"a\"=hex:1,2g\n",
-             header + section + "\"a\"=hex(zz):01\n",
-             header + section + "\"a\"\n",
-             header + section + "a=dword:1\n",
-             header + section + "\"a\"=-\n",
+             header + section + "\"a\"=dword:xyz\n", header + section + "\"a\"=hex:1,2g\n",
+             header + section + "\"a\"=hex(zz):01\n", header + section + "\"a\"\n",
+             header + section + "a=dword:1\n", header + section + "\"a\"=-\n",
              header + section + "\\\n\n",    // a lone continuation, then nothing
-             header + section + "\\\n",       // a lone continuation at the end
+             header + section + "\\\n",      // a lone continuation at the end
              header + section + "\\\n\\\n",  // continuations only
          }) {
         RegNode root("");

@@ -30,7 +30,8 @@ TEST(Root, DefaultsToTheMachineFolder) {
     EXPECT_EQ(Root(), "/var/lib/ruzd");
     setenv("RUZD_ROOT", "", 1);
     EXPECT_EQ(Root(), "/var/lib/ruzd") << "an empty value counts as unset";
-    if (saved) setenv("RUZD_ROOT", keep.c_str(), 1);
+    if (saved)
+        setenv("RUZD_ROOT", keep.c_str(), 1);
 }
 
 }  // namespace
