@@ -1,21 +1,21 @@
 // Lines per second through Trace into the rotating debug file, four threads logging at once,
-// against one thread that formats the same lines and writes each with its own write(2).
+// against one thread that formats the same lines and appends each with its own write.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "foundation/debug_log.h"
 #include "foundation/time_tools.h"
 #include "foundation/trace.h"
+#include "platform/append_only_file.h"
 #include "platform/thread.h"
 
 namespace {
@@ -67,14 +67,15 @@ int FormatLine(char* buffer, size_t size, int device, int number) {
 void BM_OneThreadWritePerLine(benchmark::State& state) {
     const std::filesystem::path path = Root().debug_folder() / "baseline.deb";
     for (auto _ : state) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        platform::AppendOnlyFile file;
+        if (!file.Open(path))
+            std::abort();
         char line[256];
         for (int i = 0; i < kLinesPerRound; ++i) {
             const int n = FormatLine(line, sizeof(line), 1, i);
-            if (::write(fd, line, static_cast<size_t>(n)) != n)
-                std::abort();
+            file.WriteAll(std::string_view(line, static_cast<size_t>(n)));
         }
-        ::close(fd);
+        file.Close();
         state.PauseTiming();
         Root().EmptyDebugFolder();
         state.ResumeTiming();

@@ -4,7 +4,6 @@
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <nettle/arcfour.h>

@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "foundation/running_program.h"
+#include "platform/running_program.h"
 #include "platform/thread.h"
 
 namespace ruzd::foundation {
@@ -30,7 +30,7 @@ std::string SystemTempFolder() {
 
 AppHooks::AppHooks(int32_t runMode, std::string applicationName)
     : runMode_(runMode),
-      applicationName_(applicationName.empty() ? RunningProgramBaseName()
+      applicationName_(applicationName.empty() ? platform::RunningProgramBaseName()
                                                : std::move(applicationName)) {}
 
 AppHooks::~AppHooks() = default;

@@ -1,7 +1,6 @@
 // The manager's services to the layers below it: the file cache for the file-transfer listener
 // and the device and Aculab handle tables for the hardware layer.
 
-#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>

@@ -3,7 +3,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <string>
@@ -12,6 +11,7 @@
 #include "app/tests/node_process.h"
 #include "foundation/registry.h"
 #include "node/vesmarin_manager.h"
+#include "platform/stop_signals.h"
 #include "testing/child_program.h"
 #include "testing/temp_root.h"
 
@@ -78,7 +78,7 @@ TEST_F(PelwixProgramTest, ListensForFileTransfersOnTheRegistryFilePort) {
     EXPECT_TRUE(node->WaitForLog("Local File Socket TCP port set to: " + std::to_string(filePort)));
 
     // A clean stop also ends the file listener and its connection, and closes the log.
-    node->Signal(SIGTERM);
+    node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(node->WaitForExit(), kEntryExit);
     EXPECT_TRUE(files.ClosedByNode(std::chrono::seconds(10)));
     EXPECT_THAT(node->DebugLog(), HasSubstr("OnOrvanthellaFileSocketClose"));
@@ -182,7 +182,10 @@ TEST_P(PelwixStopTest, StopsCleanlyAndClosesTheLog) {
     EXPECT_TRUE(again.IsConnected()) << next->Stderr();
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, PelwixStopTest, ::testing::Values(SIGINT, SIGTERM));
+INSTANTIATE_TEST_SUITE_P(
+    Signals, PelwixStopTest,
+    ::testing::Values(platform::SignalNumber(platform::StopSignal::kInterrupt),
+                      platform::SignalNumber(platform::StopSignal::kTerminate)));
 
 TEST_F(PelwixProgramTest, HelpShowsTheOptionsAndStartsNothing) {
     auto node = StartNode({"-debug", "-help"});

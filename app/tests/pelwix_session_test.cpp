@@ -4,7 +4,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -19,6 +18,7 @@
 #include "net/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
 #include "platform/sntp_client.h"
+#include "platform/stop_signals.h"
 #include "testing/sntp_test_server.h"
 #include "testing/temp_root.h"
 
@@ -166,7 +166,7 @@ TEST_F(PelwixSessionTest, AStopWithRunningWorkersEndsThemAndTheManager) {
     peer.Send(kCNSTRT, 2, {});
     ASSERT_TRUE(node->WaitForLog("FileHandlingThread started"));
 
-    node->Signal(SIGTERM);
+    node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(node->WaitForExit(), 255) << node->Stderr();
     const std::string log = node->DebugLog();
     EXPECT_THAT(log, HasSubstr("ISDN Thread ended"));

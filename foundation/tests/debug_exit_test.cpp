@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <spawn.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,8 +9,6 @@
 #include "platform/text.h"
 #include "testing/temp_root.h"
 
-extern char** environ;
-
 namespace ruzd::foundation {
 namespace {
 
@@ -21,12 +18,12 @@ TEST(DebugLogAtExit, ProgramThatNeverStopsTheLogStillWritesEveryLineAndEnds) {
     std::filesystem::create_directories(folder);
 
     const std::string program = std::string(RUZD_TEST_BIN_DIR) + "/foundation_debug_exit_child";
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("3000"), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
-    platform::ChildProcess child(pid);
-    ASSERT_EQ(child.ended().Wait(30000), platform::kWaitObject0) << "the program hangs at exit";
-    EXPECT_EQ(child.ExitCode(), 0);
+    platform::ChildStart start;
+    start.arguments = {program, "3000"};
+    const std::unique_ptr<platform::ChildProcess> child = platform::ChildProcess::Start(start);
+    ASSERT_NE(child, nullptr);
+    ASSERT_EQ(child->ended().Wait(30000), platform::kWaitObject0) << "the program hangs at exit";
+    EXPECT_EQ(child->ExitCode(), 0);
 
     std::string content;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {

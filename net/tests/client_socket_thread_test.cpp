@@ -1,16 +1,15 @@
 #include "net/client_socket_thread.h"
 
 #include <gtest/gtest.h>
-#include <netinet/tcp.h>
 
 #include <atomic>
 #include <thread>
 
-#include "net/send_once.h"
-#include "net/send_queue.h"
-#include "net/tests/loopback.h"
+#include "net/socket_core/send_once.h"
+#include "net/socket_core/send_queue.h"
 #include "net/tests/socket_recorder.h"
-#include "net/wsa_error.h"
+#include "platform/wsa_error.h"
+#include "testing/raw_socket.h"
 
 namespace ruzd::net {
 namespace {
@@ -81,21 +80,17 @@ TEST_F(ClientSocketThreadTest, ConnectsAndCarriesBytesBothWays) {
     EXPECT_EQ(address, "127.0.0.1");
     EXPECT_EQ(port, listener.port());
 
-    int on = 0, idle = 0, interval = 0;
-    socklen_t size = sizeof on;
-    ::getsockopt(socket->PollFd(), SOL_SOCKET, SO_KEEPALIVE, &on, &size);
-    ::getsockopt(socket->PollFd(), IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
-    ::getsockopt(socket->PollFd(), IPPROTO_TCP, TCP_KEEPINTVL, &interval, &size);
-    EXPECT_EQ(on, 1);
-    EXPECT_EQ(idle, 60);
-    EXPECT_EQ(interval, 1);
+    const testing::KeepAlive keep_alive = testing::KeepAliveOf(socket->PollFd());
+    EXPECT_EQ(keep_alive.on, 1);
+    EXPECT_EQ(keep_alive.idle_seconds, 60);
+    EXPECT_EQ(keep_alive.interval_seconds, 1);
 }
 
 TEST_F(ClientSocketThreadTest, ASendWhileDisconnectedGoesOutOnceTheConnectionIsMade) {
     const unsigned port = testing::UnusedPort();
     CClientSocketThread thread(&recorder, "127.0.0.1", static_cast<int>(port));
     auto socket = thread.Socket();
-    ASSERT_TRUE(Eventually([&] { return socket->LastError() == kWsaEconnrefused; }));
+    ASSERT_TRUE(Eventually([&] { return socket->LastError() == platform::kWsaEconnrefused; }));
     EXPECT_FALSE(socket->IsConnected());
 
     RawListener listener(port);
@@ -194,7 +189,7 @@ TEST(SendOnceTest, SendsTheTextWhenTheConnectionIsMade) {
 TEST(SendOnceTest, ReportsARefusedConnection) {
     int error = 0;
     EXPECT_FALSE(SendOnce("127.0.0.1", static_cast<int>(testing::UnusedPort()), "x", 0, &error));
-    EXPECT_EQ(error, kWsaEconnrefused);
+    EXPECT_EQ(error, platform::kWsaEconnrefused);
 }
 
 }  // namespace

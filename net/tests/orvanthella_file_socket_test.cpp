@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <nettle/arcfour.h>
 
@@ -20,12 +19,14 @@
 #include "foundation/debug_log.h"
 #include "foundation/node_services.h"
 #include "foundation/registry.h"
-#include "foundation/running_program.h"
 #include "foundation/time_tools.h"
 #include "net/station_name.h"
 #include "net/tests/central_peer.h"
 #include "platform/clock.h"
+#include "platform/process_identity.h"
+#include "platform/running_program.h"
 #include "testing/fake_node_services.h"
+#include "testing/raw_socket.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net::filetest {
@@ -549,15 +550,9 @@ TEST_F(FileSocketTest, TxfileLongerThanTheMaximumIsReadPastAndLogged) {
 }
 
 TEST_F(FileSocketTest, ListenerThatCannotOpenSaysSo) {
-    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(::bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(blocker, 1), 0);
-    socklen_t size = sizeof address;
-    ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &size);
-    const int taken = ntohs(address.sin_port);
+    ruzd::testing::RawListener blocker(0, ruzd::testing::RawListener::Bind::kAnyAddress);
+    ASSERT_TRUE(blocker.valid());
+    const int taken = static_cast<int>(blocker.port());
     thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), taken);
     EXPECT_TRUE(Eventually([&] {
         return LogContains("Could not open socket port " + std::to_string(taken) +
@@ -565,7 +560,7 @@ TEST_F(FileSocketTest, ListenerThatCannotOpenSaysSo) {
     }));
     EXPECT_FALSE(thread_->HasAuthorisedSocket());
     thread_.reset();
-    ::close(blocker);
+    blocker.Close();
 
     thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), 0);
     EXPECT_TRUE(Eventually(
@@ -596,49 +591,28 @@ TEST_F(FileSocketTest, StatisticsAreLoggedForAuthorisedConnections) {
 // The update service on 127.0.0.1:1919: records what one connection sends.
 class FakeUpdateService {
 public:
-    FakeUpdateService() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(1919);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(fd_, 1) != 0) {
-            ::close(fd_);
-            fd_ = -1;
+    FakeUpdateService() : listener_(1919) {
+        if (!listener_.valid()) {
             return;
         }
         worker_ = std::thread([this] {
-            const int connection = ::accept(fd_, nullptr, nullptr);
-            if (connection < 0) {
-                return;
+            ruzd::testing::RawConnection connection = listener_.Accept();
+            if (connection.valid()) {
+                received_.set_value(connection.ReadUntilClosed());
             }
-            std::string text;
-            char chunk[4096];
-            ssize_t got = 0;
-            while ((got = ::recv(connection, chunk, sizeof chunk, 0)) > 0) {
-                text.append(chunk, static_cast<size_t>(got));
-            }
-            ::close(connection);
-            received_.set_value(text);
         });
     }
     ~FakeUpdateService() {
-        if (fd_ >= 0) {
-            ::shutdown(fd_, SHUT_RDWR);
-            ::close(fd_);
-        }
+        listener_.Shutdown();
         if (worker_.joinable()) {
             worker_.join();
         }
     }
-    bool Listening() const { return fd_ >= 0; }
+    bool Listening() const { return listener_.valid(); }
     std::future<std::string> Received() { return received_.get_future(); }
 
 private:
-    int fd_ = -1;
+    ruzd::testing::RawListener listener_;
     std::thread worker_;
     std::promise<std::string> received_;
 };
@@ -674,10 +648,10 @@ TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateServi
 
     ASSERT_EQ(command.wait_for(20s), std::future_status::ready);
     const std::string updater = temp_.path().string() + "/Pelwix/Sobrink.exe";
-    const std::string session = std::to_string(::getsid(0));
+    const std::string session = std::to_string(platform::CurrentSessionId().value_or(0));
     EXPECT_EQ(command.get(), updater + "\fS\fD\fL\fSobrink Setup\f/sessionid:" + session +
                                  "/delete/wait/user:system/log\r" +
-                                 foundation::RunningProgramPath().string() +
+                                 platform::RunningProgramPath().string() +
                                  "\fU\fR\fL\f \f/sessionid:" + session + "\r");
     EXPECT_EQ(ReadFile(updater), program);
 

@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <netinet/tcp.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,9 +9,9 @@
 #include <thread>
 
 #include "foundation/debug_log.h"
-#include "net/tests/loopback.h"
 #include "net/tests/socket_recorder.h"
-#include "net/wsa_error.h"
+#include "platform/wsa_error.h"
+#include "testing/raw_socket.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net {
@@ -76,14 +75,10 @@ TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
     ASSERT_EQ(clients.size(), 1u);
 
     for (const int fd : {thread.Socket()->PollFd(), clients[0]->PollFd()}) {
-        int on = 0, idle = 0, interval = 0;
-        socklen_t size = sizeof on;
-        ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, &size);
-        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
-        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &size);
-        EXPECT_EQ(on, 1);
-        EXPECT_EQ(idle, 60);
-        EXPECT_EQ(interval, 1);
+        const testing::KeepAlive keep_alive = testing::KeepAliveOf(fd);
+        EXPECT_EQ(keep_alive.on, 1);
+        EXPECT_EQ(keep_alive.idle_seconds, 60);
+        EXPECT_EQ(keep_alive.interval_seconds, 1);
     }
 }
 
@@ -188,7 +183,7 @@ TEST_F(ServerSocketThreadTest, ClosedConnectionsAreReportedWithTheirErrorAndForg
     const auto closes = recorder.Closes();
     EXPECT_EQ(closes[0].serial, orderly_serial);
     EXPECT_EQ(closes[0].error, 0);
-    EXPECT_EQ(closes[1].error, kWsaEconnreset);
+    EXPECT_EQ(closes[1].error, platform::kWsaEconnreset);
     EXPECT_TRUE(Eventually([&] { return !thread.Socket()->HasClients(); }));
 }
 
@@ -370,7 +365,7 @@ TEST_F(ServerSocketThreadTest, ASendListensAgainOnceThePortIsFree) {
     CServerSocketThread thread(&recorder, static_cast<int>(port));
     auto server = thread.Socket();
     ASSERT_TRUE(server);
-    EXPECT_TRUE(Eventually([&] { return server->LastError() == kWsaEaddrinuse; }));
+    EXPECT_TRUE(Eventually([&] { return server->LastError() == platform::kWsaEaddrinuse; }));
     EXPECT_FALSE(server->IsListening());
 
     blocker.reset();

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "net/tests/loopback.h"
 #include "net/tests/stream_owner.h"
+#include "testing/raw_socket.h"
 
 namespace ruzd::net {
 namespace {

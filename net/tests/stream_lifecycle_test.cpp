@@ -9,8 +9,8 @@
 
 #include "net/client_stream_socket_thread.h"
 #include "net/server_stream_socket_thread.h"
-#include "net/tests/loopback.h"
 #include "net/tests/stream_owner.h"
+#include "testing/raw_socket.h"
 
 namespace ruzd::net {
 namespace {

@@ -3,8 +3,6 @@
 // Helpers for the stream socket thread tests: frames built by hand or by the writer, a raw-side
 // frame reader, and an owner that records what it is handed.
 
-#include <sys/ioctl.h>
-
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -16,9 +14,12 @@
 #include "net/client_stream_socket.h"
 #include "net/frame_cutter.h"
 #include "net/stream_socket_callback.h"
-#include "net/tests/loopback.h"
+#include "testing/raw_socket.h"
 
 namespace ruzd::net::testing {
+
+// The raw far ends and the waits of the socket tests.
+using namespace ruzd::testing;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -125,10 +126,7 @@ private:
 
 // Waits until the socket's received bytes have all been taken by its thread.
 inline bool Drained(int fd) {
-    return Eventually([fd] {
-        int unread = 0;
-        return ::ioctl(fd, FIONREAD, &unread) == 0 && unread == 0;
-    });
+    return Eventually([fd] { return UnreadBytes(fd) == size_t{0}; });
 }
 
 class StreamOwner : public CStreamSocketCallback {

@@ -3,13 +3,14 @@
 #include "net/vorurid_adidid_updater.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <future>
 #include <thread>
 
-#include "foundation/running_program.h"
 #include "net/tests/central_peer.h"
+#include "platform/process_identity.h"
+#include "platform/running_program.h"
+#include "testing/raw_socket.h"
 
 namespace ruzd::net::filetest {
 namespace {
@@ -18,46 +19,26 @@ namespace {
 class OneShotService {
 public:
     OneShotService() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        ::listen(fd_, 1);
-        socklen_t size = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
         worker_ = std::thread([this] {
-            const int connection = ::accept(fd_, nullptr, nullptr);
-            std::string text;
-            char chunk[1024];
-            ssize_t got = 0;
-            while (connection >= 0 && (got = ::recv(connection, chunk, sizeof chunk, 0)) > 0) {
-                text.append(chunk, static_cast<size_t>(got));
-            }
-            if (connection >= 0) {
-                ::close(connection);
-            }
-            received_.set_value(text);
+            ruzd::testing::RawConnection connection = listener_.Accept();
+            received_.set_value(connection.valid() ? connection.ReadUntilClosed() : std::string());
         });
     }
     ~OneShotService() {
-        ::shutdown(fd_, SHUT_RDWR);
-        ::close(fd_);
+        listener_.Shutdown();
         worker_.join();
     }
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return static_cast<uint16_t>(listener_.port()); }
     std::string Received() { return received_.get_future().get(); }
 
 private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
+    ruzd::testing::RawListener listener_;
     std::thread worker_;
     std::promise<std::string> received_;
 };
 
 std::string SessionSwitch() {
-    return "/sessionid:" + std::to_string(::getsid(0));
+    return "/sessionid:" + std::to_string(platform::CurrentSessionId().value_or(0));
 }
 
 TEST(VoruridAdididUpdater, ServiceReceivesBothLinesOfTheCommand) {
@@ -90,7 +71,7 @@ TEST(VoruridAdididUpdater, RestartsItselfWithItsOwnArguments) {
     std::string error;
     ASSERT_TRUE(updater.GetOwnCommandLine("P", "A", error, true, false));
     const std::string text = service.Received();
-    const std::string second = foundation::RunningProgramPath().string() + "\fU\fR\fL\f";
+    const std::string second = platform::RunningProgramPath().string() + "\fU\fR\fL\f";
     ASSERT_NE(text.find(second), std::string::npos);
 }
 

@@ -5,8 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <time.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -25,6 +23,7 @@
 #include "node/tormbel_status.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
+#include "platform/local_time.h"
 #include "testing/child_program.h"
 #include "testing/debug_files.h"
 #include "testing/temp_root.h"
@@ -92,15 +91,7 @@ private:
 
 // Seconds since 1970 of a local time of day, 10 March 2031.
 int64_t LocalTime(int hour, int minute = 0, int second = 0) {
-    tm local{};
-    local.tm_year = 2031 - 1900;
-    local.tm_mon = 2;
-    local.tm_mday = 10;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    return static_cast<int64_t>(mktime(&local));
+    return platform::UtcSecondsOfLocalTime(2031, 3, 10, hour, minute, second);
 }
 
 platform::WallTime AtSeconds(int64_t seconds) {

@@ -2,11 +2,11 @@
 // configuration manager's completeness byte, the silent Global Call and IP media cases, and
 // the Prosody media library's name pairs and trace hook.
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "foundation/trace.h"
+#include "platform/loaded_modules.h"
 #include "platform/root.h"
 #include "telephony/lib_gc.h"
 #include "telephony/lib_ipm.h"
@@ -164,11 +164,9 @@ protected:
 
     template <typename T>
     static T* LibrarySymbol(const char* name) {
-        void* handle = dlopen((platform::VendorDir() / "TiNG.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-        EXPECT_NE(handle, nullptr);
-        void* symbol = dlsym(handle, name);
-        dlclose(handle);
-        return static_cast<T*>(symbol);
+        EXPECT_TRUE(platform::IsModuleLoaded(platform::VendorDir() / "TiNG.so"));
+        return static_cast<T*>(
+            platform::ExportOfLoadedModule(platform::VendorDir() / "TiNG.so", name));
     }
 };
 

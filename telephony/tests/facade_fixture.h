@@ -4,14 +4,13 @@
 // the main-window close requests made meanwhile, and a facade that tests may start Global Call
 // on without the start-up and may build with the Aculab path switched on.
 
-#include <dlfcn.h>
-
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "foundation/app_hooks.h"
+#include "platform/loaded_modules.h"
 #include "platform/message_box.h"
 #include "platform/root.h"
 #include "telephony/hardware_isdn.h"
@@ -115,14 +114,10 @@ protected:
     static std::vector<std::string> TakeCalls() {
         std::vector<std::string> calls;
         for (const std::string& library : FacadeLibraries()) {
-            void* handle =
-                dlopen((platform::VendorDir() / (library + ".so")).c_str(), RTLD_NOW | RTLD_NOLOAD);
-            if (handle == nullptr)
-                continue;
             using TakeCallsFunction = void (*)(std::vector<std::string>*);
-            if (auto take = reinterpret_cast<TakeCallsFunction>(dlsym(handle, "stub_take_calls")))
+            if (auto take = reinterpret_cast<TakeCallsFunction>(platform::ExportOfLoadedModule(
+                    platform::VendorDir() / (library + ".so"), "stub_take_calls")))
                 take(&calls);
-            dlclose(handle);
         }
         return calls;
     }

@@ -2,7 +2,6 @@
 // switches off, the fatal end without any vendor path, the Aculab path that stays off, and
 // the process-wide facade pointer.
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/loaded_modules.h"
+#include "platform/root.h"
 #include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
@@ -249,15 +250,14 @@ TEST_F(HardwareConstructionTest, SwitchedOnTheAculabPathLoadsItsFiveLibrariesAnd
         EXPECT_TRUE(LoadedInProcess(library)) << library;
     EXPECT_THAT(Boxes(), IsEmpty());
 
-    void* ting = dlopen((platform::VendorDir() / "TiNG.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(ting, nullptr);
-    auto* level = static_cast<int*>(dlsym(ting, "TiNGtrace"));
+    ASSERT_TRUE(platform::IsModuleLoaded(platform::VendorDir() / "TiNG.so"));
+    auto* level = static_cast<int*>(
+        platform::ExportOfLoadedModule(platform::VendorDir() / "TiNG.so", "TiNGtrace"));
     ASSERT_NE(level, nullptr);
     hardware.SetAculabTrace(true);
     EXPECT_EQ(*level, 3);
     hardware.SetAculabTrace(false);
     EXPECT_EQ(*level, 0);
-    dlclose(ting);
 }
 
 TEST_F(HardwareConstructionTest, AMissingAculabLibraryIsOnlyLoggedWhileDialogicWorks) {

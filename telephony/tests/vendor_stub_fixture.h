@@ -3,7 +3,6 @@
 // A fresh platform root whose vendor folder the test fills with stub libraries, and the log
 // lines the binding wrote meanwhile.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/loaded_modules.h"
 #include "platform/root.h"
 #include "telephony/vendor_log.h"
 #include "testing/temp_root.h"
@@ -56,11 +56,7 @@ protected:
     // Whether the vendor folder's <library>.so is loaded in the process (the probe loads
     // nothing and keeps no reference).
     static bool LoadedInProcess(const std::string& library) {
-        void* handle =
-            dlopen((platform::VendorDir() / (library + ".so")).c_str(), RTLD_NOW | RTLD_NOLOAD);
-        if (handle != nullptr)
-            dlclose(handle);
-        return handle != nullptr;
+        return platform::IsModuleLoaded(platform::VendorDir() / (library + ".so"));
     }
 
     std::vector<std::string> Texts() {

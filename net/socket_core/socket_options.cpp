@@ -1,4 +1,4 @@
-#include "net/socket_options.h"
+#include "net/socket_core/socket_options.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

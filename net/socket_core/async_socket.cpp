@@ -1,4 +1,4 @@
-#include "net/async_socket.h"
+#include "net/socket_core/async_socket.h"
 
 #include <arpa/inet.h>
 #include <poll.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <mutex>
 
-#include "net/socket_options.h"
-#include "net/wsa_error.h"
+#include "net/socket_core/socket_options.h"
+#include "platform/wsa_error.h"
 
 namespace ruzd::net {
 
@@ -23,13 +23,13 @@ AsyncSocket::~AsyncSocket() {
 bool AsyncSocket::Create(uint16_t port, const std::string& address) {
     platform::CriticalSectionLock guard(lock_);
     if (fd_.load() >= 0) {
-        lastError_.store(kWsaEinval);
+        lastError_.store(platform::kWsaEinval);
         return false;
     }
     std::lock_guard creation(SocketCreationLock());
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        lastError_.store(WsaErrorFromErrno(errno));
+        lastError_.store(platform::WsaErrorFromErrno(errno));
         return false;
     }
     const int on = 1;
@@ -40,12 +40,12 @@ bool AsyncSocket::Create(uint16_t port, const std::string& address) {
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         local.sin_port = htons(port);
     } else if (!ResolveIpv4(address, port, local)) {
-        lastError_.store(kWsaEaddrnotavail);
+        lastError_.store(platform::kWsaEaddrnotavail);
         CloseDescriptor(fd);
         return false;
     }
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        lastError_.store(WsaErrorFromErrno(errno));
+        lastError_.store(platform::WsaErrorFromErrno(errno));
         CloseDescriptor(fd);
         return false;
     }
@@ -58,7 +58,7 @@ bool AsyncSocket::Listen(int backlog) {
     {
         platform::CriticalSectionLock guard(lock_);
         if (::listen(fd_.load(), backlog) != 0) {
-            lastError_.store(WsaErrorFromErrno(errno));
+            lastError_.store(platform::WsaErrorFromErrno(errno));
             return false;
         }
         listening_.store(true);
@@ -70,7 +70,7 @@ bool AsyncSocket::Listen(int backlog) {
 bool AsyncSocket::Connect(const std::string& host, uint16_t port) {
     sockaddr_in address{};
     if (!ResolveIpv4(host, port, address)) {
-        lastError_.store(kWsaHostNotFound);
+        lastError_.store(platform::kWsaHostNotFound);
         return false;
     }
     {
@@ -79,10 +79,10 @@ bool AsyncSocket::Connect(const std::string& host, uint16_t port) {
             0) {
             connected_.store(true);
         } else if (errno == EINPROGRESS) {
-            lastError_.store(kWsaEwouldblock);
+            lastError_.store(platform::kWsaEwouldblock);
             connecting_.store(true);
         } else {
-            lastError_.store(WsaErrorFromErrno(errno));
+            lastError_.store(platform::WsaErrorFromErrno(errno));
             return false;
         }
     }
@@ -96,12 +96,12 @@ bool AsyncSocket::Accept(AsyncSocket& target, sockaddr_in* peer) {
     const int fd = ::accept4(fd_.load(), reinterpret_cast<sockaddr*>(&address), &size,
                              SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
-        lastError_.store(WsaErrorFromErrno(errno));
+        lastError_.store(platform::WsaErrorFromErrno(errno));
         return false;
     }
     if (target.fd_.load() >= 0) {
         CloseDescriptor(fd);
-        lastError_.store(kWsaEinval);
+        lastError_.store(platform::kWsaEinval);
         return false;
     }
     SetKeepAlive(fd);
@@ -118,7 +118,7 @@ int AsyncSocket::Send(const uint8_t* data, size_t length) {
     platform::CriticalSectionLock guard(lock_);
     const ssize_t sent = ::send(fd_.load(), data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) {
-        lastError_.store(WsaErrorFromErrno(errno == EAGAIN ? EWOULDBLOCK : errno));
+        lastError_.store(platform::WsaErrorFromErrno(errno == EAGAIN ? EWOULDBLOCK : errno));
         return -1;
     }
     return static_cast<int>(sent);
@@ -130,10 +130,10 @@ int AsyncSocket::Receive(uint8_t* buffer, size_t length) {
         return static_cast<int>(received);
     }
     if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        lastError_.store(kWsaEwouldblock);
+        lastError_.store(platform::kWsaEwouldblock);
         return -1;
     }
-    const int error = received == 0 ? 0 : WsaErrorFromErrno(errno);
+    const int error = received == 0 ? 0 : platform::WsaErrorFromErrno(errno);
     lastError_.store(error);
     closeError_.store(error);
     closeSeen_.store(true);
@@ -246,9 +246,9 @@ void AsyncSocket::FinishConnect() {
     ::getsockopt(fd_.load(), SOL_SOCKET, SO_ERROR, &error, &size);
     connecting_.store(false);
     if (error != 0) {
-        lastError_.store(WsaErrorFromErrno(error));
+        lastError_.store(platform::WsaErrorFromErrno(error));
         Close();
-        OnConnect(WsaErrorFromErrno(error));
+        OnConnect(platform::WsaErrorFromErrno(error));
         return;
     }
     SetKeepAlive(fd_.load());

@@ -1,4 +1,4 @@
-#include "net/send_queue.h"
+#include "net/socket_core/send_queue.h"
 
 namespace ruzd::net {
 

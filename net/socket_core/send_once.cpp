@@ -1,4 +1,4 @@
-#include "net/send_once.h"
+#include "net/socket_core/send_once.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "net/socket_options.h"
-#include "net/wsa_error.h"
+#include "net/socket_core/socket_options.h"
+#include "platform/wsa_error.h"
 
 namespace ruzd::net {
 namespace {
@@ -18,7 +18,7 @@ int AwaitConnection(int fd, std::chrono::steady_clock::time_point deadline) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            return kWsaEwouldblock;
+            return platform::kWsaEwouldblock;
         }
         pollfd watched{fd, POLLOUT, 0};
         const int ready = ::poll(&watched, 1, static_cast<int>(left.count()));
@@ -26,15 +26,15 @@ int AwaitConnection(int fd, std::chrono::steady_clock::time_point deadline) {
             continue;
         }
         if (ready < 0) {
-            return WsaErrorFromErrno(errno);
+            return platform::WsaErrorFromErrno(errno);
         }
         if (ready == 0) {
-            return kWsaEwouldblock;
+            return platform::kWsaEwouldblock;
         }
         int error = 0;
         socklen_t size = sizeof error;
         ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-        return WsaErrorFromErrno(error);
+        return platform::WsaErrorFromErrno(error);
     }
 }
 
@@ -49,13 +49,13 @@ bool SendOnce(const std::string& host, int port, const std::string& text, int ti
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     if (fd < 0) {
-        last_error = WsaErrorFromErrno(errno);
+        last_error = platform::WsaErrorFromErrno(errno);
     } else if (!ResolveIpv4(host, port, address)) {
-        last_error = kWsaHostNotFound;
+        last_error = platform::kWsaHostNotFound;
     } else if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         connected = true;
     } else if (errno != EINPROGRESS) {
-        last_error = WsaErrorFromErrno(errno);
+        last_error = platform::WsaErrorFromErrno(errno);
     } else {
         last_error = AwaitConnection(fd, deadline);
         connected = last_error == 0;

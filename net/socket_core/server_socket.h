@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "net/client_socket.h"
 #include "net/socket_callback.h"
-#include "net/socket_reactor.h"
+#include "net/socket_core/client_socket.h"
+#include "net/socket_core/socket_reactor.h"
 
 namespace ruzd::net {
 

@@ -1,4 +1,4 @@
-#include "net/client_socket.h"
+#include "net/socket_core/client_socket.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "net/server_socket.h"
-#include "net/socket_options.h"
-#include "net/wsa_error.h"
+#include "net/socket_core/server_socket.h"
+#include "net/socket_core/socket_options.h"
+#include "platform/wsa_error.h"
 
 namespace ruzd::net {
 namespace {
@@ -75,7 +75,7 @@ bool CClientSocket::Connect(const std::string& host, int port, int local_port) {
         std::lock_guard creation(SocketCreationLock());
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0) {
-            last_error_.store(WsaErrorFromErrno(errno));
+            last_error_.store(platform::WsaErrorFromErrno(errno));
             connected_.store(false);
             return false;
         }
@@ -87,7 +87,7 @@ bool CClientSocket::Connect(const std::string& host, int port, int local_port) {
             local.sin_addr.s_addr = htonl(INADDR_ANY);
             local.sin_port = htons(static_cast<uint16_t>(local_port));
             if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-                last_error_.store(WsaErrorFromErrno(errno));
+                last_error_.store(platform::WsaErrorFromErrno(errno));
                 CloseDescriptor(fd);
                 connected_.store(false);
                 return false;
@@ -99,21 +99,21 @@ bool CClientSocket::Connect(const std::string& host, int port, int local_port) {
     }
     sockaddr_in address{};
     if (!ResolveIpv4(host, port, address)) {
-        last_error_.store(kWsaHostNotFound);
+        last_error_.store(platform::kWsaHostNotFound);
         connected_.store(false);
         return false;
     }
     if (::connect(fd_.load(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         OnConnect(0);
     } else if (errno == EINPROGRESS) {
-        last_error_.store(kWsaEwouldblock);
+        last_error_.store(platform::kWsaEwouldblock);
         connected_.store(false);
         connecting_.store(true);
         if (auto reactor = reactor_.lock(); reactor && !reactor->IsLoopThread()) {
             reactor->Wake();
         }
     } else {
-        last_error_.store(WsaErrorFromErrno(errno));
+        last_error_.store(platform::WsaErrorFromErrno(errno));
         connected_.store(false);
         // A fresh socket for the next attempt.
         CloseDescriptorLocked();
@@ -153,7 +153,7 @@ bool CClientSocket::Send(const uint8_t* data, int length) {
         if (sent > 0) {
             queue_.PushFront(data + sent, static_cast<size_t>(length - sent));
         } else {
-            last_error_.store(WsaErrorFromErrno(error));
+            last_error_.store(platform::WsaErrorFromErrno(error));
             queue_.PushBack(data, static_cast<size_t>(length));
         }
         UpdateWriteInterestLocked();
@@ -275,7 +275,7 @@ void CClientSocket::FinishConnect() {
             }
         }
         connecting_.store(false);
-        OnConnect(WsaErrorFromErrno(error));
+        OnConnect(platform::WsaErrorFromErrno(error));
     }
 }
 
@@ -315,7 +315,7 @@ bool CClientSocket::OnReceive() {
         if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
             return true;
         }
-        last_error_.store(WsaErrorFromErrno(error));
+        last_error_.store(platform::WsaErrorFromErrno(error));
         OnClose(last_error_.load());
         return false;
     }
@@ -376,7 +376,7 @@ void CClientSocket::DrainLocked() {
             return SendNow(fd, data, length, error);
         });
         if (error != 0) {
-            last_error_.store(WsaErrorFromErrno(error));
+            last_error_.store(platform::WsaErrorFromErrno(error));
         }
     }
     UpdateWriteInterestLocked();

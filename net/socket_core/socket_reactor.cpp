@@ -1,4 +1,4 @@
-#include "net/socket_reactor.h"
+#include "net/socket_core/socket_reactor.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "net/socket_core/socket_options.h"
 #include "net/socket_log.h"
-#include "net/socket_options.h"
 
 namespace ruzd::net {
 

@@ -1,11 +1,14 @@
 #pragma once
 
-// Plain blocking TCP ends on 127.0.0.1 for the socket tests, and counters of the process's
-// descriptors and threads.
+// Plain blocking TCP ends on 127.0.0.1 that tests (and benchmarks) play the far end of a
+// connection with, and counters of the process's descriptors and threads. Raw system calls on
+// purpose: the far end must not share code with the sockets under test.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,11 +17,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-namespace ruzd::net::testing {
+namespace ruzd::testing {
 
 // How long a test waits for something that should happen at once before it calls it a failure.
 constexpr auto kPatience = std::chrono::seconds(20);
@@ -128,6 +132,33 @@ public:
         return bytes;
     }
 
+    // Blocking reads until `length` bytes came; false when the connection ends first.
+    bool ReceiveExactly(uint8_t* bytes, size_t length) {
+        while (length > 0) {
+            const ssize_t got = ::recv(fd_, bytes, length, 0);
+            if (got <= 0) {
+                return false;
+            }
+            bytes += got;
+            length -= static_cast<size_t>(got);
+        }
+        return true;
+    }
+
+    // One blocking read: how many bytes came, 0 when the connection ended, below 0 on an error.
+    ptrdiff_t ReceiveSome(uint8_t* bytes, size_t length) { return ::recv(fd_, bytes, length, 0); }
+
+    // Everything that comes until the peer closes (blocking).
+    std::string ReadUntilClosed() {
+        std::string text;
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::recv(fd_, chunk, sizeof chunk, 0)) > 0) {
+            text.append(chunk, static_cast<size_t>(got));
+        }
+        return text;
+    }
+
     std::string ReadText(size_t length) {
         auto bytes = Read(length);
         return std::string(bytes.begin(), bytes.end());
@@ -185,15 +216,17 @@ private:
 // A blocking listener on 127.0.0.1.
 class RawListener {
 public:
+    enum class Bind { kLoopback, kAnyAddress };
+
     // port 0: a port the system picks.
-    explicit RawListener(unsigned port = 0) {
+    explicit RawListener(unsigned port = 0, Bind bind = Bind::kLoopback) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int on = 1;
         ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_addr.s_addr = htonl(bind == Bind::kLoopback ? INADDR_LOOPBACK : INADDR_ANY);
         if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
             ::listen(fd_, 16) != 0) {
             ::close(fd_);
@@ -220,6 +253,13 @@ public:
         return RawConnection(::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
     }
 
+    // Wakes a thread waiting in Accept, which then returns no connection.
+    void Shutdown() {
+        if (fd_ >= 0) {
+            ::shutdown(fd_, SHUT_RDWR);
+        }
+    }
+
     void Close() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -232,10 +272,35 @@ private:
     unsigned port_ = 0;
 };
 
+// The keep-alive settings of a TCP socket of the code under test.
+struct KeepAlive {
+    int on = 0;
+    int idle_seconds = 0;
+    int interval_seconds = 0;
+};
+
+inline KeepAlive KeepAliveOf(int socket_fd) {
+    KeepAlive settings;
+    socklen_t size = sizeof settings.on;
+    ::getsockopt(socket_fd, SOL_SOCKET, SO_KEEPALIVE, &settings.on, &size);
+    ::getsockopt(socket_fd, IPPROTO_TCP, TCP_KEEPIDLE, &settings.idle_seconds, &size);
+    ::getsockopt(socket_fd, IPPROTO_TCP, TCP_KEEPINTVL, &settings.interval_seconds, &size);
+    return settings;
+}
+
+// The bytes received on a socket that nobody has read yet; none when that cannot be told.
+inline std::optional<size_t> UnreadBytes(int socket_fd) {
+    int unread = 0;
+    if (::ioctl(socket_fd, FIONREAD, &unread) != 0 || unread < 0) {
+        return std::nullopt;
+    }
+    return static_cast<size_t>(unread);
+}
+
 // A port on 127.0.0.1 that nothing listens on at the moment.
 inline unsigned UnusedPort() {
     RawListener probe;
     return probe.port();
 }
 
-}  // namespace ruzd::net::testing
+}  // namespace ruzd::testing

@@ -2,9 +2,10 @@
 
 // The Windows Sockets error numbers that the socket classes report as their last error and hand
 // to their receivers with a close. Peers and logs know these numbers, so the POSIX errno values
-// are translated at the system call.
+// are translated at the system call, by the same table that gives the Win32 file codes
+// (platform/errno_codes.cpp).
 
-namespace ruzd::net {
+namespace ruzd::platform {
 
 enum WsaError : int {
     kWsaOk = 0,
@@ -42,4 +43,4 @@ enum WsaError : int {
 // unchanged, so that it still shows in a log.
 int WsaErrorFromErrno(int error);
 
-}  // namespace ruzd::net
+}  // namespace ruzd::platform

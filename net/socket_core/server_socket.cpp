@@ -1,4 +1,4 @@
-#include "net/server_socket.h"
+#include "net/socket_core/server_socket.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "net/socket_core/socket_options.h"
 #include "net/socket_log.h"
-#include "net/socket_options.h"
-#include "net/wsa_error.h"
+#include "platform/wsa_error.h"
 
 namespace ruzd::net {
 namespace {
@@ -50,7 +50,7 @@ bool CServerSocket::Listen(int port) {
     std::lock_guard creation(SocketCreationLock());
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        last_error_.store(WsaErrorFromErrno(errno));
+        last_error_.store(platform::WsaErrorFromErrno(errno));
         return false;
     }
     // Connections of an earlier listener on the port may still linger in TIME_WAIT.
@@ -62,7 +62,7 @@ bool CServerSocket::Listen(int port) {
     address.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, kBacklog) != 0) {
-        last_error_.store(WsaErrorFromErrno(errno));
+        last_error_.store(platform::WsaErrorFromErrno(errno));
         CloseDescriptor(fd);
         SocketLog("Cannot listen on port %d: error %d", port, last_error_.load());
         return false;
