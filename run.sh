@@ -12,8 +12,8 @@ cmake --build build -j "$(nproc)" --target Pelwix boardsim_vendor
 repo="$PWD"
 export RUZD_ROOT="$repo/run-root"
 unset RUZD_VENDOR_DIR
-mkdir -p "$RUZD_ROOT/vendor" "$RUZD_ROOT/node"
-cp -a build/vendor/. "$RUZD_ROOT/vendor/"
+mkdir -p "$RUZD_ROOT/node"
+scripts/install-vendor.sh build/vendor "$RUZD_ROOT/vendor"
 
 # The simulated boards (boardsim/README.md). No IP boards: with them the node starts Global Call
 # on its own, and the ISDN line devices would be driven the Global Call way. The control socket

@@ -18,7 +18,8 @@
 
 #include "foundation/registry.h"
 #include "net/orvanthella_file_socket_thread.h"
-#include "net/tests/central_peer.h"
+#include "testing/file_peer.h"
+#include "testing/loopback_socket.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ namespace fs = std::filesystem;
 using ruzd::net::COrvanthellaFileSocket;
 using ruzd::net::COrvanthellaFileSocketThread;
 using ruzd::net::SocketReactor;
-using ruzd::net::filetest::CentralPeer;
+using ruzd::testing::FilePeer;
 
 constexpr size_t kFileSize = 64u << 20;
 // The central server sends its files in pieces of this size, each one message.
@@ -50,7 +51,7 @@ void DeflateAndEncrypt(const std::vector<uint8_t>& data, std::vector<uint8_t>& w
     z_stream stream{};
     deflateInit(&stream, Z_DEFAULT_COMPRESSION);
     arcfour_ctx cipher;
-    ruzd::net::filetest::KeyRc4(cipher);
+    ruzd::testing::KeyRc4(cipher);
     for (size_t at = 0; at < data.size(); at += kPiece) {
         wire.resize(deflateBound(&stream, kPiece) + 64);
         stream.next_in = const_cast<uint8_t*>(data.data() + at);
@@ -98,14 +99,14 @@ public:
         fs::current_path(folder_);
         fs::create_directories(folder_ / "FileCache");
         ruzd::foundation::CRegistry("Pelwix").WriteDword("MaximumFileCacheSyncSizeMB", 128);
-        port_ = ruzd::net::filetest::FreePort();
+        port_ = ruzd::testing::FreePort();
         thread_ = std::make_unique<COrvanthellaFileSocketThread>(
             nullptr, port_,
             [](std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread) {
                 return std::make_shared<EncryptingFileSocket>(std::move(reactor), thread);
             });
         thread_->SetRequestTimeoutSeconds(600);
-        peer_ = std::make_unique<CentralPeer>(port_);
+        peer_ = std::make_unique<FilePeer>(port_);
         peer_->Handshake(false);
         peer_->SendText("STARTS 2\r");
         peer_->ReadLine();
@@ -146,7 +147,7 @@ private:
     fs::path previous_;
     uint16_t port_ = 0;
     std::unique_ptr<COrvanthellaFileSocketThread> thread_;
-    std::unique_ptr<CentralPeer> peer_;
+    std::unique_ptr<FilePeer> peer_;
 };
 
 void BM_PushTxfileCompressedAndEncrypted(benchmark::State& state) {

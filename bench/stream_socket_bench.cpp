@@ -11,11 +11,12 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/client_stream_socket.h"
 #include "net/server_stream_socket_thread.h"
 #include "net/stream_socket_callback.h"
-#include "testing/raw_socket.h"
+#include "testing/loopback_socket.h"
 
 namespace {
 
@@ -30,9 +31,8 @@ constexpr uint8_t kFrame[] = {0x01, 0x01, 0x05, 0x00, 0x05, 0xFF};
 
 // One frame out, its answer (a frame of the same size) back.
 bool RoundTrip(RawConnection& connection) {
-    uint8_t answer[sizeof kFrame];
     return connection.SendAll(kFrame, sizeof kFrame) &&
-           connection.ReceiveExactly(answer, sizeof answer);
+           connection.Read(sizeof kFrame).size() == sizeof kFrame;
 }
 
 // Echoes whatever comes on one accepted connection, with blocking calls on a thread of its own.
@@ -41,10 +41,10 @@ public:
     PlainEchoServer() {
         thread_ = std::thread([this] {
             RawConnection connection = listener_.Accept();
-            uint8_t buffer[2048];
             for (;;) {
-                const ptrdiff_t got = connection.ReceiveSome(buffer, sizeof buffer);
-                if (got <= 0 || !connection.SendAll(buffer, static_cast<size_t>(got))) {
+                const std::vector<uint8_t> got =
+                    connection.ReadSome(ruzd::testing::kPatience, 2048);
+                if (got.empty() || !connection.SendAll(got)) {
                     break;
                 }
             }

@@ -1,8 +1,8 @@
-# ruzd_module(NAME <name> [DEPS <targets>...])
+# ruzd_module(NAME <name> [DEPS <targets>...] [TEST_DEPS <targets>...])
 #
-# Builds every .cpp below the calling folder (its tests/, fuzz/ and program/ excepted) into the
-# static library ruzd_<name>, and every tests/*_test.cpp into its own GoogleTest program
-# registered with CTest.
+# Builds every .cpp below the calling folder (its tests/, fuzz/ and program/ excepted) into the static
+# library ruzd_<name>, and every tests/*_test.cpp into its own GoogleTest program registered with
+# CTest, linked with the library, ruzd_testing and the TEST_DEPS (test helpers of higher layers).
 # tests/*_child.cpp files become helper programs that tests start as child processes; they are
 # found in RUZD_TEST_BIN_DIR.
 #
@@ -12,7 +12,7 @@
 # (ruzd_layer_include). The tests see the whole tree through ruzd_testing;
 # cmake/check_layers.py checks what they and the libraries include.
 function(ruzd_module)
-    cmake_parse_arguments(M "" "NAME" "DEPS" ${ARGN})
+    cmake_parse_arguments(M "" "NAME" "DEPS;TEST_DEPS" ${ARGN})
     set(lib ruzd_${M_NAME})
     ruzd_layer_include(${M_NAME} layer_include ${M_NAME})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -26,7 +26,7 @@ function(ruzd_module)
         target_include_directories(${lib} INTERFACE ${layer_include})
         target_link_libraries(${lib} INTERFACE ${M_DEPS} Threads::Threads ${CMAKE_DL_LIBS})
     endif()
-    ruzd_tests(${M_NAME} ${lib})
+    ruzd_tests(${M_NAME} ${lib} ${M_TEST_DEPS})
 endfunction()
 
 # ruzd_layer_include(<view> <out-var> <folder>...)
@@ -45,6 +45,7 @@ function(ruzd_layer_include view out_var)
     set(${out_var} ${root} PARENT_SCOPE)
 endfunction()
 
+# ruzd_tests(<name> <library> [<test helper targets>...])
 function(ruzd_tests name lib)
     file(GLOB children CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_child.cpp)
     foreach(child ${children})
@@ -57,7 +58,7 @@ function(ruzd_tests name lib)
         get_filename_component(base ${test} NAME_WE)
         set(exe ${name}_${base})
         add_executable(${exe} ${test})
-        target_link_libraries(${exe} PRIVATE ${lib} ruzd_testing GTest::gmock_main)
+        target_link_libraries(${exe} PRIVATE ${lib} ruzd_testing ${ARGN} GTest::gmock_main)
         target_compile_definitions(${exe} PRIVATE
             RUZD_TEST_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
             RUZD_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -49,20 +49,14 @@ SYSTEM_ALLOWED = [
     "net/socket_core/",
     "boardsim/core/control_server.cpp",
     "boardsim/control/control_client.cpp",
-    # Test helpers that need raw system calls: child processes, raw sockets as peers.
+    # Test helpers that need raw system calls: child processes, raw sockets as peers, the
+    # process's user.
     "testing/child_program.h",
+    "testing/child_program.cpp",
     "testing/window_child.h",
     "testing/sntp_test_server.cpp",
-    "testing/raw_socket.h",
+    "testing/loopback_socket.cpp",
     "testing/os_for_tests.cpp",
-]
-# Test peers and fixtures on their way into testing/; they leave this list when they arrive.
-TEMPORARY_SYSTEM_EXCEPTIONS = [
-    "app/tests/node_process.h",
-    "net/tests/central_peer.h",
-    "node/tests/central_peer.h",
-    "node/tests/command_peer.h",
-    "boardsim/tests/boardsim_fixture.h",
 ]
 
 # Headers of the operating system (POSIX and Linux), as opposed to C++ and C library headers.
@@ -106,7 +100,7 @@ def is_system_header(header):
 def violations_in(root, relative):
     found = []
     prefixes = allowed_prefixes(relative)
-    system_allowed = under(relative, SYSTEM_ALLOWED) or relative in TEMPORARY_SYSTEM_EXCEPTIONS
+    system_allowed = under(relative, SYSTEM_ALLOWED)
     text = (root / relative).read_text(encoding="utf-8", errors="replace")
     for number, line in enumerate(text.splitlines(), 1):
         match = INCLUDE.match(line)

@@ -231,7 +231,9 @@ size_t CAsyncSocketEx::QueuedBytes() const {
 void CAsyncSocketEx::SendHeartbeat(const std::string& text, bool isRequest) {
     const std::string stamp =
         text.empty() ? FormatHeartbeatStamp(ToFileTime(platform::CurrentClock().Now())) : text;
-    SendFormatted("HEARTB %d %s\r", isRequest ? 1 : 0, stamp.c_str());
+    // The stamp is the peer's text when echoed: sent as one parameter, so that it can never
+    // end the line early and smuggle a command of its own into the reply.
+    SendFormatted("HEARTB %d %s\r", isRequest ? 1 : 0, EncodeParameter(stamp).c_str());
 }
 
 std::string CAsyncSocketEx::Describe(int /*direction*/) {

@@ -9,6 +9,10 @@
 
 namespace ruzd::net {
 
+// The node's file cache, relative to the working folder; every local path the file-transfer
+// connection writes lies inside it.
+inline constexpr std::string_view kFileCacheFolder = ".\\FileCache";
+
 // The host path for `windowsPath` when it names a file inside the Windows folder `folder`:
 // the path must begin with the folder (in any case, "." prefixes and either separator
 // allowed) and the rest must be a relative name without ".." or ':'. None otherwise.

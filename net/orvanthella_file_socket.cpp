@@ -5,11 +5,11 @@
 #include <system_error>
 
 #include "foundation/app_hooks.h"
-#include "foundation/node_services.h"
 #include "foundation/registry.h"
 #include "foundation/static_tools.h"
 #include "foundation/trace.h"
 #include "net/cache_path.h"
+#include "net/file_cache_owner.h"
 #include "net/orvanthella_file_socket_thread.h"
 #include "net/setup_version.h"
 #include "net/text_parameter.h"
@@ -296,7 +296,7 @@ void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
     CSocketResult answer{status, localPath, false};
     if (status == 1 && length >= 1) {
         const std::optional<std::filesystem::path> path =
-            MapPathInsideFolder(foundation::kFileCacheFolder, localPath);
+            MapPathInsideFolder(kFileCacheFolder, localPath);
         if (!path) {
             answer.text = platform::Format("Path outside the file cache (%s)", localPath.c_str());
             Trace(0, 0, "TXFILE refused: %s is not inside the file cache", localPath.c_str());
@@ -330,7 +330,7 @@ void COrvanthellaFileSocket::SocketCmdTXQRES(const SocketParameters& parameters)
 }
 
 void COrvanthellaFileSocket::SocketCmdFILREM(const SocketParameters& parameters) {
-    const std::shared_ptr<foundation::NodeServices> manager = foundation::LockNodeServices();
+    const std::shared_ptr<FileCacheOwner> manager = PublishedFileCacheOwner().Lock();
     if (!manager) {
         Trace(0, 0, "spVesmarin == NULL!");
         return;

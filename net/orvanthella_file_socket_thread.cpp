@@ -18,8 +18,8 @@ namespace ruzd::net {
 using foundation::CStaticTools;
 using foundation::Trace;
 
-COrvanthellaFileSocketThread::COrvanthellaFileSocketThread(foundation::NodeServices* owner,
-                                                           int32_t port, SocketFactory factory)
+COrvanthellaFileSocketThread::COrvanthellaFileSocketThread(FileCacheOwner* owner, int32_t port,
+                                                           SocketFactory factory)
     : owner_(owner), port_(port), factory_(std::move(factory)), loop_("File Socket") {
     SocketThreadLoop::Steps steps;
     // Listening is part of the start, so that the listener accepts once the constructor

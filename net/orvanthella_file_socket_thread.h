@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "foundation/node_services.h"
+#include "net/file_cache_owner.h"
 #include "net/file_request_table.h"
 #include "net/orvanthella_file_socket.h"
 #include "net/socket_thread_loop.h"
@@ -41,8 +41,7 @@ public:
 
     // Starts the thread at once; it listens on `port` (0: not at all). `owner` hears of closed
     // connections and must outlive the thread.
-    COrvanthellaFileSocketThread(foundation::NodeServices* owner, int32_t port,
-                                 SocketFactory factory = {});
+    COrvanthellaFileSocketThread(FileCacheOwner* owner, int32_t port, SocketFactory factory = {});
     // Ends the thread, which closes the listener and every connection.
     ~COrvanthellaFileSocketThread();
     COrvanthellaFileSocketThread(const COrvanthellaFileSocketThread&) = delete;
@@ -87,7 +86,7 @@ public:
     void AddSocket(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     void RemoveSocket(const COrvanthellaFileSocket* socket);
     std::shared_ptr<COrvanthellaFileSocket> MakeSocket();
-    foundation::NodeServices* Owner() const { return owner_; }
+    FileCacheOwner* Owner() const { return owner_; }
     size_t SocketCount() const;
 
     // For tests: how long a request waits for its answer, and how long the updater launcher
@@ -103,7 +102,7 @@ private:
     void ExitInstance();
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
 
-    foundation::NodeServices* const owner_;
+    FileCacheOwner* const owner_;
     const int32_t port_;
     const SocketFactory factory_;
     std::atomic<uint32_t> requestTimeoutSeconds_{kRequestTimeoutSeconds};

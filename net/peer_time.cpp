@@ -10,6 +10,10 @@ namespace {
 
 using std::chrono::sys_days;
 
+// The years a peer's time may name.
+constexpr int32_t kFirstPeerYear = 1970;
+constexpr int32_t kLastPeerYear = 2199;
+
 // 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
 constexpr int64_t kFileTimeEpochOffset = 11644473600LL * 10000000LL;
 
@@ -65,6 +69,11 @@ std::optional<PeerTime> ParseIsoTime(std::string_view text) {
                                            std::chrono::month(static_cast<unsigned>(month)),
                                            std::chrono::day(static_cast<unsigned>(day))};
     if (!date.ok() || hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    // The clock counts nanoseconds in 64 bits, about 292 years either side of 1970, and a peer's
+    // time is compared with the node's: years outside these would overflow on the way.
+    if (year < kFirstPeerYear || year > kLastPeerYear) {
         return std::nullopt;
     }
     PeerTime time;

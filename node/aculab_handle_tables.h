@@ -10,17 +10,19 @@
 // The handles are the manager's own numbers, counting up from 10000 and never reused. The call
 // handles of a channel (incoming and outgoing) sit under a second lock, the Aculab call lock;
 // the two locks are never held together.
+//
+// The hardware layer reaches the per-channel values through telephony::AculabChannelStore.
 
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 
-#include "foundation/node_services.h"
+#include "telephony/aculab_channel_store.h"
 
 namespace ruzd::node {
 
-class AculabHandleTables {
+class AculabHandleTables : public telephony::AculabChannelStore {
 public:
     // The first handle a fresh table gives out.
     static constexpr int32_t kFirstAculabHandle = 10000;
@@ -44,36 +46,36 @@ public:
 
     // Each getter returns the stored value, -1 when the handle has none; each setter inserts or
     // replaces.
-    int32_t GetProsodyStream(int32_t handle) const;
-    int32_t GetProsodyTimeslot(int32_t handle) const;
-    int32_t GetProsodyModule(int32_t handle) const;
-    int32_t GetAculabCardIndex(int32_t handle) const;
-    void SetProsodyStream(int32_t handle, int32_t value);
-    void SetProsodyTimeslot(int32_t handle, int32_t value);
-    void SetProsodyModule(int32_t handle, int32_t value);
+    int32_t GetProsodyStream(int32_t handle) const override;
+    int32_t GetProsodyTimeslot(int32_t handle) const override;
+    int32_t GetProsodyModule(int32_t handle) const override;
+    int32_t GetAculabCardIndex(int32_t handle) const override;
+    void SetProsodyStream(int32_t handle, int32_t value) override;
+    void SetProsodyTimeslot(int32_t handle, int32_t value) override;
+    void SetProsodyModule(int32_t handle, int32_t value) override;
     // Recorded when the handle is allocated on a card.
     void SetAculabCardIndex(int32_t handle, int32_t card);
 
     // The card serial; empty when none is stored.
     std::string GetAculabCardSerial(int32_t handle) const;
-    void SetAculabCardSerial(int32_t handle, const std::string& serial);
+    void SetAculabCardSerial(int32_t handle, const std::string& serial) override;
 
     // Null when none is stored; storing null clears the entry.
-    tSMChannelId_struct* GetEchoCancelIn(int32_t handle) const;
-    tSMChannelId_struct* GetEchoCancelRef(int32_t handle) const;
-    tSMChannelId_struct* GetEchoCancelOut(int32_t handle) const;
-    void SetEchoCancelIn(int32_t handle, tSMChannelId_struct* channel);
-    void SetEchoCancelRef(int32_t handle, tSMChannelId_struct* channel);
-    void SetEchoCancelOut(int32_t handle, tSMChannelId_struct* channel);
+    tSMChannelId_struct* GetEchoCancelIn(int32_t handle) const override;
+    tSMChannelId_struct* GetEchoCancelRef(int32_t handle) const override;
+    tSMChannelId_struct* GetEchoCancelOut(int32_t handle) const override;
+    void SetEchoCancelIn(int32_t handle, tSMChannelId_struct* channel) override;
+    void SetEchoCancelRef(int32_t handle, tSMChannelId_struct* channel) override;
+    void SetEchoCancelOut(int32_t handle, tSMChannelId_struct* channel) override;
 
-    tSMVMPrxId_struct* GetVMPrxId(int32_t handle) const;
-    tSMVMPtxId_struct* GetVMPtxId(int32_t handle) const;
-    tSMTDMrxId_struct* GetTDMrxId(int32_t handle) const;
-    tSMTDMtxId_struct* GetTDMtxId(int32_t handle) const;
-    void SetVMPrxId(int32_t handle, tSMVMPrxId_struct* id);
-    void SetVMPtxId(int32_t handle, tSMVMPtxId_struct* id);
-    void SetTDMrxId(int32_t handle, tSMTDMrxId_struct* id);
-    void SetTDMtxId(int32_t handle, tSMTDMtxId_struct* id);
+    tSMVMPrxId_struct* GetVMPrxId(int32_t handle) const override;
+    tSMVMPtxId_struct* GetVMPtxId(int32_t handle) const override;
+    tSMTDMrxId_struct* GetTDMrxId(int32_t handle) const override;
+    tSMTDMtxId_struct* GetTDMtxId(int32_t handle) const override;
+    void SetVMPrxId(int32_t handle, tSMVMPrxId_struct* id) override;
+    void SetVMPtxId(int32_t handle, tSMVMPtxId_struct* id) override;
+    void SetTDMrxId(int32_t handle, tSMTDMrxId_struct* id) override;
+    void SetTDMtxId(int32_t handle, tSMTDMtxId_struct* id) override;
 
     // The Aculab table lock, for a caller that must change several entries as one.
     std::recursive_mutex& Lock() const { return lock_; }

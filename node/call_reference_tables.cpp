@@ -2,16 +2,16 @@
 
 #include <atomic>
 
-#include "foundation/node_services.h"
+#include "node/port_type.h"
 
 namespace ruzd::node {
 
 CallReferenceTables::Table& CallReferenceTables::TableOf(int32_t type) {
-    return type == foundation::kNodeDeviceNetworkLine ? network_ : other_;
+    return type == kPortTypeNetwork ? network_ : other_;
 }
 
 const CallReferenceTables::Table& CallReferenceTables::TableOf(int32_t type) const {
-    return type == foundation::kNodeDeviceNetworkLine ? network_ : other_;
+    return type == kPortTypeNetwork ? network_ : other_;
 }
 
 bool CallReferenceTables::GetCallRef(int32_t ldev, int32_t type, CRN* crn) const {

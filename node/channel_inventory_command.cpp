@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/debug_function.h"
 #include "node/central_messages.h"
-#include "node/trace_line.h"
+#include "node/command_arguments.h"
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
 #include "telephony/intel_board.h"
@@ -19,13 +18,10 @@
 
 namespace ruzd::node {
 
-using foundation::CDebugFunction;
 using foundation::kDebugChannelGeneral;
 using platform::Format;
 
 namespace {
-
-constexpr int32_t kCommandCFAUTO = 158;
 
 enum BoardKind : int32_t {
     kBoardKindVoice = 0,
@@ -94,20 +90,20 @@ int32_t CountChannels(telephony::CHardwareISDN& hardware, Open open, Close close
 // A voice board is worth listing when its first channel can play and record and is not of the
 // excluded board configuration.
 bool FirstChannelIsUsable(telephony::CHardwareISDN& hardware, int32_t board,
-                          CDebugFunction& trace) {
+                          CommandArguments& args) {
     const std::string name = Format("dxxxB%dC1", board);
     const int32_t channel = hardware.dx_open(0, name.c_str(), 0);
     if (channel == -1) {
-        TraceLine(trace, Format("dx_open name=%s RC=-1", name.c_str()));
+        args.TraceLine(Format("dx_open name=%s RC=-1", name.c_str()));
         return false;
     }
     FEATURE_TABLE features{};
     const int32_t result = hardware.dx_getfeaturelist(channel, &features);
     hardware.dx_close(channel);
-    TraceLine(trace, Format("dx_getfeaturelist name=%s play=%u record=%u config=0x%x RC=%d",
-                            name.c_str(), static_cast<unsigned>(features.ft_play),
-                            static_cast<unsigned>(features.ft_record),
-                            static_cast<unsigned>(features.ft_e2p_brd_cfg), result));
+    args.TraceLine(Format("dx_getfeaturelist name=%s play=%u record=%u config=0x%x RC=%d",
+                          name.c_str(), static_cast<unsigned>(features.ft_play),
+                          static_cast<unsigned>(features.ft_record),
+                          static_cast<unsigned>(features.ft_e2p_brd_cfg), result));
     return result == 0 && features.ft_play != 0 && features.ft_record != 0 &&
            features.ft_e2p_brd_cfg != kExcludedVoiceBoardConfig;
 }
@@ -115,13 +111,13 @@ bool FirstChannelIsUsable(telephony::CHardwareISDN& hardware, int32_t board,
 // The voice decision rests on the first channel alone: a board whose board device reports no
 // channels is still listed, with an empty range.
 void ListVoiceBoards(telephony::CHardwareISDN& hardware, ChannelRanges& ranges,
-                     CDebugFunction& trace) {
+                     CommandArguments& args) {
     WalkBoards(BoardCount(hardware, "Voice"), ranges, [&](int32_t board) {
         const std::string name = Format("dxxxB%d", board);
         const int32_t channels = CountChannels(
             hardware, [&] { return hardware.dx_open(0, name.c_str(), 0); },
             [&](int32_t handle) { hardware.dx_close(handle); });
-        if (FirstChannelIsUsable(hardware, board, trace) && channels >= 0) {
+        if (FirstChannelIsUsable(hardware, board, args) && channels >= 0) {
             ranges.Add(board, channels);
         }
     });
@@ -199,25 +195,19 @@ void ListIpBoards(telephony::CHardwareISDN& hardware, ChannelRanges& ranges) {
 
 }  // namespace
 
-void CVesmarinManager::RegisterChannelInventoryCommand() {
-    commands_[kCommandCFAUTO] = {"CFAUTO", &CVesmarinManager::SocketCmdCFAUTO};
-}
-
 void CVesmarinManager::SocketCmdCFAUTO(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelGeneral);
     int32_t kind = 0;
     int32_t maximum = 0;
-    command->ReadInt(kind).ReadInt(maximum);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdCFAUTO", currentCommandId_, kDebugChannelGeneral, foundation::kDebugNone)
-        ->Append(kind)
-        .Append(maximum)
-        .EndLine();
+    if (!args.Int(kind).Int(maximum).Enter()) {
+        return;
+    }
 
     ChannelRanges ranges(maximum);
     if (hardware_) {
         switch (kind) {
             case kBoardKindVoice:
-                ListVoiceBoards(*hardware_, ranges, trace);
+                ListVoiceBoards(*hardware_, ranges, args);
                 break;
             case kBoardKindNetwork:
                 ListNetworkBoards(*hardware_, ranges);

@@ -30,17 +30,17 @@ void CVesmarinManager::SafeCloseAllChannels() {
     if (!hardware_) {
         return;
     }
-    CloseDevicesOf(DeviceHandleTables::Family::kVoice, kPortTypeVoice,
-                   foundation::kDebugChannelVoice, "dx_close", &telephony::CHardware::dx_close);
+    CloseDevicesOf(devices_.Voice(), kPortTypeVoice, foundation::kDebugChannelVoice, "dx_close",
+                   &telephony::CHardware::dx_close);
     CloseVirtualFiles();
-    CloseCallDevices(DeviceHandleTables::Family::kNetwork, kPortTypeNetwork);
-    CloseDevicesOf(DeviceHandleTables::Family::kStation, kPortTypeStation,
-                   foundation::kDebugChannelMsi, "ms_close", &telephony::CHardware::ms_close);
+    CloseCallDevices(devices_.Network(), kPortTypeNetwork);
+    CloseDevicesOf(devices_.Station(), kPortTypeStation, foundation::kDebugChannelMsi, "ms_close",
+                   &telephony::CHardware::ms_close);
     if (hardware_->HasIntelIPBoards(0)) {
-        CloseCallDevices(DeviceHandleTables::Family::kIp, kPortTypeGlobalCallIp);
+        CloseCallDevices(devices_.Ip(), kPortTypeGlobalCallIp);
     }
-    devices_.Clear(DeviceHandleTables::Family::kIp);
-    FreeAllDigitBuffers();
+    devices_.Ip().Clear();
+    digitBuffers_.FreeAll();
     if (IsRelayDigitThreadRunning()) {
         EndRelayDigitThread();
     }
@@ -54,18 +54,18 @@ void CVesmarinManager::ReportClosed(int32_t portType, int32_t ldev) {
 }
 
 // Closes every device of a family that knows no calls, reporting each as closed.
-void CVesmarinManager::CloseDevicesOf(DeviceHandleTables::Family family, int32_t portType,
+void CVesmarinManager::CloseDevicesOf(DeviceTable& devices, int32_t portType,
                                       foundation::EDebugChannelType channel, const char* closeName,
                                       int32_t (telephony::CHardware::*close)(int32_t)) {
-    std::lock_guard lock(devices_.Lock(family));
-    devices_.ForEach(family, [&](int32_t ldev, int32_t handle) {
+    std::lock_guard lock(devices.Lock());
+    devices.ForEach([&](int32_t ldev, int32_t handle) {
         const int32_t result = (hardware_.get()->*close)(handle);
         ManagerLog(
             channel, kDebugNone,
             platform::Format("%s ldev=%d handle=%d RET=%d", closeName, ldev, handle, result));
         ReportClosed(portType, ldev);
     });
-    devices_.Clear(family);
+    devices.Clear();
 }
 
 // Every voice file still open, whatever its virtual handle: a file left open stays locked in
@@ -82,18 +82,18 @@ void CVesmarinManager::CloseVirtualFiles() {
 
 // Network lines and Global Call IP channels: a call still up is dropped and released, then the
 // line device is closed, through Global Call when it runs, else through ISDN call control.
-void CVesmarinManager::CloseCallDevices(DeviceHandleTables::Family family, int32_t portType) {
+void CVesmarinManager::CloseCallDevices(DeviceTable& devices, int32_t portType) {
     const bool globalCall = hardware_->IsGlobalCallInitialised();
     const auto channel = static_cast<foundation::EDebugChannelType>(PortTypeToLogChannel(portType));
-    std::lock_guard lock(devices_.Lock(family));
-    devices_.ForEach(family, [&](int32_t ldev, int32_t handle) {
+    std::lock_guard lock(devices.Lock());
+    devices.ForEach([&](int32_t ldev, int32_t handle) {
         // The IP boards stand in the IP table too; they belong to the board list, which closes
         // them itself.
-        if (ldev >= foundation::kIpBoardNumberBase) {
+        if (ldev >= kBoardLineDeviceBase) {
             return;
         }
         CRN crn = 0;
-        if (GetCallRef(ldev, portType, &crn) && crn != 0) {
+        if (callRefs_.GetCallRef(ldev, portType, &crn) && crn != 0) {
             int32_t result = globalCall
                                  ? hardware_->gc_DropCall(ldev, crn, kNormalClearing, kAsyncMode)
                                  : hardware_->cc_DropCall(ldev, crn, kNormalClearing, kAsyncMode);
@@ -107,14 +107,14 @@ void CVesmarinManager::CloseCallDevices(DeviceHandleTables::Family family, int32
                        platform::Format("vl_ReleaseCallEx crn=%d RC=%d", static_cast<int32_t>(crn),
                                         result));
             // The released reference is the vendor's to hand out again.
-            SetCallRef(ldev, portType, 0, false);
+            callRefs_.SetCallRef(ldev, portType, 0, false);
         }
         const int32_t result =
             globalCall ? hardware_->gc_Close(ldev, handle) : hardware_->cc_Close(ldev, handle);
         ManagerLog(channel, kDebugNone, platform::Format("vl_close ldev=%d RET=%d", ldev, result));
         ReportClosed(portType, ldev);
     });
-    devices_.Clear(family);
+    devices.Clear();
 }
 
 }  // namespace ruzd::node

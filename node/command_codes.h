@@ -1,21 +1,24 @@
 #pragma once
 
-// The codes of the central server's session commands, the ones the acceptance of a command
-// names. Every other code is known only to the command table.
+// The codes of the central server's commands the node has handlers for: the first value of every
+// frame on the command connection that goes from the central server to the node. The codes come
+// from node/command_list.inc; the central server sends them by these numbers, so none may change.
 
 #include <cstdint>
 
 namespace ruzd::node {
 
-inline constexpr int32_t kCommandCNINIT = 11;
-inline constexpr int32_t kCommandCNPING = 12;
-inline constexpr int32_t kCommandCNSTGR = 13;
-inline constexpr int32_t kCommandCNSTOP = 14;
-inline constexpr int32_t kCommandCNSTRT = 15;
+enum class CommandCode : int32_t {
+#define RUZD_COMMAND(code, word) k##word = code,
+#include "node/command_list.inc"
+#undef RUZD_COMMAND
+};
 
 // The only commands a connection may send while no connection is active.
 inline bool MayOpenConnection(int32_t code) {
-    return code == kCommandCNINIT || code == kCommandCNPING || code == kCommandCNSTGR;
+    const auto command = static_cast<CommandCode>(code);
+    return command == CommandCode::kCNINIT || command == CommandCode::kCNPING ||
+           command == CommandCode::kCNSTGR;
 }
 
 // A command id of -1 is read as "none".

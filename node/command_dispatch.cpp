@@ -93,11 +93,18 @@ void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
         // runs as usual.
         try {
             lastCommandTime_ = NowSeconds();
+            current_command_word_ = entry->second.word;
             (this->*entry->second.handler)(command);
         } catch (...) {
         }
     }
+    current_command_word_ = "";
     currentCommandId_ = kNoCommandId;
+}
+
+CommandArguments CVesmarinManager::Arguments(net::CClientStreamSocket* command,
+                                             foundation::EDebugChannelType channel) const {
+    return CommandArguments(*command, current_command_word_, currentCommandId_, channel);
 }
 
 void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, int error,

@@ -1,34 +1,12 @@
 #include "node/device_handle_tables.h"
 
-#include "foundation/node_services.h"
-
 namespace ruzd::node {
 
-bool DeviceHandleTables::FamilyOfType(int32_t deviceType, Family* family) {
-    switch (deviceType) {
-        case foundation::kNodeDeviceVoice:
-            *family = Family::kVoice;
-            return true;
-        case foundation::kNodeDeviceNetworkLine:
-            *family = Family::kNetwork;
-            return true;
-        case foundation::kNodeDeviceStation:
-            *family = Family::kStation;
-            return true;
-        case foundation::kNodeDeviceIp:
-        case foundation::kNodeDeviceIpBoard:
-            *family = Family::kIp;
-            return true;
-        default:
-            return false;
-    }
+DeviceTable& DeviceHandleTables::Of(Family family) {
+    return const_cast<DeviceTable&>(static_cast<const DeviceHandleTables*>(this)->Of(family));
 }
 
-DeviceHandleTables::Table& DeviceHandleTables::TableOf(Family family) {
-    return const_cast<Table&>(static_cast<const DeviceHandleTables*>(this)->TableOf(family));
-}
-
-const DeviceHandleTables::Table& DeviceHandleTables::TableOf(Family family) const {
+const DeviceTable& DeviceHandleTables::Of(Family family) const {
     switch (family) {
         case Family::kVoice:
             return voice_;
@@ -42,54 +20,30 @@ const DeviceHandleTables::Table& DeviceHandleTables::TableOf(Family family) cons
     return ip_;
 }
 
-void DeviceHandleTables::Add(Family family, int32_t ldev, int32_t handle) {
-    TableOf(family).Set(ldev, handle);
-}
-
-void DeviceHandleTables::Remove(Family family, int32_t ldev) {
-    TableOf(family).Erase(ldev);
-}
-
-bool DeviceHandleTables::Get(Family family, int32_t ldev, int32_t* handle) const {
-    return TableOf(family).Get(ldev, handle, -1);
-}
-
-bool DeviceHandleTables::GetDeviceHandle(int32_t ldev, int32_t deviceType, int32_t* handle) const {
-    Family family;
-    if (!FamilyOfType(deviceType, &family)) {
-        return false;
+bool DeviceHandleTables::GetDeviceHandle(int32_t ldev, int32_t device_type, int32_t* handle) const {
+    switch (device_type) {
+        case telephony::kPortTypeVoice:
+            return voice_.Get(ldev, handle);
+        case telephony::kPortTypeNetwork:
+            return network_.Get(ldev, handle);
+        case telephony::kPortTypeStation:
+            return station_.Get(ldev, handle);
+        case telephony::kPortTypeGlobalCallIp:
+        case telephony::kPortTypeIp:
+            return ip_.Get(ldev, handle);
+        default:
+            return false;
     }
-    return Get(family, ldev, handle);
 }
 
-bool DeviceHandleTables::GetDevicePortType(int32_t handle, int32_t* type) const {
-    return portTypes_.Get(handle, type, -1);
-}
-
-void DeviceHandleTables::SetDevicePortType(int32_t handle, int32_t type) {
-    portTypes_.Set(handle, type);
-}
-
-void DeviceHandleTables::RemoveDevicePortType(int32_t handle) {
-    portTypes_.Erase(handle);
-}
-
-bool DeviceHandleTables::GetHandleLdev(int32_t handle, int32_t* ldev) const {
-    return handleLdevs_.Get(handle, ldev, -1);
-}
-
-void DeviceHandleTables::AddHandleLdev(int32_t handle, int32_t ldev) {
-    handleLdevs_.Set(handle, ldev);
-}
-
-void DeviceHandleTables::RemoveHandleLdev(int32_t handle) {
-    handleLdevs_.Erase(handle);
+bool DeviceHandleTables::GetIPDeviceHandle(int32_t ldev, int32_t* handle) const {
+    return ip_.Get(ldev, handle);
 }
 
 void DeviceHandleTables::ForgetAll() {
     network_.Clear();
-    handleLdevs_.Clear();
-    portTypes_.Clear();
+    handle_ldevs_.Clear();
+    port_types_.Clear();
     voice_.Clear();
     station_.Clear();
     ip_.Clear();

@@ -13,9 +13,6 @@
 
 namespace ruzd::node {
 
-// Line device numbers from here on name a whole trunk board (or BRI station): the board is
-// the number above it.
-inline constexpr int32_t kBoardLineDeviceBase = 1000000;
 // B channels of one trunk; line devices 1 to 30 lie on board 1.
 inline constexpr int32_t kBChannelsPerTrunk = 30;
 // The mode that starts a vendor function asynchronously.

@@ -1,16 +1,17 @@
 #pragma once
 
-// The device types the central server names devices by (its ePortType), as far as the node
-// tells them apart: each has its own table of opened devices and its own debug channel.
+// The device types by the names the node's code uses. They are defined once, beside the device
+// tables' lookup for the hardware layer, which needs the same numbers.
 
-#include <cstdint>
+#include "telephony/device_handle_lookup.h"
 
 namespace ruzd::node {
 
-inline constexpr int32_t kPortTypeVoice = 1;
-inline constexpr int32_t kPortTypeNetwork = 3;  // ISDN, network interface and Global Call lines
-inline constexpr int32_t kPortTypeStation = 5;
-inline constexpr int32_t kPortTypeGlobalCallIp = 7;
-inline constexpr int32_t kPortTypeIp = 18;
+using telephony::kBoardLineDeviceBase;
+using telephony::kPortTypeGlobalCallIp;
+using telephony::kPortTypeIp;
+using telephony::kPortTypeNetwork;
+using telephony::kPortTypeStation;
+using telephony::kPortTypeVoice;
 
 }  // namespace ruzd::node

@@ -8,7 +8,7 @@
 #include "foundation/debug_channel.h"
 #include "foundation/dialogic_install.h"
 #include "foundation/module_version.h"
-#include "foundation/node_services.h"
+#include "net/cache_path.h"
 #include "node/central_clock.h"
 #include "node/manager_log.h"
 #include "node/port_type.h"
@@ -37,10 +37,14 @@ constexpr const char* kFileCacheProblemsFolder = ".\\FileCacheProblems";
 // connection also tells every peer that the node's client socket is ready.
 void CVesmarinManager::SocketCmdCNPING(net::CClientStreamSocket* command) {
     const int32_t callId = currentCommandId_;
-    ManagerLog(kDebugChannelGeneral, callId, "SocketCmdCNPING");
+    CommandArguments args = Arguments(command, kDebugChannelGeneral);
+    args.LogName();
     lastCommandTime_ = NowSeconds();
     int32_t value = 0;
-    command->ReadInt(value);
+    // A keep-alive without its value is answered all the same, with 0.
+    if (!args.MayEndHere().Int(value).AllRead()) {
+        return;
+    }
     ManagerLog(kDebugChannelGeneral, callId, "CNPING value=" + std::to_string(value));
     messages_.PingEcho(*command, value);
 
@@ -67,11 +71,15 @@ void CVesmarinManager::SocketCmdCNINIT(net::CClientStreamSocket* command) {
 }
 
 void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, int32_t callId) {
-    ManagerLog(kDebugChannelGeneral, callId, "SocketCmdCNINIT");
+    CommandArguments args = Arguments(command, kDebugChannelGeneral);
+    args.LogName();
     int32_t unused = 0;
     std::string centralHost;
     int32_t interfaceLevel = 0;
-    command->ReadInt(unused).ReadString(centralHost).ReadInt(interfaceLevel);
+    // A central server that sends no interface level is of the oldest level: 0.
+    if (!args.Int(unused).String(centralHost).MayEndHere().Int(interfaceLevel).AllRead()) {
+        return;
+    }
 
     if (!fileListener_ || !fileListener_->HasAuthorisedSocket()) {
         ManagerLog(kDebugChannelGeneral, callId, "File Socket not connected. Ignoring CNINIT");
@@ -106,7 +114,7 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
 
 void CVesmarinManager::CreateFileCacheFolders() {
     for (const std::string_view folder :
-         {foundation::kFileCacheFolder, std::string_view(kFileCacheProblemsFolder)}) {
+         {net::kFileCacheFolder, std::string_view(kFileCacheProblemsFolder)}) {
         std::error_code ignored;
         std::filesystem::create_directories(platform::MapWindowsPath(folder), ignored);
     }
@@ -120,10 +128,10 @@ void CVesmarinManager::RegisterIpBoard() {
     if (handle == -1) {
         return;
     }
-    const int32_t ldev = foundation::kIpBoardNumberBase + 1;
-    AddIPDevice(ldev, handle);
-    AddHandleLdev(handle, ldev);
-    SetDevicePortType(handle, kPortTypeGlobalCallIp);
+    const int32_t ldev = kBoardLineDeviceBase + 1;
+    devices_.Ip().Set(ldev, handle);
+    devices_.HandleLdevs().Set(handle, ldev);
+    devices_.PortTypes().Set(handle, kPortTypeGlobalCallIp);
 }
 
 InitReplyFields CVesmarinManager::InitReply() const {
@@ -142,8 +150,8 @@ InitReplyFields CVesmarinManager::InitReply() const {
 
 // The central server ends its work with the node: the node drops commands again for a while and
 // the user interface is told to stop. Channels stay as they are; the server closed them.
-void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket*) {
-    ManagerLog(kDebugChannelGeneral, currentCommandId_, "SocketCmdCNSTGR");
+void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket* command) {
+    Arguments(command, kDebugChannelGeneral).LogName();
     {
         std::lock_guard lock(connectionLock_);
         startupDelay_ = kGracefulStopDelaySeconds;
@@ -155,6 +163,18 @@ void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket*) {
     if (callback_ != nullptr) {
         callback_->OnVesmarinManagerStop();
     }
+}
+
+// Starts the worker threads that do not run yet.
+void CVesmarinManager::SocketCmdCNSTRT(net::CClientStreamSocket* command) {
+    Arguments(command, kDebugChannelGeneral).LogName();
+    StartAllThreads();
+}
+
+// Stops every worker thread; the active connection ends with them.
+void CVesmarinManager::SocketCmdCNSTOP(net::CClientStreamSocket* command) {
+    Arguments(command, kDebugChannelGeneral).LogName();
+    StopAllThreads();
 }
 
 }  // namespace ruzd::node

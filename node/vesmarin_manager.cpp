@@ -28,7 +28,7 @@ CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
 CVesmarinManager::~CVesmarinManager() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "~CVesmarinManager");
     // Nobody below reaches the manager once its destruction began.
-    foundation::WithdrawNodeServices(this);
+    WithdrawServices();
     SafeCloseAllChannels();
     StopAllThreads();
     // The listener's thread is stopped first, so that no command or close arrives while the
@@ -101,8 +101,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
         std::lock_guard lock(connectionLock_);
         clientInitialised_ = false;
     }
-    // Only a manager held by a shared pointer can be reached through the weak pointer.
-    foundation::PublishNodeServices(weak_from_this());
+    PublishServices();
     if (hardware_) {
         telephony::PublishHardware(hardware_.get());
     }
@@ -154,16 +153,13 @@ void CVesmarinManager::ReadPorts() {
 }
 
 void CVesmarinManager::RegisterCommands() {
-    // Only commands whose handler exists are registered; every other code is logged as an
-    // unknown command.
-    commands_[kCommandCNINIT] = {"CNINIT", &CVesmarinManager::SocketCmdCNINIT};
-    commands_[kCommandCNPING] = {"CNPING", &CVesmarinManager::SocketCmdCNPING};
-    commands_[kCommandCNSTOP] = {"CNSTOP", &CVesmarinManager::SocketCmdCNSTOP};
-    commands_[kCommandCNSTRT] = {"CNSTRT", &CVesmarinManager::SocketCmdCNSTRT};
-    commands_[kCommandCNSTGR] = {"CNSTGR", &CVesmarinManager::SocketCmdCNSTGR};
-    RegisterIsdnCallControlCommands();
-    RegisterVoiceChannelCommands();
-    RegisterChannelInventoryCommand();
+    // Only commands whose handler exists are listed; every other code is logged as an unknown
+    // command.
+#define RUZD_COMMAND(code, word)                                    \
+    commands_[static_cast<int32_t>(CommandCode::k##word)] = {#word, \
+                                                             &CVesmarinManager::SocketCmd##word};
+#include "node/command_list.inc"
+#undef RUZD_COMMAND
 }
 
 uint32_t CVesmarinManager::StartupDelaySeconds() const {

@@ -4,8 +4,8 @@
 // central server's command connection, decides which connection is the active one and whether a
 // command runs at all, and runs each accepted command through its handler. It is only ever held
 // by shared pointers: the application object's (or the view's) and, later, one per running
-// worker thread. While it runs it is the process's published NodeServices, through which the
-// file-transfer listener and the hardware layer reach its file cache and handle tables.
+// worker thread. While it runs it publishes its file cache to the file-transfer listener and its
+// device and Aculab handle tables to the hardware layer.
 //
 // Commands arrive on the command listener's thread, one after another. The connection lock
 // guards only the connection state and the start-up delay; handlers take the locks of what they
@@ -20,17 +20,19 @@
 #include <optional>
 #include <string>
 
+#include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
-#include "foundation/node_services.h"
-#include "net/client_socket.h"
 #include "net/client_stream_socket.h"
+#include "net/file_cache_owner.h"
 #include "net/orvanthella_file_socket_thread.h"
 #include "net/server_stream_socket_thread.h"
+#include "net/socket_core/client_socket.h"
 #include "net/stream_socket_callback.h"
 #include "node/aculab_handle_tables.h"
 #include "node/amtelco_tables.h"
 #include "node/call_reference_tables.h"
 #include "node/central_messages.h"
+#include "node/command_arguments.h"
 #include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
@@ -63,7 +65,7 @@ inline constexpr const char* kAnotherInstanceMessage =
     "Another instance of the Pelwix is already running!";
 
 class CVesmarinManager : public net::CStreamSocketCallback,
-                         public foundation::NodeServices,
+                         public net::FileCacheOwner,
                          public std::enable_shared_from_this<CVesmarinManager> {
 public:
     // Builds the members only; no I/O.
@@ -106,100 +108,37 @@ public:
     // The file-transfer listener; null before Initialise.
     net::COrvanthellaFileSocketThread* FileListener() const { return fileListener_.get(); }
 
-    // The opened line devices and the per-Aculab-handle stores.
+    // The opened line devices and the per-Aculab-handle stores, which the manager also
+    // publishes to the hardware layer while it runs.
     DeviceHandleTables& Devices() { return devices_; }
     AculabHandleTables& AculabTables() { return aculab_; }
 
-    // --- NodeServices ---
+    // --- net::FileCacheOwner ---
     // Deletes the cached copy of `name`; names that would leave the cache are refused.
     void RemoveFileFromCache(const std::string& name) override;
     void OnOrvanthellaFileSocketClose() override;
-    int32_t GetDeviceHandle(int32_t ldev, int32_t device_type, bool* found) override;
-    bool GetIPDeviceHandle(int32_t ldev, int32_t* handle) override;
-    int32_t GetProsodyStream(int32_t handle) override;
-    int32_t GetProsodyTimeslot(int32_t handle) override;
-    int32_t GetProsodyModule(int32_t handle) override;
-    int32_t GetAculabCardIndex(int32_t handle) override;
-    void SetProsodyStream(int32_t handle, int32_t value) override;
-    void SetProsodyTimeslot(int32_t handle, int32_t value) override;
-    void SetProsodyModule(int32_t handle, int32_t value) override;
-    void SetAculabCardSerial(int32_t handle, const std::string& serial) override;
-    tSMChannelId_struct* GetEchoCancelIn(int32_t handle) override;
-    tSMChannelId_struct* GetEchoCancelRef(int32_t handle) override;
-    tSMChannelId_struct* GetEchoCancelOut(int32_t handle) override;
-    void SetEchoCancelIn(int32_t handle, tSMChannelId_struct* channel) override;
-    void SetEchoCancelRef(int32_t handle, tSMChannelId_struct* channel) override;
-    void SetEchoCancelOut(int32_t handle, tSMChannelId_struct* channel) override;
-    tSMVMPrxId_struct* GetVMPrxId(int32_t handle) override;
-    tSMVMPtxId_struct* GetVMPtxId(int32_t handle) override;
-    tSMTDMrxId_struct* GetTDMrxId(int32_t handle) override;
-    tSMTDMtxId_struct* GetTDMtxId(int32_t handle) override;
-    void SetVMPrxId(int32_t handle, tSMVMPrxId_struct* id) override;
-    void SetVMPtxId(int32_t handle, tSMVMPtxId_struct* id) override;
-    void SetTDMrxId(int32_t handle, tSMTDMrxId_struct* id) override;
-    void SetTDMtxId(int32_t handle, tSMTDMtxId_struct* id) override;
 
     // --- Device and resource tables ---
-    // Line device number -> vendor handle per device family: Get gives -1 when absent, Add
-    // replaces, Remove of an absent ldev is no error. GetIPDeviceHandle is above.
-    bool GetNetworkDeviceHandle(int32_t ldev, int32_t* handle);
-    void AddNetworkDevice(int32_t ldev, int32_t handle);
-    void RemoveNetworkDevice(int32_t ldev);
-    bool GetVoiceDeviceHandle(int32_t ldev, int32_t* handle);
-    void AddVoiceDevice(int32_t ldev, int32_t handle);
-    void RemoveVoiceDevice(int32_t ldev);
-    bool GetStationDeviceHandle(int32_t ldev, int32_t* handle);
-    void AddStationDevice(int32_t ldev, int32_t handle);
-    void RemoveStationDevice(int32_t ldev);
-    void AddIPDevice(int32_t ldev, int32_t handle);
-    void RemoveIPDevice(int32_t ldev);
-    // By device type: 1 voice, 3 network, 5 station, 7 and 18 IP; any other type gives false
-    // and leaves the handle untouched.
-    bool GetDeviceHandle(int32_t ldev, int32_t type, int32_t* handle);
-
-    // Vendor handle -> device type and -> line device number; -1 when absent.
-    bool GetDevicePortType(int32_t handle, int32_t* type);
-    void SetDevicePortType(int32_t handle, int32_t type);
-    bool GetHandleLdev(int32_t handle, int32_t* ldev);
-    void AddHandleLdev(int32_t handle, int32_t ldev);
-    void RemoveHandleLdev(int32_t handle);
-
     // The log channel of a device type's lines: 1 voice, 3 network, 5 station, 7/18 IP, else 0.
     static int PortTypeToLogChannel(int32_t type);
 
     // The voice channels' digit buffers: zeroed on creation, at a stable address until the
     // shut-down of the session frees them all.
-    bool GetDigitBuffer(int32_t ldev, DV_DIGIT** buffer);
-    DV_DIGIT* GetOrCreateDigitBuffer(int32_t ldev);
-    void FreeAllDigitBuffers();
+    DigitBuffers& Digits() { return digitBuffers_; }
 
-    // The event code of the asynchronous voice function last started on a channel; -1 when none.
-    void SetLastVoiceFunction(int32_t ldev, int32_t code);
-    int32_t GetLastVoiceFunction(int32_t ldev) const;
+    // The event code of the asynchronous voice function last started on a channel, by line
+    // device number.
+    LockedTable<int32_t, int32_t>& LastVoiceFunctions() { return lastVoiceFunctions_; }
 
     // The current call reference of line devices 0 to 500; type 3 (network lines) and every
-    // other type are kept apart. GetCallRefSlot is null outside 0..500.
-    bool GetCallRef(int32_t ldev, int32_t type, CRN* crn);
-    void SetCallRef(int32_t ldev, int32_t type, CRN crn, bool valid);
-    CRN* GetCallRefSlot(int32_t ldev, int32_t type);
+    // other type are kept apart.
+    CallReferenceTables& CallRefs() { return callRefs_; }
 
     // The Amtelco boards with their cables, and per cable its board and time-slot base.
-    bool GetAmtelcoBoardHandle(int32_t board, int32_t* cable);
-    void AddAmtelcoBoard(int32_t board, int32_t cable);
-    int32_t GetAmtelcoBusTimeslot(int32_t tx, int32_t cable);
     AmtelcoTables& Amtelco() { return amtelco_; }
 
     // The MSI and DCB conferences with their parties' listen time slots.
     ConferenceTables& Conferences() { return conferences_; }
-
-    // The Aculab channel handles, numbered from 10000, and their call handles.
-    int32_t AllocateAculabHandle(int32_t card, int32_t portId, int32_t timeslot);
-    void ReleaseAculabHandle(int32_t handle);
-    int32_t GetAculabPortId(int32_t handle);
-    int32_t GetAculabTimeslot(int32_t handle);
-    std::string GetAculabCardSerial(int32_t handle);
-    void SetAculabCallHandle(int32_t handle, uint8_t direction, int32_t callHandle);
-    bool GetAculabCallHandle(int32_t handle, uint8_t direction, int32_t* callHandle);
 
     // The voice and record files open under the central server's virtual handles.
     VirtualFileTables& VirtualFiles() { return virtualFiles_; }
@@ -295,6 +234,10 @@ private:
     void RegisterCommands();
     void ReadPorts();
     void StartHardware();
+    // Publishes the file cache and the handle tables to the layers below while the manager
+    // lives; the withdrawal leaves another living manager's publication alone.
+    void PublishServices();
+    void WithdrawServices();
     // True once the start-up delay has passed; logs the moment it does.
     bool StartupDelayPassed();
     // The connection's state is dropped: no active connection any more.
@@ -302,13 +245,20 @@ private:
     void CallConnectionState(int32_t connected, int32_t starting);
     int64_t NowSeconds() const;
 
-    // --- Session commands ---
-    void SocketCmdCNPING(net::CClientStreamSocket* command);
+    // --- Command handlers: one for each command of node/command_list.inc ---
+#define RUZD_COMMAND(code, word) void SocketCmd##word(net::CClientStreamSocket* command);
+#include "node/command_list.inc"
+#undef RUZD_COMMAND
+    // The reader of the running command's values, tracing under the command's word.
+    CommandArguments Arguments(net::CClientStreamSocket* command,
+                               foundation::EDebugChannelType channel) const;
 
     const ManagerSettings settings_;
     const CentralMessages messages_{};
     std::map<int32_t, Command> commands_;
     std::atomic<int32_t> currentCommandId_{-1};
+    // The word of the command whose handler runs; only the command thread uses it.
+    const char* current_command_word_ = "";
     std::atomic<int32_t> openChannels_{0};
     std::atomic<int64_t> lastCommandTime_{0};
 
@@ -346,8 +296,6 @@ private:
 
     // --- Worker threads ---
     using ThreadProc = uint32_t (*)(CVesmarinManager& manager);
-    void SocketCmdCNSTOP(net::CClientStreamSocket* command);
-    void SocketCmdCNSTRT(net::CClientStreamSocket* command);
     // Starts the worker unless its run flag is set, holding a share of the manager.
     void StartWorker(WorkerThread& worker, ThreadProc proc);
     std::function<void()> WorkerEntry(ThreadProc proc);
@@ -380,18 +328,16 @@ private:
     FileHandlingWork fileHandlingWork_;
 
     // --- Session start and end, channel shut-down ---
-    void SocketCmdCNINIT(net::CClientStreamSocket* command);
-    void SocketCmdCNSTGR(net::CClientStreamSocket* command);
     void InitialiseForCentral(net::CClientStreamSocket* command, int32_t callId);
     void CreateFileCacheFolders();
     void RegisterIpBoard();
     InitReplyFields InitReply() const;
     void ReportClosed(int32_t portType, int32_t ldev);
-    void CloseDevicesOf(DeviceHandleTables::Family family, int32_t portType,
+    void CloseDevicesOf(DeviceTable& devices, int32_t portType,
                         foundation::EDebugChannelType channel, const char* closeName,
                         int32_t (telephony::CHardware::*close)(int32_t));
     void CloseVirtualFiles();
-    void CloseCallDevices(DeviceHandleTables::Family family, int32_t portType);
+    void CloseCallDevices(DeviceTable& devices, int32_t portType);
 
     // --- Tick and heartbeat ---
     void ShowStatusText(const std::string& text);
@@ -403,81 +349,33 @@ private:
     bool dailyCleanUpArmed_ = false;
 
     // --- ISDN call-control commands ---
-    void RegisterIsdnCallControlCommands();
-    void SocketCmdCCOPEN(net::CClientStreamSocket* command);
-    void SocketCmdCCOPEB(net::CClientStreamSocket* command);
-    void SocketCmdCCCLOS(net::CClientStreamSocket* command);
-    void SocketCmdCCSCHS(net::CClientStreamSocket* command);
-    void SocketCmdCCREST(net::CClientStreamSocket* command);
-    void SocketCmdCCWCAL(net::CClientStreamSocket* command);
-    void SocketCmdCCACCA(net::CClientStreamSocket* command);
-    void SocketCmdCCANCA(net::CClientStreamSocket* command);
-    void SocketCmdCCSEVM(net::CClientStreamSocket* command);
-    void SocketCmdCCDRCA(net::CClientStreamSocket* command);
-    void SocketCmdCCSTAT(net::CClientStreamSocket* command);
-    void SocketCmdCCSTOT(net::CClientStreamSocket* command);
-    void SocketCmdCCCAVA(net::CClientStreamSocket* command);
-    void SocketCmdCCBLOC(net::CClientStreamSocket* command);
-    void SocketCmdCCUNBL(net::CClientStreamSocket* command);
-    void SocketCmdCCMKCA(net::CClientStreamSocket* command);
-    void SocketCmdCCRLCA(net::CClientStreamSocket* command);
-    void SocketCmdCCCAPR(net::CClientStreamSocket* command);
-    void SocketCmdCCCAAC(net::CClientStreamSocket* command);
-    void SocketCmdCCGINF(net::CClientStreamSocket* command);
-    void SocketCmdCCGBCS(net::CClientStreamSocket* command);
-    void SocketCmdCCGDCS(net::CClientStreamSocket* command);
-    void AnswerChannelState(net::CClientStreamSocket* command, const char* name,
+    void AnswerChannelState(net::CClientStreamSocket* command,
                             int32_t (telephony::CHardware::*query)(int32_t, LINEDEV, int32_t*),
                             bool (CentralMessages::*reply)(net::COutputStreamSocket&, int32_t,
                                                            int32_t) const);
-    void SocketCmdCCSDCC(net::CClientStreamSocket* command);
-    void SocketCmdCCGMDI(net::CClientStreamSocket* command);
-    void SocketCmdCCSMSG(net::CClientStreamSocket* command);
-    void SocketCmdCCSIEL(net::CClientStreamSocket* command);
     // The handle of an opened network line; false, after logging the call's name with
     // "ldev=UNKNOWN RET=ERROR", when there is none.
-    bool FindIsdnLine(foundation::CDebugFunction& trace, int32_t ldev, const char* call,
-                      int32_t* handle);
+    bool FindIsdnLine(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
     // The call a command's crn names; none when it stands for the current call and the line
     // device keeps none.
     std::optional<CRN> IsdnCallOf(int32_t ldev, CRN received);
     void RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV handle);
     void ReportIsdnPortStatus(int32_t ldev, const char* text);
-    void RunAcceptOrAnswer(net::CClientStreamSocket* command, const char* word, const char* call,
-                           bool answer);
+    void RunAcceptOrAnswer(net::CClientStreamSocket* command, const char* call, bool answer);
     // The commands that name only a line device and log "<call> ldev=<handle> RET=<result>".
-    void RunOnIsdnLine(net::CClientStreamSocket* command, const char* word, const char* call,
+    void RunOnIsdnLine(net::CClientStreamSocket* command, const char* call,
                        const std::function<int32_t(int32_t ldev, int32_t handle)>& run);
     // Marks the line device's call reference valid or not, leaving the reference itself to
     // whoever writes it (the library, after a make-call).
     void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
 
-    // --- Channel inventory: the boards of one kind with their channel numbers ---
-    void RegisterChannelInventoryCommand();
-    void SocketCmdCFAUTO(net::CClientStreamSocket* command);
-
     // --- Voice channel commands: open, close and settings ---
-    void RegisterVoiceChannelCommands();
-    void SocketCmdDXOPEN(net::CClientStreamSocket* command);
-    void SocketCmdDXCLOS(net::CClientStreamSocket* command);
-    void SocketCmdDXSEVM(net::CClientStreamSocket* command);
-    void SocketCmdDXSPAR(net::CClientStreamSocket* command);
-    void SocketCmdDXSHOO(net::CClientStreamSocket* command);
-    void SocketCmdDXSTCH(net::CClientStreamSocket* command);
-    void SocketCmdDXCLDB(net::CClientStreamSocket* command);
-    void SocketCmdDXICAP(net::CClientStreamSocket* command);
-    void SocketCmdDXADSV(net::CClientStreamSocket* command);
-    void SocketCmdDXSDIG(net::CClientStreamSocket* command);
-    void SocketCmdDXGQUA(net::CClientStreamSocket* command);
-    void SocketCmdDXSQUA(net::CClientStreamSocket* command);
-    void SocketCmdSRSPAR(net::CClientStreamSocket* command);
     // The voice-device handle of an opened channel or board; false, after logging the call's
     // name with "ldev=UNKNOWN RET=ERROR", when there is none.
-    bool FindVoiceChannel(foundation::CDebugFunction& trace, int32_t ldev, const char* call,
-                          int32_t* handle);
+    bool FindVoiceChannel(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
     void ReportVoicePortStatus(int32_t ldev, const char* text);
     // The commands that name only a channel and log "<call> handle=<handle> RC=<result>".
-    void RunOnVoiceChannel(net::CClientStreamSocket* command, const char* word, const char* call,
+    void RunOnVoiceChannel(net::CClientStreamSocket* command, const char* call,
                            const std::function<int32_t(int32_t handle)>& run);
 };
 

@@ -9,17 +9,14 @@
 #include <optional>
 #include <string>
 
-#include "foundation/debug_function.h"
 #include "foundation/trace.h"
 #include "node/isdn_call_values.h"
 #include "node/port_type.h"
-#include "node/trace_line.h"
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
 
 namespace ruzd::node {
 
-using foundation::CDebugFunction;
 using foundation::kDebugChannelDti;
 using foundation::kDebugChannelVoice;
 using platform::Format;
@@ -45,28 +42,12 @@ std::string VoiceDeviceName(int32_t ldev, int32_t board, int32_t channel) {
 
 }  // namespace
 
-void CVesmarinManager::RegisterVoiceChannelCommands() {
-    commands_[25] = {"DXADSV", &CVesmarinManager::SocketCmdDXADSV};
-    commands_[33] = {"DXCLDB", &CVesmarinManager::SocketCmdDXCLDB};
-    commands_[34] = {"DXCLOS", &CVesmarinManager::SocketCmdDXCLOS};
-    commands_[44] = {"DXICAP", &CVesmarinManager::SocketCmdDXICAP};
-    commands_[45] = {"DXOPEN", &CVesmarinManager::SocketCmdDXOPEN};
-    commands_[49] = {"DXSDIG", &CVesmarinManager::SocketCmdDXSDIG};
-    commands_[50] = {"DXSEVM", &CVesmarinManager::SocketCmdDXSEVM};
-    commands_[51] = {"DXSHOO", &CVesmarinManager::SocketCmdDXSHOO};
-    commands_[52] = {"DXSPAR", &CVesmarinManager::SocketCmdDXSPAR};
-    commands_[53] = {"DXSTCH", &CVesmarinManager::SocketCmdDXSTCH};
-    commands_[76] = {"SRSPAR", &CVesmarinManager::SocketCmdSRSPAR};
-    commands_[116] = {"DXGQUA", &CVesmarinManager::SocketCmdDXGQUA};
-    commands_[117] = {"DXSQUA", &CVesmarinManager::SocketCmdDXSQUA};
-}
-
-bool CVesmarinManager::FindVoiceChannel(CDebugFunction& trace, int32_t ldev, const char* call,
+bool CVesmarinManager::FindVoiceChannel(CommandArguments& args, int32_t ldev, const char* call,
                                         int32_t* handle) {
-    if (GetVoiceDeviceHandle(ldev, handle) && *handle != -1) {
+    if (devices_.Voice().Get(ldev, handle) && *handle != -1) {
         return true;
     }
-    TraceLine(trace, std::string(call) + " ldev=UNKNOWN RET=ERROR");
+    args.TraceLine(std::string(call) + " ldev=UNKNOWN RET=ERROR");
     return false;
 }
 
@@ -80,15 +61,13 @@ void CVesmarinManager::ReportVoicePortStatus(int32_t ldev, const char* text) {
 // whole board ("dxxxB<board>"). The reply tells the channel's play and record features; a board
 // has none to tell.
 void CVesmarinManager::SocketCmdDXOPEN(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     int32_t ldev = 0;
     int32_t board = 0;
     int32_t channel = 0;
-    command->ReadInt(ldev).ReadInt(board).ReadInt(channel);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdDXOPEN", currentCommandId_, kDebugChannelVoice, ldev)
-        ->Append(board)
-        .Append(channel)
-        .EndLine();
+    if (!args.Line(ldev).Int(board).Int(channel).Enter()) {
+        return;
+    }
 
     const std::string name = VoiceDeviceName(ldev, board, channel);
     const int32_t handle = hardware_->dx_open(ldev, name.c_str(), 0);
@@ -98,10 +77,10 @@ void CVesmarinManager::SocketCmdDXOPEN(net::CClientStreamSocket* command) {
     }
     ++openChannels_;
     ReportVoicePortStatus(ldev, "Idle");
-    AddVoiceDevice(ldev, handle);
-    AddHandleLdev(handle, ldev);
-    SetDevicePortType(handle, kPortTypeVoice);
-    TraceLine(trace, Format("dx_open name=%s RC=%d", name.c_str(), handle));
+    devices_.Voice().Set(ldev, handle);
+    devices_.HandleLdevs().Set(handle, ldev);
+    devices_.PortTypes().Set(handle, kPortTypeVoice);
+    args.TraceLine(Format("dx_open name=%s RC=%d", name.c_str(), handle));
 
     if (ldev >= kBoardLineDeviceBase) {
         messages_.VoiceOpenResult(*command, ldev, 0, 0);
@@ -110,9 +89,9 @@ void CVesmarinManager::SocketCmdDXOPEN(net::CClientStreamSocket* command) {
     // The library fills its whole structure, of which only the first two words are told.
     FEATURE_TABLE features{};
     const int32_t result = hardware_->dx_getfeaturelist(handle, &features);
-    TraceLine(trace, Format("dx_getfeaturelist play=%u record=%u RC=%d",
-                            static_cast<unsigned>(features.ft_play),
-                            static_cast<unsigned>(features.ft_record), result));
+    args.TraceLine(Format("dx_getfeaturelist play=%u record=%u RC=%d",
+                          static_cast<unsigned>(features.ft_play),
+                          static_cast<unsigned>(features.ft_record), result));
     if (result == -1) {
         messages_.VoiceOpenResult(*command, ldev, -1, -1);
         return;
@@ -123,250 +102,208 @@ void CVesmarinManager::SocketCmdDXOPEN(net::CClientStreamSocket* command) {
 // Closes a voice channel or board, stopping what it still runs first. The ldev is forgotten
 // even when the library refuses the close: the central server will not name it again.
 void CVesmarinManager::SocketCmdDXCLOS(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     int32_t ldev = 0;
-    command->ReadInt(ldev);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdDXCLOS", currentCommandId_, kDebugChannelVoice, ldev)->EndLine();
+    if (!args.Line(ldev).Enter()) {
+        return;
+    }
 
     // Held to the end, so that a voice close never overlaps work on the network lines, which
     // may be routed to this channel.
-    std::lock_guard lock(Devices().Lock(DeviceHandleTables::Family::kNetwork));
+    std::lock_guard lock(devices_.Network().Lock());
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, ldev, "dx_close", &handle)) {
+    if (!FindVoiceChannel(args, ldev, "dx_close", &handle)) {
         return;
     }
     if (hardware_->ATDX_STATE(handle) != kChannelIdle) {
         hardware_->dx_stopch(handle, kVoiceAsyncMode);
-        TraceLine(trace, "dx_close first calling dx_stopch");
+        args.TraceLine("dx_close first calling dx_stopch");
     }
     const int32_t result = hardware_->dx_close(handle);
     if (result != -1) {
         ReportVoicePortStatus(ldev, "Closed");
         --openChannels_;
     }
-    RemoveVoiceDevice(ldev);
-    TraceLine(trace, Format("dx_close dev=%d RC=%d", handle, result));
+    devices_.Voice().Erase(ldev);
+    args.TraceLine(Format("dx_close dev=%d RC=%d", handle, result));
 }
 
 void CVesmarinManager::SocketCmdDXSEVM(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     int32_t ldev = 0;
     int32_t mask = 0;
-    command->ReadInt(ldev).ReadNonNegative(mask);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdDXSEVM", currentCommandId_, kDebugChannelVoice, ldev)
-        ->Append(mask)
-        .EndLine();
-
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, ldev, "dx_setevtmsk", &handle)) {
+    if (!args.Line(ldev).NonNegative(mask).Enter() ||
+        !FindVoiceChannel(args, ldev, "dx_setevtmsk", &handle)) {
         return;
     }
     const int32_t result = hardware_->dx_setevtmsk(handle, static_cast<uint32_t>(mask));
-    TraceLine(trace, Format("dx_setevtmsk dev=%d mask=%d RET=%d", handle, mask, result));
+    args.TraceLine(Format("dx_setevtmsk dev=%d mask=%d RET=%d", handle, mask, result));
 }
 
 void CVesmarinManager::SocketCmdDXSPAR(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     int32_t ldev = 0;
     uint32_t parameter = 0;
     int32_t value = 0;
-    command->ReadInt(ldev).ReadUInt(parameter).ReadInt(value);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdDXSPAR", currentCommandId_, kDebugChannelVoice, ldev)
-        ->Append(parameter)
-        .Append(value)
-        .EndLine();
-
+    // The entry line shows the parameter as the log shows every 32-bit value: signed.
+    args.Line(ldev).Stream().ReadUInt(parameter);
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, ldev, "dx_setparm", &handle)) {
+    if (!args.Show(static_cast<int32_t>(parameter)).Int(value).Enter() ||
+        !FindVoiceChannel(args, ldev, "dx_setparm", &handle)) {
         return;
     }
     const int32_t result = hardware_->dx_setparm(handle, parameter, &value);
-    TraceLine(trace,
-              Format("dx_setparm dev=%d parm=%u val=%d RET=%d", handle, parameter, value, result));
+    args.TraceLine(
+        Format("dx_setparm dev=%d parm=%u val=%d RET=%d", handle, parameter, value, result));
 }
 
 // The hook state is set in the mode the central server asks for.
 void CVesmarinManager::SocketCmdDXSHOO(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     int32_t ldev = 0;
     int32_t state = 0;
     uint16_t mode = 0;
-    command->ReadInt(ldev).ReadInt(state).ReadWord(mode);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdDXSHOO", currentCommandId_, kDebugChannelVoice, ldev)
-        ->Append(state)
-        .Append(mode)
-        .EndLine();
-
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, ldev, "dx_sethook", &handle)) {
+    if (!args.Line(ldev).Int(state).Word(mode).Enter() ||
+        !FindVoiceChannel(args, ldev, "dx_sethook", &handle)) {
         return;
     }
     hardware_->dx_sethook(handle, state, mode);
-    TraceLine(trace, Format("dx_sethook state=%d mode=%u", state, static_cast<unsigned>(mode)));
+    args.TraceLine(Format("dx_sethook state=%d mode=%u", state, static_cast<unsigned>(mode)));
 }
 
 // Stopping is always asynchronous: the stop's completion comes as the stopped function's event.
 void CVesmarinManager::SocketCmdDXSTCH(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     uint16_t mode = 0;
-    command->ReadUInt(ldev).ReadWord(mode);
-    CDebugFunction trace;
-    trace
-        .Enter("SocketCmdDXSTCH", currentCommandId_, kDebugChannelVoice, static_cast<int32_t>(ldev))
-        ->Append(mode)
-        .EndLine();
-
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, static_cast<int32_t>(ldev), "dx_stopch", &handle)) {
+    if (!args.Line(ldev).Word(mode).Enter() ||
+        !FindVoiceChannel(args, static_cast<int32_t>(ldev), "dx_stopch", &handle)) {
         return;
     }
     const int32_t result = hardware_->dx_stopch(handle, kVoiceAsyncMode);
-    TraceLine(trace, Format("dx_stopch handle=%d RC=%d", handle, result));
+    args.TraceLine(Format("dx_stopch handle=%d RC=%d", handle, result));
 }
 
 void CVesmarinManager::SocketCmdDXCLDB(net::CClientStreamSocket* command) {
-    RunOnVoiceChannel(command, "DXCLDB", "dx_clrdigbuf",
+    RunOnVoiceChannel(command, "dx_clrdigbuf",
                       [this](int32_t handle) { return hardware_->dx_clrdigbuf(handle); });
 }
 
 void CVesmarinManager::SocketCmdDXICAP(net::CClientStreamSocket* command) {
-    RunOnVoiceChannel(command, "DXICAP", "dx_initcallp",
+    RunOnVoiceChannel(command, "dx_initcallp",
                       [this](int32_t handle) { return hardware_->dx_initcallp(handle); });
 }
 
 void CVesmarinManager::SocketCmdDXADSV(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     uint16_t tableType = 0;
     uint16_t action = 0;
     uint16_t size = 0;
-    command->ReadUInt(ldev).ReadWord(tableType).ReadWord(action).ReadWord(size);
-    CDebugFunction trace;
-    trace
-        .Enter("SocketCmdDXADSV", currentCommandId_, kDebugChannelVoice, static_cast<int32_t>(ldev))
-        ->Append(tableType)
-        .Append(action)
-        .Append(size)
-        .EndLine();
-
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, static_cast<int32_t>(ldev), "dx_adjsv", &handle)) {
+    if (!args.Line(ldev).Word(tableType).Word(action).Word(size).Enter() ||
+        !FindVoiceChannel(args, static_cast<int32_t>(ldev), "dx_adjsv", &handle)) {
         return;
     }
     const int32_t result = hardware_->dx_adjsv(handle, tableType, action, size);
-    TraceLine(trace, Format("dx_adjsv handle=%d tabletype=%u action=%u size=%u RC=%d", handle,
-                            static_cast<unsigned>(tableType), static_cast<unsigned>(action),
-                            static_cast<unsigned>(size), result));
+    args.TraceLine(Format("dx_adjsv handle=%d tabletype=%u action=%u size=%u RC=%d", handle,
+                          static_cast<unsigned>(tableType), static_cast<unsigned>(action),
+                          static_cast<unsigned>(size), result));
 }
 
 void CVesmarinManager::SocketCmdDXSDIG(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     uint16_t mask = 0;
-    command->ReadUInt(ldev).ReadWord(mask);
-    CDebugFunction trace;
-    trace
-        .Enter("SocketCmdDXSDIG", currentCommandId_, kDebugChannelVoice, static_cast<int32_t>(ldev))
-        ->Append(mask)
-        .EndLine();
-
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, static_cast<int32_t>(ldev), "dx_setdigtyp", &handle)) {
+    if (!args.Line(ldev).Word(mask).Enter() ||
+        !FindVoiceChannel(args, static_cast<int32_t>(ldev), "dx_setdigtyp", &handle)) {
         return;
     }
     const int32_t result = hardware_->dx_setdigtyp(handle, mask);
-    TraceLine(trace, Format("dx_setdigtyp handle=%d mask=%u RC=%d", handle,
-                            static_cast<unsigned>(mask), result));
+    args.TraceLine(Format("dx_setdigtyp handle=%d mask=%u RC=%d", handle,
+                          static_cast<unsigned>(mask), result));
 }
 
 // Reads a tone-qualification template. The reply goes whether or not the channel is known; the
 // template itself only with a known channel.
 void CVesmarinManager::SocketCmdDXGQUA(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     int32_t templateId = 0;
-    command->ReadUInt(ldev).ReadInt(templateId);
-    CDebugFunction trace;
-    trace
-        .Enter("SocketCmdDXGQUA", currentCommandId_, kDebugChannelVoice, static_cast<int32_t>(ldev))
-        ->Append(templateId)
-        .EndLine();
-
+    if (!args.Line(ldev).Int(templateId).Enter()) {
+        return;
+    }
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, static_cast<int32_t>(ldev), "dx_getqualtmplate", &handle)) {
+    if (!FindVoiceChannel(args, static_cast<int32_t>(ldev), "dx_getqualtmplate", &handle)) {
         messages_.ToneTemplate(*command, ldev, -1, std::nullopt);
         return;
     }
     TN_QLT block{};
     const int32_t result =
         hardware_->dx_getextqualtmplate(handle, static_cast<uint16_t>(templateId), &block);
-    TraceLine(trace, Format("dx_getqualtmplate handle=%d RC=%d", handle, result));
+    args.TraceLine(Format("dx_getqualtmplate handle=%d RC=%d", handle, result));
     messages_.ToneTemplate(*command, ldev, result, ByteView(block.tq_block));
 }
 
 // Sets a tone-qualification template. A block of any other size than the library's is not
 // passed on: the library would read past it or take a part of it.
 void CVesmarinManager::SocketCmdDXSQUA(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     int32_t templateId = 0;
-    command->ReadUInt(ldev).ReadInt(templateId);
-    CDebugFunction trace;
-    trace
-        .Enter("SocketCmdDXSQUA", currentCommandId_, kDebugChannelVoice, static_cast<int32_t>(ldev))
-        ->Append(templateId)
-        .EndLine();
-
+    TN_QLT block{};
+    const bool blockFits = args.Line(ldev)
+                               .Int(templateId)
+                               .Bytes(block.tq_block, static_cast<int>(sizeof block.tq_block));
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, static_cast<int32_t>(ldev), "dx_setqualtmplate", &handle)) {
+    if (!args.Enter() ||
+        !FindVoiceChannel(args, static_cast<int32_t>(ldev), "dx_setqualtmplate", &handle)) {
         return;
     }
-    TN_QLT block{};
     int32_t result = -1;
-    if (command->ReadBytes(block.tq_block, static_cast<int>(sizeof block.tq_block))) {
+    if (blockFits) {
         result = hardware_->dx_setextqualtmplate(handle, static_cast<uint16_t>(templateId), &block);
     } else {
         foundation::Trace(foundation::kTraceVoice, static_cast<int32_t>(ldev),
                           "Pulling 'TN_QLT' structure failed (sizeof(TN_QLT)=%u)",
                           static_cast<unsigned>(sizeof(TN_QLT)));
     }
-    TraceLine(trace, Format("dx_setqualtmplate handle=%d RC=%d", handle, result));
+    args.TraceLine(Format("dx_setqualtmplate handle=%d RC=%d", handle, result));
 }
 
 // The runtime parameters belong to the voice boards' own operating system, which this node does
 // not have: the command is only logged.
 void CVesmarinManager::SocketCmdSRSPAR(net::CClientStreamSocket* command) {
+    CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t parameter = 0;
     int32_t value = 0;
-    command->ReadLong(parameter).ReadLong(value);
-    CDebugFunction trace;
-    trace.Enter("SocketCmdSRSPAR", currentCommandId_, kDebugChannelDti, foundation::kDebugNone)
-        ->Append(parameter)
-        .Append(value)
-        .EndLine();
-
-    if (parameter == kRuntimeParameterNotOnNode) {
-        TraceLine(trace, Format("sr_setparm parno=%d value=%d RET=not executed on Vesmarins",
-                                parameter, value));
+    if (!args.Long(parameter).Long(value).Enter()) {
         return;
     }
-    TraceLine(trace,
-              Format("sr_setparm dev=UNKNOWN parno=%d value=%d RET=ERROR", parameter, value));
+
+    if (parameter == kRuntimeParameterNotOnNode) {
+        args.TraceLine(
+            Format("sr_setparm parno=%d value=%d RET=not executed on Vesmarins", parameter, value));
+        return;
+    }
+    args.TraceLine(Format("sr_setparm dev=UNKNOWN parno=%d value=%d RET=ERROR", parameter, value));
 }
 
-void CVesmarinManager::RunOnVoiceChannel(net::CClientStreamSocket* command, const char* word,
-                                         const char* call,
+void CVesmarinManager::RunOnVoiceChannel(net::CClientStreamSocket* command, const char* call,
                                          const std::function<int32_t(int32_t handle)>& run) {
+    CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
-    command->ReadUInt(ldev);
-    CDebugFunction trace;
-    trace
-        .Enter(std::string("SocketCmd") + word, currentCommandId_, kDebugChannelVoice,
-               static_cast<int32_t>(ldev))
-        ->EndLine();
-
     int32_t handle = -1;
-    if (!FindVoiceChannel(trace, static_cast<int32_t>(ldev), call, &handle)) {
+    if (!args.Line(ldev).Enter() ||
+        !FindVoiceChannel(args, static_cast<int32_t>(ldev), call, &handle)) {
         return;
     }
     const int32_t result = run(handle);
-    TraceLine(trace, Format("%s handle=%d RC=%d", call, handle, result));
+    args.TraceLine(Format("%s handle=%d RC=%d", call, handle, result));
 }
 
 }  // namespace ruzd::node

@@ -318,13 +318,6 @@ void CVesmarinManager::StopAllThreads() {
     }
 }
 
-// --- Commands ---
-
-void CVesmarinManager::SocketCmdCNSTRT(net::CClientStreamSocket*) {
-    ManagerLog(kDebugChannelGeneral, currentCommandId_, "SocketCmdCNSTRT");
-    StartAllThreads();
-}
-
 void CVesmarinManager::StartAllThreads() {
     StartWorker(isdnWorker_, &CVesmarinManager::ISDNThreadProc);
     if (hardware_ && hardware_->IsAmtelcoAvailable()) {
@@ -335,11 +328,6 @@ void CVesmarinManager::StartAllThreads() {
         StartWorker(relayDigitWorker_, &CVesmarinManager::RelayDigitThreadProc);
     }
     StartWorker(fileHandlingWorker_, &CVesmarinManager::FileHandlingThreadProc);
-}
-
-void CVesmarinManager::SocketCmdCNSTOP(net::CClientStreamSocket*) {
-    ManagerLog(kDebugChannelGeneral, currentCommandId_, "SocketCmdCNSTOP");
-    StopAllThreads();
 }
 
 }  // namespace ruzd::node

@@ -113,6 +113,10 @@ std::string Quote(std::string_view text) {
 // `"name"=data` or `@=data`.
 bool ParseValueLine(std::string_view line, RegValue* value, std::string* reason) {
     size_t pos = 0;
+    if (line.empty()) {
+        *reason = "neither a key nor a value";
+        return false;
+    }
     if (line[0] == '@') {
         pos = 1;
     } else if (line[0] == '"') {
@@ -332,7 +336,8 @@ bool ParseRegFile(std::string_view text, RegNode* root, std::string* error) {
         } else if (current == nullptr) {
             reason = "value before the first key";
         } else {
-            while (line.back() == '\\' && i + 1 < lines.size()) {
+            // A lone continuation joins nothing to nothing: the empty line is refused below.
+            while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
                 line.pop_back();
                 line += Trim(lines[++i]);
             }

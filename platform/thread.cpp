@@ -40,14 +40,23 @@ bool Thread::Start(std::function<void()> body) {
         return false;
     }
     state_->running.store(true);
-    Event started(true);
+    // The body may free this object as soon as it runs, so the new thread waits until Start
+    // has stored its handle and will touch nothing of the object any more. The two signals
+    // are shared: the thread may still be leaving its wait when Start has returned.
+    struct Handshake {
+        Event started{true};
+        Event stored{true};
+    };
+    auto handshake = std::make_shared<Handshake>();
+    std::thread thread;
     try {
-        thread_ = std::thread([state = state_, name = name_, &started, body = std::move(body)] {
+        thread = std::thread([state = state_, name = name_, handshake, body = std::move(body)] {
             SetCurrentThreadSystemName(name);
             state->id.store(CurrentThreadId());
             // Posts to the thread succeed from the moment Start returns.
             EnsureMessageQueue();
-            started.Set();
+            handshake->started.Set();
+            handshake->stored.Wait(kInfinite);
             body();
             state->running.store(false);
             state->ended.Set();
@@ -56,7 +65,9 @@ bool Thread::Start(std::function<void()> body) {
         state_->running.store(false);
         return false;
     }
-    started.Wait(kInfinite);
+    handshake->started.Wait(kInfinite);
+    thread_ = std::move(thread);
+    handshake->stored.Set();
     return true;
 }
 

@@ -197,11 +197,16 @@ fs::path MapWindowsPath(std::string_view path) {
         const std::optional<DrivePlace> place = WorkingDrivePlace();
         return MapOnDrive(place ? place->letter : 'c', path);
     }
+    // Relative: on a drive as Windows takes it, up to the drive's root at most; outside the
+    // drives never above the working folder, so that no name climbs out into the host's tree.
+    if (const std::optional<DrivePlace> place = WorkingDrivePlace()) {
+        return MapOnDrive(place->letter, path);
+    }
     std::vector<std::string> parts;
     for (const fs::path& component : WorkingFolder().relative_path()) {
         parts.push_back(component.string());
     }
-    AppendNormalised(parts, 0, SplitComponents(path));
+    AppendNormalised(parts, parts.size(), SplitComponents(path));
     return Walk(WorkingFolder().root_path(), parts);
 }
 

@@ -7,7 +7,8 @@
 //   "\Dir\a.vox"             -> the same on the current drive
 //   ".\FileCache\a.vox"      -> <working folder>/FileCache/a.vox
 // Both '\' and '/' separate components. "." and ".." are applied to the text as Windows does,
-// never climbing above a drive root or a share. Components that exist are found whatever their
+// never climbing above a drive root or a share; a relative path whose working folder lies outside
+// the drives never climbs above that working folder. Components that exist are found whatever their
 // case (the exact spelling wins when several differ only in case); from the first component that
 // does not exist on, the path keeps the caller's spelling, so a file created through the mapping
 // gets the name the caller asked for.

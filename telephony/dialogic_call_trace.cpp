@@ -2,9 +2,9 @@
 
 #include <cstdarg>
 
-#include "foundation/node_services.h"
 #include "platform/text.h"
 #include "platform/thread.h"
+#include "telephony/device_handle_lookup.h"
 #include "telephony/hardware.h"
 #include "telephony/vendor_log.h"
 
@@ -66,9 +66,12 @@ CDialogicCallTrace::~CDialogicCallTrace() {
                 result, text_.c_str());
     if (result == 0 || (result > 0 && !force_error_))
         return;
+    // A device the node's tables do not hold reads as handle 0.
     int32_t handle = 0;
-    if (std::shared_ptr<foundation::NodeServices> manager = foundation::LockNodeServices())
-        handle = manager->GetDeviceHandle(ldev_, device_type_, nullptr);
+    if (std::shared_ptr<DeviceHandleLookup> devices = PublishedDeviceHandles().Lock()) {
+        if (!devices->GetDeviceHandle(ldev_, device_type_, &handle))
+            handle = 0;
+    }
     // Without a published facade there is nobody to ask: the error reads as none.
     CHardware* hardware = PublishedHardware();
     const int32_t last_error = hardware != nullptr ? hardware->ATDV_LASTERR(handle) : 0;

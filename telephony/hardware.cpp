@@ -3,7 +3,7 @@
 #include <string>
 
 #include "foundation/app_hooks.h"
-#include "foundation/node_services.h"
+#include "foundation/fatal_error_box.h"
 #include "platform/message_box.h"
 #include "telephony/vendor_log.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "foundation/node_services.h"
+#include "foundation/fatal_error_box.h"
 #include "foundation/registry.h"
 #include "platform/text.h"
 #include "telephony/global_call_start_data.h"

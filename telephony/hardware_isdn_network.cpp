@@ -1,8 +1,8 @@
 // The facade operations of the network library: ISDN call control (cc_), network interfaces
 // (dt_), stations (ms_, ATMS_TSSGBIT) and conference boards (dcb_).
 
-#include "foundation/node_services.h"
 #include "telephony/hardware_isdn.h"
+#include "telephony/opened_station_boards.h"
 #include "telephony/restart_marks.h"
 #include "telephony/vendor_call.h"
 #include "telephony/vendor_log.h"
@@ -82,7 +82,7 @@ int32_t CHardwareISDN::ms_open(int32_t /*ldev*/, const char* name, int32_t flags
 int32_t CHardwareISDN::ms_estconf(int32_t* board, MS_CDT* parties, int32_t count,
                                   int32_t attributes, int32_t* conf_id) {
     if (board != nullptr && *board == -1) {
-        for (int32_t handle : foundation::StationBoards().Handles()) {
+        for (int32_t handle : StationBoards().Handles()) {
             *board = handle;
             int32_t free_resources = -1;
             if (ms_dsprescount(handle, &free_resources) == 0 &&

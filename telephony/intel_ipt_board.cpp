@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "foundation/char_buffer.h"
 #include "foundation/dialogic_install.h"
-#include "foundation/node_services.h"
 #include "platform/computer_name.h"
 #include "platform/text.h"
 #include "telephony/gc_parameter_block.h"

@@ -42,4 +42,12 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+TempWorkFolder::TempWorkFolder() : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder_.path());
+}
+
+TempWorkFolder::~TempWorkFolder() {
+    std::filesystem::current_path(previous_);
+}
+
 }  // namespace ruzd::testing

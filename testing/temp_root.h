@@ -37,4 +37,20 @@ private:
     std::filesystem::path path_;
 };
 
+// A fresh temporary folder that is the process's current folder while the object lives, for
+// code that works relative to its current folder.
+class TempWorkFolder {
+public:
+    TempWorkFolder();
+    ~TempWorkFolder();
+    TempWorkFolder(const TempWorkFolder&) = delete;
+    TempWorkFolder& operator=(const TempWorkFolder&) = delete;
+
+    const std::filesystem::path& path() const { return folder_.path(); }
+
+private:
+    std::filesystem::path previous_;
+    TempDir folder_;
+};
+
 }  // namespace ruzd::testing

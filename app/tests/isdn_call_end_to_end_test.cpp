@@ -5,39 +5,33 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
-#include <fstream>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "app/tests/node_process.h"
-#include "boardsim/control/control_client.h"
-#include "foundation/registry.h"
-#include "net/tests/central_peer.h"
-#include "node/tests/command_peer.h"
-#include "node/vesmarin_manager.h"
 #include "platform/sntp_client.h"
 #include "telephony/vendorapi/isdn.h"
+#include "testing/command_peer.h"
+#include "testing/file_peer.h"
+#include "testing/node_program.h"
+#include "testing/simulated_boards.h"
 #include "testing/sntp_test_server.h"
-#include "testing/temp_root.h"
 
-namespace ruzd::app::testing {
+namespace ruzd::app {
 namespace {
 
-using node::testing::CommandPeer;
-using node::testing::MessagePayload;
-using node::testing::Payload;
+using ruzd::testing::MessagePayload;
+using ruzd::testing::Payload;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-constexpr int32_t kCNINIT = 11;
 constexpr int32_t kCNPING = 12;
 constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kCCDRCA = 8;
@@ -51,66 +45,30 @@ constexpr int32_t kCCWCAL = 91;
 constexpr int32_t kNetworkLine = 3;
 constexpr int32_t kAsync = 0x8000;
 
-class IsdnCallEndToEndTest : public ::testing::Test {
+class IsdnCallEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
 protected:
-    IsdnCallEndToEndTest() : control_((simulator_.path() / "control").string()) {}
-
     void SetUp() override {
-        SetEnv("BOARDSIM_CONTROL", (simulator_.path() / "control").string());
-        SetEnv("BOARDSIM_JOURNAL", (simulator_.path() / "journal").string());
         // No IP boards: Global Call stays stopped and calls run on the ISDN functions.
-        std::ofstream(simulator_.path() / "boards.conf") << "network 1 30\nip 0 0\n";
-        SetEnv("BOARDSIM_CONFIG", (simulator_.path() / "boards.conf").string());
+        WriteConfig("network 1 30\nip 0 0\n");
         // CNINIT sets the node's clock from the central host's time server: one of the test's
         // own.
-        SetEnv(platform::kSntpPortVariable, std::to_string(timeServer_.port()));
-
-        commandPort_ = FreePort();
-        filePort_ = FreePort();
-        foundation::CRegistry registry(node::kNodeRegistrySection);
-        ASSERT_TRUE(registry.WriteDword(node::kLocalTcpPortValue, commandPort_));
-        ASSERT_TRUE(registry.WriteDword(node::kLocalFileSocketTcpPortValue, filePort_));
-    }
-
-    void TearDown() override {
-        peer_.reset();
-        files_.reset();
-        node_.reset();
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
+        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
     }
 
     // The node started, its start-up delay over, its file connection authorised, initialised
     // for this central server and its workers running.
     void StartAndInitialise() {
-        node_ = std::make_unique<NodeProcess>(root_.path(), work_.path() / "node",
-                                              std::vector<std::string>{"-debug", "-d"});
-        peer_ = std::make_unique<CommandPeer>(static_cast<int>(commandPort_));
+        node_ = StartNode({"-debug", "-d"});
+        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
         ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-
         // Keep-alives are dropped without a word until the start-up delay has passed.
-        const auto deadline = Clock::now() + kPatience;
-        bool answered = false;
-        while (!answered && Clock::now() < deadline && !node_->HasEnded()) {
-            peer_->SendInts(kCNPING, 1, {77});
-            answered = peer_->ReceiveCode(1, std::chrono::milliseconds(500)).has_value();
-        }
-        ASSERT_TRUE(answered) << node_->Stderr();
+        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
+            << node_->Stderr();
 
-        files_ = net::filetest::CentralPeer::ConnectWhenListening(static_cast<uint16_t>(filePort_));
-        ASSERT_TRUE(files_->Connected());
-        ASSERT_TRUE(files_->Handshake(false));
-        files_->SendText("STARTS 2\r");
-        ASSERT_EQ(files_->ReadLine(), "STARTS 1");
+        files_ = testing::FilePeer::Authorised(file_port_);
+        ASSERT_TRUE(files_);
 
-        peer_->Send(kCNINIT, 2, [](net::COutputStreamSocket& writer) {
-            writer.WriteInt(0).WriteString("127.0.0.1").WriteInt(12);
-        });
+        peer_->SendInit(2);
         ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
         peer_->SendInts(kCNSTRT, 3, {});
         // The first keep-alive of the active connection also brings message 2; both come after
@@ -140,52 +98,11 @@ protected:
         return at == std::string::npos ? -1 : std::stoi(answer.substr(at + 7));
     }
 
-    std::string Control(const std::string& command) { return control_.Send(command); }
-
-    // The ISDN call-control calls of the journal that commands made, without their sequence
-    // numbers: the queries with which the node describes each event are left out.
-    std::vector<std::string> CommandCalls() const {
-        static const std::vector<std::string> kEventQueries = {
-            "cc_GetCRN(",      "cc_GetDNIS(",    "cc_GetANI(",     "cc_CallState(",
-            "cc_ResultValue(", "cc_GetSigInfo(", "cc_GetCallInfo("};
-        std::vector<std::string> lines;
-        std::ifstream in(simulator_.path() / "journal");
-        for (std::string line; std::getline(in, line);) {
-            const std::string entry = line.substr(line.find(' ') + 1);
-            if (!entry.starts_with("libdtimt cc_")) {
-                continue;
-            }
-            const std::string call = entry.substr(std::string("libdtimt ").size());
-            bool query = false;
-            for (const std::string& prefix : kEventQueries) {
-                query = query || call.starts_with(prefix);
-            }
-            if (!query) {
-                lines.push_back(call);
-            }
-        }
-        return lines;
-    }
-
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir work_;
-    ruzd::testing::TempDir simulator_;
-    ruzd::testing::SntpTestServer timeServer_;
-    uint32_t commandPort_ = 0;
-    uint32_t filePort_ = 0;
-    std::unique_ptr<NodeProcess> node_;
-    std::unique_ptr<CommandPeer> peer_;
-    std::unique_ptr<net::filetest::CentralPeer> files_;
-
-private:
-    void SetEnv(const std::string& name, const std::string& value) {
-        const char* old = ::getenv(name.c_str());
-        saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-
-    boardsim::ControlClient control_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    const uint32_t file_port_ = testing::WriteFilePort();
+    testing::SntpTestServer time_server_;
+    std::unique_ptr<testing::NodeProcess> node_;
+    std::unique_ptr<testing::CommandPeer> peer_;
+    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(IsdnCallEndToEndTest, AnIncomingCallFromOfferToClose) {
@@ -233,7 +150,7 @@ TEST_F(IsdnCallEndToEndTest, AnIncomingCallFromOfferToClose) {
 
     const std::string line = std::to_string(handle);
     EXPECT_THAT(
-        CommandCalls(),
+        CallControlJournal(),
         ElementsAre(StartsWith("cc_Open(0x"), "cc_SetParm(" + line + ", 30874, 20) = 0",
                     StartsWith("cc_WaitCall(" + line + ", 0x"), "cc_AcceptCall(4097, 2, 32768) = 0",
                     "cc_AnswerCall(4097, 0, 32768) = 0", "cc_DropCall(4097, 16, 32768) = 0",
@@ -268,7 +185,7 @@ TEST_F(IsdnCallEndToEndTest, AnOutgoingCallThatConnects) {
     EXPECT_EQ(NextDeviceEvent(), Event(handle, CCEV_RELEASECALL, 4097));
     const std::string line = std::to_string(handle);
     EXPECT_THAT(
-        CommandCalls(),
+        CallControlJournal(),
         ElementsAre(StartsWith("cc_Open(0x"), "cc_SetParm(" + line + ", 30874, 20) = 0",
                     AllOf(StartsWith("cc_MakeCall(" + line + ", 0x"),
                           HasSubstr(", \"0301234567\", 0x"), EndsWith(", 30, 32768) = 0")),
@@ -276,4 +193,4 @@ TEST_F(IsdnCallEndToEndTest, AnOutgoingCallThatConnects) {
 }
 
 }  // namespace
-}  // namespace ruzd::app::testing
+}  // namespace ruzd::app

@@ -5,17 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
-#include "app/tests/node_process.h"
 #include "foundation/registry.h"
 #include "node/vesmarin_manager.h"
 #include "platform/stop_signals.h"
 #include "testing/child_program.h"
-#include "testing/temp_root.h"
+#include "testing/command_peer.h"
+#include "testing/eventually.h"
+#include "testing/node_program.h"
 
-namespace ruzd::app::testing {
+namespace ruzd::app {
 namespace {
 
 using ::testing::HasSubstr;
@@ -26,30 +28,13 @@ constexpr int32_t kUnusedCode = 24;
 constexpr int32_t kCNSTRT = 15;
 constexpr int kEntryExit = 255;  // the entry's -1 as an exit status
 
-class PelwixProgramTest : public ::testing::Test {
-protected:
-    // The command port is chosen before the start and written into the registry, so that
-    // parallel tests never meet on one port.
-    void SetUp() override {
-        commandPort_ = FreePort();
-        foundation::CRegistry registry(node::kNodeRegistrySection);
-        ASSERT_TRUE(registry.WriteDword(node::kLocalTcpPortValue, commandPort_));
-    }
-
-    std::unique_ptr<NodeProcess> StartNode(std::vector<std::string> arguments,
-                                           const std::string& folder = "node") {
-        return std::make_unique<NodeProcess>(root_.path(), work_.path() / folder,
-                                             std::move(arguments));
-    }
-
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir work_;
-    uint32_t commandPort_ = 0;
-};
+// The command port is chosen before the start and written into the registry, so that parallel
+// tests never meet on one port.
+class PelwixProgramTest : public testing::NodeProgramTest {};
 
 TEST_F(PelwixProgramTest, ListensOnTheRegistryPortAndWritesTheMissingFilePortBack) {
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
 
     foundation::CRegistry registry(node::kNodeRegistrySection);
@@ -57,37 +42,34 @@ TEST_F(PelwixProgramTest, ListensOnTheRegistryPortAndWritesTheMissingFilePortBac
     ASSERT_TRUE(registry.ReadDword(node::kLocalFileSocketTcpPortValue, &port));
     EXPECT_EQ(port, 9071u);
     ASSERT_TRUE(registry.ReadDword(node::kLocalTcpPortValue, &port));
-    EXPECT_EQ(port, commandPort_);
-    EXPECT_TRUE(node->WaitForLog("Local TCP port set to: " + std::to_string(commandPort_)));
+    EXPECT_EQ(port, command_port_);
+    EXPECT_TRUE(node->WaitForLog("Local TCP port set to: " + std::to_string(command_port_)));
     EXPECT_TRUE(
         node->WaitForLog("Could not find Local File Socket TCP port in registry.  Using default"));
 }
 
 TEST_F(PelwixProgramTest, ListensForFileTransfersOnTheRegistryFilePort) {
-    const uint32_t filePort = FreePort();
-    {
-        foundation::CRegistry registry(node::kNodeRegistrySection);
-        ASSERT_TRUE(registry.WriteDword(node::kLocalFileSocketTcpPortValue, filePort));
-    }
+    const uint32_t filePort = testing::WriteFilePort();
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer commands(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer commands(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(commands.IsConnected()) << node->Stderr();
     // The file listener is made right after the command listener, so it is there by now.
-    CentralPeer files(static_cast<int>(filePort), [&] { return node->HasEnded(); });
-    EXPECT_TRUE(files.IsConnected()) << node->Stderr();
+    testing::RawConnection files = testing::RawConnection::ConnectWhenListening(
+        filePort, testing::kPatience, [&] { return node->HasEnded(); });
+    EXPECT_TRUE(files.valid()) << node->Stderr();
     EXPECT_TRUE(node->WaitForLog("Local File Socket TCP port set to: " + std::to_string(filePort)));
 
     // A clean stop also ends the file listener and its connection, and closes the log.
     node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(node->WaitForExit(), kEntryExit);
-    EXPECT_TRUE(files.ClosedByNode(std::chrono::seconds(10)));
+    EXPECT_TRUE(files.ClosedWithin(std::chrono::seconds(10)));
     EXPECT_THAT(node->DebugLog(), HasSubstr("OnOrvanthellaFileSocketClose"));
     EXPECT_THAT(node->DebugLog(), HasSubstr("Log file closed"));
 }
 
 TEST_F(PelwixProgramTest, SecondNodeIsRefusedWithAFatalError) {
     auto first = StartNode({"-debug", "-d"}, "first");
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return first->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return first->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << first->Stderr();
 
     auto second = StartNode({"-debug", "-d"}, "second");
@@ -101,19 +83,19 @@ TEST_F(PelwixProgramTest, SecondNodeIsRefusedWithAFatalError) {
 
 TEST_F(PelwixProgramTest, CommandsRunOnlyAfterTheStartupDelay) {
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
     // The node starts its delay before it listens, so the delay has surely begun by now; a
     // loaded machine may take long to get here, which only shortens what is left of it.
-    const auto started = Clock::now();
+    const auto started = std::chrono::steady_clock::now();
 
     // Sent within the default delay of four seconds: dropped without a word.
-    peer.Send(kCNPING, 1, {101});
+    peer.SendInts(kCNPING, 1, {101});
     peer.Send(kUnusedCode, 2);
     std::this_thread::sleep_until(started + std::chrono::milliseconds(4500));
 
-    peer.Send(kCNPING, 3, {103});
-    const auto reply = peer.Receive();
+    peer.SendInts(kCNPING, 3, {103});
+    const auto reply = peer.ReceiveInts();
     ASSERT_TRUE(reply.has_value());
     // Message 1 echoes the value of the keep-alive that came after the delay, and of no other.
     EXPECT_EQ(*reply, (std::vector<int32_t>{1, 103}));
@@ -125,11 +107,11 @@ TEST_F(PelwixProgramTest, CommandsRunOnlyAfterTheStartupDelay) {
 
 TEST_F(PelwixProgramTest, TheOneSecondTimerFeedsTheWatchdogWindow) {
     // The watchdog's window, answering "running".
-    ruzd::testing::ChildProgram tormbel("node_tormbel_window_child", {"1"});
+    testing::ChildProgram tormbel("node_tormbel_window_child", {"1"});
     ASSERT_EQ(tormbel.ReadLine(), std::optional<std::string>("ready"));
     auto node = StartNode({"-debug", "-d"});
     // The first heartbeat follows the start-up delay of four seconds.
-    EXPECT_EQ(tormbel.ReadLine(kPatience), std::optional<std::string>("sent 0x160F 0 0"))
+    EXPECT_EQ(tormbel.ReadLine(testing::kPatience), std::optional<std::string>("sent 0x160F 0 0"))
         << node->Stderr();
     EXPECT_TRUE(
         node->WaitForLog("Tormbel: Status changed changed from -1000 (Tormbel status not "
@@ -138,11 +120,11 @@ TEST_F(PelwixProgramTest, TheOneSecondTimerFeedsTheWatchdogWindow) {
 
 TEST_F(PelwixProgramTest, UnknownAndUnacceptedCommandsAreLoggedAndTheConnectionKept) {
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
     // The node starts its delay before it listens, so the delay has surely begun by now; a
     // loaded machine may take long to get here, which only shortens what is left of it.
-    const auto started = Clock::now();
+    const auto started = std::chrono::steady_clock::now();
     std::this_thread::sleep_until(started + std::chrono::milliseconds(4500));
 
     peer.Send(kUnusedCode, 7);
@@ -155,8 +137,8 @@ TEST_F(PelwixProgramTest, UnknownAndUnacceptedCommandsAreLoggedAndTheConnectionK
     // An id of -1 stands for "no command": the line carries the call id of none.
     EXPECT_THAT(node->DebugLog(), Not(HasSubstr("-1 So")));
 
-    peer.Send(kCNPING, 9, {5});
-    const auto reply = peer.Receive();
+    peer.SendInts(kCNPING, 9, {5});
+    const auto reply = peer.ReceiveInts();
     ASSERT_TRUE(reply.has_value());
     EXPECT_EQ(*reply, (std::vector<int32_t>{1, 5}));
 }
@@ -165,7 +147,7 @@ class PelwixStopTest : public PelwixProgramTest, public ::testing::WithParamInte
 
 TEST_P(PelwixStopTest, StopsCleanlyAndClosesTheLog) {
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
     ASSERT_TRUE(node->WaitForLog("Local TCP port set to: "));
 
@@ -178,7 +160,7 @@ TEST_P(PelwixStopTest, StopsCleanlyAndClosesTheLog) {
 
     // The instance lock went with the node: the next one starts.
     auto next = StartNode({"-debug", "-d"}, "next");
-    CentralPeer again(static_cast<int>(commandPort_), [&] { return next->HasEnded(); });
+    testing::CommandPeer again(command_port_, [&] { return next->HasEnded(); });
     EXPECT_TRUE(again.IsConnected()) << next->Stderr();
 }
 
@@ -211,19 +193,18 @@ TEST_F(PelwixProgramTest, DebugOptionCreatesTheConfiguredLogFolder) {
         ASSERT_TRUE(registry.WriteString("Debug Directory", ".\\logs\\Node"));
     }
     auto node = StartNode({"-debug", "-d"});
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
     const auto folder = work_.path() / "node" / "logs" / "Node";
-    const auto deadline = Clock::now() + kPatience;
-    bool found = false;
-    while (!found && Clock::now() < deadline) {
+    EXPECT_TRUE(testing::Eventually([&] {
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            found = found || entry.path().filename().string().starts_with("Tav");
+            if (entry.path().filename().string().starts_with("Tav")) {
+                return true;
+            }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    EXPECT_TRUE(found);
+        return false;
+    }));
 }
 
 }  // namespace
-}  // namespace ruzd::app::testing
+}  // namespace ruzd::app

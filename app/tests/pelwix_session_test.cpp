@@ -4,105 +4,62 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/tests/node_process.h"
 #include "foundation/module_version.h"
-#include "foundation/registry.h"
-#include "net/tests/central_peer.h"
-#include "node/vesmarin_manager.h"
 #include "platform/sntp_client.h"
 #include "platform/stop_signals.h"
+#include "testing/command_peer.h"
+#include "testing/file_peer.h"
+#include "testing/node_program.h"
 #include "testing/sntp_test_server.h"
-#include "testing/temp_root.h"
 
-namespace ruzd::app::testing {
+namespace ruzd::app {
 namespace {
 
-using ruzd::testing::SntpTestServer;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr int32_t kCNINIT = 11;
-constexpr int32_t kCNPING = 12;
 constexpr int32_t kCNSTRT = 15;
 
-class PelwixSessionTest : public ::testing::Test {
+class PelwixSessionTest : public testing::NodeProgramTest {
 protected:
-    void SetUp() override {
-        commandPort_ = FreePort();
-        filePort_ = net::filetest::FreePort();
-        foundation::CRegistry registry(node::kNodeRegistrySection);
-        ASSERT_TRUE(registry.WriteDword(node::kLocalTcpPortValue, commandPort_));
-        ASSERT_TRUE(registry.WriteDword(node::kLocalFileSocketTcpPortValue, filePort_));
-        // The node's clock program asks the test's time server, and leaves the clock alone.
-        ::setenv(platform::kSntpPortVariable, std::to_string(sntp_.port()).c_str(), 1);
-        ::setenv("RUZD_SET_CLOCK", "0", 1);
-    }
-    void TearDown() override {
-        ::unsetenv(platform::kSntpPortVariable);
-        ::unsetenv("RUZD_SET_CLOCK");
+    // The node's clock program asks the test's time server, and leaves the clock alone.
+    PelwixSessionTest() {
+        environment_.Set(platform::kSntpPortVariable, std::to_string(sntp_.port()));
+        environment_.Set("RUZD_SET_CLOCK", "0");
     }
 
-    std::unique_ptr<NodeProcess> StartNode() {
-        return std::make_unique<NodeProcess>(root_.path(), work_.path() / "node",
-                                             std::vector<std::string>{"-debug", "-d", "-w1"});
+    std::unique_ptr<testing::NodeProcess> StartNode() {
+        return NodeProgramTest::StartNode({"-debug", "-d", "-w1"});
     }
 
-    std::unique_ptr<net::filetest::CentralPeer> AuthoriseFileConnection() {
-        auto files = net::filetest::CentralPeer::ConnectWhenListening(filePort_);
-        EXPECT_TRUE(files->Connected());
-        EXPECT_TRUE(files->Handshake(false));
-        files->SendText("STARTS 2\r");
-        EXPECT_EQ(files->ReadLine(), "STARTS 1");
-        return files;
-    }
-
-    static void SendInit(CentralPeer& peer, int32_t id) {
-        peer.SendWith(kCNINIT, id, [](net::COutputStreamSocket& writer) {
-            writer.WriteInt(0).WriteString("127.0.0.1").WriteInt(12);
-        });
-    }
-
-    // Sends keep-alives until the start-up delay has passed and one is answered.
-    static bool WaitUntilAccepting(CentralPeer& peer) {
-        for (int attempt = 0; attempt < 60; ++attempt) {
-            peer.Send(kCNPING, 100 + attempt, {attempt});
-            if (peer.Receive(std::chrono::milliseconds(500)).has_value()) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir work_;
-    SntpTestServer sntp_;
-    uint32_t commandPort_ = 0;
-    uint16_t filePort_ = 0;
+    const uint32_t file_port_ = testing::WriteFilePort();
+    testing::SntpTestServer sntp_;
 };
 
 TEST_F(PelwixSessionTest, InitNeedsTheFileConnectionThenRepliesAndSetsUpTheNode) {
     std::filesystem::create_directories(work_.path() / "node");
     std::ofstream(work_.path() / "node" / "FILEMAP.TXT") << "C:\\Voice D:\\Prompts\n";
     auto node = StartNode();
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
-    ASSERT_TRUE(WaitUntilAccepting(peer)) << node->Stderr();
+    ASSERT_TRUE(peer.AwaitCommandsAccepted()) << node->Stderr();
 
-    SendInit(peer, 1);
+    peer.SendInit(1);
     EXPECT_TRUE(node->WaitForLog("File Socket not connected. Ignoring CNINIT"));
     EXPECT_FALSE(peer.Receive(std::chrono::milliseconds(300)).has_value());
 
-    auto files = AuthoriseFileConnection();
-    SendInit(peer, 2);
-    const auto reply = peer.ReceivePayload();
+    auto files = testing::FilePeer::Authorised(file_port_);
+    peer.SendInit(2);
+    const auto reply = peer.Receive();
     ASSERT_TRUE(reply.has_value());
     foundation::CModuleVersion version;
     ASSERT_TRUE(version.Load());
@@ -128,15 +85,15 @@ TEST_F(PelwixSessionTest, InitNeedsTheFileConnectionThenRepliesAndSetsUpTheNode)
 
 TEST_F(PelwixSessionTest, TheActiveConnectionsCloseClosesAllChannels) {
     auto node = StartNode();
-    std::unique_ptr<net::filetest::CentralPeer> files;
+    std::unique_ptr<testing::FilePeer> files;
     {
-        CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+        testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
         ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
-        ASSERT_TRUE(WaitUntilAccepting(peer)) << node->Stderr();
+        ASSERT_TRUE(peer.AwaitCommandsAccepted()) << node->Stderr();
         // The file listener was made right after the command listener, so it listens by now.
-        files = AuthoriseFileConnection();
-        SendInit(peer, 1);
-        ASSERT_TRUE(peer.ReceivePayload().has_value());
+        files = testing::FilePeer::Authorised(file_port_);
+        peer.SendInit(1);
+        ASSERT_TRUE(peer.Receive().has_value());
     }
     EXPECT_TRUE(
         node->WaitForLog("Previously connected socket is now disconnected: closing all channels"));
@@ -144,10 +101,10 @@ TEST_F(PelwixSessionTest, TheActiveConnectionsCloseClosesAllChannels) {
 
     // The next central server may start a session of its own (once the start-up delay, which
     // the close put back, has passed).
-    CentralPeer next(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
-    ASSERT_TRUE(WaitUntilAccepting(next)) << node->Stderr();
-    SendInit(next, 2);
-    const auto reply = next.ReceivePayload();
+    testing::CommandPeer next(command_port_, [&] { return node->HasEnded(); });
+    ASSERT_TRUE(next.AwaitCommandsAccepted()) << node->Stderr();
+    next.SendInit(2);
+    const auto reply = next.Receive();
     ASSERT_TRUE(reply.has_value());
     EXPECT_EQ(reply->front(), 31);
 }
@@ -157,13 +114,13 @@ TEST_F(PelwixSessionTest, TheActiveConnectionsCloseClosesAllChannels) {
 // manager and close the log, not leave the workers running on while the process ends.
 TEST_F(PelwixSessionTest, AStopWithRunningWorkersEndsThemAndTheManager) {
     auto node = StartNode();
-    CentralPeer peer(static_cast<int>(commandPort_), [&] { return node->HasEnded(); });
+    testing::CommandPeer peer(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(peer.IsConnected()) << node->Stderr();
-    ASSERT_TRUE(WaitUntilAccepting(peer)) << node->Stderr();
-    auto files = AuthoriseFileConnection();
-    SendInit(peer, 1);
-    ASSERT_TRUE(peer.ReceivePayload().has_value());
-    peer.Send(kCNSTRT, 2, {});
+    ASSERT_TRUE(peer.AwaitCommandsAccepted()) << node->Stderr();
+    auto files = testing::FilePeer::Authorised(file_port_);
+    peer.SendInit(1);
+    ASSERT_TRUE(peer.Receive().has_value());
+    peer.Send(kCNSTRT, 2);
     ASSERT_TRUE(node->WaitForLog("FileHandlingThread started"));
 
     node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
@@ -176,4 +133,4 @@ TEST_F(PelwixSessionTest, AStopWithRunningWorkersEndsThemAndTheManager) {
     EXPECT_THAT(node->Stderr(), Not(HasSubstr("runtime error")));
 }
 
-}  // namespace ruzd::app::testing
+}  // namespace ruzd::app

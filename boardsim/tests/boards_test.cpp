@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include "boardsim/tests/boardsim_fixture.h"
 #include "telephony/lib_dtimt.h"
 #include "telephony/lib_dxxmt.h"
 #include "telephony/lib_gc.h"
@@ -14,6 +13,7 @@
 #include "telephony/lib_srlmt.h"
 #include "telephony/lib_xds.h"
 #include "telephony/vendor_call.h"
+#include "testing/simulated_boards.h"
 
 namespace ruzd::boardsim {
 namespace {
@@ -27,7 +27,7 @@ using telephony::CLibXDS;
 using telephony::VendorCall;
 using ::testing::ElementsAre;
 
-class BoardsTest : public BoardsimTest {
+class BoardsTest : public testing::BoardsimTest {
 protected:
     int32_t BoardCount(CLibSRLMT& srl, const char* class_name) {
         int32_t count = -7;

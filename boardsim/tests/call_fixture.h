@@ -11,15 +11,15 @@
 #include <utility>
 #include <vector>
 
-#include "boardsim/tests/boardsim_fixture.h"
 #include "telephony/lib_dtimt.h"
 #include "telephony/lib_gc.h"
 #include "telephony/lib_srlmt.h"
 #include "telephony/vendor_call.h"
+#include "testing/simulated_boards.h"
 
 namespace ruzd::boardsim {
 
-class CallTest : public BoardsimTest {
+class CallTest : public testing::BoardsimTest {
 protected:
     // How long a test waits for an event the simulator owes it; never reached when it works.
     static constexpr int32_t kEventWait = 5000;

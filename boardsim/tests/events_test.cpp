@@ -7,12 +7,12 @@
 #include <cstring>
 #include <future>
 
-#include "boardsim/tests/boardsim_fixture.h"
 #include "telephony/lib_dtimt.h"
 #include "telephony/lib_dxxmt.h"
 #include "telephony/lib_gc.h"
 #include "telephony/lib_srlmt.h"
 #include "telephony/vendor_call.h"
+#include "testing/simulated_boards.h"
 
 namespace ruzd::boardsim {
 namespace {
@@ -23,7 +23,7 @@ using telephony::CLibGc;
 using telephony::CLibSRLMT;
 using telephony::VendorCall;
 
-class EventsTest : public BoardsimTest {
+class EventsTest : public testing::BoardsimTest {
 protected:
     int32_t WaitEvent(int32_t timeout) {
         return VendorCall(&srl_, &CLibSRLMT::sr_waitevt, timeout);

@@ -378,7 +378,7 @@ TEST_F(GlobalCallTest, ParameterBlocksGrowAndAreWalked) {
 
 // The configuration is read when the first table loads the core, so these tests load their
 // tables themselves.
-class CallConfigurationTest : public BoardsimTest {};
+class CallConfigurationTest : public testing::BoardsimTest {};
 
 TEST_F(CallConfigurationTest, TheConfigurationChoosesFailingLibrariesAndTheFarEnd) {
     WriteConfig(

@@ -47,7 +47,7 @@ protected:
 };
 
 // The board configuration is read when the first library loads: these load theirs after it.
-using IpBoardsTest = BoardsimTest;
+using IpBoardsTest = testing::BoardsimTest;
 
 TEST_F(IpBoardsTest, MediaBoardsMayBeConfiguredApart) {
     WriteConfig("ip 2 30\nipm 3 10\n");

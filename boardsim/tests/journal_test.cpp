@@ -6,12 +6,12 @@
 
 #include <fstream>
 
-#include "boardsim/tests/boardsim_fixture.h"
 #include "telephony/lib_dxxmt.h"
 #include "telephony/lib_gc.h"
 #include "telephony/lib_srlmt.h"
 #include "telephony/lib_xds.h"
 #include "telephony/vendor_call.h"
+#include "testing/simulated_boards.h"
 
 namespace ruzd::boardsim {
 namespace {
@@ -23,7 +23,7 @@ using telephony::CLibXDS;
 using telephony::VendorCall;
 using ::testing::ElementsAre;
 
-class JournalTest : public BoardsimTest {};
+class JournalTest : public testing::BoardsimTest {};
 
 TEST_F(JournalTest, EveryCallIsOneLineWithItsArgumentsAndResult) {
     CLibDXXMT voice;
@@ -47,7 +47,7 @@ TEST_F(JournalTest, EveryCallIsOneLineWithItsArgumentsAndResult) {
     EXPECT_THAT(lines[4], ::testing::EndsWith(") = NULL"));
     EXPECT_EQ(lines[5], "libdxxmt dx_playtone(1, NULL, NULL, 0) = 0");
 
-    std::ifstream in(journal_path());
+    std::ifstream in(JournalPath());
     std::string first;
     std::getline(in, first);
     EXPECT_THAT(first, ::testing::StartsWith("1 libdxxmt ")) << "numbered from 1";

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "boardsim/tests/boardsim_fixture.h"
 #include "telephony/lib_dtimt.h"
 #include "telephony/lib_dxxmt.h"
 #include "telephony/lib_ecmt.h"
@@ -16,13 +15,14 @@
 #include "telephony/lib_xds.h"
 #include "telephony/vendor_call.h"
 #include "telephony/vendor_log.h"
+#include "testing/simulated_boards.h"
 
 namespace ruzd::boardsim {
 namespace {
 
 using telephony::VendorCall;
 
-class VendorLibrariesTest : public BoardsimTest {};
+class VendorLibrariesTest : public testing::BoardsimTest {};
 
 TEST_F(VendorLibrariesTest, EveryTableBindsItsSimulatedLibraryCompletely) {
     std::vector<std::string> logged;
@@ -66,7 +66,7 @@ TEST_F(VendorLibrariesTest, TheMachineGoesWithTheLastLibraryAndComesBackFresh) {
         VendorCall(&voice, &telephony::CLibDXXMT::dx_open, "dxxxB1C1", 0);
     }
     EXPECT_FALSE(CoreLoaded());
-    EXPECT_FALSE(std::filesystem::exists(journal_path().parent_path() / "control"))
+    EXPECT_FALSE(std::filesystem::exists(JournalPath().parent_path() / "control"))
         << "the control socket goes with the machine";
 
     WriteConfig("voice 3 2\n");
@@ -79,7 +79,7 @@ TEST_F(VendorLibrariesTest, TheMachineGoesWithTheLastLibraryAndComesBackFresh) {
 
 TEST_F(VendorLibrariesTest, TheAculabLibrariesAreNotSimulated) {
     for (const char* name : {"CL_Lib.so", "Res_Lib.so", "SW_Lib.so", "IpTel_Lib.so", "TiNG.so"})
-        EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(BOARDSIM_VENDOR_DIR) / name));
+        EXPECT_FALSE(std::filesystem::exists(testing::SimulatedBoards::VendorFolder() / name));
 }
 
 }  // namespace

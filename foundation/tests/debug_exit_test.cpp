@@ -7,6 +7,7 @@
 
 #include "platform/child_process.h"
 #include "platform/text.h"
+#include "testing/child_program.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::foundation {
@@ -17,13 +18,13 @@ TEST(DebugLogAtExit, ProgramThatNeverStopsTheLogStillWritesEveryLineAndEnds) {
     const std::filesystem::path folder = root.path() / "drives" / "c" / "Debug";
     std::filesystem::create_directories(folder);
 
-    const std::string program = std::string(RUZD_TEST_BIN_DIR) + "/foundation_debug_exit_child";
-    platform::ChildStart start;
-    start.arguments = {program, "3000"};
-    const std::unique_ptr<platform::ChildProcess> child = platform::ChildProcess::Start(start);
-    ASSERT_NE(child, nullptr);
-    ASSERT_EQ(child->ended().Wait(30000), platform::kWaitObject0) << "the program hangs at exit";
-    EXPECT_EQ(child->ExitCode(), 0);
+    const pid_t pid =
+        testing::StartProgram({.program = testing::ProgramFolder() / "foundation_debug_exit_child",
+                               .arguments = {"3000"}});
+    ASSERT_GT(pid, 0);
+    platform::ChildProcess child(pid);
+    ASSERT_EQ(child.ended().Wait(30000), platform::kWaitObject0) << "the program hangs at exit";
+    EXPECT_EQ(child.ExitCode(), 0);
 
     std::string content;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {

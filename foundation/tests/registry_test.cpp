@@ -12,6 +12,7 @@
 #include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
+#include "testing/child_program.h"
 #include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
@@ -192,17 +193,6 @@ TEST(CRegistry, EnumValueWalksTheValuesInOrder) {
 
 // --- A process without the rights to change the registry -------------------------------------
 
-int RunChild(const std::string& program) {
-    platform::ChildStart start;
-    start.arguments = {program};
-    const std::unique_ptr<platform::ChildProcess> child = platform::ChildProcess::Start(start);
-    if (!child) {
-        return -1;
-    }
-    child->ended().Wait(platform::kInfinite);
-    return child->ExitCode().value_or(-1);
-}
-
 TEST(CRegistry, WithoutRightsEveryOperationFailsAndCallersUseTheirDefaults) {
     testing::TempRoot root;
     {
@@ -236,8 +226,8 @@ TEST(CRegistry, WithoutRightsEveryOperationFailsAndCallersUseTheirDefaults) {
     std::error_code error;
     fs::permissions(root.path(), testing::RunningAsRoot() ? writable : readable, error);
     ASSERT_FALSE(error) << error.message();
-    const int exitCode =
-        RunChild(std::string(RUZD_TEST_BIN_DIR) + "/foundation_registry_no_rights_child");
+    const int exitCode = testing::RunProgram(
+        {.program = testing::ProgramFolder() / "foundation_registry_no_rights_child"});
     fs::permissions(root.path(), writable, error);
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(ReadFile(platform::RegistryStore::StorePath()), before);

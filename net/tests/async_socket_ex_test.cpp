@@ -16,15 +16,23 @@
 #include "foundation/time_tools.h"
 #include "net/peer_time.h"
 #include "net/station_name.h"
-#include "net/tests/central_peer.h"
 #include "net/tests/recording_socket.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "testing/eventually.h"
+#include "testing/file_peer.h"
+#include "testing/loopback_socket.h"
+#include "testing/stepped_wall_clock.h"
 
 namespace ruzd::net::filetest {
 namespace {
 
 using namespace std::chrono_literals;
+using ruzd::testing::Eventually;
+using ruzd::testing::FilePeer;
+using ruzd::testing::FreePort;
+using ruzd::testing::KeyRc4;
+using ruzd::testing::SteppedWallClock;
 
 bool Contains(const std::vector<std::string>& events, const std::string& event) {
     return std::find(events.begin(), events.end(), event) != events.end();
@@ -50,7 +58,7 @@ protected:
     }
 
     // A peer through the handshake, and the node's socket for it.
-    std::shared_ptr<RecordingSocket> Connect(CentralPeer& peer) {
+    std::shared_ptr<RecordingSocket> Connect(FilePeer& peer) {
         EXPECT_TRUE(peer.Connected());
         EXPECT_TRUE(peer.Handshake(false));
         EXPECT_TRUE(Eventually([&] {
@@ -69,7 +77,7 @@ protected:
 TEST_F(AsyncSocketExTest, AcceptingSideOffersItsSettingsAfterAnEncryptedExchange) {
     listener_->offerEncryption = false;
     listener_->offerCompression = true;
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const std::optional<std::vector<std::string>> reply = peer.Handshake(false);
     ASSERT_TRUE(reply);
     ASSERT_GE(reply->size(), 3u);
@@ -100,7 +108,7 @@ TEST_F(AsyncSocketExTest, AcceptingSideOffersItsSettingsAfterAnEncryptedExchange
 
 TEST_F(AsyncSocketExTest, AcceptingTimeSourceSendsItsClockAfterTheAcknowledgement) {
     listener_->timeSource = true;
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     ASSERT_TRUE(peer.Handshake(false));
     const std::optional<std::string> clock = peer.ReadLine();
     ASSERT_TRUE(clock);
@@ -108,7 +116,7 @@ TEST_F(AsyncSocketExTest, AcceptingTimeSourceSendsItsClockAfterTheAcknowledgemen
 }
 
 TEST_F(AsyncSocketExTest, ParametersAreDecodedCountedAndAuthorised) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.SendText(
         "ECHO a\x0C"
@@ -136,7 +144,7 @@ TEST_F(AsyncSocketExTest, ParametersAreDecodedCountedAndAuthorised) {
 }
 
 TEST_F(AsyncSocketExTest, PlainHandlerGetsItsContextAndTerminatedCopies) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.SendText("PLAIN one t\x0Cwo\r");
     peer.SendText("ECHO after\r");
@@ -148,7 +156,7 @@ class BlockTest : public AsyncSocketExTest, public ::testing::WithParamInterface
 
 TEST_P(BlockTest, BlockInThreePiecesReachesItsHandlerOnceAndTheNextLineAfterIt) {
     listener_->offerCompression = GetParam();
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.SendText("AUTH\r");
     peer.SendText("BLOCK name 11\rab\rc");
@@ -166,7 +174,7 @@ TEST_P(BlockTest, BlockInThreePiecesReachesItsHandlerOnceAndTheNextLineAfterIt) 
 TEST_P(BlockTest, RefusedBlockLengthsDropTheLineAndAnOversizeBlockIsReadPast) {
     listener_->offerCompression = GetParam();
     listener_->maximumBlock = 8;
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.SendText("AUTH\r");
     peer.SendText("BLOCK a -1\r");
@@ -188,7 +196,7 @@ TEST_P(BlockTest, RefusedBlockLengthsDropTheLineAndAnOversizeBlockIsReadPast) {
 
 TEST_P(BlockTest, LargeMessagesGrowTheLineBufferAndKeepEveryByte) {
     listener_->offerCompression = GetParam();
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     std::string word(200000, 'w');
     for (size_t i = 0; i < word.size(); i += 7) {
@@ -202,7 +210,7 @@ TEST_P(BlockTest, LargeMessagesGrowTheLineBufferAndKeepEveryByte) {
 INSTANTIATE_TEST_SUITE_P(Compression, BlockTest, ::testing::Bool());
 
 TEST_F(AsyncSocketExTest, HandlerExceptionsAreReportedAndTheConnectionGoesOn) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.SendText("THROW x\rECHO lost\r");
     ASSERT_TRUE(Eventually([&] { return !node->Events().empty(); }));
@@ -214,7 +222,7 @@ TEST_F(AsyncSocketExTest, HandlerExceptionsAreReportedAndTheConnectionGoesOn) {
 }
 
 TEST_F(AsyncSocketExTest, HeartbeatRequestIsEchoedAndAReplyGivesTheRoundTrip) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
@@ -235,7 +243,7 @@ TEST_F(AsyncSocketExTest, HeartbeatRequestIsEchoedAndAReplyGivesTheRoundTrip) {
 }
 
 TEST_F(AsyncSocketExTest, ClockRequestIsAnsweredAndThePeersClockBecomesTheShift) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     foundation::TimeTools::ResetServerTimeShift();
     peer.SendText("TTSYNC\r");
@@ -256,7 +264,7 @@ TEST_F(AsyncSocketExTest, ClockRequestIsAnsweredAndThePeersClockBecomesTheShift)
 }
 
 TEST_F(AsyncSocketExTest, SilentPeerLeavesTheConnectionWithItsConfiguredSettings) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     ASSERT_TRUE(peer.Connected());
     ASSERT_TRUE(Eventually([&] {
         return listener_->AcceptedCount() == 1 &&
@@ -272,7 +280,7 @@ TEST_F(AsyncSocketExTest, SilentPeerLeavesTheConnectionWithItsConfiguredSettings
 }
 
 TEST_F(AsyncSocketExTest, WideTextIsDetectedAndASplitTerminatorWaitsForItsSecondByte) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     peer.SetSettings(true, false);
     peer.SendText(Wide("CNPROP 2026-12-08T08:05:10+00:00\r"));
     // The answer comes in UTF-16 too.
@@ -298,7 +306,7 @@ TEST_F(AsyncSocketExTest, WideTextIsDetectedAndASplitTerminatorWaitsForItsSecond
 }
 
 TEST_F(AsyncSocketExTest, WhatTheNetworkDoesNotTakeWaitsInTheSendQueue) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     std::vector<uint8_t> big(16 << 20);
     std::mt19937 generator(5);
@@ -318,7 +326,7 @@ TEST_F(AsyncSocketExTest, WhatTheNetworkDoesNotTakeWaitsInTheSendQueue) {
 }
 
 TEST_F(AsyncSocketExTest, PeerCloseRunsOnCloseAndLaterSendsAreDropped) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.Close();
     ASSERT_TRUE(Eventually([&] { return node->closes() == 1; }));
@@ -328,7 +336,7 @@ TEST_F(AsyncSocketExTest, PeerCloseRunsOnCloseAndLaterSendsAreDropped) {
 }
 
 TEST_F(AsyncSocketExTest, AbortStopsTheProcessingOfWhatCameWithIt) {
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto node = Connect(peer);
     peer.SendText("ABORT\rECHO same\r");
     // The line that came with the abort stays and is read with the next data.
@@ -346,45 +354,33 @@ TEST(AsyncSocketExConnecting, FirstCnpropIsTheRc4OfItsTextUnderTheMd5Key) {
     const std::string savedZone = previousZone != nullptr ? previousZone : "";
     setenv("TZ", "UTC", 1);
     tzset();
-    StillWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min + 10s);
+    SteppedWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
+                           10s);
     platform::ScopedClockOverride installed(clock);
 
-    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(server, 1), 0);
-    socklen_t size = sizeof address;
-    ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &size);
-
+    ruzd::testing::RawListener server;
+    ASSERT_TRUE(server.valid());
     auto client = std::make_shared<RecordingSocket>(reactor.reactor());
     client->UseNarrowText();
     ASSERT_TRUE(client->CreateSocket(0));
-    client->ConnectTo("127.0.0.1", ntohs(address.sin_port));
-    const int connection = ::accept(server, nullptr, nullptr);
-    ASSERT_GE(connection, 0);
+    client->ConnectTo("127.0.0.1", server.port());
+    ruzd::testing::RawConnection connection = server.Accept();
+    ASSERT_TRUE(connection.valid());
 
     std::string expected = "CNPROP 2026-12-08T08:05:10+00:00";
     if (const std::optional<std::string> station = GetStationName()) {
         expected += " " + *station;
     }
     expected += "\r";
-    std::vector<uint8_t> wire;
-    while (wire.size() < expected.size()) {
-        uint8_t chunk[256];
-        const ssize_t got = ::recv(connection, chunk, sizeof chunk, 0);
-        ASSERT_GT(got, 0);
-        wire.insert(wire.end(), chunk, chunk + got);
-    }
+    const std::vector<uint8_t> wire = connection.Read(expected.size());
     std::vector<uint8_t> independent(expected.begin(), expected.end());
     arcfour_ctx cipher;
     KeyRc4(cipher);
     arcfour_crypt(&cipher, independent.size(), independent.data(), independent.data());
     EXPECT_EQ(wire, independent);
 
-    ::close(connection);
-    ::close(server);
+    connection.Close();
+    server.Close();
     ASSERT_TRUE(Eventually([&] { return client->closes() == 1; }));
     if (previousZone != nullptr) {
         setenv("TZ", savedZone.c_str(), 1);

@@ -9,7 +9,9 @@
 #include "net/socket_core/send_queue.h"
 #include "net/tests/socket_recorder.h"
 #include "platform/wsa_error.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
+#include "testing/process_counters.h"
 
 namespace ruzd::net {
 namespace {
@@ -80,14 +82,14 @@ TEST_F(ClientSocketThreadTest, ConnectsAndCarriesBytesBothWays) {
     EXPECT_EQ(address, "127.0.0.1");
     EXPECT_EQ(port, listener.port());
 
-    const testing::KeepAlive keep_alive = testing::KeepAliveOf(socket->PollFd());
+    const ruzd::testing::KeepAlive keep_alive = ruzd::testing::KeepAliveOf(socket->PollFd());
     EXPECT_EQ(keep_alive.on, 1);
-    EXPECT_EQ(keep_alive.idle_seconds, 60);
-    EXPECT_EQ(keep_alive.interval_seconds, 1);
+    EXPECT_EQ(keep_alive.idle, 60);
+    EXPECT_EQ(keep_alive.interval, 1);
 }
 
 TEST_F(ClientSocketThreadTest, ASendWhileDisconnectedGoesOutOnceTheConnectionIsMade) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CClientSocketThread thread(&recorder, "127.0.0.1", static_cast<int>(port));
     auto socket = thread.Socket();
     ASSERT_TRUE(Eventually([&] { return socket->LastError() == platform::kWsaEconnrefused; }));
@@ -188,7 +190,7 @@ TEST(SendOnceTest, SendsTheTextWhenTheConnectionIsMade) {
 
 TEST(SendOnceTest, ReportsARefusedConnection) {
     int error = 0;
-    EXPECT_FALSE(SendOnce("127.0.0.1", static_cast<int>(testing::UnusedPort()), "x", 0, &error));
+    EXPECT_FALSE(SendOnce("127.0.0.1", static_cast<int>(testing::FreePort()), "x", 0, &error));
     EXPECT_EQ(error, platform::kWsaEconnrefused);
 }
 

@@ -7,7 +7,8 @@
 #include <thread>
 
 #include "net/tests/stream_owner.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 
 namespace ruzd::net {
 namespace {
@@ -109,7 +110,7 @@ TEST_F(ClientStreamSocketThreadTest, MessagesGoToTheServerAndRepliesComeBack) {
 }
 
 TEST_F(ClientStreamSocketThreadTest, AMessageWrittenWhileDisconnectedLeavesOnceConnected) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CClientStreamSocketThread client(&owner, "127.0.0.1", static_cast<int>(port));
     ASSERT_TRUE(Eventually([&] { return client.Connection()->LastError() != 0; }));
     EXPECT_FALSE(client.IsConnected());

@@ -1,5 +1,5 @@
 // The node's file-transfer listener against a test peer that plays the central server over
-// real loopback connections, with a fake node manager and a fake update service.
+// real loopback connections, with a recording file cache and a fake update service.
 
 #include "net/orvanthella_file_socket_thread.h"
 
@@ -12,21 +12,26 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <mutex>
 #include <random>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/app_hooks.h"
 #include "foundation/debug_log.h"
-#include "foundation/node_services.h"
 #include "foundation/registry.h"
 #include "foundation/time_tools.h"
+#include "net/file_cache_owner.h"
 #include "net/station_name.h"
-#include "net/tests/central_peer.h"
 #include "platform/clock.h"
 #include "platform/process_identity.h"
 #include "platform/running_program.h"
-#include "testing/fake_node_services.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/file_peer.h"
+#include "testing/loopback_socket.h"
+#include "testing/scoped_environment.h"
+#include "testing/stepped_wall_clock.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net::filetest {
@@ -34,6 +39,38 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using ruzd::testing::Eventually;
+using ruzd::testing::FilePeer;
+using ruzd::testing::FreePort;
+using ruzd::testing::KeyRc4;
+using ruzd::testing::SteppedWallClock;
+
+// The node as the file-transfer listener sees it: what it was asked to remove, how many
+// connections it heard close.
+class RecordingFileCache : public FileCacheOwner {
+public:
+    void RemoveFileFromCache(const std::string& name) override {
+        std::lock_guard hold(mutex_);
+        removed_files_.push_back(name);
+    }
+    void OnOrvanthellaFileSocketClose() override {
+        std::lock_guard hold(mutex_);
+        ++socket_closes_;
+    }
+    std::vector<std::string> RemovedFiles() const {
+        std::lock_guard hold(mutex_);
+        return removed_files_;
+    }
+    int SocketCloseCount() const {
+        std::lock_guard hold(mutex_);
+        return socket_closes_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> removed_files_;
+    int socket_closes_ = 0;
+};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -54,35 +91,10 @@ std::string RandomBytes(size_t count, uint32_t seed) {
     return bytes;
 }
 
-// Points TMPDIR at a folder for the life of the object.
-class ScopedTmpDir {
-public:
-    explicit ScopedTmpDir(const fs::path& folder) {
-        if (const char* old = getenv("TMPDIR")) {
-            previous_ = old;
-        }
-        setenv("TMPDIR", folder.c_str(), 1);
-    }
-    ~ScopedTmpDir() {
-        if (previous_) {
-            setenv("TMPDIR", previous_->c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
-
 class FileSocketTest : public ::testing::Test {
 protected:
-    FileSocketTest()
-        : previousFolder_(fs::current_path()),
-          tmpdir_(temp_.path()),
-          app_(foundation::kRunModeService, "Pelwix"),
-          installedApp_(app_) {
-        fs::current_path(work_.path());
+    FileSocketTest() : app_(foundation::kRunModeService, "Pelwix"), installedApp_(app_) {
+        environment_.Set("TMPDIR", temp_.path().string());
         fs::create_directories(work_.path() / "FileCache");
         fs::create_directories(root_.path() / "drives" / "c" / "Debug");
         foundation::StartDebugLog("C:\\Debug\\Node", 0, true, 0);
@@ -92,10 +104,9 @@ protected:
     }
     ~FileSocketTest() override {
         thread_.reset();
-        foundation::PublishNodeServices({});
+        PublishedFileCacheOwner().Publish({});
         foundation::StopDebugLog();
         foundation::TimeTools::ResetServerTimeShift();
-        fs::current_path(previousFolder_);
     }
 
     void Start() {
@@ -105,16 +116,6 @@ protected:
 
     void SetDword(const char* name, uint32_t value) {
         foundation::CRegistry("Pelwix").WriteDword(name, value);
-    }
-
-    // A peer through the handshake and STARTS.
-    std::unique_ptr<CentralPeer> Authorised() {
-        auto peer = std::make_unique<CentralPeer>(port_);
-        EXPECT_TRUE(peer->Connected());
-        EXPECT_TRUE(peer->Handshake(false));
-        peer->SendText("STARTS 2\r");
-        EXPECT_EQ(peer->ReadLine(), "STARTS 1");
-        return peer;
     }
 
     std::string LogText() const {
@@ -139,28 +140,26 @@ protected:
     }
 
     testing::TempRoot root_;
-    testing::TempDir work_;
+    testing::TempWorkFolder work_;
     testing::TempDir temp_;
-    fs::path previousFolder_;
-    ScopedTmpDir tmpdir_;
+    testing::ScopedEnvironment environment_;
     foundation::AppHooks app_;
     foundation::ScopedApp installedApp_;
-    std::shared_ptr<ruzd::testing::FakeNodeServices> node_ =
-        std::make_shared<ruzd::testing::FakeNodeServices>();
+    std::shared_ptr<RecordingFileCache> node_ = std::make_shared<RecordingFileCache>();
     uint16_t port_ = 0;
     std::unique_ptr<COrvanthellaFileSocketThread> thread_;
 };
 
 TEST_F(FileSocketTest, StartsAuthorisesOnlyProtocolVersionTwo) {
     Start();
-    CentralPeer other(port_);
+    FilePeer other(port_);
     ASSERT_TRUE(other.Handshake(false));
     other.SendText("STARTS 3\r");
     EXPECT_EQ(other.ReadLine(), "STARTS 0");
     EXPECT_FALSE(thread_->HasAuthorisedSocket());
     EXPECT_TRUE(LogContains("File Socket Communication version not equal"));
 
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     EXPECT_TRUE(thread_->HasAuthorisedSocket());
     EXPECT_EQ(thread_->SocketCount(), 2u);
 }
@@ -171,11 +170,11 @@ TEST_F(FileSocketTest, HandshakeAnswerIsEncryptedWithTheMd5KeyAndOffersCompressi
     const std::string savedZone = previousZone != nullptr ? previousZone : "";
     setenv("TZ", "UTC", 1);
     Start();
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     std::optional<std::vector<std::string>> reply;
     {
-        StillWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
-                             10s);
+        SteppedWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
+                               10s);
         platform::ScopedClockOverride installed(clock);
         reply = peer.Handshake(false);
     }
@@ -206,7 +205,7 @@ TEST_F(FileSocketTest, HandshakeAnswerIsEncryptedWithTheMd5KeyAndOffersCompressi
 TEST_F(FileSocketTest, HandshakeWithoutCompressionWhenTheRegistrySaysZero) {
     SetDword("FileCacheSyncUseCompression", 0);
     Start();
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     const auto reply = peer.Handshake(false);
     ASSERT_TRUE(reply);
     EXPECT_EQ((*reply)[1], "0");
@@ -217,9 +216,19 @@ TEST_F(FileSocketTest, HandshakeWithoutCompressionWhenTheRegistrySaysZero) {
 
 TEST_F(FileSocketTest, BuiltInCommandsOnTheFileConnection) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    // An echoed stamp stays one parameter of one line.
+    peer->SendText(
+        "HEARTB 1 x\x07STARTS\x0C"
+        "2\r");
+    EXPECT_EQ(peer->ReadLine(),
+              "HEARTB 0 x\x07STARTS\x0C"
+              "2");
+    // A time the clock cannot hold is refused, not converted.
+    peer->SendText("CURTIM 1300-01-31T00:01:33+06:00\r");
+    peer->SendText("CURTIM 9999-01-31T00:01:33+06:00\r");
     peer->SendText("CURTIM 2026-12-08T08:05:10+00:00\r");
     peer->SendText("TTSYNC\r");
     const std::optional<std::string> clock = peer->ReadLine();
@@ -231,7 +240,7 @@ TEST_F(FileSocketTest, BuiltInCommandsOnTheFileConnection) {
 
 TEST_F(FileSocketTest, RequestedFileArrivesAsTxfileIntoTheCache) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     fs::create_directories(work_.path() / "FileCache" / "C" / "VOX");
     auto request = std::async(std::launch::async, [&] {
         std::string local = ".\\FileCache\\C\\VOX\\A B.VOX";
@@ -262,7 +271,7 @@ TEST_F(FileSocketTest, RequestedFileArrivesAsTxfileIntoTheCache) {
 
 TEST_F(FileSocketTest, TxfileFailuresAnswerTheWaiter) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     for (const std::string path : {"..\\outside.vox", ".\\FileCache\\..\\outside.vox",
                                    "C:\\Windows\\a.vox", ".\\FileCache\\NoFolder\\a.vox"}) {
         auto request = std::async(std::launch::async, [&] {
@@ -297,7 +306,7 @@ TEST_F(FileSocketTest, TxfileFailuresAnswerTheWaiter) {
 
 TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForStillWritesTheFile) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("TXFILE 999 1 0 .\\FileCache\\pushed.vox 5\rhello");
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
@@ -307,7 +316,7 @@ TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForStillWritesTheFile) {
 TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
     Start();
     thread_->SetRequestTimeoutSeconds(1);
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     std::string local = ".\\FileCache\\late.vox";
     EXPECT_FALSE(thread_->RequestFile("C:\\VOX\\LATE.VOX", local));
     EXPECT_EQ(local, "Timeout File Request");
@@ -330,7 +339,7 @@ TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
 TEST_F(FileSocketTest, UploadOfAMegabyteOfRandomBytesUnderCompression) {
     SetDword("FileCacheSyncUseCompression", 1);
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     ASSERT_TRUE(peer->Compressing());
     const std::string content = RandomBytes(1048576, 2);
     WriteFile(work_.path() / "Rec" / "b.wav", content);
@@ -366,7 +375,7 @@ TEST_F(FileSocketTest, UploadFailuresBeforeSending) {
 
 TEST_F(FileSocketTest, MaximumSizeIsWrittenBackAndLargerFilesAreRefused) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     const fs::path ten = work_.path() / "Rec" / "ten.wav";
     const fs::path sixty = work_.path() / "Rec" / "sixty.wav";
     WriteFile(ten, "");
@@ -399,7 +408,7 @@ TEST_F(FileSocketTest, MaximumSizeIsWrittenBackAndLargerFilesAreRefused) {
 
 TEST_F(FileSocketTest, AnExactMegabyteGoesWholeAfterItsLine) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     const std::string content = RandomBytes(1048576, 3);
     WriteFile(work_.path() / "Rec" / "mb.wav", content);
     std::string error;
@@ -450,7 +459,7 @@ TEST_P(ChangedUploadTest, TheAnnouncedSizeIsSentExactlyAndTheChangeIsAFailure) {
         [&](std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread) {
             return std::make_shared<ShrinkingSocket>(std::move(reactor), thread, file, newSize);
         });
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     std::string error;
     EXPECT_FALSE(thread_->UploadFile(8, ".\\Rec\\grow.wav", "t", error, true));
     EXPECT_EQ(error, "File changed during FileSocket transfer (.\\Rec\\grow.wav)");
@@ -476,14 +485,14 @@ INSTANTIATE_TEST_SUITE_P(ShrunkOrGrown, ChangedUploadTest, ::testing::Values(100
 
 TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("FILREM C\\VOX\\A.VOX\r");
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
     EXPECT_TRUE(node_->RemovedFiles().empty());
     EXPECT_TRUE(LogContains("spVesmarin == NULL!"));
 
-    foundation::PublishNodeServices(node_);
+    PublishedFileCacheOwner().Publish(node_);
     for (const std::string name : {"C\\VOX\\A.VOX", "..\\x.vox", "C:\\x.vox", "\\x.vox"}) {
         peer->SendText("FILREM " + name + "\r");
     }
@@ -494,8 +503,8 @@ TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
 
 TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     Start();
-    foundation::PublishNodeServices(node_);
-    CentralPeer peer(port_);
+    PublishedFileCacheOwner().Publish(node_);
+    FilePeer peer(port_);
     ASSERT_TRUE(peer.Handshake(false));
     peer.SendText("FILREM C\\VOX\\A.VOX\r");
     peer.SendText("TXQRES 1 0 x 1\r");
@@ -520,7 +529,7 @@ TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
             made.push_back(socket);
             return socket;
         });
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     ASSERT_EQ(thread_->SocketCount(), 1u);
     peer.reset();
     EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 0; }));
@@ -536,7 +545,7 @@ TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
 TEST_F(FileSocketTest, TxfileLongerThanTheMaximumIsReadPastAndLogged) {
     SetDword("MaximumFileCacheSyncSizeMB", 1);
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     const std::string content = RandomBytes(1500000, 6);
     peer->SendText("TXFILE 5 1 0 .\\FileCache\\big.vox 1500000\r" + content);
     peer->SendText("TXFILE 6 1 0 .\\FileCache\\small.vox 3\rabc");
@@ -550,7 +559,7 @@ TEST_F(FileSocketTest, TxfileLongerThanTheMaximumIsReadPastAndLogged) {
 }
 
 TEST_F(FileSocketTest, ListenerThatCannotOpenSaysSo) {
-    ruzd::testing::RawListener blocker(0, ruzd::testing::RawListener::Bind::kAnyAddress);
+    testing::RawListener blocker;
     ASSERT_TRUE(blocker.valid());
     const int taken = static_cast<int>(blocker.port());
     thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), taken);
@@ -579,7 +588,7 @@ TEST_F(FileSocketTest, PortComesFromTheRegistryAndIsWrittenBackWhenMissing) {
 TEST_F(FileSocketTest, StatisticsAreLoggedForAuthorisedConnections) {
     SetDword("FileCacheSyncUseCompression", 1);
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("TXFILE 1 1 0 .\\FileCache\\s.vox 100000\r" + std::string(100000, 'z'));
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
@@ -588,39 +597,11 @@ TEST_F(FileSocketTest, StatisticsAreLoggedForAuthorisedConnections) {
     EXPECT_TRUE(LogContains("File Socket - Sent (uncompressed): "));
 }
 
-// The update service on 127.0.0.1:1919: records what one connection sends.
-class FakeUpdateService {
-public:
-    FakeUpdateService() : listener_(1919) {
-        if (!listener_.valid()) {
-            return;
-        }
-        worker_ = std::thread([this] {
-            ruzd::testing::RawConnection connection = listener_.Accept();
-            if (connection.valid()) {
-                received_.set_value(connection.ReadUntilClosed());
-            }
-        });
-    }
-    ~FakeUpdateService() {
-        listener_.Shutdown();
-        if (worker_.joinable()) {
-            worker_.join();
-        }
-    }
-    bool Listening() const { return listener_.valid(); }
-    std::future<std::string> Received() { return received_.get_future(); }
-
-private:
-    ruzd::testing::RawListener listener_;
-    std::thread worker_;
-    std::promise<std::string> received_;
-};
-
 class UpdateTest : public FileSocketTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateService) {
-    FakeUpdateService service;
+    // The update service on 127.0.0.1:1919.
+    testing::OneConnectionSink service(1919);
     if (!service.Listening()) {
         GTEST_SKIP() << "port 1919 is taken";
     }
@@ -629,7 +610,7 @@ TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateServi
     foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
     Start();
     thread_->SetUpdaterPauseMs(0);
-    CentralPeer peer(port_);
+    FilePeer peer(port_);
     ASSERT_TRUE(peer.Handshake(false));
     peer.SendText(
         "STARTS 2 10.6.1.0 Setup\x0C"
@@ -667,7 +648,7 @@ TEST_F(FileSocketTest, OlderOrDifferentlyShapedSetupsAreNotRequested) {
     foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
     Start();
     for (const std::string offered : {"10.5.9.9", "10.6.1", "10.6.0.0"}) {
-        CentralPeer peer(port_);
+        FilePeer peer(port_);
         ASSERT_TRUE(peer.Handshake(false));
         peer.SendText("STARTS 2 " + offered + " Setup\r");
         EXPECT_EQ(peer.ReadLine(), "STARTS 1") << offered;
@@ -676,7 +657,7 @@ TEST_F(FileSocketTest, OlderOrDifferentlyShapedSetupsAreNotRequested) {
 
 TEST_F(FileSocketTest, PushedUpdateThatWasNotAskedForIsReadPastAndNotRun) {
     Start();
-    auto peer = Authorised();
+    auto peer = FilePeer::Authorised(port_);
     peer->SendText("UPDATE Sobrink 5\rhelloHEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
     EXPECT_FALSE(fs::exists(temp_.path() / "Pelwix" / "Sobrink.exe"));

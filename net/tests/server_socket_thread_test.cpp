@@ -11,7 +11,8 @@
 #include "foundation/debug_log.h"
 #include "net/tests/socket_recorder.h"
 #include "platform/wsa_error.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net {
@@ -75,10 +76,10 @@ TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
     ASSERT_EQ(clients.size(), 1u);
 
     for (const int fd : {thread.Socket()->PollFd(), clients[0]->PollFd()}) {
-        const testing::KeepAlive keep_alive = testing::KeepAliveOf(fd);
+        const ruzd::testing::KeepAlive keep_alive = ruzd::testing::KeepAliveOf(fd);
         EXPECT_EQ(keep_alive.on, 1);
-        EXPECT_EQ(keep_alive.idle_seconds, 60);
-        EXPECT_EQ(keep_alive.interval_seconds, 1);
+        EXPECT_EQ(keep_alive.idle, 60);
+        EXPECT_EQ(keep_alive.interval, 1);
     }
 }
 

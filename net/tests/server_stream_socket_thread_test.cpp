@@ -7,7 +7,8 @@
 #include <thread>
 
 #include "net/tests/stream_owner.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 
 namespace ruzd::net {
 namespace {
@@ -147,13 +148,7 @@ TEST_F(ServerStreamSocketThreadTest, APeerThatVanishesMidFrameLosesItAndIsReport
     RawConnection vanishing = RawConnection::Connect(port);
     Eventually([&] { return listener.Server()->Clients().size() == 2; });
     std::string local;
-    unsigned vanishing_port = 0;
-    {
-        sockaddr_in address{};
-        socklen_t size = sizeof address;
-        ::getsockname(vanishing.fd(), reinterpret_cast<sockaddr*>(&address), &size);
-        vanishing_port = ntohs(address.sin_port);
-    }
+    const unsigned vanishing_port = vanishing.LocalPort();
     const Bytes frame = Message(11, "half of this is lost");
     // Both send half a frame; one goes away, the other completes its frame.
     steady.SendAll(frame.data(), frame.size() / 2);
@@ -215,12 +210,9 @@ TEST_F(ServerStreamSocketThreadTest, SendToPicksOnePeer) {
     Eventually([&] { return listener.Server()->Clients().size() == 1; });
     RawConnection beta = RawConnection::Connect(port);
     Eventually([&] { return listener.Server()->Clients().size() == 2; });
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    ::getsockname(beta.fd(), reinterpret_cast<sockaddr*>(&address), &size);
 
     listener.BeginMessage(5);
-    listener.FlushTo("127.0.0.1", ntohs(address.sin_port));
+    listener.FlushTo("127.0.0.1", beta.LocalPort());
     FrameReader beta_frames(beta);
     auto got = beta_frames.Next(1);
     ASSERT_EQ(got.size(), 1u);
@@ -233,27 +225,15 @@ TEST_F(ServerStreamSocketThreadTest, AMessageIsRecognisedByItsConnectionNotItsAd
     const unsigned port = ListeningPort(listener);
     // Two connections one after the other from the same local port: same address and port,
     // different connections.
-    const unsigned local_port = testing::UnusedPort();
-    auto connect_from = [&](unsigned from) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        local.sin_port = htons(static_cast<uint16_t>(from));
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
-        sockaddr_in remote = local;
-        remote.sin_port = htons(static_cast<uint16_t>(port));
-        EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote), 0);
-        return RawConnection(fd);
-    };
-    RawConnection first = connect_from(local_port);
+    const unsigned local_port = testing::FreePort();
+    RawConnection first = RawConnection::ConnectFrom(local_port, port);
+    ASSERT_TRUE(first.valid());
     first.SendAll(Message(1));
     ASSERT_TRUE(owner.WaitForMessages(1));
     first.Reset();
     ASSERT_TRUE(owner.WaitForCloses(1));
-    RawConnection second = connect_from(local_port);
+    RawConnection second = RawConnection::ConnectFrom(local_port, port);
+    ASSERT_TRUE(second.valid());
     second.SendAll(Message(2));
     ASSERT_TRUE(owner.WaitForMessages(2));
 

@@ -40,6 +40,8 @@ TEST(PeerTime, TimeTextReadsBackByPosition) {
     EXPECT_FALSE(ParseIsoTime("2026-12-08T08:05:10"));
     EXPECT_FALSE(ParseIsoTime("2026-13-08T08:05:10+00:00"));
     EXPECT_FALSE(ParseIsoTime("2026-12-08T08:x5:10+00:00"));
+    EXPECT_FALSE(ParseIsoTime("1300-01-31T00:01:33+06:00"));
+    EXPECT_FALSE(ParseIsoTime("2262-04-12T00:00:00+00:00"));
     const std::optional<PeerTime> utc = ParseIsoTime("2026-12-08T08:05:10+00:00");
     ASSERT_TRUE(utc);
     EXPECT_EQ(utc->utcMinusLocalMinutes, 0);

@@ -14,7 +14,8 @@
 
 #include "net/socket_callback.h"
 #include "net/socket_core/client_socket.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 
 namespace ruzd::net::testing {
 

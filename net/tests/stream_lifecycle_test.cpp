@@ -10,7 +10,9 @@
 #include "net/client_stream_socket_thread.h"
 #include "net/server_stream_socket_thread.h"
 #include "net/tests/stream_owner.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
+#include "testing/process_counters.h"
 
 namespace ruzd::net {
 namespace {
@@ -36,7 +38,7 @@ protected:
 };
 
 TEST_F(StreamLifecycleTest, RestartWhileACommandIsHandledDoesNotHang) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CServerStreamSocketThread listener(&owner, static_cast<int>(port));
     std::atomic<bool> inside{false};
     std::atomic<bool> release{false};
@@ -77,7 +79,7 @@ TEST_F(StreamLifecycleTest, RestartWhileACommandIsHandledDoesNotHang) {
 }
 
 TEST_F(StreamLifecycleTest, RestartFromTheListenersOwnHandler) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CServerStreamSocketThread listener(&owner, static_cast<int>(port));
     owner.on_message = [&](CClientStreamSocket& message, const Decoded& decoded) {
         if (decoded.code == 1) {
@@ -103,7 +105,7 @@ TEST_F(StreamLifecycleTest, RestartFromTheListenersOwnHandler) {
 }
 
 TEST_F(StreamLifecycleTest, EventsDuringARestartNeitherHangNorCrash) {
-    const unsigned port = testing::UnusedPort();
+    const unsigned port = testing::FreePort();
     CServerStreamSocketThread listener(&owner, static_cast<int>(port));
     std::atomic<bool> stop{false};
     std::thread events([&] {

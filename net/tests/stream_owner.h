@@ -14,7 +14,8 @@
 #include "net/client_stream_socket.h"
 #include "net/frame_cutter.h"
 #include "net/stream_socket_callback.h"
-#include "testing/raw_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 
 namespace ruzd::net::testing {
 
@@ -126,7 +127,7 @@ private:
 
 // Waits until the socket's received bytes have all been taken by its thread.
 inline bool Drained(int fd) {
-    return Eventually([fd] { return UnreadBytes(fd) == size_t{0}; });
+    return Eventually([fd] { return ruzd::testing::UnreadBytes(fd) == 0; });
 }
 
 class StreamOwner : public CStreamSocketCallback {

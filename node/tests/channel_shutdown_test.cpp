@@ -3,88 +3,37 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "foundation/debug_log.h"
-#include "foundation/registry.h"
-#include "node/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
-#include "testing/debug_files.h"
-#include "testing/temp_root.h"
+#include "testing/manager_on_boards.h"
 
 namespace ruzd::node {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-class StatusCallback : public CVesmarinManagerCallback {
-public:
-    void OnVesmarinManagerStop() override {}
-    void OnVesmarinStatus(int32_t type, int32_t ldev, const std::string& text, int32_t) override {
-        std::lock_guard lock(mutex_);
-        statuses_.push_back(std::to_string(type) + "/" + std::to_string(ldev) + " " + text);
-    }
-    void OnVesmarinConnectionState(int32_t, int32_t) override {}
-    void OnVesmarinStatusText(const std::string&) override {}
-    void OnVesmarinClearView() override {}
-    std::vector<std::string> statuses() const {
-        std::lock_guard lock(mutex_);
-        return statuses_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> statuses_;
-};
-
-class ChannelShutdownTest : public ::testing::Test {
+class ChannelShutdownTest : public testing::ManagerOnBoardsTest {
 protected:
-    ChannelShutdownTest() {
-        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
-        ::setenv("BOARDSIM_JOURNAL", (work_.path() / "journal").c_str(), 1);
-        fs::create_directories(debugFolder_);
-        foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 5, true, 0);
-        foundation::CRegistry registry(kNodeRegistrySection);
-        registry.WriteDword(kLocalTcpPortValue, node::testing::FreePort());
-        registry.WriteDword(kLocalFileSocketTcpPortValue, node::testing::FreePort());
-    }
-    ~ChannelShutdownTest() override {
-        manager_.reset();
-        foundation::StopDebugLog();
-        ::unsetenv("BOARDSIM_JOURNAL");
-        ::unsetenv("BOARDSIM_CONFIG");
-    }
+    ChannelShutdownTest() { StartDebugLog(); }
 
     void Start(const std::string& boards) {
-        const fs::path config = work_.path() / "boards.conf";
-        std::ofstream(config) << boards;
-        ::setenv("BOARDSIM_CONFIG", config.c_str(), 1);
-        manager_ = std::make_shared<CVesmarinManager>(ManagerSettings{});
-        manager_->Initialise(&callback_);
+        WriteConfig(boards);
+        ManagerOnBoardsTest::Start();
     }
 
     // The journal's close, drop and release calls from the mark on, without sequence numbers
     // and libraries.
     std::vector<std::string> ClosingCalls() const {
-        std::ifstream in(work_.path() / "journal");
         std::vector<std::string> calls;
-        for (std::string line; std::getline(in, line);) {
-            const std::string call = line.substr(line.find(' ', line.find(' ') + 1) + 1);
+        for (const std::string& entry : Journal()) {
+            const std::string call = entry.substr(entry.find(' ') + 1);
             for (const char* name : {"dx_close(", "dx_fileclose(", "Close(", "DropCall(",
                                      "ReleaseCallEx(", "ms_close("}) {
                 if (call.find(name) != std::string::npos) {
@@ -95,48 +44,26 @@ protected:
         }
         return calls;
     }
-    // The log's lines once one of them ends with `last`: the log is written by a thread of its
-    // own, so the lines of what just ran come a moment later (at most ten seconds).
-    std::vector<std::string> LogLinesOnce(const std::string& last) const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        for (;;) {
-            auto lines = ruzd::testing::DebugLines(debugFolder_);
-            const bool arrived =
-                std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-                    return line.size() >= last.size() &&
-                           line.compare(line.size() - last.size(), last.size(), last) == 0;
-                });
-            if (arrived || std::chrono::steady_clock::now() > deadline) {
-                return lines;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir work_;
-    fs::path debugFolder_ = root_.path() / "drives" / "c" / "Ruzd" / "Debug";
-    StatusCallback callback_;
-    std::shared_ptr<CVesmarinManager> manager_;
 };
 
 TEST_F(ChannelShutdownTest, EmptyTablesOnlyLogAndStopTheWorkers) {
     Start("ip 0 0\n");
     manager_->SafeCloseAllChannels();
     EXPECT_THAT(ClosingCalls(), IsEmpty());
-    EXPECT_THAT(callback_.statuses(), IsEmpty());
-    EXPECT_THAT(LogLinesOnce("SafeCloseAllChannels"), Contains(EndsWith("SafeCloseAllChannels")));
+    EXPECT_THAT(callback_.StatusLines(), IsEmpty());
+    EXPECT_THAT(LinesOnceLogged("SafeCloseAllChannels"),
+                Contains(EndsWith("SafeCloseAllChannels")));
 }
 
 TEST_F(ChannelShutdownTest, WithoutGlobalCallEveryDeviceAndFileIsClosedThroughItsLibrary) {
     Start("ip 0 0\n");
     ASSERT_FALSE(manager_->Hardware()->IsGlobalCallInitialised());
-    manager_->AddVoiceDevice(1, 11);
-    manager_->AddVoiceDevice(2, 12);
-    manager_->AddNetworkDevice(21, 31);
-    manager_->AddNetworkDevice(22, 32);
-    manager_->SetCallRef(22, 3, 777, true);
-    manager_->AddStationDevice(41, 51);
+    manager_->Devices().Voice().Set(1, 11);
+    manager_->Devices().Voice().Set(2, 12);
+    manager_->Devices().Network().Set(21, 31);
+    manager_->Devices().Network().Set(22, 32);
+    manager_->CallRefs().SetCallRef(22, 3, 777, true);
+    manager_->Devices().Station().Set(41, 51);
     // Every open voice file, not only those of the first virtual handles.
     manager_->VirtualFiles().AddVoiceFile(2, 60, "A.VOX");
     manager_->VirtualFiles().AddVoiceFile(1000, 61, "B.VOX");
@@ -146,20 +73,21 @@ TEST_F(ChannelShutdownTest, WithoutGlobalCallEveryDeviceAndFileIsClosedThroughIt
                 ElementsAre("dx_close(11)", "dx_close(12)", "dx_fileclose(60)", "dx_fileclose(61)",
                             "cc_Close(31)", "cc_DropCall(777, 16, 32768)",
                             "cc_ReleaseCallEx(777, 32768)", "cc_Close(32)", "ms_close(51)"));
-    EXPECT_THAT(callback_.statuses(), ElementsAre("1/1 Closed", "1/2 Closed", "3/21 Closed",
-                                                  "3/22 Closed", "5/41 Closed"));
+    EXPECT_THAT(callback_.StatusLines(), ElementsAre("1/1 Closed", "1/2 Closed", "3/21 Closed",
+                                                     "3/22 Closed", "5/41 Closed"));
 
     int32_t handle = 0;
-    EXPECT_FALSE(manager_->GetVoiceDeviceHandle(1, &handle));
-    EXPECT_FALSE(manager_->GetNetworkDeviceHandle(22, &handle));
-    EXPECT_FALSE(manager_->GetStationDeviceHandle(41, &handle));
+    EXPECT_FALSE(manager_->Devices().Voice().Get(1, &handle));
+    EXPECT_FALSE(manager_->Devices().Network().Get(22, &handle));
+    EXPECT_FALSE(manager_->Devices().Station().Get(41, &handle));
     EXPECT_THAT(manager_->VirtualFiles().OpenFileNamesUpper(), IsEmpty());
     CRN crn = 0;
-    EXPECT_FALSE(manager_->GetCallRef(22, 3, &crn) && crn != 0) << "the released call is gone";
+    EXPECT_FALSE(manager_->CallRefs().GetCallRef(22, 3, &crn) && crn != 0)
+        << "the released call is gone";
 
     // The simulated boards know none of these handles and the call, so every call fails (-1);
     // the shut-down goes on regardless.
-    const auto lines = LogLinesOnce("ms_close ldev=41 handle=51 RET=-1");
+    const auto lines = LinesOnceLogged("ms_close ldev=41 handle=51 RET=-1");
     EXPECT_THAT(lines, Contains(EndsWith("dx_close ldev=1 handle=11 RET=-1")));
     EXPECT_THAT(lines, Contains(EndsWith("dx_fileclose 60) RC=0")));
     EXPECT_THAT(lines,
@@ -177,13 +105,13 @@ TEST_F(ChannelShutdownTest, WithGlobalCallNetworkAndIpChannelsAreClosedThroughIt
     Start("ip 1 4\n");
     ASSERT_TRUE(manager_->Hardware()->IsGlobalCallInitialised());
     ASSERT_TRUE(manager_->Hardware()->HasIntelIPBoards(0));
-    manager_->AddNetworkDevice(21, 31);
-    manager_->SetCallRef(21, 3, 901, true);
-    manager_->AddIPDevice(61, 71);
-    manager_->SetCallRef(61, 7, 902, true);
-    manager_->AddIPDevice(62, 72);
+    manager_->Devices().Network().Set(21, 31);
+    manager_->CallRefs().SetCallRef(21, 3, 901, true);
+    manager_->Devices().Ip().Set(61, 71);
+    manager_->CallRefs().SetCallRef(61, 7, 902, true);
+    manager_->Devices().Ip().Set(62, 72);
     // An IP board's own line device stands in the IP table as well; the board list closes it.
-    manager_->AddIPDevice(1000001, 73);
+    manager_->Devices().Ip().Set(1000001, 73);
 
     const size_t before = ClosingCalls().size();
     manager_->SafeCloseAllChannels();
@@ -195,10 +123,10 @@ TEST_F(ChannelShutdownTest, WithGlobalCallNetworkAndIpChannelsAreClosedThroughIt
                             "gc_Close(31)", "gc_DropCall(902, 16, 32768)",
                             "gc_ReleaseCallEx(902, 32768)", "gc_Close(71)", "gc_Close(72)"));
     EXPECT_THAT(calls, Not(Contains("gc_Close(73)")));
-    EXPECT_THAT(callback_.statuses(), ElementsAre("3/21 Closed", "7/61 Closed", "7/62 Closed"));
+    EXPECT_THAT(callback_.StatusLines(), ElementsAre("3/21 Closed", "7/61 Closed", "7/62 Closed"));
     int32_t handle = 0;
-    EXPECT_FALSE(manager_->GetIPDeviceHandle(62, &handle));
-    EXPECT_FALSE(manager_->GetIPDeviceHandle(1000001, &handle));
+    EXPECT_FALSE(manager_->Devices().Ip().Get(62, &handle));
+    EXPECT_FALSE(manager_->Devices().Ip().Get(1000001, &handle));
 }
 
 }  // namespace

@@ -12,16 +12,17 @@
 
 #include "net/callback_output_stream.h"
 #include "net/frame_cutter.h"
-#include "node/tests/manager_on_boards_fixture.h"
 #include "telephony/restart_marks.h"
+#include "telephony/vendorapi/globalcall.h"
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
+#include "testing/manager_on_boards.h"
 
 namespace ruzd::node {
 namespace {
 
 using ::testing::ElementsAre;
-using Status = testing::RecordingCallback::Status;
+using Status = testing::PortStatus;
 
 constexpr int32_t kVoiceLdev = 7;
 constexpr int32_t kLineLdev = 12;
@@ -42,7 +43,13 @@ std::vector<uint8_t> Payload(const std::function<void(net::COutputStreamSocket&)
 
 class DialogicHandlerTest : public testing::ManagerOnBoardsTest {
 protected:
-    void SetUp() override {
+    // No IP boards: with them the manager starts Global Call on its own, and the events would
+    // come the Global Call way.
+    void SetUp() override { StartOnBoards("ip 0 0\n"); }
+
+    void StartOnBoards(const std::string& boards) {
+        WriteConfig(boards);
+        StartDebugLog();
         Start();
         manager_->StartAllThreads();
         ASSERT_TRUE(testing::Eventually(
@@ -66,8 +73,8 @@ protected:
     }
     void Know(int32_t handle, int32_t ldev, int32_t type) {
         EXPECT_GT(handle, 0);
-        manager_->AddHandleLdev(handle, ldev);
-        manager_->SetDevicePortType(handle, type);
+        manager_->Devices().HandleLdevs().Set(handle, ldev);
+        manager_->Devices().PortTypes().Set(handle, type);
     }
 
     void Raise(const std::string& device, int32_t type, const std::string& data = "") {
@@ -77,17 +84,17 @@ protected:
     }
 
     std::vector<int32_t> Next() {
-        auto message = peer_->Receive();
+        auto message = peer_->ReceiveInts();
         EXPECT_TRUE(message.has_value());
         return message.value_or(std::vector<int32_t>{});
     }
     std::vector<uint8_t> NextPayload() {
-        auto message = peer_->ReceivePayload();
+        auto message = peer_->Receive();
         EXPECT_TRUE(message.has_value());
         return message.value_or(std::vector<uint8_t>{});
     }
 
-    std::unique_ptr<testing::CentralPeer> peer_;
+    std::unique_ptr<testing::CommandPeer> peer_;
 };
 
 TEST_F(DialogicHandlerTest, AnEventOfAnUnknownDeviceSendsNothing) {
@@ -135,7 +142,7 @@ TEST_F(DialogicHandlerTest, AnErrorWithoutALastFunctionMakesUpEveryKindOfEnd) {
 TEST_F(DialogicHandlerTest, AnErrorAfterAPlayMakesUpOnlyTheEndOfThePlay) {
     const int32_t voice = OpenVoice("dxxxB1C1", kVoiceLdev);
     const int32_t error = Hardware().ATDV_LASTERR(voice);
-    manager_->SetLastVoiceFunction(kVoiceLdev, TDX_PLAY);
+    manager_->LastVoiceFunctions().Set(kVoiceLdev, TDX_PLAY);
     Raise("dxxxB1C1", TDX_ERROR);
     Raise("dxxxB1C1", TDX_DIAL);
     EXPECT_EQ(Next(), (std::vector<int32_t>{5, kVoiceLdev, 0x2B67, error}));
@@ -154,14 +161,14 @@ TEST_F(DialogicHandlerTest, AnErrorOnALineSendsNothing) {
 TEST_F(DialogicHandlerTest, DigitsWithoutABufferAreEmptyAndLeaveABufferBehind) {
     OpenVoice("dxxxB1C1", kVoiceLdev);
     DV_DIGIT* buffer = nullptr;
-    ASSERT_FALSE(manager_->GetDigitBuffer(kVoiceLdev, &buffer));
+    ASSERT_FALSE(manager_->Digits().Get(kVoiceLdev, &buffer));
     Raise("dxxxB1C1", TDX_GETDIG);
     const auto empty = [](net::COutputStreamSocket& writer) {
         writer.BeginMessage(10).WriteInt(kVoiceLdev).WriteString("").WriteString("");
         writer.WriteInt(0).WriteInt(0).Flush();
     };
     EXPECT_EQ(NextPayload(), Payload(empty));
-    EXPECT_TRUE(manager_->GetDigitBuffer(kVoiceLdev, &buffer));
+    EXPECT_TRUE(manager_->Digits().Get(kVoiceLdev, &buffer));
 
     // What the library wrote into it goes with the types shown as digits; the buffer keeps
     // what the library wrote.
@@ -177,7 +184,7 @@ TEST_F(DialogicHandlerTest, DigitsWithoutABufferAreEmptyAndLeaveABufferBehind) {
 
 TEST_F(DialogicHandlerTest, AnOfferedCallOnANetworkLineSendsItsWholeTail) {
     const int32_t line = OpenLine("dtiB1T1", kLineLdev);
-    CRN* slot = manager_->GetCallRefSlot(kLineLdev, 3);
+    CRN* slot = manager_->CallRefs().GetCallRefSlot(kLineLdev, 3);
     ASSERT_EQ(Hardware().cc_WaitCall(kLineLdev, line, slot, nullptr, 0, 0x8000), 0);
     const std::string answer = Control("call dtiB1T1 5551234 5559876 ie=0401AB");
     ASSERT_THAT(answer, ::testing::StartsWith("OK crn="));
@@ -205,7 +212,7 @@ TEST_F(DialogicHandlerTest, AnOfferedCallOnANetworkLineSendsItsWholeTail) {
                       .Flush();
               }));
     CRN kept = 0;
-    EXPECT_TRUE(manager_->GetCallRef(kLineLdev, 3, &kept));
+    EXPECT_TRUE(manager_->CallRefs().GetCallRef(kLineLdev, 3, &kept));
     EXPECT_EQ(kept, crn);
     EXPECT_THAT(callback_.statuses(), ElementsAre(Status{3, kLineLdev, "Busy"}));
     EXPECT_TRUE(Logged("OFFERED did=5551234 cli=5559876 callstate=8"));
@@ -221,14 +228,14 @@ TEST_F(DialogicHandlerTest, ARestartClearsTheMarkAndTheCallOfItsLineDevice) {
     const int32_t line = OpenLine("dtiB1T1", kLineLdev);
     const int32_t high = OpenLine("dtiB1T2", 501);
     telephony::SetRestartMark(kLineLdev);
-    manager_->SetCallRef(kLineLdev, 3, 4242, true);
+    manager_->CallRefs().SetCallRef(kLineLdev, 3, 4242, true);
     Raise("dtiB1T1", CCEV_RESTART);
     Raise("dtiB1T2", CCEV_RESTART);
     EXPECT_EQ(Next(), (std::vector<int32_t>{12, kLineLdev, 3, line, CCEV_RESTART, 0}));
     EXPECT_EQ(Next(), (std::vector<int32_t>{12, 501, 3, high, CCEV_RESTART, 0}));
     EXPECT_FALSE(telephony::IsRestarting(kLineLdev));
     CRN crn = 0;
-    EXPECT_FALSE(manager_->GetCallRef(kLineLdev, 3, &crn));
+    EXPECT_FALSE(manager_->CallRefs().GetCallRef(kLineLdev, 3, &crn));
 }
 
 TEST_F(DialogicHandlerTest, BlockingEventsCarryTheirEventData) {
@@ -251,6 +258,34 @@ TEST_F(DialogicHandlerTest, StationsReportTheirHookWordAndState) {
     EXPECT_EQ(Next(), (std::vector<int32_t>{12, kStationLdev, 5, station, 0x2050, 0, 0x12345678}));
     EXPECT_THAT(callback_.statuses(), ElementsAre(Status{5, kStationLdev, "Off Hook"},
                                                   Status{5, kStationLdev, "On Hook"}));
+}
+
+// With IP boards the manager starts Global Call, and the events come through its meta record.
+class DialogicHandlerGlobalCallTest : public DialogicHandlerTest {
+protected:
+    void SetUp() override { StartOnBoards("ip 1 4\n"); }
+};
+
+TEST_F(DialogicHandlerGlobalCallTest, AnAlarmSendsTheAlarmListOfItsLine) {
+    ASSERT_TRUE(Hardware().IsGlobalCallInitialised());
+    const int32_t line = OpenLine("dtiB1T1", kLineLdev);
+    ASSERT_EQ(Control("alarm dtiB1T1 0x2A"), "OK");
+    // The simulated library reports no alarm source, number or list: all stay zero.
+    const std::vector<uint8_t> alarms(sizeof(ALARM_LIST), 0);
+    EXPECT_EQ(NextPayload(), Payload([&](net::COutputStreamSocket& writer) {
+                  writer.BeginMessage(12)
+                      .WriteInt(kLineLdev)
+                      .WriteInt(3)
+                      .WriteInt(line)
+                      .WriteInt(CCEV_ALARM)
+                      .WriteInt(0)
+                      .WriteUInt(0)
+                      .WriteInt(0)
+                      .WriteLong(static_cast<int32_t>(alarms.size()))
+                      .WriteBytes(alarms.data(), static_cast<int>(alarms.size()))
+                      .Flush();
+              }));
+    EXPECT_EQ(CountCalls("gc_GetAlarmConfiguration"), 1u);
 }
 
 }  // namespace

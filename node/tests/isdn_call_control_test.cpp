@@ -60,7 +60,7 @@ protected:
         peer_->SendInts(kCCOPEN, 10, {ldev});
         Sync();
         int32_t handle = -1;
-        EXPECT_TRUE(manager_->GetNetworkDeviceHandle(ldev, &handle));
+        EXPECT_TRUE(manager_->Devices().Network().Get(ldev, &handle));
         return handle;
     }
 
@@ -97,8 +97,8 @@ TEST_F(IsdnCallControlTest, OpensBChannelsByBoardAndTimeSlot) {
 
     int32_t handle31 = -1;
     int32_t handle30 = -1;
-    ASSERT_TRUE(manager_->GetNetworkDeviceHandle(31, &handle31));
-    ASSERT_TRUE(manager_->GetNetworkDeviceHandle(30, &handle30));
+    ASSERT_TRUE(manager_->Devices().Network().Get(31, &handle31));
+    ASSERT_TRUE(manager_->Devices().Network().Get(30, &handle30));
     EXPECT_THAT(CallControlJournal(mark),
                 ElementsAre(HasSubstr("cc_Open(0x"),
                             "cc_SetParm(" + std::to_string(handle31) + ", 30874, 20) = 0",
@@ -111,9 +111,9 @@ TEST_F(IsdnCallControlTest, OpensBChannelsByBoardAndTimeSlot) {
 
     int32_t ldev = 0;
     int32_t type = 0;
-    EXPECT_TRUE(manager_->GetHandleLdev(handle31, &ldev));
+    EXPECT_TRUE(manager_->Devices().HandleLdevs().Get(handle31, &ldev));
     EXPECT_EQ(ldev, 31);
-    EXPECT_TRUE(manager_->GetDevicePortType(handle31, &type));
+    EXPECT_TRUE(manager_->Devices().PortTypes().Get(handle31, &type));
     EXPECT_EQ(type, 3);
     EXPECT_EQ(manager_->OpenChannelCount(), 2);
     EXPECT_THAT(statuses_.Take(),
@@ -130,7 +130,7 @@ TEST_F(IsdnCallControlTest, ABoardThatOpensCountsNoChannelAndSendsNothing) {
     Sync();
 
     int32_t handle = -1;
-    ASSERT_TRUE(manager_->GetNetworkDeviceHandle(1000002, &handle));
+    ASSERT_TRUE(manager_->Devices().Network().Get(1000002, &handle));
     ASSERT_THAT(CallControlJournal(mark), ElementsAre(HasSubstr("\"dtiB2\", 0) = 0")));
     EXPECT_EQ(manager_->OpenChannelCount(), 0);
     EXPECT_THAT(statuses_.Take(), IsEmpty());
@@ -148,7 +148,7 @@ TEST_F(IsdnCallControlTest, ABoardThatFailsToOpenIsReportedAsItsOwnEventAndStays
             w.WriteInt(1000002).WriteInt(3).WriteInt(-1).WriteInt(0x2049).WriteInt(0).WriteInt(1);
         })));
     int32_t handle = 0;
-    EXPECT_FALSE(manager_->GetNetworkDeviceHandle(1000002, &handle) && handle != -1);
+    EXPECT_FALSE(manager_->Devices().Network().Get(1000002, &handle) && handle != -1);
 
     const size_t mark = CallControlJournal().size();
     peer_->SendInts(kCCWCAL, 11, {1000002});
@@ -174,7 +174,7 @@ TEST_F(IsdnCallControlTest, AChannelThatFailsToOpenIsNeitherCountedNorReachable)
 TEST_F(IsdnCallControlTest, AnIncomingCallFromWaitToClose) {
     const int32_t handle = Open(1);
     const std::string line = std::to_string(handle);
-    CRN* slot = manager_->GetCallRefSlot(1, 3);
+    CRN* slot = manager_->CallRefs().GetCallRefSlot(1, 3);
     ASSERT_NE(slot, nullptr);
     statuses_.Take();
     size_t mark = CallControlJournal().size();
@@ -210,9 +210,9 @@ TEST_F(IsdnCallControlTest, AnIncomingCallFromWaitToClose) {
     EXPECT_EQ(manager_->OpenChannelCount(), 0);
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{3, 1, "Closed"}));
     int32_t closed = 0;
-    EXPECT_FALSE(manager_->GetNetworkDeviceHandle(1, &closed));
+    EXPECT_FALSE(manager_->Devices().Network().Get(1, &closed));
     int32_t ldev = 0;
-    EXPECT_FALSE(manager_->GetHandleLdev(handle, &ldev));
+    EXPECT_FALSE(manager_->Devices().HandleLdevs().Get(handle, &ldev));
     EXPECT_THAT(Replies(), IsEmpty());
 
     const std::vector<std::string> log = DebugLines();
@@ -236,7 +236,7 @@ TEST_F(IsdnCallControlTest, ACrnBelow500StandsForTheLineDevicesCurrentCall) {
     SendCrnCommand(kCCCAAC, {2, 7000, 3});
     EXPECT_THAT(CallControlJournal(mark), IsEmpty());
 
-    manager_->SetCallRef(2, 3, 4500, true);
+    manager_->CallRefs().SetCallRef(2, 3, 4500, true);
     SendCrnCommand(kCCACCA, {2, 0, 1, 0});
     SendCrnCommand(kCCCAAC, {2, 7000, 3});
     SendCrnCommand(kCCCAPR, {2, 12, 1, -5});
@@ -259,7 +259,7 @@ TEST_F(IsdnCallControlTest, OutgoingCallsOfEveryOutcome) {
         SCOPED_TRACE(outcome);
         ASSERT_EQ(Control("dialout * " + outcome), "OK");
         const int32_t handle = Open(ldev);
-        CRN* slot = manager_->GetCallRefSlot(ldev, 3);
+        CRN* slot = manager_->CallRefs().GetCallRefSlot(ldev, 3);
         statuses_.Take();
         const size_t mark = CallControlJournal().size();
         const size_t before = std::stoul(Control("query events").substr(3));
@@ -272,7 +272,7 @@ TEST_F(IsdnCallControlTest, OutgoingCallsOfEveryOutcome) {
                                       EndsWith(", 30, 32768) = 0"))));
         // The reference came into the line device's entry, which now names the current call.
         CRN current = 0;
-        EXPECT_TRUE(manager_->GetCallRef(ldev, 3, &current));
+        EXPECT_TRUE(manager_->CallRefs().GetCallRef(ldev, 3, &current));
         EXPECT_EQ(current, expected);
         EXPECT_EQ(std::stoul(Control("query events").substr(3)) - before,
                   std::stoul(events.substr(3)));
@@ -337,6 +337,28 @@ TEST_F(IsdnCallControlTest, CommandsOnAnUnknownLineDeviceCallNothing) {
     EXPECT_THAT(log, Contains(EndsWith("cc_SetChanState ldev=UNKNOWN RET=ERROR")));
     EXPECT_THAT(log, Contains(EndsWith("cc_AcceptCall ldev=UNKNOWN RET=ERROR")));
     EXPECT_THAT(log, Not(Contains(HasSubstr("cc_GetBChanState"))));
+}
+
+// A command whose frame ends before its text or its block logs one line and calls nothing.
+TEST_F(IsdnCallControlTest, AShortFrameIsRefusedWithOneLineAndNoCall) {
+    Open(3);
+    const size_t mark = CallControlJournal().size();
+    peer_->SendInts(kCCSTAT, 96, {3});
+    peer_->SendInts(kCCSIEL, 97, {3});
+    peer_->Send(kCCMKCA, 98, [](net::COutputStreamSocket& writer) {
+        writer.WriteInt(3).WriteLong(0).WriteString("42").WriteInt(30);
+    });
+    Sync();
+
+    EXPECT_THAT(CallControlJournal(mark), IsEmpty());
+    const std::vector<std::string> log = DebugLines();
+    EXPECT_THAT(log,
+                Contains(AllOf(HasSubstr(":000000096:Dt"), EndsWith("CCSTAT: command too short"))));
+    EXPECT_THAT(log, Contains(EndsWith("CCSIEL: command too short")));
+    EXPECT_THAT(log, Contains(EndsWith("CCMKCA: command too short")));
+    EXPECT_THAT(log, Not(Contains(HasSubstr("SocketCmdCCSTAT"))));
+    EXPECT_THAT(log, Not(Contains(EndsWith("Invalid IE_BLK!"))));
+    EXPECT_THAT(log, Not(Contains(EndsWith("Invalid MAKECALL_BLK!"))));
 }
 
 TEST_F(IsdnCallControlTest, ChannelStatesAreAnsweredOnTheCommandsConnection) {
@@ -407,7 +429,7 @@ TEST_F(IsdnCallControlTest, InformationElementsToSendAreCheckedBeforeTheLibraryS
 
 TEST_F(IsdnCallControlTest, MessagesAndDigitsOfTheCurrentCall) {
     Open(9);
-    manager_->SetCallRef(9, 3, 4600, true);
+    manager_->CallRefs().SetCallRef(9, 3, 4600, true);
     const size_t mark = CallControlJournal().size();
     IE_BLK block{};
     block.length = 1;
@@ -476,11 +498,11 @@ TEST_F(IsdnCallControlTest, LineDeviceCommandsPassTheHandle) {
 
 TEST_F(IsdnCallControlTest, ARestartEndsTheCallAndItsReference) {
     Open(12);
-    manager_->SetCallRef(12, 3, 4700, true);
+    manager_->CallRefs().SetCallRef(12, 3, 4700, true);
     peer_->SendInts(kCCREST, 100, {12, kAsync});
     Sync();
     CRN crn = 0;
-    EXPECT_FALSE(manager_->GetCallRef(12, 3, &crn));
+    EXPECT_FALSE(manager_->CallRefs().GetCallRef(12, 3, &crn));
     EXPECT_THAT(CallControlJournal(), Contains(HasSubstr("cc_Restart(")));
     EXPECT_THAT(DebugLines(), Contains(HasSubstr(" mode=32768 RET=0")));
 }
@@ -492,7 +514,7 @@ TEST_F(IsdnCallControlTest, ClosingAFailedCloseStillForgetsTheLineButKeepsTheCou
     peer_->SendInts(kCCCLOS, 110, {13});
     Sync();
     int32_t found = 0;
-    EXPECT_FALSE(manager_->GetNetworkDeviceHandle(13, &found));
+    EXPECT_FALSE(manager_->Devices().Network().Get(13, &found));
     EXPECT_EQ(manager_->OpenChannelCount(), 1);
     EXPECT_THAT(statuses_.Take(), IsEmpty());
     EXPECT_THAT(DebugLines(),

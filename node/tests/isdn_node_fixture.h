@@ -6,152 +6,65 @@
 // the far end of calls; its journal lists every vendor call the node made.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <cinttypes>
-#include <filesystem>
-#include <fstream>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "boardsim/control/control_client.h"
 #include "foundation/debug_log.h"
-#include "foundation/registry.h"
-#include "net/tests/central_peer.h"
-#include "node/tests/central_peer.h"
-#include "node/tests/command_peer.h"
-#include "node/vesmarin_manager.h"
-#include "platform/clock.h"
 #include "platform/sntp_client.h"
+#include "testing/command_peer.h"
 #include "testing/debug_files.h"
+#include "testing/file_peer.h"
+#include "testing/manager_on_boards.h"
 #include "testing/sntp_test_server.h"
-#include "testing/temp_root.h"
 
 namespace ruzd::node::testing {
 
-// A port status the manager reported.
-struct PortStatus {
-    int32_t type;
-    int32_t ldev;
-    std::string text;
-    bool operator==(const PortStatus&) const = default;
-};
+using ruzd::testing::LeadingInts;
+using ruzd::testing::MessagePayload;
+using ruzd::testing::Payload;
+using ruzd::testing::PortStatus;
 
-class StatusRecorder : public CVesmarinManagerCallback {
-public:
-    void OnVesmarinManagerStop() override {}
-    void OnVesmarinStatus(int32_t type, int32_t ldev, const std::string& text, int32_t) override {
-        std::lock_guard lock(mutex_);
-        statuses_.push_back({type, ldev, text});
-    }
-    void OnVesmarinConnectionState(int32_t, int32_t) override {}
-    void OnVesmarinStatusText(const std::string&) override {}
-    void OnVesmarinClearView() override {}
-
-    std::vector<PortStatus> Take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(statuses_, {});
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<PortStatus> statuses_;
-};
-
-// A wall time the test moves on by hand, with the tick running on, so that the start-up delay
-// passes at once while the waits of the socket handshakes still run their course.
-class SteppedWallClock : public platform::Clock {
-public:
-    explicit SteppedWallClock(platform::WallTime start) : now_(start) {}
-    platform::WallTime Now() const override {
-        std::lock_guard lock(mutex_);
-        return now_;
-    }
-    uint64_t TickMs() const override { return platform::SystemClock().TickMs(); }
-    void Advance(std::chrono::seconds by) {
-        std::lock_guard lock(mutex_);
-        now_ += by;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    platform::WallTime now_;
-};
-
-class IsdnNodeTest : public ::testing::Test {
+class IsdnNodeTest : public ruzd::testing::ManagerOnBoardsTest {
 protected:
     // Network boards enough for line devices 1 to 60, and no IP boards, so that Global Call
     // stays stopped and every call runs on the ISDN functions.
     static constexpr const char* kBoards = "network 2 30\nip 0 0\n";
 
-    IsdnNodeTest() : control_((dir_.path() / "control").string()) {}
-
     // The simulated boards' configuration; a family of tests that needs other boards says so.
     virtual std::string Boards() const { return kBoards; }
 
     void SetUp() override {
-        SetEnv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor");
-        SetEnv("BOARDSIM_CONTROL", (dir_.path() / "control").string());
-        SetEnv("BOARDSIM_JOURNAL", JournalPath().string());
-        std::ofstream(dir_.path() / "boards.conf") << Boards();
-        SetEnv("BOARDSIM_CONFIG", (dir_.path() / "boards.conf").string());
+        WriteConfig(Boards());
         // CNINIT sets the clock from the central host's time server: one of the test's own.
-        SetEnv(platform::kSntpPortVariable, std::to_string(timeServer_.port()));
-
-        commandPort_ = FreePort();
-        filePort_ = FreePort();
-        foundation::CRegistry registry(kNodeRegistrySection);
-        registry.WriteDword(kLocalTcpPortValue, static_cast<uint32_t>(commandPort_));
-        registry.WriteDword(kLocalFileSocketTcpPortValue, static_cast<uint32_t>(filePort_));
-
-        std::filesystem::create_directories(DebugFolder());
-        foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 5, true, 0);
+        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
+        StartDebugLog();
         // Every line is in its file once written, for the test to read at any time.
         foundation::StopDebugMessageThread();
-
-        manager_ = std::make_shared<CVesmarinManager>(ManagerSettings{});
-        manager_->Initialise(&statuses_);
-        clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds));
+        Start();
         ActivateConnection();
     }
 
     void TearDown() override {
         peer_.reset();
-        filePeer_.reset();
-        // A running worker holds a share of the manager: it must end before the manager can
-        // go, which must be before the test's status receiver goes.
-        manager_->StopAllThreads();
-        manager_.reset();
-        foundation::StopDebugLog();
-        for (const auto& [name, value] : savedEnvironment_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
+        file_peer_.reset();
     }
 
     // The file connection authorised, then CNINIT on the command connection, answered with
     // message 31.
     void ActivateConnection() {
-        filePeer_ =
-            net::filetest::CentralPeer::ConnectWhenListening(static_cast<uint16_t>(filePort_));
-        ASSERT_TRUE(filePeer_->Connected());
-        ASSERT_TRUE(filePeer_->Handshake(false));
-        filePeer_->SendText("STARTS 2\r");
-        ASSERT_EQ(filePeer_->ReadLine(), "STARTS 1");
-
-        peer_ = std::make_unique<CommandPeer>(commandPort_);
+        file_peer_ = ruzd::testing::FilePeer::Authorised(file_port_);
+        ASSERT_TRUE(file_peer_);
+        peer_ = std::make_unique<ruzd::testing::CommandPeer>(command_port_);
         ASSERT_TRUE(peer_->IsConnected());
-        peer_->Send(11, 1, [](net::COutputStreamSocket& writer) {
-            writer.WriteInt(0).WriteString("127.0.0.1").WriteInt(12);
-        });
+        peer_->SendInit(1);
         ASSERT_TRUE(peer_->ReceiveCode(31).has_value());
         ASSERT_TRUE(manager_->IsConnectedSocket(nullptr));
         // The first keep-alive of the connection also tells that the client socket is ready.
@@ -199,45 +112,11 @@ protected:
         return peer_->ReceiveCode(code, std::chrono::seconds(20));
     }
 
-    std::string Control(const std::string& command) { return control_.Send(command); }
-
-    // The simulated boards' vendor calls of the ISDN call control that commands made, without
-    // their sequence numbers; `from` skips those listed before. The queries with which the
-    // node describes each event are left out.
-    std::vector<std::string> CallControlJournal(size_t from = 0) const {
-        static const std::vector<std::string> kEventQueries = {
-            "cc_GetCRN(",      "cc_GetDNIS(",    "cc_GetANI(",     "cc_CallState(",
-            "cc_ResultValue(", "cc_GetSigInfo(", "cc_GetCallInfo("};
-        std::vector<std::string> lines;
-        std::ifstream in(JournalPath());
-        for (std::string line; std::getline(in, line);) {
-            const std::string entry = line.substr(line.find(' ') + 1);
-            if (!entry.starts_with("libdtimt cc_")) {
-                continue;
-            }
-            const std::string call = entry.substr(std::string("libdtimt ").size());
-            bool query = false;
-            for (const std::string& prefix : kEventQueries) {
-                query = query || call.starts_with(prefix);
-            }
-            if (!query) {
-                lines.push_back(call);
-            }
-        }
-        lines.erase(lines.begin(), lines.begin() + static_cast<long>(std::min(from, lines.size())));
-        return lines;
-    }
-
     // The log is written by a thread of its own: it is made to write what it holds first.
     std::vector<std::string> DebugLines() const {
         foundation::StopDebugMessageThread();
         foundation::StartDebugMessageThread();
-        return ruzd::testing::DebugLines(DebugFolder());
-    }
-
-    std::filesystem::path JournalPath() const { return dir_.path() / "journal"; }
-    std::filesystem::path DebugFolder() const {
-        return root_.path() / "drives" / "c" / "Ruzd" / "Debug";
+        return LogLines();
     }
 
     // How the journal shows a pointer.
@@ -247,29 +126,14 @@ protected:
         return text;
     }
 
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir dir_;
-    SteppedWallClock clock_{platform::WallTime{} + std::chrono::hours(24 * 365 * 50)};
-    platform::ScopedClockOverride clockOverride_{clock_};
-    StatusRecorder statuses_;
-    ruzd::testing::SntpTestServer timeServer_;
-    std::shared_ptr<CVesmarinManager> manager_;
-    std::unique_ptr<net::filetest::CentralPeer> filePeer_;
-    std::unique_ptr<CommandPeer> peer_;
-    int commandPort_ = 0;
-    int filePort_ = 0;
+    // What the manager reported about its ports.
+    ruzd::testing::ManagerReports& statuses_ = callback_;
+    ruzd::testing::SntpTestServer time_server_;
+    std::unique_ptr<ruzd::testing::FilePeer> file_peer_;
+    std::unique_ptr<ruzd::testing::CommandPeer> peer_;
 
 private:
-    void SetEnv(const std::string& name, const std::string& value) {
-        const char* old = ::getenv(name.c_str());
-        savedEnvironment_.emplace_back(
-            name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-
-    boardsim::ControlClient control_;
     std::vector<Payload> early_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnvironment_;
 };
 
 }  // namespace ruzd::node::testing

@@ -7,31 +7,24 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <mutex>
+#include <ctime>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "foundation/app_hooks.h"
 #include "foundation/debug_log.h"
-#include "foundation/registry.h"
-#include "node/tests/central_peer.h"
 #include "node/tormbel_status.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
 #include "platform/local_time.h"
 #include "testing/child_program.h"
-#include "testing/debug_files.h"
-#include "testing/temp_root.h"
+#include "testing/eventually.h"
+#include "testing/manager_on_boards.h"
 
 namespace ruzd::node {
 namespace {
 
-namespace fs = std::filesystem;
 using ruzd::testing::ChildProgram;
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -59,36 +52,6 @@ public:
     }
 };
 
-class StatusTexts : public CVesmarinManagerCallback {
-public:
-    void OnVesmarinManagerStop() override {}
-    void OnVesmarinStatus(int32_t, int32_t, const std::string&, int32_t) override {}
-    void OnVesmarinConnectionState(int32_t, int32_t) override {}
-    void OnVesmarinStatusText(const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        texts_.push_back(text);
-    }
-    void OnVesmarinClearView() override {}
-
-    std::vector<std::string> Take() {
-        std::lock_guard lock(mutex_);
-        std::vector<std::string> texts;
-        texts.swap(texts_);
-        return texts;
-    }
-    std::optional<std::string> Last() {
-        std::lock_guard lock(mutex_);
-        if (texts_.empty()) {
-            return std::nullopt;
-        }
-        return texts_.back();
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> texts_;
-};
-
 // Seconds since 1970 of a local time of day, 10 March 2031.
 int64_t LocalTime(int hour, int minute = 0, int second = 0) {
     return platform::UtcSecondsOfLocalTime(2031, 3, 10, hour, minute, second);
@@ -98,34 +61,16 @@ platform::WallTime AtSeconds(int64_t seconds) {
     return platform::WallTime{} + std::chrono::seconds(seconds);
 }
 
-class ManagerTickTest : public ::testing::Test {
+class ManagerTickTest : public testing::ManagerOnBoardsTest {
 protected:
-    void SetUp() override {
-        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
-        port_ = testing::FreePort();
-        foundation::CRegistry registry(kNodeRegistrySection);
-        registry.WriteDword(kLocalTcpPortValue, port_);
-        registry.WriteDword(kLocalFileSocketTcpPortValue, testing::FreePort());
-        logFolder_ = root_.path() / "drives" / "c" / "Ruzd" / "Debug";
-        fs::create_directories(logFolder_);
-        foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 5, true, 0);
-    }
-    void TearDown() override {
-        // Running workers hold shares of the manager: stopped first, the manager goes here.
-        if (manager_) {
-            manager_->StopAllThreads();
-        }
-        manager_.reset();
-        foundation::StopDebugLog();
-    }
+    ManagerTickTest() { StartDebugLog(); }
 
     // A manager built and started at `start` (seconds since 1970), with the default start-up
     // delay of 4 seconds.
     void Start(int64_t start = LocalTime(12)) {
         start_ = start;
         clock_.SetNow(AtSeconds(start));
-        manager_ = std::make_shared<CVesmarinManager>(ManagerSettings{});
-        manager_->Initialise(&texts_);
+        ManagerOnBoardsTest::Start();
     }
 
     // One tick, `seconds` after the start.
@@ -137,16 +82,13 @@ protected:
     // A keep-alive accepted from the central server `seconds` after the start.
     void CommandAt(int64_t seconds) {
         clock_.SetNow(AtSeconds(start_ + seconds));
-        testing::CentralPeer peer(static_cast<int>(port_));
-        ASSERT_TRUE(peer.IsConnected());
-        peer.Send(12, 1, {7});
-        ASSERT_TRUE(peer.Receive().has_value());
+        Connect();
     }
 
     // The debug log's lines so far; the log ends with this.
     std::vector<std::string> LogLines() {
         foundation::StopDebugLog();
-        return ruzd::testing::DebugLines(logFolder_);
+        return ManagerOnBoardsTest::LogLines();
     }
 
     static size_t CountEnding(const std::vector<std::string>& lines, const std::string& end) {
@@ -155,14 +97,7 @@ protected:
         }));
     }
 
-    ruzd::testing::TempRoot root_;
-    platform::ManualClock clock_;
-    platform::ScopedClockOverride clockOverride_{clock_};
-    fs::path logFolder_;
-    StatusTexts texts_;
-    uint32_t port_ = 0;
     int64_t start_ = 0;
-    std::shared_ptr<CVesmarinManager> manager_;
 };
 
 TEST(TormbelStatusText, EveryStatusHasItsTextAndAnythingElseIsAQuestionMark) {
@@ -188,8 +123,8 @@ TEST_F(ManagerTickTest, TheStartUpDelayOnlyCountsDown) {
     for (int64_t second = 0; second < 4; ++second) {
         TickAt(second);
     }
-    EXPECT_THAT(texts_.Take(), ElementsAre("Waiting 4 sec ...", "Waiting 3 sec ...",
-                                           "Waiting 2 sec ...", "Waiting 1 sec ..."));
+    EXPECT_THAT(callback_.TakeTexts(), ElementsAre("Waiting 4 sec ...", "Waiting 3 sec ...",
+                                                   "Waiting 2 sec ...", "Waiting 1 sec ..."));
     EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotCheckedYet);
     EXPECT_EQ(tormbel.Heartbeats(), 0);
 }
@@ -200,7 +135,7 @@ TEST_F(ManagerTickTest, BeforeTheFirstCommandItIsConnectingWithAHeartbeatEvery20
     // Contacts at 4, 25 and 46 seconds: the next one is due once 20 seconds have passed.
     for (int64_t second = 4; second <= 46; ++second) {
         TickAt(second);
-        EXPECT_THAT(texts_.Last(), Optional(std::string("Connecting")));
+        EXPECT_THAT(callback_.LastText(), Optional(std::string("Connecting")));
     }
     EXPECT_EQ(manager_->TormbelStatus(), kTormbelRunning);
     EXPECT_EQ(tormbel.Heartbeats(), 3);
@@ -229,27 +164,23 @@ TEST_F(ManagerTickTest, AfterACommandTheNodeIsStartingReadyOrClosing) {
     Start();
     CommandAt(10);
     TickAt(10);
-    EXPECT_THAT(texts_.Last(), Optional(std::string("Starting")));
+    EXPECT_THAT(callback_.LastText(), Optional(std::string("Starting")));
     TickAt(20);
-    EXPECT_THAT(texts_.Last(), Optional(std::string("Starting")));
+    EXPECT_THAT(callback_.LastText(), Optional(std::string("Starting")));
     // Ready once the file-handling worker runs.
     manager_->StartAllThreads();
-    const auto deadline = testing::Clock::now() + testing::kPatience;
-    while (!manager_->IsFileHandlingThreadRunning() && testing::Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(manager_->IsFileHandlingThreadRunning());
+    ASSERT_TRUE(testing::Eventually([&] { return manager_->IsFileHandlingThreadRunning(); }));
     TickAt(40);
-    EXPECT_THAT(texts_.Last(), Optional(std::string("Ready")));
+    EXPECT_THAT(callback_.LastText(), Optional(std::string("Ready")));
 
     foundation::AppHooks app;
     foundation::ScopedApp installed(app);
     app.SetClosing(true);
     TickAt(40);
-    EXPECT_THAT(texts_.Last(), Optional(std::string("Closing")));
+    EXPECT_THAT(callback_.LastText(), Optional(std::string("Closing")));
     // 31 seconds without a command: waiting for the central server again.
     TickAt(41);
-    EXPECT_THAT(texts_.Last(), Optional(std::string("Connecting")));
+    EXPECT_THAT(callback_.LastText(), Optional(std::string("Connecting")));
 }
 
 TEST_F(ManagerTickTest, TheHeartbeatGoesOnUntil600SecondsAfterTheLastCommand) {
@@ -317,7 +248,7 @@ TEST_F(ManagerTickTest, AHungWatchdogCostsTheTickOnlyTheReplyTimeOut) {
     manager_->Tormbel().SetReplyTimeoutMs(200);
     TickAt(4);
     EXPECT_EQ(manager_->TormbelStatus(), kTormbelNotFound);
-    EXPECT_THAT(texts_.Last(), Optional(std::string("Connecting")));
+    EXPECT_THAT(callback_.LastText(), Optional(std::string("Connecting")));
 }
 
 TEST_F(ManagerTickTest, AWatchdogThatStartsLaterIsFoundOnTheNextContact) {

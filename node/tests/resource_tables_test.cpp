@@ -28,103 +28,113 @@ tSMChannelId_struct* SomeChannel(int n) {
 }
 
 TEST_F(ResourceTablesTest, AculabHandlesCountUpFromTenThousandOncePerPortAndSlot) {
-    EXPECT_EQ(manager_.AllocateAculabHandle(0, 36, 1), 10000);
-    EXPECT_EQ(manager_.AllocateAculabHandle(0, 36, 2), 10001);
+    EXPECT_EQ(manager_.AculabTables().AllocateAculabHandle(0, 36, 1), 10000);
+    EXPECT_EQ(manager_.AculabTables().AllocateAculabHandle(0, 36, 2), 10001);
     // The same port and slot again: the same handle, the counter stays.
-    EXPECT_EQ(manager_.AllocateAculabHandle(1, 36, 1), 10000);
-    EXPECT_EQ(manager_.AllocateAculabHandle(0, 37, 1), 10002);
+    EXPECT_EQ(manager_.AculabTables().AllocateAculabHandle(1, 36, 1), 10000);
+    EXPECT_EQ(manager_.AculabTables().AllocateAculabHandle(0, 37, 1), 10002);
 
-    EXPECT_EQ(manager_.GetAculabPortId(10001), 36);
-    EXPECT_EQ(manager_.GetAculabTimeslot(10001), 2);
+    EXPECT_EQ(manager_.AculabTables().GetAculabPortId(10001), 36);
+    EXPECT_EQ(manager_.AculabTables().GetAculabTimeslot(10001), 2);
     // The card of the first allocation stays with the handle.
-    EXPECT_EQ(manager_.GetAculabCardIndex(10000), 0);
-    EXPECT_EQ(manager_.GetAculabPortId(10003), -1);
-    EXPECT_EQ(manager_.GetAculabTimeslot(10003), -1);
-    EXPECT_EQ(manager_.GetAculabCardIndex(10003), -1);
+    EXPECT_EQ(manager_.AculabTables().GetAculabCardIndex(10000), 0);
+    EXPECT_EQ(manager_.AculabTables().GetAculabPortId(10003), -1);
+    EXPECT_EQ(manager_.AculabTables().GetAculabTimeslot(10003), -1);
+    EXPECT_EQ(manager_.AculabTables().GetAculabCardIndex(10003), -1);
 }
 
 TEST_F(ResourceTablesTest, ReleasedHandleLosesEverythingAndIsNeverGivenAgain) {
-    const int32_t handle = manager_.AllocateAculabHandle(2, 40, 5);
-    manager_.SetProsodyStream(handle, 1);
-    manager_.SetProsodyTimeslot(handle, 2);
-    manager_.SetProsodyModule(handle, 3);
-    manager_.SetAculabCardSerial(handle, "SER123");
-    manager_.SetEchoCancelIn(handle, SomeChannel(1));
-    manager_.SetEchoCancelRef(handle, SomeChannel(2));
-    manager_.SetEchoCancelOut(handle, SomeChannel(3));
-    manager_.SetVMPrxId(handle, reinterpret_cast<tSMVMPrxId_struct*>(SomeChannel(4)));
-    manager_.SetVMPtxId(handle, reinterpret_cast<tSMVMPtxId_struct*>(SomeChannel(5)));
-    manager_.SetTDMrxId(handle, reinterpret_cast<tSMTDMrxId_struct*>(SomeChannel(6)));
-    manager_.SetTDMtxId(handle, reinterpret_cast<tSMTDMtxId_struct*>(SomeChannel(7)));
-    manager_.SetAculabCallHandle(handle, AculabHandleTables::kIncomingCall, 71);
-    manager_.SetAculabCallHandle(handle, AculabHandleTables::kOutgoingCall, 72);
-    const int32_t other = manager_.AllocateAculabHandle(2, 40, 6);
-    manager_.SetProsodyStream(other, 9);
+    const int32_t handle = manager_.AculabTables().AllocateAculabHandle(2, 40, 5);
+    manager_.AculabTables().SetProsodyStream(handle, 1);
+    manager_.AculabTables().SetProsodyTimeslot(handle, 2);
+    manager_.AculabTables().SetProsodyModule(handle, 3);
+    manager_.AculabTables().SetAculabCardSerial(handle, "SER123");
+    manager_.AculabTables().SetEchoCancelIn(handle, SomeChannel(1));
+    manager_.AculabTables().SetEchoCancelRef(handle, SomeChannel(2));
+    manager_.AculabTables().SetEchoCancelOut(handle, SomeChannel(3));
+    manager_.AculabTables().SetVMPrxId(handle,
+                                       reinterpret_cast<tSMVMPrxId_struct*>(SomeChannel(4)));
+    manager_.AculabTables().SetVMPtxId(handle,
+                                       reinterpret_cast<tSMVMPtxId_struct*>(SomeChannel(5)));
+    manager_.AculabTables().SetTDMrxId(handle,
+                                       reinterpret_cast<tSMTDMrxId_struct*>(SomeChannel(6)));
+    manager_.AculabTables().SetTDMtxId(handle,
+                                       reinterpret_cast<tSMTDMtxId_struct*>(SomeChannel(7)));
+    manager_.AculabTables().SetAculabCallHandle(handle, AculabHandleTables::kIncomingCall, 71);
+    manager_.AculabTables().SetAculabCallHandle(handle, AculabHandleTables::kOutgoingCall, 72);
+    const int32_t other = manager_.AculabTables().AllocateAculabHandle(2, 40, 6);
+    manager_.AculabTables().SetProsodyStream(other, 9);
 
-    manager_.ReleaseAculabHandle(handle);
+    manager_.AculabTables().ReleaseAculabHandle(handle);
 
-    EXPECT_EQ(manager_.GetAculabPortId(handle), -1);
-    EXPECT_EQ(manager_.GetAculabTimeslot(handle), -1);
-    EXPECT_EQ(manager_.GetAculabCardIndex(handle), -1);
-    EXPECT_EQ(manager_.GetProsodyStream(handle), -1);
-    EXPECT_EQ(manager_.GetProsodyTimeslot(handle), -1);
-    EXPECT_EQ(manager_.GetProsodyModule(handle), -1);
-    EXPECT_EQ(manager_.GetAculabCardSerial(handle), "");
-    EXPECT_EQ(manager_.GetEchoCancelIn(handle), nullptr);
-    EXPECT_EQ(manager_.GetEchoCancelRef(handle), nullptr);
-    EXPECT_EQ(manager_.GetEchoCancelOut(handle), nullptr);
-    EXPECT_EQ(manager_.GetVMPrxId(handle), nullptr);
-    EXPECT_EQ(manager_.GetVMPtxId(handle), nullptr);
-    EXPECT_EQ(manager_.GetTDMrxId(handle), nullptr);
-    EXPECT_EQ(manager_.GetTDMtxId(handle), nullptr);
+    EXPECT_EQ(manager_.AculabTables().GetAculabPortId(handle), -1);
+    EXPECT_EQ(manager_.AculabTables().GetAculabTimeslot(handle), -1);
+    EXPECT_EQ(manager_.AculabTables().GetAculabCardIndex(handle), -1);
+    EXPECT_EQ(manager_.AculabTables().GetProsodyStream(handle), -1);
+    EXPECT_EQ(manager_.AculabTables().GetProsodyTimeslot(handle), -1);
+    EXPECT_EQ(manager_.AculabTables().GetProsodyModule(handle), -1);
+    EXPECT_EQ(manager_.AculabTables().GetAculabCardSerial(handle), "");
+    EXPECT_EQ(manager_.AculabTables().GetEchoCancelIn(handle), nullptr);
+    EXPECT_EQ(manager_.AculabTables().GetEchoCancelRef(handle), nullptr);
+    EXPECT_EQ(manager_.AculabTables().GetEchoCancelOut(handle), nullptr);
+    EXPECT_EQ(manager_.AculabTables().GetVMPrxId(handle), nullptr);
+    EXPECT_EQ(manager_.AculabTables().GetVMPtxId(handle), nullptr);
+    EXPECT_EQ(manager_.AculabTables().GetTDMrxId(handle), nullptr);
+    EXPECT_EQ(manager_.AculabTables().GetTDMtxId(handle), nullptr);
     int32_t call = 0;
-    EXPECT_FALSE(manager_.GetAculabCallHandle(handle, AculabHandleTables::kIncomingCall, &call));
-    EXPECT_FALSE(manager_.GetAculabCallHandle(handle, AculabHandleTables::kOutgoingCall, &call));
+    EXPECT_FALSE(manager_.AculabTables().GetAculabCallHandle(
+        handle, AculabHandleTables::kIncomingCall, &call));
+    EXPECT_FALSE(manager_.AculabTables().GetAculabCallHandle(
+        handle, AculabHandleTables::kOutgoingCall, &call));
 
     // The neighbour keeps its own, and the same port and slot get a new number.
-    EXPECT_EQ(manager_.GetProsodyStream(other), 9);
-    EXPECT_EQ(manager_.AllocateAculabHandle(2, 40, 6), other);
-    EXPECT_EQ(manager_.AllocateAculabHandle(2, 40, 5), other + 1);
+    EXPECT_EQ(manager_.AculabTables().GetProsodyStream(other), 9);
+    EXPECT_EQ(manager_.AculabTables().AllocateAculabHandle(2, 40, 6), other);
+    EXPECT_EQ(manager_.AculabTables().AllocateAculabHandle(2, 40, 5), other + 1);
 }
 
 TEST_F(ResourceTablesTest, ReleasingAnUnknownHandleLeavesTheOthersAlone) {
-    const int32_t first = manager_.AllocateAculabHandle(0, 0, 0);
-    manager_.ReleaseAculabHandle(first + 50);
-    manager_.ReleaseAculabHandle(-1);
+    const int32_t first = manager_.AculabTables().AllocateAculabHandle(0, 0, 0);
+    manager_.AculabTables().ReleaseAculabHandle(first + 50);
+    manager_.AculabTables().ReleaseAculabHandle(-1);
     // Port 0, slot 0 still names the first handle.
-    EXPECT_EQ(manager_.AllocateAculabHandle(0, 0, 0), first);
-    EXPECT_EQ(manager_.GetAculabPortId(first), 0);
+    EXPECT_EQ(manager_.AculabTables().AllocateAculabHandle(0, 0, 0), first);
+    EXPECT_EQ(manager_.AculabTables().GetAculabPortId(first), 0);
 }
 
 TEST_F(ResourceTablesTest, CallHandlesPerDirection) {
     int32_t call = 5;
-    EXPECT_FALSE(manager_.GetAculabCallHandle(10000, AculabHandleTables::kIncomingCall, &call));
+    EXPECT_FALSE(manager_.AculabTables().GetAculabCallHandle(
+        10000, AculabHandleTables::kIncomingCall, &call));
     EXPECT_EQ(call, 5);
-    manager_.SetAculabCallHandle(10000, AculabHandleTables::kOutgoingCall, 33);
-    EXPECT_FALSE(manager_.GetAculabCallHandle(10000, AculabHandleTables::kIncomingCall, &call));
-    EXPECT_TRUE(manager_.GetAculabCallHandle(10000, AculabHandleTables::kOutgoingCall, &call));
+    manager_.AculabTables().SetAculabCallHandle(10000, AculabHandleTables::kOutgoingCall, 33);
+    EXPECT_FALSE(manager_.AculabTables().GetAculabCallHandle(
+        10000, AculabHandleTables::kIncomingCall, &call));
+    EXPECT_TRUE(manager_.AculabTables().GetAculabCallHandle(
+        10000, AculabHandleTables::kOutgoingCall, &call));
     EXPECT_EQ(call, 33);
-    manager_.SetAculabCallHandle(10000, AculabHandleTables::kOutgoingCall, 34);
-    EXPECT_TRUE(manager_.GetAculabCallHandle(10000, AculabHandleTables::kOutgoingCall, &call));
+    manager_.AculabTables().SetAculabCallHandle(10000, AculabHandleTables::kOutgoingCall, 34);
+    EXPECT_TRUE(manager_.AculabTables().GetAculabCallHandle(
+        10000, AculabHandleTables::kOutgoingCall, &call));
     EXPECT_EQ(call, 34);
 }
 
 TEST_F(ResourceTablesTest, AmtelcoPositionsLieAboveTheCablesTimeslotBase) {
-    EXPECT_EQ(manager_.GetAmtelcoBusTimeslot(0, 1), 1023);
-    EXPECT_EQ(manager_.GetAmtelcoBusTimeslot(5, 1), 1018);
+    EXPECT_EQ(manager_.Amtelco().GetAmtelcoBusTimeslot(0, 1), 1023);
+    EXPECT_EQ(manager_.Amtelco().GetAmtelcoBusTimeslot(5, 1), 1018);
     manager_.Amtelco().SetCableTimeslotBase(2, 1024);
-    EXPECT_EQ(manager_.GetAmtelcoBusTimeslot(0, 2), 2047);
-    EXPECT_EQ(manager_.GetAmtelcoBusTimeslot(23, 2), 2024);
+    EXPECT_EQ(manager_.Amtelco().GetAmtelcoBusTimeslot(0, 2), 2047);
+    EXPECT_EQ(manager_.Amtelco().GetAmtelcoBusTimeslot(23, 2), 2024);
     EXPECT_EQ(AmtelcoTables::kTimeslotsPerBusStream, 128);
 }
 
 TEST_F(ResourceTablesTest, AmtelcoBoardsAndCables) {
     int32_t value = -7;
-    EXPECT_FALSE(manager_.GetAmtelcoBoardHandle(16, &value));
+    EXPECT_FALSE(manager_.Amtelco().GetAmtelcoBoardHandle(16, &value));
     EXPECT_EQ(value, -7);
-    manager_.AddAmtelcoBoard(16, 1);
-    manager_.AddAmtelcoBoard(16, 2);
-    EXPECT_TRUE(manager_.GetAmtelcoBoardHandle(16, &value));
+    manager_.Amtelco().AddAmtelcoBoard(16, 1);
+    manager_.Amtelco().AddAmtelcoBoard(16, 2);
+    EXPECT_TRUE(manager_.Amtelco().GetAmtelcoBoardHandle(16, &value));
     EXPECT_EQ(value, 2);
 
     EXPECT_FALSE(manager_.Amtelco().GetCableBoard(2, &value));

@@ -4,28 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <memory>
 
-#include "foundation/registry.h"
-#include "node/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
-#include "platform/clock.h"
-#include "testing/temp_root.h"
+#include "testing/manager_on_boards.h"
 
 namespace ruzd::node {
 namespace {
 
-class TimeShiftTest : public ::testing::Test {
+class TimeShiftTest : public testing::ManagerOnBoardsTest {
 protected:
     int64_t NowSeconds() const {
         return std::chrono::duration_cast<std::chrono::seconds>(clock_.Now().time_since_epoch())
             .count();
     }
-
-    ruzd::testing::TempRoot root_;
-    platform::ManualClock clock_{platform::WallTime{} + std::chrono::hours(24 * 365 * 50)};
-    platform::ScopedClockOverride clockOverride_{clock_};
 };
 
 TEST_F(TimeShiftTest, UnsetMomentsStayUnset) {
@@ -42,29 +33,17 @@ TEST_F(TimeShiftTest, UnsetMomentsStayUnset) {
 }
 
 TEST_F(TimeShiftTest, EverySetMomentMovesByTheShift) {
-    ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
-    const uint32_t port = testing::FreePort();
-    foundation::CRegistry registry(kNodeRegistrySection);
-    registry.WriteDword(kLocalTcpPortValue, port);
-    registry.WriteDword(kLocalFileSocketTcpPortValue, testing::FreePort());
-
-    auto manager = std::make_shared<CVesmarinManager>(ManagerSettings{});
-    manager->Initialise(nullptr);
     const int64_t started = NowSeconds();
-    clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds + 6));
+    CVesmarinManager& manager = Start();
+    clock_.Advance(std::chrono::seconds(6));
     const int64_t pinged = NowSeconds();
-    {
-        testing::CentralPeer peer(static_cast<int>(port));
-        ASSERT_TRUE(peer.IsConnected());
-        peer.Send(12, 1, {1});
-        ASSERT_TRUE(peer.Receive().has_value());
-    }
-    ASSERT_EQ(manager->GetStoredMoments().lastCommand, pinged);
+    Connect();
+    ASSERT_EQ(manager.GetStoredMoments().lastCommand, pinged);
 
-    manager->OnTimeShiftDetected(-3600);
-    manager->OnTimeShiftDetected(25);
+    manager.OnTimeShiftDetected(-3600);
+    manager.OnTimeShiftDetected(25);
 
-    const CVesmarinManager::StoredMoments moments = manager->GetStoredMoments();
+    const CVesmarinManager::StoredMoments moments = manager.GetStoredMoments();
     EXPECT_EQ(moments.lastCommand, pinged - 3575);
     EXPECT_EQ(moments.start, started - 3575);
     EXPECT_EQ(moments.listenerEpoch, started - 3575);

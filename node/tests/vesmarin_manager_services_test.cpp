@@ -4,21 +4,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "foundation/debug_log.h"
-#include "foundation/node_services.h"
-#include "foundation/registry.h"
+#include "net/file_cache_owner.h"
 #include "node/exception_cm.h"
-#include "node/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
+#include "telephony/aculab_channel_store.h"
+#include "telephony/device_handle_lookup.h"
 #include "testing/debug_files.h"
+#include "testing/loopback_socket.h"
+#include "testing/manager_on_boards.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node {
@@ -32,37 +31,11 @@ using ::testing::Not;
 
 using ruzd::testing::DebugLines;
 
-// One connection attempt to the loopback port, closed at once.
-bool ConnectsOnce(uint32_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
-
-class ManagerServicesTest : public ::testing::Test {
+class ManagerServicesTest : public testing::ManagerOnBoardsTest {
 protected:
-    ManagerServicesTest() : previousFolder_(fs::current_path()) {
-        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
-        fs::current_path(work_.path());
-        fs::create_directories(work_.path() / "FileCache");
-    }
-    ~ManagerServicesTest() override { fs::current_path(previousFolder_); }
-
-    void WritePorts() {
-        foundation::CRegistry registry(kNodeRegistrySection);
-        registry.WriteDword(kLocalTcpPortValue, testing::FreePort());
-        filePort_ = testing::FreePort();
-        registry.WriteDword(kLocalFileSocketTcpPortValue, filePort_);
-    }
+    ManagerServicesTest() { fs::create_directories(work_.path() / "FileCache"); }
 
     std::shared_ptr<CVesmarinManager> Start() {
-        WritePorts();
         auto manager = std::make_shared<CVesmarinManager>(ManagerSettings{});
         manager->Initialise(nullptr);
         return manager;
@@ -73,40 +46,42 @@ protected:
         std::ofstream(path) << "voice";
     }
 
-    const fs::path previousFolder_;
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir work_;
-    uint32_t filePort_ = 0;
+    testing::TempWorkFolder work_;
 };
+
+// Whether the file cache and both tables of `manager` are the published ones.
+bool IsPublished(CVesmarinManager& manager) {
+    return net::PublishedFileCacheOwner().Lock().get() ==
+               static_cast<net::FileCacheOwner*>(&manager) &&
+           telephony::PublishedDeviceHandles().Lock().get() == &manager.Devices() &&
+           telephony::PublishedAculabChannels().Lock().get() == &manager.AculabTables();
+}
 
 TEST_F(ManagerServicesTest, PublishedWhileItLivesAndWithdrawnWithIt) {
     auto manager = Start();
-    EXPECT_EQ(foundation::LockNodeServices().get(),
-              static_cast<foundation::NodeServices*>(manager.get()));
+    EXPECT_TRUE(IsPublished(*manager));
 
     // A second manager is refused and, going, leaves the first one published.
     {
         auto second = std::make_shared<CVesmarinManager>(ManagerSettings{});
         EXPECT_THROW(second->Initialise(nullptr), CExceptionCM);
     }
-    EXPECT_EQ(foundation::LockNodeServices().get(),
-              static_cast<foundation::NodeServices*>(manager.get()));
+    EXPECT_TRUE(IsPublished(*manager));
 
     manager.reset();
-    EXPECT_EQ(foundation::LockNodeServices(), nullptr);
+    EXPECT_EQ(net::PublishedFileCacheOwner().Lock(), nullptr);
+    EXPECT_EQ(telephony::PublishedDeviceHandles().Lock(), nullptr);
+    EXPECT_EQ(telephony::PublishedAculabChannels().Lock(), nullptr);
 }
 
 TEST_F(ManagerServicesTest, FileListenerListensOnTheRegistryPortUntilTheManagerGoes) {
     auto manager = Start();
     ASSERT_NE(manager->FileListener(), nullptr);
-    EXPECT_EQ(manager->FileListener()->Port(), static_cast<int32_t>(filePort_));
-    {
-        testing::CentralPeer peer(static_cast<int>(filePort_));
-        EXPECT_TRUE(peer.IsConnected());
-    }
+    EXPECT_EQ(manager->FileListener()->Port(), static_cast<int32_t>(file_port_));
+    EXPECT_TRUE(testing::RawConnection::ConnectWhenListening(file_port_).valid());
     manager.reset();
     // The listener went with the manager.
-    EXPECT_FALSE(ConnectsOnce(filePort_));
+    EXPECT_FALSE(testing::RawConnection::Connect(file_port_).valid());
 }
 
 TEST_F(ManagerServicesTest, RemoveFileFromCacheDeletesTheFileWhateverItsCase) {
@@ -156,7 +131,7 @@ TEST_F(ManagerServicesTest, RemoveFileFromCacheRefusesNamesOutsideTheCache) {
 
 TEST_F(ManagerServicesTest, AculabStoresReturnWhatWasLastSetPerHandle) {
     CVesmarinManager manager{ManagerSettings{}};
-    foundation::NodeServices& services = manager;
+    telephony::AculabChannelStore& services = manager.AculabTables();
 
     EXPECT_EQ(services.GetProsodyStream(10000), -1);
     EXPECT_EQ(services.GetProsodyTimeslot(10000), -1);
@@ -213,46 +188,46 @@ TEST_F(ManagerServicesTest, AculabStoresReturnWhatWasLastSetPerHandle) {
 
 TEST_F(ManagerServicesTest, DeviceHandlesAreLookedUpInTheTableOfTheirType) {
     CVesmarinManager manager{ManagerSettings{}};
-    foundation::NodeServices& services = manager;
-    using Family = DeviceHandleTables::Family;
+    const telephony::DeviceHandleLookup& services = manager.Devices();
+    using telephony::kBoardLineDeviceBase;
 
-    bool found = true;
     int32_t handle = 0;
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceVoice, &found), 0);
-    EXPECT_FALSE(found);
+    EXPECT_FALSE(services.GetDeviceHandle(4, telephony::kPortTypeVoice, &handle));
+    EXPECT_EQ(handle, -1);
     EXPECT_FALSE(services.GetIPDeviceHandle(4, &handle));
     EXPECT_EQ(handle, -1);
 
-    manager.Devices().Add(Family::kVoice, 4, 401);
-    manager.Devices().Add(Family::kNetwork, 4, 403);
-    manager.Devices().Add(Family::kStation, 4, 405);
-    manager.Devices().Add(Family::kIp, 4, 407);
-    manager.Devices().Add(Family::kIp, foundation::kIpBoardNumberBase + 1, 418);
-    manager.Devices().Add(Family::kVoice, 4, 411);  // replaces
+    manager.Devices().Voice().Set(4, 401);
+    manager.Devices().Network().Set(4, 403);
+    manager.Devices().Station().Set(4, 405);
+    manager.Devices().Ip().Set(4, 407);
+    manager.Devices().Ip().Set(kBoardLineDeviceBase + 1, 418);
+    manager.Devices().Voice().Set(4, 411);  // replaces
 
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceVoice, &found), 411);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceNetworkLine, nullptr), 403);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceStation, nullptr), 405);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceIp, nullptr), 407);
-    EXPECT_EQ(services.GetDeviceHandle(foundation::kIpBoardNumberBase + 1,
-                                       foundation::kNodeDeviceIpBoard, nullptr),
-              418);
-    EXPECT_TRUE(services.GetIPDeviceHandle(foundation::kIpBoardNumberBase + 1, &handle));
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeVoice, &handle));
+    EXPECT_EQ(handle, 411);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeNetwork, &handle));
+    EXPECT_EQ(handle, 403);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeStation, &handle));
+    EXPECT_EQ(handle, 405);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeGlobalCallIp, &handle));
+    EXPECT_EQ(handle, 407);
+    EXPECT_TRUE(
+        services.GetDeviceHandle(kBoardLineDeviceBase + 1, telephony::kPortTypeIp, &handle));
     EXPECT_EQ(handle, 418);
-    // A type of no table: 0 and not found.
-    found = true;
-    EXPECT_EQ(services.GetDeviceHandle(4, 2, &found), 0);
-    EXPECT_FALSE(found);
+    EXPECT_TRUE(services.GetIPDeviceHandle(kBoardLineDeviceBase + 1, &handle));
+    EXPECT_EQ(handle, 418);
+    // A type of no table: not found, the handle untouched.
     handle = 99;
-    EXPECT_FALSE(manager.Devices().GetDeviceHandle(4, 2, &handle));
+    EXPECT_FALSE(services.GetDeviceHandle(4, 2, &handle));
     EXPECT_EQ(handle, 99);
 
-    manager.Devices().Remove(Family::kIp, 4);
-    manager.Devices().Remove(Family::kIp, 12345);  // absent: no error
+    manager.Devices().Ip().Erase(4);
+    manager.Devices().Ip().Erase(12345);  // absent: no error
     EXPECT_FALSE(services.GetIPDeviceHandle(4, &handle));
     EXPECT_EQ(handle, -1);
-    EXPECT_EQ(services.GetDeviceHandle(4, foundation::kNodeDeviceStation, nullptr), 405);
+    EXPECT_TRUE(services.GetDeviceHandle(4, telephony::kPortTypeStation, &handle));
+    EXPECT_EQ(handle, 405);
 }
 
 }  // namespace

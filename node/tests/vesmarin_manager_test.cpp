@@ -5,19 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <memory>
-#include <mutex>
-#include <string>
-#include <thread>
 #include <vector>
 
-#include "foundation/registry.h"
 #include "node/exception_cm.h"
-#include "node/tests/central_peer.h"
 #include "node/vesmarin_manager.h"
-#include "platform/clock.h"
-#include "testing/temp_root.h"
+#include "testing/command_peer.h"
+#include "testing/eventually.h"
+#include "testing/manager_on_boards.h"
 
 namespace ruzd::node {
 namespace {
@@ -25,46 +20,8 @@ namespace {
 using ::testing::Each;
 using ::testing::ElementsAre;
 
-class RecordingCallback : public CVesmarinManagerCallback {
-public:
-    void OnVesmarinManagerStop() override {
-        std::lock_guard lock(mutex_);
-        ++stops_;
-    }
-    void OnVesmarinStatus(int32_t, int32_t, const std::string&, int32_t) override {}
-    void OnVesmarinConnectionState(int32_t connected, int32_t starting) override {
-        std::lock_guard lock(mutex_);
-        states_.push_back({connected, starting});
-    }
-    void OnVesmarinStatusText(const std::string&) override {}
-    void OnVesmarinClearView() override {}
-
-    int stops() const {
-        std::lock_guard lock(mutex_);
-        return stops_;
-    }
-    std::vector<std::pair<int32_t, int32_t>> states() const {
-        std::lock_guard lock(mutex_);
-        return states_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    int stops_ = 0;
-    std::vector<std::pair<int32_t, int32_t>> states_;
-};
-
-class VesmarinManagerTest : public ::testing::Test {
+class VesmarinManagerTest : public testing::ManagerOnBoardsTest {
 protected:
-    void SetUp() override {
-        // The simulated boards of the build tree.
-        ::setenv("RUZD_VENDOR_DIR", RUZD_TEST_BIN_DIR "/../vendor", 1);
-        port_ = testing::FreePort();
-        foundation::CRegistry registry(kNodeRegistrySection);
-        registry.WriteDword(kLocalTcpPortValue, port_);
-        registry.WriteDword(kLocalFileSocketTcpPortValue, testing::FreePort());
-    }
-
     std::shared_ptr<CVesmarinManager> Start(uint32_t delay = 0) {
         ManagerSettings settings;
         settings.startupDelaySeconds = delay;
@@ -72,18 +29,12 @@ protected:
         manager->Initialise(&callback_);
         return manager;
     }
-
-    ruzd::testing::TempRoot root_;
-    platform::ManualClock clock_{platform::WallTime{} + std::chrono::hours(24 * 365 * 50)};
-    platform::ScopedClockOverride clockOverride_{clock_};
-    RecordingCallback callback_;
-    uint32_t port_ = 0;
 };
 
 TEST_F(VesmarinManagerTest, StartsWithTheDefaultDelayAndReportsTheStartingState) {
     auto manager = Start();
     EXPECT_EQ(manager->StartupDelaySeconds(), kDefaultStartupDelaySeconds);
-    EXPECT_EQ(manager->CommandPort(), port_);
+    EXPECT_EQ(manager->CommandPort(), command_port_);
     EXPECT_THAT(callback_.states(), ElementsAre(std::pair<int32_t, int32_t>{0, 1}));
     EXPECT_FALSE(manager->IsConnectedSocket(nullptr));
     EXPECT_TRUE(manager->HasCommandHandler(12));
@@ -124,16 +75,16 @@ TEST_F(VesmarinManagerTest, StopRequestWithoutAConnectionStopsAtOnce) {
 
 TEST_F(VesmarinManagerTest, FramesDuringTheDelayAreDroppedAndKeepAlivesAnsweredAfterIt) {
     auto manager = Start();
-    testing::CentralPeer peer(static_cast<int>(port_));
+    testing::CommandPeer peer(command_port_);
     ASSERT_TRUE(peer.IsConnected());
 
-    peer.Send(12, 1, {7});
+    peer.SendInts(12, 1, {7});
     EXPECT_FALSE(peer.Receive(std::chrono::milliseconds(300)).has_value());
     EXPECT_EQ(manager->StartupDelaySeconds(), kDefaultStartupDelaySeconds);
 
     clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds));
-    peer.Send(12, 2, {8});
-    const auto reply = peer.Receive();
+    peer.SendInts(12, 2, {8});
+    const auto reply = peer.ReceiveInts();
     ASSERT_TRUE(reply.has_value());
     EXPECT_EQ(*reply, (std::vector<int32_t>{1, 8}));
     EXPECT_EQ(manager->StartupDelaySeconds(), 0u);
@@ -144,18 +95,18 @@ TEST_F(VesmarinManagerTest, FramesDuringTheDelayAreDroppedAndKeepAlivesAnsweredA
 TEST_F(VesmarinManagerTest, UnknownCodesAndATruncatedKeepAliveKeepTheConnection) {
     auto manager = Start();
     clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds));
-    testing::CentralPeer peer(static_cast<int>(port_));
+    testing::CommandPeer peer(command_port_);
     ASSERT_TRUE(peer.IsConnected());
 
     peer.Send(24, 1);
     peer.Send(15, 2);
     // A keep-alive without its value is read as far as it goes and still answered.
     peer.Send(12, 3);
-    const auto first = peer.Receive();
+    const auto first = peer.ReceiveInts();
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(*first, (std::vector<int32_t>{1, 0}));
-    peer.Send(12, 4, {9});
-    const auto second = peer.Receive();
+    peer.SendInts(12, 4, {9});
+    const auto second = peer.ReceiveInts();
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(*second, (std::vector<int32_t>{1, 9}));
 }
@@ -163,16 +114,13 @@ TEST_F(VesmarinManagerTest, UnknownCodesAndATruncatedKeepAliveKeepTheConnection)
 TEST_F(VesmarinManagerTest, ACloseWithoutAnActiveConnectionReportsTheLinkDown) {
     auto manager = Start();
     {
-        testing::CentralPeer peer(static_cast<int>(port_));
+        testing::CommandPeer peer(command_port_);
         ASSERT_TRUE(peer.IsConnected());
         clock_.Advance(std::chrono::seconds(kDefaultStartupDelaySeconds));
-        peer.Send(12, 1, {1});
+        peer.SendInts(12, 1, {1});
         ASSERT_TRUE(peer.Receive().has_value());
     }
-    const auto deadline = testing::Clock::now() + testing::kPatience;
-    while (callback_.states().size() < 2 && testing::Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    testing::Eventually([&] { return callback_.states().size() >= 2; });
     manager.reset();
     // The close reports the link down, and so does every later stop of the workers (the close
     // of all channels and the end of the manager): never anything but down.

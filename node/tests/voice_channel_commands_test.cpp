@@ -54,7 +54,7 @@ protected:
         Sync();
         EXPECT_EQ(Replies().size(), 1u);
         int32_t handle = -1;
-        EXPECT_TRUE(manager_->GetVoiceDeviceHandle(ldev, &handle));
+        EXPECT_TRUE(manager_->Devices().Voice().Get(ldev, &handle));
         statuses_.Take();
         return handle;
     }
@@ -123,7 +123,7 @@ TEST_F(VoiceChannelCommandsTest, OpensAChannelByBoardAndChannelAndRepliesItsFeat
     Sync();
 
     int32_t handle = -1;
-    ASSERT_TRUE(manager_->GetVoiceDeviceHandle(kChannel, &handle));
+    ASSERT_TRUE(manager_->Devices().Voice().Get(kChannel, &handle));
     const std::string h = std::to_string(handle);
     EXPECT_THAT(VoiceJournal(mark), ElementsAre("dx_open(\"dxxxB1C4\", 0) = " + h,
                                                 AllOf(StartsWith("dx_getfeaturelist(" + h + ", 0x"),
@@ -133,9 +133,9 @@ TEST_F(VoiceChannelCommandsTest, OpensAChannelByBoardAndChannelAndRepliesItsFeat
 
     int32_t ldev = 0;
     int32_t type = 0;
-    EXPECT_TRUE(manager_->GetHandleLdev(handle, &ldev));
+    EXPECT_TRUE(manager_->Devices().HandleLdevs().Get(handle, &ldev));
     EXPECT_EQ(ldev, kChannel);
-    EXPECT_TRUE(manager_->GetDevicePortType(handle, &type));
+    EXPECT_TRUE(manager_->Devices().PortTypes().Get(handle, &type));
     EXPECT_EQ(type, 1);
     EXPECT_EQ(manager_->OpenChannelCount(), 1);
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{1, kChannel, "Idle"}));
@@ -150,7 +150,7 @@ TEST_F(VoiceChannelCommandsTest, OpensABoardByItsNumberWithoutItsFeatures) {
     Sync();
 
     int32_t handle = -1;
-    ASSERT_TRUE(manager_->GetVoiceDeviceHandle(1000000 + 2, &handle));
+    ASSERT_TRUE(manager_->Devices().Voice().Get(1000000 + 2, &handle));
     EXPECT_THAT(VoiceJournal(mark),
                 ElementsAre("dx_open(\"dxxxB2\", 0) = " + std::to_string(handle)));
     EXPECT_THAT(Replies(), ElementsAre(OpenReply(1000000 + 2, 0, 0)));
@@ -167,9 +167,9 @@ TEST_F(VoiceChannelCommandsTest, AFailedOpenRepliesMinusOneAndKeepsNothing) {
     EXPECT_THAT(VoiceJournal(mark), ElementsAre("dx_open(\"dxxxB1C4\", 0) = -1"));
     EXPECT_THAT(Replies(), ElementsAre(OpenReply(kChannel, -1, -1)));
     int32_t handle = 0;
-    EXPECT_FALSE(manager_->GetVoiceDeviceHandle(kChannel, &handle));
+    EXPECT_FALSE(manager_->Devices().Voice().Get(kChannel, &handle));
     int32_t ldev = 0;
-    EXPECT_FALSE(manager_->GetHandleLdev(-1, &ldev));
+    EXPECT_FALSE(manager_->Devices().HandleLdevs().Get(-1, &ldev));
     EXPECT_EQ(manager_->OpenChannelCount(), 0);
     EXPECT_THAT(statuses_.Take(), IsEmpty());
     EXPECT_THAT(DebugLines(), Not(Contains(HasSubstr("dx_open name="))));
@@ -182,7 +182,7 @@ TEST_F(VoiceChannelCommandsTest, AFailedFeatureListRepliesMinusOneButTheChannelS
 
     EXPECT_THAT(Replies(), ElementsAre(OpenReply(kChannel, -1, -1)));
     int32_t handle = -1;
-    EXPECT_TRUE(manager_->GetVoiceDeviceHandle(kChannel, &handle));
+    EXPECT_TRUE(manager_->Devices().Voice().Get(kChannel, &handle));
     EXPECT_EQ(manager_->OpenChannelCount(), 1);
     EXPECT_THAT(DebugLines(), Contains(EndsWith("dx_getfeaturelist play=0 record=0 RC=-1")));
 }
@@ -198,10 +198,10 @@ TEST_F(VoiceChannelCommandsTest, ClosesAnIdleChannelWithoutStoppingIt) {
                 ElementsAre("ATDX_STATE(" + h + ") = 1", "dx_close(" + h + ") = 0"));
     EXPECT_THAT(Replies(), IsEmpty());
     int32_t found = 0;
-    EXPECT_FALSE(manager_->GetVoiceDeviceHandle(kChannel, &found));
+    EXPECT_FALSE(manager_->Devices().Voice().Get(kChannel, &found));
     // The handle's own entries stay until a new open of the handle replaces them.
     int32_t ldev = 0;
-    EXPECT_TRUE(manager_->GetHandleLdev(handle, &ldev));
+    EXPECT_TRUE(manager_->Devices().HandleLdevs().Get(handle, &ldev));
     EXPECT_EQ(manager_->OpenChannelCount(), 0);
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{1, kChannel, "Closed"}));
     const std::vector<std::string> lines = DebugLines();
@@ -231,7 +231,7 @@ TEST_F(VoiceChannelCommandsTest, AFailedCloseForgetsTheChannelButKeepsItsCountAn
     Sync();
 
     int32_t found = 0;
-    EXPECT_FALSE(manager_->GetVoiceDeviceHandle(kChannel, &found));
+    EXPECT_FALSE(manager_->Devices().Voice().Get(kChannel, &found));
     EXPECT_EQ(manager_->OpenChannelCount(), 1);
     EXPECT_THAT(statuses_.Take(), IsEmpty());
     EXPECT_THAT(DebugLines(),
@@ -313,6 +313,40 @@ TEST_F(VoiceChannelCommandsTest, UnknownChannelsAreLoggedAndNeverReachTheLibrary
         EXPECT_THAT(lines, Contains(EndsWith(std::string(call) + " ldev=UNKNOWN RET=ERROR")))
             << call;
     }
+    EXPECT_EQ(manager_->OpenChannelCount(), 1);
+}
+
+// A command whose frame ends before its values, or whose value its read refuses, logs one line
+// and reaches nothing: a close without its ldev would close ldev 0, a stop of ldev -7 would stop
+// ldev 0's channel.
+TEST_F(VoiceChannelCommandsTest, AShortFrameIsRefusedWithOneLineAndNoCall) {
+    OpenChannel(0);
+    const size_t mark = VoiceJournal().size();
+    peer_->SendInts(kDXCLOS, 91, {});
+    peer_->SendInts(kDXSEVM, 92, {0, -1});
+    peer_->SendInts(kDXSTCH, 93, {-7, 0});
+    peer_->SendInts(kDXSHOO, 94, {0, 1});
+    peer_->SendInts(kDXSQUA, 95, {0, 6});
+    Sync();
+
+    EXPECT_THAT(VoiceJournal(mark), IsEmpty());
+    EXPECT_THAT(Replies(), IsEmpty());
+    const std::vector<std::string> lines = DebugLines();
+    const auto linesOf = [&lines](int32_t id) {
+        std::vector<std::string> found;
+        for (const std::string& line : lines) {
+            if (line.find(":0000000" + std::to_string(id) + ":") != std::string::npos) {
+                found.push_back(line);
+            }
+        }
+        return found;
+    };
+    EXPECT_THAT(linesOf(91),
+                ElementsAre(AllOf(HasSubstr(":Vo"), EndsWith("DXCLOS: command too short"))));
+    EXPECT_THAT(linesOf(92), ElementsAre(EndsWith("DXSEVM: command too short")));
+    EXPECT_THAT(linesOf(93), ElementsAre(EndsWith("DXSTCH: command too short")));
+    EXPECT_THAT(linesOf(94), ElementsAre(EndsWith("DXSHOO: command too short")));
+    EXPECT_THAT(linesOf(95), ElementsAre(EndsWith("DXSQUA: command too short")));
     EXPECT_EQ(manager_->OpenChannelCount(), 1);
 }
 

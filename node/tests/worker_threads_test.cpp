@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "node/tests/manager_on_boards_fixture.h"
 #include "platform/thread.h"
+#include "testing/manager_on_boards.h"
 
 namespace ruzd::node {
 namespace {
@@ -26,6 +26,12 @@ using Worker = CVesmarinManager::Worker;
 
 class WorkerThreadsTest : public testing::ManagerOnBoardsTest {
 protected:
+    // No IP boards: with them the manager starts Global Call on its own.
+    WorkerThreadsTest() {
+        WriteConfig("ip 0 0\n");
+        StartDebugLog();
+    }
+
     bool AllRunning(std::initializer_list<Worker> workers) {
         return testing::Eventually([&] {
             for (Worker worker : workers) {
@@ -119,8 +125,8 @@ TEST_F(WorkerThreadsTest, SessionCommandsAreRegisteredAndNeedAnActiveConnection)
     EXPECT_TRUE(manager.HasCommandHandler(15));
     auto peer = Connect();
     peer->Send(15, 2);
-    peer->Send(12, 3, {3});
-    ASSERT_EQ(peer->Receive(), (std::vector<int32_t>{1, 3}));
+    peer->SendInts(12, 3, {3});
+    ASSERT_EQ(peer->ReceiveInts(), (std::vector<int32_t>{1, 3}));
     EXPECT_EQ(CountLogLines("command: 15 ignored.", 1), 1u);
     EXPECT_FALSE(manager.IsWorkerRunning(Worker::kISDN));
 }
@@ -200,7 +206,7 @@ TEST_F(WorkerThreadsTest, TheManagerMayGoOnAWorkersThread) {
     released.Set();
 
     ASSERT_EQ(destroyed_.Wait(60000), platform::kWaitObject0);
-    EXPECT_NE(destroyedOn_.load(), platform::CurrentThreadId());
+    EXPECT_NE(destroyed_on_.load(), platform::CurrentThreadId());
     EXPECT_EQ(CountLogLines("FileHandlingThread ended", 1), 1u);
     EXPECT_EQ(CountLogLines("ERROR: File Handling thread didn't terminated"), 0u);
 }

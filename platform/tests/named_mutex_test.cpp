@@ -1,22 +1,17 @@
 #include "platform/named_mutex.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/win_error.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
 #include "testing/temp_root.h"
-
-extern char** environ;
 
 namespace ruzd::platform {
 namespace {
@@ -24,69 +19,10 @@ namespace {
 using Acquire = NamedMutex::Acquire;
 
 // The helper program named_mutex_child, with a pipe to its stdin and one from its stdout.
-class Child {
+class Child : public ruzd::testing::ChildProgram {
 public:
-    Child(const char* mode, const std::string& name) {
-        int to_child[2];
-        int from_child[2];
-        EXPECT_EQ(::pipe2(to_child, O_CLOEXEC), 0);
-        EXPECT_EQ(::pipe2(from_child, O_CLOEXEC), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
-        const std::string program = std::string(RUZD_TEST_BIN_DIR) + "/platform_named_mutex_child";
-        std::vector<char*> argv = {const_cast<char*>(program.c_str()), const_cast<char*>(mode),
-                                   const_cast<char*>(name.c_str()), nullptr};
-        EXPECT_EQ(::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(to_child[0]);
-        ::close(from_child[1]);
-        stdin_ = to_child[1];
-        stdout_ = from_child[0];
-    }
-
-    ~Child() {
-        CloseStdin();
-        if (pid_ > 0) {
-            Wait();
-        }
-        ::close(stdout_);
-    }
-
-    // The first line the child writes; empty when it ends without one.
-    std::string ReadLine() {
-        std::string line;
-        char c;
-        while (::read(stdout_, &c, 1) == 1 && c != '\n') {
-            line += c;
-        }
-        return line;
-    }
-
-    void CloseStdin() {
-        if (stdin_ >= 0) {
-            ::close(stdin_);
-            stdin_ = -1;
-        }
-    }
-
-    void Kill() { ::kill(pid_, SIGKILL); }
-
-    // The exit code, or 128 + the signal that ended the child.
-    int Wait() {
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-private:
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    int stdout_ = -1;
+    Child(const char* mode, const std::string& name)
+        : ChildProgram("platform_named_mutex_child", {mode, name}) {}
 };
 
 int Probe(const std::string& name) {
@@ -173,7 +109,7 @@ TEST(NamedMutexAcrossProcesses, AHolderInThisProcessIsSeenByAnother) {
 TEST(NamedMutexAcrossProcesses, AHolderInAnotherProcessIsSeenHere) {
     ruzd::testing::TempRoot root;
     Child holder("hold", "Global\\Vesmarin");
-    ASSERT_EQ(holder.ReadLine(), "held");
+    ASSERT_EQ(holder.ReadLine(ruzd::testing::kPatience), "held");
     NamedMutex mutex("Global\\Vesmarin");
     EXPECT_EQ(mutex.TryAcquire(), Acquire::kHeldElsewhere);
     holder.CloseStdin();
@@ -184,7 +120,7 @@ TEST(NamedMutexAcrossProcesses, AHolderInAnotherProcessIsSeenHere) {
 TEST(NamedMutexAcrossProcesses, AKilledHolderLeavesTheMutexFree) {
     ruzd::testing::TempRoot root;
     Child holder("hold", "Global\\Vesmarin");
-    ASSERT_EQ(holder.ReadLine(), "held");
+    ASSERT_EQ(holder.ReadLine(ruzd::testing::kPatience), "held");
     EXPECT_EQ(Probe("Global\\Vesmarin"), kProbeHeld);
     holder.Kill();
     EXPECT_EQ(holder.Wait(), 128 + SIGKILL);
@@ -199,7 +135,7 @@ TEST(NamedMutexAcrossProcesses, StartedProgramsDoNotInheritTheLock) {
     NamedMutex mutex("Global\\Vesmarin");
     ASSERT_EQ(mutex.TryAcquire(), Acquire::kAcquired);
     Child started("hold", "Global\\SomethingElse");
-    ASSERT_EQ(started.ReadLine(), "held");
+    ASSERT_EQ(started.ReadLine(ruzd::testing::kPatience), "held");
     mutex.Release();
     EXPECT_EQ(Probe("Global\\Vesmarin"), kProbeAcquired);
 }

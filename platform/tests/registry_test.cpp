@@ -1,9 +1,5 @@
 #include "platform/registry.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -16,9 +12,8 @@
 #include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
+#include "testing/child_program.h"
 #include "testing/temp_root.h"
-
-extern char** environ;
 
 namespace ruzd::platform {
 namespace {
@@ -189,6 +184,9 @@ TEST(RegFile, RefusesTextThatIsNotAStore) {
              header + section + "\"a\"\n",
              header + section + "a=dword:1\n",
              header + section + "\"a\"=-\n",
+             header + section + "\\\n\n",    // a lone continuation, then nothing
+             header + section + "\\\n",       // a lone continuation at the end
+             header + section + "\\\n\\\n",  // continuations only
          }) {
         RegNode root("");
         std::string error;
@@ -412,29 +410,17 @@ TEST(RegistryKey, ThreadsChangingOneKeyLoseNothing) {
 
 // --- Several processes -----------------------------------------------------------------------
 
-pid_t Spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments) {
+    const pid_t pid = testing::StartProgram(
+        {.program = testing::ProgramFolder() / program, .arguments = arguments});
+    EXPECT_GT(pid, 0);
     return pid;
-}
-
-int WaitExitCode(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
 }
 
 TEST(RegistryStore, TwoProcessesLoseNoUpdateAndReadersNeverSeeATornFile) {
     testing::TempRoot root;
     constexpr int kRounds = 1000;
-    const std::string child = std::string(RUZD_TEST_BIN_DIR) + "/platform_registry_writer_child";
+    const std::string child = "platform_registry_writer_child";
     CreateKey("Software\\Ruzd\\Race");
 
     std::atomic<bool> writing{true};
@@ -465,10 +451,10 @@ TEST(RegistryStore, TwoProcessesLoseNoUpdateAndReadersNeverSeeATornFile) {
         }
     });
 
-    const pid_t a = Spawn({child, "first", std::to_string(kRounds)});
-    const pid_t b = Spawn({child, "second", std::to_string(kRounds)});
-    EXPECT_EQ(WaitExitCode(a), 0);
-    EXPECT_EQ(WaitExitCode(b), 0);
+    const pid_t a = Spawn(child, {"first", std::to_string(kRounds)});
+    const pid_t b = Spawn(child, {"second", std::to_string(kRounds)});
+    EXPECT_EQ(testing::WaitForExitCode(a), 0);
+    EXPECT_EQ(testing::WaitForExitCode(b), 0);
     writing = false;
     reader.join();
 

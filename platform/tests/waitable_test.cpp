@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -10,6 +9,7 @@
 #include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/thread.h"
+#include "testing/child_program.h"
 
 namespace ruzd::platform {
 namespace {
@@ -102,32 +102,34 @@ TEST(Thread, RunsNamedWithRunFlagAndSignalsItsEnd) {
 }
 
 TEST(Thread, MayBeDestroyedOnItsOwnThread) {
-    Event done(true);
-    auto* thread = new Thread("self-destroying");
-    ASSERT_TRUE(thread->Start([&] {
-        delete thread;  // must not join itself
-        done.Set();
-    }));
-    EXPECT_EQ(done.Wait(kInfinite), kWaitObject0);
+    // At once, while Start may still be returning: Start must not touch the freed object.
+    for (int round = 0; round < 100; ++round) {
+        Event done(true);
+        auto* thread = new Thread("self-destroying");
+        ASSERT_TRUE(thread->Start([&] {
+            delete thread;  // must not join itself
+            done.Set();
+        }));
+        ASSERT_EQ(done.Wait(kInfinite), kWaitObject0);
+    }
 }
 
 TEST(ChildProcess, EndIsWaitableWithExitCodeOrSignal) {
-    const pid_t quick = fork();
-    if (quick == 0)
-        _exit(7);
+    const pid_t quick =
+        ruzd::testing::StartProgram({.program = "/bin/sh", .arguments = {"-c", "exit 7"}});
+    ASSERT_GT(quick, 0);
     ChildProcess exited(quick);
     EXPECT_EQ(exited.ended().Wait(kInfinite), kWaitObject0);
     EXPECT_EQ(exited.ExitCode(), 7);
     EXPECT_FALSE(exited.TermSignal().has_value());
 
-    const pid_t sleeper = fork();
-    if (sleeper == 0) {
-        pause();
-        _exit(0);
-    }
-    ChildProcess killed(sleeper);
+    // A child that runs until it is killed.
+    const pid_t waiter =
+        ruzd::testing::StartProgram({.program = "/bin/sleep", .arguments = {"600"}});
+    ASSERT_GT(waiter, 0);
+    ChildProcess killed(waiter);
     EXPECT_EQ(killed.ended().Wait(20), kWaitTimeout);
-    kill(sleeper, SIGKILL);
+    ruzd::testing::SendSignal(waiter, SIGKILL);
     EXPECT_EQ(killed.ended().Wait(kInfinite), kWaitObject0);
     EXPECT_EQ(killed.TermSignal(), SIGKILL);
     EXPECT_FALSE(killed.ExitCode().has_value());

@@ -108,7 +108,9 @@ TEST_F(WinPathTest, RelativePathsStartAtTheWorkingFolder) {
     EXPECT_EQ(MapWindowsPath("FileCache\\a.vox"), working / "FileCache" / "a.vox");
     fs::create_directory(working / "filecache");
     EXPECT_EQ(MapWindowsPath(".\\FileCache\\a.vox"), working / "filecache" / "a.vox");
-    EXPECT_EQ(MapWindowsPath("..\\x"), working.parent_path() / "x");
+    // Outside the drives a relative name never leaves the working folder.
+    EXPECT_EQ(MapWindowsPath("..\\x"), working / "x");
+    EXPECT_EQ(MapWindowsPath(".\\FileCache\\..\\..\\..\\etc\\passwd"), working / "etc" / "passwd");
     EXPECT_EQ(MapWindowsPath(""), working);
 }
 
@@ -122,6 +124,8 @@ TEST_F(WinPathTest, RootedAndDriveRelativePathsFollowTheWorkingDrive) {
     EXPECT_EQ(MapWindowsPath("\\x"), Drive('d') / "x");
     EXPECT_EQ(MapWindowsPath("d:y"), Drive('d') / "Work" / "y");
     EXPECT_EQ(MapWindowsPath("D:..\\..\\y"), Drive('d') / "y");
+    EXPECT_EQ(MapWindowsPath("..\\..\\y"), Drive('d') / "y");
+    EXPECT_EQ(MapWindowsPath(".\\z"), Drive('d') / "Work" / "z");
     EXPECT_EQ(MapWindowsPath("E:y"), Drive('e') / "y");
 }
 

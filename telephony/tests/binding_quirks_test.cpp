@@ -164,7 +164,7 @@ protected:
 
     template <typename T>
     static T* LibrarySymbol(const char* name) {
-        EXPECT_TRUE(platform::IsModuleLoaded(platform::VendorDir() / "TiNG.so"));
+        EXPECT_TRUE(LoadedInProcess("TiNG"));
         return static_cast<T*>(
             platform::ExportOfLoadedModule(platform::VendorDir() / "TiNG.so", name));
     }

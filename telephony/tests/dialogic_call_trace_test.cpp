@@ -11,10 +11,10 @@
 #include "foundation/trace.h"
 #include "platform/text.h"
 #include "platform/thread.h"
+#include "telephony/device_handle_lookup.h"
 #include "telephony/dialogic_call_trace.h"
 #include "telephony/tests/facade_fixture.h"
 #include "telephony/tests/stubs/stub_value.h"
-#include "testing/fake_node_services.h"
 
 namespace ruzd::telephony {
 namespace {
@@ -24,6 +24,24 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr int32_t kLdev = 33;
+
+// The node's device tables holding one voice device.
+class OneVoiceDevice : public DeviceHandleLookup {
+public:
+    explicit OneVoiceDevice(int32_t handle) : handle_(handle) {}
+    bool GetDeviceHandle(int32_t ldev, int32_t device_type, int32_t* handle) const override {
+        const bool found = ldev == kLdev && device_type == kPortTypeVoice;
+        *handle = found ? handle_ : -1;
+        return found;
+    }
+    bool GetIPDeviceHandle(int32_t /*ldev*/, int32_t* handle) const override {
+        *handle = -1;
+        return false;
+    }
+
+private:
+    const int32_t handle_;
+};
 
 class DialogicCallTraceTest : public FacadeTest {
 protected:
@@ -78,13 +96,11 @@ TEST_F(DialogicCallTraceTest, ASuccessShowsTheCallAndItsResult) {
 
 TEST_F(DialogicCallTraceTest, AFailureShowsTheLastErrorOfTheManagersDevice) {
     foundation::g_nTraceLevel.store(4);
-    auto manager = std::make_shared<::ruzd::testing::FakeNodeServices>();
-    manager->SetDeviceHandle(kLdev, foundation::kNodeDeviceVoice, 77);
-    ::ruzd::testing::FakeNodeServices::Publication published(manager);
+    auto devices = std::make_shared<OneVoiceDevice>(77);
+    PublishedDeviceHandles().Publish(devices);
     {
         int32_t result = -1;
-        CDialogicCallTrace trace("dx_play", kLdev, foundation::kNodeDeviceVoice, &result, false,
-                                 "x");
+        CDialogicCallTrace trace("dx_play", kLdev, kPortTypeVoice, &result, false, "x");
         trace.SetResultText("after");
     }
     const std::vector<LoggedLine> lines = NewLines();
@@ -98,6 +114,13 @@ TEST_F(DialogicCallTraceTest, AFailureShowsTheLastErrorOfTheManagersDevice) {
     EXPECT_EQ(lines[2].device, kLdev);
     const std::vector<std::string> calls = TakeCalls();
     EXPECT_THAT(calls, ::testing::UnorderedElementsAre("ATDV_LASTERR(77)", "ATDV_ERRMSGP(77)"));
+
+    // A device the tables do not hold reads as device 0.
+    {
+        int32_t result = -1;
+        CDialogicCallTrace trace("dx_play", kLdev + 1, kPortTypeVoice, &result, false, "x");
+    }
+    EXPECT_THAT(TakeCalls(), ::testing::UnorderedElementsAre("ATDV_LASTERR(0)", "ATDV_ERRMSGP(0)"));
 }
 
 TEST_F(DialogicCallTraceTest, APositiveResultIsAFailureOnlyWhenForced) {

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "telephony/tests/facade_boardsim_fixture.h"
+#include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "telephony/restart_marks.h"
-#include "telephony/tests/facade_boardsim_fixture.h"
+#include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
 namespace {

@@ -2,7 +2,8 @@
 
 // A vendor folder to fill with stub libraries (VendorStubTest), the message boxes shown and
 // the main-window close requests made meanwhile, and a facade that tests may start Global Call
-// on without the start-up and may build with the Aculab path switched on.
+// on without the start-up and may build with the Aculab path switched on; or the facade over
+// the simulated boards instead of the stubs (FacadeBoardsimTest).
 
 #include <memory>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include "telephony/hardware_isdn.h"
 #include "telephony/restart_marks.h"
 #include "telephony/tests/vendor_stub_fixture.h"
+#include "testing/simulated_boards.h"
 
 namespace ruzd::telephony {
 
@@ -161,5 +163,9 @@ private:
     std::vector<ShownBox> boxes_;
     size_t lines_seen_ = 0;
 };
+
+// The facade over the simulated boards, loaded from the build's vendor folder exactly as the
+// node loads the vendors' libraries; the control socket plays the far end of calls.
+using FacadeBoardsimTest = testing::OnSimulatedBoards<FacadeTest>;
 
 }  // namespace ruzd::telephony

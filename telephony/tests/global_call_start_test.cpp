@@ -11,7 +11,7 @@
 #include "foundation/registry.h"
 #include "platform/ipv4_text.h"
 #include "telephony/global_call_start_data.h"
-#include "telephony/tests/facade_boardsim_fixture.h"
+#include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
 namespace {

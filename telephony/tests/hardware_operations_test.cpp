@@ -1,6 +1,6 @@
-// The facade operations that do more than forward one call: the restart marks, the conference
-// board choice, the clean-up of a station board's conferences, the text conversions, the
-// Global Call stop, and what a table kept without its library answers.
+// The facade operations that do more than forward one call: the restart marks, the opened
+// station boards and the conference board choice, the clean-up of a station board's conferences,
+// the text conversions, the Global Call stop, and what a table kept without its library answers.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/node_services.h"
 #include "platform/clock.h"
+#include "telephony/opened_station_boards.h"
 #include "telephony/restart_marks.h"
 #include "telephony/tests/facade_fixture.h"
 #include "telephony/tests/stubs/stub_arguments.h"
@@ -27,9 +27,24 @@ using ::testing::SizeIs;
 
 class HardwareOperationsTest : public FacadeTest {
 protected:
-    HardwareOperationsTest() { foundation::StationBoards().Clear(); }
-    ~HardwareOperationsTest() override { foundation::StationBoards().Clear(); }
+    HardwareOperationsTest() { StationBoards().Clear(); }
+    ~HardwareOperationsTest() override { StationBoards().Clear(); }
 };
+
+TEST_F(HardwareOperationsTest, OpenedStationBoardsComeInTheOrderOfTheirLineDevices) {
+    OpenedStationBoards boards;
+    EXPECT_THAT(boards.Handles(), IsEmpty());
+    boards.Add(1000002, 52);
+    boards.Add(1000001, 51);
+    boards.Add(1000003, 53);
+    EXPECT_THAT(boards.Handles(), ElementsAre(51, 52, 53));
+    boards.Add(1000001, 61);
+    boards.Remove(1000002);
+    EXPECT_THAT(boards.Handles(), ElementsAre(61, 53));
+    boards.Clear();
+    EXPECT_THAT(boards.Handles(), IsEmpty());
+    EXPECT_EQ(&StationBoards(), &StationBoards());
+}
 
 TEST_F(HardwareOperationsTest, RestartMarksCoverLineDevicesOneTo500) {
     for (int32_t ldev : {1, 250, 500}) {
@@ -123,9 +138,9 @@ TEST_F(HardwareOperationsTest, ANewConferenceGoesToTheFirstBoardWithEnoughFreeRe
     InstallRecordingDialogic();
     StationBoardFacade hardware;
     TakeCalls();
-    foundation::StationBoards().Add(1000001, 41);
-    foundation::StationBoards().Add(1000002, 42);
-    foundation::StationBoards().Add(1000003, 43);
+    StationBoards().Add(1000001, 41);
+    StationBoards().Add(1000002, 42);
+    StationBoards().Add(1000003, 43);
     hardware.free_resources = {{41, 2}, {42, 5}, {43, 9}};
     MS_CDT parties[1] = {};
     int32_t conf_id = 0;
@@ -141,8 +156,8 @@ TEST_F(HardwareOperationsTest, ANewConferenceGoesToTheFirstBoardWithEnoughFreeRe
 TEST_F(HardwareOperationsTest, WithoutABoardWithFourFreeResourcesTheLastBoardIsTried) {
     InstallRecordingDialogic();
     StationBoardFacade hardware;
-    foundation::StationBoards().Add(1000001, 41);
-    foundation::StationBoards().Add(1000002, 42);
+    StationBoards().Add(1000001, 41);
+    StationBoards().Add(1000002, 42);
     hardware.free_resources = {{41, 3}};  // 42 cannot even be asked
     int32_t board = -1;
     int32_t conf_id = 0;
@@ -158,7 +173,7 @@ TEST_F(HardwareOperationsTest, AChosenBoardOrNoBoardAtAllAsksNothing) {
     int32_t conf_id = 0;
     hardware.ms_estconf(&board, nullptr, 0, 0, &conf_id);
     EXPECT_EQ(board, -1);
-    foundation::StationBoards().Add(1000001, 41);
+    StationBoards().Add(1000001, 41);
     board = 44;
     hardware.ms_estconf(&board, nullptr, 0, 0, &conf_id);
     EXPECT_EQ(board, 44);

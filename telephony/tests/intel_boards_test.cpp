@@ -22,7 +22,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
-#include "telephony/tests/facade_boardsim_fixture.h"
+#include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
 namespace {
@@ -533,7 +533,7 @@ TEST_F(IntelBoardsTest, WithoutAFacadeThereIsNothingToOpen) {
 
 TEST_F(IntelBoardsTest, WithoutTheDialogicLibrariesInitFailsAfterTheEnumerationAttempt) {
     const ::ruzd::testing::TempDir empty;
-    setenv("RUZD_VENDOR_DIR", empty.path().c_str(), 1);  // the fixture puts it back
+    UseVendorFolder(empty.path());
     TestFacade& hardware = Start();
     ASSERT_FALSE(hardware.IsIntelAvailable());
     EXPECT_FALSE(boards_->Init());

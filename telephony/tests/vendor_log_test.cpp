@@ -4,7 +4,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 
@@ -14,6 +13,7 @@
 #include "platform/root.h"
 #include "telephony/lib_dxxmt.h"
 #include "telephony/lib_ting.h"
+#include "testing/scoped_environment.h"
 
 namespace ruzd::telephony {
 namespace {
@@ -23,21 +23,12 @@ constexpr const char* kFile = "Tav12081405.deb";
 class VendorLogTest : public foundation::DebugLogTest {
 protected:
     VendorLogTest() {
-        if (const char* dir = getenv("RUZD_VENDOR_DIR"))
-            saved_vendor_dir_ = dir;
-        setenv("RUZD_VENDOR_DIR", (root_.path() / "vendor").c_str(), 1);
+        environment_.Set("RUZD_VENDOR_DIR", (root_.path() / "vendor").string());
         std::filesystem::create_directories(platform::VendorDir());
     }
-    ~VendorLogTest() override {
-        foundation::g_nTraceLevel = 2;
-        if (saved_vendor_dir_) {
-            setenv("RUZD_VENDOR_DIR", saved_vendor_dir_->c_str(), 1);
-        } else {
-            unsetenv("RUZD_VENDOR_DIR");
-        }
-    }
+    ~VendorLogTest() override { foundation::g_nTraceLevel = 2; }
 
-    std::optional<std::string> saved_vendor_dir_;
+    ruzd::testing::ScopedEnvironment environment_;
 };
 
 TEST_F(VendorLogTest, AMissingExportIsAPlainLineWithoutDevice) {

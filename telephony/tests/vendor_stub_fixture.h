@@ -4,17 +4,16 @@
 // lines the binding wrote meanwhile.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/loaded_modules.h"
 #include "platform/root.h"
 #include "telephony/vendor_log.h"
+#include "testing/scoped_environment.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::telephony {
@@ -28,23 +27,14 @@ struct LoggedLine {
 class VendorStubTest : public ::testing::Test {
 protected:
     VendorStubTest() {
-        if (const char* dir = getenv("RUZD_VENDOR_DIR"))
-            saved_vendor_dir_ = dir;
-        setenv("RUZD_VENDOR_DIR", (root_.path() / "vendor").c_str(), 1);
+        environment_.Set("RUZD_VENDOR_DIR", (root_.path() / "vendor").string());
         std::filesystem::create_directories(platform::VendorDir());
         SetVendorLogObserver([this](int kind, int32_t device, const std::string& text) {
             std::lock_guard<std::mutex> lock(mutex_);
             lines_.push_back({kind, device, text});
         });
     }
-    ~VendorStubTest() override {
-        SetVendorLogObserver(nullptr);
-        if (saved_vendor_dir_) {
-            setenv("RUZD_VENDOR_DIR", saved_vendor_dir_->c_str(), 1);
-        } else {
-            unsetenv("RUZD_VENDOR_DIR");
-        }
-    }
+    ~VendorStubTest() override { SetVendorLogObserver(nullptr); }
 
     // Puts the stub library <stub>.so into the vendor folder as <library>.so.
     static void Install(const std::string& stub, const std::string& library) {
@@ -74,7 +64,7 @@ protected:
 
 private:
     ::ruzd::testing::TempRoot root_;
-    std::optional<std::string> saved_vendor_dir_;
+    ::ruzd::testing::ScopedEnvironment environment_;
     std::mutex mutex_;
     std::vector<LoggedLine> lines_;
 };

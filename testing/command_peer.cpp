@@ -1,0 +1,131 @@
+#include "testing/command_peer.h"
+
+#include "net/input_stream_socket.h"
+
+namespace ruzd::testing {
+namespace {
+
+constexpr int32_t kKeepAliveEcho = 1;
+constexpr int32_t kCnInit = 11;
+constexpr int32_t kCnPing = 12;
+
+}  // namespace
+
+Payload MessagePayload(int32_t code, const ValueWriter& write) {
+    std::vector<uint8_t> frame;
+    net::CCallbackOutputStream writer([&frame](const uint8_t* bytes, int length, const std::string&,
+                                               unsigned) { frame.assign(bytes, bytes + length); });
+    writer.BeginMessage(code);
+    if (write) {
+        write(writer);
+    }
+    writer.Flush();
+    Payload payload;
+    net::CFrameCutter cutter(net::CFrameCutter::Side::kClient);
+    cutter.Append(frame.data(), frame.size(), [&payload](const uint8_t* bytes, int length) {
+        payload.assign(bytes, bytes + length);
+    });
+    return payload;
+}
+
+std::vector<int32_t> LeadingInts(const Payload& payload, size_t count) {
+    net::CInputStreamSocket reader(payload.data(), static_cast<int>(payload.size()));
+    std::vector<int32_t> values;
+    while (values.size() < count && reader.HasMoreData()) {
+        int32_t value = 0;
+        reader.ReadInt(value);
+        if (!reader.IsOk()) {
+            break;
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+CommandPeer::CommandPeer(unsigned port, const std::function<bool()>& gave_up)
+    : connection_(RawConnection::ConnectWhenListening(port, kPatience, gave_up)),
+      writer_([this](const uint8_t* frame, int length, const std::string&, unsigned) {
+          connection_.SendAll(frame, static_cast<size_t>(length));
+      }) {}
+
+void CommandPeer::Send(int32_t code, int32_t id, const ValueWriter& write) {
+    writer_.BeginMessage(code).WriteInt(id);
+    if (write) {
+        write(writer_);
+    }
+    writer_.Flush();
+}
+
+void CommandPeer::SendInts(int32_t code, int32_t id, const std::vector<int32_t>& values) {
+    Send(code, id, [&values](net::COutputStreamSocket& writer) {
+        for (int32_t value : values) {
+            writer.WriteInt(value);
+        }
+    });
+}
+
+void CommandPeer::SendInit(int32_t id, const std::string& host, int32_t level) {
+    Send(kCnInit, id, [&](net::COutputStreamSocket& writer) {
+        writer.WriteInt(0).WriteString(host).WriteInt(level);
+    });
+}
+
+std::optional<Payload> CommandPeer::Receive(std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (payloads_.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        const std::vector<uint8_t> chunk = connection_.ReadSome(left, 4096);
+        if (chunk.empty()) {
+            return std::nullopt;
+        }
+        cutter_.Append(chunk.data(), chunk.size(), [this](const uint8_t* payload, int length) {
+            payloads_.emplace_back(payload, payload + length);
+        });
+    }
+    Payload first = std::move(payloads_.front());
+    payloads_.pop_front();
+    return first;
+}
+
+std::optional<std::vector<int32_t>> CommandPeer::ReceiveInts(std::chrono::milliseconds patience) {
+    const std::optional<Payload> payload = Receive(patience);
+    if (!payload) {
+        return std::nullopt;
+    }
+    return LeadingInts(*payload);
+}
+
+std::optional<Payload> CommandPeer::ReceiveCode(int32_t code, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        std::optional<Payload> payload = Receive(left);
+        if (!payload || LeadingInts(*payload, 1) == std::vector<int32_t>{code}) {
+            return payload;
+        }
+    }
+}
+
+bool CommandPeer::AwaitCommandsAccepted(const std::function<bool()>& gave_up) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    for (int32_t attempt = 0; std::chrono::steady_clock::now() < deadline; ++attempt) {
+        if (gave_up && gave_up()) {
+            return false;
+        }
+        SendInts(kCnPing, 100 + attempt, {attempt});
+        if (ReceiveCode(kKeepAliveEcho, std::chrono::milliseconds(500))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace ruzd::testing

@@ -1,0 +1,266 @@
+#include "testing/loopback_socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace ruzd::testing {
+namespace {
+
+sockaddr_in LoopbackAddress(unsigned port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+unsigned PortOf(int fd) {
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<int64_t>(left.count(), 0));
+}
+
+bool WaitForInput(int fd, int milliseconds) {
+    pollfd watched{fd, POLLIN, 0};
+    return ::poll(&watched, 1, milliseconds) > 0;
+}
+
+}  // namespace
+
+uint16_t FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = LoopbackAddress(0);
+    ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const unsigned port = PortOf(fd);
+    ::close(fd);
+    return static_cast<uint16_t>(port);
+}
+
+size_t UnreadBytes(int fd) {
+    int unread = 0;
+    return ::ioctl(fd, FIONREAD, &unread) == 0 ? static_cast<size_t>(unread) : SIZE_MAX;
+}
+
+KeepAlive KeepAliveOf(int fd) {
+    KeepAlive settings;
+    socklen_t size = sizeof settings.on;
+    ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &settings.on, &size);
+    ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &settings.idle, &size);
+    ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &settings.interval, &size);
+    return settings;
+}
+
+RawConnection::RawConnection(RawConnection&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
+
+RawConnection& RawConnection::operator=(RawConnection&& other) noexcept {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+    return *this;
+}
+
+RawConnection RawConnection::Connect(unsigned port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = LoopbackAddress(port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return RawConnection();
+    }
+    return RawConnection(fd);
+}
+
+RawConnection RawConnection::ConnectFrom(unsigned local_port, unsigned port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in local = LoopbackAddress(local_port);
+    const sockaddr_in remote = LoopbackAddress(port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        ::close(fd);
+        return RawConnection();
+    }
+    return RawConnection(fd);
+}
+
+RawConnection RawConnection::ConnectWhenListening(unsigned port, std::chrono::milliseconds patience,
+                                                  const std::function<bool()>& gave_up) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        RawConnection connection = Connect(port);
+        if (connection.valid() || std::chrono::steady_clock::now() > deadline ||
+            (gave_up && gave_up())) {
+            return connection;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+unsigned RawConnection::LocalPort() const {
+    return PortOf(fd_);
+}
+
+bool RawConnection::SendAll(const void* data, size_t length) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (length > 0) {
+        const ssize_t sent = ::send(fd_, bytes, length, MSG_NOSIGNAL);
+        if (sent <= 0) {
+            return false;
+        }
+        bytes += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+std::vector<uint8_t> RawConnection::Read(size_t length, std::chrono::milliseconds patience) {
+    std::vector<uint8_t> bytes;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (bytes.size() < length) {
+        if (!WaitReadable(deadline)) {
+            break;
+        }
+        uint8_t chunk[65536];
+        const size_t want = std::min(sizeof chunk, length - bytes.size());
+        const ssize_t got = ::recv(fd_, chunk, want, 0);
+        if (got <= 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return bytes;
+}
+
+std::string RawConnection::ReadText(size_t length) {
+    const std::vector<uint8_t> bytes = Read(length);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<uint8_t> RawConnection::ReadSome(std::chrono::milliseconds patience, size_t at_most) {
+    if (!WaitReadable(std::chrono::steady_clock::now() + patience)) {
+        return {};
+    }
+    std::vector<uint8_t> bytes(at_most);
+    const ssize_t got = ::recv(fd_, bytes.data(), bytes.size(), 0);
+    bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return bytes;
+}
+
+bool RawConnection::WaitClosed() {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    for (;;) {
+        if (!WaitReadable(deadline)) {
+            return false;
+        }
+        uint8_t chunk[4096];
+        if (::recv(fd_, chunk, sizeof chunk, 0) <= 0) {
+            return true;
+        }
+    }
+}
+
+bool RawConnection::ClosedWithin(std::chrono::milliseconds patience) {
+    if (!WaitForInput(fd_, static_cast<int>(patience.count()))) {
+        return false;
+    }
+    uint8_t byte = 0;
+    return ::recv(fd_, &byte, 1, MSG_PEEK) == 0;
+}
+
+bool RawConnection::StaysQuiet(std::chrono::milliseconds quiet) {
+    pollfd watched{fd_, POLLIN, 0};
+    return ::poll(&watched, 1, static_cast<int>(quiet.count())) == 0;
+}
+
+void RawConnection::Reset() {
+    linger hard{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    Close();
+}
+
+void RawConnection::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool RawConnection::WaitReadable(std::chrono::steady_clock::time_point deadline) {
+    const int left = MillisecondsLeft(deadline);
+    return left > 0 && WaitForInput(fd_, left);
+}
+
+RawListener::RawListener(unsigned port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in address = LoopbackAddress(port);
+    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd_, 16) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    port_ = PortOf(fd_);
+}
+
+RawConnection RawListener::Accept(std::chrono::milliseconds patience) {
+    if (!WaitForInput(fd_, static_cast<int>(patience.count()))) {
+        return RawConnection();
+    }
+    return RawConnection(::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
+}
+
+void RawListener::Shutdown() {
+    ::shutdown(fd_, SHUT_RDWR);
+}
+
+void RawListener::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+OneConnectionSink::OneConnectionSink(unsigned port) : listener_(port) {
+    if (!listener_.valid()) {
+        return;
+    }
+    worker_ = std::thread([this] {
+        RawConnection connection = listener_.Accept(std::chrono::hours(1));
+        if (!connection.valid()) {
+            return;
+        }
+        std::string text;
+        for (std::vector<uint8_t> chunk; !(chunk = connection.ReadSome()).empty();) {
+            text.append(chunk.begin(), chunk.end());
+        }
+        received_.set_value(text);
+    });
+}
+
+OneConnectionSink::~OneConnectionSink() {
+    listener_.Shutdown();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+}  // namespace ruzd::testing

@@ -1,0 +1,130 @@
+#pragma once
+
+// Plain blocking TCP ends on 127.0.0.1 for the tests, written straight on the system's sockets so
+// that the node's socket code is checked against ends that share none of it. The one place of the
+// tests that talks to the system's sockets.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "testing/eventually.h"
+
+namespace ruzd::testing {
+
+// A port on 127.0.0.1 that nothing listens on at the moment.
+uint16_t FreePort();
+
+// How many received bytes the socket `fd` holds that nobody has read yet.
+size_t UnreadBytes(int fd);
+
+// The keep-alive settings of the socket `fd`: on (1) or off (0), the idle time before the first
+// probe and the time between probes, in seconds.
+struct KeepAlive {
+    int on = 0;
+    int idle = 0;
+    int interval = 0;
+};
+KeepAlive KeepAliveOf(int fd);
+
+// One blocking connection end.
+class RawConnection {
+public:
+    RawConnection() = default;
+    explicit RawConnection(int fd) : fd_(fd) {}
+    RawConnection(RawConnection&& other) noexcept;
+    RawConnection& operator=(RawConnection&& other) noexcept;
+    ~RawConnection() { Close(); }
+
+    // One attempt; an invalid connection when nothing listens on `port`.
+    static RawConnection Connect(unsigned port);
+    // One attempt from `local_port`, which may be taken again at once after a close.
+    static RawConnection ConnectFrom(unsigned local_port, unsigned port);
+    // Attempts until the port listens, `patience` has passed or `gave_up` holds (as when the
+    // program that is to listen has ended).
+    static RawConnection ConnectWhenListening(unsigned port,
+                                              std::chrono::milliseconds patience = kPatience,
+                                              const std::function<bool()>& gave_up = {});
+
+    bool valid() const { return fd_ >= 0; }
+    // The port of this end.
+    unsigned LocalPort() const;
+
+    bool SendAll(const void* data, size_t length);
+    bool SendAll(const std::vector<uint8_t>& bytes) { return SendAll(bytes.data(), bytes.size()); }
+    bool SendAll(const std::string& text) { return SendAll(text.data(), text.size()); }
+
+    // Exactly `length` bytes; fewer when the connection ends or nothing comes in time.
+    std::vector<uint8_t> Read(size_t length, std::chrono::milliseconds patience = kPatience);
+    std::string ReadText(size_t length);
+    // Whatever has arrived (at most `at_most` bytes), after waiting for at least one byte; empty
+    // when the connection ends or nothing comes in time.
+    std::vector<uint8_t> ReadSome(std::chrono::milliseconds patience = kPatience,
+                                  size_t at_most = 65536);
+
+    // True when the peer closed; what was still unread is dropped.
+    bool WaitClosed();
+    // Whether the peer closes within `patience`; unread bytes stay (a false answer).
+    bool ClosedWithin(std::chrono::milliseconds patience);
+    // True when nothing arrives for a short while.
+    bool StaysQuiet(std::chrono::milliseconds quiet);
+
+    // Ends the connection with a reset instead of an orderly close.
+    void Reset();
+    void Close();
+
+private:
+    bool WaitReadable(std::chrono::steady_clock::time_point deadline);
+
+    int fd_ = -1;
+};
+
+// A blocking listener on 127.0.0.1.
+class RawListener {
+public:
+    // port 0: a port the system picks.
+    explicit RawListener(unsigned port = 0);
+    ~RawListener() { Close(); }
+    RawListener(const RawListener&) = delete;
+    RawListener& operator=(const RawListener&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    unsigned port() const { return port_; }
+
+    // The next connection; an invalid one when none comes in time or the listening ended.
+    RawConnection Accept(std::chrono::milliseconds patience = kPatience);
+    // Ends the listening; an Accept waiting on another thread returns at once.
+    void Shutdown();
+    void Close();
+
+private:
+    int fd_ = -1;
+    unsigned port_ = 0;
+};
+
+// A service on 127.0.0.1 that takes one connection and keeps what it sends until it closes.
+class OneConnectionSink {
+public:
+    // port 0: a port the system picks.
+    explicit OneConnectionSink(unsigned port = 0);
+    ~OneConnectionSink();
+    OneConnectionSink(const OneConnectionSink&) = delete;
+    OneConnectionSink& operator=(const OneConnectionSink&) = delete;
+
+    bool Listening() const { return listener_.valid(); }
+    unsigned port() const { return listener_.port(); }
+    // All the connection sent, once it closed.
+    std::future<std::string> Received() { return received_.get_future(); }
+
+private:
+    RawListener listener_;
+    std::promise<std::string> received_;
+    std::thread worker_;
+};
+
+}  // namespace ruzd::testing

@@ -1,0 +1,28 @@
+#include "testing/node_ports.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/registry.h"
+#include "node/vesmarin_manager.h"
+#include "testing/loopback_socket.h"
+
+namespace ruzd::testing {
+namespace {
+
+uint32_t WritePort(const char* value) {
+    const uint32_t port = FreePort();
+    EXPECT_TRUE(foundation::CRegistry(node::kNodeRegistrySection).WriteDword(value, port));
+    return port;
+}
+
+}  // namespace
+
+uint32_t WriteCommandPort() {
+    return WritePort(node::kLocalTcpPortValue);
+}
+
+uint32_t WriteFilePort() {
+    return WritePort(node::kLocalFileSocketTcpPortValue);
+}
+
+}  // namespace ruzd::testing

@@ -1,0 +1,91 @@
+#include "testing/node_program.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/simulated_boards.h"
+
+namespace ruzd::testing {
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
+                         std::vector<std::string> arguments)
+    : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
+    std::filesystem::create_directories(workdir);
+    ProgramStart start;
+    start.program = ProgramFolder() / "Pelwix";
+    start.arguments = std::move(arguments);
+    start.environment = {"RUZD_ROOT=" + root.string(),
+                         "RUZD_VENDOR_DIR=" + SimulatedBoards::VendorFolder().string()};
+    start.folder = workdir;
+    start.stderr_file = stderr_path_;
+    const pid_t pid = StartProgram(start);
+    EXPECT_GT(pid, 0) << "the node program did not start";
+    if (pid > 0) {
+        child_ = std::make_unique<platform::ChildProcess>(pid);
+    }
+}
+
+NodeProcess::~NodeProcess() {
+    if (!HasEnded()) {
+        KillProgram(child_->pid());
+        child_->ended().Wait(10000);
+    }
+}
+
+bool NodeProcess::HasEnded() const {
+    return child_ == nullptr || child_->HasEnded();
+}
+
+void NodeProcess::Signal(int number) {
+    if (child_ != nullptr) {
+        SendSignal(child_->pid(), number);
+    }
+}
+
+std::optional<int> NodeProcess::WaitForExit() {
+    if (child_ == nullptr || child_->ended().Wait(60000) != platform::kWaitObject0) {
+        return std::nullopt;
+    }
+    return child_->ExitCode();
+}
+
+std::string NodeProcess::Stderr() const {
+    return ReadFile(stderr_path_);
+}
+
+std::string NodeProcess::DebugLog() const {
+    std::string all;
+    const auto folder = workdir_ / "debug";
+    if (!std::filesystem::is_directory(folder)) {
+        return all;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".deb") {
+            all += ReadFile(entry.path());
+        }
+    }
+    return all;
+}
+
+bool NodeProcess::WaitForLog(const std::string& text) const {
+    return Eventually([&] { return DebugLog().find(text) != std::string::npos; });
+}
+
+std::unique_ptr<NodeProcess> NodeProgramTest::StartNode(std::vector<std::string> arguments,
+                                                        const std::string& folder) {
+    return std::make_unique<NodeProcess>(root_.path(), work_.path() / folder, std::move(arguments));
+}
+
+}  // namespace ruzd::testing

@@ -1,0 +1,64 @@
+#pragma once
+
+// The real node program in a test: started as a child process in a platform root and working
+// folder of the test's own, on the simulated boards' vendor folder, with its command port (and,
+// when the test writes one, its file port) chosen by the test.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "testing/node_ports.h"
+#include "testing/scoped_environment.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::testing {
+
+// The node program, started in `workdir` with the platform root `root`; its error output is
+// kept in the working folder.
+class NodeProcess {
+public:
+    NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
+                std::vector<std::string> arguments);
+    // Kills a program that is still running.
+    ~NodeProcess();
+    NodeProcess(const NodeProcess&) = delete;
+    NodeProcess& operator=(const NodeProcess&) = delete;
+
+    void Signal(int number);
+    // The exit code, once the program ended within the patience of a test.
+    std::optional<int> WaitForExit();
+    bool HasEnded() const;
+    std::string Stderr() const;
+
+    // Everything the debug files in the working folder's "debug" folder hold.
+    std::string DebugLog() const;
+    // Waits until the debug files hold `text`; false when time ran out.
+    bool WaitForLog(const std::string& text) const;
+
+private:
+    std::filesystem::path workdir_;
+    std::filesystem::path stderr_path_;
+    std::unique_ptr<platform::ChildProcess> child_;  // none when the program did not start
+};
+
+// A test of the node program: a platform root of its own with a free command port in its
+// registry, and a folder whose subfolders the programs work in.
+class NodeProgramTest : public ::testing::Test {
+protected:
+    std::unique_ptr<NodeProcess> StartNode(std::vector<std::string> arguments,
+                                           const std::string& folder = "node");
+
+    TempRoot root_;
+    TempDir work_;
+    ScopedEnvironment environment_;
+    const uint32_t command_port_ = WriteCommandPort();
+};
+
+}  // namespace ruzd::testing
