@@ -44,7 +44,7 @@ bool CVesmarinApp::Start() {
             ExitInstance();
             return;
         }
-        exitCode_ = Run();
+        exit_code_ = Run();
         ExitInstance();
     });
 }
@@ -55,7 +55,7 @@ void CVesmarinApp::Quit(int exitCode) {
 
 int CVesmarinApp::Join() {
     thread_.Join();
-    return exitCode_;
+    return exit_code_;
 }
 
 uint32_t CVesmarinApp::ApplicationThreadId() const {
@@ -63,7 +63,7 @@ uint32_t CVesmarinApp::ApplicationThreadId() const {
 }
 
 std::shared_ptr<node::CVesmarinManager> CVesmarinApp::Manager() const {
-    std::lock_guard lock(managerLock_);
+    std::lock_guard lock(manager_lock_);
     return manager_;
 }
 
@@ -88,15 +88,15 @@ bool CVesmarinApp::InitInstance() {
         }
         foundation::StartDebugLog(settings.directory + kDebugFilePrefix, settings.fileType,
                                   options_.debugOn, settings.maxFilesToKeep);
-        logStarted_ = true;
+        log_started_ = true;
     } else {
         options_.debugOn = false;
     }
 
-    oneSecondTimer_ = platform::SetThreadTimer(1000);
-    fiveSecondTimer_ = platform::SetThreadTimer(5000);
-    lastTimerTick_ = platform::CurrentClock().TickMs();
-    lastTimerMillis_ = WallMillis();
+    one_second_timer_ = platform::SetThreadTimer(1000);
+    five_second_timer_ = platform::SetThreadTimer(5000);
+    last_timer_tick_ = platform::CurrentClock().TickMs();
+    last_timer_millis_ = WallMillis();
 
     if (!IsWindowMode()) {
         CreateManager();
@@ -117,7 +117,7 @@ void CVesmarinApp::CreateManager() {
     settings.runMode = GetRunMode();
     auto manager = std::make_shared<node::CVesmarinManager>(settings);
     {
-        std::lock_guard lock(managerLock_);
+        std::lock_guard lock(manager_lock_);
         manager_ = manager;
     }
     try {
@@ -128,13 +128,13 @@ void CVesmarinApp::CreateManager() {
         node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
                          std::string("FATAL ERROR: ") + error.what());
         {
-            std::lock_guard lock(managerLock_);
+            std::lock_guard lock(manager_lock_);
             manager_.reset();
         }
         manager.reset();
         platform::ShowMessageBox(error.what(), "Pelwix", platform::kMbOk | platform::kMbIconError);
         if (error.IsFatal()) {
-            exitCode_ = kFatalExitCode;
+            exit_code_ = kFatalExitCode;
             platform::PostQuitMessage(kFatalExitCode);
         }
     }
@@ -161,9 +161,9 @@ void CVesmarinApp::PumpMessage(platform::Message& message) {
 }
 
 void CVesmarinApp::OnTimer(uintptr_t timerId) {
-    lastTimerTick_ = platform::CurrentClock().TickMs();
-    lastTimerMillis_ = WallMillis();
-    if (timerId != oneSecondTimer_) {
+    last_timer_tick_ = platform::CurrentClock().TickMs();
+    last_timer_millis_ = WallMillis();
+    if (timerId != one_second_timer_) {
         return;
     }
     // A copy, so that the manager outlives its tick even if it is released meanwhile.
@@ -173,9 +173,9 @@ void CVesmarinApp::OnTimer(uintptr_t timerId) {
 }
 
 void CVesmarinApp::OnSystemTimeChanged() {
-    const int64_t wall = WallMillis() - lastTimerMillis_;
+    const int64_t wall = WallMillis() - last_timer_millis_;
     const int64_t tick = static_cast<int64_t>(platform::CurrentClock().TickMs()) -
-                         static_cast<int64_t>(lastTimerTick_);
+                         static_cast<int64_t>(last_timer_tick_);
     foundation::Trace(foundation::kTraceCallId, 0, "OnSystemTimeChanged! ShiftMilliSecs=%+lld",
                       static_cast<long long>(wall - tick));
 }
@@ -183,7 +183,7 @@ void CVesmarinApp::OnSystemTimeChanged() {
 int CVesmarinApp::ExitInstance() {
     std::shared_ptr<node::CVesmarinManager> manager;
     {
-        std::lock_guard lock(managerLock_);
+        std::lock_guard lock(manager_lock_);
         manager.swap(manager_);
     }
     if (manager) {
@@ -193,20 +193,20 @@ int CVesmarinApp::ExitInstance() {
         manager->StopAllThreads();
     }
     manager.reset();
-    if (oneSecondTimer_ != 0) {
-        platform::KillThreadTimer(oneSecondTimer_);
+    if (one_second_timer_ != 0) {
+        platform::KillThreadTimer(one_second_timer_);
     }
-    if (fiveSecondTimer_ != 0) {
-        platform::KillThreadTimer(fiveSecondTimer_);
+    if (five_second_timer_ != 0) {
+        platform::KillThreadTimer(five_second_timer_);
     }
-    if (logStarted_) {
+    if (log_started_) {
         foundation::StopDebugLog();
     }
     foundation::TimeTools::RegisterShiftListener(thread_.id(), 0);
     if (!IsWindowMode()) {
         platform::SetMessageBoxPresenter({});
     }
-    return exitCode_;
+    return exit_code_;
 }
 
 DebugSettings CVesmarinApp::GetDebugSettings() const {

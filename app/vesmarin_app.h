@@ -67,17 +67,17 @@ private:
     const std::vector<std::string> arguments_;
     ApplicationOptions options_;
     platform::Thread thread_{"Pelwix"};
-    int exitCode_ = 0;
+    int exit_code_ = 0;
 
     // The manager is shared between the application thread and threads that stop it.
-    mutable std::mutex managerLock_;
+    mutable std::mutex manager_lock_;
     std::shared_ptr<node::CVesmarinManager> manager_;
 
-    uint32_t oneSecondTimer_ = 0;
-    uint32_t fiveSecondTimer_ = 0;
-    uint64_t lastTimerTick_ = 0;
-    int64_t lastTimerMillis_ = 0;
-    bool logStarted_ = false;
+    uint32_t one_second_timer_ = 0;
+    uint32_t five_second_timer_ = 0;
+    uint64_t last_timer_tick_ = 0;
+    int64_t last_timer_millis_ = 0;
+    bool log_started_ = false;
 };
 
 }  // namespace ruzd::app

@@ -29,22 +29,22 @@ std::string SystemTempFolder() {
 }  // namespace
 
 AppHooks::AppHooks(int32_t runMode, std::string applicationName)
-    : runMode_(runMode),
-      applicationName_(applicationName.empty() ? platform::RunningProgramBaseName()
-                                               : std::move(applicationName)) {}
+    : run_mode_(runMode),
+      application_name_(applicationName.empty() ? platform::RunningProgramBaseName()
+                                                : std::move(applicationName)) {}
 
 AppHooks::~AppHooks() = default;
 
 bool AppHooks::IsWindowMode() const {
-    return runMode_ == kRunModeWindow || runMode_ == kRunModeAttachedWindow;
+    return run_mode_ == kRunModeWindow || run_mode_ == kRunModeAttachedWindow;
 }
 
 std::string AppHooks::GetTempFolder() {
-    std::lock_guard<std::mutex> lock(tempFolderLock_);
-    if (!tempFolder_) {
-        tempFolder_ = MakeAppTempFolder(applicationName_);
+    std::lock_guard<std::mutex> lock(temp_folder_lock_);
+    if (!temp_folder_) {
+        temp_folder_ = MakeAppTempFolder(application_name_);
     }
-    return *tempFolder_;
+    return *temp_folder_;
 }
 
 void AppHooks::RequestMainWindowClose() {}

@@ -32,10 +32,10 @@ public:
     AppHooks(const AppHooks&) = delete;
     AppHooks& operator=(const AppHooks&) = delete;
 
-    int32_t GetRunMode() const { return runMode_; }
+    int32_t GetRunMode() const { return run_mode_; }
     // True for the two window modes; the service and headless modes are not.
     bool IsWindowMode() const;
-    const std::string& ApplicationName() const { return applicationName_; }
+    const std::string& ApplicationName() const { return application_name_; }
 
     // The application's temporary folder, ending with '/': worked out on the first call
     // (MakeAppTempFolder) and kept for the life of the object.
@@ -43,7 +43,7 @@ public:
 
     // A re-entrant lock the application owns, for callers that must not interleave their
     // changes with each other's.
-    std::recursive_mutex& RoutingLock() { return routingLock_; }
+    std::recursive_mutex& RoutingLock() { return routing_lock_; }
 
     // Asks the application to close its main window; nothing happens where there is none.
     virtual void RequestMainWindowClose();
@@ -61,11 +61,11 @@ public:
     virtual void PumpMessage(platform::Message& message);
 
 private:
-    const int32_t runMode_;
-    const std::string applicationName_;
-    std::mutex tempFolderLock_;
-    std::optional<std::string> tempFolder_;
-    std::recursive_mutex routingLock_;
+    const int32_t run_mode_;
+    const std::string application_name_;
+    std::mutex temp_folder_lock_;
+    std::optional<std::string> temp_folder_;
+    std::recursive_mutex routing_lock_;
     std::atomic<bool> closing_{false};
 };
 

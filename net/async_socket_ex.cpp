@@ -28,7 +28,7 @@ public:
     bool Encryption() const override { return socket_.transform_.Encryption(); }
     bool Compression() const override { return socket_.transform_.Compression(); }
     void ApplySettings(bool encrypt, bool compress) override {
-        platform::CriticalSectionLock guard(socket_.sendLock_);
+        platform::CriticalSectionLock guard(socket_.send_lock_);
         socket_.transform_.SetEncryption(encrypt);
         socket_.transform_.SetCompression(compress);
     }
@@ -50,8 +50,8 @@ private:
 CAsyncSocketEx::CAsyncSocketEx(const std::shared_ptr<SocketReactor>& reactor,
                                bool encryptionConfigured, bool compressionConfigured)
     : AsyncSocket(reactor),
-      encryptionConfigured_(encryptionConfigured),
-      compressionConfigured_(compressionConfigured),
+      encryption_configured_(encryptionConfigured),
+      compression_configured_(compressionConfigured),
       line_(kInitialLineCapacity),
       compressed_(kInitialCompressedCapacity) {
     BuildStreams();
@@ -64,26 +64,26 @@ CAsyncSocketEx::~CAsyncSocketEx() {
 }
 
 void CAsyncSocketEx::BuildStreams() {
-    platform::CriticalSectionLock guard(sendLock_);
+    platform::CriticalSectionLock guard(send_lock_);
     transform_.InitCrypto(kFileSocketPassword);
     transform_.InitCompression(-1);
 }
 
 void CAsyncSocketEx::ReleaseStreams() {
-    platform::CriticalSectionLock guard(sendLock_);
+    platform::CriticalSectionLock guard(send_lock_);
     transform_.ReleaseCrypto();
     transform_.EndCompression();
 }
 
 void CAsyncSocketEx::EmptySendQueue() {
-    platform::CriticalSectionLock guard(sendLock_);
-    sendQueue_.clear();
+    platform::CriticalSectionLock guard(send_lock_);
+    send_queue_.clear();
     SetWantWrite(false);
 }
 
 bool CAsyncSocketEx::CreateSocket(uint16_t port, const std::string& address) {
     {
-        platform::CriticalSectionLock guard(commandsLock_);
+        platform::CriticalSectionLock guard(commands_lock_);
         if (commands_.empty()) {
             RegisterCommands();
         }
@@ -94,7 +94,7 @@ bool CAsyncSocketEx::CreateSocket(uint16_t port, const std::string& address) {
 }
 
 void CAsyncSocketEx::RegisterCommand(const std::string& word, CSocketCommand command) {
-    platform::CriticalSectionLock guard(commandsLock_);
+    platform::CriticalSectionLock guard(commands_lock_);
     commands_.insert_or_assign(word, std::move(command));
 }
 
@@ -118,27 +118,27 @@ void CAsyncSocketEx::RegisterCommands() {
 }
 
 void CAsyncSocketEx::ResetConnectionState() {
-    lineFill_ = 0;
+    line_fill_ = 0;
     authorised_.store(false);
-    if (autoDetect_) {
+    if (auto_detect_) {
         detected_ = false;
         wide_ = true;
-        charSize_ = 2;
+        char_size_ = 2;
     }
     handshake_.Reset();
     {
-        platform::CriticalSectionLock guard(sendLock_);
-        transform_.SetEncryption(encryptionConfigured_);
-        transform_.SetCompression(compressionConfigured_);
+        platform::CriticalSectionLock guard(send_lock_);
+        transform_.SetEncryption(encryption_configured_);
+        transform_.SetCompression(compression_configured_);
     }
     block_ = PendingBlock{};
 }
 
 void CAsyncSocketEx::SetTextMode(bool autoDetect, bool wide) {
-    autoDetect_ = autoDetect;
+    auto_detect_ = autoDetect;
     detected_ = !autoDetect;
     wide_ = wide;
-    charSize_ = wide ? 2 : 1;
+    char_size_ = wide ? 2 : 1;
 }
 
 void CAsyncSocketEx::GetDefaultConnectionProperties(bool& encrypt, bool& compress) {
@@ -177,7 +177,7 @@ bool CAsyncSocketEx::SendRaw(const uint8_t* data, size_t length) {
     if (data == nullptr) {
         return false;
     }
-    platform::CriticalSectionLock guard(sendLock_);
+    platform::CriticalSectionLock guard(send_lock_);
     if (!IsConnected()) {
         return false;
     }
@@ -186,8 +186,8 @@ bool CAsyncSocketEx::SendRaw(const uint8_t* data, size_t length) {
     if (!transform_.Encode(data, length, wire)) {
         return false;
     }
-    if (!sendQueue_.empty()) {
-        sendQueue_.push_back(CSocketSendBuffer{std::move(wire), 0});
+    if (!send_queue_.empty()) {
+        send_queue_.push_back(CSocketSendBuffer{std::move(wire), 0});
         FlushSendQueue();
         return true;
     }
@@ -195,20 +195,20 @@ bool CAsyncSocketEx::SendRaw(const uint8_t* data, size_t length) {
     if (sent >= 0 && static_cast<size_t>(sent) == wire.size()) {
         return true;
     }
-    sendQueue_.push_back(
+    send_queue_.push_back(
         CSocketSendBuffer{std::move(wire), sent > 0 ? static_cast<size_t>(sent) : 0});
     SetWantWrite(true);
     return true;
 }
 
 void CAsyncSocketEx::FlushSendQueue() {
-    platform::CriticalSectionLock guard(sendLock_);
-    while (!sendQueue_.empty()) {
-        CSocketSendBuffer& head = sendQueue_.front();
+    platform::CriticalSectionLock guard(send_lock_);
+    while (!send_queue_.empty()) {
+        CSocketSendBuffer& head = send_queue_.front();
         const size_t left = head.data.size() - head.sent;
         const int sent = Send(head.data.data() + head.sent, left);
         if (sent >= 0 && static_cast<size_t>(sent) == left) {
-            sendQueue_.pop_front();
+            send_queue_.pop_front();
             continue;
         }
         if (sent > 0) {
@@ -216,13 +216,13 @@ void CAsyncSocketEx::FlushSendQueue() {
         }
         break;
     }
-    SetWantWrite(!sendQueue_.empty());
+    SetWantWrite(!send_queue_.empty());
 }
 
 size_t CAsyncSocketEx::QueuedBytes() const {
-    platform::CriticalSectionLock guard(sendLock_);
+    platform::CriticalSectionLock guard(send_lock_);
     size_t bytes = 0;
-    for (const CSocketSendBuffer& buffer : sendQueue_) {
+    for (const CSocketSendBuffer& buffer : send_queue_) {
         bytes += buffer.data.size() - buffer.sent;
     }
     return bytes;
@@ -319,7 +319,7 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
     // Holds the new socket for the length of the handshake.
     const std::shared_ptr<AsyncSocket> held = newSocket.shared_from_this();
     {
-        platform::CriticalSectionLock guard(newSocket.commandsLock_);
+        platform::CriticalSectionLock guard(newSocket.commands_lock_);
         if (newSocket.commands_.empty()) {
             newSocket.RegisterCommands();
         }
@@ -332,7 +332,7 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
     }
     newSocket.RunHandshake(kAcceptingHandshakeMs);
     if (!newSocket.handshake_.Finish(link)) {
-        newSocket.lineFill_ = 0;
+        newSocket.line_fill_ = 0;
     }
     return true;
 }
@@ -341,9 +341,9 @@ void CAsyncSocketEx::OnClose(int error) {
     authorised_.store(false);
     handshake_.Reset();
     {
-        platform::CriticalSectionLock guard(sendLock_);
+        platform::CriticalSectionLock guard(send_lock_);
         transform_.ResetCounters();
-        sendQueue_.clear();
+        send_queue_.clear();
         ReleaseStreams();
     }
     Close();

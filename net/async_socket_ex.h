@@ -112,10 +112,10 @@ public:
 
     // Held by a caller whose messages must leave without others between them (a line and the
     // bytes that follow it).
-    platform::CriticalSection& SendLock() const { return sendLock_; }
+    platform::CriticalSection& SendLock() const { return send_lock_; }
 
     // The largest binary block a command may announce; longer ones are refused.
-    void SetMaximumBlockLength(size_t maximum) { maximumBlockLength_ = maximum; }
+    void SetMaximumBlockLength(size_t maximum) { maximum_block_length_ = maximum; }
 
 protected:
     virtual void RegisterCommands();
@@ -197,30 +197,30 @@ private:
     void SocketCmdTTSYNC(const SocketParameters& parameters);
     void SocketCmdHEARTB(const SocketParameters& parameters);
 
-    const bool encryptionConfigured_;
-    const bool compressionConfigured_;
+    const bool encryption_configured_;
+    const bool compression_configured_;
 
     // Receiving side, used on the socket's thread only.
     std::vector<uint8_t> line_;
-    size_t lineFill_ = 0;
+    size_t line_fill_ = 0;
     std::vector<uint8_t> compressed_;
     std::vector<uint8_t> produced_;
     PendingBlock block_;
-    bool autoDetect_ = true;
+    bool auto_detect_ = true;
     bool detected_ = false;
     bool wide_ = true;
-    size_t charSize_ = 2;
-    size_t maximumBlockLength_ = SIZE_MAX;
+    size_t char_size_ = 2;
+    size_t maximum_block_length_ = SIZE_MAX;
 
     std::atomic<bool> authorised_{false};
     TextHandshake handshake_{true};
 
     // Sending side and the transform state, under the send lock.
-    mutable platform::CriticalSection sendLock_;
+    mutable platform::CriticalSection send_lock_;
     WireTransform transform_;
-    std::deque<CSocketSendBuffer> sendQueue_;
+    std::deque<CSocketSendBuffer> send_queue_;
 
-    platform::CriticalSection commandsLock_;
+    platform::CriticalSection commands_lock_;
     std::map<std::string, CSocketCommand> commands_;
 };
 

@@ -39,15 +39,15 @@ void CAsyncSocketEx::OnReceive(int error) {
 }
 
 void CAsyncSocketEx::EnsureLineRoom(size_t room) {
-    if (line_.size() - lineFill_ < room) {
-        line_.resize(lineFill_ + std::max(room, kLineGrowth));
+    if (line_.size() - line_fill_ < room) {
+        line_.resize(line_fill_ + std::max(room, kLineGrowth));
     }
 }
 
 void CAsyncSocketEx::AppendToLineBuffer(const uint8_t* data, size_t length) {
     EnsureLineRoom(length);
-    std::memcpy(line_.data() + lineFill_, data, length);
-    lineFill_ += length;
+    std::memcpy(line_.data() + line_fill_, data, length);
+    line_fill_ += length;
 }
 
 void CAsyncSocketEx::Absorb(const uint8_t* data, size_t length) {
@@ -103,8 +103,8 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
         room = std::min(compressed_.size(), block_.Remaining());
     } else {
         EnsureLineRoom(1);
-        target = line_.data() + lineFill_;
-        room = line_.size() - lineFill_;
+        target = line_.data() + line_fill_;
+        room = line_.size() - line_fill_;
     }
     const int received = AsyncSocket::Receive(target, room);
     if (received <= 0) {
@@ -119,8 +119,8 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
             block_ = PendingBlock{};
         }
     } else {
-        lineFill_ += static_cast<size_t>(received);
-        if (lineFill_ == line_.size()) {
+        line_fill_ += static_cast<size_t>(received);
+        if (line_fill_ == line_.size()) {
             const size_t waiting = Available();
             line_.resize(line_.size() + (waiting > kLineGrowth ? waiting : kLineGrowth));
         }
@@ -133,12 +133,12 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
     if (received <= 0) {
         return received;
     }
-    if (autoDetect_ && !detected_) {
-        if (lineFill_ < 2) {
+    if (auto_detect_ && !detected_) {
+        if (line_fill_ < 2) {
             return received;
         }
         wide_ = line_[1] == 0;
-        charSize_ = wide_ ? 2 : 1;
+        char_size_ = wide_ ? 2 : 1;
         detected_ = true;
     }
     bool continueProcessing = true;
@@ -146,7 +146,7 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
         if (block_.active && !block_.Complete()) {
             break;
         }
-        const std::optional<size_t> lineEnd = FindLineEnd(line_.data(), lineFill_, wide_);
+        const std::optional<size_t> lineEnd = FindLineEnd(line_.data(), line_fill_, wide_);
         if (!lineEnd) {
             break;
         }
@@ -162,7 +162,7 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
         } catch (const std::exception& error) {
             OnProcessCommandError(word, parameters,
                                   CutToCharacters(error.what(), kReportedErrorLength));
-            lineFill_ = 0;
+            line_fill_ = 0;
         } catch (...) {
             OnProcessCommandError(word, parameters, std::string());
             return received;
@@ -172,39 +172,39 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
 }
 
 void CAsyncSocketEx::RemoveProcessedData(size_t lineLength) {
-    const size_t removed = lineLength + charSize_;
-    if (removed > lineFill_) {
-        lineFill_ = 0;
+    const size_t removed = lineLength + char_size_;
+    if (removed > line_fill_) {
+        line_fill_ = 0;
         return;
     }
-    std::memmove(line_.data(), line_.data() + removed, lineFill_ - removed);
-    lineFill_ -= removed;
+    std::memmove(line_.data(), line_.data() + removed, line_fill_ - removed);
+    line_fill_ -= removed;
 }
 
 const uint8_t* CAsyncSocketEx::DataAfterLine(size_t lineLength) const {
-    return line_.data() + std::min(lineFill_, lineLength + charSize_);
+    return line_.data() + std::min(line_fill_, lineLength + char_size_);
 }
 
 size_t CAsyncSocketEx::AvailableAfterLine(size_t lineLength) const {
-    const size_t start = lineLength + charSize_;
-    return lineFill_ > start ? lineFill_ - start : 0;
+    const size_t start = lineLength + char_size_;
+    return line_fill_ > start ? line_fill_ - start : 0;
 }
 
 void CAsyncSocketEx::RemoveAfterLine(size_t lineLength, size_t count) {
-    const size_t start = lineLength + charSize_;
-    if (start >= lineFill_) {
+    const size_t start = lineLength + char_size_;
+    if (start >= line_fill_) {
         return;
     }
-    count = std::min(count, lineFill_ - start);
-    std::memmove(line_.data() + start, line_.data() + start + count, lineFill_ - start - count);
-    lineFill_ -= count;
+    count = std::min(count, line_fill_ - start);
+    std::memmove(line_.data() + start, line_.data() + start + count, line_fill_ - start - count);
+    line_fill_ -= count;
 }
 
 bool CAsyncSocketEx::ProcessCommand(size_t lineLength, const std::string& word,
                                     const std::string& parameters, bool& continueProcessing) {
     const CSocketCommand* command = nullptr;
     {
-        platform::CriticalSectionLock guard(commandsLock_);
+        platform::CriticalSectionLock guard(commands_lock_);
         const auto found = commands_.find(word);
         if (found != commands_.end()) {
             command = &found->second;
@@ -260,9 +260,9 @@ std::string CAsyncSocketEx::BlockLengthText(const CSocketCommand& command,
 
 void CAsyncSocketEx::SkipBlock(size_t length) {
     // The block follows the removed line at the front of the buffer, or is still on its way.
-    const size_t dropped = std::min(lineFill_, length);
-    std::memmove(line_.data(), line_.data() + dropped, lineFill_ - dropped);
-    lineFill_ -= dropped;
+    const size_t dropped = std::min(line_fill_, length);
+    std::memmove(line_.data(), line_.data() + dropped, line_fill_ - dropped);
+    line_fill_ -= dropped;
     if (dropped < length) {
         block_ = PendingBlock{};
         block_.active = true;
@@ -278,7 +278,7 @@ bool CAsyncSocketEx::DispatchBlockCommand(const CSocketCommand& command, size_t 
                                           bool& continueProcessing) {
     if (!block_.active) {
         const std::string lengthText = BlockLengthText(command, parameters);
-        const std::optional<size_t> length = ParseBlockLength(lengthText, maximumBlockLength_);
+        const std::optional<size_t> length = ParseBlockLength(lengthText, maximum_block_length_);
         if (!length) {
             RemoveProcessedData(lineLength);
             if (const std::optional<size_t> oversize = ParseBlockLength(lengthText, SIZE_MAX)) {

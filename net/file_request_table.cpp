@@ -8,11 +8,11 @@ int32_t FileRequestTable::NewRequestId() {
     std::lock_guard<std::mutex> guard(lock_);
     // An id whose waiter is still there is skipped rather than shared.
     do {
-        lastId_ = lastId_ == INT32_MAX ? 1 : lastId_ + 1;
-    } while (pending_.count(lastId_) != 0);
-    pending_[lastId_] = std::make_shared<platform::Event>(false);
-    answers_.erase(lastId_);
-    return lastId_;
+        last_id_ = last_id_ == INT32_MAX ? 1 : last_id_ + 1;
+    } while (pending_.count(last_id_) != 0);
+    pending_[last_id_] = std::make_shared<platform::Event>(false);
+    answers_.erase(last_id_);
+    return last_id_;
 }
 
 bool FileRequestTable::WaitForResult(int32_t id, CSocketResult& result, uint32_t seconds) {

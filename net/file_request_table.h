@@ -30,7 +30,7 @@ public:
 
 private:
     mutable std::mutex lock_;
-    int32_t lastId_ = 0;
+    int32_t last_id_ = 0;
     std::map<int32_t, std::shared_ptr<platform::Event>> pending_;
     std::map<int32_t, CSocketResult> answers_;
 };

@@ -185,7 +185,7 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
         foundation::CRegistry(kNodeSection).ReadString("LatestInstalledSetup", installed);
         if (IsOfferedSetupNewer(installed, parameters[1])) {
             ResetUpdate();
-            updateRequested_ = true;
+            update_requested_ = true;
             SendFormatted("UPDATE %s %s\r", installed.c_str(),
                           EncodeParameter(parameters[2]).c_str());
             return;
@@ -200,21 +200,21 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
 }
 
 void COrvanthellaFileSocket::ResetUpdate() {
-    updateRequested_ = false;
-    updateBytesWritten_ = 0;
-    updatePath_.clear();
-    updateRefused_ = false;
-    updateError_.clear();
+    update_requested_ = false;
+    update_bytes_written_ = 0;
+    update_path_.clear();
+    update_refused_ = false;
+    update_error_.clear();
 }
 
 bool COrvanthellaFileSocket::WriteUpdatePiece(const uint8_t* data, size_t length,
                                               std::string& error) {
-    if (updatePath_.empty()) {
-        updatePath_ = foundation::CurrentApp().GetTempFolder() + kUpdaterFileName;
+    if (update_path_.empty()) {
+        update_path_ = foundation::CurrentApp().GetTempFolder() + kUpdaterFileName;
         std::error_code ignored;
-        std::filesystem::remove(updatePath_, ignored);
+        std::filesystem::remove(update_path_, ignored);
     }
-    FILE* file = std::fopen(updatePath_.c_str(), "ab");
+    FILE* file = std::fopen(update_path_.c_str(), "ab");
     if (file == nullptr) {
         error = FileErrorText(platform::WinErrorFromLastErrno());
         return false;
@@ -247,24 +247,24 @@ void COrvanthellaFileSocket::SocketCmdUPDATE(const std::string& raw, int lineLen
         ResetUpdate();
         return;
     }
-    if (!updateRequested_ && !updateRefused_) {
+    if (!update_requested_ && !update_refused_) {
         // The pushed program would be run by the update service: only take one asked for.
-        updateRefused_ = true;
+        update_refused_ = true;
         Trace(0, 0, "Update %s refused: no update was requested on this connection", name.c_str());
     }
-    const size_t piece = std::min<size_t>(AvailableAfterLine(line), size - updateBytesWritten_);
+    const size_t piece = std::min<size_t>(AvailableAfterLine(line), size - update_bytes_written_);
     if (piece == 0) {
         claim = true;
         return;
     }
-    if (piece >= kUpdateWriteThreshold || updateBytesWritten_ + piece == size) {
-        if (!updateRefused_ && updateError_.empty()) {
-            WriteUpdatePiece(DataAfterLine(line), piece, updateError_);
+    if (piece >= kUpdateWriteThreshold || update_bytes_written_ + piece == size) {
+        if (!update_refused_ && update_error_.empty()) {
+            WriteUpdatePiece(DataAfterLine(line), piece, update_error_);
         }
-        updateBytesWritten_ += static_cast<uint32_t>(piece);
+        update_bytes_written_ += static_cast<uint32_t>(piece);
         RemoveAfterLine(line, piece);
     }
-    if (updateBytesWritten_ < size) {
+    if (update_bytes_written_ < size) {
         claim = true;
         return;
     }
@@ -273,16 +273,16 @@ void COrvanthellaFileSocket::SocketCmdUPDATE(const std::string& raw, int lineLen
 }
 
 void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
-    std::string error = updateError_;
-    if (!updateRefused_ && error.empty()) {
+    std::string error = update_error_;
+    if (!update_refused_ && error.empty()) {
         CVoruridAdididUpdater updater(CVoruridAdididUpdater::kDefaultPort);
         if (COrvanthellaFileSocketThread* thread = thread_.load()) {
             updater.SetPauseMs(thread->UpdaterPauseMs());
         }
-        updater.RunUpdate(updatePath_, name, platform::RunningProgramPath().string(), error, true,
+        updater.RunUpdate(update_path_, name, platform::RunningProgramPath().string(), error, true,
                           true);
     }
-    if (!updateRefused_ && !error.empty()) {
+    if (!update_refused_ && !error.empty()) {
         Trace(0, 0, "Update failed!\nError: '%s'.", error.c_str());
     }
     ResetUpdate();

@@ -74,12 +74,12 @@ private:
     std::atomic<COrvanthellaFileSocketThread*> thread_;
 
     // The update exchange, on the socket's thread only.
-    bool updateRequested_ = false;
-    uint32_t updateBytesWritten_ = 0;
-    std::string updatePath_;
+    bool update_requested_ = false;
+    uint32_t update_bytes_written_ = 0;
+    std::string update_path_;
     // Set when the pushed bytes are read only to be thrown away.
-    bool updateRefused_ = false;
-    std::string updateError_;
+    bool update_refused_ = false;
+    std::string update_error_;
 };
 
 }  // namespace ruzd::net

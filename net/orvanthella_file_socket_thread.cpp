@@ -65,7 +65,7 @@ std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::MakeSocket
 bool COrvanthellaFileSocketThread::InitInstance() {
     bool listening = false;
     {
-        std::lock_guard<std::mutex> guard(listenerLock_);
+        std::lock_guard<std::mutex> guard(listener_lock_);
         listener_ = MakeSocket();
         listening = port_ > 0 && port_ <= 65535 &&
                     listener_->CreateSocket(static_cast<uint16_t>(port_)) &&
@@ -80,7 +80,7 @@ bool COrvanthellaFileSocketThread::InitInstance() {
 
 void COrvanthellaFileSocketThread::ExitInstance() {
     {
-        std::lock_guard<std::mutex> guard(listenerLock_);
+        std::lock_guard<std::mutex> guard(listener_lock_);
         if (listener_) {
             listener_->DetachFromThread();
             listener_->Close();
@@ -88,7 +88,7 @@ void COrvanthellaFileSocketThread::ExitInstance() {
     }
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets;
     {
-        std::lock_guard<std::mutex> guard(socketsLock_);
+        std::lock_guard<std::mutex> guard(sockets_lock_);
         sockets.swap(sockets_);
     }
     for (const auto& [key, socket] : sockets) {
@@ -101,14 +101,14 @@ void COrvanthellaFileSocketThread::ExitInstance() {
 
 void COrvanthellaFileSocketThread::AddSocket(
     const std::shared_ptr<COrvanthellaFileSocket>& socket) {
-    std::lock_guard<std::mutex> guard(socketsLock_);
+    std::lock_guard<std::mutex> guard(sockets_lock_);
     sockets_[socket.get()] = socket;
 }
 
 void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* socket) {
     std::shared_ptr<COrvanthellaFileSocket> removed;
     {
-        std::lock_guard<std::mutex> guard(socketsLock_);
+        std::lock_guard<std::mutex> guard(sockets_lock_);
         const auto found = sockets_.find(socket);
         if (found != sockets_.end()) {
             removed = std::move(found->second);
@@ -119,13 +119,13 @@ void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* so
 }
 
 size_t COrvanthellaFileSocketThread::SocketCount() const {
-    std::lock_guard<std::mutex> guard(socketsLock_);
+    std::lock_guard<std::mutex> guard(sockets_lock_);
     return sockets_.size();
 }
 
 std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::FirstAuthorisedSocket()
     const {
-    std::lock_guard<std::mutex> guard(socketsLock_);
+    std::lock_guard<std::mutex> guard(sockets_lock_);
     for (const auto& [key, socket] : sockets_) {
         if (socket->IsAuthorised()) {
             return socket;
@@ -145,7 +145,7 @@ void COrvanthellaFileSocketThread::SendToAuthorisedSocket(const char* format, ..
     va_end(args);
     std::vector<std::shared_ptr<COrvanthellaFileSocket>> authorised;
     {
-        std::lock_guard<std::mutex> guard(socketsLock_);
+        std::lock_guard<std::mutex> guard(sockets_lock_);
         for (const auto& [key, socket] : sockets_) {
             if (socket->IsAuthorised()) {
                 authorised.push_back(socket);
@@ -160,7 +160,7 @@ void COrvanthellaFileSocketThread::SendToAuthorisedSocket(const char* format, ..
 void COrvanthellaFileSocketThread::LogStatistics() const {
     std::vector<std::shared_ptr<COrvanthellaFileSocket>> authorised;
     {
-        std::lock_guard<std::mutex> guard(socketsLock_);
+        std::lock_guard<std::mutex> guard(sockets_lock_);
         for (const auto& [key, socket] : sockets_) {
             if (socket->IsAuthorised()) {
                 authorised.push_back(socket);
@@ -184,12 +184,12 @@ void COrvanthellaFileSocketThread::LogStatistics() const {
 }
 
 int COrvanthellaFileSocketThread::ListenerLastError() const {
-    std::lock_guard<std::mutex> guard(listenerLock_);
+    std::lock_guard<std::mutex> guard(listener_lock_);
     return listener_ ? listener_->LastError() : -1;
 }
 
 std::string COrvanthellaFileSocketThread::ListenerAddressText() const {
-    std::lock_guard<std::mutex> guard(listenerLock_);
+    std::lock_guard<std::mutex> guard(listener_lock_);
     return listener_ ? listener_->GetLocalAddressText() : std::string();
 }
 
@@ -199,7 +199,7 @@ bool COrvanthellaFileSocketThread::RequestFile(const std::string& sourceName,
     SendToAuthorisedSocket("REQFIL %ld %s %s\r", static_cast<long>(id),
                            EncodeParameter(sourceName).c_str(), EncodeParameter(localPath).c_str());
     CSocketResult answer;
-    if (WaitForResult(id, answer, requestTimeoutSeconds_.load())) {
+    if (WaitForResult(id, answer, request_timeout_seconds_.load())) {
         localPath = answer.text;
         return answer.success;
     }
@@ -301,7 +301,7 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         return true;
     }
     CSocketResult answer;
-    if (!WaitForResult(id, answer, requestTimeoutSeconds_.load())) {
+    if (!WaitForResult(id, answer, request_timeout_seconds_.load())) {
         errorText = platform::Format("Timeout File Update (%s)", localPath.c_str());
         return false;
     }

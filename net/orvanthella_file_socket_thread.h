@@ -91,9 +91,9 @@ public:
 
     // For tests: how long a request waits for its answer, and how long the updater launcher
     // keeps its connection to the update service open.
-    void SetRequestTimeoutSeconds(uint32_t seconds) { requestTimeoutSeconds_ = seconds; }
-    void SetUpdaterPauseMs(uint32_t pauseMs) { updaterPauseMs_ = pauseMs; }
-    uint32_t UpdaterPauseMs() const { return updaterPauseMs_.load(); }
+    void SetRequestTimeoutSeconds(uint32_t seconds) { request_timeout_seconds_ = seconds; }
+    void SetUpdaterPauseMs(uint32_t pauseMs) { updater_pause_ms_ = pauseMs; }
+    uint32_t UpdaterPauseMs() const { return updater_pause_ms_.load(); }
     int32_t Port() const { return port_; }
 
 private:
@@ -105,15 +105,15 @@ private:
     FileCacheOwner* const owner_;
     const int32_t port_;
     const SocketFactory factory_;
-    std::atomic<uint32_t> requestTimeoutSeconds_{kRequestTimeoutSeconds};
-    std::atomic<uint32_t> updaterPauseMs_{CVoruridAdididUpdater::kDefaultPauseMs};
+    std::atomic<uint32_t> request_timeout_seconds_{kRequestTimeoutSeconds};
+    std::atomic<uint32_t> updater_pause_ms_{CVoruridAdididUpdater::kDefaultPauseMs};
 
     // Set on the thread before it runs, read on it afterwards.
     bool listening_ = false;
-    mutable std::mutex listenerLock_;
+    mutable std::mutex listener_lock_;
     std::shared_ptr<COrvanthellaFileSocket> listener_;
 
-    mutable std::mutex socketsLock_;
+    mutable std::mutex sockets_lock_;
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
 
     FileRequestTable requests_;

@@ -9,16 +9,16 @@ CSocketCommand::CSocketCommand(SocketHandler handler, bool needsAuthorised,
                                SocketCountMode countMode, std::vector<int> allowedCounts,
                                int blockLengthParameter, int context)
     : handler_(std::move(handler)),
-      needsAuthorised_(needsAuthorised),
-      countMode_(countMode),
-      allowedCounts_(std::move(allowedCounts)),
-      blockLengthParameter_(blockLengthParameter),
+      needs_authorised_(needsAuthorised),
+      count_mode_(countMode),
+      allowed_counts_(std::move(allowedCounts)),
+      block_length_parameter_(blockLengthParameter),
       context_(context) {}
 
 bool CSocketCommand::CheckParameterCount(int received, int& expected) const {
-    switch (countMode_) {
+    switch (count_mode_) {
         case kAtLeastFirstCount: {
-            const int least = allowedCounts_.empty() ? 0 : allowedCounts_.front();
+            const int least = allowed_counts_.empty() ? 0 : allowed_counts_.front();
             if (received < least) {
                 expected = least;
                 return false;
@@ -26,11 +26,11 @@ bool CSocketCommand::CheckParameterCount(int received, int& expected) const {
             return true;
         }
         case kExactlyOneOfCounts:
-            if (std::find(allowedCounts_.begin(), allowedCounts_.end(), received) !=
-                allowedCounts_.end()) {
+            if (std::find(allowed_counts_.begin(), allowed_counts_.end(), received) !=
+                allowed_counts_.end()) {
                 return true;
             }
-            expected = allowedCounts_.size() == 1 ? allowedCounts_.front() : -1;
+            expected = allowed_counts_.size() == 1 ? allowed_counts_.front() : -1;
             return false;
         case kAnyCount:
         default:

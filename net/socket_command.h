@@ -67,10 +67,10 @@ public:
                    int blockLengthParameter = -1, int context = 0);
 
     SocketHandlerType Type() const { return static_cast<SocketHandlerType>(handler_.index()); }
-    bool NeedsAuthorised() const { return needsAuthorised_; }
-    SocketCountMode CountMode() const { return countMode_; }
-    const std::vector<int>& AllowedCounts() const { return allowedCounts_; }
-    int BlockLengthParameter() const { return blockLengthParameter_; }
+    bool NeedsAuthorised() const { return needs_authorised_; }
+    SocketCountMode CountMode() const { return count_mode_; }
+    const std::vector<int>& AllowedCounts() const { return allowed_counts_; }
+    int BlockLengthParameter() const { return block_length_parameter_; }
     int Context() const { return context_; }
     const SocketHandler& Handler() const { return handler_; }
 
@@ -81,10 +81,10 @@ public:
 
 private:
     SocketHandler handler_;
-    bool needsAuthorised_;
-    SocketCountMode countMode_;
-    std::vector<int> allowedCounts_;
-    int blockLengthParameter_;
+    bool needs_authorised_;
+    SocketCountMode count_mode_;
+    std::vector<int> allowed_counts_;
+    int block_length_parameter_;
     int context_;
 };
 

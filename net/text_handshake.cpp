@@ -11,13 +11,13 @@ using foundation::CStaticTools;
 
 void TextHandshake::Reset() {
     state_ = kHandshakeNone;
-    acceptedSide_ = false;
+    accepted_side_ = false;
 }
 
 void TextHandshake::Begin(Link& link, bool acceptedSide) {
-    acceptedSide_ = acceptedSide;
-    rememberedEncryption_ = link.Encryption();
-    rememberedCompression_ = link.Compression();
+    accepted_side_ = acceptedSide;
+    remembered_encryption_ = link.Encryption();
+    remembered_compression_ = link.Compression();
     link.ApplySettings(true, false);
     state_ = kHandshakeRunning;
 }
@@ -43,7 +43,7 @@ bool TextHandshake::Finish(Link& link) {
         return true;
     }
     state_ = kHandshakeFailed;
-    link.ApplySettings(rememberedEncryption_, rememberedCompression_);
+    link.ApplySettings(remembered_encryption_, remembered_compression_);
     return false;
 }
 
@@ -52,9 +52,9 @@ void TextHandshake::RecordPeerTime(const std::string& text, Link& link) {
     if (!peer) {
         return;
     }
-    peerClock_.differenceSeconds =
+    peer_clock_.differenceSeconds =
         std::chrono::duration_cast<std::chrono::seconds>(peer->utc - link.Now()).count();
-    peerClock_.utcMinusLocalMinutes = peer->utcMinusLocalMinutes;
+    peer_clock_.utcMinusLocalMinutes = peer->utcMinusLocalMinutes;
 }
 
 void TextHandshake::SendClock(Link& link) {
@@ -65,7 +65,7 @@ void TextHandshake::SendClock(Link& link) {
 }
 
 void TextHandshake::OnCnprop(const SocketParameters& parameters, Link& link) {
-    if (acceptedSide_) {
+    if (accepted_side_) {
         OnCnpropAccepting(parameters, link);
     } else {
         OnCnpropConnecting(parameters, link);
@@ -79,11 +79,11 @@ void TextHandshake::OnCnpropConnecting(const SocketParameters& parameters, Link&
     RecordPeerTime(parameters[0], link);
     const bool encrypt = CStaticTools::StrToBool(parameters[1]);
     const bool compress = CStaticTools::StrToBool(parameters[2]);
-    peerStation_ = parameters.size() >= 4 ? parameters[3] : std::string();
+    peer_station_ = parameters.size() >= 4 ? parameters[3] : std::string();
     link.ApplySettings(encrypt, compress);
     link.SendLine("CNPROP\r");
     state_ = kHandshakeDone;
-    if (!timeSource_) {
+    if (!time_source_) {
         SendClock(link);
     }
 }
@@ -94,7 +94,7 @@ void TextHandshake::OnCnpropAccepting(const SocketParameters& parameters, Link& 
         if (state_ != kHandshakeFailed) {
             state_ = kHandshakeDone;
         }
-        if (timeSource_) {
+        if (time_source_) {
             SendClock(link);
         }
         return;
@@ -103,7 +103,7 @@ void TextHandshake::OnCnpropAccepting(const SocketParameters& parameters, Link& 
         state_ = kHandshakePeerSeen;
     }
     RecordPeerTime(parameters[0], link);
-    peerStation_ = parameters.size() >= 2 ? parameters[1] : std::string();
+    peer_station_ = parameters.size() >= 2 ? parameters[1] : std::string();
     bool encrypt = false;
     bool compress = false;
     link.OfferedSettings(encrypt, compress);

@@ -54,10 +54,10 @@ public:
 
     // `timeSource`: the accepting side sends its clock after the exchange; when false the
     // connecting side does.
-    explicit TextHandshake(bool timeSource) : timeSource_(timeSource) {}
+    explicit TextHandshake(bool timeSource) : time_source_(timeSource) {}
 
-    void SetTimeSource(bool timeSource) { timeSource_ = timeSource; }
-    bool TimeSource() const { return timeSource_; }
+    void SetTimeSource(bool timeSource) { time_source_ = timeSource; }
+    bool TimeSource() const { return time_source_; }
 
     // Back to no exchange (a new connection or a closed one).
     void Reset();
@@ -75,9 +75,9 @@ public:
     void OnCnprop(const SocketParameters& parameters, Link& link);
 
     HandshakeState State() const { return state_; }
-    bool AcceptedSide() const { return acceptedSide_; }
-    const std::string& PeerStation() const { return peerStation_; }
-    const PeerClockRecord& PeerClock() const { return peerClock_; }
+    bool AcceptedSide() const { return accepted_side_; }
+    const std::string& PeerStation() const { return peer_station_; }
+    const PeerClockRecord& PeerClock() const { return peer_clock_; }
 
     // Records a time text of the peer (CNPROP, CURTIM); unreadable texts leave the record.
     void RecordPeerTime(const std::string& text, Link& link);
@@ -88,13 +88,13 @@ private:
     void OnCnpropConnecting(const SocketParameters& parameters, Link& link);
     void OnCnpropAccepting(const SocketParameters& parameters, Link& link);
 
-    bool timeSource_;
+    bool time_source_;
     HandshakeState state_ = kHandshakeNone;
-    bool acceptedSide_ = false;
-    bool rememberedEncryption_ = false;
-    bool rememberedCompression_ = false;
-    std::string peerStation_;
-    PeerClockRecord peerClock_;
+    bool accepted_side_ = false;
+    bool remembered_encryption_ = false;
+    bool remembered_compression_ = false;
+    std::string peer_station_;
+    PeerClockRecord peer_clock_;
 };
 
 }  // namespace ruzd::net

@@ -74,7 +74,7 @@ bool CVoruridAdididUpdater::SendCommand(const std::string& command, std::string&
     // One send call, as the service expects the command in one piece; what the system does not
     // take is not sent again.
     service.SendOnce(bytes);
-    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs_));
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms_));
     return true;
 }
 

@@ -41,12 +41,12 @@ public:
 
     // How long the connection stays open after the command went out, so that the service has
     // read it before it sees the close.
-    void SetPauseMs(uint32_t pauseMs) { pauseMs_ = pauseMs; }
+    void SetPauseMs(uint32_t pauseMs) { pause_ms_ = pauseMs; }
     uint16_t Port() const { return port_; }
 
 private:
     uint16_t port_;
-    uint32_t pauseMs_ = kDefaultPauseMs;
+    uint32_t pause_ms_ = kDefaultPauseMs;
 };
 
 }  // namespace ruzd::net

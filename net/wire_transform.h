@@ -60,17 +60,17 @@ public:
 private:
     std::atomic<bool> encrypt_{false};
     std::atomic<bool> compress_{false};
-    Rc4Cipher sendCipher_;
-    Rc4Cipher receiveCipher_;
+    Rc4Cipher send_cipher_;
+    Rc4Cipher receive_cipher_;
     DeflateStream deflate_;
     InflateStream inflate_;
-    std::atomic<uint64_t> plainSent_{0};
-    std::atomic<uint64_t> plainReceived_{0};
+    std::atomic<uint64_t> plain_sent_{0};
+    std::atomic<uint64_t> plain_received_{0};
     // The zlib totals as of the last message, for readers on other threads.
-    std::atomic<uint64_t> deflateIn_{0};
-    std::atomic<uint64_t> deflateOut_{0};
-    std::atomic<uint64_t> inflateIn_{0};
-    std::atomic<uint64_t> inflateOut_{0};
+    std::atomic<uint64_t> deflate_in_{0};
+    std::atomic<uint64_t> deflate_out_{0};
+    std::atomic<uint64_t> inflate_in_{0};
+    std::atomic<uint64_t> inflate_out_{0};
 };
 
 }  // namespace ruzd::net

@@ -89,25 +89,26 @@ private:
     void StoreOrClear(std::map<int32_t, Pointer*>& map, int32_t handle, Pointer* value);
 
     mutable std::recursive_mutex lock_;
-    int32_t nextHandle_ = kFirstAculabHandle;
-    std::map<int32_t, std::map<int32_t, int32_t>> handleByPortSlot_;  // port id -> slot -> handle
-    std::map<int32_t, int32_t> portId_;
-    std::map<int32_t, int32_t> aculabTimeslot_;
+    int32_t next_handle_ = kFirstAculabHandle;
+    std::map<int32_t, std::map<int32_t, int32_t>>
+        handle_by_port_slot_;  // port id -> slot -> handle
+    std::map<int32_t, int32_t> port_id_;
+    std::map<int32_t, int32_t> aculab_timeslot_;
     std::map<int32_t, int32_t> stream_;
     std::map<int32_t, int32_t> timeslot_;
     std::map<int32_t, int32_t> module_;
-    std::map<int32_t, int32_t> cardIndex_;
-    std::map<int32_t, std::string> cardSerial_;
-    std::map<int32_t, tSMChannelId_struct*> echoIn_;
-    std::map<int32_t, tSMChannelId_struct*> echoRef_;
-    std::map<int32_t, tSMChannelId_struct*> echoOut_;
-    std::map<int32_t, tSMVMPrxId_struct*> vmpRx_;
-    std::map<int32_t, tSMVMPtxId_struct*> vmpTx_;
-    std::map<int32_t, tSMTDMrxId_struct*> tdmRx_;
-    std::map<int32_t, tSMTDMtxId_struct*> tdmTx_;
+    std::map<int32_t, int32_t> card_index_;
+    std::map<int32_t, std::string> card_serial_;
+    std::map<int32_t, tSMChannelId_struct*> echo_in_;
+    std::map<int32_t, tSMChannelId_struct*> echo_ref_;
+    std::map<int32_t, tSMChannelId_struct*> echo_out_;
+    std::map<int32_t, tSMVMPrxId_struct*> vmp_rx_;
+    std::map<int32_t, tSMVMPtxId_struct*> vmp_tx_;
+    std::map<int32_t, tSMTDMrxId_struct*> tdm_rx_;
+    std::map<int32_t, tSMTDMtxId_struct*> tdm_tx_;
 
-    mutable std::recursive_mutex callLock_;
-    std::map<int32_t, std::map<uint8_t, int32_t>> callHandles_;
+    mutable std::recursive_mutex call_lock_;
+    std::map<int32_t, std::map<uint8_t, int32_t>> call_handles_;
 };
 
 }  // namespace ruzd::node

@@ -34,9 +34,9 @@ public:
     int32_t GetAmtelcoBusTimeslot(int32_t tx, int32_t cable);
 
 private:
-    LockedTable<int32_t, int32_t> boardCables_;
-    LockedTable<int32_t, int32_t> cableBoards_;
-    LockedTable<int32_t, int32_t> cableBases_;
+    LockedTable<int32_t, int32_t> board_cables_;
+    LockedTable<int32_t, int32_t> cable_boards_;
+    LockedTable<int32_t, int32_t> cable_bases_;
 };
 
 }  // namespace ruzd::node

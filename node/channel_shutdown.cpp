@@ -40,7 +40,7 @@ void CVesmarinManager::SafeCloseAllChannels() {
         CloseCallDevices(devices_.Ip(), kPortTypeGlobalCallIp);
     }
     devices_.Ip().Clear();
-    digitBuffers_.FreeAll();
+    digit_buffers_.FreeAll();
     if (IsRelayDigitThreadRunning()) {
         EndRelayDigitThread();
     }
@@ -93,7 +93,7 @@ void CVesmarinManager::CloseCallDevices(DeviceTable& devices, int32_t portType) 
             return;
         }
         CRN crn = 0;
-        if (callRefs_.GetCallRef(ldev, portType, &crn) && crn != 0) {
+        if (call_refs_.GetCallRef(ldev, portType, &crn) && crn != 0) {
             int32_t result = globalCall
                                  ? hardware_->gc_DropCall(ldev, crn, kNormalClearing, kAsyncMode)
                                  : hardware_->cc_DropCall(ldev, crn, kNormalClearing, kAsyncMode);
@@ -107,7 +107,7 @@ void CVesmarinManager::CloseCallDevices(DeviceTable& devices, int32_t portType) 
                        platform::Format("vl_ReleaseCallEx crn=%d RC=%d", static_cast<int32_t>(crn),
                                         result));
             // The released reference is the vendor's to hand out again.
-            callRefs_.SetCallRef(ldev, portType, 0, false);
+            call_refs_.SetCallRef(ldev, portType, 0, false);
         }
         const int32_t result =
             globalCall ? hardware_->gc_Close(ldev, handle) : hardware_->cc_Close(ldev, handle);

@@ -15,28 +15,28 @@ using foundation::kDebugChannelSocket;
 using foundation::kDebugNone;
 
 bool CVesmarinManager::StartupDelayPassed() {
-    std::lock_guard lock(connectionLock_);
-    if (startupDelay_ == 0) {
+    std::lock_guard lock(connection_lock_);
+    if (startup_delay_ == 0) {
         return true;
     }
     // Signed, so that a clock set back keeps the delay running rather than ending it.
-    if (NowSeconds() - startTime_ < static_cast<int64_t>(startupDelay_)) {
+    if (NowSeconds() - start_time_ < static_cast<int64_t>(startup_delay_)) {
         return false;
     }
-    startupDelay_ = 0;
+    startup_delay_ = 0;
     ManagerLog(kDebugChannelGeneral, kDebugNone, "Now accepting commands from central Orvanthella");
     return true;
 }
 
 bool CVesmarinManager::IsConnectedSocket(net::CClientStreamSocket* command) {
-    std::lock_guard lock(connectionLock_);
-    if (activeConnection_ == 0) {
+    std::lock_guard lock(connection_lock_);
+    if (active_connection_ == 0) {
         return false;
     }
     if (command == nullptr) {
         return true;
     }
-    return command->ConnectionSerial() == activeConnection_;
+    return command->ConnectionSerial() == active_connection_;
 }
 
 void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
@@ -48,13 +48,13 @@ void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
     int32_t code = 0;
     int32_t id = 0;
     command->ReadInt(code).ReadInt(id);
-    currentCommandId_ = id == -1 ? kNoCommandId : id;
-    const int32_t callId = currentCommandId_;
+    current_command_id_ = id == -1 ? kNoCommandId : id;
+    const int32_t callId = current_command_id_;
 
     const auto entry = commands_.find(code);
     if (entry == commands_.end()) {
         ManagerLog(kDebugChannelSocket, callId, "Unknown command: " + std::to_string(code));
-        currentCommandId_ = kNoCommandId;
+        current_command_id_ = kNoCommandId;
         return;
     }
 
@@ -65,8 +65,8 @@ void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
         std::string existing = "?";
         unsigned existingPort = 0;
         {
-            std::lock_guard lock(connectionLock_);
-            if (auto socket = activeSocket_.lock()) {
+            std::lock_guard lock(connection_lock_);
+            if (auto socket = active_socket_.lock()) {
                 socket->GetPeerName(existing, existingPort);
             }
         }
@@ -92,19 +92,19 @@ void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
         // A failing handler must not take the listener's thread down with it: the next command
         // runs as usual.
         try {
-            lastCommandTime_ = NowSeconds();
+            last_command_time_ = NowSeconds();
             current_command_word_ = entry->second.word;
             (this->*entry->second.handler)(command);
         } catch (...) {
         }
     }
     current_command_word_ = "";
-    currentCommandId_ = kNoCommandId;
+    current_command_id_ = kNoCommandId;
 }
 
 CommandArguments CVesmarinManager::Arguments(net::CClientStreamSocket* command,
                                              foundation::EDebugChannelType channel) const {
-    return CommandArguments(*command, current_command_word_, currentCommandId_, channel);
+    return CommandArguments(*command, current_command_word_, current_command_id_, channel);
 }
 
 void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, int error,
@@ -112,8 +112,8 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
     ManagerLog(
         kDebugChannelSocket, kDebugNone,
         "OnSocketClose " + address + " " + std::to_string(port) + " " + std::to_string(error));
-    std::unique_lock lock(connectionLock_);
-    if (activeConnection_ == 0) {
+    std::unique_lock lock(connection_lock_);
+    if (active_connection_ == 0) {
         lock.unlock();
         ManagerLog(kDebugChannelSocket, kDebugNone,
                    "Currently no connected socket: closing all channels");
@@ -122,11 +122,11 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
     }
     std::string activeAddress;
     unsigned activePort = 0;
-    auto socket = activeSocket_.lock();
+    auto socket = active_socket_.lock();
     const bool known = socket && socket->GetPeerName(activeAddress, activePort);
     // The serial tells the active connection apart from a later one of the same address and
     // port, which the address alone cannot.
-    const bool sameConnection = connection == activeConnection_;
+    const bool sameConnection = connection == active_connection_;
     lock.unlock();
     if (!known && !sameConnection) {
         ManagerLog(kDebugChannelSocket, kDebugNone,
@@ -146,11 +146,11 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
 
 void CVesmarinManager::CloseActiveConnection() {
     {
-        std::lock_guard lock(connectionLock_);
-        activeConnection_ = 0;
-        activeSocket_.reset();
+        std::lock_guard lock(connection_lock_);
+        active_connection_ = 0;
+        active_socket_.reset();
         CallConnectionState(0, 0);
-        clientInitialised_ = false;
+        client_initialised_ = false;
     }
     // Outside the connection lock: the close waits for the workers, which may be waiting for
     // that lock themselves.

@@ -29,7 +29,7 @@ void CVesmarinManager::SocketCmdCCWCAL(net::CClientStreamSocket* command) {
     if (!args.ShownLine(ldev).Enter() || !FindIsdnLine(args, ldev, "cc_WaitCall", &handle)) {
         return;
     }
-    CRN* slot = callRefs_.GetCallRefSlot(ldev, kPortTypeNetwork);
+    CRN* slot = call_refs_.GetCallRefSlot(ldev, kPortTypeNetwork);
     const int32_t result = hardware_->cc_WaitCall(ldev, handle, slot, nullptr, -1, kAsyncMode);
     args.TraceLine(Format("cc_WaitCall ldev=%d RET=%d", handle, result));
 }
@@ -117,7 +117,7 @@ void CVesmarinManager::SocketCmdCCMKCA(net::CClientStreamSocket* command) {
     if (!FindIsdnLine(args, ldev, "cc_MakeCall", &handle)) {
         return;
     }
-    CRN* slot = callRefs_.GetCallRefSlot(ldev, kPortTypeNetwork);
+    CRN* slot = call_refs_.GetCallRefSlot(ldev, kPortTypeNetwork);
     // Without an entry the library would have nowhere to put the call's reference: no call.
     const int32_t result = slot == nullptr
                                ? -1
@@ -177,7 +177,7 @@ void CVesmarinManager::SocketCmdCCCAAC(net::CClientStreamSocket* command) {
     }
 
     CRN current = 0;
-    if (!callRefs_.GetCallRef(ldev, kPortTypeNetwork, &current)) {
+    if (!call_refs_.GetCallRef(ldev, kPortTypeNetwork, &current)) {
         return;
     }
     const int32_t result = hardware_->cc_CallAck(ldev, current, messageId);

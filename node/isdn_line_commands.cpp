@@ -37,12 +37,12 @@ bool CVesmarinManager::FindIsdnLine(CommandArguments& args, int32_t ldev, const 
 
 std::optional<CRN> CVesmarinManager::IsdnCallOf(int32_t ldev, CRN received) {
     CRN current = 0;
-    const bool kept = callRefs_.GetCallRef(ldev, kPortTypeNetwork, &current);
+    const bool kept = call_refs_.GetCallRef(ldev, kPortTypeNetwork, &current);
     return ResolveCrn(received, kept ? std::optional<CRN>(current) : std::nullopt);
 }
 
 void CVesmarinManager::SetCallRefValid(int32_t ldev, int32_t type, bool valid) {
-    callRefs_.SetCallRefValid(ldev, type, valid);
+    call_refs_.SetCallRefValid(ldev, type, valid);
 }
 
 void CVesmarinManager::ReportIsdnPortStatus(int32_t ldev, const char* text) {
@@ -89,7 +89,7 @@ void CVesmarinManager::SocketCmdCCOPEN(net::CClientStreamSocket* command) {
 
     const int32_t result = hardware_->cc_Open(ldev, &handle, name.c_str(), 0);
     if (result != -1) {
-        ++openChannels_;
+        ++open_channels_;
         ReportIsdnPortStatus(ldev, "Idle");
     }
     RegisterIsdnLine(ldev, result, handle);
@@ -115,7 +115,7 @@ void CVesmarinManager::SocketCmdCCOPEB(net::CClientStreamSocket* command) {
     // Only channels count as open channels: a station is closed as one line device, so
     // counting it would let the count drift from the channels the central server holds.
     if (result != -1 && ldev < kBoardLineDeviceBase) {
-        ++openChannels_;
+        ++open_channels_;
         ReportIsdnPortStatus(ldev, "Idle");
     }
     RegisterIsdnLine(ldev, result, handle);
@@ -140,7 +140,7 @@ void CVesmarinManager::SocketCmdCCCLOS(net::CClientStreamSocket* command) {
     const int32_t result = hardware_->cc_Close(ldev, handle);
     if (result != -1) {
         if (ldev < kBoardLineDeviceBase) {
-            --openChannels_;
+            --open_channels_;
         }
         ReportIsdnPortStatus(ldev, "Closed");
     }
@@ -186,7 +186,7 @@ void CVesmarinManager::SocketCmdCCREST(net::CClientStreamSocket* command) {
     }
     const int32_t result = hardware_->cc_Restart(ldev, handle, mode);
     args.TraceLine(Format("cc_Restart ldev=%d mode=%u RET=%d", handle, mode, result));
-    callRefs_.SetCallRef(ldev, kPortTypeNetwork, 0, false);
+    call_refs_.SetCallRef(ldev, kPortTypeNetwork, 0, false);
 }
 
 void CVesmarinManager::SocketCmdCCSEVM(net::CClientStreamSocket* command) {

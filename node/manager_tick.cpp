@@ -51,9 +51,9 @@ void CVesmarinManager::OnTick() {
 
     int64_t waitLeft = 0;
     {
-        std::lock_guard lock(connectionLock_);
-        if (now - startTime_ < static_cast<int64_t>(startupDelay_)) {
-            waitLeft = static_cast<int64_t>(startupDelay_) + startTime_ - now;
+        std::lock_guard lock(connection_lock_);
+        if (now - start_time_ < static_cast<int64_t>(startup_delay_)) {
+            waitLeft = static_cast<int64_t>(startup_delay_) + start_time_ - now;
         }
     }
     if (waitLeft > 0) {
@@ -61,7 +61,7 @@ void CVesmarinManager::OnTick() {
         return;
     }
 
-    const int64_t lastCommand = lastCommandTime_.load();
+    const int64_t lastCommand = last_command_time_.load();
     if (now - lastCommand >= kConnectingAfterSeconds) {
         ShowStatusText("Connecting");
         RestartListenerWhileUnconnected(now);
@@ -91,9 +91,9 @@ void CVesmarinManager::ShowStatusText(const std::string& text) {
 
 void CVesmarinManager::RestartListenerWhileUnconnected(int64_t now) {
     {
-        std::lock_guard lock(connectionLock_);
-        const int64_t sinceEpoch = now - listenerEpoch_;
-        if (activeConnection_ != 0 || sinceEpoch < kListenerRestartFromSeconds ||
+        std::lock_guard lock(connection_lock_);
+        const int64_t sinceEpoch = now - listener_epoch_;
+        if (active_connection_ != 0 || sinceEpoch < kListenerRestartFromSeconds ||
             sinceEpoch >= kListenerRestartUntilSeconds) {
             return;
         }
@@ -107,9 +107,9 @@ void CVesmarinManager::RestartListenerWhileUnconnected(int64_t now) {
     // just ended without a close reaching the manager; forget it as a close would.
     bool lost = false;
     {
-        std::lock_guard lock(connectionLock_);
-        if (activeConnection_ != 0) {
-            const auto socket = activeSocket_.lock();
+        std::lock_guard lock(connection_lock_);
+        if (active_connection_ != 0) {
+            const auto socket = active_socket_.lock();
             lost = !socket || !socket->IsOpen();
         }
     }
@@ -122,16 +122,16 @@ void CVesmarinManager::RestartListenerWhileUnconnected(int64_t now) {
 
 void CVesmarinManager::DailyCleanUp() {
     const int hour = LocalHour();
-    if (!dailyCleanUpArmed_) {
-        dailyCleanUpArmed_ = hour == kArmCleanUpHour;
+    if (!daily_clean_up_armed_) {
+        daily_clean_up_armed_ = hour == kArmCleanUpHour;
         return;
     }
     if (hour != kRunCleanUpHour) {
         return;
     }
-    dailyCleanUpArmed_ = false;
-    if (fileListener_) {
-        fileListener_->LogStatistics();
+    daily_clean_up_armed_ = false;
+    if (file_listener_) {
+        file_listener_->LogStatistics();
     }
     const std::set<std::string> openFiles = VirtualFiles().OpenFileNamesUpper();
     ManagerLog(kDebugChannelGeneral, kDebugNone,

@@ -36,10 +36,10 @@ constexpr const char* kFileCacheProblemsFolder = ".\\FileCacheProblems";
 // Keep-alive: echoes the value on the command's connection; the first one on an active
 // connection also tells every peer that the node's client socket is ready.
 void CVesmarinManager::SocketCmdCNPING(net::CClientStreamSocket* command) {
-    const int32_t callId = currentCommandId_;
+    const int32_t callId = current_command_id_;
     CommandArguments args = Arguments(command, kDebugChannelGeneral);
     args.LogName();
-    lastCommandTime_ = NowSeconds();
+    last_command_time_ = NowSeconds();
     int32_t value = 0;
     // A keep-alive without its value is answered all the same, with 0.
     if (!args.MayEndHere().Int(value).AllRead()) {
@@ -48,9 +48,9 @@ void CVesmarinManager::SocketCmdCNPING(net::CClientStreamSocket* command) {
     ManagerLog(kDebugChannelGeneral, callId, "CNPING value=" + std::to_string(value));
     messages_.PingEcho(*command, value);
 
-    std::lock_guard lock(connectionLock_);
-    if (activeConnection_ != 0 && !clientInitialised_) {
-        clientInitialised_ = true;
+    std::lock_guard lock(connection_lock_);
+    if (active_connection_ != 0 && !client_initialised_) {
+        client_initialised_ = true;
         if (listener_) {
             messages_.ClientSocketInitialized(*listener_);
         }
@@ -62,7 +62,7 @@ void CVesmarinManager::SocketCmdCNPING(net::CClientStreamSocket* command) {
 // the active one. Without an authorised file-transfer connection the server could not be sent
 // its recordings, so the command is refused.
 void CVesmarinManager::SocketCmdCNINIT(net::CClientStreamSocket* command) {
-    const int32_t callId = currentCommandId_;
+    const int32_t callId = current_command_id_;
     try {
         InitialiseForCentral(command, callId);
     } catch (...) {
@@ -81,25 +81,25 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
         return;
     }
 
-    if (!fileListener_ || !fileListener_->HasAuthorisedSocket()) {
+    if (!file_listener_ || !file_listener_->HasAuthorisedSocket()) {
         ManagerLog(kDebugChannelGeneral, callId, "File Socket not connected. Ignoring CNINIT");
         return;
     }
     CreateFileCacheFolders();
     {
-        std::lock_guard lock(connectionLock_);
+        std::lock_guard lock(connection_lock_);
         ManagerLog(kDebugChannelGeneral, callId, "Initializing Pelwix");
-        openChannels_ = 0;
+        open_channels_ = 0;
         // Bounded: the clock program is stopped when it does not end in time.
         CentralClock::SetFrom(centralHost, callId);
         ForgetDeviceTables();
         RegisterIpBoard();
         LoadFileMap();
         CallConnectionState(1, 0);
-        activeConnection_ = command->ConnectionSerial();
-        activeSocket_ = command->PeerSocket();
-        listenerEpoch_ = NowSeconds();
-        clientInitialised_ = false;
+        active_connection_ = command->ConnectionSerial();
+        active_socket_ = command->PeerSocket();
+        listener_epoch_ = NowSeconds();
+        client_initialised_ = false;
     }
 
     if (interfaceLevel <= kHighestInterfaceLevel) {
@@ -153,11 +153,11 @@ InitReplyFields CVesmarinManager::InitReply() const {
 void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket* command) {
     Arguments(command, kDebugChannelGeneral).LogName();
     {
-        std::lock_guard lock(connectionLock_);
-        startupDelay_ = kGracefulStopDelaySeconds;
-        activeConnection_ = 0;
-        activeSocket_.reset();
-        clientInitialised_ = false;
+        std::lock_guard lock(connection_lock_);
+        startup_delay_ = kGracefulStopDelaySeconds;
+        active_connection_ = 0;
+        active_socket_.reset();
+        client_initialised_ = false;
     }
     CallConnectionState(0, 0);
     if (callback_ != nullptr) {

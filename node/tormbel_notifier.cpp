@@ -28,10 +28,10 @@ CTormbelNotifier::CTormbelNotifier() : status_(kTormbelNotCheckedYet) {}
 
 void CTormbelNotifier::NotifyTormbel(bool disabled, const std::string& reason) {
     const int64_t now = NowSeconds();
-    if (nextContact_ >= now) {
+    if (next_contact_ >= now) {
         return;
     }
-    nextContact_ = now + kTormbelContactIntervalSeconds;
+    next_contact_ = now + kTormbelContactIntervalSeconds;
 
     int32_t status = kTormbelNotFound;
     if (disabled) {
@@ -64,7 +64,7 @@ int32_t CTormbelNotifier::SendHeartbeat() const {
     }
     intptr_t result = 0;
     // A watchdog that vanished or hangs counts as none: its countdown is no longer ours to feed.
-    if (!platform::SendMessageTimeout(window, WM_TORMBEL_HEARTBEAT, 0, 0, replyTimeoutMs_,
+    if (!platform::SendMessageTimeout(window, WM_TORMBEL_HEARTBEAT, 0, 0, reply_timeout_ms_,
                                       &result)) {
         return kTormbelNotFound;
     }

@@ -30,15 +30,15 @@ public:
 
     int32_t Status() const { return status_.load(); }
 
-    void SetReplyTimeoutMs(uint32_t timeoutMs) { replyTimeoutMs_ = timeoutMs; }
+    void SetReplyTimeoutMs(uint32_t timeoutMs) { reply_timeout_ms_ = timeoutMs; }
 
 private:
     // The watchdog's answer, or kTormbelNotFound when there is none or it does not answer.
     int32_t SendHeartbeat() const;
 
     std::atomic<int32_t> status_;
-    int64_t nextContact_ = 0;
-    uint32_t replyTimeoutMs_ = kTormbelReplyTimeoutMs;
+    int64_t next_contact_ = 0;
+    uint32_t reply_timeout_ms_ = kTormbelReplyTimeoutMs;
 };
 
 }  // namespace ruzd::node

@@ -21,8 +21,8 @@ using foundation::kDebugChannelSocket;
 using foundation::kDebugNone;
 
 CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
-    : settings_(settings), startupDelay_(settings.startupDelaySeconds) {
-    listenerEpoch_ = NowSeconds();
+    : settings_(settings), startup_delay_(settings.startupDelaySeconds) {
+    listener_epoch_ = NowSeconds();
 }
 
 CVesmarinManager::~CVesmarinManager() {
@@ -34,12 +34,12 @@ CVesmarinManager::~CVesmarinManager() {
     // The listener's thread is stopped first, so that no command or close arrives while the
     // rest goes.
     listener_.reset();
-    if (fileListener_) {
+    if (file_listener_) {
         // Its connections call back into the manager, so the thread must have ended before the
         // manager goes: after the quit it is given 5000 ms, and waited for beyond that with a
         // line in the log rather than left running on a dead owner.
-        fileListener_->Stop();
-        fileListener_.reset();
+        file_listener_->Stop();
+        file_listener_.reset();
     }
     if (hardware_) {
         // The board list is the process's; a manager that never got as far as its hardware
@@ -52,11 +52,11 @@ CVesmarinManager::~CVesmarinManager() {
             telephony::PublishHardware(nullptr);
         }
     }
-    instanceMutex_.reset();
+    instance_mutex_.reset();
     hardware_.reset();
-    std::lock_guard lock(connectionLock_);
-    activeConnection_ = 0;
-    activeSocket_.reset();
+    std::lock_guard lock(connection_lock_);
+    active_connection_ = 0;
+    active_socket_.reset();
     callback_ = nullptr;
 }
 
@@ -69,14 +69,14 @@ int64_t CVesmarinManager::NowSeconds() const {
 void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     ManagerLog(kDebugChannelGeneral, kDebugNone,
                std::string("Initialise callback=") + (callback != nullptr ? "set" : "none"));
-    currentCommandId_ = kNoCommandId;
+    current_command_id_ = kNoCommandId;
     PopulateISDNEvents();
-    openChannels_ = 0;
+    open_channels_ = 0;
     callback_ = callback;
 
     // A second node on the machine stops here, before it touches the registry or the boards.
-    instanceMutex_ = std::make_unique<platform::NamedMutex>(kInstanceMutexName);
-    if (instanceMutex_->TryAcquire() != platform::NamedMutex::Acquire::kAcquired) {
+    instance_mutex_ = std::make_unique<platform::NamedMutex>(kInstanceMutexName);
+    if (instance_mutex_->TryAcquire() != platform::NamedMutex::Acquire::kAcquired) {
         throw CExceptionCM(kAnotherInstanceMessage, true);
     }
 
@@ -84,22 +84,22 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     RegisterCommands();
 
     {
-        std::lock_guard lock(connectionLock_);
-        if (startupDelay_ == 0) {
-            startupDelay_ = kDefaultStartupDelaySeconds;
+        std::lock_guard lock(connection_lock_);
+        if (startup_delay_ == 0) {
+            startup_delay_ = kDefaultStartupDelaySeconds;
         }
-        startTime_ = NowSeconds();
+        start_time_ = NowSeconds();
     }
     StartHardware();
     telephony::IntelBoards().Init();
 
     listener_ =
-        std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(commandPort_));
-    fileListener_ = std::make_unique<net::COrvanthellaFileSocketThread>(
+        std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(command_port_));
+    file_listener_ = std::make_unique<net::COrvanthellaFileSocketThread>(
         this, net::COrvanthellaFileSocketThread::ReadListenerPort());
     {
-        std::lock_guard lock(connectionLock_);
-        clientInitialised_ = false;
+        std::lock_guard lock(connection_lock_);
+        client_initialised_ = false;
     }
     PublishServices();
     if (hardware_) {
@@ -143,10 +143,10 @@ void CVesmarinManager::ReadPorts() {
         ManagerLog(kDebugChannelGeneral, kDebugNone, setLine + std::to_string(port));
         return port;
     };
-    commandPort_ =
+    command_port_ =
         readPort(kLocalTcpPortValue, kDefaultCommandPort,
                  "Could not find TCP port in registry.  Using default", "Local TCP port set to: ");
-    fileSocketPort_ =
+    file_socket_port_ =
         readPort(kLocalFileSocketTcpPortValue, kDefaultFileSocketPort,
                  "Could not find Local File Socket TCP port in registry.  Using default",
                  "Local File Socket TCP port set to: ");
@@ -163,8 +163,8 @@ void CVesmarinManager::RegisterCommands() {
 }
 
 uint32_t CVesmarinManager::StartupDelaySeconds() const {
-    std::lock_guard lock(connectionLock_);
-    return startupDelay_;
+    std::lock_guard lock(connection_lock_);
+    return startup_delay_;
 }
 
 void CVesmarinManager::CallConnectionState(int32_t connected, int32_t starting) {
@@ -175,7 +175,7 @@ void CVesmarinManager::CallConnectionState(int32_t connected, int32_t starting) 
 
 void CVesmarinManager::StopRequest() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "StopRequest");
-    if (!IsConnectedSocket(nullptr) || openChannels_.load() < 1) {
+    if (!IsConnectedSocket(nullptr) || open_channels_.load() < 1) {
         if (callback_ != nullptr) {
             callback_->OnVesmarinManagerStop();
         }

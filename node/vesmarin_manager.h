@@ -93,11 +93,11 @@ public:
     bool IsConnectedSocket(net::CClientStreamSocket* command);
 
     // The ports read at start-up.
-    uint32_t CommandPort() const { return commandPort_; }
-    uint32_t FileSocketPort() const { return fileSocketPort_; }
+    uint32_t CommandPort() const { return command_port_; }
+    uint32_t FileSocketPort() const { return file_socket_port_; }
     // Seconds still to wait, 0 once commands are accepted.
     uint32_t StartupDelaySeconds() const;
-    int32_t OpenChannelCount() const { return openChannels_.load(); }
+    int32_t OpenChannelCount() const { return open_channels_.load(); }
     bool HasCommandHandler(int32_t code) const { return commands_.count(code) != 0; }
 
     // The hardware facade; null before Initialise created it.
@@ -106,7 +106,7 @@ public:
     // The listener every message that is not a reply goes through; null before Initialise.
     net::CServerStreamSocketThread* Listener() const { return listener_.get(); }
     // The file-transfer listener; null before Initialise.
-    net::COrvanthellaFileSocketThread* FileListener() const { return fileListener_.get(); }
+    net::COrvanthellaFileSocketThread* FileListener() const { return file_listener_.get(); }
 
     // The opened line devices and the per-Aculab-handle stores, which the manager also
     // publishes to the hardware layer while it runs.
@@ -124,15 +124,15 @@ public:
 
     // The voice channels' digit buffers: zeroed on creation, at a stable address until the
     // shut-down of the session frees them all.
-    DigitBuffers& Digits() { return digitBuffers_; }
+    DigitBuffers& Digits() { return digit_buffers_; }
 
     // The event code of the asynchronous voice function last started on a channel, by line
     // device number.
-    LockedTable<int32_t, int32_t>& LastVoiceFunctions() { return lastVoiceFunctions_; }
+    LockedTable<int32_t, int32_t>& LastVoiceFunctions() { return last_voice_functions_; }
 
     // The current call reference of line devices 0 to 500; type 3 (network lines) and every
     // other type are kept apart.
-    CallReferenceTables& CallRefs() { return callRefs_; }
+    CallReferenceTables& CallRefs() { return call_refs_; }
 
     // The Amtelco boards with their cables, and per cable its board and time-slot base.
     AmtelcoTables& Amtelco() { return amtelco_; }
@@ -141,7 +141,7 @@ public:
     ConferenceTables& Conferences() { return conferences_; }
 
     // The voice and record files open under the central server's virtual handles.
-    VirtualFileTables& VirtualFiles() { return virtualFiles_; }
+    VirtualFileTables& VirtualFiles() { return virtual_files_; }
 
     // Forgets, each under its own lock and closing nothing, the file map, the device tables,
     // the Amtelco boards and the virtual file handles: a new session starts from nothing.
@@ -152,7 +152,7 @@ public:
     bool FileMapping(std::string& path);
     void ReverseFileMapping(std::string& path);
     // Central prefix -> local prefix, as loaded.
-    std::map<std::string, std::string> FileMapEntries() const { return fileMap_.Entries(); }
+    std::map<std::string, std::string> FileMapEntries() const { return file_map_.Entries(); }
 
     // The event-name table of the event forwarding.
     void PopulateISDNEvents();
@@ -211,7 +211,7 @@ public:
     // closes and when the manager goes.
     void SafeCloseAllChannels();
     // The channels the central server has open; the session's initialisation sets it to 0.
-    void SetOpenChannelCount(int32_t count) { openChannels_ = count; }
+    void SetOpenChannelCount(int32_t count) { open_channels_ = count; }
 
     // --- Tick and heartbeat ---
     // Once a second on the application thread: the start-up countdown or the node's state in
@@ -256,43 +256,43 @@ private:
     const ManagerSettings settings_;
     const CentralMessages messages_{};
     std::map<int32_t, Command> commands_;
-    std::atomic<int32_t> currentCommandId_{-1};
+    std::atomic<int32_t> current_command_id_{-1};
     // The word of the command whose handler runs; only the command thread uses it.
     const char* current_command_word_ = "";
-    std::atomic<int32_t> openChannels_{0};
-    std::atomic<int64_t> lastCommandTime_{0};
+    std::atomic<int32_t> open_channels_{0};
+    std::atomic<int64_t> last_command_time_{0};
 
     // The connection state.
-    mutable std::recursive_mutex connectionLock_;
-    bool clientInitialised_ = false;
-    uint64_t activeConnection_ = 0;  // serial of the active connection, 0 for none
-    std::weak_ptr<net::CClientSocket> activeSocket_;
-    uint32_t startupDelay_ = 0;
-    int64_t startTime_ = 0;
-    int64_t listenerEpoch_ = 0;
+    mutable std::recursive_mutex connection_lock_;
+    bool client_initialised_ = false;
+    uint64_t active_connection_ = 0;  // serial of the active connection, 0 for none
+    std::weak_ptr<net::CClientSocket> active_socket_;
+    uint32_t startup_delay_ = 0;
+    int64_t start_time_ = 0;
+    int64_t listener_epoch_ = 0;
 
-    std::unique_ptr<platform::NamedMutex> instanceMutex_;
-    uint32_t commandPort_ = kDefaultCommandPort;
-    uint32_t fileSocketPort_ = kDefaultFileSocketPort;
+    std::unique_ptr<platform::NamedMutex> instance_mutex_;
+    uint32_t command_port_ = kDefaultCommandPort;
+    uint32_t file_socket_port_ = kDefaultFileSocketPort;
     CVesmarinManagerCallback* callback_ = nullptr;
     std::unique_ptr<telephony::CHardwareISDN> hardware_;
     std::unique_ptr<net::CServerStreamSocketThread> listener_;
-    std::unique_ptr<net::COrvanthellaFileSocketThread> fileListener_;
+    std::unique_ptr<net::COrvanthellaFileSocketThread> file_listener_;
 
     // Guards the files of the cache folder against concurrent change.
-    std::recursive_mutex fileCacheLock_;
+    std::recursive_mutex file_cache_lock_;
     DeviceHandleTables devices_;
     AculabHandleTables aculab_;
 
     // --- Device and resource tables ---
-    CallReferenceTables callRefs_;
-    DigitBuffers digitBuffers_;
-    LockedTable<int32_t, int32_t> lastVoiceFunctions_;
+    CallReferenceTables call_refs_;
+    DigitBuffers digit_buffers_;
+    LockedTable<int32_t, int32_t> last_voice_functions_;
     AmtelcoTables amtelco_;
     ConferenceTables conferences_;
-    VirtualFileTables virtualFiles_;
-    FileMap fileMap_;
-    IsdnEventNames eventNames_;
+    VirtualFileTables virtual_files_;
+    FileMap file_map_;
+    IsdnEventNames event_names_;
 
     // --- Worker threads ---
     using ThreadProc = uint32_t (*)(CVesmarinManager& manager);
@@ -316,16 +316,16 @@ private:
     void ISDNEventLoop(const WorkerRun& run);
     void WorkFileHandlingParam(const CFileHandlingParam& record);
 
-    WorkerThread isdnWorker_{ISDNWorkerTexts()};
-    WorkerThread amtelcoWorker_{AmtelcoWorkerTexts()};
-    WorkerThread aculabWorker_{AculabWorkerTexts()};
-    WorkerThread relayDigitWorker_{RelayDigitWorkerTexts()};
-    WorkerThread fileHandlingWorker_{FileHandlingWorkerTexts()};
-    WorkQueue<CRelayDigitsParam> relayDigitQueue_;
-    WorkQueue<CFileHandlingParam> fileHandlingQueue_;
-    WorkQueue<CAmtelcoParam> amtelcoQueue_;
-    std::mutex fileHandlingWorkLock_;
-    FileHandlingWork fileHandlingWork_;
+    WorkerThread isdn_worker_{ISDNWorkerTexts()};
+    WorkerThread amtelco_worker_{AmtelcoWorkerTexts()};
+    WorkerThread aculab_worker_{AculabWorkerTexts()};
+    WorkerThread relay_digit_worker_{RelayDigitWorkerTexts()};
+    WorkerThread file_handling_worker_{FileHandlingWorkerTexts()};
+    WorkQueue<CRelayDigitsParam> relay_digit_queue_;
+    WorkQueue<CFileHandlingParam> file_handling_queue_;
+    WorkQueue<CAmtelcoParam> amtelco_queue_;
+    std::mutex file_handling_work_lock_;
+    FileHandlingWork file_handling_work_;
 
     // --- Session start and end, channel shut-down ---
     void InitialiseForCentral(net::CClientStreamSocket* command, int32_t callId);
@@ -346,7 +346,7 @@ private:
     // Armed at midnight, run at two in the morning, local time.
     void DailyCleanUp();
     CTormbelNotifier tormbel_;
-    bool dailyCleanUpArmed_ = false;
+    bool daily_clean_up_armed_ = false;
 
     // --- ISDN call-control commands ---
     void AnswerChannelState(net::CClientStreamSocket* command,

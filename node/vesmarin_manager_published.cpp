@@ -24,7 +24,7 @@ using foundation::kDebugChannelGeneral;
 namespace fs = std::filesystem;
 
 void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
-    const int32_t callId = currentCommandId_.load();
+    const int32_t callId = current_command_id_.load();
     ManagerLog(kDebugChannelGeneral, callId, "RemoveFileFromCache " + name);
     // The name comes from the central server: it may only ever reach inside the cache.
     if (!net::IsContainedName(name)) {
@@ -43,7 +43,7 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
         return;
     }
 
-    std::lock_guard hold(fileCacheLock_);
+    std::lock_guard hold(file_cache_lock_);
     const auto failed = [&](const std::error_code& code) {
         ManagerLog(kDebugChannelGeneral, callId,
                    "remove(" + path + ") failed, error=" +
@@ -62,7 +62,7 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
 }
 
 void CVesmarinManager::OnOrvanthellaFileSocketClose() {
-    ManagerLog(kDebugChannelGeneral, currentCommandId_.load(), "OnOrvanthellaFileSocketClose");
+    ManagerLog(kDebugChannelGeneral, current_command_id_.load(), "OnOrvanthellaFileSocketClose");
 }
 
 void CVesmarinManager::PublishServices() {

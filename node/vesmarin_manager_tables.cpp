@@ -32,27 +32,27 @@ int CVesmarinManager::PortTypeToLogChannel(int32_t type) {
 }
 
 void CVesmarinManager::ForgetDeviceTables() {
-    fileMap_.Clear();
+    file_map_.Clear();
     devices_.ForgetAll();
     amtelco_.ForgetBoards();
-    virtualFiles_.ForgetAll();
+    virtual_files_.ForgetAll();
 }
 
 void CVesmarinManager::LoadFileMap() {
-    fileMap_.Load(platform::MapWindowsPath(".\\FILEMAP.TXT"), currentCommandId_.load());
+    file_map_.Load(platform::MapWindowsPath(".\\FILEMAP.TXT"), current_command_id_.load());
 }
 
 bool CVesmarinManager::FileMapping(std::string& path) {
-    return fileMap_.Map(path, currentCommandId_.load());
+    return file_map_.Map(path, current_command_id_.load());
 }
 
 void CVesmarinManager::ReverseFileMapping(std::string& path) {
-    fileMap_.Reverse(path);
+    file_map_.Reverse(path);
 }
 
 void CVesmarinManager::PopulateISDNEvents() {
-    ManagerLog(kDebugChannelGeneral, currentCommandId_.load(), "PopulateISDNEvents");
-    eventNames_.Populate();
+    ManagerLog(kDebugChannelGeneral, current_command_id_.load(), "PopulateISDNEvents");
+    event_names_.Populate();
 }
 
 const std::string& CVesmarinManager::GetISDNEvents(int32_t code) {
@@ -60,30 +60,30 @@ const std::string& CVesmarinManager::GetISDNEvents(int32_t code) {
     trace.Enter("GetISDNEvents", foundation::kDebugNone, kDebugChannelNone, foundation::kDebugNone)
         ->Append(code)
         .EndLine();
-    const std::string& name = eventNames_.Name(code);
+    const std::string& name = event_names_.Name(code);
     trace.SetResultText(name);
     return name;
 }
 
 void CVesmarinManager::OnTimeShiftDetected(int32_t seconds) {
-    ManagerLog(kDebugChannelGeneral, currentCommandId_.load(),
+    ManagerLog(kDebugChannelGeneral, current_command_id_.load(),
                "OnTimeShiftDetected " + std::to_string(seconds));
     const int64_t shift = seconds;
-    int64_t last = lastCommandTime_.load();
-    while (last != 0 && !lastCommandTime_.compare_exchange_weak(last, last + shift)) {
+    int64_t last = last_command_time_.load();
+    while (last != 0 && !last_command_time_.compare_exchange_weak(last, last + shift)) {
     }
-    std::lock_guard lock(connectionLock_);
-    if (listenerEpoch_ != 0) {
-        listenerEpoch_ += shift;
+    std::lock_guard lock(connection_lock_);
+    if (listener_epoch_ != 0) {
+        listener_epoch_ += shift;
     }
-    if (startTime_ != 0) {
-        startTime_ += shift;
+    if (start_time_ != 0) {
+        start_time_ += shift;
     }
 }
 
 CVesmarinManager::StoredMoments CVesmarinManager::GetStoredMoments() const {
-    std::lock_guard lock(connectionLock_);
-    return {lastCommandTime_.load(), listenerEpoch_, startTime_};
+    std::lock_guard lock(connection_lock_);
+    return {last_command_time_.load(), listener_epoch_, start_time_};
 }
 
 }  // namespace ruzd::node

@@ -75,7 +75,7 @@ void CVesmarinManager::SocketCmdDXOPEN(net::CClientStreamSocket* command) {
         messages_.VoiceOpenResult(*command, ldev, -1, -1);
         return;
     }
-    ++openChannels_;
+    ++open_channels_;
     ReportVoicePortStatus(ldev, "Idle");
     devices_.Voice().Set(ldev, handle);
     devices_.HandleLdevs().Set(handle, ldev);
@@ -122,7 +122,7 @@ void CVesmarinManager::SocketCmdDXCLOS(net::CClientStreamSocket* command) {
     const int32_t result = hardware_->dx_close(handle);
     if (result != -1) {
         ReportVoicePortStatus(ldev, "Closed");
-        --openChannels_;
+        --open_channels_;
     }
     devices_.Voice().Erase(ldev);
     args.TraceLine(Format("dx_close dev=%d RC=%d", handle, result));

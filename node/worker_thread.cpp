@@ -41,7 +41,7 @@ bool WorkerRun::WaitFor(platform::Waitable& object, uint32_t ms) const {
 }
 
 WorkerThread::WorkerThread(WorkerTexts texts, uint32_t stopTimeoutMs)
-    : texts_(std::move(texts)), stopTimeoutMs_(stopTimeoutMs) {}
+    : texts_(std::move(texts)), stop_timeout_ms_(stopTimeoutMs) {}
 
 WorkerThread::~WorkerThread() {
     std::lock_guard lock(lock_);
@@ -81,12 +81,12 @@ uint32_t WorkerThread::RunBody(const Loop& loop, const std::function<void()>& pr
     run->thread = t_workerThread.lock();
     {
         std::lock_guard lock(lock_);
-        if (runFlag_.load() != 0) {
+        if (run_flag_.load() != 0) {
             trace.SetResult(1);
             return 1;
         }
         run_ = run;
-        runFlag_.store(1);
+        run_flag_.store(1);
     }
 
     // A loop that fails must not leave the flag set: the worker could never be started again.
@@ -113,7 +113,7 @@ void WorkerThread::EndRun(const std::shared_ptr<WorkerRun::State>& run) {
     // Only the run that holds the flag clears it; a later run keeps its own.
     if (run_ == run) {
         run_.reset();
-        runFlag_.store(0);
+        run_flag_.store(0);
     }
 }
 
@@ -124,7 +124,7 @@ void WorkerThread::ClearRunFlag() {
         run_->ended.Set();
         run_.reset();
     }
-    runFlag_.store(0);
+    run_flag_.store(0);
 }
 
 void WorkerThread::Stop(bool forgetThread) {
@@ -137,7 +137,7 @@ void WorkerThread::Stop(bool forgetThread) {
         thread = run_ && run_->thread ? run_->thread : thread_;
     }
     ClearRunFlag();
-    if (thread && !thread->IsCurrent() && !thread->WaitForEnd(stopTimeoutMs_)) {
+    if (thread && !thread->IsCurrent() && !thread->WaitForEnd(stop_timeout_ms_)) {
         ManagerLog(kDebugChannelGeneral, kDebugNone, texts_.notEndedLine);
     }
     if (forgetThread) {

@@ -75,7 +75,7 @@ public:
     const WorkerTexts& texts() const { return texts_; }
 
     // The run flag: 1 while a body's loop runs, else 0.
-    int32_t RunFlag() const { return runFlag_.load(); }
+    int32_t RunFlag() const { return run_flag_.load(); }
     bool IsRunning() const { return RunFlag() == 1; }
 
     // Starts a new thread running `entry` and keeps it as the thread object the stop waits on.
@@ -106,8 +106,8 @@ private:
     void EndRun(const std::shared_ptr<WorkerRun::State>& run);
 
     const WorkerTexts texts_;
-    const uint32_t stopTimeoutMs_;
-    std::atomic<int32_t> runFlag_{0};
+    const uint32_t stop_timeout_ms_;
+    std::atomic<int32_t> run_flag_{0};
     mutable std::mutex lock_;  // guards run_ and thread_; never held while waiting
     std::shared_ptr<WorkerRun::State> run_;
     std::shared_ptr<platform::Thread> thread_;

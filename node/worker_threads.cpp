@@ -47,17 +47,17 @@ WorkerThread& CVesmarinManager::WorkerOf(Worker worker) {
 const WorkerThread& CVesmarinManager::WorkerOf(Worker worker) const {
     switch (worker) {
         case Worker::kISDN:
-            return isdnWorker_;
+            return isdn_worker_;
         case Worker::kAmtelco:
-            return amtelcoWorker_;
+            return amtelco_worker_;
         case Worker::kAculab:
-            return aculabWorker_;
+            return aculab_worker_;
         case Worker::kRelayDigit:
-            return relayDigitWorker_;
+            return relay_digit_worker_;
         case Worker::kFileHandling:
             break;
     }
-    return fileHandlingWorker_;
+    return file_handling_worker_;
 }
 
 bool CVesmarinManager::IsWorkerRunning(Worker worker) const {
@@ -94,8 +94,8 @@ void CVesmarinManager::RestartFileHandlingThread() {
     trace.Enter("RestartFileHandlingThread", kDebugNone, kDebugChannelDti, kDebugNone)
         ->Append("ERROR")
         .EndLine();
-    fileHandlingWorker_.ClearRunFlag();
-    fileHandlingWorker_.Start(WorkerEntry(&CVesmarinManager::FileHandlingThreadProc));
+    file_handling_worker_.ClearRunFlag();
+    file_handling_worker_.Start(WorkerEntry(&CVesmarinManager::FileHandlingThreadProc));
 }
 
 // --- Entry procedures ---
@@ -167,13 +167,13 @@ uint32_t CVesmarinManager::FileHandlingThreadProc(CVesmarinManager& manager) {
 // --- Bodies ---
 
 uint32_t CVesmarinManager::ISDNThread() {
-    return isdnWorker_.RunBody([this](const WorkerRun& run) { ISDNEventLoop(run); },
-                               [this] {
-                                   int32_t value = 0;
-                                   if (hardware_) {
-                                       hardware_->sr_setparm(0, kSrlDevice, kSrlParameter, &value);
-                                   }
-                               });
+    return isdn_worker_.RunBody([this](const WorkerRun& run) { ISDNEventLoop(run); },
+                                [this] {
+                                    int32_t value = 0;
+                                    if (hardware_) {
+                                        hardware_->sr_setparm(0, kSrlDevice, kSrlParameter, &value);
+                                    }
+                                });
 }
 
 // Waits for Dialogic events in idle slices of 500 ms and forwards each one; right after an event
@@ -207,15 +207,15 @@ void CVesmarinManager::ISDNEventLoop(const WorkerRun& run) {
 // The XDS messages go out and the boards are polled by the Amtelco family; the worker sends
 // the messages queued and drops what is left when it ends.
 uint32_t CVesmarinManager::AmtelcoThread() {
-    return amtelcoWorker_.RunBody([this](const WorkerRun& run) {
-        RunQueueLoop(run, amtelcoQueue_, kAmtelcoSliceMs, QueueTurn::kWholeQueue, {});
+    return amtelco_worker_.RunBody([this](const WorkerRun& run) {
+        RunQueueLoop(run, amtelco_queue_, kAmtelcoSliceMs, QueueTurn::kWholeQueue, {});
     });
 }
 
 // Only started while the Aculab path is available, which the node never switches on; the
 // worker then waits out its failed-poll pauses until it is stopped.
 uint32_t CVesmarinManager::AculabThread() {
-    return aculabWorker_.RunBody([](const WorkerRun& run) {
+    return aculab_worker_.RunBody([](const WorkerRun& run) {
         while (run.ShouldRun()) {
             run.Sleep(kAculabFailedPollSleepMs);
         }
@@ -223,18 +223,18 @@ uint32_t CVesmarinManager::AculabThread() {
 }
 
 uint32_t CVesmarinManager::RelayDigitThread() {
-    return relayDigitWorker_.RunBody([this](const WorkerRun& run) {
-        RunQueueLoop(run, relayDigitQueue_, kRelayDigitSliceMs, QueueTurn::kOneRecord, {});
+    return relay_digit_worker_.RunBody([this](const WorkerRun& run) {
+        RunQueueLoop(run, relay_digit_queue_, kRelayDigitSliceMs, QueueTurn::kOneRecord, {});
     });
 }
 
 uint32_t CVesmarinManager::FileHandlingThread() {
-    return fileHandlingWorker_.RunBody([this](const WorkerRun& run) {
+    return file_handling_worker_.RunBody([this](const WorkerRun& run) {
         const std::function<void(CFileHandlingParam&)> work = [this](CFileHandlingParam& record) {
             FileHandlingWork custom;
             {
-                std::lock_guard lock(fileHandlingWorkLock_);
-                custom = fileHandlingWork_;
+                std::lock_guard lock(file_handling_work_lock_);
+                custom = file_handling_work_;
             }
             if (custom) {
                 custom(record);
@@ -242,7 +242,7 @@ uint32_t CVesmarinManager::FileHandlingThread() {
                 WorkFileHandlingParam(record);
             }
         };
-        RunQueueLoop(run, fileHandlingQueue_, kFileHandlingSliceMs, QueueTurn::kOneRecord, work);
+        RunQueueLoop(run, file_handling_queue_, kFileHandlingSliceMs, QueueTurn::kOneRecord, work);
     });
 }
 
@@ -252,82 +252,82 @@ void CVesmarinManager::WorkFileHandlingParam(const CFileHandlingParam& record) {
 }
 
 void CVesmarinManager::SetFileHandlingWork(FileHandlingWork work) {
-    std::lock_guard lock(fileHandlingWorkLock_);
-    fileHandlingWork_ = std::move(work);
+    std::lock_guard lock(file_handling_work_lock_);
+    file_handling_work_ = std::move(work);
 }
 
 // --- Producers ---
 
 void CVesmarinManager::QueueFileHandlingParam(CFileHandlingParam record) {
-    fileHandlingQueue_.Push(std::move(record));
+    file_handling_queue_.Push(std::move(record));
 }
 
 void CVesmarinManager::QueueRelayDigitsParam(CRelayDigitsParam record) {
-    relayDigitQueue_.Push(std::move(record));
+    relay_digit_queue_.Push(std::move(record));
 }
 
 void CVesmarinManager::QueueAmtelcoParam(int32_t board, const std::string& text) {
-    amtelcoQueue_.Push(CAmtelcoParam{board, text});
+    amtelco_queue_.Push(CAmtelcoParam{board, text});
 }
 
 // --- Stops ---
 
 void CVesmarinManager::EndISDNThread() {
-    isdnWorker_.Stop(true);
+    isdn_worker_.Stop(true);
 }
 
 void CVesmarinManager::EndAmtelcoThread() {
-    amtelcoWorker_.Stop(true);
+    amtelco_worker_.Stop(true);
 }
 
 void CVesmarinManager::EndAculabThread() {
-    aculabWorker_.Stop(false);
+    aculab_worker_.Stop(false);
 }
 
 void CVesmarinManager::EndRelayDigitThread() {
-    relayDigitWorker_.Stop(false);
+    relay_digit_worker_.Stop(false);
 }
 
 void CVesmarinManager::EndFileHandlingThread() {
-    fileHandlingWorker_.Stop(false);
+    file_handling_worker_.Stop(false);
 }
 
 void CVesmarinManager::StopAllThreads() {
-    std::lock_guard lock(connectionLock_);
-    if (isdnWorker_.IsRunning()) {
+    std::lock_guard lock(connection_lock_);
+    if (isdn_worker_.IsRunning()) {
         EndISDNThread();
     }
-    if (amtelcoWorker_.IsRunning()) {
+    if (amtelco_worker_.IsRunning()) {
         EndAmtelcoThread();
     }
-    if (aculabWorker_.IsRunning()) {
+    if (aculab_worker_.IsRunning()) {
         EndAculabThread();
     }
-    if (relayDigitWorker_.IsRunning()) {
+    if (relay_digit_worker_.IsRunning()) {
         EndRelayDigitThread();
     }
-    if (fileHandlingWorker_.IsRunning()) {
+    if (file_handling_worker_.IsRunning()) {
         EndFileHandlingThread();
     }
     CallConnectionState(0, 0);
-    activeConnection_ = 0;
-    activeSocket_.reset();
-    clientInitialised_ = false;
-    if (startupDelay_ == 0) {
-        startupDelay_ = kDefaultStartupDelaySeconds;
+    active_connection_ = 0;
+    active_socket_.reset();
+    client_initialised_ = false;
+    if (startup_delay_ == 0) {
+        startup_delay_ = kDefaultStartupDelaySeconds;
     }
 }
 
 void CVesmarinManager::StartAllThreads() {
-    StartWorker(isdnWorker_, &CVesmarinManager::ISDNThreadProc);
+    StartWorker(isdn_worker_, &CVesmarinManager::ISDNThreadProc);
     if (hardware_ && hardware_->IsAmtelcoAvailable()) {
-        StartWorker(amtelcoWorker_, &CVesmarinManager::AmtelcoThreadProc);
+        StartWorker(amtelco_worker_, &CVesmarinManager::AmtelcoThreadProc);
     }
     if (hardware_ && hardware_->IsAculabAvailable()) {
-        StartWorker(aculabWorker_, &CVesmarinManager::AculabThreadProc);
-        StartWorker(relayDigitWorker_, &CVesmarinManager::RelayDigitThreadProc);
+        StartWorker(aculab_worker_, &CVesmarinManager::AculabThreadProc);
+        StartWorker(relay_digit_worker_, &CVesmarinManager::RelayDigitThreadProc);
     }
-    StartWorker(fileHandlingWorker_, &CVesmarinManager::FileHandlingThreadProc);
+    StartWorker(file_handling_worker_, &CVesmarinManager::FileHandlingThreadProc);
 }
 
 }  // namespace ruzd::node

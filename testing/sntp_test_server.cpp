@@ -37,7 +37,7 @@ SntpTestServer::SntpTestServer(Behaviour behaviour, std::chrono::system_clock::t
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
+        ::pipe2(stop_pipe_, O_CLOEXEC) != 0) {
         throw std::runtime_error("test time server cannot start");
     }
     socklen_t length = sizeof address;
@@ -48,17 +48,17 @@ SntpTestServer::SntpTestServer(Behaviour behaviour, std::chrono::system_clock::t
 
 SntpTestServer::~SntpTestServer() {
     const char stop = 1;
-    (void)::write(stopPipe_[1], &stop, 1);
+    (void)::write(stop_pipe_[1], &stop, 1);
     thread_.join();
     ::close(fd_);
-    ::close(stopPipe_[0]);
-    ::close(stopPipe_[1]);
+    ::close(stop_pipe_[0]);
+    ::close(stop_pipe_[1]);
 }
 
 void SntpTestServer::Serve() {
     bool strayDone = false;
     for (;;) {
-        pollfd entries[2] = {{fd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+        pollfd entries[2] = {{fd_, POLLIN, 0}, {stop_pipe_[0], POLLIN, 0}};
         if (::poll(entries, 2, -1) <= 0) {
             continue;
         }

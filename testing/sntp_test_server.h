@@ -39,7 +39,7 @@ private:
     const Behaviour behaviour_;
     const std::chrono::system_clock::time_point time_;
     int fd_ = -1;
-    int stopPipe_[2] = {-1, -1};
+    int stop_pipe_[2] = {-1, -1};
     uint16_t port_ = 0;
     std::atomic<int> requests_{0};
     std::thread thread_;

@@ -23,13 +23,13 @@ AsyncSocket::~AsyncSocket() {
 bool AsyncSocket::Create(uint16_t port, const std::string& address) {
     platform::CriticalSectionLock guard(lock_);
     if (fd_.load() >= 0) {
-        lastError_.store(platform::kWsaEinval);
+        last_error_.store(platform::kWsaEinval);
         return false;
     }
     std::lock_guard creation(SocketCreationLock());
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        lastError_.store(platform::WsaErrorFromErrno(errno));
+        last_error_.store(platform::WsaErrorFromErrno(errno));
         return false;
     }
     const int on = 1;
@@ -40,12 +40,12 @@ bool AsyncSocket::Create(uint16_t port, const std::string& address) {
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         local.sin_port = htons(port);
     } else if (!ResolveIpv4(address, port, local)) {
-        lastError_.store(platform::kWsaEaddrnotavail);
+        last_error_.store(platform::kWsaEaddrnotavail);
         CloseDescriptor(fd);
         return false;
     }
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        lastError_.store(platform::WsaErrorFromErrno(errno));
+        last_error_.store(platform::WsaErrorFromErrno(errno));
         CloseDescriptor(fd);
         return false;
     }
@@ -58,7 +58,7 @@ bool AsyncSocket::Listen(int backlog) {
     {
         platform::CriticalSectionLock guard(lock_);
         if (::listen(fd_.load(), backlog) != 0) {
-            lastError_.store(platform::WsaErrorFromErrno(errno));
+            last_error_.store(platform::WsaErrorFromErrno(errno));
             return false;
         }
         listening_.store(true);
@@ -70,7 +70,7 @@ bool AsyncSocket::Listen(int backlog) {
 bool AsyncSocket::Connect(const std::string& host, uint16_t port) {
     sockaddr_in address{};
     if (!ResolveIpv4(host, port, address)) {
-        lastError_.store(platform::kWsaHostNotFound);
+        last_error_.store(platform::kWsaHostNotFound);
         return false;
     }
     {
@@ -79,10 +79,10 @@ bool AsyncSocket::Connect(const std::string& host, uint16_t port) {
             0) {
             connected_.store(true);
         } else if (errno == EINPROGRESS) {
-            lastError_.store(platform::kWsaEwouldblock);
+            last_error_.store(platform::kWsaEwouldblock);
             connecting_.store(true);
         } else {
-            lastError_.store(platform::WsaErrorFromErrno(errno));
+            last_error_.store(platform::WsaErrorFromErrno(errno));
             return false;
         }
     }
@@ -96,12 +96,12 @@ bool AsyncSocket::Accept(AsyncSocket& target, sockaddr_in* peer) {
     const int fd = ::accept4(fd_.load(), reinterpret_cast<sockaddr*>(&address), &size,
                              SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
-        lastError_.store(platform::WsaErrorFromErrno(errno));
+        last_error_.store(platform::WsaErrorFromErrno(errno));
         return false;
     }
     if (target.fd_.load() >= 0) {
         CloseDescriptor(fd);
-        lastError_.store(platform::kWsaEinval);
+        last_error_.store(platform::kWsaEinval);
         return false;
     }
     SetKeepAlive(fd);
@@ -118,7 +118,7 @@ int AsyncSocket::Send(const uint8_t* data, size_t length) {
     platform::CriticalSectionLock guard(lock_);
     const ssize_t sent = ::send(fd_.load(), data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) {
-        lastError_.store(platform::WsaErrorFromErrno(errno == EAGAIN ? EWOULDBLOCK : errno));
+        last_error_.store(platform::WsaErrorFromErrno(errno == EAGAIN ? EWOULDBLOCK : errno));
         return -1;
     }
     return static_cast<int>(sent);
@@ -130,13 +130,13 @@ int AsyncSocket::Receive(uint8_t* buffer, size_t length) {
         return static_cast<int>(received);
     }
     if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        lastError_.store(platform::kWsaEwouldblock);
+        last_error_.store(platform::kWsaEwouldblock);
         return -1;
     }
     const int error = received == 0 ? 0 : platform::WsaErrorFromErrno(errno);
-    lastError_.store(error);
-    closeError_.store(error);
-    closeSeen_.store(true);
+    last_error_.store(error);
+    close_error_.store(error);
+    close_seen_.store(true);
     return received == 0 ? 0 : -1;
 }
 
@@ -159,8 +159,8 @@ void AsyncSocket::Close() {
         listening_.store(false);
         connecting_.store(false);
         connected_.store(false);
-        wantWrite_.store(false);
-        closeSeen_.store(false);
+        want_write_.store(false);
+        close_seen_.store(false);
         CloseDescriptor(fd_.exchange(-1));
     }
     if (const auto reactor = reactor_.lock()) {
@@ -198,7 +198,7 @@ short AsyncSocket::PollEvents() const {
     if (!connected_.load()) {
         return 0;
     }
-    return static_cast<short>(POLLIN | (wantWrite_.load() ? POLLOUT : 0));
+    return static_cast<short>(POLLIN | (want_write_.load() ? POLLOUT : 0));
 }
 
 void AsyncSocket::OnPollEvents(short revents) {
@@ -221,9 +221,9 @@ void AsyncSocket::OnPollEvents(short revents) {
     }
     if ((revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
         OnReceive(0);
-        if (closeSeen_.exchange(false) && IsOpen()) {
+        if (close_seen_.exchange(false) && IsOpen()) {
             connected_.store(false);
-            OnClose(closeError_.load());
+            OnClose(close_error_.load());
             return;
         }
     }
@@ -233,7 +233,7 @@ void AsyncSocket::OnPollEvents(short revents) {
 }
 
 void AsyncSocket::SetWantWrite(bool want) {
-    if (wantWrite_.exchange(want) != want && want) {
+    if (want_write_.exchange(want) != want && want) {
         if (const auto reactor = reactor_.lock(); reactor && !reactor->IsLoopThread()) {
             reactor->Wake();
         }
@@ -246,7 +246,7 @@ void AsyncSocket::FinishConnect() {
     ::getsockopt(fd_.load(), SOL_SOCKET, SO_ERROR, &error, &size);
     connecting_.store(false);
     if (error != 0) {
-        lastError_.store(platform::WsaErrorFromErrno(error));
+        last_error_.store(platform::WsaErrorFromErrno(error));
         Close();
         OnConnect(platform::WsaErrorFromErrno(error));
         return;

@@ -56,7 +56,7 @@ public:
     bool IsOpen() const { return fd_.load() >= 0; }
     bool IsConnected() const { return connected_.load(); }
     bool IsListening() const { return listening_.load(); }
-    int LastError() const { return lastError_.load(); }
+    int LastError() const { return last_error_.load(); }
     bool GetPeerName(std::string& address, unsigned& port) const;
     bool GetSockName(std::string& address, unsigned& port) const;
     // The reactor, or null once it is gone.
@@ -86,14 +86,14 @@ private:
     // Guards the descriptor against a close while another thread sends on it.
     mutable platform::CriticalSection lock_;
     std::atomic<int> fd_{-1};
-    std::atomic<int> lastError_{0};
+    std::atomic<int> last_error_{0};
     std::atomic<bool> listening_{false};
     std::atomic<bool> connecting_{false};
     std::atomic<bool> connected_{false};
-    std::atomic<bool> wantWrite_{false};
+    std::atomic<bool> want_write_{false};
     // Set when a receive saw the end of the connection; OnClose is then due.
-    std::atomic<bool> closeSeen_{false};
-    std::atomic<int> closeError_{0};
+    std::atomic<bool> close_seen_{false};
+    std::atomic<int> close_error_{0};
 };
 
 }  // namespace ruzd::net

@@ -93,7 +93,7 @@ std::string RandomBytes(size_t count, uint32_t seed) {
 
 class FileSocketTest : public ::testing::Test {
 protected:
-    FileSocketTest() : app_(foundation::kRunModeService, "Pelwix"), installedApp_(app_) {
+    FileSocketTest() : app_(foundation::kRunModeService, "Pelwix"), installed_app_(app_) {
         environment_.Set("TMPDIR", temp_.path().string());
         fs::create_directories(work_.path() / "FileCache");
         fs::create_directories(root_.path() / "drives" / "c" / "Debug");
@@ -144,7 +144,7 @@ protected:
     testing::TempDir temp_;
     testing::ScopedEnvironment environment_;
     foundation::AppHooks app_;
-    foundation::ScopedApp installedApp_;
+    foundation::ScopedApp installed_app_;
     std::shared_ptr<RecordingFileCache> node_ = std::make_shared<RecordingFileCache>();
     uint16_t port_ = 0;
     std::unique_ptr<COrvanthellaFileSocketThread> thread_;
@@ -431,19 +431,19 @@ public:
                     fs::path file, size_t newSize)
         : COrvanthellaFileSocket(std::move(reactor), thread),
           file_(std::move(file)),
-          newSize_(newSize) {}
+          new_size_(newSize) {}
 
     bool SendFormattedV(const char* format, va_list args) override {
         const bool sent = COrvanthellaFileSocket::SendFormattedV(format, args);
         if (std::string(format).rfind("UPFILE", 0) == 0) {
-            fs::resize_file(file_, newSize_);
+            fs::resize_file(file_, new_size_);
         }
         return sent;
     }
 
 private:
     fs::path file_;
-    size_t newSize_;
+    size_t new_size_;
 };
 
 class ChangedUploadTest : public FileSocketTest, public ::testing::WithParamInterface<size_t> {};

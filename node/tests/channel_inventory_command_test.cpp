@@ -45,7 +45,7 @@ class ChannelInventoryTest : public testing::IsdnNodeTest {
 protected:
     // The replies of one inventory request.
     std::vector<Payload> Inventory(int32_t kind, int32_t maximum) {
-        journalMark_ = Journal().size();
+        journal_mark_ = Journal().size();
         peer_->SendInts(kCFAUTO, 60, {kind, maximum});
         Sync();
         return Replies();
@@ -54,7 +54,7 @@ protected:
     // The vendor calls of the last request, as "<function>(<arguments>) = <result>".
     std::vector<std::string> CallsOfRequest() const {
         std::vector<std::string> calls = Journal();
-        calls.erase(calls.begin(), calls.begin() + static_cast<long>(journalMark_));
+        calls.erase(calls.begin(), calls.begin() + static_cast<long>(journal_mark_));
         return calls;
     }
 
@@ -87,7 +87,7 @@ private:
         return calls;
     }
 
-    size_t journalMark_ = 0;
+    size_t journal_mark_ = 0;
 };
 
 // --- Voice boards ---

@@ -29,14 +29,14 @@ using ::testing::Pair;
 
 class FileMapTest : public ::testing::Test {
 protected:
-    FileMapTest() : previousFolder_(fs::current_path()) {
+    FileMapTest() : previous_folder_(fs::current_path()) {
         fs::current_path(work_.path());
-        fs::create_directories(logFolder_);
+        fs::create_directories(log_folder_);
         foundation::StartDebugLog("C:\\Debug\\Node", 0, true, 0);
     }
     ~FileMapTest() override {
         foundation::StopDebugLog();
-        fs::current_path(previousFolder_);
+        fs::current_path(previous_folder_);
     }
 
     void WriteFileMap(const std::string& bytes) {
@@ -46,13 +46,13 @@ protected:
     // The log's lines so far (the log is stopped to have them all on disk).
     std::vector<std::string> LogLines() {
         foundation::StopDebugLog();
-        return ruzd::testing::DebugLines(logFolder_);
+        return ruzd::testing::DebugLines(log_folder_);
     }
 
-    const fs::path previousFolder_;
+    const fs::path previous_folder_;
     ruzd::testing::TempRoot root_;
     ruzd::testing::TempDir work_;
-    const fs::path logFolder_ = root_.path() / "drives" / "c" / "Debug";
+    const fs::path log_folder_ = root_.path() / "drives" / "c" / "Debug";
     CVesmarinManager manager_{ManagerSettings{}};
 };
 

@@ -25,7 +25,7 @@ protected:
         environment_.shiftClock = [this](WallTime time, std::string& error) {
             shifts_.push_back(time);
             error = "refused by the test";
-            return shiftSucceeds_;
+            return shift_succeeds_;
         };
     }
     void TearDown() override { unsetenv(kSntpPortVariable); }
@@ -42,7 +42,7 @@ protected:
     ManualClock clock_{WallTime(std::chrono::seconds(1704067200))};
     NetTimeEnvironment environment_;
     std::vector<WallTime> shifts_;
-    bool shiftSucceeds_ = true;
+    bool shift_succeeds_ = true;
     std::ostringstream out_;
     std::ostringstream err_;
 };
@@ -78,7 +78,7 @@ TEST_F(NetTimeCommandTest, WithTheRightItSetsTheClockToTheServersTime) {
     EXPECT_EQ(shifts_[0], SntpTestServer::DefaultTime());
     EXPECT_THAT(out_.str(), HasSubstr("The clock was set to 2030-01-01 00:00:00 UTC"));
 
-    shiftSucceeds_ = false;
+    shift_succeeds_ = false;
     EXPECT_EQ(Run({"time", "\\\\127.0.0.1", "/set"}), kNetClockNotSet);
     EXPECT_THAT(err_.str(), HasSubstr("the clock could not be set: refused by the test"));
 }

@@ -62,7 +62,7 @@ public:
             RunMessageLoop([this, reply](Message& message) {
                 ++taken_;
                 if (message.id != kWmClose) {
-                    secondReplyRefused_ =
+                    second_reply_refused_ =
                         ReplyMessage(message, reply) && !ReplyMessage(message, reply + 1);
                 }
             });
@@ -80,7 +80,7 @@ public:
     bool created() const { return created_; }
     MessageWindow& window() { return window_; }
     int taken() const { return taken_.load(); }
-    bool secondReplyRefused() const { return secondReplyRefused_.load(); }
+    bool secondReplyRefused() const { return second_reply_refused_.load(); }
     uint32_t thread_id() const { return thread_.id(); }
 
 private:
@@ -89,7 +89,7 @@ private:
     Event ready_{true};
     std::atomic<bool> created_{false};
     std::atomic<int> taken_{0};
-    std::atomic<bool> secondReplyRefused_{false};
+    std::atomic<bool> second_reply_refused_{false};
 };
 
 TEST(WindowEndpointName, ClassNamesFoldCaseAndEscapeEverythingButLettersDigitsAndDashes) {
