@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <nettle/arcfour.h>

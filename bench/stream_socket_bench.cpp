@@ -3,97 +3,57 @@
 // the same blocking socket in both; the stream listener's rate is printed as a share of the
 // plain pair's.
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/ratio_reporter.h"
 #include "net/client_stream_socket.h"
 #include "net/server_stream_socket_thread.h"
 #include "net/stream_socket_callback.h"
+#include "testing/loopback_socket.h"
 
 namespace {
 
 using ruzd::net::CClientStreamSocket;
 using ruzd::net::CServerStreamSocketThread;
 using ruzd::net::CStreamSocketCallback;
+using ruzd::testing::RawConnection;
+using ruzd::testing::RawListener;
 
 // The integer 5 as a frame: length form 1, length 1, payload 05, sum 00 05, end byte.
 constexpr uint8_t kFrame[] = {0x01, 0x01, 0x05, 0x00, 0x05, 0xFF};
 
-int ConnectTo(unsigned port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool ReadExactly(int fd, uint8_t* bytes, size_t length) {
-    while (length > 0) {
-        const ssize_t got = ::recv(fd, bytes, length, 0);
-        if (got <= 0) {
-            return false;
-        }
-        bytes += got;
-        length -= static_cast<size_t>(got);
-    }
-    return true;
-}
-
 // One frame out, its answer (a frame of the same size) back.
-bool RoundTrip(int fd) {
-    uint8_t answer[sizeof kFrame];
-    return ::send(fd, kFrame, sizeof kFrame, MSG_NOSIGNAL) == sizeof kFrame &&
-           ReadExactly(fd, answer, sizeof answer);
+bool RoundTrip(RawConnection& connection) {
+    return connection.SendAll(kFrame, sizeof kFrame) &&
+           connection.Read(sizeof kFrame).size() == sizeof kFrame;
 }
 
 // Echoes whatever comes on one accepted connection, with blocking calls on a thread of its own.
 class PlainEchoServer {
 public:
     PlainEchoServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 5);
-        socklen_t size = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] {
-            const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            uint8_t buffer[2048];
+            RawConnection connection = listener_.Accept();
             for (;;) {
-                const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-                if (got <= 0 || ::send(fd, buffer, static_cast<size_t>(got), MSG_NOSIGNAL) != got) {
+                const std::vector<uint8_t> got =
+                    connection.ReadSome(ruzd::testing::kPatience, 2048);
+                if (got.empty() || !connection.SendAll(got)) {
                     break;
                 }
             }
-            ::close(fd);
         });
     }
-    ~PlainEchoServer() {
-        thread_.join();
-        ::close(listener_);
-    }
-    unsigned port() const { return port_; }
+    ~PlainEchoServer() { thread_.join(); }
+    unsigned port() const { return listener_.port(); }
 
 private:
-    int listener_ = -1;
-    unsigned port_ = 0;
+    RawListener listener_;
     std::thread thread_;
 };
 
@@ -110,14 +70,14 @@ public:
 
 void BM_PlainEchoRoundTrip(benchmark::State& state) {
     PlainEchoServer server;
-    const int fd = ConnectTo(server.port());
+    RawConnection connection = RawConnection::Connect(server.port());
     for (auto _ : state) {
-        if (!RoundTrip(fd)) {
+        if (!RoundTrip(connection)) {
             state.SkipWithError("round trip failed");
             break;
         }
     }
-    ::close(fd);
+    connection.Close();
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_PlainEchoRoundTrip)->UseRealTime();
@@ -130,14 +90,14 @@ void BM_StreamListenerRoundTrip(benchmark::State& state) {
     while (!listener.GetSockName(address, port) || port == 0) {
         std::this_thread::yield();
     }
-    const int fd = ConnectTo(port);
+    RawConnection connection = RawConnection::Connect(port);
     for (auto _ : state) {
-        if (!RoundTrip(fd)) {
+        if (!RoundTrip(connection)) {
             state.SkipWithError("round trip failed");
             break;
         }
     }
-    ::close(fd);
+    connection.Close();
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StreamListenerRoundTrip)->UseRealTime();

@@ -5,21 +5,44 @@
 # CTest, linked with the library, ruzd_testing and the TEST_DEPS (test helpers of higher layers).
 # tests/*_child.cpp files become helper programs that tests start as child processes; they are
 # found in RUZD_TEST_BIN_DIR.
+#
+# The layers hold in the build: a library sees its own folder's headers and, through the
+# libraries in DEPS (which name only the layers below it), theirs - and no others. Each library
+# publishes an include folder of its own that holds nothing but a link to its source folder
+# (ruzd_layer_include). The tests see the whole tree through ruzd_testing;
+# cmake/check_layers.py checks what they and the libraries include.
 function(ruzd_module)
     cmake_parse_arguments(M "" "NAME" "DEPS;TEST_DEPS" ${ARGN})
     set(lib ruzd_${M_NAME})
+    ruzd_layer_include(${M_NAME} layer_include ${M_NAME})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     list(FILTER sources EXCLUDE REGEX "/(tests|fuzz|program)/")
     if(sources)
         add_library(${lib} STATIC ${sources})
-        target_include_directories(${lib} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_include_directories(${lib} PUBLIC ${layer_include})
         target_link_libraries(${lib} PUBLIC ${M_DEPS} Threads::Threads ${CMAKE_DL_LIBS})
     else()
         add_library(${lib} INTERFACE)
-        target_include_directories(${lib} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_include_directories(${lib} INTERFACE ${layer_include})
         target_link_libraries(${lib} INTERFACE ${M_DEPS} Threads::Threads ${CMAKE_DL_LIBS})
     endif()
     ruzd_tests(${M_NAME} ${lib} ${M_TEST_DEPS})
+endfunction()
+
+# ruzd_layer_include(<view> <out-var> <folder>...)
+# Makes ${CMAKE_BINARY_DIR}/layer-include/<view>/ hold a link to each source folder (relative to
+# the project, e.g. "net" or "telephony/vendorapi") under its own name, and sets <out-var> to it.
+function(ruzd_layer_include view out_var)
+    set(root ${CMAKE_BINARY_DIR}/layer-include/${view})
+    foreach(folder ${ARGN})
+        set(link ${root}/${folder})
+        get_filename_component(parent ${link} DIRECTORY)
+        file(MAKE_DIRECTORY ${parent})
+        if(NOT IS_SYMLINK ${link})
+            file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${link} SYMBOLIC)
+        endif()
+    endforeach()
+    set(${out_var} ${root} PARENT_SCOPE)
 endfunction()
 
 # ruzd_tests(<name> <library> [<test helper targets>...])

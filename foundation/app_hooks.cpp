@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "foundation/running_program.h"
+#include "platform/running_program.h"
 #include "platform/thread.h"
 
 namespace ruzd::foundation {
@@ -30,7 +30,7 @@ std::string SystemTempFolder() {
 
 AppHooks::AppHooks(int32_t runMode, std::string applicationName)
     : run_mode_(runMode),
-      application_name_(applicationName.empty() ? RunningProgramBaseName()
+      application_name_(applicationName.empty() ? platform::RunningProgramBaseName()
                                                 : std::move(applicationName)) {}
 
 AppHooks::~AppHooks() = default;

@@ -1,10 +1,10 @@
 #include "foundation/debug_banner.h"
 
 #include "foundation/app_hooks.h"
-#include "foundation/running_program.h"
 #include "foundation/time_tools.h"
 #include "foundation/utilities.h"
 #include "foundation/version_record.h"
+#include "platform/running_program.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -31,7 +31,7 @@ std::string ProcessUser() {
 }  // namespace
 
 std::string GetExeBaseName() {
-    return RunningProgramBaseName();
+    return platform::RunningProgramBaseName();
 }
 
 std::string GetExeFileVersion(bool dotted) {

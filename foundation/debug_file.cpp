@@ -1,10 +1,5 @@
 #include "foundation/debug_file.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <pthread.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -16,6 +11,7 @@
 #include "platform/message_queue.h"
 #include "platform/text.h"
 #include "platform/thread.h"
+#include "platform/thread_slot.h"
 #include "platform/win_path.h"
 
 namespace ruzd::foundation {
@@ -32,16 +28,13 @@ void FreeThreadRecord(void* record) {
     g_live_records.fetch_sub(1);
 }
 
-// The records live in thread-specific storage whose destructor frees them when the thread
-// ends. Such destructors run after the thread's C++ thread_local objects are gone, so a line
-// written from one of those still finds (and again frees) its record.
-pthread_key_t ThreadRecordKey() {
-    static const pthread_key_t key = [] {
-        pthread_key_t k;
-        pthread_key_create(&k, &FreeThreadRecord);
-        return k;
-    }();
-    return key;
+// The records live in a thread slot that frees them when the thread ends, after the thread's
+// C++ thread_local objects are gone: a line written from one of those still finds (and again
+// frees) its record.
+platform::ThreadSlot& ThreadRecords() {
+    // Never destroyed: threads that end during the process's exit still free their records.
+    static auto* slot = new platform::ThreadSlot(&FreeThreadRecord);
+    return *slot;
 }
 
 int64_t SecondsOf(platform::WallTime time) {
@@ -63,21 +56,6 @@ void AppendFileBytes(std::string& out, const std::string& line) {
         out += platform::Utf8ToCp1252(line);
     }
     out += "\r\n";
-}
-
-void WriteAll(int fd, const std::string& bytes) {
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
 }
 
 // "13:05:09.042:1a4:000000345:Vo0012 2 " and, for plain and entry lines, the depth's dashes.
@@ -294,8 +272,7 @@ void CDebugFile::WriteQueuedLines() {
             std::unique_lock file(file_lock_);
             writing_.swap(queued_);
             lock.unlock();
-            if (fd_ >= 0)
-                WriteAll(fd_, writing_);
+            file_.WriteAll(writing_);
             writing_.clear();
         }
         lock.lock();
@@ -328,8 +305,7 @@ void CDebugFile::FlushLocked() {
     std::lock_guard file(file_lock_);
     if (queued_.empty())
         return;
-    if (fd_ >= 0)
-        WriteAll(fd_, queued_);
+    file_.WriteAll(queued_);
     queued_.clear();
 }
 
@@ -348,14 +324,12 @@ void CDebugFile::OpenFile() {
     rotation_allowed_ = false;
     FlushLocked();
     std::unique_lock file(file_lock_);
-    if (fd_ >= 0)
-        ::close(fd_);
+    file_.Close();
     utc_offset_at_opening_ = TimeTools::GetUtcOffsetSeconds();
     const DebugInterval interval = DebugIntervalAt(interval_, SecondsOf(TimeTools::GetUtcNow()));
     next_boundary_ = interval.next_boundary;
     const std::string path = folder_prefix_ + interval.file_name;
-    fd_ = ::open(platform::MapWindowsPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
-                 0644);
+    file_.Open(platform::MapWindowsPath(path));
     file.unlock();
     if (path != current_path_) {
         // A banner only for a file this log was not just writing.
@@ -373,9 +347,7 @@ void CDebugFile::CloseFile() {
     FlushLocked();
     {
         std::lock_guard file(file_lock_);
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
+        file_.Close();
     }
     TrimDebugFiles(folder_prefix_, max_files_);
     rotation_allowed_ = rotation_allowed;
@@ -386,11 +358,11 @@ void CDebugFile::WriteLogLine(const char* text) {
 }
 
 CDebugFile::TThreadStruct& CDebugFile::GetThreadStruct() {
-    const pthread_key_t key = ThreadRecordKey();
-    auto* record = static_cast<TThreadStruct*>(pthread_getspecific(key));
+    platform::ThreadSlot& records = ThreadRecords();
+    auto* record = static_cast<TThreadStruct*>(records.Get());
     if (record == nullptr) {
         record = new TThreadStruct();
-        pthread_setspecific(key, record);
+        records.Set(record);
         g_live_records.fetch_add(1);
     }
     if (record->log_serial != serial_) {

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "foundation/debug_channel.h"
+#include "platform/append_only_file.h"
 #include "platform/critical_section.h"
 
 namespace ruzd::foundation {
@@ -112,7 +113,7 @@ private:
     // before it.
     std::mutex file_lock_;
     // Changed under both locks, so either one keeps it steady.
-    int fd_ = -1;
+    platform::AppendOnlyFile file_;
     // The batch the writer thread is writing, under the file lock only.
     std::string writing_;
     // Everything below is guarded by the log lock.

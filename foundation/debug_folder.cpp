@@ -1,8 +1,8 @@
 #include "foundation/debug_folder.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <tuple>
 
 #include "platform/text.h"
@@ -33,14 +33,18 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
            platform::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
-// Nanoseconds since 1970 of the file's last write; false when the entry is not a plain file.
-// The last write rather than the creation, which not every file system keeps: a debug file is
-// written until its interval ends, so the two put the files in the same order.
+// Nanoseconds of the file's last write on the file clock; false when the entry is not a plain
+// file. The last write rather than the creation, which not every file system keeps: a debug
+// file is written until its interval ends, so the two put the files in the same order.
 bool FileAge(const std::filesystem::path& path, int64_t* nanos) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
         return false;
-    *nanos = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    const std::filesystem::file_time_type written = std::filesystem::last_write_time(path, error);
+    if (error)
+        return false;
+    *nanos =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
     return true;
 }
 

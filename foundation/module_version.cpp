@@ -1,11 +1,11 @@
 #include "foundation/module_version.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 #include <filesystem>
 
-#include "foundation/running_program.h"
+#include "platform/dynamic_library.h"
+#include "platform/loaded_modules.h"
+#include "platform/running_program.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -18,7 +18,7 @@ constexpr unsigned kFrameworkVersionMinor = 0;
 // Module names are compared as the original platform does: without regard to case, and a
 // program may be named with its ".exe".
 bool NamesRunningProgram(std::string_view name) {
-    const std::filesystem::path program = RunningProgramPath();
+    const std::filesystem::path program = platform::RunningProgramPath();
     if (program.empty()) {
         return false;
     }
@@ -27,7 +27,7 @@ bool NamesRunningProgram(std::string_view name) {
            platform::EqualsIgnoreCase(name, fileName + ".exe");
 }
 
-using DllGetVersionEntry = int32_t (*)(DllVersionInfo*);
+using DllGetVersionEntry = int32_t(DllVersionInfo*);
 
 }  // namespace
 
@@ -103,13 +103,16 @@ bool CModuleVersion::DllGetVersion(const char* moduleName, DllVersionInfo* info)
     if (moduleName == nullptr || info == nullptr) {
         return false;
     }
-    // Left loaded: unloading a library whose load and unload run code of its own is riskier
-    // than keeping it.
-    void* library = dlopen(moduleName, RTLD_NOW);
-    if (library == nullptr) {
+    const std::optional<std::filesystem::path> file = platform::FindModule(moduleName);
+    std::error_code ignored;
+    platform::DynamicLibrary library;
+    if (!file || !library.LoadFile(std::filesystem::absolute(*file, ignored))) {
         return false;
     }
-    auto entry = reinterpret_cast<DllGetVersionEntry>(dlsym(library, "DllGetVersion"));
+    DllGetVersionEntry* entry = library.Bind<DllGetVersionEntry>("DllGetVersion");
+    // Left loaded: unloading a library whose load and unload run code of its own is riskier
+    // than keeping it.
+    library.KeepLoaded();
     if (entry == nullptr) {
         return false;
     }

@@ -55,9 +55,10 @@ public:
 
     const VersionTranslation& translation() const { return translation_; }
 
-    // Loads the shared object `moduleName` (it stays loaded) and calls its "DllGetVersion"
-    // entry point with a zeroed `info` whose size field is 20. False when the object or the
-    // entry point is missing, `info` is null or the entry point returns a negative result.
+    // Loads the shared object `moduleName` (a path, or a plain name as platform::FindModule finds
+    // it; it stays loaded) and calls its "DllGetVersion" entry point with a zeroed `info` whose
+    // size field is 20. False when the object or the entry point is missing, `info` is null or the
+    // entry point returns a negative result.
     static bool DllGetVersion(const char* moduleName, DllVersionInfo* info);
 
 private:

@@ -1,78 +1,16 @@
 #include "foundation/process_user.h"
 
-#include <pwd.h>
-#include <sys/types.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <fstream>
 #include <optional>
-#include <sstream>
-#include <vector>
 
-#include "platform/text.h"
+#include "platform/computer_name.h"
+#include "platform/process_identity.h"
 
 namespace ruzd::foundation {
-namespace {
-
-// The second number of the "Uid:" line: real, effective, saved and file-system ids follow it.
-std::optional<uid_t> EffectiveUidOf(uint32_t process_id) {
-    const std::string path =
-        process_id == 0 ? "/proc/self/status" : "/proc/" + std::to_string(process_id) + "/status";
-    std::ifstream status(path);
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Uid:", 0) != 0) {
-            continue;
-        }
-        std::istringstream fields(line.substr(4));
-        unsigned long real = 0;
-        unsigned long effective = 0;
-        if (fields >> real >> effective) {
-            return static_cast<uid_t>(effective);
-        }
-        return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> UserNameOf(uid_t uid) {
-    long size_hint = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size_hint > 0 ? static_cast<size_t>(size_hint) : 1024);
-    for (;;) {
-        passwd entry{};
-        passwd* found = nullptr;
-        const int error = getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE && buffer.size() < (1u << 20)) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (error != 0 || found == nullptr || found->pw_name == nullptr) {
-            return std::nullopt;
-        }
-        return std::string(found->pw_name);
-    }
-}
-
-std::optional<std::string> MachineDomain() {
-    char host[256] = {};
-    if (gethostname(host, sizeof(host) - 1) != 0) {
-        return std::nullopt;
-    }
-    std::string name(host);
-    name = name.substr(0, name.find('.'));
-    return platform::AsciiUpper(name);
-}
-
-}  // namespace
 
 bool GetProcessUserName(uint32_t process_id, std::string& user, std::string& domain) {
-    const std::optional<uid_t> uid = EffectiveUidOf(process_id);
-    if (!uid) {
-        return false;
-    }
-    std::optional<std::string> name = UserNameOf(*uid);
-    std::optional<std::string> machine = MachineDomain();
+    std::optional<std::string> name = platform::ProcessUserName(process_id);
+    // Windows names the domain of a local account after the machine.
+    std::optional<std::string> machine = platform::ComputerName();
     if (!name || !machine) {
         return false;
     }

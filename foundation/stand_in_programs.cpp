@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "foundation/running_program.h"
+#include "platform/running_program.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -22,7 +22,7 @@ std::filesystem::path ToolsDir() {
     if (const char* dir = std::getenv(kToolsDirVariable); dir != nullptr && *dir != '\0') {
         return dir;
     }
-    return RunningProgramPath().parent_path();
+    return platform::RunningProgramPath().parent_path();
 }
 
 }  // namespace

@@ -3,11 +3,12 @@
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
-#include <ctime>
 #include <limits>
 #include <mutex>
+#include <optional>
 
 #include "platform/clock.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -374,13 +375,12 @@ int32_t CStaticTools::GetLocalUtcOffsetMinutes() {
     // The zone may have been changed since the last call; read it again. The time comes from
     // the process-wide clock, so that a test clock also decides which side of a daylight-saving
     // change the offset is taken from.
-    tzset();
-    const std::time_t now = std::chrono::system_clock::to_time_t(platform::CurrentClock().Now());
-    std::tm local{};
-    if (localtime_r(&now, &local) == nullptr) {
-        return 0;
-    }
-    return static_cast<int32_t>(-local.tm_gmtoff / 60);
+    platform::ReloadTimeZone();
+    const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                            platform::CurrentClock().Now().time_since_epoch())
+                            .count();
+    const std::optional<platform::LocalTime> local = platform::ToLocalTime(now);
+    return local ? -local->utc_offset_seconds / 60 : 0;
 }
 
 }  // namespace ruzd::foundation

@@ -1,7 +1,5 @@
 #include "foundation/time_tools.h"
 
-#include <time.h>
-
 #include <atomic>
 #include <boost/date_time/gregorian/gregorian_types.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "foundation/static_tools.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -53,16 +52,10 @@ int64_t FloorSeconds(int64_t micros) {
 // The zone's offset (local minus UTC, seconds) at the given UTC time, and whether daylight
 // time is in force then. A time the C library cannot break down counts as UTC.
 int32_t ZoneOffsetAt(int64_t utc_seconds, bool* daylight = nullptr) {
-    const time_t t = static_cast<time_t>(utc_seconds);
-    struct tm local {};
-    if (localtime_r(&t, &local) == nullptr) {
-        if (daylight != nullptr)
-            *daylight = false;
-        return 0;
-    }
+    const std::optional<platform::LocalTime> local = platform::ToLocalTime(utc_seconds);
     if (daylight != nullptr)
-        *daylight = local.tm_isdst > 0;
-    return static_cast<int32_t>(local.tm_gmtoff);
+        *daylight = local && local->daylight;
+    return local ? local->utc_offset_seconds : 0;
 }
 
 int64_t ActiveShiftMicros() {
@@ -132,11 +125,11 @@ int64_t RoundToSeconds(int64_t micros) {
 
 uint32_t TimeTools::RefreshTimeZone() {
     std::lock_guard lock(g_zone_mutex);
-    tzset();
+    platform::ReloadTimeZone();
     bool in_daylight = false;
     const int32_t bias = ZoneOffsetAt(FloorSeconds(NowMicros()), &in_daylight);
     // A zone without daylight saving reports "unknown", yet its offset is as real as any.
-    const uint32_t state = daylight == 0
+    const uint32_t state = !platform::TimeZoneHasDaylightTime()
                                ? kTimeZoneIdUnknown
                                : (in_daylight ? kTimeZoneIdDaylight : kTimeZoneIdStandard);
     g_zone_state.store(state);

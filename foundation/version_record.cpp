@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "foundation/project_version.h"
-#include "foundation/running_program.h"
+#include "platform/running_program.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -61,7 +61,7 @@ VersionRecord ProjectVersionRecord(std::string_view programFileName) {
 }
 
 VersionRecord RunningProgramVersionRecord() {
-    return ProjectVersionRecord(RunningProgramPath().filename().string());
+    return ProjectVersionRecord(platform::RunningProgramPath().filename().string());
 }
 
 }  // namespace ruzd::foundation

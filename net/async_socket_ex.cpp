@@ -11,9 +11,9 @@
 #include "net/station_name.h"
 #include "net/text_line.h"
 #include "net/text_parameter.h"
-#include "net/wsa_error.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "platform/wsa_error.h"
 
 namespace ruzd::net {
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "net/async_socket.h"
 #include "net/socket_command.h"
+#include "net/socket_core/async_socket.h"
 #include "net/text_handshake.h"
 #include "net/wire_transform.h"
 #include "platform/critical_section.h"

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <string>
 
-#include "net/client_socket.h"
 #include "net/socket_callback.h"
+#include "net/socket_core/client_socket.h"
 #include "net/socket_thread_loop.h"
 #include "platform/waitable.h"
 

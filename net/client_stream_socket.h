@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "net/client_socket.h"
 #include "net/input_stream_socket.h"
 #include "net/output_stream_socket.h"
+#include "net/socket_core/client_socket.h"
 
 namespace ruzd::net {
 

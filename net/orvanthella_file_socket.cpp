@@ -1,13 +1,11 @@
 #include "net/orvanthella_file_socket.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "foundation/app_hooks.h"
 #include "foundation/registry.h"
-#include "foundation/running_program.h"
 #include "foundation/static_tools.h"
 #include "foundation/trace.h"
 #include "net/cache_path.h"
@@ -17,6 +15,7 @@
 #include "net/text_parameter.h"
 #include "net/vorurid_adidid_updater.h"
 #include "platform/clock.h"
+#include "platform/running_program.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
 
@@ -31,8 +30,8 @@ constexpr const char* kNodeSection = "Pelwix";
 constexpr int32_t kProtocolVersion = 2;
 constexpr const char* kUpdaterFileName = "Sobrink.exe";
 
-std::string ErrnoText(int error) {
-    return platform::WinErrorText(platform::WinErrorFromErrno(error)).substr(0, 256);
+std::string FileErrorText(uint32_t code) {
+    return platform::WinErrorText(code).substr(0, 256);
 }
 
 }  // namespace
@@ -217,14 +216,14 @@ bool COrvanthellaFileSocket::WriteUpdatePiece(const uint8_t* data, size_t length
     }
     FILE* file = std::fopen(update_path_.c_str(), "ab");
     if (file == nullptr) {
-        error = ErrnoText(errno);
+        error = FileErrorText(platform::WinErrorFromLastErrno());
         return false;
     }
     const bool written = std::fwrite(data, 1, length, file) == length;
-    const int writeError = errno;
+    const uint32_t writeError = platform::WinErrorFromLastErrno();
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
-        error = ErrnoText(written ? errno : writeError);
+        error = FileErrorText(written ? platform::WinErrorFromLastErrno() : writeError);
         return false;
     }
     return true;
@@ -280,8 +279,8 @@ void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
         if (COrvanthellaFileSocketThread* thread = thread_.load()) {
             updater.SetPauseMs(thread->UpdaterPauseMs());
         }
-        updater.RunUpdate(update_path_, name, foundation::RunningProgramPath().string(), error,
-                          true, true);
+        updater.RunUpdate(update_path_, name, platform::RunningProgramPath().string(), error, true,
+                          true);
     }
     if (!update_refused_ && !error.empty()) {
         Trace(0, 0, "Update failed!\nError: '%s'.", error.c_str());
@@ -302,15 +301,16 @@ void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
             answer.text = platform::Format("Path outside the file cache (%s)", localPath.c_str());
             Trace(0, 0, "TXFILE refused: %s is not inside the file cache", localPath.c_str());
         } else if (FILE* file = std::fopen(path->c_str(), "wb"); file == nullptr) {
-            answer.text = ErrnoText(errno);
+            answer.text = FileErrorText(platform::WinErrorFromLastErrno());
         } else {
             const bool written = std::fwrite(block, 1, length, file) == length;
-            const int writeError = errno;
+            const uint32_t writeError = platform::WinErrorFromLastErrno();
             const bool closed = std::fclose(file) == 0;
             if (written && closed) {
                 answer.success = true;
             } else {
-                answer.text = ErrnoText(written ? errno : writeError);
+                answer.text =
+                    FileErrorText(written ? platform::WinErrorFromLastErrno() : writeError);
                 std::error_code ignored;
                 std::filesystem::remove(*path, ignored);
             }

@@ -219,7 +219,7 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
     }
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        errorText = platform::WinErrorText(platform::WinErrorFromErrno(errno)).substr(0, 256);
+        errorText = platform::WinErrorText(platform::WinErrorFromLastErrno()).substr(0, 256);
         return false;
     }
     bool missing = false;

@@ -8,8 +8,8 @@
 #include <memory>
 #include <mutex>
 
-#include "net/server_socket.h"
 #include "net/socket_callback.h"
+#include "net/socket_core/server_socket.h"
 #include "net/socket_thread_loop.h"
 #include "platform/waitable.h"
 

@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "net/socket_reactor.h"
+#include "net/socket_core/socket_reactor.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 

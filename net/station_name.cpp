@@ -1,28 +1,17 @@
 #include "net/station_name.h"
 
-#include <unistd.h>
-
-#include "platform/text.h"
+#include "platform/computer_name.h"
 
 namespace ruzd::net {
-namespace {
-
-constexpr size_t kMaxComputerNameLength = 15;
-
-}  // namespace
 
 std::optional<std::string> GetStationName() {
-    char host[256] = {};
-    if (gethostname(host, sizeof(host) - 1) != 0 || host[0] == '\0') {
+    const std::optional<std::string> computer = platform::ComputerName();
+    if (!computer) {
         return std::nullopt;
     }
-    std::string computer(host);
-    computer = computer.substr(0, computer.find('.'));
-    if (computer.size() > kMaxComputerNameLength) {
-        computer.resize(kMaxComputerNameLength);
-    }
+    // Outside a domain the domain part stays empty.
     const std::string domain;
-    return domain + "\\" + platform::AsciiUpper(computer);
+    return domain + "\\" + *computer;
 }
 
 }  // namespace ruzd::net

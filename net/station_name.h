@@ -7,10 +7,9 @@
 
 namespace ruzd::net {
 
-// "<domain>\<computer>": the computer name as NetBIOS knows it (the host name up to its first
-// dot, upper case, at most 15 characters) after the domain the machine belongs to. A Linux
-// host belongs to no Windows domain, so the domain part is empty. None when the host name
-// cannot be read.
+// "<domain>\<computer>": the computer name (platform/computer_name.h) after the domain the
+// machine belongs to. A Linux host belongs to no Windows domain, so the domain part is empty.
+// None when the host name cannot be read.
 std::optional<std::string> GetStationName();
 
 }  // namespace ruzd::net

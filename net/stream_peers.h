@@ -8,8 +8,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "net/client_socket.h"
 #include "net/frame_cutter.h"
+#include "net/socket_core/client_socket.h"
 
 namespace ruzd::net {
 

@@ -45,10 +45,6 @@ public:
     uint16_t Port() const { return port_; }
 
 private:
-    // A socket connected to the service, or -1: with `socketFailed` and `socketError` when no
-    // socket could be made, else with the connect call's result in `connectResult`.
-    int ConnectToService(int& connectResult, bool& socketFailed, uint32_t& socketError) const;
-
     uint16_t port_;
     uint32_t pause_ms_ = kDefaultPauseMs;
 };

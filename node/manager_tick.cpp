@@ -1,8 +1,7 @@
 // The manager's one-second tick: the status text, the listener restart while no central server
 // has connected, the heartbeat to the watchdog and the nightly clean-up.
 
-#include <time.h>
-
+#include <optional>
 #include <set>
 #include <string>
 
@@ -11,6 +10,7 @@
 #include "node/manager_log.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 
 namespace ruzd::node {
@@ -36,10 +36,9 @@ constexpr int kArmCleanUpHour = 0;
 constexpr int kRunCleanUpHour = 2;
 
 int LocalHour() {
-    const time_t now = platform::CurrentClock().Now().time_since_epoch() / std::chrono::seconds(1);
-    tm local{};
-    localtime_r(&now, &local);
-    return local.tm_hour;
+    const int64_t now = platform::CurrentClock().Now().time_since_epoch() / std::chrono::seconds(1);
+    const std::optional<platform::LocalTime> local = platform::ToLocalTime(now);
+    return local ? local->hour : 0;
 }
 
 }  // namespace

@@ -22,11 +22,11 @@
 
 #include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
-#include "net/client_socket.h"
 #include "net/client_stream_socket.h"
 #include "net/file_cache_owner.h"
 #include "net/orvanthella_file_socket_thread.h"
 #include "net/server_stream_socket_thread.h"
+#include "net/socket_core/client_socket.h"
 #include "net/stream_socket_callback.h"
 #include "node/aculab_handle_tables.h"
 #include "node/amtelco_tables.h"

@@ -1,7 +1,6 @@
 // The manager's services to the layers below it: its file cache for the file-transfer listener,
 // and the publication of the cache and of the device and Aculab handle tables.
 
-#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <string>

@@ -1,11 +1,119 @@
 #include "platform/child_process.h"
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <thread>
 
+#include "platform/child_output.h"
+#include "platform/win_error.h"
+
+extern char** environ;
+
 namespace ruzd::platform {
+namespace {
+
+// The spawn's file actions and attributes, released whatever happens.
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        actions_ok_ = posix_spawn_file_actions_init(&actions_) == 0;
+        attributes_ok_ = posix_spawnattr_init(&attributes_) == 0;
+    }
+    ~SpawnSetup() {
+        if (actions_ok_) {
+            posix_spawn_file_actions_destroy(&actions_);
+        }
+        if (attributes_ok_) {
+            posix_spawnattr_destroy(&attributes_);
+        }
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    bool Prepare(const ChildStart& start, int output_fd, int error_fd) {
+        if (!actions_ok_ || !attributes_ok_) {
+            return false;
+        }
+        sigset_t no_signals;
+        sigset_t all_signals;
+        sigemptyset(&no_signals);
+        sigfillset(&all_signals);
+        short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+        if (start.own_process_group) {
+            flags |= POSIX_SPAWN_SETPGROUP;
+        }
+        bool ok = posix_spawnattr_setflags(&attributes_, flags) == 0 &&
+                  posix_spawnattr_setpgroup(&attributes_, 0) == 0 &&
+                  posix_spawnattr_setsigmask(&attributes_, &no_signals) == 0 &&
+                  posix_spawnattr_setsigdefault(&attributes_, &all_signals) == 0;
+        if (ok && output_fd >= 0) {
+            ok = posix_spawn_file_actions_adddup2(&actions_, output_fd, 1) == 0 &&
+                 posix_spawn_file_actions_adddup2(&actions_, error_fd, 2) == 0;
+        }
+        if (ok) {
+            ok = posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
+        }
+        if (ok && !start.working_folder.empty()) {
+            ok = posix_spawn_file_actions_addchdir_np(&actions_, start.working_folder.c_str()) == 0;
+        }
+        return ok;
+    }
+
+    // The child's pid, or none with the error number of the failed start.
+    std::optional<pid_t> Spawn(const std::vector<std::string>& args, int& error) {
+        std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        error = posix_spawnp(&pid, argv[0], &actions_, &attributes_, argv.data(), environ);
+        if (error != 0) {
+            return std::nullopt;
+        }
+        return pid;
+    }
+
+private:
+    posix_spawn_file_actions_t actions_;
+    posix_spawnattr_t attributes_;
+    bool actions_ok_ = false;
+    bool attributes_ok_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const ChildStart& start, StartFailure* failure) {
+    const auto failed = [failure](StartFailure step, int errno_value) {
+        SetLastErrorFromErrno(errno_value);
+        if (failure != nullptr) {
+            *failure = step;
+        }
+        return nullptr;
+    };
+    if (start.arguments.empty() || start.arguments.front().empty()) {
+        return failed(StartFailure::kStart, ENOENT);
+    }
+    SpawnSetup setup;
+    const int output_fd = start.output != nullptr ? start.output->write_end_ : -1;
+    const int error_fd = start.output != nullptr ? start.output->error_end_ : -1;
+    if (!setup.Prepare(start, output_fd, error_fd)) {
+        return failed(StartFailure::kSetup, ENOMEM);
+    }
+    int error = 0;
+    const std::optional<pid_t> pid = setup.Spawn(start.arguments, error);
+    if (!pid) {
+        return failed(StartFailure::kStart, error);
+    }
+    if (failure != nullptr) {
+        *failure = StartFailure::kNone;
+    }
+    return std::make_unique<ChildProcess>(*pid);
+}
 
 ChildProcess::ChildProcess(pid_t pid) : pid_(pid), state_(std::make_shared<State>()) {
     std::thread([pid, state = state_] {
@@ -34,6 +142,10 @@ std::optional<int> ChildProcess::ExitCode() const {
         return std::nullopt;
     }
     return WEXITSTATUS(*status);
+}
+
+void ChildProcess::KillGroup() {
+    ::kill(-pid_, SIGKILL);
 }
 
 std::optional<int> ChildProcess::TermSignal() const {

@@ -8,13 +8,42 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/event.h"
 
 namespace ruzd::platform {
 
+class ChildOutput;
+
+// How a child is started.
+struct ChildStart {
+    // The program first: a name without '/' is searched on PATH.
+    std::vector<std::string> arguments;
+    // The child's current folder (a host path); empty: ours.
+    std::string working_folder;
+    // Where the child's standard output and error go; null: ours. Standard input is always ours.
+    ChildOutput* output = nullptr;
+    // The child leads a process group of its own, which KillGroup ends as a whole.
+    bool own_process_group = false;
+};
+
 class ChildProcess {
 public:
+    enum class StartFailure {
+        kNone,
+        kSetup,  // the start could not be prepared (no memory)
+        kStart,  // the program could not be started (not found, no rights, bad folder, ...)
+    };
+
+    // Starts a child that inherits no descriptor of ours beyond its standard ones and starts
+    // with no blocked signals and every signal at its default action (a signal we ignore must
+    // not leak into it). Null when it did not start, with the thread's last error set and
+    // `failure`, when given, saying at which step.
+    static std::unique_ptr<ChildProcess> Start(const ChildStart& start,
+                                               StartFailure* failure = nullptr);
+
     // Takes over the reaping of `pid`, a child of this process.
     explicit ChildProcess(pid_t pid);
     // A child still running is left to its watcher, which reaps it when it ends.
@@ -33,6 +62,10 @@ public:
     std::optional<int> ExitCode() const;
     // The signal that killed the child, if one did.
     std::optional<int> TermSignal() const;
+
+    // Kills the process group the child leads (ChildStart::own_process_group) with whatever is
+    // left in it. The group id stays reserved while any member lives, so it names no stranger.
+    void KillGroup();
 
 private:
     struct State {

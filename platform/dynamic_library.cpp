@@ -56,16 +56,31 @@ bool DynamicLibrary::Load(std::string_view dll_name) {
         SetLastError(kErrorModNotFound);
         return false;
     }
-    handle_ = ::dlopen(file->c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) {
-        const char* reason = ::dlerror();
-        error_text_ = reason != nullptr ? reason : "cannot load " + file->string();
+    return LoadFile(*file);
+}
+
+bool DynamicLibrary::LoadFile(const std::filesystem::path& file) {
+    Free();
+    if (!file.is_absolute()) {
+        error_text_ = "refused library file '" + file.string() + "': not an absolute path";
         SetLastError(kErrorModNotFound);
         return false;
     }
-    path_ = *file;
+    handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) {
+        const char* reason = ::dlerror();
+        error_text_ = reason != nullptr ? reason : "cannot load " + file.string();
+        SetLastError(kErrorModNotFound);
+        return false;
+    }
+    path_ = file;
     error_text_.clear();
     return true;
+}
+
+void DynamicLibrary::KeepLoaded() {
+    handle_ = nullptr;
+    path_.clear();
 }
 
 bool DynamicLibrary::Free() {

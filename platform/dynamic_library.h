@@ -27,8 +27,15 @@ public:
     // error is kErrorModNotFound and error_text() says why.
     bool Load(std::string_view dll_name);
 
+    // Loads the file an absolute path names (FindModule in platform/loaded_modules.h, or a
+    // test's own module), first freeing one this object holds; failures as Load.
+    bool LoadFile(const std::filesystem::path& file);
+
     // Unloads; true when nothing was loaded or the system let the library go.
     bool Free();
+
+    // Leaves the library loaded for the rest of the process: this object lets go of it.
+    void KeepLoaded();
 
     bool loaded() const { return handle_ != nullptr; }
     const std::filesystem::path& path() const { return path_; }

@@ -1,7 +1,5 @@
 #include "platform/win_error.h"
 
-#include <cerrno>
-
 namespace ruzd::platform {
 namespace {
 
@@ -15,64 +13,6 @@ uint32_t GetLastError() {
 
 void SetLastError(uint32_t code) {
     last_error = code;
-}
-
-uint32_t WinErrorFromErrno(int errno_value) {
-    switch (errno_value) {
-        case 0:
-            return kErrorSuccess;
-        case ENOENT:
-            return kErrorFileNotFound;
-        case ENOTDIR:
-            return kErrorPathNotFound;
-        case EMFILE:
-        case ENFILE:
-            return kErrorTooManyOpenFiles;
-        case EACCES:
-        case EPERM:
-        case EISDIR:  // Windows refuses to open a folder as a file with "access denied".
-            return kErrorAccessDenied;
-        case EBADF:
-            return kErrorInvalidHandle;
-        case ENOMEM:
-            return kErrorNotEnoughMemory;
-        case EXDEV:
-            return kErrorNotSameDevice;
-        case EROFS:
-            return kErrorWriteProtect;
-        case ETXTBSY:
-            return kErrorSharingViolation;
-        case ENOSYS:
-        case EOPNOTSUPP:
-            return kErrorNotSupported;
-        case EEXIST:
-            return kErrorFileExists;
-        case EINVAL:
-            return kErrorInvalidParameter;
-        case EPIPE:
-            return kErrorBrokenPipe;
-        case ENOSPC:
-        case EDQUOT:
-            return kErrorDiskFull;
-        case ENOTEMPTY:
-            return kErrorDirNotEmpty;
-        case EBUSY:
-            return kErrorBusy;
-        case ENAMETOOLONG:
-            return kErrorFilenameExcedRange;
-        case EFBIG:
-            return kErrorFileTooLarge;
-        case EINTR:
-            return kErrorOperationAborted;
-        case EIO:
-            return kErrorIoDevice;
-        case ETIMEDOUT:
-            return kErrorTimeout;
-        case ELOOP:
-            return kErrorCantResolveFilename;
-        default:
-            return kErrorGenFailure;
-    }
 }
 
 uint32_t SetLastErrorFromErrno(int errno_value) {

@@ -58,8 +58,12 @@ uint32_t GetLastError();
 void SetLastError(uint32_t code);
 
 // The Win32 code a Windows file function would report for the C library's errno value. 0 gives
-// kErrorSuccess; an errno with no closer counterpart gives kErrorGenFailure.
+// kErrorSuccess; an errno with no closer counterpart gives kErrorGenFailure. The Windows Sockets
+// codes come from the same table (platform/wsa_error.h).
 uint32_t WinErrorFromErrno(int errno_value);
+
+// WinErrorFromErrno of errno as the last failed C library or system call left it.
+uint32_t WinErrorFromLastErrno();
 
 // SetLastError(WinErrorFromErrno(errno_value)); returns the code set.
 uint32_t SetLastErrorFromErrno(int errno_value);

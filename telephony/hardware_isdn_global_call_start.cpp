@@ -1,8 +1,6 @@
 // Global Call start-up: the call-control libraries the node uses, with the settings of the IP
 // virtual board from the "Orvanthella" registry section.
 
-#include <arpa/inet.h>
-
 #include <cstring>
 
 #include "foundation/fatal_error_box.h"

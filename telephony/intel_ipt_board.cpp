@@ -1,12 +1,10 @@
 #include "telephony/intel_ipt_board.h"
 
-#include <string.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "foundation/char_buffer.h"
 #include "foundation/dialogic_install.h"
+#include "platform/computer_name.h"
 #include "platform/text.h"
 #include "telephony/gc_parameter_block.h"
 #include "telephony/hardware.h"
@@ -112,15 +110,15 @@ std::string SipAddress(const std::string& user, const std::string& host) {
     return platform::Format("sip:%s@%s:5060", user.c_str(), host.c_str());
 }
 
-// The host named in the contact: the given one, or this machine's name.
+// The host named in the contact: the given one, or this machine's host name (as a SIP contact
+// names it: the name the resolver knows, not the computer name).
 void ContactHost(const std::string* local_host, char (&host)[kTextBuffer]) {
     if (local_host != nullptr && !local_host->empty()) {
         foundation::CopyToCharBuffer(host, local_host, sizeof host);
         return;
     }
-    std::memset(host, 0, sizeof host);
-    if (gethostname(host, sizeof host - 1) != 0)
-        host[0] = '\0';
+    const std::string machine = platform::HostName().value_or(std::string());
+    foundation::CopyToCharBuffer(host, &machine, sizeof host);
 }
 
 bool GlobalCallReady(CHardware* hardware) {

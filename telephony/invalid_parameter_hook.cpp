@@ -1,10 +1,8 @@
 #include "telephony/invalid_parameter_hook.h"
 
-#include <dlfcn.h>
-#include <link.h>
+#include <string>
 
-#include <cstring>
-
+#include "platform/loaded_modules.h"
 #include "telephony/vendor_log.h"
 
 namespace ruzd::telephony {
@@ -40,29 +38,6 @@ std::string WideToUtf8(const wchar_t* text) {
     return out;
 }
 
-int CollectModule(dl_phdr_info* info, size_t /*size*/, void* data) {
-    auto* modules = static_cast<std::vector<std::string>*>(data);
-    if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
-        modules->push_back(info->dlpi_name);
-    return 0;
-}
-
-// The setter `module` itself exports (not one of its dependencies), or null.
-SetInvalidParameterHandler FindSetter(const std::string& module) {
-    void* handle = dlopen(module.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    if (handle == nullptr)
-        return nullptr;
-    void* symbol = dlsym(handle, kSetterName);
-    SetInvalidParameterHandler setter = nullptr;
-    Dl_info where{};
-    if (symbol != nullptr && dladdr(symbol, &where) != 0 && where.dli_fname != nullptr &&
-        module == where.dli_fname) {
-        setter = reinterpret_cast<SetInvalidParameterHandler>(symbol);
-    }
-    dlclose(handle);
-    return setter;
-}
-
 }  // namespace
 
 void NodeInvalidParameterHandler(const wchar_t* expression, const wchar_t* function,
@@ -72,18 +47,13 @@ void NodeInvalidParameterHandler(const wchar_t* expression, const wchar_t* funct
                 WideToUtf8(file).c_str(), line);
 }
 
-std::vector<std::string> LoadedModules() {
-    // The loader's lock is held during the walk, so the modules are only collected there and
-    // looked at afterwards.
-    std::vector<std::string> modules;
-    dl_iterate_phdr(&CollectModule, &modules);
-    return modules;
-}
-
 int InstallInvalidParameterHandler() {
     int installed = 0;
-    for (const std::string& module : LoadedModules()) {
-        if (SetInvalidParameterHandler setter = FindSetter(module)) {
+    for (const std::string& module : platform::LoadedModules()) {
+        // Only the module's own setter: one it merely links against belongs to another module,
+        // which the walk reaches by itself.
+        if (auto setter = reinterpret_cast<SetInvalidParameterHandler>(
+                platform::ExportOfLoadedModule(module, kSetterName))) {
             setter(&NodeInvalidParameterHandler);
             ++installed;
         }

@@ -7,8 +7,6 @@
 // this platform only vendor modules that bring their own run time take part.
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace ruzd::telephony {
 
@@ -25,9 +23,6 @@ using SetInvalidParameterHandler = InvalidParameterHandler (*)(InvalidParameterH
 // line %u" and returns.
 void NodeInvalidParameterHandler(const wchar_t* expression, const wchar_t* function,
                                  const wchar_t* file, unsigned int line, uintptr_t reserved);
-
-// The files of the modules loaded in the process (the program itself excluded), in load order.
-std::vector<std::string> LoadedModules();
 
 // Walks the loaded modules and hands NodeInvalidParameterHandler to every one that exports the
 // setter. Returns how many took it; nothing happens when the walk finds no module.

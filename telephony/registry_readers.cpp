@@ -1,8 +1,6 @@
 #include "telephony/registry_readers.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
+#include "platform/ipv4_text.h"
 #include "telephony/vendor_log.h"
 
 namespace ruzd::telephony {
@@ -48,16 +46,11 @@ std::string ReadValidatedString(foundation::CRegistry& registry, const char* nam
 uint32_t ReadValidatedIPAddress(foundation::CRegistry& registry, const char* name,
                                 uint32_t default_address, std::string* text) {
     const std::string read = ReadValidatedString(
-        registry, name,
-        [default_address] {
-            in_addr address{};
-            address.s_addr = default_address;
-            return std::string(inet_ntoa(address));
-        },
+        registry, name, [default_address] { return platform::Ipv4Text(default_address); },
         [](const std::string&) { return true; });
     if (text != nullptr)
         *text = read;
-    return inet_addr(read.c_str());
+    return platform::ParseIpv4(read);
 }
 
 uint16_t ReadRegistryPort(foundation::CRegistry& registry, const char* name,

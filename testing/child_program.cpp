@@ -88,6 +88,10 @@ void SendSignal(pid_t pid, int signal) {
     }
 }
 
+void KillProgram(pid_t pid) {
+    SendSignal(pid, SIGKILL);
+}
+
 ChildProgram::ChildProgram(const std::string& program, const std::vector<std::string>& arguments) {
     int to_child[2];
     int from_child[2];

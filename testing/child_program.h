@@ -44,6 +44,9 @@ int RunProgram(const ProgramStart& start);
 // Sends `signal` to the process `pid`.
 void SendSignal(pid_t pid, int signal);
 
+// Ends the process `pid` at once, without giving it a chance to clean up.
+void KillProgram(pid_t pid);
+
 // A helper program of the tests run as a child process, talked to in lines: its stdin is a pipe
 // the test writes, its stdout one the test reads with a time limit. Closing stdin is the usual
 // way to end it; the destructor closes it, kills a child that does not end by then and reaps it.

@@ -1,6 +1,5 @@
 #include "testing/node_program.h"
 
-#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -40,7 +39,7 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
 
 NodeProcess::~NodeProcess() {
     if (!HasEnded()) {
-        SendSignal(child_->pid(), SIGKILL);
+        KillProgram(child_->pid());
         child_->ended().Wait(10000);
     }
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "testing/loaded_library.h"
+#include "platform/loaded_modules.h"
 
 namespace ruzd::testing {
 
@@ -65,7 +65,7 @@ std::vector<std::string> SimulatedBoards::CallControlJournal(size_t from) const 
 }
 
 bool SimulatedBoards::CoreLoaded() {
-    return LibraryLoaded(VendorFolder() / "libboardsim_core.so");
+    return platform::IsModuleLoaded(VendorFolder() / "libboardsim_core.so");
 }
 
 }  // namespace ruzd::testing

@@ -2,13 +2,8 @@
 // the application object on a thread of its own until the application ends or the process is
 // told to stop (SIGINT, SIGTERM), which ends the application thread the way a service stop does.
 
-#include <signal.h>
-
-#include <atomic>
 #include <cstdio>
-#include <ctime>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -16,6 +11,7 @@
 #include "app/vesmarin_app.h"
 #include "foundation/app_hooks.h"
 #include "platform/message_box.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -30,52 +26,17 @@ std::string ProgramFileName(const char* argv0) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Waits for SIGINT or SIGTERM on a thread of its own (both are blocked everywhere else) and
-// asks the application to end; returns when the application ended by itself.
-class StopSignals {
-public:
-    StopSignals() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        // Blocked before any other thread starts, so that every thread inherits it.
-        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
-    }
-
-    void Watch(CVesmarinApp& app) {
-        watcher_ = std::thread([this, &app] {
-            const timespec slice{0, 200'000'000};
-            while (!done_.load()) {
-                if (sigtimedwait(&set_, nullptr, &slice) > 0) {
-                    app.Quit(0);
-                    return;
-                }
-            }
-        });
-    }
-
-    ~StopSignals() {
-        done_ = true;
-        if (watcher_.joinable()) {
-            watcher_.join();
-        }
-    }
-
-private:
-    sigset_t set_{};
-    std::atomic<bool> done_{false};
-    std::thread watcher_;
-};
-
 int RunHeadless(std::vector<std::string> words) {
-    StopSignals signals;
+    // Made before the application starts a thread, so that every thread leaves the stop
+    // signals to the watcher.
+    ruzd::platform::StopSignals signals;
     CVesmarinApp app(ruzd::foundation::kRunModeHeadless, std::move(words));
     ruzd::foundation::ScopedApp installed(app);
     if (!app.Start()) {
         std::fprintf(stderr, "Pelwix: the application thread could not be started\n");
         return ruzd::app::kEntryExitCode;
     }
-    signals.Watch(app);
+    signals.Watch([&app] { app.Quit(0); });
     const int exitCode = app.Join();
     return exitCode == ruzd::app::kFatalExitCode ? exitCode : ruzd::app::kEntryExitCode;
 }

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "foundation/registry.h"
 #include "node/vesmarin_manager.h"
+#include "platform/stop_signals.h"
 #include "testing/child_program.h"
 #include "testing/command_peer.h"
 #include "testing/eventually.h"
@@ -60,7 +60,7 @@ TEST_F(PelwixProgramTest, ListensForFileTransfersOnTheRegistryFilePort) {
     EXPECT_TRUE(node->WaitForLog("Local File Socket TCP port set to: " + std::to_string(filePort)));
 
     // A clean stop also ends the file listener and its connection, and closes the log.
-    node->Signal(SIGTERM);
+    node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(node->WaitForExit(), kEntryExit);
     EXPECT_TRUE(files.ClosedWithin(std::chrono::seconds(10)));
     EXPECT_THAT(node->DebugLog(), HasSubstr("OnOrvanthellaFileSocketClose"));
@@ -164,7 +164,10 @@ TEST_P(PelwixStopTest, StopsCleanlyAndClosesTheLog) {
     EXPECT_TRUE(again.IsConnected()) << next->Stderr();
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, PelwixStopTest, ::testing::Values(SIGINT, SIGTERM));
+INSTANTIATE_TEST_SUITE_P(
+    Signals, PelwixStopTest,
+    ::testing::Values(platform::SignalNumber(platform::StopSignal::kInterrupt),
+                      platform::SignalNumber(platform::StopSignal::kTerminate)));
 
 TEST_F(PelwixProgramTest, HelpShowsTheOptionsAndStartsNothing) {
     auto node = StartNode({"-debug", "-help"});

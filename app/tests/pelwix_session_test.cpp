@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +15,7 @@
 
 #include "foundation/module_version.h"
 #include "platform/sntp_client.h"
+#include "platform/stop_signals.h"
 #include "testing/command_peer.h"
 #include "testing/file_peer.h"
 #include "testing/node_program.h"
@@ -123,7 +123,7 @@ TEST_F(PelwixSessionTest, AStopWithRunningWorkersEndsThemAndTheManager) {
     peer.Send(kCNSTRT, 2);
     ASSERT_TRUE(node->WaitForLog("FileHandlingThread started"));
 
-    node->Signal(SIGTERM);
+    node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(node->WaitForExit(), 255) << node->Stderr();
     const std::string log = node->DebugLog();
     EXPECT_THAT(log, HasSubstr("ISDN Thread ended"));

@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -133,8 +131,9 @@ TEST_F(GlobalCallTest, TheIpLibraryIsStartedWithTheVirtualBoard) {
     const uint32_t max_calls = 120;
     std::memcpy(board.bytes + IP_VIRTBOARD_TOTAL_MAX_CALLS, &max_calls, 4);
     board.bytes[IP_VIRTBOARD_LOCALIP] = 0;
-    const in_addr_t address = inet_addr("10.0.0.5");
-    std::memcpy(board.bytes + IP_VIRTBOARD_LOCALIP + 1, &address, 4);
+    // 10.0.0.5 in network byte order.
+    const uint8_t address[4] = {10, 0, 0, 5};
+    std::memcpy(board.bytes + IP_VIRTBOARD_LOCALIP + 1, address, 4);
     const uint16_t port = 5070;
     std::memcpy(board.bytes + IP_VIRTBOARD_SIP_PORT, &port, 2);
     const uint32_t tcp = 1;

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "foundation/running_program.h"
+#include "platform/running_program.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::foundation {

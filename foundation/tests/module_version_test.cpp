@@ -6,7 +6,7 @@
 #include <string>
 
 #include "foundation/project_version.h"
-#include "foundation/running_program.h"
+#include "platform/running_program.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -39,7 +39,7 @@ TEST(ModuleVersion, TheRunningProgramCarriesTheProjectVersion) {
     EXPECT_EQ(version.GetFileVersionString(), ProjectVersionText() + "d");
 #endif
 
-    const std::string program = RunningProgramPath().filename().string();
+    const std::string program = platform::RunningProgramPath().filename().string();
     EXPECT_EQ(version.GetValue("FileVersion"), ProjectVersionText());
     EXPECT_EQ(version.GetValue("ProductVersion"), ProjectVersionText());
     EXPECT_EQ(version.GetValue("CompanyName"), RUZD_PROJECT_NAME);
@@ -52,12 +52,12 @@ TEST(ModuleVersion, TheRunningProgramCarriesTheProjectVersion) {
 }
 
 TEST(ModuleVersion, OnlyTheRunningProgramCanBeNamed) {
-    const std::string program = RunningProgramPath().filename().string();
+    const std::string program = platform::RunningProgramPath().filename().string();
     CModuleVersion version;
     EXPECT_TRUE(version.Load(program.c_str()));
     EXPECT_TRUE(version.Load(platform::AsciiUpper(program).c_str()));
     EXPECT_TRUE(version.Load((program + ".exe").c_str()));
-    EXPECT_TRUE(version.Load(RunningProgramPath().c_str()));
+    EXPECT_TRUE(version.Load(platform::RunningProgramPath().c_str()));
 
     CModuleVersion other;
     EXPECT_FALSE(other.Load("libc.so.6"));  // loaded, but no version block

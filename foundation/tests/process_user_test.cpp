@@ -1,43 +1,32 @@
 #include "foundation/process_user.h"
 
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <string>
 
 #include "foundation/utilities.h"
-#include "platform/text.h"
+#include "platform/computer_name.h"
+#include "platform/process_identity.h"
+#include "testing/os_for_tests.h"
 
 namespace ruzd::foundation {
 namespace {
 
-std::string ExpectedUser() {
-    const passwd* entry = getpwuid(geteuid());
-    return entry != nullptr ? entry->pw_name : "";
-}
-
-std::string ExpectedDomain() {
-    char host[256] = {};
-    gethostname(host, sizeof(host) - 1);
-    std::string name(host);
-    return platform::AsciiUpper(name.substr(0, name.find('.')));
-}
-
 TEST(GetProcessUserName, NamesTheAccountOfTheCallingProcess) {
-    const std::string expected = ExpectedUser();
+    const std::string expected = testing::EffectiveUserName();
     ASSERT_FALSE(expected.empty()) << "the test needs a user with a name";
     std::string user;
     std::string domain;
     ASSERT_TRUE(CUtilities::GetProcessUserName(0, user, domain));
     EXPECT_EQ(user, expected);
-    EXPECT_EQ(domain, ExpectedDomain());
+    // Windows names the domain of a local account after the machine.
+    EXPECT_EQ(domain, platform::ComputerName());
 
     std::string by_id_user;
     std::string by_id_domain;
     ASSERT_TRUE(
-        CUtilities::GetProcessUserName(static_cast<uint32_t>(getpid()), by_id_user, by_id_domain));
+        CUtilities::GetProcessUserName(platform::CurrentProcessId(), by_id_user, by_id_domain));
     EXPECT_EQ(by_id_user, user);
     EXPECT_EQ(by_id_domain, domain);
 }

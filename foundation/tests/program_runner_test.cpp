@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
@@ -31,7 +30,7 @@ int RunChild(const std::string& command_line, std::string& output,
 }
 
 // Gone, or a zombie nobody has reaped yet: either way it runs no more.
-bool ProcessHasEnded(pid_t pid) {
+bool ProcessHasEnded(int32_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     if (!std::getline(stat, line)) {
@@ -43,7 +42,7 @@ bool ProcessHasEnded(pid_t pid) {
 }
 
 // A killed process takes a moment to go; no claim about how long beyond "it ends".
-bool EndsSoon(pid_t pid) {
+bool EndsSoon(int32_t pid) {
     for (int i = 0; i < 500; ++i) {
         if (ProcessHasEnded(pid)) {
             return true;
@@ -101,7 +100,7 @@ TEST(ProgramRunner, ATimeOutOfZeroAlwaysTimesOut) {
 TEST(ProgramRunner, ATimeOutEndsTheChildAndWhatItStartedAndKeepsTheOutput) {
     std::string output;
     ASSERT_EQ(RunChild("sh -c \"sleep 1000 & echo $!; wait\"", output, 1000), kRunTimedOut);
-    const pid_t grandchild = static_cast<pid_t>(std::stol(output));
+    const int32_t grandchild = static_cast<int32_t>(std::stol(output));
     ASSERT_GT(grandchild, 0);
     EXPECT_TRUE(EndsSoon(grandchild));
 }
@@ -109,7 +108,7 @@ TEST(ProgramRunner, ATimeOutEndsTheChildAndWhatItStartedAndKeepsTheOutput) {
 TEST(ProgramRunner, WhatTheChildLeftRunningEndsWithTheRun) {
     std::string output;
     ASSERT_EQ(RunChild("sh -c \"sleep 1000 & echo $!\"", output), 0);
-    const pid_t grandchild = static_cast<pid_t>(std::stol(output));
+    const int32_t grandchild = static_cast<int32_t>(std::stol(output));
     ASSERT_GT(grandchild, 0);
     EXPECT_TRUE(EndsSoon(grandchild));
 }

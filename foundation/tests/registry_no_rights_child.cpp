@@ -2,9 +2,6 @@
 // as root it first becomes the unprivileged user "nobody" (65534). Exits 0 when everything behaves
 // as for a caller without administrator rights; prints what did not otherwise.
 
-#include <grp.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
@@ -12,6 +9,7 @@
 #include "foundation/registry.h"
 #include "platform/registry.h"
 #include "platform/win_error.h"
+#include "testing/os_for_tests.h"
 
 namespace {
 
@@ -28,9 +26,7 @@ void Check(bool condition, const char* what) {
 
 int main() {
     using namespace ruzd;
-    constexpr uid_t kNobody = 65534;
-    if (geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+    if (ruzd::testing::RunningAsRoot() && !ruzd::testing::BecomeNobody()) {
         std::perror("dropping privileges");
         return 2;
     }

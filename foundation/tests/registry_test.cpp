@@ -1,22 +1,20 @@
 #include "foundation/registry.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "foundation/dialogic_install.h"
+#include "platform/child_process.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
 #include "testing/child_program.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
-
-extern char** environ;
 
 namespace ruzd::foundation {
 namespace {
@@ -220,11 +218,17 @@ TEST(CRegistry, WithoutRightsEveryOperationFailsAndCallersUseTheirDefaults) {
 
     // Run as root, the child becomes "nobody" on a root folder it may read but not write;
     // otherwise the folder is made read-only for the user running the tests.
-    const bool privileged = geteuid() == 0;
-    ASSERT_EQ(chmod(root.path().c_str(), privileged ? 0755 : 0555), 0);
+    namespace fs = std::filesystem;
+    const fs::perms readable = fs::perms::owner_read | fs::perms::owner_exec |
+                               fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec;
+    const fs::perms writable = readable | fs::perms::owner_write;
+    std::error_code error;
+    fs::permissions(root.path(), testing::RunningAsRoot() ? writable : readable, error);
+    ASSERT_FALSE(error) << error.message();
     const int exitCode = testing::RunProgram(
         {.program = testing::ProgramFolder() / "foundation_registry_no_rights_child"});
-    chmod(root.path().c_str(), 0755);
+    fs::permissions(root.path(), writable, error);
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(ReadFile(platform::RegistryStore::StorePath()), before);
 }

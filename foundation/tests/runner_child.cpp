@@ -5,12 +5,11 @@
 //   write HEX ...     writes each argument's bytes (hex pairs) with a separate write, pausing
 //                     briefly between them so that they tend to arrive as separate chunks
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -24,14 +23,10 @@ std::string FromHex(const char* hex) {
     return bytes;
 }
 
+// Standard output is unbuffered (see main), so the bytes leave at once, in one piece.
 void WriteAll(const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(1, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            std::exit(10);
-        }
-        done += static_cast<size_t>(n);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+        std::exit(10);
     }
 }
 
@@ -41,6 +36,7 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         return 2;
     }
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     const std::string mode = argv[1];
     if (mode == "args") {
         for (int i = 2; i < argc; ++i) {
@@ -49,11 +45,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "cwd") {
-        char folder[4096];
-        if (::getcwd(folder, sizeof(folder)) == nullptr) {
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::current_path(error);
+        if (error) {
             return 3;
         }
-        WriteAll(std::string(folder));
+        WriteAll(folder.string());
         return 0;
     }
     if (mode == "exit" && argc > 2) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <time.h>
 #include <boost/date_time/posix_time/posix_time.hpp>
 
 #include <atomic>

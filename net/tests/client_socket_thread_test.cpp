@@ -5,11 +5,13 @@
 #include <atomic>
 #include <thread>
 
-#include "net/send_once.h"
-#include "net/send_queue.h"
-#include "net/tests/loopback.h"
+#include "net/socket_core/send_once.h"
+#include "net/socket_core/send_queue.h"
 #include "net/tests/socket_recorder.h"
-#include "net/wsa_error.h"
+#include "platform/wsa_error.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
+#include "testing/process_counters.h"
 
 namespace ruzd::net {
 namespace {
@@ -90,7 +92,7 @@ TEST_F(ClientSocketThreadTest, ASendWhileDisconnectedGoesOutOnceTheConnectionIsM
     const unsigned port = testing::FreePort();
     CClientSocketThread thread(&recorder, "127.0.0.1", static_cast<int>(port));
     auto socket = thread.Socket();
-    ASSERT_TRUE(Eventually([&] { return socket->LastError() == kWsaEconnrefused; }));
+    ASSERT_TRUE(Eventually([&] { return socket->LastError() == platform::kWsaEconnrefused; }));
     EXPECT_FALSE(socket->IsConnected());
 
     RawListener listener(port);
@@ -189,7 +191,7 @@ TEST(SendOnceTest, SendsTheTextWhenTheConnectionIsMade) {
 TEST(SendOnceTest, ReportsARefusedConnection) {
     int error = 0;
     EXPECT_FALSE(SendOnce("127.0.0.1", static_cast<int>(testing::FreePort()), "x", 0, &error));
-    EXPECT_EQ(error, kWsaEconnrefused);
+    EXPECT_EQ(error, platform::kWsaEconnrefused);
 }
 
 }  // namespace

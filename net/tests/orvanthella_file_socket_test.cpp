@@ -4,7 +4,7 @@
 #include "net/orvanthella_file_socket_thread.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <nettle/arcfour.h>
 
@@ -21,11 +21,12 @@
 #include "foundation/app_hooks.h"
 #include "foundation/debug_log.h"
 #include "foundation/registry.h"
-#include "foundation/running_program.h"
 #include "foundation/time_tools.h"
 #include "net/file_cache_owner.h"
 #include "net/station_name.h"
 #include "platform/clock.h"
+#include "platform/process_identity.h"
+#include "platform/running_program.h"
 #include "testing/eventually.h"
 #include "testing/file_peer.h"
 #include "testing/loopback_socket.h"
@@ -628,10 +629,10 @@ TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateServi
 
     ASSERT_EQ(command.wait_for(20s), std::future_status::ready);
     const std::string updater = temp_.path().string() + "/Pelwix/Sobrink.exe";
-    const std::string session = std::to_string(::getsid(0));
+    const std::string session = std::to_string(platform::CurrentSessionId().value_or(0));
     EXPECT_EQ(command.get(), updater + "\fS\fD\fL\fSobrink Setup\f/sessionid:" + session +
                                  "/delete/wait/user:system/log\r" +
-                                 foundation::RunningProgramPath().string() +
+                                 platform::RunningProgramPath().string() +
                                  "\fU\fR\fL\f \f/sessionid:" + session + "\r");
     EXPECT_EQ(ReadFile(updater), program);
 

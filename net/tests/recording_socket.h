@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "net/async_socket_ex.h"
-#include "net/socket_reactor.h"
+#include "net/socket_core/socket_reactor.h"
 
 namespace ruzd::net::filetest {
 

@@ -9,9 +9,10 @@
 #include <thread>
 
 #include "foundation/debug_log.h"
-#include "net/tests/loopback.h"
 #include "net/tests/socket_recorder.h"
-#include "net/wsa_error.h"
+#include "platform/wsa_error.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net {
@@ -183,7 +184,7 @@ TEST_F(ServerSocketThreadTest, ClosedConnectionsAreReportedWithTheirErrorAndForg
     const auto closes = recorder.Closes();
     EXPECT_EQ(closes[0].serial, orderly_serial);
     EXPECT_EQ(closes[0].error, 0);
-    EXPECT_EQ(closes[1].error, kWsaEconnreset);
+    EXPECT_EQ(closes[1].error, platform::kWsaEconnreset);
     EXPECT_TRUE(Eventually([&] { return !thread.Socket()->HasClients(); }));
 }
 
@@ -365,7 +366,7 @@ TEST_F(ServerSocketThreadTest, ASendListensAgainOnceThePortIsFree) {
     CServerSocketThread thread(&recorder, static_cast<int>(port));
     auto server = thread.Socket();
     ASSERT_TRUE(server);
-    EXPECT_TRUE(Eventually([&] { return server->LastError() == kWsaEaddrinuse; }));
+    EXPECT_TRUE(Eventually([&] { return server->LastError() == platform::kWsaEaddrinuse; }));
     EXPECT_FALSE(server->IsListening());
 
     blocker.reset();

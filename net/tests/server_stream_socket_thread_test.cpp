@@ -6,8 +6,9 @@
 #include <atomic>
 #include <thread>
 
-#include "net/tests/loopback.h"
 #include "net/tests/stream_owner.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 
 namespace ruzd::net {
 namespace {

@@ -12,11 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "net/client_socket.h"
 #include "net/socket_callback.h"
-#include "net/tests/loopback.h"
+#include "net/socket_core/client_socket.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 
 namespace ruzd::net::testing {
+
+// The raw far ends and the waits of the socket tests.
+using namespace ruzd::testing;
 
 class SocketRecorder : public CSocketCallback {
 public:

@@ -9,8 +9,10 @@
 
 #include "net/client_stream_socket_thread.h"
 #include "net/server_stream_socket_thread.h"
-#include "net/tests/loopback.h"
 #include "net/tests/stream_owner.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
+#include "testing/process_counters.h"
 
 namespace ruzd::net {
 namespace {

@@ -14,9 +14,13 @@
 #include "net/client_stream_socket.h"
 #include "net/frame_cutter.h"
 #include "net/stream_socket_callback.h"
-#include "net/tests/loopback.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 
 namespace ruzd::net::testing {
+
+// The raw far ends and the waits of the socket tests.
+using namespace ruzd::testing;
 
 using Bytes = std::vector<uint8_t>;
 

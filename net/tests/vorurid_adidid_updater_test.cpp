@@ -3,19 +3,19 @@
 #include "net/vorurid_adidid_updater.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <future>
 #include <thread>
 
-#include "foundation/running_program.h"
+#include "platform/process_identity.h"
+#include "platform/running_program.h"
 #include "testing/loopback_socket.h"
 
 namespace ruzd::net::filetest {
 namespace {
 
 std::string SessionSwitch() {
-    return "/sessionid:" + std::to_string(::getsid(0));
+    return "/sessionid:" + std::to_string(platform::CurrentSessionId().value_or(0));
 }
 
 TEST(VoruridAdididUpdater, ServiceReceivesBothLinesOfTheCommand) {
@@ -48,7 +48,7 @@ TEST(VoruridAdididUpdater, RestartsItselfWithItsOwnArguments) {
     std::string error;
     ASSERT_TRUE(updater.GetOwnCommandLine("P", "A", error, true, false));
     const std::string text = service.Received().get();
-    const std::string second = foundation::RunningProgramPath().string() + "\fU\fR\fL\f";
+    const std::string second = platform::RunningProgramPath().string() + "\fU\fR\fL\f";
     ASSERT_NE(text.find(second), std::string::npos);
 }
 

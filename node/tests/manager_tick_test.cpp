@@ -17,6 +17,7 @@
 #include "node/tormbel_status.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
+#include "platform/local_time.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/manager_on_boards.h"
@@ -53,15 +54,7 @@ public:
 
 // Seconds since 1970 of a local time of day, 10 March 2031.
 int64_t LocalTime(int hour, int minute = 0, int second = 0) {
-    std::tm local{};
-    local.tm_year = 2031 - 1900;
-    local.tm_mon = 2;
-    local.tm_mday = 10;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    return static_cast<int64_t>(std::mktime(&local));
+    return platform::UtcSecondsOfLocalTime(2031, 3, 10, hour, minute, second);
 }
 
 platform::WallTime AtSeconds(int64_t seconds) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/trace.h"
+#include "platform/loaded_modules.h"
 #include "platform/root.h"
 #include "telephony/lib_gc.h"
 #include "telephony/lib_ipm.h"
@@ -165,7 +166,7 @@ protected:
     static T* LibrarySymbol(const char* name) {
         EXPECT_TRUE(LoadedInProcess("TiNG"));
         return static_cast<T*>(
-            ::ruzd::testing::LoadedSymbol(platform::VendorDir() / "TiNG.so", name));
+            platform::ExportOfLoadedModule(platform::VendorDir() / "TiNG.so", name));
     }
 };
 

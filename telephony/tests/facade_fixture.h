@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/app_hooks.h"
+#include "platform/loaded_modules.h"
 #include "platform/message_box.h"
 #include "platform/root.h"
 #include "telephony/hardware_isdn.h"
@@ -116,7 +117,7 @@ protected:
         std::vector<std::string> calls;
         for (const std::string& library : FacadeLibraries()) {
             using TakeCallsFunction = void (*)(std::vector<std::string>*);
-            if (auto take = reinterpret_cast<TakeCallsFunction>(::ruzd::testing::LoadedSymbol(
+            if (auto take = reinterpret_cast<TakeCallsFunction>(platform::ExportOfLoadedModule(
                     platform::VendorDir() / (library + ".so"), "stub_take_calls")))
                 take(&calls);
         }

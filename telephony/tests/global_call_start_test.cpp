@@ -5,12 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-
 #include <string>
 #include <vector>
 
 #include "foundation/registry.h"
+#include "platform/ipv4_text.h"
 #include "telephony/global_call_start_data.h"
 #include "telephony/tests/facade_fixture.h"
 
@@ -254,7 +253,7 @@ uint16_t Read16(const IP_VIRTBOARD& board, size_t at) {
 TEST(GlobalCallStartDataTest, TheIpBoardIsTheInitialisersWithTheNodesSettings) {
     IpBoardSettings settings;
     settings.max_calls = 64;
-    settings.address = inet_addr("192.0.2.7");
+    settings.address = platform::ParseIpv4("192.0.2.7");
     settings.sip_port = 5070;
     settings.tcp_enabled = 1;
     settings.session_timers_enabled = 1;

@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/loaded_modules.h"
+#include "platform/root.h"
 #include "telephony/tests/facade_fixture.h"
 
 namespace ruzd::telephony {
@@ -248,8 +250,9 @@ TEST_F(HardwareConstructionTest, SwitchedOnTheAculabPathLoadsItsFiveLibrariesAnd
         EXPECT_TRUE(LoadedInProcess(library)) << library;
     EXPECT_THAT(Boxes(), IsEmpty());
 
+    ASSERT_TRUE(platform::IsModuleLoaded(platform::VendorDir() / "TiNG.so"));
     auto* level = static_cast<int*>(
-        ::ruzd::testing::LoadedSymbol(platform::VendorDir() / "TiNG.so", "TiNGtrace"));
+        platform::ExportOfLoadedModule(platform::VendorDir() / "TiNG.so", "TiNGtrace"));
     ASSERT_NE(level, nullptr);
     hardware.SetAculabTrace(true);
     EXPECT_EQ(*level, 3);

@@ -7,7 +7,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cstring>
@@ -19,6 +18,7 @@
 
 #include "boardsim/core/command_words.h"
 #include "foundation/registry.h"
+#include "platform/computer_name.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -649,9 +649,9 @@ TEST_F(SipRegistrationTest, AUserWithoutAColonRegistersAtTheServer) {
 }
 
 TEST_F(SipRegistrationTest, WithoutALocalHostTheContactNamesThisMachine) {
-    char host[128] = {};
-    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
-    const std::string expected = std::string("sip:bob@") + host + ":5060";
+    const std::optional<std::string> host = platform::HostName();
+    ASSERT_TRUE(host);
+    const std::string expected = "sip:bob@" + *host + ":5060";
     const std::string empty;
     EXPECT_EQ(AliasOf(Register("bob", &empty)[0]), expected + '\0');
     EXPECT_EQ(AliasOf(Register("bob", nullptr)[0]), expected + '\0');

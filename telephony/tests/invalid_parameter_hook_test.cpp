@@ -2,12 +2,13 @@
 // brings a run time with the hook, and a failing call in such a module logs a line instead of
 // ending the process.
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/dynamic_library.h"
+#include "platform/loaded_modules.h"
 #include "telephony/invalid_parameter_hook.h"
 #include "telephony/tests/facade_fixture.h"
 
@@ -22,31 +23,26 @@ const std::string kHookModule = std::string(RUZD_VENDOR_STUB_DIR) + "/stub_crt_h
 
 class InvalidParameterHookTest : public FacadeTest {
 protected:
-    InvalidParameterHookTest() : module_(dlopen(kHookModule.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
-    ~InvalidParameterHookTest() override {
-        if (module_ != nullptr)
-            dlclose(module_);
-    }
+    InvalidParameterHookTest() { module_.LoadFile(kHookModule); }
 
     // Makes the module's run time fail an argument check at `line`; false while it has no
     // handler.
     bool FailInModule(unsigned int line) {
-        using Fail = bool (*)(unsigned int);
-        auto fail = reinterpret_cast<Fail>(dlsym(module_, "crt_hook_fail"));
+        auto* fail = module_.Bind<bool(unsigned int)>("crt_hook_fail");
         return fail != nullptr && fail(line);
     }
 
-    void* module_;
+    platform::DynamicLibrary module_;
 };
 
 TEST_F(InvalidParameterHookTest, TheWalkFindsTheLoadedModules) {
-    ASSERT_NE(module_, nullptr) << dlerror();
-    EXPECT_THAT(LoadedModules(), Contains(kHookModule));
-    EXPECT_THAT(LoadedModules(), Not(Contains("")));
+    ASSERT_TRUE(module_.loaded()) << module_.error_text();
+    EXPECT_THAT(platform::LoadedModules(), Contains(kHookModule));
+    EXPECT_THAT(platform::LoadedModules(), Not(Contains("")));
 }
 
 TEST_F(InvalidParameterHookTest, TheFacadeHandsItsHandlerToModulesWithTheHook) {
-    ASSERT_NE(module_, nullptr) << dlerror();
+    ASSERT_TRUE(module_.loaded()) << module_.error_text();
     EXPECT_FALSE(FailInModule(1));
     TestFacade hardware;
     ForgetLines();
@@ -61,7 +57,7 @@ TEST_F(InvalidParameterHookTest, TheFacadeHandsItsHandlerToModulesWithTheHook) {
 }
 
 TEST_F(InvalidParameterHookTest, OnlyModulesThatExportTheHookTakeIt) {
-    ASSERT_NE(module_, nullptr) << dlerror();
+    ASSERT_TRUE(module_.loaded()) << module_.error_text();
     // The stub module here, and no part of the system's own libraries.
     EXPECT_EQ(InstallInvalidParameterHandler(), 1);
 }

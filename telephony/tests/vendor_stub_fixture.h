@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/loaded_modules.h"
 #include "platform/root.h"
 #include "telephony/vendor_log.h"
-#include "testing/loaded_library.h"
 #include "testing/scoped_environment.h"
 #include "testing/temp_root.h"
 
@@ -46,7 +46,7 @@ protected:
     // Whether the vendor folder's <library>.so is loaded in the process (the probe loads
     // nothing and keeps no reference).
     static bool LoadedInProcess(const std::string& library) {
-        return ::ruzd::testing::LibraryLoaded(platform::VendorDir() / (library + ".so"));
+        return platform::IsModuleLoaded(platform::VendorDir() / (library + ".so"));
     }
 
     std::vector<std::string> Texts() {

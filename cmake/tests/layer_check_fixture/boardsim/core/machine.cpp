@@ -1,0 +1,2 @@
+#include "telephony/hardware.h"
+#include "telephony/vendorapi/vendor_api.h"

@@ -1,0 +1,4 @@
+#include <string>
+
+#include "foundation/registry.h"
+#include "platform/win_path.h"

@@ -1,0 +1,3 @@
+#include <sys/socket.h>
+
+#include "platform/wsa_error.h"

@@ -1,0 +1,3 @@
+#include <dlfcn.h>
+
+#include "foundation/registry.h"

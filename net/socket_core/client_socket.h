@@ -1,0 +1,129 @@
+#pragma once
+
+// One TCP connection, made by connecting or by accepting. Its readiness is handled on the
+// thread that runs its reactor; sends may come from any thread and never block: what the system
+// cannot take at once is queued and sent when the socket can take it.
+//
+// Every connection gets a serial number: an accepted one when it is accepted, an outgoing one
+// each time a new connection is started. Unlike the address and port of the peer, or the
+// object's address, the serial is never reused, so it is how a connection is recognised after
+// others have come and gone.
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/socket_callback.h"
+#include "net/socket_core/send_queue.h"
+#include "net/socket_core/socket_reactor.h"
+#include "platform/critical_section.h"
+
+namespace ruzd::net {
+
+class CServerSocket;
+
+class CClientSocket : public PollHandler, public std::enable_shared_from_this<CClientSocket> {
+public:
+    static constexpr int kInitialReceiveCapacity = 2048;
+    static constexpr int kReceiveGrowth = 2048;
+    // A busy connection fills the receive buffer again and again; it stops growing here.
+    static constexpr int kMaxReceiveCapacity = 65536;
+
+    // An outgoing connection watched by `reactor`. A thread-owned socket leaves connecting again
+    // to its thread; any other one connects again by itself when a send finds it unconnected.
+    static std::shared_ptr<CClientSocket> Create(const std::shared_ptr<SocketReactor>& reactor,
+                                                 SocketReceiver receiver, bool thread_owned);
+    ~CClientSocket() override;
+
+    // Starts connecting to host and port from `local_port` (0: any). The result is whether the
+    // socket is connected now, which for a connection in progress is false (last error
+    // kWsaEwouldblock) until its completion is seen. Refused while the socket is closing.
+    bool Connect(const std::string& host, int port, int local_port = 0);
+
+    // Sends, or queues what cannot go at once. False only while the socket is closing.
+    bool Send(const uint8_t* data, int length);
+    bool SendString(const char* text);
+
+    // The peer's address and port, remembered from the first successful call.
+    bool GetPeerName(std::string& address, unsigned& port);
+    // The local address and port.
+    bool GetSockName(std::string& address, unsigned& port);
+
+    // Drops what is queued and closes the connection; later sends and connects are refused.
+    void Shutdown();
+
+    bool IsConnected() const { return connected_.load(); }
+    bool IsClosing() const { return closing_.load(); }
+    // Whether the socket has a system socket at the moment.
+    bool IsOpen() const { return fd_.load() >= 0; }
+    bool IsAccepted() const { return accepted_; }
+    int LastError() const { return last_error_.load(); }
+    uint64_t Serial() const { return serial_.load(); }
+
+    // During a receive notification: the received bytes, NUL-terminated.
+    const uint8_t* ReceiveBuffer() const { return receive_buffer_.get(); }
+    int ReceiveCapacity() const { return receive_capacity_; }
+
+    size_t QueuedBlocks() const;
+    size_t QueuedBytes() const;
+    size_t QueuedFrontSize() const;
+
+    int PollFd() const override { return fd_.load(); }
+    short PollEvents() const override;
+    void OnPollEvents(short revents) override;
+
+private:
+    friend class CServerSocket;
+
+    CClientSocket(const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
+                  std::weak_ptr<CServerSocket> server, bool thread_owned);
+
+    // A connection the server accepted, connected from the start.
+    static std::shared_ptr<CClientSocket> CreateAccepted(
+        const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
+        std::weak_ptr<CServerSocket> server, int fd, const sockaddr_in& peer);
+
+    void FinishConnect();
+    void OnConnect(int error);
+    // False when the connection closed.
+    bool OnReceive();
+    void OnSend();
+    void OnClose(int error);
+    // Ends an accepted connection without telling its receiver and leaves the reactor.
+    void Destroy();
+
+    void DrainLocked();
+    void UpdateWriteInterestLocked();
+    void CloseDescriptorLocked();
+
+    std::atomic<uint64_t> serial_;
+    const bool accepted_;
+    const bool thread_owned_;
+    const std::weak_ptr<SocketReactor> reactor_;
+    const std::weak_ptr<CServerSocket> server_;
+    const SocketReceiver receiver_;
+
+    std::atomic<int> last_error_{0};
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> connecting_{false};
+    std::atomic<bool> closing_{false};
+    std::atomic<bool> want_write_{false};
+    std::atomic<int> fd_{-1};
+
+    // Guards the descriptor's system calls, the queue and the names below.
+    mutable platform::CriticalSection lock_;
+    std::string peer_address_;
+    unsigned peer_port_ = 0;
+    std::string host_;
+    int port_ = 0;
+    SendQueue queue_;
+
+    // Used on the reactor's thread only.
+    std::unique_ptr<uint8_t[]> receive_buffer_;
+    int receive_capacity_ = kInitialReceiveCapacity;
+};
+
+}  // namespace ruzd::net

@@ -1,0 +1,257 @@
+#include "net/socket_core/server_socket.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "net/socket_core/socket_options.h"
+#include "net/socket_log.h"
+#include "platform/wsa_error.h"
+
+namespace ruzd::net {
+namespace {
+
+int OpenSpareDescriptor() {
+    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
+}  // namespace
+
+CServerSocket::CServerSocket(const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
+                             bool listen_returns_at_once)
+    : reactor_(reactor),
+      receiver_(std::move(receiver)),
+      listen_returns_at_once_(listen_returns_at_once),
+      spare_fd_(OpenSpareDescriptor()) {}
+
+std::shared_ptr<CServerSocket> CServerSocket::Create(const std::shared_ptr<SocketReactor>& reactor,
+                                                     SocketReceiver receiver,
+                                                     bool listen_returns_at_once) {
+    std::shared_ptr<CServerSocket> server(
+        new CServerSocket(reactor, std::move(receiver), listen_returns_at_once));
+    reactor->Add(server);
+    return server;
+}
+
+CServerSocket::~CServerSocket() {
+    Close();
+    CloseDescriptor(spare_fd_);
+}
+
+bool CServerSocket::Listen(int port) {
+    if (listening_.load() || listen_returns_at_once_) {
+        return true;
+    }
+    std::lock_guard creation(SocketCreationLock());
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        last_error_.store(platform::WsaErrorFromErrno(errno));
+        return false;
+    }
+    // Connections of an earlier listener on the port may still linger in TIME_WAIT.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, kBacklog) != 0) {
+        last_error_.store(platform::WsaErrorFromErrno(errno));
+        CloseDescriptor(fd);
+        SocketLog("Cannot listen on port %d: error %d", port, last_error_.load());
+        return false;
+    }
+    SetKeepAlive(fd);
+    {
+        std::lock_guard guard(lock_);
+        fd_.store(fd);
+        listening_.store(true);
+    }
+    if (auto reactor = reactor_.lock(); reactor && !reactor->IsLoopThread()) {
+        reactor->Wake();
+    }
+    return true;
+}
+
+bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSocket* except) {
+    bool all = true;
+    for (const auto& client : Clients()) {
+        if (client.get() != except) {
+            all = client->Send(data, length) && all;
+        }
+    }
+    return all;
+}
+
+bool CServerSocket::SendToAll(const char* text, const CClientSocket* except) {
+    if (text == nullptr) {
+        return false;
+    }
+    return SendToAll(reinterpret_cast<const uint8_t*>(text), static_cast<int>(std::strlen(text)),
+                     except);
+}
+
+bool CServerSocket::SendTo(const uint8_t* data, int length, const std::string& address,
+                           unsigned port) {
+    for (const auto& client : Clients()) {
+        std::string peer_address;
+        unsigned peer_port = 0;
+        if (client->GetPeerName(peer_address, peer_port) && peer_address == address &&
+            (port == 0 || port == peer_port)) {
+            return client->Send(data, length);
+        }
+    }
+    return true;
+}
+
+bool CServerSocket::SendTo(const char* text, const std::string& address, unsigned port) {
+    if (text == nullptr) {
+        return false;
+    }
+    return SendTo(reinterpret_cast<const uint8_t*>(text), static_cast<int>(std::strlen(text)),
+                  address, port);
+}
+
+bool CServerSocket::GetPeerName(std::string& address, unsigned& port) {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    const int fd = fd_.load();
+    if (fd < 0 || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0) {
+        return false;
+    }
+    DescribeIpv4(peer, address, port);
+    return true;
+}
+
+bool CServerSocket::GetSockName(std::string& address, unsigned& port) {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    std::lock_guard guard(lock_);
+    const int fd = fd_.load();
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+        return false;
+    }
+    DescribeIpv4(local, address, port);
+    return true;
+}
+
+bool CServerSocket::HasClients() const {
+    std::lock_guard guard(lock_);
+    return !clients_.empty();
+}
+
+std::vector<std::shared_ptr<CClientSocket>> CServerSocket::Clients() const {
+    std::lock_guard guard(lock_);
+    return clients_;
+}
+
+void CServerSocket::Close() {
+    std::vector<std::shared_ptr<CClientSocket>> clients;
+    {
+        std::lock_guard guard(lock_);
+        clients.swap(clients_);
+        listening_.store(false);
+        CloseDescriptor(fd_.exchange(-1));
+    }
+    for (const auto& client : clients) {
+        client->Destroy();
+    }
+    if (auto reactor = reactor_.lock()) {
+        reactor->Remove(this);
+    }
+}
+
+short CServerSocket::PollEvents() const {
+    return POLLIN;
+}
+
+void CServerSocket::OnPollEvents(short revents) {
+    if ((revents & POLLIN) == 0) {
+        return;
+    }
+    // A burst of connections is taken in slices, so that the connections already accepted get
+    // their turn in between.
+    for (int taken = 0; taken < 16 && AcceptOne(); ++taken) {
+    }
+}
+
+bool CServerSocket::AcceptOne() {
+    const int listener = fd_.load();
+    if (listener < 0) {
+        return false;
+    }
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    const int fd = ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &size,
+                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+        switch (errno) {
+            case EINTR:
+            case ECONNABORTED:
+                return true;
+            case EMFILE:
+            case ENFILE:
+                TurnAwayWithoutDescriptor();
+                return false;
+            default:
+                return false;
+        }
+    }
+    SetKeepAlive(fd);
+    auto reactor = reactor_.lock();
+    if (!reactor) {
+        CloseDescriptor(fd);
+        return false;
+    }
+    auto client =
+        CClientSocket::CreateAccepted(reactor, AcceptedReceiver(), weak_from_this(), fd, peer);
+    if (!receiver_.Accept(client.get(), 0)) {
+        std::string address;
+        unsigned port = 0;
+        client->GetPeerName(address, port);
+        SocketLog("Connection from %s:%u turned away", address.c_str(), port);
+        client->Destroy();
+        return true;
+    }
+    {
+        std::lock_guard guard(lock_);
+        clients_.push_back(client);
+    }
+    reactor->Add(client);
+    return true;
+}
+
+void CServerSocket::TurnAwayWithoutDescriptor() {
+    SocketLog("Connection turned away: the process has no file descriptor left");
+    if (spare_fd_ < 0) {
+        return;
+    }
+    CloseDescriptor(spare_fd_);
+    const int fd = ::accept4(fd_.load(), nullptr, nullptr, SOCK_CLOEXEC);
+    CloseDescriptor(fd);
+    spare_fd_ = OpenSpareDescriptor();
+}
+
+void CServerSocket::Forget(const CClientSocket* socket) {
+    std::lock_guard guard(lock_);
+    auto found = std::find_if(clients_.begin(), clients_.end(),
+                              [socket](const auto& held) { return held.get() == socket; });
+    if (found != clients_.end()) {
+        clients_.erase(found);
+    }
+}
+
+SocketReceiver CServerSocket::AcceptedReceiver() const {
+    if (receiver_.receive) {
+        return SocketReceiver{nullptr, receiver_.receive, receiver_.close};
+    }
+    return SocketReceiver{receiver_.callback, {}, {}};
+}
+
+}  // namespace ruzd::net

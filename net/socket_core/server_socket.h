@@ -1,0 +1,91 @@
+#pragma once
+
+// A listening TCP socket and the connections it accepted. Accepted connections hand their bytes
+// to the server's receiver and leave the server's list when they close.
+//
+// Locks: the server's lock guards only its list and is never held while a connection's own lock
+// is taken; sends to the accepted connections go to a copy of the list. A connection that closes
+// meanwhile refuses the send instead of being touched while it goes.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/socket_callback.h"
+#include "net/socket_core/client_socket.h"
+#include "net/socket_core/socket_reactor.h"
+
+namespace ruzd::net {
+
+class CServerSocket : public PollHandler, public std::enable_shared_from_this<CServerSocket> {
+public:
+    static constexpr int kBacklog = 5;
+
+    // A server watched by `reactor`. With `listen_returns_at_once`, Listen does nothing and
+    // reports success.
+    static std::shared_ptr<CServerSocket> Create(const std::shared_ptr<SocketReactor>& reactor,
+                                                 SocketReceiver receiver,
+                                                 bool listen_returns_at_once = false);
+    ~CServerSocket() override;
+
+    // Listens on the port on every interface (0: a port the system picks, see GetSockName).
+    // True at once when listening already.
+    bool Listen(int port);
+
+    // Sends to every accepted connection except `except`; true when every send succeeded (and
+    // when there is none).
+    bool SendToAll(const uint8_t* data, int length, const CClientSocket* except = nullptr);
+    bool SendToAll(const char* text, const CClientSocket* except = nullptr);
+    // Sends to the first accepted connection whose peer has that address and port (port 0: any
+    // port); true when none has.
+    bool SendTo(const uint8_t* data, int length, const std::string& address, unsigned port);
+    bool SendTo(const char* text, const std::string& address, unsigned port);
+
+    // A listening socket has no peer: false.
+    bool GetPeerName(std::string& address, unsigned& port);
+    bool GetSockName(std::string& address, unsigned& port);
+
+    bool IsListening() const { return listening_.load(); }
+    int LastError() const { return last_error_.load(); }
+    bool HasClients() const;
+    std::vector<std::shared_ptr<CClientSocket>> Clients() const;
+
+    // Ends every accepted connection without telling the receiver and stops listening.
+    void Close();
+
+    int PollFd() const override { return fd_.load(); }
+    short PollEvents() const override;
+    void OnPollEvents(short revents) override;
+
+private:
+    friend class CClientSocket;
+
+    CServerSocket(const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
+                  bool listen_returns_at_once);
+
+    // False when nothing more waits to be accepted now.
+    bool AcceptOne();
+    // Takes the one connection waiting while the process has no descriptor left, so that it
+    // does not wake the loop again and again.
+    void TurnAwayWithoutDescriptor();
+    // A closing connection leaves the list.
+    void Forget(const CClientSocket* socket);
+    SocketReceiver AcceptedReceiver() const;
+
+    const std::weak_ptr<SocketReactor> reactor_;
+    const SocketReceiver receiver_;
+    const bool listen_returns_at_once_;
+
+    std::atomic<int> last_error_{0};
+    std::atomic<bool> listening_{false};
+    std::atomic<int> fd_{-1};
+    // Held in reserve for TurnAwayWithoutDescriptor.
+    int spare_fd_ = -1;
+
+    mutable std::mutex lock_;
+    std::vector<std::shared_ptr<CClientSocket>> clients_;
+};
+
+}  // namespace ruzd::net

@@ -1,0 +1,147 @@
+#include "net/socket_core/socket_reactor.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+#include "net/socket_core/socket_options.h"
+#include "net/socket_log.h"
+
+namespace ruzd::net {
+
+SocketReactor::SocketReactor() : wake_fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    if (wake_fd_ < 0) {
+        SocketLog("Socket thread cannot make its wake-up descriptor: errno %d", errno);
+    }
+}
+
+SocketReactor::~SocketReactor() {
+    for (auto& handler : handlers_) {
+        handler->registered_.store(false);
+    }
+    CloseDescriptor(wake_fd_);
+}
+
+void SocketReactor::Add(std::shared_ptr<PollHandler> handler) {
+    {
+        std::lock_guard guard(lock_);
+        if (handler->registered_.exchange(true)) {
+            return;
+        }
+        handlers_.push_back(std::move(handler));
+        ++handlers_version_;
+    }
+    if (!IsLoopThread()) {
+        Wake();
+    }
+}
+
+void SocketReactor::Remove(PollHandler* handler) {
+    std::lock_guard guard(lock_);
+    if (!handler->registered_.exchange(false)) {
+        return;
+    }
+    auto found = std::find_if(handlers_.begin(), handlers_.end(),
+                              [handler](const auto& held) { return held.get() == handler; });
+    if (found != handlers_.end()) {
+        // The loop's own copy keeps the handler alive until its round ends.
+        *found = std::move(handlers_.back());
+        handlers_.pop_back();
+        ++handlers_version_;
+    }
+}
+
+void SocketReactor::Post(std::function<void()> task) {
+    {
+        std::lock_guard guard(lock_);
+        tasks_.push_back(std::move(task));
+    }
+    Wake();
+}
+
+void SocketReactor::Wake() {
+    const uint64_t one = 1;
+    if (wake_fd_ >= 0) {
+        [[maybe_unused]] ssize_t written = ::write(wake_fd_, &one, sizeof one);
+    }
+}
+
+void SocketReactor::Quit() {
+    quit_.store(true);
+    Wake();
+}
+
+bool SocketReactor::IsLoopThread() const {
+    return loop_thread_.load() == std::this_thread::get_id();
+}
+
+void SocketReactor::RunPostedTasks() {
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard guard(lock_);
+        tasks.swap(tasks_);
+    }
+    for (auto& task : tasks) {
+        if (quit_.load()) {
+            return;
+        }
+        task();
+    }
+}
+
+void SocketReactor::Run() {
+    if (wake_fd_ < 0) {
+        return;
+    }
+    loop_thread_.store(std::this_thread::get_id());
+    std::vector<std::shared_ptr<PollHandler>> watched;
+    std::vector<PollHandler*> polled;
+    std::vector<pollfd> fds;
+    uint64_t watched_version = UINT64_MAX;
+    while (!quit_.load()) {
+        {
+            std::lock_guard guard(lock_);
+            if (watched_version != handlers_version_) {
+                watched = handlers_;
+                watched_version = handlers_version_;
+            }
+        }
+        fds.assign(1, pollfd{wake_fd_, POLLIN, 0});
+        polled.assign(1, nullptr);
+        for (const auto& handler : watched) {
+            const int fd = handler->PollFd();
+            if (fd >= 0 && handler->registered_.load()) {
+                fds.push_back(pollfd{fd, handler->PollEvents(), 0});
+                polled.push_back(handler.get());
+            }
+        }
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            SocketLog("Socket thread cannot wait for its sockets: errno %d", errno);
+            break;
+        }
+        if (fds[0].revents != 0) {
+            uint64_t count = 0;
+            [[maybe_unused]] ssize_t got = ::read(wake_fd_, &count, sizeof count);
+            RunPostedTasks();
+        }
+        for (size_t i = 1; i < fds.size() && !quit_.load(); ++i) {
+            PollHandler* handler = polled[i];
+            // A handler removed during this round, or one whose descriptor changed, waits for
+            // the next round with fresh readiness.
+            if (fds[i].revents != 0 && handler->registered_.load() &&
+                handler->PollFd() == fds[i].fd) {
+                handler->OnPollEvents(fds[i].revents);
+            }
+        }
+    }
+    loop_thread_.store(std::thread::id{});
+}
+
+}  // namespace ruzd::net

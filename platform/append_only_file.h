@@ -1,0 +1,32 @@
+#pragma once
+
+// A file opened for appending only, as the logs keep theirs: created when missing (readable by
+// all, writable by the owner), every write lands at the end even while another process appends
+// too, and no child process inherits it.
+
+#include <filesystem>
+#include <string_view>
+
+namespace ruzd::platform {
+
+class AppendOnlyFile {
+public:
+    AppendOnlyFile() = default;
+    ~AppendOnlyFile();  // closes
+    AppendOnlyFile(const AppendOnlyFile&) = delete;
+    AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
+
+    // Opens `path`, first closing a file this object holds; false when it cannot be opened.
+    bool Open(const std::filesystem::path& path);
+    void Close();
+    bool is_open() const { return fd_ >= 0; }
+
+    // Writes all of `bytes`, going on after interruptions; stops at the first error. Nothing
+    // happens while no file is open.
+    void WriteAll(std::string_view bytes);
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace ruzd::platform
