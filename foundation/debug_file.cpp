@@ -152,8 +152,11 @@ void CDebugFile::SetMaxFiles(uint32_t max_files) {
 void CDebugFile::SetFolder(std::string folder_prefix) {
     platform::CriticalSectionLock lock(lock_);
     folder_prefix_ = std::move(folder_prefix);
-    CloseFile();
-    OpenFile();
+    // A log that is off has no file to move: it opens one in the new folder when turned on.
+    if (enabled_.load()) {
+        CloseFile();
+        OpenFile();
+    }
 }
 
 CDebugFile& CDebugFile::BeginLine(EDebugChannelType channel, int32_t line, int32_t call_id,
@@ -310,7 +313,8 @@ void CDebugFile::FlushLocked() {
 }
 
 void CDebugFile::RotateIfDueLocked() {
-    if (!rotation_allowed_)
+    // Nothing to rotate while the log is off: rotating would open a file with its banner.
+    if (!rotation_allowed_ || !enabled_.load())
         return;
     const int64_t now = SecondsOf(TimeTools::GetUtcNow());
     if (now < next_boundary_ && TimeTools::GetUtcOffsetSeconds() == utc_offset_at_opening_)

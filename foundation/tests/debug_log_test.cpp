@@ -231,5 +231,14 @@ TEST_F(DebugLogTest, WithoutALogNothingIsWritten) {
     EXPECT_TRUE(FileNames().empty());
 }
 
+TEST_F(DebugLogTest, ALogNeverEnabledWritesNoFileNotEvenAtItsStop) {
+    StartDebugLog(kPrefix, 3600, false, 10);
+    EXPECT_EQ(Trace(kTraceVoice, 1, "not enabled"), 0);
+    // Started again, as the program does once it has read its settings, then stopped.
+    StartDebugLog(kPrefix, 3600, false, 10);
+    StopDebugLog();
+    EXPECT_TRUE(FileNames().empty());
+}
+
 }  // namespace
 }  // namespace ruzd::foundation
