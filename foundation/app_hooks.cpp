@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
+#include "platform/private_folder.h"
 #include "platform/running_program.h"
 #include "platform/thread.h"
 
@@ -62,13 +64,18 @@ void AppHooks::PumpMessage(platform::Message&) {}
 
 std::string MakeAppTempFolder(std::string_view applicationName) {
     const std::string temp = SystemTempFolder();
+    if (applicationName.empty()) {
+        return temp;
+    }
     const std::string folder = temp + std::string(applicationName);
-    // An existing folder is used as it is. Something other than a folder under that name
-    // cannot hold files, so it counts as a folder that cannot be made.
-    std::error_code error;
-    std::filesystem::create_directory(folder, error);
-    if (std::filesystem::is_directory(folder, error)) {
+    // Programs received for an update wait here before they are run: the folder must be this
+    // user's alone. An existing one that is not (another owner, a link, writable by others, or
+    // no folder at all) is left alone and a fresh one made beside it.
+    if (platform::EnsurePrivateFolder(folder)) {
         return WithTrailingSeparator(folder);
+    }
+    if (const std::optional<std::string> fresh = platform::MakeFreshPrivateFolder(folder + ".")) {
+        return WithTrailingSeparator(*fresh);
     }
     return temp;
 }

@@ -53,6 +53,11 @@ public:
     static constexpr uint64_t kConnectingHandshakeMs = 3000;
     static constexpr uint64_t kAcceptingHandshakeMs = 1000;
     static constexpr int kHandshakePollMs = 50;
+    // The longest text line taken, in characters; a longer one ends the connection.
+    static constexpr size_t kMaxLineCharacters = 65536;
+    // What one received piece may inflate to is twice the longest block (at least this) and a
+    // line; a piece that inflates further ends the connection.
+    static constexpr size_t kMinInflateBlock = 256 << 10;
     // Report lengths of the failure hooks.
     static constexpr size_t kReportedWordLength = 16;
     static constexpr size_t kReportedParametersLength = 128;
@@ -137,6 +142,10 @@ protected:
     virtual void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                        const std::string& error);
     virtual void OnHeartbeatRoundTrip(int64_t milliseconds);
+    // Whether the block announced by a command line is wanted; an unwanted one is read past.
+    virtual bool WantsBlock(const std::string& word, const SocketParameters& parameters);
+    // The peer broke the protocol (`reason`), and the connection is ended right after.
+    virtual void OnProtocolViolation(const std::string& reason);
     virtual void OnPeerTime(const std::string& text);
 
     void OnReceive(int error) override;
@@ -188,6 +197,10 @@ private:
                      const std::string& rawParameters, const SocketParameters& parameters,
                      bool& continueProcessing);
     void RunHandshake(uint64_t windowMs);
+    // Closes the connection for a broken protocol; ProcessReceivedData returns 0 after it.
+    void EndConnection(const std::string& reason);
+    // The most one received piece may inflate to.
+    size_t InflateLimit() const;
     void ReleaseStreams();
     void BuildStreams();
     void EmptySendQueue();

@@ -54,6 +54,7 @@ void CAsyncSocketEx::Absorb(const uint8_t* data, size_t length) {
     if (block_.active && !block_.Complete()) {
         const size_t taken = std::min(length, block_.Remaining());
         if (!block_.discard) {
+            block_.data.resize(std::max(block_.data.size(), block_.received + taken));
             std::memcpy(block_.data.data() + block_.received, data, taken);
         }
         block_.received += taken;
@@ -76,7 +77,15 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
         }
         const bool filled = static_cast<size_t>(received) == compressed_.size();
         produced_.clear();
-        if (!transform_.Decode(compressed_.data(), static_cast<size_t>(received), produced_)) {
+        const size_t limit = InflateLimit();
+        if (!transform_.Decode(compressed_.data(), static_cast<size_t>(received), produced_,
+                               limit)) {
+            if (produced_.size() > limit) {
+                produced_.clear();
+                EndConnection(platform::Format("%d received bytes inflate to more than %zu",
+                                               received, limit));
+                return 0;
+            }
             return -1;
         }
         if (filled && compressed_.size() < kMaxCompressedCapacity) {
@@ -95,8 +104,10 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
     size_t room = 0;
     const bool intoBlock = block_.active && !block_.Complete();
     if (intoBlock && !block_.discard) {
+        // The block grows by what has arrived, not by what its line announced.
+        room = std::min(block_.Remaining(), std::max(Available(), kLineGrowth));
+        block_.data.resize(std::max(block_.data.size(), block_.received + room));
         target = block_.data.data() + block_.received;
-        room = block_.Remaining();
     } else if (intoBlock) {
         compressed_.resize(std::max(compressed_.size(), kLineGrowth));
         target = compressed_.data();
@@ -147,6 +158,12 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
             break;
         }
         const std::optional<size_t> lineEnd = FindLineEnd(line_.data(), line_fill_, wide_);
+        const size_t lineBytes = lineEnd ? *lineEnd : line_fill_;
+        if (lineBytes > kMaxLineCharacters * char_size_) {
+            EndConnection(
+                platform::Format("a text line longer than %zu characters", kMaxLineCharacters));
+            return 0;
+        }
         if (!lineEnd) {
             break;
         }
@@ -169,6 +186,24 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
         }
     }
     return received;
+}
+
+void CAsyncSocketEx::EndConnection(const std::string& reason) {
+    OnProtocolViolation(reason);
+    line_fill_ = 0;
+    block_ = PendingBlock{};
+    if (IsOpen()) {
+        Close();
+        OnClose(0);
+    }
+}
+
+size_t CAsyncSocketEx::InflateLimit() const {
+    // The end of one block, a line and another whole block may come in one piece; nothing the
+    // central server sends inflates further.
+    const size_t block = std::max(maximum_block_length_, kMinInflateBlock);
+    const size_t line = kMaxLineCharacters * 2 + 2;
+    return block > (SIZE_MAX - line) / 2 ? SIZE_MAX : 2 * block + line;
 }
 
 void CAsyncSocketEx::RemoveProcessedData(size_t lineLength) {
@@ -289,13 +324,18 @@ bool CAsyncSocketEx::DispatchBlockCommand(const CSocketCommand& command, size_t 
                 platform::Format("Refused block length '%s'", lengthText.c_str()));
             return false;
         }
+        if (!WantsBlock(word, parameters)) {
+            RemoveProcessedData(lineLength);
+            SkipBlock(*length);
+            return false;
+        }
         block_.active = true;
         block_.discard = false;
         block_.length = *length;
-        block_.data.assign(*length, 0);
         block_.received = std::min(AvailableAfterLine(lineLength), *length);
+        const uint8_t* arrived = DataAfterLine(lineLength);
+        block_.data.assign(arrived, arrived + block_.received);
         if (block_.received > 0) {
-            std::memcpy(block_.data.data(), DataAfterLine(lineLength), block_.received);
             RemoveAfterLine(lineLength, block_.received);
         }
     }
@@ -370,5 +410,9 @@ void CAsyncSocketEx::OnCommandInvalidArgumentCount(const std::string&, const std
 void CAsyncSocketEx::OnProcessCommandError(const std::string&, const std::string&,
                                            const std::string&) {}
 void CAsyncSocketEx::OnHeartbeatRoundTrip(int64_t) {}
+bool CAsyncSocketEx::WantsBlock(const std::string&, const SocketParameters&) {
+    return true;
+}
+void CAsyncSocketEx::OnProtocolViolation(const std::string&) {}
 
 }  // namespace ruzd::net

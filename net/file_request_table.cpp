@@ -47,6 +47,11 @@ bool FileRequestTable::SetResult(int32_t id, const CSocketResult& result) {
     return true;
 }
 
+bool FileRequestTable::IsWaiting(int32_t id) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return pending_.count(id) != 0 && answers_.count(id) == 0;
+}
+
 void FileRequestTable::Forget(int32_t id) {
     std::lock_guard<std::mutex> guard(lock_);
     pending_.erase(id);

@@ -23,6 +23,8 @@ public:
     bool WaitForResult(int32_t id, CSocketResult& result, uint32_t seconds);
     // Stores the answer and wakes its waiter; false when nobody waits for `id`.
     bool SetResult(int32_t id, const CSocketResult& result);
+    // Whether a requester waits for the answer to `id` (it has none yet).
+    bool IsWaiting(int32_t id) const;
     // Forgets a request that will not be waited for.
     void Forget(int32_t id);
 

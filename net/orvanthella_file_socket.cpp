@@ -15,6 +15,7 @@
 #include "net/text_parameter.h"
 #include "net/vorurid_adidid_updater.h"
 #include "platform/clock.h"
+#include "platform/private_folder.h"
 #include "platform/running_program.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -111,6 +112,13 @@ void COrvanthellaFileSocket::GetDefaultConnectionProperties(bool& encrypt, bool&
 bool COrvanthellaFileSocket::ProcessCommand(size_t lineLength, const std::string& word,
                                             const std::string& parameters,
                                             bool& continueProcessing) {
+    if (GetHandshakeState() != kHandshakeDone && (word == "STARTS" || word == "TTSYNC")) {
+        // Authorising or setting the clock needs a peer that finished the handshake (the
+        // data commands need an authorised connection, UPDATE one that was asked for it).
+        RemoveProcessedData(lineLength);
+        OnCommandNotAllowed(word, parameters);
+        return false;
+    }
     const uint64_t start = platform::CurrentClock().TickMs();
     const bool handled =
         CAsyncSocketEx::ProcessCommand(lineLength, word, parameters, continueProcessing);
@@ -153,12 +161,39 @@ void COrvanthellaFileSocket::OnProcessCommandError(const std::string& word,
           parameters.c_str(), error.c_str());
 }
 
+bool COrvanthellaFileSocket::WantsBlock(const std::string& word,
+                                        const SocketParameters& parameters) {
+    return word != "TXFILE" || FileWasAskedFor(parameters[0]);
+}
+
+void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
+    Trace(0, 0, "File Socket connection with %s ended: %s", GetPeerAddressText().c_str(),
+          reason.c_str());
+}
+
+bool COrvanthellaFileSocket::FileWasAskedFor(const std::string& idText) const {
+    COrvanthellaFileSocketThread* thread = thread_.load();
+    if (thread != nullptr && thread->IsWaitingFor(CStaticTools::StrToLong(idText))) {
+        return true;
+    }
+    Trace(0, 0, "TXFILE %s dropped: the node is not waiting for this file", idText.c_str());
+    return false;
+}
+
 void COrvanthellaFileSocket::OnAccept(int error) {
     COrvanthellaFileSocketThread* thread = thread_.load();
     if (thread != nullptr) {
         const std::shared_ptr<COrvanthellaFileSocket> socket = thread->MakeSocket();
         if (Accept(*socket)) {
-            thread->AddSocket(socket);
+            if (socket->GetHandshakeState() == kHandshakeDone) {
+                thread->AddSocket(socket);
+            } else if (socket->IsOpen()) {
+                // Without the handshake the connection would go on in plain text, open to
+                // anyone: it is not kept.
+                Trace(0, 0, "File Socket handshake with %s not finished in time: connection closed",
+                      socket->GetPeerAddressText().c_str());
+                socket->Close();
+            }
         }
     }
     CAsyncSocketEx::OnAccept(error);
@@ -180,7 +215,10 @@ void COrvanthellaFileSocket::OnClose(int error) {
 // ---- Commands ----
 
 void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters) {
-    if (parameters.size() >= 3) {
+    const bool rightVersion = CStaticTools::StrToLong(parameters[0]) == kProtocolVersion;
+    // The updater pushed in answer is run by the update service: it is asked for only from a
+    // peer that may be authorised (the handshake finished, the protocol version right).
+    if (rightVersion && parameters.size() >= 3) {
         std::string installed;
         foundation::CRegistry(kNodeSection).ReadString("LatestInstalledSetup", installed);
         if (IsOfferedSetupNewer(installed, parameters[1])) {
@@ -191,7 +229,7 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
             return;
         }
     }
-    if (CStaticTools::StrToLong(parameters[0]) == kProtocolVersion) {
+    if (rightVersion) {
         SetAuthorised(true);
     } else {
         Trace(0, 0, "File Socket Communication version not equal");
@@ -203,27 +241,28 @@ void COrvanthellaFileSocket::ResetUpdate() {
     update_requested_ = false;
     update_bytes_written_ = 0;
     update_path_.clear();
+    update_file_.reset();
     update_refused_ = false;
     update_error_.clear();
 }
 
 bool COrvanthellaFileSocket::WriteUpdatePiece(const uint8_t* data, size_t length,
                                               std::string& error) {
-    if (update_path_.empty()) {
+    if (!update_file_) {
+        // The program is run by the update service: it is written only as a new file of the
+        // node's private folder, never into one someone else put there.
         update_path_ = foundation::CurrentApp().GetTempFolder() + kUpdaterFileName;
         std::error_code ignored;
         std::filesystem::remove(update_path_, ignored);
+        update_file_.reset(platform::CreateNewPrivateFile(update_path_));
+        if (!update_file_) {
+            error = FileErrorText(platform::WinErrorFromLastErrno());
+            return false;
+        }
     }
-    FILE* file = std::fopen(update_path_.c_str(), "ab");
-    if (file == nullptr) {
+    if (std::fwrite(data, 1, length, update_file_.get()) != length ||
+        std::fflush(update_file_.get()) != 0) {
         error = FileErrorText(platform::WinErrorFromLastErrno());
-        return false;
-    }
-    const bool written = std::fwrite(data, 1, length, file) == length;
-    const uint32_t writeError = platform::WinErrorFromLastErrno();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error = FileErrorText(written ? platform::WinErrorFromLastErrno() : writeError);
         return false;
     }
     return true;
@@ -274,6 +313,9 @@ void COrvanthellaFileSocket::SocketCmdUPDATE(const std::string& raw, int lineLen
 
 void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
     std::string error = update_error_;
+    if (update_file_ && std::fclose(update_file_.release()) != 0 && error.empty()) {
+        error = FileErrorText(platform::WinErrorFromLastErrno());
+    }
     if (!update_refused_ && error.empty()) {
         CVoruridAdididUpdater updater(CVoruridAdididUpdater::kDefaultPort);
         if (COrvanthellaFileSocketThread* thread = thread_.load()) {
@@ -290,6 +332,10 @@ void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
 
 void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
                                              const uint8_t* block, size_t length) {
+    // The request may have timed out while its block arrived.
+    if (!FileWasAskedFor(parameters[0])) {
+        return;
+    }
     const int32_t id = CStaticTools::StrToLong(parameters[0]);
     const int32_t status = CStaticTools::StrToLong(parameters[1]);
     const std::string& localPath = parameters[3];

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,8 @@ protected:
                                        int expected, int received) override;
     void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                const std::string& error) override;
+    bool WantsBlock(const std::string& word, const SocketParameters& parameters) override;
+    void OnProtocolViolation(const std::string& reason) override;
 
 private:
     void SocketCmdSTARTS(const SocketParameters& parameters);
@@ -66,7 +69,11 @@ private:
     void SocketCmdTXQRES(const SocketParameters& parameters);
     void SocketCmdFILREM(const SocketParameters& parameters);
 
-    // Appends update bytes to the update file; false with the reason on a failure.
+    // Whether the node waits for the file of request `idText`; logged when it does not.
+    bool FileWasAskedFor(const std::string& idText) const;
+
+    // Appends update bytes to the update file, made new at the first piece; false with the
+    // reason on a failure.
     bool WriteUpdatePiece(const uint8_t* data, size_t length, std::string& error);
     void FinishUpdate(const std::string& name);
     void ResetUpdate();
@@ -77,6 +84,10 @@ private:
     bool update_requested_ = false;
     uint32_t update_bytes_written_ = 0;
     std::string update_path_;
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> update_file_;
     // Set when the pushed bytes are read only to be thrown away.
     bool update_refused_ = false;
     std::string update_error_;

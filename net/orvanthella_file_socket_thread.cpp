@@ -138,6 +138,18 @@ bool COrvanthellaFileSocketThread::HasAuthorisedSocket() const {
     return FirstAuthorisedSocket() != nullptr;
 }
 
+bool COrvanthellaFileSocketThread::HasAuthorisedSocketFrom(const std::string& address) const {
+    std::lock_guard<std::mutex> guard(sockets_lock_);
+    for (const auto& [key, socket] : sockets_) {
+        std::string peer;
+        unsigned port = 0;
+        if (socket->IsAuthorised() && socket->GetPeerName(peer, port) && peer == address) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void COrvanthellaFileSocketThread::SendToAuthorisedSocket(const char* format, ...) {
     va_list args;
     va_start(args, format);

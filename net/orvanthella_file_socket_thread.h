@@ -62,6 +62,9 @@ public:
                     std::string& errorText, bool waitForAnswer);
 
     bool HasAuthorisedSocket() const;
+    // Whether a connection from `address` (dotted, without port) is authorised: the machine of
+    // the central server that may take the node over.
+    bool HasAuthorisedSocketFrom(const std::string& address) const;
     // Two debug-log lines of byte counts per authorised connection.
     void LogStatistics() const;
 
@@ -77,6 +80,7 @@ public:
     bool SetResult(int32_t id, const CSocketResult& result) {
         return requests_.SetResult(id, result);
     }
+    bool IsWaitingFor(int32_t id) const { return requests_.IsWaiting(id); }
     size_t PendingRequests() const { return requests_.PendingCount(); }
 
     // Sends the formatted line on every authorised connection.

@@ -52,12 +52,12 @@ bool WireTransform::Encode(const uint8_t* data, size_t length, std::vector<uint8
     return true;
 }
 
-bool WireTransform::Decode(uint8_t* wire, size_t length, std::vector<uint8_t>& out) {
+bool WireTransform::Decode(uint8_t* wire, size_t length, std::vector<uint8_t>& out, size_t limit) {
     if (encrypt_ && !receive_cipher_.Crypt(wire, length)) {
         return false;
     }
     if (compress_) {
-        const bool inflated = inflate_.Decompress(wire, length, out);
+        const bool inflated = inflate_.Decompress(wire, length, out, limit);
         inflate_in_.store(inflate_.TotalIn());
         inflate_out_.store(inflate_.TotalOut());
         return inflated;

@@ -43,8 +43,9 @@ public:
     // encryption fails (the message must then be dropped; `out` is left as it was).
     bool Encode(const uint8_t* data, size_t length, std::vector<uint8_t>& out);
     // Received wire bytes, decrypted in place, then inflated (or taken as they are) and
-    // appended to `out`; false on a failure of either step.
-    bool Decode(uint8_t* wire, size_t length, std::vector<uint8_t>& out);
+    // appended to `out`; false on a failure of either step, or when they inflate to more than
+    // `limit` bytes.
+    bool Decode(uint8_t* wire, size_t length, std::vector<uint8_t>& out, size_t limit = SIZE_MAX);
     // The same without compression in force: the bytes are decrypted where they stand.
     bool DecodeInPlace(uint8_t* wire, size_t length);
 

@@ -86,17 +86,25 @@ void InflateStream::End() {
     }
 }
 
-bool InflateStream::Decompress(const uint8_t* data, size_t length, std::vector<uint8_t>& out) {
+bool InflateStream::Decompress(const uint8_t* data, size_t length, std::vector<uint8_t>& out,
+                               size_t limit) {
     if (!open_) {
         return false;
     }
+    const size_t start = out.size();
     size_t consumed = 0;
     while (consumed < length) {
         const size_t slice = std::min(length - consumed, kMaxSlice);
         stream_.next_in = const_cast<Bytef*>(data + consumed);
         stream_.avail_in = static_cast<uInt>(slice);
         for (;;) {
-            const size_t room = std::max(kInflateStep, 4 * static_cast<size_t>(stream_.avail_in));
+            const size_t produced = out.size() - start;
+            if (produced > limit) {
+                return false;
+            }
+            // One byte past the limit is enough to tell that it was passed.
+            const size_t step = std::max(kInflateStep, 4 * static_cast<size_t>(stream_.avail_in));
+            const size_t room = std::min(step - 1, limit - produced) + 1;
             const size_t at = out.size();
             out.resize(at + room);
             stream_.next_out = out.data() + at;
@@ -118,6 +126,9 @@ bool InflateStream::Decompress(const uint8_t* data, size_t length, std::vector<u
             if (stream_.avail_in == 0 && stream_.avail_out != 0) {
                 break;
             }
+        }
+        if (out.size() - start > limit) {
+            return false;
         }
         if (stream_.avail_in != 0) {
             return false;

@@ -49,9 +49,11 @@ public:
     bool IsOpen() const { return open_; }
 
     // Inflates all of `length` bytes, appending what they yield to `out` (possibly nothing,
-    // when they end inside a deflate block). False on corrupt data (or without a stream); what
-    // was appended before the failure stays.
-    bool Decompress(const uint8_t* data, size_t length, std::vector<uint8_t>& out);
+    // when they end inside a deflate block). False on corrupt data (or without a stream), and
+    // when they yield more than `limit` bytes (then `out` grew by more than `limit`); what was
+    // appended before the failure stays.
+    bool Decompress(const uint8_t* data, size_t length, std::vector<uint8_t>& out,
+                    size_t limit = SIZE_MAX);
 
     uint64_t TotalIn() const { return open_ ? stream_.total_in : 0; }
     uint64_t TotalOut() const { return open_ ? stream_.total_out : 0; }

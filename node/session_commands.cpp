@@ -85,6 +85,15 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
         ManagerLog(kDebugChannelGeneral, callId, "File Socket not connected. Ignoring CNINIT");
         return;
     }
+    // Only the machine whose file connection is authorised may take the node over.
+    std::string peerAddress;
+    unsigned peerPort = 0;
+    if (!command->GetPeerName(peerAddress, peerPort) ||
+        !file_listener_->HasAuthorisedSocketFrom(peerAddress)) {
+        ManagerLog(kDebugChannelGeneral, callId,
+                   "File Socket not connected from " + peerAddress + ". Ignoring CNINIT");
+        return;
+    }
     CreateFileCacheFolders();
     {
         std::lock_guard lock(connection_lock_);

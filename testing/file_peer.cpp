@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "testing/eventually.h"
+
 namespace ruzd::testing {
 
 namespace {
@@ -42,7 +44,19 @@ std::unique_ptr<FilePeer> FilePeer::ConnectWhenListening(unsigned port) {
 }
 
 std::unique_ptr<FilePeer> FilePeer::Authorised(unsigned port) {
-    auto peer = ConnectWhenListening(port);
+    return Authorise(ConnectWhenListening(port), port);
+}
+
+std::unique_ptr<FilePeer> FilePeer::AuthorisedFrom(const char* address, unsigned port) {
+    RawConnection connection;
+    Eventually([&] {
+        connection = RawConnection::ConnectFromAddress(address, port);
+        return connection.valid();
+    });
+    return Authorise(std::unique_ptr<FilePeer>(new FilePeer(std::move(connection))), port);
+}
+
+std::unique_ptr<FilePeer> FilePeer::Authorise(std::unique_ptr<FilePeer> peer, unsigned port) {
     if (!peer->Connected() || !peer->Handshake(false)) {
         ADD_FAILURE() << "no file connection with a handshake on port " << port;
         return nullptr;

@@ -37,9 +37,13 @@ public:
     // "STARTS 1"), which lets the node take the central server's CNINIT; none, and a failure of
     // the test, when that did not work.
     static std::unique_ptr<FilePeer> Authorised(unsigned port);
+    // The same from another loopback address (as "127.0.0.2"), once the port listens.
+    static std::unique_ptr<FilePeer> AuthorisedFrom(const char* address, unsigned port);
 
     bool Connected() const { return connection_.valid(); }
     void Close() { connection_.Close(); }
+    // True when the node closed the connection (what it still sent is dropped).
+    bool WaitClosed() { return connection_.WaitClosed(); }
 
     void SetSettings(bool encrypt, bool compress) {
         encrypt_ = encrypt;
@@ -72,6 +76,8 @@ public:
 
 private:
     explicit FilePeer(RawConnection connection);
+    // The handshake and "STARTS 2" on `peer`'s connection.
+    static std::unique_ptr<FilePeer> Authorise(std::unique_ptr<FilePeer> peer, unsigned port);
 
     // Decodes what comes next from the wire into plain_; false on a close or time-out.
     bool Fill();

@@ -100,6 +100,19 @@ RawConnection RawConnection::ConnectFrom(unsigned local_port, unsigned port) {
     return RawConnection(fd);
 }
 
+RawConnection RawConnection::ConnectFromAddress(const char* local_address, unsigned port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local = LoopbackAddress(0);
+    const sockaddr_in remote = LoopbackAddress(port);
+    if (::inet_pton(AF_INET, local_address, &local.sin_addr) != 1 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        ::close(fd);
+        return RawConnection();
+    }
+    return RawConnection(fd);
+}
+
 RawConnection RawConnection::ConnectWhenListening(unsigned port, std::chrono::milliseconds patience,
                                                   const std::function<bool()>& gave_up) {
     const auto deadline = std::chrono::steady_clock::now() + patience;

@@ -45,6 +45,9 @@ public:
     static RawConnection Connect(unsigned port);
     // One attempt from `local_port`, which may be taken again at once after a close.
     static RawConnection ConnectFrom(unsigned local_port, unsigned port);
+    // One attempt from another address of the loopback network (as "127.0.0.2"), so that the
+    // node sees a second machine.
+    static RawConnection ConnectFromAddress(const char* local_address, unsigned port);
     // Attempts until the port listens, `patience` has passed or `gave_up` holds (as when the
     // program that is to listen has ended).
     static RawConnection ConnectWhenListening(unsigned port,

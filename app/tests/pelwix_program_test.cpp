@@ -15,6 +15,7 @@
 #include "testing/child_program.h"
 #include "testing/command_peer.h"
 #include "testing/eventually.h"
+#include "testing/file_peer.h"
 #include "testing/node_program.h"
 
 namespace ruzd::app {
@@ -53,16 +54,17 @@ TEST_F(PelwixProgramTest, ListensForFileTransfersOnTheRegistryFilePort) {
     auto node = StartNode({"-debug", "-d"});
     testing::CommandPeer commands(command_port_, [&] { return node->HasEnded(); });
     ASSERT_TRUE(commands.IsConnected()) << node->Stderr();
-    // The file listener is made right after the command listener, so it is there by now.
-    testing::RawConnection files = testing::RawConnection::ConnectWhenListening(
-        filePort, testing::kPatience, [&] { return node->HasEnded(); });
-    EXPECT_TRUE(files.valid()) << node->Stderr();
+    // The file listener is made right after the command listener, so it is there by now. A
+    // connection is kept once its handshake finished.
+    auto files = testing::FilePeer::ConnectWhenListening(filePort);
+    ASSERT_TRUE(files->Connected()) << node->Stderr();
+    EXPECT_TRUE(files->Handshake(false)) << node->Stderr();
     EXPECT_TRUE(node->WaitForLog("Local File Socket TCP port set to: " + std::to_string(filePort)));
 
     // A clean stop also ends the file listener and its connection, and closes the log.
     node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(node->WaitForExit(), kEntryExit);
-    EXPECT_TRUE(files.ClosedWithin(std::chrono::seconds(10)));
+    EXPECT_TRUE(files->WaitClosed());
     EXPECT_THAT(node->DebugLog(), HasSubstr("OnOrvanthellaFileSocketClose"));
     EXPECT_THAT(node->DebugLog(), HasSubstr("Log file closed"));
 }

@@ -77,9 +77,27 @@ TEST(AppTempFolder, FallsBackToTheSystemTempFolderWhenItCannotBeMade) {
     const std::string bare = temp.path().string() + "/";
     EXPECT_EQ(MakeAppTempFolder("missing/parent"), bare);
 
-    std::ofstream(temp.path() / "Pelwix") << "a file, not a folder";
-    EXPECT_EQ(MakeAppTempFolder("Pelwix"), bare);
     EXPECT_EQ(MakeAppTempFolder(""), bare);
+}
+
+TEST(AppTempFolder, IsAFreshPrivateFolderWhenTheOneFoundIsNotThisUsersAlone) {
+    testing::TempDir temp;
+    ScopedTmpDir tmpdir(temp.path().string());
+    fs::create_directory(temp.path() / "elsewhere");
+    fs::create_directory_symlink(temp.path() / "elsewhere", temp.path() / "Pelwix");
+    fs::create_directory(temp.path() / "Shared");
+    fs::permissions(temp.path() / "Shared", fs::perms::others_write, fs::perm_options::add);
+    std::ofstream(temp.path() / "Plain") << "a file, not a folder";
+    for (const std::string name : {"Pelwix", "Shared", "Plain"}) {
+        const std::string folder = MakeAppTempFolder(name);
+        EXPECT_EQ(folder.rfind(temp.path().string() + "/" + name + ".", 0), 0u) << folder;
+        EXPECT_FALSE(fs::is_symlink(fs::path(folder).parent_path()));
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
+    }
+    EXPECT_TRUE(fs::is_empty(temp.path() / "elsewhere"));
+    // One of its own is made private from the start.
+    EXPECT_EQ(MakeAppTempFolder("Own"), temp.path().string() + "/Own/");
+    EXPECT_EQ(fs::status(temp.path() / "Own").permissions(), fs::perms::owner_all);
 }
 
 TEST(AppTempFolder, IsWorkedOutOnceAndKept) {

@@ -164,6 +164,28 @@ TEST_F(FileSocketTest, StartsAuthorisesOnlyProtocolVersionTwo) {
     EXPECT_EQ(thread_->SocketCount(), 2u);
 }
 
+TEST_F(FileSocketTest, ConnectionWithoutAFinishedHandshakeIsClosedAndNeverAuthorised) {
+    Start();
+    FilePeer silent(port_);
+    EXPECT_TRUE(silent.WaitClosed());
+    EXPECT_TRUE(LogContains("not finished in time: connection closed"));
+    EXPECT_FALSE(thread_->HasAuthorisedSocket());
+
+    // Commands sent before the handshake (under its encryption) are refused.
+    FilePeer early(port_);
+    early.SetSettings(true, false);
+    early.SendText("STARTS 2\rTTSYNC 2001-01-01T00:00:00+00000\r");
+    ASSERT_TRUE(early.Handshake(false));
+    early.SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(early.ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_FALSE(thread_->HasAuthorisedSocket());
+    EXPECT_FALSE(foundation::TimeTools::IsServerTimeShiftActive());
+    EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed STARTS 2"));
+    EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed TTSYNC"));
+    early.SendText("STARTS 2\r");
+    EXPECT_EQ(early.ReadLine(), "STARTS 1");
+}
+
 TEST_F(FileSocketTest, HandshakeAnswerIsEncryptedWithTheMd5KeyAndOffersCompressionFromRegistry) {
     SetDword("FileCacheSyncUseCompression", 1);
     const char* previousZone = getenv("TZ");
@@ -304,13 +326,81 @@ TEST_F(FileSocketTest, TxfileFailuresAnswerTheWaiter) {
     EXPECT_EQ(text, ".\\FileCache\\missing.vox");
 }
 
-TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForStillWritesTheFile) {
+TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForIsReadPastAndDropped) {
     Start();
     auto peer = FilePeer::Authorised(port_);
     peer->SendText("TXFILE 999 1 0 .\\FileCache\\pushed.vox 5\rhello");
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
-    EXPECT_EQ(ReadFile(work_.path() / "FileCache" / "pushed.vox"), "hello");
+    EXPECT_FALSE(fs::exists(work_.path() / "FileCache" / "pushed.vox"));
+    EXPECT_TRUE(LogContains("TXFILE 999 dropped: the node is not waiting for this file"));
+}
+
+// The resident memory of the test process, in bytes.
+size_t ResidentBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string word; status >> word;) {
+        if (word == "VmRSS:") {
+            size_t kilobytes = 0;
+            status >> kilobytes;
+            return kilobytes * 1024;
+        }
+    }
+    return 0;
+}
+
+TEST_F(FileSocketTest, ABlockTakesMemoryAsItsBytesArriveNotAsItsLineAnnounces) {
+    Start();
+    // The request is left unanswered: it times out at the end.
+    thread_->SetRequestTimeoutSeconds(5);
+    auto peer = FilePeer::Authorised(port_);
+    auto other = FilePeer::Authorised(port_);
+    auto request = std::async(std::launch::async, [&] {
+        std::string local = ".\\FileCache\\large.vox";
+        return thread_->RequestFile("C:\\VOX\\LARGE.VOX", local);
+    });
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    ASSERT_TRUE(other->ReadLine());
+    const std::string id = line->substr(7, line->find(' ', 7) - 7);
+    const size_t before = ResidentBytes();
+    peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\large.vox 50000000\rabc");
+    // Two round trips on the other connection: the listener has read the line by then.
+    for (int round = 0; round < 2; ++round) {
+        other->SendText("HEARTB 1 00000000010000000002\r");
+        EXPECT_EQ(other->ReadLine(), "HEARTB 0 00000000010000000002");
+    }
+    EXPECT_LT(ResidentBytes(), before + 20000000);
+    EXPECT_FALSE(LogContains("dropped"));
+    peer->Close();
+    EXPECT_FALSE(request.get());
+}
+
+TEST_F(FileSocketTest, AnOverlongLineEndsTheConnection) {
+    Start();
+    auto peer = FilePeer::Authorised(port_);
+    peer->SendText(std::string(70000, 'A'));
+    EXPECT_TRUE(peer->WaitClosed());
+    EXPECT_TRUE(LogContains("ended: a text line longer than 65536 characters"));
+    EXPECT_TRUE(Eventually([&] { return !thread_->HasAuthorisedSocket(); }));
+}
+
+TEST_F(FileSocketTest, APieceThatInflatesPastTheMaximumEndsTheConnection) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    SetDword("MaximumFileCacheSyncSizeMB", 0);
+    Start();
+    auto peer = FilePeer::Authorised(port_);
+    ASSERT_TRUE(peer->Compressing());
+    // Sixteen megabytes of zeros are a few kilobytes on the wire.
+    const std::vector<uint8_t> zeros(1 << 20, 0);
+    std::vector<uint8_t> wire;
+    for (int megabyte = 0; megabyte < 16; ++megabyte) {
+        const std::vector<uint8_t> piece = peer->Encode(zeros.data(), zeros.size());
+        wire.insert(wire.end(), piece.begin(), piece.end());
+    }
+    peer->SendWire(wire);
+    EXPECT_TRUE(peer->WaitClosed());
+    EXPECT_TRUE(LogContains("received bytes inflate to more than"));
 }
 
 TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
@@ -332,7 +422,10 @@ TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
     const std::string id = request->substr(7, request->find(' ', 7) - 7);
     peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\late.vox 2\rok");
     peer->SendText("HEARTB 1 00000000010000000002\r");
-    EXPECT_TRUE(Eventually([&] { return fs::exists(work_.path() / "FileCache" / "late.vox"); }));
+    ASSERT_TRUE(peer->ReadLine());
+    ASSERT_TRUE(peer->ReadBytes(9));
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_FALSE(fs::exists(work_.path() / "FileCache" / "late.vox"));
     EXPECT_EQ(thread_->PendingRequests(), 0u);
 }
 
@@ -546,11 +639,17 @@ TEST_F(FileSocketTest, TxfileLongerThanTheMaximumIsReadPastAndLogged) {
     SetDword("MaximumFileCacheSyncSizeMB", 1);
     Start();
     auto peer = FilePeer::Authorised(port_);
+    auto request = std::async(std::launch::async, [&] {
+        std::string local = ".\\FileCache\\small.vox";
+        return thread_->RequestFile("C:\\VOX\\SMALL.VOX", local);
+    });
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    const std::string id = line->substr(7, line->find(' ', 7) - 7);
     const std::string content = RandomBytes(1500000, 6);
     peer->SendText("TXFILE 5 1 0 .\\FileCache\\big.vox 1500000\r" + content);
-    peer->SendText("TXFILE 6 1 0 .\\FileCache\\small.vox 3\rabc");
-    peer->SendText("HEARTB 1 00000000010000000002\r");
-    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\small.vox 3\rabc");
+    EXPECT_TRUE(request.get());
     EXPECT_FALSE(fs::exists(work_.path() / "FileCache" / "big.vox"));
     EXPECT_EQ(ReadFile(work_.path() / "FileCache" / "small.vox"), "abc");
     EXPECT_TRUE(
@@ -653,6 +752,37 @@ TEST_F(FileSocketTest, OlderOrDifferentlyShapedSetupsAreNotRequested) {
         peer.SendText("STARTS 2 " + offered + " Setup\r");
         EXPECT_EQ(peer.ReadLine(), "STARTS 1") << offered;
     }
+    // A peer that may not be authorised is not asked for an update either.
+    FilePeer peer(port_);
+    ASSERT_TRUE(peer.Handshake(false));
+    peer.SendText("STARTS 3 10.6.1.0 Setup\r");
+    EXPECT_EQ(peer.ReadLine(), "STARTS 0");
+}
+
+TEST_F(FileSocketTest, UpdateIsWrittenNewIntoAPrivateFolderNeverThroughALink) {
+    testing::OneConnectionSink service(1919);
+    if (!service.Listening()) {
+        GTEST_SKIP() << "port 1919 is taken";
+    }
+    std::future<std::string> command = service.Received();
+    fs::create_directory(temp_.path() / "elsewhere");
+    fs::create_directory_symlink(temp_.path() / "elsewhere", temp_.path() / "Pelwix");
+    foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
+    Start();
+    thread_->SetUpdaterPauseMs(0);
+    FilePeer peer(port_);
+    ASSERT_TRUE(peer.Handshake(false));
+    peer.SendText("STARTS 2 10.6.1.0 Setup\r");
+    EXPECT_EQ(peer.ReadLine(), "UPDATE 10.6.0.0 Setup");
+    peer.SendText("UPDATE Sobrink 5\rhello");
+
+    ASSERT_EQ(command.wait_for(20s), std::future_status::ready);
+    const std::string text = command.get();
+    const fs::path updater = text.substr(0, text.find('\f'));
+    EXPECT_EQ(updater.string().rfind(temp_.path().string() + "/Pelwix.", 0), 0u) << updater;
+    EXPECT_EQ(ReadFile(updater), "hello");
+    EXPECT_EQ(fs::symlink_status(updater.parent_path()).permissions(), fs::perms::owner_all);
+    EXPECT_TRUE(fs::is_empty(temp_.path() / "elsewhere"));
 }
 
 TEST_F(FileSocketTest, PushedUpdateThatWasNotAskedForIsReadPastAndNotRun) {

@@ -104,6 +104,23 @@ TEST_F(SessionCommandsTest, InitIsIgnoredWithoutAnAuthorisedFileConnection) {
     EXPECT_EQ(sntp_.requests(), 0);
 }
 
+TEST_F(SessionCommandsTest, InitIsTakenOnlyFromTheMachineOfTheAuthorisedFileConnection) {
+    Start();
+    auto elsewhere = testing::FilePeer::AuthorisedFrom("127.0.0.2", file_port_);
+    ASSERT_TRUE(elsewhere);
+    testing::CommandPeer peer(command_port_);
+
+    peer.SendInit(1);
+    LinesOnceLogged("File Socket not connected from 127.0.0.1. Ignoring CNINIT");
+    EXPECT_FALSE(manager_->IsConnectedSocket(nullptr));
+    EXPECT_THAT(callback_.states(), ElementsAre(State{0, 1}));
+
+    auto files = testing::FilePeer::Authorised(file_port_);
+    peer.SendInit(2);
+    ASSERT_TRUE(peer.Receive().has_value());
+    EXPECT_TRUE(manager_->IsConnectedSocket(nullptr));
+}
+
 TEST_F(SessionCommandsTest, InitPreparesTheNodeAndRepliesWithItsVersionByteForByte) {
     {
         std::ofstream map(work_.path() / "FILEMAP.TXT");
