@@ -82,7 +82,8 @@ public:
     // Sends the formatted line on every authorised connection.
     void SendToAuthorisedSocket(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // For the thread's sockets: a new connection, a closed one, a new socket.
+    // For the thread's sockets: a new connection (closed at once while the thread holds its
+    // "Max Connections" already), a closed one, a new socket.
     void AddSocket(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     void RemoveSocket(const COrvanthellaFileSocket* socket);
     std::shared_ptr<COrvanthellaFileSocket> MakeSocket();
@@ -113,6 +114,10 @@ private:
     mutable std::mutex listener_lock_;
     std::shared_ptr<COrvanthellaFileSocket> listener_;
 
+    const size_t max_connections_;
+    // Set while connections are turned away at the limit, so that it is logged once; on the
+    // thread only.
+    bool over_limit_logged_ = false;
     mutable std::mutex sockets_lock_;
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
 

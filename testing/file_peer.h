@@ -40,6 +40,8 @@ public:
 
     bool Connected() const { return connection_.valid(); }
     void Close() { connection_.Close(); }
+    // True once the node closed the connection; what was unread is dropped.
+    bool WaitClosed() { return connection_.WaitClosed(); }
 
     void SetSettings(bool encrypt, bool compress) {
         encrypt_ = encrypt;

@@ -49,7 +49,7 @@ bool AsyncSocket::Create(uint16_t port, const std::string& address) {
         CloseDescriptor(fd);
         return false;
     }
-    SetKeepAlive(fd);
+    SetStreamOptions(fd);
     fd_.store(fd);
     return true;
 }
@@ -104,7 +104,7 @@ bool AsyncSocket::Accept(AsyncSocket& target, sockaddr_in* peer) {
         last_error_.store(platform::kWsaEinval);
         return false;
     }
-    SetKeepAlive(fd);
+    SetStreamOptions(fd);
     if (peer != nullptr) {
         *peer = address;
     }
@@ -251,7 +251,7 @@ void AsyncSocket::FinishConnect() {
         OnConnect(platform::WsaErrorFromErrno(error));
         return;
     }
-    SetKeepAlive(fd_.load());
+    SetStreamOptions(fd_.load());
     connected_.store(true);
     OnConnect(0);
 }

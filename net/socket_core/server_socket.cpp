@@ -67,7 +67,7 @@ bool CServerSocket::Listen(int port) {
         SocketLog("Cannot listen on port %d: error %d", port, last_error_.load());
         return false;
     }
-    SetKeepAlive(fd);
+    SetStreamOptions(fd);
     {
         std::lock_guard guard(lock_);
         fd_.store(fd);
@@ -203,7 +203,10 @@ bool CServerSocket::AcceptOne() {
                 return false;
         }
     }
-    SetKeepAlive(fd);
+    if (TurnAwayOverLimit(fd, peer)) {
+        return true;
+    }
+    SetStreamOptions(fd);
     auto reactor = reactor_.lock();
     if (!reactor) {
         CloseDescriptor(fd);
@@ -224,6 +227,29 @@ bool CServerSocket::AcceptOne() {
         clients_.push_back(client);
     }
     reactor->Add(client);
+    return true;
+}
+
+bool CServerSocket::TurnAwayOverLimit(int fd, const sockaddr_in& peer) {
+    const size_t limit = max_connections_.load();
+    size_t held = 0;
+    {
+        std::lock_guard guard(lock_);
+        held = clients_.size();
+    }
+    if (limit == 0 || held < limit) {
+        over_limit_logged_ = false;
+        return false;
+    }
+    CloseDescriptor(fd);
+    if (!over_limit_logged_) {
+        over_limit_logged_ = true;
+        std::string address;
+        unsigned port = 0;
+        DescribeIpv4(peer, address, port);
+        SocketLog("Connection from %s:%u turned away: %zu connections held already",
+                  address.c_str(), port, held);
+    }
     return true;
 }
 

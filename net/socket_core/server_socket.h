@@ -52,6 +52,9 @@ public:
     bool HasClients() const;
     std::vector<std::shared_ptr<CClientSocket>> Clients() const;
 
+    // Connections held at once (0: no limit); one more is accepted and closed at once.
+    void SetMaxConnections(size_t limit) { max_connections_.store(limit); }
+
     // Ends every accepted connection without telling the receiver and stops listening.
     void Close();
 
@@ -70,6 +73,8 @@ private:
     // Takes the one connection waiting while the process has no descriptor left, so that it
     // does not wake the loop again and again.
     void TurnAwayWithoutDescriptor();
+    // True (and the connection closed) when the list is full.
+    bool TurnAwayOverLimit(int fd, const sockaddr_in& peer);
     // A closing connection leaves the list.
     void Forget(const CClientSocket* socket);
     SocketReceiver AcceptedReceiver() const;
@@ -83,6 +88,11 @@ private:
     std::atomic<int> fd_{-1};
     // Held in reserve for TurnAwayWithoutDescriptor.
     int spare_fd_ = -1;
+
+    std::atomic<size_t> max_connections_{0};
+    // Set while connections are turned away at the limit, so that it is logged once; on the
+    // reactor's thread only.
+    bool over_limit_logged_ = false;
 
     mutable std::mutex lock_;
     std::vector<std::shared_ptr<CClientSocket>> clients_;

@@ -517,6 +517,27 @@ TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed TXFILE"));
 }
 
+TEST_F(FileSocketTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLoggedOnce) {
+    SetDword("Max Connections", 2);
+    Start();
+    auto authorised = FilePeer::Authorised(port_);
+    FilePeer second(port_);
+    ASSERT_TRUE(second.Handshake(false));
+    ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 2; }));
+    for (int extra = 0; extra < 2; ++extra) {
+        FilePeer turned_away(port_);
+        turned_away.Handshake(false);
+        EXPECT_TRUE(turned_away.WaitClosed());
+    }
+    EXPECT_EQ(thread_->SocketCount(), 2u);
+    EXPECT_TRUE(thread_->HasAuthorisedSocket());
+    const std::string log = LogText();
+    const std::string line = "turned away: 2 connections held already";
+    const size_t first = log.find(line);
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+}
+
 TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
     std::vector<std::weak_ptr<COrvanthellaFileSocket>> made;
     std::mutex madeLock;

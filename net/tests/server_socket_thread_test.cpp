@@ -9,8 +9,10 @@
 #include <thread>
 
 #include "foundation/debug_log.h"
+#include "foundation/registry.h"
 #include "net/tests/socket_recorder.h"
 #include "platform/wsa_error.h"
+#include "testing/debug_files.h"
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
 #include "testing/temp_root.h"
@@ -69,7 +71,7 @@ TEST_F(ServerSocketThreadTest, DeliversEachConnectionsBytesSeparately) {
     EXPECT_NE(clients[0]->Serial(), clients[1]->Serial());
 }
 
-TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
+TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAliveAndSendWithoutDelay) {
     CServerSocketThread thread(&recorder, 0);
     RawConnection peer = RawConnection::Connect(ListeningPort(thread));
     auto clients = WaitForClients(thread, 1);
@@ -80,6 +82,7 @@ TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
         EXPECT_EQ(keep_alive.on, 1);
         EXPECT_EQ(keep_alive.idle, 60);
         EXPECT_EQ(keep_alive.interval, 1);
+        EXPECT_TRUE(ruzd::testing::NoDelayOf(fd));
     }
 }
 
@@ -225,6 +228,36 @@ TEST_F(ServerSocketThreadTest, ATurnedAwayConnectionIsLogged) {
     }
     EXPECT_NE(all.find(":So     1 --- Connection from 127.0.0.1:"), std::string::npos) << all;
     EXPECT_NE(all.find(" turned away"), std::string::npos);
+}
+
+TEST_F(ServerSocketThreadTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLoggedOnce) {
+    ruzd::testing::TempRoot root;
+    const auto folder = root.path() / "drives" / "c" / "Ruzd" / "Debug";
+    std::filesystem::create_directories(folder);
+    foundation::CRegistry("Pelwix").WriteDword("Max Connections", 2);
+    foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 0, true, 0);
+    {
+        CServerSocketThread thread(&recorder, 0);
+        const unsigned port = ListeningPort(thread);
+        RawConnection first = RawConnection::Connect(port);
+        RawConnection second = RawConnection::Connect(port);
+        ASSERT_EQ(WaitForClients(thread, 2).size(), 2u);
+        RawConnection third = RawConnection::Connect(port);
+        RawConnection fourth = RawConnection::Connect(port);
+        EXPECT_TRUE(third.WaitClosed());
+        EXPECT_TRUE(fourth.WaitClosed());
+        EXPECT_EQ(thread.Socket()->Clients().size(), 2u);
+        // The connections held go on.
+        EXPECT_TRUE(second.SendAll(std::string("still here")));
+        EXPECT_TRUE(recorder.WaitForTotal(10));
+    }
+    foundation::StopDebugLog();
+
+    size_t logged = 0;
+    for (const std::string& line : ruzd::testing::DebugLines(folder)) {
+        logged += line.find("turned away: 2 connections held already") != std::string::npos;
+    }
+    EXPECT_EQ(logged, 1u);
 }
 
 TEST_F(ServerSocketThreadTest, WhatTheSystemCannotTakeIsQueuedAndLeavesInOrder) {
