@@ -10,11 +10,14 @@
 
 #include "foundation/debug_log.h"
 #include "foundation/registry.h"
+#include "net/socket_log.h"
 #include "net/tests/socket_recorder.h"
+#include "platform/clock.h"
 #include "platform/wsa_error.h"
 #include "testing/debug_files.h"
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net {
@@ -256,6 +259,54 @@ TEST_F(ServerSocketThreadTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLogged
     size_t logged = 0;
     for (const std::string& line : ruzd::testing::DebugLines(folder)) {
         logged += line.find("turned away: 2 connections held already") != std::string::npos;
+    }
+    EXPECT_EQ(logged, 1u);
+}
+
+TEST_F(ServerSocketThreadTest, WithoutDescriptorsAcceptingPausesLogsOnceAndResumes) {
+    ruzd::testing::TempRoot root;
+    const auto folder = root.path() / "drives" / "c" / "Ruzd" / "Debug";
+    std::filesystem::create_directories(folder);
+    foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 0, true, 0);
+    // The log's file is open before the descriptors run out.
+    SocketLog("Descriptors run out now");
+    platform::ManualClock clock(std::chrono::system_clock::now(), 1000);
+    platform::ScopedClockOverride use_clock(clock);
+    const auto pause = std::chrono::milliseconds(AcceptPause::kPauseMs);
+    // The sanitizers check a virtual call's object once per type, through a pipe, which they
+    // cannot make without descriptors: the calls are checked here first.
+    clock.Advance(std::chrono::milliseconds(0));
+    platform::CurrentClock().TickMs();
+    {
+        CServerSocketThread thread(&recorder, 0);
+        const unsigned port = ListeningPort(thread);
+        auto server = thread.Socket();
+        RawConnection waiting;
+        {
+            ruzd::testing::LastDescriptorLeft last;
+            ASSERT_TRUE(last.valid());
+            waiting = RawConnection::Connect(port);
+            ASSERT_TRUE(waiting.valid());
+            ASSERT_TRUE(Eventually([&] { return server->AcceptPauses() == 1; }));
+            EXPECT_TRUE(server->IsAcceptPaused());
+            // Still without descriptors when the pause ends: it pauses again, logging nothing.
+            clock.Advance(pause);
+            ASSERT_TRUE(Eventually([&] { return server->AcceptPauses() == 2; }));
+        }
+        EXPECT_TRUE(server->Clients().empty());
+        clock.Advance(pause);
+        // The connection waited to be accepted and is taken now.
+        ASSERT_EQ(WaitForClients(thread, 1).size(), 1u);
+        EXPECT_TRUE(waiting.SendAll(std::string("late")));
+        EXPECT_TRUE(recorder.WaitForTotal(4));
+        EXPECT_EQ(server->AcceptPauses(), 2u);
+    }
+    foundation::StopDebugLog();
+
+    size_t logged = 0;
+    for (const std::string& line : ruzd::testing::DebugLines(folder)) {
+        logged += line.find("pauses accepting: the process has no file descriptor left") !=
+                  std::string::npos;
     }
     EXPECT_EQ(logged, 1u);
 }
