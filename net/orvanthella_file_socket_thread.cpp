@@ -113,8 +113,11 @@ void COrvanthellaFileSocketThread::AddSocket(
         if (held < max_connections_) {
             sockets_[socket.get()] = socket;
             over_limit_logged_ = false;
-            return;
         }
+    }
+    if (held < max_connections_) {
+        WatchIdleUnauthorised(socket, socket->GetReceivedBytes(true));
+        return;
     }
     std::string address;
     unsigned port = 0;
@@ -126,6 +129,27 @@ void COrvanthellaFileSocketThread::AddSocket(
         Trace(0, 0, "File Socket connection from %s:%u turned away: %zu connections held already",
               address.c_str(), port, held);
     }
+}
+
+void COrvanthellaFileSocketThread::WatchIdleUnauthorised(
+    std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received) {
+    loop_.reactor()->PostAfter(kUnauthorisedIdleMs, [this, socket = std::move(socket), received] {
+        const std::shared_ptr<COrvanthellaFileSocket> held = socket.lock();
+        if (!held || !held->IsOpen() || held->IsAuthorised()) {
+            return;
+        }
+        const uint64_t now_received = held->GetReceivedBytes(true);
+        if (now_received != received) {
+            WatchIdleUnauthorised(held, now_received);
+            return;
+        }
+        std::string address;
+        unsigned port = 0;
+        held->GetPeerName(address, port);
+        Trace(0, 0, "File Socket connection from %s:%u closed: not authorised and idle for %llu ms",
+              address.c_str(), port, static_cast<unsigned long long>(kUnauthorisedIdleMs));
+        held->CloseFromAnyThread();
+    });
 }
 
 void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* socket) {

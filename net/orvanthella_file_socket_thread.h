@@ -30,6 +30,8 @@ public:
     static constexpr int kListenBacklog = 5;
 
     static constexpr uint32_t kDefaultPort = 9071;
+    // A connection that is not authorised and receives nothing for this long is closed.
+    static constexpr uint64_t kUnauthorisedIdleMs = 30000;
 
     // The registry's "Local File Socket TCP port", written back with its default when missing.
     static int32_t ReadListenerPort();
@@ -102,6 +104,8 @@ private:
     bool InitInstance();
     void ExitInstance();
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
+    // Looks at `socket` again after kUnauthorisedIdleMs; `received` is its byte count now.
+    void WatchIdleUnauthorised(std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received);
 
     FileCacheOwner* const owner_;
     const int32_t port_;

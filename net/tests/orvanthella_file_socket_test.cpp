@@ -538,6 +538,33 @@ TEST_F(FileSocketTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLoggedOnce) {
     EXPECT_EQ(log.find(line, first + 1), std::string::npos);
 }
 
+TEST_F(FileSocketTest, AnUnauthorisedConnectionIdlePastItsTimeOutIsClosed) {
+    platform::ManualClock clock(std::chrono::system_clock::now(), 1000);
+    platform::ScopedClockOverride use_clock(clock);
+    const auto idle = std::chrono::milliseconds(COrvanthellaFileSocketThread::kUnauthorisedIdleMs);
+    Start();
+    auto authorised = FilePeer::Authorised(port_);
+    FilePeer talking(port_);
+    ASSERT_TRUE(talking.Handshake(false));
+    FilePeer silent(port_);
+    ASSERT_TRUE(silent.Handshake(false));
+    ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 3; }));
+
+    clock.Advance(idle / 2);
+    talking.SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(talking.ReadLine(), "HEARTB 0 00000000010000000002");
+    clock.Advance(idle / 2);
+    EXPECT_TRUE(silent.WaitClosed());
+    EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 2; }));
+    EXPECT_TRUE(LogContains("closed: not authorised and idle for 30000 ms"));
+
+    // The one that spoke is closed a time-out after it last spoke; the authorised one stays.
+    clock.Advance(idle);
+    EXPECT_TRUE(talking.WaitClosed());
+    EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 1; }));
+    EXPECT_TRUE(thread_->HasAuthorisedSocket());
+}
+
 TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
     std::vector<std::weak_ptr<COrvanthellaFileSocket>> made;
     std::mutex madeLock;
