@@ -8,6 +8,7 @@
 #include "foundation/registry.h"
 #include "foundation/static_tools.h"
 #include "foundation/trace.h"
+#include "net/connection_limit.h"
 #include "net/text_parameter.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -20,7 +21,11 @@ using foundation::Trace;
 
 COrvanthellaFileSocketThread::COrvanthellaFileSocketThread(FileCacheOwner* owner, int32_t port,
                                                            SocketFactory factory)
-    : owner_(owner), port_(port), factory_(std::move(factory)), loop_("File Socket") {
+    : owner_(owner),
+      port_(port),
+      factory_(std::move(factory)),
+      max_connections_(ReadMaxConnections()),
+      loop_("File Socket") {
     SocketThreadLoop::Steps steps;
     // Listening is part of the start, so that the listener accepts once the constructor
     // returns; a listener that could not open ends the thread right after.
@@ -101,8 +106,50 @@ void COrvanthellaFileSocketThread::ExitInstance() {
 
 void COrvanthellaFileSocketThread::AddSocket(
     const std::shared_ptr<COrvanthellaFileSocket>& socket) {
-    std::lock_guard<std::mutex> guard(sockets_lock_);
-    sockets_[socket.get()] = socket;
+    size_t held = 0;
+    {
+        std::lock_guard<std::mutex> guard(sockets_lock_);
+        held = sockets_.size();
+        if (held < max_connections_) {
+            sockets_[socket.get()] = socket;
+            over_limit_logged_ = false;
+        }
+    }
+    if (held < max_connections_) {
+        WatchIdleUnauthorised(socket, socket->GetReceivedBytes(true));
+        return;
+    }
+    std::string address;
+    unsigned port = 0;
+    socket->GetPeerName(address, port);
+    socket->Close();
+    socket->DetachFromThread();
+    if (!over_limit_logged_) {
+        over_limit_logged_ = true;
+        Trace(0, 0, "File Socket connection from %s:%u turned away: %zu connections held already",
+              address.c_str(), port, held);
+    }
+}
+
+void COrvanthellaFileSocketThread::WatchIdleUnauthorised(
+    std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received) {
+    loop_.reactor()->PostAfter(kUnauthorisedIdleMs, [this, socket = std::move(socket), received] {
+        const std::shared_ptr<COrvanthellaFileSocket> held = socket.lock();
+        if (!held || !held->IsOpen() || held->IsAuthorised()) {
+            return;
+        }
+        const uint64_t now_received = held->GetReceivedBytes(true);
+        if (now_received != received) {
+            WatchIdleUnauthorised(held, now_received);
+            return;
+        }
+        std::string address;
+        unsigned port = 0;
+        held->GetPeerName(address, port);
+        Trace(0, 0, "File Socket connection from %s:%u closed: not authorised and idle for %llu ms",
+              address.c_str(), port, static_cast<unsigned long long>(kUnauthorisedIdleMs));
+        held->CloseFromAnyThread();
+    });
 }
 
 void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* socket) {

@@ -30,6 +30,8 @@ public:
     static constexpr int kListenBacklog = 5;
 
     static constexpr uint32_t kDefaultPort = 9071;
+    // A connection that is not authorised and receives nothing for this long is closed.
+    static constexpr uint64_t kUnauthorisedIdleMs = 30000;
 
     // The registry's "Local File Socket TCP port", written back with its default when missing.
     static int32_t ReadListenerPort();
@@ -86,7 +88,8 @@ public:
     // Sends the formatted line on every authorised connection.
     void SendToAuthorisedSocket(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // For the thread's sockets: a new connection, a closed one, a new socket.
+    // For the thread's sockets: a new connection (closed at once while the thread holds its
+    // "Max Connections" already), a closed one, a new socket.
     void AddSocket(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     void RemoveSocket(const COrvanthellaFileSocket* socket);
     std::shared_ptr<COrvanthellaFileSocket> MakeSocket();
@@ -105,6 +108,8 @@ private:
     bool InitInstance();
     void ExitInstance();
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
+    // Looks at `socket` again after kUnauthorisedIdleMs; `received` is its byte count now.
+    void WatchIdleUnauthorised(std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received);
 
     FileCacheOwner* const owner_;
     const int32_t port_;
@@ -117,6 +122,10 @@ private:
     mutable std::mutex listener_lock_;
     std::shared_ptr<COrvanthellaFileSocket> listener_;
 
+    const size_t max_connections_;
+    // Set while connections are turned away at the limit, so that it is logged once; on the
+    // thread only.
+    bool over_limit_logged_ = false;
     mutable std::mutex sockets_lock_;
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
 

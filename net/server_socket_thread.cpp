@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "net/connection_limit.h"
+
 namespace ruzd::net {
 
 CServerSocketThread::CServerSocketThread(CSocketCallback* receiver, int port,
@@ -31,6 +33,7 @@ void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
     SocketThreadLoop::Steps steps;
     steps.create = [holder = listener_, reactor] {
         auto socket = CServerSocket::Create(reactor.lock(), holder->receiver);
+        socket->SetMaxConnections(ReadMaxConnections());
         std::lock_guard guard(holder->lock);
         holder->socket = std::move(socket);
         return true;

@@ -65,6 +65,12 @@ KeepAlive KeepAliveOf(int fd) {
     return settings;
 }
 
+bool NoDelayOf(int fd) {
+    int on = 0;
+    socklen_t size = sizeof on;
+    return ::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &size) == 0 && on != 0;
+}
+
 RawConnection::RawConnection(RawConnection&& other) noexcept : fd_(other.fd_) {
     other.fd_ = -1;
 }

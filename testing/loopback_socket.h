@@ -32,6 +32,9 @@ struct KeepAlive {
 };
 KeepAlive KeepAliveOf(int fd);
 
+// Whether the socket `fd` sends small segments at once (TCP_NODELAY).
+bool NoDelayOf(int fd);
+
 // One blocking connection end.
 class RawConnection {
 public:

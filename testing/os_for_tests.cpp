@@ -1,7 +1,9 @@
 #include "testing/os_for_tests.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace ruzd::testing {
@@ -18,6 +20,30 @@ bool RunningAsRoot() {
 bool BecomeNobody() {
     constexpr uid_t kNobody = 65534;
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+LastDescriptorLeft::LastDescriptorLeft() {
+    rlimit limit{};
+    // The lowest free descriptor: every one below it is taken.
+    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (probe < 0 || ::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        if (probe >= 0) {
+            ::close(probe);
+        }
+        return;
+    }
+    previous_soft_limit_ = limit.rlim_cur;
+    limit.rlim_cur = static_cast<rlim_t>(probe) + 1;
+    lowered_ = ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    ::close(probe);
+}
+
+LastDescriptorLeft::~LastDescriptorLeft() {
+    rlimit limit{};
+    if (lowered_ && ::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        limit.rlim_cur = static_cast<rlim_t>(previous_soft_limit_);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 }  // namespace ruzd::testing

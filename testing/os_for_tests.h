@@ -17,4 +17,21 @@ bool RunningAsRoot();
 // when the system refuses.
 bool BecomeNobody();
 
+// Lowers the process's descriptor limit (RLIMIT_NOFILE) so that one descriptor is left, which
+// the next descriptor opened takes; every later one fails with EMFILE. The limit comes back
+// when the object goes.
+class LastDescriptorLeft {
+public:
+    LastDescriptorLeft();
+    ~LastDescriptorLeft();
+    LastDescriptorLeft(const LastDescriptorLeft&) = delete;
+    LastDescriptorLeft& operator=(const LastDescriptorLeft&) = delete;
+
+    bool valid() const { return lowered_; }
+
+private:
+    unsigned long long previous_soft_limit_ = 0;
+    bool lowered_ = false;
+};
+
 }  // namespace ruzd::testing

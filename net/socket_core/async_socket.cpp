@@ -49,7 +49,7 @@ bool AsyncSocket::Create(uint16_t port, const std::string& address) {
         CloseDescriptor(fd);
         return false;
     }
-    SetKeepAlive(fd);
+    SetStreamOptions(fd);
     fd_.store(fd);
     return true;
 }
@@ -96,15 +96,23 @@ bool AsyncSocket::Accept(AsyncSocket& target, sockaddr_in* peer) {
     const int fd = ::accept4(fd_.load(), reinterpret_cast<sockaddr*>(&address), &size,
                              SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
-        last_error_.store(platform::WsaErrorFromErrno(errno));
+        const int error = errno;
+        last_error_.store(platform::WsaErrorFromErrno(error));
+        if (AcceptPause::IsLackOfDescriptors(error)) {
+            unsigned port = 0;
+            std::string address;
+            GetSockName(address, port);
+            accept_pause_.Begin(reactor_.lock(), weak_from_this(), static_cast<int>(port));
+        }
         return false;
     }
+    accept_pause_.Accepted();
     if (target.fd_.load() >= 0) {
         CloseDescriptor(fd);
         last_error_.store(platform::kWsaEinval);
         return false;
     }
-    SetKeepAlive(fd);
+    SetStreamOptions(fd);
     if (peer != nullptr) {
         *peer = address;
     }
@@ -190,7 +198,7 @@ bool AsyncSocket::GetSockName(std::string& address, unsigned& port) const {
 
 short AsyncSocket::PollEvents() const {
     if (listening_.load()) {
-        return POLLIN;
+        return accept_pause_.Paused() ? 0 : POLLIN;
     }
     if (connecting_.load()) {
         return POLLOUT;
@@ -205,7 +213,7 @@ void AsyncSocket::OnPollEvents(short revents) {
     // The reactor holds the socket during the call; this keeps it alive across a close.
     const std::shared_ptr<AsyncSocket> self = shared_from_this();
     if (listening_.load()) {
-        if ((revents & POLLIN) != 0) {
+        if ((revents & POLLIN) != 0 && !accept_pause_.Paused()) {
             OnAccept(0);
         }
         return;
@@ -251,7 +259,7 @@ void AsyncSocket::FinishConnect() {
         OnConnect(platform::WsaErrorFromErrno(error));
         return;
     }
-    SetKeepAlive(fd_.load());
+    SetStreamOptions(fd_.load());
     connected_.store(true);
     OnConnect(0);
 }

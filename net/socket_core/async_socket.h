@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "net/socket_core/accept_pause.h"
 #include "net/socket_core/socket_reactor.h"
 #include "platform/critical_section.h"
 
@@ -56,6 +57,8 @@ public:
     bool IsOpen() const { return fd_.load() >= 0; }
     bool IsConnected() const { return connected_.load(); }
     bool IsListening() const { return listening_.load(); }
+    // Whether a listener pauses accepting for lack of descriptors now.
+    bool IsAcceptPaused() const { return accept_pause_.Paused(); }
     int LastError() const { return last_error_.load(); }
     bool GetPeerName(std::string& address, unsigned& port) const;
     bool GetSockName(std::string& address, unsigned& port) const;
@@ -94,6 +97,7 @@ private:
     // Set when a receive saw the end of the connection; OnClose is then due.
     std::atomic<bool> close_seen_{false};
     std::atomic<int> close_error_{0};
+    AcceptPause accept_pause_;
 };
 
 }  // namespace ruzd::net

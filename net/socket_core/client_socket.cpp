@@ -93,7 +93,7 @@ bool CClientSocket::Connect(const std::string& host, int port, int local_port) {
                 return false;
             }
         }
-        SetKeepAlive(fd);
+        SetStreamOptions(fd);
         fd_.store(fd);
         serial_.store(NextSerial());
     }

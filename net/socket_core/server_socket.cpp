@@ -1,6 +1,5 @@
 #include "net/socket_core/server_socket.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,20 +13,11 @@
 #include "platform/wsa_error.h"
 
 namespace ruzd::net {
-namespace {
-
-int OpenSpareDescriptor() {
-    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-}
-
-}  // namespace
-
 CServerSocket::CServerSocket(const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
                              bool listen_returns_at_once)
     : reactor_(reactor),
       receiver_(std::move(receiver)),
-      listen_returns_at_once_(listen_returns_at_once),
-      spare_fd_(OpenSpareDescriptor()) {}
+      listen_returns_at_once_(listen_returns_at_once) {}
 
 std::shared_ptr<CServerSocket> CServerSocket::Create(const std::shared_ptr<SocketReactor>& reactor,
                                                      SocketReceiver receiver,
@@ -40,7 +30,6 @@ std::shared_ptr<CServerSocket> CServerSocket::Create(const std::shared_ptr<Socke
 
 CServerSocket::~CServerSocket() {
     Close();
-    CloseDescriptor(spare_fd_);
 }
 
 bool CServerSocket::Listen(int port) {
@@ -67,10 +56,11 @@ bool CServerSocket::Listen(int port) {
         SocketLog("Cannot listen on port %d: error %d", port, last_error_.load());
         return false;
     }
-    SetKeepAlive(fd);
+    SetStreamOptions(fd);
     {
         std::lock_guard guard(lock_);
         fd_.store(fd);
+        port_.store(port);
         listening_.store(true);
     }
     if (auto reactor = reactor_.lock(); reactor && !reactor->IsLoopThread()) {
@@ -168,11 +158,11 @@ void CServerSocket::Close() {
 }
 
 short CServerSocket::PollEvents() const {
-    return POLLIN;
+    return accept_pause_.Paused() ? 0 : POLLIN;
 }
 
 void CServerSocket::OnPollEvents(short revents) {
-    if ((revents & POLLIN) == 0) {
+    if ((revents & POLLIN) == 0 || accept_pause_.Paused()) {
         return;
     }
     // A burst of connections is taken in slices, so that the connections already accepted get
@@ -195,15 +185,18 @@ bool CServerSocket::AcceptOne() {
             case EINTR:
             case ECONNABORTED:
                 return true;
-            case EMFILE:
-            case ENFILE:
-                TurnAwayWithoutDescriptor();
-                return false;
             default:
+                if (AcceptPause::IsLackOfDescriptors(errno)) {
+                    accept_pause_.Begin(reactor_.lock(), weak_from_this(), port_.load());
+                }
                 return false;
         }
     }
-    SetKeepAlive(fd);
+    accept_pause_.Accepted();
+    if (TurnAwayOverLimit(fd, peer)) {
+        return true;
+    }
+    SetStreamOptions(fd);
     auto reactor = reactor_.lock();
     if (!reactor) {
         CloseDescriptor(fd);
@@ -227,15 +220,27 @@ bool CServerSocket::AcceptOne() {
     return true;
 }
 
-void CServerSocket::TurnAwayWithoutDescriptor() {
-    SocketLog("Connection turned away: the process has no file descriptor left");
-    if (spare_fd_ < 0) {
-        return;
+bool CServerSocket::TurnAwayOverLimit(int fd, const sockaddr_in& peer) {
+    const size_t limit = max_connections_.load();
+    size_t held = 0;
+    {
+        std::lock_guard guard(lock_);
+        held = clients_.size();
     }
-    CloseDescriptor(spare_fd_);
-    const int fd = ::accept4(fd_.load(), nullptr, nullptr, SOCK_CLOEXEC);
+    if (limit == 0 || held < limit) {
+        over_limit_logged_ = false;
+        return false;
+    }
     CloseDescriptor(fd);
-    spare_fd_ = OpenSpareDescriptor();
+    if (!over_limit_logged_) {
+        over_limit_logged_ = true;
+        std::string address;
+        unsigned port = 0;
+        DescribeIpv4(peer, address, port);
+        SocketLog("Connection from %s:%u turned away: %zu connections held already",
+                  address.c_str(), port, held);
+    }
+    return true;
 }
 
 void CServerSocket::Forget(const CClientSocket* socket) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "net/socket_callback.h"
+#include "net/socket_core/accept_pause.h"
 #include "net/socket_core/client_socket.h"
 #include "net/socket_core/socket_reactor.h"
 
@@ -50,7 +51,13 @@ public:
     bool IsListening() const { return listening_.load(); }
     int LastError() const { return last_error_.load(); }
     bool HasClients() const;
+    // Whether accepting pauses for lack of descriptors now, and how often it paused.
+    bool IsAcceptPaused() const { return accept_pause_.Paused(); }
+    uint64_t AcceptPauses() const { return accept_pause_.Count(); }
     std::vector<std::shared_ptr<CClientSocket>> Clients() const;
+
+    // Connections held at once (0: no limit); one more is accepted and closed at once.
+    void SetMaxConnections(size_t limit) { max_connections_.store(limit); }
 
     // Ends every accepted connection without telling the receiver and stops listening.
     void Close();
@@ -67,9 +74,8 @@ private:
 
     // False when nothing more waits to be accepted now.
     bool AcceptOne();
-    // Takes the one connection waiting while the process has no descriptor left, so that it
-    // does not wake the loop again and again.
-    void TurnAwayWithoutDescriptor();
+    // True (and the connection closed) when the list is full.
+    bool TurnAwayOverLimit(int fd, const sockaddr_in& peer);
     // A closing connection leaves the list.
     void Forget(const CClientSocket* socket);
     SocketReceiver AcceptedReceiver() const;
@@ -81,8 +87,13 @@ private:
     std::atomic<int> last_error_{0};
     std::atomic<bool> listening_{false};
     std::atomic<int> fd_{-1};
-    // Held in reserve for TurnAwayWithoutDescriptor.
-    int spare_fd_ = -1;
+    std::atomic<int> port_{0};
+    AcceptPause accept_pause_;
+
+    std::atomic<size_t> max_connections_{0};
+    // Set while connections are turned away at the limit, so that it is logged once; on the
+    // reactor's thread only.
+    bool over_limit_logged_ = false;
 
     mutable std::mutex lock_;
     std::vector<std::shared_ptr<CClientSocket>> clients_;

@@ -15,14 +15,15 @@ std::mutex& SocketCreationLock() {
     return lock;
 }
 
-bool SetKeepAlive(int fd) {
+bool SetStreamOptions(int fd) {
     const int on = 1;
     const int idle_seconds = kKeepAliveIdleMs / 1000;
     const int interval_seconds = kKeepAliveIntervalMs / 1000;
     return ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0 &&
            ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle_seconds, sizeof idle_seconds) == 0 &&
            ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval_seconds,
-                        sizeof interval_seconds) == 0;
+                        sizeof interval_seconds) == 0 &&
+           ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
 bool ResolveIpv4(const std::string& host, int port, sockaddr_in& address) {

@@ -16,8 +16,11 @@ constexpr int kKeepAliveIntervalMs = 1000;
 // Serialises socket creation and listening across the process.
 std::mutex& SocketCreationLock();
 
-// Turns TCP keep-alive on with the idle time and interval above; false when the system refuses.
-bool SetKeepAlive(int fd);
+// Prepares a stream connection (or a listener, whose connections inherit it): TCP keep-alive on
+// with the idle time and interval above, and TCP_NODELAY, because every message leaves in one
+// send and must not wait for the peer's delayed acknowledgement of the one before. False when
+// the system refuses.
+bool SetStreamOptions(int fd);
 
 // Fills `address` for an IPv4 host (dotted address or name) and port; false when the host is
 // unknown.

@@ -10,6 +10,7 @@
 
 #include "net/socket_core/socket_options.h"
 #include "net/socket_log.h"
+#include "platform/clock.h"
 
 namespace ruzd::net {
 
@@ -61,6 +62,50 @@ void SocketReactor::Post(std::function<void()> task) {
         tasks_.push_back(std::move(task));
     }
     Wake();
+}
+
+void SocketReactor::PostAfter(uint64_t delay_ms, std::function<void()> task) {
+    const uint64_t due = platform::CurrentClock().TickMs() + delay_ms;
+    {
+        std::lock_guard guard(lock_);
+        timers_.push_back(Timer{due, std::move(task)});
+    }
+    Wake();
+}
+
+int SocketReactor::PollTimeoutMs() {
+    std::lock_guard guard(lock_);
+    if (timers_.empty()) {
+        return -1;
+    }
+    uint64_t first = UINT64_MAX;
+    for (const Timer& timer : timers_) {
+        first = std::min(first, timer.due_ms);
+    }
+    const uint64_t now = platform::CurrentClock().TickMs();
+    // A clock of the tests may stand still: the loop then looks again now and then.
+    return first <= now ? 0 : static_cast<int>(std::min<uint64_t>(first - now, 1000));
+}
+
+void SocketReactor::RunDueTimers() {
+    std::vector<std::function<void()>> due;
+    {
+        std::lock_guard guard(lock_);
+        const uint64_t now = platform::CurrentClock().TickMs();
+        auto waiting =
+            std::stable_partition(timers_.begin(), timers_.end(),
+                                  [now](const Timer& timer) { return timer.due_ms > now; });
+        for (auto it = waiting; it != timers_.end(); ++it) {
+            due.push_back(std::move(it->task));
+        }
+        timers_.erase(waiting, timers_.end());
+    }
+    for (auto& task : due) {
+        if (quit_.load()) {
+            return;
+        }
+        task();
+    }
 }
 
 void SocketReactor::Wake() {
@@ -119,7 +164,7 @@ void SocketReactor::Run() {
                 polled.push_back(handler.get());
             }
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
+        if (::poll(fds.data(), fds.size(), PollTimeoutMs()) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -140,6 +185,7 @@ void SocketReactor::Run() {
                 handler->OnPollEvents(fds[i].revents);
             }
         }
+        RunDueTimers();
     }
     loop_thread_.store(std::thread::id{});
 }

@@ -9,6 +9,7 @@
 // reused at once by a new socket.
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -52,6 +53,9 @@ public:
 
     // Any thread: runs `task` on the loop's thread, in the order posted.
     void Post(std::function<void()> task);
+    // Any thread: runs `task` on the loop's thread once `delay_ms` have passed on the process
+    // clock (platform::CurrentClock), after the readiness of that round.
+    void PostAfter(uint64_t delay_ms, std::function<void()> task);
     // Any thread: makes the loop read every handler's PollEvents again.
     void Wake();
 
@@ -63,7 +67,15 @@ public:
     bool IsLoopThread() const;
 
 private:
+    struct Timer {
+        uint64_t due_ms;
+        std::function<void()> task;
+    };
+
     void RunPostedTasks();
+    // How long poll may wait: until the first timer is due, -1 without one.
+    int PollTimeoutMs();
+    void RunDueTimers();
 
     int wake_fd_ = -1;
     std::atomic<bool> quit_{false};
@@ -73,6 +85,7 @@ private:
     std::vector<std::shared_ptr<PollHandler>> handlers_;
     uint64_t handlers_version_ = 0;
     std::vector<std::function<void()>> tasks_;
+    std::vector<Timer> timers_;
 };
 
 }  // namespace ruzd::net

@@ -94,6 +94,8 @@ TEST_F(AsyncSocketExTest, AcceptingSideOffersItsSettingsAfterAnEncryptedExchange
                listener_->Accepted(0)->GetHandshakeState() == kHandshakeDone;
     }));
     const auto node = listener_->Accepted(0);
+    // Each line is one send; none may wait for the acknowledgement of the one before.
+    EXPECT_TRUE(ruzd::testing::NoDelayOf(node->PollFd()));
     EXPECT_FALSE(node->IsEncrypted());
     EXPECT_TRUE(node->IsCompressed());
     EXPECT_EQ(node->PeerStation(), "CENTRAL\\SERVER");

@@ -86,6 +86,7 @@ TEST_F(ClientSocketThreadTest, ConnectsAndCarriesBytesBothWays) {
     EXPECT_EQ(keep_alive.on, 1);
     EXPECT_EQ(keep_alive.idle, 60);
     EXPECT_EQ(keep_alive.interval, 1);
+    EXPECT_TRUE(ruzd::testing::NoDelayOf(socket->PollFd()));
 }
 
 TEST_F(ClientSocketThreadTest, ASendWhileDisconnectedGoesOutOnceTheConnectionIsMade) {

@@ -610,6 +610,54 @@ TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed TXFILE"));
 }
 
+TEST_F(FileSocketTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLoggedOnce) {
+    SetDword("Max Connections", 2);
+    Start();
+    auto authorised = FilePeer::Authorised(port_);
+    FilePeer second(port_);
+    ASSERT_TRUE(second.Handshake(false));
+    ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 2; }));
+    for (int extra = 0; extra < 2; ++extra) {
+        FilePeer turned_away(port_);
+        turned_away.Handshake(false);
+        EXPECT_TRUE(turned_away.WaitClosed());
+    }
+    EXPECT_EQ(thread_->SocketCount(), 2u);
+    EXPECT_TRUE(thread_->HasAuthorisedSocket());
+    const std::string log = LogText();
+    const std::string line = "turned away: 2 connections held already";
+    const size_t first = log.find(line);
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+}
+
+TEST_F(FileSocketTest, AnUnauthorisedConnectionIdlePastItsTimeOutIsClosed) {
+    platform::ManualClock clock(std::chrono::system_clock::now(), 1000);
+    platform::ScopedClockOverride use_clock(clock);
+    const auto idle = std::chrono::milliseconds(COrvanthellaFileSocketThread::kUnauthorisedIdleMs);
+    Start();
+    auto authorised = FilePeer::Authorised(port_);
+    FilePeer talking(port_);
+    ASSERT_TRUE(talking.Handshake(false));
+    FilePeer silent(port_);
+    ASSERT_TRUE(silent.Handshake(false));
+    ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 3; }));
+
+    clock.Advance(idle / 2);
+    talking.SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(talking.ReadLine(), "HEARTB 0 00000000010000000002");
+    clock.Advance(idle / 2);
+    EXPECT_TRUE(silent.WaitClosed());
+    EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 2; }));
+    EXPECT_TRUE(LogContains("closed: not authorised and idle for 30000 ms"));
+
+    // The one that spoke is closed a time-out after it last spoke; the authorised one stays.
+    clock.Advance(idle);
+    EXPECT_TRUE(talking.WaitClosed());
+    EXPECT_TRUE(Eventually([&] { return thread_->SocketCount() == 1; }));
+    EXPECT_TRUE(thread_->HasAuthorisedSocket());
+}
+
 TEST_F(FileSocketTest, ClosedConnectionsAreReportedAndFreed) {
     std::vector<std::weak_ptr<COrvanthellaFileSocket>> made;
     std::mutex madeLock;

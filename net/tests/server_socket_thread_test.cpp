@@ -9,10 +9,15 @@
 #include <thread>
 
 #include "foundation/debug_log.h"
+#include "foundation/registry.h"
+#include "net/socket_log.h"
 #include "net/tests/socket_recorder.h"
+#include "platform/clock.h"
 #include "platform/wsa_error.h"
+#include "testing/debug_files.h"
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::net {
@@ -69,7 +74,7 @@ TEST_F(ServerSocketThreadTest, DeliversEachConnectionsBytesSeparately) {
     EXPECT_NE(clients[0]->Serial(), clients[1]->Serial());
 }
 
-TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
+TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAliveAndSendWithoutDelay) {
     CServerSocketThread thread(&recorder, 0);
     RawConnection peer = RawConnection::Connect(ListeningPort(thread));
     auto clients = WaitForClients(thread, 1);
@@ -80,6 +85,7 @@ TEST_F(ServerSocketThreadTest, ListenerAndConnectionsKeepAlive) {
         EXPECT_EQ(keep_alive.on, 1);
         EXPECT_EQ(keep_alive.idle, 60);
         EXPECT_EQ(keep_alive.interval, 1);
+        EXPECT_TRUE(ruzd::testing::NoDelayOf(fd));
     }
 }
 
@@ -225,6 +231,84 @@ TEST_F(ServerSocketThreadTest, ATurnedAwayConnectionIsLogged) {
     }
     EXPECT_NE(all.find(":So     1 --- Connection from 127.0.0.1:"), std::string::npos) << all;
     EXPECT_NE(all.find(" turned away"), std::string::npos);
+}
+
+TEST_F(ServerSocketThreadTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLoggedOnce) {
+    ruzd::testing::TempRoot root;
+    const auto folder = root.path() / "drives" / "c" / "Ruzd" / "Debug";
+    std::filesystem::create_directories(folder);
+    foundation::CRegistry("Pelwix").WriteDword("Max Connections", 2);
+    foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 0, true, 0);
+    {
+        CServerSocketThread thread(&recorder, 0);
+        const unsigned port = ListeningPort(thread);
+        RawConnection first = RawConnection::Connect(port);
+        RawConnection second = RawConnection::Connect(port);
+        ASSERT_EQ(WaitForClients(thread, 2).size(), 2u);
+        RawConnection third = RawConnection::Connect(port);
+        RawConnection fourth = RawConnection::Connect(port);
+        EXPECT_TRUE(third.WaitClosed());
+        EXPECT_TRUE(fourth.WaitClosed());
+        EXPECT_EQ(thread.Socket()->Clients().size(), 2u);
+        // The connections held go on.
+        EXPECT_TRUE(second.SendAll(std::string("still here")));
+        EXPECT_TRUE(recorder.WaitForTotal(10));
+    }
+    foundation::StopDebugLog();
+
+    size_t logged = 0;
+    for (const std::string& line : ruzd::testing::DebugLines(folder)) {
+        logged += line.find("turned away: 2 connections held already") != std::string::npos;
+    }
+    EXPECT_EQ(logged, 1u);
+}
+
+TEST_F(ServerSocketThreadTest, WithoutDescriptorsAcceptingPausesLogsOnceAndResumes) {
+    ruzd::testing::TempRoot root;
+    const auto folder = root.path() / "drives" / "c" / "Ruzd" / "Debug";
+    std::filesystem::create_directories(folder);
+    foundation::StartDebugLog("C:\\Ruzd\\Debug\\Tav", 0, true, 0);
+    // The log's file is open before the descriptors run out.
+    SocketLog("Descriptors run out now");
+    platform::ManualClock clock(std::chrono::system_clock::now(), 1000);
+    platform::ScopedClockOverride use_clock(clock);
+    const auto pause = std::chrono::milliseconds(AcceptPause::kPauseMs);
+    // The sanitizers check a virtual call's object once per type, through a pipe, which they
+    // cannot make without descriptors: the calls are checked here first.
+    clock.Advance(std::chrono::milliseconds(0));
+    platform::CurrentClock().TickMs();
+    {
+        CServerSocketThread thread(&recorder, 0);
+        const unsigned port = ListeningPort(thread);
+        auto server = thread.Socket();
+        RawConnection waiting;
+        {
+            ruzd::testing::LastDescriptorLeft last;
+            ASSERT_TRUE(last.valid());
+            waiting = RawConnection::Connect(port);
+            ASSERT_TRUE(waiting.valid());
+            ASSERT_TRUE(Eventually([&] { return server->AcceptPauses() == 1; }));
+            EXPECT_TRUE(server->IsAcceptPaused());
+            // Still without descriptors when the pause ends: it pauses again, logging nothing.
+            clock.Advance(pause);
+            ASSERT_TRUE(Eventually([&] { return server->AcceptPauses() == 2; }));
+        }
+        EXPECT_TRUE(server->Clients().empty());
+        clock.Advance(pause);
+        // The connection waited to be accepted and is taken now.
+        ASSERT_EQ(WaitForClients(thread, 1).size(), 1u);
+        EXPECT_TRUE(waiting.SendAll(std::string("late")));
+        EXPECT_TRUE(recorder.WaitForTotal(4));
+        EXPECT_EQ(server->AcceptPauses(), 2u);
+    }
+    foundation::StopDebugLog();
+
+    size_t logged = 0;
+    for (const std::string& line : ruzd::testing::DebugLines(folder)) {
+        logged += line.find("pauses accepting: the process has no file descriptor left") !=
+                  std::string::npos;
+    }
+    EXPECT_EQ(logged, 1u);
 }
 
 TEST_F(ServerSocketThreadTest, WhatTheSystemCannotTakeIsQueuedAndLeavesInOrder) {
