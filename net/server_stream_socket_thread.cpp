@@ -92,11 +92,36 @@ bool CServerStreamSocketThread::GetSockName(std::string& address, unsigned& port
 
 void CServerStreamSocketThread::OnReceive(CClientSocket* socket, int count) {
     std::lock_guard writer(WriterLock());
+    receiving_thread_.store(std::this_thread::get_id());
+    struct ReceivingEnds {
+        std::atomic<std::thread::id>& thread;
+        ~ReceivingEnds() { thread.store(std::thread::id()); }
+    } receiving_ends{receiving_thread_};
     connected_.store(true);
     const std::shared_ptr<CClientSocket> peer = socket->shared_from_this();
     peers_.Receive(*socket, count, [this, &peer](const uint8_t* payload, int length) {
         Deliver(peer, payload, length);
     });
+}
+
+void CServerStreamSocketThread::RunWithoutWriterLock(const std::function<void()>& work) {
+    if (receiving_thread_.load() != std::this_thread::get_id()) {
+        work();
+        return;
+    }
+    // Handed back however `work` ends; a nested call finds the lock already let go.
+    struct Released {
+        CServerStreamSocketThread& listener;
+        explicit Released(CServerStreamSocketThread& owner) : listener(owner) {
+            listener.receiving_thread_.store(std::thread::id());
+            listener.WriterLock().unlock();
+        }
+        ~Released() {
+            listener.WriterLock().lock();
+            listener.receiving_thread_.store(std::this_thread::get_id());
+        }
+    } released(*this);
+    work();
 }
 
 void CServerStreamSocketThread::Deliver(const std::shared_ptr<CClientSocket>& peer,

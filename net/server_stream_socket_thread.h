@@ -10,9 +10,11 @@
 // leaves as a whole frame.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "net/output_stream_socket.h"
 #include "net/server_socket_thread.h"
@@ -43,6 +45,12 @@ public:
     // for; may be called from the owner's handler on the listener's own thread.
     void Restart();
 
+    // Runs `work` with the writer's lock let go when the calling thread holds it to handle a
+    // received message, so that the messages other threads write meanwhile leave: a command that
+    // waits for such a thread must not keep it waiting for the lock. The lock is taken back
+    // before this returns; on any other thread `work` just runs.
+    void RunWithoutWriterLock(const std::function<void()>& work);
+
     // Set once a peer has sent bytes, cleared when one closes; without it, whether the listener
     // listens.
     bool IsConnected() const;
@@ -62,6 +70,8 @@ private:
     CStreamSocketCallback* const owner_;
     const int port_;
     std::atomic<bool> connected_{false};
+    // The thread that holds the writer's lock (once) while it hands received messages on.
+    std::atomic<std::thread::id> receiving_thread_{};
     StreamPeers peers_{CFrameCutter::Side::kListener};
     SharedSlot<CServerSocketThread> thread_;
 };

@@ -47,6 +47,25 @@ void CVesmarinManager::SafeCloseAllChannels() {
     telephony::IntelBoards().Close();
 }
 
+bool CVesmarinManager::HasAnythingToShutDown() {
+    for (const Worker worker : {Worker::kISDN, Worker::kAmtelco, Worker::kAculab,
+                                Worker::kRelayDigit, Worker::kFileHandling}) {
+        if (IsWorkerRunning(worker)) {
+            return true;
+        }
+    }
+    for (const DeviceTable* devices :
+         {&devices_.Voice(), &devices_.Network(), &devices_.Station(), &devices_.Ip()}) {
+        if (devices->Size() != 0) {
+            return true;
+        }
+    }
+    const telephony::CIntelBoards& boards = telephony::IntelBoards();
+    return !VirtualFiles().OpenFileNamesUpper().empty() || digit_buffers_.Size() != 0 ||
+           boards.GetBoardCount(telephony::CIntelBoard::kIPT) != 0 ||
+           boards.GetBoardCount(telephony::CIntelBoard::kIPM) != 0;
+}
+
 void CVesmarinManager::ReportClosed(int32_t portType, int32_t ldev) {
     if (callback_ != nullptr) {
         callback_->OnVesmarinStatus(portType, ldev, kClosed, 0);

@@ -117,7 +117,12 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
         lock.unlock();
         ManagerLog(kDebugChannelSocket, kDebugNone,
                    "Currently no connected socket: closing all channels");
-        CloseActiveConnection();
+        // Connections that never became active come and go (a central server trying the
+        // port): the shut-down is only worth its time when something was left open.
+        ForgetActiveConnection();
+        if (HasAnythingToShutDown()) {
+            SafeCloseAllChannels();
+        }
         return;
     }
     std::string activeAddress;
@@ -145,16 +150,18 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
 }
 
 void CVesmarinManager::CloseActiveConnection() {
-    {
-        std::lock_guard lock(connection_lock_);
-        active_connection_ = 0;
-        active_socket_.reset();
-        CallConnectionState(0, 0);
-        client_initialised_ = false;
-    }
+    ForgetActiveConnection();
     // Outside the connection lock: the close waits for the workers, which may be waiting for
     // that lock themselves.
     SafeCloseAllChannels();
+}
+
+void CVesmarinManager::ForgetActiveConnection() {
+    std::lock_guard lock(connection_lock_);
+    active_connection_ = 0;
+    active_socket_.reset();
+    CallConnectionState(0, 0);
+    client_initialised_ = false;
 }
 
 }  // namespace ruzd::node

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -47,7 +46,7 @@ void ReadFromLibrary(telephony::CHardwareISDN& hardware, DialogicEvent& event) {
     } else {
         event.device = hardware.sr_getevtdev();
         event.code = hardware.sr_getevttype();
-        event.library_data = hardware.sr_getevtdatap(event.event_handle);
+        event.library = ReadLibraryEventData(hardware, event.event_handle);
     }
 }
 
@@ -82,12 +81,11 @@ std::string Hex(int32_t value) {
 
 }  // namespace
 
-int32_t DialogicEvent::FirstWord() {
-    int32_t word = 0;
-    if (const void* data = Data()) {
-        std::memcpy(&word, data, std::min(sizeof word, DataLength().value_or(sizeof word)));
-    }
-    return word;
+LibraryEventData ReadLibraryEventData(telephony::CHardwareISDN& hardware, int32_t event_handle) {
+    LibraryEventData read;
+    read.data = hardware.sr_getevtdatap(event_handle);
+    read.length = static_cast<size_t>(std::max(hardware.sr_getevtlen(event_handle), 0));
+    return read;
 }
 
 void DialogicEvent::Log(std::string_view text) const {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,27 @@ namespace ruzd::node {
 
 class CVesmarinManager;
 
+// The data of the current event as the event library gives it: where it is and how many bytes
+// it holds.
+struct LibraryEventData {
+    void* data = nullptr;
+    size_t length = 0;
+};
+
+// Asks the event library for the current event's data, then for its length.
+LibraryEventData ReadLibraryEventData(telephony::CHardwareISDN& hardware, int32_t event_handle);
+
+// The value at the start of the data; 0 when there is no data or it is shorter than the value,
+// so that nothing past the data's end is ever read.
+template <typename Value>
+Value LeadingValue(const void* data, size_t length) {
+    Value value{};
+    if (data != nullptr && length >= sizeof value) {
+        std::memcpy(&value, data, sizeof value);
+    }
+    return value;
+}
+
 struct DialogicEvent {
     int32_t event_handle = 0;  // only handed on to the event-data query
     int32_t device = 0;        // the vendor's device handle
@@ -37,16 +59,14 @@ struct DialogicEvent {
     // it the record stays zeroed and the event library gives the data.
     bool global_call = false;
     METAEVENT meta{};
-    void* library_data = nullptr;
+    LibraryEventData library;
 
     // The event-data reference the vendor's queries take.
-    void* Data() { return global_call ? static_cast<void*>(&meta) : library_data; }
-    // How many bytes the data holds, when that is known: the event library does not say.
-    std::optional<size_t> DataLength() const {
-        return global_call ? std::optional<size_t>(sizeof meta) : std::nullopt;
-    }
-    // The first 32-bit word of the data; 0 for an event without data.
-    int32_t FirstWord();
+    void* Data() { return global_call ? static_cast<void*>(&meta) : library.data; }
+    // How many bytes the data holds.
+    size_t DataLength() const { return global_call ? sizeof meta : library.length; }
+    // The first 32-bit word of the data; 0 for an event without data or with a shorter one.
+    int32_t FirstWord() { return LeadingValue<int32_t>(Data(), DataLength()); }
 
     DeviceEventRecord Record() const { return {ldev, port_type, device, code, crn}; }
     // One plain line on the channel of the device's type, for its line device.

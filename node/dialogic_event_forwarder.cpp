@@ -310,10 +310,8 @@ void DialogicEventForwarder::ForwardStationEvent(DialogicEvent& event) {
         messages_.DeviceEventWithWord(listener_, event.Record(), event.FirstWord());
         return;
     }
-    uint16_t hook = 0;
-    if (const void* hook_data = hardware_.sr_getevtdatap(event.event_handle)) {
-        std::memcpy(&hook, hook_data, sizeof hook);
-    }
+    const LibraryEventData hook_data = ReadLibraryEventData(hardware_, event.event_handle);
+    const auto hook = LeadingValue<uint16_t>(hook_data.data, hook_data.length);
     if ((hook & kOffHookBits) == kOffHookBits) {
         ReportStatus(kPortTypeStation, event.ldev, "Off Hook");
     } else if ((hook & kOnHookBits) == kOnHookBits) {

@@ -64,6 +64,15 @@ void CVesmarinManager::RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV ha
     devices_.PortTypes().Set(handle, kPortTypeNetwork);
 }
 
+void CVesmarinManager::CloseBeforeReopen(DeviceTable& devices, int32_t ldev,
+                                         const std::function<void(int32_t handle)>& close) {
+    std::lock_guard lock(devices_.Network().Lock());
+    int32_t handle = -1;
+    if (devices.Get(ldev, &handle) && handle != -1) {
+        close(handle);
+    }
+}
+
 // Opens a B channel ("dtiB<board>T<slot>") or a whole trunk board ("dtiB<board>").
 void CVesmarinManager::SocketCmdCCOPEN(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
@@ -72,6 +81,8 @@ void CVesmarinManager::SocketCmdCCOPEN(net::CClientStreamSocket* command) {
         return;
     }
 
+    CloseBeforeReopen(devices_.Network(), ldev,
+                      [&](int32_t open) { CloseIsdnLine(args, ldev, open); });
     const std::string name = TrunkDeviceName(ldev);
     LINEDEV handle = -1;
     if (ldev >= kBoardLineDeviceBase) {
@@ -109,6 +120,8 @@ void CVesmarinManager::SocketCmdCCOPEB(net::CClientStreamSocket* command) {
         return;
     }
 
+    CloseBeforeReopen(devices_.Network(), ldev,
+                      [&](int32_t open) { CloseIsdnLine(args, ldev, open); });
     const std::string name = BriDeviceName(ldev, station, timeSlot);
     LINEDEV handle = -1;
     const int32_t result = hardware_->cc_Open(ldev, &handle, name.c_str(), 0);
@@ -137,6 +150,10 @@ void CVesmarinManager::SocketCmdCCCLOS(net::CClientStreamSocket* command) {
         args.TraceLine("cc_Close dev=UNKNOWN RET=ERROR");
         return;
     }
+    CloseIsdnLine(args, ldev, handle);
+}
+
+void CVesmarinManager::CloseIsdnLine(CommandArguments& args, int32_t ldev, LINEDEV handle) {
     const int32_t result = hardware_->cc_Close(ldev, handle);
     if (result != -1) {
         if (ldev < kBoardLineDeviceBase) {

@@ -242,6 +242,7 @@ private:
     bool StartupDelayPassed();
     // The connection's state is dropped: no active connection any more.
     void CloseActiveConnection();
+    void ForgetActiveConnection();
     void CallConnectionState(int32_t connected, int32_t starting);
     int64_t NowSeconds() const;
 
@@ -333,6 +334,9 @@ private:
     void RegisterIpBoard();
     InitReplyFields InitReply() const;
     void ReportClosed(int32_t portType, int32_t ldev);
+    // Whether the channel shut-down would find anything to end: a device in a table, a running
+    // worker, an open file, a digit buffer or an Intel IP board.
+    bool HasAnythingToShutDown();
     void CloseDevicesOf(DeviceTable& devices, int32_t portType,
                         foundation::EDebugChannelType channel, const char* closeName,
                         int32_t (telephony::CHardware::*close)(int32_t));
@@ -360,6 +364,14 @@ private:
     // device keeps none.
     std::optional<CRN> IsdnCallOf(int32_t ldev, CRN received);
     void RegisterIsdnLine(int32_t ldev, int32_t result, LINEDEV handle);
+    // Closes an opened network line as its close command does; called with the network-line
+    // table locked.
+    void CloseIsdnLine(CommandArguments& args, int32_t ldev, LINEDEV handle);
+    // A line device or channel of `devices` that is opened again is closed first by `close`
+    // (under the network-line table's lock, as its close command holds it), so that the handle
+    // it holds is not lost.
+    void CloseBeforeReopen(DeviceTable& devices, int32_t ldev,
+                           const std::function<void(int32_t handle)>& close);
     void ReportIsdnPortStatus(int32_t ldev, const char* text);
     void RunAcceptOrAnswer(net::CClientStreamSocket* command, const char* call, bool answer);
     // The commands that name only a line device and log "<call> ldev=<handle> RET=<result>".
@@ -374,6 +386,9 @@ private:
     // name with "ldev=UNKNOWN RET=ERROR", when there is none.
     bool FindVoiceChannel(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
     void ReportVoicePortStatus(int32_t ldev, const char* text);
+    // Closes an opened voice channel or board as its close command does; called with the
+    // network-line table locked.
+    void CloseVoiceChannel(CommandArguments& args, int32_t ldev, int32_t handle);
     // The commands that name only a channel and log "<call> handle=<handle> RC=<result>".
     void RunOnVoiceChannel(net::CClientStreamSocket* command, const char* call,
                            const std::function<int32_t(int32_t handle)>& run);

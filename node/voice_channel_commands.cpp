@@ -69,6 +69,8 @@ void CVesmarinManager::SocketCmdDXOPEN(net::CClientStreamSocket* command) {
         return;
     }
 
+    CloseBeforeReopen(devices_.Voice(), ldev,
+                      [&](int32_t open) { CloseVoiceChannel(args, ldev, open); });
     const std::string name = VoiceDeviceName(ldev, board, channel);
     const int32_t handle = hardware_->dx_open(ldev, name.c_str(), 0);
     if (handle == -1) {
@@ -115,6 +117,10 @@ void CVesmarinManager::SocketCmdDXCLOS(net::CClientStreamSocket* command) {
     if (!FindVoiceChannel(args, ldev, "dx_close", &handle)) {
         return;
     }
+    CloseVoiceChannel(args, ldev, handle);
+}
+
+void CVesmarinManager::CloseVoiceChannel(CommandArguments& args, int32_t ldev, int32_t handle) {
     if (hardware_->ATDX_STATE(handle) != kChannelIdle) {
         hardware_->dx_stopch(handle, kVoiceAsyncMode);
         args.TraceLine("dx_close first calling dx_stopch");

@@ -16,6 +16,7 @@ BOARDSIM_BEHAVIOUR(sr_putevt, int32_t,
 BOARDSIM_BEHAVIOUR(sr_getevtdev, int32_t, (int32_t event_handle))
 BOARDSIM_BEHAVIOUR(sr_getevttype, int32_t, (int32_t event_handle))
 BOARDSIM_BEHAVIOUR(sr_getevtdatap, void*, (int32_t event_handle))
+BOARDSIM_BEHAVIOUR(sr_getevtlen, int32_t, (int32_t event_handle))
 BOARDSIM_BEHAVIOUR(sr_getboardcnt, int32_t, (const char* class_name, int32_t* count))
 BOARDSIM_BEHAVIOUR(ATDV_NAMEP, const char*, (int32_t dev))
 BOARDSIM_BEHAVIOUR(ATDV_ERRMSGP, const char*, (int32_t dev))

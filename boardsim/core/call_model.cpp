@@ -1,5 +1,6 @@
 #include "boardsim/core/call_model.h"
 
+#include <atomic>
 #include <chrono>
 #include <utility>
 
@@ -16,6 +17,12 @@ std::string Lower(std::string text) {
 
 bool Ends(int32_t event) {
     return event == CCEV_DISCONNECTED || event == CCEV_TASKFAIL;
+}
+
+// The library writes a call reference into the caller's memory from a thread of its own, while
+// the caller may be reading it: the caller reads it atomically, so it is written the same way.
+void WriteCallReference(CRN* slot, CRN crn) {
+    std::atomic_ref<CRN>(*slot).store(crn, std::memory_order_release);
 }
 
 }  // namespace
@@ -116,7 +123,7 @@ void CallModel::PresentLocked(CallRecord& call) {
         current->state = CCST_OFFERED;
         line->second.received_ies = current->ies;
         if (line->second.wait_slot != nullptr)
-            *line->second.wait_slot = crn;
+            WriteCallReference(line->second.wait_slot, crn);
         CallEventData data{crn, 0, {}};
         if (!current->ies.empty())
             data.information_elements = current->ies;
@@ -198,7 +205,7 @@ CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number) {
         std::lock_guard<std::mutex> lock(mutex_);
         CallRecord* current = CallLocked(crn);
         if (current != nullptr && current->epoch == epoch)
-            *current->slot = crn;
+            WriteCallReference(current->slot, crn);
     });
     PostSteps(stored, OutcomeSteps(outcome, true));
     return CallFault::kNone;

@@ -129,9 +129,11 @@ TEST_F(EventsTest, PutEventsComeBackInOrder) {
     EXPECT_EQ(Device(), 7);
     EXPECT_EQ(Type(), TDX_PLAY);
     EXPECT_STREQ(static_cast<const char*>(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0)), "abc");
+    EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtlen, 1), 4);
     ASSERT_EQ(WaitEvent(0), 0);
     EXPECT_EQ(Device(), 8);
     EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0), nullptr);
+    EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtlen, 2), 0);
 }
 
 TEST_F(EventsTest, AWaitWithoutLimitTakesTheNextEvent) {

@@ -260,6 +260,19 @@ TEST_F(DialogicHandlerTest, StationsReportTheirHookWordAndState) {
                                                   Status{5, kStationLdev, "On Hook"}));
 }
 
+TEST_F(DialogicHandlerTest, EventDataShorterThanItsWordReadsAsNoData) {
+    const int32_t line = OpenLine("dtiB1T1", kLineLdev);
+    const int32_t station = Hardware().ms_open(kStationLdev, "msiB1C1", 0);
+    Know(station, kStationLdev, 5);
+    Raise("dtiB1T1", CCEV_BLOCKED, "0d");
+    Raise("msiB1C1", 0x204D, "11");
+    Raise("msiB1C1", 0x2050, "785634");
+    EXPECT_EQ(Next(), (std::vector<int32_t>{12, kLineLdev, 3, line, CCEV_BLOCKED, 0, 0}));
+    EXPECT_EQ(Next(), (std::vector<int32_t>{12, kStationLdev, 5, station, 0x204D, 0, 0}));
+    EXPECT_EQ(Next(), (std::vector<int32_t>{12, kStationLdev, 5, station, 0x2050, 0, 0}));
+    EXPECT_THAT(callback_.statuses(), ::testing::IsEmpty());
+}
+
 // With IP boards the manager starts Global Call, and the events come through its meta record.
 class DialogicHandlerGlobalCallTest : public DialogicHandlerTest {
 protected:

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -534,6 +535,31 @@ TEST_F(IsdnCallControlTest, BriChannelsAndStationsOpenByStationAndTimeSlot) {
     EXPECT_THAT(CallControlJournal(mark), Contains(HasSubstr("\"briS2\", 0) = -1")));
 }
 
+TEST_F(IsdnCallControlTest, OpeningAnOpenLineDeviceAgainClosesItsFirstHandle) {
+    const int32_t first = Open(15);
+    const size_t mark = CallControlJournal().size();
+    const int32_t second = Open(15);
+    ASSERT_NE(second, first);
+    const std::string h = std::to_string(second);
+    EXPECT_THAT(CallControlJournal(mark), ElementsAre("cc_Close(" + std::to_string(first) + ") = 0",
+                                                      HasSubstr("\"dtiB1T15\", 0) = 0"),
+                                                      "cc_SetParm(" + h + ", 30874, 20) = 0"));
+    EXPECT_THAT(Control("query device #" + std::to_string(first)), EndsWith("open=0"));
+    int32_t ldev = 0;
+    EXPECT_FALSE(manager_->Devices().HandleLdevs().Get(first, &ldev));
+    EXPECT_EQ(manager_->OpenChannelCount(), 1);
+    EXPECT_THAT(statuses_.Take(),
+                ElementsAre(PortStatus{3, 15, "Idle"}, PortStatus{3, 15, "Closed"},
+                            PortStatus{3, 15, "Idle"}));
+
+    // A BRI open of the same line device closes it too, although the open itself fails.
+    peer_->SendInts(kCCOPEB, 122, {15, 2, 1});
+    Sync();
+    EXPECT_THAT(CallControlJournal(mark), Contains("cc_Close(" + h + ") = 0"));
+    EXPECT_THAT(Control("query device #" + h), EndsWith("open=0"));
+    EXPECT_EQ(manager_->OpenChannelCount(), 0);
+}
+
 // With the workers running, the library's events reach the central server as device events.
 class IsdnCallEventsTest : public IsdnCallControlTest {
 protected:
@@ -581,6 +607,20 @@ TEST_F(IsdnCallEventsTest, ARestartRefusesAMakeCallUntilItsCompletionEvent) {
     MakeCall(12, "555");
     EXPECT_THAT(CallControlJournal(mark), ElementsAre(HasSubstr("cc_MakeCall(" + line + ", 0x")));
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{3, 12, "Busy"}));
+}
+
+TEST_F(IsdnCallEventsTest, StopEndsTheEventWorkerWhileItHasEventsToSend) {
+    Open(12);
+    // Enough events that the worker is still writing them while the stop is handled.
+    ASSERT_EQ(Control("digits dtiB1T12 " + std::string(300, '5')), "OK events=300");
+    peer_->SendInts(14, 200, {});
+    Sync();
+    const std::vector<std::string> lines = DebugLines();
+    EXPECT_THAT(lines, Contains(EndsWith("ISDN Thread ended")));
+    EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.ends_with("ERROR: ISDN thread didn't terminated");
+    }));
+    EXPECT_FALSE(manager_->IsWorkerRunning(CVesmarinManager::Worker::kISDN));
 }
 
 struct Outcome {

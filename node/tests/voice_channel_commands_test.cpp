@@ -209,6 +209,20 @@ TEST_F(VoiceChannelCommandsTest, ClosesAnIdleChannelWithoutStoppingIt) {
     EXPECT_THAT(lines, Not(Contains(HasSubstr("dx_close first calling dx_stopch"))));
 }
 
+TEST_F(VoiceChannelCommandsTest, OpeningAnOpenChannelAgainClosesItsFirstHandle) {
+    const int32_t first = OpenChannel();
+    const std::string h = std::to_string(first);
+    const size_t mark = VoiceJournal().size();
+    const int32_t second = OpenChannel();
+    ASSERT_NE(second, first);
+    EXPECT_THAT(VoiceJournal(mark),
+                ElementsAre("ATDX_STATE(" + h + ") = 1", "dx_close(" + h + ") = 0",
+                            StartsWith("dx_open(\"dxxxB1C4\", 0) = "),
+                            StartsWith("dx_getfeaturelist(" + std::to_string(second) + ", ")));
+    EXPECT_THAT(Control("query device #" + h), EndsWith("open=0"));
+    EXPECT_EQ(manager_->OpenChannelCount(), 1);
+}
+
 TEST_F(VoiceChannelCommandsTest, ClosingABusyChannelStopsItAsynchronouslyFirst) {
     const int32_t handle = OpenChannel();
     const std::string h = std::to_string(handle);

@@ -131,6 +131,25 @@ TEST_F(WorkerThreadsTest, SessionCommandsAreRegisteredAndNeedAnActiveConnection)
     EXPECT_FALSE(manager.IsWorkerRunning(Worker::kISDN));
 }
 
+TEST_F(WorkerThreadsTest, AConnectionClosedWhileNothingIsOpenShutsNothingDown) {
+    CVesmarinManager& manager = Start();
+    const std::string closed = "Currently no connected socket: closing all channels";
+    Connect().reset();
+    Connect().reset();
+    // The lines of one thread are logged in order: the shut-down of the first close would
+    // come before the second close's line.
+    ASSERT_EQ(CountLogLines(closed, 2), 2u);
+    EXPECT_EQ(CountLogLines("SafeCloseAllChannels"), 0u);
+
+    // With workers running there is something to end.
+    manager.StartAllThreads();
+    ASSERT_TRUE(AllRunning({Worker::kISDN, Worker::kFileHandling}));
+    Connect().reset();
+    ASSERT_EQ(CountLogLines(closed, 3), 3u);
+    EXPECT_EQ(CountLogLines("SafeCloseAllChannels", 1), 1u);
+    EXPECT_TRUE(testing::Eventually([&] { return !manager.IsWorkerRunning(Worker::kISDN); }));
+}
+
 TEST_F(WorkerThreadsTest, AFailingFileHandlingWorkerIsReplacedOnTheSameQueue) {
     CVesmarinManager& manager = Start();
     std::mutex mutex;

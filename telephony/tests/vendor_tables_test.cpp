@@ -48,7 +48,7 @@ TEST_F(VendorTablesTest, TheDialogicTablesBindCompleteLibrariesUnderTheirDefault
     ExpectComplete(gc, 72);
     EXPECT_EQ(VendorCall(&gc, &CLibGc::gc_Stop), StubNumber("gc_Stop"));
     CLibSRLMT srl;
-    ExpectComplete(srl, 14);
+    ExpectComplete(srl, 15);
     EXPECT_EQ(VendorCall(&srl, &CLibSRLMT::sr_waitevt, 0), StubNumber("sr_waitevt"));
     CLibDXXMT voice;
     ExpectComplete(voice, 59);

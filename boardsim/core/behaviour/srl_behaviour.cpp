@@ -50,6 +50,11 @@ void* Behaviour<tags::sr_getevtdatap>::Run(int32_t /*event_handle*/) {
     return Machine::Get().events().CurrentData();
 }
 
+int32_t Behaviour<tags::sr_getevtlen>::Run(int32_t /*event_handle*/) {
+    const std::optional<Event> event = Machine::Get().events().Current();
+    return event ? static_cast<int32_t>(event->data.size()) : 0;
+}
+
 int32_t Behaviour<tags::sr_getboardcnt>::Run(const char* class_name, int32_t* count) {
     if (class_name == nullptr || count == nullptr)
         return -1;
