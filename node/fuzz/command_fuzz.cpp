@@ -10,6 +10,9 @@
 //
 // Checked besides memory safety: after every input the node still answers a keep-alive on the
 // same connection.
+//
+// Run it with -timeout=0: libFuzzer's timer signal would cut short the central server's waits for
+// the node's replies, which the keep-alive check then takes for a node that stopped answering.
 
 #include <cstdint>
 #include <cstdio>
