@@ -23,18 +23,11 @@
 #include "net/text_line.h"
 #include "net/text_parameter.h"
 #include "net/wire_transform.h"
+#include "testing/fuzz_check.h"
 
 namespace {
 
 using ruzd::net::TextHandshake;
-
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
 
 using Bytes = std::vector<uint8_t>;
 

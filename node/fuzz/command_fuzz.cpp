@@ -23,16 +23,9 @@
 #include <string>
 
 #include "node/tests/isdn_node_fixture.h"
+#include "testing/fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
 
 constexpr int32_t kCodes[] = {12, 9,  10, 79, 82, 85, 86, 88, 89, 90, 95,  96,  8,   77,
                               78, 80, 81, 84, 87, 91, 97, 98, 83, 92, 93,  94,  125, 25,

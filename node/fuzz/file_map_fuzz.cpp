@@ -15,17 +15,10 @@
 
 #include "node/file_map.h"
 #include "platform/text.h"
+#include "testing/fuzz_check.h"
 #include "testing/temp_root.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
 
 const std::filesystem::path& MapFile() {
     static const ruzd::testing::TempDir folder;

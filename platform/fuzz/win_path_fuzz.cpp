@@ -16,19 +16,12 @@
 #include <string_view>
 
 #include "platform/win_path.h"
+#include "testing/fuzz_check.h"
 #include "testing/temp_root.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
 
 // Whether `path` is `folder` or below it, by the text of both (no link is followed).
 bool IsWithin(const fs::path& path, const fs::path& folder) {
