@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# `./test.sh tsan` does the same with ThreadSanitizer instead, in build-tsan/.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRUZD_SANITIZE=ON >/dev/null
-cmake --build build-test -j "$(nproc)"
-cd build-test
+build=build-test
+sanitizer=-DRUZD_SANITIZE=ON
+if [[ "${1:-}" == tsan ]]; then
+    build=build-tsan
+    sanitizer=-DRUZD_TSAN=ON
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$sanitizer" >/dev/null
+cmake --build "$build" -j "$(nproc)"
+cd "$build"
 ctest --output-on-failure -j "$(nproc)" --timeout 300

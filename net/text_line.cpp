@@ -9,6 +9,9 @@
 namespace ruzd::net {
 
 std::optional<size_t> FindLineEnd(const uint8_t* data, size_t length, bool wide) {
+    if (length == 0) {
+        return std::nullopt;  // memchr is not to be given the null of an empty buffer
+    }
     if (!wide) {
         const void* end = std::memchr(data, '\r', length);
         if (end == nullptr) {

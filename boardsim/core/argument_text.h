@@ -62,7 +62,7 @@ template <typename... Args>
 std::string ArgumentsText(const std::tuple<Args...>& arguments) {
     std::string text;
     std::apply(
-        [&text](const Args&... value) {
+        [&](const Args&... value) {
             ((text += (text.empty() ? "" : ", ") + ValueText(value)), ...);
         },
         arguments);

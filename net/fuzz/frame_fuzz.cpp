@@ -18,20 +18,13 @@
 #include "net/callback_output_stream.h"
 #include "net/frame_cutter.h"
 #include "net/input_stream_socket.h"
+#include "testing/fuzz_check.h"
 
 namespace {
 
 using ruzd::net::CCallbackOutputStream;
 using ruzd::net::CFrameCutter;
 using ruzd::net::CInputStreamSocket;
-
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
 
 using Payload = std::vector<uint8_t>;
 

@@ -134,7 +134,7 @@ CallFault SignallingInformation(char* buffer, int32_t info_id, const void* event
     if (!data)
         return CallFault::kBadParameter;
     IE_BLK block{};
-    if (data->information_elements) {
+    if (data->information_elements && !data->information_elements->empty()) {
         const size_t length = std::min(data->information_elements->size(), sizeof block.data);
         block.length = static_cast<int16_t>(length);
         std::memcpy(block.data, data->information_elements->data(), length);
@@ -153,7 +153,9 @@ CallFault ReceivedInformationElements(LINEDEV line, IE_BLK* block) {
     *block = IE_BLK{};
     const size_t length = std::min(ies.size(), sizeof block->data);
     block->length = static_cast<int16_t>(length);
-    std::memcpy(block->data, ies.data(), length);
+    if (length > 0) {  // an empty vector's data may be null, which memcpy must not be given
+        std::memcpy(block->data, ies.data(), length);
+    }
     return CallFault::kNone;
 }
 
