@@ -27,6 +27,11 @@ CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
 
 CVesmarinManager::~CVesmarinManager() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "~CVesmarinManager");
+    // Going on a worker's thread, the manager has outlived its owner's share, and the owner's
+    // callback may have gone with the owner: nothing is reported to it any more.
+    if (WorkerThread::OnWorkerThread()) {
+        callback_ = nullptr;
+    }
     // Nobody below reaches the manager once its destruction began.
     WithdrawServices();
     SafeCloseAllChannels();

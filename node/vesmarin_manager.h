@@ -243,6 +243,8 @@ private:
     // The connection's state is dropped: no active connection any more.
     void CloseActiveConnection();
     void ForgetActiveConnection();
+    // StopAllThreads under the connection lock.
+    void StopAllThreadsLocked();
     void CallConnectionState(int32_t connected, int32_t starting);
     int64_t NowSeconds() const;
 

@@ -146,6 +146,10 @@ void WorkerThread::Stop(bool forgetThread) {
     }
 }
 
+bool WorkerThread::OnWorkerThread() {
+    return !t_workerThread.expired();
+}
+
 uint32_t WorkerThread::ThreadId() const {
     std::lock_guard lock(lock_);
     return thread_ ? thread_->id() : 0;

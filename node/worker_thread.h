@@ -97,6 +97,9 @@ public:
     // Ends the current run without waiting for its thread.
     void ClearRunFlag();
 
+    // Whether the calling thread is the thread of a worker.
+    static bool OnWorkerThread();
+
     // The id of the kept thread object's thread, 0 when none is kept; whether that thread ended.
     uint32_t ThreadId() const;
     bool ThreadEnded() const;

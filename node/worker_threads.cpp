@@ -293,31 +293,33 @@ void CVesmarinManager::EndFileHandlingThread() {
 }
 
 void CVesmarinManager::StopAllThreads() {
-    std::lock_guard lock(connection_lock_);
     // Stopped from a command, the workers may be waiting to write an event on the command
-    // listener, whose lock the command holds: it is let go until they have ended, so that their
-    // events leave and they end at once rather than after the stop's time-out.
-    const auto stop_workers = [this] {
-        if (isdn_worker_.IsRunning()) {
-            EndISDNThread();
-        }
-        if (amtelco_worker_.IsRunning()) {
-            EndAmtelcoThread();
-        }
-        if (aculab_worker_.IsRunning()) {
-            EndAculabThread();
-        }
-        if (relay_digit_worker_.IsRunning()) {
-            EndRelayDigitThread();
-        }
-        if (file_handling_worker_.IsRunning()) {
-            EndFileHandlingThread();
-        }
-    };
+    // listener, whose writer the command holds: it is let go (before the connection lock, which
+    // is always taken after it) until they have ended, so that their events leave and they end
+    // at once rather than after the stop's time-out.
     if (listener_) {
-        listener_->RunWithoutWriterLock(stop_workers);
+        listener_->RunWithoutWriterLock([this] { StopAllThreadsLocked(); });
     } else {
-        stop_workers();
+        StopAllThreadsLocked();
+    }
+}
+
+void CVesmarinManager::StopAllThreadsLocked() {
+    std::lock_guard lock(connection_lock_);
+    if (isdn_worker_.IsRunning()) {
+        EndISDNThread();
+    }
+    if (amtelco_worker_.IsRunning()) {
+        EndAmtelcoThread();
+    }
+    if (aculab_worker_.IsRunning()) {
+        EndAculabThread();
+    }
+    if (relay_digit_worker_.IsRunning()) {
+        EndRelayDigitThread();
+    }
+    if (file_handling_worker_.IsRunning()) {
+        EndFileHandlingThread();
     }
     CallConnectionState(0, 0);
     active_connection_ = 0;

@@ -85,7 +85,8 @@ void ManagerOnBoardsTest::StartDebugLog() {
     log_started_ = true;
 }
 
-node::CVesmarinManager& ManagerOnBoardsTest::Start(node::ManagerSettings settings) {
+node::CVesmarinManager& ManagerOnBoardsTest::Start(node::ManagerSettings settings,
+                                                   node::CVesmarinManagerCallback* callback) {
     destroyed_.Reset();
     // The deleter tells when the manager is gone, on whichever thread let it go last.
     manager_ = std::shared_ptr<node::CVesmarinManager>(
@@ -94,7 +95,7 @@ node::CVesmarinManager& ManagerOnBoardsTest::Start(node::ManagerSettings setting
             delete manager;
             destroyed_.Set();
         });
-    manager_->Initialise(&callback_);
+    manager_->Initialise(callback != nullptr ? callback : &callback_);
     clock_.Advance(std::chrono::seconds(node::kDefaultStartupDelaySeconds));
     return *manager_;
 }

@@ -81,7 +81,9 @@ protected:
     void StartDebugLog();
 
     // Starts the manager (the vendor libraries load here) and lets the start-up delay pass.
-    node::CVesmarinManager& Start(node::ManagerSettings settings = {});
+    // The manager reports to `callback`, or to the fixture's recorder.
+    node::CVesmarinManager& Start(node::ManagerSettings settings = {},
+                                  node::CVesmarinManagerCallback* callback = nullptr);
     // Stops the workers, which hold shares of the manager, and waits until the last share is
     // gone, whichever thread let it go.
     void Release();

@@ -52,8 +52,15 @@ protected:
         StartDebugLog();
         Start();
         manager_->StartAllThreads();
-        ASSERT_TRUE(testing::Eventually(
-            [this] { return manager_->IsWorkerRunning(CVesmarinManager::Worker::kISDN); }));
+        // Every worker started runs before the test goes on, so that the stop at its end finds
+        // them all.
+        ASSERT_TRUE(testing::Eventually([this] {
+            using Worker = CVesmarinManager::Worker;
+            return manager_->IsWorkerRunning(Worker::kISDN) &&
+                   manager_->IsWorkerRunning(Worker::kFileHandling) &&
+                   (!Hardware().IsAmtelcoAvailable() ||
+                    manager_->IsWorkerRunning(Worker::kAmtelco));
+        }));
         peer_ = Connect();
     }
 

@@ -230,5 +230,27 @@ TEST_F(WorkerThreadsTest, TheManagerMayGoOnAWorkersThread) {
     EXPECT_EQ(CountLogLines("ERROR: File Handling thread didn't terminated"), 0u);
 }
 
+TEST_F(WorkerThreadsTest, AManagerGoingOnAWorkersThreadNoLongerReportsToItsOwner) {
+    auto owner = std::make_unique<testing::ManagerReports>();
+    CVesmarinManager& manager = Start({}, owner.get());
+    manager.StartAllThreads();
+    ASSERT_TRUE(AllRunning({Worker::kISDN, Worker::kAmtelco, Worker::kFileHandling}));
+    manager.EndISDNThread();
+    manager.EndAmtelcoThread();
+    platform::Event released(true);
+    manager.SetFileHandlingWork([&manager, &released](const CFileHandlingParam&) {
+        released.Wait(60000);
+        manager.EndFileHandlingThread();
+    });
+    manager.QueueFileHandlingParam(CFileHandlingParam{});
+    // The owner lets go of the manager and goes itself, with its callback.
+    manager_.reset();
+    owner.reset();
+    released.Set();
+
+    ASSERT_EQ(destroyed_.Wait(60000), platform::kWaitObject0);
+    EXPECT_NE(destroyed_on_.load(), platform::CurrentThreadId());
+}
+
 }  // namespace
 }  // namespace ruzd::node
