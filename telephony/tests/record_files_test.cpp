@@ -254,5 +254,49 @@ TEST_F(RecordFilesTest, AFailedFlushFailsTheWriteAndTheClose) {
     EXPECT_EQ(hardware_.rec_fileseek(file, 0, 1), -1) << "the handle is closed";
 }
 
+// The voice data a simulated recording writes: byte n is n mod 251, after a header of 'H'.
+std::string SimulatedVoice(size_t header, size_t from, size_t bytes) {
+    std::string voice(header, 'H');
+    for (size_t n = from; n < from + bytes; ++n)
+        voice.push_back(static_cast<char>(n % 251));
+    return voice;
+}
+
+// The simulated library records as a board does: many small writes through the callbacks,
+// a wave header rewritten at the end, the files of the list filled in turn.
+TEST_F(RecordFilesTest, ASimulatedRecordingWritesThroughTheBuffers) {
+    const int32_t first = OpenRecordFile("C:\\TAKE1.VOX");
+    const int32_t second = OpenRecordFile("C:\\TAKE2.VOX");
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    ASSERT_EQ(Record({first, second}), 0);
+    entries_[0].io_length = 650000;
+    EXPECT_EQ(Control("record dxxxB1C1 900000 4000 44"), "OK written=900044");
+    EXPECT_EQ(FileBytes("C:\\TAKE2.VOX").size(), 0u) << "the second file's bytes are buffered";
+    EXPECT_EQ(hardware_.rec_fileclose(first, 0), 0);
+    EXPECT_EQ(hardware_.rec_fileclose(second, 0), 0);
+    EXPECT_TRUE(SameBytes(FileBytes("C:\\TAKE1.VOX"), SimulatedVoice(44, 0, 650000)));
+    EXPECT_TRUE(SameBytes(FileBytes("C:\\TAKE2.VOX"), SimulatedVoice(0, 650000, 250000)));
+    ASSERT_EQ(hardware_.sr_waitevt(0), 0);
+    EXPECT_EQ(hardware_.sr_getevttype(), TDX_RECORD);
+    EXPECT_EQ(hardware_.sr_getevtdev(), channel_);
+    EXPECT_EQ(Control("record dxxxB1C1 10"), "ERR no recording on the channel");
+}
+
+// The library's own file functions work on real files by Windows path and run-time flags.
+TEST_F(RecordFilesTest, TheSimulatedLibrarysOwnFileFunctions) {
+    const int32_t file = hardware_.dx_fileopen(1, "C:\\PLAY.VOX", kCreateForWriting, kReadAndWrite);
+    ASSERT_GE(file, 0);
+    EXPECT_EQ(hardware_.dx_filewrite(file, "prompt", 6), 6);
+    EXPECT_EQ(hardware_.dx_fileseek(file, 1, 0), 1);
+    char read[5] = {};
+    EXPECT_EQ(hardware_.dx_fileread(file, read, 5), 5);
+    EXPECT_EQ(std::string(read, 5), "rompt");
+    EXPECT_EQ(hardware_.dx_fileclose(file, 0), 0);
+    EXPECT_EQ(FileBytes("C:\\PLAY.VOX"), "prompt");
+    EXPECT_EQ(hardware_.dx_fileopen(1, "C:\\MISSING.VOX", platform::kCrtReadOnly, 0), -1);
+    EXPECT_EQ(hardware_.dx_fileerrno(), 2);  // ENOENT
+}
+
 }  // namespace
 }  // namespace ruzd::telephony
