@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <set>
 
 #include "platform/crt_flags.h"
 #include "platform/win_path.h"
@@ -15,6 +17,9 @@ namespace ruzd::boardsim {
 namespace {
 
 thread_local int32_t last_error = 0;
+
+std::mutex handles_mutex;
+std::set<int32_t> handles;  // handed out by VoiceFileOpen and still open
 
 int32_t Failed(int error) {
     last_error = error;
@@ -34,7 +39,11 @@ int32_t VoiceFileOpen(const char* windows_path, int32_t crt_flags, int32_t crt_p
     const int handle =
         ::open(host.c_str(), *flags,
                platform::CrtPermissionToPosix(static_cast<uint32_t>(crt_permission)));
-    return handle < 0 ? Failed(errno) : handle;
+    if (handle < 0)
+        return Failed(errno);
+    std::lock_guard<std::mutex> lock(handles_mutex);
+    handles.insert(handle);
+    return handle;
 }
 
 int32_t VoiceFileSeek(int32_t handle, int32_t offset, int32_t origin) {
@@ -71,7 +80,16 @@ int32_t VoiceFileWrite(int32_t handle, const void* buffer, uint32_t count) {
 }
 
 int32_t VoiceFileClose(int32_t handle) {
+    {
+        std::lock_guard<std::mutex> lock(handles_mutex);
+        handles.erase(handle);
+    }
     return ::close(handle) != 0 ? Failed(errno) : 0;
+}
+
+bool IsVoiceFileHandle(int32_t handle) {
+    std::lock_guard<std::mutex> lock(handles_mutex);
+    return handles.count(handle) != 0;
 }
 
 int32_t VoiceFileErrno() {

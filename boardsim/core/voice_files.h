@@ -18,4 +18,9 @@ int32_t VoiceFileClose(int32_t handle);
 // The error number of the calling thread's last failed file function; 0 when none failed.
 int32_t VoiceFileErrno();
 
+// Whether VoiceFileOpen handed out the handle and it is not closed yet. The library's file
+// functions leave other handles alone, so that a made-up handle never reaches a file of the
+// process the library runs in.
+bool IsVoiceFileHandle(int32_t handle);
+
 }  // namespace ruzd::boardsim
