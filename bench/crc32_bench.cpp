@@ -1,4 +1,4 @@
-// The CRC-32 of a 64 MiB file through GetFileCrc32 (read in 4096-byte pieces), against zlib's
+// The CRC-32 of a 64 MiB file through GetFileCrc32 (read in 64 KiB pieces), against zlib's
 // crc32 over the same bytes already in memory, in the same run. The file is read once before
 // the clock runs, so both sides see bytes the machine has at hand.
 
