@@ -24,6 +24,8 @@
 
 #include "bench/ratio_reporter.h"
 #include "net/callback_output_stream.h"
+#include "node/central_message_code.h"
+#include "node/command_codes.h"
 #include "platform/sntp_client.h"
 #include "telephony/vendorapi/isdn.h"
 #include "testing/command_peer.h"
@@ -42,15 +44,22 @@ using Clock = std::chrono::steady_clock;
 using ruzd::testing::CommandPeer;
 using ruzd::testing::RawConnection;
 
-constexpr int32_t kCCDRCA = 8;
-constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
-constexpr int32_t kCCOPEN = 85;
-constexpr int32_t kCCRLCA = 87;
-constexpr int32_t kCCWCAL = 91;
-constexpr int32_t kDeviceEvent = 12;
-constexpr int32_t kPingEcho = 1;
-constexpr int32_t kInitReply = 31;
+// The codes as the central server sends and reads them.
+constexpr int32_t Code(ruzd::node::CommandCode code) {
+    return static_cast<int32_t>(code);
+}
+constexpr int32_t Code(ruzd::node::CentralMessageCode code) {
+    return static_cast<int32_t>(code);
+}
+constexpr int32_t kCCDRCA = Code(ruzd::node::CommandCode::kCCDRCA);
+constexpr int32_t kCNPING = Code(ruzd::node::CommandCode::kCNPING);
+constexpr int32_t kCNSTRT = Code(ruzd::node::CommandCode::kCNSTRT);
+constexpr int32_t kCCOPEN = Code(ruzd::node::CommandCode::kCCOPEN);
+constexpr int32_t kCCRLCA = Code(ruzd::node::CommandCode::kCCRLCA);
+constexpr int32_t kCCWCAL = Code(ruzd::node::CommandCode::kCCWCAL);
+constexpr int32_t kDeviceEvent = Code(ruzd::node::CentralMessageCode::kDeviceEvent);
+constexpr int32_t kPingEcho = Code(ruzd::node::CentralMessageCode::kPingEcho);
+constexpr int32_t kInitReply = Code(ruzd::node::CentralMessageCode::kInitReply);
 constexpr int32_t kAsync = 0x8000;
 constexpr int32_t kSlotsPerSpan = 30;
 
