@@ -21,6 +21,11 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+                for (const auto& [name, counter] : run.counters) {
+                    counters_[run.run_name.str()][name] = counter.value;
+                }
+            }
             const std::optional<double> rate = RateOf(run);
             if (!rate) {
                 continue;
@@ -42,6 +47,16 @@ public:
         return found == rates_.end() ? 0 : found->second;
     }
 
+    // A counter of a benchmark's (last) run; none when it did not run or set no such counter.
+    std::optional<double> Counter(const std::string& name, const std::string& counter) const {
+        const auto run = counters_.find(name);
+        if (run == counters_.end()) {
+            return std::nullopt;
+        }
+        const auto found = run->second.find(counter);
+        return found == run->second.end() ? std::nullopt : std::optional<double>(found->second);
+    }
+
 private:
     static std::optional<double> RateOf(const Run& run) {
         if (run.error_occurred) {
@@ -59,6 +74,7 @@ private:
     // --benchmark_display_aggregates_only).
     std::map<std::string, double> rates_;
     std::map<std::string, double> medians_;
+    std::map<std::string, std::map<std::string, double>> counters_;
 };
 
 void PrintRatio(const Ratio& ratio, const RateCollector& collector) {
@@ -78,9 +94,26 @@ void PrintRatio(const Ratio& ratio, const RateCollector& collector) {
     }
 }
 
+void PrintFigure(const Figure& figure, const RateCollector& collector) {
+    std::string target = "no target";
+    if (figure.target_below > 0) {
+        char text[48];
+        std::snprintf(text, sizeof text, "target < %g %s", figure.target_below,
+                      figure.unit.c_str());
+        target = text;
+    }
+    if (const std::optional<double> value = collector.Counter(figure.benchmark, figure.counter)) {
+        std::printf("%s: %.3f %s (%s)\n", figure.label.c_str(), *value, figure.unit.c_str(),
+                    target.c_str());
+    } else {
+        std::printf("%s: not measured (%s)\n", figure.label.c_str(), target.c_str());
+    }
+}
+
 }  // namespace
 
-int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios) {
+int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
+                  const std::vector<Figure>& figures) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
@@ -92,6 +125,9 @@ int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios) {
     std::cerr.flush();
     for (const Ratio& ratio : ratios) {
         PrintRatio(ratio, collector);
+    }
+    for (const Figure& figure : figures) {
+        PrintFigure(figure, collector);
     }
     std::fflush(stdout);
     return 0;

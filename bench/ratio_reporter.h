@@ -22,8 +22,22 @@ struct Ratio {
     double target_percent = 0;
 };
 
+// A figure that a benchmark reports as one of its counters (a latency's percentile), printed
+// after the ratios with its bound:
+//
+//   event latency, 1 channel, p99: 0.18 ms (target < 1 ms)
+struct Figure {
+    std::string label;
+    std::string benchmark;
+    std::string counter;  // "p99_ms"
+    std::string unit;     // "ms"
+    // The bound the figure should stay below; 0 when none is set.
+    double target_below = 0;
+};
+
 // Rates are items per second, else bytes per second; a benchmark repeated (with
 // --benchmark_repetitions) counts with its median.
-int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios);
+int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
+                  const std::vector<Figure>& figures = {});
 
 }  // namespace ruzd::bench

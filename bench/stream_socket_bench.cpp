@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "bench/ratio_reporter.h"
 #include "net/client_stream_socket.h"
@@ -23,7 +22,6 @@ using ruzd::net::CClientStreamSocket;
 using ruzd::net::CServerStreamSocketThread;
 using ruzd::net::CStreamSocketCallback;
 using ruzd::testing::RawConnection;
-using ruzd::testing::RawListener;
 
 // The integer 5 as a frame: length form 1, length 1, payload 05, sum 00 05, end byte.
 constexpr uint8_t kFrame[] = {0x01, 0x01, 0x05, 0x00, 0x05, 0xFF};
@@ -33,29 +31,6 @@ bool RoundTrip(RawConnection& connection) {
     return connection.SendAll(kFrame, sizeof kFrame) &&
            connection.Read(sizeof kFrame).size() == sizeof kFrame;
 }
-
-// Echoes whatever comes on one accepted connection, with blocking calls on a thread of its own.
-class PlainEchoServer {
-public:
-    PlainEchoServer() {
-        thread_ = std::thread([this] {
-            RawConnection connection = listener_.Accept();
-            for (;;) {
-                const std::vector<uint8_t> got =
-                    connection.ReadSome(ruzd::testing::kPatience, 2048);
-                if (got.empty() || !connection.SendAll(got)) {
-                    break;
-                }
-            }
-        });
-    }
-    ~PlainEchoServer() { thread_.join(); }
-    unsigned port() const { return listener_.port(); }
-
-private:
-    RawListener listener_;
-    std::thread thread_;
-};
 
 // Answers every command with its code, as a reply on the connection that sent it.
 class Answerer : public CStreamSocketCallback {
@@ -69,7 +44,7 @@ public:
 };
 
 void BM_PlainEchoRoundTrip(benchmark::State& state) {
-    PlainEchoServer server;
+    ruzd::testing::EchoServer server;
     RawConnection connection = RawConnection::Connect(server.port());
     for (auto _ : state) {
         if (!RoundTrip(connection)) {

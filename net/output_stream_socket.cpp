@@ -1,6 +1,7 @@
 #include "net/output_stream_socket.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "net/stream_format.h"
@@ -27,9 +28,13 @@ std::string_view UpToNul(std::string_view text) {
     return text.substr(0, std::min(text.find('\0'), text.size()));
 }
 
+std::atomic<uint64_t> g_next_writer_number{1};
+
 }  // namespace
 
-COutputStreamSocket::COutputStreamSocket() = default;
+thread_local COutputStreamSocket::ThreadCache COutputStreamSocket::thread_cache_;
+
+COutputStreamSocket::COutputStreamSocket() : number_(g_next_writer_number.fetch_add(1)) {}
 
 // Unsent messages are dropped with their buffers: nothing may be sent from here, the derived
 // part that sends is already gone.
@@ -44,12 +49,18 @@ void COutputStreamSocket::SetLogger(Logger logger) {
 // thread. A thread that ends leaves its buffer behind; a later thread given the same id by the
 // system takes it over.
 COutputStreamSocket::TThreadStructure& COutputStreamSocket::ThreadBuffer() {
+    ThreadCache& cache = thread_cache_;
+    if (cache.writer == number_) {
+        return *cache.buffer;
+    }
+    std::lock_guard lock(lock_);
     std::unique_ptr<TThreadStructure>& slot = buffers_[std::this_thread::get_id()];
     if (!slot) {
         slot = std::make_unique<TThreadStructure>();
         slot->data.resize(kInitialCapacity);
         slot->length = kHeaderRoom;
     }
+    cache = ThreadCache{number_, slot.get()};
     return *slot;
 }
 
@@ -76,6 +87,7 @@ bool COutputStreamSocket::Reserve(TThreadStructure& buffer, int room) {
 // given up rather than sent without it.
 void COutputStreamSocket::Refuse(TThreadStructure& buffer, const std::string& line) {
     buffer.refused = true;
+    std::lock_guard lock(lock_);
     if (logger_) {
         logger_(line);
     }
@@ -220,22 +232,23 @@ bool COutputStreamSocket::CloseMessage(TThreadStructure& buffer, const SendFrame
 }
 
 COutputStreamSocket& COutputStreamSocket::BeginMessage(int32_t first) {
-    std::lock_guard lock(lock_);
-    Flush();
-    PutInt(ThreadBuffer(), first);
+    TThreadStructure& buffer = ThreadBuffer();
+    // Only a message left unsent needs the lock, to go (or be dropped) first.
+    if (buffer.length > kHeaderRoom || buffer.refused) {
+        Flush();
+    }
+    PutInt(buffer, first);
     return *this;
 }
 
 COutputStreamSocket& COutputStreamSocket::BeginMessageWithValue(int32_t first,
                                                                 const int32_t& second) {
-    std::lock_guard lock(lock_);
     BeginMessage(first);
     PutInt(ThreadBuffer(), second);
     return *this;
 }
 
 COutputStreamSocket& COutputStreamSocket::WriteInt(int32_t value) {
-    std::lock_guard lock(lock_);
     PutInt(ThreadBuffer(), value);
     return *this;
 }
@@ -252,7 +265,6 @@ COutputStreamSocket& COutputStreamSocket::WriteUInt(uint32_t value) {
     if (value <= 0x7FFFFFFF) {
         return WriteInt(static_cast<int32_t>(value));
     }
-    std::lock_guard lock(lock_);
     TThreadStructure& buffer = ThreadBuffer();
     if (Reserve(buffer, 5)) {
         PutByte(buffer, kPositive32);
@@ -266,7 +278,6 @@ COutputStreamSocket& COutputStreamSocket::WriteUInt(uint32_t value) {
 
 COutputStreamSocket& COutputStreamSocket::WriteString(std::string_view text) {
     text = UpToNul(text);
-    std::lock_guard lock(lock_);
     if (IsAscii(text)) {
         PutText(ThreadBuffer(), text);  // the common case needs no conversion and no allocation
     } else {
@@ -280,7 +291,6 @@ COutputStreamSocket& COutputStreamSocket::WriteStringA(const char* text) {
 }
 
 COutputStreamSocket& COutputStreamSocket::WriteBytes(const uint8_t* data, int length) {
-    std::lock_guard lock(lock_);
     PutBytes(ThreadBuffer(), data, length);
     return *this;
 }
@@ -312,6 +322,9 @@ bool COutputStreamSocket::SendBytesTo(const std::string& address, unsigned port,
 }
 
 bool COutputStreamSocket::IsPendingMessageRefused() {
+    if (thread_cache_.writer == number_) {
+        return thread_cache_.buffer->refused;
+    }
     std::lock_guard lock(lock_);
     const auto found = buffers_.find(std::this_thread::get_id());
     return found != buffers_.end() && found->second->refused;

@@ -1,9 +1,10 @@
 #pragma once
 
 // The writing side of the binary message stream. A message is a sequence of typed values that a
-// thread composes in a buffer of its own and closes with Flush, which frames it and hands the
-// frame to Send. Derived classes decide where frames go (a peer socket, every peer of a listener,
-// or anything else) by implementing Send, SendTo and GetPeerName.
+// thread composes in a buffer of its own, without taking a lock, and closes with Flush, which
+// frames it and hands the frame to Send under the writer's lock. Derived classes decide where
+// frames go (a peer socket, every peer of a listener, or anything else) by implementing Send,
+// SendTo and GetPeerName.
 
 #include <cstdint>
 #include <functional>
@@ -100,6 +101,10 @@ private:
         int capacity() const { return static_cast<int>(data.size()); }
     };
 
+    // The calling thread's buffer for this writer. A thread remembers the last writer it wrote
+    // on with its buffer, so that writing a value takes neither the writer's lock nor a search
+    // of the buffers: those only when a thread first writes on a writer or comes back to it
+    // after writing on another one.
     TThreadStructure& ThreadBuffer();
     // Makes room for a value of `room` bytes; false (and the message refused) when the buffer
     // would have to reach 16 MB.
@@ -113,6 +118,16 @@ private:
     template <typename SendFrame>
     bool CloseMessage(TThreadStructure& buffer, const SendFrame& send);
 
+    // The last writer a thread wrote on, by its number (never reused in the process, so that a
+    // writer made where a destroyed one was is never taken for it), and its buffer there.
+    struct ThreadCache {
+        uint64_t writer = 0;
+        TThreadStructure* buffer = nullptr;
+    };
+    static thread_local ThreadCache thread_cache_;
+
+    const uint64_t number_;
+    // Guards the table of buffers, the logger and the sends; each buffer is its thread's alone.
     mutable std::recursive_mutex lock_;
     std::unordered_map<std::thread::id, std::unique_ptr<TThreadStructure>> buffers_;
     Logger logger_;

@@ -23,6 +23,12 @@ using foundation::kDebugNone;
 CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
     : settings_(settings), startup_delay_(settings.startupDelaySeconds) {
     listener_epoch_ = NowSeconds();
+    isdn_worker_.SetWake([this] {
+        if (telephony::CHardwareISDN* hardware = hardware_.get();
+            hardware != nullptr && hardware->IsIntelAvailable()) {
+            isdn_wake_.Wake(*hardware);
+        }
+    });
 }
 
 CVesmarinManager::~CVesmarinManager() {

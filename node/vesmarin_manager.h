@@ -36,6 +36,7 @@
 #include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
+#include "node/event_wait_wake.h"
 #include "node/file_map.h"
 #include "node/isdn_event_names.h"
 #include "node/locked_table.h"
@@ -320,6 +321,8 @@ private:
     void WorkFileHandlingParam(const CFileHandlingParam& record);
 
     WorkerThread isdn_worker_{ISDNWorkerTexts()};
+    // Ends the ISDN worker's wait for events when it is stopped.
+    EventWaitWake isdn_wake_;
     WorkerThread amtelco_worker_{AmtelcoWorkerTexts()};
     WorkerThread aculab_worker_{AculabWorkerTexts()};
     WorkerThread relay_digit_worker_{RelayDigitWorkerTexts()};

@@ -118,13 +118,25 @@ void WorkerThread::EndRun(const std::shared_ptr<WorkerRun::State>& run) {
 }
 
 void WorkerThread::ClearRunFlag() {
-    std::lock_guard lock(lock_);
-    if (run_) {
-        run_->live.store(false);
-        run_->ended.Set();
-        run_.reset();
+    std::function<void()> wake;
+    {
+        std::lock_guard lock(lock_);
+        if (run_) {
+            run_->live.store(false);
+            run_->ended.Set();
+            run_.reset();
+            wake = wake_;
+        }
+        run_flag_.store(0);
     }
-    run_flag_.store(0);
+    if (wake) {
+        wake();
+    }
+}
+
+void WorkerThread::SetWake(std::function<void()> wake) {
+    std::lock_guard lock(lock_);
+    wake_ = std::move(wake);
 }
 
 void WorkerThread::Stop(bool forgetThread) {

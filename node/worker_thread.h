@@ -9,6 +9,9 @@
 // ended stays ended even when a later start sets the flag again before the old thread has looked
 // at it, so a thread that was slow to stop never comes back to life beside its successor.
 //
+// A loop that waits on something of its own rather than through its run is woken by the wake
+// set for it (SetWake) when its run is ended.
+//
 // Threads are never joined from themselves and never killed: a stop waits a limited time for the
 // thread to end and otherwise leaves it to end by itself. Each thread holds its own thread object
 // until its end, so letting go of one never waits for a running thread, and none is ever left
@@ -97,6 +100,11 @@ public:
     // Ends the current run without waiting for its thread.
     void ClearRunFlag();
 
+    // What ends a wait of the loop's own that the run's end cannot reach (a vendor library's
+    // wait for its next event): called, outside the worker's lock, whenever a stop ends a run,
+    // so that the stop need not wait out that wait's time-out.
+    void SetWake(std::function<void()> wake);
+
     // Whether the calling thread is the thread of a worker.
     static bool OnWorkerThread();
 
@@ -114,6 +122,7 @@ private:
     mutable std::mutex lock_;  // guards run_ and thread_; never held while waiting
     std::shared_ptr<WorkerRun::State> run_;
     std::shared_ptr<platform::Thread> thread_;
+    std::function<void()> wake_;
 };
 
 }  // namespace ruzd::node

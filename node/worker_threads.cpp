@@ -177,7 +177,8 @@ uint32_t CVesmarinManager::ISDNThread() {
 }
 
 // Waits for Dialogic events in idle slices of 500 ms and forwards each one; right after an event
-// it looks again without waiting, so that queued events are taken one after another. A wait
+// it looks again without waiting, so that queued events are taken one after another. A stop
+// wakes the wait with an event of its own (EventWaitWake), which is dropped. A wait
 // that cannot wait (no event library, or one that fails at once) is made up by sleeping out the
 // slice, so the worker never spins.
 void CVesmarinManager::ISDNEventLoop(const WorkerRun& run) {
@@ -190,7 +191,9 @@ void CVesmarinManager::ISDNEventLoop(const WorkerRun& run) {
         }
         const auto start = std::chrono::steady_clock::now();
         if (hardware->sr_waitevt(static_cast<int32_t>(slice)) >= 0) {
-            DialogicHandler(0);
+            if (!isdn_wake_.TakeWake(*hardware)) {
+                DialogicHandler(0);
+            }
             slice = 0;
             continue;
         }

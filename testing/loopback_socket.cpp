@@ -136,6 +136,11 @@ unsigned RawConnection::LocalPort() const {
     return PortOf(fd_);
 }
 
+bool RawConnection::SendAtOnce() {
+    const int on = 1;
+    return ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
 bool RawConnection::SendAll(const void* data, size_t length) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     while (length > 0) {
@@ -280,6 +285,27 @@ OneConnectionSink::~OneConnectionSink() {
     if (worker_.joinable()) {
         worker_.join();
     }
+}
+
+EchoServer::EchoServer(std::function<void()> prepare) {
+    worker_ = std::thread([this, prepare = std::move(prepare)] {
+        if (prepare) {
+            prepare();
+        }
+        RawConnection connection = listener_.Accept(std::chrono::hours(1));
+        connection.SendAtOnce();
+        for (;;) {
+            const std::vector<uint8_t> got = connection.ReadSome(kPatience, 2048);
+            if (got.empty() || !connection.SendAll(got)) {
+                break;
+            }
+        }
+    });
+}
+
+EchoServer::~EchoServer() {
+    listener_.Shutdown();
+    worker_.join();
 }
 
 }  // namespace ruzd::testing

@@ -60,6 +60,9 @@ public:
     bool valid() const { return fd_ >= 0; }
     // The port of this end.
     unsigned LocalPort() const;
+    // Sends small segments at once rather than after the peer's acknowledgement of the last
+    // one (TCP_NODELAY), as the node's connections do.
+    bool SendAtOnce();
 
     bool SendAll(const void* data, size_t length);
     bool SendAll(const std::vector<uint8_t>& bytes) { return SendAll(bytes.data(), bytes.size()); }
@@ -130,6 +133,23 @@ public:
 private:
     RawListener listener_;
     std::promise<std::string> received_;
+    std::thread worker_;
+};
+
+// A plain blocking echo server on 127.0.0.1 for one connection, on a thread of its own that
+// first runs `prepare` (as to tie itself to a processor): the floor that the node's command
+// handling is compared with.
+class EchoServer {
+public:
+    explicit EchoServer(std::function<void()> prepare = {});
+    ~EchoServer();
+    EchoServer(const EchoServer&) = delete;
+    EchoServer& operator=(const EchoServer&) = delete;
+
+    unsigned port() const { return listener_.port(); }
+
+private:
+    RawListener listener_;
     std::thread worker_;
 };
 

@@ -101,6 +101,16 @@ std::string Execute(Machine& machine, const std::string& line) {
         return Ok("event=" + std::to_string(handle));
     }
 
+    if (command == "waitevt") {
+        const std::optional<int64_t> timeout =
+            words.size() == 2 && words[1].text != "asked" ? Number(words[1].text) : std::nullopt;
+        if (words.size() != 2 || (words[1].text != "asked" && !timeout))
+            return Err("usage: waitevt <ms>|asked");
+        machine.events().OverrideWaits(
+            timeout ? std::optional<int32_t>(static_cast<int32_t>(*timeout)) : std::nullopt);
+        return Ok();
+    }
+
     if (std::optional<std::string> answer = ExecuteCallCommand(machine, words))
         return *answer;
 

@@ -23,6 +23,7 @@ int32_t EventQueue::Put(int32_t device, int32_t type, std::vector<uint8_t> data)
 
 bool EventQueue::Wait(int32_t timeout_ms) {
     std::unique_lock<std::mutex> lock(mutex_);
+    timeout_ms = wait_override_.value_or(timeout_ms);
     const auto ready = [this] { return shut_down_ || !queue_.empty(); };
     if (timeout_ms < 0) {
         arrived_.wait(lock, ready);
@@ -61,6 +62,11 @@ std::optional<Event> EventQueue::CurrentWithData(const void* data) const {
             return event;
     }
     return std::nullopt;
+}
+
+void EventQueue::OverrideWaits(std::optional<int32_t> timeout_ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wait_override_ = timeout_ms;
 }
 
 size_t EventQueue::Pending() const {

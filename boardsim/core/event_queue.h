@@ -33,6 +33,9 @@ public:
     // Waits up to timeout_ms (a negative time-out waits without limit) for an event and makes
     // it the calling thread's current event. False when none came, and after Shutdown.
     bool Wait(int32_t timeout_ms);
+    // From now on every wait lasts `timeout_ms` whatever it is asked for, as a library slow to
+    // time out; none: as asked again.
+    void OverrideWaits(std::optional<int32_t> timeout_ms);
 
     // The calling thread's current event; nullopt before its first event.
     std::optional<Event> Current() const;
@@ -55,6 +58,7 @@ private:
     std::map<std::thread::id, Event> current_;
     int32_t next_handle_ = 1;
     bool shut_down_ = false;
+    std::optional<int32_t> wait_override_;
 };
 
 }  // namespace ruzd::boardsim

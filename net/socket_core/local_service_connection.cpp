@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "net/socket_core/socket_options.h"
 #include "platform/wsa_error.h"
 
 namespace ruzd::net {
@@ -24,6 +25,7 @@ bool LocalServiceConnection::Connect(uint16_t port) {
         socket_error_ = static_cast<uint32_t>(platform::WsaErrorFromErrno(errno));
         return false;
     }
+    SetStreamOptions(fd_);
     sockaddr_in service{};
     service.sin_family = AF_INET;
     service.sin_port = htons(port);

@@ -47,6 +47,9 @@ bool SendOnce(const std::string& host, int port, const std::string& text, int ti
     int last_error = 0;
     bool connected = false;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd >= 0) {
+        SetStreamOptions(fd);
+    }
     sockaddr_in address{};
     if (fd < 0) {
         last_error = platform::WsaErrorFromErrno(errno);

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -206,6 +207,28 @@ TEST_F(WorkerThreadsTest, TheISDNWorkerSleepsOutItsSliceWhenItsWaitFailsAtOnce) 
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     // About three 500 ms slices; a worker that spun would have called thousands of times.
     EXPECT_LE(CountCalls("sr_waitevt"), 10u);
+}
+
+TEST_F(WorkerThreadsTest, AStopEndsTheISDNWorkersEventWaitAtOnce) {
+    CVesmarinManager& manager = Start();
+    // An event library whose wait returns on its own only after a minute: longer than the stop
+    // waits for the worker.
+    ASSERT_EQ(Control("waitevt 60000"), "OK");
+    manager.StartAllThreads();
+    ASSERT_TRUE(AllRunning({Worker::kISDN}));
+    ASSERT_TRUE(testing::Eventually([&] { return Control("query calls sr_waitevt") == "OK 1"; }));
+
+    manager.StopAllThreads();
+    EXPECT_FALSE(manager.IsWorkerRunning(Worker::kISDN));
+    EXPECT_EQ(CountLogLines("ISDN Thread ended", 1), 1u);
+    EXPECT_EQ(CountLogLines("ERROR: ISDN thread didn't terminated"), 0u);
+    // The wake is the node's own event: the worker drops it instead of forwarding it.
+    const std::vector<std::string> lines = LogLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("DialogicHandler") != std::string::npos;
+                            }),
+              0);
 }
 
 TEST_F(WorkerThreadsTest, TheManagerMayGoOnAWorkersThread) {
