@@ -115,7 +115,7 @@ bool ApplySlot(const std::vector<std::string>& words, BoardConfig* config) {
     std::string device = words[1];
     for (char& c : device)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    config->pinned_slots[device] = static_cast<int32_t>(slot);
+    config->pinned_slots.emplace_back(device, static_cast<int32_t>(slot));
     return true;
 }
 

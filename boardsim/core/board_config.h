@@ -61,8 +61,9 @@ struct BoardConfig {
     // Results of functions that have no behaviour of their own.
     std::map<std::string, int64_t> results;
 
-    // Transmit slots pinned on the TDM bus, by catalogue name (lower case).
-    std::map<std::string, int32_t> pinned_slots;
+    // Transmit slots pinned on the TDM bus: catalogue name (lower case) and slot, in the
+    // order of the configuration.
+    std::vector<std::pair<std::string, int32_t>> pinned_slots;
 
     // Aculab cards, in the order the system snapshot lists them.
     struct AculabCard {

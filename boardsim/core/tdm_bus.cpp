@@ -11,10 +11,12 @@ constexpr int32_t kReservedSlot = 4095;
 }  // namespace
 
 TdmBus::TdmBus(const std::vector<std::string>& devices,
-               const std::map<std::string, int32_t>& pinned, std::vector<std::string>* errors) {
+               const std::vector<std::pair<std::string, int32_t>>& pinned,
+               std::vector<std::string>* errors) {
     const std::set<std::string> on_bus(devices.begin(), devices.end());
     for (const auto& [device, slot] : pinned) {
-        if (on_bus.count(device) == 0 || transmitters_.count(slot) != 0) {
+        if (on_bus.count(device) == 0 || slots_.count(device) != 0 ||
+            transmitters_.count(slot) != 0) {
             if (errors != nullptr)
                 errors->push_back("slot " + device + " " + std::to_string(slot) +
                                   ": no such device on the bus, or the slot is taken");

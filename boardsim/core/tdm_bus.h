@@ -18,9 +18,11 @@ namespace ruzd::boardsim {
 
 class TdmBus {
 public:
-    // `devices` in catalogue order; `pinned` slots by device. A pin of a device that is not on
-    // the bus, or of a slot pinned already, is described in `errors` and left out.
-    TdmBus(const std::vector<std::string>& devices, const std::map<std::string, int32_t>& pinned,
+    // `devices` in catalogue order; `pinned` slots by device, in order. A pin of a device that
+    // is not on the bus, or pinned already, or of a slot pinned already, is described in
+    // `errors` and left out.
+    TdmBus(const std::vector<std::string>& devices,
+           const std::vector<std::pair<std::string, int32_t>>& pinned,
            std::vector<std::string>* errors);
 
     // The device's transmit slot; nullopt for a device that is not on the bus.
