@@ -20,13 +20,11 @@
 namespace ruzd::telephony {
 namespace {
 
-// H.100: slots 1024 to 4094 (the digit relay keeps 4095), 128 a stream. SCbus: 385 to 511 on
-// stream 24, the Dialogic boards keeping the slots below.
+// H.100: slots 1024 to 4094 (the digit relay keeps 4095). SCbus: 385 to 511, the Dialogic
+// boards keeping the slots below.
 constexpr int32_t kFirstH100Slot = 1024;
-constexpr int32_t kH100SlotsPerStream = 128;
 constexpr int32_t kFirstScbusSlot = 385;
 constexpr int32_t kLastScbusSlot = 511;
-constexpr int32_t kScbusStream = 24;
 constexpr int32_t kDialogicLimitH100 = 1023;
 constexpr int32_t kDialogicLimitScbus = 384;
 

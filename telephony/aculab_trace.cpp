@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "foundation/trace.h"
 #include "platform/thread.h"
 #include "telephony/hardware.h"
 #include "telephony/vendor_log.h"
@@ -14,8 +15,6 @@ namespace {
 constexpr int kDetailLevel = 4;
 // The longest argument text written.
 constexpr size_t kArgumentTextLength = 510;
-// The "Dt" channel of Trace.
-constexpr int kTraceDti = 1;
 
 }  // namespace
 
@@ -27,21 +26,22 @@ void TraceAculabCall(const char* name, const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    VendorTrace(kTraceDti, 0, "*** ACULAB: tid=0x%03x %s(%s)", platform::CurrentThreadId(), name,
-                text);
+    VendorTrace(foundation::kTraceDti, 0, "*** ACULAB: tid=0x%03x %s(%s)",
+                platform::CurrentThreadId(), name, text);
 }
 
 void TraceAculabResult(const char* name, int32_t result, bool always) {
     if (VendorTraceLevel() < kDetailLevel)
         return;
     const uint32_t thread = platform::CurrentThreadId();
-    VendorTrace(kTraceDti, 0, "*** ACULAB: tid=0x%03x    %s() = %d", thread, name, result);
+    VendorTrace(foundation::kTraceDti, 0, "*** ACULAB: tid=0x%03x    %s() = %d", thread, name,
+                result);
     if (result == 0 || (result > 0 && !always))
         return;
     CHardware* hardware = PublishedHardware();
     const char* message = hardware != nullptr ? hardware->error_2_string(result) : nullptr;
-    VendorTrace(kTraceDti, 0, "*** ACULAB: tid=0x%03x    %s() Error = %d Msg = %s", thread, name,
-                result, message != nullptr ? message : "");
+    VendorTrace(foundation::kTraceDti, 0, "*** ACULAB: tid=0x%03x    %s() Error = %d Msg = %s",
+                thread, name, result, message != nullptr ? message : "");
 }
 
 }  // namespace ruzd::telephony

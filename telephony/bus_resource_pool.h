@@ -17,6 +17,11 @@
 
 namespace ruzd::telephony {
 
+// On an SCbus the Aculab switch reaches every bus slot through this one stream; on an H.100 bus
+// slot n is slot n mod 128 of stream n / 128.
+inline constexpr int32_t kScbusStream = 24;
+inline constexpr int32_t kH100SlotsPerStream = 128;
+
 class CBusResource {
 public:
     CBusResource(int32_t time_slot, int32_t stream, int32_t slot_in_stream)

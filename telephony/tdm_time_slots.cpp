@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/trace.h"
 #include "telephony/aculab_channel_store.h"
 #include "telephony/bus_resource_pool.h"
 #include "telephony/device_handle_lookup.h"
@@ -13,15 +14,10 @@
 namespace ruzd::telephony {
 namespace {
 
-// The "Dt" channel of Trace.
-constexpr int kTraceDti = 1;
 // The library id under which Global Call's own errors are explained.
 constexpr uint32_t kGlobalCallLibrary = 0;
 // Prosody channels are numbered from 1 to this.
 constexpr int32_t kLastProsodyDevice = 240;
-// The SCbus stream the Aculab switch reaches the bus through, and H.100's slots a stream.
-constexpr int32_t kScbusStream = 24;
-constexpr int32_t kH100SlotsPerStream = 128;
 
 bool IsAculabType(int32_t type) {
     return type == kBusTypeProsody || type == kBusTypeAculabDti || type == kBusTypeAculabIp;
@@ -332,7 +328,7 @@ int32_t ListenXTimeSlot(int32_t device, int32_t type, const SC_TSINFO* descripto
                 hardware.gc_ErrorValue(&gc_error, &cclib, &cclib_error);
                 char* message = nullptr;
                 hardware.gc_ResultMsg(kGlobalCallLibrary, gc_error, &message);
-                VendorTrace(kTraceDti, device,
+                VendorTrace(foundation::kTraceDti, device,
                             "nr_scroute: %s: Cannot gc_listen Error = %d Msg = %s",
                             hardware.ATDV_NAMEP(device).c_str(), gc_error,
                             message != nullptr ? message : "");

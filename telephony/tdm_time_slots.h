@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "telephony/device_handle_lookup.h"
 #include "telephony/vendorapi/bus.h"
 
 namespace ruzd::telephony {
