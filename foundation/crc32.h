@@ -22,7 +22,7 @@ namespace ruzd::foundation {
 uint32_t GetStringCrc32(const std::string& text, uint32_t& crc32);
 // Always 50 (not supported); the checksum variable is not touched.
 uint32_t GetCrc32Unsupported(const std::string& unused, uint32_t& crc32);
-// The whole file read in 4096-byte pieces.
+// The whole file read in pieces of 64 KiB.
 uint32_t GetFileCrc32(const std::string& path, uint32_t& crc32);
 // The whole file read through mapped views of at most 10 MiB each.
 uint32_t GetFileCrc32Mapped(const std::string& path, uint32_t& crc32);

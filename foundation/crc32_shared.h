@@ -21,7 +21,7 @@ using Crc32Step = std::function<uint32_t(uint32_t crc_register, const uint8_t* d
 
 // Each UTF-16 code unit of the text contributes its low byte.
 uint32_t Crc32OfTextLowBytes(const std::string& text, uint32_t& crc32, const Crc32Step& step);
-// The whole file in 4096-byte pieces.
+// The whole file in pieces of 64 KiB.
 uint32_t Crc32OfFileInPieces(const std::string& path, uint32_t& crc32, const Crc32Step& step);
 // The whole file through views of at most 10 MiB.
 uint32_t Crc32OfFileMapped(const std::string& path, uint32_t& crc32, const Crc32Step& step);

@@ -94,6 +94,16 @@ protected:
         return hardware_.dx_reciottdata(channel_, entries_.data(), &termination, &format,
                                         0x10000 | RM_TONE);
     }
+    // Opens the files and starts a recording into them: their handles, none when that failed.
+    std::vector<int32_t> StartRecordingInto(const std::vector<std::string>& paths) {
+        std::vector<int32_t> handles;
+        for (const std::string& path : paths) {
+            handles.push_back(OpenRecordFile(path));
+            if (handles.back() < 0)
+                return {};
+        }
+        return Record(handles) == 0 ? handles : std::vector<int32_t>();
+    }
     // A write as the library makes it, applied to the model as well.
     int32_t Write(int32_t handle, UnbufferedFile* model, const std::string& data) {
         std::string copy = data;
@@ -200,11 +210,10 @@ TEST_F(RecordFilesTest, DetailLinesOnlyFromTraceLevelFourButNotFoundAlways) {
 
 // Two files in one transfer list: each keeps its own buffers.
 TEST_F(RecordFilesTest, EveryFileOfARecordListHasItsOwnBuffers) {
-    const int32_t first = OpenRecordFile("C:\\PART1.VOX");
-    const int32_t second = OpenRecordFile("C:\\PART2.VOX");
-    ASSERT_GE(first, 0);
-    ASSERT_GE(second, 0);
-    ASSERT_EQ(Record({first, second}), 0);
+    const std::vector<int32_t> files = StartRecordingInto({"C:\\PART1.VOX", "C:\\PART2.VOX"});
+    ASSERT_EQ(files.size(), 2u);
+    const int32_t first = files[0];
+    const int32_t second = files[1];
     EXPECT_EQ(RecordFileOfChannel(channel_), first);
 
     UnbufferedFile model_first;
@@ -265,11 +274,10 @@ std::string SimulatedVoice(size_t header, size_t from, size_t bytes) {
 // The simulated library records as a board does: many small writes through the callbacks,
 // a wave header rewritten at the end, the files of the list filled in turn.
 TEST_F(RecordFilesTest, ASimulatedRecordingWritesThroughTheBuffers) {
-    const int32_t first = OpenRecordFile("C:\\TAKE1.VOX");
-    const int32_t second = OpenRecordFile("C:\\TAKE2.VOX");
-    ASSERT_GE(first, 0);
-    ASSERT_GE(second, 0);
-    ASSERT_EQ(Record({first, second}), 0);
+    const std::vector<int32_t> files = StartRecordingInto({"C:\\TAKE1.VOX", "C:\\TAKE2.VOX"});
+    ASSERT_EQ(files.size(), 2u);
+    const int32_t first = files[0];
+    const int32_t second = files[1];
     entries_[0].io_length = 650000;
     EXPECT_EQ(Control("record dxxxB1C1 900000 4000 44"), "OK written=900044");
     EXPECT_EQ(FileBytes("C:\\TAKE2.VOX").size(), 0u) << "the second file's bytes are buffered";
