@@ -237,6 +237,17 @@ TEST_F(AculabRoutingTest, ABorrowedSlotIsKeptUntilGivenBackAndThePoolHandsSlotsO
     EXPECT_EQ(BusResources().LentCount(), 1u);
 }
 
+TEST_F(AculabRoutingTest, WithGlobalCallAloneAnAculabDeviceIsItsOwnSlot) {
+    Load("", CHardware::AculabPath::kSwitchedOff, true);
+    ASSERT_TRUE(hardware_->IsGlobalCallOnlyMode());
+    int32_t slot = -1;
+    SC_TSINFO info{1, &slot};
+    EXPECT_EQ(GetXTimeSlot(kIpHandle, kBusTypeAculabIp, &info), kIpHandle);
+    EXPECT_EQ(slot, kIpHandle);
+    EXPECT_EQ(BusResources().LentCount(), 0u);
+    EXPECT_EQ(CountCalls("sw_set_output"), 0u);
+}
+
 TEST_F(AculabRoutingTest, RefusedBorrowersLeaveThePoolAsItWas) {
     OpenCards("aculab SER-A 0xF bus=0x04\n");
     ForgetLines();

@@ -67,9 +67,10 @@ protected:
 
     // Loads the facade over boards of `config` and publishes it with the manager's store.
     TestFacade& Load(const std::string& config,
-                     CHardware::AculabPath aculab = CHardware::AculabPath::kSwitchedOff) {
+                     CHardware::AculabPath aculab = CHardware::AculabPath::kSwitchedOff,
+                     bool global_call_only = false) {
         WriteConfig(config);
-        hardware_.emplace(aculab);
+        hardware_.emplace(aculab, global_call_only);
         PublishHardware(&*hardware_);
         PublishedAculabChannels().Publish(store_);
         return *hardware_;
