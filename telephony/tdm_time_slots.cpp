@@ -6,9 +6,11 @@
 
 #include "foundation/trace.h"
 #include "telephony/aculab_channel_store.h"
+#include "telephony/aculab_time_slots.h"
 #include "telephony/bus_resource_pool.h"
 #include "telephony/device_handle_lookup.h"
 #include "telephony/hardware.h"
+#include "telephony/time_slot_descriptor.h"
 #include "telephony/vendor_log.h"
 
 namespace ruzd::telephony {
@@ -16,13 +18,6 @@ namespace {
 
 // The library id under which Global Call's own errors are explained.
 constexpr uint32_t kGlobalCallLibrary = 0;
-// Prosody channels are numbered from 1 to this.
-constexpr int32_t kLastProsodyDevice = 240;
-
-bool IsAculabType(int32_t type) {
-    return type == kBusTypeProsody || type == kBusTypeAculabDti || type == kBusTypeAculabIp;
-}
-
 // What every operation holds for its whole length: the node manager (through its Aculab
 // channel store, a part of it) and the facade. Empty, after the log line, when the manager is
 // gone.
@@ -61,153 +56,77 @@ int32_t NetworkHandle(CHardware& hardware, int32_t device) {
     return handle;
 }
 
-// The first slot of a descriptor, 0 when there is none.
-int32_t FirstSlot(const SC_TSINFO* descriptor) {
-    if (descriptor == nullptr || descriptor->sc_tsarrayp == nullptr)
-        return 0;
-    return descriptor->sc_tsarrayp[0];
-}
-
-void StoreFirstSlot(SC_TSINFO* descriptor, int32_t slot) {
-    if (descriptor != nullptr && descriptor->sc_tsarrayp != nullptr)
-        descriptor->sc_tsarrayp[0] = slot;
-}
-
-// The Prosody side of an Aculab device's switch connection: the card, and the stream and slot
-// on which the device's Prosody channel meets the switch.
-struct ProsodyEnd {
-    int32_t card = -1;
-    int32_t stream = -1;
-    int32_t slot = -1;
-};
-
-// False, after a line naming `operation`, when the manager knows no stream, slot or card for
-// the handle: switching with -1 would connect something else.
-bool FindProsodyEnd(const AculabChannelStore& manager, int32_t device, int32_t type,
-                    bool with_echo_canceller, const char* operation, ProsodyEnd* end) {
-    end->stream = manager.GetProsodyStream(device);
-    end->slot = manager.GetProsodyTimeslot(device);
-    end->card = manager.GetAculabCardIndex(device);
-    if (end->stream < 0 || end->slot < 0 || end->card < 0) {
-        VendorTrace(0, 0, "%s no Prosody stream, slot or card for dev=%ld devtype=%d", operation,
-                    static_cast<long>(device), type);
-        return false;
-    }
-    // An IP channel with an echo canceller is heard through the canceller's output, the next
-    // slot of the stream.
-    if (with_echo_canceller && type == kBusTypeAculabIp &&
-        manager.GetEchoCancelIn(device) != nullptr)
-        ++end->slot;
-    return true;
-}
-
-OUTPUT_PARMS SwitchRecord(int32_t output_stream, int32_t output_slot, int32_t mode) {
-    OUTPUT_PARMS record{};
-    record.size = sizeof(OUTPUT_PARMS);
-    record.ost = output_stream;
-    record.ots = output_slot;
-    record.mode = mode;
-    return record;
-}
-
-// A Prosody device (type 16) is never routed.
-int32_t RefuseProsody(int32_t device, const char* invalid_line, const char* unsupported_line) {
-    if (device < 1 || device > kLastProsodyDevice) {
-        VendorTrace(0, 0, invalid_line, static_cast<long>(device));
-    } else {
-        VendorTrace(0, 0, "%s", unsupported_line);
-    }
-    return -1;
-}
-
-int32_t GetAculabTimeSlot(const Guard& guard, int32_t device, int32_t type, SC_TSINFO* descriptor) {
-    if (guard.hardware->IsGlobalCallOnlyMode()) {
-        StoreFirstSlot(descriptor, device);
-        return descriptor != nullptr ? FirstSlot(descriptor) : device;
-    }
-    BusResourcePool& pool = BusResources();
-    std::lock_guard hold(pool.Lock());
-    CBusResource* lent = pool.FindLent(device, type);
-    if (lent == nullptr) {
-        std::unique_ptr<CBusResource> head = pool.TakeHead();
-        if (head == nullptr) {
-            VendorTrace(0, 0, "GetXTimeSlot No more Free Timeslots for dev=%ld devtype=%d",
-                        static_cast<long>(device), type);
-            return -1;
-        }
-        if (type == kBusTypeProsody) {
-            pool.PutBackAtHead(std::move(head));
-            return RefuseProsody(device, "GetXTimeSlot Invalid Prosody dev=%ld",
-                                 "Aculab device not supported in GetXTimeSlot.");
-        }
-        ProsodyEnd end;
-        if (!FindProsodyEnd(*guard.manager, device, type, false, "GetXTimeSlot", &end)) {
-            pool.PutBackAtHead(std::move(head));
-            return -1;
-        }
-        OUTPUT_PARMS record = SwitchRecord(head->stream(), head->slot_in_stream(), CONNECT_MODE);
-        record.ist = end.stream;
-        record.its = end.slot;
-        if (guard.hardware->sw_set_output(end.card, &record) != 0) {
-            VendorTrace(0, 0, "GetXTimeSlot Error in sw_set_output for dev=%ld devtype=%d",
-                        static_cast<long>(device), type);
-            pool.PutBackAtHead(std::move(head));
-            return -1;
-        }
-        lent = pool.Lend(std::move(head), device, type);
-    }
-    StoreFirstSlot(descriptor, lent->time_slot());
-    return lent->time_slot();
-}
-
-int32_t ListenAculab(const Guard& guard, int32_t device, int32_t type,
-                     const SC_TSINFO* descriptor) {
-    if (type == kBusTypeProsody)
-        return RefuseProsody(device, "ListenXTimeSlot Invalid Prosody dev=%ld",
-                             "Aculab device not supported in GetXTimeSlot.");
-    ProsodyEnd end;
-    if (!FindProsodyEnd(*guard.manager, device, type, true, "ListenXTimeSlot", &end))
-        return -1;
-    // The record carries the bus slot as a 16-bit number.
-    const uint16_t bus_slot = static_cast<uint16_t>(FirstSlot(descriptor));
-    OUTPUT_PARMS record = SwitchRecord(end.stream, end.slot, CONNECT_MODE);
-    if (BusResources().IsH100()) {
-        record.ist = bus_slot / kH100SlotsPerStream;
-        record.its = bus_slot % kH100SlotsPerStream;
-    } else {
-        record.ist = kScbusStream;
-        record.its = bus_slot;
-    }
-    const int32_t result = guard.hardware->sw_set_output(end.card, &record);
-    if (result != 0)
-        VendorTrace(0, 0, "ListenXTimeSlot sw_set_output error for dev=%ld devtype=%d to ts=%u",
-                    static_cast<long>(device), type, static_cast<unsigned>(bus_slot));
-    return result;
-}
-
-int32_t UnListenAculab(const Guard& guard, int32_t device, int32_t type) {
-    if (type == kBusTypeProsody)
-        return RefuseProsody(device, "UnListenXTimeSlot Invalid Prosody dev=%ld",
-                             "Aculab device not supported in UnListenXTimeSlot.");
-    ProsodyEnd end;
-    if (!FindProsodyEnd(*guard.manager, device, type, true, "UnListenXTimeSlot", &end))
-        return -1;
-    // The output sends the A-law idle pattern instead of the bus slot.
-    OUTPUT_PARMS record = SwitchRecord(end.stream, end.slot, PATTERN_MODE);
-    record.pattern = ALAW_IDLE_PATTERN;
-    const int32_t result = guard.hardware->sw_set_output(end.card, &record);
-    if (result != 0)
-        VendorTrace(0, 0, "UnListenXTimeSlot sw_set_output error for dev=%ld devtype=%d",
-                    static_cast<long>(device), type);
-    return result;
-}
-
 // A Dialogic call's -1 logged as "<prefix>: <name>: <what> ERROR: <error text>".
-int32_t DialogicFailure(CHardware& hardware, int32_t device, const char* prefix, const char* what) {
+int32_t DialogicFailure(CHardware& hardware, int32_t device, const char* prefix,
+                        const std::string& what) {
     const DeviceTexts texts = TextsOf(hardware, device);
-    VendorTrace(0, device, "%s: %s: %s ERROR: %s", prefix, texts.name.c_str(), what,
+    VendorTrace(0, device, "%s: %s: %s ERROR: %s", prefix, texts.name.c_str(), what.c_str(),
                 texts.error.c_str());
     return -1;
+}
+
+// Global Call's listen failure, logged with Global Call's own error on the Dt channel.
+int32_t GlobalCallListenFailure(CHardware& hardware, int32_t device) {
+    int32_t gc_error = 0;
+    int32_t cclib = 0;
+    int32_t cclib_error = 0;
+    hardware.gc_ErrorValue(&gc_error, &cclib, &cclib_error);
+    char* message = nullptr;
+    hardware.gc_ResultMsg(kGlobalCallLibrary, gc_error, &message);
+    VendorTrace(foundation::kTraceDti, device,
+                "nr_scroute: %s: Cannot gc_listen Error = %d Msg = %s",
+                hardware.ATDV_NAMEP(device).c_str(), gc_error, message != nullptr ? message : "");
+    return -1;
+}
+
+// The bus calls of one Dialogic device type, named "<prefix>_getxmitslot" and so on in the log
+// (Global Call's own names differ only in case). Global Call listens synchronously.
+struct DialogicFamily {
+    const char* prefix;
+    int32_t (*transmit)(CHardware& hardware, int32_t device, SC_TSINFO* slots);
+    int32_t (*listen)(CHardware& hardware, int32_t device, SC_TSINFO* slots);
+    int32_t (*unlisten)(CHardware& hardware, int32_t device);
+};
+
+const DialogicFamily* DialogicFamilyOf(int32_t type) {
+    static const DialogicFamily kVoice = {
+        "dx", [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.dx_getxmitslot(d, s); },
+        [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.dx_listen(d, s); },
+        [](CHardware& h, int32_t d) { return h.dx_unlisten(d); }};
+    static const DialogicFamily kAnalog = {
+        "ag", [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.ag_getxmitslot(d, s); },
+        [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.ag_listen(d, s); },
+        [](CHardware& h, int32_t d) { return h.ag_unlisten(d); }};
+    // The network interface library knows a line device by its network handle.
+    static const DialogicFamily kNetwork = {
+        "dt",
+        [](CHardware& h, int32_t d, SC_TSINFO* s) {
+            return h.dt_getxmitslot(NetworkHandle(h, d), s);
+        },
+        [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.dt_listen(NetworkHandle(h, d), s); },
+        [](CHardware& h, int32_t d) { return h.dt_unlisten(NetworkHandle(h, d)); }};
+    static const DialogicFamily kStation = {
+        "ms", [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.ms_getxmitslot(d, s); },
+        [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.ms_listen(d, s); },
+        [](CHardware& h, int32_t d) { return h.ms_unlisten(d); }};
+    static const DialogicFamily kGlobalCall = {
+        "gc", [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.gc_GetXmitSlot(d, s); },
+        [](CHardware& h, int32_t d, SC_TSINFO* s) { return h.gc_Listen(d, s, EV_SYNC); },
+        [](CHardware& h, int32_t d) { return h.gc_UnListen(d, EV_SYNC); }};
+    switch (type) {
+        case kPortTypeVoice:
+            return &kVoice;
+        case kBusTypeAnalog:
+            return &kAnalog;
+        case kPortTypeNetwork:
+            return &kNetwork;
+        case kPortTypeStation:
+            return &kStation;
+        case kPortTypeGlobalCallIp:
+            return &kGlobalCall;
+        default:
+            return nullptr;
+    }
 }
 
 }  // namespace
@@ -251,43 +170,21 @@ int32_t GetXTimeSlot(int32_t device, int32_t type, SC_TSINFO* descriptor) {
         return -1;
     CHardware& hardware = *guard.hardware;
     if (IsAculabType(type))
-        return GetAculabTimeSlot(guard, device, type, descriptor);
-
+        return GetAculabTimeSlot(hardware, *guard.manager, device, type, descriptor);
+    const DialogicFamily* family = DialogicFamilyOf(type);
+    if (family == nullptr) {
+        VendorTrace(0, device, "nr_scroute: %s: ERROR: Invalid 1st device type",
+                    hardware.ATDV_NAMEP(device).c_str());
+        return -1;
+    }
     // The vendor always gets a descriptor to fill.
     int32_t own_slot = 0;
     SC_TSINFO own{1, &own_slot};
     SC_TSINFO* filled = descriptor != nullptr ? descriptor : &own;
-    int32_t result = 0;
-    const char* what = nullptr;
-    switch (type) {
-        case kPortTypeVoice:
-            result = hardware.dx_getxmitslot(device, filled);
-            what = "dx_getxmitslot";
-            break;
-        case kBusTypeAnalog:
-            result = hardware.ag_getxmitslot(device, filled);
-            what = "ag_getxmitslot";
-            break;
-        case kPortTypeNetwork:
-            result = hardware.dt_getxmitslot(NetworkHandle(hardware, device), filled);
-            what = "dt_getxmitslot";
-            break;
-        case kPortTypeStation:
-            result = hardware.ms_getxmitslot(device, filled);
-            what = "ms_getxmitslot";
-            break;
-        case kPortTypeGlobalCallIp:
-            result = hardware.gc_GetXmitSlot(device, filled);
-            what = "gc_getxmitslot";
-            break;
-        default:
-            VendorTrace(0, device, "nr_scroute: %s: ERROR: Invalid 1st device type",
-                        hardware.ATDV_NAMEP(device).c_str());
-            return -1;
-    }
-    if (result == -1)
-        return DialogicFailure(hardware, device, "nr_scroute", what);
-    return FirstSlot(filled);
+    if (family->transmit(hardware, device, filled) == -1)
+        return DialogicFailure(hardware, device, "nr_scroute",
+                               std::string(family->prefix) + "_getxmitslot");
+    return FirstSlotOf(filled);
 }
 
 int32_t ListenXTimeSlot(int32_t device, int32_t type, const SC_TSINFO* descriptor) {
@@ -296,54 +193,22 @@ int32_t ListenXTimeSlot(int32_t device, int32_t type, const SC_TSINFO* descripto
         return -1;
     CHardware& hardware = *guard.hardware;
     if (IsAculabType(type))
-        return ListenAculab(guard, device, type, descriptor);
-
-    // The vendor reads the descriptor only.
-    SC_TSINFO* slots = const_cast<SC_TSINFO*>(descriptor);
-    int32_t result = 0;
-    const char* what = nullptr;
-    switch (type) {
-        case kPortTypeVoice:
-            result = hardware.dx_listen(device, slots);
-            what = "Cannot dx_listen";
-            break;
-        case kBusTypeAnalog:
-            result = hardware.ag_listen(device, slots);
-            what = "Cannot ag_listen";
-            break;
-        case kPortTypeNetwork:
-            result = hardware.dt_listen(NetworkHandle(hardware, device), slots);
-            what = "Cannot dt_listen";
-            break;
-        case kPortTypeStation:
-            result = hardware.ms_listen(device, slots);
-            what = "Cannot ms_listen";
-            break;
-        case kPortTypeGlobalCallIp:
-            result = hardware.gc_Listen(device, slots, EV_SYNC);
-            if (result == -1) {
-                int32_t gc_error = 0;
-                int32_t cclib = 0;
-                int32_t cclib_error = 0;
-                hardware.gc_ErrorValue(&gc_error, &cclib, &cclib_error);
-                char* message = nullptr;
-                hardware.gc_ResultMsg(kGlobalCallLibrary, gc_error, &message);
-                VendorTrace(foundation::kTraceDti, device,
-                            "nr_scroute: %s: Cannot gc_listen Error = %d Msg = %s",
-                            hardware.ATDV_NAMEP(device).c_str(), gc_error,
-                            message != nullptr ? message : "");
-                return -1;
-            }
-            return result;
-        default:
-            VendorTrace(0, device, "nr_scroute: %s: ERROR: Invalid 2nd device type, STATE=%ld",
-                        hardware.ATDV_NAMEP(device).c_str(),
-                        static_cast<long>(hardware.ATDX_STATE(device)));
-            return -1;
+        return ListenAculabTimeSlot(hardware, *guard.manager, device, type, descriptor);
+    const DialogicFamily* family = DialogicFamilyOf(type);
+    if (family == nullptr) {
+        VendorTrace(0, device, "nr_scroute: %s: ERROR: Invalid 2nd device type, STATE=%ld",
+                    hardware.ATDV_NAMEP(device).c_str(),
+                    static_cast<long>(hardware.ATDX_STATE(device)));
+        return -1;
     }
-    if (result == -1)
-        return DialogicFailure(hardware, device, "nr_scroute", what);
-    return result;
+    // The vendor reads the descriptor only.
+    const int32_t result = family->listen(hardware, device, const_cast<SC_TSINFO*>(descriptor));
+    if (result != -1)
+        return result;
+    if (type == kPortTypeGlobalCallIp)
+        return GlobalCallListenFailure(hardware, device);
+    return DialogicFailure(hardware, device, "nr_scroute",
+                           "Cannot " + std::string(family->prefix) + "_listen");
 }
 
 int32_t UnListenXTimeSlot(int32_t device, int32_t type) {
@@ -352,39 +217,18 @@ int32_t UnListenXTimeSlot(int32_t device, int32_t type) {
         return -1;
     CHardware& hardware = *guard.hardware;
     if (IsAculabType(type))
-        return UnListenAculab(guard, device, type);
-
-    int32_t result = 0;
-    const char* what = nullptr;
-    switch (type) {
-        case kPortTypeVoice:
-            result = hardware.dx_unlisten(device);
-            what = "Cannot dx_unlisten";
-            break;
-        case kBusTypeAnalog:
-            result = hardware.ag_unlisten(device);
-            what = "Cannot ag_unlisten";
-            break;
-        case kPortTypeNetwork:
-            result = hardware.dt_unlisten(NetworkHandle(hardware, device));
-            what = "Cannot dt_unlisten";
-            break;
-        case kPortTypeStation:
-            result = hardware.ms_unlisten(device);
-            what = "Cannot ms_unlisten";
-            break;
-        case kPortTypeGlobalCallIp:
-            result = hardware.gc_UnListen(device, EV_SYNC);
-            what = "Cannot gc_unlisten";
-            break;
-        default:
-            VendorTrace(0, device, "nr_unscroute: %s: ERROR: Invalid device type, STATE=%ld",
-                        hardware.ATDV_NAMEP(device).c_str(),
-                        static_cast<long>(hardware.ATDX_STATE(device)));
-            return -1;
+        return UnListenAculabTimeSlot(hardware, *guard.manager, device, type);
+    const DialogicFamily* family = DialogicFamilyOf(type);
+    if (family == nullptr) {
+        VendorTrace(0, device, "nr_unscroute: %s: ERROR: Invalid device type, STATE=%ld",
+                    hardware.ATDV_NAMEP(device).c_str(),
+                    static_cast<long>(hardware.ATDX_STATE(device)));
+        return -1;
     }
+    const int32_t result = family->unlisten(hardware, device);
     if (result == -1)
-        return DialogicFailure(hardware, device, "nr_unscroute", what);
+        return DialogicFailure(hardware, device, "nr_unscroute",
+                               "Cannot " + std::string(family->prefix) + "_unlisten");
     return result;
 }
 
