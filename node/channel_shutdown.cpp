@@ -9,7 +9,9 @@
 #include "node/port_type.h"
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
+#include "telephony/aculab_cards.h"
 #include "telephony/intel_boards.h"
+#include "telephony/tdm_time_slots.h"
 
 namespace ruzd::node {
 
@@ -44,6 +46,8 @@ void CVesmarinManager::SafeCloseAllChannels() {
     if (IsRelayDigitThreadRunning()) {
         EndRelayDigitThread();
     }
+    telephony::CloseAllAculabCards();
+    telephony::FreeBusResources();
     telephony::IntelBoards().Close();
 }
 

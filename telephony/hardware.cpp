@@ -2,9 +2,8 @@
 
 #include <string>
 
-#include "foundation/app_hooks.h"
 #include "foundation/fatal_error_box.h"
-#include "platform/message_box.h"
+#include "telephony/app_message_box.h"
 #include "telephony/vendor_log.h"
 
 namespace ruzd::telephony {
@@ -14,11 +13,6 @@ namespace {
 constexpr int kNoVendorPathError = 30;
 
 std::atomic<CHardware*> g_published_hardware{nullptr};
-
-// An application message box with the text alone.
-void AppMessageBox(const std::string& text) {
-    platform::ShowMessageBox(text, foundation::CurrentApp().ApplicationName(), platform::kMbOk);
-}
 
 // How the loading of one required Dialogic library went.
 enum class LoadOutcome { kComplete, kNotLoaded, kIncomplete };
@@ -38,10 +32,10 @@ bool RequireDialogicLibrary(const Table& table) {
         case LoadOutcome::kComplete:
             return true;
         case LoadOutcome::kNotLoaded:
-            AppMessageBox("Could not load " + table.GetName());
+            ShowAppMessageBox("Could not load " + table.GetName());
             return false;
         case LoadOutcome::kIncomplete:
-            AppMessageBox("Could not load one of the functions declared in " + table.GetName());
+            ShowAppMessageBox("Could not load one of the functions declared in " + table.GetName());
             return false;
     }
     return false;
@@ -105,7 +99,7 @@ void CHardware::LoadDialogicAndAmtelco() {
         case LoadOutcome::kComplete:
             break;
         case LoadOutcome::kNotLoaded:
-            AppMessageBox("Could not load " + global_call_->GetName());
+            ShowAppMessageBox("Could not load " + global_call_->GetName());
             intel_available_ = false;
             break;
         case LoadOutcome::kIncomplete:
@@ -124,13 +118,13 @@ void CHardware::LoadDialogicAndAmtelco() {
             case LoadOutcome::kComplete:
                 break;
             case LoadOutcome::kNotLoaded:
-                AppMessageBox("Could not load " + event_->GetName());
+                ShowAppMessageBox("Could not load " + event_->GetName());
                 VendorTrace(0, 0, "Could not load intel/dialogic %s", event_->GetName().c_str());
                 intel_available_ = false;
                 break;
             case LoadOutcome::kIncomplete:
-                AppMessageBox("Could not load one of the functions declared in " +
-                              event_->GetName());
+                ShowAppMessageBox("Could not load one of the functions declared in " +
+                                  event_->GetName());
                 intel_available_ = false;
                 break;
         }
@@ -163,7 +157,7 @@ void CHardware::LoadDialogicAndAmtelco() {
                 amtelco_.reset();
                 break;
             case LoadOutcome::kIncomplete:
-                AppMessageBox(
+                ShowAppMessageBox(
                     "Could not load one of the functions declared in XDSlibsc.dll\nAmtelco traffic "
                     "is disabled");
                 amtelco_.reset();
@@ -175,11 +169,11 @@ void CHardware::LoadDialogicAndAmtelco() {
     if (intel_available_) {
         configuration_ = std::make_unique<CLibNCMAPI>();
         if (!configuration_->IsLoaded()) {
-            AppMessageBox("Could not load " + configuration_->GetName());
+            ShowAppMessageBox("Could not load " + configuration_->GetName());
             intel_available_ = false;
         } else if (!configuration_->IsComplete()) {
-            AppMessageBox("Could not load one of the minimal required functions declared in " +
-                          configuration_->GetName());
+            ShowAppMessageBox("Could not load one of the minimal required functions declared in " +
+                              configuration_->GetName());
             intel_available_ = false;
         }
     }
@@ -195,12 +189,12 @@ void CHardware::LoadAculab() {
                 break;
             case LoadOutcome::kNotLoaded:
                 if (!intel_available_)
-                    AppMessageBox(texts.box_not_loaded);
+                    ShowAppMessageBox(texts.box_not_loaded);
                 VendorTrace(0, 0, "%s", texts.log_not_loaded);
                 aculab_available_ = false;
                 break;
             case LoadOutcome::kIncomplete:
-                AppMessageBox(texts.box_incomplete);
+                ShowAppMessageBox(texts.box_incomplete);
                 aculab_available_ = false;
                 break;
         }

@@ -74,5 +74,7 @@ BOARDSIM_BEHAVIOUR(xds_query_receive, int32_t, (XDS_MSG * message))
 
 }  // namespace ruzd::boardsim
 
+#include "boardsim/core/behaviours_aculab.h"
+#include "boardsim/core/behaviours_bus.h"
 #include "boardsim/core/behaviours_calls.h"
 #include "boardsim/core/behaviours_ip.h"

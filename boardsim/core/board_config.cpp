@@ -107,6 +107,50 @@ bool ApplyFeatures(const std::vector<std::string>& words, BoardConfig* config) {
     return true;
 }
 
+// "slot <device> <n>": the device's transmit slot on the TDM bus (not 4095).
+bool ApplySlot(const std::vector<std::string>& words, BoardConfig* config) {
+    int64_t slot = 0;
+    if (words.size() != 3 || !ReadInt(words[2], 0, &slot) || slot >= 4095)
+        return false;
+    std::string device = words[1];
+    for (char& c : device)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    config->pinned_slots.emplace_back(device, static_cast<int32_t>(slot));
+    return true;
+}
+
+// "aculab <serial> <capabilities> [ports=<n>] [porttype=<n>] [modules=<n>] [bus=<bits>]".
+bool ApplyAculabCard(const std::vector<std::string>& words, BoardConfig* config) {
+    constexpr size_t kSerialLength = 30;
+    int64_t number = 0;
+    if (words.size() < 3 || words[1].size() > kSerialLength || !ReadInt(words[2], 0, &number) ||
+        number > 0xF)
+        return false;
+    BoardConfig::AculabCard card;
+    card.serial = words[1];
+    card.capabilities = static_cast<uint32_t>(number);
+    for (size_t i = 3; i < words.size(); ++i) {
+        const size_t equals = words[i].find('=');
+        if (equals == std::string::npos || !ReadInt(words[i].substr(equals + 1), 0, &number) ||
+            number > INT32_MAX)
+            return false;
+        const std::string key = words[i].substr(0, equals);
+        if (key == "ports") {
+            card.net_ports = static_cast<int32_t>(number);
+        } else if (key == "porttype") {
+            card.net_port_type = static_cast<int32_t>(number);
+        } else if (key == "modules") {
+            card.prosody_modules = static_cast<int32_t>(number);
+        } else if (key == "bus") {
+            card.bus_modes = static_cast<uint32_t>(number);
+        } else {
+            return false;
+        }
+    }
+    config->aculab_cards.push_back(card);
+    return true;
+}
+
 // One setting; false when it cannot be read.
 bool Apply(std::string_view line, const std::vector<std::string>& words, BoardConfig* config) {
     const std::string& key = words[0];
@@ -193,6 +237,10 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
         config->failing_cclibs.push_back(words[1]);
         return true;
     }
+    if (key == "slot")
+        return ApplySlot(words, config);
+    if (key == "aculab")
+        return ApplyAculabCard(words, config);
     if (key == "result") {
         if (words.size() != 3 || !ReadInt(words[2], INT64_MIN + 1, &number))
             return false;

@@ -61,6 +61,21 @@ struct BoardConfig {
     // Results of functions that have no behaviour of their own.
     std::map<std::string, int64_t> results;
 
+    // Transmit slots pinned on the TDM bus: catalogue name (lower case) and slot, in the
+    // order of the configuration.
+    std::vector<std::pair<std::string, int32_t>> pinned_slots;
+
+    // Aculab cards, in the order the system snapshot lists them.
+    struct AculabCard {
+        std::string serial;         // at most 30 characters
+        uint32_t capabilities = 0;  // 1 call, 2 switch, 4 speech (Prosody), 8 IP telephony
+        int32_t net_ports = 0;
+        int32_t net_port_type = 0;
+        int32_t prosody_modules = 0;
+        uint32_t bus_modes = 0x04;  // what sw_mode_switch reports: 0x02 SCbus, 0x04 H.100
+    };
+    std::vector<AculabCard> aculab_cards;
+
     // Reads the settings; every line that cannot be read is described in errors and skipped.
     static BoardConfig Parse(std::string_view text, std::vector<std::string>* errors);
     // The file's settings; the defaults when no path is given. An unreadable file is an

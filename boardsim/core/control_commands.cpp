@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "boardsim/core/bus_commands.h"
 #include "boardsim/core/call_commands.h"
 #include "boardsim/core/command_words.h"
 #include "boardsim/core/ip_service_commands.h"
@@ -69,6 +70,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
     if (std::optional<std::string> answer = QueryCalls(machine, words))
         return *answer;
     if (std::optional<std::string> answer = QueryIpServices(machine, words))
+        return *answer;
+    if (std::optional<std::string> answer = QueryBus(machine, words))
         return *answer;
     return Err("unknown query");
 }

@@ -38,28 +38,32 @@ std::optional<std::string> GlobalCallPart(std::string_view name, std::string_vie
 }  // namespace
 
 DeviceCatalog::DeviceCatalog(const BoardConfig& config) {
-    AddBoards(config.voice, "dxxxB%d", "dxxxB%dC%d", DeviceFamily::kVoice, DeviceFamily::kVoice);
-    AddBoards(config.network, "dtiB%d", "dtiB%dT%d", DeviceFamily::kNetwork,
-              DeviceFamily::kNetwork);
-    AddBoards(config.station, "msiB%d", "msiB%dC%d", DeviceFamily::kStation,
-              DeviceFamily::kStation);
+    AddBoards(config.voice, "dxxxB%d", "dxxxB%dC%d", DeviceFamily::kVoice, DeviceFamily::kVoice,
+              true);
+    AddBoards(config.network, "dtiB%d", "dtiB%dT%d", DeviceFamily::kNetwork, DeviceFamily::kNetwork,
+              true);
+    AddBoards(config.station, "msiB%d", "msiB%dC%d", DeviceFamily::kStation, DeviceFamily::kStation,
+              true);
     AddBoards(config.conference, "dcbB%d", "dcbB%dD%d", DeviceFamily::kConference,
-              DeviceFamily::kConference);
+              DeviceFamily::kConference, false);
     AddBoards(config.ip, "iptB%d", "iptB%dT%d", DeviceFamily::kGlobalCall,
-              DeviceFamily::kGlobalCall);
+              DeviceFamily::kGlobalCall, false);
     AddBoards(config.MediaBoards(), "ipmB%d", "ipmB%dC%d", DeviceFamily::kGlobalCall,
-              DeviceFamily::kGlobalCall);
+              DeviceFamily::kGlobalCall, true);
     board_counts_ = {{"voice", config.voice.count}, {"dti", config.network.count},
                      {"msi", config.station.count}, {"dcb", config.conference.count},
                      {"ipt", config.ip.count},      {"ipm", config.MediaBoards().count}};
 }
 
 void DeviceCatalog::AddBoards(const BoardConfig::Boards& boards, const char* board, const char* sub,
-                              DeviceFamily family, DeviceFamily sub_family) {
+                              DeviceFamily family, DeviceFamily sub_family, bool on_bus) {
     for (int b = 1; b <= boards.count; ++b) {
         entries_[Lower(Name(board, b))] = {family, boards.subdevices};
-        for (int s = 1; s <= boards.subdevices; ++s)
+        for (int s = 1; s <= boards.subdevices; ++s) {
             entries_[Lower(Name(sub, b, s))] = {sub_family, 0};
+            if (on_bus)
+                bus_devices_.push_back(Lower(Name(sub, b, s)));
+        }
     }
 }
 

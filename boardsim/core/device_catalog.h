@@ -54,6 +54,9 @@ public:
     std::optional<int32_t> BoardCount(std::string_view class_name) const;
 
     bool Exists(std::string_view device) const;
+    // The devices that transmit on the TDM bus, in catalogue order: voice channels, network
+    // time slots, stations and IP media channels.
+    const std::vector<std::string>& BusDevices() const { return bus_devices_; }
     std::vector<DeviceInfo> OpenDevices() const;
 
 private:
@@ -62,11 +65,12 @@ private:
         int subdevices;
     };
     void AddBoards(const BoardConfig::Boards& boards, const char* board, const char* sub,
-                   DeviceFamily family, DeviceFamily sub_family);
+                   DeviceFamily family, DeviceFamily sub_family, bool on_bus);
     std::optional<std::string> Resolve(std::string_view name, DeviceFamily family) const;
 
     std::map<std::string, Entry> entries_;  // lower-case catalogue names
     std::map<std::string, int32_t> board_counts_;
+    std::vector<std::string> bus_devices_;
     mutable std::mutex mutex_;
     std::map<int32_t, DeviceInfo> opened_;
     int32_t next_handle_ = 1;

@@ -13,6 +13,8 @@ namespace ruzd::boardsim::tags {
     struct newer;                                    \
     struct older;
 #define VENDOR_MINIMAL_SET_END()
+#include "telephony/vendorapi/cl_lib_functions.inc"
+#include "telephony/vendorapi/iptel_lib_functions.inc"
 #include "telephony/vendorapi/libdtimt_functions.inc"
 #include "telephony/vendorapi/libdxxmt_functions.inc"
 #include "telephony/vendorapi/libecmt_functions.inc"
@@ -20,6 +22,9 @@ namespace ruzd::boardsim::tags {
 #include "telephony/vendorapi/libipm_functions.inc"
 #include "telephony/vendorapi/libsrlmt_functions.inc"
 #include "telephony/vendorapi/ncmapi_functions.inc"
+#include "telephony/vendorapi/res_lib_functions.inc"
+#include "telephony/vendorapi/sw_lib_functions.inc"
+#include "telephony/vendorapi/ting_functions.inc"
 #include "telephony/vendorapi/xdslibsc_functions.inc"
 #undef VENDOR_FUNCTION
 #undef VENDOR_FUNCTION_SILENT

@@ -42,6 +42,8 @@ Machine::Machine()
       journal_(Env("BOARDSIM_JOURNAL")),
       globalcall_(config_.failing_cclibs),
       calls_(events_, devices_, config_),
+      bus_(devices_.BusDevices(), config_.pinned_slots, &config_errors_),
+      aculab_(config_.aculab_cards),
       service_state_(config_.service_state) {
     if (const char* path = Env("BOARDSIM_CONTROL")) {
         control_ = std::make_unique<ControlServer>(

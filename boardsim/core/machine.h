@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "boardsim/core/aculab_system.h"
 #include "boardsim/core/amtelco_mailbox.h"
 #include "boardsim/core/board_config.h"
 #include "boardsim/core/call_model.h"
@@ -24,6 +25,7 @@
 #include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
+#include "boardsim/core/tdm_bus.h"
 #include "boardsim/core/voice_recordings.h"
 
 namespace ruzd::boardsim {
@@ -50,6 +52,8 @@ public:
     AmtelcoMailbox& amtelco() { return amtelco_; }
     IpServiceRequests& ip_services() { return ip_services_; }
     VoiceRecordings& recordings() { return recordings_; }
+    TdmBus& bus() { return bus_; }
+    AculabSystem& aculab() { return aculab_; }
 
     int32_t service_state() const { return service_state_.load(); }
     void set_service_state(int32_t state) { service_state_.store(state); }
@@ -66,6 +70,8 @@ private:
     AmtelcoMailbox amtelco_;
     IpServiceRequests ip_services_;
     VoiceRecordings recordings_{events_};
+    TdmBus bus_;  // after the devices it numbers
+    AculabSystem aculab_;
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first
 };

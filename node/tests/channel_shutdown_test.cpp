@@ -4,10 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "node/vesmarin_manager.h"
+#include "platform/loaded_modules.h"
+#include "telephony/aculab_cards.h"
+#include "telephony/bus_resource_pool.h"
 #include "testing/manager_on_boards.h"
 
 namespace ruzd::node {
@@ -127,6 +132,21 @@ TEST_F(ChannelShutdownTest, WithGlobalCallNetworkAndIpChannelsAreClosedThroughIt
     int32_t handle = 0;
     EXPECT_FALSE(manager_->Devices().Ip().Get(62, &handle));
     EXPECT_FALSE(manager_->Devices().Ip().Get(1000001, &handle));
+}
+
+TEST_F(ChannelShutdownTest, TheAculabCardsAreClosedAndTheBusSlotPoolFreed) {
+    Start("ip 0 0\n");
+    // The simulated Aculab libraries lie in the vendor folder, but the node leaves them alone.
+    for (const char* library : {"CL_Lib", "Res_Lib", "SW_Lib", "IpTel_Lib", "TiNG"}) {
+        EXPECT_TRUE(std::filesystem::exists(VendorFolder() / (std::string(library) + ".so")));
+        EXPECT_FALSE(platform::IsModuleLoaded(VendorFolder() / (std::string(library) + ".so")))
+            << library;
+    }
+    telephony::AculabCards().Append(std::make_unique<telephony::CAculabCard>(0, "SER-A"));
+    telephony::BusResources().AppendFree(385, 24, 385);
+    manager_->SafeCloseAllChannels();
+    EXPECT_EQ(telephony::AculabCards().Size(), 0u);
+    EXPECT_EQ(telephony::BusResources().FreeCount(), 0u);
 }
 
 }  // namespace

@@ -517,10 +517,11 @@ std::vector<OperationCase> AculabHandWrittenCases() {
 // Operations whose work is more than one call; each has tests of its own (below, or with the
 // Intel IP board list they reach: intel_boards_test.cpp).
 // The record-file operations and the recording into them: record_files_test.cpp.
+// The routing of two devices over the TDM bus: tdm_routing_test.cpp.
 const std::set<std::string> kTestedSeparately = {
     "IsValidHandle", "ms_DeleteAllConferences", "InitGlobalCall", "HasIntelIPBoards",
     "SipRegister",   "SipUnregisterAll",        "rec_fileopen",   "rec_fileseek",
-    "rec_fileclose", "dx_reciottdata"};
+    "rec_fileclose", "dx_reciottdata",          "nr_scroute",     "nr_scunroute"};
 
 std::vector<OperationCase> AllCases() {
     std::vector<OperationCase> cases = CasesFromLists();
@@ -769,9 +770,9 @@ TEST_F(HardwareResultsTest, EveryOperationHasACase) {
     // operations have no function of their own (gc_SetDChanCfg, ms_DeleteAllConferences,
     // IsValidHandle), and Global Call's start-up is one more. The Aculab call, resource,
     // switch and IP telephony lists name 79 functions, seven of which have no operation; the
-    // media library has 55 operations. Three operations reach the Intel IP board list, and
-    // three work on record files through the C run time.
-    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3));
+    // media library has 55 operations. Three operations reach the Intel IP board list, three
+    // work on record files through the C run time, and two route over the TDM bus.
+    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2));
 }
 
 TEST_F(HardwareResultsTest, EachFamilyRefusesWhereItShould) {
