@@ -18,7 +18,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
@@ -36,11 +38,13 @@
 #include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
+#include "node/file_cache_record.h"
 #include "node/file_map.h"
 #include "node/isdn_event_names.h"
 #include "node/locked_table.h"
 #include "node/manager_settings.h"
 #include "node/manager_worker_texts.h"
+#include "node/move_file_queue.h"
 #include "node/tormbel_notifier.h"
 #include "node/vesmarin_manager_callback.h"
 #include "node/virtual_file_tables.h"
@@ -61,6 +65,8 @@ inline constexpr const char* kLocalFileSocketTcpPortValue = "Local File Socket T
 inline constexpr uint32_t kDefaultCommandPort = 9070;
 inline constexpr uint32_t kDefaultFileSocketPort = 9071;
 inline constexpr const char* kInstanceMutexName = "Global\\Vesmarin";
+// The moves to the central server not yet done, kept across restarts.
+inline constexpr std::string_view kMoveFileQueuePath = ".\\MoveFileQueue.txt";
 inline constexpr const char* kAnotherInstanceMessage =
     "Another instance of the Pelwix is already running!";
 
@@ -114,9 +120,34 @@ public:
     AculabHandleTables& AculabTables() { return aculab_; }
 
     // --- net::FileCacheOwner ---
-    // Deletes the cached copy of `name`; names that would leave the cache are refused.
+    // Deletes the cached copy of the central path `name` and starts its record afresh, so that
+    // the next open fetches it again; names whose copy would lie outside the cache are refused.
     void RemoveFileFromCache(const std::string& name) override;
     void OnOrvanthellaFileSocketClose() override;
+
+    // --- File cache ---
+    // The local copy of a central file. Not `written`: the caller is about to read it; on
+    // success `path` becomes the copy's path, fetched from the central server first when it is
+    // missing or differs from the expected size and CRC (-1 in both: whatever copy is there).
+    // `written`: the caller wrote the copy, which is queued for the move to the central server
+    // when it changed. `channelId` goes on to the move.
+    bool FileCache(int32_t channelId, std::string& path, bool written, int32_t expectedSize,
+                   int32_t expectedCrc);
+    // The nightly clean-up: deletes every file below `folder` whose central path the table does
+    // not know, unless it waits to be moved.
+    void RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::string& folder);
+    // Makes every folder of `path` up to its last backslash; false when that failed.
+    static bool CreatePathDirectories(const std::string& path);
+    // The cache's table by upper-cased central path; its lock is the cache lock.
+    LockedTable<std::string, CFileDateSizeCRC>& FileCacheTable() { return file_cache_; }
+
+    // --- Move-to-central queue ---
+    void QueueMoveFile(int32_t channelId, const std::string& source, const std::string& target,
+                       int32_t retries);
+    // Every five seconds on the application thread: tries the due moves while an authorised
+    // file-transfer connection exists.
+    void ProcessMoveFileQueue();
+    MoveFileQueue& MoveQueue() { return move_queue_; }
 
     // --- Device and resource tables ---
     // The log channel of a device type's lines: 1 voice, 3 network, 5 station, 7/18 IP, else 0.
@@ -282,8 +313,10 @@ private:
     std::unique_ptr<net::CServerStreamSocketThread> listener_;
     std::unique_ptr<net::COrvanthellaFileSocketThread> file_listener_;
 
-    // Guards the files of the cache folder against concurrent change.
-    std::recursive_mutex file_cache_lock_;
+    // The file cache's table by upper-cased central path; its lock guards the files of the
+    // cache folder against concurrent change.
+    LockedTable<std::string, CFileDateSizeCRC> file_cache_;
+    MoveFileQueue move_queue_{std::string(kMoveFileQueuePath)};
     DeviceHandleTables devices_;
     AculabHandleTables aculab_;
 
@@ -344,6 +377,14 @@ private:
                         int32_t (telephony::CHardware::*close)(int32_t));
     void CloseVirtualFiles();
     void CloseCallDevices(DeviceTable& devices, int32_t portType);
+
+    // --- File cache ---
+    enum class CacheCheck { kAccepted, kRefused, kFetch };
+    CacheCheck CheckCachedCopy(int32_t channelId, const std::string& centralPath,
+                               const std::string& cachePath, bool written, int32_t* expectedSize,
+                               int32_t expectedCrc, CFileDateSizeCRC record, int64_t now);
+    // Drops the checksum records of every file not open under a virtual handle.
+    void PruneFileCacheTable(const std::set<std::string>& openFileNames);
 
     // --- Tick and heartbeat ---
     void ShowStatusText(const std::string& text);
