@@ -2,12 +2,13 @@
 """Checks that every source includes only what its layer may use.
 
 The layers: platform < foundation < net, telephony < node < app; the watchdog stands on platform
-and foundation; the simulated boards see only the vendor interface (telephony/vendorapi). A
+and foundation; the simulated boards see only the vendor interface (telephony/vendorapi) and the platform's
+Windows path mapping and C run-time flags, which their voice files share with the node. A
 layer includes its own headers and those of the layers below it. Tests may also include the
 shared test helpers (testing/) and the simulated boards.
 
 Only platform/ talks to the operating system: outside it, only net's socket core and the
-simulated boards' control socket include system headers, and of the test code only the few
+simulated boards' control socket and voice files include system headers, and of the test code only the few
 helpers in testing/ that truly need raw system calls.
 
     check_layers.py [--root DIR]        check the tree (default: the project this script is in)
@@ -31,7 +32,9 @@ LAYER_INCLUDES = {
     "node": ["platform", "foundation", "net", "telephony", "node"],
     "app": ["platform", "foundation", "net", "telephony", "node", "app"],
     "watchdog": ["platform", "foundation", "watchdog"],
-    "boardsim": ["boardsim", "telephony/vendorapi"],
+    "boardsim": ["boardsim", "telephony/vendorapi",
+                 # the voice files map Windows paths and C run-time flags as the node does
+                 "platform/win_path.h", "platform/crt_flags.h"],
 }
 # The shared test helpers serve the tests of every layer; the benchmarks drive the whole node.
 ALL_PRODUCT = ["platform", "foundation", "net", "telephony", "node", "app", "watchdog", "boardsim"]
@@ -48,6 +51,7 @@ SYSTEM_ALLOWED = [
     "platform/",
     "net/socket_core/",
     "boardsim/core/control_server.cpp",
+    "boardsim/core/voice_files.cpp",
     "boardsim/control/control_client.cpp",
     # The benchmarks' baselines are plain system calls (one write(2) per line, a raw file).
     "bench/",

@@ -91,6 +91,7 @@
 #define FACADE_FORM_dx_fileopen FACADE_FORM(with_ldev)
 #define FACADE_FORM_dx_fileclose FACADE_FORM(by_hand)
 #define FACADE_FORM_dx_setuio FACADE_FORM(none)
+#define FACADE_FORM_dx_reciottdata FACADE_FORM(by_hand)
 #define FACADE_FORM_dx_dial FACADE_FORM(by_hand)
 #define FACADE_FORM_dx_getextqualtmplate FACADE_FORM(by_hand)
 #define FACADE_FORM_dx_setextqualtmplate FACADE_FORM(by_hand)

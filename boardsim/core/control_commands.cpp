@@ -117,6 +117,28 @@ std::string Execute(Machine& machine, const std::string& line) {
         return Ok("events=" + std::to_string(words[2].text.size()));
     }
 
+    if (command == "record") {
+        if (words.size() < 3 || words.size() > 5)
+            return Err("usage: record <device> <bytes> [<piece> [<header>]]");
+        const int32_t device = DeviceHandle(machine, words[1].text);
+        const std::optional<int64_t> bytes = Number(words[2].text);
+        const std::optional<int64_t> piece =
+            words.size() >= 4 ? Number(words[3].text) : std::optional<int64_t>(4096);
+        const std::optional<int64_t> header =
+            words.size() == 5 ? Number(words[4].text) : std::optional<int64_t>(0);
+        if (device < 0)
+            return Err("no open device " + words[1].text);
+        constexpr int64_t kMost = 1 << 30;
+        if (!bytes || !piece || !header || *bytes < 0 || *bytes > kMost || *piece < 1 ||
+            *piece > kMost || *header < 0 || *header > kMost)
+            return Err("bad byte count");
+        const VoiceRecordings::Outcome outcome =
+            machine.recordings().Record(device, *bytes, *piece, *header);
+        if (!outcome.error.empty())
+            return Err(outcome.error);
+        return Ok("written=" + std::to_string(outcome.written));
+    }
+
     if (command == "alarm") {
         if (words.size() != 3)
             return Err("usage: alarm <device> <alarm number>");

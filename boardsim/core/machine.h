@@ -24,6 +24,7 @@
 #include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
+#include "boardsim/core/voice_recordings.h"
 
 namespace ruzd::boardsim {
 
@@ -48,6 +49,7 @@ public:
     GlobalCallLibrary& globalcall() { return globalcall_; }
     AmtelcoMailbox& amtelco() { return amtelco_; }
     IpServiceRequests& ip_services() { return ip_services_; }
+    VoiceRecordings& recordings() { return recordings_; }
 
     int32_t service_state() const { return service_state_.load(); }
     void set_service_state(int32_t state) { service_state_.store(state); }
@@ -63,6 +65,7 @@ private:
     CallModel calls_;  // after the events and devices it raises events for
     AmtelcoMailbox amtelco_;
     IpServiceRequests ip_services_;
+    VoiceRecordings recordings_{events_};
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first
 };
