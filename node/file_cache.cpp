@@ -14,6 +14,7 @@
 #include "foundation/crc32.h"
 #include "foundation/debug_channel.h"
 #include "net/cache_path.h"
+#include "node/file_access.h"
 #include "node/manager_log.h"
 #include "node/vesmarin_manager.h"
 #include "platform/read_only_file.h"
@@ -40,19 +41,6 @@ constexpr size_t kErrorTextLimit = 255;
 
 void CacheLog(const std::string& text) {
     ManagerLog(kDebugChannelGeneral, kDebugNone, text);
-}
-
-// What the C run time's _wchmod(path, _S_IREAD|_S_IWRITE) does; a failure is logged.
-bool MakeReadWrite(const std::string& windowsPath, const fs::path& hostPath) {
-    std::error_code error;
-    fs::permissions(hostPath, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
-                    error);
-    if (error) {
-        CacheLog("chmod(" + windowsPath + ", _S_IREAD|_S_IWRITE) failed, error=" +
-                 std::to_string(error.value()));
-        return false;
-    }
-    return true;
 }
 
 int64_t ModificationTime(const fs::path& hostPath) {
@@ -192,7 +180,7 @@ CVesmarinManager::CacheCheck CVesmarinManager::CheckCachedCopy(
 
     if (IsReadOnly(hostPath)) {
         CacheLog("remove file attribute read only from " + cachePath);
-        MakeReadWrite(cachePath, hostPath);
+        MakeFileReadWrite(cachePath);
     }
     if (*expectedSize == 0 && now - record.checked < kFreshCopySeconds) {
         *expectedSize = kAnySize;
@@ -241,7 +229,7 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
         return;
     }
     std::lock_guard cacheLock(file_cache_.Lock());
-    MakeReadWrite(*cachePath, hostPath);
+    MakeFileReadWrite(*cachePath);
     if (!fs::remove(hostPath, error)) {
         CacheLog("remove(" + *cachePath + ") failed, error=" +
                  std::to_string(error ? error.value() : ENOENT));
@@ -277,10 +265,19 @@ void CVesmarinManager::RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::str
             continue;
         }
         std::error_code removeError;
-        MakeReadWrite(cachePath, it->path());
+        MakeFileReadWrite(cachePath);
         if (!fs::remove(it->path(), removeError)) {
             CacheLog("remove(" + cachePath + ") failed, error=" +
                      std::to_string(removeError.value()));
+        }
+    }
+}
+
+void CVesmarinManager::PruneFileCacheTable(const std::set<std::string>& openFileNames) {
+    std::lock_guard cacheLock(file_cache_.Lock());
+    for (const auto& [name, record] : file_cache_.Snapshot()) {
+        if (openFileNames.count(name) == 0) {
+            file_cache_.Erase(name);
         }
     }
 }

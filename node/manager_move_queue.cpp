@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "node/file_access.h"
 #include "node/vesmarin_manager.h"
 #include "platform/win_path.h"
 
@@ -32,8 +33,7 @@ void CVesmarinManager::ProcessMoveFileQueue() {
             sourceMissing = true;
             return false;
         }
-        fs::permissions(source, fs::perms::owner_read | fs::perms::owner_write,
-                        fs::perm_options::add, status);
+        MakeFileReadWrite(move.source);
         return file_listener_->UploadFile(move.channelId, move.source, move.target, error, true);
     });
 }

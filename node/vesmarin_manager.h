@@ -136,6 +136,8 @@ public:
     // The nightly clean-up: deletes every file below `folder` whose central path the table does
     // not know, unless it waits to be moved.
     void RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::string& folder);
+    // Drops the checksum records of every file not among `openFileNames` (upper-cased).
+    void PruneFileCacheTable(const std::set<std::string>& openFileNames);
     // Makes every folder of `path` up to its last backslash; false when that failed.
     static bool CreatePathDirectories(const std::string& path);
     // The cache's table by upper-cased central path; its lock is the cache lock.
@@ -351,6 +353,8 @@ private:
     uint32_t FileHandlingThread();
     void ISDNEventLoop(const WorkerRun& run);
     void WorkFileHandlingParam(const CFileHandlingParam& record);
+    void OpenQueuedFile(const CFileHandlingParam& record, bool voice);
+    void CloseQueuedFile(const CFileHandlingParam& record, bool voice);
 
     WorkerThread isdn_worker_{ISDNWorkerTexts()};
     WorkerThread amtelco_worker_{AmtelcoWorkerTexts()};
@@ -383,8 +387,6 @@ private:
     CacheCheck CheckCachedCopy(int32_t channelId, const std::string& centralPath,
                                const std::string& cachePath, bool written, int32_t* expectedSize,
                                int32_t expectedCrc, CFileDateSizeCRC record, int64_t now);
-    // Drops the checksum records of every file not open under a virtual handle.
-    void PruneFileCacheTable(const std::set<std::string>& openFileNames);
 
     // --- Tick and heartbeat ---
     void ShowStatusText(const std::string& text);
@@ -423,6 +425,11 @@ private:
     // Marks the line device's call reference valid or not, leaving the reference itself to
     // whoever writes it (the library, after a make-call).
     void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
+
+    // --- File commands ---
+    void QueueFileOpen(net::CClientStreamSocket* command, int32_t kind);
+    void SeekFile(net::CClientStreamSocket* command, bool voice);
+    void QueueFileClose(net::CClientStreamSocket* command, bool voice);
 
     // --- Voice channel commands: open, close and settings ---
     // The voice-device handle of an opened channel or board; false, after logging the call's
