@@ -118,12 +118,17 @@ TEST_F(FileCacheTest, FetchesTrustsTheHourThenChecksAgainAndFetchesAnotherCrc) {
 
 TEST_F(FileCacheTest, ExpectedSizeZeroKeepsACopyCheckedWithinAMinuteAndDropsAnOlderOne) {
     const char* name = "C:\\REC\\NEW.VOX";
-    WriteAll(Copy("C/REC/NEW.VOX"), "earlier recording");
-    manager_->FileCacheTable().Set(name, CFileDateSizeCRC{0, 0, 0, NowSeconds() - 10});
+    const std::string earlier = "earlier recording";
+    WriteAll(Copy("C/REC/NEW.VOX"), earlier);
+    const auto checked = [&](int64_t secondsAgo) {
+        return CFileDateSizeCRC{static_cast<uint32_t>(CrcOf(earlier)),
+                                static_cast<int64_t>(earlier.size()), 0, NowSeconds() - secondsAgo};
+    };
+    manager_->FileCacheTable().Set(name, checked(10));
     EXPECT_EQ(AskCache(name, 0, 0).get(), std::make_pair(true, std::string(".\\FileCache\\C\\REC\\NEW.VOX")));
     EXPECT_EQ(ReadAll(Copy("C/REC/NEW.VOX")), "earlier recording");
 
-    manager_->FileCacheTable().Set(name, CFileDateSizeCRC{0, 0, 0, NowSeconds() - 120});
+    manager_->FileCacheTable().Set(name, checked(120));
     EXPECT_EQ(AskCache(name, 0, 0).get(), std::make_pair(true, std::string(".\\FileCache\\C\\REC\\NEW.VOX")));
     EXPECT_FALSE(fs::exists(Copy("C/REC/NEW.VOX"))) << "the caller creates it anew";
 }
