@@ -16,9 +16,9 @@
 #include "net/vorurid_adidid_updater.h"
 #include "platform/clock.h"
 #include "platform/private_folder.h"
+#include "platform/replace_file.h"
 #include "platform/running_program.h"
 #include "platform/text.h"
-#include "platform/replace_file.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
 
@@ -379,8 +379,7 @@ void COrvanthellaFileSocket::SocketCmdFILREM(const SocketParameters& parameters)
     }
     // A central path, whose copy must lie inside the cache.
     if (!CacheNameOfCentralPath(parameters[0])) {
-        Trace(0, 0, "FILREM refused: %s has no place inside the file cache",
-              parameters[0].c_str());
+        Trace(0, 0, "FILREM refused: %s has no place inside the file cache", parameters[0].c_str());
         return;
     }
     manager->RemoveFileFromCache(parameters[0]);

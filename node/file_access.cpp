@@ -14,9 +14,9 @@ bool MakeFileReadWrite(const std::string& windowsPath) {
                            platform::kCrtPermissionRead | platform::kCrtPermissionWrite) == 0) {
         return true;
     }
-    ManagerLog(foundation::kDebugChannelVoice, foundation::kDebugNone,
-               "chmod(" + windowsPath + ", _S_IREAD|_S_IWRITE) failed, error=" +
-                   std::to_string(errno));
+    ManagerLog(
+        foundation::kDebugChannelVoice, foundation::kDebugNone,
+        "chmod(" + windowsPath + ", _S_IREAD|_S_IWRITE) failed, error=" + std::to_string(errno));
     return false;
 }
 

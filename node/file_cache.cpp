@@ -89,8 +89,8 @@ bool CVesmarinManager::FileCache(int32_t channelId, std::string& path, bool writ
             return true;
         }
         const CacheCheck check =
-            CheckCachedCopy(channelId, centralPath, *cachePath, written, &expectedSize,
-                            expectedCrc, found.value_or(CFileDateSizeCRC::Fresh(now)), now);
+            CheckCachedCopy(channelId, centralPath, *cachePath, written, &expectedSize, expectedCrc,
+                            found.value_or(CFileDateSizeCRC::Fresh(now)), now);
         if (check == CacheCheck::kRefused) {
             return false;
         }
@@ -231,8 +231,8 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
     std::lock_guard cacheLock(file_cache_.Lock());
     MakeFileReadWrite(*cachePath);
     if (!fs::remove(hostPath, error)) {
-        CacheLog("remove(" + *cachePath + ") failed, error=" +
-                 std::to_string(error ? error.value() : ENOENT));
+        CacheLog("remove(" + *cachePath +
+                 ") failed, error=" + std::to_string(error ? error.value() : ENOENT));
         return;
     }
     // Under the table's key, so that the next open does not trust the removed copy.
@@ -267,8 +267,8 @@ void CVesmarinManager::RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::str
         std::error_code removeError;
         MakeFileReadWrite(cachePath);
         if (!fs::remove(it->path(), removeError)) {
-            CacheLog("remove(" + cachePath + ") failed, error=" +
-                     std::to_string(removeError.value()));
+            CacheLog("remove(" + cachePath +
+                     ") failed, error=" + std::to_string(removeError.value()));
         }
     }
 }

@@ -280,8 +280,8 @@ void MoveFileQueue::Save() const {
         add(move);
     }
     const std::filesystem::path path = platform::MapWindowsPath(path_);
-    if (const uint32_t error = platform::ReplaceFileDurably(path, text.data(), text.size(),
-                                                           path.parent_path());
+    if (const uint32_t error =
+            platform::ReplaceFileDurably(path, text.data(), text.size(), path.parent_path());
         error != 0) {
         Trace(kTraceCallId, 0, "Moving file: could not keep the queue in %s, error=%u",
               path_.c_str(), error);

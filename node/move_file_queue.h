@@ -45,8 +45,8 @@ public:
 
     // Tries one move: true when it succeeded, else false with the reason in `error` and
     // `sourceMissing` set when there was no file to move.
-    using Mover =
-        std::function<bool(const CMoveFileToCentral& move, std::string& error, bool& sourceMissing)>;
+    using Mover = std::function<bool(const CMoveFileToCentral& move, std::string& error,
+                                     bool& sourceMissing)>;
 
     // `windowsPath` keeps the queue; empty for a queue that is not kept.
     explicit MoveFileQueue(std::string windowsPath);

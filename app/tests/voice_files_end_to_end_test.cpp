@@ -152,8 +152,9 @@ TEST_F(VoiceFilesEndToEndTest, PromptsAreCachedRecordingsMovedAndAKilledNodeKeep
     EXPECT_EQ(upload.word, "UPFILE");
     EXPECT_TRUE(files_->ReadBytes(16));
     files_->SendText("TXQRES " + upload.id + " 0 stored 1\r");
-    EXPECT_TRUE(node_->WaitForLog("Moving file: from '.\\FileCache\\C\\REC\\CALL.VOX' to "
-                                  "'C:\\REC\\CALL.VOX' succeeded"));
+    EXPECT_TRUE(
+        node_->WaitForLog("Moving file: from '.\\FileCache\\C\\REC\\CALL.VOX' to "
+                          "'C:\\REC\\CALL.VOX' succeeded"));
 
     // A second recording waits for its move while a new copy of the prompt arrives half way,
     // and the node is killed.

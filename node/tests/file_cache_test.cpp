@@ -47,8 +47,8 @@ class FileCacheTest : public IsdnNodeTest {
 protected:
     // What the file cache answers, from another thread, so that the test can play the
     // central server meanwhile.
-    std::future<std::pair<bool, std::string>> AskCache(std::string path, int32_t size,
-                                                       int32_t crc, bool written = false) {
+    std::future<std::pair<bool, std::string>> AskCache(std::string path, int32_t size, int32_t crc,
+                                                       bool written = false) {
         return std::async(std::launch::async, [this, path, size, crc, written]() mutable {
             const bool ok = manager_->FileCache(0, path, written, size, crc);
             return std::make_pair(ok, path);
@@ -125,11 +125,13 @@ TEST_F(FileCacheTest, ExpectedSizeZeroKeepsACopyCheckedWithinAMinuteAndDropsAnOl
                                 static_cast<int64_t>(earlier.size()), 0, NowSeconds() - secondsAgo};
     };
     manager_->FileCacheTable().Set(name, checked(10));
-    EXPECT_EQ(AskCache(name, 0, 0).get(), std::make_pair(true, std::string(".\\FileCache\\C\\REC\\NEW.VOX")));
+    EXPECT_EQ(AskCache(name, 0, 0).get(),
+              std::make_pair(true, std::string(".\\FileCache\\C\\REC\\NEW.VOX")));
     EXPECT_EQ(ReadAll(Copy("C/REC/NEW.VOX")), "earlier recording");
 
     manager_->FileCacheTable().Set(name, checked(120));
-    EXPECT_EQ(AskCache(name, 0, 0).get(), std::make_pair(true, std::string(".\\FileCache\\C\\REC\\NEW.VOX")));
+    EXPECT_EQ(AskCache(name, 0, 0).get(),
+              std::make_pair(true, std::string(".\\FileCache\\C\\REC\\NEW.VOX")));
     EXPECT_FALSE(fs::exists(Copy("C/REC/NEW.VOX"))) << "the caller creates it anew";
 }
 
@@ -203,7 +205,8 @@ TEST_F(FileCacheTest, ARecordingIsMovedToTheCentralServerWhenItsCloseComes) {
     EXPECT_EQ(LeadingInts(*opened), (std::vector<int32_t>{9, 7, 0}));
     const std::string voice = "recorded voice";
     WriteAll(Copy("C/REC/CALL1.VOX"), voice);
-    peer_->Send(166, 41, [](net::COutputStreamSocket& writer) { writer.WriteUInt(7).WriteLong(5); });
+    peer_->Send(166, 41,
+                [](net::COutputStreamSocket& writer) { writer.WriteUInt(7).WriteLong(5); });
     ASSERT_TRUE(ruzd::testing::Eventually([&] { return manager_->MoveQueue().Size() == 1; }));
 
     // Not yet due.
@@ -216,7 +219,8 @@ TEST_F(FileCacheTest, ARecordingIsMovedToTheCentralServerWhenItsCloseComes) {
     ASSERT_TRUE(line);
     const std::string id = line->substr(7, line->find(' ', 7) - 7);
     EXPECT_EQ(*line, "UPFILE " + id + " 1 .\\FileCache\\C\\REC\\CALL1.VOX C:\\REC\\CALL1.VOX 14");
-    EXPECT_EQ(file_peer_->ReadBytes(voice.size()), std::vector<uint8_t>(voice.begin(), voice.end()));
+    EXPECT_EQ(file_peer_->ReadBytes(voice.size()),
+              std::vector<uint8_t>(voice.begin(), voice.end()));
     file_peer_->SendText("TXQRES " + id + " 0 stored 1\r");
     pass.get();
     EXPECT_EQ(manager_->MoveQueue().Size(), 0u);

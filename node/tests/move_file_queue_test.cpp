@@ -35,7 +35,10 @@ TEST_F(MoveFileQueueTest, ASourceIsQueuedOnce) {
 
 TEST_F(MoveFileQueueTest, LineTextEscapesTabsSemicolonsAndEmptyPaths) {
     const CMoveFileToCentral move{-5, "a\tb;c", "", 2, 0};
-    EXPECT_EQ(move.LineText(), "a\x0C" "b\x07" "c\t\x08\t2\t-5");
+    EXPECT_EQ(move.LineText(),
+              "a\x0C"
+              "b\x07"
+              "c\t\x08\t2\t-5");
     EXPECT_EQ(move.DisplayText(), "'a\tb;c' to '', Retries = 2");
     const auto back = CMoveFileToCentral::FromLineText(move.LineText(), 77);
     ASSERT_TRUE(back);
@@ -89,9 +92,8 @@ TEST_F(MoveFileQueueTest, TheQueueIsReadBackDueAtOnce) {
     queue_.QueueMoveFile(4, ".\\FileCache\\C\\REC\\\xC3\xA9T\xC3\xA9.VOX", "C:\\REC\\a;b.VOX", 3,
                          kStart);
     queue_.QueueMoveFile(9, ".\\FileCache\\B.VOX", "C:\\B.VOX", 3, kStart);
-    queue_.ProcessPass(kStart + 4, [](const CMoveFileToCentral&, std::string&, bool&) {
-        return false;
-    });
+    queue_.ProcessPass(kStart + 4,
+                       [](const CMoveFileToCentral&, std::string&, bool&) { return false; });
 
     MoveFileQueue restarted(".\\MoveFileQueue.txt");
     restarted.Load(kStart + 100);
