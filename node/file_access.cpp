@@ -1,11 +1,10 @@
 #include "node/file_access.h"
 
-#include <cerrno>
-
 #include "foundation/debug_channel.h"
 #include "node/manager_log.h"
 #include "platform/crt_file.h"
 #include "platform/crt_flags.h"
+#include "platform/win_error.h"
 
 namespace ruzd::node {
 
@@ -16,7 +15,7 @@ bool MakeFileReadWrite(const std::string& windowsPath) {
     }
     ManagerLog(
         foundation::kDebugChannelVoice, foundation::kDebugNone,
-        "chmod(" + windowsPath + ", _S_IREAD|_S_IWRITE) failed, error=" + std::to_string(errno));
+        "chmod(" + windowsPath + ", _S_IREAD|_S_IWRITE) failed, error=" + std::to_string(platform::GetLastError()));
     return false;
 }
 

@@ -7,7 +7,8 @@
 namespace ruzd::node {
 
 // What _wchmod(path, _S_IREAD|_S_IWRITE) does: the file readable and writable again. A failure
-// is logged as "chmod(<path>, _S_IREAD|_S_IWRITE) failed, error=<errno>".
+// is logged as "chmod(<path>, _S_IREAD|_S_IWRITE) failed, error=<code>" with
+// the error the platform left.
 bool MakeFileReadWrite(const std::string& windowsPath);
 
 }  // namespace ruzd::node

@@ -4,7 +4,6 @@
 // the central server through the move queue.
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -218,11 +217,12 @@ bool CVesmarinManager::CreatePathDirectories(const std::string& path) {
 
 void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
     CacheLog("RemoveFileFromCache " + name);
-    const std::optional<std::string> cachePath = net::CachePathOfCentralPath(name);
+    std::optional<std::string> cachePath = net::CachePathOfCentralPath(name);
     if (!cachePath) {
         CacheLog("RemoveFileFromCache refused: " + name + " has no place inside the file cache");
         return;
     }
+    cachePath = platform::AsciiUpper(*cachePath);
     const fs::path hostPath = platform::MapWindowsPath(*cachePath);
     std::error_code error;
     if (hostPath.empty() || !fs::is_regular_file(hostPath, error)) {
@@ -232,7 +232,7 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
     MakeFileReadWrite(*cachePath);
     if (!fs::remove(hostPath, error)) {
         CacheLog("remove(" + *cachePath +
-                 ") failed, error=" + std::to_string(error ? error.value() : ENOENT));
+                 ") failed, error=" + std::to_string(error.value()));
         return;
     }
     // Under the table's key, so that the next open does not trust the removed copy.
