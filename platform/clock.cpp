@@ -15,7 +15,8 @@ uint64_t SteadyMs() {
 class RealClock : public Clock {
 public:
     RealClock()
-        : scale_(TimeScale()), start_wall_(std::chrono::system_clock::now()),
+        : scale_(TimeScale()),
+          start_wall_(std::chrono::system_clock::now()),
           start_tick_(SteadyMs()) {}
 
     WallTime Now() const override {

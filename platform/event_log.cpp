@@ -42,9 +42,12 @@ std::string Escape(std::string_view text) {
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
@@ -122,8 +125,8 @@ uint32_t LastRecordNumber(int fd) {
     std::string content(static_cast<size_t>(info.st_size), '\0');
     size_t got = 0;
     while (got < content.size()) {
-        const ssize_t n = ::pread(fd, content.data() + got, content.size() - got,
-                                  static_cast<off_t>(got));
+        const ssize_t n =
+            ::pread(fd, content.data() + got, content.size() - got, static_cast<off_t>(got));
         if (n <= 0) {
             break;
         }
@@ -201,9 +204,9 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
     if (fd_ < 0) {
         return kErrorInvalidHandle;
     }
-    const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
-                            CurrentClock().Now().time_since_epoch())
-                            .count();
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(CurrentClock().Now().time_since_epoch())
+            .count();
     EventRecord record;
     record.time_generated = now;
     record.time_written = now;

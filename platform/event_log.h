@@ -77,8 +77,8 @@ public:
 
 private:
     std::vector<EventRecord> records_;
-    size_t next_ = 0;   // the next forward read
-    size_t before_ = 0; // one past the next backward read
+    size_t next_ = 0;    // the next forward read
+    size_t before_ = 0;  // one past the next backward read
 };
 
 }  // namespace ruzd::platform

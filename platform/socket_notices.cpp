@@ -199,8 +199,7 @@ Watcher& TheWatcher() {
 SocketNotice DecodeSocketNotice(intptr_t lparam) {
     const auto bits = static_cast<uint64_t>(lparam);
     return SocketNotice{static_cast<uint32_t>(bits & 0xFFFF),
-                        static_cast<int>((bits >> 16) & 0xFFFF),
-                        static_cast<uint32_t>(bits >> 32)};
+                        static_cast<int>((bits >> 16) & 0xFFFF), static_cast<uint32_t>(bits >> 32)};
 }
 
 intptr_t EncodeSocketNotice(const SocketNotice& notice) {

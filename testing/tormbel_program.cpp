@@ -2,23 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "platform/event_log.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/temp_root.h"
 
 namespace ruzd::testing {
-namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+std::vector<uint32_t> StoredEventIds() {
+    platform::EventLogReader reader;
+    reader.Open();
+    std::vector<uint32_t> ids;
+    for (const platform::EventRecord& record : reader.records()) {
+        ids.push_back(record.event_id);
+    }
+    return ids;
 }
-
-}  // namespace
 
 size_t CountOf(const std::string& all, const std::string& text) {
     size_t count = 0;
@@ -80,7 +78,7 @@ std::optional<int> TormbelProcess::WaitForExit() {
 }
 
 std::string TormbelProcess::Stderr() const {
-    return ReadFile(stderr_path_);
+    return ReadWholeFile(stderr_path_);
 }
 
 bool TormbelProcess::HasLog() const {
@@ -88,7 +86,7 @@ bool TormbelProcess::HasLog() const {
 }
 
 std::string TormbelProcess::Log() const {
-    return ReadFile(workdir_ / "Tormbel.log");
+    return ReadWholeFile(workdir_ / "Tormbel.log");
 }
 
 bool TormbelProcess::WaitForLog(const std::string& text, size_t count) const {

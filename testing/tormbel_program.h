@@ -3,6 +3,7 @@
 // The watchdog program in a test: started as a child process in a platform root and working
 // folder of the test's own. Its message boxes go to its error output, kept in the working folder.
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -42,6 +43,9 @@ private:
     std::filesystem::path stderr_path_;
     std::unique_ptr<platform::ChildProcess> child_;
 };
+
+// The event ids in the Application log of the test's root, in their order.
+std::vector<uint32_t> StoredEventIds();
 
 // How often `text` occurs in `all`.
 size_t CountOf(const std::string& all, const std::string& text);

@@ -115,12 +115,23 @@ bool DispatchSocketNotice(const platform::Message& message) {
     }
     AsyncSocket* socket = it->second;
     switch (notice.event) {
-        case platform::kFdRead: socket->OnReceive(notice.error); break;
-        case platform::kFdWrite: socket->OnSend(notice.error); break;
-        case platform::kFdAccept: socket->OnAccept(notice.error); break;
-        case platform::kFdConnect: socket->OnConnect(notice.error); break;
-        case platform::kFdClose: socket->OnClose(notice.error); break;
-        default: break;
+        case platform::kFdRead:
+            socket->OnReceive(notice.error);
+            break;
+        case platform::kFdWrite:
+            socket->OnSend(notice.error);
+            break;
+        case platform::kFdAccept:
+            socket->OnAccept(notice.error);
+            break;
+        case platform::kFdConnect:
+            socket->OnConnect(notice.error);
+            break;
+        case platform::kFdClose:
+            socket->OnClose(notice.error);
+            break;
+        default:
+            break;
     }
     return true;
 }

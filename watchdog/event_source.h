@@ -13,7 +13,8 @@ namespace ruzd::watchdog {
 inline constexpr const char* kEventSourceName = "Tormbel";
 inline constexpr const char* kEventMessageFile = "TormbelEventLog.dll";
 inline constexpr uint16_t kEventCategoryCount = 2;
-inline constexpr const char* kEventLogKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+inline constexpr const char* kEventLogKey =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
 
 // The watchdog's events.
 inline constexpr uint32_t kEventStarted = 1001;

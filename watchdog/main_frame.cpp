@@ -6,8 +6,8 @@
 #include "platform/clock.h"
 #include "platform/crt_folder.h"
 #include "platform/event_log.h"
-#include "platform/text.h"
 #include "platform/message_window.h"
+#include "platform/text.h"
 #include "watchdog/async_socket.h"
 #include "watchdog/client_socket.h"
 #include "watchdog/server_socket.h"
@@ -43,8 +43,14 @@ int64_t NowSeconds() {
 
 CMainFrame::CMainFrame(const WatchdogOptions& options, WatchdogFlags& flags, FrameWindow& window,
                        TimeoutActions& actions, WatchdogCard& card, DumpWatchers& watchers)
-    : options_(options), flags_(flags), window_(window), actions_(actions), card_(card),
-      watchers_(watchers), local_countdown_(options.countdown), wait_countdown_(options.wait),
+    : options_(options),
+      flags_(flags),
+      window_(window),
+      actions_(actions),
+      card_(card),
+      watchers_(watchers),
+      local_countdown_(options.countdown),
+      wait_countdown_(options.wait),
       pause_countdown_(options.countdown * 10),
       event_source_(kEventSourceName, kEventCategoryCount, kEventMessageFile) {}
 

@@ -99,8 +99,10 @@ void OptionReader::ParseParam(std::string_view text, bool is_flag) {
 void OptionReader::ParseOption(char letter, std::string_view value) {
     WatchdogOptions& o = options_;
     const auto default_ports = [&o] {
-        if (o.client_port == kPortUnset) o.client_port = kDefaultClientPort;
-        if (o.server_port == kPortUnset) o.server_port = kDefaultServerPort;
+        if (o.client_port == kPortUnset)
+            o.client_port = kDefaultClientPort;
+        if (o.server_port == kPortUnset)
+            o.server_port = kDefaultServerPort;
     };
     switch (letter) {
         case 'A':
@@ -111,41 +113,77 @@ void OptionReader::ParseOption(char letter, std::string_view value) {
         case 'R':
             (letter == 'E' ? o.event_monitor : o.remote_only) = true;
             default_ports();
-            if (o.address.empty()) o.address = "localhost";
+            if (o.address.empty())
+                o.address = "localhost";
             break;
-        case 'B': o.reboot = true; break;
-        case 'D': o.card = true; break;
-        case 'H': o.first_chance_log = true; break;
-        case 'M': o.midi_dump = true; break;
-        case 'N': o.screen_shot = false; break;
-        case 'U': o.crash_dumps = false; break;
-        case 'C': o.command = std::string(value); break;
+        case 'B':
+            o.reboot = true;
+            break;
+        case 'D':
+            o.card = true;
+            break;
+        case 'H':
+            o.first_chance_log = true;
+            break;
+        case 'M':
+            o.midi_dump = true;
+            break;
+        case 'N':
+            o.screen_shot = false;
+            break;
+        case 'U':
+            o.crash_dumps = false;
+            break;
+        case 'C':
+            o.command = std::string(value);
+            break;
         case 'F': {
             std::string path = platform::AsciiUpper(value);
             if (!path.empty() && path.find(kCalloutFileName) == std::string::npos) {
-                if (path.back() != '\\') path += '\\';
+                if (path.back() != '\\')
+                    path += '\\';
                 path += kCalloutFileName;
             }
             o.callout_file = std::move(path);
             break;
         }
-        case 'G': o.pulse = ReadNumber(value); break;
-        case 'L': o.language = ReadNumber(value); break;
-        case 'P': o.project = ReadNumber(value); break;
-        case 'S': o.state = ReadNumber(value); break;
-        case 'I': o.countdown = std::max(ReadNumber(value), kMinimumCountdownSeconds); break;
-        case 'K': o.close_central = std::max(ReadNumber(value), 0); break;
-        case 'W': o.wait = std::max(ReadNumber(value), 0); break;
-        case 'X': o.alert = std::max(ReadNumber(value), 0); break;
+        case 'G':
+            o.pulse = ReadNumber(value);
+            break;
+        case 'L':
+            o.language = ReadNumber(value);
+            break;
+        case 'P':
+            o.project = ReadNumber(value);
+            break;
+        case 'S':
+            o.state = ReadNumber(value);
+            break;
+        case 'I':
+            o.countdown = std::max(ReadNumber(value), kMinimumCountdownSeconds);
+            break;
+        case 'K':
+            o.close_central = std::max(ReadNumber(value), 0);
+            break;
+        case 'W':
+            o.wait = std::max(ReadNumber(value), 0);
+            break;
+        case 'X':
+            o.alert = std::max(ReadNumber(value), 0);
+            break;
         case 'O':
             o.client_port = ReadNumber(value);
-            if (o.server_port == kPortUnset) o.server_port = kDefaultServerPort;
-            if (o.address.empty()) o.address = "localhost";
+            if (o.server_port == kPortUnset)
+                o.server_port = kDefaultServerPort;
+            if (o.address.empty())
+                o.address = "localhost";
             break;
         case 'Q':
             o.server_port = ReadNumber(value);
-            if (o.client_port == kPortUnset) o.client_port = kDefaultClientPort;
-            if (o.address.empty()) o.address = "localhost";
+            if (o.client_port == kPortUnset)
+                o.client_port = kDefaultClientPort;
+            if (o.address.empty())
+                o.address = "localhost";
             break;
         case 'T': {
             const std::string bytes = platform::Utf8ToCp1252(value);
@@ -154,7 +192,8 @@ void OptionReader::ParseOption(char letter, std::string_view value) {
                         o.phone.begin());
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

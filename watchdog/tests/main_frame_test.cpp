@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/event_log.h"
 #include "testing/loopback_socket.h"
 #include "testing/temp_root.h"
+#include "testing/tormbel_program.h"
 #include "watchdog/option_reader.h"
 
 namespace ruzd::watchdog {
@@ -63,8 +62,8 @@ protected:
 
     CMainFrame& Open(const std::vector<std::string>& arguments) {
         ReadCommandLine(arguments, options_);
-        frame_ = std::make_unique<CMainFrame>(options_, flags_, window_, actions_, card_,
-                                              watchers_);
+        frame_ =
+            std::make_unique<CMainFrame>(options_, flags_, window_, actions_, card_, watchers_);
         frame_->OnCreate("Tormbel");
         frame_->OnQueryOpen();
         return *frame_;
@@ -76,22 +75,7 @@ protected:
         }
     }
 
-    std::string Log() const {
-        std::ifstream in(work_.path() / "Tormbel.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    std::vector<uint32_t> StoredEvents() const {
-        platform::EventLogReader reader;
-        reader.Open();
-        std::vector<uint32_t> ids;
-        for (const platform::EventRecord& record : reader.records()) {
-            ids.push_back(record.event_id);
-        }
-        return ids;
-    }
+    std::string Log() const { return testing::ReadWholeFile(work_.path() / "Tormbel.log"); }
 
     testing::TempRoot root_;
     testing::TempWorkFolder work_;
@@ -106,7 +90,8 @@ protected:
     std::unique_ptr<CMainFrame> frame_;
 };
 
-TEST_F(MainFrameTest, TheFirstLocalTimeoutComesOnTheTickAfterWaitAndCountdownThenEveryWaitAndCountdown) {
+TEST_F(MainFrameTest,
+       TheFirstLocalTimeoutComesOnTheTickAfterWaitAndCountdownThenEveryWaitAndCountdown) {
     Open({"-I31", "-W3", "-Ctrue"});
     Tick(3 + 31);
     EXPECT_EQ(actions_.local, 0);
@@ -117,7 +102,7 @@ TEST_F(MainFrameTest, TheFirstLocalTimeoutComesOnTheTickAfterWaitAndCountdownThe
     EXPECT_EQ(actions_.local, 1);
     Tick();
     EXPECT_EQ(actions_.local, 2);
-    EXPECT_EQ(StoredEvents(), (std::vector<uint32_t>{1001, 1005, 1005}));
+    EXPECT_EQ(testing::StoredEventIds(), (std::vector<uint32_t>{1001, 1005, 1005}));
     EXPECT_EQ(window_.titles[0], "Tormbel : WAITING (3s)");
     EXPECT_EQ(window_.titles[3], "Tormbel : 31s");
     EXPECT_EQ(actions_.remote, 0);
@@ -152,13 +137,13 @@ TEST_F(MainFrameTest, APauseLastsTenCountdownsAndEndsByItselfWhileHeartbeatsAreA
     EXPECT_NE(Log().find("Tormbel was put in pause"), std::string::npos);
     EXPECT_NE(Log().find("Tormbel was resumed from pause automatically after timeout"),
               std::string::npos);
-    EXPECT_EQ(StoredEvents(), (std::vector<uint32_t>{1001, 1003, 1007}));
+    EXPECT_EQ(testing::StoredEventIds(), (std::vector<uint32_t>{1001, 1003, 1007}));
     // Started at the open and on the first counting tick, stopped by the pause, kicked by each
     // heartbeat.
     EXPECT_EQ(card_.calls, "SSPKK");
     frame_->OnQueryOpen();
     frame_->OnQueryOpen();
-    EXPECT_EQ(StoredEvents(), (std::vector<uint32_t>{1001, 1003, 1007, 1003, 1004}));
+    EXPECT_EQ(testing::StoredEventIds(), (std::vector<uint32_t>{1001, 1003, 1007, 1003, 1004}));
 }
 
 TEST_F(MainFrameTest, ARemoteTimeoutNeedsAPeerAddressAndNoEventMonitor) {
@@ -228,7 +213,7 @@ TEST_F(MainFrameTest, ClosingLogsTheStopAndClosesTheWindow) {
     frame_->OnClose();
     EXPECT_TRUE(window_.closed);
     EXPECT_NE(Log().find("Tormbel was stopped"), std::string::npos);
-    EXPECT_EQ(StoredEvents(), (std::vector<uint32_t>{1001, 1002}));
+    EXPECT_EQ(testing::StoredEventIds(), (std::vector<uint32_t>{1001, 1002}));
     EXPECT_TRUE(std::filesystem::is_directory(work_.path() / "Dumps"));
 }
 

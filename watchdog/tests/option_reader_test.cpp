@@ -89,7 +89,8 @@ TEST(OptionReaderTest, ReadsEveryLetterAsTheTableSays) {
              EXPECT_TRUE(o.card && o.first_chance_log && o.midi_dump);
          }},
         {{"-Fc:\\btv"}, [](const auto& o) { EXPECT_EQ(o.callout_file, "C:\\BTV\\PROJEC16.BTV"); }},
-        {{"-Fc:\\btv\\"}, [](const auto& o) { EXPECT_EQ(o.callout_file, "C:\\BTV\\PROJEC16.BTV"); }},
+        {{"-Fc:\\btv\\"},
+         [](const auto& o) { EXPECT_EQ(o.callout_file, "C:\\BTV\\PROJEC16.BTV"); }},
         {{"-Fd:\\x\\projec16.btv"},
          [](const auto& o) { EXPECT_EQ(o.callout_file, "D:\\X\\PROJEC16.BTV"); }},
         {{"-T12345678901234567890"},

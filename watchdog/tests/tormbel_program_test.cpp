@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,7 +12,9 @@
 #include "foundation/system_time.h"
 #include "platform/event_log.h"
 #include "platform/named_mutex.h"
+#include "platform/stop_signals.h"
 #include "platform/window_message.h"
+#include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
 #include "testing/node_program.h"
@@ -31,20 +32,10 @@ constexpr uint32_t kHeartbeat = 0x160F;
 constexpr uint32_t kQueryOpen = 0x0013;
 constexpr uint32_t kReplyTimeoutMs = 10000;
 constexpr const char* kFastClock = "RUZD_TIME_SCALE=10";
+const int kTerminate = platform::SignalNumber(platform::StopSignal::kTerminate);
 
 std::string Port(uint16_t port) {
     return std::to_string(port);
-}
-
-// The event ids in the root's Application log, in their order.
-std::vector<uint32_t> StoredEvents() {
-    platform::EventLogReader reader;
-    reader.Open();
-    std::vector<uint32_t> ids;
-    for (const platform::EventRecord& record : reader.records()) {
-        ids.push_back(record.event_id);
-    }
-    return ids;
 }
 
 class TormbelProgramTest : public ::testing::Test {
@@ -118,13 +109,13 @@ TEST_F(TormbelProgramTest, AnswersHeartbeatsPausesOnOpenRefusesASecondInstanceAn
     EXPECT_EQ(Send(window, kQueryOpen), 0);
     EXPECT_EQ(Send(window, kHeartbeat), 1);
 
-    dog->Signal(SIGTERM);
+    dog->Signal(kTerminate);
     EXPECT_EQ(dog->WaitForExit(), 0);
     const std::string log = dog->Log();
     EXPECT_NE(log.find("Tormbel was started, CommandLine="), std::string::npos);
     EXPECT_NE(log.find(" -I60 -U -Ctrue\r\n"), std::string::npos);
     EXPECT_NE(log.find("Tormbel was stopped\r\n"), std::string::npos);
-    EXPECT_EQ(StoredEvents(), (std::vector<uint32_t>{1001, 1003, 1004, 1002}));
+    EXPECT_EQ(testing::StoredEventIds(), (std::vector<uint32_t>{1001, 1003, 1004, 1002}));
     platform::NamedMutex lock("Global\\Tormbel");
     EXPECT_EQ(lock.TryAcquire(), platform::NamedMutex::Acquire::kAcquired);
 }
@@ -132,7 +123,7 @@ TEST_F(TormbelProgramTest, AnswersHeartbeatsPausesOnOpenRefusesASecondInstanceAn
 TEST_F(TormbelProgramTest, LogLinesCarryUtcWhateverTheTimeZone) {
     auto dog = Start({"-I60", "-U", "-Ctrue"}, "dog", {"TZ=Pacific/Kiritimati"});
     ASSERT_TRUE(Window());
-    dog->Signal(SIGTERM);
+    dog->Signal(kTerminate);
     EXPECT_EQ(dog->WaitForExit(), 0);
     const std::string log = dog->Log();
     foundation::SystemTime stamp;
@@ -159,8 +150,9 @@ TEST_F(TormbelWithNodeTest, TheNodesHeartbeatHoldsTheCountdownOffUntilTheNodeDie
     environment_.Set("RUZD_TIME_SCALE", "10");
     auto node = StartNode({"-debug", "-d"});
     TormbelProcess dog(root_.path(), work_.path() / "dog", {"-I60", "-U", "-Ctrue"}, {kFastClock});
-    EXPECT_TRUE(node->WaitForLog("Tormbel: Status changed changed from -1000 (Tormbel status not "
-                                 "checked yet) to 1 (Tormbel is running and active)"));
+    EXPECT_TRUE(
+        node->WaitForLog("Tormbel: Status changed changed from -1000 (Tormbel status not "
+                         "checked yet) to 1 (Tormbel is running and active)"));
     const platform::WindowHandle window = platform::FindWindow("Tormbel");
     ASSERT_TRUE(window);
     // The countdown as the title shows it goes back up with every heartbeat.
@@ -181,10 +173,10 @@ TEST_F(TormbelWithNodeTest, TheNodesHeartbeatHoldsTheCountdownOffUntilTheNodeDie
     node->Signal(SIGKILL);
     EXPECT_TRUE(dog.WaitForLog("***** Tormbel LOCAL TIMEOUT *****"));
     EXPECT_TRUE(Eventually([] {
-        const std::vector<uint32_t> ids = StoredEvents();
+        const std::vector<uint32_t> ids = testing::StoredEventIds();
         return std::find(ids.begin(), ids.end(), 1005u) != ids.end();
     }));
-    dog.Signal(SIGTERM);
+    dog.Signal(kTerminate);
     EXPECT_EQ(dog.WaitForExit(), 0);
     EXPECT_NE(dog.Log().find("Tormbel was stopped"), std::string::npos);
 }
@@ -205,10 +197,10 @@ TEST_F(TormbelPeerTest, APeerOnAnotherAddressHoldsTheRemoteTimeoutOffOneOnLoopba
         std::vector<std::string>{"-I60", "-U", "-G1", "-A127.0.0.2", "-O" + Port(server_port),
                                  "-Q" + Port(testing::FreePort())},
         std::vector<std::string>{kFastClock});
-    TormbelProcess dog(root_.path(), work_.path() / "dog",
-                       {"-I60", "-U", "-A127.0.0.1", "-O" + Port(testing::FreePort()),
-                        "-Q" + Port(server_port)},
-                       {kFastClock});
+    TormbelProcess dog(
+        root_.path(), work_.path() / "dog",
+        {"-I60", "-U", "-A127.0.0.1", "-O" + Port(testing::FreePort()), "-Q" + Port(server_port)},
+        {kFastClock});
     {
         // Two local time-outs: more than a countdown has passed with the peer's heartbeats.
         EXPECT_TRUE(dog.WaitForLog("***** Tormbel LOCAL TIMEOUT *****", 2));
@@ -226,11 +218,12 @@ TEST_F(TormbelPeerTest, APeerOnAnotherAddressHoldsTheRemoteTimeoutOffOneOnLoopba
 
 TEST_F(TormbelPeerTest, AnEventMonitorGetsTheHeartbeatsAtMostElevenOfThemQueuedWhenItIsLate) {
     const uint16_t monitor_port = testing::FreePort();
-    TormbelProcess dog(root_.path(), work_.path() / "dog",
-                       {"-I60", "-U", "-A127.0.0.1", "-O" + Port(monitor_port),
-                        "-Q" + Port(testing::FreePort())});
+    TormbelProcess dog(
+        root_.path(), work_.path() / "dog",
+        {"-I60", "-U", "-A127.0.0.1", "-O" + Port(monitor_port), "-Q" + Port(testing::FreePort())});
     platform::WindowHandle window;
-    ASSERT_TRUE(Eventually([&] { return static_cast<bool>(window = platform::FindWindow("Tormbel")); }));
+    ASSERT_TRUE(
+        Eventually([&] { return static_cast<bool>(window = platform::FindWindow("Tormbel")); }));
     const auto heartbeat = [&window] {
         intptr_t result = 0;
         EXPECT_TRUE(
@@ -265,7 +258,7 @@ TEST_F(TormbelPeerTest, AnEventMonitorGetsTheHeartbeatsAtMostElevenOfThemQueuedW
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(heartbeat(), 1);
     }
-    dog.Signal(SIGTERM);
+    dog.Signal(kTerminate);
     EXPECT_EQ(dog.WaitForExit(), 0);
 }
 
