@@ -9,6 +9,9 @@
 
 #include "platform/clock.h"
 #include "platform/event_log.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "platform/win_error.h"
 #include "testing/loopback_socket.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
@@ -215,6 +218,38 @@ TEST_F(MainFrameTest, ClosingLogsTheStopAndClosesTheWindow) {
     EXPECT_NE(Log().find("Tormbel was stopped"), std::string::npos);
     EXPECT_EQ(testing::StoredEventIds(), (std::vector<uint32_t>{1001, 1002}));
     EXPECT_TRUE(std::filesystem::is_directory(work_.path() / "Dumps"));
+}
+
+}  // namespace
+}  // namespace ruzd::watchdog
+
+namespace ruzd::watchdog {
+namespace {
+
+TEST_F(MainFrameTest, TheEventSourceIsRegisteredOnceWithItsMessageFileBesideTheProgram) {
+    Open({"-I31", "-Ctrue"});
+    CEventLog again(kEventSourceName, kEventCategoryCount, kEventMessageFile);
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::LocalMachine().OpenSubKey(
+                  "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tormbel",
+                  platform::RegAccess::kRead, &key),
+              0u);
+    uint32_t number = 0;
+    uint32_t size = sizeof number;
+    ASSERT_EQ(key.QueryValue("TypesSupported", nullptr, &number, &size), 0u);
+    EXPECT_EQ(number, 7u);
+    ASSERT_EQ(key.QueryValue("CategoryCount", nullptr, &number, &size), 0u);
+    EXPECT_EQ(number, 2u);
+    std::string bytes(512, '\0');
+    size = static_cast<uint32_t>(bytes.size());
+    uint32_t type = 0;
+    ASSERT_EQ(key.QueryValue("EventMessageFile", &type, bytes.data(), &size), 0u);
+    EXPECT_EQ(type, platform::kRegExpandSz);
+    const std::string path = platform::Utf16leBytesToUtf8(bytes.substr(0, size - 2));
+    EXPECT_EQ(std::filesystem::path(path).filename(), "TormbelEventLog.dll");
+    std::string name;
+    EXPECT_EQ(key.EnumValue(4, &name, nullptr, nullptr, nullptr),
+              platform::WinError::kErrorNoMoreItems);
 }
 
 }  // namespace
