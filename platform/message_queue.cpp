@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/thread.h"
+#include "platform/time_scale.h"
 
 namespace ruzd::platform {
 namespace {
@@ -64,7 +65,8 @@ public:
         static std::atomic<uint32_t> next_id{1};
         const uint32_t id = next_id.fetch_add(1);
         auto lock = LockState();
-        const auto period = std::chrono::milliseconds(std::max<uint32_t>(period_ms, 1));
+        const auto period =
+            std::chrono::milliseconds(std::max<uint32_t>(period_ms / TimeScale(), 1));
         timers_.push_back(Timer{id, period, std::chrono::steady_clock::now() + period});
         return id;
     }

@@ -1,24 +1,10 @@
 #include "testing/node_program.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/simulated_boards.h"
 
 namespace ruzd::testing {
-namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
-
 NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                          std::vector<std::string> arguments)
     : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
@@ -62,7 +48,7 @@ std::optional<int> NodeProcess::WaitForExit() {
 }
 
 std::string NodeProcess::Stderr() const {
-    return ReadFile(stderr_path_);
+    return ReadWholeFile(stderr_path_);
 }
 
 std::string NodeProcess::DebugLog() const {
@@ -73,7 +59,7 @@ std::string NodeProcess::DebugLog() const {
     }
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() == ".deb") {
-            all += ReadFile(entry.path());
+            all += ReadWholeFile(entry.path());
         }
     }
     return all;

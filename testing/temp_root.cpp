@@ -2,10 +2,19 @@
 
 #include <stdlib.h>
 
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 namespace ruzd::testing {
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 namespace {
 
 std::filesystem::path MakeTempDir() {

@@ -6,6 +6,9 @@
 
 namespace ruzd::testing {
 
+// All the bytes of a file; empty when it cannot be read.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
 // Points RUZD_ROOT at a fresh, empty folder for the lifetime of the object, so that a test's
 // registry, named mutexes and other machine-wide state never leak into another test. The
 // previous value is restored and the folder removed on destruction.

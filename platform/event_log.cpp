@@ -1,0 +1,292 @@
+#include "platform/event_log.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "platform/clock.h"
+#include "platform/computer_name.h"
+#include "platform/root.h"
+#include "platform/win_error.h"
+
+namespace ruzd::platform {
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+std::filesystem::path StorePath(std::string_view log) {
+    return RootSubdir("eventlog") / (std::string(log) + ".events");
+}
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || c == '%' || c == '\t') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool Unescape(std::string_view text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) {
+            return false;
+        }
+        const int high = HexDigit(text[i + 1]);
+        const int low = HexDigit(text[i + 2]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return true;
+}
+
+std::string ToHex(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        out += kHex[static_cast<unsigned char>(c) >> 4];
+        out += kHex[static_cast<unsigned char>(c) & 0xF];
+    }
+    return out;
+}
+
+bool FromHex(std::string_view text, std::string& out) {
+    out.clear();
+    if (text.size() % 2 != 0) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        out += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+        if (tab == std::string_view::npos) {
+            return fields;
+        }
+        start = tab + 1;
+    }
+}
+
+// The number of the store's last record, 0 for an empty store.
+uint32_t LastRecordNumber(int fd) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || info.st_size == 0) {
+        return 0;
+    }
+    std::string content(static_cast<size_t>(info.st_size), '\0');
+    size_t got = 0;
+    while (got < content.size()) {
+        const ssize_t n =
+            ::pread(fd, content.data() + got, content.size() - got, static_cast<off_t>(got));
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    content.resize(got);
+    while (!content.empty() && content.back() == '\n') {
+        content.pop_back();
+    }
+    const size_t line_start = content.find_last_of('\n');
+    const std::string_view last =
+        std::string_view(content).substr(line_start == std::string::npos ? 0 : line_start + 1);
+    uint32_t number = 0;
+    ParseNumber(last.substr(0, last.find('\t')), number);
+    return number;
+}
+
+int SyslogPriority(uint16_t type) {
+    return type == kEventTypeError ? LOG_ERR : type == kEventTypeWarning ? LOG_WARNING : LOG_INFO;
+}
+
+}  // namespace
+
+std::string EventRecordLine(const EventRecord& record) {
+    std::ostringstream line;
+    line << record.record_number << '\t' << record.time_generated << '\t' << record.time_written
+         << '\t' << Escape(record.source) << '\t' << Escape(record.computer) << '\t'
+         << record.event_id << '\t' << record.type << '\t' << record.category << '\t'
+         << ToHex(record.user_sid) << '\t' << record.strings.size();
+    for (const std::string& text : record.strings) {
+        line << '\t' << Escape(text);
+    }
+    line << '\t' << ToHex(record.data);
+    return line.str();
+}
+
+bool ParseEventRecordLine(std::string_view line, EventRecord& record) {
+    const std::vector<std::string_view> fields = SplitTabs(line);
+    size_t count = 0;
+    if (fields.size() < 11 || !ParseNumber(fields[9], count) || fields.size() != 11 + count) {
+        return false;
+    }
+    record.strings.assign(count, std::string());
+    for (size_t i = 0; i < count; ++i) {
+        if (!Unescape(fields[10 + i], record.strings[i])) {
+            return false;
+        }
+    }
+    return ParseNumber(fields[0], record.record_number) &&
+           ParseNumber(fields[1], record.time_generated) &&
+           ParseNumber(fields[2], record.time_written) && Unescape(fields[3], record.source) &&
+           Unescape(fields[4], record.computer) && ParseNumber(fields[5], record.event_id) &&
+           ParseNumber(fields[6], record.type) && ParseNumber(fields[7], record.category) &&
+           FromHex(fields[8], record.user_sid) && FromHex(fields[10 + count], record.data);
+}
+
+EventLogWriter::~EventLogWriter() {
+    Close();
+}
+
+uint32_t EventLogWriter::Open(std::string_view source, std::string_view log) {
+    Close();
+    const std::filesystem::path path = StorePath(log);
+    fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        return WinErrorFromErrno(errno);
+    }
+    source_ = std::string(source);
+    return kErrorSuccess;
+}
+
+uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event_id,
+                                const std::vector<std::string>& strings, std::string_view data,
+                                std::string_view user_sid) {
+    if (fd_ < 0) {
+        return kErrorInvalidHandle;
+    }
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(CurrentClock().Now().time_since_epoch())
+            .count();
+    EventRecord record;
+    record.time_generated = now;
+    record.time_written = now;
+    record.source = source_;
+    record.computer = ComputerName().value_or("");
+    record.event_id = event_id;
+    record.type = type;
+    record.category = category;
+    record.user_sid = std::string(user_sid);
+    record.strings = strings;
+    record.data = std::string(data);
+
+    std::string text = "event " + std::to_string(event_id & 0xFFFF);
+    for (const std::string& insert : strings) {
+        text += ": " + insert;
+    }
+    ::openlog(source_.c_str(), LOG_PID, LOG_USER);
+    ::syslog(SyslogPriority(type), "%s", text.c_str());
+    ::closelog();
+
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return WinErrorFromErrno(errno);
+        }
+    }
+    record.record_number = LastRecordNumber(fd_) + 1;
+    const std::string line = EventRecordLine(record) + "\n";
+    const ssize_t written = ::write(fd_, line.data(), line.size());
+    const int error = errno;
+    ::flock(fd_, LOCK_UN);
+    if (written != static_cast<ssize_t>(line.size())) {
+        return written < 0 ? WinErrorFromErrno(error) : kErrorDiskFull;
+    }
+    return kErrorSuccess;
+}
+
+void EventLogWriter::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+uint32_t EventLogReader::Open(std::string_view log) {
+    records_.clear();
+    next_ = 0;
+    before_ = 0;
+    std::ifstream in(StorePath(log), std::ios::binary);
+    if (!in) {
+        return kErrorFileNotFound;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        EventRecord record;
+        if (ParseEventRecordLine(line, record)) {
+            records_.push_back(std::move(record));
+        }
+    }
+    before_ = records_.size();
+    return kErrorSuccess;
+}
+
+uint32_t EventLogReader::OldestRecord() const {
+    return records_.empty() ? 0 : records_.front().record_number;
+}
+
+bool EventLogReader::ReadNext(EventRecord& record) {
+    if (next_ >= records_.size()) {
+        return false;
+    }
+    record = records_[next_++];
+    return true;
+}
+
+bool EventLogReader::ReadPrevious(EventRecord& record) {
+    if (before_ == 0) {
+        return false;
+    }
+    record = records_[--before_];
+    return true;
+}
+
+}  // namespace ruzd::platform

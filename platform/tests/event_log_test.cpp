@@ -1,0 +1,77 @@
+#include "platform/event_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/root.h"
+#include "platform/time_scale.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::platform {
+namespace {
+
+TEST(EventLogTest, RecordsAreNumberedOnAndReadBackInBothDirections) {
+    testing::TempRoot root;
+    EventLogWriter first;
+    EventLogWriter second;
+    ASSERT_EQ(first.Open("Tormbel"), 0u);
+    ASSERT_EQ(second.Open("Other"), 0u);
+    EXPECT_EQ(first.Report(kEventTypeSuccess, 1, 1001), 0u);
+    EXPECT_EQ(second.Report(kEventTypeError, 2, 7, {"a\tb%c\r\n", ""}, std::string("\0\xFF", 2),
+                            "\x01\x05"),
+              0u);
+    EXPECT_EQ(first.Report(kEventTypeWarning, 1, 1002), 0u);
+
+    EventLogReader reader;
+    ASSERT_EQ(reader.Open(), 0u);
+    EXPECT_EQ(reader.NumberOfRecords(), 3u);
+    EXPECT_EQ(reader.OldestRecord(), 1u);
+    EventRecord record;
+    ASSERT_TRUE(reader.ReadNext(record));
+    EXPECT_EQ(record.source, "Tormbel");
+    EXPECT_EQ(record.event_id, 1001u);
+    ASSERT_TRUE(reader.ReadNext(record));
+    EXPECT_EQ(record.record_number, 2u);
+    EXPECT_EQ(record.type, kEventTypeError);
+    EXPECT_EQ(record.category, 2);
+    EXPECT_EQ(record.strings, (std::vector<std::string>{"a\tb%c\r\n", ""}));
+    EXPECT_EQ(record.data, std::string("\0\xFF", 2));
+    EXPECT_EQ(record.user_sid, "\x01\x05");
+    EXPECT_GT(record.time_written, 0);
+    ASSERT_TRUE(reader.ReadPrevious(record));
+    EXPECT_EQ(record.record_number, 3u);
+    EXPECT_EQ(record.event_id, 1002u);
+
+    // One line a record, its texts escaped so that a TAB or line end stays inside its field.
+    std::ifstream store(root.path() / "eventlog" / "Application.events");
+    std::string line;
+    int lines = 0;
+    while (std::getline(store, line)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 3);
+}
+
+TEST(EventLogTest, AStoreThatCannotBeOpenedGivesTheSystemsError) {
+    testing::TempRoot root;
+    std::filesystem::create_directories(root.path() / "eventlog" / "Application.events");
+    EventLogWriter writer;
+    EXPECT_EQ(writer.Open("Tormbel"), 5u);
+    EventLogReader reader;
+    EXPECT_EQ(reader.Open("Missing"), 2u);
+}
+
+TEST(TimeScaleTest, OnlyWholeNumbersFromOneToTwentyCount) {
+    EXPECT_EQ(ParseTimeScale("10"), 10u);
+    EXPECT_EQ(ParseTimeScale("1"), 1u);
+    EXPECT_EQ(ParseTimeScale("20"), 20u);
+    EXPECT_FALSE(ParseTimeScale("0"));
+    EXPECT_FALSE(ParseTimeScale("21"));
+    EXPECT_FALSE(ParseTimeScale("2x"));
+    EXPECT_FALSE(ParseTimeScale(""));
+}
+
+}  // namespace
+}  // namespace ruzd::platform

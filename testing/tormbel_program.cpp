@@ -1,0 +1,96 @@
+#include "testing/tormbel_program.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/event_log.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::testing {
+std::vector<uint32_t> StoredEventIds() {
+    platform::EventLogReader reader;
+    reader.Open();
+    std::vector<uint32_t> ids;
+    for (const platform::EventRecord& record : reader.records()) {
+        ids.push_back(record.event_id);
+    }
+    return ids;
+}
+
+size_t CountOf(const std::string& all, const std::string& text) {
+    size_t count = 0;
+    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TormbelProcess::TormbelProcess(const std::filesystem::path& root,
+                               const std::filesystem::path& workdir,
+                               std::vector<std::string> arguments,
+                               std::vector<std::string> environment)
+    : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
+    std::filesystem::create_directories(workdir);
+    ProgramStart start;
+    start.program = ProgramFolder() / "Tormbel";
+    start.arguments = std::move(arguments);
+    start.environment = std::move(environment);
+    start.environment.push_back("RUZD_ROOT=" + root.string());
+    start.folder = workdir;
+    start.stderr_file = stderr_path_;
+    const pid_t pid = StartProgram(start);
+    EXPECT_GT(pid, 0) << "the watchdog program did not start";
+    if (pid > 0) {
+        child_ = std::make_unique<platform::ChildProcess>(pid);
+    }
+}
+
+TormbelProcess::~TormbelProcess() {
+    if (child_ != nullptr && !child_->HasEnded()) {
+        KillProgram(child_->pid());
+        child_->ended().Wait(10000);
+    }
+}
+
+pid_t TormbelProcess::pid() const {
+    return child_ != nullptr ? child_->pid() : -1;
+}
+
+void TormbelProcess::Signal(int number) {
+    if (child_ != nullptr && !child_->HasEnded()) {
+        SendSignal(child_->pid(), number);
+    }
+}
+
+void TormbelProcess::Kill() {
+    if (child_ != nullptr && !child_->HasEnded()) {
+        KillProgram(child_->pid());
+        child_->ended().Wait(10000);
+    }
+}
+
+std::optional<int> TormbelProcess::WaitForExit() {
+    if (child_ == nullptr || child_->ended().Wait(60000) != platform::kWaitObject0) {
+        return std::nullopt;
+    }
+    return child_->ExitCode();
+}
+
+std::string TormbelProcess::Stderr() const {
+    return ReadWholeFile(stderr_path_);
+}
+
+bool TormbelProcess::HasLog() const {
+    return std::filesystem::exists(workdir_ / "Tormbel.log");
+}
+
+std::string TormbelProcess::Log() const {
+    return ReadWholeFile(workdir_ / "Tormbel.log");
+}
+
+bool TormbelProcess::WaitForLog(const std::string& text, size_t count) const {
+    return Eventually([&] { return CountOf(Log(), text) >= count; });
+}
+
+}  // namespace ruzd::testing

@@ -1,0 +1,55 @@
+#include "watchdog/tormbel_app.h"
+
+#include "platform/message_box.h"
+#include "platform/message_queue.h"
+#include "platform/named_mutex.h"
+#include "platform/stop_signals.h"
+#include "platform/thread.h"
+#include "watchdog/headless_frame_window.h"
+#include "watchdog/main_frame.h"
+#include "watchdog/option_reader.h"
+#include "watchdog/startup_checks.h"
+#include "watchdog/tormbel_log.h"
+
+namespace ruzd::watchdog {
+
+int RunTormbel(const std::vector<std::string>& words) {
+    // Made before any other thread starts, so that every thread leaves the stop signals to it.
+    platform::StopSignals signals;
+
+    WatchdogOptions options;
+    ReadCommandLine(std::vector<std::string>(words.begin() + (words.empty() ? 0 : 1), words.end()),
+                    options);
+    const StartupVerdict verdict = CheckOptions(options);
+    if (verdict.refused) {
+        ShowVerdict(verdict);
+        return kRefusedExitCode;
+    }
+    platform::NamedMutex instance(kInstanceMutexName);
+    if (instance.TryAcquire() != platform::NamedMutex::Acquire::kAcquired) {
+        platform::ShowMessageBox(kAlreadyRunningMessage, "Tormbel",
+                                 platform::kMbOk | platform::kMbIconInformation);
+        return kRefusedExitCode;
+    }
+
+    HeadlessFrameWindow window;
+    if (!window.Create()) {
+        return kRefusedExitCode;
+    }
+    WatchdogFlags flags;
+    TimeoutActions actions;
+    WatchdogCard card;
+    DumpWatchers watchers;
+    CMainFrame frame(options, flags, window, actions, card, watchers);
+    frame.OnCreate(CommandLineText(words));
+
+    const uint32_t main_thread = platform::CurrentThreadId();
+    // The framework's first show of the minimised window.
+    platform::PostThreadMessage(main_thread, kWmQueryOpen);
+    signals.Watch([main_thread] { platform::PostThreadMessage(main_thread, platform::kWmClose); });
+    return platform::RunMessageLoop([&frame, &window](platform::Message& message) {
+        frame.HandleMessage(message, window.tick_timer_id());
+    });
+}
+
+}  // namespace ruzd::watchdog
