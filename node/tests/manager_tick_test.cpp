@@ -17,6 +17,8 @@
 #include "node/tormbel_status.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
+#include "platform/crt_file.h"
+#include "platform/crt_flags.h"
 #include "platform/local_time.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
@@ -283,8 +285,16 @@ TEST_F(ManagerTickTest, TheListenerIsNotRestartedWithinHalfAMinuteOfACommand) {
 TEST_F(ManagerTickTest, TheCleanUpRunsAtTwoAfterAMidnightTickOnlyOncePerNight) {
     Start(LocalTime(1, 59, 50));
     manager_->VirtualFiles().AddVoiceFile(1, 11, "c:\\Prompts\\Hello.vox");
-    manager_->VirtualFiles().AddRecordFile(2, 12, "c:\\Rec\\Call.wav");
-    manager_->VirtualFiles().AddRecordFile(3, 13, "C:\\PROMPTS\\HELLO.VOX");
+    // Record files are closed for real at shut-down: their handles must be the test's own files,
+    // never descriptors the process uses for something else.
+    const uint32_t create = platform::kCrtWriteOnly | platform::kCrtCreate;
+    const uint32_t writable = platform::kCrtPermissionRead | platform::kCrtPermissionWrite;
+    const int32_t first = platform::CrtOpen("C:\\tick-record-1.wav", create, writable);
+    const int32_t second = platform::CrtOpen("C:\\tick-record-2.wav", create, writable);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    manager_->VirtualFiles().AddRecordFile(2, first, "c:\\Rec\\Call.wav");
+    manager_->VirtualFiles().AddRecordFile(3, second, "C:\\PROMPTS\\HELLO.VOX");
     TickAt(20);                                           // 02:00:10, never armed
     clock_.SetNow(AtSeconds(LocalTime(23, 59, 59) + 1));  // 00:00 of the next day
     manager_->OnTick();
