@@ -13,6 +13,10 @@ CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owne
 }
 
 CServerStreamSocketThread::~CServerStreamSocketThread() {
+    Stop();
+}
+
+void CServerStreamSocketThread::Stop() {
     if (auto thread = thread_.Exchange(nullptr)) {
         thread->StopSocketThread();
     }

@@ -32,6 +32,10 @@ public:
     // Stops the thread first, so that the owner hears nothing once this returns.
     ~CServerStreamSocketThread() override;
 
+    // Stops the listener's thread and waits for its end (not when called on that thread): the
+    // owner hears nothing more once this returns.
+    void Stop();
+
     // A listener has no single peer: false.
     bool GetPeerName(std::string& address, unsigned& port) override;
     // To every connected peer; 1 when every send succeeded.

@@ -37,7 +37,10 @@ CVesmarinManager::~CVesmarinManager() {
     SafeCloseAllChannels();
     StopAllThreads();
     // The listener's thread is stopped first, so that no command or close arrives while the
-    // rest goes.
+    // rest goes; it ends before the listener goes, since a close it handles reads `listener_`.
+    if (listener_) {
+        listener_->Stop();
+    }
     listener_.reset();
     if (file_listener_) {
         // Its connections call back into the manager, so the thread must have ended before the

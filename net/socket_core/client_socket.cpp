@@ -299,6 +299,7 @@ void CClientSocket::OnConnect(int error) {
 }
 
 bool CClientSocket::OnReceive() {
+    const int capacity = receive_capacity_.load();
     ssize_t received = 0;
     int error = 0;
     {
@@ -307,8 +308,8 @@ bool CClientSocket::OnReceive() {
         if (fd < 0) {
             return false;
         }
-        received = ::recv(fd, receive_buffer_.get(), static_cast<size_t>(receive_capacity_ - 1),
-                          MSG_DONTWAIT);
+        received =
+            ::recv(fd, receive_buffer_.get(), static_cast<size_t>(capacity - 1), MSG_DONTWAIT);
         error = received < 0 ? errno : 0;
     }
     if (received < 0) {
@@ -325,10 +326,11 @@ bool CClientSocket::OnReceive() {
     }
     receive_buffer_[received] = 0;
     receiver_.Receive(this, static_cast<int>(received));
-    if (received == receive_capacity_ - 1 && receive_capacity_ < kMaxReceiveCapacity) {
+    if (received == capacity - 1 && capacity < kMaxReceiveCapacity) {
         // The old bytes were handed over already; the next read may take more.
-        receive_capacity_ += kReceiveGrowth;
-        receive_buffer_ = std::make_unique<uint8_t[]>(static_cast<size_t>(receive_capacity_));
+        receive_buffer_ =
+            std::make_unique<uint8_t[]>(static_cast<size_t>(capacity + kReceiveGrowth));
+        receive_capacity_.store(capacity + kReceiveGrowth);
     }
     return true;
 }

@@ -65,7 +65,7 @@ public:
 
     // During a receive notification: the received bytes, NUL-terminated.
     const uint8_t* ReceiveBuffer() const { return receive_buffer_.get(); }
-    int ReceiveCapacity() const { return receive_capacity_; }
+    int ReceiveCapacity() const { return receive_capacity_.load(); }
 
     size_t QueuedBlocks() const;
     size_t QueuedBytes() const;
@@ -121,9 +121,9 @@ private:
     int port_ = 0;
     SendQueue queue_;
 
-    // Used on the reactor's thread only.
+    // Used on the reactor's thread only; the capacity may be read from any thread.
     std::unique_ptr<uint8_t[]> receive_buffer_;
-    int receive_capacity_ = kInitialReceiveCapacity;
+    std::atomic<int> receive_capacity_{kInitialReceiveCapacity};
 };
 
 }  // namespace ruzd::net
