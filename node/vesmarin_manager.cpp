@@ -5,6 +5,7 @@
 
 #include "foundation/debug_channel.h"
 #include "foundation/registry.h"
+#include "net/connection_limit.h"
 #include "node/command_codes.h"
 #include "node/exception_cm.h"
 #include "node/hardware_startup.h"
@@ -101,10 +102,14 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     StartHardware();
     telephony::IntelBoards().Init();
 
-    listener_ =
-        std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(command_port_));
+    // One bound for both ports: a peer cannot double it by using the other one as well.
+    const std::shared_ptr<net::BufferBudget> budget =
+        net::BufferBudget::Create(net::ReadOtherConnectionsBufferLimit());
+    listener_ = std::make_unique<net::CServerStreamSocketThread>(
+        this, static_cast<int>(command_port_), budget);
     file_listener_ = std::make_unique<net::COrvanthellaFileSocketThread>(
-        this, net::COrvanthellaFileSocketThread::ReadListenerPort());
+        this, net::COrvanthellaFileSocketThread::ReadListenerPort(),
+        net::COrvanthellaFileSocketThread::SocketFactory(), budget);
     {
         std::lock_guard lock(connection_lock_);
         client_initialised_ = false;
