@@ -78,7 +78,52 @@ void CAsyncSocketEx::ReleaseStreams() {
 void CAsyncSocketEx::EmptySendQueue() {
     platform::CriticalSectionLock guard(send_lock_);
     send_queue_.clear();
+    queued_bytes_ = 0;
+    AccountQueueLocked(false);
     SetWantWrite(false);
+}
+
+void CAsyncSocketEx::SetAuthorised(bool authorised) {
+    authorised_.store(authorised);
+    if (buffer_account_) {
+        buffer_account_->SetCounted(!authorised);
+    }
+}
+
+void CAsyncSocketEx::AccountQueueLocked(bool grew) {
+    if (buffer_account_ && !buffer_account_->Hold(BufferAccount::kQueued, queued_bytes_) && grew) {
+        EndOverBudget();
+    }
+}
+
+void CAsyncSocketEx::AccountReceived() {
+    const size_t kept = line_fill_ + (block_.discard ? 0 : block_.data.size());
+    if (buffer_account_ && !buffer_account_->Hold(BufferAccount::kReceived, kept) &&
+        !over_budget_.exchange(true)) {
+        EmptySendQueue();
+        EndConnection(OverBudgetReason());
+    }
+}
+
+void CAsyncSocketEx::EndOverBudget() {
+    if (over_budget_.exchange(true)) {
+        return;
+    }
+    EmptySendQueue();
+    // Ended on the socket's thread, never in the middle of a send or of a command.
+    if (const std::shared_ptr<SocketReactor> reactor = Reactor()) {
+        reactor->Post([weak = weak_from_this()] {
+            const auto self = std::static_pointer_cast<CAsyncSocketEx>(weak.lock());
+            if (self && self->IsOpen()) {
+                self->EndConnection(self->OverBudgetReason());
+            }
+        });
+    }
+}
+
+std::string CAsyncSocketEx::OverBudgetReason() const {
+    return platform::Format("connections not authorised hold more than %zu bytes",
+                            buffer_account_->Limit());
 }
 
 bool CAsyncSocketEx::CreateSocket(uint16_t port, const std::string& address) {
@@ -119,7 +164,8 @@ void CAsyncSocketEx::RegisterCommands() {
 
 void CAsyncSocketEx::ResetConnectionState() {
     line_fill_ = 0;
-    authorised_.store(false);
+    SetAuthorised(false);
+    over_budget_.store(false);
     if (auto_detect_) {
         detected_ = false;
         wide_ = true;
@@ -178,7 +224,7 @@ bool CAsyncSocketEx::SendRaw(const uint8_t* data, size_t length) {
         return false;
     }
     platform::CriticalSectionLock guard(send_lock_);
-    if (!IsConnected()) {
+    if (!IsConnected() || over_budget_.load()) {
         return false;
     }
     std::vector<uint8_t> wire;
@@ -187,17 +233,21 @@ bool CAsyncSocketEx::SendRaw(const uint8_t* data, size_t length) {
         return false;
     }
     if (!send_queue_.empty()) {
+        queued_bytes_ += wire.size();
         send_queue_.push_back(CSocketSendBuffer{std::move(wire), 0});
         FlushSendQueue();
+        AccountQueueLocked(true);
         return true;
     }
     const int sent = Send(wire.data(), wire.size());
     if (sent >= 0 && static_cast<size_t>(sent) == wire.size()) {
         return true;
     }
-    send_queue_.push_back(
-        CSocketSendBuffer{std::move(wire), sent > 0 ? static_cast<size_t>(sent) : 0});
+    const size_t taken = sent > 0 ? static_cast<size_t>(sent) : 0;
+    queued_bytes_ += wire.size() - taken;
+    send_queue_.push_back(CSocketSendBuffer{std::move(wire), taken});
     SetWantWrite(true);
+    AccountQueueLocked(true);
     return true;
 }
 
@@ -208,24 +258,23 @@ void CAsyncSocketEx::FlushSendQueue() {
         const size_t left = head.data.size() - head.sent;
         const int sent = Send(head.data.data() + head.sent, left);
         if (sent >= 0 && static_cast<size_t>(sent) == left) {
+            queued_bytes_ -= left;
             send_queue_.pop_front();
             continue;
         }
         if (sent > 0) {
             head.sent += static_cast<size_t>(sent);
+            queued_bytes_ -= static_cast<size_t>(sent);
         }
         break;
     }
     SetWantWrite(!send_queue_.empty());
+    AccountQueueLocked(false);
 }
 
 size_t CAsyncSocketEx::QueuedBytes() const {
     platform::CriticalSectionLock guard(send_lock_);
-    size_t bytes = 0;
-    for (const CSocketSendBuffer& buffer : send_queue_) {
-        bytes += buffer.data.size() - buffer.sent;
-    }
-    return bytes;
+    return queued_bytes_;
 }
 
 void CAsyncSocketEx::SendHeartbeat(const std::string& text, bool isRequest) {
@@ -338,13 +387,18 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
 }
 
 void CAsyncSocketEx::OnClose(int error) {
-    authorised_.store(false);
+    SetAuthorised(false);
     handshake_.Reset();
     {
         platform::CriticalSectionLock guard(send_lock_);
         transform_.ResetCounters();
         send_queue_.clear();
+        queued_bytes_ = 0;
+        AccountQueueLocked(false);
         ReleaseStreams();
+    }
+    if (buffer_account_) {
+        buffer_account_->Hold(BufferAccount::kReceived, 0);
     }
     Close();
     AsyncSocket::OnClose(error);

@@ -24,6 +24,7 @@
 
 #include "net/socket_command.h"
 #include "net/socket_core/async_socket.h"
+#include "net/socket_core/buffer_budget.h"
 #include "net/text_handshake.h"
 #include "net/wire_transform.h"
 #include "platform/critical_section.h"
@@ -115,6 +116,12 @@ public:
     // Bytes waiting in the send queue.
     size_t QueuedBytes() const;
 
+    // The connection's share of its listener's buffer budget, given before it is used. While
+    // the connection is not authorised its bytes count, and past the budget it is ended.
+    void SetBufferAccount(std::shared_ptr<BufferAccount> account) {
+        buffer_account_ = std::move(account);
+    }
+
     // Held by a caller whose messages must leave without others between them (a line and the
     // bytes that follow it).
     platform::CriticalSection& SendLock() const { return send_lock_; }
@@ -154,7 +161,7 @@ protected:
     void OnClose(int error) override;
 
     void RegisterCommand(const std::string& word, CSocketCommand command);
-    void SetAuthorised(bool authorised) { authorised_.store(authorised); }
+    void SetAuthorised(bool authorised);
     // Fixed text mode (no detection) or detection at the next connection.
     void SetTextMode(bool autoDetect, bool wide);
     void SetTimeSource(bool timeSource) { handshake_.SetTimeSource(timeSource); }
@@ -204,6 +211,16 @@ private:
     void ReleaseStreams();
     void BuildStreams();
     void EmptySendQueue();
+    // Records the send queue's bytes in the account (under the send lock); past the budget
+    // after `grew`, the connection ends.
+    void AccountQueueLocked(bool grew);
+    // Records the received bytes kept (on the socket's thread); past the budget the connection
+    // ends at once.
+    void AccountReceived();
+    // Ends the connection for holding more than the budget allows (any thread): nothing more
+    // is sent, and the end follows on the socket's thread.
+    void EndOverBudget();
+    std::string OverBudgetReason() const;
 
     void SocketCmdCURTIM(const SocketParameters& parameters);
     void SocketCmdCNPROP(const SocketParameters& parameters);
@@ -232,6 +249,10 @@ private:
     mutable platform::CriticalSection send_lock_;
     WireTransform transform_;
     std::deque<CSocketSendBuffer> send_queue_;
+    size_t queued_bytes_ = 0;
+
+    std::shared_ptr<BufferAccount> buffer_account_;
+    std::atomic<bool> over_budget_{false};
 
     platform::CriticalSection commands_lock_;
     std::map<std::string, CSocketCommand> commands_;

@@ -34,7 +34,9 @@ std::string CutToCharacters(const std::string& text, size_t count) {
 void CAsyncSocketEx::OnReceive(int error) {
     // Held for the whole call, so that a handler that closes the socket does not free it.
     const std::shared_ptr<AsyncSocket> self = shared_from_this();
-    ProcessReceivedData(error);
+    if (ProcessReceivedData(error) > 0 && IsOpen()) {
+        AccountReceived();
+    }
     AsyncSocket::OnReceive(error);
 }
 

@@ -21,10 +21,12 @@ using foundation::CStaticTools;
 using foundation::Trace;
 
 COrvanthellaFileSocketThread::COrvanthellaFileSocketThread(FileCacheOwner* owner, int32_t port,
-                                                           SocketFactory factory)
+                                                           SocketFactory factory,
+                                                           std::shared_ptr<BufferBudget> budget)
     : owner_(owner),
       port_(port),
       factory_(std::move(factory)),
+      budget_(budget ? std::move(budget) : BufferBudget::Create(ReadOtherConnectionsBufferLimit())),
       max_connections_(ReadMaxConnections()),
       loop_("File Socket") {
     SocketThreadLoop::Steps steps;
@@ -62,10 +64,13 @@ int32_t COrvanthellaFileSocketThread::ReadListenerPort() {
 }
 
 std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::MakeSocket() {
-    if (factory_) {
-        return factory_(loop_.reactor(), this);
+    std::shared_ptr<COrvanthellaFileSocket> socket =
+        factory_ ? factory_(loop_.reactor(), this)
+                 : std::make_shared<COrvanthellaFileSocket>(loop_.reactor(), this);
+    if (socket) {
+        socket->SetBufferAccount(budget_->Open());
     }
-    return std::make_shared<COrvanthellaFileSocket>(loop_.reactor(), this);
+    return socket;
 }
 
 bool COrvanthellaFileSocketThread::InitInstance() {

@@ -42,8 +42,11 @@ public:
         std::shared_ptr<SocketReactor>, COrvanthellaFileSocketThread*)>;
 
     // Starts the thread at once; it listens on `port` (0: not at all). `owner` hears of closed
-    // connections and must outlive the thread.
-    COrvanthellaFileSocketThread(FileCacheOwner* owner, int32_t port, SocketFactory factory = {});
+    // connections and must outlive the thread. The bytes held for connections that are not
+    // authorised are bounded by `budget`, by default one of the thread's own of the registry's
+    // size.
+    COrvanthellaFileSocketThread(FileCacheOwner* owner, int32_t port, SocketFactory factory = {},
+                                 std::shared_ptr<BufferBudget> budget = nullptr);
     // Ends the thread, which closes the listener and every connection.
     ~COrvanthellaFileSocketThread();
     COrvanthellaFileSocketThread(const COrvanthellaFileSocketThread&) = delete;
@@ -115,6 +118,7 @@ private:
     FileCacheOwner* const owner_;
     const int32_t port_;
     const SocketFactory factory_;
+    const std::shared_ptr<BufferBudget> budget_;
     std::atomic<uint32_t> request_timeout_seconds_{kRequestTimeoutSeconds};
     std::atomic<uint32_t> updater_pause_ms_{CVoruridAdididUpdater::kDefaultPauseMs};
 

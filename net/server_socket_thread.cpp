@@ -7,10 +7,12 @@
 namespace ruzd::net {
 
 CServerSocketThread::CServerSocketThread(CSocketCallback* receiver, int port,
-                                         std::shared_ptr<platform::Waitable> after)
+                                         std::shared_ptr<platform::Waitable> after,
+                                         std::shared_ptr<BufferBudget> budget)
     : listener_(std::make_shared<ListenerState>()), loop_("SocketServer") {
     listener_->port.store(port);
     listener_->receiver.callback = receiver;
+    listener_->budget = std::move(budget);
     Begin(std::move(after));
 }
 
@@ -34,6 +36,7 @@ void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
     steps.create = [holder = listener_, reactor] {
         auto socket = CServerSocket::Create(reactor.lock(), holder->receiver);
         socket->SetMaxConnections(ReadMaxConnections());
+        socket->SetBufferBudget(holder->budget);
         std::lock_guard guard(holder->lock);
         holder->socket = std::move(socket);
         return true;

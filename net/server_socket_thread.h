@@ -18,9 +18,11 @@ namespace ruzd::net {
 class CServerSocketThread {
 public:
     // Returns once the thread has made its socket (or after 1000 ms). With `after`, the thread
-    // listens only once that has been signalled (the end of a listener on the same port).
+    // listens only once that has been signalled (the end of a listener on the same port); with
+    // `budget`, the bytes its connections hold are bounded by it.
     CServerSocketThread(CSocketCallback* receiver, int port,
-                        std::shared_ptr<platform::Waitable> after = nullptr);
+                        std::shared_ptr<platform::Waitable> after = nullptr,
+                        std::shared_ptr<BufferBudget> budget = nullptr);
     CServerSocketThread(SocketReceiveFunction receive, int port, SocketCloseFunction close,
                         std::shared_ptr<platform::Waitable> after = nullptr);
     // Stops the thread, which closes the listener and every accepted connection without
@@ -52,6 +54,7 @@ private:
         std::shared_ptr<CServerSocket> socket;
         std::atomic<int> port{0};
         SocketReceiver receiver;
+        std::shared_ptr<BufferBudget> budget;
 
         std::shared_ptr<CServerSocket> Get() const;
         void Relisten() const;

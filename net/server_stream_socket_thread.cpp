@@ -1,18 +1,28 @@
 #include "net/server_stream_socket_thread.h"
 
 #include "net/client_stream_socket.h"
+#include "net/connection_limit.h"
 #include "net/socket_log.h"
 
 namespace ruzd::net {
 
-CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owner, int port)
-    : owner_(owner), port_(port) {
+CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owner, int port,
+                                                     std::shared_ptr<BufferBudget> budget)
+    : owner_(owner),
+      port_(port),
+      budget_(budget ? std::move(budget)
+                     : BufferBudget::Create(ReadOtherConnectionsBufferLimit())) {
     SetLogger([](const std::string& line) { SocketLog("%s", line.c_str()); });
-    auto thread = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this), port);
+    auto thread = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this), port,
+                                                        nullptr, budget_);
     thread_.Exchange(std::move(thread));
 }
 
 CServerStreamSocketThread::~CServerStreamSocketThread() {
+    Stop();
+}
+
+void CServerStreamSocketThread::Stop() {
     if (auto thread = thread_.Exchange(nullptr)) {
         thread->StopSocketThread();
     }
@@ -60,8 +70,8 @@ void CServerStreamSocketThread::Restart() {
         std::lock_guard writer(WriterLock());
         old = Thread();
         // The new listener takes the port once the old thread has let it go.
-        auto fresh = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this),
-                                                           port_, old ? old->Finished() : nullptr);
+        auto fresh = std::make_shared<CServerSocketThread>(
+            static_cast<CSocketCallback*>(this), port_, old ? old->Finished() : nullptr, budget_);
         thread_.Exchange(std::move(fresh));
     }
     if (old) {
@@ -99,9 +109,16 @@ void CServerStreamSocketThread::OnReceive(CClientSocket* socket, int count) {
     } receiving_ends{receiving_thread_};
     connected_.store(true);
     const std::shared_ptr<CClientSocket> peer = socket->shared_from_this();
-    peers_.Receive(*socket, count, [this, &peer](const uint8_t* payload, int length) {
-        Deliver(peer, payload, length);
-    });
+    const size_t kept = peers_.Receive(
+        *socket, count,
+        [this, &peer](const uint8_t* payload, int length) { Deliver(peer, payload, length); });
+    socket->HoldReceived(kept);
+}
+
+void CServerStreamSocketThread::SetActiveConnection(uint64_t serial) {
+    if (auto server = Server()) {
+        server->SetActiveConnection(serial);
+    }
 }
 
 void CServerStreamSocketThread::RunWithoutWriterLock(const std::function<void()>& work) {

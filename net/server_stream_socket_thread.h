@@ -27,10 +27,17 @@ namespace ruzd::net {
 
 class CServerStreamSocketThread : private CSocketCallback, public COutputStreamSocket {
 public:
-    // Returns once the listener's thread runs (or after 1000 ms); listening follows on it.
-    CServerStreamSocketThread(CStreamSocketCallback* owner, int port);
+    // Returns once the listener's thread runs (or after 1000 ms); listening follows on it. The
+    // bytes held for peers other than the active one are bounded by `budget`, by default one of
+    // the listener's own of the registry's size.
+    CServerStreamSocketThread(CStreamSocketCallback* owner, int port,
+                              std::shared_ptr<BufferBudget> budget = nullptr);
     // Stops the thread first, so that the owner hears nothing once this returns.
     ~CServerStreamSocketThread() override;
+
+    // Stops the listener's thread and waits for its end (not when called on that thread): the
+    // owner hears nothing more once this returns.
+    void Stop();
 
     // A listener has no single peer: false.
     bool GetPeerName(std::string& address, unsigned& port) override;
@@ -51,6 +58,9 @@ public:
     // before this returns; on any other thread `work` just runs.
     void RunWithoutWriterLock(const std::function<void()>& work);
 
+    // The connection the node works for (0: none), whose bytes the budget does not count.
+    void SetActiveConnection(uint64_t serial);
+
     // Set once a peer has sent bytes, cleared when one closes; without it, whether the listener
     // listens.
     bool IsConnected() const;
@@ -69,6 +79,7 @@ private:
 
     CStreamSocketCallback* const owner_;
     const int port_;
+    const std::shared_ptr<BufferBudget> budget_;
     std::atomic<bool> connected_{false};
     // The thread that holds the writer's lock (once) while it hands received messages on.
     std::atomic<std::thread::id> receiving_thread_{};

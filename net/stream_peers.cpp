@@ -2,8 +2,8 @@
 
 namespace ruzd::net {
 
-void StreamPeers::Receive(CClientSocket& socket, int count,
-                          const CFrameCutter::FrameHandler& deliver) {
+size_t StreamPeers::Receive(CClientSocket& socket, int count,
+                            const CFrameCutter::FrameHandler& deliver) {
     std::shared_ptr<Peer> peer;
     {
         std::lock_guard guard(lock_);
@@ -19,6 +19,7 @@ void StreamPeers::Receive(CClientSocket& socket, int count,
         peer = found->second;
     }
     peer->cutter.Append(socket.ReceiveBuffer(), static_cast<size_t>(count), deliver);
+    return peer->cutter.Buffered();
 }
 
 void StreamPeers::Drop(const CClientSocket& socket) {

@@ -18,8 +18,9 @@ public:
     explicit StreamPeers(CFrameCutter::Side side) : side_(side) {}
 
     // Cuts the bytes the socket just received (its receive buffer) and hands each frame it
-    // completes to `deliver`, in order.
-    void Receive(CClientSocket& socket, int count, const CFrameCutter::FrameHandler& deliver);
+    // completes to `deliver`, in order. The result is the bytes kept for the connection's next
+    // frame.
+    size_t Receive(CClientSocket& socket, int count, const CFrameCutter::FrameHandler& deliver);
 
     // Drops the connection's kept bytes; a cut in progress on it ends with the frame at hand.
     void Drop(const CClientSocket& socket);

@@ -14,6 +14,7 @@
 // This class keeps the state of the exchange; the socket supplies the sending, the settings
 // and the clock through Link.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -74,7 +75,7 @@ public:
     // A received CNPROP line.
     void OnCnprop(const SocketParameters& parameters, Link& link);
 
-    HandshakeState State() const { return state_; }
+    HandshakeState State() const { return state_.load(); }
     bool AcceptedSide() const { return accepted_side_; }
     const std::string& PeerStation() const { return peer_station_; }
     const PeerClockRecord& PeerClock() const { return peer_clock_; }
@@ -89,7 +90,8 @@ private:
     void OnCnpropAccepting(const SocketParameters& parameters, Link& link);
 
     bool time_source_;
-    HandshakeState state_ = kHandshakeNone;
+    // Written on the socket's thread, read by anyone who asks how far the exchange got.
+    std::atomic<HandshakeState> state_{kHandshakeNone};
     bool accepted_side_ = false;
     bool remembered_encryption_ = false;
     bool remembered_compression_ = false;

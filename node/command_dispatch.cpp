@@ -160,6 +160,9 @@ void CVesmarinManager::ForgetActiveConnection() {
     std::lock_guard lock(connection_lock_);
     active_connection_ = 0;
     active_socket_.reset();
+    if (listener_) {
+        listener_->SetActiveConnection(0);
+    }
     CallConnectionState(0, 0);
     client_initialised_ = false;
 }

@@ -107,6 +107,9 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
         CallConnectionState(1, 0);
         active_connection_ = command->ConnectionSerial();
         active_socket_ = command->PeerSocket();
+        if (listener_) {
+            listener_->SetActiveConnection(active_connection_);
+        }
         listener_epoch_ = NowSeconds();
         client_initialised_ = false;
     }
@@ -166,6 +169,9 @@ void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket* command) {
         startup_delay_ = kGracefulStopDelaySeconds;
         active_connection_ = 0;
         active_socket_.reset();
+        if (listener_) {
+            listener_->SetActiveConnection(0);
+        }
         client_initialised_ = false;
     }
     CallConnectionState(0, 0);

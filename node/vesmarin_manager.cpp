@@ -5,6 +5,7 @@
 
 #include "foundation/debug_channel.h"
 #include "foundation/registry.h"
+#include "net/connection_limit.h"
 #include "node/command_codes.h"
 #include "node/exception_cm.h"
 #include "node/hardware_startup.h"
@@ -43,7 +44,10 @@ CVesmarinManager::~CVesmarinManager() {
     SafeCloseAllChannels();
     StopAllThreads();
     // The listener's thread is stopped first, so that no command or close arrives while the
-    // rest goes.
+    // rest goes; it ends before the listener goes, since a close it handles reads `listener_`.
+    if (listener_) {
+        listener_->Stop();
+    }
     listener_.reset();
     if (file_listener_) {
         // Its connections call back into the manager, so the thread must have ended before the
@@ -106,10 +110,14 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     // The moves a former run could not finish are due at once.
     move_queue_.Load(NowSeconds());
 
-    listener_ =
-        std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(command_port_));
+    // One bound for both ports: a peer cannot double it by using the other one as well.
+    const std::shared_ptr<net::BufferBudget> budget =
+        net::BufferBudget::Create(net::ReadOtherConnectionsBufferLimit());
+    listener_ = std::make_unique<net::CServerStreamSocketThread>(
+        this, static_cast<int>(command_port_), budget);
     file_listener_ = std::make_unique<net::COrvanthellaFileSocketThread>(
-        this, net::COrvanthellaFileSocketThread::ReadListenerPort());
+        this, net::COrvanthellaFileSocketThread::ReadListenerPort(),
+        net::COrvanthellaFileSocketThread::SocketFactory(), budget);
     {
         std::lock_guard lock(connection_lock_);
         client_initialised_ = false;

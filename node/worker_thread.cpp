@@ -1,5 +1,6 @@
 #include "node/worker_thread.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -24,6 +25,13 @@ namespace {
 
 // The thread object of the calling worker thread, for its body to remember as the run's thread.
 thread_local std::weak_ptr<platform::Thread> t_workerThread;
+// The run the start of the calling worker thread made, for its body to take.
+thread_local std::shared_ptr<WorkerRun::State> t_startedRun;
+
+void EndRunState(WorkerRun::State& run) {
+    run.live.store(false);
+    run.ended.Set();
+}
 
 }  // namespace
 
@@ -46,29 +54,54 @@ WorkerThread::WorkerThread(WorkerTexts texts, uint32_t stopTimeoutMs)
 WorkerThread::~WorkerThread() {
     std::lock_guard lock(lock_);
     if (run_) {
-        run_->live.store(false);
-        run_->ended.Set();
+        EndRunState(*run_);
     }
+    for (const auto& starting : starting_) {
+        EndRunState(*starting);
+    }
+}
+
+bool WorkerThread::IsStartedOrRunning() const {
+    if (IsRunning()) {
+        return true;
+    }
+    std::lock_guard lock(lock_);
+    return std::any_of(starting_.begin(), starting_.end(),
+                       [](const auto& run) { return run->live.load(); });
 }
 
 bool WorkerThread::Start(std::function<void()> entry) {
     auto thread = std::make_shared<platform::Thread>(texts_.name);
+    auto run = std::make_shared<WorkerRun::State>();
+    run->thread = thread;
+    {
+        std::lock_guard lock(lock_);
+        std::erase_if(starting_, [](const auto& old) { return !old->live.load(); });
+        starting_.push_back(run);
+    }
     // The thread holds its own object until its very end, so that the object is let go on the
     // thread itself (which then lets the thread finish on its own) unless the thread has ended
     // before: letting go of a thread object never waits for a running thread.
-    const bool started = thread->Start([self = thread, entry = std::move(entry)]() mutable {
+    const bool started = thread->Start([self = thread, run, entry = std::move(entry)]() mutable {
         t_workerThread = self;
+        t_startedRun = run;
+        // A start whose entry never reached the body leaves nothing that looks like running.
+        struct EndsWithThread {
+            std::shared_ptr<WorkerRun::State> run;
+            ~EndsWithThread() { run->live.store(false); }
+        } endsWithThread{std::move(run)};
         // The entry is released before the thread reports its end, so that whatever it
         // holds is gone once a stop has seen the thread end.
         std::function<void()> local;
         local.swap(entry);
         local();
     });
+    std::lock_guard lock(lock_);
     if (!started) {
+        std::erase(starting_, run);
         ManagerLog(kDebugChannelGeneral, kDebugNone, "Could not start " + texts_.name);
         return false;
     }
-    std::lock_guard lock(lock_);
     thread_ = std::move(thread);
     return true;
 }
@@ -77,11 +110,16 @@ uint32_t WorkerThread::RunBody(const Loop& loop, const std::function<void()>& pr
     foundation::CDebugFunction trace;
     trace.Enter(texts_.name, kDebugNone, texts_.bodyChannel, kDebugNone)->EndLine();
 
-    auto run = std::make_shared<WorkerRun::State>();
-    run->thread = t_workerThread.lock();
+    std::shared_ptr<WorkerRun::State> run = std::exchange(t_startedRun, nullptr);
+    if (!run) {
+        run = std::make_shared<WorkerRun::State>();
+        run->thread = t_workerThread.lock();
+    }
     {
         std::lock_guard lock(lock_);
-        if (run_flag_.load() != 0) {
+        std::erase(starting_, run);
+        // A stop came before the body began: this run is over already.
+        if (!run->live.load() || run_flag_.load() != 0) {
             trace.SetResult(1);
             return 1;
         }
@@ -108,8 +146,7 @@ uint32_t WorkerThread::RunBody(const Loop& loop, const std::function<void()>& pr
 
 void WorkerThread::EndRun(const std::shared_ptr<WorkerRun::State>& run) {
     std::lock_guard lock(lock_);
-    run->live.store(false);
-    run->ended.Set();
+    EndRunState(*run);
     // Only the run that holds the flag clears it; a later run keeps its own.
     if (run_ == run) {
         run_.reset();
@@ -121,12 +158,17 @@ void WorkerThread::ClearRunFlag() {
     std::function<void()> wake;
     {
         std::lock_guard lock(lock_);
-        if (run_) {
-            run_->live.store(false);
-            run_->ended.Set();
-            run_.reset();
+        if (run_ || !starting_.empty()) {
             wake = wake_;
         }
+        if (run_) {
+            EndRunState(*run_);
+            run_.reset();
+        }
+        for (const auto& starting : starting_) {
+            EndRunState(*starting);
+        }
+        starting_.clear();
         run_flag_.store(0);
     }
     if (wake) {

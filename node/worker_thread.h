@@ -8,6 +8,8 @@
 // the body clears it as its last act. Each start of a body is one run: a run that a stop has
 // ended stays ended even when a later start sets the flag again before the old thread has looked
 // at it, so a thread that was slow to stop never comes back to life beside its successor.
+// A thread counts as running from its start on, so a stop made before its body set the flag
+// ends that run too, and the body then runs nothing.
 //
 // A loop that waits on something of its own rather than through its run is woken by the wake
 // set for it (SetWake) when its run is ended.
@@ -24,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "foundation/debug_channel.h"
 #include "platform/event.h"
@@ -49,6 +52,9 @@ class WorkerThread;
 // One run of a worker's loop, as the loop sees it.
 class WorkerRun {
 public:
+    // What a run shares between its loop, its worker and its thread; opaque outside the worker.
+    struct State;
+
     // Whether the loop should go on: the run flag is set and this run was not ended.
     bool ShouldRun() const;
     // Waits up to `ms`, or less when the run is asked to end.
@@ -59,7 +65,6 @@ public:
 
 private:
     friend class WorkerThread;
-    struct State;
     explicit WorkerRun(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
     std::shared_ptr<State> state_;
@@ -80,10 +85,14 @@ public:
     // The run flag: 1 while a body's loop runs, else 0.
     int32_t RunFlag() const { return run_flag_.load(); }
     bool IsRunning() const { return RunFlag() == 1; }
+    // Whether a body's loop runs, or a thread was started whose body has not begun yet: what a
+    // stop of every worker must not pass over.
+    bool IsStartedOrRunning() const;
 
     // Starts a new thread running `entry` and keeps it as the thread object the stop waits on.
     // The run flag is not looked at: `entry` is expected to call RunBody, which refuses to run a
-    // second loop. False when no thread could be made.
+    // second loop. A stop before the body begins ends the run the start made, and the body then
+    // refuses to run. False when no thread could be made.
     bool Start(std::function<void()> entry);
 
     // The body of the worker, on its thread: opens its trace scope, refuses with 1 when the run
@@ -121,6 +130,8 @@ private:
     std::atomic<int32_t> run_flag_{0};
     mutable std::mutex lock_;  // guards run_ and thread_; never held while waiting
     std::shared_ptr<WorkerRun::State> run_;
+    // The runs of started threads whose bodies have not begun yet.
+    std::vector<std::shared_ptr<WorkerRun::State>> starting_;
     std::shared_ptr<platform::Thread> thread_;
     std::function<void()> wake_;
 };

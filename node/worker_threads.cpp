@@ -304,24 +304,27 @@ void CVesmarinManager::StopAllThreads() {
 
 void CVesmarinManager::StopAllThreadsLocked() {
     std::lock_guard lock(connection_lock_);
-    if (isdn_worker_.IsRunning()) {
+    if (isdn_worker_.IsStartedOrRunning()) {
         EndISDNThread();
     }
-    if (amtelco_worker_.IsRunning()) {
+    if (amtelco_worker_.IsStartedOrRunning()) {
         EndAmtelcoThread();
     }
-    if (aculab_worker_.IsRunning()) {
+    if (aculab_worker_.IsStartedOrRunning()) {
         EndAculabThread();
     }
-    if (relay_digit_worker_.IsRunning()) {
+    if (relay_digit_worker_.IsStartedOrRunning()) {
         EndRelayDigitThread();
     }
-    if (file_handling_worker_.IsRunning()) {
+    if (file_handling_worker_.IsStartedOrRunning()) {
         EndFileHandlingThread();
     }
     CallConnectionState(0, 0);
     active_connection_ = 0;
     active_socket_.reset();
+    if (listener_) {
+        listener_->SetActiveConnection(0);
+    }
     client_initialised_ = false;
     if (startup_delay_ == 0) {
         startup_delay_ = kDefaultStartupDelaySeconds;

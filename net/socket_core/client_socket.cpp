@@ -9,6 +9,7 @@
 
 #include "net/socket_core/server_socket.h"
 #include "net/socket_core/socket_options.h"
+#include "net/socket_log.h"
 #include "platform/wsa_error.h"
 
 namespace ruzd::net {
@@ -49,10 +50,12 @@ std::shared_ptr<CClientSocket> CClientSocket::Create(const std::shared_ptr<Socke
 
 std::shared_ptr<CClientSocket> CClientSocket::CreateAccepted(
     const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
-    std::weak_ptr<CServerSocket> server, int fd, const sockaddr_in& peer) {
+    std::weak_ptr<CServerSocket> server, int fd, const sockaddr_in& peer,
+    std::shared_ptr<BufferAccount> account) {
     std::shared_ptr<CClientSocket> socket(
         new CClientSocket(reactor, std::move(receiver), std::move(server), false));
     socket->fd_.store(fd);
+    socket->account_ = std::move(account);
     DescribeIpv4(peer, socket->peer_address_, socket->peer_port_);
     return socket;
 }
@@ -139,12 +142,14 @@ bool CClientSocket::Send(const uint8_t* data, int length) {
         if (!connected_.load()) {
             queue_.PushBack(data, static_cast<size_t>(length));
             UpdateWriteInterestLocked();
+            AccountQueueLocked(true);
             return true;
         }
     }
     if (!queue_.empty()) {
         queue_.PushBack(data, static_cast<size_t>(length));
         DrainLocked();
+        AccountQueueLocked(true);
         return true;
     }
     int error = 0;
@@ -157,6 +162,7 @@ bool CClientSocket::Send(const uint8_t* data, int length) {
             queue_.PushBack(data, static_cast<size_t>(length));
         }
         UpdateWriteInterestLocked();
+        AccountQueueLocked(true);
     }
     return true;
 }
@@ -198,6 +204,7 @@ void CClientSocket::Shutdown() {
     closing_.store(true);
     platform::CriticalSectionLock guard(lock_);
     queue_.Clear();
+    AccountQueueLocked(false);
     want_write_.store(false);
     connected_.store(false);
     connecting_.store(false);
@@ -212,6 +219,54 @@ void CClientSocket::Shutdown() {
         while (::recv(fd, discard, sizeof discard, MSG_DONTWAIT) > 0) {
         }
         CloseDescriptorLocked();
+    }
+}
+
+void CClientSocket::SetBufferCounted(bool counted) {
+    if (account_) {
+        account_->SetCounted(counted);
+    }
+}
+
+void CClientSocket::HoldReceived(size_t bytes) {
+    if (account_ && !account_->Hold(BufferAccount::kReceived, bytes)) {
+        EndOverBudget();
+    }
+}
+
+void CClientSocket::AccountQueueLocked(bool grew) {
+    if (account_ && !account_->Hold(BufferAccount::kQueued, queue_.bytes()) && grew) {
+        EndOverBudget();
+    }
+}
+
+void CClientSocket::EndOverBudget() {
+    if (over_budget_.exchange(true)) {
+        return;
+    }
+    std::string address;
+    unsigned port = 0;
+    GetPeerName(address, port);
+    SocketLog(
+        "Connection from %s:%u closed: connections other than the active one hold more "
+        "than %zu bytes",
+        address.c_str(), port, account_->Limit());
+    {
+        platform::CriticalSectionLock guard(lock_);
+        closing_.store(true);
+        queue_.Clear();
+        want_write_.store(false);
+    }
+    account_->Hold(BufferAccount::kQueued, 0);
+    account_->Hold(BufferAccount::kReceived, 0);
+    // Never closed in the middle of a send or of a receive notification: its callers may hold
+    // locks that the close's notification takes.
+    if (auto reactor = reactor_.lock()) {
+        reactor->Post([weak = weak_from_this()] {
+            if (const auto self = weak.lock(); self && self->IsOpen()) {
+                self->OnClose(0);
+            }
+        });
     }
 }
 
@@ -299,6 +354,7 @@ void CClientSocket::OnConnect(int error) {
 }
 
 bool CClientSocket::OnReceive() {
+    const int capacity = receive_capacity_.load();
     ssize_t received = 0;
     int error = 0;
     {
@@ -307,8 +363,8 @@ bool CClientSocket::OnReceive() {
         if (fd < 0) {
             return false;
         }
-        received = ::recv(fd, receive_buffer_.get(), static_cast<size_t>(receive_capacity_ - 1),
-                          MSG_DONTWAIT);
+        received =
+            ::recv(fd, receive_buffer_.get(), static_cast<size_t>(capacity - 1), MSG_DONTWAIT);
         error = received < 0 ? errno : 0;
     }
     if (received < 0) {
@@ -323,12 +379,17 @@ bool CClientSocket::OnReceive() {
         OnClose(0);
         return false;
     }
+    if (over_budget_.load()) {
+        // Its close is on the way; nothing more of it is kept.
+        return true;
+    }
     receive_buffer_[received] = 0;
     receiver_.Receive(this, static_cast<int>(received));
-    if (received == receive_capacity_ - 1 && receive_capacity_ < kMaxReceiveCapacity) {
+    if (received == capacity - 1 && capacity < kMaxReceiveCapacity) {
         // The old bytes were handed over already; the next read may take more.
-        receive_capacity_ += kReceiveGrowth;
-        receive_buffer_ = std::make_unique<uint8_t[]>(static_cast<size_t>(receive_capacity_));
+        receive_buffer_ =
+            std::make_unique<uint8_t[]>(static_cast<size_t>(capacity + kReceiveGrowth));
+        receive_capacity_.store(capacity + kReceiveGrowth);
     }
     return true;
 }
@@ -360,9 +421,13 @@ void CClientSocket::Destroy() {
     {
         platform::CriticalSectionLock guard(lock_);
         queue_.Clear();
+        AccountQueueLocked(false);
         want_write_.store(false);
         connected_.store(false);
         CloseDescriptorLocked();
+    }
+    if (account_) {
+        account_->Hold(BufferAccount::kReceived, 0);
     }
     if (auto reactor = reactor_.lock()) {
         reactor->Remove(this);
@@ -380,6 +445,7 @@ void CClientSocket::DrainLocked() {
         }
     }
     UpdateWriteInterestLocked();
+    AccountQueueLocked(false);
 }
 
 void CClientSocket::UpdateWriteInterestLocked() {

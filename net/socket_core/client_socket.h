@@ -17,6 +17,7 @@
 #include <string>
 
 #include "net/socket_callback.h"
+#include "net/socket_core/buffer_budget.h"
 #include "net/socket_core/send_queue.h"
 #include "net/socket_core/socket_reactor.h"
 #include "platform/critical_section.h"
@@ -65,7 +66,14 @@ public:
 
     // During a receive notification: the received bytes, NUL-terminated.
     const uint8_t* ReceiveBuffer() const { return receive_buffer_.get(); }
-    int ReceiveCapacity() const { return receive_capacity_; }
+    int ReceiveCapacity() const { return receive_capacity_.load(); }
+
+    // An accepted connection whose server keeps a buffer budget: whether its bytes count (those
+    // of the connection the node works for do not), and the bytes its receiver keeps of what it
+    // received. A connection whose bytes take the budget past its limit is closed, with a line
+    // in the log, on the reactor's thread.
+    void SetBufferCounted(bool counted);
+    void HoldReceived(size_t bytes);
 
     size_t QueuedBlocks() const;
     size_t QueuedBytes() const;
@@ -81,10 +89,12 @@ private:
     CClientSocket(const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
                   std::weak_ptr<CServerSocket> server, bool thread_owned);
 
-    // A connection the server accepted, connected from the start.
+    // A connection the server accepted, connected from the start; `account` (may be null) is
+    // its share of the server's buffer budget.
     static std::shared_ptr<CClientSocket> CreateAccepted(
         const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
-        std::weak_ptr<CServerSocket> server, int fd, const sockaddr_in& peer);
+        std::weak_ptr<CServerSocket> server, int fd, const sockaddr_in& peer,
+        std::shared_ptr<BufferAccount> account);
 
     void FinishConnect();
     void OnConnect(int error);
@@ -94,6 +104,12 @@ private:
     void OnClose(int error);
     // Ends an accepted connection without telling its receiver and leaves the reactor.
     void Destroy();
+
+    // Records the queue's bytes in the account; past the budget after `grew`, the end.
+    void AccountQueueLocked(bool grew);
+    // Ends a connection that holds more than the budget allows: nothing more is sent or handed
+    // on, and the close follows on the reactor's thread.
+    void EndOverBudget();
 
     void DrainLocked();
     void UpdateWriteInterestLocked();
@@ -112,6 +128,9 @@ private:
     std::atomic<bool> closing_{false};
     std::atomic<bool> want_write_{false};
     std::atomic<int> fd_{-1};
+    std::atomic<bool> over_budget_{false};
+    // Set before the connection is handed out, never changed afterwards.
+    std::shared_ptr<BufferAccount> account_;
 
     // Guards the descriptor's system calls, the queue and the names below.
     mutable platform::CriticalSection lock_;
@@ -121,9 +140,9 @@ private:
     int port_ = 0;
     SendQueue queue_;
 
-    // Used on the reactor's thread only.
+    // Used on the reactor's thread only; the capacity may be read from any thread.
     std::unique_ptr<uint8_t[]> receive_buffer_;
-    int receive_capacity_ = kInitialReceiveCapacity;
+    std::atomic<int> receive_capacity_{kInitialReceiveCapacity};
 };
 
 }  // namespace ruzd::net

@@ -202,8 +202,15 @@ bool CServerSocket::AcceptOne() {
         CloseDescriptor(fd);
         return false;
     }
-    auto client =
-        CClientSocket::CreateAccepted(reactor, AcceptedReceiver(), weak_from_this(), fd, peer);
+    std::shared_ptr<BufferAccount> account;
+    {
+        std::lock_guard guard(lock_);
+        if (budget_) {
+            account = budget_->Open();
+        }
+    }
+    auto client = CClientSocket::CreateAccepted(reactor, AcceptedReceiver(), weak_from_this(), fd,
+                                                peer, std::move(account));
     if (!receiver_.Accept(client.get(), 0)) {
         std::string address;
         unsigned port = 0;
@@ -218,6 +225,17 @@ bool CServerSocket::AcceptOne() {
     }
     reactor->Add(client);
     return true;
+}
+
+void CServerSocket::SetBufferBudget(std::shared_ptr<BufferBudget> budget) {
+    std::lock_guard guard(lock_);
+    budget_ = std::move(budget);
+}
+
+void CServerSocket::SetActiveConnection(uint64_t serial) {
+    for (const auto& client : Clients()) {
+        client->SetBufferCounted(serial == 0 || client->Serial() != serial);
+    }
 }
 
 bool CServerSocket::TurnAwayOverLimit(int fd, const sockaddr_in& peer) {

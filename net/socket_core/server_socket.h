@@ -15,6 +15,7 @@
 
 #include "net/socket_callback.h"
 #include "net/socket_core/accept_pause.h"
+#include "net/socket_core/buffer_budget.h"
 #include "net/socket_core/client_socket.h"
 #include "net/socket_core/socket_reactor.h"
 
@@ -58,6 +59,10 @@ public:
 
     // Connections held at once (0: no limit); one more is accepted and closed at once.
     void SetMaxConnections(size_t limit) { max_connections_.store(limit); }
+    // The budget of the bytes the connections accepted from now on hold (none: no bound).
+    void SetBufferBudget(std::shared_ptr<BufferBudget> budget);
+    // Only the connection of serial `serial` (0: none) is left out of the budget.
+    void SetActiveConnection(uint64_t serial);
 
     // Ends every accepted connection without telling the receiver and stops listening.
     void Close();
@@ -97,6 +102,7 @@ private:
 
     mutable std::mutex lock_;
     std::vector<std::shared_ptr<CClientSocket>> clients_;
+    std::shared_ptr<BufferBudget> budget_;
 };
 
 }  // namespace ruzd::net

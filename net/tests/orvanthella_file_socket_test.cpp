@@ -191,15 +191,17 @@ TEST_F(FileSocketTest, HandshakeAnswerIsEncryptedWithTheMd5KeyAndOffersCompressi
     const char* previousZone = getenv("TZ");
     const std::string savedZone = previousZone != nullptr ? previousZone : "";
     setenv("TZ", "UTC", 1);
+    SteppedWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
+                           10s);
+    platform::ScopedClockOverride installed(clock);
+    // The listener's thread reads the clock as long as it runs: it ends first.
+    struct StopFirst {
+        std::unique_ptr<COrvanthellaFileSocketThread>& thread;
+        ~StopFirst() { thread.reset(); }
+    } stop_first{thread_};
     Start();
     FilePeer peer(port_);
-    std::optional<std::vector<std::string>> reply;
-    {
-        SteppedWallClock clock(std::chrono::sys_days(std::chrono::year(2026) / 12 / 8) + 8h + 5min +
-                               10s);
-        platform::ScopedClockOverride installed(clock);
-        reply = peer.Handshake(false);
-    }
+    const std::optional<std::vector<std::string>> reply = peer.Handshake(false);
     ASSERT_TRUE(reply);
     std::string expected = "CNPROP 2026-12-08T08:05:10+00:00 0 1";
     if (const std::optional<std::string> station = GetStationName()) {

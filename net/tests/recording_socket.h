@@ -3,6 +3,7 @@
 // A text socket for the tests: a few commands of each handler type on top of the built-in ones,
 // every handler call and failure hook written down, and a reactor thread to run it on.
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -40,10 +41,11 @@ public:
 
     // What this listener's new connections offer in the handshake, whether they send their
     // clock after it, and their block limit.
-    bool offerEncryption = true;
-    bool offerCompression = false;
-    bool timeSource = false;
-    size_t maximumBlock = SIZE_MAX;
+    // Set by the test while the reactor's thread may accept.
+    std::atomic<bool> offerEncryption{true};
+    std::atomic<bool> offerCompression{false};
+    std::atomic<bool> timeSource{false};
+    std::atomic<size_t> maximumBlock{SIZE_MAX};
 
     std::vector<std::string> Events() const {
         std::lock_guard<std::mutex> guard(lock_);
@@ -116,8 +118,8 @@ protected:
     void OnAccept(int error) override {
         auto socket = std::make_shared<RecordingSocket>(Reactor());
         socket->SetMaximumBlockLength(maximumBlock);
-        socket->offerEncryption = offerEncryption;
-        socket->offerCompression = offerCompression;
+        socket->offerEncryption = offerEncryption.load();
+        socket->offerCompression = offerCompression.load();
         socket->SetTimeSource(timeSource);
         if (Accept(*socket)) {
             std::lock_guard<std::mutex> guard(lock_);

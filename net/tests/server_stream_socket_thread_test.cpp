@@ -203,6 +203,38 @@ TEST_F(ServerStreamSocketThreadTest, RepliesReachTheirPeerAndEventsReachAll) {
     EXPECT_TRUE(beta.StaysQuiet(std::chrono::milliseconds(20)));
 }
 
+TEST_F(ServerStreamSocketThreadTest,
+       APeerThatNeverReadsIsClosedPastTheBudgetAndTheActiveOneGoesOn) {
+    const auto budget = BufferBudget::Create(256 * 1024);
+    CServerStreamSocketThread listener(&owner, 0, budget);
+    const unsigned port = ListeningPort(listener);
+    RawConnection active = RawConnection::Connect(port);
+    const auto active_end = OnlyConnection(listener);
+    ASSERT_TRUE(active_end);
+    RawConnection silent = RawConnection::Connect(port);
+    const unsigned silent_port = silent.LocalPort();
+    ASSERT_TRUE(Eventually([&] { return listener.Server()->Clients().size() == 2; }));
+    listener.SetActiveConnection(active_end->Serial());
+
+    // Events for everyone: the active peer reads each, the other none, so that once the
+    // system's buffers are full its copies wait in the node until they are too many.
+    const Bytes event = Message(77, std::string(60000, 'e'));
+    int sent = 0;
+    while (listener.Server()->Clients().size() == 2 && sent < 2000) {
+        listener.Send(event.data(), static_cast<int>(event.size()));
+        ++sent;
+        ASSERT_EQ(active.Read(event.size()), event) << "event " << sent;
+    }
+    EXPECT_TRUE(silent.WaitClosed());
+    EXPECT_LE(budget->Total(), budget->Limit());
+    ASSERT_TRUE(owner.WaitForCloses(1));
+    EXPECT_EQ(owner.Closes()[0].port, silent_port);
+
+    const Bytes last = Message(78, "still connected");
+    listener.Send(last.data(), static_cast<int>(last.size()));
+    EXPECT_EQ(active.Read(last.size()), last);
+}
+
 TEST_F(ServerStreamSocketThreadTest, SendToPicksOnePeer) {
     CServerStreamSocketThread listener(&owner, 0);
     const unsigned port = ListeningPort(listener);

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,11 +18,13 @@
 #include <vector>
 
 #include "foundation/module_version.h"
+#include "foundation/registry.h"
 #include "node/vesmarin_manager.h"
 #include "platform/message_box.h"
 #include "platform/sntp_client.h"
 #include "testing/command_peer.h"
 #include "testing/file_peer.h"
+#include "testing/loopback_socket.h"
 #include "testing/manager_on_boards.h"
 #include "testing/sntp_test_server.h"
 #include "testing/temp_root.h"
@@ -242,6 +245,48 @@ TEST_F(SessionCommandsTest, ASecondCentralIsRefusedAndItsCloseIgnored) {
     const auto echo = first.ReceiveInts();
     ASSERT_TRUE(echo.has_value());
     EXPECT_EQ(*echo, (std::vector<int32_t>{1, 10}));
+}
+
+TEST_F(SessionCommandsTest, PeersOtherThanTheCentralAreClosedWhenTheyMakeTheNodeHoldTooMuch) {
+    foundation::CRegistry("Pelwix").WriteDword("Other Connections Buffer KB", 16);
+    Start();
+    auto files = testing::FilePeer::Authorised(file_port_);
+    testing::CommandPeer central(command_port_);
+    central.SendInit(1);
+    ASSERT_TRUE(central.Receive().has_value());
+
+    // On the command port: the start of a frame of a megabyte, of which 32 KiB come.
+    testing::RawConnection commands = testing::RawConnection::Connect(command_port_);
+    const unsigned commands_port = commands.LocalPort();
+    std::vector<uint8_t> frame_start = {3, 0x10, 0x00, 0x00};
+    frame_start.resize(frame_start.size() + 32 * 1024, 'c');
+    commands.SendAll(frame_start);
+    EXPECT_TRUE(commands.WaitClosed());
+    LinesOnceLogged("Connection from 127.0.0.1:" + std::to_string(commands_port) +
+                    " closed: connections other than the active one hold more than 16384 bytes");
+    LinesOnceLogged(
+        "Connected socket is not the one that is now disconnected: ignoring socket "
+        "close, and NOT closing channels");
+
+    // On the file port, a connection through its handshake but not authorised: 32 KiB of a line.
+    testing::FilePeer unauthorised(file_port_);
+    ASSERT_TRUE(unauthorised.Handshake(false));
+    unauthorised.SendText(std::string(32 * 1024, 'f'));
+    EXPECT_TRUE(unauthorised.WaitClosed());
+    LinesOnceLogged("ended: connections not authorised hold more than 16384 bytes");
+
+    // The central server's connections go on.
+    EXPECT_TRUE(manager_->IsConnectedSocket(nullptr));
+    central.SendInts(kCNPING, 2, {10});
+    EXPECT_EQ(central.ReceiveInts(), (std::vector<int32_t>{1, 10}));
+    files->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(files->ReadLine(), "HEARTB 0 00000000010000000002");
+    const auto lines = LogLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("hold more than") != std::string::npos;
+                            }),
+              2);
 }
 
 TEST_F(SessionCommandsTest, StopRequestAsksTheCentralWhileChannelsAreOpen) {

@@ -153,6 +153,29 @@ TEST_F(WorkerThreadTest, TwoStartsBeforeEitherSetTheFlagLeaveOneRunning) {
     EXPECT_EQ(Count("Test Thread started", 1), 1u);
 }
 
+TEST_F(WorkerThreadTest, AStopBeforeTheThreadSetsTheFlagEndsTheRunItsBodyWouldBegin) {
+    WorkerThread worker(TestTexts());
+    platform::Event go(true);
+    worker.Start([&worker, &go, this] {
+        go.Wait(kPatienceMs);
+        const uint32_t result = worker.RunBody(UntilStopped);
+        std::lock_guard lock(mutex_);
+        results_.push_back(result);
+    });
+    // Not yet looked at by its thread, the worker is started all the same for whoever stops
+    // every worker.
+    EXPECT_FALSE(worker.IsRunning());
+    ASSERT_TRUE(worker.IsStartedOrRunning());
+    std::thread stopper([&] { worker.Stop(false); });
+    ASSERT_TRUE(Eventually([&] { return !worker.IsStartedOrRunning(); }));
+    go.Set();
+    stopper.join();
+    EXPECT_THAT(Results(), ElementsAre(1u));
+    EXPECT_EQ(worker.RunFlag(), 0);
+    EXPECT_EQ(Count("Test Thread started"), 0u);
+    EXPECT_THAT(Lines(), Not(Contains(EndsWith("ERROR: Test thread didn't end"))));
+}
+
 TEST_F(WorkerThreadTest, AStopThatTimesOutIsLoggedAndTheThreadEndsLaterByItself) {
     WorkerThread worker(TestTexts(), 50);
     platform::Event release(true);

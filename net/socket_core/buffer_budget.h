@@ -1,0 +1,63 @@
+#pragma once
+
+// The bytes a listener's connections hold for their peers (received and not yet used, or queued
+// and not yet sent), counted in total over the connections that are not trusted. A peer that
+// sends without end, or never reads what the node sends it, must not make the node hold memory
+// without end, however many connections it opens; the connection whose bytes take the total
+// past the limit is closed. The connection the node works for (the active central server's)
+// is not counted.
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+
+namespace ruzd::net {
+
+class BufferAccount;
+
+class BufferBudget : public std::enable_shared_from_this<BufferBudget> {
+public:
+    static std::shared_ptr<BufferBudget> Create(size_t limit);
+
+    size_t Limit() const { return limit_; }
+    // The bytes held by the counted connections now.
+    size_t Total() const;
+
+    // The account of one more connection, counted from the start.
+    std::shared_ptr<BufferAccount> Open();
+
+private:
+    friend class BufferAccount;
+    explicit BufferBudget(size_t limit) : limit_(limit) {}
+
+    const size_t limit_;
+    mutable std::mutex lock_;  // guards the total and every account's figures
+    size_t total_ = 0;
+};
+
+// What one connection holds. Any thread; the account gives its bytes back when it goes.
+class BufferAccount {
+public:
+    enum Part { kReceived = 0, kQueued = 1 };
+
+    explicit BufferAccount(std::shared_ptr<BufferBudget> budget) : budget_(std::move(budget)) {}
+    ~BufferAccount();
+    BufferAccount(const BufferAccount&) = delete;
+    BufferAccount& operator=(const BufferAccount&) = delete;
+
+    // Records that the connection holds `bytes` of `part` now. False when the connection is
+    // counted and the total is past the limit with them.
+    bool Hold(Part part, size_t bytes);
+    // Whether the connection's bytes count; those of the one the node works for do not.
+    void SetCounted(bool counted);
+    size_t Limit() const { return budget_->Limit(); }
+
+private:
+    size_t HeldLocked() const { return held_[kReceived] + held_[kQueued]; }
+
+    const std::shared_ptr<BufferBudget> budget_;
+    size_t held_[2] = {0, 0};
+    bool counted_ = true;
+};
+
+}  // namespace ruzd::net
