@@ -1,0 +1,90 @@
+#pragma once
+
+// The queues between the threads that end debug lines and the log's writer thread: one queue
+// per thread, so that a line enters its queue under a lock that only its own thread and the
+// writer ever take, never one that all writing threads share. The writer takes the contents of
+// every queue at once, in a batch, and is woken only when it sleeps or a queue fills up; while
+// lines keep coming it looks again after a short batch window of its own.
+//
+// A queue holds at most a bound of bytes: a thread whose queue is full wakes the writer and
+// waits for it to take the queue, but only for a bounded time, after which its line goes in
+// anyway. No line is ever dropped.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ruzd::foundation {
+
+// One thread's ended lines for one log, in file bytes.
+struct DebugThreadQueue {
+    std::mutex lock;
+    std::condition_variable room;  // the writer took the bytes
+    std::string bytes;
+    bool waiting_for_room = false;
+};
+
+class DebugLineQueues {
+public:
+    // The writer looks again this long after a batch while lines keep coming.
+    static constexpr std::chrono::milliseconds kBatchWindow{10};
+    // A queue this full wakes the writer before its window ends.
+    static constexpr size_t kWakeBytes = 64u << 10;
+    static constexpr size_t kDefaultBoundBytes = 1u << 20;
+    // The longest a thread waits for room in its full queue.
+    static constexpr std::chrono::seconds kLongestWaitForRoom{1};
+
+    DebugLineQueues() = default;
+    DebugLineQueues(const DebugLineQueues&) = delete;
+    DebugLineQueues& operator=(const DebugLineQueues&) = delete;
+
+    // A new queue for the calling thread, which holds it as long as it writes to this log. A
+    // queue no thread holds any more is dropped once its last lines were taken.
+    std::shared_ptr<DebugThreadQueue> AddQueue();
+
+    // Appends the line (file bytes) to `queue` when the writer runs; false when it does not,
+    // for the caller to write the line itself.
+    bool Push(DebugThreadQueue& queue, std::string_view line);
+
+    // Appends the contents of every queue to `out`, each queue's bytes in one piece, and empties
+    // them. The log calls it under its own lock, so that batches never overlap.
+    void TakeAll(std::string& out);
+
+    void SetBoundBytes(size_t bytes) { bound_bytes_.store(bytes); }
+
+    // The writer's side. Accepting starts the queueing (and the writer's waits); stopping ends
+    // both and wakes the threads waiting for room, which then write their lines themselves.
+    void StartAccepting();
+    void StopAccepting();
+    // Waits for lines: up to the batch window when `busy`, else until a line wakes the writer.
+    // False once accepting has stopped.
+    bool AwaitLines(bool busy);
+    // The writer goes to sleep until woken: from now on the next line wakes it. The writer then
+    // looks at the queues once more, for lines pushed before their threads could see this.
+    void Sleep() { writer_sleeping_.store(true); }
+    void StayAwake() { writer_sleeping_.store(false); }
+
+private:
+    void Wake();
+    void WaitForRoom(DebugThreadQueue& queue, std::unique_lock<std::mutex>& lock);
+
+    std::atomic<bool> accepting_{false};
+    std::atomic<bool> writer_sleeping_{false};
+    std::atomic<size_t> bound_bytes_{kDefaultBoundBytes};
+
+    std::mutex queues_lock_;
+    std::vector<std::shared_ptr<DebugThreadQueue>> queues_;
+
+    std::mutex wake_lock_;
+    std::condition_variable wake_;
+    bool wake_requested_ = false;
+    bool stopping_ = false;
+};
+
+}  // namespace ruzd::foundation
