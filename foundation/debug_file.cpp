@@ -6,6 +6,7 @@
 #include "foundation/debug_banner.h"
 #include "foundation/debug_folder.h"
 #include "foundation/debug_interval.h"
+#include "foundation/debug_line_text.h"
 #include "foundation/time_tools.h"
 #include "platform/text.h"
 #include "platform/thread.h"
@@ -34,46 +35,6 @@ platform::ThreadSlot& ThreadRecords() {
 
 int64_t SecondsOf(platform::WallTime time) {
     return std::chrono::floor<std::chrono::seconds>(time.time_since_epoch()).count();
-}
-
-// Turns a composed line into the bytes the file holds, in place: Windows-1252 with a CRLF.
-void ToFileBytes(std::string& line) {
-    for (char c : line) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            line = platform::Utf8ToCp1252(line);
-            break;
-        }
-    }
-    line += "\r\n";
-}
-
-// "13:05:09.042:1a4:000000345:Vo0012 2 " and, for plain and entry lines, the depth's dashes.
-void AppendLineHeader(std::string& out, EDebugChannelType channel, int32_t line, int32_t call_id,
-                      CDebugFile::LineMode mode, int depth) {
-    const SystemTime now = TimeTools::GetUtcSystemTime();
-    char buffer[96];
-    int n = std::snprintf(buffer, sizeof(buffer), "%02u:%02u:%02u.%03u:%03x", now.hour, now.minute,
-                          now.second, now.milliseconds, platform::CurrentThreadId() & 0xFFFu);
-    if (call_id == kDebugNone) {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, ":---------:");
-    } else {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, ":%09d:", call_id % 1000000000);
-    }
-    n += std::snprintf(buffer + n, sizeof(buffer) - n, "%s", DebugChannelCode(channel));
-    if (line == kDebugNone) {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, "     ");
-    } else if (line < 10000) {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, "%04d ", line);
-    } else {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, "+%03d ", line % 1000);
-    }
-    n += std::snprintf(buffer + n, sizeof(buffer) - n, "%X ", depth >= 16 ? 15 : depth);
-    out.append(buffer, static_cast<size_t>(n));
-    if (mode != CDebugFile::kExitLine) {
-        for (int i = 0; i < depth; ++i)
-            out += "--";
-        out += mode == CDebugFile::kEntryLine ? "> " : "- ";
-    }
 }
 
 // Between the values of an entry line: the name, then " (" before the first argument and ", "
@@ -174,7 +135,7 @@ CDebugFile& CDebugFile::BeginLine(EDebugChannelType channel, int32_t line, int32
     // A line that was begun and never ended goes out as it stands.
     if (!record.pending.empty())
         PassOn(record);
-    AppendLineHeader(record.pending, channel, line, call_id, mode, record.depth);
+    AppendDebugLineHeader(record.pending, channel, line, call_id, mode, record.depth);
     if (mode == kEntryLine)
         ++record.depth;
     return *this;
@@ -283,7 +244,7 @@ void CDebugFile::SetQueueBound(size_t bytes) {
 }
 
 void CDebugFile::PassOn(TThreadStruct& record) {
-    ToFileBytes(record.pending);
+    ToDebugFileBytes(record.pending);
     if (!record.queue)
         record.queue = queues_.AddQueue();
     if (!queues_.Push(*record.queue, record.pending)) {
@@ -330,7 +291,7 @@ void CDebugFile::OpenFile() {
         // A banner only for a file this log was not just writing.
         current_path_ = path;
         std::string banner = BuildDebugBanner(interval.label);
-        ToFileBytes(banner);
+        ToDebugFileBytes(banner);
         file_.WriteAll(banner);
     }
 }
@@ -347,10 +308,10 @@ void CDebugFile::WriteLogLine(const char* text) {
     // Straight into the file, after whatever was written before: the log's own lines mark
     // where a file begins and ends.
     std::string line;
-    AppendLineHeader(line, kDebugChannelLog, kDebugNone, kDebugNone, kPlainLine,
-                     GetThreadStruct().depth);
+    AppendDebugLineHeader(line, kDebugChannelLog, kDebugNone, kDebugNone, kPlainLine,
+                          GetThreadStruct().depth);
     line += text;
-    ToFileBytes(line);
+    ToDebugFileBytes(line);
     file_.WriteAll(line);
 }
 

@@ -51,11 +51,7 @@ void DebugLineQueues::TakeAll(std::string& out) {
         bool abandoned;
         {
             std::lock_guard lock(queue.lock);
-            out += queue.bytes;
-            queue.bytes.clear();
-            // A burst must not keep its memory in a thread that writes little afterwards.
-            if (queue.bytes.capacity() > 4 * kWakeBytes)
-                std::string().swap(queue.bytes);
+            queue.bytes.swap(queue.taken);
             if (queue.waiting_for_room) {
                 queue.waiting_for_room = false;
                 queue.room.notify_all();
@@ -64,6 +60,13 @@ void DebugLineQueues::TakeAll(std::string& out) {
             // line before, and that line was just taken.
             abandoned = it->use_count() == 1;
         }
+        out += queue.taken;
+        // A burst must not keep its memory in a thread that writes little afterwards.
+        if (queue.taken.capacity() > 4 * kWakeBytes &&
+            queue.taken.size() < queue.taken.capacity() / 8) {
+            std::string().swap(queue.taken);
+        }
+        queue.taken.clear();
         it = abandoned ? queues_.erase(it) : it + 1;
     }
 }

@@ -28,6 +28,9 @@ struct DebugThreadQueue {
     std::condition_variable room;  // the writer took the bytes
     std::string bytes;
     bool waiting_for_room = false;
+    // The writer's: swapped with the bytes under the lock and copied out after it, so that the
+    // thread never waits for a copy; it keeps its memory for the next swap.
+    std::string taken;
 };
 
 class DebugLineQueues {
