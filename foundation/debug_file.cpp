@@ -257,7 +257,8 @@ void CDebugFile::PassOn(TThreadStruct& record) {
 }
 
 bool CDebugFile::WriteQueuedLocked() {
-    queues_.TakeAll(batch_);
+    // One write for all: far cheaper for the file system than one for each thread's lines.
+    queues_.TakeAll([this](std::string_view bytes) { batch_ += bytes; });
     if (batch_.empty())
         return false;
     file_.WriteAll(batch_);

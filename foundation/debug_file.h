@@ -128,7 +128,7 @@ private:
     mutable platform::CriticalSection lock_;  // the log lock
     // Everything below is guarded by the log lock.
     platform::AppendOnlyFile file_;
-    std::string batch_;  // the writer's batch, kept for its memory
+    std::string batch_;  // the queued lines being written, kept for its memory
     uint32_t interval_;
     uint32_t max_files_;
     std::string folder_prefix_;

@@ -15,25 +15,36 @@ bool DebugLineQueues::Push(DebugThreadQueue& queue, std::string_view line) {
     // so a line either goes in before the last batch is taken or is written by its thread.
     if (!accepting_.load())
         return false;
-    if (queue.bytes.size() >= bound_bytes_.load(std::memory_order_relaxed)) {
+    if (queue.queued_bytes >= bound_bytes_.load(std::memory_order_relaxed)) {
         WaitForRoom(queue, lock);
         if (!accepting_.load())
             return false;
     }
-    const size_t before = queue.bytes.size();
-    queue.bytes.append(line);
-    const bool filling_up = before < kWakeBytes && queue.bytes.size() >= kWakeBytes;
+    bool chunk_filled = false;
+    if (queue.filling.size() + line.size() > queue.filling.capacity() && !queue.filling.empty()) {
+        queue.full.push_back(std::move(queue.filling));
+        queue.filling.clear();
+        if (!queue.spare.empty()) {
+            queue.filling.swap(queue.spare.back());
+            queue.spare.pop_back();
+        }
+        chunk_filled = true;
+    }
+    if (queue.filling.capacity() < kChunkBytes)
+        queue.filling.reserve(kChunkBytes);
+    queue.filling.append(line);
+    queue.queued_bytes += line.size();
     lock.unlock();
     // The writer set its sleeping flag before it took this queue's lock for the last look, so a
     // line that came after that look sees the flag here.
-    if (filling_up || writer_sleeping_.load(std::memory_order_relaxed))
+    if (chunk_filled || writer_sleeping_.load(std::memory_order_relaxed))
         Wake();
     return true;
 }
 
 void DebugLineQueues::WaitForRoom(DebugThreadQueue& queue, std::unique_lock<std::mutex>& lock) {
     const auto give_up = std::chrono::steady_clock::now() + kLongestWaitForRoom;
-    while (queue.bytes.size() >= bound_bytes_.load(std::memory_order_relaxed) &&
+    while (queue.queued_bytes >= bound_bytes_.load(std::memory_order_relaxed) &&
            accepting_.load()) {
         queue.waiting_for_room = true;
         Wake();
@@ -44,31 +55,62 @@ void DebugLineQueues::WaitForRoom(DebugThreadQueue& queue, std::unique_lock<std:
     }
 }
 
-void DebugLineQueues::TakeAll(std::string& out) {
+void DebugLineQueues::TakeAll(const std::function<void(std::string_view)>& write) {
     std::lock_guard list(queues_lock_);
     for (auto it = queues_.begin(); it != queues_.end();) {
         DebugThreadQueue& queue = **it;
-        bool abandoned;
-        {
-            std::lock_guard lock(queue.lock);
-            queue.bytes.swap(queue.taken);
-            if (queue.waiting_for_room) {
-                queue.waiting_for_room = false;
-                queue.room.notify_all();
-            }
-            // Seen under the queue's lock: a thread that let go of its queue pushed its last
-            // line before, and that line was just taken.
-            abandoned = it->use_count() == 1;
+        const bool abandoned = TakeLines(*it);
+        for (const std::string& chunk : queue.taken)
+            write(chunk);
+        if (abandoned) {
+            it = queues_.erase(it);
+        } else {
+            ReturnChunks(queue);
+            ++it;
         }
-        out += queue.taken;
-        // A burst must not keep its memory in a thread that writes little afterwards.
-        if (queue.taken.capacity() > 4 * kWakeBytes &&
-            queue.taken.size() < queue.taken.capacity() / 8) {
-            std::string().swap(queue.taken);
-        }
-        queue.taken.clear();
-        it = abandoned ? queues_.erase(it) : it + 1;
     }
+}
+
+bool DebugLineQueues::TakeLines(const std::shared_ptr<DebugThreadQueue>& holder) {
+    DebugThreadQueue& queue = *holder;
+    std::lock_guard lock(queue.lock);
+    queue.taken.swap(queue.full);
+    if (!queue.filling.empty()) {
+        queue.taken.push_back(std::move(queue.filling));
+        queue.filling.clear();
+        if (!queue.spare.empty()) {
+            queue.filling.swap(queue.spare.back());
+            queue.spare.pop_back();
+        }
+    }
+    queue.queued_bytes = 0;
+    if (queue.waiting_for_room) {
+        queue.waiting_for_room = false;
+        queue.room.notify_all();
+    }
+    // Seen under the queue's lock: a thread that let go of its queue pushed its last line
+    // before, and that line was just taken.
+    return holder.use_count() == 1;
+}
+
+void DebugLineQueues::ReturnChunks(DebugThreadQueue& queue) const {
+    std::lock_guard lock(queue.lock);
+    if (queue.taken.empty()) {
+        // A thread that has written nothing since the last batch keeps no memory for lines.
+        queue.spare.clear();
+        if (queue.filling.empty())
+            std::string().swap(queue.filling);
+        return;
+    }
+    // A busy thread fills its chunks again at once: kept, they spare it fresh memory.
+    const size_t keep = bound_bytes_.load(std::memory_order_relaxed) / kChunkBytes + 1;
+    for (std::string& chunk : queue.taken) {
+        if (queue.spare.size() >= keep || chunk.capacity() > kChunkBytes)
+            break;
+        chunk.clear();
+        queue.spare.push_back(std::move(chunk));
+    }
+    queue.taken.clear();
 }
 
 void DebugLineQueues::StartAccepting() {

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,23 +23,29 @@
 
 namespace ruzd::foundation {
 
-// One thread's ended lines for one log, in file bytes.
+// One thread's ended lines for one log, in file bytes, in chunks of a fixed size: a chunk never
+// grows, so a line never waits for the queue to be copied, and emptied chunks come back for
+// reuse. Guarded by its lock, but for `taken`.
 struct DebugThreadQueue {
     std::mutex lock;
-    std::condition_variable room;  // the writer took the bytes
-    std::string bytes;
+    std::condition_variable room;  // the writer took the lines
     bool waiting_for_room = false;
-    // The writer's: swapped with the bytes under the lock and copied out after it, so that the
-    // thread never waits for a copy; it keeps its memory for the next swap.
-    std::string taken;
+    std::vector<std::string> full;  // oldest first
+    std::string filling;
+    size_t queued_bytes = 0;
+    std::vector<std::string> spare;
+    // The writer's: the chunks it took under the lock and writes after it, so that the thread
+    // never waits for the file.
+    std::vector<std::string> taken;
 };
 
 class DebugLineQueues {
 public:
     // The writer looks again this long after a batch while lines keep coming.
     static constexpr std::chrono::milliseconds kBatchWindow{10};
-    // A queue this full wakes the writer before its window ends.
-    static constexpr size_t kWakeBytes = 64u << 10;
+    // A thread that fills a chunk wakes the writer before its window ends. Below the size from
+    // which the C library maps memory of its own for each allocation.
+    static constexpr size_t kChunkBytes = 64u << 10;
     static constexpr size_t kDefaultBoundBytes = 1u << 20;
     // The longest a thread waits for room in its full queue.
     static constexpr std::chrono::seconds kLongestWaitForRoom{1};
@@ -55,9 +62,10 @@ public:
     // for the caller to write the line itself.
     bool Push(DebugThreadQueue& queue, std::string_view line);
 
-    // Appends the contents of every queue to `out`, each queue's bytes in one piece, and empties
-    // them. The log calls it under its own lock, so that batches never overlap.
-    void TakeAll(std::string& out);
+    // Hands the contents of every queue to `write`, each thread's lines in order, in pieces of
+    // whole lines, and empties the queues. The log calls it under its own lock, so that batches
+    // never overlap.
+    void TakeAll(const std::function<void(std::string_view)>& write);
 
     void SetBoundBytes(size_t bytes) { bound_bytes_.store(bytes); }
 
@@ -74,6 +82,11 @@ public:
     void StayAwake() { writer_sleeping_.store(false); }
 
 private:
+    // Takes the queue's lines into its `taken` chunks; whether its thread let go of it.
+    static bool TakeLines(const std::shared_ptr<DebugThreadQueue>& queue);
+    // Gives the written chunks back for reuse, as many as the bound holds, or frees them (all,
+    // from a queue found idle).
+    void ReturnChunks(DebugThreadQueue& queue) const;
     void Wake();
     void WaitForRoom(DebugThreadQueue& queue, std::unique_lock<std::mutex>& lock);
 
