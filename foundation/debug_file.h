@@ -31,7 +31,7 @@ namespace ruzd::foundation {
 struct DebugEndLine {};
 inline constexpr DebugEndLine kDebugEndLine{};
 
-class CDebugFile {
+class CDebugFile : public std::enable_shared_from_this<CDebugFile> {
 public:
     // How a line begins.
     enum LineMode { kPlainLine = 0, kEntryLine = 1, kExitLine = 2 };

@@ -1,6 +1,19 @@
 #include "foundation/debug_line_queues.h"
 
 namespace ruzd::foundation {
+namespace {
+
+// Moves the chunk being filled to the end of `to` and starts another, a spare one if there is.
+void MoveFillingChunk(DebugThreadQueue& queue, std::vector<std::string>& to) {
+    to.push_back(std::move(queue.filling));
+    queue.filling.clear();
+    if (!queue.spare.empty()) {
+        queue.filling.swap(queue.spare.back());
+        queue.spare.pop_back();
+    }
+}
+
+}  // namespace
 
 std::shared_ptr<DebugThreadQueue> DebugLineQueues::AddQueue() {
     auto queue = std::make_shared<DebugThreadQueue>();
@@ -22,12 +35,7 @@ bool DebugLineQueues::Push(DebugThreadQueue& queue, std::string_view line) {
     }
     bool chunk_filled = false;
     if (queue.filling.size() + line.size() > queue.filling.capacity() && !queue.filling.empty()) {
-        queue.full.push_back(std::move(queue.filling));
-        queue.filling.clear();
-        if (!queue.spare.empty()) {
-            queue.filling.swap(queue.spare.back());
-            queue.spare.pop_back();
-        }
+        MoveFillingChunk(queue, queue.full);
         chunk_filled = true;
     }
     if (queue.filling.capacity() < kChunkBytes)
@@ -75,14 +83,8 @@ bool DebugLineQueues::TakeLines(const std::shared_ptr<DebugThreadQueue>& holder)
     DebugThreadQueue& queue = *holder;
     std::lock_guard lock(queue.lock);
     queue.taken.swap(queue.full);
-    if (!queue.filling.empty()) {
-        queue.taken.push_back(std::move(queue.filling));
-        queue.filling.clear();
-        if (!queue.spare.empty()) {
-            queue.filling.swap(queue.spare.back());
-            queue.spare.pop_back();
-        }
-    }
+    if (!queue.filling.empty())
+        MoveFillingChunk(queue, queue.taken);
     queue.queued_bytes = 0;
     if (queue.waiting_for_room) {
         queue.waiting_for_room = false;

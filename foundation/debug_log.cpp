@@ -21,9 +21,10 @@ void FreePin(void* pin);
 
 // Never destroyed: static objects that log while the process exits still find them.
 struct DebugLogGlobals {
+    // Start and stop of the log.
     std::mutex log_mutex;
     std::shared_ptr<CDebugFile> log;
-    // The same log for the pins, changed with it under the log mutex.
+    // The same log for the pins and GetDebugFile, changed with it under the log mutex.
     std::atomic<CDebugFile*> pinnable{nullptr};
 
     // The pins of the living threads that used one.
@@ -116,8 +117,8 @@ void StartDebugLog(const std::string& folder_prefix, uint32_t interval, bool ena
     auto log = std::make_shared<CDebugFile>(folder_prefix, interval, enabled, max_files);
     {
         std::lock_guard lock(Globals().log_mutex);
-        Globals().pinnable.store(log.get());
         Globals().log = std::move(log);
+        Globals().pinnable.store(Globals().log.get());
     }
     StartDebugMessageThread();
     // A program that leaves without stopping the log still gets its queued lines written and
@@ -144,8 +145,9 @@ void StopDebugLog() {
 }
 
 std::shared_ptr<CDebugFile> GetDebugFile() {
-    std::lock_guard lock(Globals().log_mutex);
-    return Globals().log;
+    // Through a pin rather than the log mutex, which every thread would queue for.
+    const PinnedDebugFile log;
+    return log.get() != nullptr ? log->shared_from_this() : nullptr;
 }
 
 void StartDebugMessageThread() {
