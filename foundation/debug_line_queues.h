@@ -25,8 +25,9 @@ namespace ruzd::foundation {
 
 // One thread's ended lines for one log, in file bytes, in chunks of a fixed size: a chunk never
 // grows, so a line never waits for the queue to be copied, and emptied chunks come back for
-// reuse. Guarded by its lock, but for `taken`.
-struct DebugThreadQueue {
+// reuse. Guarded by its lock, but for `taken`. Cache lines of its own, so that threads writing
+// at once do not contend for one.
+struct alignas(64) DebugThreadQueue {
     std::mutex lock;
     std::condition_variable room;  // the writer took the lines
     bool waiting_for_room = false;

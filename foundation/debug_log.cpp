@@ -14,8 +14,11 @@
 namespace ruzd::foundation {
 namespace {
 
-// A thread's pin: the log it uses at the moment, if any.
-using Pin = std::atomic<CDebugFile*>;
+// A thread's pin: the log it uses at the moment, if any. A cache line of its own, so that
+// threads pinning at once do not contend for one.
+struct alignas(64) Pin {
+    std::atomic<CDebugFile*> log{nullptr};
+};
 
 void FreePin(void* pin);
 
@@ -57,7 +60,7 @@ Pin& ThisThreadsPin() {
     DebugLogGlobals& globals = Globals();
     auto* pin = static_cast<Pin*>(globals.pin_slot.Get());
     if (pin == nullptr) {
-        pin = new Pin(nullptr);
+        pin = new Pin();
         {
             std::lock_guard lock(globals.pins_mutex);
             globals.pins.insert(pin);
@@ -75,7 +78,7 @@ void WaitForPinsToGo(const CDebugFile* log) {
         {
             std::lock_guard lock(globals.pins_mutex);
             for (const Pin* pin : globals.pins)
-                pinned = pinned || pin->load() == log;
+                pinned = pinned || pin->log.load() == log;
         }
         if (!pinned)
             return;
@@ -88,12 +91,12 @@ void WaitForPinsToGo(const CDebugFile* log) {
 
 PinnedDebugFile::PinnedDebugFile() {
     Pin& pin = ThisThreadsPin();
-    previous_ = pin.load(std::memory_order_relaxed);
+    previous_ = pin.log.load(std::memory_order_relaxed);
     // Pinned, then checked again: a stop that took the log away before the pin was seen waits
     // for it; one that took it away after is seen here.
     CDebugFile* log = Globals().pinnable.load();
     for (;;) {
-        pin.store(log);
+        pin.log.store(log);
         CDebugFile* again = Globals().pinnable.load();
         if (again == log)
             break;
@@ -103,7 +106,7 @@ PinnedDebugFile::PinnedDebugFile() {
 }
 
 PinnedDebugFile::~PinnedDebugFile() {
-    ThisThreadsPin().store(previous_);
+    ThisThreadsPin().log.store(previous_);
 }
 
 void StartDebugLog(const std::string& folder_prefix, uint32_t interval, bool enabled,
