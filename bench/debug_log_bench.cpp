@@ -17,10 +17,9 @@
 #include <vector>
 
 #include "bench/ratio_reporter.h"
+#include "foundation/debug_line_text.h"
 #include "foundation/debug_log.h"
-#include "foundation/time_tools.h"
 #include "foundation/trace.h"
-#include "platform/thread.h"
 
 namespace {
 
@@ -71,26 +70,32 @@ void ThreadCounts(benchmark::internal::Benchmark* family) {
     family->Arg(1)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-// The line as the log composes it, formatted by hand.
-int FormatLine(char* buffer, size_t size, int device, int number) {
-    const foundation::SystemTime now = foundation::TimeTools::GetUtcSystemTime();
-    int n = std::snprintf(buffer, size, "%02u:%02u:%02u.%03u:%03x:---------:Vo%04d 1 --- ",
-                          now.hour, now.minute, now.second, now.milliseconds,
-                          platform::CurrentThreadId() & 0xFFFu, device);
-    n += std::snprintf(buffer + n, size - n, kText, device, number);
-    n += std::snprintf(buffer + n, size - n, "\r\n");
-    return n;
+// The line as the log writes it, composed with the log's own tools: the baselines differ from
+// the log only in how the lines reach the file.
+void FormatLine(std::string& out, int device, int number) {
+    out.clear();
+    foundation::AppendDebugLineHeader(out, foundation::kDebugChannelVoice, device,
+                                      foundation::kDebugNone, foundation::CDebugFile::kPlainLine,
+                                      1);
+    char text[128];
+    const int n = std::snprintf(text, sizeof(text), kText, device, number);
+    out.append(text, static_cast<size_t>(n));
+    foundation::ToDebugFileBytes(out);
+}
+
+void WriteAll(int fd, const char* bytes, size_t length) {
+    if (::write(fd, bytes, length) != static_cast<ssize_t>(length))
+        std::abort();
 }
 
 void BM_OneThreadWritePerLine(benchmark::State& state) {
     const std::filesystem::path path = Root().debug_folder() / "baseline.deb";
     for (auto _ : state) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        char line[256];
+        std::string line;
         for (int i = 0; i < kLinesPerRound; ++i) {
-            const int n = FormatLine(line, sizeof(line), 1, i);
-            if (::write(fd, line, static_cast<size_t>(n)) != n)
-                std::abort();
+            FormatLine(line, 1, i);
+            WriteAll(fd, line.data(), line.size());
         }
         ::close(fd);
         EmptyDebugFolderUntimed(state);
@@ -109,11 +114,6 @@ void RunThreads(int threads, Body body) {
         worker.join();
 }
 
-void WriteAll(int fd, const char* bytes, size_t length) {
-    if (::write(fd, bytes, length) != static_cast<ssize_t>(length))
-        std::abort();
-}
-
 void BM_BufferedWritesFromThreads(benchmark::State& state) {
     const int threads = static_cast<int>(state.range(0));
     const std::filesystem::path path = Root().debug_folder() / "buffered.deb";
@@ -122,15 +122,15 @@ void BM_BufferedWritesFromThreads(benchmark::State& state) {
         RunThreads(threads, [fd, threads](int t) {
             std::vector<char> buffer(kBufferBytes);
             size_t used = 0;
+            std::string line;
             for (int i = 0; i < kLinesPerRound / threads; ++i) {
-                char line[256];
-                const int n = FormatLine(line, sizeof(line), t + 1, i);
-                if (used + static_cast<size_t>(n) > buffer.size()) {
+                FormatLine(line, t + 1, i);
+                if (used + line.size() > buffer.size()) {
                     WriteAll(fd, buffer.data(), used);
                     used = 0;
                 }
-                std::memcpy(buffer.data() + used, line, static_cast<size_t>(n));
-                used += static_cast<size_t>(n);
+                std::memcpy(buffer.data() + used, line.data(), line.size());
+                used += line.size();
             }
             WriteAll(fd, buffer.data(), used);
         });

@@ -2,13 +2,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 
 #include "foundation/debug_banner.h"
 #include "foundation/debug_folder.h"
 #include "foundation/debug_interval.h"
+#include "foundation/debug_line_text.h"
 #include "foundation/time_tools.h"
-#include "platform/message_queue.h"
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "platform/thread_slot.h"
@@ -16,9 +15,6 @@
 
 namespace ruzd::foundation {
 namespace {
-
-// The writer thread's message: ended lines wait in the log's queue.
-constexpr uint32_t kWmWriteLines = platform::kWmUser + 1;
 
 std::atomic<uint64_t> g_next_serial{1};
 std::atomic<size_t> g_live_records{0};
@@ -41,49 +37,18 @@ int64_t SecondsOf(platform::WallTime time) {
     return std::chrono::floor<std::chrono::seconds>(time.time_since_epoch()).count();
 }
 
-// The line as the file holds it: Windows-1252 with a CRLF.
-void AppendFileBytes(std::string& out, const std::string& line) {
-    bool ascii = true;
-    for (char c : line) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) {
-        out += line;
+// Between the values of an entry line: the name, then " (" before the first argument and ", "
+// before the others.
+void AppendSeparator(CDebugFile::TThreadStruct& record) {
+    if (record.entry_line == 0)
+        return;
+    if (record.argument_state == 2) {
+        record.argument_state = 1;
+    } else if (record.argument_state == 1) {
+        record.pending += " (";
+        record.argument_state = 0;
     } else {
-        out += platform::Utf8ToCp1252(line);
-    }
-    out += "\r\n";
-}
-
-// "13:05:09.042:1a4:000000345:Vo0012 2 " and, for plain and entry lines, the depth's dashes.
-void AppendLineHeader(std::string& out, EDebugChannelType channel, int32_t line, int32_t call_id,
-                      CDebugFile::LineMode mode, int depth) {
-    const SystemTime now = TimeTools::GetUtcSystemTime();
-    char buffer[96];
-    int n = std::snprintf(buffer, sizeof(buffer), "%02u:%02u:%02u.%03u:%03x", now.hour, now.minute,
-                          now.second, now.milliseconds, platform::CurrentThreadId() & 0xFFFu);
-    if (call_id == kDebugNone) {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, ":---------:");
-    } else {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, ":%09d:", call_id % 1000000000);
-    }
-    n += std::snprintf(buffer + n, sizeof(buffer) - n, "%s", DebugChannelCode(channel));
-    if (line == kDebugNone) {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, "     ");
-    } else if (line < 10000) {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, "%04d ", line);
-    } else {
-        n += std::snprintf(buffer + n, sizeof(buffer) - n, "+%03d ", line % 1000);
-    }
-    n += std::snprintf(buffer + n, sizeof(buffer) - n, "%X ", depth >= 16 ? 15 : depth);
-    out.append(buffer, static_cast<size_t>(n));
-    if (mode != CDebugFile::kExitLine) {
-        for (int i = 0; i < depth; ++i)
-            out += "--";
-        out += mode == CDebugFile::kEntryLine ? "> " : "- ";
+        record.pending += ", ";
     }
 }
 
@@ -123,6 +88,7 @@ void CDebugFile::SetEnabled(bool enabled) {
         OpenFile();
         WriteLogLine("Logging turned on");
     } else {
+        WriteQueuedLocked();
         WriteLogLine("Logging turned off");
         CloseFile();
         enabled_.store(false);
@@ -168,8 +134,8 @@ CDebugFile& CDebugFile::BeginLine(EDebugChannelType channel, int32_t line, int32
     record.argument_state = record.entry_line != 0 ? 2 : 0;
     // A line that was begun and never ended goes out as it stands.
     if (!record.pending.empty())
-        QueueLine(record.pending);
-    AppendLineHeader(record.pending, channel, line, call_id, mode, record.depth);
+        PassOn(record);
+    AppendDebugLineHeader(record.pending, channel, line, call_id, mode, record.depth);
     if (mode == kEntryLine)
         ++record.depth;
     return *this;
@@ -203,17 +169,17 @@ CDebugFile& CDebugFile::Append(std::string_view text) {
     if (!enabled_.load())
         return *this;
     TThreadStruct& record = GetThreadStruct();
-    if (record.entry_line != 0) {
-        if (record.argument_state == 2) {
-            record.argument_state = 1;
-        } else if (record.argument_state == 1) {
-            record.pending += " (";
-            record.argument_state = 0;
-        } else {
-            record.pending += ", ";
-        }
-    }
+    AppendSeparator(record);
     record.pending += text;
+    return *this;
+}
+
+CDebugFile& CDebugFile::AppendFormatted(const char* format, va_list args) {
+    if (!enabled_.load())
+        return *this;
+    TThreadStruct& record = GetThreadStruct();
+    AppendSeparator(record);
+    platform::AppendFormatV(record.pending, format, args);
     return *this;
 }
 
@@ -223,7 +189,7 @@ CDebugFile& CDebugFile::EndLine(DebugEndLine) {
     TThreadStruct& record = GetThreadStruct();
     if (record.entry_line != 0)
         record.pending += record.argument_state != 0 ? "()" : ")";
-    QueueLine(record.pending);
+    PassOn(record);
     return *this;
 }
 
@@ -245,76 +211,69 @@ void CDebugFile::WriteExitLine(EDebugChannelType channel, int32_t line, int32_t 
         .EndLine();
 }
 
-void CDebugFile::EnableAsync(uint32_t writer_thread_id) {
-    platform::CriticalSectionLock lock(lock_);
-    writer_thread_id_ = writer_thread_id;
-    async_ = writer_thread_id != 0;
-    writer_awake_ = false;
+void CDebugFile::EnableAsync() {
+    queues_.StartAccepting();
 }
 
 void CDebugFile::DisableAsync() {
+    queues_.StopAccepting();
     platform::CriticalSectionLock lock(lock_);
-    async_ = false;
-    writer_thread_id_ = 0;
-    FlushLocked();
+    WriteQueuedLocked();
     RotateIfDueLocked();
 }
 
-void CDebugFile::WriteQueuedLines() {
-    std::unique_lock lock(lock_);
-    for (;;) {
-        if (queued_.empty()) {
-            // From now on the next queued line wakes the writer again.
-            writer_awake_ = false;
-            return;
-        }
-        {
-            // The batch is written outside the log lock, so that the callers can queue their
-            // next lines meanwhile. Whoever writes or closes the file next waits for the file
-            // lock, which keeps the lines in order.
-            std::unique_lock file(file_lock_);
-            writing_.swap(queued_);
-            lock.unlock();
-            file_.WriteAll(writing_);
-            writing_.clear();
-        }
-        lock.lock();
-        RotateIfDueLocked();
-    }
+bool CDebugFile::AwaitQueuedLines(bool busy) {
+    return queues_.AwaitLines(busy);
 }
 
-void CDebugFile::QueueLine(std::string& line) {
+bool CDebugFile::WriteQueuedLines() {
     platform::CriticalSectionLock lock(lock_);
-    AppendFileBytes(queued_, line);
-    line.clear();
-    if (async_) {
-        // The writer takes everything queued each time round; it needs waking only when it
-        // has gone back to waiting for messages.
-        if (writer_awake_)
-            return;
-        if (platform::PostThreadMessage(writer_thread_id_, kWmWriteLines)) {
-            writer_awake_ = true;
-            return;
-        }
-        // The writer is gone; its lines are not lost, the callers write them from now on.
-        async_ = false;
-        writer_thread_id_ = 0;
+    if (!WriteQueuedLocked()) {
+        // A last look after the writer said it sleeps, for lines whose threads did not see it.
+        queues_.Sleep();
+        if (!WriteQueuedLocked())
+            return false;
+        queues_.StayAwake();
     }
-    FlushLocked();
     RotateIfDueLocked();
+    return true;
 }
 
-void CDebugFile::FlushLocked() {
-    std::lock_guard file(file_lock_);
-    if (queued_.empty())
-        return;
-    file_.WriteAll(queued_);
-    queued_.clear();
+void CDebugFile::SetQueueBound(size_t bytes) {
+    queues_.SetBoundBytes(bytes);
+}
+
+void CDebugFile::PassOn(TThreadStruct& record) {
+    ToDebugFileBytes(record.pending);
+    if (!record.queue)
+        record.queue = queues_.AddQueue();
+    if (!queues_.Push(*record.queue, record.pending)) {
+        platform::CriticalSectionLock lock(lock_);
+        // Lines this thread queued before the writer stopped may not have been written yet.
+        WriteQueuedLocked();
+        WriteNowLocked(record.pending);
+    }
+    record.pending.clear();
+}
+
+bool CDebugFile::WriteQueuedLocked() {
+    // One write for all: far cheaper for the file system than one for each thread's lines.
+    queues_.TakeAll([this](std::string_view bytes) { batch_ += bytes; });
+    if (batch_.empty())
+        return false;
+    file_.WriteAll(batch_);
+    batch_.clear();
+    return true;
+}
+
+void CDebugFile::WriteNowLocked(std::string_view file_bytes) {
+    file_.WriteAll(file_bytes);
+    RotateIfDueLocked();
 }
 
 void CDebugFile::RotateIfDueLocked() {
     // Nothing to rotate while the log is off: rotating would open a file with its banner.
-    if (!rotation_allowed_ || !enabled_.load())
+    if (!enabled_.load())
         return;
     const int64_t now = SecondsOf(TimeTools::GetUtcNow());
     if (now < next_boundary_ && TimeTools::GetUtcOffsetSeconds() == utc_offset_at_opening_)
@@ -324,41 +283,37 @@ void CDebugFile::RotateIfDueLocked() {
 }
 
 void CDebugFile::OpenFile() {
-    const bool rotation_allowed = rotation_allowed_;
-    rotation_allowed_ = false;
-    FlushLocked();
-    std::unique_lock file(file_lock_);
-    file_.Close();
     utc_offset_at_opening_ = TimeTools::GetUtcOffsetSeconds();
     const DebugInterval interval = DebugIntervalAt(interval_, SecondsOf(TimeTools::GetUtcNow()));
     next_boundary_ = interval.next_boundary;
     const std::string path = folder_prefix_ + interval.file_name;
     file_.Open(platform::MapWindowsPath(path));
-    file.unlock();
     if (path != current_path_) {
         // A banner only for a file this log was not just writing.
         current_path_ = path;
         std::string banner = BuildDebugBanner(interval.label);
-        QueueLine(banner);
+        ToDebugFileBytes(banner);
+        file_.WriteAll(banner);
     }
-    rotation_allowed_ = rotation_allowed;
 }
 
 void CDebugFile::CloseFile() {
-    const bool rotation_allowed = rotation_allowed_;
-    rotation_allowed_ = false;
+    // The queued lines belong to this file; lines queued from now on go to the next one.
+    WriteQueuedLocked();
     WriteLogLine("Log file closed");
-    FlushLocked();
-    {
-        std::lock_guard file(file_lock_);
-        file_.Close();
-    }
+    file_.Close();
     TrimDebugFiles(folder_prefix_, max_files_);
-    rotation_allowed_ = rotation_allowed;
 }
 
 void CDebugFile::WriteLogLine(const char* text) {
-    BeginLine(kDebugChannelLog, kDebugNone, kDebugNone, kPlainLine).Append(text).EndLine();
+    // Straight into the file, after whatever was written before: the log's own lines mark
+    // where a file begins and ends.
+    std::string line;
+    AppendDebugLineHeader(line, kDebugChannelLog, kDebugNone, kDebugNone, kPlainLine,
+                          GetThreadStruct().depth);
+    line += text;
+    ToDebugFileBytes(line);
+    file_.WriteAll(line);
 }
 
 CDebugFile::TThreadStruct& CDebugFile::GetThreadStruct() {

@@ -4,20 +4,24 @@
 // stamped with the time (UTC minus the server time shift), the writing thread, a call id, a
 // two-letter channel code, a line (port) number and the call depth of the writing thread.
 //
-// Lines are composed on the calling thread (begin, append values, end) and queued; while the
-// writer thread runs (CDebugMessageThread) it writes what was queued, in batches, otherwise the
-// calling thread writes its line at once. Either way lines reach the file in the order they were
-// ended. The log opens a new file when the interval's boundary passes or the machine's UTC
-// offset changes, writes a banner into every newly opened file and deletes the oldest files
-// beyond a configured number. The file holds Windows-1252 text with CRLF line ends.
+// Lines are composed on the calling thread (begin, append values, end). While the writer thread
+// runs (CDebugMessageThread) each thread queues its ended lines in a queue of its own and the
+// writer writes all queues in batches; otherwise the calling thread writes its line at once.
+// Either way each thread's lines reach the file in the order it ended them, whole. The log opens
+// a new file when the interval's boundary passes or the machine's UTC offset changes, writes a
+// banner into every newly opened file and deletes the oldest files beyond a configured number.
+// The file holds Windows-1252 text with CRLF line ends.
 
 #include <atomic>
+#include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "foundation/debug_channel.h"
+#include "foundation/debug_line_queues.h"
 #include "platform/append_only_file.h"
 #include "platform/critical_section.h"
 
@@ -27,18 +31,20 @@ namespace ruzd::foundation {
 struct DebugEndLine {};
 inline constexpr DebugEndLine kDebugEndLine{};
 
-class CDebugFile {
+class CDebugFile : public std::enable_shared_from_this<CDebugFile> {
 public:
     // How a line begins.
     enum LineMode { kPlainLine = 0, kEntryLine = 1, kExitLine = 2 };
 
-    // One per thread that wrote to the log; freed when the thread ends.
-    struct TThreadStruct {
+    // One per thread that wrote to the log; freed when the thread ends. Cache lines of its own,
+    // as each line changes it.
+    struct alignas(64) TThreadStruct {
         uint64_t log_serial = 0;  // the log this record belongs to
         int depth = 1;
         uint8_t entry_line = 0;      // the pending line is a function entry line
         uint8_t argument_state = 0;  // 2 before the name, 1 after it, 0 after an argument
         std::string pending;         // the line being composed
+        std::shared_ptr<DebugThreadQueue> queue;  // its ended lines, while the writer runs
     };
 
     // `folder_prefix` is the debug folder with its trailing backslash and the file-name prefix
@@ -78,6 +84,8 @@ public:
     CDebugFile& Append(uint32_t value);
     CDebugFile& AppendInt64(int64_t value);
     CDebugFile& Append(std::string_view text);
+    // Appends the printf-style text as one value.
+    CDebugFile& AppendFormatted(const char* format, va_list args);
     CDebugFile& EndLine(DebugEndLine = kDebugEndLine);
 
     // The exit line of a traced function: lowers the calling thread's depth (not below 1,
@@ -85,20 +93,29 @@ public:
     void WriteExitLine(EDebugChannelType channel, int32_t line, int32_t call_id,
                        std::string_view name, std::string_view result);
 
-    // From now on ended lines are queued for the writer thread `writer_thread_id`, which is
-    // told with one message whenever the queue stops being empty.
-    void EnableAsync(uint32_t writer_thread_id);
-    // Writes what is queued and goes back to writing on the calling threads.
+    // From now on ended lines are queued for the writer thread, which waits for them with
+    // AwaitQueuedLines and writes them with WriteQueuedLines.
+    void EnableAsync();
+    // Writes what is queued and goes back to writing on the calling threads; the writer's wait
+    // returns false from now on.
     void DisableAsync();
-    // The writer thread's turn: writes what is queued and opens the next file when due.
-    void WriteQueuedLines();
+    // The writer thread's wait: up to a short batch window after a batch (`busy`), else until
+    // a line comes. False once queueing is disabled.
+    bool AwaitQueuedLines(bool busy);
+    // The writer thread's turn: writes what is queued and opens the next file when due. False
+    // when nothing was queued; the next line wakes the writer then.
+    bool WriteQueuedLines();
+    // The most bytes a thread's queue holds before the thread waits for the writer (for a
+    // while only; no line is ever dropped).
+    void SetQueueBound(size_t bytes);
 
     // Per-thread records alive in the process; for tests.
     static size_t LiveThreadRecords();
 
 private:
-    void QueueLine(std::string& line);
-    void FlushLocked();
+    void PassOn(TThreadStruct& record);
+    bool WriteQueuedLocked();
+    void WriteNowLocked(std::string_view file_bytes);
     void RotateIfDueLocked();
     void OpenFile();
     void CloseFile();
@@ -107,27 +124,18 @@ private:
 
     const uint64_t serial_;
     std::atomic<bool> enabled_{false};
+    DebugLineQueues queues_;
 
     mutable platform::CriticalSection lock_;  // the log lock
-    // Held while bytes go to the file or the file changes; taken after the log lock, never
-    // before it.
-    std::mutex file_lock_;
-    // Changed under both locks, so either one keeps it steady.
-    platform::AppendOnlyFile file_;
-    // The batch the writer thread is writing, under the file lock only.
-    std::string writing_;
     // Everything below is guarded by the log lock.
+    platform::AppendOnlyFile file_;
+    std::string batch_;  // the queued lines being written, kept for its memory
     uint32_t interval_;
     uint32_t max_files_;
     std::string folder_prefix_;
     std::string current_path_;
     int64_t next_boundary_ = 0;
     int32_t utc_offset_at_opening_ = 0;
-    bool rotation_allowed_ = true;
-    bool async_ = false;
-    uint32_t writer_thread_id_ = 0;
-    bool writer_awake_ = false;  // told of the queue and not yet back to waiting
-    std::string queued_;         // ended lines in file bytes, waiting to be written
 };
 
 }  // namespace ruzd::foundation

@@ -6,7 +6,8 @@
 namespace ruzd::foundation {
 
 CDebugFunction::~CDebugFunction() {
-    if (std::shared_ptr<CDebugFile> log = GetDebugFile())
+    const PinnedDebugFile log;
+    if (log.get() != nullptr)
         log->WriteExitLine(channel_, line_, call_id_, name_, result_);
 }
 

@@ -1,19 +1,39 @@
 #include "foundation/debug_log.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "foundation/debug_message_thread.h"
 #include "platform/clock.h"
+#include "platform/thread_slot.h"
 
 namespace ruzd::foundation {
 namespace {
 
+// A thread's pin: the log it uses at the moment, if any. A cache line of its own, so that
+// threads pinning at once do not contend for one.
+struct alignas(64) Pin {
+    std::atomic<CDebugFile*> log{nullptr};
+};
+
+void FreePin(void* pin);
+
 // Never destroyed: static objects that log while the process exits still find them.
 struct DebugLogGlobals {
+    // Start and stop of the log.
     std::mutex log_mutex;
     std::shared_ptr<CDebugFile> log;
+    // The same log for the pins and GetDebugFile, changed with it under the log mutex.
+    std::atomic<CDebugFile*> pinnable{nullptr};
+
+    // The pins of the living threads that used one.
+    std::mutex pins_mutex;
+    std::unordered_set<Pin*> pins;
+    platform::ThreadSlot pin_slot{&FreePin};
 
     // Start and stop of the writer thread, which must not overlap.
     std::mutex thread_mutex;
@@ -28,7 +48,66 @@ DebugLogGlobals& Globals() {
     return *globals;
 }
 
+void FreePin(void* pin) {
+    {
+        std::lock_guard lock(Globals().pins_mutex);
+        Globals().pins.erase(static_cast<Pin*>(pin));
+    }
+    delete static_cast<Pin*>(pin);
+}
+
+Pin& ThisThreadsPin() {
+    DebugLogGlobals& globals = Globals();
+    auto* pin = static_cast<Pin*>(globals.pin_slot.Get());
+    if (pin == nullptr) {
+        pin = new Pin();
+        {
+            std::lock_guard lock(globals.pins_mutex);
+            globals.pins.insert(pin);
+        }
+        globals.pin_slot.Set(pin);
+    }
+    return *pin;
+}
+
+// Returns once no thread has `log` pinned; a pin made from now on finds the log gone.
+void WaitForPinsToGo(const CDebugFile* log) {
+    DebugLogGlobals& globals = Globals();
+    for (;;) {
+        bool pinned = false;
+        {
+            std::lock_guard lock(globals.pins_mutex);
+            for (const Pin* pin : globals.pins)
+                pinned = pinned || pin->log.load() == log;
+        }
+        if (!pinned)
+            return;
+        // A pin lasts as long as one line takes to compose and queue.
+        std::this_thread::yield();
+    }
+}
+
 }  // namespace
+
+PinnedDebugFile::PinnedDebugFile() {
+    Pin& pin = ThisThreadsPin();
+    previous_ = pin.log.load(std::memory_order_relaxed);
+    // Pinned, then checked again: a stop that took the log away before the pin was seen waits
+    // for it; one that took it away after is seen here.
+    CDebugFile* log = Globals().pinnable.load();
+    for (;;) {
+        pin.log.store(log);
+        CDebugFile* again = Globals().pinnable.load();
+        if (again == log)
+            break;
+        log = again;
+    }
+    log_ = log;
+}
+
+PinnedDebugFile::~PinnedDebugFile() {
+    ThisThreadsPin().log.store(previous_);
+}
 
 void StartDebugLog(const std::string& folder_prefix, uint32_t interval, bool enabled,
                    uint32_t max_files) {
@@ -42,6 +121,7 @@ void StartDebugLog(const std::string& folder_prefix, uint32_t interval, bool ena
     {
         std::lock_guard lock(Globals().log_mutex);
         Globals().log = std::move(log);
+        Globals().pinnable.store(Globals().log.get());
     }
     StartDebugMessageThread();
     // A program that leaves without stopping the log still gets its queued lines written and
@@ -60,20 +140,27 @@ void StopDebugLog() {
     std::shared_ptr<CDebugFile> released;
     {
         std::lock_guard lock(Globals().log_mutex);
+        Globals().pinnable.store(nullptr);
         released = std::move(Globals().log);
     }
+    if (released)
+        WaitForPinsToGo(released.get());
 }
 
 std::shared_ptr<CDebugFile> GetDebugFile() {
-    std::lock_guard lock(Globals().log_mutex);
-    return Globals().log;
+    // Through a pin rather than the log mutex, which every thread would queue for.
+    const PinnedDebugFile log;
+    return log.get() != nullptr ? log->shared_from_this() : nullptr;
 }
 
 void StartDebugMessageThread() {
     std::lock_guard lock(Globals().thread_mutex);
     if (Globals().writer)
         return;
-    auto thread = std::make_unique<CDebugMessageThread>();
+    std::shared_ptr<CDebugFile> log = GetDebugFile();
+    if (!log)
+        return;
+    auto thread = std::make_unique<CDebugMessageThread>(std::move(log));
     if (thread->Start())
         Globals().writer = std::move(thread);
 }
@@ -82,10 +169,6 @@ void StopDebugMessageThread() {
     std::lock_guard lock(Globals().thread_mutex);
     if (!Globals().writer)
         return;
-    // The callers write their own lines before the writer is asked to end, so that no line
-    // can be queued for a thread that no longer reads its queue.
-    if (std::shared_ptr<CDebugFile> log = GetDebugFile())
-        log->DisableAsync();
     Globals().writer->Stop();
     Globals().writer.reset();
 }

@@ -26,6 +26,25 @@ void StopDebugLog();
 // A copy of the log's shared pointer; empty while logging is not started.
 std::shared_ptr<CDebugFile> GetDebugFile();
 
+// The log for the duration of one call on the calling thread, for the lines written most often:
+// unlike a copy of the shared pointer it changes no counter that other threads change too.
+// StopDebugLog waits for the pins of the log it releases to go.
+class PinnedDebugFile {
+public:
+    PinnedDebugFile();
+    ~PinnedDebugFile();
+    PinnedDebugFile(const PinnedDebugFile&) = delete;
+    PinnedDebugFile& operator=(const PinnedDebugFile&) = delete;
+
+    // Null while logging is not started.
+    CDebugFile* get() const { return log_; }
+    CDebugFile* operator->() const { return log_; }
+
+private:
+    CDebugFile* log_;
+    CDebugFile* previous_;  // pinned by an enclosing call on this thread
+};
+
 void StartDebugMessageThread();
 // Lines ended from now on are written by their threads; the writer ends after writing what
 // was queued.

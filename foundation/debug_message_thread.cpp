@@ -1,43 +1,31 @@
 #include "foundation/debug_message_thread.h"
 
 #include "foundation/debug_file.h"
-#include "foundation/debug_log.h"
-#include "platform/event.h"
 
 namespace ruzd::foundation {
 
-CDebugMessageThread::CDebugMessageThread() : thread_("CDebugMessage") {}
+CDebugMessageThread::CDebugMessageThread(std::shared_ptr<CDebugFile> log)
+    : log_(std::move(log)), thread_("CDebugMessage") {}
 
 bool CDebugMessageThread::Start() {
-    platform::Event ready(true);
-    const bool started = thread_.Start([this, &ready] {
-        if (std::shared_ptr<CDebugFile> log = GetDebugFile())
-            log->EnableAsync(platform::CurrentThreadId());
-        ready.Set();
-        Run();
-    });
-    if (started)
-        ready.Wait(platform::kInfinite);
-    return started;
+    log_->EnableAsync();
+    if (thread_.Start([this] { Run(); }))
+        return true;
+    log_->DisableAsync();
+    return false;
 }
 
 void CDebugMessageThread::Stop() {
     if (thread_.id() == 0)
         return;
-    platform::PostThreadMessage(thread_.id(), platform::kWmQuit);
+    log_->DisableAsync();
     thread_.Join();
 }
 
 void CDebugMessageThread::Run() {
-    platform::RunMessageLoop([this](platform::Message& message) { OnMessage(message); });
-    // Lines queued before the quit message are written before the thread ends.
-    if (std::shared_ptr<CDebugFile> log = GetDebugFile())
-        log->WriteQueuedLines();
-}
-
-void CDebugMessageThread::OnMessage(platform::Message&) {
-    if (std::shared_ptr<CDebugFile> log = GetDebugFile())
-        log->WriteQueuedLines();
+    bool busy = false;
+    while (log_->AwaitQueuedLines(busy))
+        busy = log_->WriteQueuedLines();
 }
 
 }  // namespace ruzd::foundation

@@ -1,32 +1,35 @@
 #pragma once
 
-// The debug log's writer thread: while it runs, ended lines are queued and this thread writes
-// them to the file in batches, so that callers pay only for composing their lines. It ends on
-// the quit message; whatever was queued before is written first.
+// The debug log's writer thread: while it runs, the threads that log queue their ended lines
+// and this thread writes them to the file in batches, so that callers pay only for composing
+// their lines. Stopping it writes whatever was queued first.
 
 #include <cstdint>
+#include <memory>
 
-#include "platform/message_queue.h"
 #include "platform/thread.h"
 
 namespace ruzd::foundation {
 
+class CDebugFile;
+
 class CDebugMessageThread {
 public:
-    CDebugMessageThread();
+    explicit CDebugMessageThread(std::shared_ptr<CDebugFile> log);
     CDebugMessageThread(const CDebugMessageThread&) = delete;
     CDebugMessageThread& operator=(const CDebugMessageThread&) = delete;
 
-    // Starts the thread; it switches the current log to queued writing before it returns.
+    // Switches the log to queued writing and starts the thread.
     bool Start();
-    // Asks the thread to end (the quit message) and waits for it, unless called on it.
+    // Switches the log back to writing on the calling threads (the queued lines written first)
+    // and waits for the thread to end, unless called on it.
     void Stop();
     uint32_t id() const { return thread_.id(); }
 
 private:
     void Run();
-    void OnMessage(platform::Message& message);
 
+    const std::shared_ptr<CDebugFile> log_;
     platform::Thread thread_;
 };
 

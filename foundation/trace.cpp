@@ -1,11 +1,9 @@
 #include "foundation/trace.h"
 
 #include <cstdarg>
-#include <string>
 
 #include "foundation/debug_channel.h"
 #include "foundation/debug_log.h"
-#include "platform/text.h"
 
 namespace ruzd::foundation {
 
@@ -37,8 +35,8 @@ EDebugChannelType ChannelOfKind(int kind, bool has_device) {
 }  // namespace
 
 int Trace(int kind, int32_t device, const char* format, ...) {
-    std::shared_ptr<CDebugFile> log = GetDebugFile();
-    if (!log || !log->IsEnabled())
+    const PinnedDebugFile log;
+    if (log.get() == nullptr || !log->IsEnabled())
         return 0;
     int32_t line = device == 0 ? kDebugNone : device;
     int32_t call_id = kDebugNone;
@@ -49,9 +47,10 @@ int Trace(int kind, int32_t device, const char* format, ...) {
     }
     va_list args;
     va_start(args, format);
-    const std::string text = platform::FormatV(format, args);
+    log->BeginLine(channel, line, call_id, CDebugFile::kPlainLine)
+        .AppendFormatted(format, args)
+        .EndLine();
     va_end(args);
-    log->BeginLine(channel, line, call_id, CDebugFile::kPlainLine).Append(text).EndLine();
     return 0;
 }
 

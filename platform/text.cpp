@@ -1,5 +1,6 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -197,17 +198,29 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 }
 
 std::string FormatV(const char* format, va_list args) {
+    std::string out;
+    AppendFormatV(out, format, args);
+    return out;
+}
+
+void AppendFormatV(std::string& out, const char* format, va_list args) {
+    // Most texts fit in the room the string has or a little more: one pass formats them.
+    const size_t start = out.size();
+    const size_t room = std::max<size_t>(out.capacity() - start, 128);
+    out.resize(start + room);
     va_list copy;
     va_copy(copy, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, copy);
+    const int needed = std::vsnprintf(out.data() + start, room + 1, format, copy);
     va_end(copy);
     if (needed <= 0) {
-        return {};
+        out.resize(start);
+        return;
     }
-    std::string out(static_cast<size_t>(needed) + 1, '\0');
-    std::vsnprintf(out.data(), out.size(), format, args);
-    out.resize(static_cast<size_t>(needed));
-    return out;
+    if (static_cast<size_t>(needed) > room) {
+        out.resize(start + static_cast<size_t>(needed));
+        std::vsnprintf(out.data() + start, static_cast<size_t>(needed) + 1, format, args);
+    }
+    out.resize(start + static_cast<size_t>(needed));
 }
 
 std::string Format(const char* format, ...) {

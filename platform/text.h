@@ -35,5 +35,8 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // printf-style formatting into a std::string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
+// Formats onto the end of `out`, in place.
+void AppendFormatV(std::string& out, const char* format, va_list args)
+    __attribute__((format(printf, 2, 0)));
 
 }  // namespace ruzd::platform

@@ -1,27 +1,31 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "foundation/debug_function.h"
 #include "foundation/tests/debug_log_fixture.h"
 #include "foundation/trace.h"
+#include "testing/eventually.h"
 
 namespace ruzd::foundation {
 namespace {
 
 constexpr const char* kFile = "Tav12081405.deb";
+constexpr const char* kNextFile = "Tav12081410.deb";
 constexpr int kThreads = 4;
 constexpr int kLinesPerThread = 2000;
 
 class DebugWriterTest : public DebugLogTest {
 protected:
     // Starts the threads, each writing its numbered lines; `meanwhile` runs while they do.
-    void LogFromThreads(const std::function<void()>& meanwhile) {
+    void LogFromThreads(const std::function<void()>& meanwhile, int thread_count = kThreads) {
         std::vector<std::unique_ptr<platform::Thread>> threads;
-        for (int t = 0; t < kThreads; ++t) {
+        for (int t = 0; t < thread_count; ++t) {
             threads.push_back(std::make_unique<platform::Thread>("logger"));
             threads.back()->Start([t] {
                 for (int i = 0; i < kLinesPerThread; ++i)
@@ -33,8 +37,10 @@ protected:
             thread->Join();
     }
 
-    // Every numbered line of every thread is in the file once, and each thread's in order.
-    void ExpectAllLinesInOrder(const std::vector<std::string>& lines) {
+    // Every numbered line of every thread is in `lines` once, and each thread's in order:
+    // `counts[t]` lines of the thread that traces as device t + 1.
+    void ExpectAllLinesInOrder(const std::vector<std::string>& lines,
+                               const std::vector<int>& counts) {
         std::map<int, int> next;
         for (const std::string& line : lines) {
             int device = 0, number = 0;
@@ -45,9 +51,28 @@ protected:
             ASSERT_EQ(number, next[device]) << "thread " << device;
             ++next[device];
         }
-        ASSERT_EQ(next.size(), static_cast<size_t>(kThreads));
+        ASSERT_EQ(next.size(), counts.size());
         for (const auto& [device, count] : next)
-            EXPECT_EQ(count, kLinesPerThread) << "thread " << device;
+            EXPECT_EQ(count, counts[device - 1]) << "thread " << device;
+    }
+    // A numbered line or one of the log's own, stamped, with nothing missing or added.
+    static bool IsWholeLine(const std::string& line) {
+        unsigned hour, minute, second, millisecond, thread;
+        char end;
+        if (std::sscanf(line.c_str(), "%2u:%2u:%2u.%3u:%3x%c", &hour, &minute, &second,
+                        &millisecond, &thread, &end) != 6 ||
+            end != ':' || line.size() < 16) {
+            return false;
+        }
+        const std::string rest = AfterThread(line);
+        int device = 0, number = 0;
+        if (std::sscanf(rest.c_str(), ":---------:Vo%04d 1 --- line %d", &device, &number) == 2)
+            return rest == platform::Format(":---------:Vo%04d 1 --- line %d", device, number);
+        return rest == ":---------:Lo     1 --- Logging turned on" ||
+               rest == ":---------:Lo     1 --- Log file closed";
+    }
+    void ExpectAllLinesInOrder(const std::vector<std::string>& lines, int thread_count = kThreads) {
+        ExpectAllLinesInOrder(lines, std::vector<int>(thread_count, kLinesPerThread));
     }
 };
 
@@ -71,6 +96,66 @@ TEST_F(DebugWriterTest, LinesEndedWhileTheWriterStopsAreNotLost) {
     ExpectAllLinesInOrder(LogLines(kFile));
 }
 
+TEST_F(DebugWriterTest, ThreadsWithFullQueuesWaitForTheWriterAndLoseNothing) {
+    StartDebugLog(kPrefix, 0, true, 0);
+    // Every line after a thread's first finds its queue full.
+    GetDebugFile()->SetQueueBound(1);
+    LogFromThreads([] {}, 8);
+    StopDebugLog();
+    ExpectAllLinesInOrder(LogLines(kFile), 8);
+}
+
+TEST_F(DebugWriterTest, RotationWhileEightThreadsWriteKeepsEveryLineWholeInOneFile) {
+    constexpr int kWriters = 8;
+    constexpr int kLinesBefore = 500;
+    constexpr int kLinesAfterRotation = 200;
+    StartDebugLog(kPrefix, 0, true, 0);
+    const std::shared_ptr<CDebugFile> log = GetDebugFile();
+    const std::string next_path = "C:\\Ruzd\\Debug\\" + std::string(kNextFile);
+    std::atomic<int> ready{0};
+    std::atomic<bool> boundary_passed{false};
+    std::vector<int> counts(kWriters);
+    std::vector<std::unique_ptr<platform::Thread>> threads;
+    for (int t = 0; t < kWriters; ++t) {
+        threads.push_back(std::make_unique<platform::Thread>("logger"));
+        threads.back()->Start([&, t] {
+            int i = 0;
+            while (i < kLinesBefore)
+                Trace(kTraceVoice, t + 1, "line %d", i++);
+            ready.fetch_add(1);
+            while (!boundary_passed.load())
+                std::this_thread::yield();
+            // The writer opens the next file while the threads go on writing.
+            while (log->GetCurrentPath() != next_path)
+                Trace(kTraceVoice, t + 1, "line %d", i++);
+            for (const int last = i + kLinesAfterRotation; i < last; ++i)
+                Trace(kTraceVoice, t + 1, "line %d", i);
+            counts[t] = i;
+        });
+    }
+    EXPECT_TRUE(::ruzd::testing::Eventually([&] { return ready.load() == kWriters; }));
+    clock_.Advance(std::chrono::minutes(5));
+    boundary_passed.store(true);
+    for (auto& thread : threads)
+        thread->Join();
+    StopDebugLog();
+
+    const std::vector<std::string> old_lines = LogLines(kFile);
+    const std::vector<std::string> new_lines = LogLines(kNextFile);
+    EXPECT_EQ(AfterThread(old_lines.back()), ":---------:Lo     1 --- Log file closed");
+    EXPECT_EQ(CountBanners(kNextFile), 1);
+    int traced_in_new = 0;
+    std::vector<std::string> both = old_lines;
+    for (const std::string& line : new_lines) {
+        traced_in_new += line.find(" line ") != std::string::npos ? 1 : 0;
+        both.push_back(line);
+    }
+    for (const std::string& line : both)
+        ASSERT_TRUE(IsWholeLine(line)) << line;
+    EXPECT_GE(traced_in_new, kWriters * kLinesAfterRotation);
+    ExpectAllLinesInOrder(both, counts);
+}
+
 TEST_F(DebugWriterTest, WriterOpensTheNextFileWhenTheIntervalEnds) {
     StartDebugLog(kPrefix, 0, true, 0);
     Trace(kTraceVoice, 1, "first");
@@ -81,7 +166,7 @@ TEST_F(DebugWriterTest, WriterOpensTheNextFileWhenTheIntervalEnds) {
     // Which lines made it into the old file depends on when the writer woke; none is lost,
     // and the old file is closed before the new one is written.
     std::vector<std::string> traced;
-    for (const char* name : {kFile, "Tav12081410.deb"}) {
+    for (const char* name : {kFile, kNextFile}) {
         const std::vector<std::string> lines = LogLines(name);
         ASSERT_FALSE(lines.empty()) << name;
         EXPECT_EQ(AfterThread(lines.back()), ":---------:Lo     1 --- Log file closed");
@@ -91,7 +176,7 @@ TEST_F(DebugWriterTest, WriterOpensTheNextFileWhenTheIntervalEnds) {
         }
     }
     EXPECT_THAT(traced, ::testing::ElementsAre("first", "second", "third"));
-    EXPECT_EQ(CountBanners("Tav12081410.deb"), 1);
+    EXPECT_EQ(CountBanners(kNextFile), 1);
 }
 
 TEST_F(DebugWriterTest, RestartingReconfiguresTheRunningLog) {
