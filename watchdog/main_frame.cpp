@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "watchdog/async_socket.h"
 #include "watchdog/client_socket.h"
+#include "watchdog/dump_watcher.h"
 #include "watchdog/server_socket.h"
 #include "watchdog/tormbel_log.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr uint16_t kCategoryLifeCycle = 1;
 constexpr uint16_t kCategoryTimeout = 2;
 constexpr uint32_t kAlertSleepMs = 100;
-constexpr const char* kDumpsFolder = ".\\Dumps";
 constexpr const char* kHeartbeatText = "HEARTBEAT";
 constexpr const char* kLoopbackAddress = "127.0.0.1";
 
@@ -72,7 +72,7 @@ int CMainFrame::OnCreate(const std::string& command_line) {
         server_socket_->Listen(options_.server_port);
         client_socket_->Connect(options_.address, options_.client_port);
     }
-    const int error = platform::CrtMakeFolder(kDumpsFolder);
+    const int error = platform::CrtMakeFolder(kDumpFolder);
     if (error != 0 && error != platform::kCrtErrnoExists) {
         WriteLogFormat("EventLog::Report: ERROR _tmkdir, Error=%d", error);
     }

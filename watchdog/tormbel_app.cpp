@@ -9,6 +9,7 @@
 #include "watchdog/headless_frame_window.h"
 #include "watchdog/main_frame.h"
 #include "watchdog/option_reader.h"
+#include "watchdog/program_watchers.h"
 #include "watchdog/startup_checks.h"
 #include "watchdog/timeout_steps.h"
 #include "watchdog/tormbel_log.h"
@@ -47,7 +48,7 @@ int RunTormbel(const std::vector<std::string>& words) {
     };
     TimeoutSteps actions(options, flags, window, dispatch);
     DeviceWatchdogCard card;
-    DumpWatchers watchers;
+    ProgramWatchers watchers(options);
     CMainFrame frame(options, flags, window, actions, card, watchers);
     frame_pointer = &frame;
     actions.Attach(&frame);
