@@ -30,12 +30,6 @@ void PutText(CalloutRecord& record, size_t offset, size_t size, const char* text
     std::memcpy(record.data() + offset, text, ::strnlen(text, size - 1));
 }
 
-int64_t NowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               platform::CurrentClock().Now().time_since_epoch())
-        .count();
-}
-
 }  // namespace
 
 uint32_t ToRecordTime(int64_t seconds) {
@@ -102,7 +96,7 @@ void AddCalloutRecord(const WatchdogOptions& options) {
         // After another failure the buffer holds what the engine left there.
         std::memcpy(&id_base, record.data() + 12, sizeof id_base);
     }
-    FillCalloutRecord(record, id_base + 1, NowSeconds(), options);
+    FillCalloutRecord(record, id_base + 1, platform::NowSeconds(), options);
     length = kCalloutRecordSize;
     status = platform::BtrieveCall(platform::kBtrieveInsert, position, record.data(), &length,
                                    key.data(), 0);

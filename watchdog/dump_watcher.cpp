@@ -28,14 +28,8 @@ struct DebugParameters {
     bool first_chance_log = false;
 };
 
-int64_t NowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               platform::CurrentClock().Now().time_since_epoch())
-        .count();
-}
-
 platform::LocalTime LocalNow() {
-    return platform::ToLocalTime(NowSeconds()).value_or(platform::LocalTime{});
+    return platform::ToLocalTime(platform::NowSeconds()).value_or(platform::LocalTime{});
 }
 
 std::string Address(uint64_t address) {
@@ -73,8 +67,9 @@ void CreateDump(const platform::ProcessTracer& tracer,
                    pid, midi ? 1 : 0);
     // Our programs' executables carry no version resource that could be read from here.
     WriteLogFormat("CreateDump: ERROR GetFileVersionInfoSize failed, Error=%u", kNoVersionResource);
-    const std::string file_name = DumpFileName(
-        dump_folder, executable, "", platform::ComputerName().value_or(""), NowSeconds(), midi);
+    const std::string file_name =
+        DumpFileName(dump_folder, executable, "", platform::ComputerName().value_or(""),
+                     platform::NowSeconds(), midi);
     WriteLogFormat("CreateDump: Dump FileName=%s", file_name.c_str());
 
     platform::CoreDumpRequest request;

@@ -33,12 +33,6 @@ std::string DialogicReleaseText() {
     return text;
 }
 
-int64_t NowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               platform::CurrentClock().Now().time_since_epoch())
-        .count();
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame(const WatchdogOptions& options, WatchdogFlags& flags, FrameWindow& window,
@@ -157,7 +151,7 @@ void CMainFrame::OnTimer(uint32_t timer_id) {
 }
 
 void CMainFrame::CountTick(uint32_t timer_id) {
-    if (options_.pulse > 0 && NowSeconds() % options_.pulse == 0) {
+    if (options_.pulse > 0 && platform::NowSeconds() % options_.pulse == 0) {
         window_.PostToSelf(WM_TORMBEL_HEARTBEAT);
     }
     if (flags_.card_first_arm) {

@@ -30,12 +30,6 @@ constexpr uint32_t kCentralShutdownWaitMs = 5000;
 constexpr size_t kMaxTitleCharacters = 119;
 constexpr const char* kRebootMessage = "System reboot by Tormbel";
 
-int64_t NowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               platform::CurrentClock().Now().time_since_epoch())
-        .count();
-}
-
 // The process a window belongs to: what the watchdog shows as the window's handle.
 int WindowNumber(const platform::WindowHandle& window) {
     const auto parts = platform::window_endpoint::ParseEndpointName(window.endpoint());
@@ -62,7 +56,7 @@ TimeoutSteps::TimeoutSteps(const WatchdogOptions& options, WatchdogFlags& flags,
 void TimeoutSteps::AfterLocalTimeout() {
     if (frame_ != nullptr && frame_->screen_shot_armed() && options_.screen_shot) {
         frame_->DisarmScreenShot();
-        TakeScreenShot(ScreenShotFileName(NowSeconds()));
+        TakeScreenShot(ScreenShotFileName(platform::NowSeconds()));
     }
     if (!options_.address.empty() && options_.event_monitor) {
         SendAlarms();
