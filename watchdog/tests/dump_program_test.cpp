@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,8 +14,10 @@
 #include "platform/window_message.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
+#include "testing/virtual_display.h"
 
 namespace ruzd::watchdog {
 namespace {
@@ -40,9 +43,10 @@ protected:
         return helper;
     }
 
-    std::unique_ptr<TormbelProcess> StartDog(std::vector<std::string> arguments) {
+    std::unique_ptr<TormbelProcess> StartDog(std::vector<std::string> arguments,
+                                             std::vector<std::string> environment = {}) {
         return std::make_unique<TormbelProcess>(root_.path(), work_.path() / "dog",
-                                                std::move(arguments));
+                                                std::move(arguments), std::move(environment));
     }
 
     // Sends one heartbeat; its reply comes once the watchers have been seen to.
@@ -152,6 +156,55 @@ TEST_F(DumpProgramTest, WithoutCrashDumpsNothingIsWatched) {
     auto dog = StartDog({"-I60", "-U", "-Ctrue"});
     Heartbeat();
     EXPECT_FALSE(Traced(helper->pid()));
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+TEST_F(DumpProgramTest, AWholeOutageLeavesDumpsAShotTheAlarmACalloutAndTheRebootsMark) {
+    testing::VirtualDisplay display;
+    testing::RawListener monitor;
+    ASSERT_TRUE(monitor.valid());
+    fs::create_directories(root_.path() / "drives" / "c" / "btv");
+    const fs::path callouts = root_.path() / "drives" / "c" / "btv" / "PROJEC16.BTV";
+    std::ofstream(callouts).flush();
+    const fs::path mark = work_.path() / "rebooted";
+    auto helper = StartHelper("Glimbor");
+    std::vector<std::string> environment = {"RUZD_TIME_SCALE=10",
+                                            "RUZD_REBOOT_COMMAND=touch '" + mark.string() + "'"};
+    if (display.ready()) {
+        environment.push_back("DISPLAY=" + display.name());
+    }
+    auto dog = StartDog({"-I60", "-M", "-E", "-O" + std::to_string(monitor.port()),
+                         "-Q" + std::to_string(testing::FreePort()), "-FC:\\Btv", "-T123", "-B"},
+                        environment);
+    testing::RawConnection to_monitor = monitor.Accept();
+    ASSERT_TRUE(to_monitor.valid());
+    for (int i = 0; i < 3; ++i) {
+        Heartbeat();
+    }
+    SKIP_WITHOUT_TRACING(dog, helper);
+    helper->WriteLine("crash");
+    EXPECT_EQ(helper->Wait(), kSegvExit);
+
+    ASSERT_TRUE(dog->WaitForLog("Reboot: InitiateSystemShutdownEx succeeded."));
+    EXPECT_EQ(Dumps(".mdmp").size(), 1u);
+    EXPECT_EQ(Dumps(".dmp").size(), 1u);
+    size_t shots = 0;
+    for (const auto& entry : fs::directory_iterator(work_.path() / "dog")) {
+        shots += entry.path().extension() == ".BMP" ? 1 : 0;
+    }
+    EXPECT_EQ(shots, display.ready() ? 1u : 0u);
+    std::string received;
+    EXPECT_TRUE(Eventually([&] {
+        const std::vector<uint8_t> bytes = to_monitor.ReadSome(std::chrono::milliseconds(200));
+        received.append(bytes.begin(), bytes.end());
+        return received.find("not responding anymore!;\x03") != std::string::npos;
+    }));
+    EXPECT_EQ(testing::CountOf(received, "HEARTBEAT"), 3u);
+    const std::string records = testing::ReadWholeFile(callouts);
+    ASSERT_EQ(records.size(), 250u);
+    EXPECT_EQ(records[12], 1);
+    EXPECT_TRUE(fs::exists(mark));
     dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(dog->WaitForExit(), 0);
 }
