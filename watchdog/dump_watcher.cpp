@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/computer_name.h"
 #include "platform/core_dump.h"
+#include "platform/elf_version_note.h"
 #include "platform/local_time.h"
 #include "platform/process_lookup.h"
 #include "platform/process_tracer.h"
@@ -65,10 +66,17 @@ void CreateDump(const platform::ProcessTracer& tracer,
     const std::string executable = platform::ProcessExecutableName(pid).value_or("");
     WriteLogFormat("CreateDump: Creating dump for %s, ProcessID=%u, Midi=%d", executable.c_str(),
                    pid, midi ? 1 : 0);
-    // Our programs' executables carry no version resource that could be read from here.
-    WriteLogFormat("CreateDump: ERROR GetFileVersionInfoSize failed, Error=%u", kNoVersionResource);
+    std::string version;
+    if (const auto numbers = platform::ReadVersionNote("/proc/" + std::to_string(pid) + "/exe")) {
+        version = platform::Format("%d.%d.%d.%d", (*numbers)[0], (*numbers)[1], (*numbers)[2],
+                                   (*numbers)[3]);
+        WriteLogFormat("CreateDump: Executable Version=%s", version.c_str());
+    } else {
+        WriteLogFormat("CreateDump: ERROR GetFileVersionInfoSize failed, Error=%u",
+                       kNoVersionResource);
+    }
     const std::string file_name =
-        DumpFileName(dump_folder, executable, "", platform::ComputerName().value_or(""),
+        DumpFileName(dump_folder, executable, version, platform::ComputerName().value_or(""),
                      platform::NowSeconds(), midi);
     WriteLogFormat("CreateDump: Dump FileName=%s", file_name.c_str());
 

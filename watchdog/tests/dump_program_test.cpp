@@ -200,7 +200,8 @@ TEST_F(DumpProgramTest, AWholeOutageLeavesDumpsAShotTheAlarmACalloutAndTheReboot
         received.append(bytes.begin(), bytes.end());
         return received.find("not responding anymore!;\x03") != std::string::npos;
     }));
-    EXPECT_EQ(testing::CountOf(received, "HEARTBEAT"), 3u);
+    // A heartbeat before the first show is answered with 2 and sent again.
+    EXPECT_GE(testing::CountOf(received, "HEARTBEAT"), 3u);
     const std::string records = testing::ReadWholeFile(callouts);
     ASSERT_EQ(records.size(), 250u);
     EXPECT_EQ(records[12], 1);
