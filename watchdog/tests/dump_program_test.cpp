@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "foundation/program_runner.h"
+#include "platform/registry.h"
 #include "platform/stop_signals.h"
+#include "platform/text.h"
+#include "platform/win_error.h"
 #include "platform/window_message.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
@@ -158,6 +161,34 @@ TEST_F(DumpProgramTest, WithoutCrashDumpsNothingIsWatched) {
     EXPECT_FALSE(Traced(helper->pid()));
     dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+// What the vendor's installation writes: a text value under HKEY_LOCAL_MACHINE.
+void InstallText(const std::string& key_path, std::string_view name, std::string_view text) {
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::LocalMachine().CreateSubKey(
+                  key_path, platform::RegAccess::kAllAccess, &key),
+              platform::kErrorSuccess);
+    const std::string bytes = platform::Utf8ToUtf16leBytes(text) + std::string(2, '\0');
+    ASSERT_EQ(
+        key.SetValue(name, platform::kRegSz, bytes.data(), static_cast<uint32_t>(bytes.size())),
+        platform::kErrorSuccess);
+}
+
+TEST_F(DumpProgramTest, UnderTheFivePointOneReleaseOnlyTheGlimborProgramIsWatched) {
+    const std::string information = "Software\\Dialogic\\System Information";
+    InstallText(information, "ActiveSystemRelease", "Release 5.1");
+    InstallText(information + "\\Release 5.1", "Product Name", "Dialogic System Release 5.1");
+    auto node = StartHelper("Pelwix");
+    auto glimbor = StartHelper("GlimborFRU");
+    auto dog = StartDog({"-I60", "-Ctrue"});
+    Heartbeat();
+    SKIP_WITHOUT_TRACING(dog, glimbor);
+    EXPECT_FALSE(Traced(node->pid()));
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+    // Let go at the end: the program goes on untraced.
+    EXPECT_FALSE(Traced(glimbor->pid()));
 }
 
 TEST_F(DumpProgramTest, AWholeOutageLeavesDumpsAShotTheAlarmACalloutAndTheRebootsMark) {
