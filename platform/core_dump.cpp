@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "platform/proc_file.h"
 #include "platform/text.h"
 
 namespace ruzd::platform {
@@ -40,20 +40,9 @@ struct Range {
     uint64_t end;
 };
 
-std::string ProcPath(pid_t pid, const char* name) {
-    return "/proc/" + std::to_string(pid) + "/" + name;
-}
-
-std::string ReadWhole(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 std::vector<Mapping> ReadMappings(pid_t pid) {
     std::vector<Mapping> mappings;
-    std::istringstream lines(ReadWhole(ProcPath(pid, "maps")));
+    std::istringstream lines(ReadProcFile(pid, "maps"));
     std::string line;
     while (std::getline(lines, line)) {
         Mapping mapping;
@@ -102,7 +91,7 @@ std::string ModuleBaseName(const std::string& path) {
 class MemoryReader {
 public:
     explicit MemoryReader(pid_t pid)
-        : fd_(::open(ProcPath(pid, "mem").c_str(), O_RDONLY | O_CLOEXEC)) {}
+        : fd_(::open(ProcFilePath(pid, "mem").c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~MemoryReader() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -243,7 +232,7 @@ void AppendNote(std::string& notes, const char* name, uint32_t type, const void*
 
 // The fields of /proc/PID/stat after the name: state, ppid, pgrp, session.
 void ReadStat(pid_t pid, char& state, int& ppid, int& pgrp, int& session) {
-    const std::string stat = ReadWhole(ProcPath(pid, "stat"));
+    const std::string stat = ReadProcFile(pid, "stat");
     const size_t close = stat.rfind(')');
     if (close != std::string::npos) {
         std::sscanf(stat.c_str() + close + 1, " %c %d %d %d", &state, &ppid, &pgrp, &session);
@@ -272,7 +261,7 @@ std::string FileNote(const std::vector<Mapping>& mappings) {
 std::string DescriptorList(pid_t pid) {
     std::string list;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(ProcPath(pid, "fd"), error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(ProcFilePath(pid, "fd"), error)) {
         std::error_code link_error;
         const auto target = std::filesystem::read_symlink(entry.path(), link_error);
         list += entry.path().filename().string() + "\t" + target.string() + "\n";
@@ -306,15 +295,15 @@ std::string Notes(const CoreDumpRequest& request, const std::vector<Mapping>& ma
             info.pr_ppid = ppid;
             info.pr_pgrp = pgrp;
             info.pr_sid = session;
-            const std::string comm = ReadWhole(ProcPath(request.pid, "comm"));
+            const std::string comm = ReadProcFile(request.pid, "comm");
             std::strncpy(info.pr_fname, comm.substr(0, comm.find('\n')).c_str(),
                          sizeof info.pr_fname - 1);
-            std::string arguments = ReadWhole(ProcPath(request.pid, "cmdline"));
+            std::string arguments = ReadProcFile(request.pid, "cmdline");
             std::replace(arguments.begin(), arguments.end(), '\0', ' ');
             std::strncpy(info.pr_psargs, arguments.c_str(), sizeof info.pr_psargs - 1);
             AppendNote(notes, "CORE", NT_PRPSINFO, &info, sizeof info);
             AppendNote(notes, "CORE", NT_SIGINFO, &request.signal_info, sizeof request.signal_info);
-            const std::string auxv = ReadWhole(ProcPath(request.pid, "auxv"));
+            const std::string auxv = ReadProcFile(request.pid, "auxv");
             AppendNote(notes, "CORE", NT_AUXV, auxv.data(), auxv.size());
             const std::string files = FileNote(mappings);
             AppendNote(notes, "CORE", NT_FILE, files.data(), files.size());

@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "platform/proc_file.h"
 #include "platform/root.h"
 #include "platform/text.h"
 
@@ -17,15 +17,8 @@ namespace fs = std::filesystem;
 constexpr std::string_view kExeSuffix = ".exe";
 constexpr const char* kDefaultRoot = "/var/lib/ruzd";
 
-std::string ReadProcFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 bool IsZombie(uint32_t pid) {
-    const std::string stat = ReadProcFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = ReadProcFile(pid, "stat");
     const size_t close = stat.rfind(')');
     return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' ||
            stat[close + 2] == 'X';
@@ -33,7 +26,7 @@ bool IsZombie(uint32_t pid) {
 
 // The platform root the process works in.
 fs::path RootOf(uint32_t pid) {
-    const std::string environ = ReadProcFile("/proc/" + std::to_string(pid) + "/environ");
+    const std::string environ = ReadProcFile(pid, "environ");
     std::istringstream entries(environ);
     std::string entry;
     while (std::getline(entries, entry, '\0')) {
@@ -53,7 +46,7 @@ bool SameFolder(const fs::path& a, const fs::path& b) {
 
 std::optional<std::string> ProcessExecutableName(uint32_t pid) {
     std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    const fs::path exe = fs::read_symlink(ProcFilePath(pid, "exe"), error);
     if (error) {
         return std::nullopt;
     }

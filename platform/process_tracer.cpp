@@ -6,10 +6,11 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
+
+#include "platform/proc_file.h"
 
 namespace ruzd::platform {
 namespace {
@@ -36,10 +37,10 @@ bool IsStopSignal(int signal) {
 }
 
 // A signal mask line of a /proc status file ("SigCgt:\t0000000000004a02").
-uint64_t MaskOf(const std::string& path, const std::string& field) {
-    std::ifstream file(path);
+uint64_t MaskOf(const std::string& status, const std::string& field) {
+    std::istringstream lines(status);
     std::string line;
-    while (std::getline(file, line)) {
+    while (std::getline(lines, line)) {
         if (line.rfind(field + ":", 0) == 0) {
             return std::stoull(line.substr(field.size() + 1), nullptr, 16);
         }
@@ -55,7 +56,7 @@ std::vector<pid_t> ThreadsOf(pid_t pid) {
     std::vector<pid_t> threads;
     std::error_code error;
     for (const auto& entry :
-         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+         std::filesystem::directory_iterator(ProcFilePath(pid, "task"), error)) {
         threads.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
     }
     return threads;
@@ -104,9 +105,8 @@ int ProcessTracer::Attach() {
 }
 
 bool ProcessTracer::IsFirstChance(pid_t tid, int signal) const {
-    const std::string process = "/proc/" + std::to_string(pid_) + "/status";
-    const std::string thread =
-        "/proc/" + std::to_string(pid_) + "/task/" + std::to_string(tid) + "/status";
+    const std::string process = ReadProcFile(pid_, "status");
+    const std::string thread = ReadProcFile(pid_, "task/" + std::to_string(tid) + "/status");
     return Has(MaskOf(process, "SigCgt"), signal) && !Has(MaskOf(thread, "SigBlk"), signal);
 }
 

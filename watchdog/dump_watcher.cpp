@@ -9,6 +9,7 @@
 #include "platform/core_dump.h"
 #include "platform/elf_version_note.h"
 #include "platform/local_time.h"
+#include "platform/proc_file.h"
 #include "platform/process_lookup.h"
 #include "platform/process_tracer.h"
 #include "platform/text.h"
@@ -67,7 +68,7 @@ void CreateDump(const platform::ProcessTracer& tracer,
     WriteLogFormat("CreateDump: Creating dump for %s, ProcessID=%u, Midi=%d", executable.c_str(),
                    pid, midi ? 1 : 0);
     std::string version;
-    if (const auto numbers = platform::ReadVersionNote("/proc/" + std::to_string(pid) + "/exe")) {
+    if (const auto numbers = platform::ReadVersionNote(platform::ProcFilePath(pid, "exe"))) {
         version = platform::Format("%d.%d.%d.%d", (*numbers)[0], (*numbers)[1], (*numbers)[2],
                                    (*numbers)[3]);
         WriteLogFormat("CreateDump: Executable Version=%s", version.c_str());
