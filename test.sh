@@ -3,6 +3,8 @@
 # `./test.sh tsan` does the same with ThreadSanitizer instead, in build-tsan/.
 set -euo pipefail
 cd "$(dirname "$0")"
+# The tests never restart the machine, whatever the caller's environment allows.
+unset RUZD_ALLOW_REBOOT RUZD_REBOOT_COMMAND
 ./scripts/install-deps.sh
 build=build-test
 sanitizer=-DRUZD_SANITIZE=ON

@@ -56,13 +56,16 @@ SYSTEM_ALLOWED = [
     # The benchmarks' baselines are plain system calls (one write(2) per line, a raw file).
     "bench/",
     # Test helpers that need raw system calls: child processes, raw sockets as peers, the
-    # process's user.
+    # process's user, the X server's pipe.
     "testing/child_program.h",
     "testing/child_program.cpp",
     "testing/window_child.h",
     "testing/sntp_test_server.cpp",
     "testing/loopback_socket.cpp",
     "testing/os_for_tests.cpp",
+    "testing/virtual_display.cpp",
+    # The program the crash-dump tests watch: it faults and handles signals on purpose.
+    "watchdog/tests/crash_helper.cpp",
 ]
 
 # Headers of the operating system (POSIX and Linux), as opposed to C++ and C library headers.

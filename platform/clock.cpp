@@ -61,4 +61,9 @@ ScopedClockOverride::~ScopedClockOverride() {
     Installed().store(previous_);
 }
 
+int64_t NowSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(CurrentClock().Now().time_since_epoch())
+        .count();
+}
+
 }  // namespace ruzd::platform

@@ -26,6 +26,9 @@ Clock& SystemClock();
 // The process-wide clock: the system's unless a test installed another.
 Clock& CurrentClock();
 
+// Whole seconds since 1970 by the process-wide clock.
+int64_t NowSeconds();
+
 // Installs `clock` as the process-wide clock while the object lives.
 class ScopedClockOverride {
 public:

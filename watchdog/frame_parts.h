@@ -2,7 +2,7 @@
 
 // What the watchdog's frame leans on beside its options: its window, the actions of a time-out,
 // the hardware watchdog card and the crash-dump watchers. The program gives the real ones; tests
-// give fakes. The actions, the card and the watchers do nothing until they are built.
+// give fakes; the defaults here do nothing.
 
 #include <atomic>
 #include <cstdint>

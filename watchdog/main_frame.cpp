@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "watchdog/async_socket.h"
 #include "watchdog/client_socket.h"
+#include "watchdog/dump_watcher.h"
 #include "watchdog/server_socket.h"
 #include "watchdog/tormbel_log.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr uint16_t kCategoryLifeCycle = 1;
 constexpr uint16_t kCategoryTimeout = 2;
 constexpr uint32_t kAlertSleepMs = 100;
-constexpr const char* kDumpsFolder = ".\\Dumps";
 constexpr const char* kHeartbeatText = "HEARTBEAT";
 constexpr const char* kLoopbackAddress = "127.0.0.1";
 
@@ -31,12 +31,6 @@ std::string DialogicReleaseText() {
         text += (text.empty() ? "" : ".") + version;
     }
     return text;
-}
-
-int64_t NowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               platform::CurrentClock().Now().time_since_epoch())
-        .count();
 }
 
 }  // namespace
@@ -72,7 +66,7 @@ int CMainFrame::OnCreate(const std::string& command_line) {
         server_socket_->Listen(options_.server_port);
         client_socket_->Connect(options_.address, options_.client_port);
     }
-    const int error = platform::CrtMakeFolder(kDumpsFolder);
+    const int error = platform::CrtMakeFolder(kDumpFolder);
     if (error != 0 && error != platform::kCrtErrnoExists) {
         WriteLogFormat("EventLog::Report: ERROR _tmkdir, Error=%d", error);
     }
@@ -157,7 +151,7 @@ void CMainFrame::OnTimer(uint32_t timer_id) {
 }
 
 void CMainFrame::CountTick(uint32_t timer_id) {
-    if (options_.pulse > 0 && NowSeconds() % options_.pulse == 0) {
+    if (options_.pulse > 0 && platform::NowSeconds() % options_.pulse == 0) {
         window_.PostToSelf(WM_TORMBEL_HEARTBEAT);
     }
     if (flags_.card_first_arm) {

@@ -5,10 +5,13 @@
 #include "platform/named_mutex.h"
 #include "platform/stop_signals.h"
 #include "platform/thread.h"
+#include "watchdog/device_card.h"
 #include "watchdog/headless_frame_window.h"
 #include "watchdog/main_frame.h"
 #include "watchdog/option_reader.h"
+#include "watchdog/program_watchers.h"
 #include "watchdog/startup_checks.h"
+#include "watchdog/timeout_steps.h"
 #include "watchdog/tormbel_log.h"
 
 namespace ruzd::watchdog {
@@ -37,19 +40,25 @@ int RunTormbel(const std::vector<std::string>& words) {
         return kRefusedExitCode;
     }
     WatchdogFlags flags;
-    TimeoutActions actions;
-    WatchdogCard card;
-    DumpWatchers watchers;
+    CMainFrame* frame_pointer = nullptr;
+    // Messages that arrive while the time-out command runs go to the frame as in the loop.
+    const platform::MessageDispatch dispatch = [&frame_pointer,
+                                                &window](platform::Message& message) {
+        frame_pointer->HandleMessage(message, window.tick_timer_id());
+    };
+    TimeoutSteps actions(options, flags, window, dispatch);
+    DeviceWatchdogCard card;
+    ProgramWatchers watchers(options);
     CMainFrame frame(options, flags, window, actions, card, watchers);
+    frame_pointer = &frame;
+    actions.Attach(&frame);
     frame.OnCreate(CommandLineText(words));
 
     const uint32_t main_thread = platform::CurrentThreadId();
     // The framework's first show of the minimised window.
     platform::PostThreadMessage(main_thread, kWmQueryOpen);
     signals.Watch([main_thread] { platform::PostThreadMessage(main_thread, platform::kWmClose); });
-    return platform::RunMessageLoop([&frame, &window](platform::Message& message) {
-        frame.HandleMessage(message, window.tick_timer_id());
-    });
+    return platform::RunMessageLoop(dispatch);
 }
 
 }  // namespace ruzd::watchdog

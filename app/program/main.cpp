@@ -10,6 +10,7 @@
 #include "app/startup_steps.h"
 #include "app/vesmarin_app.h"
 #include "foundation/app_hooks.h"
+#include "foundation/version_note.h"
 #include "platform/message_box.h"
 #include "platform/stop_signals.h"
 

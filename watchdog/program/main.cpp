@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/version_note.h"
 #include "watchdog/tormbel_app.h"
 
 int main(int argc, char** argv) {

@@ -1,0 +1,38 @@
+#pragma once
+
+// A crash dump of a stopped, traced process as an ELF core file that gdb reads: per thread its
+// general and floating-point registers, the process's description, the faulting signal, the
+// auxiliary vector and the mapped files, and a choice of its memory.
+//
+// The small kind keeps every thread's stack from its stack pointer up, and the 4 KiB pages that
+// register values and stack values point to in writable memory; code and other file mappings are
+// listed without their bytes (gdb reads them from the files). The larger kind adds all private
+// writable memory, the writable mappings of the modules named, and a note listing the process's
+// open descriptors.
+
+#include <sys/types.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "platform/process_tracer.h"
+
+namespace ruzd::platform {
+
+struct CoreDumpRequest {
+    pid_t pid = 0;
+    // The faulting thread first.
+    std::vector<TracedThread> threads;
+    siginfo_t signal_info{};
+    int signal = 0;
+    bool larger = false;
+    // Base names (without extension, any case) of modules whose writable mappings the larger
+    // kind keeps.
+    std::vector<std::string> modules;
+};
+
+// Writes the dump to `path` (made anew, not there before); 0, or the system's error.
+int WriteCoreDump(const std::string& path, const CoreDumpRequest& request);
+
+}  // namespace ruzd::platform

@@ -1,0 +1,41 @@
+// A program for the crash-dump tests to watch, built without sanitizers (they would catch the
+// crash themselves). Copied under a watched program's name, it writes "ready", then acts on each
+// line of its input: "crash" dies of an invalid access in CrashInHelperFunction; "raise" raises
+// an access violation that its own handler takes, and writes "handled". It ends with its input.
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace {
+
+volatile std::sig_atomic_t g_handled = 0;
+
+extern "C" void OnAccessViolation(int) {
+    g_handled = 1;
+}
+
+__attribute__((noinline)) void CrashInHelperFunction() {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+}
+
+}  // namespace
+
+int main() {
+    std::puts("ready");
+    std::fflush(stdout);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (line == "crash") {
+            CrashInHelperFunction();
+        } else if (line == "raise") {
+            std::signal(SIGSEGV, OnAccessViolation);
+            std::raise(SIGSEGV);
+            std::puts(g_handled != 0 ? "handled" : "not handled");
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}

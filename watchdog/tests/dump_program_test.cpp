@@ -1,0 +1,245 @@
+// Crash dumps of a watched program: the watchdog attaches on a heartbeat to a helper that runs
+// under a watched program's name, and the helper crashes or handles its own fault.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/program_runner.h"
+#include "platform/registry.h"
+#include "platform/stop_signals.h"
+#include "platform/text.h"
+#include "platform/win_error.h"
+#include "platform/window_message.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
+#include "testing/temp_root.h"
+#include "testing/tormbel_program.h"
+#include "testing/virtual_display.h"
+
+namespace ruzd::watchdog {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Eventually;
+using testing::TormbelProcess;
+
+constexpr uint32_t kHeartbeat = 0x160F;
+constexpr int kSegvExit = 128 + 11;
+
+class DumpProgramTest : public ::testing::Test {
+protected:
+    // The helper under `name`, started; it has said "ready".
+    std::unique_ptr<testing::ChildProgram> StartHelper(const std::string& name) {
+        fs::create_directories(work_.path() / "bin");
+        helper_path_ = work_.path() / "bin" / name;
+        fs::copy_file(testing::ProgramFolder() / "watchdog_crash_helper", helper_path_,
+                      fs::copy_options::overwrite_existing);
+        auto helper = std::make_unique<testing::ChildProgram>(helper_path_.string(),
+                                                              std::vector<std::string>{});
+        EXPECT_EQ(helper->ReadLine(), "ready");
+        return helper;
+    }
+
+    std::unique_ptr<TormbelProcess> StartDog(std::vector<std::string> arguments,
+                                             std::vector<std::string> environment = {}) {
+        return std::make_unique<TormbelProcess>(root_.path(), work_.path() / "dog",
+                                                std::move(arguments), std::move(environment));
+    }
+
+    // Sends one heartbeat; its reply comes once the watchers have been seen to.
+    static void Heartbeat() {
+        platform::WindowHandle window;
+        ASSERT_TRUE(Eventually(
+            [&] { return static_cast<bool>(window = platform::FindWindow("Tormbel")); }));
+        intptr_t result = 0;
+        ASSERT_TRUE(Eventually([&] {
+            return platform::SendMessageTimeout(window, kHeartbeat, 0, 0, 10000, &result) &&
+                   result == 1;
+        }));
+    }
+
+    static bool Traced(pid_t pid) {
+        const std::string status =
+            testing::ReadWholeFile("/proc/" + std::to_string(pid) + "/status");
+        const size_t at = status.find("TracerPid:");
+        return at != std::string::npos && std::atoi(status.c_str() + at + 10) != 0;
+    }
+
+    std::vector<fs::path> Dumps(const std::string& extension) const {
+        std::vector<fs::path> found;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(work_.path() / "dog" / "Dumps", error)) {
+            if (entry.path().extension() == extension) {
+                found.push_back(entry.path());
+            }
+        }
+        return found;
+    }
+
+    testing::TempRoot root_;
+    testing::TempDir work_;
+    fs::path helper_path_;
+};
+
+#define SKIP_WITHOUT_TRACING(dog, helper)                                               \
+    if (!Eventually([&] {                                                               \
+            return Traced((helper)->pid()) ||                                           \
+                   (dog)->Log().find("DebugActiveProcess failed") != std::string::npos; \
+        }) ||                                                                           \
+        !Traced((helper)->pid())) {                                                     \
+        GTEST_SKIP() << "tracing is refused here";                                      \
+    }
+
+TEST_F(DumpProgramTest, ACrashLeavesAMiniAndAMidiDumpThatNameTheCrashingFunction) {
+    auto helper = StartHelper("Glimbor");
+    auto dog = StartDog({"-I60", "-M", "-Ctrue"});
+    Heartbeat();
+    SKIP_WITHOUT_TRACING(dog, helper);
+    const pid_t helper_pid = helper->pid();
+    helper->WriteLine("crash");
+    EXPECT_EQ(helper->Wait(), kSegvExit);
+    ASSERT_TRUE(dog->WaitForLog("DebugThread: Done"));
+    const std::string log = dog->Log();
+    EXPECT_NE(log.find("Second-chance Exception 0xb at 0x"), std::string::npos) << log;
+    EXPECT_NE(log.find("CreateDump: Creating dump for Glimbor, ProcessID=" +
+                       std::to_string(helper_pid) + ", Midi=1"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("CreateDump: ERROR GetFileVersionInfoSize failed, Error=1813"),
+              std::string::npos);
+    const std::vector<fs::path> mini = Dumps(".mdmp");
+    const std::vector<fs::path> midi = Dumps(".dmp");
+    ASSERT_EQ(mini.size(), 1u);
+    ASSERT_EQ(midi.size(), 1u);
+    EXPECT_EQ(mini[0].filename().string().rfind("Glimbor__", 0), 0u);
+    EXPECT_LT(fs::file_size(mini[0]), fs::file_size(midi[0]));
+    for (const fs::path& dump : {mini[0], midi[0]}) {
+        std::string output;
+        foundation::ProgramRunner::Run(
+            "gdb -batch -ex bt " + helper_path_.string() + " " + dump.string(), "", output, 120000);
+        EXPECT_NE(output.find("CrashInHelperFunction"), std::string::npos) << output;
+    }
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+TEST_F(DumpProgramTest, AHandledFaultIsOnlyAFirstChanceAndTheDaysFileKeepsIt) {
+    auto helper = StartHelper("GLIMBORU");
+    auto dog = StartDog({"-I60", "-H", "-Ctrue"});
+    Heartbeat();
+    SKIP_WITHOUT_TRACING(dog, helper);
+    helper->WriteLine("raise");
+    EXPECT_EQ(helper->ReadLine(), "handled");
+    helper->CloseStdin();
+    EXPECT_EQ(helper->Wait(), 0);
+    ASSERT_TRUE(dog->WaitForLog("DebugThread: Done"));
+    const std::string log = dog->Log();
+    EXPECT_NE(log.find("First-chance Exception 0xb at 0x"), std::string::npos) << log;
+    EXPECT_NE(log.find("Process debug event 0"), std::string::npos);
+    EXPECT_EQ(log.find("Second-chance"), std::string::npos);
+    EXPECT_EQ(log.find("ERROR"), std::string::npos);
+    EXPECT_TRUE(Dumps(".mdmp").empty());
+    const std::vector<fs::path> days = Dumps(".log");
+    ASSERT_EQ(days.size(), 1u);
+    const std::string lines = testing::ReadWholeFile(days[0]);
+    EXPECT_NE(lines.find(" : First-chance Exception 0xb at 0x"), std::string::npos) << lines;
+    EXPECT_EQ(lines.substr(lines.size() - 2), "\r\n");
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+TEST_F(DumpProgramTest, WithoutCrashDumpsNothingIsWatched) {
+    auto helper = StartHelper("Pelwix");
+    auto dog = StartDog({"-I60", "-U", "-Ctrue"});
+    Heartbeat();
+    EXPECT_FALSE(Traced(helper->pid()));
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+// What the vendor's installation writes: a text value under HKEY_LOCAL_MACHINE.
+void InstallText(const std::string& key_path, std::string_view name, std::string_view text) {
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::LocalMachine().CreateSubKey(
+                  key_path, platform::RegAccess::kAllAccess, &key),
+              platform::kErrorSuccess);
+    const std::string bytes = platform::Utf8ToUtf16leBytes(text) + std::string(2, '\0');
+    ASSERT_EQ(
+        key.SetValue(name, platform::kRegSz, bytes.data(), static_cast<uint32_t>(bytes.size())),
+        platform::kErrorSuccess);
+}
+
+TEST_F(DumpProgramTest, UnderTheFivePointOneReleaseOnlyTheGlimborProgramIsWatched) {
+    const std::string information = "Software\\Dialogic\\System Information";
+    InstallText(information, "ActiveSystemRelease", "Release 5.1");
+    InstallText(information + "\\Release 5.1", "Product Name", "Dialogic System Release 5.1");
+    auto node = StartHelper("Pelwix");
+    auto glimbor = StartHelper("GlimborFRU");
+    auto dog = StartDog({"-I60", "-Ctrue"});
+    Heartbeat();
+    SKIP_WITHOUT_TRACING(dog, glimbor);
+    EXPECT_FALSE(Traced(node->pid()));
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+    // Let go at the end: the program goes on untraced.
+    EXPECT_FALSE(Traced(glimbor->pid()));
+}
+
+TEST_F(DumpProgramTest, AWholeOutageLeavesDumpsAShotTheAlarmACalloutAndTheRebootsMark) {
+    testing::VirtualDisplay display;
+    testing::RawListener monitor;
+    ASSERT_TRUE(monitor.valid());
+    fs::create_directories(root_.path() / "drives" / "c" / "btv");
+    const fs::path callouts = root_.path() / "drives" / "c" / "btv" / "PROJEC16.BTV";
+    std::ofstream(callouts).flush();
+    const fs::path mark = work_.path() / "rebooted";
+    auto helper = StartHelper("Glimbor");
+    std::vector<std::string> environment = {"RUZD_TIME_SCALE=10",
+                                            "RUZD_REBOOT_COMMAND=touch '" + mark.string() + "'"};
+    if (display.ready()) {
+        environment.push_back("DISPLAY=" + display.name());
+    }
+    auto dog = StartDog({"-I60", "-M", "-E", "-O" + std::to_string(monitor.port()),
+                         "-Q" + std::to_string(testing::FreePort()), "-FC:\\Btv", "-T123", "-B"},
+                        environment);
+    testing::RawConnection to_monitor = monitor.Accept();
+    ASSERT_TRUE(to_monitor.valid());
+    for (int i = 0; i < 3; ++i) {
+        Heartbeat();
+    }
+    SKIP_WITHOUT_TRACING(dog, helper);
+    helper->WriteLine("crash");
+    EXPECT_EQ(helper->Wait(), kSegvExit);
+
+    ASSERT_TRUE(dog->WaitForLog("Reboot: InitiateSystemShutdownEx succeeded."));
+    EXPECT_EQ(Dumps(".mdmp").size(), 1u);
+    EXPECT_EQ(Dumps(".dmp").size(), 1u);
+    size_t shots = 0;
+    for (const auto& entry : fs::directory_iterator(work_.path() / "dog")) {
+        shots += entry.path().extension() == ".BMP" ? 1 : 0;
+    }
+    EXPECT_EQ(shots, display.ready() ? 1u : 0u);
+    std::string received;
+    EXPECT_TRUE(Eventually([&] {
+        const std::vector<uint8_t> bytes = to_monitor.ReadSome(std::chrono::milliseconds(200));
+        received.append(bytes.begin(), bytes.end());
+        return received.find("not responding anymore!;\x03") != std::string::npos;
+    }));
+    // A heartbeat before the first show is answered with 2 and sent again.
+    EXPECT_GE(testing::CountOf(received, "HEARTBEAT"), 3u);
+    const std::string records = testing::ReadWholeFile(callouts);
+    ASSERT_EQ(records.size(), 250u);
+    EXPECT_EQ(records[12], 1);
+    EXPECT_TRUE(fs::exists(mark));
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+}  // namespace
+}  // namespace ruzd::watchdog

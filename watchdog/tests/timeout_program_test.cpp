@@ -1,0 +1,226 @@
+// A watchdog whose countdown runs out, as a child process on a fast clock: what it runs, sends,
+// records, closes and restarts, seen from outside.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/computer_name.h"
+#include "platform/stop_signals.h"
+#include "platform/window_message.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/loopback_socket.h"
+#include "testing/temp_root.h"
+#include "testing/tormbel_program.h"
+#include "testing/virtual_display.h"
+
+namespace ruzd::watchdog {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CountOf;
+using testing::Eventually;
+using testing::TormbelProcess;
+
+constexpr const char* kFastClock = "RUZD_TIME_SCALE=10";
+constexpr const char* kLocalTimeout = "***** Tormbel LOCAL TIMEOUT *****";
+const int kTerminate = platform::SignalNumber(platform::StopSignal::kTerminate);
+
+std::string Port(unsigned port) {
+    return std::to_string(port);
+}
+
+// A window of another program, with the title given; it tells each message it takes.
+class OtherWindow {
+public:
+    explicit OtherWindow(const std::string& title)
+        : child_("platform_message_window_child", {"CentralWindow", title, "0"}) {
+        ready_ = child_.ReadLine() == "ready";
+    }
+    bool ready() const { return ready_; }
+    pid_t pid() const { return child_.pid(); }
+    // Whether the window takes a message of the line's form ("posted 0x10 0 0").
+    bool Takes(const std::string& line) {
+        for (auto next = child_.ReadLine(); next; next = child_.ReadLine()) {
+            if (*next == line) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    testing::ChildProgram child_;
+    bool ready_ = false;
+};
+
+class TimeoutProgramTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TormbelProcess> Start(std::vector<std::string> arguments,
+                                          std::vector<std::string> environment = {}) {
+        environment.push_back(kFastClock);
+        return std::make_unique<TormbelProcess>(root_.path(), work_.path() / "dog",
+                                                std::move(arguments), std::move(environment));
+    }
+
+    static std::string Stop(TormbelProcess& dog) {
+        dog.Signal(kTerminate);
+        EXPECT_EQ(dog.WaitForExit(), 0);
+        return dog.Log();
+    }
+
+    testing::TempRoot root_;
+    testing::TempDir work_;
+};
+
+TEST_F(TimeoutProgramTest, TheCommandsExitCodeAndOutputAreLoggedAndNoScreenMeansNoShot) {
+    auto dog =
+        Start({"-I31", "-U", "-Csh -c \"echo first; echo second >&2; exit 3\""}, {"DISPLAY=:9999"});
+    ASSERT_TRUE(dog->WaitForLog("ExecuteCommand: Command finished with ExitCode=3"));
+    const std::string log = Stop(*dog);
+    EXPECT_NE(log.find("TakeScreenShot: Storing screen in "), std::string::npos);
+    EXPECT_NE(log.find("TakeScreenShot: Failed to store screen in bitmap\r\n"), std::string::npos);
+    EXPECT_NE(log.find("ExecuteCommand: Executing 'sh -c \"echo first; echo second >&2; exit 3\"', "
+                       "timeout=120s\r\n"),
+              std::string::npos);
+    EXPECT_NE(
+        log.find("ExecuteCommand: Command finished with ExitCode=3\nOutput:\nfirst\nsecond\n"),
+        std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Fallback"), std::string::npos);
+}
+
+TEST_F(TimeoutProgramTest, AMissingProgramFallsBackToTheShell) {
+    auto dog = Start({"-I31", "-U", "-N", "-Cno-such-program-here"});
+    ASSERT_TRUE(dog->WaitForLog("ExecuteCommand: Legacy execute failed with DosError="));
+    const std::string log = Stop(*dog);
+    EXPECT_NE(log.find("ExecuteCommand: ERROR Could not start process, error=2\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("ExecuteCommand: Fallback to legacy way of starting process.  No results "
+                       "will be reported.\r\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("ExecuteCommand: Legacy execute failed with DosError=127\r\n"),
+              std::string::npos);
+    EXPECT_EQ(log.find("TakeScreenShot"), std::string::npos);
+}
+
+TEST_F(TimeoutProgramTest, AlarmsReachTheMonitorAndEachPeerAndEveryTimeoutAddsACallout) {
+    testing::RawListener monitor;
+    ASSERT_TRUE(monitor.valid());
+    const unsigned server_port = testing::FreePort();
+    fs::create_directories(root_.path() / "drives" / "c" / "Btv");
+    const fs::path callouts = root_.path() / "drives" / "c" / "Btv" / "Projec16.btv";
+    std::ofstream(callouts, std::ios::binary).flush();
+    auto dog = Start({"-I31", "-U", "-N", "-E", "-A127.0.0.1", "-O" + Port(monitor.port()),
+                      "-Q" + Port(server_port), "-FC:\\Btv", "-T123"});
+    testing::RawConnection to_monitor = monitor.Accept();
+    ASSERT_TRUE(to_monitor.valid());
+    testing::RawConnection peer =
+        testing::RawConnection::ConnectFromAddress("127.0.0.2", server_port);
+    ASSERT_TRUE(Eventually([&] {
+        return peer.valid() ||
+               (peer = testing::RawConnection::ConnectFromAddress("127.0.0.2", server_port))
+                   .valid();
+    }));
+
+    const std::string alarm =
+        "\x02"
+        "5;3;100;" +
+        platform::ComputerName().value_or("") + ": The Orvanthella is not responding anymore!;\x03";
+    EXPECT_EQ(to_monitor.ReadText(alarm.size()), alarm);
+    EXPECT_EQ(peer.ReadText(std::strlen("ALARM:127.0.0.1")), "ALARM:127.0.0.1");
+    ASSERT_TRUE(dog->WaitForLog(kLocalTimeout, 2));
+    EXPECT_TRUE(Eventually([&] { return testing::ReadWholeFile(callouts).size() == 500; }));
+    const std::string records = testing::ReadWholeFile(callouts);
+    EXPECT_EQ(records[12], 1);
+    EXPECT_EQ(records[250 + 12], 2);
+    EXPECT_EQ(std::string(records.data() + 55), "123");
+    Stop(*dog);
+}
+
+TEST_F(TimeoutProgramTest, ARebootAsksTheCentralWindowFirstAndEndsTheTimeouts) {
+    OtherWindow central("Orvanthella");
+    ASSERT_TRUE(central.ready());
+    const fs::path mark = work_.path() / "rebooted";
+    auto dog =
+        Start({"-I31", "-U", "-N", "-B"}, {"RUZD_REBOOT_COMMAND=touch '" + mark.string() + "'"});
+    ASSERT_TRUE(
+        dog->WaitForLog("Reboot: InitiateSystemShutdownEx succeeded.  System will now "
+                        "reboot."));
+    EXPECT_TRUE(central.Takes("posted 0x47B 0 0"));
+    EXPECT_TRUE(fs::exists(mark));
+    const std::string log = dog->Log();
+    EXPECT_NE(log.find("Reboot: Asking Orvanthella to force shutdown (and wait 5 seconds), hWnd=" +
+                       std::to_string(central.pid()) + "\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Reboot: Initiating system shutdown, Delay=10s\r\n"), std::string::npos);
+    // Two more countdowns pass without another time-out: the watchdog only counts from now on.
+    EXPECT_FALSE(Eventually([&] { return CountOf(dog->Log(), kLocalTimeout) > 1; },
+                            std::chrono::milliseconds(7000)));
+    Stop(*dog);
+}
+
+TEST_F(TimeoutProgramTest, ARebootThatIsNotAllowedFailsWithFiveWithoutACentralWindow) {
+    auto dog = Start({"-I31", "-U", "-N", "-B"});
+    ASSERT_TRUE(dog->WaitForLog("Reboot: InitiateSystemShutdownEx failed, Error=5"));
+    EXPECT_NE(dog->Log().find("Reboot: Not asking Orvanthella to force shutdown (Orvanthella "
+                              "window not found)\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(Eventually([&] {
+        return dog->Stderr().find("Error rebooting system, Error=5") != std::string::npos;
+    }));
+    Stop(*dog);
+}
+
+TEST_F(TimeoutProgramTest, TheCentralWindowIsClosedShortlyBeforeTheTimeout) {
+    OtherWindow central("xx Orvanthella yy");
+    ASSERT_TRUE(central.ready());
+    auto dog = Start({"-I31", "-U", "-N", "-K5", "-Ctrue"});
+    EXPECT_TRUE(central.Takes("posted 0x10 0 0"));
+    Stop(*dog);
+}
+
+TEST_F(TimeoutProgramTest, OneScreenShotPerOutageAsA24BitBitmap) {
+    testing::VirtualDisplay display("320x240x24");
+    if (!display.ready()) {
+        GTEST_SKIP() << "no virtual X server";
+    }
+    auto dog = Start({"-I31", "-U", "-Ctrue"}, {"DISPLAY=" + display.name()});
+    ASSERT_TRUE(dog->WaitForLog(kLocalTimeout, 2));
+    Stop(*dog);
+    std::vector<fs::path> shots;
+    for (const auto& entry : fs::directory_iterator(work_.path() / "dog")) {
+        if (entry.path().extension() == ".BMP") {
+            shots.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(shots.size(), 1u);
+    const std::string bytes = testing::ReadWholeFile(shots[0]);
+    const auto u32 = [&bytes](size_t offset) {
+        uint32_t value = 0;
+        std::memcpy(&value, bytes.data() + offset, 4);
+        return value;
+    };
+    ASSERT_GE(bytes.size(), 54u);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    EXPECT_EQ(u32(2), bytes.size());
+    EXPECT_EQ(u32(10), 54u);
+    EXPECT_EQ(u32(14), 40u);
+    EXPECT_EQ(u32(18), 320u);
+    EXPECT_EQ(u32(22), 240u);
+    EXPECT_EQ(bytes[28], 24);
+    EXPECT_EQ(u32(30), 0u);
+    EXPECT_EQ(u32(34), 320u * 3 * 240);
+    EXPECT_EQ(bytes.size(), 54u + 320 * 3 * 240);
+}
+
+}  // namespace
+}  // namespace ruzd::watchdog
