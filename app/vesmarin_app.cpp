@@ -163,12 +163,18 @@ void CVesmarinApp::PumpMessage(platform::Message& message) {
 void CVesmarinApp::OnTimer(uintptr_t timerId) {
     last_timer_tick_ = platform::CurrentClock().TickMs();
     last_timer_millis_ = WallMillis();
-    if (timerId != one_second_timer_) {
+    if (timerId != one_second_timer_ && timerId != five_second_timer_) {
         return;
     }
     // A copy, so that the manager outlives its tick even if it is released meanwhile.
-    if (std::shared_ptr<node::CVesmarinManager> manager = Manager()) {
+    std::shared_ptr<node::CVesmarinManager> manager = Manager();
+    if (!manager) {
+        return;
+    }
+    if (timerId == one_second_timer_) {
         manager->OnTick();
+    } else {
+        manager->ProcessMoveFileQueue();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/text.h"
 #include "platform/win_path.h"
 
 namespace ruzd::net {
@@ -67,6 +68,34 @@ bool IsContainedName(std::string_view name) {
         start = end + 1;
     }
     return true;
+}
+
+std::optional<std::string> CacheNameOfCentralPath(std::string_view centralPath) {
+    std::string name = platform::AsciiUpper(centralPath);
+    if (name.starts_with("\\\\")) {
+        name.erase(0, 2);
+    } else {
+        std::erase(name, ':');
+    }
+    if (!IsContainedName(name)) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::optional<std::string> CachePathOfCentralPath(std::string_view centralPath) {
+    std::optional<std::string> name = CacheNameOfCentralPath(centralPath);
+    if (!name) {
+        return std::nullopt;
+    }
+    return std::string(kFileCacheFolder) + "\\" + *name;
+}
+
+std::string CentralPathOfCacheName(std::string_view cacheName) {
+    if (cacheName.size() < 3 || cacheName[1] != '\\') {
+        return "\\\\" + std::string(cacheName);
+    }
+    return std::string(cacheName.substr(0, 1)) + ":" + std::string(cacheName.substr(1));
 }
 
 }  // namespace ruzd::net

@@ -15,7 +15,7 @@ class FileCacheOwner {
 public:
     virtual ~FileCacheOwner() = default;
 
-    // Deletes the cached copy of `name` (a path relative to the cache folder) and forgets it.
+    // Deletes the cached copy of the central path `name`, so that the next use fetches it again.
     virtual void RemoveFileFromCache(const std::string& name) = 0;
 
     // One of the file-transfer listener's connections closed.

@@ -16,9 +16,11 @@
 #include "net/vorurid_adidid_updater.h"
 #include "platform/clock.h"
 #include "platform/private_folder.h"
+#include "platform/replace_file.h"
 #include "platform/running_program.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
+#include "platform/win_path.h"
 
 namespace ruzd::net {
 
@@ -346,20 +348,14 @@ void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
         if (!path) {
             answer.text = platform::Format("Path outside the file cache (%s)", localPath.c_str());
             Trace(0, 0, "TXFILE refused: %s is not inside the file cache", localPath.c_str());
-        } else if (FILE* file = std::fopen(path->c_str(), "wb"); file == nullptr) {
-            answer.text = FileErrorText(platform::WinErrorFromLastErrno());
+        } else if (const uint32_t error = platform::ReplaceFileDurably(
+                       *path, block, length, platform::MapWindowsPath(kFileCacheIncomingFolder));
+                   error != 0) {
+            // The copy is written whole beside the cache and renamed onto its place: the cache
+            // holds the old copy or the new one, never a part of one, whatever happens meanwhile.
+            answer.text = FileErrorText(error);
         } else {
-            const bool written = std::fwrite(block, 1, length, file) == length;
-            const uint32_t writeError = platform::WinErrorFromLastErrno();
-            const bool closed = std::fclose(file) == 0;
-            if (written && closed) {
-                answer.success = true;
-            } else {
-                answer.text =
-                    FileErrorText(written ? platform::WinErrorFromLastErrno() : writeError);
-                std::error_code ignored;
-                std::filesystem::remove(*path, ignored);
-            }
+            answer.success = true;
         }
     }
     if (COrvanthellaFileSocketThread* thread = thread_.load()) {
@@ -381,9 +377,9 @@ void COrvanthellaFileSocket::SocketCmdFILREM(const SocketParameters& parameters)
         Trace(0, 0, "spVesmarin == NULL!");
         return;
     }
-    if (!IsContainedName(parameters[0])) {
-        Trace(0, 0, "FILREM refused: %s is not a name inside the file cache",
-              parameters[0].c_str());
+    // A central path, whose copy must lie inside the cache.
+    if (!CacheNameOfCentralPath(parameters[0])) {
+        Trace(0, 0, "FILREM refused: %s has no place inside the file cache", parameters[0].c_str());
         return;
     }
     manager->RemoveFileFromCache(parameters[0]);

@@ -8,6 +8,7 @@
 #include "foundation/registry.h"
 #include "foundation/static_tools.h"
 #include "foundation/trace.h"
+#include "net/cache_path.h"
 #include "net/connection_limit.h"
 #include "net/text_parameter.h"
 #include "platform/text.h"
@@ -68,6 +69,7 @@ std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::MakeSocket
 }
 
 bool COrvanthellaFileSocketThread::InitInstance() {
+    EmptyIncomingFolder();
     bool listening = false;
     {
         std::lock_guard<std::mutex> guard(listener_lock_);
@@ -81,6 +83,20 @@ bool COrvanthellaFileSocketThread::InitInstance() {
               static_cast<long>(port_));
     }
     return listening;
+}
+
+// What a transfer cut short left behind (the node ended while it was written) is never renamed
+// into the cache: it goes before any new transfer starts.
+void COrvanthellaFileSocketThread::EmptyIncomingFolder() {
+    const std::filesystem::path folder = platform::MapWindowsPath(kFileCacheIncomingFolder);
+    std::error_code error;
+    if (folder.empty() || !std::filesystem::is_directory(folder, error)) {
+        return;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::error_code ignored;
+        std::filesystem::remove_all(entry.path(), ignored);
+    }
 }
 
 void COrvanthellaFileSocketThread::ExitInstance() {

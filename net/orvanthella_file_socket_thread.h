@@ -107,6 +107,7 @@ private:
     // Makes the listening socket and listens; false when it cannot.
     bool InitInstance();
     void ExitInstance();
+    void EmptyIncomingFolder();
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
     // Looks at `socket` again after kUnauthorisedIdleMs; `received` is its byte count now.
     void WatchIdleUnauthorised(std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received);

@@ -91,11 +91,17 @@ void CVesmarinManager::CloseDevicesOf(DeviceTable& devices, int32_t portType,
     devices.Clear();
 }
 
-// Every voice file still open, whatever its virtual handle: a file left open stays locked in
-// the cache and its handle is lost.
+// Every voice and record file still open, whatever its virtual handle: a file left open stays
+// locked in the cache and its handle is lost, and a record file's buffered bytes are written
+// out by its close.
 void CVesmarinManager::CloseVirtualFiles() {
     VirtualFileTables& files = VirtualFiles();
     std::lock_guard lock(files.Lock());
+    for (const auto& [virtualHandle, file] : files.TakeAllRecordFiles()) {
+        const int32_t result = hardware_->rec_fileclose(file.handle, 0);
+        ManagerLog(foundation::kDebugChannelVoice, kDebugNone,
+                   platform::Format("rec_fileclose %d) RC=%d", file.handle, result));
+    }
     for (const auto& [virtualHandle, file] : files.TakeAllVoiceFiles()) {
         const int32_t result = hardware_->dx_fileclose(file.handle, 0);
         ManagerLog(foundation::kDebugChannelVoice, kDebugNone,

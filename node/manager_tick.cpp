@@ -7,6 +7,7 @@
 
 #include "foundation/app_hooks.h"
 #include "foundation/debug_channel.h"
+#include "net/cache_path.h"
 #include "node/manager_log.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
@@ -133,7 +134,10 @@ void CVesmarinManager::DailyCleanUp() {
     if (file_listener_) {
         file_listener_->LogStatistics();
     }
+    std::lock_guard cacheLock(file_cache_.Lock());
+    RecursiveRemoveFileNotInMapFile2CRCFromDir(std::string(net::kFileCacheFolder));
     const std::set<std::string> openFiles = VirtualFiles().OpenFileNamesUpper();
+    PruneFileCacheTable(openFiles);
     ManagerLog(kDebugChannelGeneral, kDebugNone,
                platform::Format("open file handles %ld", static_cast<long>(openFiles.size())));
 }

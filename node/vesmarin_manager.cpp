@@ -103,6 +103,8 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     }
     StartHardware();
     telephony::IntelBoards().Init();
+    // The moves a former run could not finish are due at once.
+    move_queue_.Load(NowSeconds());
 
     listener_ =
         std::make_unique<net::CServerStreamSocketThread>(this, static_cast<int>(command_port_));

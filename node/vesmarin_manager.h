@@ -18,7 +18,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
@@ -37,11 +39,13 @@
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
 #include "node/event_wait_wake.h"
+#include "node/file_cache_record.h"
 #include "node/file_map.h"
 #include "node/isdn_event_names.h"
 #include "node/locked_table.h"
 #include "node/manager_settings.h"
 #include "node/manager_worker_texts.h"
+#include "node/move_file_queue.h"
 #include "node/tormbel_notifier.h"
 #include "node/vesmarin_manager_callback.h"
 #include "node/virtual_file_tables.h"
@@ -62,6 +66,8 @@ inline constexpr const char* kLocalFileSocketTcpPortValue = "Local File Socket T
 inline constexpr uint32_t kDefaultCommandPort = 9070;
 inline constexpr uint32_t kDefaultFileSocketPort = 9071;
 inline constexpr const char* kInstanceMutexName = "Global\\Vesmarin";
+// The moves to the central server not yet done, kept across restarts.
+inline constexpr std::string_view kMoveFileQueuePath = ".\\MoveFileQueue.txt";
 inline constexpr const char* kAnotherInstanceMessage =
     "Another instance of the Pelwix is already running!";
 
@@ -115,9 +121,36 @@ public:
     AculabHandleTables& AculabTables() { return aculab_; }
 
     // --- net::FileCacheOwner ---
-    // Deletes the cached copy of `name`; names that would leave the cache are refused.
+    // Deletes the cached copy of the central path `name` and starts its record afresh, so that
+    // the next open fetches it again; names whose copy would lie outside the cache are refused.
     void RemoveFileFromCache(const std::string& name) override;
     void OnOrvanthellaFileSocketClose() override;
+
+    // --- File cache ---
+    // The local copy of a central file. Not `written`: the caller is about to read it; on
+    // success `path` becomes the copy's path, fetched from the central server first when it is
+    // missing or differs from the expected size and CRC (-1 in both: whatever copy is there).
+    // `written`: the caller wrote the copy, which is queued for the move to the central server
+    // when it changed. `channelId` goes on to the move.
+    bool FileCache(int32_t channelId, std::string& path, bool written, int32_t expectedSize,
+                   int32_t expectedCrc);
+    // The nightly clean-up: deletes every file below `folder` whose central path the table does
+    // not know, unless it waits to be moved.
+    void RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::string& folder);
+    // Drops the checksum records of every file not among `openFileNames` (upper-cased).
+    void PruneFileCacheTable(const std::set<std::string>& openFileNames);
+    // Makes every folder of `path` up to its last backslash; false when that failed.
+    static bool CreatePathDirectories(const std::string& path);
+    // The cache's table by upper-cased central path; its lock is the cache lock.
+    LockedTable<std::string, CFileDateSizeCRC>& FileCacheTable() { return file_cache_; }
+
+    // --- Move-to-central queue ---
+    void QueueMoveFile(int32_t channelId, const std::string& source, const std::string& target,
+                       int32_t retries);
+    // Every five seconds on the application thread: tries the due moves while an authorised
+    // file-transfer connection exists.
+    void ProcessMoveFileQueue();
+    MoveFileQueue& MoveQueue() { return move_queue_; }
 
     // --- Device and resource tables ---
     // The log channel of a device type's lines: 1 voice, 3 network, 5 station, 7/18 IP, else 0.
@@ -283,8 +316,10 @@ private:
     std::unique_ptr<net::CServerStreamSocketThread> listener_;
     std::unique_ptr<net::COrvanthellaFileSocketThread> file_listener_;
 
-    // Guards the files of the cache folder against concurrent change.
-    std::recursive_mutex file_cache_lock_;
+    // The file cache's table by upper-cased central path; its lock guards the files of the
+    // cache folder against concurrent change.
+    LockedTable<std::string, CFileDateSizeCRC> file_cache_;
+    MoveFileQueue move_queue_{std::string(kMoveFileQueuePath)};
     DeviceHandleTables devices_;
     AculabHandleTables aculab_;
 
@@ -319,6 +354,8 @@ private:
     uint32_t FileHandlingThread();
     void ISDNEventLoop(const WorkerRun& run);
     void WorkFileHandlingParam(const CFileHandlingParam& record);
+    void OpenQueuedFile(const CFileHandlingParam& record, bool voice);
+    void CloseQueuedFile(const CFileHandlingParam& record, bool voice);
 
     WorkerThread isdn_worker_{ISDNWorkerTexts()};
     // Ends the ISDN worker's wait for events when it is stopped.
@@ -347,6 +384,12 @@ private:
                         int32_t (telephony::CHardware::*close)(int32_t));
     void CloseVirtualFiles();
     void CloseCallDevices(DeviceTable& devices, int32_t portType);
+
+    // --- File cache ---
+    enum class CacheCheck { kAccepted, kRefused, kFetch };
+    CacheCheck CheckCachedCopy(int32_t channelId, const std::string& centralPath,
+                               const std::string& cachePath, bool written, int32_t* expectedSize,
+                               int32_t expectedCrc, CFileDateSizeCRC record, int64_t now);
 
     // --- Tick and heartbeat ---
     void ShowStatusText(const std::string& text);
@@ -385,6 +428,11 @@ private:
     // Marks the line device's call reference valid or not, leaving the reference itself to
     // whoever writes it (the library, after a make-call).
     void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
+
+    // --- File commands ---
+    void QueueFileOpen(net::CClientStreamSocket* command, int32_t kind);
+    void SeekFile(net::CClientStreamSocket* command, bool voice);
+    void QueueFileClose(net::CClientStreamSocket* command, bool voice);
 
     // --- Voice channel commands: open, close and settings ---
     // The voice-device handle of an opened channel or board; false, after logging the call's

@@ -249,11 +249,6 @@ uint32_t CVesmarinManager::FileHandlingThread() {
     });
 }
 
-void CVesmarinManager::WorkFileHandlingParam(const CFileHandlingParam& record) {
-    ManagerLog(kDebugChannelVoice, kDebugNone,
-               "FileHandlingThread Unknown Command " + std::to_string(record.kind));
-}
-
 void CVesmarinManager::SetFileHandlingWork(FileHandlingWork work) {
     std::lock_guard lock(file_handling_work_lock_);
     file_handling_work_ = std::move(work);

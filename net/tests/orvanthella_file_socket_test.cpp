@@ -576,7 +576,7 @@ TEST_P(ChangedUploadTest, TheAnnouncedSizeIsSentExactlyAndTheChangeIsAFailure) {
 
 INSTANTIATE_TEST_SUITE_P(ShrunkOrGrown, ChangedUploadTest, ::testing::Values(1000000, 4000000));
 
-TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
+TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForCentralPathsWhoseCopyIsInsideTheCache) {
     Start();
     auto peer = FilePeer::Authorised(port_);
     peer->SendText("FILREM C\\VOX\\A.VOX\r");
@@ -586,12 +586,16 @@ TEST_F(FileSocketTest, FilremReachesTheManagerOnlyForNamesInsideTheCache) {
     EXPECT_TRUE(LogContains("spVesmarin == NULL!"));
 
     PublishedFileCacheOwner().Publish(node_);
-    for (const std::string name : {"C\\VOX\\A.VOX", "..\\x.vox", "C:\\x.vox", "\\x.vox"}) {
+    // Central paths, drive or share, whose copies lie inside the cache.
+    for (const std::string name :
+         {"C\\VOX\\A.VOX", "..\\x.vox", "C:\\x.vox", "\\x.vox", "\\\\SRV\\SHARE\\A.VOX",
+          "\\\\SRV\\..\\..\\x.vox", "C:\\VOX\\..\\..\\x.vox"}) {
         peer->SendText("FILREM " + name + "\r");
     }
     peer->SendText("HEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
-    EXPECT_EQ(node_->RemovedFiles(), std::vector<std::string>{"C\\VOX\\A.VOX"});
+    EXPECT_EQ(node_->RemovedFiles(),
+              (std::vector<std::string>{"C\\VOX\\A.VOX", "C:\\x.vox", "\\\\SRV\\SHARE\\A.VOX"}));
 }
 
 TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {

@@ -128,5 +128,15 @@ TEST(CachePath, ContainedNames) {
     EXPECT_FALSE(IsContainedName("/a.vox"));
 }
 
+TEST(CachePath, CentralPathsAndTheirCopiesBothWays) {
+    EXPECT_EQ(CachePathOfCentralPath("c:\\vox\\a.vox"), ".\\FileCache\\C\\VOX\\A.VOX");
+    EXPECT_EQ(CachePathOfCentralPath("\\\\srv\\share\\a.vox"), ".\\FileCache\\SRV\\SHARE\\A.VOX");
+    EXPECT_FALSE(CachePathOfCentralPath("C:\\VOX\\..\\..\\A.VOX"));
+    EXPECT_FALSE(CachePathOfCentralPath("\\A.VOX"));
+    EXPECT_EQ(CentralPathOfCacheName("C\\VOX\\A.VOX"), "C:\\VOX\\A.VOX");
+    EXPECT_EQ(CentralPathOfCacheName("SRV\\SHARE\\A.VOX"), "\\\\SRV\\SHARE\\A.VOX");
+    EXPECT_EQ(CentralPathOfCacheName("AB"), "\\\\AB");
+}
+
 }  // namespace
 }  // namespace ruzd::net
