@@ -291,7 +291,6 @@ void VoiceMedia::End(int32_t channel, Channel& state, int32_t termmask) {
             if (running.digits != nullptr) {
                 std::memset(running.digits, 0, sizeof(DV_DIGIT));
                 std::memcpy(running.digits->dg_value, state.digit_buffer.data(), take);
-                std::memset(running.digits->dg_type, 'D', take);
             }
             state.digit_buffer.erase(0, take);
             attributes.trcount = static_cast<int32_t>(take);
@@ -741,14 +740,16 @@ void VoiceMedia::Tick() {
     for (Write& write : writes) {
         const bool own = write.io.u_write == nullptr;
         const auto put = [&](int32_t handle, std::vector<uint8_t> data) {
-            if (data.empty())
-                return true;
+            if (data.empty() || (own && !IsVoiceFileHandle(handle)))
+                return true;  // a handle the library did not open is left alone
             const int32_t count = static_cast<int32_t>(data.size());
             return (own ? VoiceFileWrite(handle, data.data(), static_cast<uint32_t>(count))
                         : write.io.u_write(handle, reinterpret_cast<char*>(data.data()),
                                            static_cast<uint32_t>(count))) == count;
         };
         const auto seek = [&](int32_t handle, int32_t offset, int32_t origin) {
+            if (own && !IsVoiceFileHandle(handle))
+                return 0;
             return own ? VoiceFileSeek(handle, offset, origin)
                        : write.io.u_seek(handle, offset, origin);
         };
