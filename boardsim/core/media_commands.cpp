@@ -54,6 +54,12 @@ std::optional<std::string> ExecuteMediaCommand(Machine& machine, const std::stri
             return Err("no device " + words[1].text);
         return Ok();
     }
+    if (command == "recordings") {
+        if (words.size() != 2 || (words[1].text != "clock" && words[1].text != "control"))
+            return Err("usage: recordings clock|control");
+        media.SetRecordingsByControl(words[1].text == "control");
+        return Ok();
+    }
     if (command == "callprogress") {
         if (words.size() != 3 || !media.SetCallProgress(words[1].text, words[2].text))
             return Err("usage: callprogress <device>|* connect|busy|noanswer|noringback|"

@@ -31,13 +31,14 @@ uint16_t MaskOf(char digit) {
     return at == nullptr || digit == '\0' ? 0 : static_cast<uint16_t>(1u << (at - kMaskDigits));
 }
 
-// The next entry of a transfer list, read as the caller left it; null after the last.
+// The next entry of a transfer list, read as the caller left it: the one linked to, the one
+// after a continued entry, none after the last (or after an entry that says neither).
 DX_IOTT* NextEntry(DX_IOTT* entry) {
     if ((entry->io_type & IO_EOT) != 0)
         return nullptr;
     if ((entry->io_type & IO_LINK) != 0)
         return entry->io_nextp;
-    return entry + 1;
+    return (entry->io_type & IO_CONT) != 0 ? entry + 1 : nullptr;
 }
 
 int32_t BytesPerSecond(const DX_XPB* format) {
@@ -209,6 +210,11 @@ void VoiceMedia::SetUserIo(const DX_UIO& callbacks) {
     callbacks_ = callbacks;
 }
 
+void VoiceMedia::SetRecordingsByControl(bool by_control) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    recordings_by_control_ = by_control;
+}
+
 VoiceMedia::Terminations VoiceMedia::CopyTerminations(const DV_TPT* terms) {
     Terminations copy;
     for (int n = 0; terms != nullptr && n < kMaxListEntries; ++n) {
@@ -233,7 +239,12 @@ VoiceMedia::Terminations VoiceMedia::CopyTerminations(const DV_TPT* terms) {
         }
         if ((terms->tp_type & IO_EOT) != 0)
             break;
-        terms = (terms->tp_type & IO_LINK) != 0 ? terms->tp_nextp : terms + 1;
+        if ((terms->tp_type & IO_LINK) != 0)
+            terms = terms->tp_nextp;
+        else if ((terms->tp_type & IO_CONT) != 0)
+            ++terms;
+        else
+            break;
     }
     return copy;
 }
@@ -357,6 +368,8 @@ int32_t VoiceMedia::Record(int32_t channel, DX_IOTT* list, const DV_TPT* terms,
         for (int i = 0; i < 2; ++i)
             running.mixed.push_back(bus_.TransmitterOf(mixed_slots->sc_tsarrayp[i]).value_or(""));
         running.io = DX_UIO{nullptr, nullptr, nullptr};
+    } else if (recordings_by_control_) {
+        return 0;
     } else {
         running.io = callbacks_;
     }

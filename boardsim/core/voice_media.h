@@ -67,6 +67,9 @@ public:
     // own); false for an unknown outcome.
     bool SetCallProgress(const std::string& device, const std::string& outcome);
     void SetUserIo(const DX_UIO& callbacks);
+    // Recordings whose voice only the control command `record` brings: the media clock leaves
+    // them alone (a test of the application's file writes then writes alone).
+    void SetRecordingsByControl(bool by_control);
 
     // The functions: 0 when started, -1 with the device's last error when refused.
     int32_t Play(int32_t channel, DX_IOTT* list, const DV_TPT* terms, const DX_XPB* format);
@@ -134,6 +137,7 @@ private:
     DX_UIO callbacks_{};
     uint32_t last_tone_built_ = 0;
     bool tone_built_ = false;
+    bool recordings_by_control_ = false;
     std::map<int32_t, Channel> channels_;
     std::map<std::string, MediaSource> sources_;
     std::map<std::string, std::string> call_progress_;

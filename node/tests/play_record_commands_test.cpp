@@ -209,7 +209,7 @@ TEST_F(PlayRecordCommandsTest, AnUnknownFileOrAMalformedMemoryEntryPlaysNothing)
 
 TEST_F(PlayRecordCommandsTest, SixtyEntriesAreCutAtFiftyOneAndTheGuardEndsTheList) {
     OpenChannel();
-    std::vector<Entry> entries(60, Entry{IO_MEM, 0, 0, 8, "12345678"});
+    std::vector<Entry> entries(60, Entry{IO_MEM | IO_CONT, 0, 0, 8, "12345678"});
     SendTransfer(kDXPIOT, 0, entries, {{IO_EOT, 0, 0}});
     // 51 entries of 8 bytes; the rest of the frame was read as terminations.
     EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 51 * 8}));

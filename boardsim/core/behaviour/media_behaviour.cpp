@@ -104,11 +104,16 @@ int32_t Behaviour<tags::dx_bldst>::Run(uint32_t tone_id, uint32_t, uint32_t, uin
     return Built(tone_id);
 }
 
+// An idle channel reports the configured state (idle unless a `result` line says otherwise).
+int32_t Behaviour<tags::ATDX_STATE>::Run(int32_t dev) {
+    const int32_t state = Media().Attributes(dev).state;
+    return state == CS_IDLE ? static_cast<int32_t>(DefaultResult("ATDX_STATE")) : state;
+}
+
 #define BOARDSIM_VOICE_ATTRIBUTE(function, field)           \
     int32_t Behaviour<tags::function>::Run(int32_t dev) {   \
         return Media().Attributes(dev).field;               \
     }
-BOARDSIM_VOICE_ATTRIBUTE(ATDX_STATE, state)
 BOARDSIM_VOICE_ATTRIBUTE(ATDX_TERMMSK, termmask)
 BOARDSIM_VOICE_ATTRIBUTE(ATDX_TRCOUNT, trcount)
 BOARDSIM_VOICE_ATTRIBUTE(ATDX_TONEID, tone_id)
