@@ -48,8 +48,10 @@ bool CVesmarinManager::ReadTransferList(CommandArguments& args, TransferSet& set
         DX_IOTT& entry = set.list[static_cast<size_t>(n)];
         uint32_t virtualHandle = 0;
         int32_t handle = 0;
-        in.ReadWord(entry.io_type).ReadInt(handle).ReadUInt(entry.io_offset).ReadLong(
-            entry.io_length);
+        in.ReadWord(entry.io_type)
+            .ReadInt(handle)
+            .ReadUInt(entry.io_offset)
+            .ReadLong(entry.io_length);
         virtualHandle = static_cast<uint32_t>(handle);
         if (play && (entry.io_type & IO_MEM) != 0) {
             *files += " Memory";
@@ -67,8 +69,9 @@ bool CVesmarinManager::ReadTransferList(CommandArguments& args, TransferSet& set
         } else {
             int32_t fileHandle = -1;
             std::lock_guard lock(virtual_files_.Lock());
-            const bool found = play ? virtual_files_.GetVoiceFileHandle(virtualHandle, &fileHandle)
-                                    : virtual_files_.GetRecordFileHandle(virtualHandle, &fileHandle);
+            const bool found = play
+                                   ? virtual_files_.GetVoiceFileHandle(virtualHandle, &fileHandle)
+                                   : virtual_files_.GetRecordFileHandle(virtualHandle, &fileHandle);
             if (!found) {
                 fileHandle = -1;
                 valid = false;
@@ -165,29 +168,45 @@ void CVesmarinManager::SocketCmdDXPIOT(net::CClientStreamSocket* command) {
                           files.c_str(), result));
 }
 
+// The common start of the two record commands: the channel, then its lists read against the
+// record-file table into a fresh transfer set. Null, with the line logged, when either is wrong.
+TransferSet* CVesmarinManager::ReadRecordLists(CommandArguments& args, uint32_t ldev,
+                                               const char* call, int32_t* handle,
+                                               std::string* files, DV_TPT** terminations) {
+    if (!devices_.Voice().Get(static_cast<int32_t>(ldev), handle) || *handle == -1) {
+        args.TraceLine("dx_reciottdata ldev=UNKNOWN RET=ERROR");
+        return nullptr;
+    }
+    TransferSet& set = NewTransferSet(*handle);
+    if (!ReadTransferList(args, set, false, files)) {
+        args.TraceLine(Format("%s dev=%d INVALID FILE HANDLE RET=ERROR", call, *handle));
+        return nullptr;
+    }
+    *terminations = ReadTerminations(args, set.terminations.data(), false);
+    ReadFormat(args, &set.format);
+    return &set;
+}
+
 void CVesmarinManager::SocketCmdDXRIOT(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     uint16_t mode = 0;
-    int32_t handle = -1;
     if (!args.Line(ldev).Word(mode).Enter()) {
         return;
     }
-    if (!devices_.Voice().Get(static_cast<int32_t>(ldev), &handle) || handle == -1) {
-        args.TraceLine("dx_reciottdata ldev=UNKNOWN RET=ERROR");
-        return;
+    int32_t handle = -1;
+    if (devices_.Voice().Get(static_cast<int32_t>(ldev), &handle) && handle != -1) {
+        last_voice_functions_.Set(static_cast<int32_t>(ldev), TDX_RECORD);
     }
-    last_voice_functions_.Set(static_cast<int32_t>(ldev), TDX_RECORD);
-    TransferSet& set = NewTransferSet(handle);
     std::string files;
-    if (!ReadTransferList(args, set, false, &files)) {
-        args.TraceLine(Format("dx_reciottdata dev=%d INVALID FILE HANDLE RET=ERROR", handle));
+    DV_TPT* terminations = nullptr;
+    TransferSet* set =
+        ReadRecordLists(args, ldev, "dx_reciottdata", &handle, &files, &terminations);
+    if (set == nullptr) {
         return;
     }
-    DV_TPT* terminations = ReadTerminations(args, set.terminations.data(), false);
-    ReadFormat(args, &set.format);
-    const int32_t result = hardware_->dx_reciottdata(handle, set.list.data(), terminations,
-                                                     &set.format, RecordMode(mode));
+    const int32_t result = hardware_->dx_reciottdata(handle, set->list.data(), terminations,
+                                                     &set->format, RecordMode(mode));
     args.TraceLine(Format("dx_reciottdata dev=%d mode=%u files=%s RC=%d", handle, mode,
                           files.c_str(), result));
 }
@@ -197,22 +216,18 @@ void CVesmarinManager::SocketCmdDXMRIO(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     uint16_t mode = 0;
-    int32_t handle = -1;
     if (!args.Line(ldev).Word(mode).Enter()) {
         return;
     }
-    if (!devices_.Voice().Get(static_cast<int32_t>(ldev), &handle) || handle == -1) {
-        args.TraceLine("dx_reciottdata ldev=UNKNOWN RET=ERROR");
-        return;
-    }
-    TransferSet& set = NewTransferSet(handle);
+    int32_t handle = -1;
     std::string files;
-    if (!ReadTransferList(args, set, false, &files)) {
-        args.TraceLine(Format("dx_mreciottdata dev=%d INVALID FILE HANDLE RET=ERROR", handle));
+    DV_TPT* terminations = nullptr;
+    TransferSet* found =
+        ReadRecordLists(args, ldev, "dx_mreciottdata", &handle, &files, &terminations);
+    if (found == nullptr) {
         return;
     }
-    DV_TPT* terminations = ReadTerminations(args, set.terminations.data(), false);
-    ReadFormat(args, &set.format);
+    TransferSet& set = *found;
     int32_t devices[2] = {0, 0};
     int32_t types[2] = {0, 0};
     int32_t cables[2] = {0, 0};
@@ -240,8 +255,8 @@ void CVesmarinManager::SocketCmdDXMRIO(net::CClientStreamSocket* command) {
                           files.c_str(), result));
     if (result != 0) {
         const std::string error = hardware_->ATDV_ERRMSGP(handle);
-        args.TraceLine(Format("dx_mreciottdata Error=%d ErrorMsg=%s", hardware_->ATDV_LASTERR(handle),
-                              error.c_str()));
+        args.TraceLine(Format("dx_mreciottdata Error=%d ErrorMsg=%s",
+                              hardware_->ATDV_LASTERR(handle), error.c_str()));
         messages_.EndOfRecord(*command, static_cast<int32_t>(ldev), hardware_->ATDX_TERMMSK(handle),
                               hardware_->ATDX_TRCOUNT(handle));
     }

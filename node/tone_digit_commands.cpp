@@ -89,8 +89,8 @@ void CVesmarinManager::SocketCmdDXDIAL(net::CClientStreamSocket* command) {
         Format("dx_dial handle=%d dial=%s mode=%u RC=%d", handle, dial.c_str(), mode, result));
     if (result != 0 && (mode & kCallProgressMode) != 0) {
         const std::string error = hardware_->ATDV_ERRMSGP(handle);
-        args.TraceLine(Format("dx_dial Error=%d ErrorMsg=%s", hardware_->ATDV_LASTERR(handle),
-                              error.c_str()));
+        args.TraceLine(
+            Format("dx_dial Error=%d ErrorMsg=%s", hardware_->ATDV_LASTERR(handle), error.c_str()));
         messages_.CallProgressResult(
             *command, static_cast<int32_t>(ldev),
             {hardware_->ATDX_CPTERM(handle), hardware_->ATDX_CONNTYPE(handle),
@@ -128,8 +128,8 @@ void CVesmarinManager::SocketCmdDXATON(net::CClientStreamSocket* command) {
         !FindVoiceChannel(args, ldev, "dx_addtone", &handle)) {
         return;
     }
-    const int32_t result = hardware_->dx_addtone(handle, static_cast<uint8_t>(digit),
-                                                 static_cast<uint8_t>(type));
+    const int32_t result =
+        hardware_->dx_addtone(handle, static_cast<uint8_t>(digit), static_cast<uint8_t>(type));
     args.TraceLine(Format("dx_addtone dev=%d digit=%d type=%d RC=%d", handle, digit, type, result));
 }
 
@@ -155,8 +155,7 @@ void CVesmarinManager::SocketCmdDXDSTO(net::CClientStreamSocket* command) {
         return;
     }
     const int32_t result = hardware_->dx_distone(handle, tone, mask);
-    args.TraceLine(
-        Format("dx_distone dev=%d tone=%d mask=%d RC=%d", handle, tone, mask, result));
+    args.TraceLine(Format("dx_distone dev=%d tone=%d mask=%d RC=%d", handle, tone, mask, result));
 }
 
 // The device's error text is logged even after a success.
@@ -203,7 +202,8 @@ void CVesmarinManager::SocketCmdDXBSTC(net::CClientStreamSocket* command) {
     if (!args.Enter()) {
         return;
     }
-    const int32_t result = hardware_->dx_bldstcad(0, 0, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+    const int32_t result =
+        hardware_->dx_bldstcad(0, 0, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
     args.TraceLine("dx_bldstcad " + ValuesText(v, "") + Format(" RC=%d", result));
 }
 
@@ -224,8 +224,8 @@ void CVesmarinManager::SocketCmdDXCDUR(net::CClientStreamSocket* command) {
         return;
     }
     const int32_t result = hardware_->dx_chgdur(v[0], v[1], v[2], v[3], v[4]);
-    args.TraceLine(Format("dx_chgdur tone=%d on=%d %d off=%d %d RC=%d", v[0], v[1], v[2], v[3],
-                          v[4], result));
+    args.TraceLine(
+        Format("dx_chgdur tone=%d on=%d %d off=%d %d RC=%d", v[0], v[1], v[2], v[3], v[4], result));
 }
 
 void CVesmarinManager::SocketCmdDXCFRQ(net::CClientStreamSocket* command) {

@@ -38,7 +38,6 @@
 #include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
-#include "node/transfer_buffers.h"
 #include "node/event_wait_wake.h"
 #include "node/file_cache_record.h"
 #include "node/file_map.h"
@@ -48,6 +47,7 @@
 #include "node/manager_worker_texts.h"
 #include "node/move_file_queue.h"
 #include "node/tormbel_notifier.h"
+#include "node/transfer_buffers.h"
 #include "node/vesmarin_manager_callback.h"
 #include "node/virtual_file_tables.h"
 #include "node/work_queue.h"
@@ -462,6 +462,8 @@ private:
     // when `none_for_lone_zero` and the only entry has termination number 0.
     DV_TPT* ReadTerminations(CommandArguments& args, DV_TPT* table, bool none_for_lone_zero);
     void ReadFormat(CommandArguments& args, DX_XPB* format);
+    TransferSet* ReadRecordLists(CommandArguments& args, uint32_t ldev, const char* call,
+                                 int32_t* handle, std::string* files, DV_TPT** terminations);
     // The transmit slot of a DXMRIO source; false when the device is unknown.
     bool SourceSlot(int32_t device, int32_t type, int32_t cable, int32_t* slot);
 };

@@ -241,7 +241,8 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
         if (words.size() < 3)
             return false;
         // The source's words are read when the machine starts, with the device catalogue.
-        config->sources.emplace_back(words[1], std::vector<std::string>(words.begin() + 2, words.end()));
+        config->sources.emplace_back(words[1],
+                                     std::vector<std::string>(words.begin() + 2, words.end()));
         return true;
     }
     if (key == "cclib") {

@@ -9,8 +9,8 @@
 #include "boardsim/core/call_commands.h"
 #include "boardsim/core/command_words.h"
 #include "boardsim/core/ip_service_commands.h"
-#include "boardsim/core/media_commands.h"
 #include "boardsim/core/machine.h"
+#include "boardsim/core/media_commands.h"
 #include "telephony/vendorapi/vendor_api.h"
 
 namespace ruzd::boardsim {

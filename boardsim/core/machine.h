@@ -72,7 +72,7 @@ private:
     AmtelcoMailbox amtelco_;
     IpServiceRequests ip_services_;
     VoiceRecordings recordings_{events_};
-    TdmBus bus_;  // after the devices it numbers
+    TdmBus bus_;                                 // after the devices it numbers
     VoiceMedia media_{events_, devices_, bus_};  // after what it reads, stopped before
     AculabSystem aculab_;
     std::atomic<int32_t> service_state_;

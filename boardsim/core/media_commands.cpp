@@ -35,7 +35,8 @@ std::optional<std::string> ExecuteMediaCommand(Machine& machine, const std::stri
     const std::string& command = words[0].text;
     VoiceMedia& media = machine.media();
     if (command == "speed") {
-        const std::optional<int64_t> factor = words.size() == 2 ? Number(words[1].text) : std::nullopt;
+        const std::optional<int64_t> factor =
+            words.size() == 2 ? Number(words[1].text) : std::nullopt;
         if (!factor || *factor < 1 || *factor > 100000)
             return Err("usage: speed <factor 1 to 100000>");
         media.SetSpeed(static_cast<double>(*factor));
@@ -62,8 +63,9 @@ std::optional<std::string> ExecuteMediaCommand(Machine& machine, const std::stri
     }
     if (command == "callprogress") {
         if (words.size() != 3 || !media.SetCallProgress(words[1].text, words[2].text))
-            return Err("usage: callprogress <device>|* connect|busy|noanswer|noringback|"
-                       "nodialtone|fax");
+            return Err(
+                "usage: callprogress <device>|* connect|busy|noanswer|noringback|"
+                "nodialtone|fax");
         return Ok();
     }
     if (command == "tone") {

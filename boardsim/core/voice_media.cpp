@@ -83,8 +83,8 @@ struct CallProgressValues {
     int32_t sizehi;
 };
 constexpr CallProgressValues kCallProgress[] = {
-    {"connect", CR_CNCT, 1, 0, 0, 0},      {"busy", CR_BUSY, 0, 50, 50, 50},
-    {"noanswer", CR_NOANS, 0, 400, 200, 100}, {"noringback", CR_NORB, 0, 0, 0, 0},
+    {"connect", CR_CNCT, 1, 0, 0, 0},          {"busy", CR_BUSY, 0, 50, 50, 50},
+    {"noanswer", CR_NOANS, 0, 400, 200, 100},  {"noringback", CR_NORB, 0, 0, 0, 0},
     {"nodialtone", CR_NODIALTONE, 0, 0, 0, 0}, {"fax", CR_FAXTONE, 0, 0, 0, 0},
 };
 
@@ -563,8 +563,7 @@ std::string VoiceMedia::QueryVoice(int32_t channel) {
     return "state=" + std::to_string(state.attributes.state) +
            " termmask=" + std::to_string(state.attributes.termmask) +
            " trcount=" + std::to_string(state.attributes.trcount) +
-           " played=" + std::to_string(state.played_bytes) + ":" +
-           std::to_string(state.played_crc);
+           " played=" + std::to_string(state.played_bytes) + ":" + std::to_string(state.played_crc);
 }
 
 std::string VoiceMedia::QueryHeard(const std::string& device) {
@@ -608,9 +607,9 @@ std::vector<uint8_t> VoiceMedia::NextPlayBytes(Running& running, size_t size, bo
                 got = ask;
             }
         } else if (ask > 0) {
-            const int32_t read = VoiceFileReadAt(entry.io_fhandle,
-                                                 int64_t{entry.io_offset} + running.entry_done,
-                                                 piece.data(), static_cast<uint32_t>(ask));
+            const int32_t read =
+                VoiceFileReadAt(entry.io_fhandle, int64_t{entry.io_offset} + running.entry_done,
+                                piece.data(), static_cast<uint32_t>(ask));
             got = read > 0 ? static_cast<size_t>(read) : 0;
         }
         bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<ptrdiff_t>(got));
@@ -650,8 +649,8 @@ void VoiceMedia::Tick() {
                 for (size_t i = 0; i < bytes.size(); ++i) {
                     const double t = static_cast<double>(running.elapsed_ms) / 1000.0 +
                                      static_cast<double>(i) / 8000.0;
-                    bytes[i] = AlawEncode(
-                        static_cast<int16_t>(8000.0 * std::sin(6.283185307 * running.tone.tg_freq1 * t)));
+                    bytes[i] = AlawEncode(static_cast<int16_t>(
+                        8000.0 * std::sin(6.283185307 * running.tone.tg_freq1 * t)));
                 }
                 sent_this_step_[name] = std::move(bytes);
             }
@@ -685,8 +684,7 @@ void VoiceMedia::Tick() {
                         bytes.push_back(AlawMix(first[i], second[i]));
                 } else {
                     const std::optional<int32_t> slot = bus_.Listening(name);
-                    const std::string from =
-                        slot ? bus_.TransmitterOf(*slot).value_or("") : name;
+                    const std::string from = slot ? bus_.TransmitterOf(*slot).value_or("") : name;
                     bytes = Transmission(from, running.heard_position, size);
                 }
                 running.heard_position += size;
@@ -701,13 +699,15 @@ void VoiceMedia::Tick() {
                 const int64_t left = running.entry->io_length < 0
                                          ? INT64_MAX
                                          : running.entry->io_length - running.entry_done;
-                const size_t take = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(size)));
+                const size_t take =
+                    static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(size)));
                 bytes.resize(take);
                 write.handle = running.entry->io_fhandle;
                 write.data = std::move(bytes);
                 running.entry_done += static_cast<int64_t>(take);
                 running.count += static_cast<int64_t>(take);
-                if (running.entry->io_length >= 0 && running.entry_done >= running.entry->io_length) {
+                if (running.entry->io_length >= 0 &&
+                    running.entry_done >= running.entry->io_length) {
                     running.entry = NextEntry(running.entry);
                     while (running.entry != nullptr && (running.entry->io_type & IO_MEM) != 0)
                         running.entry = NextEntry(running.entry);
@@ -727,7 +727,8 @@ void VoiceMedia::Tick() {
             int32_t termmask = -1;
             if (out_of_data)
                 termmask = TM_EOD;
-            else if (running.terms.max_time_ms >= 0 && running.elapsed_ms >= running.terms.max_time_ms)
+            else if (running.terms.max_time_ms >= 0 &&
+                     running.elapsed_ms >= running.terms.max_time_ms)
                 termmask = TM_MAXTIME;
             else if (running.terms.idd_ms >= 0 && running.since_digit_ms >= running.terms.idd_ms)
                 termmask = TM_IDDTIME;

@@ -48,7 +48,8 @@ protected:
     }
 
     // Plays `data` from memory with one termination.
-    int32_t Play(std::string& data, uint16_t term, uint16_t length, const DX_XPB* format = nullptr) {
+    int32_t Play(std::string& data, uint16_t term, uint16_t length,
+                 const DX_XPB* format = nullptr) {
         iott_ = DX_IOTT{};
         iott_.io_type = IO_MEM | IO_EOT;
         iott_.io_bufp = data.data();
@@ -95,9 +96,8 @@ TEST_F(VoiceMediaTest, EachTerminationEndsTheFunction) {
 
     DV_TPT mask{IO_EOT, DX_DIGMASK, 0x1000, 0, 0, 0, nullptr};
     DV_DIGIT digits{};
-    ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_getdig, channel_, &mask, &digits,
-                         uint16_t{0x8000}),
-              0);
+    ASSERT_EQ(
+        VendorCall(&voice_, &CLibDXXMT::dx_getdig, channel_, &mask, &digits, uint16_t{0x8000}), 0);
     ASSERT_EQ(Control("digits dxxxB1C1 9#7"), "OK events=3");
     EXPECT_EQ(NextEnd(), TDX_GETDIG);
     EXPECT_STREQ(digits.dg_value, "9#");
@@ -106,9 +106,8 @@ TEST_F(VoiceMediaTest, EachTerminationEndsTheFunction) {
 
     DV_TPT quiet{IO_EOT, DX_IDDTIME, 3, 0, 0, 0, nullptr};
     ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_clrdigbuf, channel_), 0);
-    ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_getdig, channel_, &quiet, &digits,
-                         uint16_t{0x8000}),
-              0);
+    ASSERT_EQ(
+        VendorCall(&voice_, &CLibDXXMT::dx_getdig, channel_, &quiet, &digits, uint16_t{0x8000}), 0);
     EXPECT_EQ(NextEnd(), TDX_GETDIG);
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_TERMMSK), TM_IDDTIME);
 
@@ -148,8 +147,7 @@ TEST_F(VoiceMediaTest, TerminationsAreCopiedAndTheListIsReadWhileThePlayRuns) {
 
     // A dial: 100 ms a digit, then call progress with the outcome chosen.
     ASSERT_EQ(Control("callprogress dxxxB1C1 busy"), "OK");
-    ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_dial, channel_, "123", nullptr,
-                         uint16_t{0x8001}),
+    ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_dial, channel_, "123", nullptr, uint16_t{0x8001}),
               0);
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_STATE), CS_DIAL);
     EXPECT_EQ(NextEnd(), TDX_CALLP);

@@ -15,9 +15,9 @@
 
 #include "foundation/crc32.h"
 #include "node/tests/isdn_node_fixture.h"
+#include "telephony/vendorapi/voice.h"
 #include "testing/eventually.h"
 #include "testing/temp_root.h"
-#include "telephony/vendorapi/voice.h"
 
 namespace ruzd::node {
 namespace {
@@ -26,8 +26,8 @@ namespace fs = std::filesystem;
 using ::testing::Contains;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
-using ::testing::Not;
 using testing::LeadingInts;
+using ::testing::Not;
 using testing::Payload;
 
 constexpr int32_t kCNSTRT = 15;
@@ -95,8 +95,10 @@ protected:
         peer_->Send(code, 60, [&](net::COutputStreamSocket& w) {
             w.WriteUInt(kChannel).WriteInt(mode);
             for (const Entry& entry : entries) {
-                w.WriteInt(entry.type).WriteInt(entry.vhandle).WriteUInt(entry.offset).WriteLong(
-                    entry.length);
+                w.WriteInt(entry.type)
+                    .WriteInt(entry.vhandle)
+                    .WriteUInt(entry.offset)
+                    .WriteLong(entry.length);
                 if ((entry.type & IO_MEM) != 0) {
                     w.WriteBytes(reinterpret_cast<const uint8_t*>(entry.data.data()),
                                  static_cast<int>(entry.data.size()));
@@ -106,8 +108,10 @@ protected:
                 w.WriteInt(term.type).WriteInt(term.number).WriteInt(term.length);
                 w.WriteInt(0).WriteInt(0);
             }
-            w.WriteInt(format.file_format).WriteInt(0).WriteUInt(format.samples).WriteInt(
-                format.bits);
+            w.WriteInt(format.file_format)
+                .WriteInt(0)
+                .WriteUInt(format.samples)
+                .WriteInt(format.bits);
         });
     }
 
@@ -131,15 +135,17 @@ protected:
                              std::to_string(content.size()) + "\r" + content);
         const std::optional<Payload> opened = NextMessage(9);
         ASSERT_TRUE(opened);
-        EXPECT_EQ(LeadingInts(*opened), (std::vector<int32_t>{9, static_cast<int32_t>(vhandle),
-                                                              static_cast<int32_t>(content.size())}));
+        EXPECT_EQ(LeadingInts(*opened),
+                  (std::vector<int32_t>{9, static_cast<int32_t>(vhandle),
+                                        static_cast<int32_t>(content.size())}));
     }
 
     void OpenRecordFile(uint32_t vhandle, const std::string& name) {
         SendOpen(kRECFOPE, vhandle, name, kCreateReadWriteBinary, 0, 0);
         const std::optional<Payload> opened = NextMessage(9);
         ASSERT_TRUE(opened);
-        EXPECT_EQ(LeadingInts(*opened), (std::vector<int32_t>{9, static_cast<int32_t>(vhandle), 0}));
+        EXPECT_EQ(LeadingInts(*opened),
+                  (std::vector<int32_t>{9, static_cast<int32_t>(vhandle), 0}));
     }
 
     std::vector<int32_t> NextInts(int32_t code) {
@@ -221,8 +227,10 @@ TEST_F(PlayRecordCommandsTest, ASecondPlayStopsTheFirst) {
     ASSERT_EQ(Control("speed 1"), "OK");
     const std::string data(16000, 'a');
     SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 16000, data}}, {{IO_EOT, 0, 0}});
-    ASSERT_TRUE(ruzd::testing::Eventually([&] { return Voice().find("state=2") != std::string::npos; }));
-    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 160, std::string(160, 'b')}}, {{IO_EOT, 0, 0}});
+    ASSERT_TRUE(
+        ruzd::testing::Eventually([&] { return Voice().find("state=2") != std::string::npos; }));
+    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 160, std::string(160, 'b')}},
+                 {{IO_EOT, 0, 0}});
     EXPECT_EQ(NextInts(5)[2], TM_USRSTOP);
     EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
 }
@@ -246,8 +254,7 @@ TEST_F(PlayRecordCommandsTest, AWaveRecordingGetsItsHeaderRewrittenWithTheDataSi
     OpenChannel();
     OpenRecordFile(6, "C:\\REC\\CALL.WAV");
     // Mode 1 records with the start tone.
-    SendTransfer(kDXRIOT, 1, {{IO_EOT, 6, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}},
-                 {2, 8000, 8});
+    SendTransfer(kDXRIOT, 1, {{IO_EOT, 6, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}}, {2, 8000, 8});
     EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 4000}));
     EXPECT_THAT(JournalCallsOf("dx_reciottdata"), Contains(EndsWith(", 32769) = 0")));
     peer_->Send(kRECFCLO, 52, [](net::COutputStreamSocket& w) { w.WriteUInt(6); });

@@ -67,7 +67,8 @@ protected:
         });
     }
 
-    static Payload DigitsMessage(const std::string& digits, const std::string& types, int32_t mask) {
+    static Payload DigitsMessage(const std::string& digits, const std::string& types,
+                                 int32_t mask) {
         return MessagePayload(10, [&](auto& w) {
             w.WriteInt(kChannel).WriteString(digits).WriteString(types).WriteInt(mask).WriteInt(0);
         });
@@ -124,13 +125,12 @@ TEST_F(ToneDigitCommandsTest, DiallingEndsWithEachCallProgressOutcome) {
     OpenChannel();
     // Parameters of another size: the library's defaults.
     Dial("55", 0, 100);
-    EXPECT_EQ(NextMessage(4), MessagePayload(4, [](auto& w) {
-                  w.WriteInt(kChannel).WriteInt(TDX_DIAL);
-              }));
+    EXPECT_EQ(NextMessage(4),
+              MessagePayload(4, [](auto& w) { w.WriteInt(kChannel).WriteInt(TDX_DIAL); }));
     EXPECT_THAT(JournalCallsOf("dx_dial"), Contains(HasSubstr("\"55\", NULL, 32768)")));
     const std::vector<std::pair<std::string, int32_t>> outcomes = {
-        {"connect", CR_CNCT},      {"busy", CR_BUSY},
-        {"noanswer", CR_NOANS},    {"noringback", CR_NORB},
+        {"connect", CR_CNCT},          {"busy", CR_BUSY},
+        {"noanswer", CR_NOANS},        {"noringback", CR_NORB},
         {"nodialtone", CR_NODIALTONE}, {"fax", CR_FAXTONE}};
     for (const auto& [outcome, cpterm] : outcomes) {
         ASSERT_EQ(Control("callprogress * " + outcome), "OK");
@@ -146,7 +146,7 @@ TEST_F(ToneDigitCommandsTest, AToneEndsByItsDurationAndAnEnabledToneIsHeard) {
     OpenChannel();
     peer_->Send(kDXPLTO, 40, [](net::COutputStreamSocket& w) {
         w.WriteUInt(kChannel).WriteInt(0).WriteInt(425).WriteInt(0).WriteInt(-10).WriteInt(0);
-        w.WriteInt(50);                                            // 500 ms
+        w.WriteInt(50);                                                      // 500 ms
         w.WriteInt(IO_EOT).WriteInt(0).WriteInt(0).WriteInt(0).WriteInt(0);  // no table
     });
     EXPECT_EQ(NextMessage(6), MessagePayload(6, [](auto& w) {
@@ -156,15 +156,15 @@ TEST_F(ToneDigitCommandsTest, AToneEndsByItsDurationAndAnEnabledToneIsHeard) {
 
     // A tone built, added to the channel and enabled: heard, and the error text logged.
     peer_->SendInts(kDXBDST, 41, {301, 425, 25, 0});
-    peer_->Send(kDXATON, 42, [](net::COutputStreamSocket& w) {
-        w.WriteInt(kChannel).WriteInt(65).WriteInt(1);
-    });
+    peer_->Send(kDXATON, 42,
+                [](net::COutputStreamSocket& w) { w.WriteInt(kChannel).WriteInt(65).WriteInt(1); });
     peer_->SendInts(kDXEBTO, 43, {kChannel, 301, 1});
     Sync();
     EXPECT_EQ(Control("tone dxxxB1C2 301"), "OK");
     EXPECT_THAT(DebugLines(), Contains(HasSubstr("dx_enbtone dev=")));
-    EXPECT_THAT(DebugLines(), Contains(EndsWith(" tone=301 mask=1 RC=0 - " +
-                                                std::string(manager_->Hardware()->ATDV_ERRMSGP(1)))));
+    EXPECT_THAT(DebugLines(),
+                Contains(EndsWith(" tone=301 mask=1 RC=0 - " +
+                                  std::string(manager_->Hardware()->ATDV_ERRMSGP(1)))));
 }
 
 TEST_F(ToneDigitCommandsTest, BuildersAndToneChangesNeedNoChannel) {
@@ -182,7 +182,8 @@ TEST_F(ToneDigitCommandsTest, BuildersAndToneChangesNeedNoChannel) {
               (std::vector<std::string>{"dx_bldstcad(21, 22, 23, 24, 25, 26, 27, 28) = 0"}));
     EXPECT_EQ(JournalCallsOf("dx_chgdur"),
               (std::vector<std::string>{"dx_chgdur(31, 32, 33, 34, 35) = 0"}));
-    EXPECT_EQ(JournalCallsOf("dx_chgrepcnt"), (std::vector<std::string>{"dx_chgrepcnt(41, 42) = 0"}));
+    EXPECT_EQ(JournalCallsOf("dx_chgrepcnt"),
+              (std::vector<std::string>{"dx_chgrepcnt(41, 42) = 0"}));
     EXPECT_THAT(DebugLines(), Contains(EndsWith("dx_blddtcad 1 2 3 4 5 6 7 8 9 10  RC=0")));
 }
 

@@ -22,23 +22,22 @@ int32_t Behaviour<tags::dx_setuio>::Run(DX_UIO uio) {
     return 0;
 }
 
-int32_t Behaviour<tags::dx_playiottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt,
-                                              DX_XPB* xpb, uint16_t /*mode*/) {
+int32_t Behaviour<tags::dx_playiottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt, DX_XPB* xpb,
+                                              uint16_t /*mode*/) {
     return Media().Play(dev, iott, tpt, xpb);
 }
 
 // The recording also waits for the control command `record`, which takes it over.
-int32_t Behaviour<tags::dx_reciottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt,
-                                             DX_XPB* xpb, uint16_t /*mode*/) {
+int32_t Behaviour<tags::dx_reciottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt, DX_XPB* xpb,
+                                             uint16_t /*mode*/) {
     const int32_t result = Media().Record(dev, iott, tpt, xpb, nullptr);
     if (result == 0)
         Machine::Get().recordings().Start(dev, iott);
     return result;
 }
 
-int32_t Behaviour<tags::dx_mreciottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt,
-                                              DX_XPB* xpb, uint16_t /*mode*/,
-                                              SC_TSINFO* tsinfo) {
+int32_t Behaviour<tags::dx_mreciottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt, DX_XPB* xpb,
+                                              uint16_t /*mode*/, SC_TSINFO* tsinfo) {
     if (tsinfo == nullptr) {
         Machine::Get().devices().SetLastError(dev, EDV_BADPARM);
         return -1;
@@ -110,9 +109,9 @@ int32_t Behaviour<tags::ATDX_STATE>::Run(int32_t dev) {
     return state == CS_IDLE ? static_cast<int32_t>(DefaultResult("ATDX_STATE")) : state;
 }
 
-#define BOARDSIM_VOICE_ATTRIBUTE(function, field)           \
-    int32_t Behaviour<tags::function>::Run(int32_t dev) {   \
-        return Media().Attributes(dev).field;               \
+#define BOARDSIM_VOICE_ATTRIBUTE(function, field)         \
+    int32_t Behaviour<tags::function>::Run(int32_t dev) { \
+        return Media().Attributes(dev).field;             \
     }
 BOARDSIM_VOICE_ATTRIBUTE(ATDX_TERMMSK, termmask)
 BOARDSIM_VOICE_ATTRIBUTE(ATDX_TRCOUNT, trcount)
