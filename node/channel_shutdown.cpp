@@ -43,6 +43,7 @@ void CVesmarinManager::SafeCloseAllChannels() {
     }
     devices_.Ip().Clear();
     digit_buffers_.FreeAll();
+    transfer_buffers_.FreeAll();
     if (IsRelayDigitThreadRunning()) {
         EndRelayDigitThread();
     }
@@ -66,6 +67,7 @@ bool CVesmarinManager::HasAnythingToShutDown() {
     }
     const telephony::CIntelBoards& boards = telephony::IntelBoards();
     return !VirtualFiles().OpenFileNamesUpper().empty() || digit_buffers_.Size() != 0 ||
+           transfer_buffers_.Size() != 0 ||
            boards.GetBoardCount(telephony::CIntelBoard::kIPT) != 0 ||
            boards.GetBoardCount(telephony::CIntelBoard::kIPM) != 0;
 }

@@ -47,6 +47,7 @@
 #include "node/manager_worker_texts.h"
 #include "node/move_file_queue.h"
 #include "node/tormbel_notifier.h"
+#include "node/transfer_buffers.h"
 #include "node/vesmarin_manager_callback.h"
 #include "node/virtual_file_tables.h"
 #include "node/work_queue.h"
@@ -159,6 +160,9 @@ public:
     // The voice channels' digit buffers: zeroed on creation, at a stable address until the
     // shut-down of the session frees them all.
     DigitBuffers& Digits() { return digit_buffers_; }
+
+    // The transfer buffers of the voice channels' plays, records and tones.
+    TransferBuffers& Transfers() { return transfer_buffers_; }
 
     // The event code of the asynchronous voice function last started on a channel, by line
     // device number.
@@ -326,6 +330,7 @@ private:
     // --- Device and resource tables ---
     CallReferenceTables call_refs_;
     DigitBuffers digit_buffers_;
+    TransferBuffers transfer_buffers_;
     LockedTable<int32_t, int32_t> last_voice_functions_;
     AmtelcoTables amtelco_;
     ConferenceTables conferences_;
@@ -445,6 +450,22 @@ private:
     // The commands that name only a channel and log "<call> handle=<handle> RC=<result>".
     void RunOnVoiceChannel(net::CClientStreamSocket* command, const char* call,
                            const std::function<int32_t(int32_t handle)>& run);
+
+    // --- Play and record ---
+    // A fresh transfer set for the channel; its older sets are freed when it runs nothing.
+    TransferSet& NewTransferSet(int32_t handle);
+    // Reads the transfer entries into the set, the file entries looked up in the voice-file
+    // (play) or record-file table; `files` gets the list as logged. False when an entry names
+    // an unknown file or a memory entry is malformed: the list must not be used.
+    bool ReadTransferList(CommandArguments& args, TransferSet& set, bool play, std::string* files);
+    // Reads the termination entries into the set's table: the table to hand the library, null
+    // when `none_for_lone_zero` and the only entry has termination number 0.
+    DV_TPT* ReadTerminations(CommandArguments& args, DV_TPT* table, bool none_for_lone_zero);
+    void ReadFormat(CommandArguments& args, DX_XPB* format);
+    TransferSet* ReadRecordLists(CommandArguments& args, uint32_t ldev, const char* call,
+                                 int32_t* handle, std::string* files, DV_TPT** terminations);
+    // The transmit slot of a DXMRIO source; false when the device is unknown.
+    bool SourceSlot(int32_t device, int32_t type, int32_t cable, int32_t* slot);
 };
 
 }  // namespace ruzd::node

@@ -42,16 +42,13 @@ BOARDSIM_BEHAVIOUR(gc_Close, int32_t, (LINEDEV linedev))
 // A voice channel's feature table (voice_behaviour.cpp).
 BOARDSIM_BEHAVIOUR(dx_getfeaturelist, int32_t, (int32_t dev, FEATURE_TABLE* features))
 
-// Voice files on real files and recordings into them (voice_file_behaviour.cpp).
+// Voice files on real files (voice_file_behaviour.cpp).
 BOARDSIM_BEHAVIOUR(dx_fileopen, int32_t, (const char* path, int32_t flags, int32_t pmode))
 BOARDSIM_BEHAVIOUR(dx_fileseek, int32_t, (int32_t handle, int32_t offset, int32_t origin))
 BOARDSIM_BEHAVIOUR(dx_fileclose, int32_t, (int32_t handle))
 BOARDSIM_BEHAVIOUR(dx_fileread, int32_t, (int32_t handle, void* buffer, uint32_t count))
 BOARDSIM_BEHAVIOUR(dx_filewrite, int32_t, (int32_t handle, const void* buffer, uint32_t count))
 BOARDSIM_BEHAVIOUR(dx_fileerrno, int32_t, ())
-BOARDSIM_BEHAVIOUR(dx_setuio, int32_t, (DX_UIO uio))
-BOARDSIM_BEHAVIOUR(dx_reciottdata, int32_t,
-                   (int32_t dev, DX_IOTT* iott, DV_TPT* tpt, DX_XPB* xpb, uint16_t mode))
 
 // The current event as Global Call describes it (globalcall_behaviour.cpp).
 BOARDSIM_BEHAVIOUR(gc_GetMetaEvent, int32_t, (METAEVENT * metaevent))
@@ -78,3 +75,4 @@ BOARDSIM_BEHAVIOUR(xds_query_receive, int32_t, (XDS_MSG * message))
 #include "boardsim/core/behaviours_bus.h"
 #include "boardsim/core/behaviours_calls.h"
 #include "boardsim/core/behaviours_ip.h"
+#include "boardsim/core/behaviours_media.h"

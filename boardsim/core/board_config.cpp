@@ -231,6 +231,20 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
         config->call_delay_ms = static_cast<int>(number);
         return true;
     }
+    if (key == "speed") {
+        if (words.size() != 2 || !ReadInt(words[1], 1, &number) || number > 100000)
+            return false;
+        config->speed = static_cast<int>(number);
+        return true;
+    }
+    if (key == "source") {
+        if (words.size() < 3)
+            return false;
+        // The source's words are read when the machine starts, with the device catalogue.
+        config->sources.emplace_back(words[1],
+                                     std::vector<std::string>(words.begin() + 2, words.end()));
+        return true;
+    }
     if (key == "cclib") {
         if (words.size() != 3 || words[2] != "fail")
             return false;

@@ -56,6 +56,10 @@ struct BoardConfig {
     // How long after its function a library's own work (a call reference written, a call
     // event raised) happens.
     int call_delay_ms = 5;
+    // Media time runs this many times faster than the wall clock.
+    int speed = 1;
+    // The sources of devices by name, each as the words after the name.
+    std::vector<std::pair<std::string, std::vector<std::string>>> sources;
     // Global Call call-control libraries that fail to start.
     std::vector<std::string> failing_cclibs;
     // Results of functions that have no behaviour of their own.

@@ -10,6 +10,7 @@
 #include "boardsim/core/command_words.h"
 #include "boardsim/core/ip_service_commands.h"
 #include "boardsim/core/machine.h"
+#include "boardsim/core/media_commands.h"
 #include "telephony/vendorapi/vendor_api.h"
 
 namespace ruzd::boardsim {
@@ -73,6 +74,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
         return *answer;
     if (std::optional<std::string> answer = QueryBus(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = QueryMedia(machine, words))
+        return *answer;
     return Err("unknown query");
 }
 
@@ -116,6 +119,8 @@ std::string Execute(Machine& machine, const std::string& line) {
 
     if (std::optional<std::string> answer = ExecuteCallCommand(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = ExecuteMediaCommand(machine, line, words))
+        return *answer;
 
     if (command == "digits") {
         if (words.size() != 3)
@@ -127,6 +132,7 @@ std::string Execute(Machine& machine, const std::string& line) {
             const DX_CST cst{DE_DIGITS, static_cast<uint16_t>(static_cast<unsigned char>(digit))};
             machine.events().Put(device, TDX_CST, Bytes(cst));
         }
+        machine.media().Digits(device, words[2].text);
         return Ok("events=" + std::to_string(words[2].text.size()));
     }
 
@@ -145,6 +151,7 @@ std::string Execute(Machine& machine, const std::string& line) {
         if (!bytes || !piece || !header || *bytes < 0 || *bytes > kMost || *piece < 1 ||
             *piece > kMost || *header < 0 || *header > kMost)
             return Err("bad byte count");
+        machine.media().Abandon(device);
         const VoiceRecordings::Outcome outcome =
             machine.recordings().Record(device, *bytes, *piece, *header);
         if (!outcome.error.empty())

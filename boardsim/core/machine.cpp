@@ -5,6 +5,7 @@
 
 #include "boardsim/core/control_commands.h"
 #include "boardsim/core/control_server.h"
+#include "boardsim/core/media_commands.h"
 
 namespace ruzd::boardsim {
 namespace {
@@ -45,6 +46,12 @@ Machine::Machine()
       bus_(devices_.BusDevices(), config_.pinned_slots, &config_errors_),
       aculab_(config_.aculab_cards),
       service_state_(config_.service_state) {
+    media_.SetSpeed(config_.speed);
+    for (const auto& [device, words] : config_.sources) {
+        const std::optional<MediaSource> source = ReadSource(words);
+        if (!source || !media_.SetSource(device, *source))
+            config_errors_.push_back("source " + device + ": cannot be read");
+    }
     if (const char* path = Env("BOARDSIM_CONTROL")) {
         control_ = std::make_unique<ControlServer>(
             path, [this](const std::string& line) { return ExecuteControlCommand(*this, line); });

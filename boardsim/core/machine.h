@@ -26,6 +26,7 @@
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
 #include "boardsim/core/tdm_bus.h"
+#include "boardsim/core/voice_media.h"
 #include "boardsim/core/voice_recordings.h"
 
 namespace ruzd::boardsim {
@@ -53,6 +54,7 @@ public:
     IpServiceRequests& ip_services() { return ip_services_; }
     VoiceRecordings& recordings() { return recordings_; }
     TdmBus& bus() { return bus_; }
+    VoiceMedia& media() { return media_; }
     AculabSystem& aculab() { return aculab_; }
 
     int32_t service_state() const { return service_state_.load(); }
@@ -70,7 +72,8 @@ private:
     AmtelcoMailbox amtelco_;
     IpServiceRequests ip_services_;
     VoiceRecordings recordings_{events_};
-    TdmBus bus_;  // after the devices it numbers
+    TdmBus bus_;                                 // after the devices it numbers
+    VoiceMedia media_{events_, devices_, bus_};  // after what it reads, stopped before
     AculabSystem aculab_;
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first

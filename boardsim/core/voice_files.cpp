@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -53,6 +55,21 @@ int32_t VoiceFileSeek(int32_t handle, int32_t offset, int32_t origin) {
     if (position < 0)
         return Failed(errno);
     return position > INT32_MAX ? Failed(EINVAL) : static_cast<int32_t>(position);
+}
+
+int32_t VoiceFileReadAt(int32_t handle, int64_t offset, void* buffer, uint32_t count) {
+    ssize_t result = 0;
+    do {
+        result = ::pread(handle, buffer, count, static_cast<off_t>(offset));
+    } while (result < 0 && errno == EINTR);
+    return result < 0 ? Failed(errno) : static_cast<int32_t>(result);
+}
+
+std::optional<std::vector<uint8_t>> ReadHostFile(const std::string& host_path) {
+    std::ifstream in(host_path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 int32_t VoiceFileRead(int32_t handle, void* buffer, uint32_t count) {

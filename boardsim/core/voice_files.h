@@ -7,6 +7,9 @@
 // dx_fileerrno (per thread).
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace ruzd::boardsim {
 
@@ -17,6 +20,12 @@ int32_t VoiceFileWrite(int32_t handle, const void* buffer, uint32_t count);
 int32_t VoiceFileClose(int32_t handle);
 // The error number of the calling thread's last failed file function; 0 when none failed.
 int32_t VoiceFileErrno();
+
+// Reads at an offset without moving the handle's position, as a playing board reads the file
+// the application may seek in meanwhile; -1 on failure.
+int32_t VoiceFileReadAt(int32_t handle, int64_t offset, void* buffer, uint32_t count);
+// The whole of a file on the host (a source of voice); nullopt when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadHostFile(const std::string& host_path);
 
 // Whether VoiceFileOpen handed out the handle and it is not closed yet. The library's file
 // functions leave other handles alone, so that a made-up handle never reaches a file of the

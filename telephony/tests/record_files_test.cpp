@@ -75,7 +75,10 @@ std::string Piece(size_t size, char seed) {
 
 class RecordFilesTest : public FacadeBoardsimTest {
 protected:
-    RecordFilesTest() : previous_level_(foundation::g_nTraceLevel.load()) {}
+    RecordFilesTest() : previous_level_(foundation::g_nTraceLevel.load()) {
+        // The test writes the recordings itself: the boards' media clock must not.
+        EXPECT_EQ(Control("recordings control"), "OK");
+    }
     ~RecordFilesTest() override { foundation::g_nTraceLevel = previous_level_; }
 
     int32_t OpenRecordFile(const std::string& path) {

@@ -41,22 +41,4 @@ int32_t Behaviour<tags::dx_fileerrno>::Run() {
     return VoiceFileErrno();
 }
 
-int32_t Behaviour<tags::dx_setuio>::Run(DX_UIO uio) {
-    Machine::Get().recordings().SetUserIo(uio);
-    return 0;
-}
-
-// A recording needs an open voice channel and a transfer list; the voice comes later, from
-// the control socket (`record`).
-int32_t Behaviour<tags::dx_reciottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* /*tpt*/,
-                                             DX_XPB* /*xpb*/, uint16_t /*mode*/) {
-    const std::optional<DeviceInfo> device = Machine::Get().devices().Find(dev);
-    if (!device || !device->open || device->family != DeviceFamily::kVoice ||
-        device->subdevices != 0 || iott == nullptr) {
-        return -1;
-    }
-    Machine::Get().recordings().Start(dev, iott);
-    return 0;
-}
-
 }  // namespace ruzd::boardsim

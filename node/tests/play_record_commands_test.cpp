@@ -1,0 +1,280 @@
+// Play and record on the simulated boards, whose media clock runs a thousand times faster than
+// the wall clock: prompts fetched into the file cache and played, memory entries, malformed and
+// long lists, recordings of a source into record files (raw and wave), and a second play on a
+// busy channel.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/crc32.h"
+#include "node/tests/isdn_node_fixture.h"
+#include "telephony/vendorapi/voice.h"
+#include "testing/eventually.h"
+#include "testing/temp_root.h"
+
+namespace ruzd::node {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using testing::LeadingInts;
+using ::testing::Not;
+using testing::Payload;
+
+constexpr int32_t kCNSTRT = 15;
+constexpr int32_t kDXFOPE = 41;
+constexpr int32_t kDXOPEN = 45;
+constexpr int32_t kDXPIOT = 47;
+constexpr int32_t kDXRIOT = 48;
+constexpr int32_t kRECFCLO = 166;
+constexpr int32_t kRECFOPE = 167;
+constexpr int32_t kChannel = 5;
+constexpr int32_t kReadBinary = 0x8000;
+constexpr int32_t kCreateReadWriteBinary = 0x8102;
+constexpr int32_t kMadeUpEnd = 0x2B67;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+uint32_t CrcOf(const std::string& content) {
+    return foundation::GetBufferCrc32(content.data(), content.size());
+}
+
+// One transfer entry as the central server sends it; `data` only for a memory entry.
+struct Entry {
+    uint16_t type = 0;
+    int32_t vhandle = 0;
+    uint32_t offset = 0;
+    int32_t length = -1;
+    std::string data;
+};
+
+// One termination entry.
+struct Termination {
+    uint16_t type = IO_EOT;
+    uint16_t number = 0;
+    uint16_t length = 0;
+};
+
+struct Format {
+    uint16_t file_format = 1;
+    uint32_t samples = 0;
+    uint16_t bits = 0;
+};
+
+class PlayRecordCommandsTest : public testing::IsdnNodeTest {
+protected:
+    std::string Boards() const override { return "voice 1 4\nnetwork 1 30\nip 0 0\nspeed 1000\n"; }
+
+    // Starts the workers (CNSTRT), then opens the channel.
+    void OpenChannel() {
+        peer_->SendInts(kCNSTRT, 9, {});
+        ASSERT_TRUE(ruzd::testing::Eventually([this] {
+            return manager_->IsWorkerRunning(CVesmarinManager::Worker::kISDN) &&
+                   manager_->IsWorkerRunning(CVesmarinManager::Worker::kFileHandling);
+        }));
+        peer_->SendInts(kDXOPEN, 10, {kChannel, 1, 1});
+        ASSERT_TRUE(NextMessage(8).has_value());
+    }
+
+    void SendTransfer(int32_t code, uint16_t mode, const std::vector<Entry>& entries,
+                      const std::vector<Termination>& terms, Format format = {}) {
+        peer_->Send(code, 60, [&](net::COutputStreamSocket& w) {
+            w.WriteUInt(kChannel).WriteInt(mode);
+            for (const Entry& entry : entries) {
+                w.WriteInt(entry.type)
+                    .WriteInt(entry.vhandle)
+                    .WriteUInt(entry.offset)
+                    .WriteLong(entry.length);
+                if ((entry.type & IO_MEM) != 0) {
+                    w.WriteBytes(reinterpret_cast<const uint8_t*>(entry.data.data()),
+                                 static_cast<int>(entry.data.size()));
+                }
+            }
+            for (const Termination& term : terms) {
+                w.WriteInt(term.type).WriteInt(term.number).WriteInt(term.length);
+                w.WriteInt(0).WriteInt(0);
+            }
+            w.WriteInt(format.file_format)
+                .WriteInt(0)
+                .WriteUInt(format.samples)
+                .WriteInt(format.bits);
+        });
+    }
+
+    void SendOpen(int32_t code, uint32_t vhandle, const std::string& name, int32_t flags,
+                  uint32_t size, uint32_t crc) {
+        peer_->Send(code, 40, [&](net::COutputStreamSocket& w) {
+            w.WriteUInt(vhandle).WriteString(name).WriteInt(flags).WriteInt(0x180);
+            w.WriteUInt(size).WriteUInt(crc);
+        });
+    }
+
+    // Fetches a prompt into the cache and opens it under the virtual handle.
+    void OpenPrompt(uint32_t vhandle, const std::string& content) {
+        SendOpen(kDXFOPE, vhandle, "C:\\VOX\\PROMPT.VOX", kReadBinary, content.size(),
+                 CrcOf(content));
+        const std::optional<std::string> line = file_peer_->ReadLine();
+        ASSERT_TRUE(line && line->rfind("REQFIL ", 0) == 0);
+        const size_t idEnd = line->find(' ', 7);
+        file_peer_->SendText("TXFILE " + line->substr(7, idEnd - 7) + " 1 0 " +
+                             line->substr(line->rfind(' ') + 1) + " " +
+                             std::to_string(content.size()) + "\r" + content);
+        const std::optional<Payload> opened = NextMessage(9);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(LeadingInts(*opened),
+                  (std::vector<int32_t>{9, static_cast<int32_t>(vhandle),
+                                        static_cast<int32_t>(content.size())}));
+    }
+
+    void OpenRecordFile(uint32_t vhandle, const std::string& name) {
+        SendOpen(kRECFOPE, vhandle, name, kCreateReadWriteBinary, 0, 0);
+        const std::optional<Payload> opened = NextMessage(9);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(LeadingInts(*opened),
+                  (std::vector<int32_t>{9, static_cast<int32_t>(vhandle), 0}));
+    }
+
+    std::vector<int32_t> NextInts(int32_t code) {
+        const std::optional<Payload> payload = NextMessage(code);
+        return payload ? LeadingInts(*payload) : std::vector<int32_t>{};
+    }
+
+    std::vector<std::string> JournalCallsOf(const std::string& function) const {
+        std::vector<std::string> lines;
+        for (const std::string& line : Journal()) {
+            if (line.find(" " + function + "(") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+    // The channel's voice as the simulated board reports it.
+    std::string Voice() { return Control("query voice dxxxB1C1"); }
+
+    fs::path Copy(const std::string& below) const { return work_.path() / "FileCache" / below; }
+
+    // The recording's file once its close has written it whole.
+    std::string Recorded(const std::string& below, size_t size) {
+        std::string content;
+        EXPECT_TRUE(ruzd::testing::Eventually([&] {
+            content = ReadAll(Copy(below));
+            return content.size() >= size;
+        })) << content.size();
+        return content;
+    }
+
+    ruzd::testing::TempWorkFolder work_;
+};
+
+TEST_F(PlayRecordCommandsTest, APromptFromTheCachePlaysToItsEnd) {
+    OpenChannel();
+    std::string prompt(5000, '\0');
+    for (size_t i = 0; i < prompt.size(); ++i) {
+        prompt[i] = static_cast<char>(i * 7 % 253);
+    }
+    OpenPrompt(1, prompt);
+    // The lone termination entry with number 0 hands the library no table.
+    SendTransfer(kDXPIOT, 0, {{IO_EOT, 1, 0, -1, ""}}, {{IO_EOT, 0, 0}});
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 5000}));
+    EXPECT_THAT(Voice(), EndsWith("played=5000:" + std::to_string(CrcOf(prompt))));
+    EXPECT_THAT(JournalCallsOf("dx_playiottdata"), Contains(HasSubstr(", NULL, 0x")));
+}
+
+TEST_F(PlayRecordCommandsTest, MemoryEntriesPlayWhatTheFrameCarried) {
+    OpenChannel();
+    const std::string data(800, 'm');
+    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 800, data}}, {{IO_EOT, DX_MAXTIME, 100}});
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 800}));
+    EXPECT_THAT(Voice(), EndsWith("played=800:" + std::to_string(CrcOf(data))));
+}
+
+TEST_F(PlayRecordCommandsTest, AnUnknownFileOrAMalformedMemoryEntryPlaysNothing) {
+    OpenChannel();
+    SendTransfer(kDXPIOT, 0, {{IO_EOT, 99, 0, -1, ""}}, {{IO_EOT, 0, 0}});
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, kMadeUpEnd, -2}));
+    // A length beyond what is left of the frame.
+    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 100000, ""}}, {});
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, kMadeUpEnd, -2}));
+    EXPECT_EQ(Control("query calls dx_playiottdata"), "OK 0");
+}
+
+TEST_F(PlayRecordCommandsTest, SixtyEntriesAreCutAtFiftyOneAndTheGuardEndsTheList) {
+    OpenChannel();
+    std::vector<Entry> entries(60, Entry{IO_MEM | IO_CONT, 0, 0, 8, "12345678"});
+    SendTransfer(kDXPIOT, 0, entries, {{IO_EOT, 0, 0}});
+    // 51 entries of 8 bytes; the rest of the frame was read as terminations.
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 51 * 8}));
+}
+
+TEST_F(PlayRecordCommandsTest, ASecondPlayStopsTheFirst) {
+    OpenChannel();
+    // The first play lasts 2 s of wall-clock time: long enough to be running for the second.
+    ASSERT_EQ(Control("speed 1"), "OK");
+    const std::string data(16000, 'a');
+    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 16000, data}}, {{IO_EOT, 0, 0}});
+    ASSERT_TRUE(
+        ruzd::testing::Eventually([&] { return Voice().find("state=2") != std::string::npos; }));
+    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 160, std::string(160, 'b')}},
+                 {{IO_EOT, 0, 0}});
+    EXPECT_EQ(NextInts(5)[2], TM_USRSTOP);
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
+}
+
+TEST_F(PlayRecordCommandsTest, ARecordingOfThreeSecondsHoldsWhatTheChannelHeard) {
+    OpenChannel();
+    std::string source(40000, '\0');
+    for (size_t i = 0; i < source.size(); ++i) {
+        source[i] = static_cast<char>(i * 13 % 241);
+    }
+    std::ofstream(work_.path() / "source.raw", std::ios::binary) << source;
+    ASSERT_EQ(Control("source dxxxB1C1 file " + (work_.path() / "source.raw").string()), "OK");
+    OpenRecordFile(5, "C:\\REC\\CALL.VOX");
+    SendTransfer(kDXRIOT, 0, {{IO_EOT, 5, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 30}});
+    EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 24000}));
+    peer_->Send(kRECFCLO, 51, [](net::COutputStreamSocket& w) { w.WriteUInt(5); });
+    EXPECT_EQ(Recorded("C/REC/CALL.VOX", 24000), source.substr(0, 24000));
+}
+
+TEST_F(PlayRecordCommandsTest, AWaveRecordingGetsItsHeaderRewrittenWithTheDataSize) {
+    OpenChannel();
+    OpenRecordFile(6, "C:\\REC\\CALL.WAV");
+    // Mode 1 records with the start tone.
+    SendTransfer(kDXRIOT, 1, {{IO_EOT, 6, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}}, {2, 8000, 8});
+    EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 4000}));
+    EXPECT_THAT(JournalCallsOf("dx_reciottdata"), Contains(EndsWith(", 32769) = 0")));
+    peer_->Send(kRECFCLO, 52, [](net::COutputStreamSocket& w) { w.WriteUInt(6); });
+    const std::string wave = Recorded("C/REC/CALL.WAV", 4044);
+    ASSERT_EQ(wave.size(), 4044u);
+    EXPECT_EQ(wave.substr(0, 4), "RIFF");
+    uint32_t dataSize = 0;
+    std::memcpy(&dataSize, wave.data() + 40, 4);
+    EXPECT_EQ(dataSize, 4000u);
+}
+
+TEST_F(PlayRecordCommandsTest, ARecordingBeyondThreeHundredThousandBytesIsWhole) {
+    OpenChannel();
+    ASSERT_EQ(Control("source dxxxB1C1 pattern 7"), "OK");
+    OpenRecordFile(7, "C:\\REC\\LONG.VOX");
+    SendTransfer(kDXRIOT, 0, {{IO_EOT, 7, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 400}});
+    EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 320000}));
+    peer_->Send(kRECFCLO, 53, [](net::COutputStreamSocket& w) { w.WriteUInt(7); });
+    EXPECT_EQ(Recorded("C/REC/LONG.VOX", 320000).size(), 320000u);
+}
+
+}  // namespace
+}  // namespace ruzd::node
