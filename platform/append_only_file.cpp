@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "platform/write_whole.h"
+
 namespace ruzd::platform {
 
 AppendOnlyFile::~AppendOnlyFile() {
@@ -28,19 +30,7 @@ void AppendOnlyFile::WriteAll(std::string_view bytes) {
     if (fd_ < 0) {
         return;
     }
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd_, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
+    WriteWhole(fd_, bytes.data(), bytes.size());
 }
 
 }  // namespace ruzd::platform

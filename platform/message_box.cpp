@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/write_whole.h"
+
 namespace ruzd::platform {
 namespace {
 
@@ -36,20 +38,6 @@ std::vector<int> Buttons(uint32_t style) {
             return {kIdCancel, kIdTryAgain, kIdContinue};
         default:
             return {kIdOk};
-    }
-}
-
-void WriteAll(int fd, const std::string& data) {
-    size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t result = ::write(fd, data.data() + written, data.size() - written);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            return;
-        }
-        written += static_cast<size_t>(result);
     }
 }
 
@@ -98,7 +86,7 @@ int LogMessageBox(const std::string& text, const std::string& caption, uint32_t 
         line += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
     }
     line += '\n';
-    WriteAll(STDERR_FILENO, line);
+    WriteWhole(STDERR_FILENO, line.data(), line.size());
     return DefaultButtonAnswer(style);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/reg_file.h"
 #include "platform/root.h"
 #include "platform/win_error.h"
+#include "platform/write_whole.h"
 
 namespace ruzd::platform {
 namespace {
@@ -165,21 +166,6 @@ FileIdentity StatIdentity(const std::filesystem::path& path, int* error) {
     return FileIdentity::Of(st);
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Writes the text beside the store and renames it into place, so that a reader sees either the
 // old file or the new one, never a part of either.
 uint32_t ReplaceStore(const std::filesystem::path& path, const std::string& text) {
@@ -190,8 +176,8 @@ uint32_t ReplaceStore(const std::filesystem::path& path, const std::string& text
     }
     struct stat old {};
     const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    if (!WriteAll(fd.get(), text) || fchmod(fd.get(), mode) != 0 || fsync(fd.get()) != 0 ||
-        rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!WriteWhole(fd.get(), text.data(), text.size()) || fchmod(fd.get(), mode) != 0 ||
+        fsync(fd.get()) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
         const int error = errno;
         unlink(temporary.c_str());
         return ErrorFromErrno(error);

@@ -9,24 +9,10 @@
 #include <system_error>
 
 #include "platform/win_error.h"
+#include "platform/write_whole.h"
 
 namespace ruzd::platform {
 namespace {
-
-bool WriteAllBytes(int fd, const uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // The rename itself is made durable by flushing the folder that holds the name.
 void SyncFolder(const std::filesystem::path& folder) {
@@ -50,8 +36,7 @@ uint32_t ReplaceFileDurably(const std::filesystem::path& path, const void* data,
     }
     struct stat old {};
     const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    const bool written = WriteAllBytes(fd, static_cast<const uint8_t*>(data), size) &&
-                         fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    const bool written = WriteWhole(fd, data, size) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     int error = errno;
     if (close(fd) != 0 && written) {
         error = errno;
