@@ -232,7 +232,7 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
         return true;
     }
     if (key == "speed") {
-        if (words.size() != 2 || !ReadInt(words[1], 1, &number) || number > 100000)
+        if (words.size() != 2 || !ReadInt(words[1], 0, &number) || number > 100000)
             return false;
         config->speed = static_cast<int>(number);
         return true;

@@ -38,8 +38,9 @@ uint8_t AlawEncode(int16_t sample) {
         mask = kAlawInvert;
         value = -value - 1;
     }
+    // Segment n holds the 13-bit magnitudes up to (32 << n) - 1.
     int segment = 0;
-    while (segment < 8 && value > (0x1F << segment))
+    while (segment < 8 && value > (0x20 << segment) - 1)
         ++segment;
     if (segment >= 8)
         return static_cast<uint8_t>(0x7F ^ mask);

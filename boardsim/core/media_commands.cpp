@@ -37,8 +37,8 @@ std::optional<std::string> ExecuteMediaCommand(Machine& machine, const std::stri
     if (command == "speed") {
         const std::optional<int64_t> factor =
             words.size() == 2 ? Number(words[1].text) : std::nullopt;
-        if (!factor || *factor < 1 || *factor > 100000)
-            return Err("usage: speed <factor 1 to 100000>");
+        if (!factor || *factor < 0 || *factor > 100000)
+            return Err("usage: speed <factor 0 to 100000>");
         media.SetSpeed(static_cast<double>(*factor));
         return Ok();
     }

@@ -1,6 +1,7 @@
 #include "boardsim/core/voice_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -107,6 +108,15 @@ int32_t VoiceFileClose(int32_t handle) {
 bool IsVoiceFileHandle(int32_t handle) {
     std::lock_guard<std::mutex> lock(handles_mutex);
     return handles.count(handle) != 0;
+}
+
+bool IsWritableFileHandle(int32_t handle) {
+    if (IsVoiceFileHandle(handle))
+        return true;
+    const int flags = ::fcntl(handle, F_GETFL);
+    struct stat status {};
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY && ::fstat(handle, &status) == 0 &&
+           S_ISREG(status.st_mode);
 }
 
 int32_t VoiceFileErrno() {

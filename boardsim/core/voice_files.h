@@ -31,5 +31,9 @@ std::optional<std::vector<uint8_t>> ReadHostFile(const std::string& host_path);
 // functions leave other handles alone, so that a made-up handle never reaches a file of the
 // process the library runs in.
 bool IsVoiceFileHandle(int32_t handle);
+// Whether a recording may write to the handle: one VoiceFileOpen handed out, or a regular file
+// the application opened for writing with the C run time, which the library shares with it
+// (the node's record files). Anything else, a made-up handle included, is left alone.
+bool IsWritableFileHandle(int32_t handle);
 
 }  // namespace ruzd::boardsim

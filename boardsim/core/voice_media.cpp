@@ -17,6 +17,9 @@ namespace {
 
 constexpr int64_t kStepMs = 20;
 constexpr int64_t kDialMsPerDigit = 100;
+// The tone a recording with the start tone sends before it begins.
+constexpr int64_t kStartToneMs = 200;
+constexpr uint16_t kStartToneHz = 1000;
 constexpr int32_t kDefaultBytesPerSecond = 8000;
 constexpr uint16_t kWaveFormat = 2;
 constexpr size_t kWaveHeaderSize = 44;
@@ -73,6 +76,16 @@ std::vector<uint8_t> WaveHeader(uint32_t data_size, const DX_XPB& format) {
     return header;
 }
 
+// A sine of `frequency` as A-law, `size` bytes from `elapsed_ms` into the tone.
+std::vector<uint8_t> ToneBytes(uint16_t frequency, int64_t elapsed_ms, size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        const double t = static_cast<double>(elapsed_ms) / 1000.0 + static_cast<double>(i) / 8000.0;
+        bytes[i] = AlawEncode(static_cast<int16_t>(8000.0 * std::sin(6.283185307 * frequency * t)));
+    }
+    return bytes;
+}
+
 // Fixed values of ours that a call-progress outcome leaves in the channel's attributes.
 struct CallProgressValues {
     const char* outcome;
@@ -127,6 +140,7 @@ struct VoiceMedia::Running {
     int64_t entry_done = 0;
     uint32_t crc = 0;
     // Record.
+    int64_t start_tone_ms = 0;  // left of the tone sent before the recording begins
     DX_UIO io{};
     bool wave = false;
     DX_XPB format{};
@@ -179,7 +193,8 @@ VoiceMedia::~VoiceMedia() {
 
 void VoiceMedia::SetSpeed(double factor) {
     std::lock_guard<std::mutex> lock(mutex_);
-    speed_ = std::max(factor, 0.001);
+    speed_ = std::max(factor, 0.0);
+    ++speed_generation_;
     wake_.notify_all();
 }
 
@@ -344,7 +359,7 @@ int32_t VoiceMedia::Play(int32_t channel, DX_IOTT* list, const DV_TPT* terms,
 }
 
 int32_t VoiceMedia::Record(int32_t channel, DX_IOTT* list, const DV_TPT* terms,
-                           const DX_XPB* format, const SC_TSINFO* mixed_slots) {
+                           const DX_XPB* format, const SC_TSINFO* mixed_slots, bool start_tone) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!CheckIdle(channel))
         return -1;
@@ -354,6 +369,7 @@ int32_t VoiceMedia::Record(int32_t channel, DX_IOTT* list, const DV_TPT* terms,
     running.bytes_per_step = static_cast<size_t>(BytesPerSecond(format) * kStepMs / 1000);
     running.format = format != nullptr ? *format : DX_XPB{};
     running.wave = running.format.wFileFormat == kWaveFormat;
+    running.start_tone_ms = start_tone ? kStartToneMs : 0;
     // The file entries only; a recording has nowhere to go in memory.
     running.entry = list;
     while (running.entry != nullptr && (running.entry->io_type & IO_MEM) != 0)
@@ -627,6 +643,8 @@ void VoiceMedia::Tick() {
     std::vector<Write> writes;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (speed_ <= 0)
+            return;  // held since the clock woke
         sent_this_step_.clear();
         std::vector<int32_t> played_out;
         // What the channels send: played voice and generated tones.
@@ -645,14 +663,11 @@ void VoiceMedia::Tick() {
                 if (ended)
                     played_out.push_back(handle);
             } else if (running.function == Function::kTone) {
-                std::vector<uint8_t> bytes(running.bytes_per_step);
-                for (size_t i = 0; i < bytes.size(); ++i) {
-                    const double t = static_cast<double>(running.elapsed_ms) / 1000.0 +
-                                     static_cast<double>(i) / 8000.0;
-                    bytes[i] = AlawEncode(static_cast<int16_t>(
-                        8000.0 * std::sin(6.283185307 * running.tone.tg_freq1 * t)));
-                }
-                sent_this_step_[name] = std::move(bytes);
+                sent_this_step_[name] =
+                    ToneBytes(running.tone.tg_freq1, running.elapsed_ms, running.bytes_per_step);
+            } else if (running.function == Function::kRecord && running.start_tone_ms > 0) {
+                sent_this_step_[name] = ToneBytes(
+                    kStartToneHz, kStartToneMs - running.start_tone_ms, running.bytes_per_step);
             }
         }
         // What every listening device hears.
@@ -669,6 +684,10 @@ void VoiceMedia::Tick() {
             if (!state.running)
                 continue;
             Running& running = *state.running;
+            if (running.function == Function::kRecord && running.start_tone_ms > 0) {
+                running.start_tone_ms -= kStepMs;  // the recording's time begins after the tone
+                continue;
+            }
             running.elapsed_ms += kStepMs;
             running.since_digit_ms += kStepMs;
             if (running.function == Function::kRecord) {
@@ -754,15 +773,15 @@ void VoiceMedia::Tick() {
     for (Write& write : writes) {
         const bool own = write.io.u_write == nullptr;
         const auto put = [&](int32_t handle, std::vector<uint8_t> data) {
-            if (data.empty() || (own && !IsVoiceFileHandle(handle)))
-                return true;  // a handle the library did not open is left alone
+            if (data.empty() || (own && !IsWritableFileHandle(handle)))
+                return true;  // a handle that names no file to write is left alone
             const int32_t count = static_cast<int32_t>(data.size());
             return (own ? VoiceFileWrite(handle, data.data(), static_cast<uint32_t>(count))
                         : write.io.u_write(handle, reinterpret_cast<char*>(data.data()),
                                            static_cast<uint32_t>(count))) == count;
         };
         const auto seek = [&](int32_t handle, int32_t offset, int32_t origin) {
-            if (own && !IsVoiceFileHandle(handle))
+            if (own && !IsWritableFileHandle(handle))
                 return 0;
             return own ? VoiceFileSeek(handle, offset, origin)
                        : write.io.u_seek(handle, offset, origin);
@@ -794,16 +813,30 @@ void VoiceMedia::Tick() {
 void VoiceMedia::ClockLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     auto next = std::chrono::steady_clock::now();
+    uint64_t generation = speed_generation_;
+    const auto speed_changed = [&] { return stopping_ || speed_generation_ != generation; };
     while (!stopping_) {
-        const auto step = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            std::chrono::duration<double, std::milli>(kStepMs / speed_));
-        next += step;
-        const auto now = std::chrono::steady_clock::now();
-        if (next < now - std::chrono::milliseconds(100))
-            next = now;  // a clock that fell behind does not race to catch up
-        wake_.wait_until(lock, next, [&] { return stopping_; });
+        bool changed = false;
+        if (speed_ <= 0) {
+            wake_.wait(lock, speed_changed);  // media time stands still
+            changed = true;
+        } else {
+            const auto step = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double, std::milli>(kStepMs / speed_));
+            next += step;
+            const auto now = std::chrono::steady_clock::now();
+            if (next < now - std::chrono::milliseconds(100))
+                next = now;  // a clock that fell behind does not race to catch up
+            changed = wake_.wait_until(lock, next, speed_changed);
+        }
         if (stopping_)
             break;
+        if (changed) {
+            // A new speed counts from now.
+            generation = speed_generation_;
+            next = std::chrono::steady_clock::now();
+            continue;
+        }
         lock.unlock();
         Tick();
         lock.lock();

@@ -2,9 +2,10 @@
 
 // The voice the simulated boards carry. A media clock moves every running voice function in
 // steps of 20 ms of media time; the speed factor runs media time that many times faster than
-// the wall clock, so that tests never wait out a recording. A voice channel transmits on its
-// bus slot what it plays or generates; every other device, and an idle channel, transmits its
-// source (silence unless set). A device hears what is sent on the slot it listens to.
+// the wall clock, so that tests never wait out a recording; at 0 media time stands still. A voice
+// channel transmits on its bus slot what it plays or generates; every other device, and an idle
+// channel, transmits its source (silence unless set). A device hears what is sent on the slot it
+// listens to.
 //
 // The caller's transfer lists and memory blocks are read while a function runs, and digit
 // buffers are written when the digits come, from the clock's thread, as a board does;
@@ -60,6 +61,7 @@ public:
     VoiceMedia(const VoiceMedia&) = delete;
     VoiceMedia& operator=(const VoiceMedia&) = delete;
 
+    // 0 holds media time: running functions stand still until the speed is set again.
     void SetSpeed(double factor);
     // By catalogue name; false for a device that does not exist.
     bool SetSource(const std::string& device, MediaSource source);
@@ -73,8 +75,9 @@ public:
 
     // The functions: 0 when started, -1 with the device's last error when refused.
     int32_t Play(int32_t channel, DX_IOTT* list, const DV_TPT* terms, const DX_XPB* format);
+    // `start_tone`: the channel sends a short tone before the recording begins.
     int32_t Record(int32_t channel, DX_IOTT* list, const DV_TPT* terms, const DX_XPB* format,
-                   const SC_TSINFO* mixed_slots);
+                   const SC_TSINFO* mixed_slots, bool start_tone);
     int32_t GetDigits(int32_t channel, const DV_TPT* terms, DV_DIGIT* digits);
     int32_t Dial(int32_t channel, const char* dial, bool call_progress);
     int32_t PlayTone(int32_t channel, const TN_GEN* tone, const DV_TPT* terms);
@@ -133,6 +136,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     double speed_ = 1.0;
+    uint64_t speed_generation_ = 0;  // counts the speeds set, so that the clock follows at once
     bool stopping_ = false;
     DX_UIO callbacks_{};
     uint32_t last_tone_built_ = 0;

@@ -1,14 +1,17 @@
 // The simulated voice media through the voice library's functions: a media clock that runs as
-// fast as the speed factor asks, each way a function ends, and what the library copies when a
-// function is called.
+// fast as the speed factor asks (or stands still), each way a function ends, what the library
+// copies when a function is called and what it reads while the function runs, and the tone a
+// recording may start with.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "foundation/crc32.h"
 #include "telephony/lib_dxxmt.h"
 #include "telephony/lib_srlmt.h"
 #include "telephony/vendor_call.h"
@@ -20,6 +23,11 @@ namespace {
 using telephony::CLibDXXMT;
 using telephony::CLibSRLMT;
 using telephony::VendorCall;
+using ::testing::EndsWith;
+
+uint32_t CrcOf(const std::string& bytes) {
+    return foundation::GetBufferCrc32(bytes.data(), bytes.size());
+}
 
 class VoiceMediaTest : public testing::BoardsimTest {
 protected:
@@ -71,8 +79,10 @@ protected:
 
 TEST_F(VoiceMediaTest, MediaTimeMovesAsManyBytesAsTheFormatCarries) {
     std::string data(100000, 'v');
+    ASSERT_EQ(Control("speed 0"), "OK");      // held, so that the play is seen running
     ASSERT_EQ(Play(data, DX_MAXTIME, 5), 0);  // 500 ms at 8000 bytes a second
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_STATE), CS_PLAY);
+    ASSERT_EQ(Control("speed 1000"), "OK");
     EXPECT_EQ(NextEnd(), TDX_PLAY);
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_TERMMSK), TM_MAXTIME);
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_TRCOUNT), 4000);
@@ -121,7 +131,7 @@ TEST_F(VoiceMediaTest, EachTerminationEndsTheFunction) {
     ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_distone, channel_, 500, 0), 0);
     EXPECT_EQ(Control("tone dxxxB1C1 500"), "ERR tone not enabled");
 
-    ASSERT_EQ(Control("speed 1"), "OK");
+    ASSERT_EQ(Control("speed 0"), "OK");  // media time stands still: the play keeps running
     ASSERT_EQ(Play(data, DX_MAXTIME, 0xFFFF), 0);
     std::string other(10, 'o');
     EXPECT_EQ(Play(other, DX_MAXTIME, 1), -1) << "busy";
@@ -145,13 +155,53 @@ TEST_F(VoiceMediaTest, TerminationsAreCopiedAndTheListIsReadWhileThePlayRuns) {
     EXPECT_EQ(NextEnd(), TDX_PLAY);
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_TRCOUNT), 800);
 
+    // A memory block is read as the play goes: what the caller writes meanwhile is played.
+    ASSERT_EQ(Control("speed 0"), "OK");
+    std::string block(1600, 'a');
+    ASSERT_EQ(Play(block, DX_MAXTIME, 100), 0);
+    std::fill(block.begin(), block.end(), 'b');
+    ASSERT_EQ(Control("speed 1000"), "OK");
+    EXPECT_EQ(NextEnd(), TDX_PLAY);
+    EXPECT_THAT(Control("query voice dxxxB1C1"),
+                EndsWith("played=1600:" + std::to_string(CrcOf(std::string(1600, 'b')))));
+
     // A dial: 100 ms a digit, then call progress with the outcome chosen.
     ASSERT_EQ(Control("callprogress dxxxB1C1 busy"), "OK");
+    ASSERT_EQ(Control("speed 0"), "OK");
     ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_dial, channel_, "123", nullptr, uint16_t{0x8001}),
               0);
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_STATE), CS_DIAL);
+    ASSERT_EQ(Control("speed 1000"), "OK");
     EXPECT_EQ(NextEnd(), TDX_CALLP);
     EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_CPTERM), CR_BUSY);
+}
+
+TEST_F(VoiceMediaTest, TheStartToneIsSentBeforeTheRecordingBegins) {
+    // Another channel listens to the recording one.
+    const int32_t listener = VendorCall(&voice_, &CLibDXXMT::dx_open, "dxxxB1C2", 0);
+    int32_t slot = -1;
+    SC_TSINFO info{1, &slot};
+    ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_getxmitslot, channel_, &info), 0);
+    for (const uint16_t mode : {uint16_t{0x8000}, uint16_t{0x8000 | RM_TONE}}) {
+        ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_listen, listener, &info), 0);
+        iott_ = DX_IOTT{};
+        iott_.io_type = IO_EOT;
+        iott_.io_fhandle = 1 << 20;  // no file: the voice goes nowhere
+        iott_.io_length = -1;
+        tpt_ = DV_TPT{IO_EOT, DX_MAXTIME, 1, 0, 0, 0, nullptr};
+        ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_reciottdata, channel_, &iott_, &tpt_,
+                             static_cast<DX_XPB*>(nullptr), mode),
+                  0);
+        EXPECT_EQ(NextEnd(), TDX_RECORD);
+        EXPECT_EQ(Attribute(&CLibDXXMT::ATDX_TRCOUNT), 800) << "the tone is not recorded";
+        ASSERT_EQ(VendorCall(&voice_, &CLibDXXMT::dx_unlisten, listener), 0);
+        // What the listener heard: silence all through, or the tone first.
+        const std::string heard = Control("query heard dxxxB1C2");
+        const size_t bytes = std::stoul(heard.substr(heard.find("bytes=") + 6));
+        const bool silent =
+            heard.ends_with(" crc=" + std::to_string(CrcOf(std::string(bytes, '\xD5'))));
+        EXPECT_EQ(silent, (mode & RM_TONE) == 0) << heard;
+    }
 }
 
 }  // namespace

@@ -29,20 +29,20 @@ int32_t Behaviour<tags::dx_playiottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT
 
 // The recording also waits for the control command `record`, which takes it over.
 int32_t Behaviour<tags::dx_reciottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt, DX_XPB* xpb,
-                                             uint16_t /*mode*/) {
-    const int32_t result = Media().Record(dev, iott, tpt, xpb, nullptr);
+                                             uint16_t mode) {
+    const int32_t result = Media().Record(dev, iott, tpt, xpb, nullptr, (mode & RM_TONE) != 0);
     if (result == 0)
         Machine::Get().recordings().Start(dev, iott);
     return result;
 }
 
 int32_t Behaviour<tags::dx_mreciottdata>::Run(int32_t dev, DX_IOTT* iott, DV_TPT* tpt, DX_XPB* xpb,
-                                              uint16_t /*mode*/, SC_TSINFO* tsinfo) {
+                                              uint16_t mode, SC_TSINFO* tsinfo) {
     if (tsinfo == nullptr) {
         Machine::Get().devices().SetLastError(dev, EDV_BADPARM);
         return -1;
     }
-    return Media().Record(dev, iott, tpt, xpb, tsinfo);
+    return Media().Record(dev, iott, tpt, xpb, tsinfo, (mode & RM_TONE) != 0);
 }
 
 int32_t Behaviour<tags::dx_getdig>::Run(int32_t dev, DV_TPT* tpt, DV_DIGIT* digits,
