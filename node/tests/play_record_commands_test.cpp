@@ -1,14 +1,17 @@
 // Play and record on the simulated boards, whose media clock runs a thousand times faster than
 // the wall clock: prompts fetched into the file cache and played, memory entries, malformed and
-// long lists, recordings of a source into record files (raw and wave), and a second play on a
-// busy channel.
+// long lists, recordings of a source into record files (raw and wave), two channels' voice
+// mixed into one record file, and a second play on a busy channel.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,6 +35,7 @@ using testing::Payload;
 
 constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kDXFOPE = 41;
+constexpr int32_t kDXMRIO = 46;
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kDXPIOT = 47;
 constexpr int32_t kDXRIOT = 48;
@@ -51,6 +55,26 @@ std::string ReadAll(const fs::path& path) {
 
 uint32_t CrcOf(const std::string& content) {
     return foundation::GetBufferCrc32(content.data(), content.size());
+}
+
+// The linear value of an A-law code, as G.711 defines it.
+int AlawValue(char code) {
+    const int bits = static_cast<uint8_t>(code) ^ 0x55;
+    const int segment = (bits >> 4) & 0x07;
+    int magnitude = ((bits & 0x0F) << 4) + 8;
+    if (segment > 0) {
+        magnitude = (magnitude + 0x100) << (segment - 1);
+    }
+    return (bits & 0x80) != 0 ? magnitude : -magnitude;
+}
+
+// Bytes that differ from one to the next, as voice does.
+std::string VaryingBytes(size_t size, int step, int modulus) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(i * step % modulus);
+    }
+    return bytes;
 }
 
 // One transfer entry as the central server sends it; `data` only for a memory entry.
@@ -90,8 +114,10 @@ protected:
         ASSERT_TRUE(NextMessage(8).has_value());
     }
 
+    // `tail` writes what follows the format block (the two sources of DXMRIO).
     void SendTransfer(int32_t code, uint16_t mode, const std::vector<Entry>& entries,
-                      const std::vector<Termination>& terms, Format format = {}) {
+                      const std::vector<Termination>& terms, Format format = {},
+                      const std::function<void(net::COutputStreamSocket&)>& tail = {}) {
         peer_->Send(code, 60, [&](net::COutputStreamSocket& w) {
             w.WriteUInt(kChannel).WriteInt(mode);
             for (const Entry& entry : entries) {
@@ -112,6 +138,9 @@ protected:
                 .WriteInt(0)
                 .WriteUInt(format.samples)
                 .WriteInt(format.bits);
+            if (tail) {
+                tail(w);
+            }
         });
     }
 
@@ -201,6 +230,16 @@ TEST_F(PlayRecordCommandsTest, MemoryEntriesPlayWhatTheFrameCarried) {
     SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 800, data}}, {{IO_EOT, DX_MAXTIME, 100}});
     EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 800}));
     EXPECT_THAT(Voice(), EndsWith("played=800:" + std::to_string(CrcOf(data))));
+
+    // A byte string carries at most 65535 bytes: a longer prompt travels in several entries.
+    const std::string prompt = VaryingBytes(160000, 7, 253);
+    SendTransfer(kDXPIOT, 0,
+                 {{IO_MEM | IO_CONT, 0, 0, 65535, prompt.substr(0, 65535)},
+                  {IO_MEM | IO_CONT, 0, 0, 65535, prompt.substr(65535, 65535)},
+                  {IO_MEM | IO_EOT, 0, 0, 28930, prompt.substr(131070)}},
+                 {{IO_EOT, 0, 0}});
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160000}));
+    EXPECT_THAT(Voice(), EndsWith("played=160000:" + std::to_string(CrcOf(prompt))));
 }
 
 TEST_F(PlayRecordCommandsTest, AnUnknownFileOrAMalformedMemoryEntryPlaysNothing) {
@@ -223,8 +262,8 @@ TEST_F(PlayRecordCommandsTest, SixtyEntriesAreCutAtFiftyOneAndTheGuardEndsTheLis
 
 TEST_F(PlayRecordCommandsTest, ASecondPlayStopsTheFirst) {
     OpenChannel();
-    // The first play lasts 2 s of wall-clock time: long enough to be running for the second.
-    ASSERT_EQ(Control("speed 1"), "OK");
+    // Media time held: the first play is still running when the second comes.
+    ASSERT_EQ(Control("speed 0"), "OK");
     const std::string data(16000, 'a');
     SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 16000, data}}, {{IO_EOT, 0, 0}});
     ASSERT_TRUE(
@@ -232,6 +271,7 @@ TEST_F(PlayRecordCommandsTest, ASecondPlayStopsTheFirst) {
     SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 160, std::string(160, 'b')}},
                  {{IO_EOT, 0, 0}});
     EXPECT_EQ(NextInts(5)[2], TM_USRSTOP);
+    ASSERT_EQ(Control("speed 1000"), "OK");
     EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
 }
 
@@ -244,8 +284,10 @@ TEST_F(PlayRecordCommandsTest, ARecordingOfThreeSecondsHoldsWhatTheChannelHeard)
     std::ofstream(work_.path() / "source.raw", std::ios::binary) << source;
     ASSERT_EQ(Control("source dxxxB1C1 file " + (work_.path() / "source.raw").string()), "OK");
     OpenRecordFile(5, "C:\\REC\\CALL.VOX");
-    SendTransfer(kDXRIOT, 0, {{IO_EOT, 5, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 30}});
+    SendTransfer(kDXRIOT, 0x8000, {{IO_EOT, 5, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 30}});
     EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 24000}));
+    // Without the start tone.
+    EXPECT_THAT(JournalCallsOf("dx_reciottdata"), Contains(EndsWith(", 32768) = 0")));
     peer_->Send(kRECFCLO, 51, [](net::COutputStreamSocket& w) { w.WriteUInt(5); });
     EXPECT_EQ(Recorded("C/REC/CALL.VOX", 24000), source.substr(0, 24000));
 }
@@ -274,6 +316,45 @@ TEST_F(PlayRecordCommandsTest, ARecordingBeyondThreeHundredThousandBytesIsWhole)
     EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 320000}));
     peer_->Send(kRECFCLO, 53, [](net::COutputStreamSocket& w) { w.WriteUInt(7); });
     EXPECT_EQ(Recorded("C/REC/LONG.VOX", 320000).size(), 320000u);
+}
+
+TEST_F(PlayRecordCommandsTest, TwoChannelsAreMixedIntoOneRecordFile) {
+    OpenChannel();
+    peer_->SendInts(kDXOPEN, 11, {6, 1, 2});
+    peer_->SendInts(kDXOPEN, 12, {7, 1, 3});
+    ASSERT_TRUE(NextMessage(8).has_value());
+    ASSERT_TRUE(NextMessage(8).has_value());
+    const std::string first = VaryingBytes(8000, 13, 241);
+    const std::string second = VaryingBytes(8000, 7, 253);
+    std::ofstream(work_.path() / "first.raw", std::ios::binary) << first;
+    std::ofstream(work_.path() / "second.raw", std::ios::binary) << second;
+    ASSERT_EQ(Control("source dxxxB1C2 file " + (work_.path() / "first.raw").string()), "OK");
+    ASSERT_EQ(Control("source dxxxB1C3 file " + (work_.path() / "second.raw").string()), "OK");
+    OpenRecordFile(8, "C:\\REC\\BOTH.VOX");
+    const auto sources = [](net::COutputStreamSocket& w) {
+        w.WriteLong(6).WriteInt(1).WriteLong(7).WriteInt(1).WriteInt(0).WriteInt(0);
+    };
+    SendTransfer(kDXMRIO, 0, {{IO_EOT, 8, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}}, {}, sources);
+    // The end of the recording comes as the channel's record end.
+    EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 4000}));
+    peer_->Send(kRECFCLO, 54, [](net::COutputStreamSocket& w) { w.WriteUInt(8); });
+    const std::string mixed = Recorded("C/REC/BOTH.VOX", 4000);
+    ASSERT_EQ(mixed.size(), 4000u);
+    // Each byte is the sum of the two voices, within A-law's step at that level.
+    for (size_t i = 0; i < mixed.size(); ++i) {
+        const int sum = std::clamp(AlawValue(first[i]) + AlawValue(second[i]), -32768, 32767);
+        ASSERT_LE(std::abs(AlawValue(mixed[i]) - sum), std::max(16, std::abs(sum) / 16)) << i;
+    }
+
+    // A start that fails is answered at once with the channel's last ending.
+    ASSERT_EQ(Control("fail dx_mreciottdata -1 1"), "OK");
+    OpenRecordFile(9, "C:\\REC\\NONE.VOX");
+    SendTransfer(kDXMRIO, 1, {{IO_EOT, 9, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}}, {}, sources);
+    EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 4000}));
+    EXPECT_THAT(DebugLines(), Contains(HasSubstr("dx_mreciottdata Error=")));
+    const std::vector<std::string> calls = JournalCallsOf("dx_mreciottdata");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_THAT(calls[1], HasSubstr(", 32769, 0x")) << "with the start tone";
 }
 
 }  // namespace
