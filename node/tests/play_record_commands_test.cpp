@@ -318,6 +318,22 @@ TEST_F(PlayRecordCommandsTest, ARecordingBeyondThreeHundredThousandBytesIsWhole)
     EXPECT_EQ(Recorded("C/REC/LONG.VOX", 320000).size(), 320000u);
 }
 
+TEST_F(PlayRecordCommandsTest, ARecordingThatCannotBeWrittenEndsAsARecording) {
+    OpenChannel();
+    // A record file opened for reading only: the first buffer written out fails.
+    fs::create_directories(Copy("C/REC"));
+    std::ofstream(Copy("C/REC/LOCKED.VOX"));
+    SendOpen(kRECFOPE, 10, "C:\\REC\\LOCKED.VOX", kReadBinary, 0, 0);
+    ASSERT_EQ(NextInts(9), (std::vector<int32_t>{9, 10, 0}));
+    SendTransfer(kDXRIOT, 0, {{IO_EOT, 10, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 500}});
+    // The node makes up the end of the recording only: the channel's last function.
+    const std::vector<int32_t> end = NextInts(13);
+    ASSERT_EQ(end.size(), 4u);
+    EXPECT_EQ(end[2], kMadeUpEnd);
+    EXPECT_THAT(DebugLines(), Contains(HasSubstr("Simulate EndRecord LastError=")));
+    EXPECT_THAT(DebugLines(), Not(Contains(HasSubstr("Simulate EndPlay"))));
+}
+
 TEST_F(PlayRecordCommandsTest, TwoChannelsAreMixedIntoOneRecordFile) {
     OpenChannel();
     peer_->SendInts(kDXOPEN, 11, {6, 1, 2});
