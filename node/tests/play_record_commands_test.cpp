@@ -39,6 +39,7 @@ constexpr int32_t kDXMRIO = 46;
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kDXPIOT = 47;
 constexpr int32_t kDXRIOT = 48;
+constexpr int32_t kDXPLTO = 54;
 constexpr int32_t kRECFCLO = 166;
 constexpr int32_t kRECFOPE = 167;
 constexpr int32_t kChannel = 5;
@@ -273,6 +274,31 @@ TEST_F(PlayRecordCommandsTest, ASecondPlayStopsTheFirst) {
     EXPECT_EQ(NextInts(5)[2], TM_USRSTOP);
     ASSERT_EQ(Control("speed 1000"), "OK");
     EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
+}
+
+TEST_F(PlayRecordCommandsTest, ARunningFunctionKeepsItsTransferSetUntilTheChannelIsIdle) {
+    OpenChannel();
+    const auto tone = [this] {
+        peer_->Send(kDXPLTO, 70, [](net::COutputStreamSocket& w) {
+            w.WriteUInt(kChannel).WriteInt(0).WriteInt(425).WriteInt(0).WriteInt(-10).WriteInt(0);
+            w.WriteInt(1).WriteInt(IO_EOT).WriteInt(0).WriteInt(0).WriteInt(0).WriteInt(0);
+        });
+        Sync();
+    };
+    ASSERT_EQ(Control("speed 0"), "OK");
+    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 160, std::string(160, 'a')}},
+                 {{IO_EOT, 0, 0}});
+    // A tone on the busy channel is refused; the play keeps its set beside the tone's.
+    tone();
+    EXPECT_EQ(manager_->Transfers().Size(), 2u);
+    ASSERT_EQ(Control("speed 1000"), "OK");
+    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
+    // Idle again: the next command frees the older sets.
+    tone();
+    EXPECT_EQ(manager_->Transfers().Size(), 1u);
+    // The end of the session frees the rest.
+    peer_.reset();
+    EXPECT_TRUE(ruzd::testing::Eventually([&] { return manager_->Transfers().Size() == 0; }));
 }
 
 TEST_F(PlayRecordCommandsTest, ARecordingOfThreeSecondsHoldsWhatTheChannelHeard) {
