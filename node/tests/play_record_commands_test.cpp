@@ -1,7 +1,7 @@
 // Play and record on the simulated boards, whose media clock runs a thousand times faster than
 // the wall clock: prompts fetched into the file cache and played, memory entries, malformed and
-// long lists, recordings of a source into record files (raw and wave), two channels' voice
-// mixed into one record file, and a second play on a busy channel.
+// long lists, recordings of a source into record files (raw and wave), a channel and a cable
+// position mixed into one record file, and a second play on a busy channel.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -360,11 +360,9 @@ TEST_F(PlayRecordCommandsTest, ARecordingThatCannotBeWrittenEndsAsARecording) {
     EXPECT_THAT(DebugLines(), Not(Contains(HasSubstr("Simulate EndPlay"))));
 }
 
-TEST_F(PlayRecordCommandsTest, TwoChannelsAreMixedIntoOneRecordFile) {
+TEST_F(PlayRecordCommandsTest, TwoSourcesAreMixedIntoOneRecordFile) {
     OpenChannel();
     peer_->SendInts(kDXOPEN, 11, {6, 1, 2});
-    peer_->SendInts(kDXOPEN, 12, {7, 1, 3});
-    ASSERT_TRUE(NextMessage(8).has_value());
     ASSERT_TRUE(NextMessage(8).has_value());
     const std::string first = VaryingBytes(8000, 13, 241);
     const std::string second = VaryingBytes(8000, 7, 253);
@@ -373,8 +371,13 @@ TEST_F(PlayRecordCommandsTest, TwoChannelsAreMixedIntoOneRecordFile) {
     ASSERT_EQ(Control("source dxxxB1C2 file " + (work_.path() / "first.raw").string()), "OK");
     ASSERT_EQ(Control("source dxxxB1C3 file " + (work_.path() / "second.raw").string()), "OK");
     OpenRecordFile(8, "C:\\REC\\BOTH.VOX");
-    const auto sources = [](net::COutputStreamSocket& w) {
-        w.WriteLong(6).WriteInt(1).WriteLong(7).WriteInt(1).WriteInt(0).WriteInt(0);
+    // The second source is a position on an Amtelco cable (type 999): the position that the
+    // cable, without a base of its own, puts on the third channel's slot.
+    const std::string slot = Control("query slot dxxxB1C3");
+    ASSERT_EQ(slot.rfind("OK slot=", 0), 0u) << slot;
+    const int32_t position = 1023 - std::stoi(slot.substr(8));
+    const auto sources = [position](net::COutputStreamSocket& w) {
+        w.WriteLong(6).WriteInt(1).WriteLong(position).WriteInt(999).WriteInt(0).WriteInt(0);
     };
     SendTransfer(kDXMRIO, 0, {{IO_EOT, 8, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}}, {}, sources);
     // The end of the recording comes as the channel's record end.
