@@ -1,14 +1,21 @@
 #include "testing/loopback_socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <string>
 #include <thread>
 
 namespace ruzd::testing {
@@ -40,9 +47,64 @@ bool WaitForInput(int fd, int milliseconds) {
     return ::poll(&watched, 1, milliseconds) > 0;
 }
 
+struct PortRange {
+    unsigned begin;
+    unsigned end;
+};
+
+// The ports below the kernel's range for outgoing connections, at most 12000 of them.
+PortRange ClaimablePorts() {
+    unsigned low = 32768;
+    std::ifstream("/proc/sys/net/ipv4/ip_local_port_range") >> low;
+    low = std::clamp(low, 2048u, 65535u);
+    return PortRange{std::max(1024u, low > 12000 ? low - 12000 : 1024u), low};
+}
+
+bool Bindable(unsigned port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+// Takes the port's lock file, held open (and so locked) until the process ends, when the port
+// can be bound now.
+bool ClaimPort(unsigned port) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "ruzd-test-ports";
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    const std::string path = (folder / std::to_string(port)).string();
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !Bindable(port)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 uint16_t FreePort() {
+    static std::mutex lock;
+    static std::mt19937 generator(std::random_device{}());
+    const std::lock_guard<std::mutex> guard(lock);
+    const PortRange range = ClaimablePorts();
+    const unsigned count = range.end - range.begin;
+    const unsigned start = std::uniform_int_distribution<unsigned>(0, count - 1)(generator);
+    for (unsigned step = 0; step < count; ++step) {
+        const unsigned port = range.begin + (start + step) % count;
+        if (ClaimPort(port)) {
+            return static_cast<uint16_t>(port);
+        }
+    }
+    // Every port of the range is taken: the kernel's choice, as a last resort.
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in address = LoopbackAddress(0);
     ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);

@@ -17,7 +17,10 @@
 
 namespace ruzd::testing {
 
-// A port on 127.0.0.1 that nothing listens on at the moment.
+// A port that nothing listens on at the moment and that no other test process is handed while
+// this one lives: taken below the kernel's range for outgoing connections (whose local ports
+// would otherwise take it between this call and the bind that follows it) and claimed by a lock
+// file the process holds until it ends.
 uint16_t FreePort();
 
 // How many received bytes the socket `fd` holds that nobody has read yet.
