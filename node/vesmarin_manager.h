@@ -358,6 +358,8 @@ private:
     uint32_t RelayDigitThread();
     uint32_t FileHandlingThread();
     void ISDNEventLoop(const WorkerRun& run);
+    void SendQueuedAmtelcoText(const CAmtelcoParam& record);
+    void PollAmtelcoBoards();
     void WorkFileHandlingParam(const CFileHandlingParam& record);
     void OpenQueuedFile(const CFileHandlingParam& record, bool voice);
     void CloseQueuedFile(const CFileHandlingParam& record, bool voice);
