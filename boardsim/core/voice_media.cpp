@@ -661,6 +661,10 @@ void VoiceMedia::Tick() {
             if (heard.slot != slot)
                 heard = Heard{slot, 0, 0};
             const std::string transmitter = bus_.TransmitterOf(slot).value_or("");
+            // The silence of a device that sends nothing of its own is not counted, so that
+            // what a listener heard is exactly the voice played to it.
+            if (sent_this_step_.count(transmitter) == 0 && sources_.count(transmitter) == 0)
+                continue;
             const std::vector<uint8_t> bytes = Transmission(transmitter, heard.bytes, 160);
             heard.crc = Crc32(heard.crc, bytes.data(), bytes.size());
             heard.bytes += bytes.size();

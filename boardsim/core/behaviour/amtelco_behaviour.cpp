@@ -24,7 +24,8 @@ int32_t Receive(AmtelcoMailbox::Box box, XDS_MSG* message) {
     message->board = board;
     message->group = taken->group;
     message->type = taken->type;
-    const size_t length = std::min(taken->text.size(), sizeof(message->text) - 1);
+    // A text as long as the field fills it without a terminator, as a board may send it.
+    const size_t length = std::min(taken->text.size(), sizeof(message->text));
     std::memcpy(message->text, taken->text.data(), length);
     return XDS_OK;
 }
