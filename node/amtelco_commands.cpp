@@ -56,7 +56,13 @@ void CVesmarinManager::SocketCmdAMOPEN(net::CClientStreamSocket* command) {
     int32_t ringMode = 0;
     int32_t idValue = 0;
     int32_t idDigit = 0;
-    if (!args.Int(board).Int(cable).Int(base).Int(fourth).Int(ringMode).Int(idValue).Int(idDigit)
+    if (!args.Int(board)
+             .Int(cable)
+             .Int(base)
+             .Int(fourth)
+             .Int(ringMode)
+             .Int(idValue)
+             .Int(idDigit)
              .Enter()) {
         return;
     }

@@ -6,8 +6,8 @@
 
 namespace ruzd::node {
 
-int32_t ConferencePartySlot(const ConferenceTables& conferences, int32_t conference,
-                            int32_t party, int32_t partyType) {
+int32_t ConferencePartySlot(const ConferenceTables& conferences, int32_t conference, int32_t party,
+                            int32_t partyType) {
     std::lock_guard hold(conferences.Lock());
     int32_t slot = 0;
     if (!conferences.GetPartyTimeslot(conference, party, partyType, &slot)) {

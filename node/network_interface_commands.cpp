@@ -108,8 +108,8 @@ void CVesmarinManager::SocketCmdDTSTSS(net::CClientStreamSocket* command) {
         return;
     }
     const int32_t result = hardware_->dt_settssig(handle, bitmask, action);
-    args.TraceLine(Format("dt_settssig dev=%d bitmask=%u action=%d RC=%d", handle, bitmask, action,
-                          result));
+    args.TraceLine(
+        Format("dt_settssig dev=%d bitmask=%u action=%d RC=%d", handle, bitmask, action, result));
 }
 
 void CVesmarinManager::SocketCmdDTSSMO(net::CClientStreamSocket* command) {

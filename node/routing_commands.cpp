@@ -76,8 +76,7 @@ void CVesmarinManager::ReportRouteStatus(int32_t type, int32_t ldev, const std::
 
 // A device of a bus type is found in its table; a conference or an Amtelco position stands for
 // itself.
-bool CVesmarinManager::FindRouteEnd(int32_t ldev, int32_t type, bool specialTypes,
-                                    RouteEnd* end) {
+bool CVesmarinManager::FindRouteEnd(int32_t ldev, int32_t type, bool specialTypes, RouteEnd* end) {
     end->ldev = ldev;
     end->type = type;
     end->handle = ldev;
@@ -161,7 +160,8 @@ void CVesmarinManager::RouteFromConference(CommandArguments& args, const RouteEn
     if (IsFullDuplex(mode)) {
         args.TraceLine("Route To Conference must be half duplex.");
     }
-    const int32_t slot = ConferencePartySlot(conferences_, conference.ldev, device.ldev, device.type);
+    const int32_t slot =
+        ConferencePartySlot(conferences_, conference.ldev, device.ldev, device.type);
     if (slot == 0) {
         args.TraceLine(Format("dt_listen dev=UNKNOWN or confid=UNKNOWN (%d)", conference.ldev));
         return;
@@ -222,10 +222,11 @@ void CVesmarinManager::RouteWithAmtelco(CommandArguments& args, const RouteEnd& 
     const bool fullDuplex = IsFullDuplex(mode);
     if (!conference && (fullDuplex || !toAmtelco)) {
         const int32_t result = ListenToSlot(device.handle, device.type, amtelcoSlot);
-        log(Format("nr_scroute ListenXTimeSlot %s=%d %d scts=%d scxport=%d tx=%d rx=%d cable=%d%s "
+        log(
+            Format("nr_scroute ListenXTimeSlot %s=%d %d scts=%d scxport=%d tx=%d rx=%d cable=%d%s "
                    "RC=%d",
-                   name.c_str(), device.handle, device.type, deviceSlot, amtelcoSlot, tx, rx,
-                   cable, result == -1 ? " ERROR" : "", result));
+                   name.c_str(), device.handle, device.type, deviceSlot, amtelcoSlot, tx, rx, cable,
+                   result == -1 ? " ERROR" : "", result));
         if (result == -1) {
             return;
         }

@@ -31,9 +31,9 @@ std::string_view MessageText(const XDS_MSG& message) {
         ++start;
     }
     const void* end = std::memchr(bytes + start, '\0', sizeof(XDS_MSG) - start);
-    const size_t length = end == nullptr ? sizeof(XDS_MSG) - start
-                                         : static_cast<size_t>(static_cast<const char*>(end) -
-                                                               (bytes + start));
+    const size_t length =
+        end == nullptr ? sizeof(XDS_MSG) - start
+                       : static_cast<size_t>(static_cast<const char*>(end) - (bytes + start));
     return {bytes + start, length};
 }
 

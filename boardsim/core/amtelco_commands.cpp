@@ -24,8 +24,7 @@ bool SetAmtelcoRing(AmtelcoBoards& boards, const std::vector<std::string>& words
     const std::optional<int64_t> request = Number(words[1]);
     const std::optional<int64_t> digit =
         words[2] == "none" ? std::optional<int64_t>(-1) : Number(words[2]);
-    if (!board || !request || *request < 0 || *request > 9 || !digit || *digit < -1 ||
-        *digit > 9)
+    if (!board || !request || *request < 0 || *request > 9 || !digit || *digit < -1 || *digit > 9)
         return false;
     boards.SetRing(*board, static_cast<int32_t>(*request),
                    *digit < 0 ? std::nullopt : std::optional<int32_t>(*digit));
@@ -46,8 +45,8 @@ std::optional<std::string> ExecuteAmtelcoCommand(Machine& machine, const std::ve
 std::optional<std::string> QueryAmtelco(Machine& machine, const std::vector<Word>& words) {
     if (words[1].text != "amtelco")
         return std::nullopt;
-    const std::optional<uint8_t> board = words.size() == 3 ? BoardNumber(words[2].text)
-                                                           : std::nullopt;
+    const std::optional<uint8_t> board =
+        words.size() == 3 ? BoardNumber(words[2].text) : std::nullopt;
     if (!board)
         return Err("usage: query amtelco <board>");
     const AmtelcoBoards::State state = machine.amtelco_boards().StateOf(*board);

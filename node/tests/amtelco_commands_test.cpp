@@ -5,8 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/message_box.h"
 
 #include "node/tests/isdn_node_fixture.h"
 #include "testing/eventually.h"
@@ -39,9 +44,8 @@ protected:
 
     void StartWorkers() {
         peer_->SendInts(kCNSTRT, 5, {});
-        ASSERT_TRUE(ruzd::testing::Eventually([this] {
-            return manager_->IsWorkerRunning(CVesmarinManager::Worker::kAmtelco);
-        }));
+        ASSERT_TRUE(ruzd::testing::Eventually(
+            [this] { return manager_->IsWorkerRunning(CVesmarinManager::Worker::kAmtelco); }));
     }
 
     std::vector<int32_t> NextEvent() {
@@ -114,10 +118,60 @@ TEST_F(AmtelcoCommandsTest, BoardAnswersAndMessagesBecomeMessageZero) {
     EXPECT_EQ(NextEvent(), (std::vector<int32_t>{0, 0, 6, -1}));
     const std::vector<std::string> lines = DebugLines();
     EXPECT_THAT(lines, Contains(EndsWith("xds_msg_send QMT0ABCD RC=0")));
-    EXPECT_THAT(lines, Contains(EndsWith("Amtelco event: board=1 cable=0 event=-1 Msg=odd <Unknown>")));
+    EXPECT_THAT(lines,
+                Contains(EndsWith("Amtelco event: board=1 cable=0 event=-1 Msg=odd <Unknown>")));
     EXPECT_THAT(lines, Contains(EndsWith("Amtelco event: board=1 cable=0 event=5 "
                                          "Msg=QMT0ABCD0000F3 <Connection found on ring 0>")));
     EXPECT_THAT(lines, Contains(HasSubstr("Unknown Amtelco Event 5 1 odd")));
+}
+
+// The node's vendor folder without the Amtelco library.
+class AmtelcoWithoutLibraryTest : public AmtelcoCommandsTest {
+protected:
+    void SetUp() override {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(RUZD_TEST_BIN_DIR "/../vendor")) {
+            if (entry.path().filename() != "XDSlibsc.so") {
+                std::filesystem::copy(entry.path(), vendor_.path() / entry.path().filename());
+            }
+        }
+        UseVendorFolder(vendor_.path());
+        platform::SetMessageBoxPresenter(
+            [this](const std::string& text, const std::string& caption, uint32_t) {
+                std::lock_guard hold(boxes_lock_);
+                boxes_.emplace_back(caption, text);
+                return platform::kIdOk;
+            });
+        AmtelcoCommandsTest::SetUp();
+    }
+
+    void TearDown() override {
+        AmtelcoCommandsTest::TearDown();
+        platform::SetMessageBoxPresenter(nullptr);
+    }
+
+    std::vector<std::pair<std::string, std::string>> Boxes() {
+        std::lock_guard hold(boxes_lock_);
+        return boxes_;
+    }
+
+    ruzd::testing::TempDir vendor_;
+    std::mutex boxes_lock_;
+    std::vector<std::pair<std::string, std::string>> boxes_;
+};
+
+TEST_F(AmtelcoWithoutLibraryTest, EveryOpenShowsThatAmtelcoTrafficIsDisabled) {
+    Open(1, 0);
+    Open(1, 0);
+    const std::pair<std::string, std::string> box{
+        "Zenturo Pelwix", "Could not load XDSlibsc.dll\nAmtelco traffic is disabled"};
+    EXPECT_TRUE(ruzd::testing::Eventually([this] { return Boxes().size() == 2; }));
+    EXPECT_EQ(Boxes(), (std::vector<std::pair<std::string, std::string>>{box, box}));
+    EXPECT_EQ(CountLogLines("Amtelco traffic is disabled", 2), 2u);
+    // Nothing was recorded: the cable stays unknown.
+    peer_->SendInts(kAMPREP, 11, {0, 1, 65});
+    Sync();
+    EXPECT_TRUE(Logged("SocketCmdAMPREP : cable=0 CABLE NOT FOUND"));
 }
 
 }  // namespace

@@ -101,8 +101,8 @@ TEST_F(RoutingCommandsTest, ANetworkLineAndAVoiceChannelAreRoutedAndUnrouted) {
     const std::string lineSlot = Control("query slot dtiB1T1").substr(3);
 
     Route(kLine, 3, kVoice, 1, kFull);
-    EXPECT_EQ(Control("query routes"), "OK dtib1t1=300:dxxxb1c1 dxxxb1c1=" +
-                                           lineSlot.substr(5) + ":dtib1t1");
+    EXPECT_EQ(Control("query routes"),
+              "OK dtib1t1=300:dxxxb1c1 dxxxb1c1=" + lineSlot.substr(5) + ":dtib1t1");
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{3, kLine, "Routed to voice channel"},
                                               PortStatus{1, kVoice, "Routed to ISDN channel"}));
     EXPECT_THAT(DebugLines(), Contains(EndsWith(RouteLine(3, 1, kFull, 0))));
@@ -115,8 +115,7 @@ TEST_F(RoutingCommandsTest, ANetworkLineAndAVoiceChannelAreRoutedAndUnrouted) {
     // Half duplex: only the voice channel listens, and only it is told.
     Route(kLine, 3, kVoice, 1, kHalf);
     EXPECT_EQ(Control("query routes"), "OK dxxxb1c1=" + lineSlot.substr(5) + ":dtib1t1");
-    EXPECT_THAT(statuses_.Take(),
-                ElementsAre(PortStatus{1, kVoice, "Listening to ISDN channel"}));
+    EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{1, kVoice, "Listening to ISDN channel"}));
 
     // One device named twice is told once.
     Unroute(kVoice, 1, kVoice, 1, kHalf);
@@ -129,8 +128,8 @@ TEST_F(RoutingCommandsTest, UnknownDevicesAndRefusedTypesRouteNothing) {
     OpenLineAndChannel();
     // A station that is not open is told so.
     Route(kLine, 3, 7, 5, kFull);
-    EXPECT_THAT(statuses_.Take(),
-                ElementsAre(PortStatus{5, 7, "ERROR: COULD NOT OPEN THIS DEVICE (dialogic\?\?\?)"}));
+    EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{
+                                      5, 7, "ERROR: COULD NOT OPEN THIS DEVICE (dialogic\?\?\?)"}));
     EXPECT_THAT(DebugLines(),
                 Contains(EndsWith("nr_scroute dev1=UNKNOWN? (1)  dev2=UNKNOWN? (7) RET=ERROR")));
     // Unrouting knows no conferences.
@@ -177,9 +176,10 @@ TEST_F(RoutingCommandsTest, RoutesToAndFromTheAmtelcoBusCrossConnectTheBoard) {
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{1, kVoice, "Routed to amtelco bus"},
                                               PortStatus{999, 5, "Routed to voice channel"}));
     EXPECT_THAT(DebugLines(),
-                Contains(::testing::AllOf(HasSubstr(":Am0005 "), EndsWith("nr_scroute (To_Amtelco) dev1=" +
-                                   std::to_string(Handle(kVoice, 1)) +
-                                   " 1 tx=5 rx=70 cable=0 Mode=0 ConnectionExists=0"))));
+                Contains(::testing::AllOf(
+                    HasSubstr(":Am0005 "),
+                    EndsWith("nr_scroute (To_Amtelco) dev1=" + std::to_string(Handle(kVoice, 1)) +
+                             " 1 tx=5 rx=70 cable=0 Mode=0 ConnectionExists=0"))));
 
     // The connection exists: nothing is sent, the device still listens.
     Unroute(kVoice, 1, kVoice, 1, kHalf);
