@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/crc32.h"
@@ -32,7 +33,6 @@ using ruzd::testing::LeadingInts;
 constexpr int32_t kAMOPEN = 1;
 constexpr int32_t kAMRQIN = 4;
 constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kDXFOPE = 41;
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kDXPIOT = 47;
@@ -53,16 +53,11 @@ protected:
             "voice 1 4\nnetwork 1 30\nip 0 0\nspeed 1000\nslot dxxxB1C1 300\namtelcoring 1 0 4\n");
         environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
         node_ = StartNode({"-debug", "-d", "-w1"});
-        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
-        ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-            << node_->Stderr();
-        files_ = testing::FilePeer::Authorised(file_port_);
-        ASSERT_TRUE(files_);
-        peer_->SendInit(2);
-        ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
-        peer_->SendInts(kCNSTRT, 3, {});
-        Sync();
+        testing::CentralSession session =
+            testing::StartCentralSession(*node_, command_port_, file_port_, 2);
+        peer_ = std::move(session.commands);
+        files_ = std::move(session.files);
+        ASSERT_TRUE(peer_ && files_);
     }
 
     // Every command sent so far has run once the keep-alive's echo is back.
