@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "node/amtelco_texts.h"
 #include "node/tests/isdn_node_fixture.h"
 #include "testing/eventually.h"
 
@@ -95,6 +96,12 @@ protected:
                " mode=" + std::to_string(mode) + " RC=" + std::to_string(result);
     }
 };
+
+// Every byte of a cross-connect text is two hex digits, whatever the numbers.
+TEST(AmtelcoCrossConnectTextTest, EveryByteIsItsValuesLowEightBits) {
+    EXPECT_EQ(AmtelcoCrossConnectText(1018, 300, 5, 70), "XC077A022C00050106");
+    EXPECT_EQ(AmtelcoCrossConnectText(-1, 0x7FFFFFFF, -65, 1 << 20), "XC00FFFF7FFFFF0000");
+}
 
 TEST_F(RoutingCommandsTest, ANetworkLineAndAVoiceChannelAreRoutedAndUnrouted) {
     OpenLineAndChannel();
