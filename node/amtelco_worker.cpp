@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "node/manager_log.h"
 #include "node/vesmarin_manager.h"
@@ -54,22 +55,37 @@ void CVesmarinManager::SendQueuedAmtelcoText(const CAmtelcoParam& record) {
     AmtelcoLog(Format("xds_msg_send %d %s RC=%d", record.board, record.text.c_str(), result));
 }
 
-// The board table stays locked for the whole poll, so a board being opened waits for it.
+// The board table stays locked for the whole poll, so a board being opened waits for it. The
+// events go to the central server once the lock is let go: a command holds the listener's
+// writer while it runs, and a board being opened meanwhile would otherwise wait for the poll
+// while the poll waits for the writer.
 void CVesmarinManager::PollAmtelcoBoards() {
-    amtelco_.ForEachBoard([this](int32_t board, int32_t cable) {
+    struct BoardEvent {
+        int32_t cable;
+        int32_t event;
+        int32_t digit;
+    };
+    std::vector<BoardEvent> events;
+    amtelco_.ForEachBoard([this, &events](int32_t board, int32_t cable) {
         AmtelcoLog("Start detecting Amtelco event");
         int32_t event = -1;
         int32_t digit = -1;
         std::string text;
         if (hardware_->GetAmtelcoEvent(static_cast<uint8_t>(board), &event, &digit, &text) != 0) {
-            if (event != -1 && listener_) {
-                messages_.AmtelcoBoardEvent(*listener_, cable, event, digit);
+            if (event != -1) {
+                events.push_back({cable, event, digit});
             }
             AmtelcoLog(Format("Amtelco event: board=%d cable=%d event=%d Msg=%s <%s>", board, cable,
                               event, text.c_str(), AmtelcoEventName(event)));
         }
         AmtelcoLog("End detecting Amtelco event");
     });
+    if (!listener_) {
+        return;
+    }
+    for (const BoardEvent& sent : events) {
+        messages_.AmtelcoBoardEvent(*listener_, sent.cable, sent.event, sent.digit);
+    }
 }
 
 }  // namespace ruzd::node
