@@ -113,8 +113,12 @@ TEST_F(RoutingCommandsTest, ANetworkLineAndAVoiceChannelAreRoutedAndUnrouted) {
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{3, kLine, "Routed to voice channel"},
                                               PortStatus{1, kVoice, "Routed to ISDN channel"}));
     EXPECT_THAT(DebugLines(), Contains(EndsWith(RouteLine(3, 1, kFull, 0))));
+    EXPECT_EQ(CountCalls("dt_listen"), 1u);
+    EXPECT_EQ(CountCalls("dx_listen"), 1u);
 
     Unroute(kLine, 3, kVoice, 1, kFull);
+    EXPECT_EQ(CountCalls("dt_unlisten"), 1u);
+    EXPECT_EQ(CountCalls("dx_unlisten"), 1u);
     EXPECT_EQ(Control("query routes"), "OK");
     EXPECT_THAT(statuses_.Take(),
                 ElementsAre(PortStatus{3, kLine, "Idle"}, PortStatus{1, kVoice, "Idle"}));
@@ -123,6 +127,8 @@ TEST_F(RoutingCommandsTest, ANetworkLineAndAVoiceChannelAreRoutedAndUnrouted) {
     Route(kLine, 3, kVoice, 1, kHalf);
     EXPECT_EQ(Control("query routes"), "OK dxxxb1c1=" + lineSlot.substr(5) + ":dtib1t1");
     EXPECT_THAT(statuses_.Take(), ElementsAre(PortStatus{1, kVoice, "Listening to ISDN channel"}));
+    EXPECT_EQ(CountCalls("dt_listen"), 1u);
+    EXPECT_EQ(CountCalls("dx_listen"), 2u);
 
     // One device named twice is told once.
     Unroute(kVoice, 1, kVoice, 1, kHalf);
