@@ -213,6 +213,16 @@ TEST_F(RoutingCommandsTest, RoutesToAndFromTheAmtelcoBusCrossConnectTheBoard) {
     RouteAmtelco(kVoice, 1, 5, 999, 9, 70, kFull, 0);
     EXPECT_THAT(statuses_.Take(), IsEmpty());
     EXPECT_THAT(DebugLines(), Contains(EndsWith("tx=5 rx=70 cable=9 CABLE NOT FOUND")));
+
+    // A listen that fails undoes nothing: the text stays queued, and nothing is reported.
+    ASSERT_EQ(Control("fail dx_listen -1 1"), "OK");
+    RouteAmtelco(kVoice, 1, 9, 999, 0, 71, kFull, 0);
+    EXPECT_TRUE(ruzd::testing::Eventually([this] {
+        return Control("query amtelco 1").ends_with("|XC0776022C00090107");
+    })) << Control("query amtelco 1");
+    EXPECT_THAT(statuses_.Take(), IsEmpty());
+    EXPECT_THAT(DebugLines(), Contains(EndsWith("scts=300 scxport=1014 tx=9 rx=71 cable=0 ERROR "
+                                                "RC=-1")));
 }
 
 TEST_F(RoutingCommandsTest, NetworkInterfaceDevicesOpenCloseAndListen) {
