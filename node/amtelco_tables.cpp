@@ -15,6 +15,11 @@ void AmtelcoTables::AddAmtelcoBoard(int32_t board, int32_t cable) {
     board_cables_.Set(board, cable);
 }
 
+void AmtelcoTables::ForEachBoard(
+    const std::function<void(int32_t board, int32_t cable)>& visit) const {
+    board_cables_.ForEach(visit);
+}
+
 void AmtelcoTables::ForgetBoards() {
     board_cables_.Clear();
 }
@@ -48,7 +53,8 @@ int32_t AmtelcoTables::GetAmtelcoBusTimeslot(int32_t tx, int32_t cable) {
             cable_bases_.Set(cable, 0);
         }
     }
-    return base + 1023 - tx;
+    // Wraps as 32-bit arithmetic does rather than overflow on the central server's numbers.
+    return static_cast<int32_t>(static_cast<uint32_t>(base) + 1023u - static_cast<uint32_t>(tx));
 }
 
 }  // namespace ruzd::node

@@ -5,6 +5,7 @@
 // table and each of the two cable tables have a lock of their own.
 
 #include <cstdint>
+#include <functional>
 
 #include "node/locked_table.h"
 
@@ -19,6 +20,9 @@ public:
     bool GetAmtelcoBoardHandle(int32_t board, int32_t* cable) const;
     // Replaces an existing entry.
     void AddAmtelcoBoard(int32_t board, int32_t cable);
+    // Calls visit(board, cable) for every open board in ascending board order, holding the
+    // board table's lock throughout (a board being opened meanwhile waits).
+    void ForEachBoard(const std::function<void(int32_t board, int32_t cable)>& visit) const;
     // Forgets every board (the cables stay).
     void ForgetBoards();
 

@@ -61,6 +61,10 @@ CommandArguments& CommandArguments::Char(int8_t& value) {
     return Read(value, &net::CInputStreamSocket::ReadChar).Show(int32_t{value});
 }
 
+CommandArguments& CommandArguments::Byte(uint8_t& value) {
+    return Read(value, &net::CInputStreamSocket::ReadByte).Show(int32_t{value});
+}
+
 CommandArguments& CommandArguments::Word(uint16_t& value) {
     return Read(value, &net::CInputStreamSocket::ReadWord).Show(int32_t{value});
 }
@@ -136,6 +140,13 @@ bool CommandArguments::Enter() {
 void CommandArguments::TraceLine(const std::string& text) {
     if (trace_) {
         trace_->BeginLine()->Append(text).EndLine();
+    }
+}
+
+void CommandArguments::TraceLineOn(foundation::EDebugChannelType channel, int32_t line,
+                                   const std::string& text) {
+    if (trace_) {
+        trace_->BeginLine(channel, line, call_id_)->Append(text).EndLine();
     }
 }
 

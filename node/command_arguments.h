@@ -51,6 +51,7 @@ public:
     // Shown unsigned.
     CommandArguments& UInt(uint32_t& value);
     CommandArguments& Char(int8_t& value);
+    CommandArguments& Byte(uint8_t& value);
     CommandArguments& Word(uint16_t& value);
     CommandArguments& String(std::string& text);
     // The frame may end before any of the values read after this: older central servers leave
@@ -76,6 +77,8 @@ public:
     bool Enter();
     // A plain line in the entered scope.
     void TraceLine(const std::string& text);
+    // A plain line in the entered scope on another channel and line.
+    void TraceLineOn(foundation::EDebugChannelType channel, int32_t line, const std::string& text);
     // The trace name as a plain line with the command id: how the session commands begin.
     void LogName();
 

@@ -358,6 +358,8 @@ private:
     uint32_t RelayDigitThread();
     uint32_t FileHandlingThread();
     void ISDNEventLoop(const WorkerRun& run);
+    void SendQueuedAmtelcoText(const CAmtelcoParam& record);
+    void PollAmtelcoBoards();
     void WorkFileHandlingParam(const CFileHandlingParam& record);
     void OpenQueuedFile(const CFileHandlingParam& record, bool voice);
     void CloseQueuedFile(const CFileHandlingParam& record, bool voice);
@@ -466,6 +468,25 @@ private:
                                  int32_t* handle, std::string* files, DV_TPT** terminations);
     // The transmit slot of a DXMRIO source; false when the device is unknown.
     bool SourceSlot(int32_t device, int32_t type, int32_t cable, int32_t* slot);
+
+    // --- Time-slot routing ---
+    // One device of a route: its line device number, its device type and its vendor handle
+    // (for a conference or an Amtelco position, the number itself).
+    struct RouteEnd {
+        int32_t ldev = 0;
+        int32_t type = 0;
+        int32_t handle = -1;
+    };
+    void ReportRouteStatus(int32_t type, int32_t ldev, const std::string& text, int32_t value);
+    // `specialTypes`: a conference or an Amtelco position is accepted too.
+    bool FindRouteEnd(int32_t ldev, int32_t type, bool specialTypes, RouteEnd* end);
+    bool FindRouteEnds(CommandArguments& args, const char* call, bool route, RouteEnd* end1,
+                       RouteEnd* end2);
+    void RouteDirect(CommandArguments& args, const RouteEnd& end1, const RouteEnd& end2);
+    void RouteFromConference(CommandArguments& args, const RouteEnd& conference,
+                             const RouteEnd& device);
+    void RouteWithAmtelco(CommandArguments& args, const RouteEnd& device, const RouteEnd& position,
+                          bool toAmtelco);
 };
 
 }  // namespace ruzd::node

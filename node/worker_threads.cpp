@@ -207,11 +207,14 @@ void CVesmarinManager::ISDNEventLoop(const WorkerRun& run) {
     }
 }
 
-// The XDS messages go out and the boards are polled by the Amtelco family; the worker sends
-// the messages queued and drops what is left when it ends.
+// Sends the XDS messages queued, and polls the boards whenever nothing is queued; drops what
+// is left when it ends.
 uint32_t CVesmarinManager::AmtelcoThread() {
     return amtelco_worker_.RunBody([this](const WorkerRun& run) {
-        RunQueueLoop(run, amtelco_queue_, kAmtelcoSliceMs, QueueTurn::kWholeQueue, {});
+        RunQueueLoop<CAmtelcoParam>(
+            run, amtelco_queue_, kAmtelcoSliceMs, QueueTurn::kWholeQueue,
+            [this](CAmtelcoParam& record) { SendQueuedAmtelcoText(record); },
+            [this] { PollAmtelcoBoards(); });
     });
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sntp_client.h"
@@ -33,7 +34,6 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kCCDRCA = 8;
 constexpr int32_t kCCACCA = 77;
 constexpr int32_t kCCANCA = 78;
@@ -59,23 +59,11 @@ protected:
     // for this central server and its workers running.
     void StartAndInitialise() {
         node_ = StartNode({"-debug", "-d"});
-        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
-        ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-        // Keep-alives are dropped without a word until the start-up delay has passed.
-        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-            << node_->Stderr();
-
-        files_ = testing::FilePeer::Authorised(file_port_);
-        ASSERT_TRUE(files_);
-
-        peer_->SendInit(2);
-        ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
-        peer_->SendInts(kCNSTRT, 3, {});
-        // The first keep-alive of the active connection also brings message 2; both come after
-        // the workers started.
-        peer_->SendInts(kCNPING, 4, {78});
-        ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
-        ASSERT_TRUE(peer_->ReceiveCode(2).has_value());
+        testing::CentralSession session =
+            testing::StartCentralSession(*node_, command_port_, file_port_, 2);
+        peer_ = std::move(session.commands);
+        files_ = std::move(session.files);
+        ASSERT_TRUE(peer_ && files_);
     }
 
     // The next device event; fails the test when none comes.

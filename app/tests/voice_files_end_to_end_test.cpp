@@ -16,6 +16,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/crc32.h"
@@ -34,8 +35,6 @@ namespace {
 namespace fs = std::filesystem;
 using ruzd::testing::LeadingInts;
 
-constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kCCACCA = 77;
 constexpr int32_t kCCANCA = 78;
 constexpr int32_t kCCOPEN = 85;
@@ -72,17 +71,11 @@ protected:
 
     void StartAndInitialise(int32_t firstId) {
         node_ = StartNode({"-debug", "-d", "-w1"});
-        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
-        ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-            << node_->Stderr();
-        files_ = testing::FilePeer::Authorised(file_port_);
-        ASSERT_TRUE(files_);
-        peer_->SendInit(firstId);
-        ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
-        peer_->SendInts(kCNSTRT, firstId + 1, {});
-        peer_->SendInts(kCNPING, firstId + 2, {78});
-        ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
+        testing::CentralSession session =
+            testing::StartCentralSession(*node_, command_port_, file_port_, firstId);
+        peer_ = std::move(session.commands);
+        files_ = std::move(session.files);
+        ASSERT_TRUE(peer_ && files_);
     }
 
     void SendOpen(int32_t code, uint32_t vhandle, const std::string& name, int32_t flags,

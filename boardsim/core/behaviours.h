@@ -68,6 +68,10 @@ BOARDSIM_BEHAVIOUR(NCM_GetDefaultIPAddress, NCMRetCode,
 BOARDSIM_BEHAVIOUR(xds_id, int32_t, (uint8_t board, XDS_ID* id))
 BOARDSIM_BEHAVIOUR(xds_msg_receive, int32_t, (XDS_MSG * message))
 BOARDSIM_BEHAVIOUR(xds_query_receive, int32_t, (XDS_MSG * message))
+BOARDSIM_BEHAVIOUR(xds_msg_on, int32_t, (uint8_t board))
+BOARDSIM_BEHAVIOUR(xds_msg_send, int32_t, (uint8_t board, const char* text))
+BOARDSIM_BEHAVIOUR(xds_mc3_ring_mode, int32_t, (uint8_t board, uint8_t mode))
+BOARDSIM_BEHAVIOUR(xds_board_reset, int32_t, (uint8_t board))
 
 }  // namespace ruzd::boardsim
 

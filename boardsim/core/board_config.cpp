@@ -245,6 +245,10 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
                                      std::vector<std::string>(words.begin() + 2, words.end()));
         return true;
     }
+    if (key == "amtelcoring") {
+        config->amtelco_rings.emplace_back(words.begin() + 1, words.end());
+        return true;
+    }
     if (key == "cclib") {
         if (words.size() != 3 || words[2] != "fail")
             return false;

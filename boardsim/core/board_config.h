@@ -60,6 +60,9 @@ struct BoardConfig {
     int speed = 1;
     // The sources of devices by name, each as the words after the name.
     std::vector<std::pair<std::string, std::vector<std::string>>> sources;
+    // The rings of Amtelco boards that have a connection, each as the words after
+    // "amtelcoring" (read when the machine starts).
+    std::vector<std::vector<std::string>> amtelco_rings;
     // Global Call call-control libraries that fail to start.
     std::vector<std::string> failing_cclibs;
     // Results of functions that have no behaviour of their own.

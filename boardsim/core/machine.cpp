@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "boardsim/core/amtelco_commands.h"
 #include "boardsim/core/control_commands.h"
 #include "boardsim/core/control_server.h"
 #include "boardsim/core/media_commands.h"
@@ -51,6 +52,10 @@ Machine::Machine()
         const std::optional<MediaSource> source = ReadSource(words);
         if (!source || !media_.SetSource(device, *source))
             config_errors_.push_back("source " + device + ": cannot be read");
+    }
+    for (const std::vector<std::string>& words : config_.amtelco_rings) {
+        if (!SetAmtelcoRing(amtelco_boards_, words))
+            config_errors_.push_back("amtelcoring: cannot be read");
     }
     if (const char* path = Env("BOARDSIM_CONTROL")) {
         control_ = std::make_unique<ControlServer>(

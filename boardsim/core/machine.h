@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "boardsim/core/aculab_system.h"
+#include "boardsim/core/amtelco_boards.h"
 #include "boardsim/core/amtelco_mailbox.h"
 #include "boardsim/core/board_config.h"
 #include "boardsim/core/call_model.h"
@@ -51,6 +52,7 @@ public:
     CallModel& calls() { return calls_; }
     GlobalCallLibrary& globalcall() { return globalcall_; }
     AmtelcoMailbox& amtelco() { return amtelco_; }
+    AmtelcoBoards& amtelco_boards() { return amtelco_boards_; }
     IpServiceRequests& ip_services() { return ip_services_; }
     VoiceRecordings& recordings() { return recordings_; }
     TdmBus& bus() { return bus_; }
@@ -70,6 +72,7 @@ private:
     GlobalCallLibrary globalcall_;
     CallModel calls_;  // after the events and devices it raises events for
     AmtelcoMailbox amtelco_;
+    AmtelcoBoards amtelco_boards_{amtelco_};
     IpServiceRequests ip_services_;
     VoiceRecordings recordings_{events_};
     TdmBus bus_;                                 // after the devices it numbers

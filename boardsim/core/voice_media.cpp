@@ -676,7 +676,15 @@ void VoiceMedia::Tick() {
             if (heard.slot != slot)
                 heard = Heard{slot, 0, 0};
             const std::string transmitter = bus_.TransmitterOf(slot).value_or("");
-            const std::vector<uint8_t> bytes = Transmission(transmitter, heard.bytes, 160);
+            // A played voice counts byte for byte, without the silence that pads its last
+            // step, and the silence of a device that sends nothing of its own not at all, so
+            // that what a listener heard is exactly the voice played to it.
+            const auto sent = sent_this_step_.find(transmitter);
+            if (sent == sent_this_step_.end() && sources_.count(transmitter) == 0)
+                continue;
+            const std::vector<uint8_t> bytes = sent != sent_this_step_.end()
+                                                   ? sent->second
+                                                   : Transmission(transmitter, heard.bytes, 160);
             heard.crc = Crc32(heard.crc, bytes.data(), bytes.size());
             heard.bytes += bytes.size();
         }

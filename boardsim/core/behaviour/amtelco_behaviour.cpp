@@ -24,7 +24,8 @@ int32_t Receive(AmtelcoMailbox::Box box, XDS_MSG* message) {
     message->board = board;
     message->group = taken->group;
     message->type = taken->type;
-    const size_t length = std::min(taken->text.size(), sizeof(message->text) - 1);
+    // A text as long as the field fills it without a terminator, as a board may send it.
+    const size_t length = std::min(taken->text.size(), sizeof(message->text));
     std::memcpy(message->text, taken->text.data(), length);
     return XDS_OK;
 }
@@ -46,6 +47,35 @@ int32_t Behaviour<tags::xds_msg_receive>::Run(XDS_MSG* message) {
 
 int32_t Behaviour<tags::xds_query_receive>::Run(XDS_MSG* message) {
     return Receive(AmtelcoMailbox::Box::kQueries, message);
+}
+
+// A board that is not there refuses with 1, as xds_id does.
+int32_t Behaviour<tags::xds_msg_on>::Run(uint8_t board) {
+    if (!IsBoard(board))
+        return 1;
+    Machine::Get().amtelco_boards().MessagesOn(board);
+    return XDS_OK;
+}
+
+int32_t Behaviour<tags::xds_msg_send>::Run(uint8_t board, const char* text) {
+    if (!IsBoard(board) || text == nullptr)
+        return 1;
+    Machine::Get().amtelco_boards().Send(board, text);
+    return XDS_OK;
+}
+
+int32_t Behaviour<tags::xds_mc3_ring_mode>::Run(uint8_t board, uint8_t mode) {
+    if (!IsBoard(board))
+        return 1;
+    Machine::Get().amtelco_boards().SetRingMode(board, mode);
+    return XDS_OK;
+}
+
+int32_t Behaviour<tags::xds_board_reset>::Run(uint8_t board) {
+    if (!IsBoard(board))
+        return 1;
+    Machine::Get().amtelco_boards().Reset(board);
+    return XDS_OK;
 }
 
 }  // namespace ruzd::boardsim
