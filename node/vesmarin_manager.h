@@ -35,6 +35,7 @@
 #include "node/call_reference_tables.h"
 #include "node/central_messages.h"
 #include "node/command_arguments.h"
+#include "node/conference_calls.h"
 #include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
@@ -466,6 +467,20 @@ private:
                                  int32_t* handle, std::string* files, DV_TPT** terminations);
     // The transmit slot of a DXMRIO source; false when the device is unknown.
     bool SourceSlot(int32_t device, int32_t type, int32_t cable, int32_t* slot);
+
+    // --- Stations and conferences ---
+    // The handle of an opened station or station board (-1 for one whose open failed); false,
+    // after logging the call's name with "ldev=UNKNOWN RET=ERROR", when there is none.
+    bool FindStation(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
+    void EstablishConference(net::CClientStreamSocket* command, const ConferenceCalls& calls);
+    void DeleteConference(net::CClientStreamSocket* command, const ConferenceCalls& calls);
+    void ChangeConferenceParty(net::CClientStreamSocket* command, const ConferenceCalls& calls,
+                               PartyChange change);
+    bool FindConferenceDevice(const ConferenceCalls& calls, int32_t device, int32_t* handle);
+    bool PartyTransmitSlot(CommandArguments& args, const ConferencePartyName& party, int32_t* slot);
+    // Takes the placeholder party out of the conference, with the attribute given.
+    void RemovePlaceholder(CommandArguments& args, const ConferenceCalls& calls, int32_t handle,
+                           int32_t id, int32_t conference, int32_t attribute);
 };
 
 }  // namespace ruzd::node
