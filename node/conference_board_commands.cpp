@@ -14,31 +14,33 @@ namespace ruzd::node {
 using foundation::kDebugChannelGeneral;
 using platform::Format;
 
+// The DSP commands run only on the Dialogic path; without it they log so and do nothing.
+bool CVesmarinManager::EnterDspCommand(CommandArguments& args) {
+    if (!args.Enter()) {
+        return false;
+    }
+    if (!hardware_->IsIntelAvailable()) {
+        args.TraceLine("No dialogic installed.");
+        return false;
+    }
+    return true;
+}
+
 // The DSPs are closed before they are opened again, so that a second open does not keep each
 // twice. Without the Dialogic path the central server gets no answer.
 void CVesmarinManager::SocketCmdDCOPEN(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelGeneral);
-    if (!args.Enter()) {
-        return;
+    if (EnterDspCommand(args)) {
+        telephony::CloseAllDCBResources();
+        messages_.DcbOpenResult(*command, telephony::OpenAllDCBResources());
     }
-    if (!hardware_->IsIntelAvailable()) {
-        args.TraceLine("No dialogic installed.");
-        return;
-    }
-    telephony::CloseAllDCBResources();
-    messages_.DcbOpenResult(*command, telephony::OpenAllDCBResources());
 }
 
 void CVesmarinManager::SocketCmdDCCLOS(net::CClientStreamSocket* command) {
     CommandArguments args = Arguments(command, kDebugChannelGeneral);
-    if (!args.Enter()) {
-        return;
+    if (EnterDspCommand(args)) {
+        telephony::CloseAllDCBResources();
     }
-    if (!hardware_->IsIntelAvailable()) {
-        args.TraceLine("No dialogic installed.");
-        return;
-    }
-    telephony::CloseAllDCBResources();
 }
 
 void CVesmarinManager::SocketCmdDCCFRE(net::CClientStreamSocket* command) {

@@ -43,27 +43,26 @@ std::string Call(const ConferenceCalls& calls, const char* name) {
 
 }  // namespace
 
+// The calls of a family, by the prefix of their names.
+#define RUZD_CONFERENCE_CALLS(device, prefix)                                                    \
+    ConferenceCalls {                                                                            \
+        device, #prefix, &telephony::CHardware::prefix##_estconf,                                \
+            &telephony::CHardware::prefix##_addtoconf,                                           \
+            &telephony::CHardware::prefix##_remfromconf, &telephony::CHardware::prefix##_setcde, \
+            &telephony::CHardware::prefix##_delconf                                              \
+    }
+
 const ConferenceCalls& ConferenceCalls::StationBoards() {
-    static const ConferenceCalls calls{Device::kStationBoard,
-                                       "ms",
-                                       &telephony::CHardware::ms_estconf,
-                                       &telephony::CHardware::ms_addtoconf,
-                                       &telephony::CHardware::ms_remfromconf,
-                                       &telephony::CHardware::ms_setcde,
-                                       &telephony::CHardware::ms_delconf};
+    static const ConferenceCalls calls = RUZD_CONFERENCE_CALLS(Device::kStationBoard, ms);
     return calls;
 }
 
 const ConferenceCalls& ConferenceCalls::Dsps() {
-    static const ConferenceCalls calls{Device::kDsp,
-                                       "dcb",
-                                       &telephony::CHardware::dcb_estconf,
-                                       &telephony::CHardware::dcb_addtoconf,
-                                       &telephony::CHardware::dcb_remfromconf,
-                                       &telephony::CHardware::dcb_setcde,
-                                       &telephony::CHardware::dcb_delconf};
+    static const ConferenceCalls calls = RUZD_CONFERENCE_CALLS(Device::kDsp, dcb);
     return calls;
 }
+
+#undef RUZD_CONFERENCE_CALLS
 
 // A station board is found in the station table (a board whose open failed stands there with
 // handle -1); a DSP by its index in the DSP list.

@@ -6,6 +6,7 @@
 // process-wide station-board map that new conferences may be placed by.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "node/command_arguments.h"
@@ -99,135 +100,127 @@ void CVesmarinManager::SocketCmdMSCLOS(net::CClientStreamSocket* command) {
     }
 }
 
-// A station off hook is not rung: the answer is -1.
-void CVesmarinManager::SocketCmdMSGRIN(net::CClientStreamSocket* command) {
+void CVesmarinManager::RunOnStation(
+    net::CClientStreamSocket* command, const char* call,
+    const std::function<void(CommandArguments&)>& read,
+    const std::function<void(CommandArguments&, int32_t ldev, int32_t handle)>& run,
+    const std::function<void(int32_t ldev)>& unknown) {
     CommandArguments args = Arguments(command, kDebugChannelMsi);
     int32_t ldev = 0;
-    uint16_t length = 0;
-    uint16_t second = 0;
-    if (!args.ShownLine(ldev).Word(length).Word(second).Enter()) {
+    args.ShownLine(ldev);
+    if (read) {
+        read(args);
+    }
+    if (!args.Enter()) {
         return;
     }
     int32_t handle = -1;
-    if (!FindStation(args, ldev, "ms_genring", &handle)) {
-        messages_.RingResult(*command, ldev, -1);
+    if (!FindStation(args, ldev, call, &handle)) {
+        if (unknown) {
+            unknown(ldev);
+        }
         return;
     }
-    const int32_t hook = hardware_->ATMS_TSSGBIT(handle);
-    args.TraceLine(Format("ATMS_TSSGBIT dev=%d iRC=%d", handle, hook));
-    if ((hook & kOffHookBit) != 0) {
-        args.TraceLine(" Station is already offhook!");
-        messages_.RingResult(*command, ldev, -1);
-        return;
-    }
-    const int32_t result = hardware_->ms_genring(handle, length, kRingAsync);
-    args.TraceLine(Format("ms_genring dev=%d len=%d RC=%d", handle, length, result));
-    if (result != 0) {
-        args.TraceLine(Format("ms_genring ERROR dev=%d Error=%d ErrorMsg=%s", handle,
-                              hardware_->ATDV_LASTERR(handle),
-                              hardware_->ATDV_ERRMSGP(handle).c_str()));
-    }
-    messages_.RingResult(*command, ldev, result);
+    run(args, ldev, handle);
+}
+
+// A station off hook is not rung: the answer is -1.
+void CVesmarinManager::SocketCmdMSGRIN(net::CClientStreamSocket* command) {
+    uint16_t length = 0;
+    uint16_t second = 0;
+    const auto answer = [&](int32_t ldev, int32_t result) {
+        messages_.RingResult(*command, ldev, result);
+    };
+    RunOnStation(
+        command, "ms_genring", [&](CommandArguments& args) { args.Word(length).Word(second); },
+        [&](CommandArguments& args, int32_t ldev, int32_t handle) {
+            const int32_t hook = hardware_->ATMS_TSSGBIT(handle);
+            args.TraceLine(Format("ATMS_TSSGBIT dev=%d iRC=%d", handle, hook));
+            if ((hook & kOffHookBit) != 0) {
+                args.TraceLine(" Station is already offhook!");
+                answer(ldev, -1);
+                return;
+            }
+            const int32_t result = hardware_->ms_genring(handle, length, kRingAsync);
+            args.TraceLine(Format("ms_genring dev=%d len=%d RC=%d", handle, length, result));
+            if (result != 0) {
+                args.TraceLine(Format("ms_genring ERROR dev=%d Error=%d ErrorMsg=%s", handle,
+                                      hardware_->ATDV_LASTERR(handle),
+                                      hardware_->ATDV_ERRMSGP(handle).c_str()));
+            }
+            answer(ldev, result);
+        },
+        [&](int32_t ldev) { answer(ldev, -1); });
 }
 
 void CVesmarinManager::SocketCmdMSSTFN(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelMsi);
-    int32_t ldev = 0;
     int32_t function = 0;
-    if (!args.ShownLine(ldev).NonNegative(function).Enter()) {
-        return;
-    }
-    int32_t handle = -1;
-    if (!FindStation(args, ldev, "ms_stopfn", &handle)) {
-        return;
-    }
-    const int32_t result = hardware_->ms_stopfn(handle, static_cast<uint32_t>(function));
-    args.TraceLine(Format("ms_stopfn dev=%d id=%d RC=%d", handle, function, result));
+    RunOnStation(
+        command, "ms_stopfn", [&](CommandArguments& args) { args.NonNegative(function); },
+        [&](CommandArguments& args, int32_t, int32_t handle) {
+            const int32_t result = hardware_->ms_stopfn(handle, static_cast<uint32_t>(function));
+            args.TraceLine(Format("ms_stopfn dev=%d id=%d RC=%d", handle, function, result));
+        });
 }
 
 void CVesmarinManager::SocketCmdMSSBPM(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelMsi);
-    int32_t ldev = 0;
     int8_t parameter = 0;
     int32_t value = 0;
-    if (!args.ShownLine(ldev).Char(parameter).Int(value).Enter()) {
-        return;
-    }
-    int32_t handle = -1;
-    if (!FindStation(args, ldev, "ms_setbrdparm", &handle)) {
-        messages_.BoardParameterResult(*command, ldev, -1);
-        return;
-    }
-    const auto id = static_cast<uint8_t>(parameter);
-    const int32_t result = hardware_->ms_setbrdparm(handle, id, &value);
-    args.TraceLine(
-        Format("ms_setbrdparm dev=%d param=%d value=%d RC=%d", handle, id, value, result));
-    messages_.BoardParameterResult(*command, ldev, result);
+    RunOnStation(
+        command, "ms_setbrdparm", [&](CommandArguments& args) { args.Char(parameter).Int(value); },
+        [&](CommandArguments& args, int32_t ldev, int32_t handle) {
+            const auto id = static_cast<uint8_t>(parameter);
+            const int32_t result = hardware_->ms_setbrdparm(handle, id, &value);
+            args.TraceLine(
+                Format("ms_setbrdparm dev=%d param=%d value=%d RC=%d", handle, id, value, result));
+            messages_.BoardParameterResult(*command, ldev, result);
+        },
+        [&](int32_t ldev) { messages_.BoardParameterResult(*command, ldev, -1); });
 }
 
 void CVesmarinManager::SocketCmdMSULST(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelMsi);
-    int32_t ldev = 0;
-    if (!args.ShownLine(ldev).Enter()) {
-        return;
-    }
-    int32_t handle = -1;
-    if (!FindStation(args, ldev, "ms_unlisten", &handle)) {
-        return;
-    }
-    const int32_t result = hardware_->ms_unlisten(handle);
-    args.TraceLine(Format("ms_unlisten dev=%d RC=%d", handle, result));
+    RunOnStation(command, "ms_unlisten", {}, [&](CommandArguments& args, int32_t, int32_t handle) {
+        const int32_t result = hardware_->ms_unlisten(handle);
+        args.TraceLine(Format("ms_unlisten dev=%d RC=%d", handle, result));
+    });
 }
 
 void CVesmarinManager::SocketCmdMSSEVM(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelMsi);
-    int32_t ldev = 0;
     int32_t event = 0;
     uint16_t bitmask = 0;
     int32_t action = 0;
-    if (!args.ShownLine(ldev).Int(event).Word(bitmask).Int(action).Enter()) {
-        return;
-    }
-    int32_t handle = -1;
-    if (!FindStation(args, ldev, "ms_setevtmsk", &handle)) {
-        return;
-    }
-    const int32_t result =
-        hardware_->ms_setevtmsk(handle, static_cast<uint32_t>(event), bitmask, action);
-    args.TraceLine(Format("ms_setevtmsk dev=%d event=%d bitmask=%d action=%d RC=%d", handle, event,
-                          bitmask, action, result));
+    RunOnStation(
+        command, "ms_setevtmsk",
+        [&](CommandArguments& args) { args.Int(event).Word(bitmask).Int(action); },
+        [&](CommandArguments& args, int32_t, int32_t handle) {
+            const int32_t result =
+                hardware_->ms_setevtmsk(handle, static_cast<uint32_t>(event), bitmask, action);
+            args.TraceLine(Format("ms_setevtmsk dev=%d event=%d bitmask=%d action=%d RC=%d", handle,
+                                  event, bitmask, action, result));
+        });
 }
 
 void CVesmarinManager::SocketCmdMSTSSG(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelMsi);
-    int32_t ldev = 0;
-    if (!args.ShownLine(ldev).Enter()) {
-        return;
-    }
-    int32_t handle = -1;
-    if (!FindStation(args, ldev, "ATMS_TSSGBIT", &handle)) {
-        messages_.HookState(*command, ldev, -1);
-        return;
-    }
-    const int32_t bits = hardware_->ATMS_TSSGBIT(handle);
-    args.TraceLine(Format("ATMS_TSSGBIT dev=%d iRC=%d", handle, bits));
-    messages_.HookState(*command, ldev, bits);
+    RunOnStation(
+        command, "ATMS_TSSGBIT", {},
+        [&](CommandArguments& args, int32_t ldev, int32_t handle) {
+            const int32_t bits = hardware_->ATMS_TSSGBIT(handle);
+            args.TraceLine(Format("ATMS_TSSGBIT dev=%d iRC=%d", handle, bits));
+            messages_.HookState(*command, ldev, bits);
+        },
+        [&](int32_t ldev) { messages_.HookState(*command, ldev, -1); });
 }
 
 void CVesmarinManager::SocketCmdMSSSPM(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelMsi);
-    int32_t ldev = 0;
     int8_t parameter = 0;
     int32_t value = 0;
-    if (!args.ShownLine(ldev).Char(parameter).Int(value).Enter()) {
-        return;
-    }
-    int32_t handle = -1;
-    if (!FindStation(args, ldev, "ms_setstparm", &handle)) {
-        return;
-    }
-    const int32_t result = hardware_->ms_setstparm(handle, static_cast<uint8_t>(parameter), &value);
-    args.TraceLine(Format("ms_setstparm dev=%d iRC=%d", handle, result));
+    RunOnStation(
+        command, "ms_setstparm", [&](CommandArguments& args) { args.Char(parameter).Int(value); },
+        [&](CommandArguments& args, int32_t, int32_t handle) {
+            const int32_t result =
+                hardware_->ms_setstparm(handle, static_cast<uint8_t>(parameter), &value);
+            args.TraceLine(Format("ms_setstparm dev=%d iRC=%d", handle, result));
+        });
 }
 
 // The first station board, in the order of its line device number, with enough free

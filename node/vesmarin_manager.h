@@ -472,6 +472,16 @@ private:
     // The handle of an opened station or station board (-1 for one whose open failed); false,
     // after logging the call's name with "ldev=UNKNOWN RET=ERROR", when there is none.
     bool FindStation(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
+    // The station commands: the station's line device, then what `read` reads. `run` works on
+    // the station found; for an unknown station `unknown`, when given, answers.
+    void RunOnStation(
+        net::CClientStreamSocket* command, const char* call,
+        const std::function<void(CommandArguments&)>& read,
+        const std::function<void(CommandArguments&, int32_t ldev, int32_t handle)>& run,
+        const std::function<void(int32_t ldev)>& unknown = {});
+    // Enters a conference board command; false when it is refused or the Dialogic path is
+    // missing.
+    bool EnterDspCommand(CommandArguments& args);
     void EstablishConference(net::CClientStreamSocket* command, const ConferenceCalls& calls);
     void DeleteConference(net::CClientStreamSocket* command, const ConferenceCalls& calls);
     void ChangeConferenceParty(net::CClientStreamSocket* command, const ConferenceCalls& calls,

@@ -12,14 +12,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/sntp_client.h"
 #include "telephony/vendorapi/station.h"
 #include "testing/command_peer.h"
 #include "testing/eventually.h"
-#include "testing/file_peer.h"
-#include "testing/node_program.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
+#include "testing/initialised_node.h"
 
 namespace ruzd::app {
 namespace {
@@ -27,7 +23,6 @@ namespace {
 using ruzd::testing::MessagePayload;
 
 constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kMSOPEN = 64;
 constexpr int32_t kMSGRIN = 63;
@@ -41,27 +36,10 @@ constexpr int32_t kStation = 5;
 constexpr int32_t kBusSlot = 16;
 constexpr int32_t kStationBoardLdev = 1000001;
 
-class ConferenceEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
+class ConferenceEndToEndTest : public testing::InitialisedNodeTest {
 protected:
     void SetUp() override {
-        WriteConfig("voice 1 4\nnetwork 1 30\nstation 1 8\nconference 1 2\nip 0 0\n");
-        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
-    }
-
-    void StartAndInitialise() {
-        node_ = StartNode({"-debug", "-d"});
-        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
-        ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-            << node_->Stderr();
-        files_ = testing::FilePeer::Authorised(file_port_);
-        ASSERT_TRUE(files_);
-        peer_->SendInit(2);
-        ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
-        peer_->SendInts(kCNSTRT, 3, {});
-        peer_->SendInts(kCNPING, 4, {78});
-        ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
-        ASSERT_TRUE(peer_->ReceiveCode(2).has_value());
+        UseBoards("voice 1 4\nnetwork 1 30\nstation 1 8\nconference 1 2\nip 0 0\n");
     }
 
     // Waits until every command sent so far has run.
@@ -77,12 +55,6 @@ protected:
         const size_t start = at + name.size() + 1;
         return answer.substr(start, answer.find(' ', start) - start);
     }
-
-    const uint32_t file_port_ = testing::WriteFilePort();
-    testing::SntpTestServer time_server_;
-    std::unique_ptr<testing::NodeProcess> node_;
-    std::unique_ptr<testing::CommandPeer> peer_;
-    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(ConferenceEndToEndTest, AVoiceChannelAndAStationConferOnADsp) {

@@ -17,12 +17,8 @@
 #include <vector>
 
 #include "foundation/crc32.h"
-#include "platform/sntp_client.h"
 #include "testing/command_peer.h"
-#include "testing/file_peer.h"
-#include "testing/node_program.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
+#include "testing/initialised_node.h"
 
 namespace ruzd::app {
 namespace {
@@ -30,8 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using ruzd::testing::LeadingInts;
 
-constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kDXFOPE = 41;
 constexpr int32_t kRECFCLO = 166;
 constexpr int32_t kRECFOPE = 167;
@@ -51,26 +45,12 @@ uint32_t CrcOf(const std::string& content) {
     return foundation::GetBufferCrc32(content.data(), content.size());
 }
 
-class VoiceFilesEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
+class VoiceFilesEndToEndTest : public testing::InitialisedNodeTest {
 protected:
-    void SetUp() override {
-        WriteConfig("network 1 30\nip 0 0\n");
-        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
-    }
+    void SetUp() override { UseBoards("network 1 30\nip 0 0\n"); }
 
     void StartAndInitialise(int32_t firstId) {
-        node_ = StartNode({"-debug", "-d", "-w1"});
-        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
-        ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-            << node_->Stderr();
-        files_ = testing::FilePeer::Authorised(file_port_);
-        ASSERT_TRUE(files_);
-        peer_->SendInit(firstId);
-        ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
-        peer_->SendInts(kCNSTRT, firstId + 1, {});
-        peer_->SendInts(kCNPING, firstId + 2, {78});
-        ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
+        testing::InitialisedNodeTest::StartAndInitialise({"-debug", "-d", "-w1"}, firstId);
     }
 
     void SendOpen(int32_t code, uint32_t vhandle, const std::string& name, int32_t flags,
@@ -112,12 +92,6 @@ protected:
     }
 
     fs::path Folder() const { return work_.path() / "node"; }
-
-    testing::SntpTestServer time_server_;
-    const uint32_t file_port_ = testing::WriteFilePort();
-    std::unique_ptr<testing::NodeProcess> node_;
-    std::unique_ptr<testing::CommandPeer> peer_;
-    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(VoiceFilesEndToEndTest, PromptsAreCachedRecordingsMovedAndAKilledNodeKeepsBoth) {
