@@ -74,6 +74,20 @@ bool CVesmarinManager::FindConferenceDevice(const ConferenceCalls& calls, int32_
     return telephony::GetDCBDevice(device, handle);
 }
 
+// The device and the vendor's id of a conference; false, after "<call> ldev=UNKNOWN or
+// confid=UNKNOWN", when either is missing.
+bool CVesmarinManager::FindConference(CommandArguments& args, const ConferenceCalls& calls,
+                                      const std::string& call, int32_t device, int32_t conference,
+                                      int32_t* handle, int32_t* id) {
+    if (FindConferenceDevice(calls, device, handle) &&
+        conferences_.GetConferenceId(conference, id)) {
+        return true;
+    }
+    args.TraceLine(
+        Format("%s ldev=UNKNOWN or confid=UNKNOWN (%d) RET=ERROR", call.c_str(), conference));
+    return false;
+}
+
 // The slot the party's device transmits on, 0 when it cannot be had; false, after "ERROR
 // DeviceType NOT FOUND", when the device is not open.
 bool CVesmarinManager::PartyTransmitSlot(CommandArguments& args, const ConferencePartyName& party,
@@ -189,10 +203,7 @@ void CVesmarinManager::DeleteConference(net::CClientStreamSocket* command,
     const std::string call = Call(calls, "delconf");
     int32_t handle = -1;
     int32_t id = 0;
-    if (!FindConferenceDevice(calls, device, &handle) ||
-        !conferences_.GetConferenceId(conference, &id)) {
-        args.TraceLine(
-            Format("%s ldev=UNKNOWN or confid=UNKNOWN (%d) RET=ERROR", call.c_str(), conference));
+    if (!FindConference(args, calls, call, device, conference, &handle, &id)) {
         return;
     }
     if (conferences_.HasPlaceholder(conference)) {
@@ -229,10 +240,7 @@ void CVesmarinManager::ChangeConferenceParty(net::CClientStreamSocket* command,
                                                                           : "setcde");
     int32_t handle = -1;
     int32_t id = 0;
-    if (!FindConferenceDevice(calls, device, &handle) ||
-        !conferences_.GetConferenceId(conference, &id)) {
-        args.TraceLine(
-            Format("%s ldev=UNKNOWN or confid=UNKNOWN (%d) RET=ERROR", call.c_str(), conference));
+    if (!FindConference(args, calls, call, device, conference, &handle, &id)) {
         return;
     }
     MS_CDT party{change == PartyChange::kSetAttribute ? 0 : name.ldev, name.selector,

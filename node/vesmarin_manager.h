@@ -487,6 +487,9 @@ private:
     void ChangeConferenceParty(net::CClientStreamSocket* command, const ConferenceCalls& calls,
                                PartyChange change);
     bool FindConferenceDevice(const ConferenceCalls& calls, int32_t device, int32_t* handle);
+    bool FindConference(CommandArguments& args, const ConferenceCalls& calls,
+                        const std::string& call, int32_t device, int32_t conference,
+                        int32_t* handle, int32_t* id);
     bool PartyTransmitSlot(CommandArguments& args, const ConferencePartyName& party, int32_t* slot);
     // Takes the placeholder party out of the conference, with the attribute given.
     void RemovePlaceholder(CommandArguments& args, const ConferenceCalls& calls, int32_t handle,

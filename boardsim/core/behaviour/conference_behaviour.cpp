@@ -72,55 +72,34 @@ int32_t FreeResources(Room room, int32_t dev, int32_t* count) {
 
 }  // namespace
 
-int32_t Behaviour<tags::ms_estconf>::Run(int32_t dev, MS_CDT* parties, int32_t count,
-                                         int32_t attributes, int32_t* conf_id) {
-    return Establish(StationBoard, dev, parties, count, attributes, conf_id);
-}
+// One library's conference functions, on the devices `room` finds.
+#define BOARDSIM_CONFERENCE_FUNCTIONS(prefix, room)                                              \
+    int32_t Behaviour<tags::prefix##_estconf>::Run(int32_t dev, MS_CDT* parties, int32_t count,  \
+                                                   int32_t attributes, int32_t* conf_id) {       \
+        return Establish(room, dev, parties, count, attributes, conf_id);                        \
+    }                                                                                            \
+    int32_t Behaviour<tags::prefix##_addtoconf>::Run(int32_t dev, int32_t conf_id,               \
+                                                     MS_CDT* party) {                            \
+        return Add(room, dev, conf_id, party);                                                   \
+    }                                                                                            \
+    int32_t Behaviour<tags::prefix##_remfromconf>::Run(int32_t dev, int32_t conf_id,             \
+                                                       MS_CDT* party) {                          \
+        return Remove(room, dev, conf_id, party);                                                \
+    }                                                                                            \
+    int32_t Behaviour<tags::prefix##_setcde>::Run(int32_t dev, int32_t conf_id, MS_CDT* party) { \
+        return SetAttribute(room, dev, conf_id, party);                                          \
+    }                                                                                            \
+    int32_t Behaviour<tags::prefix##_delconf>::Run(int32_t dev, int32_t conf_id) {               \
+        return Delete(room, dev, conf_id);                                                       \
+    }                                                                                            \
+    int32_t Behaviour<tags::prefix##_dsprescount>::Run(int32_t dev, int32_t* count) {            \
+        return FreeResources(room, dev, count);                                                  \
+    }
 
-int32_t Behaviour<tags::ms_addtoconf>::Run(int32_t dev, int32_t conf_id, MS_CDT* party) {
-    return Add(StationBoard, dev, conf_id, party);
-}
+BOARDSIM_CONFERENCE_FUNCTIONS(ms, StationBoard)
+BOARDSIM_CONFERENCE_FUNCTIONS(dcb, Dsp)
 
-int32_t Behaviour<tags::ms_remfromconf>::Run(int32_t dev, int32_t conf_id, MS_CDT* party) {
-    return Remove(StationBoard, dev, conf_id, party);
-}
-
-int32_t Behaviour<tags::ms_setcde>::Run(int32_t dev, int32_t conf_id, MS_CDT* party) {
-    return SetAttribute(StationBoard, dev, conf_id, party);
-}
-
-int32_t Behaviour<tags::ms_delconf>::Run(int32_t dev, int32_t conf_id) {
-    return Delete(StationBoard, dev, conf_id);
-}
-
-int32_t Behaviour<tags::ms_dsprescount>::Run(int32_t dev, int32_t* count) {
-    return FreeResources(StationBoard, dev, count);
-}
-
-int32_t Behaviour<tags::dcb_estconf>::Run(int32_t dev, MS_CDT* parties, int32_t count,
-                                          int32_t attributes, int32_t* conf_id) {
-    return Establish(Dsp, dev, parties, count, attributes, conf_id);
-}
-
-int32_t Behaviour<tags::dcb_addtoconf>::Run(int32_t dev, int32_t conf_id, MS_CDT* party) {
-    return Add(Dsp, dev, conf_id, party);
-}
-
-int32_t Behaviour<tags::dcb_remfromconf>::Run(int32_t dev, int32_t conf_id, MS_CDT* party) {
-    return Remove(Dsp, dev, conf_id, party);
-}
-
-int32_t Behaviour<tags::dcb_setcde>::Run(int32_t dev, int32_t conf_id, MS_CDT* party) {
-    return SetAttribute(Dsp, dev, conf_id, party);
-}
-
-int32_t Behaviour<tags::dcb_delconf>::Run(int32_t dev, int32_t conf_id) {
-    return Delete(Dsp, dev, conf_id);
-}
-
-int32_t Behaviour<tags::dcb_dsprescount>::Run(int32_t dev, int32_t* count) {
-    return FreeResources(Dsp, dev, count);
-}
+#undef BOARDSIM_CONFERENCE_FUNCTIONS
 
 int32_t Behaviour<tags::dcb_DeleteAllConferences>::Run(int32_t dev, int32_t /*rfu1*/,
                                                        int32_t /*rfu2*/) {
