@@ -70,6 +70,10 @@ bool CVesmarinManager::HasAnythingToShutDown() {
             return true;
         }
     }
+    // Outside Global-Call-only mode the DSP list answers whether it holds a DSP.
+    if (hardware_ && !hardware_->IsGlobalCallOnlyMode() && telephony::AreDCBResourcesOpen()) {
+        return true;
+    }
     const telephony::CIntelBoards& boards = telephony::IntelBoards();
     return !VirtualFiles().OpenFileNamesUpper().empty() || digit_buffers_.Size() != 0 ||
            transfer_buffers_.Size() != 0 ||

@@ -383,7 +383,7 @@ private:
     InitReplyFields InitReply() const;
     void ReportClosed(int32_t portType, int32_t ldev);
     // Whether the channel shut-down would find anything to end: a device in a table, a running
-    // worker, an open file, a digit buffer or an Intel IP board.
+    // worker, an open file, a digit buffer, a conference board's DSP or an Intel IP board.
     bool HasAnythingToShutDown();
     void CloseDevicesOf(DeviceTable& devices, int32_t portType,
                         foundation::EDebugChannelType channel, const char* closeName,
