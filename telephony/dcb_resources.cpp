@@ -138,8 +138,8 @@ bool OpenAllDCBResources() {
         return false;
     std::lock_guard<std::timed_mutex> hold(DcbListLock());
     int32_t count = 0;
-    if (hardware->sr_getboardcnt("DCB", &count) != 0) {
-        VendorTrace(0, 0, "Error %d in GetDCBBoardCount", count);
+    if (const int32_t result = hardware->sr_getboardcnt("DCB", &count); result != 0) {
+        VendorTrace(0, 0, "Error %d in GetDCBBoardCount", result);
         count = 0;
     } else {
         VendorTrace(0, 0, "Number of Intel DCB Boards detected: %d", count);

@@ -24,10 +24,14 @@ constexpr int32_t kMSCLOS = 62;
 constexpr int32_t kMSGRIN = 63;
 constexpr int32_t kMSOPEN = 64;
 constexpr int32_t kMSSBPM = 65;
+constexpr int32_t kMSSEVM = 66;
+constexpr int32_t kMSSTFN = 67;
+constexpr int32_t kMSULST = 68;
 constexpr int32_t kMSECON = 69;
 constexpr int32_t kMSDCON = 70;
 constexpr int32_t kMSATCO = 73;
 constexpr int32_t kMSTSSG = 123;
+constexpr int32_t kMSSSPM = 124;
 constexpr int32_t kMSCFRE = 126;
 constexpr int32_t kDCOPEN = 147;
 constexpr int32_t kDCECON = 149;
@@ -189,6 +193,18 @@ TEST_F(ConferenceCommandsTest, StationsAndTheirBoards) {
     EXPECT_EQ(NextMessage(19),
               MessagePayload(19, [](auto& w) { w.WriteInt(1000001).WriteInt(0); }));
     EXPECT_THAT(Control("query station msiB1"), HasSubstr(" board:3=9"));
+    // Station parameters and event masks are kept; a station's function and listening end.
+    peer_->SendInts(kMSSSPM, 30, {1, 4, 2});
+    peer_->SendInts(kMSSEVM, 31, {1, 0x800, 0x1F, 1});
+    peer_->SendInts(kMSSTFN, 32, {1, 1});
+    peer_->SendInts(kMSULST, 33, {1});
+    peer_->SendInts(kMSULST, 34, {45});
+    Sync();
+    EXPECT_EQ(Control("query station msiB1C1"),
+              "OK hook=off ringing=0 rings=0 station:4=2 mask:0x800=0x1F/1");
+    EXPECT_EQ(Calls("ms_stopfn"), 1);
+    EXPECT_EQ(Calls("ms_unlisten"), 1);
+    EXPECT_TRUE(LogHas("ms_unlisten ldev=UNKNOWN RET=ERROR"));
 
     // A station conference made without parties; the station joins by its line device number.
     peer_->SendInts(kMSECON, 18, {20, 1000001, 0, 0});
