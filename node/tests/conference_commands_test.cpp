@@ -19,6 +19,7 @@ using ::testing::HasSubstr;
 using testing::MessagePayload;
 using testing::PortStatus;
 
+constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kMSCLOS = 62;
 constexpr int32_t kMSGRIN = 63;
@@ -180,8 +181,18 @@ TEST_F(ConferenceCommandsTest, StationsAndTheirBoards) {
     EXPECT_EQ(NextMessage(30),
               MessagePayload(30, [](auto& w) { w.WriteInt(3).WriteInt(1000002); }));
 
-    // An off-hook station is not rung.
+    // An off-hook station is not rung. The event worker, once started, tells the hook.
+    peer_->SendInts(kCNSTRT, 29, {});
+    Sync();
     EXPECT_EQ(Control("hook msiB1C1 off"), "OK events=1");
+    EXPECT_TRUE(ruzd::testing::Eventually([this] {
+        for (const PortStatus& status : statuses_.statuses()) {
+            if (status == PortStatus{5, 1, "Off Hook"}) {
+                return true;
+            }
+        }
+        return false;
+    }));
     peer_->SendInts(kMSGRIN, 14, {1, 2, 0});
     EXPECT_EQ(NextMessage(18), MessagePayload(18, [](auto& w) { w.WriteInt(1).WriteInt(-1); }));
     EXPECT_EQ(Calls("ms_genring"), 0);
