@@ -10,6 +10,7 @@
 #include <string>
 
 #include "node/tests/isdn_node_fixture.h"
+#include "telephony/opened_station_boards.h"
 
 namespace ruzd::node {
 namespace {
@@ -231,6 +232,12 @@ TEST_F(ConferenceCommandsTest, StationsAndTheirBoards) {
     peer_->SendInts(kMSDCON, 22, {1000001, 20});
     Sync();
     EXPECT_EQ(Control("query conferences"), "OK");
+
+    // The shut-down closes board 1: no board is left to offer.
+    EXPECT_THAT(telephony::StationBoards().Handles(), ::testing::SizeIs(1));
+    peer_.reset();
+    EXPECT_TRUE(
+        ruzd::testing::Eventually([] { return telephony::StationBoards().Handles().empty(); }));
 }
 
 class ConferenceCommandsWithoutBoardsTest : public testing::IsdnNodeTest {
