@@ -10,7 +10,9 @@
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
 #include "telephony/aculab_cards.h"
+#include "telephony/dcb_resources.h"
 #include "telephony/intel_boards.h"
+#include "telephony/opened_station_boards.h"
 #include "telephony/tdm_time_slots.h"
 
 namespace ruzd::node {
@@ -38,10 +40,13 @@ void CVesmarinManager::SafeCloseAllChannels() {
     CloseCallDevices(devices_.Network(), kPortTypeNetwork);
     CloseDevicesOf(devices_.Station(), kPortTypeStation, foundation::kDebugChannelMsi, "ms_close",
                    &telephony::CHardware::ms_close);
+    // No closed station board may be offered to a new conference.
+    telephony::StationBoards().Clear();
     if (hardware_->HasIntelIPBoards(0)) {
         CloseCallDevices(devices_.Ip(), kPortTypeGlobalCallIp);
     }
     devices_.Ip().Clear();
+    telephony::CloseAllDCBResources();
     digit_buffers_.FreeAll();
     transfer_buffers_.FreeAll();
     if (IsRelayDigitThreadRunning()) {
@@ -64,6 +69,10 @@ bool CVesmarinManager::HasAnythingToShutDown() {
         if (devices->Size() != 0) {
             return true;
         }
+    }
+    // Outside Global-Call-only mode the DSP list answers whether it holds a DSP.
+    if (hardware_ && !hardware_->IsGlobalCallOnlyMode() && telephony::AreDCBResourcesOpen()) {
+        return true;
     }
     const telephony::CIntelBoards& boards = telephony::IntelBoards();
     return !VirtualFiles().OpenFileNamesUpper().empty() || digit_buffers_.Size() != 0 ||

@@ -35,6 +35,7 @@
 #include "node/call_reference_tables.h"
 #include "node/central_messages.h"
 #include "node/command_arguments.h"
+#include "node/conference_calls.h"
 #include "node/conference_tables.h"
 #include "node/device_handle_tables.h"
 #include "node/digit_buffers.h"
@@ -384,7 +385,7 @@ private:
     InitReplyFields InitReply() const;
     void ReportClosed(int32_t portType, int32_t ldev);
     // Whether the channel shut-down would find anything to end: a device in a table, a running
-    // worker, an open file, a digit buffer or an Intel IP board.
+    // worker, an open file, a digit buffer, a conference board's DSP or an Intel IP board.
     bool HasAnythingToShutDown();
     void CloseDevicesOf(DeviceTable& devices, int32_t portType,
                         foundation::EDebugChannelType channel, const char* closeName,
@@ -487,6 +488,32 @@ private:
                              const RouteEnd& device);
     void RouteWithAmtelco(CommandArguments& args, const RouteEnd& device, const RouteEnd& position,
                           bool toAmtelco);
+    // --- Stations and conferences ---
+    // The handle of an opened station or station board (-1 for one whose open failed); false,
+    // after logging the call's name with "ldev=UNKNOWN RET=ERROR", when there is none.
+    bool FindStation(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
+    // The station commands: the station's line device, then what `read` reads. `run` works on
+    // the station found; for an unknown station `unknown`, when given, answers.
+    void RunOnStation(
+        net::CClientStreamSocket* command, const char* call,
+        const std::function<void(CommandArguments&)>& read,
+        const std::function<void(CommandArguments&, int32_t ldev, int32_t handle)>& run,
+        const std::function<void(int32_t ldev)>& unknown = {});
+    // Enters a conference board command; false when it is refused or the Dialogic path is
+    // missing.
+    bool EnterDspCommand(CommandArguments& args);
+    void EstablishConference(net::CClientStreamSocket* command, const ConferenceCalls& calls);
+    void DeleteConference(net::CClientStreamSocket* command, const ConferenceCalls& calls);
+    void ChangeConferenceParty(net::CClientStreamSocket* command, const ConferenceCalls& calls,
+                               PartyChange change);
+    bool FindConferenceDevice(const ConferenceCalls& calls, int32_t device, int32_t* handle);
+    bool FindConference(CommandArguments& args, const ConferenceCalls& calls,
+                        const std::string& call, int32_t device, int32_t conference,
+                        int32_t* handle, int32_t* id);
+    bool PartyTransmitSlot(CommandArguments& args, const ConferencePartyName& party, int32_t* slot);
+    // Takes the placeholder party out of the conference, with the attribute given.
+    void RemovePlaceholder(CommandArguments& args, const ConferenceCalls& calls, int32_t handle,
+                           int32_t id, int32_t conference, int32_t attribute);
 };
 
 }  // namespace ruzd::node

@@ -9,6 +9,7 @@
 #include "node/port_type.h"
 #include "node/vesmarin_manager.h"
 #include "platform/win_path.h"
+#include "telephony/opened_station_boards.h"
 
 namespace ruzd::node {
 
@@ -34,6 +35,8 @@ int CVesmarinManager::PortTypeToLogChannel(int32_t type) {
 void CVesmarinManager::ForgetDeviceTables() {
     file_map_.Clear();
     devices_.ForgetAll();
+    // The station boards go with the station table: none is offered to a new conference.
+    telephony::StationBoards().Clear();
     amtelco_.ForgetBoards();
     virtual_files_.ForgetAll();
 }

@@ -1,6 +1,7 @@
 // The facade operations of the network library: ISDN call control (cc_), network interfaces
 // (dt_), stations (ms_, ATMS_TSSGBIT) and conference boards (dcb_).
 
+#include "telephony/dcb_resources.h"
 #include "telephony/hardware_isdn.h"
 #include "telephony/opened_station_boards.h"
 #include "telephony/restart_marks.h"
@@ -107,8 +108,12 @@ int32_t CHardwareISDN::ms_DeleteAllConferences(int32_t board, int32_t /*unused1*
     return 0;
 }
 
+// Without a device chosen (-1), the first conference DSP with enough free resources takes the
+// conference; the caller learns which.
 int32_t CHardwareISDN::dcb_estconf(int32_t* dcb, MS_CDT* parties, int32_t count, int32_t attributes,
                                    int32_t* conf_id) {
+    if (dcb != nullptr && *dcb == -1)
+        *dcb = GetFreeConferenceDCBDevice();
     return VendorCall(network_.get(), &CLibDTIMT::dcb_estconf, dcb != nullptr ? *dcb : -1, parties,
                       count, attributes, conf_id);
 }

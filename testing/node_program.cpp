@@ -69,38 +69,6 @@ bool NodeProcess::WaitForLog(const std::string& text) const {
     return Eventually([&] { return DebugLog().find(text) != std::string::npos; });
 }
 
-CentralSession StartCentralSession(const NodeProcess& node, uint32_t commandPort, uint32_t filePort,
-                                   int32_t firstId) {
-    constexpr int32_t kCNPING = 12;
-    constexpr int32_t kCNSTRT = 15;
-    CentralSession session;
-    auto commands = std::make_unique<CommandPeer>(commandPort);
-    if (!commands->IsConnected()) {
-        ADD_FAILURE() << "no command connection: " << node.Stderr();
-        return session;
-    }
-    // Keep-alives are dropped without a word until the start-up delay has passed.
-    if (!commands->AwaitCommandsAccepted([&node] { return node.HasEnded(); })) {
-        ADD_FAILURE() << "commands never accepted: " << node.Stderr();
-        return session;
-    }
-    session.commands = std::move(commands);
-    session.files = FilePeer::Authorised(filePort);
-    if (!session.files) {
-        ADD_FAILURE() << "the file connection was not authorised";
-        return session;
-    }
-    session.commands->SendInit(firstId);
-    EXPECT_TRUE(session.commands->ReceiveCode(31).has_value()) << node.Stderr();
-    session.commands->SendInts(kCNSTRT, firstId + 1, {});
-    // The first keep-alive of the active connection also brings message 2; both come after
-    // the workers started.
-    session.commands->SendInts(kCNPING, firstId + 2, {78});
-    EXPECT_TRUE(session.commands->ReceiveCode(1).has_value());
-    EXPECT_TRUE(session.commands->ReceiveCode(2).has_value());
-    return session;
-}
-
 std::unique_ptr<NodeProcess> NodeProgramTest::StartNode(std::vector<std::string> arguments,
                                                         const std::string& folder) {
     return std::make_unique<NodeProcess>(root_.path(), work_.path() / folder, std::move(arguments));

@@ -14,8 +14,6 @@
 #include <vector>
 
 #include "platform/child_process.h"
-#include "testing/command_peer.h"
-#include "testing/file_peer.h"
 #include "testing/node_ports.h"
 #include "testing/scoped_environment.h"
 #include "testing/temp_root.h"
@@ -49,18 +47,6 @@ private:
     std::filesystem::path stderr_path_;
     std::unique_ptr<platform::ChildProcess> child_;  // none when the program did not start
 };
-
-// A central server's two connections to a node program that runs, ready for every command: the
-// command connection once the start-up delay is over, the file connection authorised, CNINIT
-// (with the command id `firstId`) answered with message 31, then CNSTRT and a keep-alive
-// answered with messages 1 and 2, so that the workers run. What fails is a test failure; a
-// connection that could not be made is null.
-struct CentralSession {
-    std::unique_ptr<CommandPeer> commands;
-    std::unique_ptr<FilePeer> files;
-};
-CentralSession StartCentralSession(const NodeProcess& node, uint32_t commandPort, uint32_t filePort,
-                                   int32_t firstId);
 
 // A test of the node program: a platform root of its own with a free command port in its
 // registry, and a folder whose subfolders the programs work in.

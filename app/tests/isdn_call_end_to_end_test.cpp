@@ -11,16 +11,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "platform/sntp_client.h"
 #include "telephony/vendorapi/isdn.h"
 #include "testing/command_peer.h"
-#include "testing/file_peer.h"
-#include "testing/node_program.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
+#include "testing/initialised_node.h"
 
 namespace ruzd::app {
 namespace {
@@ -45,26 +40,10 @@ constexpr int32_t kCCWCAL = 91;
 constexpr int32_t kNetworkLine = 3;
 constexpr int32_t kAsync = 0x8000;
 
-class IsdnCallEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
+class IsdnCallEndToEndTest : public testing::InitialisedNodeTest {
 protected:
-    void SetUp() override {
-        // No IP boards: Global Call stays stopped and calls run on the ISDN functions.
-        WriteConfig("network 1 30\nip 0 0\n");
-        // CNINIT sets the node's clock from the central host's time server: one of the test's
-        // own.
-        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
-    }
-
-    // The node started, its start-up delay over, its file connection authorised, initialised
-    // for this central server and its workers running.
-    void StartAndInitialise() {
-        node_ = StartNode({"-debug", "-d"});
-        testing::CentralSession session =
-            testing::StartCentralSession(*node_, command_port_, file_port_, 2);
-        peer_ = std::move(session.commands);
-        files_ = std::move(session.files);
-        ASSERT_TRUE(peer_ && files_);
-    }
+    // No IP boards: Global Call stays stopped and calls run on the ISDN functions.
+    void SetUp() override { UseBoards("network 1 30\nip 0 0\n"); }
 
     // The next device event; fails the test when none comes.
     Payload NextDeviceEvent() {
@@ -85,12 +64,6 @@ protected:
         const size_t at = answer.find("handle=");
         return at == std::string::npos ? -1 : std::stoi(answer.substr(at + 7));
     }
-
-    const uint32_t file_port_ = testing::WriteFilePort();
-    testing::SntpTestServer time_server_;
-    std::unique_ptr<testing::NodeProcess> node_;
-    std::unique_ptr<testing::CommandPeer> peer_;
-    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(IsdnCallEndToEndTest, AnIncomingCallFromOfferToClose) {

@@ -11,19 +11,14 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "foundation/crc32.h"
-#include "platform/sntp_client.h"
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
 #include "testing/command_peer.h"
 #include "testing/eventually.h"
-#include "testing/file_peer.h"
-#include "testing/node_program.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
+#include "testing/initialised_node.h"
 
 namespace ruzd::app {
 namespace {
@@ -46,18 +41,12 @@ constexpr int32_t kReadBinary = 0x8000;
 constexpr int32_t kLine = 1;   // dtiB1T1
 constexpr int32_t kVoice = 5;  // dxxxB1C1, pinned to slot 300
 
-class RoutingEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
+class RoutingEndToEndTest : public testing::InitialisedNodeTest {
 protected:
     void SetUp() override {
-        WriteConfig(
+        UseBoards(
             "voice 1 4\nnetwork 1 30\nip 0 0\nspeed 1000\nslot dxxxB1C1 300\namtelcoring 1 0 4\n");
-        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
-        node_ = StartNode({"-debug", "-d", "-w1"});
-        testing::CentralSession session =
-            testing::StartCentralSession(*node_, command_port_, file_port_, 2);
-        peer_ = std::move(session.commands);
-        files_ = std::move(session.files);
-        ASSERT_TRUE(peer_ && files_);
+        StartAndInitialise({"-debug", "-d", "-w1"});
     }
 
     // Every command sent so far has run once the keep-alive's echo is back.
@@ -99,12 +88,6 @@ protected:
                          std::to_string(prompt.size()) + "\r" + prompt);
         EXPECT_EQ(Next(9), (std::vector<int32_t>{9, 1, static_cast<int32_t>(prompt.size())}));
     }
-
-    const uint32_t file_port_ = testing::WriteFilePort();
-    testing::SntpTestServer time_server_;
-    std::unique_ptr<testing::NodeProcess> node_;
-    std::unique_ptr<testing::CommandPeer> peer_;
-    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(RoutingEndToEndTest, ACallerRoutedToAVoiceChannelHearsItsPrompt) {

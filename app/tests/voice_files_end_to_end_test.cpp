@@ -20,14 +20,10 @@
 #include <vector>
 
 #include "foundation/crc32.h"
-#include "platform/sntp_client.h"
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
 #include "testing/command_peer.h"
-#include "testing/file_peer.h"
-#include "testing/node_program.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
+#include "testing/initialised_node.h"
 
 namespace ruzd::app {
 namespace {
@@ -62,20 +58,12 @@ uint32_t CrcOf(const std::string& content) {
     return foundation::GetBufferCrc32(content.data(), content.size());
 }
 
-class VoiceFilesEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
+class VoiceFilesEndToEndTest : public testing::InitialisedNodeTest {
 protected:
-    void SetUp() override {
-        WriteConfig("network 1 30\nip 0 0\n");
-        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
-    }
+    void SetUp() override { UseBoards("network 1 30\nip 0 0\n"); }
 
     void StartAndInitialise(int32_t firstId) {
-        node_ = StartNode({"-debug", "-d", "-w1"});
-        testing::CentralSession session =
-            testing::StartCentralSession(*node_, command_port_, file_port_, firstId);
-        peer_ = std::move(session.commands);
-        files_ = std::move(session.files);
-        ASSERT_TRUE(peer_ && files_);
+        testing::InitialisedNodeTest::StartAndInitialise({"-debug", "-d", "-w1"}, firstId);
     }
 
     void SendOpen(int32_t code, uint32_t vhandle, const std::string& name, int32_t flags,
@@ -137,11 +125,6 @@ protected:
         });
     }
 
-    testing::SntpTestServer time_server_;
-    const uint32_t file_port_ = testing::WriteFilePort();
-    std::unique_ptr<testing::NodeProcess> node_;
-    std::unique_ptr<testing::CommandPeer> peer_;
-    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(VoiceFilesEndToEndTest, PromptsAreCachedRecordingsMovedAndAKilledNodeKeepsBoth) {

@@ -78,5 +78,6 @@ BOARDSIM_BEHAVIOUR(xds_board_reset, int32_t, (uint8_t board))
 #include "boardsim/core/behaviours_aculab.h"
 #include "boardsim/core/behaviours_bus.h"
 #include "boardsim/core/behaviours_calls.h"
+#include "boardsim/core/behaviours_conference.h"
 #include "boardsim/core/behaviours_ip.h"
 #include "boardsim/core/behaviours_media.h"

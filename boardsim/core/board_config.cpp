@@ -1,6 +1,7 @@
 #include "boardsim/core/board_config.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <fstream>
@@ -159,8 +160,22 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
         return ReadBoards(words, &config->voice);
     if (key == "network")
         return ReadBoards(words, &config->network);
-    if (key == "station")
-        return ReadBoards(words, &config->station);
+    if (key == "station") {
+        if (words.size() == 4 && ReadInt(words[3], 0, &number))
+            config->station_resources = static_cast<int>(number);
+        else if (words.size() != 3)
+            return false;
+        return ReadBoards({words.begin(), words.begin() + 3}, &config->station);
+    }
+    if (key == "leftover") {
+        if (words.size() != 3 || !ReadInt(words[2], 0, &number))
+            return false;
+        std::string device = words[1];
+        std::transform(device.begin(), device.end(), device.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        config->leftovers.emplace_back(device, static_cast<int>(number));
+        return true;
+    }
     if (key == "ip")
         return ReadBoards(words, &config->ip);
     if (key == "ipm") {

@@ -27,7 +27,10 @@ struct BoardConfig {
     Boards network{1, 30};    // "dtiB%d", time slots "dtiB%dT%d"
     Boards station{1, 8};     // "msiB%d", stations "msiB%dC%d"
     Boards conference{1, 2};  // "dcbB%d", DSPs "dcbB%dD%d"
-    int conference_parties = 32;
+    int conference_parties = 32;  // conference resources of each DSP
+    int station_resources = 16;   // conference resources of each station board
+    // Conferences an earlier run left behind, by board or DSP (catalogue name, lower case).
+    std::vector<std::pair<std::string, int>> leftovers;
     Boards ip{1, 4};                 // IPT "iptB%d"/"iptB%dT%d" and IPM "ipmB%d"/"ipmB%dC%d"
     std::optional<Boards> ip_media;  // IPM boards of their own; as many as IPT boards when unset
     int amtelco_boards = 1;          // numbered from 1

@@ -9,6 +9,7 @@
 #include "boardsim/core/bus_commands.h"
 #include "boardsim/core/call_commands.h"
 #include "boardsim/core/command_words.h"
+#include "boardsim/core/conference_commands.h"
 #include "boardsim/core/ip_service_commands.h"
 #include "boardsim/core/machine.h"
 #include "boardsim/core/media_commands.h"
@@ -79,6 +80,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
         return *answer;
     if (std::optional<std::string> answer = QueryAmtelco(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = QueryConferences(machine, words))
+        return *answer;
     return Err("unknown query");
 }
 
@@ -125,6 +128,8 @@ std::string Execute(Machine& machine, const std::string& line) {
     if (std::optional<std::string> answer = ExecuteMediaCommand(machine, line, words))
         return *answer;
     if (std::optional<std::string> answer = ExecuteAmtelcoCommand(machine, words))
+        return *answer;
+    if (std::optional<std::string> answer = ExecuteConferenceCommand(machine, words))
         return *answer;
 
     if (command == "digits") {

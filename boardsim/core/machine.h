@@ -20,12 +20,14 @@
 #include "boardsim/core/amtelco_mailbox.h"
 #include "boardsim/core/board_config.h"
 #include "boardsim/core/call_model.h"
+#include "boardsim/core/conference_rooms.h"
 #include "boardsim/core/device_catalog.h"
 #include "boardsim/core/event_queue.h"
 #include "boardsim/core/globalcall_library.h"
 #include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
+#include "boardsim/core/station_lines.h"
 #include "boardsim/core/tdm_bus.h"
 #include "boardsim/core/voice_media.h"
 #include "boardsim/core/voice_recordings.h"
@@ -58,6 +60,8 @@ public:
     TdmBus& bus() { return bus_; }
     VoiceMedia& media() { return media_; }
     AculabSystem& aculab() { return aculab_; }
+    ConferenceRooms& conferences() { return conferences_; }
+    StationLines& stations() { return stations_; }
 
     int32_t service_state() const { return service_state_.load(); }
     void set_service_state(int32_t state) { service_state_.store(state); }
@@ -78,6 +82,8 @@ private:
     TdmBus bus_;                                 // after the devices it numbers
     VoiceMedia media_{events_, devices_, bus_};  // after what it reads, stopped before
     AculabSystem aculab_;
+    ConferenceRooms conferences_{config_, bus_};  // after the bus it takes listen slots of
+    StationLines stations_;
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first
 };

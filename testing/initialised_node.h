@@ -1,0 +1,38 @@
+#pragma once
+
+// The node program on the simulated boards with a central server of the test's own that has
+// made its connection the active one: the start-up delay waited out, the file connection
+// authorised, CNINIT answered (the node's clock set from a time server of the test's own), the
+// workers started with CNSTRT and the first keep-alive answered.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "testing/command_peer.h"
+#include "testing/file_peer.h"
+#include "testing/node_program.h"
+#include "testing/simulated_boards.h"
+#include "testing/sntp_test_server.h"
+
+namespace ruzd::testing {
+
+class InitialisedNodeTest : public OnSimulatedBoards<NodeProgramTest> {
+protected:
+    // The boards the node will find; call before the node starts.
+    void UseBoards(const std::string& boards);
+
+    // Starts the node with `arguments` and initialises it, the command ids counting from
+    // `first_id`. A node started before is replaced.
+    void StartAndInitialise(std::vector<std::string> arguments = {"-debug", "-d"},
+                            int32_t first_id = 2);
+
+    SntpTestServer time_server_;
+    const uint32_t file_port_ = WriteFilePort();
+    std::unique_ptr<NodeProcess> node_;
+    std::unique_ptr<CommandPeer> peer_;
+    std::unique_ptr<FilePeer> files_;
+};
+
+}  // namespace ruzd::testing
