@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "telephony/aculab_cards.h"
 #include "telephony/intel_boards.h"
+#include "telephony/rtp_channel_streams.h"
 #include "telephony/tdm_time_slots.h"
 
 namespace ruzd::node {
@@ -29,12 +30,15 @@ constexpr const char* kClosed = "Closed";
 void CVesmarinManager::SafeCloseAllChannels() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "SafeCloseAllChannels");
     StopAllThreads();
+    // No audio comes from a channel once its stream is stopped, so the channels close quietly.
+    telephony::RTPStreamStopAll();
     if (!hardware_) {
         return;
     }
     CloseDevicesOf(devices_.Voice(), kPortTypeVoice, foundation::kDebugChannelVoice, "dx_close",
                    &telephony::CHardware::dx_close);
     CloseVirtualFiles();
+    telephony::RTPStreamRemoveAll();
     CloseCallDevices(devices_.Network(), kPortTypeNetwork);
     CloseDevicesOf(devices_.Station(), kPortTypeStation, foundation::kDebugChannelMsi, "ms_close",
                    &telephony::CHardware::ms_close);

@@ -25,6 +25,7 @@
 #include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
+#include "boardsim/core/speech_streams.h"
 #include "boardsim/core/tdm_bus.h"
 #include "boardsim/core/voice_media.h"
 #include "boardsim/core/voice_recordings.h"
@@ -56,6 +57,7 @@ public:
     TdmBus& bus() { return bus_; }
     VoiceMedia& media() { return media_; }
     AculabSystem& aculab() { return aculab_; }
+    SpeechStreams& speech() { return speech_; }
 
     int32_t service_state() const { return service_state_.load(); }
     void set_service_state(int32_t state) { service_state_.store(state); }
@@ -75,6 +77,7 @@ private:
     TdmBus bus_;                                 // after the devices it numbers
     VoiceMedia media_{events_, devices_, bus_};  // after what it reads, stopped before
     AculabSystem aculab_;
+    SpeechStreams speech_{devices_, events_};  // after what it reads, stopped before
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first
 };
