@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/udp_socket.h"
 #include "telephony/audio_ring_buffer.h"
 #include "telephony/csp_audio_stream_source.h"
 #include "telephony/rtp_audio_stream_target.h"
 #include "telephony/rtp_channel_streams.h"
 #include "telephony/tests/facade_fixture.h"
 #include "testing/eventually.h"
+#include "testing/rtp_receiver.h"
 
 namespace ruzd::telephony {
 namespace {
@@ -75,38 +75,8 @@ TEST(AudioRingBufferTest, AReadAcrossTheEndTakesItsBytesInOrderAndTheFillOnce) {
     EXPECT_EQ(notices.reads, 2);
 }
 
-// The RTP header fields of a packet.
-struct Header {
-    uint8_t first, second;
-    uint16_t sequence;
-    uint32_t timestamp, ssrc;
-};
-
-Header HeaderOf(const std::vector<uint8_t>& packet) {
-    const auto be = [&](size_t at, int bytes) {
-        uint32_t value = 0;
-        for (int i = 0; i < bytes; ++i)
-            value = (value << 8) | packet[at + static_cast<size_t>(i)];
-        return value;
-    };
-    return {packet[0], packet[1], static_cast<uint16_t>(be(2, 2)), be(4, 4), be(8, 4)};
-}
-
-class RtpReceiver {
-public:
-    RtpReceiver() {
-        EXPECT_TRUE(socket_.Open());
-        EXPECT_TRUE(socket_.BindLoopback());
-    }
-    int32_t port() const { return socket_.LocalPort(); }
-    std::optional<std::vector<uint8_t>> Next() { return socket_.Receive(std::chrono::seconds(60)); }
-
-private:
-    platform::UdpSocket socket_;
-};
-
 TEST(RtpAudioStreamTargetTest, TwoBlocksBufferedGoAsTwoPacketsNumberedFromZero) {
-    RtpReceiver receiver;
+    testing::RtpReceiver receiver;
     AudioRingBuffer ring(1536);
     RTPAudioStreamTarget target("127.0.0.1", receiver.port(), &ring);
     ASSERT_EQ(target.Open(), 0);
@@ -114,17 +84,12 @@ TEST(RtpAudioStreamTargetTest, TwoBlocksBufferedGoAsTwoPacketsNumberedFromZero) 
     const std::vector<uint8_t> audio = Counting(1024);
     ASSERT_EQ(ring.Write(audio.data(), 1024), 1024u);
 
-    for (uint32_t n = 0; n < 2; ++n) {
-        const std::optional<std::vector<uint8_t>> packet = receiver.Next();
+    testing::RtpStreamCheck stream;
+    for (int n = 0; n < 2; ++n) {
+        const std::optional<testing::RtpPacket> packet = receiver.Next();
         ASSERT_TRUE(packet);
-        ASSERT_EQ(packet->size(), 524u);
-        const Header header = HeaderOf(*packet);
-        EXPECT_EQ(header.first, 0x80);
-        EXPECT_EQ(header.second, 0x08);
-        EXPECT_EQ(header.sequence, n);
-        EXPECT_EQ(header.timestamp, 512 * n);
-        EXPECT_EQ(header.ssrc, 1u);
-        EXPECT_TRUE(std::equal(packet->begin() + 12, packet->end(), audio.begin() + 512 * n));
+        EXPECT_TRUE(stream.Check(*packet));
+        EXPECT_EQ(packet->ssrc, 1u);
     }
     EXPECT_EQ(target.Close(), 0);
 }
@@ -184,7 +149,7 @@ TEST_F(RtpStreamsOnBoardsTest, ABlockThatDoesNotFitIsDroppedWholeAndALateOneMeet
 }
 
 TEST_F(RtpStreamsOnBoardsTest, StreamsComeAndGoWhileTheBoardsDeliverFreely) {
-    RtpReceiver receiver;
+    testing::RtpReceiver receiver;
     EXPECT_EQ(Control("speed 1000"), "OK");
     std::vector<int32_t> channels;
     for (int c = 1; c <= 8; ++c)
@@ -208,9 +173,9 @@ TEST_F(RtpStreamsOnBoardsTest, StreamsComeAndGoWhileTheBoardsDeliverFreely) {
         EXPECT_EQ(RTPStreamCount(), 0u);
     }
     // The streams did stream: every packet that came is a whole one of some stream.
-    const std::optional<std::vector<uint8_t>> packet = receiver.Next();
+    const std::optional<testing::RtpPacket> packet = receiver.Next();
     ASSERT_TRUE(packet);
-    EXPECT_EQ(packet->size(), 524u);
+    EXPECT_EQ(packet->size, 524u);
     for (const int32_t channel : channels)
         EXPECT_EQ(hardware_->StopRTPStream(channel), -1);
 }
