@@ -174,6 +174,10 @@ bool SpeechStreams::Deliver(std::unique_lock<std::mutex>& lock, int32_t channel)
     if (found == channels_.end() || !found->second.streaming)
         return false;
     Channel& state = found->second;
+    if (!IsVoiceChannel(channel)) {
+        state.streaming = false;  // closed under its stream: nothing more to hand over
+        return false;
+    }
     const uint32_t size = static_cast<uint32_t>(state.transfer_size);
     block_.resize(size);
     for (uint32_t i = 0; i < size; ++i) {
