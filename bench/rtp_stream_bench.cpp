@@ -31,14 +31,14 @@ using ruzd::platform::UdpSocket;
 using ruzd::telephony::CHardwareISDN;
 
 constexpr uint32_t kLoopback = 0x0100007F;  // 127.0.0.1 in network order
-constexpr double kPeriodMs = 64.0;           // 512 bytes at 8000 bytes a second
+constexpr double kPeriodMs = 64.0;          // 512 bytes at 8000 bytes a second
 constexpr double kPacketsPerStreamSecond = 15.625;
 
 // One receiving socket per stream, each read by a thread of its own that notes arrival times.
 class Receivers {
 public:
-    explicit Receivers(int count) : sockets_(static_cast<size_t>(count)),
-                                    arrivals_(static_cast<size_t>(count)) {
+    explicit Receivers(int count)
+        : sockets_(static_cast<size_t>(count)), arrivals_(static_cast<size_t>(count)) {
         for (UdpSocket& socket : sockets_) {
             socket.Open();
             socket.BindLoopback();
@@ -136,8 +136,7 @@ Run Stream(int streams, int speed, double seconds, bool through_node) {
         ruzd::telephony::PublishHardware(&hardware);
         std::vector<int32_t> channels;
         for (int c = 1; c <= streams; ++c) {
-            channels.push_back(
-                hardware.dx_open(c, ("dxxxB1C" + std::to_string(c)).c_str(), 0));
+            channels.push_back(hardware.dx_open(c, ("dxxxB1C" + std::to_string(c)).c_str(), 0));
         }
         g_direct.clear();
         g_direct.resize(static_cast<size_t>(*std::max_element(channels.begin(), channels.end())) +

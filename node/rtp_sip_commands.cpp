@@ -77,31 +77,30 @@ void CVesmarinManager::SocketCmdRTSTAR(net::CClientStreamSocket* command) {
 }
 
 void CVesmarinManager::SocketCmdRTSTOP(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelVoice);
-    uint32_t ldev = 0;
-    if (!args.Line(ldev).Enter()) {
-        return;
-    }
-    int32_t handle = -1;
-    if (!FindVoiceChannel(args, static_cast<int32_t>(ldev), "StopRTPStream", &handle)) {
-        return;
-    }
-    hardware_->StopRTPStream(handle);
-    args.TraceLine("Stopped RTP Stream");
+    OnVoiceStream(command, "StopRTPStream", "Stopped RTP Stream",
+                  &telephony::CHardwareISDN::StopRTPStream);
 }
 
 void CVesmarinManager::SocketCmdRTCLEA(net::CClientStreamSocket* command) {
+    OnVoiceStream(command, "CleanupRTPStream", "Cleanup RTP Stream",
+                  &telephony::CHardwareISDN::RemoveRTPStream);
+}
+
+// RTSTOP and RTCLEA: the channel's stream stopped or removed; whether it had one is not told.
+void CVesmarinManager::OnVoiceStream(net::CClientStreamSocket* command, const char* call,
+                                     const char* done,
+                                     int32_t (telephony::CHardwareISDN::*operation)(int32_t)) {
     CommandArguments args = Arguments(command, kDebugChannelVoice);
     uint32_t ldev = 0;
     if (!args.Line(ldev).Enter()) {
         return;
     }
     int32_t handle = -1;
-    if (!FindVoiceChannel(args, static_cast<int32_t>(ldev), "CleanupRTPStream", &handle)) {
+    if (!FindVoiceChannel(args, static_cast<int32_t>(ldev), call, &handle)) {
         return;
     }
-    hardware_->RemoveRTPStream(handle);
-    args.TraceLine("Cleanup RTP Stream");
+    (hardware_.get()->*operation)(handle);
+    args.TraceLine(done);
 }
 
 }  // namespace ruzd::node

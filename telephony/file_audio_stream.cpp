@@ -60,10 +60,7 @@ int32_t FileAudioStreamSource::Open() {
 }
 
 int32_t FileAudioStreamSource::Start() {
-    RTPAudioStream::Start();
-    buffer()->SetReadNotify(this);
-    Queue(this);
-    return 0;
+    return StartOn(Notice::kRead);
 }
 
 bool FileAudioStreamSource::Process() {
@@ -93,10 +90,7 @@ int32_t FileAudioStreamTarget::Open() {
 }
 
 int32_t FileAudioStreamTarget::Start() {
-    RTPAudioStream::Start();
-    buffer()->SetWriteNotify(this);
-    Queue(this);
-    return 0;
+    return StartOn(Notice::kWrite);
 }
 
 bool FileAudioStreamTarget::Process() {

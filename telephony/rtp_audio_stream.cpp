@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "telephony/audio_ring_buffer.h"
 #include "telephony/vendor_log.h"
 
 namespace ruzd::telephony {
@@ -29,6 +30,17 @@ int32_t RTPAudioStream::Start() {
     }
     std::lock_guard hold(queue_lock_);
     worker_ = std::make_unique<std::thread>([this] { Work(); });
+    return 0;
+}
+
+int32_t RTPAudioStream::StartOn(Notice notice) {
+    RTPAudioStream::Start();
+    if (notice == Notice::kRead) {
+        buffer()->SetReadNotify(this);
+    } else {
+        buffer()->SetWriteNotify(this);
+    }
+    Queue(this);
     return 0;
 }
 

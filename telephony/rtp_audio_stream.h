@@ -40,6 +40,10 @@ public:
 protected:
     // `worker_name` names the worker's start and stop lines ("<name> started").
     RTPAudioStream(AudioRingBuffer* buffer, std::string worker_name);
+    // Starts the worker with this stream told of the buffer's reads (a source that refills it)
+    // or writes (a target that drains it), and queued for a first look.
+    enum class Notice { kRead, kWrite };
+    int32_t StartOn(Notice notice);
 
 private:
     void Work();

@@ -42,10 +42,7 @@ int32_t RTPAudioStreamTarget::Open() {
 }
 
 int32_t RTPAudioStreamTarget::Start() {
-    RTPAudioStream::Start();
-    buffer()->SetWriteNotify(this);
-    Queue(this);
-    return 0;
+    return StartOn(Notice::kWrite);
 }
 
 int32_t RTPAudioStreamTarget::Close() {

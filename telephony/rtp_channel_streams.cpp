@@ -16,6 +16,19 @@ StreamTable& Table() {
     return table;
 }
 
+// Runs `work` on the channel's entry under the table's lock; false when there is none.
+template <typename Work>
+bool WithStream(int32_t channel, Work work) {
+    StreamTable& table = Table();
+    std::lock_guard hold(table.lock);
+    const auto entry = table.streams.find(channel);
+    if (entry == table.streams.end()) {
+        return false;
+    }
+    work(table, entry);
+    return true;
+}
+
 }  // namespace
 
 CRTPStreamV2::CRTPStreamV2(int32_t channel, const std::string& address_text, int32_t port)
@@ -57,25 +70,11 @@ bool RTPStreamStart(int32_t channel, const std::string& address_text, int32_t po
 }
 
 bool RTPStreamStop(int32_t channel) {
-    StreamTable& table = Table();
-    std::lock_guard hold(table.lock);
-    const auto entry = table.streams.find(channel);
-    if (entry == table.streams.end()) {
-        return false;
-    }
-    entry->second->StopSource();
-    return true;
+    return WithStream(channel, [](StreamTable&, auto entry) { entry->second->StopSource(); });
 }
 
 bool RTPStreamRemove(int32_t channel) {
-    StreamTable& table = Table();
-    std::lock_guard hold(table.lock);
-    const auto entry = table.streams.find(channel);
-    if (entry == table.streams.end()) {
-        return false;
-    }
-    table.streams.erase(entry);
-    return true;
+    return WithStream(channel, [](StreamTable& table, auto entry) { table.streams.erase(entry); });
 }
 
 void RTPStreamStopAll() {

@@ -28,6 +28,18 @@ constexpr int32_t kRTSTOP = 163;
 constexpr int32_t kRTCLEA = 164;
 constexpr uint32_t kLdev = 1;
 
+// SIREGI with the five texts, and the expiry when one is given.
+void SendRegistration(testing::CommandPeer& peer, int32_t request,
+                      std::optional<int32_t> expiry = std::nullopt) {
+    peer.Send(kSIREGI, request, [&](net::COutputStreamSocket& w) {
+        w.WriteLong(request).WriteString("sip.example").WriteString("example");
+        w.WriteString("agent").WriteString("secret").WriteString("127.0.0.1");
+        if (expiry) {
+            w.WriteInt(*expiry);
+        }
+    });
+}
+
 class RtpStreamEndToEndTest : public testing::CentralOnNodeTest {
 protected:
     void SetUp() override { WriteConfig("voice 1 4\nip 0 0\nspeed 1\n"); }
@@ -48,7 +60,9 @@ protected:
         peer_->Send(code, 21, [&](net::COutputStreamSocket& w) { w.WriteUInt(ldev); });
     }
 
-    std::string Step(int blocks) { return Control("media step dxxxB1C1 " + std::to_string(blocks)); }
+    std::string Step(int blocks) {
+        return Control("media step dxxxB1C1 " + std::to_string(blocks));
+    }
 
     // One block delivered gives one packet that passes the stream's checks.
     void StepAndCheck(testing::RtpStreamCheck& stream) {
@@ -127,15 +141,12 @@ TEST_F(RtpStreamEndToEndTest, UnknownChannelsAndBadPortsStartNothing) {
 
 TEST_F(RtpStreamEndToEndTest, ARegistrationWithoutIpBoardsIsAnsweredWithoutResults) {
     ASSERT_NO_FATAL_FAILURE(StartAndInitialise());
-    peer_->Send(kSIREGI, 30, [](net::COutputStreamSocket& w) {
-        w.WriteLong(4711).WriteString("sip.example").WriteString("example").WriteString("agent");
-        w.WriteString("secret").WriteString("127.0.0.1");
-    });
+    SendRegistration(*peer_, 4711);
     const std::optional<testing::Payload> reply = peer_->ReceiveCode(37);
     ASSERT_TRUE(reply);
     EXPECT_EQ(*reply, MessagePayload(37, [](net::COutputStreamSocket& w) {
-                  w.WriteLong(4711).WriteInt(0).WriteInt(0);
-              }));
+        w.WriteLong(4711).WriteInt(0).WriteInt(0);
+    }));
 }
 
 class SipRegistrationEndToEndTest : public testing::CentralOnNodeTest {
@@ -145,10 +156,7 @@ protected:
 
 TEST_F(SipRegistrationEndToEndTest, EachIpBoardRegistersForAnHourWhenNoExpiryIsGiven) {
     ASSERT_NO_FATAL_FAILURE(StartAndInitialise());
-    peer_->Send(kSIREGI, 30, [](net::COutputStreamSocket& w) {
-        w.WriteLong(4711).WriteString("sip.example").WriteString("example").WriteString("agent");
-        w.WriteString("secret").WriteString("127.0.0.1");
-    });
+    SendRegistration(*peer_, 4711);
     const std::optional<testing::Payload> reply = peer_->ReceiveCode(37);
     ASSERT_TRUE(reply);
     const std::vector<int32_t> values = testing::LeadingInts(*reply);
@@ -162,10 +170,7 @@ TEST_F(SipRegistrationEndToEndTest, EachIpBoardRegistersForAnHourWhenNoExpiryIsG
                 AllOf(HasSubstr("device=:P_IP:N_iptB2"), HasSubstr("100e000046000000")));
 
     // With an expiry of its own.
-    peer_->Send(kSIREGI, 31, [](net::COutputStreamSocket& w) {
-        w.WriteLong(4712).WriteString("sip.example").WriteString("example").WriteString("agent");
-        w.WriteString("secret").WriteString("127.0.0.1").WriteInt(60);
-    });
+    SendRegistration(*peer_, 4712, 60);
     const std::optional<testing::Payload> second = peer_->ReceiveCode(37);
     ASSERT_TRUE(second);
     const std::vector<int32_t> again = testing::LeadingInts(*second);
