@@ -1,10 +1,10 @@
 #include "telephony/csp_audio_stream_source.h"
 
-#include <cerrno>
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "platform/crt_file.h"
 #include "telephony/audio_ring_buffer.h"
 #include "telephony/hardware.h"
 #include "telephony/vendor_log.h"
@@ -111,7 +111,7 @@ int32_t CspAudioStreamSource::Stop() {
         return 0;
     }
     if (hardware->ec_stopch(channel_, kStopBothDirections, kAsyncMode) == -1) {
-        VendorTrace(0, 0, "ec_stopch(%d) error: %d\n", channel_, errno);
+        VendorTrace(0, 0, "ec_stopch(%d) error: %d\n", channel_, platform::CrtErrno());
         return -1;
     }
     return 0;

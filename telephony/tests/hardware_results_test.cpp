@@ -518,10 +518,12 @@ std::vector<OperationCase> AculabHandWrittenCases() {
 // Intel IP board list they reach: intel_boards_test.cpp).
 // The record-file operations and the recording into them: record_files_test.cpp.
 // The routing of two devices over the TDM bus: tdm_routing_test.cpp.
+// The RTP streams of voice channels: rtp_streams_test.cpp.
 const std::set<std::string> kTestedSeparately = {
-    "IsValidHandle", "ms_DeleteAllConferences", "InitGlobalCall", "HasIntelIPBoards",
-    "SipRegister",   "SipUnregisterAll",        "rec_fileopen",   "rec_fileseek",
-    "rec_fileclose", "dx_reciottdata",          "nr_scroute",     "nr_scunroute"};
+    "IsValidHandle",  "ms_DeleteAllConferences", "InitGlobalCall", "HasIntelIPBoards",
+    "SipRegister",    "SipUnregisterAll",        "rec_fileopen",   "rec_fileseek",
+    "rec_fileclose",  "dx_reciottdata",          "nr_scroute",     "nr_scunroute",
+    "StartRTPStream", "StopRTPStream",           "RemoveRTPStream"};
 
 std::vector<OperationCase> AllCases() {
     std::vector<OperationCase> cases = CasesFromLists();
@@ -771,8 +773,9 @@ TEST_F(HardwareResultsTest, EveryOperationHasACase) {
     // IsValidHandle), and Global Call's start-up is one more. The Aculab call, resource,
     // switch and IP telephony lists name 79 functions, seven of which have no operation; the
     // media library has 55 operations. Three operations reach the Intel IP board list, three
-    // work on record files through the C run time, and two route over the TDM bus.
-    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2));
+    // work on record files through the C run time, two route over the TDM bus, and three reach
+    // the RTP streams of the voice channels.
+    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2 + 3));
 }
 
 TEST_F(HardwareResultsTest, EachFamilyRefusesWhereItShould) {
