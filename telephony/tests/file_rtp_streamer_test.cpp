@@ -5,9 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "telephony/file_rtp_streamer.h"
 #include "telephony/tests/vendor_stub_fixture.h"
 #include "testing/eventually.h"
+#include "testing/rtp_receiver.h"
 #include "testing/scoped_environment.h"
 #include "testing/temp_root.h"
 
@@ -146,6 +149,63 @@ TEST_F(FileRtpStreamerTest, AFileNameCannotAddOptions) {
     ASSERT_EQ(calls.size(), 9u);
     EXPECT_EQ(calls[5], platform::MapWindowsPath(name).string());
     EXPECT_THAT(calls, Not(Contains("-y")));
+}
+
+// The system's program, when it is installed: a wave file of A-law voice reaches a receiver of
+// the test's own as RTP.
+class RealFfmpegTest : public VendorStubTest {};
+
+std::string WaveOfAlaw(uint32_t samples) {
+    std::string wave;
+    const auto put = [&](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            wave += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    wave += "RIFF";
+    put(36 + samples, 4);
+    wave += "WAVEfmt ";
+    put(16, 4);
+    put(6, 2);  // A-law
+    put(1, 2);
+    put(8000, 4);
+    put(8000, 4);
+    put(1, 2);
+    put(8, 2);
+    wave += "data";
+    put(samples, 4);
+    wave += std::string(samples, static_cast<char>(0xD5));
+    return wave;
+}
+
+TEST_F(RealFfmpegTest, AWaveFileIsStreamedToTheEndpoint) {
+    bool installed = false;
+    if (const char* path = std::getenv("PATH")) {
+        std::string folders = path;
+        for (size_t start = 0; start <= folders.size();) {
+            const size_t end = std::min(folders.find(':', start), folders.size());
+            installed |= fs::exists(fs::path(folders.substr(start, end - start)) / "ffmpeg");
+            start = end + 1;
+        }
+    }
+    if (!installed)
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const fs::path host = platform::MapWindowsPath(kFile);
+    fs::create_directories(host.parent_path());
+    std::ofstream(host, std::ios::binary) << WaveOfAlaw(8000);
+    testing::RtpReceiver receiver;
+    FileStreamerTimes times;
+    times.growth_polls = 0;
+    ASSERT_TRUE(StartFileRTPStream(kFile, "127.0.0.1", receiver.port(), times));
+    const std::optional<testing::RtpPacket> packet = receiver.Next();
+    ASSERT_TRUE(packet);
+    EXPECT_EQ(packet->version, 2);
+    ASSERT_TRUE(testing::Eventually([this] {
+        for (const std::string& text : Texts())
+            if (text.find("done.") != std::string::npos)
+                return true;
+        return false;
+    }));
+    EXPECT_THAT(Texts(), Contains(HasSubstr("stopped. Output:")));
 }
 
 }  // namespace
