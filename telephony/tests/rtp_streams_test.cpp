@@ -7,13 +7,17 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/win_path.h"
 #include "telephony/audio_ring_buffer.h"
 #include "telephony/csp_audio_stream_source.h"
+#include "telephony/file_audio_stream.h"
 #include "telephony/rtp_audio_stream_target.h"
 #include "telephony/rtp_channel_streams.h"
 #include "telephony/tests/facade_fixture.h"
@@ -178,6 +182,34 @@ TEST_F(RtpStreamsOnBoardsTest, StreamsComeAndGoWhileTheBoardsDeliverFreely) {
     EXPECT_EQ(packet->size, 524u);
     for (const int32_t channel : channels)
         EXPECT_EQ(hardware_->StopRTPStream(channel), -1);
+}
+
+TEST_F(RtpStreamsOnBoardsTest, AVoiceFileIsCopiedThroughARingBufferBlockByBlock) {
+    const std::vector<uint8_t> voice = Counting(2048 + 100, 3);
+    const std::filesystem::path from = platform::MapWindowsPath("C:\\VOX\\FROM.VOX");
+    const std::filesystem::path to = platform::MapWindowsPath("C:\\VOX\\TO.VOX");
+    std::filesystem::create_directories(from.parent_path());
+    std::ofstream(from, std::ios::binary)
+        .write(reinterpret_cast<const char*>(voice.data()),
+               static_cast<std::streamsize>(voice.size()));
+
+    AudioRingBuffer ring(1536);
+    FileAudioStreamSource source("C:\\VOX\\FROM.VOX", &ring);
+    FileAudioStreamTarget target("C:\\VOX\\TO.VOX", &ring);
+    ASSERT_EQ(source.Open(), 0);
+    ASSERT_EQ(target.Open(), 0);
+    ASSERT_EQ(target.Start(), 0);
+    ASSERT_EQ(source.Start(), 0);
+    // Whole blocks go through; the last 100 bytes stay in the buffer.
+    ASSERT_TRUE(testing::Eventually([&] { return std::filesystem::file_size(to) == 2048; }));
+    ASSERT_TRUE(testing::Eventually([&] { return ring.Fill() == 100; }));
+    EXPECT_EQ(source.Close(), 0);
+    EXPECT_EQ(target.Close(), 0);
+    std::ifstream copied(to, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(copied)),
+                                     std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, std::vector<uint8_t>(voice.begin(), voice.begin() + 2048));
+    EXPECT_THAT(Texts(), Contains("dx_filewrite(C:\\VOX\\TO.VOX) 512 bytes\n"));
 }
 
 }  // namespace
