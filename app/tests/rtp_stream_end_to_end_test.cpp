@@ -120,6 +120,7 @@ TEST_F(RtpStreamEndToEndTest, BlocksBecomePacketsUntilStoppedAndACleanStreamStar
     ASSERT_TRUE(node_->WaitForLog("dx_close ldev=1"));
     EXPECT_THAT(Journal(), Contains(HasSubstr("libecmt ec_stopch(")));
     EXPECT_THAT(Control("query stream #1"), HasSubstr("no open voice channel"));
+    EXPECT_EQ(Control("media step * 3"), "OK delivered=0");
 }
 
 TEST_F(RtpStreamEndToEndTest, UnknownChannelsAndBadPortsStartNothing) {
