@@ -10,6 +10,7 @@
 #include "node/manager_log.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "telephony/rtp_channel_streams.h"
 
 namespace ruzd::app {
 
@@ -199,6 +200,9 @@ int CVesmarinApp::ExitInstance() {
         manager->StopAllThreads();
     }
     manager.reset();
+    // Whatever stream a manager left behind ends before the log does.
+    telephony::RTPStreamStopAll();
+    telephony::RTPStreamRemoveAll();
     if (one_second_timer_ != 0) {
         platform::KillThreadTimer(one_second_timer_);
     }

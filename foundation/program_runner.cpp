@@ -136,13 +136,19 @@ int ExitResult(const platform::ChildProcess& child) {
 
 int ProgramRunner::Run(const std::string& command_line, const std::string& working_folder,
                        std::string& output, uint32_t timeout_ms) {
+    return RunArguments(SplitCommandLine(command_line), working_folder, output, timeout_ms);
+}
+
+int ProgramRunner::RunArguments(std::vector<std::string> arguments,
+                                const std::string& working_folder, std::string& output,
+                                uint32_t timeout_ms) {
     output.clear();
     platform::ChildOutput pipe;
     if (const int failure = PipeFailure(pipe.Open()); failure != 0) {
         return failure;
     }
     platform::ChildStart start;
-    start.arguments = SplitCommandLine(command_line);
+    start.arguments = std::move(arguments);
     if (start.arguments.empty() || start.arguments.front().empty()) {
         return Failed(kRunStartFailed, platform::kErrorFileNotFound);
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ruzd::foundation {
 
@@ -33,6 +34,10 @@ public:
     static int Run(const std::string& command_line, const std::string& working_folder,
                    std::string& output, uint32_t timeout_ms);
 
+    // The same with the arguments as they are, the program first: no splitting, no quoting, so
+    // an argument can never become two.
+    static int RunArguments(std::vector<std::string> arguments, const std::string& working_folder,
+                            std::string& output, uint32_t timeout_ms);
     // Runs this program's own executable with `arguments`, in the current folder.
     static int RunSelf(const std::string& arguments, std::string& output, uint32_t timeout_ms);
 };

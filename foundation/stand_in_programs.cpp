@@ -12,10 +12,12 @@ namespace {
 struct StandIn {
     const char* windowsName;
     const char* ours;
+    bool onPath;  // the system's program of that name, searched on PATH
 };
 
 constexpr StandIn kStandIns[] = {
-    {"net.exe", "ruzd-net"},
+    {"net.exe", "ruzd-net", false},
+    {"ffmpeg.exe", "ffmpeg", true},
 };
 
 std::filesystem::path ToolsDir() {
@@ -33,7 +35,8 @@ std::optional<std::string> StandInProgram(std::string_view program) {
         slash == std::string_view::npos ? program : program.substr(slash + 1);
     for (const StandIn& standIn : kStandIns) {
         if (platform::EqualsIgnoreCase(name, standIn.windowsName)) {
-            return (ToolsDir() / standIn.ours).string();
+            return standIn.onPath ? std::string(standIn.ours)
+                                  : (ToolsDir() / standIn.ours).string();
         }
     }
     return std::nullopt;

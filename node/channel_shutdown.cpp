@@ -13,6 +13,7 @@
 #include "telephony/dcb_resources.h"
 #include "telephony/intel_boards.h"
 #include "telephony/opened_station_boards.h"
+#include "telephony/rtp_channel_streams.h"
 #include "telephony/tdm_time_slots.h"
 
 namespace ruzd::node {
@@ -31,12 +32,15 @@ constexpr const char* kClosed = "Closed";
 void CVesmarinManager::SafeCloseAllChannels() {
     ManagerLog(kDebugChannelGeneral, kDebugNone, "SafeCloseAllChannels");
     StopAllThreads();
+    // No audio comes from a channel once its stream is stopped, so the channels close quietly.
+    telephony::RTPStreamStopAll();
     if (!hardware_) {
         return;
     }
     CloseDevicesOf(devices_.Voice(), kPortTypeVoice, foundation::kDebugChannelVoice, "dx_close",
                    &telephony::CHardware::dx_close);
     CloseVirtualFiles();
+    telephony::RTPStreamRemoveAll();
     CloseCallDevices(devices_.Network(), kPortTypeNetwork);
     CloseDevicesOf(devices_.Station(), kPortTypeStation, foundation::kDebugChannelMsi, "ms_close",
                    &telephony::CHardware::ms_close);

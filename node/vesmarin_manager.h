@@ -446,6 +446,9 @@ private:
     // The voice-device handle of an opened channel or board; false, after logging the call's
     // name with "ldev=UNKNOWN RET=ERROR", when there is none.
     bool FindVoiceChannel(CommandArguments& args, int32_t ldev, const char* call, int32_t* handle);
+    // Runs the stream operation on the voice channel the command names, logging `done` after.
+    void OnVoiceStream(net::CClientStreamSocket* command, const char* call, const char* done,
+                       int32_t (telephony::CHardwareISDN::*operation)(int32_t));
     void ReportVoicePortStatus(int32_t ldev, const char* text);
     // Closes an opened voice channel or board as its close command does; called with the
     // network-line table locked.

@@ -110,4 +110,8 @@ int32_t CrtChmod(std::string_view windows_path, uint32_t crt_permission) {
     return 0;
 }
 
+int32_t CrtErrno() {
+    return errno;
+}
+
 }  // namespace ruzd::platform

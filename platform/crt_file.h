@@ -22,6 +22,8 @@ int32_t CrtWrite(int32_t handle, const void* buffer, uint32_t count);
 int32_t CrtLseek(int32_t handle, int32_t offset, int32_t whence);
 // 0, or -1.
 int32_t CrtClose(int32_t handle);
+// The calling thread's errno as the last failed run-time call left it.
+int32_t CrtErrno();
 // Makes the file read-only (no write bits) or writable by its owner, as _S_IWRITE is missing
 // or given (_wchmod): 0, or -1.
 int32_t CrtChmod(std::string_view windows_path, uint32_t crt_permission);

@@ -34,4 +34,9 @@ void InitialisedNodeTest::StartAndInitialise(std::vector<std::string> arguments,
     ASSERT_TRUE(peer_->ReceiveCode(2).has_value());
 }
 
+void InitialisedNodeTest::Settle(int32_t id) {
+    peer_->SendInts(kCNPING, id, {id});
+    ASSERT_TRUE(peer_->ReceiveCode(1).has_value()) << node_->Stderr();
+}
+
 }  // namespace ruzd::testing

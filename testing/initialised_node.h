@@ -28,6 +28,9 @@ protected:
     void StartAndInitialise(std::vector<std::string> arguments = {"-debug", "-d"},
                             int32_t first_id = 2);
 
+    // Every command sent before it has run once this keep-alive is answered.
+    void Settle(int32_t id = 99);
+
     SntpTestServer time_server_;
     const uint32_t file_port_ = WriteFilePort();
     std::unique_ptr<NodeProcess> node_;

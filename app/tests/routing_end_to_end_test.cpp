@@ -27,7 +27,6 @@ using ruzd::testing::LeadingInts;
 
 constexpr int32_t kAMOPEN = 1;
 constexpr int32_t kAMRQIN = 4;
-constexpr int32_t kCNPING = 12;
 constexpr int32_t kDXFOPE = 41;
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kDXPIOT = 47;
@@ -49,12 +48,6 @@ protected:
         StartAndInitialise({"-debug", "-d", "-w1"});
     }
 
-    // Every command sent so far has run once the keep-alive's echo is back.
-    void Sync() {
-        peer_->SendInts(kCNPING, 4, {78});
-        ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
-    }
-
     std::vector<int32_t> Next(int32_t code) {
         const std::optional<testing::Payload> payload =
             peer_->ReceiveCode(code, std::chrono::seconds(20));
@@ -70,7 +63,7 @@ protected:
                 w.WriteInt(value);
             }
         });
-        Sync();
+        Settle();
     }
 
     // The prompt fetched into the node's cache and opened under virtual handle 1.
@@ -94,7 +87,7 @@ TEST_F(RoutingEndToEndTest, ACallerRoutedToAVoiceChannelHearsItsPrompt) {
     // A caller on the network line, answered.
     peer_->SendInts(kCCOPEN, 10, {kLine});
     peer_->SendInts(kCCWCAL, 11, {kLine});
-    Sync();
+    Settle();
     ASSERT_EQ(Control("call dtiB1T1 5551000 5552000"), "OK crn=4097");
     EXPECT_EQ(Next(12)[4], CCEV_OFFERED);
     peer_->SendInts(kCCANCA, 12, {kLine, 0, 0, 0});

@@ -81,3 +81,4 @@ BOARDSIM_BEHAVIOUR(xds_board_reset, int32_t, (uint8_t board))
 #include "boardsim/core/behaviours_conference.h"
 #include "boardsim/core/behaviours_ip.h"
 #include "boardsim/core/behaviours_media.h"
+#include "boardsim/core/behaviours_speech.h"

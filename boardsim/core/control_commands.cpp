@@ -13,6 +13,7 @@
 #include "boardsim/core/ip_service_commands.h"
 #include "boardsim/core/machine.h"
 #include "boardsim/core/media_commands.h"
+#include "boardsim/core/speech_commands.h"
 #include "telephony/vendorapi/vendor_api.h"
 
 namespace ruzd::boardsim {
@@ -82,6 +83,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
         return *answer;
     if (std::optional<std::string> answer = QueryConferences(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = QuerySpeech(machine, words))
+        return *answer;
     return Err("unknown query");
 }
 
@@ -130,6 +133,8 @@ std::string Execute(Machine& machine, const std::string& line) {
     if (std::optional<std::string> answer = ExecuteAmtelcoCommand(machine, words))
         return *answer;
     if (std::optional<std::string> answer = ExecuteConferenceCommand(machine, words))
+        return *answer;
+    if (std::optional<std::string> answer = ExecuteSpeechCommand(machine, line, words))
         return *answer;
 
     if (command == "digits") {

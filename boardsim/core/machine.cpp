@@ -48,6 +48,7 @@ Machine::Machine()
       aculab_(config_.aculab_cards),
       service_state_(config_.service_state) {
     media_.SetSpeed(config_.speed);
+    speech_.SetSpeed(config_.speed);
     for (const auto& [device, words] : config_.sources) {
         const std::optional<MediaSource> source = ReadSource(words);
         if (!source || !media_.SetSource(device, *source))

@@ -28,6 +28,7 @@
 #include "boardsim/core/journal.h"
 #include "boardsim/core/result_table.h"
 #include "boardsim/core/station_lines.h"
+#include "boardsim/core/speech_streams.h"
 #include "boardsim/core/tdm_bus.h"
 #include "boardsim/core/voice_media.h"
 #include "boardsim/core/voice_recordings.h"
@@ -62,6 +63,7 @@ public:
     AculabSystem& aculab() { return aculab_; }
     ConferenceRooms& conferences() { return conferences_; }
     StationLines& stations() { return stations_; }
+    SpeechStreams& speech() { return speech_; }
 
     int32_t service_state() const { return service_state_.load(); }
     void set_service_state(int32_t state) { service_state_.store(state); }
@@ -84,6 +86,7 @@ private:
     AculabSystem aculab_;
     ConferenceRooms conferences_{config_, bus_};  // after the bus it takes listen slots of
     StationLines stations_;
+    SpeechStreams speech_{devices_, events_};  // after what it reads, stopped before
     std::atomic<int32_t> service_state_;
     std::unique_ptr<ControlServer> control_;  // started last, stopped first
 };

@@ -40,6 +40,7 @@ std::optional<std::string> ExecuteMediaCommand(Machine& machine, const std::stri
         if (!factor || *factor < 0 || *factor > 100000)
             return Err("usage: speed <factor 0 to 100000>");
         media.SetSpeed(static_cast<double>(*factor));
+        machine.speech().SetSpeed(static_cast<double>(*factor));
         return Ok();
     }
     if (command == "source") {

@@ -519,10 +519,12 @@ std::vector<OperationCase> AculabHandWrittenCases() {
 // The record-file operations and the recording into them: record_files_test.cpp.
 // The routing of two devices over the TDM bus: tdm_routing_test.cpp.
 // The reading of an Amtelco board's next message: amtelco_event_test.cpp.
-const std::set<std::string> kTestedSeparately = {"GetAmtelcoEvent",
-    "IsValidHandle", "ms_DeleteAllConferences", "InitGlobalCall", "HasIntelIPBoards",
-    "SipRegister",   "SipUnregisterAll",        "rec_fileopen",   "rec_fileseek",
-    "rec_fileclose", "dx_reciottdata",          "nr_scroute",     "nr_scunroute"};
+// The RTP streams of voice channels: rtp_streams_test.cpp.
+const std::set<std::string> kTestedSeparately = {
+    "GetAmtelcoEvent",  "IsValidHandle",  "ms_DeleteAllConferences", "InitGlobalCall",
+    "HasIntelIPBoards", "SipRegister",    "SipUnregisterAll",        "rec_fileopen",
+    "rec_fileseek",     "rec_fileclose",  "dx_reciottdata",          "nr_scroute",
+    "nr_scunroute",     "StartRTPStream", "StopRTPStream",           "RemoveRTPStream"};
 
 std::vector<OperationCase> AllCases() {
     std::vector<OperationCase> cases = CasesFromLists();
@@ -772,9 +774,9 @@ TEST_F(HardwareResultsTest, EveryOperationHasACase) {
     // IsValidHandle), and Global Call's start-up is one more. The Aculab call, resource,
     // switch and IP telephony lists name 79 functions, seven of which have no operation; the
     // media library has 55 operations. Three operations reach the Intel IP board list, three
-    // work on record files through the C run time, two route over the TDM bus and one reads
-    // an Amtelco board's next message.
-    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2 + 1));
+    // work on record files through the C run time, two route over the TDM bus, one reads an
+    // Amtelco board's next message and three reach the RTP streams of the voice channels.
+    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2 + 1 + 3));
 }
 
 TEST_F(HardwareResultsTest, EachFamilyRefusesWhereItShould) {

@@ -12,9 +12,9 @@ using EC_STREAM_CALLBACK = int32_t (*)(int32_t channel, char* buffer, uint32_t l
 constexpr int32_t TEC_STREAM = 0xE0;
 
 // Parameters of ec_setparm.
-constexpr uint32_t ECCH_VADINITIATED = 0x01;
-constexpr uint32_t ECCH_XFERBUFFERSIZE = 0x02;
-constexpr uint32_t DXCH_BARGEIN = 0x03;
+constexpr uint32_t ECCH_VADINITIATED = 0x2000021F;
+constexpr uint32_t ECCH_XFERBUFFERSIZE = 0x30000005;
+constexpr uint32_t DXCH_BARGEIN = 0x2000021D;
 constexpr uint32_t ECCH_ECHOCANCELLER = 0x04;
 
 // Mode of ec_stopch.
