@@ -72,14 +72,14 @@ std::vector<CallModel::Step> CallModel::OutcomeSteps(const Outcome& outcome, boo
         steps.push_back({CCST_PROCEEDING, CCEV_PROCEEDING, 0});
     switch (outcome.kind) {
         case Outcome::Kind::kConnect:
-            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0});
+            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0, outcome.alerting_extension});
             steps.push_back({CCST_CONNECTED, CCEV_CONNECTED, 0});
             break;
         case Outcome::Kind::kBusy:
             steps.push_back({CCST_DISCONNECTED, CCEV_DISCONNECTED, cause});
             break;
         case Outcome::Kind::kNoAnswer:
-            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0});
+            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0, outcome.alerting_extension});
             steps.push_back({CCST_DISCONNECTED, CCEV_DISCONNECTED, cause});
             break;
         default:
@@ -98,7 +98,8 @@ void CallModel::PostSteps(const CallRecord& call, const std::vector<Step>& steps
             current->state = step.state;
             if (Ends(step.event))
                 current->cause = step.result;
-            events_.Put(current->line, step.event, EncodeCallEvent({crn, step.result, {}}));
+            events_.Put(current->line, step.event, EncodeCallEvent({crn, step.result, {}}),
+                        step.extension);
         });
     }
 }
@@ -175,7 +176,8 @@ CallFault CallModel::WaitCall(LINEDEV line, CRN* slot) {
     return CallFault::kNone;
 }
 
-CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number) {
+CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number,
+                              OutgoingBlocks blocks) {
     if (slot == nullptr || number == nullptr)
         return CallFault::kBadParameter;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -197,6 +199,9 @@ CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number) {
     record->ies_to_send.clear();
     call.awaiting_far_end = outcome.kind == Outcome::Kind::kPending;
     call.slot = slot;
+    call.destination = std::move(blocks.destination);
+    call.extension = std::move(blocks.extension);
+    call.makecall_block = std::move(blocks.makecall_block);
     record->active = call.crn;
     const CRN crn = call.crn;
     const CallRecord& stored = calls_[crn] = std::move(call);
@@ -221,6 +226,18 @@ CallFault CallModel::Accept(CRN crn, bool async) {
     call->state = CCST_ACCEPTED;
     if (async)
         PostEvent(call->line, CCEV_ACCEPT, {crn, 0, {}});
+    return CallFault::kNone;
+}
+
+CallFault CallModel::CallAck(CRN crn, bool async) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    CallRecord* call = CallLocked(crn);
+    if (call == nullptr || !call->presented)
+        return CallFault::kBadCall;
+    if (call->state != CCST_OFFERED)
+        return CallFault::kBadState;
+    if (async)
+        PostEvent(call->line, CCEV_CALL_ACK, {crn, 0, {}});
     return CallFault::kNone;
 }
 

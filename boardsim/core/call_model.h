@@ -50,7 +50,9 @@ public:
     // The application's side. Each answers kNone or why it refused; an asynchronous request
     // completes with its event.
     CallFault WaitCall(LINEDEV line, CRN* slot);
-    CallFault MakeCall(LINEDEV line, CRN* slot, const char* number);
+    CallFault MakeCall(LINEDEV line, CRN* slot, const char* number, OutgoingBlocks blocks = {});
+    // Acknowledges an offered call: CALL_ACK.
+    CallFault CallAck(CRN crn, bool async);
     CallFault Accept(CRN crn, bool async);
     CallFault Answer(CRN crn, bool async);
     CallFault Drop(CRN crn, int32_t cause, bool async);
@@ -112,6 +114,7 @@ private:
         int32_t state;
         int32_t event;
         int32_t result;
+        std::vector<uint8_t> extension = {};
     };
 
     bool IsLine(LINEDEV line) const;

@@ -24,6 +24,7 @@
 #include "boardsim/core/globalcall_library.h"
 #include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
+#include "boardsim/core/line_extras.h"
 #include "boardsim/core/result_table.h"
 #include "boardsim/core/tdm_bus.h"
 #include "boardsim/core/voice_media.h"
@@ -50,6 +51,7 @@ public:
     Journal& journal() { return journal_; }
     CallModel& calls() { return calls_; }
     GlobalCallLibrary& globalcall() { return globalcall_; }
+    LineExtras& line_extras() { return line_extras_; }
     AmtelcoMailbox& amtelco() { return amtelco_; }
     IpServiceRequests& ip_services() { return ip_services_; }
     VoiceRecordings& recordings() { return recordings_; }
@@ -69,6 +71,7 @@ private:
     Journal journal_;
     GlobalCallLibrary globalcall_;
     CallModel calls_;  // after the events and devices it raises events for
+    LineExtras line_extras_;
     AmtelcoMailbox amtelco_;
     IpServiceRequests ip_services_;
     VoiceRecordings recordings_{events_};
