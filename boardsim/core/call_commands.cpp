@@ -108,9 +108,7 @@ std::optional<Outcome> ReadOutcome(std::vector<Word> words, size_t index, bool p
 std::string Dialout(Machine& machine, const std::vector<Word>& words) {
     const std::optional<Outcome> outcome = ReadOutcome(words, 2, true);
     if (words.size() < 2 || !outcome)
-        return Err(
-            "usage: dialout <device>|* connect|busy|noanswer|fail|pending [<cause>] "
-            "[ext=<hex>]");
+        return Err("usage: dialout <device>|* connect|busy|noanswer|fail|pending [<cause>]");
     std::string device;
     if (words[1].text != "*") {
         const int32_t handle = DeviceHandle(machine, words[1].text);

@@ -10,6 +10,7 @@
 #include "boardsim/core/behaviour/call_functions.h"
 #include "boardsim/core/behaviour/globalcall_line_functions.h"
 #include "boardsim/core/behaviours.h"
+#include "boardsim/core/call_api.h"
 #include "boardsim/core/globalcall_library.h"
 #include "boardsim/core/machine.h"
 #include "boardsim/core/voice_files.h"
@@ -101,11 +102,11 @@ int32_t Behaviour<tags::gc_GetResourceH>::Run(LINEDEV linedev, int32_t* resource
     return 0;
 }
 
+// Kept for an open device; the result is the configured one.
 int32_t Behaviour<tags::gc_SetParm>::Run(LINEDEV linedev, int32_t parm_id, GC_PARM value) {
-    if (!IsOpen(linedev))
-        return Refused(CallFault::kBadLine, linedev);
-    Extras().SetParameter(linedev, parm_id, value.intvalue);
-    return 0;
+    if (IsOpen(linedev))
+        Extras().SetParameter(linedev, parm_id, value.intvalue);
+    return static_cast<int32_t>(DefaultResult("gc_SetParm"));
 }
 
 int32_t Behaviour<tags::gc_SetEvtMsk>::Run(LINEDEV linedev, uint32_t mask, int32_t action) {
