@@ -115,18 +115,18 @@ void CVesmarinManager::MakeGlobalCall(CommandArguments& args, int32_t type, int3
     std::string destination;
     if (blocks->gclib != nullptr) {
         const auto* text = reinterpret_cast<const char*>(blocks->gclib->block);
-        destination = platform::Cp1252ToUtf8(
-            std::string_view(text, ::strnlen(text, GCLIB_DESTINATION_SIZE)));
+        destination =
+            platform::Cp1252ToUtf8(std::string_view(text, ::strnlen(text, GCLIB_DESTINATION_SIZE)));
     }
     call_refs_.SetCallRef(ldev, type, 0, false);
     CRN* slot = call_refs_.GetCallRefSlot(ldev, type);
     // Without an entry the library would have nowhere to put the call's reference: no call,
     // and the channel is released as after a failed one.
     const int32_t result =
-        slot == nullptr ? -1
-                        : hardware_->gc_MakeCall(ldev, handle, slot,
-                                                 platform::Utf8ToCp1252(number).c_str(), blocks,
-                                                 timeout, kAsyncMode);
+        slot == nullptr
+            ? -1
+            : hardware_->gc_MakeCall(ldev, handle, slot, platform::Utf8ToCp1252(number).c_str(),
+                                     blocks, timeout, kAsyncMode);
     args.TraceLine(Format("gc_MakeCall ldev=%d crn=%d phonenum=%s gcphonenum=%s timeout=%d RC=%d",
                           handle, ReadSlot(slot), number.c_str(), destination.c_str(), timeout,
                           result));
@@ -202,8 +202,8 @@ void CVesmarinManager::SocketCmdGCCAAC(net::CClientStreamSocket* command) {
     int32_t length = 0;
     GC_CALLACK_BLK block{};
     TypedLine(args, type, ldev).Long(crn).Int(length);
-    const bool fits = length != kCallAckSize ||
-                      args.Bytes(reinterpret_cast<uint8_t*>(&block), sizeof block);
+    const bool fits =
+        length != kCallAckSize || args.Bytes(reinterpret_cast<uint8_t*>(&block), sizeof block);
     if (!args.Enter()) {
         return;
     }

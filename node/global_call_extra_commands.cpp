@@ -38,8 +38,12 @@ bool ReadCountedBytes(CommandArguments& args, std::vector<uint8_t>* bytes) {
 
 }  // namespace
 
-bool CVesmarinManager::FindMediaDevice(CommandArguments& args, int32_t handle, const char* call,
-                                       int32_t* media) {
+bool CVesmarinManager::FindMediaDevice(CommandArguments& args, int32_t type, int32_t handle,
+                                       const char* call, int32_t* media) {
+    if (type != kPortTypeGlobalCallIp) {
+        args.TraceLine(std::string(call) + " Non IP Device RET=ERROR");
+        return false;
+    }
     if (hardware_->gc_GetResourceH(handle, media, GC_MEDIADEVICE) == 0 && *media != -1) {
         return true;
     }
@@ -101,12 +105,8 @@ void CVesmarinManager::SocketCmdGCSANA(net::CClientStreamSocket* command) {
                            : std::string("gc_SetAlarmNotifyAll SetAlarmNotifyAll for DTI failed"));
         return;
     }
-    if (type != kPortTypeGlobalCallIp) {
-        args.TraceLine("gc_SetAlarmNotifyAll Non IP Device RET=ERROR");
-        return;
-    }
     int32_t media = -1;
-    if (!FindMediaDevice(args, handle, "gc_SetAlarmNotifyAll", &media)) {
+    if (!FindMediaDevice(args, type, handle, "gc_SetAlarmNotifyAll", &media)) {
         return;
     }
     if (hardware_->gc_SetAlarmNotifyAll(media, source, value) != 0) {
@@ -127,19 +127,16 @@ void CVesmarinManager::SocketCmdIMRESE(net::CClientStreamSocket* command) {
         !FindTypedLine(args, ldev, type, "ipm_ResetQoSAlarmStatus", &handle)) {
         return;
     }
-    if (type != kPortTypeGlobalCallIp) {
-        args.TraceLine("ipm_ResetQoSAlarmStatus Non IP Device RET=ERROR");
-        return;
-    }
     int32_t media = -1;
-    if (!FindMediaDevice(args, handle, "ipm_ResetQoSAlarmStatus", &media)) {
+    if (!FindMediaDevice(args, type, handle, "ipm_ResetQoSAlarmStatus", &media)) {
         return;
     }
     IPM_QOS_ALARM_STATUS record{};
     for (const uint32_t alarm : kResetQosAlarms) {
         record.QoSData[record.unAlarmCount++] = {alarm, 0};
     }
-    if (hardware_->ipm_ResetQoSAlarmStatus(media, &record, static_cast<uint16_t>(kAsyncMode)) != 0) {
+    if (hardware_->ipm_ResetQoSAlarmStatus(media, &record, static_cast<uint16_t>(kAsyncMode)) !=
+        0) {
         args.TraceLine("ipm_ResetQoSAlarmStatus SetAlarmNotifyAll for media failed");
     }
 }
@@ -226,7 +223,9 @@ void CVesmarinManager::SocketCmdGCEXTE(net::CClientStreamSocket* command) {
     GC_PARM_BLKP returned = nullptr;
     hardware_->gc_Extension(line, targetType, targetId, extensionId, ParameterBlockPointer(block),
                             &returned, kAsyncMode);
-    hardware_->gc_util_delete_parm_blk(&returned);
+    if (returned != nullptr) {
+        hardware_->gc_util_delete_parm_blk(&returned);
+    }
 }
 
 }  // namespace ruzd::node

@@ -22,7 +22,8 @@ std::string GlobalCallTrunkName(int32_t ldev) {
     } else {
         // Computed in 64 bits so that no line device number the central server sends overflows.
         const int64_t index = static_cast<int64_t>(ldev) - 1;
-        name = platform::Format(":N_dtiB%iT%i:P_isdn", static_cast<int>(index / kBChannelsPerTrunk + 1),
+        name = platform::Format(":N_dtiB%iT%i:P_isdn",
+                                static_cast<int>(index / kBChannelsPerTrunk + 1),
                                 static_cast<int>(index % kBChannelsPerTrunk + 1));
     }
     if (name.size() > kMaxGlobalCallNameLength) {

@@ -456,9 +456,11 @@ private:
     // the file map); `start` is the library's trace function.
     void RunStartTrace(net::CClientStreamSocket* command, const char* call,
                        const std::function<int32_t(int32_t handle, const char* file)>& start);
-    // The media device of an IP line device; false, after logging "<call> GetResourceH for
-    // media failed", when it has none.
-    bool FindMediaDevice(CommandArguments& args, int32_t handle, const char* call, int32_t* media);
+    // The media device of an IP line device; false, after logging "<call> Non IP Device
+    // RET=ERROR" for a device of another type or "<call> GetResourceH for media failed" when it
+    // has none.
+    bool FindMediaDevice(CommandArguments& args, int32_t type, int32_t handle, const char* call,
+                         int32_t* media);
 
     // --- File commands ---
     void QueueFileOpen(net::CClientStreamSocket* command, int32_t kind);

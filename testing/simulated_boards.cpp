@@ -52,11 +52,18 @@ std::vector<std::string> SimulatedBoards::CallControlJournal(size_t from) const 
 }
 
 std::vector<std::string> SimulatedBoards::GlobalCallJournal(size_t from) const {
-    static const std::vector<std::string> kEventQueries = {
-        "gc_GetMetaEvent(",        "gc_GetCRN(",         "gc_GetDNIS(",
-        "gc_GetANI(",              "gc_GetCallState(",   "gc_ResultValue(",
-        "gc_GetSigInfo(",          "gc_GetCallInfo(",    "gc_AlarmSourceObjectID(",
-        "gc_AlarmNumber(",         "gc_GetAlarmConfiguration(", "gc_ResultInfo("};
+    static const std::vector<std::string> kEventQueries = {"gc_GetMetaEvent(",
+                                                           "gc_GetCRN(",
+                                                           "gc_GetDNIS(",
+                                                           "gc_GetANI(",
+                                                           "gc_GetCallState(",
+                                                           "gc_ResultValue(",
+                                                           "gc_GetSigInfo(",
+                                                           "gc_GetCallInfo(",
+                                                           "gc_AlarmSourceObjectID(",
+                                                           "gc_AlarmNumber(",
+                                                           "gc_GetAlarmConfiguration(",
+                                                           "gc_ResultInfo("};
     return LibraryJournal("libgc ", "gc_", kEventQueries, from);
 }
 

@@ -15,14 +15,9 @@
 #include <vector>
 
 #include "net/input_stream_socket.h"
-#include "platform/sntp_client.h"
 #include "telephony/vendorapi/globalcall.h"
 #include "telephony/vendorapi/isdn.h"
-#include "testing/command_peer.h"
-#include "testing/file_peer.h"
-#include "testing/node_program.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
+#include "testing/node_session.h"
 
 namespace ruzd::app {
 namespace {
@@ -34,7 +29,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kGCOPEN = 127;
 constexpr int32_t kGCWCAL = 130;
 constexpr int32_t kGCCLOS = 131;
@@ -46,29 +40,15 @@ constexpr int32_t kGCDRCA = 139;
 constexpr int32_t kGlobalCallIp = 7;
 constexpr int32_t kAsync = 0x8000;
 
-class GlobalCallEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
+class GlobalCallEndToEndTest : public testing::NodeSessionTest {
 protected:
-    void SetUp() override {
-        WriteConfig("network 1 30\nip 1 4\n");
-        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
-    }
+    GlobalCallEndToEndTest() : NodeSessionTest("network 1 30\nip 1 4\n") {}
 
-    // The node started, past its start-up delay, its file connection authorised, initialised
-    // for this central server (the reply says Global Call runs and IP boards are there) and
-    // its workers running.
+    // The session up to the workers; the answer to CNINIT says that Global Call runs and that
+    // IP boards are there (after the code and the version text).
     void StartAndInitialise() {
-        node_ = StartNode({"-debug", "-d"});
-        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
-        ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-            << node_->Stderr();
-        files_ = testing::FilePeer::Authorised(file_port_);
-        ASSERT_TRUE(files_);
-
-        peer_->SendInit(2);
-        const std::optional<Payload> init = peer_->ReceiveCode(31);
-        ASSERT_TRUE(init.has_value()) << node_->Stderr();
-        // After the code and the version text: Global Call initialised, IP boards present.
+        const std::optional<Payload> init = NodeSessionTest::StartAndInitialise();
+        ASSERT_TRUE(init.has_value());
         net::CInputStreamSocket reader(init->data(), static_cast<int>(init->size()));
         int32_t code = 0;
         std::string version;
@@ -77,11 +57,6 @@ protected:
         reader.ReadInt(code).ReadString(version).ReadInt(globalCall).ReadInt(ipBoards);
         EXPECT_EQ(globalCall, 1);
         EXPECT_EQ(ipBoards, 1);
-
-        peer_->SendInts(kCNSTRT, 3, {});
-        peer_->SendInts(kCNPING, 4, {78});
-        ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
-        ASSERT_TRUE(peer_->ReceiveCode(2).has_value());
     }
 
     // The next message that is not a keep-alive's echo; fails the test when none comes.
@@ -100,18 +75,6 @@ protected:
             w.WriteInt(1).WriteInt(kGlobalCallIp).WriteInt(handle).WriteInt(code).WriteInt(crn);
         });
     }
-
-    int32_t HandleOf(const std::string& device) {
-        const std::string answer = Control("query device " + device);
-        const size_t at = answer.find("handle=");
-        return at == std::string::npos ? -1 : std::stoi(answer.substr(at + 7));
-    }
-
-    const uint32_t file_port_ = testing::WriteFilePort();
-    testing::SntpTestServer time_server_;
-    std::unique_ptr<testing::NodeProcess> node_;
-    std::unique_ptr<testing::CommandPeer> peer_;
-    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(GlobalCallEndToEndTest, AnIncomingAndAnOutgoingCallOnAnIpChannel) {

@@ -13,13 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sntp_client.h"
 #include "telephony/vendorapi/isdn.h"
-#include "testing/command_peer.h"
-#include "testing/file_peer.h"
-#include "testing/node_program.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
+#include "testing/node_session.h"
 
 namespace ruzd::app {
 namespace {
@@ -33,7 +28,6 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 constexpr int32_t kCNPING = 12;
-constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kCCDRCA = 8;
 constexpr int32_t kCCACCA = 77;
 constexpr int32_t kCCANCA = 78;
@@ -45,38 +39,12 @@ constexpr int32_t kCCWCAL = 91;
 constexpr int32_t kNetworkLine = 3;
 constexpr int32_t kAsync = 0x8000;
 
-class IsdnCallEndToEndTest : public testing::OnSimulatedBoards<testing::NodeProgramTest> {
+class IsdnCallEndToEndTest : public testing::NodeSessionTest {
 protected:
-    void SetUp() override {
-        // No IP boards: Global Call stays stopped and calls run on the ISDN functions.
-        WriteConfig("network 1 30\nip 0 0\n");
-        // CNINIT sets the node's clock from the central host's time server: one of the test's
-        // own.
-        environment_.Set(platform::kSntpPortVariable, std::to_string(time_server_.port()));
-    }
+    // No IP boards: Global Call stays stopped and calls run on the ISDN functions.
+    IsdnCallEndToEndTest() : NodeSessionTest("network 1 30\nip 0 0\n") {}
 
-    // The node started, its start-up delay over, its file connection authorised, initialised
-    // for this central server and its workers running.
-    void StartAndInitialise() {
-        node_ = StartNode({"-debug", "-d"});
-        peer_ = std::make_unique<testing::CommandPeer>(command_port_);
-        ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
-        // Keep-alives are dropped without a word until the start-up delay has passed.
-        ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-            << node_->Stderr();
-
-        files_ = testing::FilePeer::Authorised(file_port_);
-        ASSERT_TRUE(files_);
-
-        peer_->SendInit(2);
-        ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
-        peer_->SendInts(kCNSTRT, 3, {});
-        // The first keep-alive of the active connection also brings message 2; both come after
-        // the workers started.
-        peer_->SendInts(kCNPING, 4, {78});
-        ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
-        ASSERT_TRUE(peer_->ReceiveCode(2).has_value());
-    }
+    void StartAndInitialise() { ASSERT_TRUE(NodeSessionTest::StartAndInitialise()); }
 
     // The next device event; fails the test when none comes.
     Payload NextDeviceEvent() {
@@ -91,18 +59,6 @@ protected:
             w.WriteInt(1).WriteInt(kNetworkLine).WriteInt(handle).WriteInt(code).WriteInt(crn);
         });
     }
-
-    int32_t HandleOf(const std::string& device) {
-        const std::string answer = Control("query device " + device);
-        const size_t at = answer.find("handle=");
-        return at == std::string::npos ? -1 : std::stoi(answer.substr(at + 7));
-    }
-
-    const uint32_t file_port_ = testing::WriteFilePort();
-    testing::SntpTestServer time_server_;
-    std::unique_ptr<testing::NodeProcess> node_;
-    std::unique_ptr<testing::CommandPeer> peer_;
-    std::unique_ptr<testing::FilePeer> files_;
 };
 
 TEST_F(IsdnCallEndToEndTest, AnIncomingCallFromOfferToClose) {

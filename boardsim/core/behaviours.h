@@ -74,6 +74,6 @@ BOARDSIM_BEHAVIOUR(xds_query_receive, int32_t, (XDS_MSG * message))
 #include "boardsim/core/behaviours_aculab.h"
 #include "boardsim/core/behaviours_bus.h"
 #include "boardsim/core/behaviours_calls.h"
+#include "boardsim/core/behaviours_globalcall_line.h"
 #include "boardsim/core/behaviours_ip.h"
 #include "boardsim/core/behaviours_media.h"
-#include "boardsim/core/behaviours_globalcall_line.h"

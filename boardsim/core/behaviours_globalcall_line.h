@@ -21,17 +21,14 @@ BOARDSIM_BEHAVIOUR(gc_CallAck, int32_t, (CRN crn, GC_CALLACK_BLK* callack, uint3
 BOARDSIM_BEHAVIOUR(gc_SetAlarmNotifyAll, int32_t,
                    (LINEDEV linedev, uint32_t alarm_source, int32_t value))
 BOARDSIM_BEHAVIOUR(gc_AlarmNumber, int32_t, (METAEVENT * metaevent, int32_t* alarm_number))
-BOARDSIM_BEHAVIOUR(gc_AlarmSourceObjectID, int32_t,
-                   (METAEVENT * metaevent, uint32_t* alarm_source))
+BOARDSIM_BEHAVIOUR(gc_AlarmSourceObjectID, int32_t, (METAEVENT * metaevent, uint32_t* alarm_source))
 BOARDSIM_BEHAVIOUR(gc_GetAlarmConfiguration, int32_t,
-                   (LINEDEV linedev, uint32_t alarm_source, ALARM_LIST* alarms,
-                    int32_t query_type))
+                   (LINEDEV linedev, uint32_t alarm_source, ALARM_LIST* alarms, int32_t query_type))
 BOARDSIM_BEHAVIOUR(ipm_ResetQoSAlarmStatus, int32_t,
                    (int32_t dev, IPM_QOS_ALARM_STATUS* status, uint16_t mode))
 BOARDSIM_BEHAVIOUR(gc_SetUserInfo, int32_t,
                    (int32_t target_type, LINEDEV target_id, GC_PARM_BLKP info, int32_t duration))
-BOARDSIM_BEHAVIOUR(gc_AcceptModifyCall, int32_t,
-                   (CRN crn, GC_PARM_BLKP parameters, uint32_t mode))
+BOARDSIM_BEHAVIOUR(gc_AcceptModifyCall, int32_t, (CRN crn, GC_PARM_BLKP parameters, uint32_t mode))
 BOARDSIM_BEHAVIOUR(gc_Extension, int32_t,
                    (int32_t target_type, LINEDEV target_id, uint8_t extension_id,
                     GC_PARM_BLKP parameters, GC_PARM_BLKP* result, uint32_t mode))

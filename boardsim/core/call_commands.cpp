@@ -198,10 +198,10 @@ std::optional<std::string> QueryCalls(Machine& machine, const std::vector<Word>&
         return Ok("crn=" + std::to_string(call->crn) + " line=" + std::to_string(call->line) +
                   " device=" + (name != nullptr ? name : "") + " direction=" +
                   (call->outgoing ? "out" : "in") + " state=" + CallStateName(call->state) +
-                  " presented=" + (call->presented ? "1" : "0") + " dnis=" + call->dnis + " ani=" +
-                  call->ani + " cause=" + std::to_string(call->cause) + " ies=" + HexText(call->ies) +
-                  " destination=" + call->destination + " ext=" + HexText(call->extension) +
-                  " makecall=" + HexText(call->makecall_block));
+                  " presented=" + (call->presented ? "1" : "0") + " dnis=" + call->dnis +
+                  " ani=" + call->ani + " cause=" + std::to_string(call->cause) +
+                  " ies=" + HexText(call->ies) + " destination=" + call->destination + " ext=" +
+                  HexText(call->extension) + " makecall=" + HexText(call->makecall_block));
     }
     if (what == "line" && words.size() == 3) {
         const int32_t device = DeviceHandle(machine, words[2].text);
@@ -211,9 +211,8 @@ std::optional<std::string> QueryCalls(Machine& machine, const std::vector<Word>&
             return Err("no line device " + words[2].text);
         return Ok("line=" + std::to_string(device) + " waiting=" + (view->waiting ? "1" : "0") +
                   " call=" + std::to_string(view->call) +
-                  " unpresented=" + std::to_string(view->unpresented) +
-                  " bchannel=" + std::to_string(view->channel_state) +
-                  machine.line_extras().Describe(device));
+                  " unpresented=" + std::to_string(view->unpresented) + " bchannel=" +
+                  std::to_string(view->channel_state) + machine.line_extras().Describe(device));
     }
     if (what == "globalcall" && words.size() == 2)
         return Ok(machine.globalcall().Describe());

@@ -176,8 +176,7 @@ CallFault CallModel::WaitCall(LINEDEV line, CRN* slot) {
     return CallFault::kNone;
 }
 
-CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number,
-                              OutgoingBlocks blocks) {
+CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number, OutgoingBlocks blocks) {
     if (slot == nullptr || number == nullptr)
         return CallFault::kBadParameter;
     std::lock_guard<std::mutex> lock(mutex_);

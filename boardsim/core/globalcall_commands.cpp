@@ -30,8 +30,8 @@ std::string Alarm(Machine& machine, const std::vector<Word>& words) {
     const std::optional<int64_t> alarm = Number(words[2].text);
     std::optional<int64_t> source = 0;
     if (words.size() == 4)
-        source = words[3].text.starts_with("source=") ? Number(words[3].text.substr(7))
-                                                      : std::nullopt;
+        source =
+            words[3].text.starts_with("source=") ? Number(words[3].text.substr(7)) : std::nullopt;
     if (device < 0)
         return Err("no open device " + words[1].text);
     if (!alarm || !source)
@@ -106,8 +106,7 @@ std::optional<std::string> QueryGlobalCall(Machine& machine, const std::vector<W
     if (device < 0)
         return Err("no open device " + words[2].text);
     if (what == "userinfo") {
-        const std::optional<UserInformation> info =
-            machine.line_extras().UserInformationOf(device);
+        const std::optional<UserInformation> info = machine.line_extras().UserInformationOf(device);
         if (!info)
             return Err("no user information on " + words[2].text);
         return Ok("target=" + std::to_string(info->target_type) +

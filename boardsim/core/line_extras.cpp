@@ -184,8 +184,8 @@ std::string LineExtras::Describe(int32_t line) const {
         text += " progress=" + std::to_string(*extras.progress);
     if (extras.message)
         text += " sndmsg=" + std::to_string(extras.message->type) + ":" +
-                std::to_string(extras.message->crn) + ":" +
-                HexText(extras.message->library_part) + ":" + HexText(extras.message->elements);
+                std::to_string(extras.message->crn) + ":" + HexText(extras.message->library_part) +
+                ":" + HexText(extras.message->elements);
     if (extras.trace_file)
         text += " trace=" + extras.trace_path;
     return text;

@@ -24,11 +24,11 @@ using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::Not;
-using ::testing::StartsWith;
 using testing::MessagePayload;
+using ::testing::Not;
 using testing::Payload;
 using testing::PortStatus;
+using ::testing::StartsWith;
 
 constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kGCOPEN = 127;
@@ -138,9 +138,10 @@ TEST_F(GlobalCallCommandsTest, EveryCommandOfBothFamiliesIsRegistered) {
 TEST_F(GlobalCallCommandsTest, OpensNetworkLinesTrunkBoardsAndIpChannelsFromThePool) {
     size_t mark = GlobalCallJournal().size();
     const int32_t line = Open(kNetwork, 31);
-    EXPECT_THAT(GlobalCallJournal(mark),
-                ElementsAre(AllOf(StartsWith("gc_Open(0x"), EndsWith(", \":N_dtiB2T1:P_isdn\", 0) = 0")),
-                            "gc_SetParm(" + std::to_string(line) + ", 30874, {...}) = 0"));
+    EXPECT_THAT(
+        GlobalCallJournal(mark),
+        ElementsAre(AllOf(StartsWith("gc_Open(0x"), EndsWith(", \":N_dtiB2T1:P_isdn\", 0) = 0")),
+                    "gc_SetParm(" + std::to_string(line) + ", 30874, {...}) = 0"));
     EXPECT_THAT(Control("query line #" + std::to_string(line)), HasSubstr(" parm=30874:20"));
     // A type other than 7 is recorded as a network line.
     peer_->SendInts(kGCOPEN, 10, {1, 32});
@@ -255,9 +256,9 @@ TEST_F(GlobalCallCommandsTest, AFailedMakeCallTellsTheErrorAndReleasesTheChannel
     EXPECT_EQ(replies[1], MessagePayload(12, [&](auto& w) {
                   w.WriteInt(4).WriteInt(kNetwork).WriteInt(line).WriteInt(0x801).WriteInt(0);
               }));
-    EXPECT_THAT(DebugLines(),
-                Contains(EndsWith(
-                    "gc_MakeCall failed: Generate Task Fail event to release the channel")));
+    EXPECT_THAT(
+        DebugLines(),
+        Contains(EndsWith("gc_MakeCall failed: Generate Task Fail event to release the channel")));
 
     // A line device without a call-reference entry makes no call, but is released all the same.
     manager_->Devices().Network().Set(600, line);
@@ -273,20 +274,16 @@ TEST_F(GlobalCallCommandsTest, QueriesOnAnUnknownLineDeviceStillAnswer) {
     peer_->SendInts(kGCGLDS, 40, {kIp, 3, 1});
     peer_->SendInts(kGCGINF, 41, {kIp, 3});
     Sync();
-    EXPECT_THAT(Replies(), ElementsAre(MessagePayload(32,
-                                                      [](auto& w) {
-                                                          w.WriteInt(3).WriteInt(1).WriteInt(-1);
-                                                      }),
-                                       MessagePayload(11, [](auto& w) {
-                                           w.WriteString("").WriteInt(-1);
-                                       })));
+    EXPECT_THAT(
+        Replies(),
+        ElementsAre(MessagePayload(32, [](auto& w) { w.WriteInt(3).WriteInt(1).WriteInt(-1); }),
+                    MessagePayload(11, [](auto& w) { w.WriteString("").WriteInt(-1); })));
 
     Open(kNetwork, 6);
     peer_->SendInts(kGCGLDS, 42, {kNetwork, 6, 1});
     Sync();
-    EXPECT_THAT(Replies(), ElementsAre(MessagePayload(32, [](auto& w) {
-                    w.WriteInt(6).WriteInt(1).WriteInt(1);
-                })));
+    EXPECT_THAT(Replies(), ElementsAre(MessagePayload(
+                               32, [](auto& w) { w.WriteInt(6).WriteInt(1).WriteInt(1); })));
 }
 
 TEST_F(GlobalCallCommandsTest, CallAcknowledgementNeedsTheWholeBlockAndAStoredCall) {
@@ -333,8 +330,8 @@ TEST_F(GlobalCallCommandsTest, ATraceGoesIntoTheFileTheCentralServerNames) {
     EXPECT_THAT(traced, HasSubstr("type=0x824 crn=4097"));
     EXPECT_THAT(DebugLines(), Contains(EndsWith("gc_StartTrace ldev=" + std::to_string(line) +
                                                 " file=C:\\TRACES\\LINE9.TXT RET=0")));
-    EXPECT_THAT(DebugLines(), Contains(EndsWith("gc_StopTrace ldev=" + std::to_string(line) +
-                                                " RET=0")));
+    EXPECT_THAT(DebugLines(),
+                Contains(EndsWith("gc_StopTrace ldev=" + std::to_string(line) + " RET=0")));
 }
 
 TEST_F(GlobalCallCommandsTest, ClosingAnIpChannelLeavesTheNetworkLineOfTheSameNumber) {
@@ -358,6 +355,12 @@ TEST_F(GlobalCallCommandsTest, UserInformationAsABlockOrNone) {
     EXPECT_THAT(Control("query userinfo iptB1T1"), EndsWith(" block= duration=5"));
     SendWithBytes(kGCSUIN, {kIp, 1, 12, line, 6}, {0x01, 0x02, 0x03});
     EXPECT_THAT(Control("query userinfo iptB1T1"), EndsWith(" block=0300010203 duration=6"));
+
+    // A count the wire cannot mean is refused before anything is read or allocated.
+    peer_->SendInts(kGCSUIN, 31, {kIp, 1, 12, line, 8, -1});
+    Sync();
+    EXPECT_THAT(Control("query userinfo iptB1T1"), EndsWith(" duration=6"));
+    EXPECT_THAT(DebugLines(), Contains(EndsWith("Invalid parameter block!")));
 
     // A call as target needs the channel's call.
     const size_t mark = GlobalCallJournal().size();
@@ -387,11 +390,11 @@ TEST_F(GlobalCallCommandsTest, AMediaAlarmReachesTheCentralServerOnceNotificatio
     list[4] = 5;
     list[8] = 1;
     EXPECT_EQ(*alarm, MessagePayload(12, [&](auto& w) {
-                  w.WriteInt(2).WriteInt(kIp).WriteInt(media).WriteInt(CCEV_ALARM).WriteInt(0);
-                  w.WriteUInt(44).WriteInt(5).WriteLong(388).WriteBytes(list.data(), 388);
-              }));
-    EXPECT_THAT(DebugLines(), Contains(EndsWith("gc_SetAlarmNotifyAll ldev=" +
-                                                std::to_string(line) + " RET=0")));
+        w.WriteInt(2).WriteInt(kIp).WriteInt(media).WriteInt(CCEV_ALARM).WriteInt(0);
+        w.WriteUInt(44).WriteInt(5).WriteLong(388).WriteBytes(list.data(), 388);
+    }));
+    EXPECT_THAT(DebugLines(),
+                Contains(EndsWith("gc_SetAlarmNotifyAll ldev=" + std::to_string(line) + " RET=0")));
     EXPECT_THAT(DebugLines(), Contains(EndsWith("gc_SetAlarmNotifyAll Non IP Device RET=ERROR")));
 
     Control("fail gc_SetAlarmNotifyAll -1 2");
@@ -415,7 +418,8 @@ TEST_F(GlobalCallCommandsTest, TheQosResetRecordOfAnIpChannelsMedia) {
     peer_->SendInts(kIMRESE, 91, {kNetwork, 11});
     Sync();
     EXPECT_EQ(Control("query qos ipmB1C3"), "OK count=4 2:0 3:0 5:0 6:0");
-    EXPECT_THAT(DebugLines(), Contains(EndsWith("ipm_ResetQoSAlarmStatus Non IP Device RET=ERROR")));
+    EXPECT_THAT(DebugLines(),
+                Contains(EndsWith("ipm_ResetQoSAlarmStatus Non IP Device RET=ERROR")));
 }
 
 TEST_F(GlobalCallCommandsTest, AcceptingAModificationThatIsOrIsNotPending) {
@@ -430,10 +434,10 @@ TEST_F(GlobalCallCommandsTest, AcceptingAModificationThatIsOrIsNotPending) {
     const std::optional<Payload> text = NextMessage(38);
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(*text, MessagePayload(38, [](auto& w) {
-                  w.WriteInt(30).WriteString(
-                      "gc_AcceptModifyCall GC Error = 105 - Function not valid in the current "
-                      "call state, CCLib = -1 - GC_LIB, CC Error = 0 - No error");
-              }));
+        w.WriteInt(30).WriteString(
+            "gc_AcceptModifyCall GC Error = 105 - Function not valid in the current "
+            "call state, CCLib = -1 - GC_LIB, CC Error = 0 - No error");
+    }));
 
     ASSERT_EQ(Control("modify iptB1T4 0102"), "OK crn=4097");
     const uint8_t parameters[] = {0x02, 0x00, 0x01, 0x02};

@@ -44,7 +44,8 @@ void OpenMediaOf(LINEDEV line, const char* name) {
     const size_t media = text.find(":M_");
     if (text.find(":N_") == std::string_view::npos || media == std::string_view::npos)
         return;
-    const int32_t handle = OpenDevice(std::string(text.substr(media)).c_str(), DeviceFamily::kGlobalCall);
+    const int32_t handle =
+        OpenDevice(std::string(text.substr(media)).c_str(), DeviceFamily::kGlobalCall);
     if (handle >= 0)
         Machine::Get().line_extras().SetMedia(line, handle);
 }

@@ -71,19 +71,25 @@ std::optional<int32_t> TargetLine(int32_t target_type, int32_t target_id, CallFa
 std::optional<Event> AlarmEvent(const METAEVENT* metaevent) {
     if (metaevent == nullptr)
         return std::nullopt;
-    const std::optional<Event> event =
-        Machine::Get().events().CurrentWithData(metaevent->evtdatap);
+    const std::optional<Event> event = Machine::Get().events().CurrentWithData(metaevent->evtdatap);
     if (!event || event->type != CCEV_ALARM)
         return std::nullopt;
     return event;
 }
 
-// The 32-bit word of an alarm event's data at `index`, 0 when it has none.
-int32_t AlarmWord(const Event& event, size_t index) {
-    int32_t word = 0;
-    if (event.data.size() >= (index + 1) * sizeof word)
-        std::memcpy(&word, event.data.data() + index * sizeof word, sizeof word);
-    return word;
+// The 32-bit word at `index` of the data of the alarm the meta event describes (0 when the
+// data ends before it).
+template <typename Word>
+int32_t ReadAlarmWord(const METAEVENT* metaevent, size_t index, Word* word) {
+    if (!Started())
+        return Refused(CallFault::kNotStarted);
+    const std::optional<Event> event = AlarmEvent(metaevent);
+    if (!event || word == nullptr)
+        return Refused(CallFault::kBadParameter);
+    *word = 0;
+    if (event->data.size() >= (index + 1) * sizeof *word)
+        std::memcpy(word, event->data.data() + index * sizeof *word, sizeof *word);
+    return 0;
 }
 
 }  // namespace
@@ -138,8 +144,7 @@ int32_t Behaviour<tags::gc_CallProgress>::Run(CRN crn, int32_t indicator) {
     return 0;
 }
 
-int32_t Behaviour<tags::gc_SndMsg>::Run(LINEDEV linedev, CRN crn, int32_t msg_type,
-                                        GC_IE_BLK* ie) {
+int32_t Behaviour<tags::gc_SndMsg>::Run(LINEDEV linedev, CRN crn, int32_t msg_type, GC_IE_BLK* ie) {
     if (!Started())
         return Refused(CallFault::kNotStarted);
     if (!IsOpen(linedev))
@@ -150,8 +155,8 @@ int32_t Behaviour<tags::gc_SndMsg>::Run(LINEDEV linedev, CRN crn, int32_t msg_ty
     if (ie->gclib != nullptr)
         message.library_part.assign(ie->gclib->block, ie->gclib->block + sizeof *ie->gclib);
     if (ie->cclib != nullptr) {
-        const size_t length = std::min<size_t>(std::max<int16_t>(ie->cclib->length, 0),
-                                               sizeof ie->cclib->data);
+        const size_t length =
+            std::min<size_t>(std::max<int16_t>(ie->cclib->length, 0), sizeof ie->cclib->data);
         message.elements.assign(ie->cclib->data, ie->cclib->data + length);
     }
     Extras().SetSentMessage(linedev, std::move(message));
@@ -207,23 +212,11 @@ int32_t Behaviour<tags::gc_SetAlarmNotifyAll>::Run(LINEDEV linedev, uint32_t /*a
 }
 
 int32_t Behaviour<tags::gc_AlarmNumber>::Run(METAEVENT* metaevent, int32_t* alarm_number) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    const std::optional<Event> event = AlarmEvent(metaevent);
-    if (!event || alarm_number == nullptr)
-        return Refused(CallFault::kBadParameter);
-    *alarm_number = AlarmWord(*event, 0);
-    return 0;
+    return ReadAlarmWord(metaevent, 0, alarm_number);
 }
 
 int32_t Behaviour<tags::gc_AlarmSourceObjectID>::Run(METAEVENT* metaevent, uint32_t* alarm_source) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    const std::optional<Event> event = AlarmEvent(metaevent);
-    if (!event || alarm_source == nullptr)
-        return Refused(CallFault::kBadParameter);
-    *alarm_source = static_cast<uint32_t>(AlarmWord(*event, 1));
-    return 0;
+    return ReadAlarmWord(metaevent, 1, alarm_source);
 }
 
 // The list: a 32-bit count, then 48 pairs of 32-bit values, each alarm the device raised with

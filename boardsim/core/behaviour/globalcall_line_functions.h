@@ -14,8 +14,7 @@ namespace ruzd::boardsim {
 
 // An EXTENSION event on the line device, for the call (0 for none), pointing to the extension
 // id and the parameter block (its size field and data).
-void RaiseExtension(int32_t line, CRN crn, uint8_t extension_id,
-                    const std::vector<uint8_t>& block);
+void RaiseExtension(int32_t line, CRN crn, uint8_t extension_id, const std::vector<uint8_t>& block);
 
 // The blocks of gc_MakeCall as the call keeps them.
 OutgoingBlocks ReadOutgoingBlocks(const GC_MAKECALL_BLK* makecall);
