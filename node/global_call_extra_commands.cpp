@@ -36,6 +36,19 @@ bool ReadCountedBytes(CommandArguments& args, std::vector<uint8_t>* bytes) {
     return count == 0 || args.Bytes(bytes->data(), count);
 }
 
+// Reads the byte count and the bytes that end the command, and enters it. False when the
+// command is refused, or after "Invalid parameter block!" for bytes it cannot use.
+bool EnterWithBytes(CommandArguments& args, std::vector<uint8_t>* bytes) {
+    const bool read = ReadCountedBytes(args, bytes);
+    if (!args.Enter()) {
+        return false;
+    }
+    if (!read) {
+        args.TraceLine(kInvalidBlock);
+    }
+    return read;
+}
+
 }  // namespace
 
 bool CVesmarinManager::FindMediaDevice(CommandArguments& args, int32_t type, int32_t handle,
@@ -61,12 +74,7 @@ void CVesmarinManager::SocketCmdGCSUIN(net::CClientStreamSocket* command) {
     int32_t duration = 0;
     std::vector<uint8_t> bytes;
     TypedLine(args, type, ldev).Int(targetType).Long(targetId).Int(duration);
-    const bool bytesRead = ReadCountedBytes(args, &bytes);
-    if (!args.Enter()) {
-        return;
-    }
-    if (!bytesRead) {
-        args.TraceLine(kInvalidBlock);
+    if (!EnterWithBytes(args, &bytes)) {
         return;
     }
     int32_t handle = -1;
@@ -196,12 +204,7 @@ void CVesmarinManager::SocketCmdGCEXTE(net::CClientStreamSocket* command) {
         .Show(static_cast<int32_t>(ldev));
     args.Stream().ReadByte(extensionId);
     args.Show(int32_t{extensionId});
-    const bool bytesRead = ReadCountedBytes(args, &bytes);
-    if (!args.Enter()) {
-        return;
-    }
-    if (!bytesRead) {
-        args.TraceLine(kInvalidBlock);
+    if (!EnterWithBytes(args, &bytes)) {
         return;
     }
     const auto line = static_cast<int32_t>(ldev);

@@ -1,5 +1,6 @@
 #include "boardsim/core/call_model.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <utility>
@@ -216,41 +217,29 @@ CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number, Outgo
 }
 
 CallFault CallModel::Accept(CRN crn, bool async) {
+    return Respond(crn, {CCST_OFFERED}, CCST_ACCEPTED, CCEV_ACCEPT, async);
+}
+
+CallFault CallModel::Respond(CRN crn, std::initializer_list<int32_t> allowed, int32_t next,
+                             int32_t event, bool async) {
     std::lock_guard<std::mutex> lock(mutex_);
     CallRecord* call = CallLocked(crn);
     if (call == nullptr || !call->presented)
         return CallFault::kBadCall;
-    if (call->state != CCST_OFFERED)
+    if (std::find(allowed.begin(), allowed.end(), call->state) == allowed.end())
         return CallFault::kBadState;
-    call->state = CCST_ACCEPTED;
+    call->state = next;
     if (async)
-        PostEvent(call->line, CCEV_ACCEPT, {crn, 0, {}});
+        PostEvent(call->line, event, {crn, 0, {}});
     return CallFault::kNone;
 }
 
 CallFault CallModel::CallAck(CRN crn, bool async) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CallRecord* call = CallLocked(crn);
-    if (call == nullptr || !call->presented)
-        return CallFault::kBadCall;
-    if (call->state != CCST_OFFERED)
-        return CallFault::kBadState;
-    if (async)
-        PostEvent(call->line, CCEV_CALL_ACK, {crn, 0, {}});
-    return CallFault::kNone;
+    return Respond(crn, {CCST_OFFERED}, CCST_OFFERED, CCEV_CALL_ACK, async);
 }
 
 CallFault CallModel::Answer(CRN crn, bool async) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CallRecord* call = CallLocked(crn);
-    if (call == nullptr || !call->presented)
-        return CallFault::kBadCall;
-    if (call->state != CCST_OFFERED && call->state != CCST_ACCEPTED)
-        return CallFault::kBadState;
-    call->state = CCST_CONNECTED;
-    if (async)
-        PostEvent(call->line, CCEV_ANSWERED, {crn, 0, {}});
-    return CallFault::kNone;
+    return Respond(crn, {CCST_OFFERED, CCST_ACCEPTED}, CCST_CONNECTED, CCEV_ANSWERED, async);
 }
 
 CallFault CallModel::Drop(CRN crn, int32_t cause, bool async) {
@@ -283,29 +272,11 @@ CallFault CallModel::Release(CRN crn, bool async) {
 }
 
 CallFault CallModel::Hold(CRN crn, bool async) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CallRecord* call = CallLocked(crn);
-    if (call == nullptr || !call->presented)
-        return CallFault::kBadCall;
-    if (call->state != CCST_CONNECTED)
-        return CallFault::kBadState;
-    call->state = CCST_HOLD;
-    if (async)
-        PostEvent(call->line, CCEV_HOLDACK, {crn, 0, {}});
-    return CallFault::kNone;
+    return Respond(crn, {CCST_CONNECTED}, CCST_HOLD, CCEV_HOLDACK, async);
 }
 
 CallFault CallModel::Retrieve(CRN crn, bool async) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CallRecord* call = CallLocked(crn);
-    if (call == nullptr || !call->presented)
-        return CallFault::kBadCall;
-    if (call->state != CCST_HOLD)
-        return CallFault::kBadState;
-    call->state = CCST_CONNECTED;
-    if (async)
-        PostEvent(call->line, CCEV_RETRIEVEACK, {crn, 0, {}});
-    return CallFault::kNone;
+    return Respond(crn, {CCST_HOLD}, CCST_CONNECTED, CCEV_RETRIEVEACK, async);
 }
 
 CallFault CallModel::Restart(LINEDEV line, bool async) {

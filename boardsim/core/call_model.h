@@ -14,6 +14,7 @@
 // restarting ends the progress still in flight, as does closing the line device.
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -123,6 +124,10 @@ private:
     Outcome DialoutLocked(LINEDEV line) const;
     static std::vector<Step> OutcomeSteps(const Outcome& outcome, bool proceeding);
 
+    // The application's answer to a presented call in one of the `allowed` states: the call
+    // enters `next` and, asynchronously, raises `event`.
+    CallFault Respond(CRN crn, std::initializer_list<int32_t> allowed, int32_t next, int32_t event,
+                      bool async);
     void PresentNextLocked(LINEDEV line, Line& record);
     void PresentLocked(CallRecord& call);
     void PostSteps(const CallRecord& call, const std::vector<Step>& steps);

@@ -49,6 +49,18 @@ std::vector<uint8_t> CopyBlock(const GC_PARM_BLK* block) {
     return std::vector<uint8_t>(bytes, bytes + sizeof(uint16_t) + block->parm_data_size);
 }
 
+// The refusal of a function on a line device: Global Call not started, the line device not
+// open, or a pointer it needs not given (`given` false); none when the function may go on.
+std::optional<int32_t> LineRefusal(LINEDEV linedev, bool given = true) {
+    if (!Started())
+        return Refused(CallFault::kNotStarted);
+    if (!IsOpen(linedev))
+        return Refused(CallFault::kBadLine, linedev);
+    if (!given)
+        return Refused(CallFault::kBadParameter, linedev);
+    return std::nullopt;
+}
+
 std::optional<int32_t> LineOfCall(CRN crn) {
     const std::optional<CallRecord> call = Machine::Get().calls().Find(crn);
     return call ? std::optional<int32_t>(call->line) : std::nullopt;
@@ -116,10 +128,8 @@ int32_t Behaviour<tags::gc_SetParm>::Run(LINEDEV linedev, int32_t parm_id, GC_PA
 }
 
 int32_t Behaviour<tags::gc_SetEvtMsk>::Run(LINEDEV linedev, uint32_t mask, int32_t action) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    if (!IsOpen(linedev))
-        return Refused(CallFault::kBadLine, linedev);
+    if (const std::optional<int32_t> refused = LineRefusal(linedev))
+        return *refused;
     Extras().SetEventMask(linedev, mask, action);
     return 0;
 }
@@ -145,12 +155,8 @@ int32_t Behaviour<tags::gc_CallProgress>::Run(CRN crn, int32_t indicator) {
 }
 
 int32_t Behaviour<tags::gc_SndMsg>::Run(LINEDEV linedev, CRN crn, int32_t msg_type, GC_IE_BLK* ie) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    if (!IsOpen(linedev))
-        return Refused(CallFault::kBadLine, linedev);
-    if (ie == nullptr)
-        return Refused(CallFault::kBadParameter, linedev);
+    if (const std::optional<int32_t> refused = LineRefusal(linedev, ie != nullptr))
+        return *refused;
     SentMessage message{msg_type, crn, {}, {}};
     if (ie->gclib != nullptr)
         message.library_part.assign(ie->gclib->block, ie->gclib->block + sizeof *ie->gclib);
@@ -166,12 +172,8 @@ int32_t Behaviour<tags::gc_SndMsg>::Run(LINEDEV linedev, CRN crn, int32_t msg_ty
 // A trace names its file by a Windows path; it gets one line per event of the line device that
 // Global Call describes (gc_GetMetaEvent) until the trace stops.
 int32_t Behaviour<tags::gc_StartTrace>::Run(LINEDEV linedev, const char* file) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    if (!IsOpen(linedev))
-        return Refused(CallFault::kBadLine, linedev);
-    if (file == nullptr)
-        return Refused(CallFault::kBadParameter, linedev);
+    if (const std::optional<int32_t> refused = LineRefusal(linedev, file != nullptr))
+        return *refused;
     const int32_t handle = VoiceFileOpen(file, kTraceFileFlags, kTraceFilePermission);
     if (handle < 0)
         return Refused(CallFault::kBadParameter, linedev);
@@ -223,12 +225,8 @@ int32_t Behaviour<tags::gc_AlarmSourceObjectID>::Run(METAEVENT* metaevent, uint3
 // its notification state (1 on, 0 off), the rest zero.
 int32_t Behaviour<tags::gc_GetAlarmConfiguration>::Run(LINEDEV linedev, uint32_t /*alarm_source*/,
                                                        ALARM_LIST* alarms, int32_t /*query_type*/) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    if (!IsOpen(linedev))
-        return Refused(CallFault::kBadLine, linedev);
-    if (alarms == nullptr)
-        return Refused(CallFault::kBadParameter, linedev);
+    if (const std::optional<int32_t> refused = LineRefusal(linedev, alarms != nullptr))
+        return *refused;
     std::memset(alarms, 0, sizeof *alarms);
     const std::vector<int32_t> raised = Extras().Alarms(linedev);
     const auto count = static_cast<int32_t>(raised.size());
