@@ -45,8 +45,7 @@ void CVesmarinManager::SocketCmdGCWCAL(net::CClientStreamSocket* command) {
     int32_t type = 0;
     int32_t ldev = 0;
     int32_t handle = -1;
-    if (!TypedLine(args, type, ldev).Enter() ||
-        !FindTypedLine(args, ldev, type, "gc_WaitCall", &handle)) {
+    if (!EnterOnTypedLine(args, type, ldev, "gc_WaitCall", &handle)) {
         return;
     }
     const int32_t result = hardware_->gc_WaitCall(ldev, handle, nullptr, nullptr, -1, kAsyncMode);

@@ -131,8 +131,7 @@ void CVesmarinManager::SocketCmdIMRESE(net::CClientStreamSocket* command) {
     int32_t type = 0;
     int32_t ldev = 0;
     int32_t handle = -1;
-    if (!TypedLine(args, type, ldev).Enter() ||
-        !FindTypedLine(args, ldev, type, "ipm_ResetQoSAlarmStatus", &handle)) {
+    if (!EnterOnTypedLine(args, type, ldev, "ipm_ResetQoSAlarmStatus", &handle)) {
         return;
     }
     int32_t media = -1;

@@ -47,6 +47,11 @@ bool CVesmarinManager::FindTypedLine(CommandArguments& args, int32_t ldev, int32
     return false;
 }
 
+bool CVesmarinManager::EnterOnTypedLine(CommandArguments& args, int32_t& type, int32_t& ldev,
+                                        const char* call, int32_t* handle) {
+    return TypedLine(args, type, ldev).Enter() && FindTypedLine(args, ldev, type, call, handle);
+}
+
 std::optional<CRN> CVesmarinManager::TypedCallOf(int32_t ldev, int32_t type, CRN received) {
     CRN current = 0;
     const bool kept = call_refs_.GetCallRef(ldev, type, &current);
@@ -293,8 +298,7 @@ void CVesmarinManager::SocketCmdGCSDCC(net::CClientStreamSocket* command) {
     int32_t type = 0;
     int32_t ldev = 0;
     int32_t handle = -1;
-    if (!TypedLine(args, type, ldev).Enter() ||
-        !FindTypedLine(args, ldev, type, "gc_SetDChanCfg", &handle)) {
+    if (!EnterOnTypedLine(args, type, ldev, "gc_SetDChanCfg", &handle)) {
         return;
     }
     DCHAN_CFG config{};

@@ -442,6 +442,9 @@ private:
     // "ldev=UNKNOWN RET=ERROR", when there is none.
     bool FindTypedLine(CommandArguments& args, int32_t ldev, int32_t type, const char* call,
                        int32_t* handle);
+    // A command of only a device type and a line device: entered, and the handle found.
+    bool EnterOnTypedLine(CommandArguments& args, int32_t& type, int32_t& ldev, const char* call,
+                          int32_t* handle);
     // The call a command's crn names, from the call-reference table of the device type.
     std::optional<CRN> TypedCallOf(int32_t ldev, int32_t type, CRN received);
     void ReportPortStatus(int32_t type, int32_t ldev, const char* text);

@@ -66,18 +66,25 @@ std::optional<int32_t> LineOfCall(CRN crn) {
     return call ? std::optional<int32_t>(call->line) : std::nullopt;
 }
 
-// The line device a target names: a line device by its handle, a call by its reference.
-std::optional<int32_t> TargetLine(int32_t target_type, int32_t target_id, CallFault* fault) {
-    if (target_type == GC_TARGET_LINEDEV) {
-        *fault = CallFault::kBadLine;
-        return IsOpen(target_id) ? std::optional<int32_t>(target_id) : std::nullopt;
+// The line device a target names: a line device by its handle, a call by its reference. None,
+// with the refusal's result in *refused, when Global Call is not started or the target names
+// nothing there is.
+std::optional<int32_t> TargetLine(int32_t target_type, int32_t target_id, int32_t* refused) {
+    CallFault fault = CallFault::kBadParameter;
+    std::optional<int32_t> line;
+    if (!Started()) {
+        fault = CallFault::kNotStarted;
+    } else if (target_type == GC_TARGET_LINEDEV) {
+        fault = CallFault::kBadLine;
+        if (IsOpen(target_id))
+            line = target_id;
+    } else if (target_type == GC_TARGET_CALL) {
+        fault = CallFault::kBadCall;
+        line = LineOfCall(target_id);
     }
-    if (target_type == GC_TARGET_CALL) {
-        *fault = CallFault::kBadCall;
-        return LineOfCall(target_id);
-    }
-    *fault = CallFault::kBadParameter;
-    return std::nullopt;
+    if (!line)
+        *refused = Refused(fault);
+    return line;
 }
 
 std::optional<Event> AlarmEvent(const METAEVENT* metaevent) {
@@ -251,12 +258,10 @@ int32_t Behaviour<tags::ipm_ResetQoSAlarmStatus>::Run(int32_t dev, IPM_QOS_ALARM
 
 int32_t Behaviour<tags::gc_SetUserInfo>::Run(int32_t target_type, LINEDEV target_id,
                                              GC_PARM_BLKP info, int32_t duration) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    CallFault fault = CallFault::kNone;
-    const std::optional<int32_t> line = TargetLine(target_type, target_id, &fault);
+    int32_t refused = 0;
+    const std::optional<int32_t> line = TargetLine(target_type, target_id, &refused);
     if (!line)
-        return Refused(fault);
+        return refused;
     Extras().SetUserInformation(*line, {target_type, target_id, CopyBlock(info), duration});
     return 0;
 }
@@ -279,12 +284,10 @@ int32_t Behaviour<tags::gc_AcceptModifyCall>::Run(CRN crn, GC_PARM_BLKP /*parame
 int32_t Behaviour<tags::gc_Extension>::Run(int32_t target_type, LINEDEV target_id,
                                            uint8_t extension_id, GC_PARM_BLKP parameters,
                                            GC_PARM_BLKP* result, uint32_t mode) {
-    if (!Started())
-        return Refused(CallFault::kNotStarted);
-    CallFault fault = CallFault::kNone;
-    const std::optional<int32_t> line = TargetLine(target_type, target_id, &fault);
+    int32_t refused = 0;
+    const std::optional<int32_t> line = TargetLine(target_type, target_id, &refused);
     if (!line)
-        return Refused(fault);
+        return refused;
     std::vector<uint8_t> block = CopyBlock(parameters);
     if (block.empty())
         block = ParameterBlockBytes({});
