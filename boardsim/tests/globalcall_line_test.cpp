@@ -29,14 +29,6 @@ protected:
         EXPECT_EQ(NextGlobalCallEvent().type, CCEV_OPENEX);
         return line;
     }
-
-    int32_t LastGlobalCallError() {
-        int32_t gc_error = 0;
-        int32_t cclib = 0;
-        int32_t cc_error = 0;
-        VendorCall(&gc_, &CLibGc::gc_ErrorValue, &gc_error, &cclib, &cc_error);
-        return gc_error;
-    }
 };
 
 TEST_F(GlobalCallLineTest, AnIpLineDeviceOpensItsMediaDeviceBesideIt) {
