@@ -78,6 +78,11 @@ CommandArguments& CommandArguments::MayEndHere() {
     return *this;
 }
 
+CommandArguments& CommandArguments::Channel(foundation::EDebugChannelType channel) {
+    channel_ = channel;
+    return *this;
+}
+
 CommandArguments& CommandArguments::Show(int32_t value) {
     return Shown(std::to_string(value));
 }

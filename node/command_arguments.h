@@ -57,6 +57,9 @@ public:
     // The frame may end before any of the values read after this: older central servers leave
     // them out. A value the frame does not have reads as 0 (or empty text) and is not missing.
     CommandArguments& MayEndHere();
+    // The log channel of the entry line from now on, for a command whose channel follows from
+    // a value it read (a device type).
+    CommandArguments& Channel(foundation::EDebugChannelType channel);
     // A value the handler read or changed itself, shown in its place.
     CommandArguments& Show(int32_t value);
     CommandArguments& Show(std::string_view text);
@@ -95,7 +98,7 @@ private:
     net::CInputStreamSocket& command_;
     const std::string word_;
     const int32_t call_id_;
-    const foundation::EDebugChannelType channel_;
+    foundation::EDebugChannelType channel_;
     int32_t line_ = foundation::kDebugNone;
     std::vector<std::string> shown_;
     bool all_read_ = true;

@@ -227,6 +227,14 @@ void CVesmarinManager::SocketCmdCCSEVM(net::CClientStreamSocket* command) {
 // Traces the line device into a file, named as the central server names it (through the file
 // map).
 void CVesmarinManager::SocketCmdCCSTAT(net::CClientStreamSocket* command) {
+    RunStartTrace(command, "cc_StartTrace", [this](int32_t handle, const char* file) {
+        return hardware_->cc_StartTrace(handle, file);
+    });
+}
+
+void CVesmarinManager::RunStartTrace(
+    net::CClientStreamSocket* command, const char* call,
+    const std::function<int32_t(int32_t handle, const char* file)>& start) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     std::string path;
@@ -235,15 +243,15 @@ void CVesmarinManager::SocketCmdCCSTAT(net::CClientStreamSocket* command) {
     }
 
     int32_t handle = -1;
-    if (!FindIsdnLine(args, ldev, "cc_StartTrace", &handle)) {
+    if (!FindIsdnLine(args, ldev, call, &handle)) {
         return;
     }
     FileMapping(path);
     char file[kTraceFileBufferSize] = {};
     const std::string narrow = platform::Utf8ToCp1252(path);
     std::memcpy(file, narrow.data(), std::min(narrow.size(), sizeof file - 1));
-    const int32_t result = hardware_->cc_StartTrace(handle, file);
-    args.TraceLine(Format("cc_StartTrace ldev=%d file=%s RET=%d", handle, path.c_str(), result));
+    const int32_t result = start(handle, file);
+    args.TraceLine(Format("%s ldev=%d file=%s RET=%d", call, handle, path.c_str(), result));
 }
 
 void CVesmarinManager::SocketCmdCCSTOT(net::CClientStreamSocket* command) {

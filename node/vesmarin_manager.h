@@ -56,6 +56,7 @@
 #include "node/worker_thread.h"
 #include "platform/named_mutex.h"
 #include "telephony/hardware_isdn.h"
+#include "telephony/vendorapi/globalcall.h"
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
 
@@ -436,6 +437,36 @@ private:
     // Marks the line device's call reference valid or not, leaving the reference itself to
     // whoever writes it (the library, after a make-call).
     void SetCallRefValid(int32_t ldev, int32_t type, bool valid);
+
+    // --- Global Call commands ---
+    // Reads a command's device type and line device; the type picks the log channel.
+    CommandArguments& TypedLine(CommandArguments& args, int32_t& type, int32_t& ldev);
+    // The handle of a line device of the type; false, after logging the call's name with
+    // "ldev=UNKNOWN RET=ERROR", when there is none.
+    bool FindTypedLine(CommandArguments& args, int32_t ldev, int32_t type, const char* call,
+                       int32_t* handle);
+    // A command of only a device type and a line device: entered, and the handle found.
+    bool EnterOnTypedLine(CommandArguments& args, int32_t& type, int32_t& ldev, const char* call,
+                          int32_t* handle);
+    // The call a command's crn names, from the call-reference table of the device type.
+    std::optional<CRN> TypedCallOf(int32_t ldev, int32_t type, CRN received);
+    void ReportPortStatus(int32_t type, int32_t ldev, const char* text);
+    void OpenGlobalCallIp(CommandArguments& args, int32_t ldev);
+    void OpenGlobalCallNetwork(CommandArguments& args, int32_t ldev);
+    void RunGlobalCallAcceptOrAnswer(net::CClientStreamSocket* command, const char* call,
+                                     bool answer);
+    // Runs the make-call once its blocks are read.
+    void MakeGlobalCall(CommandArguments& args, int32_t type, int32_t ldev,
+                        const std::string& number, int32_t timeout, GC_MAKECALL_BLK* blocks);
+    // Starts the trace of a network line into the file the central server names (through
+    // the file map); `start` is the library's trace function.
+    void RunStartTrace(net::CClientStreamSocket* command, const char* call,
+                       const std::function<int32_t(int32_t handle, const char* file)>& start);
+    // The media device of an IP line device; false, after logging "<call> Non IP Device
+    // RET=ERROR" for a device of another type or "<call> GetResourceH for media failed" when it
+    // has none.
+    bool FindMediaDevice(CommandArguments& args, int32_t type, int32_t handle, const char* call,
+                         int32_t* media);
 
     // --- File commands ---
     void QueueFileOpen(net::CClientStreamSocket* command, int32_t kind);

@@ -25,7 +25,8 @@ void InitialisedNodeTest::StartAndInitialise(std::vector<std::string> arguments,
     files_ = FilePeer::Authorised(file_port_);
     ASSERT_TRUE(files_);
     peer_->SendInit(first_id);
-    ASSERT_TRUE(peer_->ReceiveCode(31).has_value()) << node_->Stderr();
+    init_answer_ = peer_->ReceiveCode(31);
+    ASSERT_TRUE(init_answer_.has_value()) << node_->Stderr();
     peer_->SendInts(kCNSTRT, first_id + 1, {});
     // The first keep-alive of the active connection also brings message 2; both come after
     // the workers started.
@@ -37,6 +38,12 @@ void InitialisedNodeTest::StartAndInitialise(std::vector<std::string> arguments,
 void InitialisedNodeTest::Settle(int32_t id) {
     peer_->SendInts(kCNPING, id, {id});
     ASSERT_TRUE(peer_->ReceiveCode(1).has_value()) << node_->Stderr();
+}
+
+int32_t InitialisedNodeTest::HandleOf(const std::string& device) {
+    const std::string answer = Control("query device " + device);
+    const size_t at = answer.find("handle=");
+    return at == std::string::npos ? -1 : std::stoi(answer.substr(at + 7));
 }
 
 }  // namespace ruzd::testing

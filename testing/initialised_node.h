@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,16 @@ protected:
     // Every command sent before it has run once this keep-alive is answered.
     void Settle(int32_t id = 99);
 
+    // The handle of an open simulated device, -1 when none.
+    int32_t HandleOf(const std::string& device);
+
     SntpTestServer time_server_;
     const uint32_t file_port_ = WriteFilePort();
     std::unique_ptr<NodeProcess> node_;
     std::unique_ptr<CommandPeer> peer_;
     std::unique_ptr<FilePeer> files_;
+    // The node's answer to CNINIT (message 31).
+    std::optional<Payload> init_answer_;
 };
 
 }  // namespace ruzd::testing

@@ -48,14 +48,36 @@ std::vector<std::string> SimulatedBoards::CallControlJournal(size_t from) const 
     static const std::vector<std::string> kEventQueries = {
         "cc_GetCRN(",      "cc_GetDNIS(",    "cc_GetANI(",     "cc_CallState(",
         "cc_ResultValue(", "cc_GetSigInfo(", "cc_GetCallInfo("};
-    const std::string library = "libdtimt ";
+    return LibraryJournal("libdtimt ", "cc_", kEventQueries, from);
+}
+
+std::vector<std::string> SimulatedBoards::GlobalCallJournal(size_t from) const {
+    static const std::vector<std::string> kEventQueries = {"gc_GetMetaEvent(",
+                                                           "gc_GetCRN(",
+                                                           "gc_GetDNIS(",
+                                                           "gc_GetANI(",
+                                                           "gc_GetCallState(",
+                                                           "gc_ResultValue(",
+                                                           "gc_GetSigInfo(",
+                                                           "gc_GetCallInfo(",
+                                                           "gc_AlarmSourceObjectID(",
+                                                           "gc_AlarmNumber(",
+                                                           "gc_GetAlarmConfiguration(",
+                                                           "gc_ResultInfo("};
+    return LibraryJournal("libgc ", "gc_", kEventQueries, from);
+}
+
+std::vector<std::string> SimulatedBoards::LibraryJournal(const std::string& library,
+                                                         const std::string& prefix,
+                                                         const std::vector<std::string>& queries,
+                                                         size_t from) const {
     std::vector<std::string> calls;
     for (const std::string& entry : Journal()) {
-        if (!entry.starts_with(library + "cc_")) {
+        if (!entry.starts_with(library + prefix)) {
             continue;
         }
         const std::string call = entry.substr(library.size());
-        if (std::none_of(kEventQueries.begin(), kEventQueries.end(),
+        if (std::none_of(queries.begin(), queries.end(),
                          [&](const std::string& query) { return call.starts_with(query); })) {
             calls.push_back(call);
         }

@@ -44,11 +44,17 @@ public:
     // `from` skips those listed before. The queries with which the node describes each event
     // are left out.
     std::vector<std::string> CallControlJournal(size_t from = 0) const;
+    // The same of Global Call (libgc): what commands asked of it.
+    std::vector<std::string> GlobalCallJournal(size_t from = 0) const;
 
     // Whether the core library is loaded in the process: the machine lives.
     static bool CoreLoaded();
 
 private:
+    std::vector<std::string> LibraryJournal(const std::string& library, const std::string& prefix,
+                                            const std::vector<std::string>& queries,
+                                            size_t from) const;
+
     TempDir folder_;
     ScopedEnvironment boards_environment_;
     boardsim::ControlClient control_;

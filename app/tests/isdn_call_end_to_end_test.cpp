@@ -58,12 +58,6 @@ protected:
             w.WriteInt(1).WriteInt(kNetworkLine).WriteInt(handle).WriteInt(code).WriteInt(crn);
         });
     }
-
-    int32_t HandleOf(const std::string& device) {
-        const std::string answer = Control("query device " + device);
-        const size_t at = answer.find("handle=");
-        return at == std::string::npos ? -1 : std::stoi(answer.substr(at + 7));
-    }
 };
 
 TEST_F(IsdnCallEndToEndTest, AnIncomingCallFromOfferToClose) {

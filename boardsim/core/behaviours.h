@@ -79,6 +79,7 @@ BOARDSIM_BEHAVIOUR(xds_board_reset, int32_t, (uint8_t board))
 #include "boardsim/core/behaviours_bus.h"
 #include "boardsim/core/behaviours_calls.h"
 #include "boardsim/core/behaviours_conference.h"
+#include "boardsim/core/behaviours_globalcall_line.h"
 #include "boardsim/core/behaviours_ip.h"
 #include "boardsim/core/behaviours_media.h"
 #include "boardsim/core/behaviours_speech.h"

@@ -237,7 +237,7 @@ bool Apply(std::string_view line, const std::vector<std::string>& words, BoardCo
             words.size() >= 2 ? OutcomeKind(words[1], true) : std::nullopt;
         if (!kind || words.size() > 3 || (words.size() == 3 && !ReadInt(words[2], 1, &number)))
             return false;
-        config->dialout = Outcome{*kind, words.size() == 3 ? static_cast<int32_t>(number) : 0};
+        config->dialout = Outcome{*kind, words.size() == 3 ? static_cast<int32_t>(number) : 0, {}};
         return true;
     }
     if (key == "call_delay") {

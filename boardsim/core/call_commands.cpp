@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "boardsim/core/line_extras.h"
 #include "boardsim/core/machine.h"
 
 namespace ruzd::boardsim {
@@ -11,16 +12,6 @@ namespace {
 // How long "settle" waits for the call worker at most.
 constexpr std::chrono::milliseconds kSettleLimit(5000);
 constexpr size_t kMaxInformationElements = sizeof(IE_BLK::data);
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    std::string text;
-    for (uint8_t byte : bytes) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        text += digits;
-    }
-    return text;
-}
 
 std::string NoDevice(const std::string& word) {
     return Err("no open device " + word);
@@ -89,15 +80,22 @@ std::string HangUp(Machine& machine, const std::vector<Word>& words) {
     return Ok("crn=" + std::to_string(*crn));
 }
 
-// "<outcome> [<cause>]" from the word at index on.
-std::optional<Outcome> ReadOutcome(const std::vector<Word>& words, size_t index,
-                                   bool pending_allowed) {
+// "<outcome> [<cause>] [ext=<hex>]" from the word at index on.
+std::optional<Outcome> ReadOutcome(std::vector<Word> words, size_t index, bool pending_allowed) {
+    std::vector<uint8_t> extension;
+    if (words.size() > index + 1 && words.back().text.starts_with("ext=")) {
+        std::optional<std::vector<uint8_t>> bytes = HexBytes(words.back().text.substr(4));
+        if (!bytes || bytes->size() > kMaxParameterBytes)
+            return std::nullopt;
+        extension = ParameterBlockBytes(*bytes);
+        words.pop_back();
+    }
     if (words.size() <= index || words.size() > index + 2)
         return std::nullopt;
     const std::optional<Outcome::Kind> kind = OutcomeKind(words[index].text, pending_allowed);
     if (!kind)
         return std::nullopt;
-    Outcome outcome{*kind, 0};
+    Outcome outcome{*kind, 0, std::move(extension)};
     if (words.size() == index + 2) {
         const std::optional<int64_t> cause = Number(words[index + 1].text);
         if (!cause || *cause <= 0 || *cause > 127)
@@ -200,8 +198,10 @@ std::optional<std::string> QueryCalls(Machine& machine, const std::vector<Word>&
         return Ok("crn=" + std::to_string(call->crn) + " line=" + std::to_string(call->line) +
                   " device=" + (name != nullptr ? name : "") + " direction=" +
                   (call->outgoing ? "out" : "in") + " state=" + CallStateName(call->state) +
-                  " presented=" + (call->presented ? "1" : "0") + " dnis=" + call->dnis + " ani=" +
-                  call->ani + " cause=" + std::to_string(call->cause) + " ies=" + Hex(call->ies));
+                  " presented=" + (call->presented ? "1" : "0") + " dnis=" + call->dnis +
+                  " ani=" + call->ani + " cause=" + std::to_string(call->cause) +
+                  " ies=" + HexText(call->ies) + " destination=" + call->destination + " ext=" +
+                  HexText(call->extension) + " makecall=" + HexText(call->makecall_block));
     }
     if (what == "line" && words.size() == 3) {
         const int32_t device = DeviceHandle(machine, words[2].text);
@@ -211,8 +211,8 @@ std::optional<std::string> QueryCalls(Machine& machine, const std::vector<Word>&
             return Err("no line device " + words[2].text);
         return Ok("line=" + std::to_string(device) + " waiting=" + (view->waiting ? "1" : "0") +
                   " call=" + std::to_string(view->call) +
-                  " unpresented=" + std::to_string(view->unpresented) +
-                  " bchannel=" + std::to_string(view->channel_state));
+                  " unpresented=" + std::to_string(view->unpresented) + " bchannel=" +
+                  std::to_string(view->channel_state) + machine.line_extras().Describe(device));
     }
     if (what == "globalcall" && words.size() == 2)
         return Ok(machine.globalcall().Describe());

@@ -1,5 +1,6 @@
 #include "boardsim/core/call_model.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <utility>
@@ -72,14 +73,14 @@ std::vector<CallModel::Step> CallModel::OutcomeSteps(const Outcome& outcome, boo
         steps.push_back({CCST_PROCEEDING, CCEV_PROCEEDING, 0});
     switch (outcome.kind) {
         case Outcome::Kind::kConnect:
-            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0});
+            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0, outcome.alerting_extension});
             steps.push_back({CCST_CONNECTED, CCEV_CONNECTED, 0});
             break;
         case Outcome::Kind::kBusy:
             steps.push_back({CCST_DISCONNECTED, CCEV_DISCONNECTED, cause});
             break;
         case Outcome::Kind::kNoAnswer:
-            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0});
+            steps.push_back({CCST_ALERTING, CCEV_ALERTING, 0, outcome.alerting_extension});
             steps.push_back({CCST_DISCONNECTED, CCEV_DISCONNECTED, cause});
             break;
         default:
@@ -98,7 +99,8 @@ void CallModel::PostSteps(const CallRecord& call, const std::vector<Step>& steps
             current->state = step.state;
             if (Ends(step.event))
                 current->cause = step.result;
-            events_.Put(current->line, step.event, EncodeCallEvent({crn, step.result, {}}));
+            events_.Put(current->line, step.event, EncodeCallEvent({crn, step.result, {}}),
+                        step.extension);
         });
     }
 }
@@ -175,7 +177,7 @@ CallFault CallModel::WaitCall(LINEDEV line, CRN* slot) {
     return CallFault::kNone;
 }
 
-CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number) {
+CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number, OutgoingBlocks blocks) {
     if (slot == nullptr || number == nullptr)
         return CallFault::kBadParameter;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -197,6 +199,9 @@ CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number) {
     record->ies_to_send.clear();
     call.awaiting_far_end = outcome.kind == Outcome::Kind::kPending;
     call.slot = slot;
+    call.destination = std::move(blocks.destination);
+    call.extension = std::move(blocks.extension);
+    call.makecall_block = std::move(blocks.makecall_block);
     record->active = call.crn;
     const CRN crn = call.crn;
     const CallRecord& stored = calls_[crn] = std::move(call);
@@ -212,29 +217,29 @@ CallFault CallModel::MakeCall(LINEDEV line, CRN* slot, const char* number) {
 }
 
 CallFault CallModel::Accept(CRN crn, bool async) {
+    return Respond(crn, {CCST_OFFERED}, CCST_ACCEPTED, CCEV_ACCEPT, async);
+}
+
+CallFault CallModel::Respond(CRN crn, std::initializer_list<int32_t> allowed, int32_t next,
+                             int32_t event, bool async) {
     std::lock_guard<std::mutex> lock(mutex_);
     CallRecord* call = CallLocked(crn);
     if (call == nullptr || !call->presented)
         return CallFault::kBadCall;
-    if (call->state != CCST_OFFERED)
+    if (std::find(allowed.begin(), allowed.end(), call->state) == allowed.end())
         return CallFault::kBadState;
-    call->state = CCST_ACCEPTED;
+    call->state = next;
     if (async)
-        PostEvent(call->line, CCEV_ACCEPT, {crn, 0, {}});
+        PostEvent(call->line, event, {crn, 0, {}});
     return CallFault::kNone;
 }
 
+CallFault CallModel::CallAck(CRN crn, bool async) {
+    return Respond(crn, {CCST_OFFERED}, CCST_OFFERED, CCEV_CALL_ACK, async);
+}
+
 CallFault CallModel::Answer(CRN crn, bool async) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CallRecord* call = CallLocked(crn);
-    if (call == nullptr || !call->presented)
-        return CallFault::kBadCall;
-    if (call->state != CCST_OFFERED && call->state != CCST_ACCEPTED)
-        return CallFault::kBadState;
-    call->state = CCST_CONNECTED;
-    if (async)
-        PostEvent(call->line, CCEV_ANSWERED, {crn, 0, {}});
-    return CallFault::kNone;
+    return Respond(crn, {CCST_OFFERED, CCST_ACCEPTED}, CCST_CONNECTED, CCEV_ANSWERED, async);
 }
 
 CallFault CallModel::Drop(CRN crn, int32_t cause, bool async) {
@@ -267,29 +272,11 @@ CallFault CallModel::Release(CRN crn, bool async) {
 }
 
 CallFault CallModel::Hold(CRN crn, bool async) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CallRecord* call = CallLocked(crn);
-    if (call == nullptr || !call->presented)
-        return CallFault::kBadCall;
-    if (call->state != CCST_CONNECTED)
-        return CallFault::kBadState;
-    call->state = CCST_HOLD;
-    if (async)
-        PostEvent(call->line, CCEV_HOLDACK, {crn, 0, {}});
-    return CallFault::kNone;
+    return Respond(crn, {CCST_CONNECTED}, CCST_HOLD, CCEV_HOLDACK, async);
 }
 
 CallFault CallModel::Retrieve(CRN crn, bool async) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CallRecord* call = CallLocked(crn);
-    if (call == nullptr || !call->presented)
-        return CallFault::kBadCall;
-    if (call->state != CCST_HOLD)
-        return CallFault::kBadState;
-    call->state = CCST_CONNECTED;
-    if (async)
-        PostEvent(call->line, CCEV_RETRIEVEACK, {crn, 0, {}});
-    return CallFault::kNone;
+    return Respond(crn, {CCST_HOLD}, CCST_CONNECTED, CCEV_RETRIEVEACK, async);
 }
 
 CallFault CallModel::Restart(LINEDEV line, bool async) {

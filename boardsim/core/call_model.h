@@ -14,6 +14,7 @@
 // restarting ends the progress still in flight, as does closing the line device.
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -50,7 +51,9 @@ public:
     // The application's side. Each answers kNone or why it refused; an asynchronous request
     // completes with its event.
     CallFault WaitCall(LINEDEV line, CRN* slot);
-    CallFault MakeCall(LINEDEV line, CRN* slot, const char* number);
+    CallFault MakeCall(LINEDEV line, CRN* slot, const char* number, OutgoingBlocks blocks = {});
+    // Acknowledges an offered call: CALL_ACK.
+    CallFault CallAck(CRN crn, bool async);
     CallFault Accept(CRN crn, bool async);
     CallFault Answer(CRN crn, bool async);
     CallFault Drop(CRN crn, int32_t cause, bool async);
@@ -112,6 +115,7 @@ private:
         int32_t state;
         int32_t event;
         int32_t result;
+        std::vector<uint8_t> extension = {};
     };
 
     bool IsLine(LINEDEV line) const;
@@ -120,6 +124,10 @@ private:
     Outcome DialoutLocked(LINEDEV line) const;
     static std::vector<Step> OutcomeSteps(const Outcome& outcome, bool proceeding);
 
+    // The application's answer to a presented call in one of the `allowed` states: the call
+    // enters `next` and, asynchronously, raises `event`.
+    CallFault Respond(CRN crn, std::initializer_list<int32_t> allowed, int32_t next, int32_t event,
+                      bool async);
     void PresentNextLocked(LINEDEV line, Line& record);
     void PresentLocked(CallRecord& call);
     void PostSteps(const CallRecord& call, const std::vector<Step>& steps);

@@ -18,6 +18,8 @@ struct Outcome {
     enum class Kind { kConnect, kBusy, kNoAnswer, kFail, kPending };
     Kind kind = Kind::kConnect;
     int32_t cause = 0;  // 0: the kind's usual cause
+    // The parameter block ALERTING points to as its extension data; none when empty.
+    std::vector<uint8_t> alerting_extension;
 
     int32_t Cause() const {
         if (cause != 0)
@@ -79,6 +81,18 @@ struct CallRecord {
     bool awaiting_far_end = false;  // an outgoing call waiting for the control socket
     bool far_end_gone = false;      // the far end has hung up
     CRN* slot = nullptr;            // where the call reference is written, for an outgoing call
+    // What Global Call's make-call blocks carried, copied as the call was made: the
+    // destination text, the extension data and the call-control library's block.
+    std::string destination;
+    std::vector<uint8_t> extension;
+    std::vector<uint8_t> makecall_block;
+};
+
+// The blocks of an outgoing call beside its number.
+struct OutgoingBlocks {
+    std::string destination;
+    std::vector<uint8_t> extension;
+    std::vector<uint8_t> makecall_block;
 };
 
 // Names of the call states for the control socket.

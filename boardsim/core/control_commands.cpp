@@ -10,6 +10,7 @@
 #include "boardsim/core/call_commands.h"
 #include "boardsim/core/command_words.h"
 #include "boardsim/core/conference_commands.h"
+#include "boardsim/core/globalcall_commands.h"
 #include "boardsim/core/ip_service_commands.h"
 #include "boardsim/core/machine.h"
 #include "boardsim/core/media_commands.h"
@@ -73,6 +74,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
     }
     if (std::optional<std::string> answer = QueryCalls(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = QueryGlobalCall(machine, words))
+        return *answer;
     if (std::optional<std::string> answer = QueryIpServices(machine, words))
         return *answer;
     if (std::optional<std::string> answer = QueryBus(machine, words))
@@ -128,6 +131,8 @@ std::string Execute(Machine& machine, const std::string& line) {
 
     if (std::optional<std::string> answer = ExecuteCallCommand(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = ExecuteGlobalCallCommand(machine, words))
+        return *answer;
     if (std::optional<std::string> answer = ExecuteMediaCommand(machine, line, words))
         return *answer;
     if (std::optional<std::string> answer = ExecuteAmtelcoCommand(machine, words))
@@ -172,19 +177,6 @@ std::string Execute(Machine& machine, const std::string& line) {
         if (!outcome.error.empty())
             return Err(outcome.error);
         return Ok("written=" + std::to_string(outcome.written));
-    }
-
-    if (command == "alarm") {
-        if (words.size() != 3)
-            return Err("usage: alarm <device> <alarm number>");
-        const int32_t device = DeviceHandle(machine, words[1].text);
-        const std::optional<int64_t> alarm = Number(words[2].text);
-        if (device < 0)
-            return Err("no open device " + words[1].text);
-        if (!alarm)
-            return Err("bad alarm number");
-        machine.events().Put(device, CCEV_ALARM, Bytes(static_cast<int32_t>(*alarm)));
-        return Ok();
     }
 
     if (command == "boardmsg" || command == "boardquery") {

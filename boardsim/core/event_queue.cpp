@@ -9,13 +9,15 @@ EventQueue::~EventQueue() {
     Shutdown();
 }
 
-int32_t EventQueue::Put(int32_t device, int32_t type, std::vector<uint8_t> data) {
+int32_t EventQueue::Put(int32_t device, int32_t type, std::vector<uint8_t> data,
+                        std::vector<uint8_t> extension) {
     std::lock_guard<std::mutex> lock(mutex_);
     Event event;
     event.handle = next_handle_++;
     event.device = device;
     event.type = type;
     event.data = std::move(data);
+    event.extension = std::move(extension);
     queue_.push_back(std::move(event));
     arrived_.notify_one();
     return queue_.back().handle;
@@ -51,6 +53,14 @@ void* EventQueue::CurrentData() {
     if (it == current_.end() || it->second.data.empty())
         return nullptr;
     return it->second.data.data();
+}
+
+void* EventQueue::CurrentExtension() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = current_.find(std::this_thread::get_id());
+    if (it == current_.end() || it->second.extension.empty())
+        return nullptr;
+    return it->second.extension.data();
 }
 
 std::optional<Event> EventQueue::CurrentWithData(const void* data) const {

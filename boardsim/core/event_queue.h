@@ -20,6 +20,9 @@ struct Event {
     int32_t device = 0;
     int32_t type = 0;
     std::vector<uint8_t> data;
+    // What Global Call's meta event points to as the event's extension data (a parameter
+    // block, or an extension id and its block); empty for none.
+    std::vector<uint8_t> extension;
 };
 
 class EventQueue {
@@ -28,7 +31,8 @@ public:
     ~EventQueue();
 
     // Queues an event and wakes one waiting thread; returns its handle.
-    int32_t Put(int32_t device, int32_t type, std::vector<uint8_t> data);
+    int32_t Put(int32_t device, int32_t type, std::vector<uint8_t> data,
+                std::vector<uint8_t> extension = {});
 
     // Waits up to timeout_ms (a negative time-out waits without limit) for an event and makes
     // it the calling thread's current event. False when none came, and after Shutdown.
@@ -41,6 +45,8 @@ public:
     std::optional<Event> Current() const;
     // The current event's data, valid until the thread waits again; null when it has none.
     void* CurrentData();
+    // The current event's extension data, as long as its data; null when it has none.
+    void* CurrentExtension();
 
     // The current event of any thread whose data the pointer is, as the functions that are
     // handed an event's data find it again; nullopt for any other pointer.

@@ -26,6 +26,7 @@
 #include "boardsim/core/globalcall_library.h"
 #include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
+#include "boardsim/core/line_extras.h"
 #include "boardsim/core/result_table.h"
 #include "boardsim/core/station_lines.h"
 #include "boardsim/core/speech_streams.h"
@@ -54,6 +55,7 @@ public:
     Journal& journal() { return journal_; }
     CallModel& calls() { return calls_; }
     GlobalCallLibrary& globalcall() { return globalcall_; }
+    LineExtras& line_extras() { return line_extras_; }
     AmtelcoMailbox& amtelco() { return amtelco_; }
     AmtelcoBoards& amtelco_boards() { return amtelco_boards_; }
     IpServiceRequests& ip_services() { return ip_services_; }
@@ -77,6 +79,7 @@ private:
     Journal journal_;
     GlobalCallLibrary globalcall_;
     CallModel calls_;  // after the events and devices it raises events for
+    LineExtras line_extras_;
     AmtelcoMailbox amtelco_;
     AmtelcoBoards amtelco_boards_{amtelco_};
     IpServiceRequests ip_services_;

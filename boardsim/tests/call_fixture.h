@@ -83,6 +83,16 @@ protected:
         return at == std::string::npos ? -1 : std::stoi(answer.substr(at + 4));
     }
 
+    // The calling thread's last Global Call error value.
+    int32_t LastGlobalCallError() {
+        int32_t gc_error = 0;
+        int32_t cclib = 0;
+        int32_t cc_error = 0;
+        telephony::VendorCall(&gc_, &telephony::CLibGc::gc_ErrorValue, &gc_error, &cclib,
+                              &cc_error);
+        return gc_error;
+    }
+
     // Nothing more is owed: the worker has run everything and no event waits.
     void ExpectNoMoreEvents() {
         ASSERT_EQ(Control("settle"), "OK");

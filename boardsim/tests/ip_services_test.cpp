@@ -28,13 +28,6 @@ protected:
         EXPECT_EQ(VendorCall(&gc_, &CLibGc::gc_OpenEx, &board, ":P_IP:N_iptB1", 0, nullptr), 0);
         return board;
     }
-    int32_t LastGlobalCallError() {
-        int32_t gc_error = 0;
-        int32_t cclib = 0;
-        int32_t cc_error = 0;
-        VendorCall(&gc_, &CLibGc::gc_ErrorValue, &gc_error, &cclib, &cc_error);
-        return gc_error;
-    }
     int32_t InsertValue(GC_PARM_BLKP* block, uint16_t set, uint16_t parm, uint8_t size,
                         uint32_t value) {
         return VendorCall(&gc_, &CLibGc::gc_util_insert_parm_val, block, set, parm, size, value);

@@ -290,8 +290,10 @@ TEST_F(DialogicHandlerGlobalCallTest, AnAlarmSendsTheAlarmListOfItsLine) {
     ASSERT_TRUE(Hardware().IsGlobalCallInitialised());
     const int32_t line = OpenLine("dtiB1T1", kLineLdev);
     ASSERT_EQ(Control("alarm dtiB1T1 0x2A"), "OK");
-    // The simulated library reports no alarm source, number or list: all stay zero.
-    const std::vector<uint8_t> alarms(sizeof(ALARM_LIST), 0);
+    // No source was given; the list holds the one alarm the line raised, not notified.
+    std::vector<uint8_t> alarms(sizeof(ALARM_LIST), 0);
+    alarms[0] = 1;
+    alarms[4] = 0x2A;
     EXPECT_EQ(NextPayload(), Payload([&](net::COutputStreamSocket& writer) {
                   writer.BeginMessage(12)
                       .WriteInt(kLineLdev)
@@ -300,7 +302,7 @@ TEST_F(DialogicHandlerGlobalCallTest, AnAlarmSendsTheAlarmListOfItsLine) {
                       .WriteInt(CCEV_ALARM)
                       .WriteInt(0)
                       .WriteUInt(0)
-                      .WriteInt(0)
+                      .WriteInt(0x2A)
                       .WriteLong(static_cast<int32_t>(alarms.size()))
                       .WriteBytes(alarms.data(), static_cast<int>(alarms.size()))
                       .Flush();

@@ -22,6 +22,10 @@ constexpr int32_t GCTGT_GCLIB_NETIF = 7;
 constexpr int32_t GCTGT_GCLIB_CRN = 8;
 constexpr int32_t GCTGT_CCLIB_NETIF = 9;
 constexpr int32_t GCTGT_CCLIB_CRN = 10;
+// The targets of gc_SetUserInfo and gc_Extension the node names: a line device by its handle,
+// a call by its reference.
+constexpr int32_t GC_TARGET_LINEDEV = 12;
+constexpr int32_t GC_TARGET_CALL = 16;
 
 // Line device state kinds of gc_GetLinedevState.
 constexpr int32_t GCGLS_BCHANNEL = 0;
@@ -116,19 +120,25 @@ struct GC_INFO {
     const char* additionalInfo;
 };
 
-// Information elements for Global Call: its own and the call-control library's.
+// Information elements for Global Call: its own part, 8 bytes the node passes on unread, and
+// the call-control library's.
 struct GCLIB_IE_BLK {
-    int32_t ie_type;
-    IE_BLK* ie_blkp;
+    uint8_t block[8];
 };
+static_assert(sizeof(GCLIB_IE_BLK) == 8);
 struct GC_IE_BLK {
     GCLIB_IE_BLK* gclib;
     IE_BLK* cclib;
 };
 
-// Blocks of gc_MakeCall and gc_WaitCall.
+// Blocks of gc_MakeCall and gc_WaitCall. Global Call's own make-call block is opaque but for
+// the destination, a NUL-ended text in its first GCLIB_DESTINATION_SIZE bytes, and the
+// extension data it points to: a 16-bit size and that many bytes.
+constexpr size_t GCLIB_MAKECALL_OPAQUE_SIZE = 524;
+constexpr size_t GCLIB_DESTINATION_SIZE = 128;
 struct GCLIB_MAKECALL_BLK {
-    uint8_t block[128];
+    uint8_t block[GCLIB_MAKECALL_OPAQUE_SIZE];
+    void* ext_datap;
 };
 struct GC_MAKECALL_BLK {
     GCLIB_MAKECALL_BLK* gclib;

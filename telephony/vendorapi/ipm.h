@@ -11,5 +11,6 @@ struct IPM_QOS_ALARM_DATA {
 
 struct IPM_QOS_ALARM_STATUS {
     uint32_t unAlarmCount;
-    IPM_QOS_ALARM_DATA QoSData[10];
+    IPM_QOS_ALARM_DATA QoSData[16];
 };
+static_assert(sizeof(IPM_QOS_ALARM_STATUS) == 132);

@@ -1,6 +1,10 @@
+#include <string>
+#include <string_view>
+
 #include "boardsim/core/behaviour/call_functions.h"
 #include "boardsim/core/behaviours.h"
 #include "boardsim/core/machine.h"
+#include "boardsim/core/voice_files.h"
 
 namespace ruzd::boardsim {
 namespace {
@@ -32,6 +36,18 @@ int32_t CloseLineDevice(LINEDEV linedev) {
     if (result == 0)
         Machine::Get().calls().CloseLine(linedev);
     return result;
+}
+
+// The media device an IP line device's name names after its network part.
+void OpenMediaOf(LINEDEV line, const char* name) {
+    const std::string_view text(name);
+    const size_t media = text.find(":M_");
+    if (text.find(":N_") == std::string_view::npos || media == std::string_view::npos)
+        return;
+    const int32_t handle =
+        OpenDevice(std::string(text.substr(media)).c_str(), DeviceFamily::kGlobalCall);
+    if (handle >= 0)
+        Machine::Get().line_extras().SetMedia(line, handle);
 }
 
 bool GlobalCallStarted() {
@@ -90,7 +106,8 @@ int32_t Behaviour<tags::gc_Open>::Run(LINEDEV* linedev, const char* name, int32_
 }
 
 // The asynchronous open completes with an OPENEX event on the new line device, whose events
-// carry the user attribute from then on.
+// carry the user attribute from then on. An IP line device opens its media device (the name's
+// M_ part) beside it, under a handle of its own.
 int32_t Behaviour<tags::gc_OpenEx>::Run(LINEDEV* linedev, const char* name, int32_t mode,
                                         void* user_attribute) {
     if (!GlobalCallStarted())
@@ -99,6 +116,7 @@ int32_t Behaviour<tags::gc_OpenEx>::Run(LINEDEV* linedev, const char* name, int3
     if (result != 0)
         return result;
     Machine::Get().calls().SetUserAttribute(*linedev, user_attribute);
+    OpenMediaOf(*linedev, name);
     if ((static_cast<uint32_t>(mode) & GC_ASYNC) != 0)
         Machine::Get().events().Put(*linedev, CCEV_OPENEX, {});
     return result;
@@ -107,7 +125,14 @@ int32_t Behaviour<tags::gc_OpenEx>::Run(LINEDEV* linedev, const char* name, int3
 int32_t Behaviour<tags::gc_Close>::Run(LINEDEV linedev) {
     if (!GlobalCallStarted())
         return -1;
-    return CloseLineDevice(linedev);
+    const int32_t result = CloseLineDevice(linedev);
+    if (result == 0) {
+        if (const std::optional<int32_t> trace = Machine::Get().line_extras().EndTrace(linedev))
+            VoiceFileClose(*trace);
+        if (const std::optional<int32_t> media = Machine::Get().line_extras().Forget(linedev))
+            CloseDevice(*media);
+    }
+    return result;
 }
 
 }  // namespace ruzd::boardsim

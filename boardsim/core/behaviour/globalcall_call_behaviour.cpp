@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "boardsim/core/behaviour/call_functions.h"
+#include "boardsim/core/behaviour/globalcall_line_functions.h"
 #include "boardsim/core/behaviours.h"
 #include "boardsim/core/globalcall_library.h"
 #include "boardsim/core/machine.h"
@@ -51,13 +52,14 @@ int32_t Behaviour<tags::gc_WaitCall>::Run(LINEDEV linedev, CRN* crn, GC_WAITCALL
 }
 
 int32_t Behaviour<tags::gc_MakeCall>::Run(LINEDEV linedev, CRN* crn, const char* number,
-                                          GC_MAKECALL_BLK* /*makecall*/, int32_t /*timeout*/,
+                                          GC_MAKECALL_BLK* makecall, int32_t /*timeout*/,
                                           uint32_t mode) {
     if (!Started())
         return NotStarted();
     if (!IsAsync(mode))
         return ForLine(linedev, CallFault::kBadParameter);
-    return ForLine(linedev, Calls().MakeCall(linedev, crn, number != nullptr ? number : ""));
+    return ForLine(linedev, Calls().MakeCall(linedev, crn, number != nullptr ? number : "",
+                                             ReadOutgoingBlocks(makecall)));
 }
 
 int32_t Behaviour<tags::gc_AcceptCall>::Run(CRN crn, int32_t /*rings*/, uint32_t mode) {

@@ -7,6 +7,7 @@
 #include "boardsim/core/behaviours.h"
 #include "boardsim/core/globalcall_library.h"
 #include "boardsim/core/machine.h"
+#include "boardsim/core/voice_files.h"
 
 namespace ruzd::boardsim {
 namespace {
@@ -30,7 +31,7 @@ int32_t Behaviour<tags::gc_Start>::Run(GC_START_STRUCT* start) {
     return Refuse(error, error == kGcLibraryFailed ? failed_id : GC_NO_CCLIB);
 }
 
-// Stopping closes every line device Global Call opened.
+// Stopping closes every line device Global Call opened, ending its trace.
 int32_t Behaviour<tags::gc_Stop>::Run() {
     if (!Library().Stop())
         return Refuse(kGcNotStarted);
@@ -40,6 +41,9 @@ int32_t Behaviour<tags::gc_Stop>::Run() {
             continue;
         machine.devices().Close(device.handle);
         machine.calls().CloseLine(device.handle);
+        if (const std::optional<int32_t> trace = machine.line_extras().EndTrace(device.handle))
+            VoiceFileClose(*trace);
+        machine.line_extras().Forget(device.handle);
     }
     return 0;
 }
