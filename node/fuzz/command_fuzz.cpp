@@ -27,7 +27,8 @@
 
 namespace {
 
-// Every command but RTSTAR, which would send datagrams to whatever address the input names.
+// The commands whose values the fuzzer writes. RTSTAR stays out: it would send datagrams to
+// whatever address the input names.
 constexpr int32_t kCodes[] = {
     12,  9,   10,  79,  82,  85,  86,  88,  89,  90,  95,  96,  8,   77,  78,  80,  81,  84,  87,
     91,  97,  98,  83,  92,  93,  94,  125, 25,  33,  34,  44,  45,  49,  50,  51,  52,  53,  76,
