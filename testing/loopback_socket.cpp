@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -42,9 +43,18 @@ int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
     return static_cast<int>(std::max<int64_t>(left.count(), 0));
 }
 
+// A signal (a fuzzer's timer, a profiler's) ends a wait early with EINTR: the wait goes on
+// until input comes or the time is over.
 bool WaitForInput(int fd, int milliseconds) {
-    pollfd watched{fd, POLLIN, 0};
-    return ::poll(&watched, 1, milliseconds) > 0;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        pollfd watched{fd, POLLIN, 0};
+        const int ready = ::poll(&watched, 1, MillisecondsLeft(deadline));
+        if (ready >= 0 || errno != EINTR) {
+            return ready > 0;
+        }
+    }
 }
 
 struct PortRange {
@@ -244,7 +254,10 @@ std::vector<uint8_t> RawConnection::ReadSome(std::chrono::milliseconds patience,
         return {};
     }
     std::vector<uint8_t> bytes(at_most);
-    const ssize_t got = ::recv(fd_, bytes.data(), bytes.size(), 0);
+    ssize_t got = 0;
+    do {
+        got = ::recv(fd_, bytes.data(), bytes.size(), 0);
+    } while (got < 0 && errno == EINTR);
     bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
     return bytes;
 }
