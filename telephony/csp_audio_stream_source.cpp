@@ -26,8 +26,10 @@ struct SourceRegistry {
 };
 
 SourceRegistry& Registry() {
-    static SourceRegistry registry;
-    return registry;
+    // Never destroyed: a socket thread may still reach it while the process runs its exit
+    // handlers.
+    static auto* const registry = new SourceRegistry();
+    return *registry;
 }
 
 std::string ErrorText(CHardware& hardware, int32_t channel) {

@@ -16,9 +16,11 @@ namespace {
 constexpr uint32_t kActiveTalkerParameter = 55;
 constexpr int32_t kActiveTalkerOn = 1;
 
+// Process-wide and never destroyed: a connection's close on a socket thread may still close
+// every DSP while the process runs its exit handlers.
 std::vector<int32_t>& Dsps() {
-    static std::vector<int32_t> dsps;
-    return dsps;
+    static auto* const dsps = new std::vector<int32_t>();
+    return *dsps;
 }
 
 std::atomic<int64_t>& PatienceMs() {
@@ -120,8 +122,8 @@ std::pair<int32_t, int32_t> FreeDsp() {
 }  // namespace
 
 std::timed_mutex& DcbListLock() {
-    static std::timed_mutex lock;
-    return lock;
+    static auto* const lock = new std::timed_mutex();
+    return *lock;
 }
 
 std::chrono::milliseconds DcbLockPatience() {

@@ -27,8 +27,10 @@ std::vector<int32_t> OpenedStationBoards::Handles() const {
 }
 
 OpenedStationBoards& StationBoards() {
-    static OpenedStationBoards boards;
-    return boards;
+    // Never destroyed: a socket thread may still reach it while the process runs its exit
+    // handlers.
+    static auto* const boards = new OpenedStationBoards();
+    return *boards;
 }
 
 }  // namespace ruzd::telephony

@@ -12,8 +12,10 @@ struct StreamTable {
 };
 
 StreamTable& Table() {
-    static StreamTable table;
-    return table;
+    // Never destroyed: a socket thread may still reach it while the process runs its exit
+    // handlers.
+    static auto* const table = new StreamTable();
+    return *table;
 }
 
 // Runs `work` on the channel's entry under the table's lock; false when there is none.
