@@ -164,7 +164,10 @@ TEST_F(ManagerTickTest, APausedWatchdogIsWarnedAboutOnEveryContact) {
 
 TEST_F(ManagerTickTest, AfterACommandTheNodeIsStartingReadyOrClosing) {
     Start();
-    CommandAt(10);
+    // The connection stays open: closed, it would shut the workers down whenever its close
+    // reached the node, racing the worker this test starts.
+    clock_.SetNow(AtSeconds(start_ + 10));
+    const std::unique_ptr<testing::CommandPeer> peer = Connect();
     TickAt(10);
     EXPECT_THAT(callback_.LastText(), Optional(std::string("Starting")));
     TickAt(20);
