@@ -91,6 +91,10 @@ std::optional<Payload> CommandPeer::Receive(std::chrono::milliseconds patience) 
     return first;
 }
 
+void CommandPeer::Unread(const std::vector<Payload>& messages) {
+    payloads_.insert(payloads_.begin(), messages.begin(), messages.end());
+}
+
 std::optional<std::vector<int32_t>> CommandPeer::ReceiveInts(std::chrono::milliseconds patience) {
     const std::optional<Payload> payload = Receive(patience);
     if (!payload) {

@@ -50,6 +50,8 @@ public:
     std::optional<Payload> Receive(std::chrono::milliseconds patience = kPatience);
     // The next message's integers (its code first), up to the first value that is none.
     std::optional<std::vector<int32_t>> ReceiveInts(std::chrono::milliseconds patience = kPatience);
+    // Puts messages back in front of those still to be read, in their order.
+    void Unread(const std::vector<Payload>& messages);
     // The next message whose code is `code`, skipping the others; none when none came in time.
     std::optional<Payload> ReceiveCode(int32_t code,
                                        std::chrono::milliseconds patience = kPatience);

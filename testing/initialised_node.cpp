@@ -29,10 +29,24 @@ void InitialisedNodeTest::StartAndInitialise(std::vector<std::string> arguments,
     ASSERT_TRUE(init_answer_.has_value()) << node_->Stderr();
     peer_->SendInts(kCNSTRT, first_id + 1, {});
     // The first keep-alive of the active connection also brings message 2; both come after
-    // the workers started.
+    // the workers started, and so may the first device events, which are kept for the test.
     peer_->SendInts(kCNPING, first_id + 2, {78});
-    ASSERT_TRUE(peer_->ReceiveCode(1).has_value());
-    ASSERT_TRUE(peer_->ReceiveCode(2).has_value());
+    std::vector<Payload> events;
+    bool echoed = false;
+    bool ready = false;
+    while (!echoed || !ready) {
+        std::optional<Payload> message = peer_->Receive();
+        ASSERT_TRUE(message.has_value()) << "the keep-alive after CNSTRT was not answered";
+        const std::vector<int32_t> leading = LeadingInts(*message, 1);
+        if (leading == std::vector<int32_t>{1}) {
+            echoed = true;
+        } else if (leading == std::vector<int32_t>{2}) {
+            ready = true;
+        } else {
+            events.push_back(std::move(*message));
+        }
+    }
+    peer_->Unread(events);
 }
 
 void InitialisedNodeTest::Settle(int32_t id) {
