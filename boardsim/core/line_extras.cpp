@@ -1,5 +1,6 @@
 #include "boardsim/core/line_extras.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -17,10 +18,13 @@ std::string HexText(const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> ParameterBlockBytes(const std::vector<uint8_t>& bytes) {
+    // The block's 16-bit size leads, in the machine's byte order as the library's structure has
+    // it. The block is made whole at once: growing it after the size was copied in is what g++
+    // at -O3 takes for a write past the end.
     const auto size = static_cast<uint16_t>(bytes.size());
-    std::vector<uint8_t> block(sizeof size);
+    std::vector<uint8_t> block(sizeof size + bytes.size());
     std::memcpy(block.data(), &size, sizeof size);
-    block.insert(block.end(), bytes.begin(), bytes.end());
+    std::copy(bytes.begin(), bytes.end(), block.begin() + sizeof size);
     return block;
 }
 
