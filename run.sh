@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Builds the node program (release) and runs it headless in the foreground, in a platform root
-# inside the working tree (./run-root) whose vendor folder holds the simulated boards. The node
-# listens for the central server on 9070 (and 9071 for file transfer) and writes its debug
-# files to ./run-root/node/debug, until Ctrl-C stops it.
+# Builds the node program (scripts/build-release.sh) and runs it headless in the foreground, in a
+# platform root inside the working tree (./run-root, or the folder RUZD_RUN_ROOT names) whose
+# vendor folder holds the simulated boards. The node listens for the central server on 9070 (and
+# 9071 for file transfer) and writes its debug files to <root>/node/debug, until Ctrl-C or SIGTERM
+# stops it. Arguments go on to the node after its "-debug -d" (e.g. ./run.sh -w0).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DRUZD_SANITIZE=OFF >/dev/null
-cmake --build build -j "$(nproc)" --target Pelwix boardsim_vendor
+./scripts/build-release.sh Pelwix boardsim_vendor
 
 repo="$PWD"
-export RUZD_ROOT="$repo/run-root"
+export RUZD_ROOT="${RUZD_RUN_ROOT:-$repo/run-root}"
 unset RUZD_VENDOR_DIR
 mkdir -p "$RUZD_ROOT/node"
 scripts/install-vendor.sh build/vendor "$RUZD_ROOT/vendor"
@@ -26,4 +26,4 @@ export BOARDSIM_CONTROL="$RUZD_ROOT/boards.control"
 
 cd "$RUZD_ROOT/node"
 echo "Pelwix: platform root $RUZD_ROOT, working folder $PWD; Ctrl-C stops it."
-exec "$repo/build/bin/Pelwix" -debug -d
+exec "$repo/build/bin/Pelwix" -debug -d "$@"

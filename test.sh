@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# Builds every target in release (scripts/build-release.sh, the build ./run.sh and ./bench.sh use),
+# then everything with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test, the
+# smoke session on the release node among them.
 # `./test.sh tsan` does the same with ThreadSanitizer instead, in build-tsan/.
 set -euo pipefail
 cd "$(dirname "$0")"
 # The tests never restart the machine, whatever the caller's environment allows.
 unset RUZD_ALLOW_REBOOT RUZD_REBOOT_COMMAND
 ./scripts/install-deps.sh
+./scripts/build-release.sh
 build=build-test
 sanitizer=-DRUZD_SANITIZE=ON
 if [[ "${1:-}" == tsan ]]; then
     build=build-tsan
     sanitizer=-DRUZD_TSAN=ON
 fi
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$sanitizer" >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$sanitizer" -DRUZD_RELEASE_SMOKE=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" --timeout 300
