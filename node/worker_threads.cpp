@@ -13,6 +13,7 @@
 #include "node/manager_log.h"
 #include "node/queue_worker_loop.h"
 #include "node/vesmarin_manager.h"
+#include "node/worker_priority.h"
 
 namespace ruzd::node {
 
@@ -103,6 +104,7 @@ void CVesmarinManager::RestartFileHandlingThread() {
 uint32_t CVesmarinManager::ISDNThreadProc(CVesmarinManager& manager) {
     foundation::CDebugFunction trace;
     trace.Enter("ISDNThread", kDebugNone, kDebugChannelDti, kDebugNone)->EndLine();
+    RaiseWorkerToHighestPriority("ISDNThread");
     try {
         const uint32_t result = manager.ISDNThread();
         trace.SetResult(static_cast<int>(result));
@@ -134,6 +136,7 @@ uint32_t CVesmarinManager::AmtelcoThreadProc(CVesmarinManager& manager) {
 uint32_t CVesmarinManager::AculabThreadProc(CVesmarinManager& manager) {
     foundation::CDebugFunction trace;
     trace.Enter("AculabThread", kDebugNone, kDebugChannelDti, kDebugNone)->EndLine();
+    RaiseWorkerToHighestPriority("AculabThread");
     try {
         return manager.AculabThread();
     } catch (...) {

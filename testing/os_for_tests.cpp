@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/capability.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cstdint>
 
 namespace ruzd::testing {
 
@@ -20,6 +24,24 @@ bool RunningAsRoot() {
 bool BecomeNobody() {
     constexpr uid_t kNobody = 65534;
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+// Capabilities belong to the thread: the raw system calls change the caller's alone, where the C
+// library's set-id calls would change every thread's.
+bool DropPriorityRightOfThisThread() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0) {
+        return false;
+    }
+    const uint32_t bit = 1u << (CAP_SYS_NICE % 32);
+    data[CAP_SYS_NICE / 32].effective &= ~bit;
+    data[CAP_SYS_NICE / 32].permitted &= ~bit;
+    data[CAP_SYS_NICE / 32].inheritable &= ~bit;
+    rlimit nice_limit{};
+    // Without the right, only the nice limit lets a thread rise; an account has none by default.
+    return ::syscall(SYS_capset, &header, data) == 0 &&
+           ::getrlimit(RLIMIT_NICE, &nice_limit) == 0 && nice_limit.rlim_cur == 0;
 }
 
 LastDescriptorLeft::LastDescriptorLeft() {

@@ -17,6 +17,11 @@ bool RunningAsRoot();
 // when the system refuses.
 bool BecomeNobody();
 
+// Takes the right to raise priorities (CAP_SYS_NICE) from the calling thread, and from the
+// threads it starts from now on, as an unprivileged account lacks it; the rest of the process
+// keeps its rights. False when the system refuses.
+bool DropPriorityRightOfThisThread();
+
 // Lowers the process's descriptor limit (RLIMIT_NOFILE) so that one descriptor is left, which
 // the next descriptor opened takes; every later one fails with EMFILE. The limit comes back
 // when the object goes.

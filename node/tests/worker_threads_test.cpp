@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "platform/thread.h"
+#include "platform/thread_priority.h"
 #include "testing/manager_on_boards.h"
+#include "testing/os_for_tests.h"
 
 namespace ruzd::node {
 namespace {
@@ -119,6 +121,35 @@ TEST_F(WorkerThreadsTest, StoppingAndStartingAgainGivesFreshWorkers) {
     EXPECT_EQ(CountLogLines("Amtelco Thread started", 2), 2u);
     EXPECT_EQ(CountLogLines("FileHandlingThread started", 2), 2u);
     EXPECT_EQ(CountLogLines("ISDN Thread ended", 1), 1u);
+}
+
+// The ISDN worker runs at the highest priority where the process may raise one; where it may
+// not, the worker runs at normal priority and the refusal is logged once, however often it starts.
+TEST_F(WorkerThreadsTest, TheISDNWorkerRunsAtTheHighestPriorityTheProcessMayGive) {
+    CVesmarinManager& manager = Start();
+    const std::string refused =
+        "WARNING: ISDNThread runs at normal priority: the highest "
+        "priority was refused (Permission denied)";
+    manager.StartAllThreads();
+    ASSERT_TRUE(AllRunning({Worker::kISDN, Worker::kFileHandling}));
+    const int normal = platform::ProcessNice();
+    EXPECT_EQ(platform::ThreadNice(manager.WorkerThreadId(Worker::kISDN)),
+              normal - platform::kHighestPriorityNiceSteps);
+    EXPECT_EQ(platform::ThreadNice(manager.WorkerThreadId(Worker::kFileHandling)), normal);
+    manager.StopAllThreads();
+
+    // Threads inherit the rights of the thread that starts them.
+    std::thread([&] {
+        ASSERT_TRUE(testing::DropPriorityRightOfThisThread());
+        for (int start = 0; start < 2; ++start) {
+            manager.StartAllThreads();
+            ASSERT_TRUE(AllRunning({Worker::kISDN}));
+            EXPECT_EQ(platform::ThreadNice(manager.WorkerThreadId(Worker::kISDN)), normal);
+            manager.StopAllThreads();
+        }
+    }).join();
+    EXPECT_EQ(CountLogLines("ISDN Thread started", 3), 3u);
+    EXPECT_EQ(CountLogLines(refused), 1u);
 }
 
 TEST_F(WorkerThreadsTest, SessionCommandsAreRegisteredAndNeedAnActiveConnection) {
