@@ -4,6 +4,7 @@
 // the C library's abort, called from AbortInHelperFunction; "library <path>" loads that shared
 // library and dies inside its CrashInsideLibrary, called from CallIntoLibrary; "raise" raises an
 // access violation that its own handler takes, and writes "handled". It ends with its input.
+// A few more threads wait all the while, as the watched programs have several.
 
 #include <dlfcn.h>
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -45,6 +47,13 @@ __attribute__((noinline)) void CallIntoLibrary(const std::string& path) {
 }  // namespace
 
 int main() {
+    for (int i = 0; i < 4; ++i) {
+        std::thread([] {
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::hours(1));
+            }
+        }).detach();
+    }
     std::puts("ready");
     std::fflush(stdout);
     std::string line;

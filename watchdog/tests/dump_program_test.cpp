@@ -169,6 +169,8 @@ TEST_F(DumpProgramTest, ACrashLeavesAMiniAndAMidiDumpThatNameTheCrashingFunction
         std::string output;
         EXPECT_TRUE(HasChain(Backtrace(dump, output), {"CrashInHelperFunction", "main"})) << output;
     }
+    // The process the dump let go is gone: no error for it.
+    EXPECT_EQ(log.find("ERROR DebugActiveProcess"), std::string::npos) << log;
     dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(dog->WaitForExit(), 0);
 }
@@ -215,6 +217,8 @@ TEST_F(DumpProgramTest, ACrashInsideASharedLibraryUnwindsToMainInBothDumps) {
                       std::string::npos)
                 << output;
         }
+        const std::string log = dog->Log();
+        EXPECT_EQ(log.find("ERROR DebugActiveProcess"), std::string::npos) << log;
         dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
         EXPECT_EQ(dog->WaitForExit(), 0);
     }
