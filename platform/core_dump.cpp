@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/linker_records.h"
 #include "platform/proc_file.h"
+#include "platform/process_memory.h"
 #include "platform/text.h"
 
 namespace ruzd::platform {
@@ -20,6 +22,10 @@ namespace {
 constexpr uint64_t kPage = 4096;
 constexpr uint64_t kRedZone = 128;
 constexpr uint32_t kDescriptorNote = 1;
+constexpr uint64_t kMostElfHeaderBytes = 16 * kPage;
+constexpr uint64_t kThreadBlockBytes = kPage;
+// Memory goes from the process to the file in pieces of this size.
+constexpr uint64_t kCopyPiece = 1 << 20;
 
 struct Mapping {
     uint64_t start = 0;
@@ -33,11 +39,6 @@ struct Mapping {
 
     bool IsFile() const { return !path.empty() && path[0] == '/'; }
     bool Contains(uint64_t address) const { return address >= start && address < end; }
-};
-
-struct Range {
-    uint64_t start;
-    uint64_t end;
 };
 
 std::vector<Mapping> ReadMappings(pid_t pid) {
@@ -88,36 +89,9 @@ std::string ModuleBaseName(const std::string& path) {
     return AsciiUpper(name.substr(0, dot));
 }
 
-class MemoryReader {
-public:
-    explicit MemoryReader(pid_t pid)
-        : fd_(::open(ProcFilePath(pid, "mem").c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~MemoryReader() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    // The bytes; what cannot be read stays zero.
-    std::string Read(uint64_t address, uint64_t size) const {
-        std::string bytes(size, '\0');
-        uint64_t done = 0;
-        while (fd_ >= 0 && done < size) {
-            const ssize_t got =
-                ::pread(fd_, bytes.data() + done, size - done, static_cast<off_t>(address + done));
-            if (got <= 0) {
-                break;
-            }
-            done += static_cast<uint64_t>(got);
-        }
-        return bytes;
-    }
-
-private:
-    int fd_;
-};
-
 // The page that `value` points into, when that is writable memory.
-void KeepPointee(const std::vector<Mapping>& mappings, uint64_t value, std::vector<Range>& keep) {
+void KeepPointee(const std::vector<Mapping>& mappings, uint64_t value,
+                 std::vector<MemoryRange>& keep) {
     const Mapping* mapping = MappingOf(mappings, value);
     if (mapping == nullptr || !mapping->writable) {
         return;
@@ -126,15 +100,51 @@ void KeepPointee(const std::vector<Mapping>& mappings, uint64_t value, std::vect
     keep.push_back({start, std::min(mapping->end, start + kPage)});
 }
 
-std::vector<Range> ChooseMemory(const CoreDumpRequest& request,
-                                const std::vector<Mapping>& mappings, const MemoryReader& memory) {
-    std::vector<Range> keep;
+// The whole pages around `range`.
+MemoryRange Pages(const MemoryRange& range) {
+    return {range.start & ~(kPage - 1), (range.end + kPage - 1) & ~(kPage - 1)};
+}
+
+// Each loaded object's ELF header and program headers, from the start of its file's mapping
+// that begins with them, as a kernel core keeps them.
+void KeepElfHeaders(const std::vector<Mapping>& mappings, const ProcessMemory& memory,
+                    std::vector<MemoryRange>& keep) {
+    for (const Mapping& mapping : mappings) {
+        if (!mapping.IsFile() || !mapping.readable || mapping.offset != 0) {
+            continue;
+        }
+        const std::string bytes = memory.Read(mapping.start, sizeof(Elf64_Ehdr));
+        Elf64_Ehdr header;
+        std::memcpy(&header, bytes.data(), sizeof header);
+        if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0) {
+            continue;
+        }
+        const uint64_t headers_end = std::min<uint64_t>(
+            header.e_phoff + uint64_t{header.e_phnum} * header.e_phentsize, kMostElfHeaderBytes);
+        const MemoryRange pages =
+            Pages({mapping.start, mapping.start + std::max<uint64_t>(kPage, headers_end)});
+        keep.push_back({pages.start, std::min(pages.end, mapping.end)});
+    }
+}
+
+std::vector<MemoryRange> ChooseMemory(const CoreDumpRequest& request,
+                                      const std::vector<Mapping>& mappings,
+                                      const ProcessMemory& memory, const std::string& auxv) {
+    std::vector<MemoryRange> keep;
+    // What a debugger needs to find the shared libraries and unwind through them.
+    KeepElfHeaders(mappings, memory, keep);
+    for (const MemoryRange& range : LinkerRecordRanges(memory, auxv)) {
+        keep.push_back(Pages(range));
+    }
     for (const TracedThread& thread : request.threads) {
         uint64_t values[sizeof(user_regs_struct) / sizeof(uint64_t)];
         std::memcpy(values, &thread.registers, sizeof values);
         for (uint64_t value : values) {
             KeepPointee(mappings, value, keep);
         }
+        // The thread's control block starts at its thread pointer and may reach into the next
+        // page; thread debugging reads it.
+        KeepPointee(mappings, thread.registers.fs_base + kThreadBlockBytes - 1, keep);
         const uint64_t sp = thread.registers.rsp;
         const Mapping* stack = MappingOf(mappings, sp);
         if (stack == nullptr) {
@@ -164,9 +174,9 @@ std::vector<Range> ChooseMemory(const CoreDumpRequest& request,
         }
     }
     std::sort(keep.begin(), keep.end(),
-              [](const Range& a, const Range& b) { return a.start < b.start; });
-    std::vector<Range> merged;
-    for (const Range& range : keep) {
+              [](const MemoryRange& a, const MemoryRange& b) { return a.start < b.start; });
+    std::vector<MemoryRange> merged;
+    for (const MemoryRange& range : keep) {
         if (!merged.empty() && range.start <= merged.back().end) {
             merged.back().end = std::max(merged.back().end, range.end);
         } else {
@@ -183,7 +193,7 @@ struct Segment {
 
 // Each mapping split into the parts with bytes and, for files, the parts without.
 std::vector<Segment> Segments(const std::vector<Mapping>& mappings,
-                              const std::vector<Range>& keep) {
+                              const std::vector<MemoryRange>& keep) {
     std::vector<Segment> segments;
     const auto add = [&segments](const Mapping& mapping, uint64_t start, uint64_t end, bool bytes) {
         if (start >= end || (!bytes && !mapping.IsFile())) {
@@ -202,7 +212,7 @@ std::vector<Segment> Segments(const std::vector<Mapping>& mappings,
     };
     for (const Mapping& mapping : mappings) {
         uint64_t at = mapping.start;
-        for (const Range& range : keep) {
+        for (const MemoryRange& range : keep) {
             if (range.end <= at || range.start >= mapping.end) {
                 continue;
             }
@@ -269,7 +279,8 @@ std::string DescriptorList(pid_t pid) {
     return list;
 }
 
-std::string Notes(const CoreDumpRequest& request, const std::vector<Mapping>& mappings) {
+std::string Notes(const CoreDumpRequest& request, const std::vector<Mapping>& mappings,
+                  const std::string& auxv) {
     char state = 'R';
     int ppid = 0, pgrp = 0, session = 0;
     ReadStat(request.pid, state, ppid, pgrp, session);
@@ -277,8 +288,10 @@ std::string Notes(const CoreDumpRequest& request, const std::vector<Mapping>& ma
     bool first = true;
     for (const TracedThread& thread : request.threads) {
         elf_prstatus status{};
-        status.pr_info.si_signo = first ? request.signal : 0;
-        status.pr_cursig = static_cast<short>(first ? request.signal : 0);
+        // Every thread's status names the signal the process dies of, as in a kernel core: the
+        // debugger takes it from the last one it reads.
+        status.pr_info.si_signo = request.signal;
+        status.pr_cursig = static_cast<short>(request.signal);
         status.pr_pid = thread.tid;
         status.pr_ppid = ppid;
         status.pr_pgrp = pgrp;
@@ -303,7 +316,6 @@ std::string Notes(const CoreDumpRequest& request, const std::vector<Mapping>& ma
             std::strncpy(info.pr_psargs, arguments.c_str(), sizeof info.pr_psargs - 1);
             AppendNote(notes, "CORE", NT_PRPSINFO, &info, sizeof info);
             AppendNote(notes, "CORE", NT_SIGINFO, &request.signal_info, sizeof request.signal_info);
-            const std::string auxv = ReadProcFile(request.pid, "auxv");
             AppendNote(notes, "CORE", NT_AUXV, auxv.data(), auxv.size());
             const std::string files = FileNote(mappings);
             AppendNote(notes, "CORE", NT_FILE, files.data(), files.size());
@@ -335,9 +347,11 @@ bool WriteAt(int fd, const std::string& bytes, uint64_t offset) {
 
 int WriteCoreDump(const std::string& path, const CoreDumpRequest& request) {
     const std::vector<Mapping> mappings = ReadMappings(request.pid);
-    const MemoryReader memory(request.pid);
-    std::vector<Segment> segments = Segments(mappings, ChooseMemory(request, mappings, memory));
-    const std::string notes = Notes(request, mappings);
+    const ProcessMemory memory(request.pid);
+    const std::string auxv = ReadProcFile(request.pid, "auxv");
+    std::vector<Segment> segments =
+        Segments(mappings, ChooseMemory(request, mappings, memory, auxv));
+    const std::string notes = Notes(request, mappings, auxv);
 
     Elf64_Ehdr header{};
     std::memcpy(header.e_ident, ELFMAG, SELFMAG);
@@ -375,9 +389,11 @@ int WriteCoreDump(const std::string& path, const CoreDumpRequest& request) {
     }
     bool written = WriteAt(fd, head + notes, 0);
     for (const Segment& segment : segments) {
-        if (written && segment.with_bytes) {
-            written = WriteAt(fd, memory.Read(segment.header.p_vaddr, segment.header.p_filesz),
-                              segment.header.p_offset);
+        for (uint64_t done = 0; written && segment.with_bytes && done < segment.header.p_filesz;
+             done += kCopyPiece) {
+            const uint64_t size = std::min(kCopyPiece, segment.header.p_filesz - done);
+            written = WriteAt(fd, memory.Read(segment.header.p_vaddr + done, size),
+                              segment.header.p_offset + done);
         }
     }
     const int error = written ? 0 : (errno != 0 ? errno : EIO);

@@ -4,11 +4,13 @@
 // general and floating-point registers, the process's description, the faulting signal, the
 // auxiliary vector and the mapped files, and a choice of its memory.
 //
-// The small kind keeps every thread's stack from its stack pointer up, and the 4 KiB pages that
-// register values and stack values point to in writable memory; code and other file mappings are
-// listed without their bytes (gdb reads them from the files). The larger kind adds all private
-// writable memory, the writable mappings of the modules named, and a note listing the process's
-// open descriptors.
+// The small kind keeps every thread's stack from its stack pointer up, its control block, and the
+// 4 KiB pages that register values and stack values point to in writable memory; and, as a kernel
+// core does, what a debugger needs to find the loaded objects and unwind through them: each
+// object's ELF and program headers, the dynamic linker's records (platform/linker_records.h) and
+// its data. Code and other file mappings are listed without their bytes (gdb reads them from the
+// files). The larger kind adds all private writable memory, the writable mappings of the modules
+// named, and a note listing the process's open descriptors.
 
 #include <sys/types.h>
 

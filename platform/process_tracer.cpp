@@ -5,10 +5,13 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/proc_file.h"
 
@@ -48,6 +51,9 @@ uint64_t MaskOf(const std::string& status, const std::string& field) {
     return 0;
 }
 
+// The kernel's flag of a thread on its way out (PF_EXITING), in the flags of its stat file.
+constexpr unsigned long kExitingFlag = 0x4;
+
 bool Has(uint64_t mask, int signal) {
     return (mask >> (signal - 1)) & 1;
 }
@@ -60,6 +66,54 @@ std::vector<pid_t> ThreadsOf(pid_t pid) {
         threads.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
     }
     return threads;
+}
+
+// Whether the thread still runs: not gone, not dead and waiting to be reaped, not ending (on its
+// way out, or killed: a process that exits kills its other threads so).
+bool IsThreadLive(pid_t pid, pid_t tid) {
+    const std::string task = "task/" + std::to_string(tid) + "/";
+    const std::string stat = ReadProcFile(pid, task + "stat");
+    const size_t close = stat.rfind(')');
+    char state = 'X';
+    unsigned long flags = 0;
+    if (close == std::string::npos ||
+        std::sscanf(stat.c_str() + close + 1, " %c %*d %*d %*d %*d %*d %lu", &state, &flags) != 2 ||
+        state == 'Z' || state == 'X' || (flags & kExitingFlag) != 0) {
+        return false;
+    }
+    const std::string status = ReadProcFile(pid, task + "status");
+    return !Has(MaskOf(status, "SigPnd"), SIGKILL) && !Has(MaskOf(status, "ShdPnd"), SIGKILL);
+}
+
+// Whether a thread of the process still runs (the process is neither gone nor ending).
+bool HasLiveThread(pid_t pid) {
+    for (pid_t tid : ThreadsOf(pid)) {
+        if (IsThreadLive(pid, tid)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Lets one thread go with `signal`; 0, or the system's error.
+int DetachThread(pid_t tid, int signal) {
+    if (::ptrace(PTRACE_DETACH, tid, nullptr,
+                 reinterpret_cast<void*>(static_cast<intptr_t>(signal))) == 0) {
+        return 0;
+    }
+    // A running thread must be stopped before it can be let go.
+    const int error = errno;
+    if (error != ESRCH || ::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) != 0) {
+        return error;
+    }
+    int status = 0;
+    if (::waitpid(tid, &status, __WALL) == tid && (WIFEXITED(status) || WIFSIGNALED(status))) {
+        return 0;  // it ended meanwhile: nothing left to let go
+    }
+    return ::ptrace(PTRACE_DETACH, tid, nullptr,
+                    reinterpret_cast<void*>(static_cast<intptr_t>(signal))) == 0
+               ? 0
+               : errno;
 }
 
 }  // namespace
@@ -84,7 +138,7 @@ int ProcessTracer::Attach() {
         found_new = false;
         const std::vector<pid_t> threads = ThreadsOf(pid_);
         if (threads.empty()) {
-            return ESRCH;
+            return kTraceeGone;
         }
         for (pid_t tid : threads) {
             if (threads_.count(tid) != 0) {
@@ -94,7 +148,7 @@ int ProcessTracer::Attach() {
                 const int error = errno;
                 if (tid == pid_) {
                     DetachAll();
-                    return error;
+                    return HasLiveThread(pid_) ? error : kTraceeGone;
                 }
                 continue;  // a thread that ended meanwhile
             }
@@ -234,32 +288,27 @@ bool ProcessTracer::SignalInfo(pid_t thread, siginfo_t& info) const {
 }
 
 int ProcessTracer::DetachAll(const TraceEvent* event) {
+    // The thread with the fatal signal goes last: once it has its signal the process dies, and
+    // threads still traced could not be let go.
+    const pid_t last = event != nullptr ? event->thread : 0;
+    std::vector<std::pair<pid_t, int>> order;
+    for (const auto& [tid, pending] : threads_) {
+        if (tid != last) {
+            order.emplace_back(tid, pending);
+        }
+    }
+    if (event != nullptr && threads_.count(last) != 0) {
+        order.emplace_back(last, event->signal);
+    }
+    threads_.clear();
     int first_error = 0;
-    for (auto& [tid, pending] : threads_) {
-        int signal = pending;
-        if (event != nullptr && tid == event->thread) {
-            signal = event->signal;
-        }
-        if (::ptrace(PTRACE_DETACH, tid, nullptr,
-                     reinterpret_cast<void*>(static_cast<intptr_t>(signal))) == 0) {
-            continue;
-        }
-        // A running thread must be stopped before it can be let go.
-        const int error = errno;
-        if (error == ESRCH && ::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0) {
-            int status = 0;
-            ::waitpid(tid, &status, __WALL);
-            if (::ptrace(PTRACE_DETACH, tid, nullptr,
-                         reinterpret_cast<void*>(static_cast<intptr_t>(signal))) == 0) {
-                continue;
-            }
-        }
-        // No error for a process that is gone already.
-        if (first_error == 0 && ::kill(pid_, 0) == 0) {
+    for (const auto& [tid, signal] : order) {
+        const int error = DetachThread(tid, signal);
+        // A process that has ended, or is ending, is no longer ours to let go: no error.
+        if (error != 0 && first_error == 0 && HasLiveThread(pid_)) {
             first_error = error;
         }
     }
-    threads_.clear();
     return first_error;
 }
 

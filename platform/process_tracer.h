@@ -12,12 +12,16 @@
 #include <sys/types.h>
 #include <sys/user.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <map>
 #include <vector>
 
 namespace ruzd::platform {
+
+// What attaching gives for a process that has ended, or is ending, before it could be attached.
+inline constexpr int kTraceeGone = ESRCH;
 
 struct TraceEvent {
     enum class Kind { kNone, kFirstChance, kSecondChance, kExited };
@@ -43,7 +47,8 @@ public:
     ProcessTracer(const ProcessTracer&) = delete;
     ProcessTracer& operator=(const ProcessTracer&) = delete;
 
-    // 0, or the system's error (EPERM when the process may not be traced, ESRCH when it is gone).
+    // 0, or the system's error (EPERM when the process may not be traced, kTraceeGone when it is
+    // gone or ending).
     int Attach();
     // Waits up to `timeout_ms` for something worth telling; kNone when nothing came.
     TraceEvent Wait(uint32_t timeout_ms);
@@ -56,7 +61,7 @@ public:
     bool SignalInfo(pid_t thread, siginfo_t& info) const;
     // Lets every thread go; the one of `event` (when given) with its signal, so that the process
     // ends as it would have without a tracer. 0, or the error of the first failed detach of a
-    // process that still exists.
+    // process that still runs (one that has ended or is ending gives none).
     int DetachAll(const TraceEvent* event = nullptr);
 
     pid_t pid() const { return pid_; }

@@ -99,8 +99,11 @@ void CreateDump(const platform::ProcessTracer& tracer,
 void DebugThread(const DebugParameters& parameters, platform::Event& stop) {
     platform::ProcessTracer tracer(static_cast<pid_t>(parameters.process_id));
     if (const int error = tracer.Attach(); error != 0) {
-        WriteLogFormat("DebugThread: ERROR DebugActiveProcess failed, Error=%u",
-                       platform::WinErrorFromErrno(error));
+        // A process that ended since it was found is no error: there is nothing left to watch.
+        if (error != platform::kTraceeGone) {
+            WriteLogFormat("DebugThread: ERROR DebugActiveProcess failed, Error=%u",
+                           platform::WinErrorFromErrno(error));
+        }
         return;
     }
     platform::TraceEvent crash;

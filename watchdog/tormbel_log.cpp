@@ -9,6 +9,25 @@
 #include "platform/text.h"
 
 namespace ruzd::watchdog {
+namespace {
+
+// The file is written as text mode writes it, every line feed going out as CR LF, so that a text
+// of several lines (a command's output) reads as lines in every editor. A line feed that already
+// has its carriage return keeps just that one: text mode would make it CR CR LF, which readers
+// show as a stray mark or an empty line.
+std::string WithCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\n' && (at == 0 || text[at - 1] != '\r')) {
+            out += '\r';
+        }
+        out += text[at];
+    }
+    return out;
+}
+
+}  // namespace
 
 std::string LogLine(platform::WallTime time, std::string_view text) {
     const int64_t micros =
@@ -16,7 +35,7 @@ std::string LogLine(platform::WallTime time, std::string_view text) {
     const foundation::SystemTime t = foundation::BreakDownMicros(micros);
     return platform::Format("%04u-%02u-%02u %02u:%02u:%02u.%03u ", t.year, t.month, t.day, t.hour,
                             t.minute, t.second, t.milliseconds) +
-           platform::Utf8ToCp1252(text) + "\r\n";
+           WithCrLf(platform::Utf8ToCp1252(text)) + "\r\n";
 }
 
 void WriteLog(std::string_view text) {

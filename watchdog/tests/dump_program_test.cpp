@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,7 @@ using testing::TormbelProcess;
 
 constexpr uint32_t kHeartbeat = 0x160F;
 constexpr int kSegvExit = 128 + 11;
+constexpr int kAbortExit = 128 + 6;
 
 class DumpProgramTest : public ::testing::Test {
 protected:
@@ -48,7 +51,7 @@ protected:
 
     std::unique_ptr<TormbelProcess> StartDog(std::vector<std::string> arguments,
                                              std::vector<std::string> environment = {}) {
-        return std::make_unique<TormbelProcess>(root_.path(), work_.path() / "dog",
+        return std::make_unique<TormbelProcess>(root_.path(), work_.path() / dog_folder_,
                                                 std::move(arguments), std::move(environment));
     }
 
@@ -74,7 +77,8 @@ protected:
     std::vector<fs::path> Dumps(const std::string& extension) const {
         std::vector<fs::path> found;
         std::error_code error;
-        for (const auto& entry : fs::directory_iterator(work_.path() / "dog" / "Dumps", error)) {
+        for (const auto& entry :
+             fs::directory_iterator(work_.path() / dog_folder_ / "Dumps", error)) {
             if (entry.path().extension() == extension) {
                 found.push_back(entry.path());
             }
@@ -82,10 +86,52 @@ protected:
         return found;
     }
 
+    // The named frames of gdb's backtrace of the dump, innermost first, and gdb's whole output.
+    std::vector<std::string> Backtrace(const fs::path& dump, std::string& output) const {
+        foundation::ProgramRunner::Run("gdb -batch -iex \"set debuginfod enabled off\" -ex bt " +
+                                           helper_path_.string() + " " + dump.string(),
+                                       "", output, 120000);
+        std::vector<std::string> names;
+        std::istringstream lines(output);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line.empty() || line[0] != '#') {
+                continue;
+            }
+            // gdb shows the crashing frame once before the backtrace starts.
+            if (line.rfind("#0 ", 0) == 0) {
+                names.clear();
+            }
+            // "#3  0x000055d0c0a0b1c9 in main () at ..." or "#0  LengthOfNothing () at ...".
+            size_t at = line.find_first_not_of(' ', line.find(' '));
+            const size_t in = line.find(" in ", at);
+            if (line.compare(at, 2, "0x") == 0 && in != std::string::npos) {
+                at = in + 4;
+            }
+            // With the C library's debugging symbols its functions show their inner names.
+            for (const std::string prefix : {"(anonymous namespace)::", "__GI_"}) {
+                if (line.compare(at, prefix.size(), prefix) == 0) {
+                    at += prefix.size();
+                }
+            }
+            const std::string name = line.substr(at, line.find(' ', at) - at);
+            if (name != "??") {
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+
     testing::TempRoot root_;
     testing::TempDir work_;
     fs::path helper_path_;
+    std::string dog_folder_ = "dog";
 };
+
+// Whether `names` holds `chain` in its order, each right after the one before.
+bool HasChain(const std::vector<std::string>& names, const std::vector<std::string>& chain) {
+    return std::search(names.begin(), names.end(), chain.begin(), chain.end()) != names.end();
+}
 
 #define SKIP_WITHOUT_TRACING(dog, helper)                                               \
     if (!Eventually([&] {                                                               \
@@ -121,12 +167,61 @@ TEST_F(DumpProgramTest, ACrashLeavesAMiniAndAMidiDumpThatNameTheCrashingFunction
     EXPECT_LT(fs::file_size(mini[0]), fs::file_size(midi[0]));
     for (const fs::path& dump : {mini[0], midi[0]}) {
         std::string output;
-        foundation::ProgramRunner::Run(
-            "gdb -batch -ex bt " + helper_path_.string() + " " + dump.string(), "", output, 120000);
-        EXPECT_NE(output.find("CrashInHelperFunction"), std::string::npos) << output;
+        EXPECT_TRUE(HasChain(Backtrace(dump, output), {"CrashInHelperFunction", "main"})) << output;
     }
+    // The process the dump let go is gone: no error for it.
+    EXPECT_EQ(log.find("ERROR DebugActiveProcess"), std::string::npos) << log;
     dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+TEST_F(DumpProgramTest, ACrashInsideASharedLibraryUnwindsToMainInBothDumps) {
+    struct Case {
+        std::string command;
+        int exit_code;
+        std::string signal_name;
+        // Named frames gdb must show, each the caller of the one before.
+        std::vector<std::string> chain;
+    };
+    const std::string library =
+        (testing::ProgramFolder() / "libwatchdog_crash_library.so").string();
+    const std::vector<Case> cases = {
+        {"abort", kAbortExit, "SIGABRT", {"abort", "AbortInHelperFunction", "main"}},
+        // strlen of a null pointer: the C library's code called from a library of the program's.
+        {"library " + library,
+         kSegvExit,
+         "SIGSEGV",
+         {"LengthOfNothing", "CrashInsideLibrary", "CallIntoLibrary", "main"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        dog_folder_ = c.command.substr(0, c.command.find(' '));
+        auto helper = StartHelper("Glimbor");
+        auto dog = StartDog({"-I60", "-M", "-Ctrue"});
+        Heartbeat();
+        SKIP_WITHOUT_TRACING(dog, helper);
+        helper->WriteLine(c.command);
+        EXPECT_EQ(helper->Wait(), c.exit_code);
+        ASSERT_TRUE(dog->WaitForLog("DebugThread: Done"));
+        const std::vector<fs::path> mini = Dumps(".mdmp");
+        const std::vector<fs::path> midi = Dumps(".dmp");
+        ASSERT_EQ(mini.size(), 1u);
+        ASSERT_EQ(midi.size(), 1u);
+        // What gdb needs to find the libraries stays small beside the stacks.
+        EXPECT_LT(fs::file_size(mini[0]), 4u << 20);
+        for (const fs::path& dump : {mini[0], midi[0]}) {
+            std::string output;
+            EXPECT_TRUE(HasChain(Backtrace(dump, output), c.chain)) << dump << "\n" << output;
+            EXPECT_EQ(output.find("No shared libraries loaded"), std::string::npos) << output;
+            EXPECT_NE(output.find("Program terminated with signal " + c.signal_name),
+                      std::string::npos)
+                << output;
+        }
+        const std::string log = dog->Log();
+        EXPECT_EQ(log.find("ERROR DebugActiveProcess"), std::string::npos) << log;
+        dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+        EXPECT_EQ(dog->WaitForExit(), 0);
+    }
 }
 
 TEST_F(DumpProgramTest, AHandledFaultIsOnlyAFirstChanceAndTheDaysFileKeepsIt) {

@@ -1,4 +1,5 @@
-// What names a crash dump: the version our programs carry in their files, and the file name.
+// What names a crash dump: the version our programs carry in their files, and the file name;
+// and a watcher started on a process that has ended meanwhile.
 
 #include "watchdog/dump_watcher.h"
 
@@ -9,6 +10,9 @@
 #include "platform/local_time.h"
 #include "platform/text.h"
 #include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/temp_root.h"
+#include "watchdog/tormbel_log.h"
 
 namespace ruzd::watchdog {
 namespace {
@@ -34,6 +38,24 @@ TEST(DumpWatcherTest, TheDumpsNameJoinsFolderProgramVersionMachineAndLocalTime) 
               ".\\Dumps\\Pelwix_1.2.3.4_HOST_" + stamp + ".mdmp");
     EXPECT_EQ(DumpFileName(".\\Dumps", "Glimbor", "", "HOST", now, true),
               ".\\Dumps\\Glimbor__HOST_" + stamp + ".dmp");
+}
+
+TEST(DumpWatcherTest, AProcessThatEndedBeforeTheAttachIsNoError) {
+    testing::TempWorkFolder work;
+    testing::ChildProgram helper("watchdog_crash_helper", {});
+    ASSERT_EQ(helper.ReadLine(), "ready");
+    helper.CloseStdin();
+    // Ended, and not yet reaped by its parent.
+    const std::string stat = "/proc/" + std::to_string(helper.pid()) + "/stat";
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string text = testing::ReadWholeFile(stat);
+        return text.find(") Z ") != std::string::npos;
+    }));
+    DumpWatcher watcher;
+    EXPECT_FALSE(watcher.Start(static_cast<uint32_t>(helper.pid()), kDumpFolder, false, false));
+    EXPECT_EQ(testing::ReadWholeFile(kLogFileName).find("ERROR"), std::string::npos)
+        << testing::ReadWholeFile(kLogFileName);
+    EXPECT_EQ(helper.Wait(), 0);
 }
 
 }  // namespace

@@ -80,19 +80,24 @@ protected:
 };
 
 TEST_F(TimeoutProgramTest, TheCommandsExitCodeAndOutputAreLoggedAndNoScreenMeansNoShot) {
-    auto dog =
-        Start({"-I31", "-U", "-Csh -c \"echo first; echo second >&2; exit 3\""}, {"DISPLAY=:9999"});
+    const std::string command =
+        "sh -c \"echo first; echo second >&2; printf 'third\\r\\n'; exit 3\"";
+    auto dog = Start({"-I31", "-U", "-C" + command}, {"DISPLAY=:9999"});
     ASSERT_TRUE(dog->WaitForLog("ExecuteCommand: Command finished with ExitCode=3"));
     const std::string log = Stop(*dog);
     EXPECT_NE(log.find("TakeScreenShot: Storing screen in "), std::string::npos);
     EXPECT_NE(log.find("TakeScreenShot: Failed to store screen in bitmap\r\n"), std::string::npos);
-    EXPECT_NE(log.find("ExecuteCommand: Executing 'sh -c \"echo first; echo second >&2; exit 3\"', "
-                       "timeout=120s\r\n"),
+    EXPECT_NE(log.find("ExecuteCommand: Executing '" + command + "', timeout=120s\r\n"),
               std::string::npos);
-    EXPECT_NE(
-        log.find("ExecuteCommand: Command finished with ExitCode=3\nOutput:\nfirst\nsecond\n"),
-        std::string::npos)
+    // The output's lines are the file's lines; its own carriage returns are blanks.
+    EXPECT_NE(log.find("ExecuteCommand: Command finished with ExitCode=3\r\nOutput:\r\n"
+                       "first\r\nsecond\r\nthird \r\n\r\n"),
+              std::string::npos)
         << log;
+    for (size_t at = log.find('\n'); at != std::string::npos; at = log.find('\n', at + 1)) {
+        ASSERT_TRUE(at > 0 && log[at - 1] == '\r') << "a bare line feed at " << at << ":\n" << log;
+    }
+    EXPECT_EQ(log.find("\r\r"), std::string::npos);
     EXPECT_EQ(log.find("Fallback"), std::string::npos);
 }
 

@@ -49,8 +49,9 @@ TEST(TimeoutStepsTest, ACommandPastItsLimitIsLoggedAndACloseMeanwhileWaitsForIts
     const size_t timeout =
         log.find("ExecuteCommand: ERROR Timeout waiting for process, timeout=120s\r\n");
     EXPECT_NE(timeout, std::string::npos) << log;
-    EXPECT_NE(log.find("ExecuteCommand: Command finished with ExitCode=-6\nOutput:\n\r\n", timeout),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("ExecuteCommand: Command finished with ExitCode=-6\r\nOutput:\r\n\r\n", timeout),
+        std::string::npos)
         << log;
 }
 
