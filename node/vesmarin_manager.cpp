@@ -1,6 +1,7 @@
 #include "node/vesmarin_manager.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "foundation/debug_channel.h"
@@ -12,6 +13,8 @@
 #include "node/manager_log.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/registry_store.h"
+#include "platform/root.h"
 #include "platform/thread.h"
 #include "telephony/intel_boards.h"
 
@@ -89,10 +92,24 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     open_channels_ = 0;
     callback_ = callback;
 
-    // A second node on the machine stops here, before it touches the registry or the boards.
+    // A node that cannot keep its state under the platform root, and a second node on the
+    // machine, stop here, before they touch the registry or the boards.
+    if (const std::optional<std::string> problem = platform::RootProblem()) {
+        throw CExceptionCM(*problem, true);
+    }
     instance_mutex_ = std::make_unique<platform::NamedMutex>(kInstanceMutexName);
-    if (instance_mutex_->TryAcquire() != platform::NamedMutex::Acquire::kAcquired) {
-        throw CExceptionCM(kAnotherInstanceMessage, true);
+    switch (instance_mutex_->TryAcquire()) {
+        case platform::NamedMutex::Acquire::kAcquired:
+            break;
+        case platform::NamedMutex::Acquire::kHeldElsewhere:
+            throw CExceptionCM(kAnotherInstanceMessage, true);
+        case platform::NamedMutex::Acquire::kFailed:
+            throw CExceptionCM(instance_mutex_->failure(), true);
+    }
+    // Running on defaults in place of a registry file that cannot be read would hide what its
+    // author wrote there.
+    if (const std::optional<std::string> problem = platform::RegistryStore::Problem()) {
+        throw CExceptionCM(*problem, true);
     }
 
     ReadPorts();

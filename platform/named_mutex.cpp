@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/root.h"
 #include "platform/text.h"
@@ -72,6 +73,7 @@ NamedMutex::Acquire NamedMutex::TryAcquire() {
     if (!file) {
         SetLastError(DropNamespacePrefix(name_).empty() ? kErrorInvalidName
                                                         : kErrorFilenameExcedRange);
+        failure_ = "Cannot take the mutex \"" + name_ + "\": no name for a lock file";
         return Acquire::kFailed;
     }
     const std::string path = (RootSubdir("run") / *file).string();
@@ -79,7 +81,9 @@ NamedMutex::Acquire NamedMutex::TryAcquire() {
     // have written.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
-        SetLastErrorFromErrno(errno);
+        const int error = errno;
+        SetLastErrorFromErrno(error);
+        failure_ = "Cannot open the lock file " + path + ": " + std::strerror(error);
         return Acquire::kFailed;
     }
     int result;
@@ -94,6 +98,7 @@ NamedMutex::Acquire NamedMutex::TryAcquire() {
             return Acquire::kHeldElsewhere;
         }
         SetLastErrorFromErrno(error);
+        failure_ = "Cannot lock the lock file " + path + ": " + std::strerror(error);
         return Acquire::kFailed;
     }
     fd_ = fd;

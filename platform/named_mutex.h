@@ -30,6 +30,8 @@ public:
     void Release();
     bool held() const { return fd_ >= 0; }
     const std::string& name() const { return name_; }
+    // After kFailed: why, as one sentence naming the lock file and the system's reason.
+    const std::string& failure() const { return failure_; }
 
     // The lock file name for a mutex name: the "Global\" or "Local\" prefix dropped, letters
     // folded to lower case, and every byte other than a-z, 0-9, '_', '-' and a '.' that does not
@@ -39,6 +41,7 @@ public:
 
 private:
     std::string name_;
+    std::string failure_;
     int fd_ = -1;
 };
 

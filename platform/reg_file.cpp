@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHive = "HKEY_LOCAL_MACHINE";
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr uint32_t kTypeString = 1;
 constexpr uint32_t kTypeBinary = 3;
 constexpr uint32_t kTypeDword = 4;
@@ -303,10 +302,16 @@ void AppendKey(std::string& out, const RegNode& node, const std::string& path, b
 
 }  // namespace
 
-bool ParseRegFile(std::string_view text, RegNode* root, std::string* error) {
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        text.remove_prefix(kUtf8Bom.size());
+bool ParseRegFile(std::string_view bytes, RegNode* root, std::string* error, RegTextForm* form) {
+    std::string decoded;
+    RegTextForm readForm;
+    if (!DecodeRegText(bytes, &decoded, &readForm, error)) {
+        return false;
     }
+    if (form != nullptr) {
+        *form = readForm;
+    }
+    const std::string_view text = decoded;
     std::vector<std::string_view> lines;
     for (size_t start = 0; start <= text.size();) {
         const size_t end = text.find('\n', start);
@@ -322,6 +327,7 @@ bool ParseRegFile(std::string_view text, RegNode* root, std::string* error) {
     std::string reason;
     for (size_t i = 0; i < lines.size(); ++i) {
         const size_t lineNumber = i + 1;
+        const std::string_view firstLine = lines[i];
         std::string line(Trim(lines[i]));
         if (line.empty() || line[0] == ';') {
             continue;
@@ -348,7 +354,8 @@ bool ParseRegFile(std::string_view text, RegNode* root, std::string* error) {
         }
         if (!reason.empty()) {
             if (error != nullptr) {
-                *error = Format("line %zu: %s", lineNumber, reason.c_str());
+                *error = Format("line %zu: %s: %s", lineNumber, reason.c_str(),
+                                ShownRegLine(firstLine).c_str());
             }
             return false;
         }
@@ -356,11 +363,11 @@ bool ParseRegFile(std::string_view text, RegNode* root, std::string* error) {
     return true;
 }
 
-std::string FormatRegFile(const RegNode& root) {
+std::string FormatRegFile(const RegNode& root, const RegTextForm& form) {
     std::string out(kHeader);
     out += "\n\n";
     AppendKey(out, root, std::string(kHive), true);
-    return out;
+    return EncodeRegText(out, form);
 }
 
 }  // namespace ruzd::platform

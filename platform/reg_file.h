@@ -1,6 +1,7 @@
 #pragma once
 
-// The text form of the registry store: the .reg syntax of the Windows registry editor, in UTF-8.
+// The text form of the registry store: the .reg syntax of the Windows registry editor, read in
+// UTF-8 or UTF-16LE (see reg_text_form.h) and written back in the form it was read in.
 //
 //   Windows Registry Editor Version 5.00
 //
@@ -17,14 +18,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/reg_text_form.h"
 #include "platform/reg_tree.h"
 
 namespace ruzd::platform {
 
-// Reads a store's text into `root`, the (empty) key that stands for HKEY_LOCAL_MACHINE. Empty text
-// is an empty store. False for text that is not a store, with the line and the reason in `error`.
-bool ParseRegFile(std::string_view text, RegNode* root, std::string* error = nullptr);
+// Reads a store file's bytes into `root`, the (empty) key that stands for HKEY_LOCAL_MACHINE, and
+// the form they were in into `form`. An empty file is an empty store. False for bytes that are not
+// a store, with the line's number, the reason and the line itself in `error`.
+bool ParseRegFile(std::string_view bytes, RegNode* root, std::string* error = nullptr,
+                  RegTextForm* form = nullptr);
 
-std::string FormatRegFile(const RegNode& root);
+// The bytes of a store file in `form`.
+std::string FormatRegFile(const RegNode& root, const RegTextForm& form = {});
 
 }  // namespace ruzd::platform

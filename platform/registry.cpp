@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/registry_store.h"
+#include "platform/text.h"
 #include "platform/win_error.h"
 
 namespace ruzd::platform {
@@ -11,9 +12,11 @@ namespace {
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 
-// Names with line breaks or nulls could not be written back to the store's text.
+// Names with line breaks or nulls could not be written back to the store's text, and one that is
+// no UTF-8 would leave a store that cannot be read again.
 bool HasForbiddenCharacter(std::string_view name) {
-    return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+    return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos ||
+           FirstIllFormedUtf8(name) != std::string_view::npos;
 }
 
 // "a\b\c" -> {a, b, c}. A trailing backslash is tolerated; a leading one, or an empty name

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -121,18 +122,31 @@ bool WriteGeneration(int fd, uint64_t generation) {
     return pwrite(fd, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
 }
 
-// Reads and parses the store; a missing store is an empty one.
+// What LoadStore found besides the tree: the file's identity and form, and why it could not be
+// read.
+struct LoadedStore {
+    FileIdentity identity;
+    RegTextForm form;
+    std::string problem;
+};
+
+uint32_t LoadFailure(int error, LoadedStore* loaded) {
+    loaded->problem = std::strerror(error);
+    return ErrorFromErrno(error);
+}
+
+// Reads and parses the store; a missing store is an empty one, of the default form.
 uint32_t LoadStore(const std::filesystem::path& path, std::unique_ptr<RegNode>* root,
-                   FileIdentity* identity) {
+                   LoadedStore* loaded) {
     *root = std::make_unique<RegNode>(std::string());
-    *identity = FileIdentity{};
+    *loaded = LoadedStore{};
     FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
-        return errno == ENOENT ? kErrorSuccess : ErrorFromErrno(errno);
+        return errno == ENOENT ? kErrorSuccess : LoadFailure(errno, loaded);
     }
     struct stat st {};
     if (fstat(fd.get(), &st) != 0) {
-        return ErrorFromErrno(errno);
+        return LoadFailure(errno, loaded);
     }
     std::string text;
     char buffer[65536];
@@ -142,17 +156,17 @@ uint32_t LoadStore(const std::filesystem::path& path, std::unique_ptr<RegNode>* 
             continue;
         }
         if (n < 0) {
-            return ErrorFromErrno(errno);
+            return LoadFailure(errno, loaded);
         }
         if (n == 0) {
             break;
         }
         text.append(buffer, static_cast<size_t>(n));
     }
-    if (!ParseRegFile(text, root->get())) {
+    if (!ParseRegFile(text, root->get(), &loaded->problem, &loaded->form)) {
         return kErrorInvalidData;
     }
-    *identity = FileIdentity::Of(st);
+    loaded->identity = FileIdentity::Of(st);
     return kErrorSuccess;
 }
 
@@ -203,6 +217,17 @@ bool RegistryStore::CanWrite() {
            writableOrAbsent(LockPath(store));
 }
 
+std::optional<std::string> RegistryStore::Problem() {
+    std::lock_guard<std::mutex> guard(ProcessMutex());
+    const std::filesystem::path path = StorePath();
+    std::unique_ptr<RegNode> root;
+    LoadedStore loaded;
+    if (LoadStore(path, &root, &loaded) == kErrorSuccess) {
+        return std::nullopt;
+    }
+    return "Cannot read the registry file " + path.string() + " (left as it is): " + loaded.problem;
+}
+
 uint32_t RegistryStore::Read(const std::function<uint32_t(const RegNode& root)>& read) {
     std::lock_guard<std::mutex> guard(ProcessMutex());
     Cache& cache = TheCache();
@@ -218,12 +243,12 @@ uint32_t RegistryStore::Read(const std::function<uint32_t(const RegNode& root)>&
                        cache.identity == identity;
     if (!fresh) {
         std::unique_ptr<RegNode> root;
-        FileIdentity loaded;
+        LoadedStore loaded;
         cache.root.reset();
         if (const uint32_t error = LoadStore(path, &root, &loaded); error != kErrorSuccess) {
             return error;
         }
-        cache = Cache{path, generation, loaded, std::move(root)};
+        cache = Cache{path, generation, loaded.identity, std::move(root)};
     }
     return read(*cache.root);
 }
@@ -248,15 +273,17 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
     cache.root.reset();
     const uint64_t generation = ReadGeneration(lock.get()).value_or(0);
     std::unique_ptr<RegNode> root;
-    FileIdentity identity;
-    if (const uint32_t error = LoadStore(path, &root, &identity); error != kErrorSuccess) {
+    LoadedStore loaded;
+    // A store that cannot be read is never replaced: what its author wrote stays.
+    if (const uint32_t error = LoadStore(path, &root, &loaded); error != kErrorSuccess) {
         return error;
     }
     if (const uint32_t error = change(*root); error != kErrorSuccess) {
-        cache = Cache{path, generation, identity, std::move(root)};
+        cache = Cache{path, generation, loaded.identity, std::move(root)};
         return error;
     }
-    if (const uint32_t error = ReplaceStore(path, FormatRegFile(*root)); error != kErrorSuccess) {
+    if (const uint32_t error = ReplaceStore(path, FormatRegFile(*root, loaded.form));
+        error != kErrorSuccess) {
         return error;
     }
     if (!WriteGeneration(lock.get(), generation + 1)) {
@@ -264,7 +291,7 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
         return kErrorSuccess;
     }
     int statError = 0;
-    identity = StatIdentity(path, &statError);
+    const FileIdentity identity = StatIdentity(path, &statError);
     if (statError == 0) {
         cache = Cache{path, generation + 1, identity, std::move(root)};
     }

@@ -4,13 +4,16 @@
 //
 // A change locks the side file registry.reg.lock (flock), reads the store afresh, applies itself,
 // writes a temporary file and renames it over the store, then counts the store's generation up in
-// the lock file. Readers take no lock: the rename means they always read a whole file, and they
+// the lock file. The new file keeps the encoding and line ends of the one it replaces (see
+// reg_text_form.h). Readers take no lock: the rename means they always read a whole file, and they
 // parse it again only when the generation or the file itself (inode, size, times) has changed.
 // Within a process one mutex serialises all of this.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "platform/reg_tree.h"
 
@@ -23,6 +26,11 @@ public:
     // Whether this process may change the store: it can write the root folder (for the temporary
     // file and the rename) and, where they exist, the store and its lock file.
     static bool CanWrite();
+
+    // Why the store cannot be read, as one sentence naming the file and, for text that is no
+    // store, the line's number, the reason and the line; none when it can be (a missing store is
+    // an empty one). Such a store is never written: every change to it fails.
+    static std::optional<std::string> Problem();
 
     // Runs `read` on the current contents and returns its result; a store that cannot be read
     // gives kErrorAccessDenied, one that cannot be parsed kErrorInvalidData.

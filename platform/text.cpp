@@ -116,6 +116,19 @@ std::string Utf8ToCp1252(std::string_view text) {
     return out;
 }
 
+size_t FirstIllFormedUtf8(std::string_view text) {
+    constexpr std::string_view kEncodedReplacement = "\xEF\xBF\xBD";
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t start = pos;
+        if (DecodeUtf8(text, pos) == kReplacement &&
+            text.substr(start, kEncodedReplacement.size()) != kEncodedReplacement) {
+            return start;
+        }
+    }
+    return std::string_view::npos;
+}
+
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());

@@ -18,6 +18,9 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // UTF-8 sequence, becomes '?'.
 std::string Utf8ToCp1252(std::string_view text);
 
+// Where the first ill-formed UTF-8 sequence starts; npos for well-formed text.
+size_t FirstIllFormedUtf8(std::string_view text);
+
 // UTF-8 to UTF-16 and back. Ill-formed input becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);

@@ -36,7 +36,12 @@ pid_t StartProgram(const ProgramStart& start) {
         envp.push_back(variable.data());
     }
     envp.push_back(nullptr);
-    std::vector<std::string> words{start.program.string()};
+    std::vector<std::string> words;
+    if (!start.read_only_folder.empty()) {
+        words = {(ProgramFolder() / "read_only_folder_run").string(),
+                 start.read_only_folder.string()};
+    }
+    words.push_back(start.program.string());
     words.insert(words.end(), start.arguments.begin(), start.arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) {

@@ -6,16 +6,19 @@
 
 namespace ruzd::testing {
 NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
-                         std::vector<std::string> arguments)
+                         std::vector<std::string> arguments, std::vector<std::string> environment,
+                         const std::filesystem::path& read_only_folder)
     : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
     start.program = ProgramFolder() / "Pelwix";
     start.arguments = std::move(arguments);
-    start.environment = {"RUZD_ROOT=" + root.string(),
-                         "RUZD_VENDOR_DIR=" + SimulatedBoards::VendorFolder().string()};
+    start.environment = std::move(environment);
+    start.environment.push_back("RUZD_ROOT=" + root.string());
+    start.environment.push_back("RUZD_VENDOR_DIR=" + SimulatedBoards::VendorFolder().string());
     start.folder = workdir;
     start.stderr_file = stderr_path_;
+    start.read_only_folder = read_only_folder;
     const pid_t pid = StartProgram(start);
     EXPECT_GT(pid, 0) << "the node program did not start";
     if (pid > 0) {

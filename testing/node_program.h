@@ -24,8 +24,11 @@ namespace ruzd::testing {
 // kept in the working folder.
 class NodeProcess {
 public:
+    // `environment` holds "NAME=value" entries beside RUZD_ROOT and RUZD_VENDOR_DIR; a
+    // `read_only_folder` is one the program sees read-only (see ProgramStart).
     NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
-                std::vector<std::string> arguments);
+                std::vector<std::string> arguments, std::vector<std::string> environment = {},
+                const std::filesystem::path& read_only_folder = {});
     // Kills a program that is still running.
     ~NodeProcess();
     NodeProcess(const NodeProcess&) = delete;

@@ -29,7 +29,8 @@ size_t CountOf(const std::string& all, const std::string& text) {
 TormbelProcess::TormbelProcess(const std::filesystem::path& root,
                                const std::filesystem::path& workdir,
                                std::vector<std::string> arguments,
-                               std::vector<std::string> environment)
+                               std::vector<std::string> environment,
+                               const std::filesystem::path& read_only_folder)
     : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
@@ -39,6 +40,7 @@ TormbelProcess::TormbelProcess(const std::filesystem::path& root,
     start.environment.push_back("RUZD_ROOT=" + root.string());
     start.folder = workdir;
     start.stderr_file = stderr_path_;
+    start.read_only_folder = read_only_folder;
     const pid_t pid = StartProgram(start);
     EXPECT_GT(pid, 0) << "the watchdog program did not start";
     if (pid > 0) {

@@ -16,9 +16,11 @@ namespace ruzd::testing {
 
 class TormbelProcess {
 public:
-    // `environment` holds "NAME=value" entries beside RUZD_ROOT.
+    // `environment` holds "NAME=value" entries beside RUZD_ROOT; a `read_only_folder` is one the
+    // program sees read-only (see ProgramStart).
     TormbelProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
-                   std::vector<std::string> arguments, std::vector<std::string> environment = {});
+                   std::vector<std::string> arguments, std::vector<std::string> environment = {},
+                   const std::filesystem::path& read_only_folder = {});
     // Kills a program that is still running.
     ~TormbelProcess();
     TormbelProcess(const TormbelProcess&) = delete;

@@ -1,8 +1,13 @@
 #include "watchdog/tormbel_app.h"
 
+#include <optional>
+#include <string>
+
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
 #include "platform/named_mutex.h"
+#include "platform/registry_store.h"
+#include "platform/root.h"
 #include "platform/stop_signals.h"
 #include "platform/thread.h"
 #include "watchdog/device_card.h"
@@ -15,6 +20,17 @@
 #include "watchdog/tormbel_log.h"
 
 namespace ruzd::watchdog {
+namespace {
+
+// A machine the watchdog cannot run on: told in its log, where an operator looks first, and in
+// its box.
+int RefuseStart(const std::string& problem) {
+    WriteLog(problem);
+    platform::ShowMessageBox(problem, "Tormbel", platform::kMbOk | platform::kMbIconError);
+    return kRefusedExitCode;
+}
+
+}  // namespace
 
 int RunTormbel(const std::vector<std::string>& words) {
     // Made before any other thread starts, so that every thread leaves the stop signals to it.
@@ -28,11 +44,24 @@ int RunTormbel(const std::vector<std::string>& words) {
         ShowVerdict(verdict);
         return kRefusedExitCode;
     }
+    if (const std::optional<std::string> problem = platform::RootProblem()) {
+        return RefuseStart(*problem);
+    }
     platform::NamedMutex instance(kInstanceMutexName);
-    if (instance.TryAcquire() != platform::NamedMutex::Acquire::kAcquired) {
-        platform::ShowMessageBox(kAlreadyRunningMessage, "Tormbel",
-                                 platform::kMbOk | platform::kMbIconInformation);
-        return kRefusedExitCode;
+    switch (instance.TryAcquire()) {
+        case platform::NamedMutex::Acquire::kAcquired:
+            break;
+        case platform::NamedMutex::Acquire::kHeldElsewhere:
+            platform::ShowMessageBox(kAlreadyRunningMessage, "Tormbel",
+                                     platform::kMbOk | platform::kMbIconInformation);
+            return kRefusedExitCode;
+        case platform::NamedMutex::Acquire::kFailed:
+            return RefuseStart(instance.failure());
+    }
+    // The watchdog registers its event source there: it does not run beside a registry file
+    // it cannot read.
+    if (const std::optional<std::string> problem = platform::RegistryStore::Problem()) {
+        return RefuseStart(*problem);
     }
 
     HeadlessFrameWindow window;

@@ -7,12 +7,62 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "net/socket_core/socket_options.h"
 #include "net/socket_log.h"
+#include "platform/error_output.h"
+#include "platform/text.h"
 #include "platform/wsa_error.h"
 
 namespace ruzd::net {
+namespace {
+
+// The failure last told on the error output for each port. A listener that cannot open is
+// retried (every second for minutes, by the command listener's restarts): the operator hears of
+// a failure once, of another reason again, and of the moment the port listens after all.
+std::mutex& ToldFailuresLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::map<int, int>& ToldFailures() {
+    // Never destroyed: a listener thread may still fail while the process exits.
+    static auto* failures = new std::map<int, int>;
+    return *failures;
+}
+
+void TellListenFailure(int port, int error, int system_error) {
+    const std::string line = platform::Format("Cannot listen on port %d: error %d (%s)", port,
+                                              error, std::strerror(system_error));
+    SocketLog("%s", line.c_str());
+    {
+        std::lock_guard guard(ToldFailuresLock());
+        const auto [told, first] = ToldFailures().try_emplace(port, error);
+        if (!first && told->second == error) {
+            return;
+        }
+        told->second = error;
+    }
+    platform::WriteErrorLine(line);
+}
+
+void TellListening(int port) {
+    {
+        std::lock_guard guard(ToldFailuresLock());
+        if (ToldFailures().erase(port) == 0) {
+            return;
+        }
+    }
+    const std::string line = platform::Format("Listening on port %d now", port);
+    SocketLog("%s", line.c_str());
+    platform::WriteErrorLine(line);
+}
+
+}  // namespace
+
 CServerSocket::CServerSocket(const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
                              bool listen_returns_at_once)
     : reactor_(reactor),
@@ -39,7 +89,9 @@ bool CServerSocket::Listen(int port) {
     std::lock_guard creation(SocketCreationLock());
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        last_error_.store(platform::WsaErrorFromErrno(errno));
+        const int system_error = errno;
+        last_error_.store(platform::WsaErrorFromErrno(system_error));
+        TellListenFailure(port, last_error_.load(), system_error);
         return false;
     }
     // Connections of an earlier listener on the port may still linger in TIME_WAIT.
@@ -51,11 +103,13 @@ bool CServerSocket::Listen(int port) {
     address.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, kBacklog) != 0) {
-        last_error_.store(platform::WsaErrorFromErrno(errno));
+        const int system_error = errno;
+        last_error_.store(platform::WsaErrorFromErrno(system_error));
         CloseDescriptor(fd);
-        SocketLog("Cannot listen on port %d: error %d", port, last_error_.load());
+        TellListenFailure(port, last_error_.load(), system_error);
         return false;
     }
+    TellListening(port);
     SetStreamOptions(fd);
     {
         std::lock_guard guard(lock_);

@@ -1,7 +1,8 @@
 // Fuzz entry over the registry file parser: the text of a store, as a user may have edited it.
 //
-// Checked besides memory safety: a text that parses is written out as a text that parses again
-// and writes out the same (the writer's form is canonical and restores the tree).
+// Checked besides memory safety: a text that parses is written out, in the encoding and line ends
+// it was read in, as a text that parses again in that form and writes out the same (the writer's
+// form is canonical and restores the tree).
 
 #include <cstdint>
 #include <string>
@@ -15,13 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     ruzd::platform::RegNode root("HKEY_LOCAL_MACHINE");
     std::string error;
-    if (!ruzd::platform::ParseRegFile(text, &root, &error)) {
+    ruzd::platform::RegTextForm form;
+    if (!ruzd::platform::ParseRegFile(text, &root, &error, &form)) {
         FUZZ_CHECK(!error.empty());
         return 0;
     }
-    const std::string written = ruzd::platform::FormatRegFile(root);
+    const std::string written = ruzd::platform::FormatRegFile(root, form);
     ruzd::platform::RegNode again("HKEY_LOCAL_MACHINE");
-    FUZZ_CHECK(ruzd::platform::ParseRegFile(written, &again, &error));
-    FUZZ_CHECK(ruzd::platform::FormatRegFile(again) == written);
+    ruzd::platform::RegTextForm formAgain;
+    FUZZ_CHECK(ruzd::platform::ParseRegFile(written, &again, &error, &formAgain));
+    FUZZ_CHECK(formAgain == form);
+    FUZZ_CHECK(ruzd::platform::FormatRegFile(again, form) == written);
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/reg_file.h"
+#include "platform/reg_text_form.h"
 #include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -195,6 +196,41 @@ TEST(RegFile, RefusesTextThatIsNotAStore) {
     EXPECT_TRUE(empty.subkeys().empty());
 }
 
+TEST(RegFile, ReadsUtf16FromTheRegistryEditorAndNamesTheLineOfABadEncoding) {
+    const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
+    const std::string section = "[HKEY_LOCAL_MACHINE\\Software\\Ruzd]\r\n";
+    const std::string mark = "\xFF\xFE";
+    const std::string regedit =
+        mark + Utf8ToUtf16leBytes(header + section + "\"Folder\"=\"C:\\\\caf\xC3\xA9\"\r\n");
+    RegNode root("");
+    std::string error;
+    RegTextForm form;
+    ASSERT_TRUE(ParseRegFile(regedit, &root, &error, &form)) << error;
+    EXPECT_EQ(form, (RegTextForm{RegTextForm::Encoding::kUtf16leWithBom, true}));
+    EXPECT_EQ(root.Find({"Software", "Ruzd"})->FindValue("Folder")->data, Sz("C:\\caf\xC3\xA9"));
+    EXPECT_THAT(FormatRegFile(root, form),
+                ::testing::StartsWith(mark + Utf8ToUtf16leBytes(header)));
+
+    struct Bad {
+        std::string bytes;
+        std::string error;
+    };
+    for (const Bad& bad : std::vector<Bad>{
+             {mark + Utf8ToUtf16leBytes(header + section + "\"a\"=\"") + Bytes({0x00, 0xD8}) +
+                  Utf8ToUtf16leBytes("\"\r\n"),
+              "line 4: an unpaired surrogate in UTF-16LE text: \"a\"=\"\xEF\xBF\xBD\""},
+             {mark + Utf8ToUtf16leBytes(header) + "[", "line 3: UTF-16LE text ends in half a"},
+             {"\xFE\xFF" + header, "line 1: UTF-16 big-endian text"},
+             {header + section + "\"a\"=\"caf\xE9\"\r\n",
+              "line 4: not UTF-8 text: \"a\"=\"caf\\xe9\""},
+             {header + section + "no\tkey\r\n", "line 4: neither a key nor a value: no\\x09key"},
+         }) {
+        RegNode refused("");
+        EXPECT_FALSE(ParseRegFile(bad.bytes, &refused, &error));
+        EXPECT_THAT(error, HasSubstr(bad.error));
+    }
+}
+
 // --- Keys and values through the store -------------------------------------------------------
 
 TEST(RegistryKey, CreateReportsWhetherTheKeyIsNewAndKeepsTheFirstSpelling) {
@@ -233,6 +269,10 @@ TEST(RegistryKey, CreateReportsWhetherTheKeyIsNewAndKeepsTheFirstSpelling) {
         kErrorInvalidParameter);
     EXPECT_EQ(RegistryKey::LocalMachine().CreateSubKey("line\nbreak", RegAccess::kRead, &missing),
               kErrorInvalidParameter);
+    // A name that is no UTF-8 would leave a store that cannot be read again.
+    EXPECT_EQ(RegistryKey::LocalMachine().CreateSubKey("caf\xE9", RegAccess::kRead, &missing),
+              kErrorInvalidParameter);
+    EXPECT_EQ(Set(key, "caf\xE9", kRegDword, Bytes({1, 0, 0, 0})), kErrorInvalidParameter);
 }
 
 TEST(RegistryKey, ValueNamesIgnoreCaseAndKeepTheirFirstSpelling) {
@@ -381,6 +421,50 @@ TEST(RegistryKey, SeesChangesMadeToTheFileAndRefusesToOverwriteABrokenOne) {
     EXPECT_EQ(Query(key, "v").error, kErrorInvalidData);
     EXPECT_EQ(Set(key, "v", kRegDword, Bytes({3, 0, 0, 0})), kErrorInvalidData);
     EXPECT_EQ(ReadFile(RegistryStore::StorePath()), broken);
+    EXPECT_EQ(RegistryStore::Problem(),
+              "Cannot read the registry file " + RegistryStore::StorePath().string() +
+                  " (left as it is): line 2: section without ']': [HKEY_LOCAL_MACHINE\\x");
+}
+
+TEST(RegistryKey, AChangeKeepsTheEncodingAndLineEndsOfTheFile) {
+    const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
+    const std::string key = "[HKEY_LOCAL_MACHINE\\Software]\r\n\"v\"=dword:00000001\r\n";
+    const std::string utf16Newline = Bytes({'\n', 0});
+    const std::string utf16CrNewline = Bytes({'\r', 0, '\n', 0});
+    struct Form {
+        std::string file;
+        std::string mark;
+        std::string newline;
+        std::string crNewline;
+    };
+    for (const Form& form : std::vector<Form>{
+             {header + key, "", "\n", "\r\n"},
+             {"\xEF\xBB\xBF" + header + key, "\xEF\xBB\xBF", "\n", "\r\n"},
+             {"\xFF\xFE" + Utf8ToUtf16leBytes(header + key), "\xFF\xFE", utf16Newline,
+              utf16CrNewline},
+         }) {
+        testing::TempRoot root;
+        EXPECT_EQ(RegistryStore::Problem(), std::nullopt) << "a missing store is an empty one";
+        WriteFile(RegistryStore::StorePath(), form.file);
+        EXPECT_EQ(RegistryStore::Problem(), std::nullopt);
+        RegistryKey software = CreateKey("Software");
+        ASSERT_EQ(Set(software, "w", kRegDword, Bytes({2, 0, 0, 0})), kErrorSuccess);
+        const std::string written = ReadFile(RegistryStore::StorePath());
+        EXPECT_NE(written, form.file);
+        EXPECT_TRUE(written.starts_with(form.mark + "W")) << written;
+        size_t newlines = 0;
+        size_t crNewlines = 0;
+        for (size_t at = written.find(form.newline); at != std::string::npos;
+             at = written.find(form.newline, at + 1)) {
+            ++newlines;
+            crNewlines += written.compare(at + form.newline.size() - form.crNewline.size(),
+                                          form.crNewline.size(), form.crNewline) == 0;
+        }
+        EXPECT_GT(newlines, 3u);
+        EXPECT_EQ(crNewlines, newlines) << written;
+        EXPECT_EQ(QueryDword(software, "v"), 1u);
+        EXPECT_EQ(QueryDword(software, "w"), 2u);
+    }
 }
 
 TEST(RegistryKey, ThreadsChangingOneKeyLoseNothing) {

@@ -1,0 +1,20 @@
+#include "platform/error_output.h"
+
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/running_program.h"
+#include "platform/write_whole.h"
+
+namespace ruzd::platform {
+
+void WriteErrorLine(std::string_view text) {
+    std::string line = RunningProgramBaseName();
+    line += ": ";
+    line += text;
+    line += '\n';
+    WriteWhole(STDERR_FILENO, line.data(), line.size());
+}
+
+}  // namespace ruzd::platform
