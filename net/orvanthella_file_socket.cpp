@@ -507,6 +507,13 @@ void COrvanthellaFileSocket::SocketCmdFILREM(const SocketParameters& parameters)
         Trace(0, 0, "spVesmarin == NULL!");
         return;
     }
+    // While a central server works with the node, its cache is the central server's alone.
+    COrvanthellaFileSocketThread* thread = thread_.load();
+    if (thread == nullptr || !thread->MayChangeTheCache(*this)) {
+        Trace(0, 0, "FILREM refused: %s is not the central server's connection",
+              GetPeerAddressText().c_str());
+        return;
+    }
     // A central path, whose copy must lie inside the cache.
     if (!CacheNameOfCentralPath(parameters[0])) {
         Trace(0, 0, "FILREM refused: %s has no place inside the file cache", parameters[0].c_str());

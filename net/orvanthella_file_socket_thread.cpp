@@ -254,6 +254,16 @@ bool COrvanthellaFileSocketThread::HasCentralSocket() const {
     return CentralSocket() != nullptr;
 }
 
+bool COrvanthellaFileSocketThread::MayChangeTheCache(const COrvanthellaFileSocket& socket) const {
+    {
+        std::lock_guard<std::mutex> guard(sockets_lock_);
+        if (central_address_.empty()) {
+            return true;
+        }
+    }
+    return CentralSocket().get() == &socket;
+}
+
 void COrvanthellaFileSocketThread::ApplyCentralClock() {
     const std::shared_ptr<COrvanthellaFileSocket> central = CentralSocket();
     if (!central) {

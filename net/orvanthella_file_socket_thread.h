@@ -80,6 +80,9 @@ public:
     // and uploads go on it alone, and only its clock is taken.
     void SetCentralAddress(const std::string& address);
     bool HasCentralSocket() const;
+    // Whether `socket` may remove cached files: the central server's connection, or any
+    // authorised one while no central server is active.
+    bool MayChangeTheCache(const COrvanthellaFileSocket& socket) const;
     // Applies the clock the central server's connection sent and that waits to be applied.
     void ApplyCentralClock();
     // Two debug-log lines of byte counts per authorised connection.

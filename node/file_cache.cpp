@@ -232,7 +232,8 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
     std::lock_guard cacheLock(file_cache_.Lock());
     MakeFileReadWrite(*cachePath);
     if (!fs::remove(hostPath, error)) {
-        CacheLog("remove(" + *cachePath + ") failed, error=" + std::to_string(error.value()));
+        CacheLog("remove(" + *cachePath +
+                 ") failed, error=" + std::to_string(error.value()));
         return;
     }
     // Under the table's key, so that the next open does not trust the removed copy.

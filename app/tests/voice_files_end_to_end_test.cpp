@@ -334,6 +334,9 @@ TEST_F(VoiceFilesEndToEndTest, ASecondAuthorisedFileConnectionGetsNothingAndWrit
     SendFile(request, prompt);
     EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 2, 3000}));
     EXPECT_EQ(ReadAll(copy), prompt);
+    second->SendText(std::string("FILREM ") + kPrompt + "\r");
+    ExpectNothingBeforeHeartbeat(*second);
+    EXPECT_TRUE(fs::exists(copy));
 
     // A recording goes to the central server alone, and only its answer counts.
     SendOpen(kRECFOPE, 5, "C:\\REC\\CALL.VOX", kCreateReadWriteBinary, 0, 0);
