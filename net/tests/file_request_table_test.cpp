@@ -62,19 +62,5 @@ TEST(FileRequestTable, IdsAreNewWhileOthersAreStillWaitedFor) {
     EXPECT_EQ(table.PendingCount(), 2u);
 }
 
-TEST(FileRequestTable, OnlyTheRequestsConnectionAnswersItAndOnlyOnce) {
-    FileRequestTable table;
-    const int32_t id = table.NewRequestId(kConnection, ".\\FileCache\\A.VOX");
-    EXPECT_EQ(table.WaitingPath(id, kConnection + 1), std::nullopt);
-    EXPECT_FALSE(table.SetResult(id, kConnection + 1, {1, "other", true}));
-    EXPECT_EQ(table.WaitingPath(id, kConnection), ".\\FileCache\\A.VOX");
-    EXPECT_TRUE(table.SetResult(id, kConnection, {1, "own", true}));
-    EXPECT_EQ(table.WaitingPath(id, kConnection), std::nullopt);
-    EXPECT_FALSE(table.SetResult(id, kConnection, {1, "again", false}));
-    CSocketResult result;
-    EXPECT_TRUE(table.WaitForResult(id, result, 0));
-    EXPECT_EQ(result.text, "own");
-}
-
 }  // namespace
 }  // namespace ruzd::net

@@ -340,17 +340,22 @@ TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForIsReadPastAndDropped) {
     EXPECT_TRUE(LogContains("TXFILE 999 dropped: the node is not waiting for this file"));
 }
 
-// The resident memory of the test process, in bytes.
-size_t ResidentBytes() {
+// A memory figure of the test process ("VmRSS:" resident now, "VmHWM:" its peak since the
+// last ResetPeakResidentBytes), in bytes.
+size_t MemoryBytes(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string word; status >> word;) {
-        if (word == "VmRSS:") {
+        if (word == field) {
             size_t kilobytes = 0;
             status >> kilobytes;
             return kilobytes * 1024;
         }
     }
     return 0;
+}
+
+size_t ResidentBytes() {
+    return MemoryBytes("VmRSS:");
 }
 
 TEST_F(FileSocketTest, ABlockTakesMemoryAsItsBytesArriveNotAsItsLineAnnounces) {
@@ -458,17 +463,8 @@ TEST_F(FileSocketTest, UploadOfAMegabyteOfRandomBytesUnderCompression) {
     EXPECT_EQ(error, "Stored well");
 }
 
-// The peak resident memory of the test process since the last ResetPeakResidentBytes.
 size_t PeakResidentBytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string word; status >> word;) {
-        if (word == "VmHWM:") {
-            size_t kilobytes = 0;
-            status >> kilobytes;
-            return kilobytes * 1024;
-        }
-    }
-    return 0;
+    return MemoryBytes("VmHWM:");
 }
 
 void ResetPeakResidentBytes() {
