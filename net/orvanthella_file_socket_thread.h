@@ -83,7 +83,9 @@ public:
     // Whether `socket` may remove cached files: the central server's connection, or any
     // authorised one while no central server is active.
     bool MayChangeTheCache(const COrvanthellaFileSocket& socket) const;
-    // Applies the clock the central server's connection sent and that waits to be applied.
+    // Applies the clock the central server's connection sent and that waits to be applied, and
+    // drops what the other authorised connections sent. Nothing while there is no central
+    // server's connection: a clock sent during the handshake waits for the session.
     void ApplyCentralClock();
     // Two debug-log lines of byte counts per authorised connection.
     void LogStatistics() const;
