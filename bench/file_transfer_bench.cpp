@@ -181,6 +181,7 @@ public:
                 return std::make_shared<EncryptingFileSocket>(std::move(reactor), thread);
             });
         thread_->SetRequestTimeoutSeconds(600);
+        thread_->SetCentralAddress("127.0.0.1");
         peer_ = std::make_unique<FilePeer>(port_);
         peer_->Handshake(false);
         peer_->SendText("STARTS 2\r");

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "foundation/app_hooks.h"
-#include "platform/message_queue.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -20,14 +19,18 @@ uint32_t LimitInMilliseconds(uint32_t seconds) {
 }  // namespace
 
 bool WaitForSingleObjectPumping(platform::Waitable& object, uint32_t seconds) {
+    return WaitPumpingForSeconds(object, seconds) == platform::PumpedWait::kSignaled;
+}
+
+platform::PumpedWait WaitPumpingForSeconds(platform::Waitable& object, uint32_t seconds) {
     const uint32_t limit_ms = LimitInMilliseconds(seconds);
     AppHooks& app = CurrentApp();
     if (!app.IsApplicationThread()) {
-        return object.Wait(limit_ms) == platform::kWaitObject0;
+        return object.Wait(limit_ms) == platform::kWaitObject0 ? platform::PumpedWait::kSignaled
+                                                               : platform::PumpedWait::kTimeout;
     }
-    const platform::PumpedWait result = platform::WaitPumping(
-        object, limit_ms, [&app](platform::Message& message) { app.PumpMessage(message); });
-    return result == platform::PumpedWait::kSignaled;
+    return platform::WaitPumping(object, limit_ms,
+                                 [&app](platform::Message& message) { app.PumpMessage(message); });
 }
 
 }  // namespace ruzd::foundation

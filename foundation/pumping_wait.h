@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/message_queue.h"
 #include "platform/waitable.h"
 
 namespace ruzd::foundation {
@@ -16,5 +17,7 @@ constexpr uint32_t kWaitNoLimitSeconds = 0xFFFFFFFF;
 // meanwhile; a quit message ends the wait at once (false) and stays in the queue for the
 // thread's message loop.
 bool WaitForSingleObjectPumping(platform::Waitable& object, uint32_t seconds);
+// The same, telling the three ends apart: kQuit when the quit message ended the wait.
+platform::PumpedWait WaitPumpingForSeconds(platform::Waitable& object, uint32_t seconds);
 
 }  // namespace ruzd::foundation

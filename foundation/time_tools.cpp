@@ -139,16 +139,25 @@ uint32_t TimeTools::RefreshTimeZone() {
 }
 
 void TimeTools::ApplyServerTime(std::string_view text) {
+    if (const std::optional<int32_t> shift = ServerTimeShiftOf(text))
+        ApplyServerTimeShift(*shift);
+}
+
+std::optional<int32_t> TimeTools::ServerTimeShiftOf(std::string_view text) {
     if (text.size() < 19)
-        return;
+        return std::nullopt;
     int64_t server_micros = 0;
     if (!ReadServerTime(text, &server_micros))
-        return;
+        return std::nullopt;
     const int64_t shift = RoundToSeconds(NowMicros() - server_micros);
     if (shift < std::numeric_limits<int32_t>::min() || shift > std::numeric_limits<int32_t>::max())
-        return;
+        return std::nullopt;
+    return static_cast<int32_t>(shift);
+}
+
+void TimeTools::ApplyServerTimeShift(int32_t shift) {
     g_shift_active.store(true);
-    const int32_t previous = g_shift.exchange(static_cast<int32_t>(shift));
+    const int32_t previous = g_shift.exchange(shift);
     RefreshTimeZone();
     if (previous != shift)
         NotifyShiftListeners();

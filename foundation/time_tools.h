@@ -11,6 +11,7 @@
 
 #include <boost/date_time/posix_time/ptime.hpp>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,10 @@ public:
     // that is shorter than 19 characters, or whose fields do not form a valid date and time,
     // changes nothing.
     static void ApplyServerTime(std::string_view text);
+    // The shift ApplyServerTime would set for `text` now; none where it would change nothing.
+    static std::optional<int32_t> ServerTimeShiftOf(std::string_view text);
+    // Sets the shift (own UTC minus the server's time, in seconds) as ApplyServerTime does.
+    static void ApplyServerTimeShift(int32_t shift);
 
     // The node's own time text for "TTSYNC": UTC (shifted) and the signed offset in seconds,
     // "2026-12-08T07:55:27+03600".

@@ -4,13 +4,14 @@
 
 namespace ruzd::net {
 
-int32_t FileRequestTable::NewRequestId() {
+int32_t FileRequestTable::NewRequestId(uint64_t connection, std::string localPath) {
     std::lock_guard<std::mutex> guard(lock_);
     // An id whose waiter is still there is skipped rather than shared.
     do {
         last_id_ = last_id_ == INT32_MAX ? 1 : last_id_ + 1;
     } while (pending_.count(last_id_) != 0);
-    pending_[last_id_] = std::make_shared<platform::Event>(false);
+    pending_[last_id_] =
+        Request{std::make_shared<platform::Event>(false), connection, std::move(localPath)};
     answers_.erase(last_id_);
     return last_id_;
 }
@@ -23,7 +24,7 @@ bool FileRequestTable::WaitForResult(int32_t id, CSocketResult& result, uint32_t
         if (found == pending_.end()) {
             return false;
         }
-        event = found->second;
+        event = found->second.answered;
     }
     const bool signalled = foundation::WaitForSingleObjectPumping(*event, seconds);
     std::lock_guard<std::mutex> guard(lock_);
@@ -36,20 +37,34 @@ bool FileRequestTable::WaitForResult(int32_t id, CSocketResult& result, uint32_t
     return signalled;
 }
 
-bool FileRequestTable::SetResult(int32_t id, const CSocketResult& result) {
-    std::lock_guard<std::mutex> guard(lock_);
+const FileRequestTable::Request* FileRequestTable::WaitingLocked(int32_t id,
+                                                                 uint64_t connection) const {
     const auto found = pending_.find(id);
-    if (found == pending_.end()) {
+    if (found == pending_.end() || found->second.connection != connection ||
+        answers_.count(id) != 0) {
+        return nullptr;
+    }
+    return &found->second;
+}
+
+bool FileRequestTable::SetResult(int32_t id, uint64_t connection, const CSocketResult& result) {
+    std::lock_guard<std::mutex> guard(lock_);
+    const Request* request = WaitingLocked(id, connection);
+    if (request == nullptr) {
         return false;
     }
     answers_[id] = result;
-    found->second->Set();
+    request->answered->Set();
     return true;
 }
 
-bool FileRequestTable::IsWaiting(int32_t id) const {
+std::optional<std::string> FileRequestTable::WaitingPath(int32_t id, uint64_t connection) const {
     std::lock_guard<std::mutex> guard(lock_);
-    return pending_.count(id) != 0 && answers_.count(id) == 0;
+    const Request* request = WaitingLocked(id, connection);
+    if (request == nullptr) {
+        return std::nullopt;
+    }
+    return request->localPath;
 }
 
 void FileRequestTable::Forget(int32_t id) {

@@ -1,13 +1,16 @@
 #pragma once
 
 // Pairs the file-transfer connection's requests with their answers: a requester takes a new id,
-// sends its request and waits; the answer arrives on the connection's thread under the same id
-// and wakes it. An answer for an id nobody waits for (any more) is dropped.
+// sends its request on one connection and waits; the answer arrives on that connection's thread
+// under the same id and wakes it. An answer for an id nobody waits for (any more), or one that
+// comes on another connection than its request went out on, is dropped.
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "net/socket_result.h"
 #include "platform/event.h"
@@ -16,24 +19,35 @@ namespace ruzd::net {
 
 class FileRequestTable {
 public:
-    // A new id, registered for its answer.
-    int32_t NewRequestId();
+    // A new id, registered for its answer, which only the connection with the serial
+    // `connection` may give. `localPath`: the one path a file request's answer may write.
+    int32_t NewRequestId(uint64_t connection, std::string localPath = {});
     // Waits up to `seconds` for the answer to `id` (the application thread keeps handling its
     // messages meanwhile) and forgets the id. False on a time-out or for an id not registered.
     bool WaitForResult(int32_t id, CSocketResult& result, uint32_t seconds);
-    // Stores the answer and wakes its waiter; false when nobody waits for `id`.
-    bool SetResult(int32_t id, const CSocketResult& result);
-    // Whether a requester waits for the answer to `id` (it has none yet).
-    bool IsWaiting(int32_t id) const;
+    // Stores the answer that came on `connection` and wakes its waiter; false when nobody
+    // waits for `id` from that connection.
+    bool SetResult(int32_t id, uint64_t connection, const CSocketResult& result);
+    // The local path of the request `id` while it waits for its answer from `connection`; none
+    // otherwise.
+    std::optional<std::string> WaitingPath(int32_t id, uint64_t connection) const;
     // Forgets a request that will not be waited for.
     void Forget(int32_t id);
 
     size_t PendingCount() const;
 
 private:
+    struct Request {
+        std::shared_ptr<platform::Event> answered;
+        uint64_t connection = 0;
+        std::string localPath;
+    };
+    // The request `id` while it waits for its answer from `connection`; under the lock.
+    const Request* WaitingLocked(int32_t id, uint64_t connection) const;
+
     mutable std::mutex lock_;
     int32_t last_id_ = 0;
-    std::map<int32_t, std::shared_ptr<platform::Event>> pending_;
+    std::map<int32_t, Request> pending_;
     std::map<int32_t, CSocketResult> answers_;
 };
 

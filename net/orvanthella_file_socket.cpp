@@ -3,15 +3,19 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "foundation/app_hooks.h"
+#include "foundation/pumping_wait.h"
 #include "foundation/registry.h"
 #include "foundation/static_tools.h"
+#include "foundation/time_tools.h"
 #include "foundation/trace.h"
 #include "net/cache_path.h"
 #include "net/file_cache_owner.h"
 #include "net/orvanthella_file_socket_thread.h"
 #include "net/setup_version.h"
+#include "net/text_line.h"
 #include "net/text_parameter.h"
 #include "net/vorurid_adidid_updater.h"
 #include "platform/clock.h"
@@ -165,7 +169,7 @@ void COrvanthellaFileSocket::OnProcessCommandError(const std::string& word,
 
 bool COrvanthellaFileSocket::WantsBlock(const std::string& word,
                                         const SocketParameters& parameters) {
-    return word != "TXFILE" || FileWasAskedFor(parameters[0]);
+    return word != "TXFILE" || RequestedPath(parameters[0]).has_value();
 }
 
 void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
@@ -173,13 +177,17 @@ void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
           reason.c_str());
 }
 
-bool COrvanthellaFileSocket::FileWasAskedFor(const std::string& idText) const {
+std::optional<std::string> COrvanthellaFileSocket::RequestedPath(const std::string& idText) const {
     COrvanthellaFileSocketThread* thread = thread_.load();
-    if (thread != nullptr && thread->IsWaitingFor(CStaticTools::StrToLong(idText))) {
-        return true;
+    std::optional<std::string> path;
+    if (thread != nullptr) {
+        path = thread->WaitingPath(CStaticTools::StrToLong(idText), Serial());
     }
-    Trace(0, 0, "TXFILE %s dropped: the node is not waiting for this file", idText.c_str());
-    return false;
+    if (!path) {
+        Trace(0, 0, "TXFILE %s dropped: the node is not waiting for this file from this connection",
+              idText.c_str());
+    }
+    return path;
 }
 
 void COrvanthellaFileSocket::OnAccept(int error) {
@@ -209,8 +217,120 @@ void COrvanthellaFileSocket::OnClose(int error) {
         thread->Owner()->OnOrvanthellaFileSocketClose();
     }
     CAsyncSocketEx::OnClose(error);
+    send_room_.Set();
     if (thread != nullptr) {
         thread->RemoveSocket(this);
+    }
+}
+
+void COrvanthellaFileSocket::FlushSendQueue() {
+    CAsyncSocketEx::FlushSendQueue();
+    send_room_.Set();
+}
+
+// ---- The peer's clock ----
+
+void COrvanthellaFileSocket::OnPeerTime(const std::string& text) {
+    const std::optional<int32_t> shift = foundation::TimeTools::ServerTimeShiftOf(text);
+    if (!shift) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(clock_lock_);
+        if (*shift > kMaxClockShiftSeconds || *shift < -kMaxClockShiftSeconds) {
+            if (!clock_refusal_logged_) {
+                clock_refusal_logged_ = true;
+                Trace(0, 0,
+                      "TTSYNC from %s refused: it would move the clock by %ld s, more than %ld h",
+                      GetPeerAddressText().c_str(), static_cast<long>(*shift),
+                      static_cast<long>(kMaxClockShiftSeconds / 3600));
+            }
+            return;
+        }
+        pending_clock_shift_ = *shift;
+    }
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->ApplyCentralClock();
+    }
+}
+
+std::optional<int32_t> COrvanthellaFileSocket::TakePendingClockShift() {
+    std::lock_guard<std::mutex> guard(clock_lock_);
+    return std::exchange(pending_clock_shift_, std::nullopt);
+}
+
+// ---- Uploads ----
+
+bool COrvanthellaFileSocket::SendRaw(const uint8_t* data, size_t length) {
+    std::lock_guard<std::mutex> guard(held_lock_);
+    if (!uploading_) {
+        // Under the lock, so that no upload starts between this message's turn and its send.
+        return CAsyncSocketEx::SendRaw(data, length);
+    }
+    if (data == nullptr || length == 0) {
+        return false;
+    }
+    if (held_bytes_ + length > kHeldMessagesLimit) {
+        if (!held_overflow_logged_) {
+            held_overflow_logged_ = true;
+            Trace(0, 0, "File Socket messages for %s dropped: %zu bytes wait for an upload's end",
+                  GetPeerAddressText().c_str(), held_bytes_);
+        }
+        return false;
+    }
+    held_.emplace_back(data, data + length);
+    held_bytes_ += length;
+    return true;
+}
+
+void COrvanthellaFileSocket::BeginUpload() {
+    std::lock_guard<std::mutex> guard(held_lock_);
+    uploading_ = true;
+}
+
+bool COrvanthellaFileSocket::SendUploadText(const std::string& text) {
+    const std::string bytes = EncodeLineText(text, IsWideText());
+    return SendUploadBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+bool COrvanthellaFileSocket::SendUploadBytes(const uint8_t* data, size_t length) {
+    return CAsyncSocketEx::SendRaw(data, length);
+}
+
+void COrvanthellaFileSocket::EndUpload() {
+    std::lock_guard<std::mutex> guard(held_lock_);
+    uploading_ = false;
+    for (const std::vector<uint8_t>& message : held_) {
+        CAsyncSocketEx::SendRaw(message.data(), message.size());
+    }
+    held_.clear();
+    held_bytes_ = 0;
+    held_overflow_logged_ = false;
+}
+
+bool COrvanthellaFileSocket::WaitForSendRoom(size_t limit, uint32_t seconds) {
+    const platform::Clock& clock = platform::CurrentClock();
+    size_t lowest = SIZE_MAX;
+    uint64_t lowestSince = clock.TickMs();
+    for (;;) {
+        send_room_.Reset();
+        if (!IsConnected()) {
+            return false;
+        }
+        const size_t queued = QueuedBytes();
+        if (queued <= limit) {
+            return true;
+        }
+        const uint64_t now = clock.TickMs();
+        if (queued < lowest) {
+            lowest = queued;
+            lowestSince = now;
+        } else if (now - lowestSince >= uint64_t{seconds} * 1000) {
+            return false;
+        }
+        if (foundation::WaitPumpingForSeconds(send_room_, 1) == platform::PumpedWait::kQuit) {
+            return false;
+        }
     }
 }
 
@@ -233,6 +353,10 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
     }
     if (rightVersion) {
         SetAuthorised(true);
+        // A clock sent before the authorisation counts once this is the central server's.
+        if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+            thread->ApplyCentralClock();
+        }
     } else {
         Trace(0, 0, "File Socket Communication version not equal");
     }
@@ -335,19 +459,26 @@ void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
 void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
                                              const uint8_t* block, size_t length) {
     // The request may have timed out while its block arrived.
-    if (!FileWasAskedFor(parameters[0])) {
+    const std::optional<std::string> requested = RequestedPath(parameters[0]);
+    COrvanthellaFileSocketThread* thread = thread_.load();
+    if (!requested || thread == nullptr) {
         return;
     }
     const int32_t id = CStaticTools::StrToLong(parameters[0]);
     const int32_t status = CStaticTools::StrToLong(parameters[1]);
-    const std::string& localPath = parameters[3];
-    CSocketResult answer{status, localPath, false};
+    const std::string& named = parameters[3];
+    CSocketResult answer{status, named, false};
     if (status == 1 && length >= 1) {
+        // Only the file the request named is written, whatever path the answer gives.
         const std::optional<std::filesystem::path> path =
-            MapPathInsideFolder(kFileCacheFolder, localPath);
-        if (!path) {
-            answer.text = platform::Format("Path outside the file cache (%s)", localPath.c_str());
-            Trace(0, 0, "TXFILE refused: %s is not inside the file cache", localPath.c_str());
+            MapPathInsideFolder(kFileCacheFolder, *requested);
+        if (platform::FoldWindowsNameCase(named) != platform::FoldWindowsNameCase(*requested)) {
+            answer.text = platform::Format("Answer for another file (%s)", named.c_str());
+            Trace(0, 0, "TXFILE %ld refused: it names %s, the request %s", static_cast<long>(id),
+                  named.c_str(), requested->c_str());
+        } else if (!path) {
+            answer.text = platform::Format("Path outside the file cache (%s)", named.c_str());
+            Trace(0, 0, "TXFILE refused: %s is not inside the file cache", named.c_str());
         } else if (const uint32_t error = platform::ReplaceFileDurably(
                        *path, block, length, platform::MapWindowsPath(kFileCacheIncomingFolder));
                    error != 0) {
@@ -355,17 +486,16 @@ void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
             // holds the old copy or the new one, never a part of one, whatever happens meanwhile.
             answer.text = FileErrorText(error);
         } else {
+            answer.text = *requested;
             answer.success = true;
         }
     }
-    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
-        thread->SetResult(id, answer);
-    }
+    thread->SetResult(id, Serial(), answer);
 }
 
 void COrvanthellaFileSocket::SocketCmdTXQRES(const SocketParameters& parameters) {
     if (COrvanthellaFileSocketThread* thread = thread_.load()) {
-        thread->SetResult(CStaticTools::StrToLong(parameters[0]),
+        thread->SetResult(CStaticTools::StrToLong(parameters[0]), Serial(),
                           CSocketResult{CStaticTools::StrToLong(parameters[1]), parameters[2],
                                         CStaticTools::StrToLong(parameters[3]) != 0});
     }
@@ -375,6 +505,13 @@ void COrvanthellaFileSocket::SocketCmdFILREM(const SocketParameters& parameters)
     const std::shared_ptr<FileCacheOwner> manager = PublishedFileCacheOwner().Lock();
     if (!manager) {
         Trace(0, 0, "spVesmarin == NULL!");
+        return;
+    }
+    // While a central server works with the node, its cache is the central server's alone.
+    COrvanthellaFileSocketThread* thread = thread_.load();
+    if (thread == nullptr || !thread->MayChangeTheCache(*this)) {
+        Trace(0, 0, "FILREM refused: %s is not the central server's connection",
+              GetPeerAddressText().c_str());
         return;
     }
     // A central path, whose copy must lie inside the cache.

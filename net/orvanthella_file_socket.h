@@ -16,9 +16,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "net/async_socket_ex.h"
+#include "platform/event.h"
 
 namespace ruzd::net {
 
@@ -29,6 +33,8 @@ public:
     // Updates arrive in pieces; a piece is written once this much has gathered (or the rest).
     static constexpr size_t kUpdateWriteThreshold = 0xA00000;
     static constexpr uint64_t kSlowCommandMs = 10000;
+    // The most the peer's clock may move the node's: more is no time zone, but a wrong clock.
+    static constexpr int32_t kMaxClockShiftSeconds = 24 * 3600;
 
     COrvanthellaFileSocket(std::shared_ptr<SocketReactor> reactor,
                            COrvanthellaFileSocketThread* thread);
@@ -46,9 +52,40 @@ public:
     void DetachFromThread() { thread_.store(nullptr); }
     COrvanthellaFileSocketThread* Thread() const { return thread_.load(); }
 
+    // The number the thread gave the connection when it took it, in the order of their
+    // arrival; 0 before. Never reused, so that an answer is only ever taken from the
+    // connection its request went out on.
+    uint64_t Serial() const { return serial_.load(); }
+    void SetSerial(uint64_t serial) { serial_.store(serial); }
+
+    // The clock shift the peer's last time text asked for and that was not applied yet; taken
+    // once the connection is the central server's.
+    std::optional<int32_t> TakePendingClockShift();
+
+    // An upload: its line and the file's bytes must reach the peer without anything between
+    // them, yet the bytes are handed over a piece at a time as the peer takes them. Meanwhile
+    // every other message for the peer is held back (up to kHeldMessagesLimit bytes, beyond
+    // which messages are dropped) and sent when the upload ends.
+    static constexpr size_t kHeldMessagesLimit = 1 << 20;
+    // Held by the uploader for the whole upload: one upload at a time.
+    std::mutex& UploadLock() { return upload_lock_; }
+    void BeginUpload();
+    virtual bool SendUploadText(const std::string& text);
+    bool SendUploadBytes(const uint8_t* data, size_t length);
+    void EndUpload();
+    // Waits until no more than `limit` bytes wait to be sent: false when the connection
+    // closed, or when the peer took nothing for `seconds` in a row.
+    bool WaitForSendRoom(size_t limit, uint32_t seconds);
+
+    bool SendRaw(const uint8_t* data, size_t length) override;
+
 protected:
     void OnAccept(int error) override;
     void OnClose(int error) override;
+    void FlushSendQueue() override;
+    // The peer's clock: kept until the connection is the central server's, and refused when it
+    // would move the node's clock by more than kMaxClockShiftSeconds.
+    void OnPeerTime(const std::string& text) override;
     void RegisterCommands() override;
     void GetDefaultConnectionProperties(bool& encrypt, bool& compress) override;
     bool ProcessCommand(size_t lineLength, const std::string& word, const std::string& parameters,
@@ -69,8 +106,9 @@ private:
     void SocketCmdTXQRES(const SocketParameters& parameters);
     void SocketCmdFILREM(const SocketParameters& parameters);
 
-    // Whether the node waits for the file of request `idText`; logged when it does not.
-    bool FileWasAskedFor(const std::string& idText) const;
+    // The local path of request `idText` while the node waits for its file from this
+    // connection; none, logged, otherwise.
+    std::optional<std::string> RequestedPath(const std::string& idText) const;
 
     // Appends update bytes to the update file, made new at the first piece; false with the
     // reason on a failure.
@@ -79,6 +117,21 @@ private:
     void ResetUpdate();
 
     std::atomic<COrvanthellaFileSocketThread*> thread_;
+    std::atomic<uint64_t> serial_{0};
+
+    std::mutex clock_lock_;
+    std::optional<int32_t> pending_clock_shift_;
+    bool clock_refusal_logged_ = false;
+
+    // The upload in progress: set while one runs, and what waits for its end.
+    std::mutex upload_lock_;
+    std::mutex held_lock_;
+    bool uploading_ = false;
+    std::vector<std::vector<uint8_t>> held_;
+    size_t held_bytes_ = 0;
+    bool held_overflow_logged_ = false;
+    // Set whenever the send queue shrank or the connection closed.
+    platform::Event send_room_{false};
 
     // The update exchange, on the socket's thread only.
     bool update_requested_ = false;

@@ -1,5 +1,6 @@
 #include "net/orvanthella_file_socket_thread.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -7,6 +8,7 @@
 
 #include "foundation/registry.h"
 #include "foundation/static_tools.h"
+#include "foundation/time_tools.h"
 #include "foundation/trace.h"
 #include "net/cache_path.h"
 #include "net/connection_limit.h"
@@ -132,6 +134,7 @@ void COrvanthellaFileSocketThread::AddSocket(
         std::lock_guard<std::mutex> guard(sockets_lock_);
         held = sockets_.size();
         if (held < max_connections_) {
+            socket->SetSerial(++last_serial_);
             sockets_[socket.get()] = socket;
             over_limit_logged_ = false;
         }
@@ -184,6 +187,10 @@ void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* so
         }
     }
     // `removed` may be the last reference; it goes outside the lock.
+    if (removed) {
+        // Another connection of the central server may be its connection now.
+        ApplyCentralClock();
+    }
 }
 
 size_t COrvanthellaFileSocketThread::SocketCount() const {
@@ -218,22 +225,66 @@ bool COrvanthellaFileSocketThread::HasAuthorisedSocketFrom(const std::string& ad
     return false;
 }
 
-void COrvanthellaFileSocketThread::SendToAuthorisedSocket(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::string text = platform::FormatV(format, args);
-    va_end(args);
-    std::vector<std::shared_ptr<COrvanthellaFileSocket>> authorised;
+void COrvanthellaFileSocketThread::SetCentralAddress(const std::string& address) {
+    {
+        std::lock_guard<std::mutex> guard(sockets_lock_);
+        central_address_ = address;
+    }
+    ApplyCentralClock();
+}
+
+std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::CentralSocket() const {
+    std::lock_guard<std::mutex> guard(sockets_lock_);
+    if (central_address_.empty()) {
+        return nullptr;
+    }
+    std::shared_ptr<COrvanthellaFileSocket> first;
+    for (const auto& [key, socket] : sockets_) {
+        std::string peer;
+        unsigned port = 0;
+        if (socket->IsAuthorised() && (!first || socket->Serial() < first->Serial()) &&
+            socket->GetPeerName(peer, port) && peer == central_address_) {
+            first = socket;
+        }
+    }
+    return first;
+}
+
+bool COrvanthellaFileSocketThread::HasCentralSocket() const {
+    return CentralSocket() != nullptr;
+}
+
+bool COrvanthellaFileSocketThread::MayChangeTheCache(const COrvanthellaFileSocket& socket) const {
+    {
+        std::lock_guard<std::mutex> guard(sockets_lock_);
+        if (central_address_.empty()) {
+            return true;
+        }
+    }
+    return CentralSocket().get() == &socket;
+}
+
+void COrvanthellaFileSocketThread::ApplyCentralClock() {
+    const std::shared_ptr<COrvanthellaFileSocket> central = CentralSocket();
+    if (!central) {
+        // Kept: the connection the clock came on may yet turn out to be the central server's.
+        return;
+    }
+    std::vector<std::shared_ptr<COrvanthellaFileSocket>> others;
     {
         std::lock_guard<std::mutex> guard(sockets_lock_);
         for (const auto& [key, socket] : sockets_) {
-            if (socket->IsAuthorised()) {
-                authorised.push_back(socket);
+            if (socket != central && socket->IsAuthorised()) {
+                others.push_back(socket);
             }
         }
     }
-    for (const auto& socket : authorised) {
-        socket->SendText(text);
+    // Authorised while the central server has its own connection: never the central server's.
+    for (const auto& socket : others) {
+        socket->TakePendingClockShift();
+    }
+    if (const std::optional<int32_t> shift = central->TakePendingClockShift()) {
+        foundation::TimeTools::ApplyServerTimeShift(*shift);
     }
 }
 
@@ -275,16 +326,66 @@ std::string COrvanthellaFileSocketThread::ListenerAddressText() const {
 
 bool COrvanthellaFileSocketThread::RequestFile(const std::string& sourceName,
                                                std::string& localPath) {
-    const int32_t id = NewRequestId();
-    SendToAuthorisedSocket("REQFIL %ld %s %s\r", static_cast<long>(id),
-                           EncodeParameter(sourceName).c_str(), EncodeParameter(localPath).c_str());
+    const std::shared_ptr<COrvanthellaFileSocket> socket = CentralSocket();
+    if (!socket) {
+        localPath = platform::Format("No Connected File Socket found (%s)", sourceName.c_str());
+        return false;
+    }
+    const int32_t id = requests_.NewRequestId(socket->Serial(), localPath);
+    socket->SendFormatted("REQFIL %ld %s %s\r", static_cast<long>(id),
+                          EncodeParameter(sourceName).c_str(), EncodeParameter(localPath).c_str());
     CSocketResult answer;
-    if (WaitForResult(id, answer, request_timeout_seconds_.load())) {
+    if (requests_.WaitForResult(id, answer, request_timeout_seconds_.load())) {
         localPath = answer.text;
         return answer.success;
     }
     localPath = "Timeout File Request";
     return false;
+}
+
+namespace {
+
+// One upload on its connection: every other message waits until the upload's end.
+class UploadScope {
+public:
+    explicit UploadScope(COrvanthellaFileSocket& socket)
+        : socket_(socket), exclusive_(socket.UploadLock()) {
+        socket_.BeginUpload();
+    }
+    ~UploadScope() { socket_.EndUpload(); }
+    UploadScope(const UploadScope&) = delete;
+    UploadScope& operator=(const UploadScope&) = delete;
+
+private:
+    COrvanthellaFileSocket& socket_;
+    std::lock_guard<std::mutex> exclusive_;
+};
+
+}  // namespace
+
+bool COrvanthellaFileSocketThread::StreamUpload(COrvanthellaFileSocket& socket,
+                                                const std::string& line, std::FILE* file,
+                                                uint64_t size) {
+    UploadScope upload(socket);
+    if (!socket.SendUploadText(line)) {
+        return false;
+    }
+    std::vector<uint8_t> buffer(kTransferBufferSize);
+    for (uint64_t sent = 0; sent < size;) {
+        if (!socket.WaitForSendRoom(kUploadWindowBytes, request_timeout_seconds_.load())) {
+            return false;
+        }
+        const size_t wanted = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - sent));
+        const size_t read = std::fread(buffer.data(), 1, wanted, file);
+        // A file that shrank meanwhile is padded: the peer still expects the announced count.
+        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(read),
+                  buffer.begin() + static_cast<std::ptrdiff_t>(wanted), 0);
+        if (!socket.SendUploadBytes(buffer.data(), wanted)) {
+            return false;
+        }
+        sent += wanted;
+    }
+    return true;
 }
 
 bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string& localPath,
@@ -322,55 +423,41 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         errorText = platform::Format("File too big (%s)", localPath.c_str());
         return false;
     }
-    const std::shared_ptr<COrvanthellaFileSocket> socket = FirstAuthorisedSocket();
+    const std::shared_ptr<COrvanthellaFileSocket> socket = CentralSocket();
     if (!socket) {
         std::fclose(file);
         errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());
         return false;
     }
 
-    const int32_t id = NewRequestId();
-    bool changed = false;
-    {
-        // The line and the file's bytes go out without anything else between them.
-        platform::CriticalSectionLock guard(socket->SendLock());
-        socket->SendFormatted("UPFILE %ld 1 %s %s %u\r", static_cast<long>(id),
-                              EncodeParameter(localPath).c_str(),
-                              EncodeParameter(targetPath).c_str(), static_cast<uint32_t>(size));
-        std::vector<uint8_t> buffer(kTransferBufferSize);
-        uint64_t sent = 0;
-        while (sent < size) {
-            const size_t wanted =
-                static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - sent));
-            const size_t read = std::fread(buffer.data(), 1, wanted, file);
-            if (read == 0) {
-                break;
-            }
-            socket->SendRaw(buffer.data(), read);
-            sent += read;
+    const int32_t id = requests_.NewRequestId(socket->Serial());
+    const std::string line = platform::Format(
+        "UPFILE %ld 1 %s %s %u\r", static_cast<long>(id), EncodeParameter(localPath).c_str(),
+        EncodeParameter(targetPath).c_str(), static_cast<uint32_t>(size));
+    const bool streamed = StreamUpload(*socket, line, file, size);
+    std::fclose(file);
+    if (!streamed) {
+        requests_.Forget(id);
+        if (!socket->IsOpen()) {
+            errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());
+            return false;
         }
-        if (sent < size) {
-            // The file shrank: the peer still expects the announced count.
-            std::fill(buffer.begin(), buffer.end(), 0);
-            while (sent < size) {
-                const size_t padding =
-                    static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - sent));
-                socket->SendRaw(buffer.data(), padding);
-                sent += padding;
-            }
-        }
-        std::fclose(file);
-        const uint64_t after = std::filesystem::file_size(path, error);
-        if (error || after != size) {
-            changed = true;
-            Trace(100, channel,
-                  "File %s has different file size after FileSocket transfer: before size=%u , "
-                  "after size=%u ",
-                  localPath.c_str(), static_cast<uint32_t>(size),
-                  static_cast<uint32_t>(error ? 0 : after));
-        }
+        // The peer is somewhere inside the file's bytes: the connection cannot go on.
+        Trace(0, 0,
+              "File Socket connection with %s closed: it took nothing of the upload of %s for %u s",
+              socket->GetPeerAddressText().c_str(), localPath.c_str(),
+              request_timeout_seconds_.load());
+        socket->CloseFromAnyThread();
+        errorText = platform::Format("Timeout File Update (%s)", localPath.c_str());
+        return false;
     }
-    if (changed) {
+    const uint64_t after = std::filesystem::file_size(path, error);
+    if (error || after != size) {
+        Trace(100, channel,
+              "File %s has different file size after FileSocket transfer: before size=%u , "
+              "after size=%u ",
+              localPath.c_str(), static_cast<uint32_t>(size),
+              static_cast<uint32_t>(error ? 0 : after));
         requests_.Forget(id);
         errorText =
             platform::Format("File changed during FileSocket transfer (%s)", localPath.c_str());
@@ -381,7 +468,7 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         return true;
     }
     CSocketResult answer;
-    if (!WaitForResult(id, answer, request_timeout_seconds_.load())) {
+    if (!requests_.WaitForResult(id, answer, request_timeout_seconds_.load())) {
         errorText = platform::Format("Timeout File Update (%s)", localPath.c_str());
         return false;
     }

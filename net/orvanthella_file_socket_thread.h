@@ -3,15 +3,16 @@
 // The node's file-transfer listener: a thread of its own that listens for the central server's
 // file-transfer connections, runs every connection it accepts, and pairs the node's requests
 // (REQFIL, UPFILE) with the answers that come back on them. The node manager makes it at
-// start-up and calls RequestFile, UploadFile, HasAuthorisedSocket and LogStatistics from its
-// own threads.
+// start-up, tells it the active central server's address and calls RequestFile, UploadFile,
+// HasCentralSocket and LogStatistics from its own threads.
 
-#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "net/file_cache_owner.h"
@@ -26,6 +27,9 @@ class COrvanthellaFileSocketThread {
 public:
     static constexpr uint32_t kRequestTimeoutSeconds = 8;
     static constexpr size_t kTransferBufferSize = 1048576;
+    // An upload hands its next piece over once no more than this waits to be sent: however
+    // slowly the central server reads, an upload holds little more than two pieces.
+    static constexpr size_t kUploadWindowBytes = kTransferBufferSize;
     static constexpr uint32_t kDefaultMaximumFileSizeMB = 50;
     static constexpr int kListenBacklog = 5;
 
@@ -70,6 +74,19 @@ public:
     // Whether a connection from `address` (dotted, without port) is authorised: the machine of
     // the central server that may take the node over.
     bool HasAuthorisedSocketFrom(const std::string& address) const;
+
+    // The address (dotted) of the active central server; empty while there is none. Its first
+    // authorised connection from that address is the central server's: the node's requests
+    // and uploads go on it alone, and only its clock is taken.
+    void SetCentralAddress(const std::string& address);
+    bool HasCentralSocket() const;
+    // Whether `socket` may remove cached files: the central server's connection, or any
+    // authorised one while no central server is active.
+    bool MayChangeTheCache(const COrvanthellaFileSocket& socket) const;
+    // Applies the clock the central server's connection sent and that waits to be applied, and
+    // drops what the other authorised connections sent. Nothing while there is no central
+    // server's connection: a clock sent during the handshake waits for the session.
+    void ApplyCentralClock();
     // Two debug-log lines of byte counts per authorised connection.
     void LogStatistics() const;
 
@@ -77,19 +94,15 @@ public:
     int ListenerLastError() const;
     std::string ListenerAddressText() const;
 
-    // Request pairing, for the connections' handlers.
-    int32_t NewRequestId() { return requests_.NewRequestId(); }
-    bool WaitForResult(int32_t id, CSocketResult& result, uint32_t seconds) {
-        return requests_.WaitForResult(id, result, seconds);
+    // Request pairing, for the connections' handlers: only the connection a request went out
+    // on may answer it.
+    bool SetResult(int32_t id, uint64_t connection, const CSocketResult& result) {
+        return requests_.SetResult(id, connection, result);
     }
-    bool SetResult(int32_t id, const CSocketResult& result) {
-        return requests_.SetResult(id, result);
+    std::optional<std::string> WaitingPath(int32_t id, uint64_t connection) const {
+        return requests_.WaitingPath(id, connection);
     }
-    bool IsWaitingFor(int32_t id) const { return requests_.IsWaiting(id); }
     size_t PendingRequests() const { return requests_.PendingCount(); }
-
-    // Sends the formatted line on every authorised connection.
-    void SendToAuthorisedSocket(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // For the thread's sockets: a new connection (closed at once while the thread holds its
     // "Max Connections" already), a closed one, a new socket.
@@ -112,6 +125,11 @@ private:
     void ExitInstance();
     void EmptyIncomingFolder();
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
+    std::shared_ptr<COrvanthellaFileSocket> CentralSocket() const;
+    // Hands the file's `size` bytes to `socket` after the line, a piece at a time as the
+    // central server takes them; false when it stopped taking them or the connection closed.
+    bool StreamUpload(COrvanthellaFileSocket& socket, const std::string& line, std::FILE* file,
+                      uint64_t size);
     // Looks at `socket` again after kUnauthorisedIdleMs; `received` is its byte count now.
     void WatchIdleUnauthorised(std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received);
 
@@ -133,6 +151,8 @@ private:
     bool over_limit_logged_ = false;
     mutable std::mutex sockets_lock_;
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
+    uint64_t last_serial_ = 0;
+    std::string central_address_;
 
     FileRequestTable requests_;
     SocketThreadLoop loop_;

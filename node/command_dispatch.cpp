@@ -163,6 +163,9 @@ void CVesmarinManager::ForgetActiveConnection() {
     if (listener_) {
         listener_->SetActiveConnection(0);
     }
+    if (file_listener_) {
+        file_listener_->SetCentralAddress({});
+    }
     CallConnectionState(0, 0);
     client_initialised_ = false;
 }

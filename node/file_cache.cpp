@@ -112,7 +112,7 @@ bool CVesmarinManager::FileCache(int32_t channelId, std::string& path, bool writ
         path = *cachePath;
         return true;
     }
-    if (!file_listener_ || !file_listener_->HasAuthorisedSocket()) {
+    if (!file_listener_ || !file_listener_->HasCentralSocket()) {
         CacheLog("No Connected File Socket for File Cache");
         return false;
     }
@@ -169,9 +169,10 @@ CVesmarinManager::CacheCheck CVesmarinManager::CheckCachedCopy(
         record.modified = modified;
         record.checked = now;
         file_cache_.Set(centralPath, record);
-        if (!file_listener_ || !file_listener_->HasAuthorisedSocket()) {
+        // Queued all the same: the queue is kept on disk and waits for the connection, and a
+        // recording not queued now would never reach the central server.
+        if (!file_listener_ || !file_listener_->HasCentralSocket()) {
             CacheLog("No Connected File Socket for File Cache");
-            return CacheCheck::kRefused;
         }
         QueueMoveFile(channelId, cachePath, centralPath, kMoveRetries);
         return CacheCheck::kAccepted;

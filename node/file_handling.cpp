@@ -6,8 +6,10 @@
 #include <string>
 
 #include "foundation/debug_channel.h"
+#include "net/cache_path.h"
 #include "node/file_access.h"
 #include "node/manager_log.h"
+#include "node/own_files.h"
 #include "node/vesmarin_manager.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
@@ -50,11 +52,21 @@ void CVesmarinManager::WorkFileHandlingParam(const CFileHandlingParam& record) {
 
 void CVesmarinManager::OpenQueuedFile(const CFileHandlingParam& record, bool voice) {
     const uint32_t virtualHandle = static_cast<uint32_t>(record.handle);
+    const char* openName = voice ? "dx_fileopen" : "rec_fileopen";
     std::string path = record.name;
     if (!FileMapping(path)) {
+        // A name the cache has no place for is not opened as it stands either: it would be
+        // taken from the working folder, where the node keeps its own files.
+        if (!net::CacheNameOfCentralPath(path)) {
+            RefuseFileOpen(openName, virtualHandle, path, "has no place inside the file cache");
+            return;
+        }
         FileCache(record.channelId, path, false, record.expectedSize, record.expectedCrc);
     }
-    const char* openName = voice ? "dx_fileopen" : "rec_fileopen";
+    if (ReachesNodeOwnFiles(path)) {
+        RefuseFileOpen(openName, virtualHandle, path, "is one of the node's own files");
+        return;
+    }
     const auto open = [&] {
         const int32_t handle =
             voice ? hardware_->dx_fileopen(0, path.c_str(), record.flags, record.mode)
@@ -100,6 +112,15 @@ void CVesmarinManager::OpenQueuedFile(const CFileHandlingParam& record, bool voi
     }
     if (listener_) {
         messages_.FileOpenResult(*listener_, virtualHandle, length);
+    }
+}
+
+void CVesmarinManager::RefuseFileOpen(const char* openName, uint32_t virtualHandle,
+                                      const std::string& path, const char* reason) {
+    WorkerLog(
+        Format("%s vhandle=%u refused: %s %s", openName, virtualHandle, path.c_str(), reason));
+    if (listener_) {
+        messages_.FileOpenResult(*listener_, virtualHandle, -1);
     }
 }
 

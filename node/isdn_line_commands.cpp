@@ -11,6 +11,7 @@
 #include <string>
 
 #include "node/isdn_call_values.h"
+#include "node/own_files.h"
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
 
@@ -247,6 +248,11 @@ void CVesmarinManager::RunStartTrace(
         return;
     }
     FileMapping(path);
+    if (ReachesNodeOwnFiles(path)) {
+        args.TraceLine(Format("%s ldev=%d file=%s refused: one of the node's own files", call,
+                              handle, path.c_str()));
+        return;
+    }
     char file[kTraceFileBufferSize] = {};
     const std::string narrow = platform::Utf8ToCp1252(path);
     std::memcpy(file, narrow.data(), std::min(narrow.size(), sizeof file - 1));

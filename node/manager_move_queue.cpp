@@ -22,7 +22,7 @@ void CVesmarinManager::QueueMoveFile(int32_t channelId, const std::string& sourc
 void CVesmarinManager::ProcessMoveFileQueue() {
     const int64_t now = NowSeconds();
     // Nothing is tried, and no retry spent, while the central server is not there to take it.
-    if (!file_listener_ || !file_listener_->HasAuthorisedSocket()) {
+    if (!file_listener_ || !file_listener_->HasCentralSocket()) {
         return;
     }
     move_queue_.ProcessPass(now, [this](const CMoveFileToCentral& move, std::string& error,

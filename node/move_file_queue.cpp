@@ -176,11 +176,18 @@ void MoveFileQueue::ProcessPass(int64_t now, const Mover& mover) {
         pass_running_ = true;
         count = moves_.size();
     }
+    // The kept file is rewritten once, as the pass ends: one rewrite a record would write the
+    // whole queue again for each record it passes over. A node that ends during the pass tries
+    // the moves of the pass again, which the central server takes as before.
     struct PassEnd {
         MoveFileQueue& queue;
         ~PassEnd() {
             std::lock_guard hold(queue.lock_);
             queue.pass_running_ = false;
+            if (queue.changed_) {
+                queue.changed_ = false;
+                queue.Save();
+            }
         }
     } passEnd{*this};
 
@@ -198,7 +205,7 @@ void MoveFileQueue::ProcessPass(int64_t now, const Mover& mover) {
             trying_ = move;
         }
         if (now <= move.nextTry) {
-            PutBack(std::move(move));
+            PutBack(std::move(move), false);
             continue;
         }
         std::string error = "File not found";
@@ -212,7 +219,7 @@ void MoveFileQueue::ProcessPass(int64_t now, const Mover& mover) {
                   "Moving file: from '%s' to '%s' failed, error=%s, scheduling new try in 3 "
                   "seconds",
                   move.source.c_str(), move.target.c_str(), error.c_str());
-            PutBack(std::move(move));
+            PutBack(std::move(move), true);
         } else {
             if (sourceMissing) {
                 Trace(kTraceCallId, move.channelId,
@@ -229,17 +236,17 @@ void MoveFileQueue::ProcessPass(int64_t now, const Mover& mover) {
     }
 }
 
-void MoveFileQueue::PutBack(CMoveFileToCentral move) {
+void MoveFileQueue::PutBack(CMoveFileToCentral move, bool changed) {
     std::lock_guard hold(lock_);
     moves_.push_back(std::move(move));
     trying_.reset();
-    Save();
+    changed_ = changed_ || changed;
 }
 
 void MoveFileQueue::Finish() {
     std::lock_guard hold(lock_);
     trying_.reset();
-    Save();
+    changed_ = true;
 }
 
 size_t MoveFileQueue::Size() const {

@@ -3,8 +3,9 @@
 // The files the node has written for the central server (recordings that went through the file
 // cache) and still has to upload to it. Each pending move is tried when it is due and retried
 // three seconds after a failure until its retries are spent. The queue survives a restart of the
-// node: it is kept in a file, one move a line, rewritten as one step on every change and read
-// back, every move due at once, when the node starts.
+// node: it is kept in a file, one move a line, rewritten as one step when a move is queued and
+// at the end of each pass that changed it, and read back, every move due at once, when the
+// node starts.
 
 #include <cstdint>
 #include <deque>
@@ -72,7 +73,9 @@ public:
 private:
     // Rewrites the kept file from the queue and the move being tried; under the lock.
     void Save() const;
-    void PutBack(CMoveFileToCentral move);
+    // The move tried (or passed over) goes back to the tail; `changed` when its record did.
+    void PutBack(CMoveFileToCentral move, bool changed);
+    // The move tried is done with, and leaves the queue.
     void Finish();
 
     const std::string path_;
@@ -82,6 +85,8 @@ private:
     // that ends meanwhile tries it again.
     std::optional<CMoveFileToCentral> trying_;
     bool pass_running_ = false;
+    // Set while a pass changed the queue since the kept file was last written.
+    bool changed_ = false;
 };
 
 }  // namespace ruzd::node

@@ -110,6 +110,7 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
         if (listener_) {
             listener_->SetActiveConnection(active_connection_);
         }
+        file_listener_->SetCentralAddress(peerAddress);
         listener_epoch_ = NowSeconds();
         client_initialised_ = false;
     }
@@ -171,6 +172,9 @@ void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket* command) {
         active_socket_.reset();
         if (listener_) {
             listener_->SetActiveConnection(0);
+        }
+        if (file_listener_) {
+            file_listener_->SetCentralAddress({});
         }
         client_initialised_ = false;
     }

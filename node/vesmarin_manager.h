@@ -364,6 +364,9 @@ private:
     void PollAmtelcoBoards();
     void WorkFileHandlingParam(const CFileHandlingParam& record);
     void OpenQueuedFile(const CFileHandlingParam& record, bool voice);
+    // Answers the open with -1 without touching the file, logging why.
+    void RefuseFileOpen(const char* openName, uint32_t virtualHandle, const std::string& path,
+                        const char* reason);
     void CloseQueuedFile(const CFileHandlingParam& record, bool voice);
 
     WorkerThread isdn_worker_{ISDNWorkerTexts()};

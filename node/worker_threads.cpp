@@ -331,6 +331,9 @@ void CVesmarinManager::StopAllThreadsLocked() {
     if (listener_) {
         listener_->SetActiveConnection(0);
     }
+    if (file_listener_) {
+        file_listener_->SetCentralAddress({});
+    }
     client_initialised_ = false;
     if (startup_delay_ == 0) {
         startup_delay_ = kDefaultStartupDelaySeconds;

@@ -162,7 +162,7 @@ std::optional<std::vector<std::string>> FilePeer::Handshake(bool sendClock) {
     SetSettings(fields[2] != "0", fields[3] != "0");
     SendText("CNPROP\r");
     if (sendClock) {
-        SendText("TTSYNC 2026-12-08T08:05:10+00000\r");
+        SendText("TTSYNC " + handshake_clock_ + "\r");
     }
     fields.erase(fields.begin());
     return fields;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/loopback_socket.h"
@@ -73,6 +74,8 @@ public:
     std::optional<std::vector<std::string>> Handshake(bool sendClock = true);
     // The node's handshake answer as it came over the wire.
     const std::vector<uint8_t>& ReplyWire() const { return reply_wire_; }
+    // The clock the handshake sends (a fixed time unless set).
+    void SetHandshakeClock(std::string text) { handshake_clock_ = std::move(text); }
 
 private:
     explicit FilePeer(RawConnection connection);
@@ -91,6 +94,7 @@ private:
     z_stream inflate_{};
     std::vector<uint8_t> plain_;
     std::vector<uint8_t> reply_wire_;
+    std::string handshake_clock_ = "2026-12-08T08:05:10+00000";
 };
 
 }  // namespace ruzd::testing

@@ -3,13 +3,17 @@
 // trusted for the hour, recordings go back to the central server by the five-second timer, and
 // a node killed while a new copy arrives keeps its old copy and its pending moves. A caller's
 // call goes the whole way: answered, a prompt played, digits collected, the caller recorded and
-// the recording moved to the central server.
+// the recording moved to the central server. Strangers on the file port, even authorised ones,
+// get none of the central server's files, write none into the cache and do not set the clock;
+// names from the wire never reach the node's own files; a long move queue drains.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,6 +24,7 @@
 #include <vector>
 
 #include "foundation/crc32.h"
+#include "platform/text.h"
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
 #include "testing/command_peer.h"
@@ -40,11 +45,15 @@ constexpr int32_t kDXGDIG = 43;
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kDXPIOT = 47;
 constexpr int32_t kDXRIOT = 48;
+constexpr int32_t kGCOPEN = 127;
+constexpr int32_t kGCSTAT = 140;
 constexpr int32_t kRECFCLO = 166;
 constexpr int32_t kRECFOPE = 167;
 constexpr int kKillSignal = 9;
 constexpr int32_t kReadBinary = 0x8000;
 constexpr int32_t kCreateReadWriteBinary = 0x8102;
+constexpr int32_t kTruncateReadWriteBinary = 0x8302;
+constexpr int32_t kNetworkLine = 3;
 constexpr const char* kPrompt = "C:\\VOX\\PROMPT.VOX";
 
 std::string ReadAll(const fs::path& path) {
@@ -106,6 +115,39 @@ protected:
 
     fs::path Folder() const { return work_.path() / "node"; }
 
+    // Sends a keep-alive on the file connection: once it is answered, what the connection sent
+    // before has been handled, and nothing came for it before the answer.
+    static void ExpectNothingBeforeHeartbeat(testing::FilePeer& files) {
+        files.SendText("HEARTB 1 00000000010000000002\r");
+        EXPECT_EQ(files.ReadLine(), "HEARTB 0 00000000010000000002");
+    }
+
+    // How far the node's clock is behind the test's, in seconds, as its answer to a bare TTSYNC
+    // on `files` tells.
+    static int64_t NodeClockShift(testing::FilePeer& files) {
+        files.SendText("TTSYNC\r");
+        const std::optional<std::string> answer = files.ReadLine();
+        std::tm utc{};
+        if (!answer ||
+            std::sscanf(answer->c_str(), "TTSYNC %4d-%2d-%2dT%2d:%2d:%2d", &utc.tm_year,
+                        &utc.tm_mon, &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec) != 6) {
+            ADD_FAILURE() << "no clock from the node: " << answer.value_or("nothing");
+            return 0;
+        }
+        utc.tm_year -= 1900;
+        utc.tm_mon -= 1;
+        return static_cast<int64_t>(std::time(nullptr) - timegm(&utc));
+    }
+
+    // The clock text of a central server whose clock is `offset` seconds ahead of the test's.
+    static std::string ClockText(int64_t offset) {
+        const std::time_t when = std::time(nullptr) + offset;
+        std::tm utc{};
+        gmtime_r(&when, &utc);
+        return platform::Format("%04d-%02d-%02dT%02d:%02d:%02d+00000", utc.tm_year + 1900,
+                                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    }
+
     // The next device event's leading values: 12, 1, the port type, the handle, the event.
     std::vector<int32_t> NextDeviceEvent() {
         const std::optional<testing::Payload> event =
@@ -124,7 +166,6 @@ protected:
             w.WriteInt(1).WriteInt(0).WriteUInt(8000).WriteInt(8);
         });
     }
-
 };
 
 TEST_F(VoiceFilesEndToEndTest, PromptsAreCachedRecordingsMovedAndAKilledNodeKeepsBoth) {
@@ -265,6 +306,126 @@ TEST_F(VoiceFilesEndToEndTest, ACallerHearsAPromptDialsAndIsRecorded) {
     EXPECT_EQ(std::string(moved->begin(), moved->end()), voice.substr(0, 24000));
     files_->SendText("TXQRES " + upload.id + " 0 stored 1\r");
     EXPECT_TRUE(node_->WaitForLog("'C:\\REC\\CALL.VOX' succeeded"));
+}
+
+TEST_F(VoiceFilesEndToEndTest, ASecondAuthorisedFileConnectionGetsNothingAndWritesNothing) {
+    StartAndInitialise(1);
+    // Authorised from the central server's own machine, but after its connection.
+    std::unique_ptr<testing::FilePeer> second = testing::FilePeer::Authorised(file_port_);
+    ASSERT_TRUE(second);
+    const std::string prompt(3000, 'p');
+    const fs::path copy = Folder() / "FileCache" / "C" / "VOX" / "PROMPT.VOX";
+
+    // The request goes to the central server alone, and only its answer for the file it
+    // named is written.
+    SendOpen(kDXFOPE, 1, kPrompt, kReadBinary, prompt.size(), CrcOf(prompt));
+    Line request = NextLine();
+    ASSERT_EQ(request.word, "REQFIL");
+    ExpectNothingBeforeHeartbeat(*second);
+    second->SendText("TXFILE " + request.id + " 1 0 .\\FileCache\\C\\VOX\\PROMPT.VOX 3000\r" +
+                     std::string(3000, 'x'));
+    ExpectNothingBeforeHeartbeat(*second);
+    EXPECT_FALSE(fs::exists(copy));
+    files_->SendText("TXFILE " + request.id + " 1 0 .\\FileCache\\C\\VOX\\OTHER.VOX 5\rother");
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 1, -1}));
+    EXPECT_FALSE(fs::exists(copy.parent_path() / "OTHER.VOX"));
+    SendOpen(kDXFOPE, 2, kPrompt, kReadBinary, prompt.size(), CrcOf(prompt));
+    request = NextLine();
+    SendFile(request, prompt);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 2, 3000}));
+    EXPECT_EQ(ReadAll(copy), prompt);
+    second->SendText(std::string("FILREM ") + kPrompt + "\r");
+    ExpectNothingBeforeHeartbeat(*second);
+    EXPECT_TRUE(fs::exists(copy));
+
+    // A recording goes to the central server alone, and only its answer counts.
+    SendOpen(kRECFOPE, 5, "C:\\REC\\CALL.VOX", kCreateReadWriteBinary, 0, 0);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 5, 0}));
+    std::ofstream(Folder() / "FileCache" / "C" / "REC" / "CALL.VOX", std::ios::binary) << "spoken";
+    peer_->Send(kRECFCLO, 51, [](net::COutputStreamSocket& w) { w.WriteUInt(5).WriteLong(8); });
+    const Line upload = NextLine();
+    ASSERT_EQ(upload.word, "UPFILE");
+    EXPECT_TRUE(files_->ReadBytes(6));
+    second->SendText("TXQRES " + upload.id + " 0 refused 0\r");
+    ExpectNothingBeforeHeartbeat(*second);
+    files_->SendText("TXQRES " + upload.id + " 0 stored 1\r");
+    EXPECT_TRUE(node_->WaitForLog("'C:\\REC\\CALL.VOX' succeeded"));
+    EXPECT_EQ(node_->DebugLog().find("'C:\\REC\\CALL.VOX' failed"), std::string::npos);
+}
+
+TEST_F(VoiceFilesEndToEndTest, NamesFromTheWireNeverReachTheNodesOwnFiles) {
+    WriteConfig("network 1 30\nip 1 4\n");
+    StartAndInitialise(1);
+    const fs::path queue = Folder() / "MoveFileQueue.txt";
+    const std::string kept = "kept\tC:\\REC\\KEPT.VOX\t3\t0\r\n";
+    std::ofstream(queue, std::ios::binary) << kept;
+
+    // A name the cache has no place for is refused, not opened in the working folder.
+    SendOpen(kRECFOPE, 5, "..\\MoveFileQueue.txt", kTruncateReadWriteBinary, 0, 0);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 5, -1}));
+    // One the cache could hold, but that the central server does not send, is not opened as
+    // it stands either.
+    SendOpen(kRECFOPE, 6, "MoveFileQueue.txt", kTruncateReadWriteBinary, 5, 0);
+    const Line request = NextLine();
+    ASSERT_EQ(request.word, "REQFIL");
+    files_->SendText("TXFILE " + request.id + " 0 0 .\\FileCache\\MOVEFILEQUEUE.TXT 0\r");
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 6, -1}));
+    // Nor is a trace file.
+    peer_->SendInts(kGCOPEN, 10, {kNetworkLine, 1});
+    peer_->Send(kGCSTAT, 11, [](net::COutputStreamSocket& w) {
+        w.WriteInt(1).WriteString("..\\MoveFileQueue.txt");
+    });
+    EXPECT_TRUE(node_->WaitForLog("refused: one of the node's own files"));
+    EXPECT_EQ(ReadAll(queue), kept);
+}
+
+TEST_F(VoiceFilesEndToEndTest, TheClockComesOnlyFromTheCentralServersConnectionByADayAtMost) {
+    StartAndInitialise(1);
+    const int64_t before = NodeClockShift(*files_);
+    testing::FilePeer stranger(file_port_);
+    ASSERT_TRUE(stranger.Handshake(false));
+    stranger.SendText("TTSYNC " + ClockText(7200) + "\r");
+    std::unique_ptr<testing::FilePeer> second = testing::FilePeer::Authorised(file_port_);
+    ASSERT_TRUE(second);
+    second->SendText("TTSYNC " + ClockText(7200) + "\r");
+    files_->SendText("TTSYNC " + ClockText(2 * 86400) + "\r");
+    EXPECT_NEAR(NodeClockShift(*second), before, 5);
+    EXPECT_NEAR(NodeClockShift(stranger), before, 5);
+    EXPECT_NEAR(NodeClockShift(*files_), before, 5);
+
+    // Within a day it is taken; sent before the authorisation, once the connection is the
+    // central server's.
+    files_->SendText("TTSYNC " + ClockText(3600) + "\r");
+    EXPECT_NEAR(NodeClockShift(*files_), -3600, 5);
+    second.reset();
+    files_.reset();
+    auto again = testing::FilePeer::ConnectWhenListening(file_port_);
+    again->SetHandshakeClock(ClockText(-1800));
+    ASSERT_TRUE(again->Handshake(true));
+    EXPECT_NEAR(NodeClockShift(*again), -3600, 5);
+    again->SendText("STARTS 2\r");
+    ASSERT_EQ(again->ReadLine(), "STARTS 1");
+    EXPECT_NEAR(NodeClockShift(*again), 1800, 5);
+}
+
+TEST_F(VoiceFilesEndToEndTest, AMoveQueueOfFiftyThousandRecordsDrains) {
+    // Recordings whose files are gone: each is tried four times and dropped.
+    std::string queue;
+    for (int record = 0; record < 50000; ++record) {
+        queue += platform::Format(
+            ".\\FileCache\\C\\REC\\GONE%05d.VOX\tC:\\REC\\GONE%05d.VOX\t3\t0\r\n", record, record);
+    }
+    fs::create_directories(Folder());
+    std::ofstream(Folder() / "MoveFileQueue.txt", std::ios::binary) << queue;
+    StartAndInitialise(1);
+    EXPECT_TRUE(testing::Eventually(
+        [&] {
+            std::error_code error;
+            return fs::file_size(Folder() / "MoveFileQueue.txt", error) == 0 && !error;
+        },
+        std::chrono::minutes(4)));
+    EXPECT_TRUE(
+        node_->WaitForLog("'C:\\REC\\GONE49999.VOX', because original file doesn't exist."));
 }
 
 }  // namespace

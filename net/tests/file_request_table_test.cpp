@@ -9,10 +9,12 @@
 namespace ruzd::net {
 namespace {
 
+constexpr uint64_t kConnection = 3;
+
 TEST(FileRequestTable, AnswerWakesItsWaiter) {
     FileRequestTable table;
-    const int32_t id = table.NewRequestId();
-    std::thread answerer([&] { EXPECT_TRUE(table.SetResult(id, {7, "done", true})); });
+    const int32_t id = table.NewRequestId(kConnection);
+    std::thread answerer([&] { EXPECT_TRUE(table.SetResult(id, kConnection, {7, "done", true})); });
     CSocketResult result;
     EXPECT_TRUE(table.WaitForResult(id, result, 10));
     answerer.join();
@@ -24,8 +26,8 @@ TEST(FileRequestTable, AnswerWakesItsWaiter) {
 
 TEST(FileRequestTable, AnswerBeforeTheWaitIsKept) {
     FileRequestTable table;
-    const int32_t id = table.NewRequestId();
-    EXPECT_TRUE(table.SetResult(id, {1, "early", false}));
+    const int32_t id = table.NewRequestId(kConnection);
+    EXPECT_TRUE(table.SetResult(id, kConnection, {1, "early", false}));
     CSocketResult result;
     EXPECT_TRUE(table.WaitForResult(id, result, 10));
     EXPECT_EQ(result.text, "early");
@@ -33,10 +35,10 @@ TEST(FileRequestTable, AnswerBeforeTheWaitIsKept) {
 
 TEST(FileRequestTable, LateAndUnknownAnswersAreDropped) {
     FileRequestTable table;
-    EXPECT_FALSE(table.SetResult(42, {1, "nobody", true}));
-    const int32_t id = table.NewRequestId();
+    EXPECT_FALSE(table.SetResult(42, kConnection, {1, "nobody", true}));
+    const int32_t id = table.NewRequestId(kConnection);
     table.Forget(id);
-    EXPECT_FALSE(table.SetResult(id, {1, "late", true}));
+    EXPECT_FALSE(table.SetResult(id, kConnection, {1, "late", true}));
     CSocketResult result;
     EXPECT_FALSE(table.WaitForResult(id, result, 0));
     EXPECT_EQ(table.PendingCount(), 0u);
@@ -44,17 +46,17 @@ TEST(FileRequestTable, LateAndUnknownAnswersAreDropped) {
 
 TEST(FileRequestTable, TimedOutWaitForgetsTheId) {
     FileRequestTable table;
-    const int32_t id = table.NewRequestId();
+    const int32_t id = table.NewRequestId(kConnection);
     CSocketResult result;
     EXPECT_FALSE(table.WaitForResult(id, result, 0));
     EXPECT_EQ(table.PendingCount(), 0u);
-    EXPECT_FALSE(table.SetResult(id, {1, "late", true}));
+    EXPECT_FALSE(table.SetResult(id, kConnection, {1, "late", true}));
 }
 
 TEST(FileRequestTable, IdsAreNewWhileOthersAreStillWaitedFor) {
     FileRequestTable table;
-    const int32_t first = table.NewRequestId();
-    const int32_t second = table.NewRequestId();
+    const int32_t first = table.NewRequestId(kConnection);
+    const int32_t second = table.NewRequestId(kConnection);
     EXPECT_NE(first, second);
     EXPECT_GT(first, 0);
     EXPECT_EQ(table.PendingCount(), 2u);

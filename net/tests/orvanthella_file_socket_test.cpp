@@ -8,6 +8,7 @@
 
 #include <nettle/arcfour.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -112,6 +113,7 @@ protected:
     void Start() {
         port_ = FreePort();
         thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), port_);
+        thread_->SetCentralAddress("127.0.0.1");
     }
 
     void SetDword(const char* name, uint32_t value) {
@@ -258,7 +260,7 @@ TEST_F(FileSocketTest, BuiltInCommandsOnTheFileConnection) {
     const std::optional<std::string> clock = peer->ReadLine();
     ASSERT_TRUE(clock);
     EXPECT_EQ(clock->rfind("TTSYNC ", 0), 0u);
-    peer->SendText("TTSYNC 2001-01-01T00:00:00+00000\r");
+    peer->SendText("TTSYNC " + foundation::TimeTools::GetLocalIsoTimestamp() + "\r");
     EXPECT_TRUE(Eventually([] { return foundation::TimeTools::IsServerTimeShiftActive(); }));
 }
 
@@ -338,17 +340,22 @@ TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForIsReadPastAndDropped) {
     EXPECT_TRUE(LogContains("TXFILE 999 dropped: the node is not waiting for this file"));
 }
 
-// The resident memory of the test process, in bytes.
-size_t ResidentBytes() {
+// A memory figure of the test process ("VmRSS:" resident now, "VmHWM:" its peak since the
+// last ResetPeakResidentBytes), in bytes.
+size_t MemoryBytes(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string word; status >> word;) {
-        if (word == "VmRSS:") {
+        if (word == field) {
             size_t kilobytes = 0;
             status >> kilobytes;
             return kilobytes * 1024;
         }
     }
     return 0;
+}
+
+size_t ResidentBytes() {
+    return MemoryBytes("VmRSS:");
 }
 
 TEST_F(FileSocketTest, ABlockTakesMemoryAsItsBytesArriveNotAsItsLineAnnounces) {
@@ -363,7 +370,6 @@ TEST_F(FileSocketTest, ABlockTakesMemoryAsItsBytesArriveNotAsItsLineAnnounces) {
     });
     const std::optional<std::string> line = peer->ReadLine();
     ASSERT_TRUE(line);
-    ASSERT_TRUE(other->ReadLine());
     const std::string id = line->substr(7, line->find(' ', 7) - 7);
     const size_t before = ResidentBytes();
     peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\large.vox 50000000\rabc");
@@ -457,6 +463,49 @@ TEST_F(FileSocketTest, UploadOfAMegabyteOfRandomBytesUnderCompression) {
     EXPECT_EQ(error, "Stored well");
 }
 
+size_t PeakResidentBytes() {
+    return MemoryBytes("VmHWM:");
+}
+
+void ResetPeakResidentBytes() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+TEST_F(FileSocketTest, AnUploadIsHandedOverAsTheCentralServerTakesItAndAnswersWaitForIt) {
+    Start();
+    thread_->SetRequestTimeoutSeconds(2);
+    auto peer = FilePeer::Authorised(port_);
+    const fs::path file = work_.path() / "Rec" / "long.wav";
+    WriteFile(file, "");
+    fs::resize_file(file, 50u << 20);
+
+    // A central server that reads nothing: the node holds little of the file, gives up and ends
+    // the connection, whose peer is somewhere inside the file.
+    ResetPeakResidentBytes();
+    const size_t before = ResidentBytes();
+    std::string error;
+    EXPECT_FALSE(thread_->UploadFile(9, ".\\Rec\\long.wav", "t", error, true));
+    EXPECT_EQ(error, "Timeout File Update (.\\Rec\\long.wav)");
+    EXPECT_LT(PeakResidentBytes(), before + (24u << 20));
+    EXPECT_TRUE(peer->WaitClosed());
+
+    // One that reads: a keep-alive it sends meanwhile is answered after the file's bytes.
+    peer = FilePeer::Authorised(port_);
+    auto upload = std::async(std::launch::async, [&] {
+        std::string answer;
+        return thread_->UploadFile(9, ".\\Rec\\long.wav", "t", answer, true);
+    });
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    peer->SendText("HEARTB 1 00000000010000000002\r");
+    const std::optional<std::vector<uint8_t>> bytes = peer->ReadBytes(50u << 20);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::count(bytes->begin(), bytes->end(), 0), 50 << 20);
+    EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002");
+    peer->SendText("TXQRES " + line->substr(7, line->find(' ', 7) - 7) + " 0 stored 1\r");
+    EXPECT_TRUE(upload.get());
+}
+
 TEST_F(FileSocketTest, UploadFailuresBeforeSending) {
     Start();
     std::string error;
@@ -489,12 +538,17 @@ TEST_F(FileSocketTest, MaximumSizeIsWrittenBackAndLargerFilesAreRefused) {
     EXPECT_TRUE(foundation::CRegistry("Pelwix").ReadDword("MaximumFileCacheSyncSizeMB", &maximum));
     EXPECT_EQ(maximum, 50u);
 
-    EXPECT_TRUE(thread_->UploadFile(5, ".\\Rec\\ten.wav", "x", error, false));
+    // The bytes are handed over as the peer takes them.
+    auto upload = std::async(std::launch::async, [&] {
+        std::string unanswered;
+        return thread_->UploadFile(5, ".\\Rec\\ten.wav", "x", unanswered, false);
+    });
     const std::optional<std::string> line = peer->ReadLine();
     ASSERT_TRUE(line);
     EXPECT_EQ(line->substr(line->size() - 9), " 10485760");
     const std::optional<std::vector<uint8_t>> bytes = peer->ReadBytes(10u << 20);
     ASSERT_TRUE(bytes);
+    EXPECT_TRUE(upload.get());
 
     SetDword("MaximumFileCacheSyncSizeMB", 5);
     EXPECT_FALSE(thread_->UploadFile(5, ".\\Rec\\ten.wav", "x", error, true));
@@ -528,11 +582,9 @@ public:
           file_(std::move(file)),
           new_size_(newSize) {}
 
-    bool SendFormattedV(const char* format, va_list args) override {
-        const bool sent = COrvanthellaFileSocket::SendFormattedV(format, args);
-        if (std::string(format).rfind("UPFILE", 0) == 0) {
-            fs::resize_file(file_, new_size_);
-        }
+    bool SendUploadText(const std::string& text) override {
+        const bool sent = COrvanthellaFileSocket::SendUploadText(text);
+        fs::resize_file(file_, new_size_);
         return sent;
     }
 
@@ -554,6 +606,7 @@ TEST_P(ChangedUploadTest, TheAnnouncedSizeIsSentExactlyAndTheChangeIsAFailure) {
         [&](std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread) {
             return std::make_shared<ShrinkingSocket>(std::move(reactor), thread, file, newSize);
         });
+    thread_->SetCentralAddress("127.0.0.1");
     auto peer = FilePeer::Authorised(port_);
     std::string error;
     EXPECT_FALSE(thread_->UploadFile(8, ".\\Rec\\grow.wav", "t", error, true));

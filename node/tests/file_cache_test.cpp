@@ -226,6 +226,20 @@ TEST_F(FileCacheTest, ARecordingIsMovedToTheCentralServerWhenItsCloseComes) {
     EXPECT_EQ(manager_->MoveQueue().Size(), 0u);
 }
 
+TEST_F(FileCacheTest, ARecordingClosedWhileTheFileConnectionIsAwayWaitsInTheQueue) {
+    peer_->SendInts(15, 3, {});
+    SendFileOpen(167, 7, "C:\\REC\\AWAY.VOX", 0x8102, 0, 0);
+    ASSERT_TRUE(NextMessage(9));
+    WriteAll(Copy("C/REC/AWAY.VOX"), "spoken while away");
+    file_peer_.reset();
+    ASSERT_TRUE(ruzd::testing::Eventually(
+        [&] { return !manager_->FileListener()->HasAuthorisedSocket(); }));
+    peer_->Send(166, 41,
+                [](net::COutputStreamSocket& writer) { writer.WriteUInt(7).WriteLong(5); });
+    ASSERT_TRUE(ruzd::testing::Eventually([&] { return manager_->MoveQueue().Size() == 1; }));
+    EXPECT_EQ(manager_->MoveQueue().Snapshot()[0].target, "C:\\REC\\AWAY.VOX");
+}
+
 TEST_F(FileCacheTest, NothingIsTriedWithoutAFileConnection) {
     WriteAll(Copy("C/REC/A.VOX"), "a");
     manager_->QueueMoveFile(0, ".\\FileCache\\C\\REC\\A.VOX", "C:\\REC\\A.VOX", 3);
