@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/proc_file.h"
+#include "platform/process_identity.h"
 
 namespace ruzd::platform {
 namespace {
@@ -100,6 +101,12 @@ int ProcessTracer::Attach() {
             }
             found_new = true;
         }
+    }
+    // Asked once the process is held, when its id can no longer pass to another process: a
+    // process of another user is not ours to trace, even where the system lets root do it.
+    if (!RunsAsCallingUser(static_cast<uint32_t>(pid_))) {
+        DetachAll();
+        return EPERM;
     }
     return 0;
 }

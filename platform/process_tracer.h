@@ -43,7 +43,8 @@ public:
     ProcessTracer(const ProcessTracer&) = delete;
     ProcessTracer& operator=(const ProcessTracer&) = delete;
 
-    // 0, or the system's error (EPERM when the process may not be traced, ESRCH when it is gone).
+    // 0, or the system's error (EPERM when the process may not be traced or runs as another
+    // user than the caller, ESRCH when it is gone).
     int Attach();
     // Waits up to `timeout_ms` for something worth telling; kNone when nothing came.
     TraceEvent Wait(uint32_t timeout_ms);
