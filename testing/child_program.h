@@ -30,6 +30,8 @@ struct ProgramStart {
     // Descriptors that become the child's input and output; the test's own when -1.
     int stdin_fd = -1;
     int stdout_fd = -1;
+    // The child's descriptor limit (RLIMIT_NOFILE); the test's own when 0.
+    size_t max_open_files = 0;
 };
 
 // Starts the program; its pid, or -1 when it could not be started.

@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace ruzd::testing {
 
 std::string EffectiveUserName() {
@@ -20,6 +22,19 @@ bool RunningAsRoot() {
 bool BecomeNobody() {
     constexpr uid_t kNobody = 65534;
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+bool RaiseDescriptorLimit(size_t count) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return false;
+    }
+    if (limit.rlim_cur >= count) {
+        return true;
+    }
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? static_cast<rlim_t>(count)
+                                                     : std::min<rlim_t>(limit.rlim_max, count);
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= count;
 }
 
 LastDescriptorLeft::LastDescriptorLeft() {

@@ -3,6 +3,7 @@
 // What tests ask the system about the process they run in, independently of the code under
 // test, and the change of rights a test child needs.
 
+#include <cstddef>
 #include <string>
 
 namespace ruzd::testing {
@@ -16,6 +17,10 @@ bool RunningAsRoot();
 // Makes the calling process the unprivileged user "nobody" (65534) with no other groups; false
 // when the system refuses.
 bool BecomeNobody();
+
+// Raises the process's descriptor limit (RLIMIT_NOFILE) to at least `count`, as far as the hard
+// limit allows; whether `count` descriptors may now be open.
+bool RaiseDescriptorLimit(size_t count);
 
 // Lowers the process's descriptor limit (RLIMIT_NOFILE) so that one descriptor is left, which
 // the next descriptor opened takes; every later one fails with EMFILE. The limit comes back
