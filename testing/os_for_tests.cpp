@@ -32,6 +32,12 @@ bool RaiseDescriptorLimit(size_t count) {
     if (limit.rlim_cur >= count) {
         return true;
     }
+    // Root may raise the hard limit too.
+    const rlimit wanted{static_cast<rlim_t>(count), static_cast<rlim_t>(count)};
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < count &&
+        ::setrlimit(RLIMIT_NOFILE, &wanted) == 0) {
+        return true;
+    }
     limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? static_cast<rlim_t>(count)
                                                      : std::min<rlim_t>(limit.rlim_max, count);
     return ::setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= count;

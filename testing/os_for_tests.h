@@ -19,7 +19,7 @@ bool RunningAsRoot();
 bool BecomeNobody();
 
 // Raises the process's descriptor limit (RLIMIT_NOFILE) to at least `count`, as far as the hard
-// limit allows; whether `count` descriptors may now be open.
+// limit allows (or beyond it, for root); whether `count` descriptors may now be open.
 bool RaiseDescriptorLimit(size_t count);
 
 // Lowers the process's descriptor limit (RLIMIT_NOFILE) so that one descriptor is left, which
