@@ -12,8 +12,13 @@
 namespace ruzd::platform {
 namespace {
 
-// The second number of the "Uid:" line: real, effective, saved and file-system ids follow it.
-std::optional<uid_t> EffectiveUidOf(uint32_t process_id) {
+struct UserIds {
+    uid_t real = 0;
+    uid_t effective = 0;
+};
+
+// The first two numbers of the "Uid:" line: real, effective, saved and file-system ids follow it.
+std::optional<UserIds> UserIdsOf(uint32_t process_id) {
     const std::string path =
         process_id == 0 ? "/proc/self/status" : "/proc/" + std::to_string(process_id) + "/status";
     std::ifstream status(path);
@@ -26,7 +31,7 @@ std::optional<uid_t> EffectiveUidOf(uint32_t process_id) {
         unsigned long real = 0;
         unsigned long effective = 0;
         if (fields >> real >> effective) {
-            return static_cast<uid_t>(effective);
+            return UserIds{static_cast<uid_t>(real), static_cast<uid_t>(effective)};
         }
         return std::nullopt;
     }
@@ -54,11 +59,16 @@ std::optional<std::string> UserNameOf(uid_t uid) {
 }  // namespace
 
 std::optional<std::string> ProcessUserName(uint32_t process_id) {
-    const std::optional<uid_t> uid = EffectiveUidOf(process_id);
-    if (!uid) {
+    const std::optional<UserIds> ids = UserIdsOf(process_id);
+    if (!ids) {
         return std::nullopt;
     }
-    return UserNameOf(*uid);
+    return UserNameOf(ids->effective);
+}
+
+bool RunsAsCallingUser(uint32_t process_id) {
+    const std::optional<UserIds> ids = UserIdsOf(process_id);
+    return ids && ids->real == ::getuid() && ids->effective == ::geteuid();
 }
 
 std::optional<uint32_t> CurrentSessionId() {

@@ -12,6 +12,12 @@ namespace ruzd::platform {
 // process. None when the process does not exist, cannot be read or its user has no name.
 std::optional<std::string> ProcessUserName(uint32_t process_id);
 
+// Whether the process runs as the calling process's own user: its real user id is the caller's
+// real one and its effective user id the caller's effective one. A process of another account
+// (or one that changed its ids, as a set-user-id program does) is not, even where the system
+// would let the caller reach into it, as it lets root. False when the process cannot be read.
+bool RunsAsCallingUser(uint32_t process_id);
+
 // The session the calling process belongs to (its session leader's process id).
 std::optional<uint32_t> CurrentSessionId();
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/proc_file.h"
+#include "platform/process_identity.h"
 #include "platform/root.h"
 #include "platform/text.h"
 
@@ -80,7 +81,7 @@ std::optional<uint32_t> FindProcessByName(std::string_view windows_name) {
             continue;
         }
         const std::optional<std::string> exe = ProcessExecutableName(pid);
-        if (!exe || AsciiUpper(*exe) != wanted || IsZombie(pid) ||
+        if (!exe || AsciiUpper(*exe) != wanted || IsZombie(pid) || !RunsAsCallingUser(pid) ||
             !SameFolder(RootOf(pid), our_root)) {
             continue;
         }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/proc_file.h"
+#include "platform/process_identity.h"
 
 namespace ruzd::platform {
 namespace {
@@ -154,6 +155,12 @@ int ProcessTracer::Attach() {
             }
             found_new = true;
         }
+    }
+    // Asked once the process is held, when its id can no longer pass to another process: a
+    // process of another user is not ours to trace, even where the system lets root do it.
+    if (!RunsAsCallingUser(static_cast<uint32_t>(pid_))) {
+        DetachAll();
+        return EPERM;
     }
     return 0;
 }

@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +27,9 @@ struct Registration {
     uint32_t serial = 0;
     // Until the connect notice has gone, writability means the connection's outcome.
     bool connecting = false;
+    // Events armed again at `rearm_at`.
+    uint32_t delayed = 0;
+    std::chrono::steady_clock::time_point rearm_at{};
 };
 
 // The pending error of a socket whose connection attempt has ended.
@@ -58,6 +63,7 @@ public:
         entry.armed = events;
         entry.serial = ++last_serial_ == 0 ? ++last_serial_ : last_serial_;
         entry.connecting = (events & kFdConnect) != 0;
+        entry.delayed = 0;
         Wake();
         return entry.serial;
     }
@@ -67,6 +73,17 @@ public:
         const auto it = sockets_.find(socket);
         if (it != sockets_.end()) {
             it->second.armed |= events;
+            Wake();
+        }
+    }
+
+    void ArmAfter(int socket, uint32_t events, uint32_t delay_ms) {
+        std::lock_guard lock(lock_);
+        const auto it = sockets_.find(socket);
+        if (it != sockets_.end()) {
+            it->second.delayed |= events;
+            it->second.rearm_at =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
             Wake();
         }
     }
@@ -94,13 +111,36 @@ private:
         return events;
     }
 
+    // Arms the delayed events that are due; the milliseconds until the next one is, or -1 for
+    // none. Called under the lock.
+    int ArmDueEvents() {
+        const auto now = std::chrono::steady_clock::now();
+        int next_ms = -1;
+        for (auto& [socket, entry] : sockets_) {
+            if (entry.delayed == 0) {
+                continue;
+            }
+            if (entry.rearm_at <= now) {
+                entry.armed |= entry.delayed;
+                entry.delayed = 0;
+                continue;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(entry.rearm_at - now);
+            const int left_ms = static_cast<int>(left.count());
+            next_ms = next_ms < 0 ? left_ms : std::min(next_ms, left_ms);
+        }
+        return next_ms;
+    }
+
     void Run() {
         SetCurrentThreadSystemName("SocketNotices");
         std::vector<pollfd> entries;
         for (;;) {
             entries.assign(1, pollfd{wake_fd_, POLLIN, 0});
+            int timeout_ms = -1;
             {
                 std::lock_guard lock(lock_);
+                timeout_ms = ArmDueEvents();
                 for (const auto& [socket, entry] : sockets_) {
                     const short events = PollEventsOf(entry);
                     if (events != 0) {
@@ -108,7 +148,7 @@ private:
                     }
                 }
             }
-            if (::poll(entries.data(), entries.size(), -1) < 0) {
+            if (::poll(entries.data(), entries.size(), timeout_ms) < 0) {
                 continue;
             }
             if (entries[0].revents != 0) {
@@ -220,6 +260,10 @@ uint32_t RegisterSocketNotices(int socket, uint32_t message, uint32_t events) {
 
 void ArmSocketNotices(int socket, uint32_t events) {
     TheWatcher().Arm(socket, events);
+}
+
+void ArmSocketNoticesAfter(int socket, uint32_t events, uint32_t delay_ms) {
+    TheWatcher().ArmAfter(socket, events, delay_ms);
 }
 
 void RemoveSocketNotices(int socket) {

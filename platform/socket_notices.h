@@ -43,6 +43,11 @@ uint32_t RegisterSocketNotices(int socket, uint32_t message, uint32_t events);
 // Arms `events` of a registered socket again.
 void ArmSocketNotices(int socket, uint32_t events);
 
+// Arms `events` of a registered socket again once `delay_ms` (real time) have passed: for a
+// readiness that cannot be served now, as a waiting connection while the process has no
+// descriptor left, which would otherwise be told again at once, and again, at full speed.
+void ArmSocketNoticesAfter(int socket, uint32_t events, uint32_t delay_ms);
+
 // Stops the notices of the socket; call it before closing the socket.
 void RemoveSocketNotices(int socket);
 

@@ -27,6 +27,14 @@ bool LocalAddressOf(int socket, sockaddr_in& address) {
            address.sin_family == AF_INET;
 }
 
+std::string DottedText(const sockaddr_in& address) {
+    char text[INET_ADDRSTRLEN] = {};
+    if (::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) {
+        return {};
+    }
+    return text;
+}
+
 bool Resolve(std::string_view host, uint16_t port, sockaddr_in& address) {
     std::memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
@@ -102,6 +110,10 @@ int TcpSocketAccept(int listening_socket) {
     return socket;
 }
 
+bool IsLackOfResources(int socket_error) {
+    return socket_error == kWsaEmfile || socket_error == kWsaEnobufs;
+}
+
 int TcpSocketSend(int socket, const void* data, size_t size) {
     ssize_t sent;
     do {
@@ -138,12 +150,17 @@ void TcpSocketClose(int socket) {
 
 std::string TcpSocketLocalAddress(int socket) {
     sockaddr_in address;
-    char text[INET_ADDRSTRLEN] = {};
-    if (!LocalAddressOf(socket, address) ||
-        ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) {
+    return LocalAddressOf(socket, address) ? DottedText(address) : std::string();
+}
+
+std::string TcpSocketPeerAddress(int socket) {
+    sockaddr_in address;
+    socklen_t size = sizeof address;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
+        address.sin_family != AF_INET) {
         return {};
     }
-    return text;
+    return DottedText(address);
 }
 
 uint16_t TcpSocketLocalPort(int socket) {

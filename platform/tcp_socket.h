@@ -31,6 +31,14 @@ bool TcpSocketConnect(int socket, std::string_view host, uint16_t port);
 // Takes a waiting connection as a new non-blocking socket, or kInvalidSocket.
 int TcpSocketAccept(int listening_socket);
 
+// Whether a failed accept's socket error means that the process (or the system) has no
+// descriptor or buffer left for the connection, which then keeps waiting.
+bool IsLackOfResources(int socket_error);
+
+// How long a listener stops taking connections after such a failure: the waiting connection
+// stays readable, so a listener that simply tried again would spin at full speed.
+inline constexpr uint32_t kAcceptPauseMs = 100;
+
 // Bytes sent, or -1 (kWsaEwouldblock when the socket cannot take more now). A peer that has
 // gone makes an error, never a signal.
 int TcpSocketSend(int socket, const void* data, size_t size);
@@ -46,5 +54,7 @@ void TcpSocketClose(int socket);
 std::string TcpSocketLocalAddress(int socket);
 // The local port, or 0.
 uint16_t TcpSocketLocalPort(int socket);
+// The IPv4 address of the connection's peer in dotted form; empty when it has none.
+std::string TcpSocketPeerAddress(int socket);
 
 }  // namespace ruzd::platform

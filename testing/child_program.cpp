@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,6 +70,13 @@ pid_t StartProgram(const ProgramStart& start) {
         pid = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
+    if (pid > 0 && start.max_open_files > 0) {
+        // The program has hardly begun: what it opens from now on counts against the limit.
+        rlimit limit{};
+        ::prlimit(pid, RLIMIT_NOFILE, nullptr, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(start.max_open_files);
+        ::prlimit(pid, RLIMIT_NOFILE, &limit, nullptr);
+    }
     return pid;
 }
 

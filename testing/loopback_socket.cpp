@@ -204,6 +204,32 @@ RawConnection RawConnection::ConnectWhenListening(unsigned port, std::chrono::mi
     }
 }
 
+std::vector<RawConnection> ConnectMany(unsigned port, size_t count,
+                                       std::chrono::milliseconds patience) {
+    constexpr int kAttemptMs = 20;
+    std::vector<RawConnection> connections;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (connections.size() < count && std::chrono::steady_clock::now() < deadline) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            break;
+        }
+        const sockaddr_in address = LoopbackAddress(port);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        pollfd watched{fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::poll(&watched, 1, kAttemptMs) == 1 &&
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            connections.emplace_back(fd);
+        } else {
+            ::close(fd);
+        }
+    }
+    return connections;
+}
+
 unsigned RawConnection::LocalPort() const {
     return PortOf(fd_);
 }

@@ -96,6 +96,12 @@ private:
     int fd_ = -1;
 };
 
+// `count` connections to `port`, for a listener that takes them more slowly than they come: an
+// attempt that does not stand at once (the listener's queue is full, and the system would send
+// its request again only a second later) is dropped and made anew. Fewer when `patience` runs out.
+std::vector<RawConnection> ConnectMany(unsigned port, size_t count,
+                                       std::chrono::milliseconds patience = kPatience);
+
 // A blocking listener on 127.0.0.1.
 class RawListener {
 public:

@@ -8,7 +8,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+<<<<<<< HEAD
 #include <cstdint>
+=======
+#include <algorithm>
+>>>>>>> h32-watchdog
 
 namespace ruzd::testing {
 
@@ -26,6 +30,7 @@ bool BecomeNobody() {
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
 }
 
+<<<<<<< HEAD
 // Capabilities belong to the thread: the raw system calls change the caller's alone, where the C
 // library's set-id calls would change every thread's.
 bool DropPriorityRightOfThisThread() {
@@ -42,6 +47,25 @@ bool DropPriorityRightOfThisThread() {
     // Without the right, only the nice limit lets a thread rise; an account has none by default.
     return ::syscall(SYS_capset, &header, data) == 0 &&
            ::getrlimit(RLIMIT_NICE, &nice_limit) == 0 && nice_limit.rlim_cur == 0;
+=======
+bool RaiseDescriptorLimit(size_t count) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return false;
+    }
+    if (limit.rlim_cur >= count) {
+        return true;
+    }
+    // Root may raise the hard limit too.
+    const rlimit wanted{static_cast<rlim_t>(count), static_cast<rlim_t>(count)};
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < count &&
+        ::setrlimit(RLIMIT_NOFILE, &wanted) == 0) {
+        return true;
+    }
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? static_cast<rlim_t>(count)
+                                                     : std::min<rlim_t>(limit.rlim_max, count);
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= count;
+>>>>>>> h32-watchdog
 }
 
 LastDescriptorLeft::LastDescriptorLeft() {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/event_log.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
@@ -18,6 +20,21 @@ std::vector<uint32_t> StoredEventIds() {
     return ids;
 }
 
+bool WaitForCountdownResets(const platform::WindowHandle& window, int count) {
+    int resets = 0;
+    int last = -1;
+    return Eventually([&] {
+        std::string title;
+        int seconds = 0;
+        if (platform::GetWindowText(window, title) &&
+            std::sscanf(title.c_str(), "Tormbel : %ds", &seconds) == 1) {
+            resets += last >= 0 && seconds > last ? 1 : 0;
+            last = seconds;
+        }
+        return resets >= count;
+    });
+}
+
 size_t CountOf(const std::string& all, const std::string& text) {
     size_t count = 0;
     for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
@@ -29,8 +46,12 @@ size_t CountOf(const std::string& all, const std::string& text) {
 TormbelProcess::TormbelProcess(const std::filesystem::path& root,
                                const std::filesystem::path& workdir,
                                std::vector<std::string> arguments,
+<<<<<<< HEAD
                                std::vector<std::string> environment,
                                const std::filesystem::path& read_only_folder)
+=======
+                               std::vector<std::string> environment, size_t max_open_files)
+>>>>>>> h32-watchdog
     : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
@@ -40,7 +61,11 @@ TormbelProcess::TormbelProcess(const std::filesystem::path& root,
     start.environment.push_back("RUZD_ROOT=" + root.string());
     start.folder = workdir;
     start.stderr_file = stderr_path_;
+<<<<<<< HEAD
     start.read_only_folder = read_only_folder;
+=======
+    start.max_open_files = max_open_files;
+>>>>>>> h32-watchdog
     const pid_t pid = StartProgram(start);
     EXPECT_GT(pid, 0) << "the watchdog program did not start";
     if (pid > 0) {

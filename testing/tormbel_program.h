@@ -3,6 +3,7 @@
 // The watchdog program in a test: started as a child process in a platform root and working
 // folder of the test's own. Its message boxes go to its error output, kept in the working folder.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -11,16 +12,25 @@
 #include <vector>
 
 #include "platform/child_process.h"
+#include "platform/window_message.h"
 
 namespace ruzd::testing {
 
 class TormbelProcess {
 public:
+<<<<<<< HEAD
     // `environment` holds "NAME=value" entries beside RUZD_ROOT; a `read_only_folder` is one the
     // program sees read-only (see ProgramStart).
     TormbelProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                    std::vector<std::string> arguments, std::vector<std::string> environment = {},
                    const std::filesystem::path& read_only_folder = {});
+=======
+    // `environment` holds "NAME=value" entries beside RUZD_ROOT; `max_open_files`, when not 0,
+    // is the program's descriptor limit.
+    TormbelProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
+                   std::vector<std::string> arguments, std::vector<std::string> environment = {},
+                   size_t max_open_files = 0);
+>>>>>>> h32-watchdog
     // Kills a program that is still running.
     ~TormbelProcess();
     TormbelProcess(const TormbelProcess&) = delete;
@@ -45,6 +55,10 @@ private:
     std::filesystem::path stderr_path_;
     std::unique_ptr<platform::ChildProcess> child_;
 };
+
+// Waits until the countdown that the watchdog's window shows in its title ("Tormbel : 42s") has
+// gone back up `count` times, as each heartbeat sets it back; false when time ran out.
+bool WaitForCountdownResets(const platform::WindowHandle& window, int count);
 
 // The event ids in the Application log of the test's root, in their order.
 std::vector<uint32_t> StoredEventIds();

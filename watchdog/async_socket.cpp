@@ -57,9 +57,14 @@ void AsyncSocket::Adopt(int handle) {
     Watch(platform::kFdRead | platform::kFdWrite | platform::kFdClose);
 }
 
-int AsyncSocket::AcceptHandle() {
+int AsyncSocket::AcceptHandle(int& error) {
     const int accepted = platform::TcpSocketAccept(handle_);
-    platform::ArmSocketNotices(handle_, platform::kFdAccept);
+    error = accepted < 0 ? platform::SocketLastError() : 0;
+    if (accepted < 0 && platform::IsLackOfResources(error)) {
+        platform::ArmSocketNoticesAfter(handle_, platform::kFdAccept, platform::kAcceptPauseMs);
+    } else {
+        platform::ArmSocketNotices(handle_, platform::kFdAccept);
+    }
     return accepted;
 }
 

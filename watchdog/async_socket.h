@@ -39,8 +39,10 @@ protected:
     bool ConnectTo(std::string_view host, uint16_t port);
     // Takes a handle accepted by a listening socket.
     void Adopt(int handle);
-    // A waiting connection's handle, or -1.
-    int AcceptHandle();
+    // A waiting connection's handle, or -1 with the socket error in `error`. When the process
+    // lacks the descriptor for it, the connection keeps waiting and is told of again only after
+    // platform::kAcceptPauseMs, so that the listener does not spin.
+    int AcceptHandle(int& error);
     // As the socket calls: bytes, or -1 with the Windows Sockets error in `error`.
     int SendBytes(const void* data, size_t size, int& error);
     int ReceiveBytes(void* buffer, size_t size, int& error);

@@ -1,5 +1,6 @@
 #include "watchdog/client_socket.h"
 
+#include "platform/clock.h"
 #include "platform/tcp_socket.h"
 #include "platform/wsa_error.h"
 #include "watchdog/server_socket.h"
@@ -39,10 +40,12 @@ bool CClientSocket::Connect(const std::string& host, int port) {
     return connected_;
 }
 
-void CClientSocket::TakeAccepted(int handle) {
+void CClientSocket::TakeAccepted(int handle, const std::string& peer_address) {
     std::lock_guard lock(lock_);
     Adopt(handle);
     connected_ = true;
+    peer_address_ = peer_address;
+    last_heard_ms_ = platform::CurrentClock().TickMs();
 }
 
 void CClientSocket::QueueSend(const char* data, size_t size) {
@@ -167,6 +170,8 @@ void CClientSocket::OnReceive(int /*error*/) {
     if (got <= 0) {
         return;
     }
+    heard_ = true;
+    last_heard_ms_ = platform::CurrentClock().TickMs();
     if (callback_) {
         received_data_ = buffer;
         callback_(got, this);

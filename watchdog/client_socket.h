@@ -51,8 +51,14 @@ public:
     int last_error() const { return last_error_; }
     size_t queued_sends() const;
     size_t queued_receives() const;
-    // Called by the server when it accepted a connection into this socket.
-    void TakeAccepted(int handle);
+    // Called by the server when it accepted a connection from `peer_address` into this socket.
+    void TakeAccepted(int handle, const std::string& peer_address);
+
+    // Of an accepted socket: the peer's address, the clock's tick of the last received byte (of
+    // the accept while none came), and whether any came.
+    const std::string& peer_address() const { return peer_address_; }
+    uint64_t last_heard_ms() const { return last_heard_ms_; }
+    bool heard() const { return heard_; }
 
 protected:
     void OnReceive(int error) override;
@@ -73,6 +79,9 @@ private:
     bool closing_ = false;
     bool connect_pending_ = false;
     const char* received_data_ = nullptr;
+    std::string peer_address_;
+    uint64_t last_heard_ms_ = 0;
+    bool heard_ = false;
     std::deque<std::string> received_;
     std::deque<std::string> sends_;
 };

@@ -1,5 +1,6 @@
 #include "watchdog/main_frame.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "foundation/dialogic_install.h"
@@ -61,7 +62,15 @@ int CMainFrame::OnCreate(const std::string& command_line) {
         const ReceiveCallback receive = [this](int length, CClientSocket* socket) {
             OnSocketReceive(length, socket);
         };
-        server_socket_ = std::make_unique<CServerSocket>(receive);
+        // A peer watchdog speaks on each of its heartbeats, well within a countdown. One silent
+        // for two countdowns (and the wait) has had the alarm of a time-out and is no watcher
+        // beside us; its place goes back to the pool.
+        PeerRules rules;
+        rules.allowed = options_.allowed_peers;
+        rules.silent_limit_ms = (2 * static_cast<uint64_t>(std::max(options_.countdown, 1)) +
+                                 static_cast<uint64_t>(std::max(options_.wait, 0))) *
+                                1000;
+        server_socket_ = std::make_unique<CServerSocket>(receive, std::move(rules));
         client_socket_ = std::make_unique<CClientSocket>(receive, nullptr);
         server_socket_->Listen(options_.server_port);
         client_socket_->Connect(options_.address, options_.client_port);
@@ -129,6 +138,9 @@ void CMainFrame::OnSocketReceive(int /*length*/, CClientSocket* socket) {
 }
 
 void CMainFrame::OnTimer(uint32_t timer_id) {
+    if (server_socket_) {
+        server_socket_->CloseSilentPeers();
+    }
     if (!running_) {
         if (pause_countdown_ > 0) {
             window_.SetTitle(platform::Format("Tormbel : PAUSE (%ds)", pause_countdown_));

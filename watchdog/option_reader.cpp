@@ -34,6 +34,7 @@ constexpr const char* kUsageLines[] = {
     "where U\t= don't create crash dumps",
     "where H\t= generate first chance exception log file",
     "where M\t= generate a midi dump file also on crash",
+    "where V\t= peers allowed on the server socket port (a.b.c.d or a.b.c.d/n, comma separated)",
     "(Default for a = 'localhost', o = 9100, q = 9600, g = 20s, w = 0s, i = 60s and x = 0s)",
 };
 
@@ -42,7 +43,7 @@ char UpperLetter(char c) {
 }
 
 bool IsOptionLetter(char upper) {
-    return std::string_view("ABCDEFGHIKLMNOPQRSTUWX").find(upper) != std::string_view::npos;
+    return std::string_view("ABCDEFGHIKLMNOPQRSTUVWX").find(upper) != std::string_view::npos;
 }
 
 }  // namespace
@@ -185,6 +186,14 @@ void OptionReader::ParseOption(char letter, std::string_view value) {
             if (o.address.empty())
                 o.address = "localhost";
             break;
+        case 'V': {
+            std::string bad;
+            // A list that does not read is refused at start-up, with the entry named.
+            o.allowed_peers =
+                foundation::AddressList::Parse(value, &bad).value_or(foundation::AddressList());
+            o.bad_peer_entry = bad;
+            break;
+        }
         case 'T': {
             const std::string bytes = platform::Utf8ToCp1252(value);
             o.phone.fill('\0');

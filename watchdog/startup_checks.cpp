@@ -16,6 +16,9 @@ StartupVerdict CheckOptions(const WatchdogOptions& options) {
         !options.card && options.command.empty()) {
         return {true, {kNoActionMessage, UsageText()}};
     }
+    if (!options.bad_peer_entry.empty()) {
+        return {true, {std::string(kBadPeerListMessage) + "'" + options.bad_peer_entry + "'\n"}};
+    }
     return {};
 }
 

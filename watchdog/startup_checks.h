@@ -16,6 +16,9 @@ inline constexpr const char* kNoActionMessage =
     "Please specify at least 1 action to perform at timeout:\nsend a socket message (-a), reboot "
     "(-b), create call (-f), use watchdog (-d) or execute command (-c).\n";
 inline constexpr const char* kAlreadyRunningMessage = "Tormbel is already running!";
+// Followed by the entry that is neither an address nor a range, in quotes, and a line feed.
+inline constexpr const char* kBadPeerListMessage =
+    "The value for v should list addresses or ranges (a.b.c.d or a.b.c.d/n), not ";
 
 struct StartupVerdict {
     bool refused = false;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/address_list.h"
+
 namespace ruzd::watchdog {
 
 inline constexpr int32_t kPortUnset = -1;
@@ -42,6 +44,10 @@ struct WatchdogOptions {
     std::string address;                           // A
     // T: Windows-1252 bytes, at most 16, always NUL-terminated.
     std::array<char, kPhoneFieldBytes> phone{};
+    // V: the peers that the server socket takes (addresses and ranges); empty: any. And the
+    // first entry of the option that is neither, when there is one.
+    foundation::AddressList allowed_peers;
+    std::string bad_peer_entry;
 };
 
 }  // namespace ruzd::watchdog

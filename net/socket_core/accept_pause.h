@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/tcp_socket.h"
+
 namespace ruzd::net {
 
 class PollHandler;
@@ -16,7 +18,7 @@ class SocketReactor;
 
 class AcceptPause {
 public:
-    static constexpr uint64_t kPauseMs = 100;
+    static constexpr uint64_t kPauseMs = platform::kAcceptPauseMs;
 
     // Whether accept failed with `error` for lack of descriptors.
     static bool IsLackOfDescriptors(int error);

@@ -20,6 +20,7 @@
 #include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
 #include "testing/virtual_display.h"
@@ -37,14 +38,21 @@ constexpr int kAbortExit = 128 + 6;
 
 class DumpProgramTest : public ::testing::Test {
 protected:
-    // The helper under `name`, started; it has said "ready".
-    std::unique_ptr<testing::ChildProgram> StartHelper(const std::string& name) {
+    // The helper under `name`, started (as the user "nobody" when asked, which only root can
+    // do); it has said "ready".
+    std::unique_ptr<testing::ChildProgram> StartHelper(const std::string& name,
+                                                       bool as_nobody = false) {
         fs::create_directories(work_.path() / "bin");
         helper_path_ = work_.path() / "bin" / name;
         fs::copy_file(testing::ProgramFolder() / "watchdog_crash_helper", helper_path_,
                       fs::copy_options::overwrite_existing);
-        auto helper = std::make_unique<testing::ChildProgram>(helper_path_.string(),
-                                                              std::vector<std::string>{});
+        auto helper = as_nobody
+                          ? std::make_unique<testing::ChildProgram>(
+                                "/usr/bin/setpriv",
+                                std::vector<std::string>{"--reuid=65534", "--regid=65534",
+                                                         "--clear-groups", helper_path_.string()})
+                          : std::make_unique<testing::ChildProgram>(helper_path_.string(),
+                                                                    std::vector<std::string>{});
         EXPECT_EQ(helper->ReadLine(), "ready");
         return helper;
     }
@@ -254,6 +262,27 @@ TEST_F(DumpProgramTest, WithoutCrashDumpsNothingIsWatched) {
     auto dog = StartDog({"-I60", "-U", "-Ctrue"});
     Heartbeat();
     EXPECT_FALSE(Traced(helper->pid()));
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+TEST_F(DumpProgramTest, AWatchedNameRunByAnotherUserIsLeftAloneAndOursIsWatched) {
+    if (!testing::RunningAsRoot()) {
+        GTEST_SKIP() << "only root starts a program as another user";
+    }
+    // The other user reaches the helper's folder.
+    fs::permissions(work_.path(), fs::perms::others_exec | fs::perms::group_exec,
+                    fs::perm_options::add);
+    // Found first by its name, were the user not asked.
+    auto stranger = StartHelper("Glimbor", true);
+    auto ours = StartHelper("GlimborU");
+    auto dog = StartDog({"-I60", "-Ctrue"});
+    Heartbeat();
+    EXPECT_FALSE(Traced(stranger->pid()));
+    SKIP_WITHOUT_TRACING(dog, ours);
+    Heartbeat();
+    EXPECT_FALSE(Traced(stranger->pid()));
+    EXPECT_EQ(dog->Log().find("DebugActiveProcess failed"), std::string::npos) << dog->Log();
     dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(dog->WaitForExit(), 0);
 }

@@ -1,5 +1,6 @@
 // What names a crash dump: the version our programs carry in their files, and the file name;
-// and a watcher started on a process that has ended meanwhile.
+// whose programs a watcher may attach to; and a watcher started on a process that has ended
+// meanwhile.
 
 #include "watchdog/dump_watcher.h"
 
@@ -11,7 +12,9 @@
 #include "platform/text.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
+#include "testing/tormbel_program.h"
 #include "watchdog/tormbel_log.h"
 
 namespace ruzd::watchdog {
@@ -56,6 +59,31 @@ TEST(DumpWatcherTest, AProcessThatEndedBeforeTheAttachIsNoError) {
     EXPECT_EQ(testing::ReadWholeFile(kLogFileName).find("ERROR"), std::string::npos)
         << testing::ReadWholeFile(kLogFileName);
     EXPECT_EQ(helper.Wait(), 0);
+}
+
+TEST(DumpWatcherTest, AProgramOfAnotherUserIsNotAttachedToEvenByRoot) {
+    if (!testing::RunningAsRoot()) {
+        GTEST_SKIP() << "only root starts a program as another user";
+    }
+    namespace fs = std::filesystem;
+    testing::TempWorkFolder work;
+    // A copy the other user reaches.
+    fs::permissions(work.path(), fs::perms::others_exec, fs::perm_options::add);
+    const fs::path helper = work.path() / "Glimbor";
+    fs::copy_file(testing::ProgramFolder() / "watchdog_crash_helper", helper);
+    testing::ChildProgram stranger(
+        "/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", helper.string()});
+    ASSERT_EQ(stranger.ReadLine(), "ready");
+
+    DumpWatcher watcher;
+    EXPECT_FALSE(watcher.Start(static_cast<uint32_t>(stranger.pid()), kDumpFolder, false, false));
+    EXPECT_FALSE(watcher.IsRunning());
+    EXPECT_NE(testing::ReadWholeFile(work.path() / "Tormbel.log")
+                  .find("DebugThread: ERROR DebugActiveProcess failed, Error=5\r\n"),
+              std::string::npos);
+    const std::string status =
+        testing::ReadWholeFile("/proc/" + std::to_string(stranger.pid()) + "/status");
+    EXPECT_NE(status.find("TracerPid:\t0\n"), std::string::npos) << status;
 }
 
 }  // namespace

@@ -104,6 +104,16 @@ TEST(OptionReaderTest, ReadsEveryLetterAsTheTableSays) {
          }},
         {{"-Ccmd /c \"a b\"", "plain"},
          [](const auto& o) { EXPECT_EQ(o.command, "cmd /c \"a b\""); }},
+        {{"-v10.1.2.3; 192.168.0.0/16"},
+         [](const auto& o) {
+             EXPECT_TRUE(o.allowed_peers.Allows("192.168.44.1"));
+             EXPECT_FALSE(o.allowed_peers.Allows("10.1.2.4"));
+             EXPECT_TRUE(o.bad_peer_entry.empty());
+             // The list concerns a listener; it makes none.
+             EXPECT_EQ(o.server_port, kPortUnset);
+         }},
+        {{"-V10.0.0.1,10.0.0.256/8"},
+         [](const auto& o) { EXPECT_EQ(o.bad_peer_entry, "10.0.0.256/8"); }},
     };
     BoxCounter boxes;
     for (const Row& row : rows) {
@@ -139,6 +149,11 @@ TEST(OptionReaderTest, StartUpChecksComeInTheirOrder) {
     EXPECT_FALSE(CheckOptions(Read({"-Ctrue"})).refused);
     EXPECT_FALSE(CheckOptions(Read({"-Fc:\\"})).refused);
     EXPECT_FALSE(CheckOptions(Read({"-D"})).refused);
+    EXPECT_EQ(CheckOptions(Read({"-I60", "-Ctrue", "-V127.0.0.1,nowhere"})).messages,
+              std::vector<std::string>{std::string(kBadPeerListMessage) + "'nowhere'\n"});
+    EXPECT_EQ(CheckOptions(Read({"-I30", "-V/8"})).messages,
+              std::vector<std::string>{kCountdownTooShortMessage});
+    EXPECT_FALSE(CheckOptions(Read({"-Ctrue", "-V"})).refused);
 }
 
 TEST(OptionReaderTest, NumbersAreReadAsTheCLibraryReadsThem) {
