@@ -19,8 +19,9 @@ void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
         out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-void PutTag(std::vector<uint8_t>& out, const char* four) {
-    out.insert(out.end(), four, four + 4);
+void PutTag(std::vector<uint8_t>& out, const char (&four)[5]) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(four[i]));
 }
 
 }  // namespace

@@ -772,8 +772,12 @@ void VoiceMedia::Tick() {
         };
         bool ok = true;
         int32_t first_file = write.handle;
-        if (write.header_first)
-            ok = put(write.handle, std::vector<uint8_t>(write.coding.WaveHeader(0).size(), 0));
+        if (write.header_first) {
+            // A placeholder of the header's size until the data size is known.
+            std::vector<uint8_t> placeholder = write.coding.WaveHeader(0);
+            std::fill(placeholder.begin(), placeholder.end(), uint8_t{0});
+            ok = put(write.handle, std::move(placeholder));
+        }
         ok = ok && put(write.handle, std::move(write.data));
         std::lock_guard<std::mutex> lock(mutex_);
         Channel& state = ChannelOf(write.channel);
