@@ -3,7 +3,8 @@
 // The values of a command the argument reader took before it refused one, in the order of the
 // frame: what a refused command's answer can still name (its line device, a request value).
 // Only the values read before the first that failed count: a read that fails leaves the value
-// in place, so whatever the reads after it found is not what the central server meant.
+// in place, so whatever the reads after it found is not what the central server meant. Values
+// a handler reads past the reader (through its Stream) take no place.
 
 #include <cstddef>
 #include <cstdint>
