@@ -88,6 +88,10 @@ struct InitReplyFields {
     std::string dialogicRelease;
 };
 
+// The termination mask of an end of play or record (messages 5 and 13) that the node made up
+// after a failure.
+inline constexpr int32_t kMadeUpEndMask = 0x2B67;
+
 class CentralMessages {
 public:
     // The longest text a formatted channel text keeps, in UTF-16 code units: the formatting

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "foundation/debug_file.h"
@@ -10,18 +11,30 @@
 namespace ruzd::node {
 
 CommandArguments::CommandArguments(net::CInputStreamSocket& command, std::string_view word,
-                                   int32_t call_id, foundation::EDebugChannelType channel)
-    : command_(command), word_(word), call_id_(call_id), channel_(channel) {}
+                                   int32_t call_id, foundation::EDebugChannelType channel,
+                                   Refusal refusal)
+    : command_(command),
+      word_(word),
+      call_id_(call_id),
+      channel_(channel),
+      refusal_(std::move(refusal)) {}
 
 template <typename Value>
 CommandArguments& CommandArguments::Read(
     Value& value, net::CInputStreamSocket& (net::CInputStreamSocket::*read)(Value&)) {
     if (may_end_ && !command_.HasMoreData()) {
         value = Value{};
-        return *this;
+    } else {
+        (command_.*read)(value);
+        NoteRead();
     }
-    (command_.*read)(value);
-    NoteRead();
+    if (all_read_) {
+        if constexpr (std::is_integral_v<Value>) {
+            values_.AddNumber(static_cast<int32_t>(value));
+        } else {
+            values_.AddOther();
+        }
+    }
     return *this;
 }
 
@@ -124,6 +137,9 @@ bool CommandArguments::AllRead() {
     if (!refusal_logged_) {
         refusal_logged_ = true;
         ManagerLog(channel_, call_id_, word_ + ": command too short");
+        if (refusal_) {
+            refusal_(values_);
+        }
     }
     return false;
 }

@@ -14,8 +14,12 @@
 //   args.TraceLine(Format("dx_open name=%s RC=%d", name.c_str(), handle));
 //
 // The reader holds the handler's trace scope: its exit line is written when the reader goes.
+//
+// A refused command still answers, when its command has an answer the central server waits
+// for: the reader hands the refusal what the frame held before the refused value, once.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,14 +28,19 @@
 #include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
 #include "net/input_stream_socket.h"
+#include "node/command_values.h"
 
 namespace ruzd::node {
 
 class CommandArguments {
 public:
-    // `word` is the command's word from the command list, `call_id` the command id.
+    // Sends a refused command's answer.
+    using Refusal = std::function<void(const CommandValues& values)>;
+
+    // `word` is the command's word from the command list, `call_id` the command id; `refusal`,
+    // when given, runs when the command is refused.
     CommandArguments(net::CInputStreamSocket& command, std::string_view word, int32_t call_id,
-                     foundation::EDebugChannelType channel);
+                     foundation::EDebugChannelType channel, Refusal refusal = {});
     CommandArguments(const CommandArguments&) = delete;
     CommandArguments& operator=(const CommandArguments&) = delete;
 
@@ -74,7 +83,8 @@ public:
     // value not read.
     net::CInputStreamSocket& Stream() { return command_; }
 
-    // True when every value was read; otherwise logs "<WORD>: command too short" (once).
+    // True when every value was read; otherwise logs "<WORD>: command too short" and sends the
+    // refused command's answer (once).
     bool AllRead();
     // AllRead, then the entry line. False, without an entry line, for a refused command.
     bool Enter();
@@ -100,7 +110,10 @@ private:
     const int32_t call_id_;
     foundation::EDebugChannelType channel_;
     int32_t line_ = foundation::kDebugNone;
+    const Refusal refusal_;
     std::vector<std::string> shown_;
+    // The values read up to the first that failed.
+    CommandValues values_;
     bool all_read_ = true;
     bool may_end_ = false;
     bool block_misfit_ = false;

@@ -9,7 +9,7 @@
 namespace ruzd::node {
 
 enum class CommandCode : int32_t {
-#define RUZD_COMMAND(code, word) k##word = code,
+#define RUZD_COMMAND(code, word, refusal) k##word = code,
 #include "node/command_list.inc"
 #undef RUZD_COMMAND
 };

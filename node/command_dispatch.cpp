@@ -2,6 +2,7 @@
 // command table, and the close of a connection.
 
 #include <string>
+#include <utility>
 
 #include "foundation/debug_channel.h"
 #include "node/command_codes.h"
@@ -93,18 +94,29 @@ void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
         // runs as usual.
         try {
             last_command_time_ = NowSeconds();
-            current_command_word_ = entry->second.word;
+            current_command_ = &entry->second;
             (this->*entry->second.handler)(command);
         } catch (...) {
         }
     }
-    current_command_word_ = "";
+    current_command_ = nullptr;
     current_command_id_ = kNoCommandId;
 }
 
 CommandArguments CVesmarinManager::Arguments(net::CClientStreamSocket* command,
                                              foundation::EDebugChannelType channel) const {
-    return CommandArguments(*command, current_command_word_, current_command_id_, channel);
+    const Command* running = current_command_;
+    if (running == nullptr) {
+        return CommandArguments(*command, "", current_command_id_, channel);
+    }
+    CommandArguments::Refusal refusal;
+    if (running->refusal != nullptr) {
+        refusal = [this, command, reply = running->refusal](const CommandValues& values) {
+            reply({messages_, *command, values});
+        };
+    }
+    return CommandArguments(*command, running->word, current_command_id_, channel,
+                            std::move(refusal));
 }
 
 void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, int error,

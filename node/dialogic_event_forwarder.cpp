@@ -19,9 +19,6 @@ namespace ruzd::node {
 
 namespace {
 
-// The termination mask of an end of play or record that the node made up after a failure.
-constexpr int32_t kSimulatedEndMask = 0x2B67;
-
 // The information elements of an event (U_IES).
 constexpr int32_t kInformationElementsId = 16;
 // The call information type of an IP call, one byte.
@@ -160,11 +157,11 @@ void DialogicEventForwarder::SimulateVoiceEnds(const DialogicEvent& event) {
     };
     if (ended(TDX_PLAY)) {
         simulated("EndPlay");
-        messages_.EndOfPlay(listener_, ldev, kSimulatedEndMask, error);
+        messages_.EndOfPlay(listener_, ldev, kMadeUpEndMask, error);
     }
     if (ended(TDX_RECORD)) {
         simulated("EndRecord");
-        messages_.EndOfRecord(listener_, ldev, kSimulatedEndMask, error);
+        messages_.EndOfRecord(listener_, ldev, kMadeUpEndMask, error);
     }
     if (ended(TDX_GETDIG)) {
         simulated("EndGetDig");

@@ -24,8 +24,7 @@ namespace {
 constexpr uint16_t kVoiceAsyncMode = 0x8000;
 constexpr uint16_t kRecordWithTone = 0x0001;
 constexpr int32_t kChannelIdle = 1;
-// The mask of an end the node made up after a failure; the count then carries the error.
-constexpr int32_t kMadeUpEndMask = 0x2B67;
+// The count of a made-up end of play for a file the node does not know.
 constexpr int32_t kUnknownFile = -2;
 // A source on an Amtelco cable, named by its position there.
 constexpr int32_t kAmtelcoPosition = 999;

@@ -193,9 +193,9 @@ void CVesmarinManager::ReadPorts() {
 void CVesmarinManager::RegisterCommands() {
     // Only commands whose handler exists are listed; every other code is logged as an unknown
     // command.
-#define RUZD_COMMAND(code, word)                                    \
-    commands_[static_cast<int32_t>(CommandCode::k##word)] = {#word, \
-                                                             &CVesmarinManager::SocketCmd##word};
+#define RUZD_COMMAND(code, word, refusal)                     \
+    commands_[static_cast<int32_t>(CommandCode::k##word)] = { \
+        #word, &CVesmarinManager::SocketCmd##word, refusal_replies::refusal};
 #include "node/command_list.inc"
 #undef RUZD_COMMAND
 }

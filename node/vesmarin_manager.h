@@ -47,6 +47,7 @@
 #include "node/manager_settings.h"
 #include "node/manager_worker_texts.h"
 #include "node/move_file_queue.h"
+#include "node/refusal_replies.h"
 #include "node/tormbel_notifier.h"
 #include "node/transfer_buffers.h"
 #include "node/vesmarin_manager_callback.h"
@@ -269,6 +270,8 @@ private:
     struct Command {
         const char* word;
         Handler handler;
+        // What the command still sends when its values are refused.
+        RefusalReply refusal;
     };
 
     void RegisterCommands();
@@ -289,7 +292,7 @@ private:
     int64_t NowSeconds() const;
 
     // --- Command handlers: one for each command of node/command_list.inc ---
-#define RUZD_COMMAND(code, word) void SocketCmd##word(net::CClientStreamSocket* command);
+#define RUZD_COMMAND(code, word, refusal) void SocketCmd##word(net::CClientStreamSocket* command);
 #include "node/command_list.inc"
 #undef RUZD_COMMAND
     // The reader of the running command's values, tracing under the command's word.
@@ -300,8 +303,8 @@ private:
     const CentralMessages messages_{};
     std::map<int32_t, Command> commands_;
     std::atomic<int32_t> current_command_id_{-1};
-    // The word of the command whose handler runs; only the command thread uses it.
-    const char* current_command_word_ = "";
+    // The command whose handler runs; only the command thread uses it.
+    const Command* current_command_ = nullptr;
     std::atomic<int32_t> open_channels_{0};
     std::atomic<int64_t> last_command_time_{0};
 

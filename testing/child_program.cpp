@@ -61,6 +61,10 @@ pid_t StartProgram(const ProgramStart& start) {
     if (!start.folder.empty()) {
         posix_spawn_file_actions_addchdir_np(&actions, start.folder.c_str());
     }
+    if (!start.stdout_file.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, start.stdout_file.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     if (!start.stderr_file.empty()) {
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, start.stderr_file.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -25,7 +25,8 @@ struct ProgramStart {
     std::vector<std::string> environment{};
     // The child's current folder; the test's when empty.
     std::filesystem::path folder{};
-    // A file that takes the child's error output; the test's own when empty.
+    // Files that take the child's output and error output; the test's own when empty.
+    std::filesystem::path stdout_file{};
     std::filesystem::path stderr_file{};
     // Descriptors that become the child's input and output; the test's own when -1.
     int stdin_fd = -1;

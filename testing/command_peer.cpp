@@ -1,5 +1,7 @@
 #include "testing/command_peer.h"
 
+#include <utility>
+
 #include "net/input_stream_socket.h"
 
 namespace ruzd::testing {
@@ -43,7 +45,10 @@ std::vector<int32_t> LeadingInts(const Payload& payload, size_t count) {
 }
 
 CommandPeer::CommandPeer(unsigned port, const std::function<bool()>& gave_up)
-    : connection_(RawConnection::ConnectWhenListening(port, kPatience, gave_up)),
+    : CommandPeer(RawConnection::ConnectWhenListening(port, kPatience, gave_up)) {}
+
+CommandPeer::CommandPeer(RawConnection connection)
+    : connection_(std::move(connection)),
       writer_([this](const uint8_t* frame, int length, const std::string&, unsigned) {
           connection_.SendAll(frame, static_cast<size_t>(length));
       }) {}

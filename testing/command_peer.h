@@ -33,6 +33,8 @@ public:
     // Connects, retrying while the node is starting; IsConnected tells whether it worked.
     // `gave_up` ends the retries early, as when the node's process ended.
     explicit CommandPeer(unsigned port, const std::function<bool()>& gave_up = {});
+    // Over a connection made already.
+    explicit CommandPeer(RawConnection connection);
     CommandPeer(const CommandPeer&) = delete;
     CommandPeer& operator=(const CommandPeer&) = delete;
 

@@ -53,6 +53,10 @@ std::unique_ptr<FilePeer> FilePeer::AuthorisedFrom(const char* address, unsigned
         connection = RawConnection::ConnectFromAddress(address, port);
         return connection.valid();
     });
+    return Authorised(std::move(connection), port);
+}
+
+std::unique_ptr<FilePeer> FilePeer::Authorised(RawConnection connection, unsigned port) {
     return Authorise(std::unique_ptr<FilePeer>(new FilePeer(std::move(connection))), port);
 }
 

@@ -38,6 +38,8 @@ public:
     // "STARTS 1"), which lets the node take the central server's CNINIT; none, and a failure of
     // the test, when that did not work.
     static std::unique_ptr<FilePeer> Authorised(unsigned port);
+    // The same over a connection made already to `port`.
+    static std::unique_ptr<FilePeer> Authorised(RawConnection connection, unsigned port);
     // The same from another loopback address (as "127.0.0.2"), once the port listens.
     static std::unique_ptr<FilePeer> AuthorisedFrom(const char* address, unsigned port);
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -154,11 +155,16 @@ RawConnection& RawConnection::operator=(RawConnection&& other) noexcept {
     return *this;
 }
 
-RawConnection RawConnection::Connect(unsigned port) {
+RawConnection RawConnection::Connect(unsigned port, std::string* reason) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in address = LoopbackAddress(port);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (reason != nullptr) {
+            *reason = std::strerror(errno);
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return RawConnection();
     }
     return RawConnection(fd);

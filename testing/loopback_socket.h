@@ -47,8 +47,9 @@ public:
     RawConnection& operator=(RawConnection&& other) noexcept;
     ~RawConnection() { Close(); }
 
-    // One attempt; an invalid connection when nothing listens on `port`.
-    static RawConnection Connect(unsigned port);
+    // One attempt; an invalid connection when nothing listens on `port`, with the system's
+    // reason in `reason` when one is given.
+    static RawConnection Connect(unsigned port, std::string* reason = nullptr);
     // One attempt from `local_port`, which may be taken again at once after a close.
     static RawConnection ConnectFrom(unsigned local_port, unsigned port);
     // One attempt from another address of the loopback network (as "127.0.0.2"), so that the

@@ -7,6 +7,10 @@ namespace ruzd::boardsim {
 namespace {
 
 constexpr uint8_t kAlawInvert = 0x55;
+// Mu-law's largest 14-bit magnitude, and the bias that puts every segment's start on a power
+// of two.
+constexpr int kMulawClip = 8159;
+constexpr int kMulawBias = 0x21;
 
 std::array<uint32_t, 256> MakeCrcTable() {
     std::array<uint32_t, 256> table{};
@@ -45,6 +49,24 @@ uint8_t AlawEncode(int16_t sample) {
     if (segment >= 8)
         return static_cast<uint8_t>(0x7F ^ mask);
     const int mantissa = segment < 2 ? (value >> 1) & 0x0F : (value >> segment) & 0x0F;
+    return static_cast<uint8_t>(((segment << 4) | mantissa) ^ mask);
+}
+
+uint8_t MulawEncode(int16_t sample) {
+    int value = sample >> 2;  // 14 bits
+    uint8_t mask = 0xFF;
+    if (value < 0) {
+        mask = 0x7F;
+        value = -value;
+    }
+    value = std::min(value, kMulawClip) + kMulawBias;
+    // Segment n holds the biased magnitudes up to (0x40 << n) - 1.
+    int segment = 0;
+    while (segment < 8 && value > (0x40 << segment) - 1)
+        ++segment;
+    if (segment >= 8)
+        return static_cast<uint8_t>(0x7F ^ mask);
+    const int mantissa = (value >> (segment + 1)) & 0x0F;
     return static_cast<uint8_t>(((segment << 4) | mantissa) ^ mask);
 }
 

@@ -13,6 +13,8 @@ constexpr uint8_t kAlawSilence = 0xD5;
 
 int16_t AlawDecode(uint8_t code);
 uint8_t AlawEncode(int16_t sample);
+// Mu-law, as a recording in that format holds it.
+uint8_t MulawEncode(int16_t sample);
 // Two A-law bytes heard at once: decoded, added with clipping, encoded again.
 uint8_t AlawMix(uint8_t first, uint8_t second);
 

@@ -9,6 +9,7 @@
 #include "boardsim/core/device_catalog.h"
 #include "boardsim/core/event_queue.h"
 #include "boardsim/core/media_codec.h"
+#include "boardsim/core/recording_coding.h"
 #include "boardsim/core/tdm_bus.h"
 #include "boardsim/core/voice_files.h"
 
@@ -21,8 +22,6 @@ constexpr int64_t kDialMsPerDigit = 100;
 constexpr int64_t kStartToneMs = 200;
 constexpr uint16_t kStartToneHz = 1000;
 constexpr int32_t kDefaultBytesPerSecond = 8000;
-constexpr uint16_t kWaveFormat = 2;
-constexpr size_t kWaveHeaderSize = 44;
 constexpr int kMaxListEntries = 1000;
 constexpr size_t kDigitBufferLength = sizeof(DV_DIGIT::dg_value) - 1;
 
@@ -47,33 +46,7 @@ DX_IOTT* NextEntry(DX_IOTT* entry) {
 int32_t BytesPerSecond(const DX_XPB* format) {
     if (format == nullptr || format->nSamplesPerSec == 0 || format->wBitsPerSample == 0)
         return kDefaultBytesPerSecond;
-    return static_cast<int32_t>(format->nSamplesPerSec * format->wBitsPerSample / 8);
-}
-
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-std::vector<uint8_t> WaveHeader(uint32_t data_size, const DX_XPB& format) {
-    const uint32_t rate = format.nSamplesPerSec == 0 ? 8000 : format.nSamplesPerSec;
-    const uint16_t bits = format.wBitsPerSample == 0 ? 8 : format.wBitsPerSample;
-    std::vector<uint8_t> header;
-    const auto text = [&](const char* four) { header.insert(header.end(), four, four + 4); };
-    text("RIFF");
-    PutLe(header, data_size + 36, 4);
-    text("WAVE");
-    text("fmt ");
-    PutLe(header, 16, 4);
-    PutLe(header, format.wDataFormat == 0 ? 6 : format.wDataFormat, 2);  // A-law unless given
-    PutLe(header, 1, 2);
-    PutLe(header, rate, 4);
-    PutLe(header, rate * bits / 8, 4);
-    PutLe(header, bits / 8, 2);
-    PutLe(header, bits, 2);
-    text("data");
-    PutLe(header, data_size, 4);
-    return header;
+    return static_cast<int32_t>(SampleRate(*format) * format->wBitsPerSample / 8);
 }
 
 // A sine of `frequency` as A-law, `size` bytes from `elapsed_ms` into the tone.
@@ -134,6 +107,7 @@ struct VoiceMedia::Running {
     int64_t elapsed_ms = 0;
     int64_t since_digit_ms = 0;
     int64_t count = 0;  // bytes played or recorded, digits taken
+    // Bytes a step: of the list for a play, of the bus (A-law samples) for a recording.
     size_t bytes_per_step = 160;
     // Play and record: the caller's list, walked while the function runs.
     DX_IOTT* entry = nullptr;
@@ -143,7 +117,7 @@ struct VoiceMedia::Running {
     int64_t start_tone_ms = 0;  // left of the tone sent before the recording begins
     DX_UIO io{};
     bool wave = false;
-    DX_XPB format{};
+    RecordingCoding coding{nullptr};
     int32_t first_file = -1;
     std::vector<std::string> mixed;  // the two transmitters heard, for a mixed recording
     bool mixed_mode = false;
@@ -175,7 +149,7 @@ struct VoiceMedia::Write {
     std::vector<uint8_t> data;
     bool header_first = false;  // a placeholder header before the data
     bool rewrite_header = false;
-    DX_XPB format{};
+    RecordingCoding coding{nullptr};
     uint32_t data_size = 0;
 };
 
@@ -366,9 +340,10 @@ int32_t VoiceMedia::Record(int32_t channel, DX_IOTT* list, const DV_TPT* terms,
     Running running;
     running.function = Function::kRecord;
     running.terms = CopyTerminations(terms);
-    running.bytes_per_step = static_cast<size_t>(BytesPerSecond(format) * kStepMs / 1000);
-    running.format = format != nullptr ? *format : DX_XPB{};
-    running.wave = running.format.wFileFormat == kWaveFormat;
+    running.coding = RecordingCoding(format);
+    // Bus samples: each becomes one sample of the recording's coding.
+    running.bytes_per_step = static_cast<size_t>(running.coding.rate() * kStepMs / 1000);
+    running.wave = format != nullptr && format->wFileFormat == FILE_FORMAT_WAVE;
     running.start_tone_ms = start_tone ? kStartToneMs : 0;
     // The file entries only; a recording has nowhere to go in memory.
     running.entry = list;
@@ -715,19 +690,20 @@ void VoiceMedia::Tick() {
                     bytes = Transmission(from, running.heard_position, size);
                 }
                 running.heard_position += size;
+                bytes = running.coding.Encode(bytes);
                 // Into the list's files in turn, each taking at most its length.
                 Write write;
                 write.channel = handle;
                 write.io = running.io;
-                write.format = running.format;
+                write.coding = running.coding;
                 write.header_first = running.wave && running.count == 0 &&
                                      running.entry->io_fhandle == running.first_file &&
                                      running.entry_done == 0;
                 const int64_t left = running.entry->io_length < 0
                                          ? INT64_MAX
                                          : running.entry->io_length - running.entry_done;
-                const size_t take =
-                    static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(size)));
+                const size_t take = static_cast<size_t>(
+                    std::min<int64_t>(left, static_cast<int64_t>(bytes.size())));
                 bytes.resize(take);
                 write.handle = running.entry->io_fhandle;
                 write.data = std::move(bytes);
@@ -796,8 +772,12 @@ void VoiceMedia::Tick() {
         };
         bool ok = true;
         int32_t first_file = write.handle;
-        if (write.header_first)
-            ok = put(write.handle, std::vector<uint8_t>(kWaveHeaderSize, 0));
+        if (write.header_first) {
+            // A placeholder of the header's size until the data size is known.
+            std::vector<uint8_t> placeholder = write.coding.WaveHeader(0);
+            std::fill(placeholder.begin(), placeholder.end(), uint8_t{0});
+            ok = put(write.handle, std::move(placeholder));
+        }
         ok = ok && put(write.handle, std::move(write.data));
         std::lock_guard<std::mutex> lock(mutex_);
         Channel& state = ChannelOf(write.channel);
@@ -806,7 +786,7 @@ void VoiceMedia::Tick() {
         first_file = state.running->first_file;
         if (ok && write.rewrite_header) {
             ok = seek(first_file, 0, SEEK_SET) == 0 &&
-                 put(first_file, WaveHeader(write.data_size, write.format)) &&
+                 put(first_file, write.coding.WaveHeader(write.data_size)) &&
                  seek(first_file, 0, SEEK_END) >= 0;
         }
         if (!ok) {

@@ -19,6 +19,7 @@
 #include "foundation/crc32.h"
 #include "node/tests/isdn_node_fixture.h"
 #include "telephony/vendorapi/voice.h"
+#include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/temp_root.h"
 
@@ -69,6 +70,22 @@ int AlawValue(char code) {
     return (bits & 0x80) != 0 ? magnitude : -magnitude;
 }
 
+constexpr const char* kSox = "/usr/bin/sox";
+constexpr const char* kSoxi = "/usr/bin/soxi";
+
+// What sox (or soxi) wrote on its output; a failure of the test when it failed or complained.
+std::string Sox(const char* program, const std::vector<std::string>& arguments) {
+    ruzd::testing::TempDir folder;
+    const int exitCode = ruzd::testing::RunProgram({.program = program,
+                                                    .arguments = arguments,
+                                                    .stdout_file = folder.path() / "out",
+                                                    .stderr_file = folder.path() / "err"});
+    const std::string complaint = ReadAll(folder.path() / "err");
+    EXPECT_EQ(exitCode, 0) << program << ": " << complaint;
+    EXPECT_EQ(complaint, "") << program;
+    return ReadAll(folder.path() / "out");
+}
+
 // Bytes that differ from one to the next, as voice does.
 std::string VaryingBytes(size_t size, int step, int modulus) {
     std::string bytes(size, '\0');
@@ -98,6 +115,7 @@ struct Format {
     uint16_t file_format = 1;
     uint32_t samples = 0;
     uint16_t bits = 0;
+    uint16_t data_format = 0;
 };
 
 class PlayRecordCommandsTest : public testing::IsdnNodeTest {
@@ -136,7 +154,7 @@ protected:
                 w.WriteInt(0).WriteInt(0);
             }
             w.WriteInt(format.file_format)
-                .WriteInt(0)
+                .WriteInt(format.data_format)
                 .WriteUInt(format.samples)
                 .WriteInt(format.bits);
             if (tail) {
@@ -318,20 +336,94 @@ TEST_F(PlayRecordCommandsTest, ARecordingOfThreeSecondsHoldsWhatTheChannelHeard)
     EXPECT_EQ(Recorded("C/REC/CALL.VOX", 24000), source.substr(0, 24000));
 }
 
-TEST_F(PlayRecordCommandsTest, AWaveRecordingGetsItsHeaderRewrittenWithTheDataSize) {
+// A WAVE recording in each data format, read back by sox: the header tells what the data is and
+// how long it lasts, and the samples decode to what the channel heard, as sox itself turns the
+// heard A-law into that format. A format the boards cannot write is recorded as A-law.
+TEST_F(PlayRecordCommandsTest, AWaveRecordingReadsInSoxAsWhatTheChannelHeard) {
+    struct Coding {
+        const char* name;
+        uint16_t data_format;
+        uint32_t rate;  // as the format block gives it: a rate or a rate code
+        uint16_t bits;
+        const char* encoding;  // as soxi names it, and as sox takes it
+        const char* sox_encoding;
+        int record_bits;
+        bool fact;  // the fact chunk, with the sample count, that non-PCM data needs
+    };
+    const Coding codings[] = {
+        {"A-law", DATA_FORMAT_ALAW, 8000, 8, "A-law", "a-law", 8, true},
+        {"mu-law", DATA_FORMAT_MULAW, DRT_8KHZ, 8, "u-law", "u-law", 8, true},
+        {"16-bit PCM", DATA_FORMAT_PCM, 8000, 16, "Signed Integer PCM", "signed-integer", 16,
+         false},
+        {"8-bit PCM", DATA_FORMAT_PCM, 8000, 8, "Unsigned Integer PCM", "unsigned-integer", 8,
+         false},
+        {"Dialogic ADPCM", DATA_FORMAT_DIALOGIC_ADPCM, 8000, 4, "A-law", "a-law", 8, true},
+    };
+    constexpr size_t kSamples = 4000;  // half a second
     OpenChannel();
-    OpenRecordFile(6, "C:\\REC\\CALL.WAV");
+    const std::string heard = VaryingBytes(kSamples * 4, 13, 241);
+    std::ofstream(work_.path() / "heard.al", std::ios::binary) << heard;
+    ASSERT_EQ(Control("source dxxxB1C1 file " + (work_.path() / "heard.al").string()), "OK");
+    std::ofstream(work_.path() / "first.al", std::ios::binary) << heard.substr(0, kSamples);
+
+    uint32_t vhandle = 20;
+    for (const Coding& coding : codings) {
+        SCOPED_TRACE(coding.name);
+        ++vhandle;
+        const std::string name = "C" + std::to_string(vhandle) + ".WAV";
+        OpenRecordFile(vhandle, "C:\\REC\\" + name);
+        SendTransfer(kDXRIOT, 0x8000, {{IO_EOT, static_cast<int32_t>(vhandle), 0, -1, ""}},
+                     {{IO_EOT, DX_MAXTIME, 5}},
+                     {FILE_FORMAT_WAVE, coding.rate, coding.bits, coding.data_format});
+        const int32_t bytes = static_cast<int32_t>(kSamples) * coding.record_bits / 8;
+        EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, bytes}));
+        peer_->Send(kRECFCLO, 52, [=](net::COutputStreamSocket& w) { w.WriteUInt(vhandle); });
+        const size_t header = coding.fact ? 58 : 44;
+        const std::string content = Recorded("C/REC/" + name, header + static_cast<size_t>(bytes));
+        EXPECT_EQ(content.size(), header + static_cast<size_t>(bytes));
+        if (coding.fact) {
+            uint32_t count = 0;
+            std::memcpy(&count, content.data() + 46, sizeof count);
+            EXPECT_EQ(content.substr(38, 4), "fact");
+            EXPECT_EQ(count, kSamples);
+        }
+
+        const std::string file = Copy("C/REC/" + name).string();
+        EXPECT_EQ(Sox(kSoxi, {"-e", file}), std::string(coding.encoding) + "\n");
+        EXPECT_EQ(Sox(kSoxi, {"-b", file}), std::to_string(coding.record_bits) + "\n");
+        EXPECT_EQ(Sox(kSoxi, {"-r", file}), "8000\n");
+        EXPECT_EQ(Sox(kSoxi, {"-c", file}), "1\n");
+        EXPECT_EQ(Sox(kSoxi, {"-s", file}), std::to_string(kSamples) + "\n");
+
+        // sox's own rendering of what was heard in this format is the measure of the samples.
+        const std::string expected = (work_.path() / "expected.wav").string();
+        Sox(kSox, {"-D", "-t", "al", "-r", "8000", "-c", "1", (work_.path() / "first.al").string(),
+                   "-e", coding.sox_encoding, "-b", std::to_string(coding.record_bits), expected});
+        const std::string samples =
+            Sox(kSox, {file, "-t", "raw", "-e", "signed-integer", "-b", "16", "-"});
+        const std::string measure =
+            Sox(kSox, {expected, "-t", "raw", "-e", "signed-integer", "-b", "16", "-"});
+        ASSERT_EQ(samples.size(), kSamples * 2);
+        const auto same = static_cast<size_t>(
+            std::mismatch(samples.begin(), samples.end(), measure.begin(), measure.end()).first -
+            samples.begin());
+        EXPECT_EQ(same, samples.size()) << "the samples differ from byte " << same;
+    }
+}
+
+// The start tone goes before the recording, which then holds what the channel heard.
+TEST_F(PlayRecordCommandsTest, ARecordingWithTheStartToneBeginsAfterIt) {
+    OpenChannel();
+    const std::string heard = VaryingBytes(8000, 7, 253);
+    std::ofstream(work_.path() / "heard.al", std::ios::binary) << heard;
+    ASSERT_EQ(Control("source dxxxB1C1 file " + (work_.path() / "heard.al").string()), "OK");
+    OpenRecordFile(6, "C:\\REC\\CALL.VOX");
     // Mode 1 records with the start tone.
-    SendTransfer(kDXRIOT, 1, {{IO_EOT, 6, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}}, {2, 8000, 8});
+    SendTransfer(kDXRIOT, 1, {{IO_EOT, 6, 0, -1, ""}}, {{IO_EOT, DX_MAXTIME, 5}}, {1, 8000, 8});
     EXPECT_EQ(NextInts(13), (std::vector<int32_t>{13, kChannel, TM_MAXTIME, 4000}));
     EXPECT_THAT(JournalCallsOf("dx_reciottdata"), Contains(EndsWith(", 32769) = 0")));
     peer_->Send(kRECFCLO, 52, [](net::COutputStreamSocket& w) { w.WriteUInt(6); });
-    const std::string wave = Recorded("C/REC/CALL.WAV", 4044);
-    ASSERT_EQ(wave.size(), 4044u);
-    EXPECT_EQ(wave.substr(0, 4), "RIFF");
-    uint32_t dataSize = 0;
-    std::memcpy(&dataSize, wave.data() + 40, 4);
-    EXPECT_EQ(dataSize, 4000u);
+    EXPECT_EQ(Recorded("C/REC/CALL.VOX", 4000), heard.substr(0, 4000));
 }
 
 TEST_F(PlayRecordCommandsTest, ARecordingBeyondThreeHundredThousandBytesIsWhole) {

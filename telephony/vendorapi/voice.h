@@ -136,6 +136,19 @@ struct DX_XPB {
 };
 static_assert(sizeof(DX_XPB) == 12);
 
+// File formats of DX_XPB: raw data, or a WAVE file whose header the library writes.
+constexpr uint16_t FILE_FORMAT_VOX = 1;
+constexpr uint16_t FILE_FORMAT_WAVE = 2;
+// Data formats of DX_XPB.
+constexpr uint16_t DATA_FORMAT_DIALOGIC_ADPCM = 1;
+constexpr uint16_t DATA_FORMAT_ALAW = 3;
+constexpr uint16_t DATA_FORMAT_MULAW = 7;
+constexpr uint16_t DATA_FORMAT_PCM = 8;
+// Sampling-rate codes of DX_XPB (the rate divided by 125).
+constexpr uint32_t DRT_6KHZ = 0x30;
+constexpr uint32_t DRT_8KHZ = 0x40;
+constexpr uint32_t DRT_11KHZ = 0x58;
+
 // Digits collected by dx_getdig: the digit characters, then their types.
 struct DV_DIGIT {
     char dg_value[32];

@@ -5,9 +5,10 @@
 // control socket, accepted, answered, hung up by the far end, dropped, released and closed.
 // Every message of the node is printed with its leading integers.
 //
-//   ruzd-central [--port N] [--file-port N] [--control PATH]
+//   ruzd-central [--port N] [--file-port N] [--control PATH] [--help]
 //
-// Without --control the session ends after the line device waits for a call.
+// Without --control the session ends after the line device waits for a call. A node that is not
+// there is told at once, by host and port, with the system's reason.
 
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "boardsim/control/control_client.h"
@@ -25,6 +27,20 @@ namespace {
 
 using ruzd::testing::CommandPeer;
 using ruzd::testing::FilePeer;
+using ruzd::testing::RawConnection;
+
+// The node runs on this machine.
+constexpr const char* kHost = "127.0.0.1";
+
+constexpr const char* kUsage =
+    "usage: ruzd-central [--port N] [--file-port N] [--control PATH] [--help]\n"
+    "Runs one session of a central server against the node on this machine.\n"
+    "  --port N          the node's command port (default 9070)\n"
+    "  --file-port N     the node's file-transfer port (default 9071)\n"
+    "  --control PATH    the simulated boards' control socket: with it a call is raised on\n"
+    "                    line device 1 and taken to its end; without it the session ends\n"
+    "                    once the line device waits for a call\n"
+    "  --help            this text\n";
 
 // Command codes of the session.
 constexpr int32_t kCCDRCA = 8;
@@ -45,24 +61,50 @@ struct Options {
     unsigned port = 9070;
     unsigned file_port = 9071;
     std::string control;
+    bool help = false;
 };
 
+// A port number, none for anything else.
+std::optional<unsigned> ReadPort(const char* text) {
+    char* end = nullptr;
+    const unsigned long port = std::strtoul(text, &end, 10);
+    if (end == text || *end != '\0' || port < 1 || port > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned>(port);
+}
+
+// The options, or none after telling on stderr what is wrong with them.
 std::optional<Options> ReadOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];
+        if (name == "--help") {
+            options.help = true;
+            continue;
+        }
+        if (name != "--port" && name != "--file-port" && name != "--control") {
+            std::fprintf(stderr, "ruzd-central: unknown option %s\n", argv[i]);
+            return std::nullopt;
+        }
         if (i + 1 >= argc) {
+            std::fprintf(stderr, "ruzd-central: %s needs a value\n", argv[i]);
             return std::nullopt;
         }
         const char* value = argv[++i];
-        if (name == "--port") {
-            options.port = static_cast<unsigned>(std::strtoul(value, nullptr, 10));
-        } else if (name == "--file-port") {
-            options.file_port = static_cast<unsigned>(std::strtoul(value, nullptr, 10));
-        } else if (name == "--control") {
+        if (name == "--control") {
             options.control = value;
-        } else {
+            continue;
+        }
+        const std::optional<unsigned> port = ReadPort(value);
+        if (!port) {
+            std::fprintf(stderr, "ruzd-central: %s %s is no port number\n", argv[i - 1], value);
             return std::nullopt;
+        }
+        if (name == "--port") {
+            options.port = *port;
+        } else {
+            options.file_port = *port;
         }
     }
     return options;
@@ -116,20 +158,45 @@ int Fail(const char* what) {
     return 1;
 }
 
+// One attempt: a node that is not there is told at once rather than waited for.
+std::optional<RawConnection> ConnectToNode(unsigned port) {
+    std::string reason;
+    RawConnection connection = RawConnection::Connect(port, &reason);
+    if (!connection.valid()) {
+        std::fprintf(stderr, "ruzd-central: no node at %s:%u (%s)\n", kHost, port, reason.c_str());
+        return std::nullopt;
+    }
+    return connection;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::optional<Options> options = ReadOptions(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: ruzd-central [--port N] [--file-port N] [--control PATH]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    CommandPeer peer(options->port);
-    if (!peer.IsConnected() || !peer.AwaitCommandsAccepted()) {
-        return Fail("the node does not answer CNPING on its command port");
+    if (options->help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    std::optional<RawConnection> commands = ConnectToNode(options->port);
+    if (!commands) {
+        return 1;
+    }
+    CommandPeer peer(std::move(*commands));
+    if (!peer.AwaitCommandsAccepted()) {
+        std::fprintf(stderr, "ruzd-central: the node at %s:%u does not answer CNPING\n", kHost,
+                     options->port);
+        return 1;
     }
     std::printf("CNPING answered: the node accepts commands\n");
-    const auto files = FilePeer::Authorised(options->file_port);
+    std::optional<RawConnection> fileConnection = ConnectToNode(options->file_port);
+    if (!fileConnection) {
+        return 1;
+    }
+    const auto files = FilePeer::Authorised(std::move(*fileConnection), options->file_port);
     if (!files) {
         return Fail("the file connection was not authorised");
     }
