@@ -47,13 +47,8 @@ public:
     ProcessTracer(const ProcessTracer&) = delete;
     ProcessTracer& operator=(const ProcessTracer&) = delete;
 
-<<<<<<< HEAD
-    // 0, or the system's error (EPERM when the process may not be traced, kTraceeGone when it is
-    // gone or ending).
-=======
     // 0, or the system's error (EPERM when the process may not be traced or runs as another
-    // user than the caller, ESRCH when it is gone).
->>>>>>> h32-watchdog
+    // user than the caller, kTraceeGone when it is gone or ending).
     int Attach();
     // Waits up to `timeout_ms` for something worth telling; kNone when nothing came.
     TraceEvent Wait(uint32_t timeout_ms);

@@ -31,14 +31,11 @@ struct ProgramStart {
     // Descriptors that become the child's input and output; the test's own when -1.
     int stdin_fd = -1;
     int stdout_fd = -1;
-<<<<<<< HEAD
     // A folder the child sees read-only whatever its rights, root's too (a read-only bind mount
     // in a mount namespace of the child's own; see read_only_folder_run.cpp); none when empty.
     std::filesystem::path read_only_folder{};
-=======
     // The child's descriptor limit (RLIMIT_NOFILE); the test's own when 0.
     size_t max_open_files = 0;
->>>>>>> h32-watchdog
 };
 
 // Starts the program; its pid, or -1 when it could not be started.

@@ -8,11 +8,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-<<<<<<< HEAD
-#include <cstdint>
-=======
 #include <algorithm>
->>>>>>> h32-watchdog
+#include <cstdint>
 
 namespace ruzd::testing {
 
@@ -30,7 +27,6 @@ bool BecomeNobody() {
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
 }
 
-<<<<<<< HEAD
 // Capabilities belong to the thread: the raw system calls change the caller's alone, where the C
 // library's set-id calls would change every thread's.
 bool DropPriorityRightOfThisThread() {
@@ -47,7 +43,8 @@ bool DropPriorityRightOfThisThread() {
     // Without the right, only the nice limit lets a thread rise; an account has none by default.
     return ::syscall(SYS_capset, &header, data) == 0 &&
            ::getrlimit(RLIMIT_NICE, &nice_limit) == 0 && nice_limit.rlim_cur == 0;
-=======
+}
+
 bool RaiseDescriptorLimit(size_t count) {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
@@ -65,7 +62,6 @@ bool RaiseDescriptorLimit(size_t count) {
     limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? static_cast<rlim_t>(count)
                                                      : std::min<rlim_t>(limit.rlim_max, count);
     return ::setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= count;
->>>>>>> h32-watchdog
 }
 
 LastDescriptorLeft::LastDescriptorLeft() {

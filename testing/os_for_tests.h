@@ -18,16 +18,14 @@ bool RunningAsRoot();
 // when the system refuses.
 bool BecomeNobody();
 
-<<<<<<< HEAD
 // Takes the right to raise priorities (CAP_SYS_NICE) from the calling thread, and from the
 // threads it starts from now on, as an unprivileged account lacks it; the rest of the process
 // keeps its rights. False when the system refuses.
 bool DropPriorityRightOfThisThread();
-=======
+
 // Raises the process's descriptor limit (RLIMIT_NOFILE) to at least `count`, as far as the hard
 // limit allows (or beyond it, for root); whether `count` descriptors may now be open.
 bool RaiseDescriptorLimit(size_t count);
->>>>>>> h32-watchdog
 
 // Lowers the process's descriptor limit (RLIMIT_NOFILE) so that one descriptor is left, which
 // the next descriptor opened takes; every later one fails with EMFILE. The limit comes back

@@ -46,12 +46,8 @@ size_t CountOf(const std::string& all, const std::string& text) {
 TormbelProcess::TormbelProcess(const std::filesystem::path& root,
                                const std::filesystem::path& workdir,
                                std::vector<std::string> arguments,
-<<<<<<< HEAD
                                std::vector<std::string> environment,
-                               const std::filesystem::path& read_only_folder)
-=======
-                               std::vector<std::string> environment, size_t max_open_files)
->>>>>>> h32-watchdog
+                               const std::filesystem::path& read_only_folder, size_t max_open_files)
     : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
@@ -61,11 +57,8 @@ TormbelProcess::TormbelProcess(const std::filesystem::path& root,
     start.environment.push_back("RUZD_ROOT=" + root.string());
     start.folder = workdir;
     start.stderr_file = stderr_path_;
-<<<<<<< HEAD
     start.read_only_folder = read_only_folder;
-=======
     start.max_open_files = max_open_files;
->>>>>>> h32-watchdog
     const pid_t pid = StartProgram(start);
     EXPECT_GT(pid, 0) << "the watchdog program did not start";
     if (pid > 0) {

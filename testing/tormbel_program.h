@@ -18,19 +18,12 @@ namespace ruzd::testing {
 
 class TormbelProcess {
 public:
-<<<<<<< HEAD
     // `environment` holds "NAME=value" entries beside RUZD_ROOT; a `read_only_folder` is one the
-    // program sees read-only (see ProgramStart).
+    // program sees read-only (see ProgramStart); `max_open_files`, when not 0, is the program's
+    // descriptor limit.
     TormbelProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                    std::vector<std::string> arguments, std::vector<std::string> environment = {},
-                   const std::filesystem::path& read_only_folder = {});
-=======
-    // `environment` holds "NAME=value" entries beside RUZD_ROOT; `max_open_files`, when not 0,
-    // is the program's descriptor limit.
-    TormbelProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
-                   std::vector<std::string> arguments, std::vector<std::string> environment = {},
-                   size_t max_open_files = 0);
->>>>>>> h32-watchdog
+                   const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0);
     // Kills a program that is still running.
     ~TormbelProcess();
     TormbelProcess(const TormbelProcess&) = delete;

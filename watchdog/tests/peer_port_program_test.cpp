@@ -55,7 +55,7 @@ TEST_F(PeerPortWithNodeTest, AThousandIdleConnectionsNeitherStopTheCountdownNorS
         root_.path(), work_.path() / "dog",
         {"-I31", "-U", "-B", "-A127.0.0.1", "-O" + Port(testing::FreePort()),
          "-Q" + Port(peer_port)},
-        {"RUZD_TIME_SCALE=10", "RUZD_REBOOT_COMMAND=touch '" + rebooted.string() + "'"}, 1024);
+        {"RUZD_TIME_SCALE=10", "RUZD_REBOOT_COMMAND=touch '" + rebooted.string() + "'"}, {}, 1024);
     ASSERT_TRUE(node->WaitForLog("to 1 (Tormbel is running and active)"));
     const platform::WindowHandle window = platform::FindWindow("Tormbel");
     ASSERT_TRUE(window);
