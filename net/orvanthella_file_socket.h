@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "foundation/peer_log_limit.h"
 #include "net/async_socket_ex.h"
 
 namespace ruzd::net {
@@ -48,6 +49,7 @@ public:
 
 protected:
     void OnAccept(int error) override;
+    void OnReceive(int error) override;
     void OnClose(int error) override;
     void RegisterCommands() override;
     void GetDefaultConnectionProperties(bool& encrypt, bool& compress) override;
@@ -78,7 +80,12 @@ private:
     void FinishUpdate(const std::string& name);
     void ResetUpdate();
 
+    // The limit the lines this connection causes are held to now: none for the active central
+    // server's authorised connection, the connection's own for any other.
+    foundation::PeerLogLimit* LogLimitNow();
+
     std::atomic<COrvanthellaFileSocketThread*> thread_;
+    foundation::PeerLogLimit log_limit_;
 
     // The update exchange, on the socket's thread only.
     bool update_requested_ = false;

@@ -26,7 +26,7 @@ COrvanthellaFileSocketThread::COrvanthellaFileSocketThread(FileCacheOwner* owner
     : owner_(owner),
       port_(port),
       factory_(std::move(factory)),
-      budget_(budget ? std::move(budget) : BufferBudget::Create(ReadOtherConnectionsBufferLimit())),
+      budget_(budget ? std::move(budget) : CreateNodeBufferBudget()),
       max_connections_(ReadMaxConnections()),
       loop_("File Socket") {
     SocketThreadLoop::Steps steps;
@@ -79,6 +79,7 @@ bool COrvanthellaFileSocketThread::InitInstance() {
     {
         std::lock_guard<std::mutex> guard(listener_lock_);
         listener_ = MakeSocket();
+        listener_->SetAccessGate(ReadCentralServerAddresses("File port"), "File port");
         listening = port_ > 0 && port_ <= 65535 &&
                     listener_->CreateSocket(static_cast<uint16_t>(port_)) &&
                     listener_->Listen(kListenBacklog);
@@ -184,6 +185,16 @@ void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* so
         }
     }
     // `removed` may be the last reference; it goes outside the lock.
+}
+
+void COrvanthellaFileSocketThread::SetCentralAddress(const std::string& address) {
+    std::lock_guard<std::mutex> guard(central_lock_);
+    central_address_ = address;
+}
+
+bool COrvanthellaFileSocketThread::IsCentralAddress(const std::string& address) const {
+    std::lock_guard<std::mutex> guard(central_lock_);
+    return !central_address_.empty() && central_address_ == address;
 }
 
 size_t COrvanthellaFileSocketThread::SocketCount() const {

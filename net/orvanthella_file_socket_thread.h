@@ -70,6 +70,11 @@ public:
     // Whether a connection from `address` (dotted, without port) is authorised: the machine of
     // the central server that may take the node over.
     bool HasAuthorisedSocketFrom(const std::string& address) const;
+    // The address (dotted, without port) of the active central server, empty while none is
+    // active: only its authorised connections log in full; every other connection's lines
+    // are limited as a stranger's.
+    void SetCentralAddress(const std::string& address);
+    bool IsCentralAddress(const std::string& address) const;
     // Two debug-log lines of byte counts per authorised connection.
     void LogStatistics() const;
 
@@ -133,6 +138,9 @@ private:
     bool over_limit_logged_ = false;
     mutable std::mutex sockets_lock_;
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
+
+    mutable std::mutex central_lock_;
+    std::string central_address_;
 
     FileRequestTable requests_;
     SocketThreadLoop loop_;

@@ -45,6 +45,7 @@ std::vector<int32_t> LeadingInts(const Payload& payload, size_t count) {
 CommandPeer::CommandPeer(unsigned port, const std::function<bool()>& gave_up)
     : connection_(RawConnection::ConnectWhenListening(port, kPatience, gave_up)),
       writer_([this](const uint8_t* frame, int length, const std::string&, unsigned) {
+          sent_bytes_ += static_cast<uint64_t>(length);
           connection_.SendAll(frame, static_cast<size_t>(length));
       }) {}
 
