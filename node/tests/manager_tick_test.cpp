@@ -84,20 +84,10 @@ protected:
         manager_->OnTick();
     }
 
-    // The central server's connection: it sent CNINIT (which finds no file connection), so its
-    // commands count as the central server's; its keep-alive has been answered.
-    std::unique_ptr<testing::CommandPeer> Central() {
-        auto peer = std::make_unique<testing::CommandPeer>(command_port_);
-        peer->SendInit(1);
-        peer->SendInts(kCNPING, 2, {1});
-        EXPECT_EQ(peer->ReceiveInts(), (std::vector<int32_t>{1, 1}));
-        return peer;
-    }
-
     // A keep-alive accepted from the central server `seconds` after the start.
     void CommandAt(int64_t seconds) {
         clock_.SetNow(AtSeconds(start_ + seconds));
-        Central();
+        ConnectCentral();
     }
 
     // The debug log's lines so far; the log ends with this.
@@ -180,7 +170,7 @@ TEST_F(ManagerTickTest, AfterACommandTheNodeIsStartingReadyOrClosing) {
     // The connection stays open: closed, it would shut the workers down whenever its close
     // reached the node, racing the worker this test starts.
     clock_.SetNow(AtSeconds(start_ + 10));
-    const std::unique_ptr<testing::CommandPeer> peer = Central();
+    const std::unique_ptr<testing::CommandPeer> peer = ConnectCentral();
     TickAt(10);
     EXPECT_THAT(callback_.LastText(), Optional(std::string("Starting")));
     TickAt(20);
