@@ -1,8 +1,10 @@
 #pragma once
 
-// How many connections one listener holds at once. A peer that opens connections without end
-// must not use up the node's descriptors and memory; a connection beyond the limit is accepted
-// and closed at once.
+// What the node's listeners let peers hold: how many connections at once, how many bytes, and
+// which peers may connect at all, from the node's registry section. A peer that opens
+// connections without end must not use up the node's descriptors and memory: beyond the limit
+// the command port closes its oldest connection other than the active one to make room, the
+// file port closes the newcomer at once.
 
 #include <cstddef>
 #include <cstdint>
