@@ -19,10 +19,10 @@ namespace ruzd::foundation {
 
 class PeerLogLimit {
 public:
-    static constexpr uint32_t kBurstLines = 20;
+    static constexpr uint32_t kBurstLines = 10;
     static constexpr uint64_t kLineEveryMs = 5000;
     // The longest line (its header included) a limited peer gets written.
-    static constexpr size_t kMaxLineBytes = 320;
+    static constexpr size_t kMaxLineBytes = 200;
 
     struct Verdict {
         bool admitted = false;
