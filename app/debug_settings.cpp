@@ -44,6 +44,8 @@ DebugSettings GetDebugSettingsFromRegistry() {
     DebugSettings settings;
     settings.maxFilesToKeep = ReadOrWriteBack(registry, kMaxDebugFilesValue, kDefaultMaxDebugFiles);
     settings.fileType = ReadOrWriteBack(registry, kDebugFileTypeValue, 0);
+    settings.folderMaxMB =
+        ReadOrWriteBack(registry, kDebugFolderMaxMBValue, kDefaultDebugFolderMaxMB);
     std::string directory;
     if (registry.ReadString(kDebugDirectoryValue, directory) && !directory.empty()) {
         settings.directory = WithBackslash(directory.substr(0, 260));
@@ -59,6 +61,7 @@ void WriteDebugSettingsToRegistry(const DebugSettings& settings) {
     foundation::CRegistry registry(node::kNodeRegistrySection);
     registry.WriteDword(kMaxDebugFilesValue, settings.maxFilesToKeep);
     registry.WriteDword(kDebugFileTypeValue, settings.fileType);
+    registry.WriteDword(kDebugFolderMaxMBValue, settings.folderMaxMB);
     registry.WriteString(kDebugDirectoryValue, settings.directory);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The node's debug settings: where its debug files go, how often a new one starts, how many are
-// kept, whether logging is on and the trace level. The first three live in the node's registry
-// section.
+// kept and how much they may hold, whether logging is on and the trace level. The first four
+// live in the node's registry section.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,8 @@ namespace ruzd::app {
 struct DebugSettings {
     std::string directory;  // Windows form, ending with '\'
     uint32_t maxFilesToKeep = 0;
-    uint32_t fileType = 0;  // the rotation interval code, 0 to 5
+    uint32_t folderMaxMB = 0;  // what the files may hold together (0: no bound)
+    uint32_t fileType = 0;     // the rotation interval code, 0 to 5
     int32_t enabled = 0;
     int32_t traceLevel = 0;
 
@@ -23,6 +24,8 @@ inline constexpr const char* kMaxDebugFilesValue = "Max Debug Files To Keep";
 inline constexpr const char* kDebugFileTypeValue = "Debug File Type";
 inline constexpr const char* kDebugDirectoryValue = "Debug Directory";
 inline constexpr uint32_t kDefaultMaxDebugFiles = 1000;
+inline constexpr const char* kDebugFolderMaxMBValue = "Debug Folder Max MB";
+inline constexpr uint32_t kDefaultDebugFolderMaxMB = 1024;
 // The log's file names start with this, behind the directory.
 inline constexpr const char* kDebugFilePrefix = "Tav";
 

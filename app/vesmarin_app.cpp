@@ -16,6 +16,10 @@ namespace ruzd::app {
 
 namespace {
 
+uint64_t FolderBytes(const DebugSettings& settings) {
+    return static_cast<uint64_t>(settings.folderMaxMB) * 1024 * 1024;
+}
+
 int64_t WallMillis() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                platform::CurrentClock().Now().time_since_epoch())
@@ -88,7 +92,7 @@ bool CVesmarinApp::InitInstance() {
             CreateDebugDirectory(settings.directory);
         }
         foundation::StartDebugLog(settings.directory + kDebugFilePrefix, settings.fileType,
-                                  options_.debugOn, settings.maxFilesToKeep);
+                                  options_.debugOn, settings.maxFilesToKeep, FolderBytes(settings));
         log_started_ = true;
     } else {
         options_.debugOn = false;
@@ -233,7 +237,8 @@ void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
     }
     WriteDebugSettingsToRegistry(settings);
     foundation::StartDebugLog(settings.directory + kDebugFilePrefix, settings.fileType,
-                              settings.enabled != 0, settings.maxFilesToKeep);
+                              settings.enabled != 0, settings.maxFilesToKeep,
+                              FolderBytes(settings));
     if (std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile()) {
         log->SetEnabled(settings.enabled != 0);
     }

@@ -7,7 +7,9 @@
 #include "foundation/debug_folder.h"
 #include "foundation/debug_interval.h"
 #include "foundation/debug_line_text.h"
+#include "foundation/peer_log_limit.h"
 #include "foundation/time_tools.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "platform/thread_slot.h"
@@ -32,6 +34,8 @@ platform::ThreadSlot& ThreadRecords() {
     static auto* slot = new platform::ThreadSlot(&FreeThreadRecord);
     return *slot;
 }
+
+constexpr int64_t kDaySeconds = 86400;
 
 int64_t SecondsOf(platform::WallTime time) {
     return std::chrono::floor<std::chrono::seconds>(time.time_since_epoch()).count();
@@ -113,6 +117,14 @@ void CDebugFile::SetInterval(uint32_t interval) {
 void CDebugFile::SetMaxFiles(uint32_t max_files) {
     platform::CriticalSectionLock lock(lock_);
     max_files_ = max_files;
+}
+
+void CDebugFile::SetMaxFolderBytes(uint64_t max_bytes) {
+    platform::CriticalSectionLock lock(lock_);
+    max_bytes_ = max_bytes;
+    if (enabled_.load()) {
+        folder_bytes_ = TrimDebugFiles(folder_prefix_, TrimRules(0));
+    }
 }
 
 void CDebugFile::SetFolder(std::string folder_prefix) {
@@ -244,6 +256,33 @@ void CDebugFile::SetQueueBound(size_t bytes) {
 }
 
 void CDebugFile::PassOn(TThreadStruct& record) {
+    PeerLogLimit* const limit = ScopedPeerLogLimit::Current();
+    if (limit == nullptr) {
+        Queue(record);
+        return;
+    }
+    const PeerLogLimit::Verdict verdict = limit->Admit(platform::CurrentClock().TickMs());
+    if (!verdict.admitted) {
+        record.pending.clear();
+        return;
+    }
+    if (record.pending.size() > PeerLogLimit::kMaxLineBytes) {
+        record.pending.resize(PeerLogLimit::kMaxLineBytes);
+        record.pending += "...";
+    }
+    if (verdict.suppressed > 0) {
+        std::string line = std::move(record.pending);
+        record.pending.clear();
+        AppendDebugLineHeader(record.pending, kDebugChannelSocket, kDebugNone, kDebugNone,
+                              kPlainLine, record.depth);
+        record.pending += PeerLogLimit::SummaryText(verdict.suppressed, limit->Peer());
+        Queue(record);
+        record.pending = std::move(line);
+    }
+    Queue(record);
+}
+
+void CDebugFile::Queue(TThreadStruct& record) {
     ToDebugFileBytes(record.pending);
     if (!record.queue)
         record.queue = queues_.AddQueue();
@@ -261,14 +300,51 @@ bool CDebugFile::WriteQueuedLocked() {
     queues_.TakeAll([this](std::string_view bytes) { batch_ += bytes; });
     if (batch_.empty())
         return false;
-    file_.WriteAll(batch_);
+    WriteBoundedLocked(batch_);
     batch_.clear();
     return true;
 }
 
 void CDebugFile::WriteNowLocked(std::string_view file_bytes) {
-    file_.WriteAll(file_bytes);
+    WriteBoundedLocked(file_bytes);
     RotateIfDueLocked();
+}
+
+DebugTrimRules CDebugFile::TrimRules(uint32_t max_files) const {
+    DebugTrimRules rules;
+    rules.max_files = max_files;
+    rules.max_bytes = max_bytes_;
+    rules.current_path = current_path_;
+    rules.recent = recent_;
+    return rules;
+}
+
+void CDebugFile::WriteBoundedLocked(std::string_view bytes) {
+    if (bytes.empty() || full_)
+        return;
+    if (max_bytes_ != 0 && folder_bytes_ + bytes.size() + kFullNoteReserve > max_bytes_) {
+        // Room for these bytes and some more, so that the folder is not listed for every line.
+        const uint64_t wanted = bytes.size() + kFullNoteReserve + max_bytes_ / 16;
+        DebugTrimRules rules = TrimRules(0);
+        rules.max_bytes = max_bytes_ > wanted ? max_bytes_ - wanted : 1;
+        folder_bytes_ = TrimDebugFiles(folder_prefix_, rules);
+        if (folder_bytes_ + bytes.size() + kFullNoteReserve > max_bytes_) {
+            // The file being written holds the folder's bound by itself.
+            full_ = true;
+            std::string line;
+            AppendDebugLineHeader(line, kDebugChannelLog, kDebugNone, kDebugNone, kPlainLine, 1);
+            line += platform::Format(
+                "Debug folder reached its bound of %llu bytes: lines are dropped until the next "
+                "file",
+                static_cast<unsigned long long>(max_bytes_));
+            ToDebugFileBytes(line);
+            file_.WriteAll(line);
+            folder_bytes_ += line.size();
+            return;
+        }
+    }
+    file_.WriteAll(bytes);
+    folder_bytes_ += bytes.size();
 }
 
 void CDebugFile::RotateIfDueLocked() {
@@ -287,13 +363,20 @@ void CDebugFile::OpenFile() {
     const DebugInterval interval = DebugIntervalAt(interval_, SecondsOf(TimeTools::GetUtcNow()));
     next_boundary_ = interval.next_boundary;
     const std::string path = folder_prefix_ + interval.file_name;
-    file_.Open(platform::MapWindowsPath(path));
-    if (path != current_path_) {
+    // Not for everyone's eyes: the lines hold callers' numbers.
+    file_.Open(platform::MapWindowsPath(path), 0640);
+    recent_ = std::chrono::seconds(interval.next_boundary == kDebugNoBoundary
+                                       ? kDaySeconds
+                                       : interval.next_boundary - interval.start);
+    const bool new_path = path != current_path_;
+    current_path_ = path;
+    full_ = false;
+    folder_bytes_ = max_bytes_ != 0 ? TrimDebugFiles(folder_prefix_, TrimRules(0)) : 0;
+    if (new_path) {
         // A banner only for a file this log was not just writing.
-        current_path_ = path;
         std::string banner = BuildDebugBanner(interval.label);
         ToDebugFileBytes(banner);
-        file_.WriteAll(banner);
+        WriteBoundedLocked(banner);
     }
 }
 
@@ -302,7 +385,7 @@ void CDebugFile::CloseFile() {
     WriteQueuedLocked();
     WriteLogLine("Log file closed");
     file_.Close();
-    TrimDebugFiles(folder_prefix_, max_files_);
+    TrimDebugFiles(folder_prefix_, TrimRules(max_files_));
 }
 
 void CDebugFile::WriteLogLine(const char* text) {
@@ -313,7 +396,7 @@ void CDebugFile::WriteLogLine(const char* text) {
                           GetThreadStruct().depth);
     line += text;
     ToDebugFileBytes(line);
-    file_.WriteAll(line);
+    WriteBoundedLocked(line);
 }
 
 CDebugFile::TThreadStruct& CDebugFile::GetThreadStruct() {

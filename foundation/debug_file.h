@@ -13,6 +13,7 @@
 // The file holds Windows-1252 text with CRLF line ends.
 
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include <string_view>
 
 #include "foundation/debug_channel.h"
+#include "foundation/debug_folder.h"
 #include "foundation/debug_line_queues.h"
 #include "platform/append_only_file.h"
 #include "platform/critical_section.h"
@@ -71,6 +73,10 @@ public:
     // Take effect at the next opening.
     void SetInterval(uint32_t interval);
     void SetMaxFiles(uint32_t max_files);
+    // The most bytes the log's files may hold together (0: no bound): the oldest files go
+    // first, and when the file being written holds that much by itself, its lines are dropped
+    // until the next file. Takes effect at once.
+    void SetMaxFolderBytes(uint64_t max_bytes);
     // Stores the prefix and reopens: the same folder reopens the same file (without a banner).
     void SetFolder(std::string folder_prefix);
 
@@ -113,13 +119,21 @@ public:
     static size_t LiveThreadRecords();
 
 private:
+    // Hands the pending line on, within the limit of the peer the calling thread works for.
     void PassOn(TThreadStruct& record);
+    void Queue(TThreadStruct& record);
     bool WriteQueuedLocked();
     void WriteNowLocked(std::string_view file_bytes);
     void RotateIfDueLocked();
     void OpenFile();
     void CloseFile();
     void WriteLogLine(const char* text);
+    // Every write to the file goes here, within the folder's bound.
+    void WriteBoundedLocked(std::string_view bytes);
+    DebugTrimRules TrimRules(uint32_t max_files) const;
+
+    // What the line that says the folder is full needs.
+    static constexpr uint64_t kFullNoteReserve = 256;
     TThreadStruct& GetThreadStruct();
 
     const uint64_t serial_;
@@ -132,6 +146,13 @@ private:
     std::string batch_;  // the queued lines being written, kept for its memory
     uint32_t interval_;
     uint32_t max_files_;
+    uint64_t max_bytes_ = 0;
+    // The bytes of the log's files, as of the last listing plus what was written since.
+    uint64_t folder_bytes_ = 0;
+    // Set when the current file filled the folder's bound: nothing more is written to it.
+    bool full_ = false;
+    // How long files count as the present (the length of an interval) for the trim.
+    std::chrono::seconds recent_{0};
     std::string folder_prefix_;
     std::string current_path_;
     int64_t next_boundary_ = 0;

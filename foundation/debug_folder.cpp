@@ -33,18 +33,20 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
            platform::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
-// Nanoseconds of the file's last write on the file clock; false when the entry is not a plain
-// file. The last write rather than the creation, which not every file system keeps: a debug
-// file is written until its interval ends, so the two put the files in the same order.
-bool FileAge(const std::filesystem::path& path, int64_t* nanos) {
+// The file's last write and size; false when the entry is not a plain file. The last write
+// rather than the creation, which not every file system keeps: a debug file is written until
+// its interval ends, so the two put the files in the same order.
+bool FileFacts(const std::filesystem::path& path, std::filesystem::file_time_type* written,
+               uint64_t* size) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return false;
-    const std::filesystem::file_time_type written = std::filesystem::last_write_time(path, error);
+    *written = std::filesystem::last_write_time(path, error);
     if (error)
         return false;
-    *nanos =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
+    *size = std::filesystem::file_size(path, error);
+    if (error)
+        *size = 0;
     return true;
 }
 
@@ -56,10 +58,11 @@ std::vector<DebugFolderEntry> ListDebugFiles(const std::string& folder_prefix) {
     SplitPrefix(folder_prefix, &folder, &name_prefix);
 
     struct Found {
-        int64_t age;
+        std::filesystem::file_time_type written;
         std::string folded_name;
         std::string name;
         std::filesystem::path host_path;
+        uint64_t size;
     };
     std::vector<Found> found;
     std::error_code error;
@@ -69,31 +72,47 @@ std::vector<DebugFolderEntry> ListDebugFiles(const std::string& folder_prefix) {
         const std::string name = it->path().filename().string();
         if (!StartsWithIgnoringCase(name, name_prefix) || !EndsWithIgnoringCase(name, ".deb"))
             continue;
-        int64_t age = 0;
-        if (!FileAge(it->path(), &age))
+        std::filesystem::file_time_type written{};
+        uint64_t size = 0;
+        if (!FileFacts(it->path(), &written, &size))
             continue;
-        found.push_back(Found{age, platform::AsciiLower(name), name, it->path()});
+        found.push_back(Found{written, platform::AsciiLower(name), name, it->path(), size});
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return std::tie(a.age, a.folded_name) < std::tie(b.age, b.folded_name);
+        return std::tie(a.written, a.folded_name) < std::tie(b.written, b.folded_name);
     });
 
     std::vector<DebugFolderEntry> entries;
     entries.reserve(found.size());
     for (Found& f : found)
-        entries.push_back(DebugFolderEntry{folder + f.name, std::move(f.host_path)});
+        entries.push_back(
+            DebugFolderEntry{folder + f.name, std::move(f.host_path), f.size, f.written});
     return entries;
 }
 
-void TrimDebugFiles(const std::string& folder_prefix, uint32_t max_files) {
-    if (max_files == 0)
-        return;
+uint64_t TrimDebugFiles(const std::string& folder_prefix, const DebugTrimRules& rules) {
     const std::vector<DebugFolderEntry> files = ListDebugFiles(folder_prefix);
-    for (size_t i = 0; files.size() - i > max_files; ++i) {
+    uint64_t total = 0;
+    for (const DebugFolderEntry& file : files)
+        total += file.size;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    const std::string current = platform::AsciiLower(rules.current_path);
+    size_t left = files.size();
+    for (const DebugFolderEntry& file : files) {
+        const bool too_many =
+            rules.max_files != 0 && left > rules.max_files && now - file.written >= rules.recent;
+        const bool too_big = rules.max_bytes != 0 && total > rules.max_bytes;
+        if (!too_many && !too_big)
+            continue;
+        if (platform::AsciiLower(file.windows_path) == current)
+            continue;
         std::error_code error;
-        if (!std::filesystem::remove(files[i].host_path, error))
-            return;
+        if (!std::filesystem::remove(file.host_path, error))
+            break;
+        total -= file.size;
+        --left;
     }
+    return total;
 }
 
 }  // namespace ruzd::foundation

@@ -110,14 +110,17 @@ PinnedDebugFile::~PinnedDebugFile() {
 }
 
 void StartDebugLog(const std::string& folder_prefix, uint32_t interval, bool enabled,
-                   uint32_t max_files) {
+                   uint32_t max_files, uint64_t max_folder_bytes) {
     if (std::shared_ptr<CDebugFile> log = GetDebugFile()) {
         log->SetInterval(interval);
         log->SetMaxFiles(max_files);
+        log->SetMaxFolderBytes(max_folder_bytes);
         log->SetFolder(folder_prefix);
         return;
     }
-    auto log = std::make_shared<CDebugFile>(folder_prefix, interval, enabled, max_files);
+    auto log = std::make_shared<CDebugFile>(folder_prefix, interval, false, max_files);
+    log->SetMaxFolderBytes(max_folder_bytes);
+    log->SetEnabled(enabled);
     {
         std::lock_guard lock(Globals().log_mutex);
         Globals().log = std::move(log);

@@ -15,10 +15,11 @@
 namespace ruzd::foundation {
 
 // No log yet: creates it (opening its first file when enabled) and starts the writer thread.
-// A log exists: sets its interval, its maximum and then its folder (which reopens the file);
-// the enabled state is left as it is, for the caller to set next with SetEnabled.
+// A log exists: sets its interval, its maxima and then its folder (which reopens the file);
+// the enabled state is left as it is, for the caller to set next with SetEnabled. The files
+// together hold at most `max_folder_bytes` (0: no bound).
 void StartDebugLog(const std::string& folder_prefix, uint32_t interval, bool enabled,
-                   uint32_t max_files);
+                   uint32_t max_files, uint64_t max_folder_bytes = 0);
 // Stops the writer thread (its queued lines are written first), then releases the log, which
 // closes its file when the last copy goes.
 void StopDebugLog();

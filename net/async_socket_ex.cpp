@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "foundation/static_tools.h"
@@ -122,6 +123,10 @@ void CAsyncSocketEx::EndOverBudget() {
 }
 
 std::string CAsyncSocketEx::OverBudgetReason() const {
+    if (authorised_.load()) {
+        return platform::Format("the authorised connection holds more than %zu bytes to send",
+                                buffer_account_->ActiveLimit());
+    }
     return platform::Format("connections not authorised hold more than %zu bytes",
                             buffer_account_->Limit());
 }
@@ -326,9 +331,14 @@ void CAsyncSocketEx::SocketCmdHEARTB(const SocketParameters& parameters) {
         SendHeartbeat(stamp, false);
         return;
     }
-    if (const std::optional<uint64_t> sent = ParseHeartbeatStamp(stamp)) {
-        const int64_t now = static_cast<int64_t>(ToFileTime(platform::CurrentClock().Now()));
-        OnHeartbeatRoundTrip((now - static_cast<int64_t>(*sent)) / 10000);
+    // The stamp is ours only if the peer echoes it faithfully: one from the future, or from
+    // before any round trip could fit in 64 bits, measures nothing.
+    const std::optional<uint64_t> sent = ParseHeartbeatStamp(stamp);
+    const uint64_t now = ToFileTime(platform::CurrentClock().Now());
+    if (sent && *sent <= now) {
+        const uint64_t milliseconds = (now - *sent) / 10000;
+        OnHeartbeatRoundTrip(static_cast<int64_t>(
+            std::min<uint64_t>(milliseconds, std::numeric_limits<int64_t>::max())));
     }
 }
 

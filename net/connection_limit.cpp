@@ -1,6 +1,9 @@
 #include "net/connection_limit.h"
 
 #include "foundation/registry.h"
+#include "net/socket_core/buffer_budget.h"
+#include "net/socket_log.h"
+#include "platform/clock.h"
 
 namespace ruzd::net {
 namespace {
@@ -25,6 +28,43 @@ size_t ReadOtherConnectionsBufferLimit() {
     return static_cast<size_t>(
                ReadPositiveDword("Other Connections Buffer KB", kDefaultOtherConnectionsBufferKB)) *
            1024;
+}
+
+size_t ReadActiveConnectionBufferLimit() {
+    return static_cast<size_t>(
+               ReadPositiveDword("Active Connection Buffer MB", kDefaultActiveConnectionBufferMB)) *
+           1024 * 1024;
+}
+
+std::shared_ptr<BufferBudget> CreateNodeBufferBudget() {
+    return BufferBudget::Create(ReadOtherConnectionsBufferLimit(),
+                                ReadActiveConnectionBufferLimit());
+}
+
+std::shared_ptr<foundation::AddressGate> ReadCentralServerAddresses(const char* port_name) {
+    foundation::CRegistry registry("Pelwix");
+    std::string list;
+    if (!registry.ReadString("Central Server Addresses", list)) {
+        list.clear();
+    }
+    auto gate = std::make_shared<foundation::AddressGate>(list);
+    for (const std::string& bad : gate->BadEntries()) {
+        SocketLog(
+            "%s: \"Central Server Addresses\" entry \"%s\" is neither an address nor an "
+            "address range: it lets nobody in",
+            port_name, bad.c_str());
+    }
+    return gate;
+}
+
+void LogRefusedPeer(foundation::AddressGate& gate, uint32_t address, const std::string& peer,
+                    const char* port_name) {
+    if (gate.ShouldLogRefusal(address, platform::CurrentClock().TickMs())) {
+        SocketLog(
+            "%s: connection from %s refused: not in \"Central Server Addresses\" (logged "
+            "once a minute per address)",
+            port_name, peer.c_str());
+    }
 }
 
 }  // namespace ruzd::net

@@ -194,6 +194,8 @@ void COrvanthellaFileSocket::OnAccept(int error) {
     COrvanthellaFileSocketThread* thread = thread_.load();
     if (thread != nullptr) {
         const std::shared_ptr<COrvanthellaFileSocket> socket = thread->MakeSocket();
+        // The handshake's lines are the new peer's.
+        foundation::ScopedPeerLogLimit limit(&socket->log_limit_);
         if (Accept(*socket)) {
             if (socket->GetHandshakeState() == kHandshakeDone) {
                 thread->AddSocket(socket);
@@ -209,6 +211,25 @@ void COrvanthellaFileSocket::OnAccept(int error) {
     CAsyncSocketEx::OnAccept(error);
 }
 
+foundation::PeerLogLimit* COrvanthellaFileSocket::LogLimitNow() {
+    std::string address;
+    unsigned port = 0;
+    if (!GetPeerName(address, port)) {
+        return &log_limit_;
+    }
+    const COrvanthellaFileSocketThread* thread = thread_.load();
+    if (IsAuthorised() && thread != nullptr && thread->IsCentralAddress(address)) {
+        return nullptr;
+    }
+    log_limit_.SetPeer(address + ":" + std::to_string(port));
+    return &log_limit_;
+}
+
+void COrvanthellaFileSocket::OnReceive(int error) {
+    foundation::ScopedPeerLogLimit limit(LogLimitNow());
+    CAsyncSocketEx::OnReceive(error);
+}
+
 void COrvanthellaFileSocket::OnClose(int error) {
     // The thread's map may hold the last reference.
     const std::shared_ptr<AsyncSocket> self = shared_from_this();
@@ -216,8 +237,12 @@ void COrvanthellaFileSocket::OnClose(int error) {
     if (thread != nullptr && thread->Owner() != nullptr) {
         thread->Owner()->OnOrvanthellaFileSocketClose();
     }
-    CAsyncSocketEx::OnClose(error);
+    {
+        foundation::ScopedPeerLogLimit limit(LogLimitNow());
+        CAsyncSocketEx::OnClose(error);
+    }
     send_room_.Set();
+    log_limit_.ReportSuppressed();
     if (thread != nullptr) {
         thread->RemoveSocket(this);
     }

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/peer_log_limit.h"
 #include "net/async_socket_ex.h"
 #include "platform/event.h"
 
@@ -81,6 +82,7 @@ public:
 
 protected:
     void OnAccept(int error) override;
+    void OnReceive(int error) override;
     void OnClose(int error) override;
     void FlushSendQueue() override;
     // The peer's clock: kept until the connection is the central server's, and refused when it
@@ -116,6 +118,10 @@ private:
     void FinishUpdate(const std::string& name);
     void ResetUpdate();
 
+    // The limit the lines this connection causes are held to now: none for the active central
+    // server's authorised connection, the connection's own for any other.
+    foundation::PeerLogLimit* LogLimitNow();
+
     std::atomic<COrvanthellaFileSocketThread*> thread_;
     std::atomic<uint64_t> serial_{0};
 
@@ -132,6 +138,8 @@ private:
     bool held_overflow_logged_ = false;
     // Set whenever the send queue shrank or the connection closed.
     platform::Event send_room_{false};
+
+    foundation::PeerLogLimit log_limit_;
 
     // The update exchange, on the socket's thread only.
     bool update_requested_ = false;

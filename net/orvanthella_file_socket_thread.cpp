@@ -28,7 +28,7 @@ COrvanthellaFileSocketThread::COrvanthellaFileSocketThread(FileCacheOwner* owner
     : owner_(owner),
       port_(port),
       factory_(std::move(factory)),
-      budget_(budget ? std::move(budget) : BufferBudget::Create(ReadOtherConnectionsBufferLimit())),
+      budget_(budget ? std::move(budget) : CreateNodeBufferBudget()),
       max_connections_(ReadMaxConnections()),
       loop_("File Socket") {
     SocketThreadLoop::Steps steps;
@@ -81,6 +81,7 @@ bool COrvanthellaFileSocketThread::InitInstance() {
     {
         std::lock_guard<std::mutex> guard(listener_lock_);
         listener_ = MakeSocket();
+        listener_->SetAccessGate(ReadCentralServerAddresses("File port"), "File port");
         listening = port_ > 0 && port_ <= 65535 &&
                     listener_->CreateSocket(static_cast<uint16_t>(port_)) &&
                     listener_->Listen(kListenBacklog);
@@ -191,6 +192,11 @@ void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* so
         // Another connection of the central server may be its connection now.
         ApplyCentralClock();
     }
+}
+
+bool COrvanthellaFileSocketThread::IsCentralAddress(const std::string& address) const {
+    std::lock_guard<std::mutex> guard(sockets_lock_);
+    return !central_address_.empty() && central_address_ == address;
 }
 
 size_t COrvanthellaFileSocketThread::SocketCount() const {

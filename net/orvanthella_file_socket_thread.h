@@ -75,10 +75,12 @@ public:
     // the central server that may take the node over.
     bool HasAuthorisedSocketFrom(const std::string& address) const;
 
-    // The address (dotted) of the active central server; empty while there is none. Its first
-    // authorised connection from that address is the central server's: the node's requests
-    // and uploads go on it alone, and only its clock is taken.
+    // The address (dotted, without port) of the active central server; empty while there is
+    // none. Its first authorised connection from that address is the central server's: the
+    // node's requests and uploads go on it alone, and only its clock is taken. Connections from
+    // that address log in full; every other connection's lines are limited as a stranger's.
     void SetCentralAddress(const std::string& address);
+    bool IsCentralAddress(const std::string& address) const;
     bool HasCentralSocket() const;
     // Whether `socket` may remove cached files: the central server's connection, or any
     // authorised one while no central server is active.
@@ -152,7 +154,7 @@ private:
     mutable std::mutex sockets_lock_;
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
     uint64_t last_serial_ = 0;
-    std::string central_address_;
+    std::string central_address_;  // guarded by sockets_lock_
 
     FileRequestTable requests_;
     SocketThreadLoop loop_;

@@ -8,11 +8,13 @@ namespace ruzd::net {
 
 CServerSocketThread::CServerSocketThread(CSocketCallback* receiver, int port,
                                          std::shared_ptr<platform::Waitable> after,
-                                         std::shared_ptr<BufferBudget> budget)
+                                         std::shared_ptr<BufferBudget> budget,
+                                         uint64_t unproven_limit_ms)
     : listener_(std::make_shared<ListenerState>()), loop_("SocketServer") {
     listener_->port.store(port);
     listener_->receiver.callback = receiver;
     listener_->budget = std::move(budget);
+    listener_->unproven_limit_ms = unproven_limit_ms;
     Begin(std::move(after));
 }
 
@@ -37,6 +39,8 @@ void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
         auto socket = CServerSocket::Create(reactor.lock(), holder->receiver);
         socket->SetMaxConnections(ReadMaxConnections());
         socket->SetBufferBudget(holder->budget);
+        socket->SetUnprovenLimitMs(holder->unproven_limit_ms);
+        socket->SetAccessGate(ReadCentralServerAddresses("Command port"), "Command port");
         std::lock_guard guard(holder->lock);
         holder->socket = std::move(socket);
         return true;

@@ -19,10 +19,13 @@ class CServerSocketThread {
 public:
     // Returns once the thread has made its socket (or after 1000 ms). With `after`, the thread
     // listens only once that has been signalled (the end of a listener on the same port); with
-    // `budget`, the bytes its connections hold are bounded by it.
+    // `budget`, the bytes its connections hold are bounded by it; with `unproven_limit_ms`, a
+    // connection that has not been proven that long after it was accepted is ended. The
+    // registry's "Max Connections" and "Central Server Addresses" apply to every listener.
     CServerSocketThread(CSocketCallback* receiver, int port,
                         std::shared_ptr<platform::Waitable> after = nullptr,
-                        std::shared_ptr<BufferBudget> budget = nullptr);
+                        std::shared_ptr<BufferBudget> budget = nullptr,
+                        uint64_t unproven_limit_ms = 0);
     CServerSocketThread(SocketReceiveFunction receive, int port, SocketCloseFunction close,
                         std::shared_ptr<platform::Waitable> after = nullptr);
     // Stops the thread, which closes the listener and every accepted connection without
@@ -55,6 +58,7 @@ private:
         std::atomic<int> port{0};
         SocketReceiver receiver;
         std::shared_ptr<BufferBudget> budget;
+        uint64_t unproven_limit_ms = 0;
 
         std::shared_ptr<CServerSocket> Get() const;
         void Relisten() const;

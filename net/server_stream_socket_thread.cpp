@@ -8,13 +8,10 @@ namespace ruzd::net {
 
 CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owner, int port,
                                                      std::shared_ptr<BufferBudget> budget)
-    : owner_(owner),
-      port_(port),
-      budget_(budget ? std::move(budget)
-                     : BufferBudget::Create(ReadOtherConnectionsBufferLimit())) {
+    : owner_(owner), port_(port), budget_(budget ? std::move(budget) : CreateNodeBufferBudget()) {
     SetLogger([](const std::string& line) { SocketLog("%s", line.c_str()); });
     auto thread = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this), port,
-                                                        nullptr, budget_);
+                                                        nullptr, budget_, kUnprovenLimitMs);
     thread_.Exchange(std::move(thread));
 }
 
@@ -70,8 +67,9 @@ void CServerStreamSocketThread::Restart() {
         std::lock_guard writer(WriterLock());
         old = Thread();
         // The new listener takes the port once the old thread has let it go.
-        auto fresh = std::make_shared<CServerSocketThread>(
-            static_cast<CSocketCallback*>(this), port_, old ? old->Finished() : nullptr, budget_);
+        auto fresh = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this),
+                                                           port_, old ? old->Finished() : nullptr,
+                                                           budget_, kUnprovenLimitMs);
         thread_.Exchange(std::move(fresh));
     }
     if (old) {
@@ -108,6 +106,8 @@ void CServerStreamSocketThread::OnReceive(CClientSocket* socket, int count) {
         ~ReceivingEnds() { thread.store(std::thread::id()); }
     } receiving_ends{receiving_thread_};
     connected_.store(true);
+    foundation::ScopedPeerLogLimit limit(
+        socket->Serial() == active_serial_.load() ? nullptr : &socket->LogLimit());
     const std::shared_ptr<CClientSocket> peer = socket->shared_from_this();
     const size_t kept = peers_.Receive(
         *socket, count,
@@ -116,6 +116,7 @@ void CServerStreamSocketThread::OnReceive(CClientSocket* socket, int count) {
 }
 
 void CServerStreamSocketThread::SetActiveConnection(uint64_t serial) {
+    active_serial_.store(serial);
     if (auto server = Server()) {
         server->SetActiveConnection(serial);
     }
@@ -156,9 +157,14 @@ void CServerStreamSocketThread::OnClose(CClientSocket* socket, int error) {
     unsigned port = 0;
     socket->GetPeerName(address, port);
     peers_.Drop(*socket);
-    if (owner_ != nullptr) {
-        owner_->OnSocketClose(address, port, error, socket->Serial());
+    {
+        foundation::ScopedPeerLogLimit limit(
+            socket->Serial() == active_serial_.load() ? nullptr : &socket->LogLimit());
+        if (owner_ != nullptr) {
+            owner_->OnSocketClose(address, port, error, socket->Serial());
+        }
     }
+    socket->LogLimit().ReportSuppressed();
 }
 
 }  // namespace ruzd::net

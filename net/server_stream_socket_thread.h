@@ -27,6 +27,11 @@ namespace ruzd::net {
 
 class CServerStreamSocketThread : private CSocketCallback, public COutputStreamSocket {
 public:
+    // A connection that the owner has not proven (the message's PeerSocket()->MarkProven(), for
+    // a valid command) this long after it was accepted is closed: an idle peer must not hold one of
+    // the listener's few connections.
+    static constexpr uint64_t kUnprovenLimitMs = 10000;
+
     // Returns once the listener's thread runs (or after 1000 ms); listening follows on it. The
     // bytes held for peers other than the active one are bounded by `budget`, by default one of
     // the listener's own of the registry's size.
@@ -58,7 +63,8 @@ public:
     // before this returns; on any other thread `work` just runs.
     void RunWithoutWriterLock(const std::function<void()>& work);
 
-    // The connection the node works for (0: none), whose bytes the budget does not count.
+    // The connection the node works for (0: none), whose bytes the budget does not count and
+    // which is never closed to make room for another.
     void SetActiveConnection(uint64_t serial);
 
     // Set once a peer has sent bytes, cleared when one closes; without it, whether the listener
@@ -81,6 +87,8 @@ private:
     const int port_;
     const std::shared_ptr<BufferBudget> budget_;
     std::atomic<bool> connected_{false};
+    // The active connection's serial: every other connection's lines are limited.
+    std::atomic<uint64_t> active_serial_{0};
     // The thread that holds the writer's lock (once) while it hands received messages on.
     std::atomic<std::thread::id> receiving_thread_{};
     StreamPeers peers_{CFrameCutter::Side::kListener};

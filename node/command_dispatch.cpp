@@ -11,6 +11,13 @@
 
 namespace ruzd::node {
 
+namespace {
+
+// More connections than the listener holds at once.
+constexpr size_t kMaxInitSenders = 64;
+
+}  // namespace
+
 using foundation::kDebugChannelGeneral;
 using foundation::kDebugChannelSocket;
 using foundation::kDebugNone;
@@ -38,6 +45,15 @@ bool CVesmarinManager::IsConnectedSocket(net::CClientStreamSocket* command) {
         return true;
     }
     return command->ConnectionSerial() == active_connection_;
+}
+
+bool CVesmarinManager::IsCentralCommand(net::CClientStreamSocket* command, int32_t code) {
+    const uint64_t serial = command->ConnectionSerial();
+    std::lock_guard lock(connection_lock_);
+    if (active_connection_ != 0) {
+        return serial == active_connection_;
+    }
+    return static_cast<CommandCode>(code) == CommandCode::kCNINIT || init_senders_.contains(serial);
 }
 
 void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
@@ -90,10 +106,23 @@ void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
     if (!accepted) {
         ManagerLog(kDebugChannelSocket, callId, "command: " + std::to_string(code) + " ignored.");
     } else {
+        // A valid command: the connection is no longer an idle one for the listener.
+        command->PeerSocket()->MarkProven();
+        if (static_cast<CommandCode>(code) == CommandCode::kCNINIT) {
+            std::lock_guard lock(connection_lock_);
+            // Bounded by the listener's connections; a restart of the listener ends them
+            // without a close, so the oldest serials go first.
+            if (init_senders_.size() >= kMaxInitSenders) {
+                init_senders_.erase(init_senders_.begin());
+            }
+            init_senders_.insert(command->ConnectionSerial());
+        }
         // A failing handler must not take the listener's thread down with it: the next command
         // runs as usual.
         try {
-            last_command_time_ = NowSeconds();
+            if (IsCentralCommand(command, code)) {
+                last_command_time_ = NowSeconds();
+            }
             current_command_ = &entry->second;
             (this->*entry->second.handler)(command);
         } catch (...) {
@@ -125,6 +154,7 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
         kDebugChannelSocket, kDebugNone,
         "OnSocketClose " + address + " " + std::to_string(port) + " " + std::to_string(error));
     std::unique_lock lock(connection_lock_);
+    init_senders_.erase(connection);
     if (active_connection_ == 0) {
         lock.unlock();
         ManagerLog(kDebugChannelSocket, kDebugNone,

@@ -8,8 +8,10 @@
 #include "foundation/debug_channel.h"
 #include "foundation/dialogic_install.h"
 #include "foundation/module_version.h"
+#include "foundation/peer_log_limit.h"
 #include "net/cache_path.h"
 #include "node/central_clock.h"
+#include "node/command_codes.h"
 #include "node/manager_log.h"
 #include "node/port_type.h"
 #include "node/vesmarin_manager.h"
@@ -39,7 +41,6 @@ void CVesmarinManager::SocketCmdCNPING(net::CClientStreamSocket* command) {
     const int32_t callId = current_command_id_;
     CommandArguments args = Arguments(command, kDebugChannelGeneral);
     args.LogName();
-    last_command_time_ = NowSeconds();
     int32_t value = 0;
     // A keep-alive without its value is answered all the same, with 0.
     if (!args.MayEndHere().Int(value).AllRead()) {
@@ -94,6 +95,8 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
                    "File Socket not connected from " + peerAddress + ". Ignoring CNINIT");
         return;
     }
+    // The central server from here on: its set-up is logged in full.
+    foundation::ScopedPeerLogLimit central(nullptr);
     CreateFileCacheFolders();
     {
         std::lock_guard lock(connection_lock_);
@@ -165,6 +168,11 @@ InitReplyFields CVesmarinManager::InitReply() const {
 // the user interface is told to stop. Channels stay as they are; the server closed them.
 void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket* command) {
     Arguments(command, kDebugChannelGeneral).LogName();
+    if (!IsCentralCommand(command, static_cast<int32_t>(CommandCode::kCNSTGR))) {
+        ManagerLog(kDebugChannelGeneral, current_command_id_,
+                   "CNSTGR ignored: not from the central server's connection");
+        return;
+    }
     {
         std::lock_guard lock(connection_lock_);
         startup_delay_ = kGracefulStopDelaySeconds;

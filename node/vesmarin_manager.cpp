@@ -128,8 +128,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     move_queue_.Load(NowSeconds());
 
     // One bound for both ports: a peer cannot double it by using the other one as well.
-    const std::shared_ptr<net::BufferBudget> budget =
-        net::BufferBudget::Create(net::ReadOtherConnectionsBufferLimit());
+    const std::shared_ptr<net::BufferBudget> budget = net::CreateNodeBufferBudget();
     listener_ = std::make_unique<net::CServerStreamSocketThread>(
         this, static_cast<int>(command_port_), budget);
     file_listener_ = std::make_unique<net::COrvanthellaFileSocketThread>(
@@ -179,6 +178,12 @@ void CVesmarinManager::ReadPorts() {
             ManagerLog(kDebugChannelSocket, kDebugNone, missingLine);
         }
         ManagerLog(kDebugChannelGeneral, kDebugNone, setLine + std::to_string(port));
+        // A port is 16 bits: a larger number would be cut to some other port without a word.
+        if (port < 1 || port > 65535) {
+            throw CExceptionCM(std::string("The registry's \"") + value + "\" is " +
+                                   std::to_string(port) + ", which is no TCP port (1 to 65535).",
+                               true);
+        }
         return port;
     };
     command_port_ =

@@ -102,6 +102,10 @@ public:
     // With a command: whether it came on the active connection. Without: whether a connection
     // is active.
     bool IsConnectedSocket(net::CClientStreamSocket* command);
+    // Whether a command of `code` on the command's connection is the central server's: one on
+    // the active connection or, while none is active, one on a connection that sent CNINIT
+    // (CNINIT itself included). Only those keep the heartbeat going and may mute the node.
+    bool IsCentralCommand(net::CClientStreamSocket* command, int32_t code);
 
     // The ports read at start-up.
     uint32_t CommandPort() const { return command_port_; }
@@ -312,6 +316,8 @@ private:
     mutable std::recursive_mutex connection_lock_;
     bool client_initialised_ = false;
     uint64_t active_connection_ = 0;  // serial of the active connection, 0 for none
+    // The open connections that sent CNINIT, by serial; a few at most.
+    std::set<uint64_t> init_senders_;
     std::weak_ptr<net::CClientSocket> active_socket_;
     uint32_t startup_delay_ = 0;
     int64_t start_time_ = 0;

@@ -1,6 +1,7 @@
 #include "platform/append_only_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,10 +14,19 @@ AppendOnlyFile::~AppendOnlyFile() {
     Close();
 }
 
-bool AppendOnlyFile::Open(const std::filesystem::path& path) {
+bool AppendOnlyFile::Open(const std::filesystem::path& path, uint32_t mode) {
     Close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    fd_ =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, static_cast<mode_t>(mode));
     return fd_ >= 0;
+}
+
+uint64_t AppendOnlyFile::Size() const {
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || status.st_size < 0) {
+        return 0;
+    }
+    return static_cast<uint64_t>(status.st_size);
 }
 
 void AppendOnlyFile::Close() {

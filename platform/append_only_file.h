@@ -1,9 +1,10 @@
 #pragma once
 
-// A file opened for appending only, as the logs keep theirs: created when missing (readable by
-// all, writable by the owner), every write lands at the end even while another process appends
-// too, and no child process inherits it.
+// A file opened for appending only, as the logs keep theirs: created when missing (with the
+// permissions asked for, by default readable by all and writable by the owner), every write
+// lands at the end even while another process appends too, and no child process inherits it.
 
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 
@@ -17,9 +18,11 @@ public:
     AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
 
     // Opens `path`, first closing a file this object holds; false when it cannot be opened.
-    bool Open(const std::filesystem::path& path);
+    bool Open(const std::filesystem::path& path, uint32_t mode = 0644);
     void Close();
     bool is_open() const { return fd_ >= 0; }
+    // The file's size now; 0 while none is open.
+    uint64_t Size() const;
 
     // Writes all of `bytes`, going on after interruptions; stops at the first error. Nothing
     // happens while no file is open.

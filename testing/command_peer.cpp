@@ -50,6 +50,7 @@ CommandPeer::CommandPeer(unsigned port, const std::function<bool()>& gave_up)
 CommandPeer::CommandPeer(RawConnection connection)
     : connection_(std::move(connection)),
       writer_([this](const uint8_t* frame, int length, const std::string&, unsigned) {
+          sent_bytes_ += static_cast<uint64_t>(length);
           connection_.SendAll(frame, static_cast<size_t>(length));
       }) {}
 

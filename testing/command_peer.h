@@ -63,6 +63,9 @@ public:
     // `gave_up` held.
     bool AwaitCommandsAccepted(const std::function<bool()>& gave_up = {});
 
+    // The bytes sent so far, frames and all.
+    uint64_t SentBytes() const { return sent_bytes_; }
+
     // Whether the node closed the connection (within `patience`).
     bool ClosedByNode(std::chrono::milliseconds patience) {
         return connection_.ClosedWithin(patience);
@@ -70,6 +73,7 @@ public:
 
 private:
     RawConnection connection_;
+    uint64_t sent_bytes_ = 0;
     net::CCallbackOutputStream writer_;
     net::CFrameCutter cutter_{net::CFrameCutter::Side::kClient};
     std::deque<Payload> payloads_;

@@ -17,6 +17,10 @@ void InitialisedNodeTest::UseBoards(const std::string& boards) {
 
 void InitialisedNodeTest::StartAndInitialise(std::vector<std::string> arguments, int32_t first_id) {
     node_ = StartNode(std::move(arguments));
+    Initialise(first_id);
+}
+
+void InitialisedNodeTest::Initialise(int32_t first_id) {
     peer_ = std::make_unique<CommandPeer>(command_port_);
     ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
     // Keep-alives are dropped without a word until the start-up delay has passed.

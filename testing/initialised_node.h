@@ -28,6 +28,8 @@ protected:
     // `first_id`. A node started before is replaced.
     void StartAndInitialise(std::vector<std::string> arguments = {"-debug", "-d"},
                             int32_t first_id = 2);
+    // The same for the node started already (node_).
+    void Initialise(int32_t first_id = 2);
 
     // Every command sent before it has run once this keep-alive is answered.
     void Settle(int32_t id = 99);

@@ -117,6 +117,15 @@ std::unique_ptr<CommandPeer> ManagerOnBoardsTest::Connect() {
     return peer;
 }
 
+std::unique_ptr<CommandPeer> ManagerOnBoardsTest::ConnectCentral() {
+    auto peer = std::make_unique<CommandPeer>(command_port_);
+    EXPECT_TRUE(peer->IsConnected());
+    peer->SendInit(1);
+    peer->SendInts(12, 2, {1});
+    EXPECT_EQ(peer->ReceiveInts(), (std::vector<int32_t>{1, 1}));
+    return peer;
+}
+
 std::filesystem::path ManagerOnBoardsTest::DebugFolder() const {
     return root_.path() / "drives" / "c" / "Ruzd" / "Debug";
 }

@@ -91,6 +91,9 @@ protected:
     // A central server connected to the command port, past the start-up delay: its keep-alive
     // has been answered, so the listener sends it every event.
     std::unique_ptr<CommandPeer> Connect();
+    // The same for the central server's connection: it sent CNINIT first (which finds no file
+    // connection), so that its commands count as the central server's.
+    std::unique_ptr<CommandPeer> ConnectCentral();
 
     std::filesystem::path DebugFolder() const;
     // The debug log's lines so far.

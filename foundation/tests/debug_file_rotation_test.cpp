@@ -178,6 +178,61 @@ TEST_F(DebugFileTest, OldestFilesBeyondTheMaximumAreDeletedAtClose) {
                                          "Tav12081405.deb", "Tav12081410.deb", "TavDir.deb"));
 }
 
+TEST_F(DebugFileTest, TheFolderBoundDeletesTheOldestFilesThenStopsTheCurrentOne) {
+    int age = 3;
+    for (const char* name : {"Tav12070000.deb", "Tav12070005.deb", "Tav12070010.deb"}) {
+        std::ofstream(folder() / name) << std::string(40000, 'x');
+        std::filesystem::last_write_time(
+            folder() / name,
+            std::filesystem::file_time_type::clock::now() - std::chrono::hours(age--));
+    }
+    const uint64_t bound = 100000;
+    const auto folder_bytes = [&] {
+        uint64_t total = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder()))
+            total += entry.file_size();
+        return total;
+    };
+    CDebugFile log(kPrefix, 0, true, 0);
+    log.SetMaxFolderBytes(bound);
+    EXPECT_THAT(FileNames(), ElementsAre("Tav12070005.deb", "Tav12070010.deb", "Tav12081405.deb"));
+    const std::string text(1000, 'y');
+    for (int i = 0; i < 200; ++i) {
+        Line(log, text.c_str());
+        ASSERT_LE(folder_bytes(), bound) << i;
+    }
+    // The file being written is never deleted: it holds the bound alone and stops.
+    EXPECT_THAT(FileNames(), ElementsAre("Tav12081405.deb"));
+    const std::vector<std::string> lines = LogLines("Tav12081405.deb");
+    EXPECT_THAT(lines.back(), ::testing::HasSubstr("Debug folder reached its bound of 100000 "
+                                                   "bytes: lines are dropped until the next file"));
+    // Not readable by everyone: the lines hold callers' numbers.
+    const auto permissions = std::filesystem::status(folder() / "Tav12081405.deb").permissions();
+    EXPECT_EQ(permissions & std::filesystem::perms::others_all, std::filesystem::perms::none);
+
+    // The next file starts writing again, the full one going first when room is needed.
+    clock_.Advance(minutes(5));
+    Line(log, "next");
+    Line(log, text.c_str());
+    EXPECT_THAT(LogLines("Tav12081410.deb").back(), ::testing::EndsWith(text));
+}
+
+TEST_F(DebugFileTest, ClockJumpsThatOpenManyFilesNeverDeleteTheFilesOfThePresent) {
+    Touch("Tav12070000.deb", std::chrono::hours(2));
+    CDebugFile log(kPrefix, 0, true, 2);
+    Line(log, "the present");
+    // The log's clock jumps ahead again and again (the central server's time shifts): every jump
+    // opens a file, and by the count the present's file would be the oldest to go.
+    for (int jump = 0; jump < 4; ++jump) {
+        clock_.Advance(std::chrono::hours(1));
+        Line(log, "jump");
+    }
+    const std::vector<std::string> names = FileNames();
+    EXPECT_THAT(names, ::testing::Contains("Tav12081405.deb"));
+    // A file of the past still goes for the count.
+    EXPECT_THAT(names, ::testing::Not(::testing::Contains("Tav12070000.deb")));
+}
+
 TEST_F(DebugFileTest, MaximumOfZeroKeepsEveryFile) {
     for (int i = 0; i < 5; ++i)
         Touch(platform::Format("Tav1207%04d.deb", i));

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "net/connection_limit.h"
 #include "net/socket_core/socket_options.h"
 #include "platform/wsa_error.h"
 
@@ -90,6 +91,12 @@ bool AsyncSocket::Connect(const std::string& host, uint16_t port) {
     return connected_.load();
 }
 
+void AsyncSocket::SetAccessGate(std::shared_ptr<foundation::AddressGate> gate,
+                                std::string port_name) {
+    gate_ = std::move(gate);
+    port_name_ = std::move(port_name);
+}
+
 bool AsyncSocket::Accept(AsyncSocket& target, sockaddr_in* peer) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
@@ -107,6 +114,15 @@ bool AsyncSocket::Accept(AsyncSocket& target, sockaddr_in* peer) {
         return false;
     }
     accept_pause_.Accepted();
+    if (gate_ && !gate_->Admits(ntohl(address.sin_addr.s_addr))) {
+        CloseDescriptor(fd);
+        std::string text;
+        unsigned port = 0;
+        DescribeIpv4(address, text, port);
+        LogRefusedPeer(*gate_, ntohl(address.sin_addr.s_addr), text, port_name_.c_str());
+        last_error_.store(platform::kWsaEconnrefused);
+        return false;
+    }
     if (target.fd_.load() >= 0) {
         CloseDescriptor(fd);
         last_error_.store(platform::kWsaEinval);

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "foundation/address_gate.h"
 #include "net/socket_core/accept_pause.h"
 #include "net/socket_core/socket_reactor.h"
 #include "platform/critical_section.h"
@@ -39,6 +40,9 @@ public:
     // Takes a waiting connection into `target` (which must not be open), which is watched by
     // this socket's reactor from then on. `peer` receives the peer's address when given.
     bool Accept(AsyncSocket& target, sockaddr_in* peer = nullptr);
+    // The peers a listener lets in (none: every peer); Accept closes the others at once and
+    // fails with kWsaEconnrefused. Set before listening.
+    void SetAccessGate(std::shared_ptr<foundation::AddressGate> gate, std::string port_name);
 
     // The bytes sent (possibly fewer than `length`), or -1.
     int Send(const uint8_t* data, size_t length);
@@ -98,6 +102,8 @@ private:
     std::atomic<bool> close_seen_{false};
     std::atomic<int> close_error_{0};
     AcceptPause accept_pause_;
+    std::shared_ptr<foundation::AddressGate> gate_;
+    std::string port_name_;
 };
 
 }  // namespace ruzd::net

@@ -2,8 +2,8 @@
 
 namespace ruzd::net {
 
-std::shared_ptr<BufferBudget> BufferBudget::Create(size_t limit) {
-    return std::shared_ptr<BufferBudget>(new BufferBudget(limit));
+std::shared_ptr<BufferBudget> BufferBudget::Create(size_t limit, size_t active_limit) {
+    return std::shared_ptr<BufferBudget>(new BufferBudget(limit, active_limit));
 }
 
 size_t BufferBudget::Total() const {
@@ -26,7 +26,24 @@ bool BufferAccount::Hold(Part part, size_t bytes) {
         budget_->total_ = budget_->total_ - held_[part] + bytes;
     }
     held_[part] = bytes;
-    return !counted_ || budget_->total_ <= budget_->limit_;
+    if (!counted_) {
+        return part != kQueued || budget_->active_limit_ == 0 || bytes <= budget_->active_limit_;
+    }
+    return budget_->total_ <= budget_->limit_;
+}
+
+std::string BufferAccount::OverLimitReason() const {
+    bool counted = true;
+    {
+        std::lock_guard guard(budget_->lock_);
+        counted = counted_;
+    }
+    if (!counted) {
+        return "the active connection holds more than " + std::to_string(budget_->active_limit_) +
+               " bytes to send";
+    }
+    return "connections other than the active one hold more than " +
+           std::to_string(budget_->limit_) + " bytes";
 }
 
 void BufferAccount::SetCounted(bool counted) {

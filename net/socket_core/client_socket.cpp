@@ -57,6 +57,7 @@ std::shared_ptr<CClientSocket> CClientSocket::CreateAccepted(
     socket->fd_.store(fd);
     socket->account_ = std::move(account);
     DescribeIpv4(peer, socket->peer_address_, socket->peer_port_);
+    socket->log_limit_.SetPeer(socket->peer_address_ + ":" + std::to_string(socket->peer_port_));
     return socket;
 }
 
@@ -241,24 +242,29 @@ void CClientSocket::AccountQueueLocked(bool grew) {
 }
 
 void CClientSocket::EndOverBudget() {
-    if (over_budget_.exchange(true)) {
+    End(account_->OverLimitReason());
+}
+
+void CClientSocket::End(const std::string& reason) {
+    if (ending_.exchange(true)) {
         return;
     }
-    std::string address;
-    unsigned port = 0;
-    GetPeerName(address, port);
-    SocketLog(
-        "Connection from %s:%u closed: connections other than the active one hold more "
-        "than %zu bytes",
-        address.c_str(), port, account_->Limit());
+    if (!reason.empty()) {
+        std::string address;
+        unsigned port = 0;
+        GetPeerName(address, port);
+        SocketLog("Connection from %s:%u closed: %s", address.c_str(), port, reason.c_str());
+    }
     {
         platform::CriticalSectionLock guard(lock_);
         closing_.store(true);
         queue_.Clear();
         want_write_.store(false);
     }
-    account_->Hold(BufferAccount::kQueued, 0);
-    account_->Hold(BufferAccount::kReceived, 0);
+    if (account_) {
+        account_->Hold(BufferAccount::kQueued, 0);
+        account_->Hold(BufferAccount::kReceived, 0);
+    }
     // Never closed in the middle of a send or of a receive notification: its callers may hold
     // locks that the close's notification takes.
     if (auto reactor = reactor_.lock()) {
@@ -379,7 +385,7 @@ bool CClientSocket::OnReceive() {
         OnClose(0);
         return false;
     }
-    if (over_budget_.load()) {
+    if (ending_.load()) {
         // Its close is on the way; nothing more of it is kept.
         return true;
     }

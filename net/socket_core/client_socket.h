@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "foundation/peer_log_limit.h"
 #include "net/socket_callback.h"
 #include "net/socket_core/buffer_budget.h"
 #include "net/socket_core/send_queue.h"
@@ -75,6 +76,17 @@ public:
     void SetBufferCounted(bool counted);
     void HoldReceived(size_t bytes);
 
+    // Whether the peer has sent something its receiver took as a valid message: a listener
+    // closes the connections that stay without one for too long.
+    void MarkProven() { proven_.store(true); }
+    bool IsProven() const { return proven_.load(); }
+    // What the lines this connection's peer causes may cost while it is not the active one.
+    foundation::PeerLogLimit& LogLimit() { return log_limit_; }
+    // Ends the connection with a line "Connection from <peer> closed: <reason>" (none for an
+    // empty reason): nothing more is sent or handed on, and the close, told to the receiver,
+    // follows on the reactor's thread. Any thread; only the first call counts.
+    void End(const std::string& reason);
+
     size_t QueuedBlocks() const;
     size_t QueuedBytes() const;
     size_t QueuedFrontSize() const;
@@ -107,8 +119,7 @@ private:
 
     // Records the queue's bytes in the account; past the budget after `grew`, the end.
     void AccountQueueLocked(bool grew);
-    // Ends a connection that holds more than the budget allows: nothing more is sent or handed
-    // on, and the close follows on the reactor's thread.
+    // Ends a connection that holds more than the budget allows.
     void EndOverBudget();
 
     void DrainLocked();
@@ -128,7 +139,9 @@ private:
     std::atomic<bool> closing_{false};
     std::atomic<bool> want_write_{false};
     std::atomic<int> fd_{-1};
-    std::atomic<bool> over_budget_{false};
+    std::atomic<bool> ending_{false};
+    std::atomic<bool> proven_{false};
+    foundation::PeerLogLimit log_limit_;
     // Set before the connection is handed out, never changed afterwards.
     std::shared_ptr<BufferAccount> account_;
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "net/connection_limit.h"
 #include "net/socket_core/socket_options.h"
 #include "net/socket_log.h"
 #include "platform/error_output.h"
@@ -247,7 +248,7 @@ bool CServerSocket::AcceptOne() {
         }
     }
     accept_pause_.Accepted();
-    if (TurnAwayOverLimit(fd, peer)) {
+    if (RefusedByGate(fd, peer) || TurnAwayOverLimit(fd, peer)) {
         return true;
     }
     SetStreamOptions(fd);
@@ -278,7 +279,53 @@ bool CServerSocket::AcceptOne() {
         clients_.push_back(client);
     }
     reactor->Add(client);
+    WatchUnproven(reactor, client);
     return true;
+}
+
+void CServerSocket::SetAccessGate(std::shared_ptr<foundation::AddressGate> gate,
+                                  std::string port_name) {
+    std::lock_guard guard(lock_);
+    gate_ = std::move(gate);
+    port_name_ = std::move(port_name);
+}
+
+bool CServerSocket::RefusedByGate(int fd, const sockaddr_in& peer) {
+    std::shared_ptr<foundation::AddressGate> gate;
+    std::string port_name;
+    {
+        std::lock_guard guard(lock_);
+        gate = gate_;
+        port_name = port_name_;
+    }
+    const uint32_t address = ntohl(peer.sin_addr.s_addr);
+    if (!gate || gate->Admits(address)) {
+        return false;
+    }
+    CloseDescriptor(fd);
+    std::string text;
+    unsigned port = 0;
+    DescribeIpv4(peer, text, port);
+    LogRefusedPeer(*gate, address, text, port_name.c_str());
+    return true;
+}
+
+void CServerSocket::WatchUnproven(const std::shared_ptr<SocketReactor>& reactor,
+                                  const std::shared_ptr<CClientSocket>& client) {
+    const uint64_t limit = unproven_limit_ms_.load();
+    if (limit == 0) {
+        return;
+    }
+    reactor->PostAfter(
+        limit, [weak_server = weak_from_this(), weak = client->weak_from_this(), limit] {
+            const auto server = weak_server.lock();
+            const auto held = weak.lock();
+            if (!server || !held || !held->IsOpen() || held->IsClosing() || held->IsProven() ||
+                held->Serial() == server->active_serial_.load()) {
+                return;
+            }
+            held->End("no valid command within " + std::to_string(limit / 1000) + " s");
+        });
 }
 
 void CServerSocket::SetBufferBudget(std::shared_ptr<BufferBudget> budget) {
@@ -287,6 +334,7 @@ void CServerSocket::SetBufferBudget(std::shared_ptr<BufferBudget> budget) {
 }
 
 void CServerSocket::SetActiveConnection(uint64_t serial) {
+    active_serial_.store(serial);
     for (const auto& client : Clients()) {
         client->SetBufferCounted(serial == 0 || client->Serial() != serial);
     }
@@ -297,10 +345,15 @@ bool CServerSocket::TurnAwayOverLimit(int fd, const sockaddr_in& peer) {
     size_t held = 0;
     {
         std::lock_guard guard(lock_);
-        held = clients_.size();
+        // Those ending already make room by themselves.
+        held = static_cast<size_t>(std::count_if(clients_.begin(), clients_.end(),
+                                                 [](const auto& c) { return !c->IsClosing(); }));
     }
     if (limit == 0 || held < limit) {
         over_limit_logged_ = false;
+        return false;
+    }
+    if (MakeRoom(held)) {
         return false;
     }
     CloseDescriptor(fd);
@@ -311,6 +364,32 @@ bool CServerSocket::TurnAwayOverLimit(int fd, const sockaddr_in& peer) {
         DescribeIpv4(peer, address, port);
         SocketLog("Connection from %s:%u turned away: %zu connections held already",
                   address.c_str(), port, held);
+    }
+    return true;
+}
+
+bool CServerSocket::MakeRoom(size_t held) {
+    const uint64_t active = active_serial_.load();
+    std::shared_ptr<CClientSocket> oldest;
+    {
+        std::lock_guard guard(lock_);
+        // The list is in the order of acceptance.
+        const auto found = std::find_if(clients_.begin(), clients_.end(), [active](const auto& c) {
+            return !c->IsClosing() && c->Serial() != active;
+        });
+        if (found == clients_.end()) {
+            return false;
+        }
+        oldest = *found;
+    }
+    // One line while the limit holds: a peer that opens connections without end must not
+    // write a line for each.
+    if (!over_limit_logged_) {
+        over_limit_logged_ = true;
+        oldest->End("the oldest of " + std::to_string(held) +
+                    " connections, to make room for a new one");
+    } else {
+        oldest->End({});
     }
     return true;
 }

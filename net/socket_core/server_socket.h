@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/address_gate.h"
 #include "net/socket_callback.h"
 #include "net/socket_core/accept_pause.h"
 #include "net/socket_core/buffer_budget.h"
@@ -57,11 +58,18 @@ public:
     uint64_t AcceptPauses() const { return accept_pause_.Count(); }
     std::vector<std::shared_ptr<CClientSocket>> Clients() const;
 
-    // Connections held at once (0: no limit); one more is accepted and closed at once.
+    // Connections held at once (0: no limit). One more makes room by ending the oldest
+    // connection other than the active one; when there is none, it is closed at once.
     void SetMaxConnections(size_t limit) { max_connections_.store(limit); }
+    // A connection that has not been proven (CClientSocket::MarkProven) this long after it was
+    // accepted is ended, unless it is the active one (0: never).
+    void SetUnprovenLimitMs(uint64_t limit_ms) { unproven_limit_ms_.store(limit_ms); }
+    // The peers that may connect (none: every peer); the others are closed at accept.
+    void SetAccessGate(std::shared_ptr<foundation::AddressGate> gate, std::string port_name);
     // The budget of the bytes the connections accepted from now on hold (none: no bound).
     void SetBufferBudget(std::shared_ptr<BufferBudget> budget);
-    // Only the connection of serial `serial` (0: none) is left out of the budget.
+    // The connection the node works for (0: none): left out of the budget, never ended to make
+    // room nor for want of proof.
     void SetActiveConnection(uint64_t serial);
 
     // Ends every accepted connection without telling the receiver and stops listening.
@@ -79,8 +87,15 @@ private:
 
     // False when nothing more waits to be accepted now.
     bool AcceptOne();
-    // True (and the connection closed) when the list is full.
+    // True (and the connection closed) when the gate refuses the peer.
+    bool RefusedByGate(int fd, const sockaddr_in& peer);
+    // True (and the connection closed) when the list is full and nothing can make room.
     bool TurnAwayOverLimit(int fd, const sockaddr_in& peer);
+    // Ends the oldest connection other than the active one; false when there is none.
+    bool MakeRoom(size_t held);
+    // Ends `client` later when it is still unproven by then.
+    void WatchUnproven(const std::shared_ptr<SocketReactor>& reactor,
+                       const std::shared_ptr<CClientSocket>& client);
     // A closing connection leaves the list.
     void Forget(const CClientSocket* socket);
     SocketReceiver AcceptedReceiver() const;
@@ -96,6 +111,8 @@ private:
     AcceptPause accept_pause_;
 
     std::atomic<size_t> max_connections_{0};
+    std::atomic<uint64_t> unproven_limit_ms_{0};
+    std::atomic<uint64_t> active_serial_{0};
     // Set while connections are turned away at the limit, so that it is logged once; on the
     // reactor's thread only.
     bool over_limit_logged_ = false;
@@ -103,6 +120,8 @@ private:
     mutable std::mutex lock_;
     std::vector<std::shared_ptr<CClientSocket>> clients_;
     std::shared_ptr<BufferBudget> budget_;
+    std::shared_ptr<foundation::AddressGate> gate_;
+    std::string port_name_;
 };
 
 }  // namespace ruzd::net

@@ -204,11 +204,12 @@ TEST_F(ServerStreamSocketThreadTest, RepliesReachTheirPeerAndEventsReachAll) {
 }
 
 TEST_F(ServerStreamSocketThreadTest,
-       APeerThatNeverReadsIsClosedPastTheBudgetAndTheActiveOneGoesOn) {
-    const auto budget = BufferBudget::Create(256 * 1024);
+       APeerThatNeverReadsIsClosedPastTheBudgetAndTheActiveOneOnlyPastItsOwnBound) {
+    const auto budget = BufferBudget::Create(256 * 1024, 1024 * 1024);
     CServerStreamSocketThread listener(&owner, 0, budget);
     const unsigned port = ListeningPort(listener);
     RawConnection active = RawConnection::Connect(port);
+    const unsigned active_port = active.LocalPort();
     const auto active_end = OnlyConnection(listener);
     ASSERT_TRUE(active_end);
     RawConnection silent = RawConnection::Connect(port);
@@ -233,6 +234,14 @@ TEST_F(ServerStreamSocketThreadTest,
     const Bytes last = Message(78, "still connected");
     listener.Send(last.data(), static_cast<int>(last.size()));
     EXPECT_EQ(active.Read(last.size()), last);
+
+    // The active peer stops reading too: its queue grows to its own bound, not further.
+    for (sent = 0; listener.Server()->Clients().size() == 1 && sent < 2000; ++sent) {
+        listener.Send(event.data(), static_cast<int>(event.size()));
+    }
+    EXPECT_TRUE(active.WaitClosed());
+    ASSERT_TRUE(owner.WaitForCloses(2));
+    EXPECT_EQ(owner.Closes()[1].port, active_port);
 }
 
 TEST_F(ServerStreamSocketThreadTest, SendToPicksOnePeer) {

@@ -59,6 +59,9 @@ int64_t LocalTime(int hour, int minute = 0, int second = 0) {
     return platform::UtcSecondsOfLocalTime(2031, 3, 10, hour, minute, second);
 }
 
+constexpr int32_t kCNPING = 12;
+constexpr int32_t kCNSTGR = 13;
+
 platform::WallTime AtSeconds(int64_t seconds) {
     return platform::WallTime{} + std::chrono::seconds(seconds);
 }
@@ -84,7 +87,7 @@ protected:
     // A keep-alive accepted from the central server `seconds` after the start.
     void CommandAt(int64_t seconds) {
         clock_.SetNow(AtSeconds(start_ + seconds));
-        Connect();
+        ConnectCentral();
     }
 
     // The debug log's lines so far; the log ends with this.
@@ -167,7 +170,7 @@ TEST_F(ManagerTickTest, AfterACommandTheNodeIsStartingReadyOrClosing) {
     // The connection stays open: closed, it would shut the workers down whenever its close
     // reached the node, racing the worker this test starts.
     clock_.SetNow(AtSeconds(start_ + 10));
-    const std::unique_ptr<testing::CommandPeer> peer = Connect();
+    const std::unique_ptr<testing::CommandPeer> peer = ConnectCentral();
     TickAt(10);
     EXPECT_THAT(callback_.LastText(), Optional(std::string("Starting")));
     TickAt(20);
@@ -229,6 +232,26 @@ TEST_F(ManagerTickTest, At601SecondsTheHeartbeatStopsWithItsWarningOnEveryContac
                           "WARNING: Current Tormbel status is -2 (Notifying Tormbel "
                           "disabled)"),
               2u);
+}
+
+TEST_F(ManagerTickTest, AStrangersCommandsNeitherStopTheHeartbeatNorMuteTheNode) {
+    TormbelWindow tormbel("1");
+    Start();
+    // A connection that never sent CNINIT: its keep-alive is answered, and that is all.
+    clock_.SetNow(AtSeconds(start_ + 10));
+    const std::unique_ptr<testing::CommandPeer> stranger = Connect();
+    clock_.SetNow(AtSeconds(start_ + 20));
+    stranger->SendInts(kCNSTGR, 2, {});
+    stranger->SendInts(kCNPING, 3, {3});
+    EXPECT_EQ(stranger->ReceiveInts(), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(callback_.stops(), 0);
+
+    TickAt(21);   // contact
+    TickAt(611);  // 601 seconds after the stranger's keep-alive
+    EXPECT_EQ(manager_->TormbelStatus(), kTormbelRunning);
+    EXPECT_EQ(tormbel.Heartbeats(), 2);
+    EXPECT_EQ(CountEnding(LogLines(), "CNSTGR ignored: not from the central server's connection"),
+              1u);
 }
 
 TEST_F(ManagerTickTest, WithoutAWatchdogTheStatusIsMinusOneWithAWarningOnEveryContact) {

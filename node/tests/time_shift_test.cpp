@@ -37,7 +37,7 @@ TEST_F(TimeShiftTest, EverySetMomentMovesByTheShift) {
     CVesmarinManager& manager = Start();
     clock_.Advance(std::chrono::seconds(6));
     const int64_t pinged = NowSeconds();
-    Connect();
+    ConnectCentral();
     ASSERT_EQ(manager.GetStoredMoments().lastCommand, pinged);
 
     manager.OnTimeShiftDetected(-3600);

@@ -1,0 +1,193 @@
+// Strangers on the node's two ports, with connections of the test's own against the real node
+// program: they cannot keep the central server out, a connection that says nothing valid does
+// not stay, what they send costs the debug log less than four bytes for each byte, and peers
+// outside the registry's "Central Server Addresses" are closed at accept.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/registry.h"
+#include "testing/command_peer.h"
+#include "testing/file_peer.h"
+#include "testing/initialised_node.h"
+#include "testing/loopback_socket.h"
+
+namespace ruzd::app {
+namespace {
+
+using testing::CommandPeer;
+using testing::RawConnection;
+
+constexpr int32_t kCNPING = 12;
+constexpr int32_t kCNSTRT = 15;
+constexpr int32_t kNoSuchCommand = 30000;
+constexpr int32_t kKeepAliveEcho = 1;
+
+class PortStrangersTest : public testing::InitialisedNodeTest {
+protected:
+    PortStrangersTest() { UseBoards("voice 1 4\nip 0 0\n"); }
+
+    static std::vector<std::string> Arguments() { return {"-debug", "-d", "-w1"}; }
+
+    // What the node's debug files hold now, once a keep-alive of the central server has been
+    // answered (every line caused before it has been handed to the log's writer by then).
+    uint64_t DebugBytes() {
+        Settle();
+        uint64_t total = 0;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(work_.path() / "node" / "debug")) {
+            total += entry.file_size();
+        }
+        return total;
+    }
+
+    static size_t CountOf(const std::string& text, const std::string& part) {
+        size_t count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+};
+
+// ---- The command port ----
+
+TEST_F(PortStrangersTest, CommandPortSilentConnectionsNeverKeepTheCentralOutNorPushItOut) {
+    node_ = StartNode(Arguments());
+    // As many as the listener holds ("Max Connections"), before the central server comes.
+    std::vector<RawConnection> silent;
+    silent.push_back(RawConnection::ConnectWhenListening(command_port_));
+    for (int i = 1; i < 32; ++i) {
+        silent.push_back(RawConnection::Connect(command_port_));
+    }
+    // The central server's connection makes room by closing the oldest that never became
+    // active, and becomes the active one.
+    Initialise();
+    EXPECT_TRUE(silent.front().ClosedWithin(testing::kPatience));
+
+    // A second wave finds the active connection untouchable.
+    std::vector<RawConnection> more;
+    for (int i = 0; i < 8; ++i) {
+        more.push_back(RawConnection::Connect(command_port_));
+    }
+    Settle(100);
+    EXPECT_THAT(node_->DebugLog(), ::testing::HasSubstr("connections, to make room for a new one"));
+}
+
+TEST_F(PortStrangersTest, CommandPortClosesAConnectionWithoutAValidCommandAfterTenSeconds) {
+    // Ten seconds of the node's are one of the test's.
+    environment_.Set("RUZD_TIME_SCALE", "10");
+    node_ = StartNode(Arguments());
+    CommandPeer valid(command_port_, [this] { return node_->HasEnded(); });
+    ASSERT_TRUE(valid.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
+    RawConnection silent = RawConnection::Connect(command_port_);
+    CommandPeer garbage(command_port_);
+    garbage.SendInts(kNoSuchCommand, 1, {});
+
+    EXPECT_TRUE(silent.ClosedWithin(testing::kPatience));
+    EXPECT_TRUE(garbage.ClosedByNode(testing::kPatience));
+    // The connection whose keep-alive was answered stays.
+    valid.SendInts(kCNPING, 7, {7});
+    EXPECT_EQ(valid.ReceiveCode(kKeepAliveEcho).has_value(), true);
+    EXPECT_TRUE(node_->WaitForLog("closed: no valid command within 10 s"));
+}
+
+TEST_F(PortStrangersTest, CommandPortAStrangersFloodWritesLessLogThanFourTimesItsBytes) {
+    StartAndInitialise(Arguments());
+    const uint64_t before = DebugBytes();
+    uint64_t sent = 0;
+    {
+        CommandPeer stranger(command_port_);
+        // Unknown commands, and known ones that only the active connection may send.
+        for (int32_t i = 0; i < 20000; ++i) {
+            stranger.SendInts(i % 2 == 0 ? kNoSuchCommand : kCNSTRT, i, {});
+        }
+        sent = stranger.SentBytes();
+    }
+    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.1:"));
+    const uint64_t written = DebugBytes() - before;
+    EXPECT_LT(written, 4 * sent) << written << " bytes of log for " << sent << " bytes";
+}
+
+// ---- The file port ----
+
+TEST_F(PortStrangersTest, FilePortDeflatedLinesOfAStrangerWriteLessLogThanFourTimesTheirBytes) {
+    foundation::CRegistry("Pelwix").WriteDword("FileCacheSyncUseCompression", 1);
+    StartAndInitialise(Arguments());
+    // Authorised with the password everybody knows, from a machine that is not the central
+    // server's.
+    std::unique_ptr<testing::FilePeer> stranger =
+        testing::FilePeer::AuthorisedFrom("127.0.0.2", file_port_);
+    ASSERT_TRUE(stranger);
+    ASSERT_TRUE(stranger->Compressing());
+    const uint64_t before = DebugBytes();
+    const std::string line = "NOSUCH " + std::string(30000, 'A') + "\r";
+    uint64_t sent = 0;
+    for (int i = 0; i < 100; ++i) {
+        const std::vector<uint8_t> wire =
+            stranger->Encode(reinterpret_cast<const uint8_t*>(line.data()), line.size());
+        sent += wire.size();
+        stranger->SendWire(wire);
+    }
+    stranger->Close();
+    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2:"));
+    const uint64_t written = DebugBytes() - before;
+    EXPECT_LT(written, 4 * sent) << written << " bytes of log for " << sent << " bytes";
+}
+
+TEST_F(PortStrangersTest, FilePortHeartbeatStampsOfAnySizeAreReadChecked) {
+    StartAndInitialise(Arguments());
+    std::unique_ptr<testing::FilePeer> stranger =
+        testing::FilePeer::AuthorisedFrom("127.0.0.2", file_port_);
+    ASSERT_TRUE(stranger);
+    // The largest high half, and a stamp from the future: neither is a round trip.
+    stranger->SendText("HEARTB 0 21474836480000000000\r");
+    stranger->SendText("HEARTB 0 42949672954294967295\r");
+    stranger->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(stranger->ReadLine(), "HEARTB 0 00000000010000000002");
+    Settle();
+    EXPECT_FALSE(node_->HasEnded()) << node_->Stderr();
+}
+
+// ---- Both ports ----
+
+TEST_F(PortStrangersTest, APortOutsideOneTo65535IsRefusedWithAClearError) {
+    foundation::CRegistry("Pelwix").WriteDword("Local TCP port", 65536 + command_port_);
+    node_ = StartNode(Arguments());
+    ASSERT_TRUE(node_->WaitForExit().has_value());
+    EXPECT_THAT(node_->DebugLog(), ::testing::HasSubstr("The registry's \"Local TCP port\" is " +
+                                                        std::to_string(65536 + command_port_) +
+                                                        ", which is no TCP port (1 to 65535)."));
+    // Nothing listens on the port the number would have been cut to.
+    EXPECT_FALSE(RawConnection::Connect(command_port_).valid());
+}
+
+TEST_F(PortStrangersTest, BothPortsLetInOnlyTheCentralServerAddresses) {
+    // Commas or white space between the entries; one that names nothing is reported.
+    foundation::CRegistry("Pelwix").WriteString("Central Server Addresses",
+                                                "10.0.0.0/8, 127.0.0.1 127.0.0.300");
+    StartAndInitialise(Arguments());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RawConnection command = RawConnection::ConnectFromAddress("127.0.0.2", command_port_);
+        EXPECT_TRUE(command.ClosedWithin(testing::kPatience));
+        RawConnection file = RawConnection::ConnectFromAddress("127.0.0.2", file_port_);
+        EXPECT_TRUE(file.ClosedWithin(testing::kPatience));
+    }
+    ASSERT_TRUE(node_->WaitForLog("File port: connection from 127.0.0.2 refused"));
+    Settle();
+    const std::string log = node_->DebugLog();
+    // Once a minute for each address, however often it tries.
+    EXPECT_EQ(CountOf(log, "Command port: connection from 127.0.0.2 refused"), 1u);
+    EXPECT_EQ(CountOf(log, "File port: connection from 127.0.0.2 refused"), 1u);
+    EXPECT_THAT(log, ::testing::HasSubstr("\"Central Server Addresses\" entry \"127.0.0.300\" is "
+                                          "neither an address nor an address range"));
+}
+
+}  // namespace
+}  // namespace ruzd::app
