@@ -1,6 +1,7 @@
 #include "boardsim/core/voice_media.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -50,30 +51,43 @@ int32_t BytesPerSecond(const DX_XPB* format) {
     return static_cast<int32_t>(format->nSamplesPerSec * format->wBitsPerSample / 8);
 }
 
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
+// The 44 bytes of a wave file's header, written in place: a vector grown by inserts made g++ 12
+// see writes past its end that cannot happen.
+class WaveHeaderWriter {
+public:
+    void Text(const char* four) {
+        std::memcpy(&bytes_[at_], four, 4);
+        at_ += 4;
+    }
+    void Le(uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            bytes_[at_++] = static_cast<uint8_t>(value >> (8 * i));
+    }
+    std::vector<uint8_t> Bytes() const { return {bytes_.begin(), bytes_.end()}; }
+
+private:
+    std::array<uint8_t, kWaveHeaderSize> bytes_{};
+    size_t at_ = 0;
+};
 
 std::vector<uint8_t> WaveHeader(uint32_t data_size, const DX_XPB& format) {
     const uint32_t rate = format.nSamplesPerSec == 0 ? 8000 : format.nSamplesPerSec;
     const uint16_t bits = format.wBitsPerSample == 0 ? 8 : format.wBitsPerSample;
-    std::vector<uint8_t> header;
-    const auto text = [&](const char* four) { header.insert(header.end(), four, four + 4); };
-    text("RIFF");
-    PutLe(header, data_size + 36, 4);
-    text("WAVE");
-    text("fmt ");
-    PutLe(header, 16, 4);
-    PutLe(header, format.wDataFormat == 0 ? 6 : format.wDataFormat, 2);  // A-law unless given
-    PutLe(header, 1, 2);
-    PutLe(header, rate, 4);
-    PutLe(header, rate * bits / 8, 4);
-    PutLe(header, bits / 8, 2);
-    PutLe(header, bits, 2);
-    text("data");
-    PutLe(header, data_size, 4);
-    return header;
+    WaveHeaderWriter header;
+    header.Text("RIFF");
+    header.Le(data_size + 36, 4);
+    header.Text("WAVE");
+    header.Text("fmt ");
+    header.Le(16, 4);
+    header.Le(format.wDataFormat == 0 ? 6 : format.wDataFormat, 2);  // A-law unless given
+    header.Le(1, 2);
+    header.Le(rate, 4);
+    header.Le(rate * bits / 8, 4);
+    header.Le(bits / 8, 2);
+    header.Le(bits, 2);
+    header.Text("data");
+    header.Le(data_size, 4);
+    return header.Bytes();
 }
 
 // A sine of `frequency` as A-law, `size` bytes from `elapsed_ms` into the tone.
