@@ -46,7 +46,11 @@ CommandPeer::CommandPeer(unsigned port, const std::function<bool()>& gave_up)
     : connection_(RawConnection::ConnectWhenListening(port, kPatience, gave_up)),
       writer_([this](const uint8_t* frame, int length, const std::string&, unsigned) {
           connection_.SendAll(frame, static_cast<size_t>(length));
-      }) {}
+      }) {
+    // A command sent right after another leaves at once, as from the central server, rather than
+    // waiting for the node's delayed acknowledgement of the first (some 40 ms each).
+    connection_.SendAtOnce();
+}
 
 void CommandPeer::Send(int32_t code, int32_t id, const ValueWriter& write) {
     writer_.BeginMessage(code).WriteInt(id);
