@@ -6,6 +6,12 @@
 // devices up. Each table has a lock of its own, held for the whole of every operation, so a
 // lookup never sees a half-made change and never waits on another table.
 //
+// A command that holds a table's lock across several operations (from a lookup to the removal,
+// or from an open to the recording of its handle) may take other tables' locks meanwhile, but
+// only in this order, so that two such commands never wait on each other:
+//   network lines, IP channels, voice channels, stations, then handle -> line device number,
+//   then handle -> device type.
+//
 // The hardware layer reads the tables through telephony::DeviceHandleLookup.
 
 #include <cstdint>
@@ -54,6 +60,8 @@ public:
     void ForgetAll();
 
 private:
+    // Held together only in the lock order above: network_, ip_, voice_, station_,
+    // handle_ldevs_, port_types_.
     DeviceTable voice_;
     DeviceTable network_;
     DeviceTable station_;

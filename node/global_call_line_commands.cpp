@@ -97,7 +97,9 @@ void CVesmarinManager::OpenGlobalCallIp(CommandArguments& args, int32_t ldev) {
     const std::string name = GlobalCallIpName(iptBoard, iptChannel, ipmBoard, ipmChannel);
     // The open completes with an event that the event thread may read before the open
     // returns: the handle table stays locked until the channel is recorded, so that the event
-    // finds it.
+    // finds it. The IP table is recorded meanwhile, so it is taken first (the tables' lock
+    // order, device_handle_tables.h).
+    std::lock_guard ipLock(devices_.Ip().Lock());
     std::lock_guard handlesLock(devices_.HandleLdevs().Lock());
     LINEDEV handle = 0;
     const int32_t result = hardware_->gc_OpenEx(ldev, &handle, name, 0, nullptr);

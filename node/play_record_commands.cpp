@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "foundation/debug_channel.h"
@@ -35,7 +36,7 @@ uint16_t RecordMode(uint16_t mode) {
 
 }  // namespace
 
-TransferSet& CVesmarinManager::NewTransferSet(int32_t handle) {
+TransferBuffers::Hold CVesmarinManager::NewTransferSet(int32_t handle) {
     return transfer_buffers_.NewSet(handle, hardware_->ATDX_STATE(handle) == kChannelIdle);
 }
 
@@ -143,22 +144,24 @@ void CVesmarinManager::SocketCmdDXPIOT(net::CClientStreamSocket* command) {
     }
     last_voice_functions_.Set(static_cast<int32_t>(ldev), TDX_PLAY);
     const bool idle = hardware_->ATDX_STATE(handle) == kChannelIdle;
-    TransferSet& set = transfer_buffers_.NewSet(handle, idle);
+    TransferBuffers::Hold set = transfer_buffers_.NewSet(handle, idle);
     std::string files;
-    if (!ReadTransferList(args, set, true, &files)) {
+    if (!ReadTransferList(args, *set, true, &files)) {
         messages_.EndOfPlay(*listener_, static_cast<int32_t>(ldev), kMadeUpEndMask, kUnknownFile);
         args.TraceLine(Format("dx_playiottdata dev=%d INVALID FILE HANDLE RET=ERROR", handle));
         return;
     }
-    DV_TPT* terminations = ReadTerminations(args, set.terminations.data(), true);
-    ReadFormat(args, &set.format);
+    DV_TPT* terminations = ReadTerminations(args, set->terminations.data(), true);
+    ReadFormat(args, &set->format);
     args.TraceLine(Format("Play %u", ldev));
     if (!idle) {
         hardware_->dx_stopch(handle, kVoiceAsyncMode);
     }
-    const int32_t result = hardware_->dx_playiottdata(handle, set.list.data(), terminations,
-                                                      &set.format, kVoiceAsyncMode);
-    if (result != 0) {
+    const int32_t result = hardware_->dx_playiottdata(handle, set->list.data(), terminations,
+                                                      &set->format, kVoiceAsyncMode);
+    if (result == 0) {
+        set.Started();
+    } else {
         messages_.EndOfPlay(*listener_, static_cast<int32_t>(ldev), kMadeUpEndMask,
                             hardware_->ATDV_LASTERR(handle));
         args.TraceLine(std::string("Error playing file: ") + hardware_->ATDV_ERRMSGP(handle));
@@ -168,22 +171,23 @@ void CVesmarinManager::SocketCmdDXPIOT(net::CClientStreamSocket* command) {
 }
 
 // The common start of the two record commands: the channel, then its lists read against the
-// record-file table into a fresh transfer set. Null, with the line logged, when either is wrong.
-TransferSet* CVesmarinManager::ReadRecordLists(CommandArguments& args, uint32_t ldev,
-                                               const char* call, int32_t* handle,
-                                               std::string* files, DV_TPT** terminations) {
+// record-file table into a fresh transfer set. Nothing, with the line logged, when either is
+// wrong.
+std::optional<TransferBuffers::Hold> CVesmarinManager::ReadRecordLists(
+    CommandArguments& args, uint32_t ldev, const char* call, int32_t* handle, std::string* files,
+    DV_TPT** terminations) {
     if (!devices_.Voice().Get(static_cast<int32_t>(ldev), handle) || *handle == -1) {
         args.TraceLine("dx_reciottdata ldev=UNKNOWN RET=ERROR");
-        return nullptr;
+        return std::nullopt;
     }
-    TransferSet& set = NewTransferSet(*handle);
-    if (!ReadTransferList(args, set, false, files)) {
+    TransferBuffers::Hold set = NewTransferSet(*handle);
+    if (!ReadTransferList(args, *set, false, files)) {
         args.TraceLine(Format("%s dev=%d INVALID FILE HANDLE RET=ERROR", call, *handle));
-        return nullptr;
+        return std::nullopt;
     }
-    *terminations = ReadTerminations(args, set.terminations.data(), false);
-    ReadFormat(args, &set.format);
-    return &set;
+    *terminations = ReadTerminations(args, set->terminations.data(), false);
+    ReadFormat(args, &set->format);
+    return set;
 }
 
 void CVesmarinManager::SocketCmdDXRIOT(net::CClientStreamSocket* command) {
@@ -199,13 +203,16 @@ void CVesmarinManager::SocketCmdDXRIOT(net::CClientStreamSocket* command) {
     }
     std::string files;
     DV_TPT* terminations = nullptr;
-    TransferSet* set =
+    std::optional<TransferBuffers::Hold> set =
         ReadRecordLists(args, ldev, "dx_reciottdata", &handle, &files, &terminations);
-    if (set == nullptr) {
+    if (!set) {
         return;
     }
-    const int32_t result = hardware_->dx_reciottdata(handle, set->list.data(), terminations,
-                                                     &set->format, RecordMode(mode));
+    const int32_t result = hardware_->dx_reciottdata(handle, (*set)->list.data(), terminations,
+                                                     &(*set)->format, RecordMode(mode));
+    if (result == 0) {
+        set->Started();
+    }
     args.TraceLine(Format("dx_reciottdata dev=%d mode=%u files=%s RC=%d", handle, mode,
                           files.c_str(), result));
 }
@@ -221,12 +228,12 @@ void CVesmarinManager::SocketCmdDXMRIO(net::CClientStreamSocket* command) {
     int32_t handle = -1;
     std::string files;
     DV_TPT* terminations = nullptr;
-    TransferSet* found =
+    std::optional<TransferBuffers::Hold> found =
         ReadRecordLists(args, ldev, "dx_mreciottdata", &handle, &files, &terminations);
-    if (found == nullptr) {
+    if (!found) {
         return;
     }
-    TransferSet& set = *found;
+    TransferBuffers::Hold& set = *found;
     int32_t devices[2] = {0, 0};
     int32_t types[2] = {0, 0};
     int32_t cables[2] = {0, 0};
@@ -248,8 +255,11 @@ void CVesmarinManager::SocketCmdDXMRIO(net::CClientStreamSocket* command) {
         }
     }
     SC_TSINFO slotInfo{2, slots};
-    const int32_t result = hardware_->dx_mreciottdata(handle, set.list.data(), terminations,
-                                                      &set.format, RecordMode(mode), &slotInfo);
+    const int32_t result = hardware_->dx_mreciottdata(handle, set->list.data(), terminations,
+                                                      &set->format, RecordMode(mode), &slotInfo);
+    if (result == 0) {
+        set.Started();
+    }
     args.TraceLine(Format("dx_mreciottdata dev=%d mode=%u files=%s RC=%d", handle, mode,
                           files.c_str(), result));
     if (result != 0) {

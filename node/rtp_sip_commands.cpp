@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "node/vesmarin_manager.h"
+#include "platform/ipv4_text.h"
 #include "platform/text.h"
 
 namespace ruzd::node {
@@ -70,6 +71,12 @@ void CVesmarinManager::SocketCmdRTSTAR(net::CClientStreamSocket* command) {
     // A port the datagrams cannot carry would be cut to another one.
     if (port < kLowestPort || port > kHighestPort) {
         args.TraceLine(Format("StartRTPStream port=%d RET=ERROR", port));
+        return;
+    }
+    // Nothing could be sent to a text that is no address: each packet's send would fail and be
+    // logged.
+    if (platform::ParseIpv4(address) == platform::kNoIpv4Address) {
+        args.TraceLine(Format("StartRTPStream address=%s RET=ERROR", address.c_str()));
         return;
     }
     hardware_->StartRTPStream(handle, address, port);

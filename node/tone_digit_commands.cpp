@@ -112,9 +112,12 @@ void CVesmarinManager::SocketCmdDXPLTO(net::CClientStreamSocket* command) {
         return;
     }
     last_voice_functions_.Set(static_cast<int32_t>(ldev), TDX_PLAYTONE);
-    TransferSet& set = NewTransferSet(handle);
-    DV_TPT* terminations = ReadTerminations(args, set.terminations.data(), true);
+    TransferBuffers::Hold set = NewTransferSet(handle);
+    DV_TPT* terminations = ReadTerminations(args, set->terminations.data(), true);
     const int32_t result = hardware_->dx_playtone(handle, &tone, terminations, kVoiceAsyncMode);
+    if (result == 0) {
+        set.Started();
+    }
     args.TraceLine(Format("dx_playtone handle=%d RC=%d", handle, result));
 }
 

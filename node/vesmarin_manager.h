@@ -502,7 +502,7 @@ private:
 
     // --- Play and record ---
     // A fresh transfer set for the channel; its older sets are freed when it runs nothing.
-    TransferSet& NewTransferSet(int32_t handle);
+    TransferBuffers::Hold NewTransferSet(int32_t handle);
     // Reads the transfer entries into the set, the file entries looked up in the voice-file
     // (play) or record-file table; `files` gets the list as logged. False when an entry names
     // an unknown file or a memory entry is malformed: the list must not be used.
@@ -511,8 +511,9 @@ private:
     // when `none_for_lone_zero` and the only entry has termination number 0.
     DV_TPT* ReadTerminations(CommandArguments& args, DV_TPT* table, bool none_for_lone_zero);
     void ReadFormat(CommandArguments& args, DX_XPB* format);
-    TransferSet* ReadRecordLists(CommandArguments& args, uint32_t ldev, const char* call,
-                                 int32_t* handle, std::string* files, DV_TPT** terminations);
+    std::optional<TransferBuffers::Hold> ReadRecordLists(CommandArguments& args, uint32_t ldev,
+                                                         const char* call, int32_t* handle,
+                                                         std::string* files, DV_TPT** terminations);
     // The transmit slot of a DXMRIO source; false when the device is unknown.
     bool SourceSlot(int32_t device, int32_t type, int32_t cable, int32_t* slot);
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/timed_mutex.h"
 #include "telephony/aculab_card.h"
 
 namespace ruzd::telephony {
@@ -20,7 +21,7 @@ class AculabCardList {
 public:
     // Guards the list and the cards' contents; re-entrant, so that the snapshot may hold it
     // while it opens each card.
-    std::recursive_timed_mutex& Lock() { return lock_; }
+    platform::RecursiveTimedMutex& Lock() { return lock_; }
 
     size_t Size();
     // Throws std::invalid_argument for an index out of range.
@@ -30,7 +31,7 @@ public:
 
 private:
     friend void CloseAllAculabCards(std::chrono::milliseconds wait);
-    std::recursive_timed_mutex lock_;
+    platform::RecursiveTimedMutex lock_;
     std::vector<std::unique_ptr<CAculabCard>> cards_;
 };
 

@@ -121,8 +121,8 @@ std::pair<int32_t, int32_t> FreeDsp() {
 
 }  // namespace
 
-std::timed_mutex& DcbListLock() {
-    static auto* const lock = new std::timed_mutex();
+platform::TimedMutex& DcbListLock() {
+    static auto* const lock = new platform::TimedMutex();
     return *lock;
 }
 
@@ -138,7 +138,7 @@ bool OpenAllDCBResources() {
     CHardware* hardware = PublishedHardware();
     if (hardware == nullptr || !hardware->IsIntelAvailable())
         return false;
-    std::lock_guard<std::timed_mutex> hold(DcbListLock());
+    std::lock_guard hold(DcbListLock());
     int32_t count = 0;
     if (const int32_t result = hardware->sr_getboardcnt("DCB", &count); result != 0) {
         VendorTrace(0, 0, "Error %d in GetDCBBoardCount", result);

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/timed_mutex.h"
+
 namespace ruzd::telephony {
 
 // A DSP with fewer free conference resources than this takes no new conference.
@@ -35,6 +37,6 @@ bool GetDCBDevice(int32_t index, int32_t* device);
 std::chrono::milliseconds DcbLockPatience();
 void SetDcbLockPatience(std::chrono::milliseconds patience);
 // The list's lock, for a test that holds it.
-std::timed_mutex& DcbListLock();
+platform::TimedMutex& DcbListLock();
 
 }  // namespace ruzd::telephony

@@ -13,10 +13,18 @@ namespace ruzd::telephony {
 #include "telephony/facade_definitions.inc"
 
 // The three readers of the current event come twice: without an argument (the event the
-// thread last waited for) and with an event handle, each through its own table member.
+// thread last waited for) and with an event handle, each through its own table member. Both
+// members call the one export, which always takes an event handle.
+
+namespace {
+
+// The event handle that names the event the calling thread last waited for.
+constexpr int32_t kCurrentEvent = 0;
+
+}  // namespace
 
 int32_t CHardwareISDN::sr_getevtdev() {
-    return VendorCall(event_.get(), &CLibSRLMT::sr_getevtdev_0);
+    return VendorCall(event_.get(), &CLibSRLMT::sr_getevtdev_0, kCurrentEvent);
 }
 
 int32_t CHardwareISDN::sr_getevtdev(int32_t event_handle) {
@@ -24,7 +32,7 @@ int32_t CHardwareISDN::sr_getevtdev(int32_t event_handle) {
 }
 
 int32_t CHardwareISDN::sr_getevttype() {
-    return VendorCall(event_.get(), &CLibSRLMT::sr_getevttype_0);
+    return VendorCall(event_.get(), &CLibSRLMT::sr_getevttype_0, kCurrentEvent);
 }
 
 int32_t CHardwareISDN::sr_getevttype(int32_t event_handle) {
@@ -32,7 +40,7 @@ int32_t CHardwareISDN::sr_getevttype(int32_t event_handle) {
 }
 
 void* CHardwareISDN::sr_getevtdatap() {
-    return VendorCall(event_.get(), &CLibSRLMT::sr_getevtdatap_0);
+    return VendorCall(event_.get(), &CLibSRLMT::sr_getevtdatap_0, kCurrentEvent);
 }
 
 void* CHardwareISDN::sr_getevtdatap(int32_t event_handle) {

@@ -52,7 +52,11 @@ CommandPeer::CommandPeer(RawConnection connection)
       writer_([this](const uint8_t* frame, int length, const std::string&, unsigned) {
           sent_bytes_ += static_cast<uint64_t>(length);
           connection_.SendAll(frame, static_cast<size_t>(length));
-      }) {}
+      }) {
+    // A command sent right after another leaves at once, as from the central server, rather than
+    // waiting for the node's delayed acknowledgement of the first (some 40 ms each).
+    connection_.SendAtOnce();
+}
 
 void CommandPeer::Send(int32_t code, int32_t id, const ValueWriter& write) {
     writer_.BeginMessage(code).WriteInt(id);

@@ -1,5 +1,6 @@
 // Runs the fuzz entry once for every file of the given corpus folders (or files), without
-// libFuzzer, so that the ordinary test run replays the seed corpus.
+// libFuzzer, so that the ordinary test run replays the seed corpus. Every input is listed, by
+// its absolute path, before the first runs: a fuzz entry may change the current folder.
 
 #include <algorithm>
 #include <cstdint>
@@ -31,17 +32,25 @@ std::vector<std::filesystem::path> InputsOf(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    size_t replayed = 0;
+    std::vector<std::filesystem::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        for (const auto& input : InputsOf(argv[i])) {
-            std::ifstream file(input, std::ios::binary);
-            const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                                             std::istreambuf_iterator<char>()};
-            std::printf("%s (%zu bytes)\n", input.c_str(), bytes.size());
-            std::fflush(stdout);
-            LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-            ++replayed;
+        for (const auto& input : InputsOf(std::filesystem::absolute(argv[i]))) {
+            inputs.push_back(input);
         }
+    }
+    size_t replayed = 0;
+    for (const auto& input : inputs) {
+        std::ifstream file(input, std::ios::binary);
+        if (!file) {
+            std::fprintf(stderr, "cannot read %s\n", input.c_str());
+            return 1;
+        }
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                         std::istreambuf_iterator<char>()};
+        std::printf("%s (%zu bytes)\n", input.c_str(), bytes.size());
+        std::fflush(stdout);
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+        ++replayed;
     }
     if (replayed == 0) {
         std::fprintf(stderr, "no inputs to replay\n");

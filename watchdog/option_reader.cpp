@@ -10,8 +10,9 @@ namespace ruzd::watchdog {
 namespace {
 
 constexpr const char* kUsageLines[] = {
-    "Usage : Tormbel -Bb -Aa -Oo -Qq -Ww -Ii -Kk -Xx -Nn -Ff -Gg -Pp -Ll -Ss -Tt -Rr -Dd -Ee "
-    "-Ccommand",
+    // One line split in two: the parentheses tell clang the missing comma is not missing.
+    ("Usage : Tormbel -Bb -Aa -Oo -Qq -Ww -Ii -Kk -Xx -Nn -Ff -Gg -Pp -Ll -Ss -Tt -Rr -Dd -Ee "
+     "-Ccommand"),
     "where B\t= at timeout, reboot the system",
     "where A\t= at timeout, send socket message to 'a'",
     "where O\t= client socket port number (used for sending info to event monitor)",

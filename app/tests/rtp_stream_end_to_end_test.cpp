@@ -20,6 +20,7 @@ using ruzd::testing::MessagePayload;
 using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kSIREGI = 161;
@@ -51,9 +52,9 @@ protected:
         ASSERT_EQ(Control("media hold"), "OK");
     }
 
-    void SendStart(uint32_t ldev, int32_t port) {
+    void SendStart(uint32_t ldev, int32_t port, const std::string& address = "127.0.0.1") {
         peer_->Send(kRTSTAR, 20, [&](net::COutputStreamSocket& w) {
-            w.WriteUInt(ldev).WriteString("127.0.0.1").WriteLong(port);
+            w.WriteUInt(ldev).WriteString(address).WriteLong(port);
         });
     }
     void SendLdev(int32_t code, uint32_t ldev) {
@@ -123,7 +124,7 @@ TEST_F(RtpStreamEndToEndTest, BlocksBecomePacketsUntilStoppedAndACleanStreamStar
     EXPECT_EQ(Control("media step * 3"), "OK delivered=0");
 }
 
-TEST_F(RtpStreamEndToEndTest, UnknownChannelsAndBadPortsStartNothing) {
+TEST_F(RtpStreamEndToEndTest, UnknownChannelsBadPortsAndBadAddressesStartNothing) {
     ASSERT_NO_FATAL_FAILURE(StartAndInitialise());
     ASSERT_NO_FATAL_FAILURE(OpenChannel());
     SendStart(7, receiver_.port());
@@ -131,13 +132,20 @@ TEST_F(RtpStreamEndToEndTest, UnknownChannelsAndBadPortsStartNothing) {
     SendLdev(kRTCLEA, 7);
     SendStart(kLdev, 70000);
     SendStart(kLdev, 0);
+    SendStart(kLdev, receiver_.port(), "central.example");
+    SendStart(kLdev, receiver_.port(), "127.0.0.256");
+    SendStart(kLdev, receiver_.port(), "");
     Settle();
     EXPECT_TRUE(node_->WaitForLog("StartRTPStream ldev=UNKNOWN RET=ERROR"));
     EXPECT_TRUE(node_->WaitForLog("StopRTPStream ldev=UNKNOWN RET=ERROR"));
     EXPECT_TRUE(node_->WaitForLog("CleanupRTPStream ldev=UNKNOWN RET=ERROR"));
     EXPECT_TRUE(node_->WaitForLog("StartRTPStream port=70000 RET=ERROR"));
     EXPECT_TRUE(node_->WaitForLog("StartRTPStream port=0 RET=ERROR"));
+    EXPECT_TRUE(node_->WaitForLog("StartRTPStream address=central.example RET=ERROR"));
+    EXPECT_TRUE(node_->WaitForLog("StartRTPStream address=127.0.0.256 RET=ERROR"));
+    EXPECT_TRUE(node_->WaitForLog("StartRTPStream address= RET=ERROR"));
     EXPECT_EQ(CountCalls("ec_stream"), 0u);
+    EXPECT_THAT(Control("query stream dxxxB1C1"), Not(HasSubstr("state=streaming")));
 }
 
 TEST_F(RtpStreamEndToEndTest, ARegistrationWithoutIpBoardsIsAnsweredWithoutResults) {

@@ -1,6 +1,7 @@
 #include "boardsim/core/voice_media.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>

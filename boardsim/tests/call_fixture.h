@@ -37,9 +37,9 @@ protected:
         Seen seen;
         if (telephony::VendorCall(&srl_, &telephony::CLibSRLMT::sr_waitevt, kEventWait) != 0)
             return seen;
-        seen.device = telephony::VendorCall(&srl_, &telephony::CLibSRLMT::sr_getevtdev_0);
-        seen.type = telephony::VendorCall(&srl_, &telephony::CLibSRLMT::sr_getevttype_0);
-        void* data = telephony::VendorCall(&srl_, &telephony::CLibSRLMT::sr_getevtdatap_0);
+        seen.device = telephony::VendorCall(&srl_, &telephony::CLibSRLMT::sr_getevtdev_0, 0);
+        seen.type = telephony::VendorCall(&srl_, &telephony::CLibSRLMT::sr_getevttype_0, 0);
+        void* data = telephony::VendorCall(&srl_, &telephony::CLibSRLMT::sr_getevtdatap_0, 0);
         CRN crn = -1;
         if (telephony::VendorCall(&isdn_, &telephony::CLibDTIMT::cc_GetCRN, &crn, data) == 0)
             seen.crn = crn;

@@ -28,11 +28,11 @@ protected:
     int32_t WaitEvent(int32_t timeout) {
         return VendorCall(&srl_, &CLibSRLMT::sr_waitevt, timeout);
     }
-    int32_t Device() { return VendorCall(&srl_, &CLibSRLMT::sr_getevtdev_0); }
-    int32_t Type() { return VendorCall(&srl_, &CLibSRLMT::sr_getevttype_0); }
+    int32_t Device() { return VendorCall(&srl_, &CLibSRLMT::sr_getevtdev_0, 0); }
+    int32_t Type() { return VendorCall(&srl_, &CLibSRLMT::sr_getevttype_0, 0); }
     template <typename T>
     T Data(size_t index = 0) {
-        const void* data = VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0);
+        const void* data = VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0, 0);
         EXPECT_NE(data, nullptr);
         T value{};
         if (data != nullptr)
@@ -49,7 +49,7 @@ TEST_F(EventsTest, NothingQueuedMeansATimeOut) {
     EXPECT_EQ(WaitEvent(0), -1);
     EXPECT_EQ(WaitEvent(10), -1);
     EXPECT_EQ(Device(), -1) << "no current event yet";
-    EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0), nullptr);
+    EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0, 0), nullptr);
 }
 
 TEST_F(EventsTest, AnIncomingCallIsOfferedOnTheLineDevice) {
@@ -128,11 +128,12 @@ TEST_F(EventsTest, PutEventsComeBackInOrder) {
     ASSERT_EQ(WaitEvent(0), 0);
     EXPECT_EQ(Device(), 7);
     EXPECT_EQ(Type(), TDX_PLAY);
-    EXPECT_STREQ(static_cast<const char*>(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0)), "abc");
+    EXPECT_STREQ(static_cast<const char*>(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0, 0)),
+                 "abc");
     EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtlen, 1), 4);
     ASSERT_EQ(WaitEvent(0), 0);
     EXPECT_EQ(Device(), 8);
-    EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0), nullptr);
+    EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtdatap_0, 0), nullptr);
     EXPECT_EQ(VendorCall(&srl_, &CLibSRLMT::sr_getevtlen, 2), 0);
 }
 

@@ -405,8 +405,8 @@ TEST_F(CallConfigurationTest, TheConfigurationChoosesFailingLibrariesAndTheFarEn
     ASSERT_EQ(Control("query events"), "OK 2");
     EXPECT_EQ(VendorCall(&srl, &telephony::CLibSRLMT::sr_waitevt, 0), 0);
     EXPECT_EQ(VendorCall(&srl, &telephony::CLibSRLMT::sr_waitevt, 0), 0);
-    void* data = VendorCall(&srl, &telephony::CLibSRLMT::sr_getevtdatap_0);
-    EXPECT_EQ(VendorCall(&srl, &telephony::CLibSRLMT::sr_getevttype_0), CCEV_DISCONNECTED);
+    void* data = VendorCall(&srl, &telephony::CLibSRLMT::sr_getevtdatap_0, 0);
+    EXPECT_EQ(VendorCall(&srl, &telephony::CLibSRLMT::sr_getevttype_0, 0), CCEV_DISCONNECTED);
     EXPECT_EQ(VendorCall(&isdn, &telephony::CLibDTIMT::cc_ResultValue, data), CAUSE_CALL_REJECTED);
 }
 

@@ -41,7 +41,7 @@ protected:
     int32_t NextEvent() {
         if (VendorCall(&srl_, &CLibSRLMT::sr_waitevt, 20000) != 0)
             return -1;
-        return VendorCall(&srl_, &CLibSRLMT::sr_getevttype_0);
+        return VendorCall(&srl_, &CLibSRLMT::sr_getevttype_0, 0);
     }
     // The next event that ends a function (digits and tones heard come as TDX_CST first).
     int32_t NextEnd() {

@@ -294,7 +294,7 @@ TEST_F(PlayRecordCommandsTest, ASecondPlayStopsTheFirst) {
     EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
 }
 
-TEST_F(PlayRecordCommandsTest, ARunningFunctionKeepsItsTransferSetUntilTheChannelIsIdle) {
+TEST_F(PlayRecordCommandsTest, ARunningFunctionKeepsItsTransferSetAndABusyChannelPilesNoneUp) {
     OpenChannel();
     const auto tone = [this] {
         peer_->Send(kDXPLTO, 70, [](net::COutputStreamSocket& w) {
@@ -304,13 +304,25 @@ TEST_F(PlayRecordCommandsTest, ARunningFunctionKeepsItsTransferSetUntilTheChanne
         Sync();
     };
     ASSERT_EQ(Control("speed 0"), "OK");
-    SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 160, std::string(160, 'a')}},
-                 {{IO_EOT, 0, 0}});
-    // A tone on the busy channel is refused; the play keeps its set beside the tone's.
-    tone();
-    EXPECT_EQ(manager_->Transfers().Size(), 2u);
+    // Each play on the busy channel stops the one before and takes its place: only the running
+    // play's set is kept.
+    for (int play = 0; play < 20; ++play) {
+        SendTransfer(kDXPIOT, 0, {{IO_MEM | IO_EOT, 0, 0, 160, std::string(160, 'a')}},
+                     {{IO_EOT, 0, 0}});
+    }
+    Sync();
+    EXPECT_EQ(manager_->Transfers().Size(), 1u);
+    // Tones on the busy channel are refused: their sets go, the play keeps its own.
+    for (int refused = 0; refused < 5; ++refused) {
+        tone();
+    }
+    EXPECT_EQ(manager_->Transfers().Size(), 1u);
     ASSERT_EQ(Control("speed 1000"), "OK");
-    EXPECT_EQ(NextInts(5), (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
+    std::vector<int32_t> end;
+    do {
+        end = NextInts(5);
+    } while (end.size() == 4 && end[2] == TM_USRSTOP);
+    EXPECT_EQ(end, (std::vector<int32_t>{5, kChannel, TM_EOD, 160}));
     // Idle again: the next command frees the older sets.
     tone();
     EXPECT_EQ(manager_->Transfers().Size(), 1u);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <thread>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/thread.h"
+#include "platform/timed_mutex.h"
 #include "testing/child_program.h"
 
 namespace ruzd::platform {
@@ -78,6 +80,36 @@ TEST(CriticalSection, CanBeEnteredAgainByItsOwner) {
     CriticalSectionLock outer(section);
     CriticalSectionLock inner(section);
     SUCCEED();
+}
+
+// A holder on another thread keeps both kinds out until it unlocks, however often it locked;
+// what it wrote under the lock is seen by the next holder.
+TEST(TimedMutex, GivesUpWhileAnotherThreadHoldsItAndTheRecursiveOneCounts) {
+    TimedMutex plain;
+    RecursiveTimedMutex recursive;
+    int guarded = 0;
+    Event held(true);
+    Event release(true);
+    std::thread holder([&] {
+        std::lock_guard outer(recursive);
+        std::lock_guard inner(recursive);
+        std::lock_guard hold(plain);
+        guarded = 1;
+        held.Set();
+        release.Wait(kInfinite);
+    });
+    held.Wait(kInfinite);
+    EXPECT_FALSE(plain.try_lock());
+    EXPECT_FALSE(plain.try_lock_for(std::chrono::milliseconds(5)));
+    EXPECT_FALSE(recursive.try_lock_for(std::chrono::milliseconds(5)));
+    release.Set();
+    ASSERT_TRUE(plain.try_lock_for(std::chrono::seconds(30)));
+    EXPECT_EQ(guarded, 1);
+    plain.unlock();
+    std::lock_guard again(recursive);
+    EXPECT_TRUE(recursive.try_lock());
+    recursive.unlock();
+    holder.join();
 }
 
 TEST(Thread, RunsNamedWithRunFlagAndSignalsItsEnd) {

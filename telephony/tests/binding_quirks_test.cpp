@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "foundation/trace.h"
 #include "platform/loaded_modules.h"
 #include "platform/root.h"
@@ -32,6 +34,13 @@ constexpr const char* kOlderAdjust = "sm_condition_adjust_iPsCte1_3_i_";
 class BindingSpecialCasesTest : public VendorStubTest {};
 
 TEST_F(BindingSpecialCasesTest, TheEventFunctionsAreBoundTwiceToTheSameExport) {
+    // Both copies have the export's one signature: a call through another type is undefined.
+    EXPECT_TRUE(
+        (std::is_same_v<decltype(CLibSRLMT::sr_getevtdev_0), decltype(CLibSRLMT::sr_getevtdev_1)>));
+    EXPECT_TRUE((std::is_same_v<decltype(CLibSRLMT::sr_getevttype_0),
+                                decltype(CLibSRLMT::sr_getevttype_1)>));
+    EXPECT_TRUE((std::is_same_v<decltype(CLibSRLMT::sr_getevtdatap_0),
+                                decltype(CLibSRLMT::sr_getevtdatap_1)>));
     Install("stub_libsrlmt", "libsrlmt");
     CLibSRLMT srl;
     ASSERT_TRUE(srl.AllFunctionsLoaded());
@@ -53,7 +62,7 @@ TEST_F(BindingSpecialCasesTest, AMissingTwinIsLoggedWithEachCopyNumber) {
     EXPECT_EQ(srl.sr_getevtdev_0, nullptr);
     EXPECT_EQ(srl.sr_getevtdev_1, nullptr);
     EXPECT_NE(srl.sr_getevttype_0, nullptr);
-    EXPECT_EQ(VendorCall(&srl, &CLibSRLMT::sr_getevtdev_0), 0);
+    EXPECT_EQ(VendorCall(&srl, &CLibSRLMT::sr_getevtdev_0, 0), 0);
     EXPECT_EQ(VendorCall(&srl, &CLibSRLMT::sr_waitevt, 10), StubNumber("sr_waitevt"));
 }
 

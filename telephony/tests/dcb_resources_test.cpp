@@ -135,7 +135,7 @@ TEST_F(DcbResourcesTest, ALockHeldTooLongIsAnsweredWithNothing) {
     std::promise<void> held;
     std::promise<void> release;
     std::thread holder([&] {
-        std::lock_guard<std::timed_mutex> hold(DcbListLock());
+        std::lock_guard hold(DcbListLock());
         held.set_value();
         release.get_future().wait();
     });

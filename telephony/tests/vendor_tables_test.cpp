@@ -145,7 +145,7 @@ TEST_F(VendorTablesTest, EveryTableWithoutItsLibraryIsEmptyAndSilent) {
     expect_empty(ting);
     EXPECT_FALSE(ncm.IsComplete());
     EXPECT_EQ(ting.CallGetCardInfo(nullptr), 0);
-    EXPECT_EQ(VendorCall(&srl, &CLibSRLMT::sr_getevtdatap_0), nullptr);
+    EXPECT_EQ(VendorCall(&srl, &CLibSRLMT::sr_getevtdatap_0, 0), nullptr);
     EXPECT_THAT(Texts(), IsEmpty());
 }
 

@@ -13,8 +13,10 @@
 //   VENDOR_FUNCTION_SILENT(ret, name, (params), (args))
 //       as above, but its absence is not logged.
 //   VENDOR_TWIN(ret, name, copy, (params), (args))
-//       one export bound twice, into members name_0 and name_1 with different signatures
-//       (without and with the event handle); the library exports it once, as copy 1.
+//       one export bound twice, into members name_0 and name_1; the library exports it once,
+//       as copy 1. Both copies have the export's signature: a call through a pointer of
+//       another type is undefined (clang's function sanitizer stops it), so the form without
+//       an event handle passes the handle of the current event.
 //   VENDOR_PAIR(ret, newer, older, (params), (args))
 //       one function the library exports under a newer or an older name.
 //   VENDOR_MINIMAL_SET_END()
