@@ -23,8 +23,8 @@ StopSignal FromNumber(int number) {
 sigset_t SetOf(uint32_t mask) {
     sigset_t set;
     sigemptyset(&set);
-    for (const StopSignal signal : {StopSignal::kInterrupt, StopSignal::kTerminate,
-                                    StopSignal::kQuit, StopSignal::kHangUp}) {
+    for (const StopSignal signal :
+         {StopSignal::kInterrupt, StopSignal::kTerminate, StopSignal::kQuit, StopSignal::kHangUp}) {
         if ((mask & (1u << static_cast<int>(signal))) != 0) {
             sigaddset(&set, SignalNumber(signal));
         }

@@ -108,7 +108,8 @@ std::optional<std::string> KnownWinErrorText(uint32_t code) {
         case kErrorInvalidServiceControl:
             return "The requested control is not valid for this service";
         case kErrorServiceRequestTimeout:
-            return "The service did not respond to the start or control request in a timely fashion";
+            return "The service did not respond to the start or control request in a timely "
+                   "fashion";
         case kErrorServiceDatabaseLocked:
             return "The service database is locked";
         case kErrorServiceAlreadyRunning:
@@ -129,6 +130,10 @@ std::optional<std::string> KnownWinErrorText(uint32_t code) {
             return "The dependency service or group failed to start";
         case kErrorServiceLogonFailed:
             return "The service did not start due to a logon failure";
+        case kErrorDatabaseDoesNotExist:
+            return "The database specified does not exist";
+        case kErrorServiceMarkedForDelete:
+            return "The specified service has been marked for deletion";
         case kErrorInvalidServiceLock:
             return "The specified service database lock is not valid";
         case kErrorServiceExists:
