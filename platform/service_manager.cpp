@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <set>
 
 #include "platform/computer_name.h"
+#include "platform/live_handles.h"
 #include "platform/registry_store.h"
 #include "platform/service_backend.h"
 #include "platform/service_control_channel.h"
@@ -31,27 +31,6 @@ struct ScLockData {
 namespace {
 
 constexpr uint32_t kMaximumAllowed = 0x02000000;
-
-// The handles given out and not yet closed, so that a closed or made-up one is refused.
-class LiveHandles {
-public:
-    void Add(const void* handle) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        live_.insert(handle);
-    }
-    bool Remove(const void* handle) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return live_.erase(handle) != 0;
-    }
-    bool Contains(const void* handle) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return live_.count(handle) != 0;
-    }
-
-private:
-    std::mutex mutex_;
-    std::set<const void*> live_;
-};
 
 LiveHandles& Handles() {
     static LiveHandles* handles = new LiveHandles;
