@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "platform/child_process.h"
-#include "platform/root.h"
 #include "platform/service_backend.h"
 #include "platform/systemd_units.h"
 #include "platform/win_error.h"
@@ -80,7 +79,7 @@ public:
         const fs::path timer = folder / (base + ".timer");
         std::optional<SystemdUnits> units;
         if (record != nullptr) {
-            units = MakeSystemdUnits(*record, Root().string());
+            units = MakeSystemdUnits(*record);
         }
         // What is to be enabled, and what was enabled before and is to be no more.
         std::string enable;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/command_line.h"
+#include "platform/root.h"
 #include "platform/service_dispatcher.h"
 #include "platform/service_run_files.h"
 #include "platform/text.h"
@@ -126,7 +127,8 @@ std::string SystemdQuote(std::string_view text, bool in_command) {
     return quoted + "\"";
 }
 
-SystemdUnits MakeSystemdUnits(const ServiceRecord& record, const std::string& root) {
+SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
+    const std::string root = Root().string();
     const std::string base = SystemdUnitBase(record.name);
     const std::string display =
         LineText(record.display_name.empty() ? record.name : record.display_name);
@@ -169,8 +171,7 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record, const std::string& ro
     }
     unit += "\n[Service]\nType=notify\nNotifyAccess=main\n";
     unit += "ExecStart=" + CommandLine(record.image_path) + "\n";
-    unit += "WorkingDirectory=" + SystemdQuote(ServiceWorkingFolder(record.name).string(), false) +
-            "\n";
+    unit += "WorkingDirectory=" + LineText(ServiceWorkingFolder(record.name).string()) + "\n";
     unit += EnvironmentLine(record, root);
     if (const std::string user = UserName(record); !user.empty()) {
         unit += "User=" + LineText(user) + "\n";
@@ -195,8 +196,7 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record, const std::string& ro
         }
         failure += "ExecStart=" + CommandLine(line) + "\n";
         failure +=
-            "WorkingDirectory=" + SystemdQuote(ServiceWorkingFolder(record.name).string(), false) +
-            "\n";
+            "WorkingDirectory=" + LineText(ServiceWorkingFolder(record.name).string()) + "\n";
         failure += EnvironmentLine(record, root);
         units.failure = failure;
     }

@@ -27,8 +27,8 @@ struct SystemdUnits {
     std::optional<std::string> timer;    // ruzd-<name>.timer
 };
 
-// The units of the record, for the platform root `root`.
-SystemdUnits MakeSystemdUnits(const ServiceRecord& record, const std::string& root);
+// The units of the record, in the platform root.
+SystemdUnits MakeSystemdUnits(const ServiceRecord& record);
 
 // One word of a unit's command line or Environment= in double quotes, with systemd's escapes
 // ('%' as "%%"; '$' as "$$" where `in_command`, since commands expand variables).
