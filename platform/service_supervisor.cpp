@@ -171,8 +171,14 @@ uint32_t Supervisor::Prepare(ServiceRecord* record) {
     if (lock_ < 0) {
         return WinErrorFromLastErrno();
     }
-    if (::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
-        return kErrorServiceAlreadyRunning;
+    // A supervisor whose service has just stopped may not have ended yet: it is waited for.
+    const uint64_t waited_since = SystemClock().TickMs();
+    while (::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
+        if (CurrentServiceStatus(name_).status.current_state != kServiceStopped ||
+            SystemClock().TickMs() - waited_since > ServicesPipeTimeoutMs()) {
+            return kErrorServiceAlreadyRunning;
+        }
+        std::this_thread::sleep_for(kStartPoll);
     }
     const std::string pid = std::to_string(CurrentProcessId()) + "\n";
     if (::ftruncate(lock_, 0) != 0 ||

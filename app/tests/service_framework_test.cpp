@@ -62,9 +62,9 @@ TEST(ServiceCommandLineTest, VerbsSwitchesAndSettings) {
 TEST(ServiceCommandLineTest, FailureActionsMayBeNumberedFromZeroOrOne) {
     EXPECT_EQ(Parse({"-FAILUREACTION1:restart", "-failureaction2:reboot"}).failureActions,
               (std::vector<std::string>{"restart", "reboot"}));
-    EXPECT_EQ(Parse({"-FAILUREACTION0:restart", "-FAILUREACTION1:C:\\x.exe /a", "word"})
-                  .failureActions,
-              (std::vector<std::string>{"restart", "C:\\x.exe /a"}));
+    EXPECT_EQ(
+        Parse({"-FAILUREACTION0:restart", "-FAILUREACTION1:C:\\x.exe /a", "word"}).failureActions,
+        (std::vector<std::string>{"restart", "C:\\x.exe /a"}));
     EXPECT_EQ(Parse({"-FAILUREACTION2:reboot"}).failureActions,
               (std::vector<std::string>{"", "reboot"}));
     // A negative, missing or unbounded number drops the flag.

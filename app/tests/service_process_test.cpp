@@ -16,6 +16,7 @@
 #include "app/service/service_event_log_reader.h"
 #include "app/service/service_handle.h"
 #include "platform/command_line.h"
+#include "platform/process_identity.h"
 #include "platform/process_lookup.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
@@ -333,6 +334,47 @@ TEST_F(ServiceProcessTest, FailureActionsRunInOrderAndAFailedStartLeavesNothingR
     EXPECT_EQ(status.current_state, platform::kServiceStopped);
     EXPECT_EQ(status.win32_exit_code, platform::kErrorServiceRequestTimeout);
     EXPECT_FALSE(platform::FindProcessByName("app_test_service_child.exe").has_value());
+
+    // A program that does not exist cannot start.
+    CServiceHandle missing;
+    Create(missing, "RuzdMissingService", {});
+    ASSERT_TRUE(missing.ChangeConfig(
+        platform::kServiceNoChange, platform::kServiceNoChange, platform::kServiceNoChange,
+        (root_.path() / "no such program").string(), std::nullopt, nullptr, std::nullopt,
+        std::nullopt, std::nullopt, std::nullopt));
+    EXPECT_FALSE(missing.Start());
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorFileNotFound);
+}
+
+TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
+    // The service's account must reach the root's files as any account reaches a machine's.
+    std::filesystem::permissions(
+        root_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                          std::filesystem::perms::others_exec);
+    const std::string self = platform::ProcessUserName(0).value_or("");
+    ASSERT_FALSE(self.empty());
+    CServiceHandle service;
+    Create(service, kName, {});
+    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
+                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
+                                     nullptr, std::nullopt, std::string(".\\daemon"), "",
+                                     std::nullopt));
+    ASSERT_TRUE(service.Start()) << platform::GetLastError();
+    ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
+    // Only root may run a service as another account; anyone else runs it as itself.
+    EXPECT_EQ(platform::ProcessUserName(PidOf(service)), self == "root" ? "daemon" : self);
+    ASSERT_TRUE(service.Stop()) << platform::GetLastError();
+    ASSERT_TRUE(service.WaitForStop(kPatienceMs));
+
+    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
+                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
+                                     nullptr, std::nullopt, std::string(".\\nobody-here"), "",
+                                     std::nullopt));
+    if (self == "root") {
+        EXPECT_FALSE(service.Start());
+        EXPECT_EQ(platform::GetLastError(), platform::kErrorServiceLogonFailed);
+    }
 }
 
 TEST_F(ServiceProcessTest, WithoutAManagerTheDispatcherFailsAtOnce) {

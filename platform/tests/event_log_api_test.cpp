@@ -107,8 +107,7 @@ TEST(EventLogApiTest, RecordsComeInTheirLayoutOneBufferAtATime) {
     EXPECT_EQ(Field(buffer, 40), 3u);
     EXPECT_EQ(Field(buffer, 44) % 4, 0u);
     EXPECT_EQ(std::string(buffer.data() + Field(buffer, 44), 3), "\1\2\3");
-    EXPECT_EQ(Utf16leBytesToUtf8(std::string_view(buffer.data() + Field(buffer, 36), 10)),
-              "first");
+    EXPECT_EQ(Utf16leBytesToUtf8(std::string_view(buffer.data() + Field(buffer, 36), 10)), "first");
     EXPECT_EQ(std::string(buffer.data() + Field(buffer, 52), Field(buffer, 48)), "\xAA\xBB");
 
     // A large buffer takes every record that fits; then the end.
@@ -126,8 +125,8 @@ TEST(EventLogApiTest, RecordsComeInTheirLayoutOneBufferAtATime) {
     ASSERT_TRUE(ReadEventLog(log, kEventLogSeekRead | kEventLogForwardsRead, 3, large.data(), 4096,
                              &read, &needed));
     EXPECT_EQ(Field(large, 8), 3u);
-    EXPECT_FALSE(ReadEventLog(log, kEventLogSeekRead | kEventLogForwardsRead, 9, large.data(),
-                              4096, &read, &needed));
+    EXPECT_FALSE(ReadEventLog(log, kEventLogSeekRead | kEventLogForwardsRead, 9, large.data(), 4096,
+                              &read, &needed));
     EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
     EXPECT_FALSE(ReadEventLog(log, kEventLogSequentialRead, 0, large.data(), 4096, &read, &needed));
     EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
@@ -182,8 +181,8 @@ TEST(EventLogApiTest, AReportIsOneSyslogLineOnTheSocketGiven) {
     const std::optional<std::string> line = syslog.Receive(std::chrono::seconds(60));
     ASSERT_TRUE(line);
     EXPECT_TRUE(line->starts_with("<11>")) << *line;
-    EXPECT_TRUE(line->ends_with(" Ruzd Node[" + std::to_string(CurrentProcessId()) +
-                                "]: event 7: a text"))
+    EXPECT_TRUE(
+        line->ends_with(" Ruzd Node[" + std::to_string(CurrentProcessId()) + "]: event 7: a text"))
         << *line;
     EXPECT_EQ(SyslogDatagram(SyslogSeverity::kInformation, "Jan  2 03:04:05", "x", 12, "m"),
               "<14>Jan  2 03:04:05 x[12]: m");
