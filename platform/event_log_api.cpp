@@ -108,11 +108,6 @@ LiveHandles& Handles() {
     return *handles;
 }
 
-bool Fail(uint32_t error) {
-    SetLastError(error);
-    return false;
-}
-
 EventLogData* LogOf(EventLogHandle handle) {
     if (handle == nullptr || !Handles().Contains(handle)) {
         SetLastError(kErrorInvalidHandle);
@@ -281,7 +276,7 @@ EventSourceHandle RegisterEventSource(std::string_view server, std::string_view 
 
 bool DeregisterEventSource(EventSourceHandle source) {
     if (source == nullptr || !Handles().Remove(source)) {
-        return Fail(kErrorInvalidHandle);
+        return FailWithError(kErrorInvalidHandle);
     }
     delete source;
     return true;
@@ -291,10 +286,10 @@ bool ReportEvent(EventSourceHandle source, uint16_t type, uint16_t category, uin
                  std::string_view user_sid, const std::vector<std::string>& strings,
                  std::string_view data) {
     if (source == nullptr || !Handles().Contains(source)) {
-        return Fail(kErrorInvalidHandle);
+        return FailWithError(kErrorInvalidHandle);
     }
     const uint32_t error = source->writer.Report(type, category, event_id, strings, data, user_sid);
-    return error == kErrorSuccess || Fail(error);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 EventLogHandle OpenEventLog(std::string_view server, std::string_view log) {
@@ -328,7 +323,7 @@ EventLogHandle OpenBackupEventLog(std::string_view server, std::string_view file
 
 bool CloseEventLog(EventLogHandle log) {
     if (log == nullptr || !Handles().Remove(log)) {
-        return Fail(kErrorInvalidHandle);
+        return FailWithError(kErrorInvalidHandle);
     }
     delete log;
     return true;
@@ -346,7 +341,7 @@ bool ReadEventLog(EventLogHandle handle, uint32_t flags, uint32_t record_offset,
     const bool backwards = (flags & kEventLogBackwardsRead) != 0;
     if (sequential == seek || forwards == backwards || bytes_read == nullptr ||
         bytes_needed == nullptr || (buffer == nullptr && size != 0)) {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     *bytes_read = 0;
     *bytes_needed = 0;
@@ -362,7 +357,7 @@ bool ReadEventLog(EventLogHandle handle, uint32_t flags, uint32_t record_offset,
             }
         }
         if (index == records.size()) {
-            return Fail(kErrorInvalidParameter);
+            return FailWithError(kErrorInvalidParameter);
         }
     } else if (!records.empty() && !log->last_read) {
         index = forwards ? 0 : records.size() - 1;
@@ -376,7 +371,7 @@ bool ReadEventLog(EventLogHandle handle, uint32_t flags, uint32_t record_offset,
         }
     }
     if (index >= records.size()) {
-        return Fail(kErrorHandleEof);
+        return FailWithError(kErrorHandleEof);
     }
     auto* out = static_cast<char*>(buffer);
     for (;;) {
@@ -384,7 +379,7 @@ bool ReadEventLog(EventLogHandle handle, uint32_t flags, uint32_t record_offset,
         if (bytes.size() > size - *bytes_read) {
             if (*bytes_read == 0) {
                 *bytes_needed = static_cast<uint32_t>(bytes.size());
-                return Fail(kErrorInsufficientBuffer);
+                return FailWithError(kErrorInsufficientBuffer);
             }
             return true;
         }
@@ -427,7 +422,7 @@ bool BackupEventLog(EventLogHandle handle, std::string_view file) {
     if (error == kErrorSuccess) {
         error = WriteNewFile(file, content);
     }
-    return error == kErrorSuccess || Fail(error);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 bool ClearEventLog(EventLogHandle handle, std::string_view backup_file) {
@@ -436,14 +431,14 @@ bool ClearEventLog(EventLogHandle handle, std::string_view backup_file) {
         return false;
     }
     if (log->backup) {
-        return Fail(kErrorInvalidHandle);
+        return FailWithError(kErrorInvalidHandle);
     }
     if (!backup_file.empty() && !BackupEventLog(handle, backup_file)) {
         return false;
     }
     const int fd = ::open(log->file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return Fail(WinErrorFromLastErrno());
+        return FailWithError(WinErrorFromLastErrno());
     }
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
@@ -452,7 +447,7 @@ bool ClearEventLog(EventLogHandle handle, std::string_view backup_file) {
     ::close(fd);
     std::lock_guard<std::mutex> lock(log->mutex);
     log->last_read.reset();
-    return cleared || Fail(error);
+    return cleared || FailWithError(error);
 }
 
 bool NotifyChangeEventLog(EventLogHandle handle, Event* event) {
@@ -461,11 +456,11 @@ bool NotifyChangeEventLog(EventLogHandle handle, Event* event) {
         return false;
     }
     if (log->backup || event == nullptr) {
-        return Fail(log->backup ? kErrorInvalidHandle : kErrorInvalidParameter);
+        return FailWithError(log->backup ? kErrorInvalidHandle : kErrorInvalidParameter);
     }
     auto watcher = std::make_unique<StoreWatcher>(log->file, event);
     if (watcher->error() != kErrorSuccess) {
-        return Fail(watcher->error());
+        return FailWithError(watcher->error());
     }
     std::lock_guard<std::mutex> lock(log->mutex);
     log->watcher = std::move(watcher);

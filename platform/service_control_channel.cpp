@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/owned_fd.h"
 #include "platform/root.h"
 #include "platform/service_run_files.h"
 #include "platform/unix_socket_address.h"
@@ -21,27 +22,6 @@ namespace ruzd::platform {
 namespace {
 
 constexpr int kBacklog = 16;
-
-class Socket {
-public:
-    explicit Socket(int fd) : fd_(fd) {}
-    ~Socket() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
 
 // Waits until `fd` is ready for `events` before the deadline; false at the deadline.
 bool WaitReady(int fd, short events, std::chrono::steady_clock::time_point deadline) {
@@ -74,7 +54,7 @@ uint32_t ExchangeServiceControl(std::string_view name, uint32_t control, uint32_
     if (!address.valid()) {
         return kErrorInvalidName;
     }
-    const Socket socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+    const OwnedFd socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
     if (socket.get() < 0) {
         return WinErrorFromLastErrno();
     }
@@ -122,7 +102,7 @@ int ListenServiceControl(std::string_view name) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    Socket socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+    OwnedFd socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
     if (socket.get() < 0) {
         return -1;
     }

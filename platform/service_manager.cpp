@@ -37,11 +37,6 @@ LiveHandles& Handles() {
     return *handles;
 }
 
-bool Fail(uint32_t error) {
-    SetLastError(error);
-    return false;
-}
-
 uint32_t MapManagerRights(uint32_t access) {
     if ((access & (kGenericAll | kMaximumAllowed)) != 0) {
         access |= kScManagerAllAccess;
@@ -116,6 +111,16 @@ ScHandle NewHandle(bool manager, uint32_t access, std::string name) {
 uint32_t ReadRecordOf(const ScHandleData& service, ServiceRecord* record) {
     const uint32_t error = ReadServiceRecord(service.name, record);
     return error == kErrorServiceDoesNotExist ? kErrorServiceMarkedForDelete : error;
+}
+
+// The record of the service a handle with `right` names; false with the last error set.
+bool ReadRecordThrough(ScHandle handle, uint32_t right, ServiceRecord* record) {
+    const ScHandleData* service = Service(handle, right);
+    if (service == nullptr) {
+        return false;
+    }
+    const uint32_t error = ReadRecordOf(*service, record);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 bool IsActive(const ServiceStatus& status) {
@@ -203,7 +208,7 @@ bool ChangeRecord(const ScHandleData& service,
     if (error == kErrorSuccess) {
         error = SelectServiceBackend()->RecordChanged(changed.name, &changed);
     }
-    return error == kErrorSuccess || Fail(error);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 std::vector<EnumServiceStatus> Dependents(const std::string& name, uint32_t state) {
@@ -325,7 +330,7 @@ ScHandle OpenService(ScHandle manager, std::string_view name, uint32_t access) {
 
 bool CloseServiceHandle(ScHandle handle) {
     if (handle == nullptr || !Handles().Remove(handle)) {
-        return Fail(kErrorInvalidHandle);
+        return FailWithError(kErrorInvalidHandle);
     }
     delete handle;
     return true;
@@ -343,25 +348,24 @@ bool DeleteService(ScHandle handle) {
     if (error == kErrorSuccess) {
         error = SelectServiceBackend()->RecordChanged(service->name, nullptr);
     }
-    return error == kErrorSuccess || Fail(error);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 bool StartService(ScHandle handle, const std::vector<std::string>& arguments) {
-    const ScHandleData* service = Service(handle, kServiceStart);
-    if (service == nullptr) {
+    if (Service(handle, kServiceStart) == nullptr) {
         return false;
     }
     if (ServiceDatabaseLock::Status().is_locked) {
-        return Fail(kErrorServiceDatabaseLocked);
+        return FailWithError(kErrorServiceDatabaseLocked);
     }
     ServiceRecord record;
-    if (const uint32_t error = ReadRecordOf(*service, &record); error != kErrorSuccess) {
-        return Fail(error);
+    if (!ReadRecordThrough(handle, kServiceStart, &record)) {
+        return false;
     }
     const std::unique_ptr<ServiceBackend> backend = SelectServiceBackend();
     std::set<std::string> starting;
     const uint32_t error = StartWithDependencies(*backend, record.name, arguments, starting, false);
-    return error == kErrorSuccess || Fail(error);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 bool ControlService(ScHandle handle, uint32_t control, ServiceStatus* status) {
@@ -378,28 +382,28 @@ bool ControlService(ScHandle handle, uint32_t control, ServiceStatus* status) {
                control <= kServiceControlLastUserDefined) {
         right = kServiceUserDefinedControl;
     } else {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     const ScHandleData* service = Service(handle, right);
     if (service == nullptr) {
         return false;
     }
     if (status == nullptr) {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     *status = CurrentServiceStatus(service->name).status;
     if (!IsActive(*status)) {
-        return Fail(kErrorServiceNotActive);
+        return FailWithError(kErrorServiceNotActive);
     }
     ServiceControlReply reply;
     const uint32_t error =
         ExchangeServiceControl(service->name, control, 0, ServicesPipeTimeoutMs(), &reply);
     if (error != kErrorSuccess) {
         *status = CurrentServiceStatus(service->name).status;
-        return Fail(error);
+        return FailWithError(error);
     }
     *status = reply.status;
-    return reply.result == kErrorSuccess || Fail(reply.result);
+    return reply.result == kErrorSuccess || FailWithError(reply.result);
 }
 
 bool QueryServiceStatus(ScHandle handle, ServiceStatus* status) {
@@ -417,20 +421,16 @@ bool QueryServiceStatusEx(ScHandle handle, ServiceStatusProcess* status) {
         return false;
     }
     if (status == nullptr) {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     *status = CurrentServiceStatus(service->name);
     return true;
 }
 
 bool QueryServiceConfig(ScHandle handle, ServiceConfig* config) {
-    const ScHandleData* service = Service(handle, kServiceQueryConfig);
-    if (service == nullptr) {
-        return false;
-    }
     ServiceRecord record;
-    if (const uint32_t error = ReadRecordOf(*service, &record); error != kErrorSuccess) {
-        return Fail(error);
+    if (!ReadRecordThrough(handle, kServiceQueryConfig, &record)) {
+        return false;
     }
     *config = ConfigOf(record);
     return true;
@@ -452,7 +452,7 @@ bool ChangeServiceConfig(ScHandle handle, uint32_t service_type, uint32_t start_
         (start_type != kServiceNoChange && !ValidStart(start_type)) ||
         (error_control != kServiceNoChange && !ValidErrorControl(error_control)) ||
         (binary_path && binary_path->empty())) {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     const bool changed = ChangeRecord(*service, [&](ServiceRecord& record) -> uint32_t {
         if (service_type != kServiceNoChange) {
@@ -491,16 +491,15 @@ bool ChangeServiceConfig(ScHandle handle, uint32_t service_type, uint32_t start_
 }
 
 bool QueryServiceConfig2(ScHandle handle, uint32_t level, ServiceConfig2* config) {
-    const ScHandleData* service = Service(handle, kServiceQueryConfig);
-    if (service == nullptr) {
+    if (Service(handle, kServiceQueryConfig) == nullptr) {
         return false;
     }
     if (level < kServiceConfigDescription || level > kServiceConfigDelayedAutoStartInfo) {
-        return Fail(kErrorInvalidLevel);
+        return FailWithError(kErrorInvalidLevel);
     }
     ServiceRecord record;
-    if (const uint32_t error = ReadRecordOf(*service, &record); error != kErrorSuccess) {
-        return Fail(error);
+    if (!ReadRecordThrough(handle, kServiceQueryConfig, &record)) {
+        return false;
     }
     *config = ServiceConfig2{};
     if (level == kServiceConfigDescription) {
@@ -509,7 +508,7 @@ bool QueryServiceConfig2(ScHandle handle, uint32_t level, ServiceConfig2* config
         const std::optional<DecodedFailureActions> decoded =
             DecodeFailureActions(record.failure_actions.value_or(EncodeFailureActions(0, {})));
         if (!decoded) {
-            return Fail(kErrorInvalidData);
+            return FailWithError(kErrorInvalidData);
         }
         config->failure_actions.reset_period_s = decoded->reset_period_s;
         config->failure_actions.actions = decoded->actions;
@@ -527,12 +526,12 @@ bool ChangeServiceConfig2(ScHandle handle, uint32_t level, const ServiceConfig2&
         return false;
     }
     if (level < kServiceConfigDescription || level > kServiceConfigDelayedAutoStartInfo) {
-        return Fail(kErrorInvalidLevel);
+        return FailWithError(kErrorInvalidLevel);
     }
     if (level == kServiceConfigFailureActions && config.failure_actions.actions) {
         for (const ScAction& action : *config.failure_actions.actions) {
             if (action.type > kScActionRunCommand) {
-                return Fail(kErrorInvalidParameter);
+                return FailWithError(kErrorInvalidParameter);
             }
         }
     }
@@ -586,11 +585,11 @@ bool EnumServicesStatusEx(ScHandle manager, uint32_t service_type, uint32_t serv
     }
     if (services == nullptr || service_state < kServiceActive || service_state > kServiceStateAll ||
         (service_type & (kServiceWin32 | kServiceDriver)) == 0) {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     std::vector<ServiceRecord> records;
     if (const uint32_t error = ReadAllServiceRecords(&records); error != kErrorSuccess) {
-        return Fail(error);
+        return FailWithError(error);
     }
     services->clear();
     for (const ServiceRecord& record : records) {
@@ -614,7 +613,7 @@ bool EnumDependentServices(ScHandle handle, uint32_t service_state,
         return false;
     }
     if (services == nullptr || service_state < kServiceActive || service_state > kServiceStateAll) {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     *services = Dependents(service->name, service_state);
     return true;
@@ -635,7 +634,7 @@ ScLock LockServiceDatabase(ScHandle manager) {
 
 bool UnlockServiceDatabase(ScLock lock) {
     if (lock == nullptr || !Handles().Remove(lock)) {
-        return Fail(kErrorInvalidServiceLock);
+        return FailWithError(kErrorInvalidServiceLock);
     }
     delete lock;
     return true;
@@ -651,13 +650,9 @@ bool QueryServiceLockStatus(ScHandle manager, LockStatus* status) {
 
 bool QueryServiceObjectSecurity(ScHandle handle, uint32_t information, std::string* descriptor) {
     (void)information;  // the descriptor is kept whole
-    const ScHandleData* service = Service(handle, kReadControl);
-    if (service == nullptr) {
-        return false;
-    }
     ServiceRecord record;
-    if (const uint32_t error = ReadRecordOf(*service, &record); error != kErrorSuccess) {
-        return Fail(error);
+    if (!ReadRecordThrough(handle, kReadControl, &record)) {
+        return false;
     }
     *descriptor = record.security;
     return true;
@@ -670,7 +665,7 @@ bool SetServiceObjectSecurity(ScHandle handle, uint32_t information, std::string
         return false;
     }
     if (descriptor.empty()) {
-        return Fail(kErrorInvalidParameter);
+        return FailWithError(kErrorInvalidParameter);
     }
     return ChangeRecord(*service, [&](ServiceRecord& record) -> uint32_t {
         record.security = std::string(descriptor);

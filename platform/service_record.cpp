@@ -7,6 +7,7 @@
 #include "platform/service_run_files.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
+#include "platform/win_path.h"
 
 namespace ruzd::platform {
 namespace {
@@ -199,6 +200,24 @@ std::optional<DecodedFailureActions> DecodeFailureActions(std::string_view bytes
             ScAction{LittleEndian32(bytes, offset), LittleEndian32(bytes, offset + 4)});
     }
     return decoded;
+}
+
+std::string HostProgramPath(const std::string& program) {
+    if (program.starts_with('/') || program.find_first_of("\\:") == std::string::npos) {
+        return program;
+    }
+    return MapWindowsPath(program).string();
+}
+
+std::string ServiceAccountUser(const ServiceRecord& record) {
+    const std::string& account = record.object_name;
+    if (account.empty() || EqualsIgnoreCase(account, "LocalSystem") ||
+        EqualsIgnoreCase(account, ".\\LocalSystem") ||
+        EqualsIgnoreCase(account, "NT AUTHORITY\\SYSTEM")) {
+        return "";
+    }
+    const size_t slash = account.find_last_of('\\');
+    return slash == std::string::npos ? account : account.substr(slash + 1);
 }
 
 uint32_t CheckRecordForStart(const ServiceRecord& record) {

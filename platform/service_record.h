@@ -63,6 +63,14 @@ uint32_t CheckRecordForStart(const ServiceRecord& record);
 // characters, holding '/' or '\', or one whose files in the run folder would be too long.
 uint32_t CheckServiceName(std::string_view name);
 
+// The program of a command line as the host names it: one in Windows form ("C:\...") is mapped
+// (win_path.h); a host path or a bare name, looked for on PATH, stays as it is.
+std::string HostProgramPath(const std::string& program);
+
+// The user a service's "ObjectName" names ("user", ".\user" or "DOMAIN\user"); empty for the
+// system's own account (none, LocalSystem, NT AUTHORITY\SYSTEM).
+std::string ServiceAccountUser(const ServiceRecord& record);
+
 // Reads one service: 0, kErrorServiceDoesNotExist, or the store's error.
 uint32_t ReadServiceRecord(std::string_view name, ServiceRecord* record);
 // Reads every service, in the order of their names.

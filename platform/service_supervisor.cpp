@@ -30,7 +30,6 @@
 #include "platform/system_reboot.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
-#include "platform/win_path.h"
 
 namespace ruzd::platform {
 namespace {
@@ -48,15 +47,6 @@ void Say(const std::string& text) {
     std::fflush(stderr);
 }
 
-// A program path in Windows form is mapped; a host path or a bare name (looked for on PATH)
-// stays as it is.
-std::string HostProgram(const std::string& program) {
-    if (program.starts_with('/') || program.find_first_of("\\:") == std::string::npos) {
-        return program;
-    }
-    return MapWindowsPath(program).string();
-}
-
 // The account a service runs as: none for the supervisor's own (LocalSystem, or a supervisor
 // that is not root and so cannot change it).
 struct Account {
@@ -65,21 +55,13 @@ struct Account {
     std::string name;
 };
 
-bool IsSystemAccount(std::string_view name) {
-    return name.empty() || EqualsIgnoreCase(name, "LocalSystem") ||
-           EqualsIgnoreCase(name, ".\\LocalSystem") ||
-           EqualsIgnoreCase(name, "NT AUTHORITY\\SYSTEM");
-}
-
 // The account of "ObjectName": 0, or kErrorServiceLogonFailed when no such user exists.
 uint32_t ServiceAccount(const ServiceRecord& record, std::optional<Account>* account) {
     account->reset();
-    if (::geteuid() != 0 || IsSystemAccount(record.object_name)) {
+    const std::string user = ServiceAccountUser(record);
+    if (::geteuid() != 0 || user.empty()) {
         return kErrorSuccess;
     }
-    const size_t slash = record.object_name.find_last_of('\\');
-    const std::string user =
-        slash == std::string::npos ? record.object_name : record.object_name.substr(slash + 1);
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
@@ -211,7 +193,7 @@ uint32_t Supervisor::Launch(const ServiceRecord& record) {
     if (command.empty()) {
         return kErrorInvalidData;
     }
-    command.front() = HostProgram(command.front());
+    command.front() = HostProgramPath(command.front());
     std::optional<Account> account;
     if (const uint32_t error = ServiceAccount(record, &account); error != kErrorSuccess) {
         return error;
@@ -339,7 +321,7 @@ void Supervisor::RunFailureCommand(const ServiceRecord& record) {
         Say("no failure command is set for " + name_);
         return;
     }
-    command.front() = HostProgram(command.front());
+    command.front() = HostProgramPath(command.front());
     ChildStart start;
     start.arguments = std::move(command);
     start.working_folder = ServiceWorkingFolder(name_).string();

@@ -7,7 +7,6 @@
 #include "platform/service_dispatcher.h"
 #include "platform/service_run_files.h"
 #include "platform/text.h"
-#include "platform/win_path.h"
 
 namespace ruzd::platform {
 namespace {
@@ -35,17 +34,10 @@ std::string LineText(std::string_view text) {
     return line;
 }
 
-std::string HostProgram(const std::string& program) {
-    if (program.starts_with('/') || program.find_first_of("\\:") == std::string::npos) {
-        return program;
-    }
-    return MapWindowsPath(program).string();
-}
-
 std::string CommandLine(const std::string& windows_command_line) {
     std::vector<std::string> words = SplitCommandLine(windows_command_line);
     if (!words.empty()) {
-        words.front() = HostProgram(words.front());
+        words.front() = HostProgramPath(words.front());
     }
     std::string line;
     for (const std::string& word : words) {
@@ -63,17 +55,6 @@ std::string EnvironmentLine(const ServiceRecord& record, const std::string& root
         }
     }
     return line + "\n";
-}
-
-std::string UserName(const ServiceRecord& record) {
-    const std::string& account = record.object_name;
-    if (account.empty() || EqualsIgnoreCase(account, "LocalSystem") ||
-        EqualsIgnoreCase(account, ".\\LocalSystem") ||
-        EqualsIgnoreCase(account, "NT AUTHORITY\\SYSTEM")) {
-        return "";
-    }
-    const size_t slash = account.find_last_of('\\');
-    return slash == std::string::npos ? account : account.substr(slash + 1);
 }
 
 }  // namespace
@@ -173,7 +154,7 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
     unit += "ExecStart=" + CommandLine(record.image_path) + "\n";
     unit += "WorkingDirectory=" + LineText(ServiceWorkingFolder(record.name).string()) + "\n";
     unit += EnvironmentLine(record, root);
-    if (const std::string user = UserName(record); !user.empty()) {
+    if (const std::string user = ServiceAccountUser(record); !user.empty()) {
         unit += "User=" + LineText(user) + "\n";
     }
     unit += "TimeoutStopSec=" + std::to_string(kStopTimeoutSeconds) + "\n";

@@ -15,6 +15,11 @@ void SetLastError(uint32_t code) {
     last_error = code;
 }
 
+bool FailWithError(uint32_t code) {
+    SetLastError(code);
+    return false;
+}
+
 uint32_t SetLastErrorFromErrno(int errno_value) {
     const uint32_t code = WinErrorFromErrno(errno_value);
     SetLastError(code);

@@ -88,6 +88,9 @@ uint32_t WinErrorFromErrno(int errno_value);
 // WinErrorFromErrno of errno as the last failed C library or system call left it.
 uint32_t WinErrorFromLastErrno();
 
+// Sets the thread's last error and returns false, as a failing Win32 call does.
+bool FailWithError(uint32_t code);
+
 // SetLastError(WinErrorFromErrno(errno_value)); returns the code set.
 uint32_t SetLastErrorFromErrno(int errno_value);
 
