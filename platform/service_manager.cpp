@@ -76,9 +76,10 @@ constexpr uint32_t kManagerWriteRights =
     kScManagerCreateService | kScManagerLock | kScManagerModifyBootConfig;
 constexpr uint32_t kServiceWriteRights = kServiceChangeConfig | kDelete | kWriteDac | kWriteOwner;
 
-// The manager handle, or null with the last error set.
-ScHandleData* Manager(ScHandle handle, uint32_t right) {
-    if (handle == nullptr || !Handles().Contains(handle) || !handle->manager) {
+// The handle when it is a live one of the kind asked for and allows `right`; else null with the
+// last error set.
+ScHandleData* HandleOf(ScHandle handle, bool manager, uint32_t right) {
+    if (handle == nullptr || !Handles().Contains(handle) || handle->manager != manager) {
         SetLastError(kErrorInvalidHandle);
         return nullptr;
     }
@@ -89,16 +90,12 @@ ScHandleData* Manager(ScHandle handle, uint32_t right) {
     return handle;
 }
 
+ScHandleData* Manager(ScHandle handle, uint32_t right) {
+    return HandleOf(handle, true, right);
+}
+
 ScHandleData* Service(ScHandle handle, uint32_t right) {
-    if (handle == nullptr || !Handles().Contains(handle) || handle->manager) {
-        SetLastError(kErrorInvalidHandle);
-        return nullptr;
-    }
-    if ((handle->access & right) != right) {
-        SetLastError(kErrorAccessDenied);
-        return nullptr;
-    }
-    return handle;
+    return HandleOf(handle, false, right);
 }
 
 ScHandle NewHandle(bool manager, uint32_t access, std::string name) {
