@@ -20,6 +20,7 @@
 #include "platform/process_lookup.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
+#include "platform/service_api_extensions.h"
 #include "platform/service_control_channel.h"
 #include "platform/service_record.h"
 #include "platform/service_run_files.h"
@@ -153,6 +154,12 @@ protected:
             << platform::GetLastError();
     }
 
+    void SetEnvironment(const std::string& name, const std::vector<std::string>& variables) {
+        const std::string bytes = platform::RegMultiSzBytes(variables);
+        ServiceKey(name).SetValue("Environment", platform::kRegMultiSz, bytes.data(),
+                                  static_cast<uint32_t>(bytes.size()));
+    }
+
     void SetFailureActions(const CServiceHandle& service, uint32_t resetPeriod,
                            std::vector<platform::ScAction> actions,
                            std::optional<std::string> command = std::nullopt) {
@@ -181,10 +188,8 @@ TEST_F(ServiceProcessTest, IsCreatedStartedKilledRestartedStoppedAndDeleted) {
                               ""));
     EXPECT_EQ(platform::GetLastError(), platform::kErrorServiceExists);
     SetFailureActions(service, 0, {{platform::kScActionRestart, 0}});
-    const std::string environment = platform::RegMultiSzBytes(
-        {std::string(platform::kSyslogSocketVariable) + "=" + syslog.path().string()});
-    ServiceKey(kName).SetValue("Environment", platform::kRegMultiSz, environment.data(),
-                               static_cast<uint32_t>(environment.size()));
+    SetEnvironment(kName,
+                   {std::string(platform::kSyslogSocketVariable) + "=" + syslog.path().string()});
 
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
     ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
@@ -238,6 +243,8 @@ TEST_F(ServiceProcessTest, IsCreatedStartedKilledRestartedStoppedAndDeleted) {
 TEST_F(ServiceProcessTest, ControlsAreRefusedWhilePendingOrNotAcceptedAndTheServiceRunsOn) {
     CServiceHandle service;
     Create(service, kName, {"-slowstop"});
+    // As on a system without the extended handler: the plain one takes the controls.
+    SetEnvironment(kName, {std::string(platform::kServiceLegacyApiVariable) + "=1"});
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
     ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
 
@@ -312,6 +319,16 @@ TEST_F(ServiceProcessTest, FailureActionsRunInOrderAndAFailedStartLeavesNothingR
     EXPECT_EQ(status.current_state, platform::kServiceStopped);
     EXPECT_EQ(status.win32_exit_code, platform::kErrorProcessAborted);
 
+    // A reboot, which the tests' stand-in for the restart plays.
+    const std::filesystem::path rebooted = root_.path() / "rebooted";
+    environment_.Set("RUZD_REBOOT_COMMAND", "touch '" + rebooted.string() + "'");
+    SetFailureActions(service, 0, {{platform::kScActionReboot, 0}});
+    ASSERT_TRUE(service.Start()) << platform::GetLastError();
+    ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
+    service.Control(kCrashControl);
+    ASSERT_TRUE(testing::Eventually([&] { return std::filesystem::exists(rebooted); }));
+    ASSERT_TRUE(ReachesState(service, platform::kServiceStopped));
+
     // A record without a program, or with failure actions of the wrong length: nothing starts.
     const std::string torn("\0\0\0\0\1\0\0\0\1\0\0", 11);
     ServiceKey(kName).SetValue("FailureActions", platform::kRegBinary, torn.data(),
@@ -375,6 +392,31 @@ TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
         EXPECT_FALSE(service.Start());
         EXPECT_EQ(platform::GetLastError(), platform::kErrorServiceLogonFailed);
     }
+}
+
+TEST_F(ServiceProcessTest, BootStartsTheAutomaticServicesTheDelayedOnesLast) {
+    CServiceHandle later;
+    Create(later, "RuzdLater", {});
+    CServiceHandle first;
+    Create(first, "RuzdFirst", {});
+    CServiceHandle manual;
+    Create(manual, "RuzdManual", {});
+    for (const CServiceHandle* service : {&later, &first}) {
+        ASSERT_TRUE(service->ChangeConfig(platform::kServiceNoChange, platform::kServiceAutoStart,
+                                          platform::kServiceNoChange, std::nullopt, std::nullopt,
+                                          nullptr, std::nullopt, std::nullopt, std::nullopt,
+                                          std::nullopt));
+    }
+    ASSERT_TRUE(later.ChangeDelayedAutoStart(true));
+    testing::ProgramStart boot;
+    boot.program = testing::ProgramFolder() / "ruzd-svcrun";
+    boot.arguments = {"boot"};
+    EXPECT_EQ(testing::RunProgram(boot), 0);
+    ASSERT_TRUE(ReachesState(first, platform::kServiceRunning));
+    ASSERT_TRUE(ReachesState(later, platform::kServiceRunning));
+    EXPECT_EQ(StateOf(manual), platform::kServiceStopped);
+    // Each start waits for the service's dispatcher, so the delayed one's process came later.
+    EXPECT_LE(platform::ProcessStartTime(PidOf(first)), platform::ProcessStartTime(PidOf(later)));
 }
 
 TEST_F(ServiceProcessTest, WithoutAManagerTheDispatcherFailsAtOnce) {
