@@ -381,6 +381,8 @@ int Supervisor::Run() {
         ::dup2(nothing, STDIN_FILENO);
         ::close(nothing);
     }
+    // A starter that went away before reading the result must not take the supervisor with it.
+    ::signal(SIGPIPE, SIG_IGN);
     StopSignals signals(
         {StopSignal::kInterrupt, StopSignal::kTerminate, StopSignal::kQuit, StopSignal::kHangUp});
     signals.WatchEach([this](StopSignal) { stop_.Set(); });
