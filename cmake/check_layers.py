@@ -63,6 +63,7 @@ SYSTEM_ALLOWED = [
     "testing/window_child.h",
     "testing/sntp_test_server.cpp",
     "testing/loopback_socket.cpp",
+    "testing/unix_sockets.cpp",
     "testing/os_for_tests.cpp",
     "testing/virtual_display.cpp",
     # The program the crash-dump tests watch: it faults and handles signals on purpose.

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "foundation/captured_output.h"
-#include "foundation/command_line.h"
 #include "foundation/stand_in_programs.h"
 #include "platform/child_output.h"
 #include "platform/child_process.h"
+#include "platform/command_line.h"
 #include "platform/running_program.h"
 #include "platform/text.h"
 #include "platform/waitable.h"
@@ -136,7 +136,8 @@ int ExitResult(const platform::ChildProcess& child) {
 
 int ProgramRunner::Run(const std::string& command_line, const std::string& working_folder,
                        std::string& output, uint32_t timeout_ms) {
-    return RunArguments(SplitCommandLine(command_line), working_folder, output, timeout_ms);
+    return RunArguments(platform::SplitCommandLine(command_line), working_folder, output,
+                        timeout_ms);
 }
 
 int ProgramRunner::RunArguments(std::vector<std::string> arguments,

@@ -1,5 +1,6 @@
 #include "platform/child_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -42,19 +43,31 @@ public:
         sigemptyset(&no_signals);
         sigfillset(&all_signals);
         short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-        if (start.own_process_group) {
+        if (start.own_session) {
+            flags |= POSIX_SPAWN_SETSID;
+        } else if (start.own_process_group) {
             flags |= POSIX_SPAWN_SETPGROUP;
         }
         bool ok = posix_spawnattr_setflags(&attributes_, flags) == 0 &&
                   posix_spawnattr_setpgroup(&attributes_, 0) == 0 &&
                   posix_spawnattr_setsigmask(&attributes_, &no_signals) == 0 &&
                   posix_spawnattr_setsigdefault(&attributes_, &all_signals) == 0;
-        if (ok && output_fd >= 0) {
+        if (ok && !start.output_file.empty()) {
+            ok = posix_spawn_file_actions_addopen(&actions_, 1, start.output_file.c_str(),
+                                                  O_WRONLY | O_APPEND | O_CREAT, 0644) == 0 &&
+                 posix_spawn_file_actions_adddup2(&actions_, 1, 2) == 0;
+        } else if (ok && output_fd >= 0) {
             ok = posix_spawn_file_actions_adddup2(&actions_, output_fd, 1) == 0 &&
                  posix_spawn_file_actions_adddup2(&actions_, error_fd, 2) == 0;
         }
+        int first_closed = 3;
+        if (ok && start.passed_descriptor >= 0) {
+            // dup2 onto itself clears close-on-exec, so a descriptor that is 3 already passes too.
+            ok = posix_spawn_file_actions_adddup2(&actions_, start.passed_descriptor, 3) == 0;
+            first_closed = 4;
+        }
         if (ok) {
-            ok = posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
+            ok = posix_spawn_file_actions_addclosefrom_np(&actions_, first_closed) == 0;
         }
         if (ok && !start.working_folder.empty()) {
             ok = posix_spawn_file_actions_addchdir_np(&actions_, start.working_folder.c_str()) == 0;
@@ -63,15 +76,17 @@ public:
     }
 
     // The child's pid, or none with the error number of the failed start.
-    std::optional<pid_t> Spawn(const std::vector<std::string>& args, int& error) {
-        std::vector<char*> argv;
-        argv.reserve(args.size() + 1);
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
+    std::optional<pid_t> Spawn(const std::vector<std::string>& args,
+                               const std::optional<std::vector<std::string>>& environment,
+                               int& error) {
+        std::vector<char*> argv = Pointers(args);
+        std::vector<char*> envp;
+        if (environment) {
+            envp = Pointers(*environment);
         }
-        argv.push_back(nullptr);
         pid_t pid = 0;
-        error = posix_spawnp(&pid, argv[0], &actions_, &attributes_, argv.data(), environ);
+        error = posix_spawnp(&pid, argv[0], &actions_, &attributes_, argv.data(),
+                             environment ? envp.data() : environ);
         if (error != 0) {
             return std::nullopt;
         }
@@ -79,6 +94,16 @@ public:
     }
 
 private:
+    static std::vector<char*> Pointers(const std::vector<std::string>& texts) {
+        std::vector<char*> pointers;
+        pointers.reserve(texts.size() + 1);
+        for (const std::string& text : texts) {
+            pointers.push_back(const_cast<char*>(text.c_str()));
+        }
+        pointers.push_back(nullptr);
+        return pointers;
+    }
+
     posix_spawn_file_actions_t actions_;
     posix_spawnattr_t attributes_;
     bool actions_ok_ = false;
@@ -105,7 +130,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const ChildStart& start, Start
         return failed(StartFailure::kSetup, ENOMEM);
     }
     int error = 0;
-    const std::optional<pid_t> pid = setup.Spawn(start.arguments, error);
+    const std::optional<pid_t> pid = setup.Spawn(start.arguments, start.environment, error);
     if (!pid) {
         return failed(StartFailure::kStart, error);
     }

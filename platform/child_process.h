@@ -27,6 +27,17 @@ struct ChildStart {
     ChildOutput* output = nullptr;
     // The child leads a process group of its own, which KillGroup ends as a whole.
     bool own_process_group = false;
+    // The child leads a session of its own (and so a process group too): no terminal's signals
+    // reach it.
+    bool own_session = false;
+    // "NAME=value" entries that make up the child's whole environment; none: ours. A program
+    // name without '/' is still looked for on our PATH.
+    std::optional<std::vector<std::string>> environment;
+    // A host file, created when missing, that the child's standard output and error are
+    // appended to; empty: `output`'s pipe, or ours. The start fails when it cannot be opened.
+    std::string output_file;
+    // A descriptor of ours that the child gets as its descriptor 3; -1: none.
+    int passed_descriptor = -1;
 };
 
 class ChildProcess {

@@ -27,4 +27,16 @@ std::string ComputerNameOf(std::string_view host_name) {
     return AsciiUpper(label.substr(0, kMaxComputerNameLength));
 }
 
+bool IsLocalMachineName(std::string_view machine) {
+    if (machine.starts_with("\\\\")) {
+        machine.remove_prefix(2);
+    }
+    if (machine.empty() || machine == "." || EqualsIgnoreCase(machine, "localhost")) {
+        return true;
+    }
+    const std::optional<std::string> host = HostName();
+    return host &&
+           (EqualsIgnoreCase(machine, *host) || EqualsIgnoreCase(machine, ComputerNameOf(*host)));
+}
+
 }  // namespace ruzd::platform

@@ -22,4 +22,9 @@ std::optional<std::string> ComputerName();
 // The computer name a machine with `host_name` has.
 std::string ComputerNameOf(std::string_view host_name);
 
+// Whether a machine name given to a call (server of an event log, machine of the service
+// manager) names this machine: empty, ".", "localhost", its host name or its computer name, in
+// any case, each also after "\\".
+bool IsLocalMachineName(std::string_view machine);
+
 }  // namespace ruzd::platform

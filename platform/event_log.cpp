@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,16 +14,13 @@
 #include "platform/clock.h"
 #include "platform/computer_name.h"
 #include "platform/root.h"
+#include "platform/syslog_sender.h"
 #include "platform/win_error.h"
 
 namespace ruzd::platform {
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
-
-std::filesystem::path StorePath(std::string_view log) {
-    return RootSubdir("eventlog") / (std::string(log) + ".events");
-}
 
 std::string Escape(std::string_view text) {
     std::string out;
@@ -144,11 +140,17 @@ uint32_t LastRecordNumber(int fd) {
     return number;
 }
 
-int SyslogPriority(uint16_t type) {
-    return type == kEventTypeError ? LOG_ERR : type == kEventTypeWarning ? LOG_WARNING : LOG_INFO;
+SyslogSeverity SeverityOf(uint16_t type) {
+    return type == kEventTypeError     ? SyslogSeverity::kError
+           : type == kEventTypeWarning ? SyslogSeverity::kWarning
+                                       : SyslogSeverity::kInformation;
 }
 
 }  // namespace
+
+std::filesystem::path EventLogStorePath(std::string_view log) {
+    return RootSubdir("eventlog") / (std::string(log) + ".events");
+}
 
 std::string EventRecordLine(const EventRecord& record) {
     std::ostringstream line;
@@ -189,7 +191,7 @@ EventLogWriter::~EventLogWriter() {
 
 uint32_t EventLogWriter::Open(std::string_view source, std::string_view log) {
     Close();
-    const std::filesystem::path path = StorePath(log);
+    const std::filesystem::path path = EventLogStorePath(log);
     fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) {
         return WinErrorFromErrno(errno);
@@ -223,9 +225,7 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
     for (const std::string& insert : strings) {
         text += ": " + insert;
     }
-    ::openlog(source_.c_str(), LOG_PID, LOG_USER);
-    ::syslog(SyslogPriority(type), "%s", text.c_str());
-    ::closelog();
+    SendToSyslog(SeverityOf(type), source_, text);
 
     while (::flock(fd_, LOCK_EX) != 0) {
         if (errno != EINTR) {
@@ -251,10 +251,14 @@ void EventLogWriter::Close() {
 }
 
 uint32_t EventLogReader::Open(std::string_view log) {
+    return OpenFile(EventLogStorePath(log));
+}
+
+uint32_t EventLogReader::OpenFile(const std::filesystem::path& path) {
     records_.clear();
     next_ = 0;
     before_ = 0;
-    std::ifstream in(StorePath(log), std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
         return kErrorFileNotFound;
     }

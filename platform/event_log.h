@@ -1,8 +1,9 @@
 #pragma once
 
 // The Windows event log as this platform keeps it. A report goes to syslog (its ident the event
-// source; type 1 as an error, 2 as a warning, anything else as information) and is appended to
-// the log's store, <root>/eventlog/<log>.events, so that programs and tests can read it back.
+// source; type 1 as an error, 2 as a warning, anything else as information; syslog_sender.h)
+// and is appended to the log's store, <root>/eventlog/<log>.events, so that programs and tests
+// can read it back. The Win32-shaped calls on top of it are in event_log_api.h.
 //
 // The store holds one record a line, its fields separated by TABs: record number (the last one's
 // plus one), time generated, time written (UTC seconds since 1970), source, computer, event id,
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +38,9 @@ struct EventRecord {
     std::vector<std::string> strings;
     std::string data;  // raw bytes
 };
+
+// The store of a log (<root>/eventlog/<log>.events).
+std::filesystem::path EventLogStorePath(std::string_view log);
 
 // The store's line of a record (without its line end), and the record of a line.
 std::string EventRecordLine(const EventRecord& record);
@@ -67,6 +72,8 @@ class EventLogReader {
 public:
     // Reads the store: 0, or the Win32 code of the failure (2 when there is none yet).
     uint32_t Open(std::string_view log = "Application");
+    // Reads a store at a host path (a backup of one).
+    uint32_t OpenFile(const std::filesystem::path& path);
     uint32_t NumberOfRecords() const { return static_cast<uint32_t>(records_.size()); }
     // The oldest record's number, 0 when there is none.
     uint32_t OldestRecord() const;

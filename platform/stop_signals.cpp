@@ -7,22 +7,52 @@
 namespace ruzd::platform {
 namespace {
 
-sigset_t StopSet() {
+StopSignal FromNumber(int number) {
+    switch (number) {
+        case SIGTERM:
+            return StopSignal::kTerminate;
+        case SIGQUIT:
+            return StopSignal::kQuit;
+        case SIGHUP:
+            return StopSignal::kHangUp;
+        default:
+            return StopSignal::kInterrupt;
+    }
+}
+
+sigset_t SetOf(uint32_t mask) {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    for (const StopSignal signal :
+         {StopSignal::kInterrupt, StopSignal::kTerminate, StopSignal::kQuit, StopSignal::kHangUp}) {
+        if ((mask & (1u << static_cast<int>(signal))) != 0) {
+            sigaddset(&set, SignalNumber(signal));
+        }
+    }
     return set;
 }
 
 }  // namespace
 
 int SignalNumber(StopSignal signal) {
-    return signal == StopSignal::kInterrupt ? SIGINT : SIGTERM;
+    switch (signal) {
+        case StopSignal::kInterrupt:
+            return SIGINT;
+        case StopSignal::kTerminate:
+            return SIGTERM;
+        case StopSignal::kQuit:
+            return SIGQUIT;
+        case StopSignal::kHangUp:
+            return SIGHUP;
+    }
+    return SIGTERM;
 }
 
-StopSignals::StopSignals() {
-    const sigset_t set = StopSet();
+StopSignals::StopSignals(std::initializer_list<StopSignal> signals) {
+    for (const StopSignal signal : signals) {
+        mask_ |= 1u << static_cast<int>(signal);
+    }
+    const sigset_t set = SetOf(mask_);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
@@ -34,13 +64,27 @@ StopSignals::~StopSignals() {
 }
 
 void StopSignals::Watch(std::function<void()> on_stop) {
-    watcher_ = std::thread([this, on_stop = std::move(on_stop)] {
-        const sigset_t set = StopSet();
+    StartWatcher([on_stop = std::move(on_stop)](StopSignal) {
+        on_stop();
+        return false;
+    });
+}
+
+void StopSignals::WatchEach(std::function<void(StopSignal)> on_signal) {
+    StartWatcher([on_signal = std::move(on_signal)](StopSignal signal) {
+        on_signal(signal);
+        return true;
+    });
+}
+
+void StopSignals::StartWatcher(std::function<bool(StopSignal)> on_signal) {
+    watcher_ = std::thread([this, on_signal = std::move(on_signal)] {
         // The watcher looks at the done flag between waits, so the owner can end it.
+        const sigset_t set = SetOf(mask_);
         const timespec slice{0, 200'000'000};
         while (!done_.load()) {
-            if (sigtimedwait(&set, nullptr, &slice) > 0) {
-                on_stop();
+            const int number = sigtimedwait(&set, nullptr, &slice);
+            if (number > 0 && !on_signal(FromNumber(number))) {
                 return;
             }
         }

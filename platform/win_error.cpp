@@ -15,6 +15,11 @@ void SetLastError(uint32_t code) {
     last_error = code;
 }
 
+bool FailWithError(uint32_t code) {
+    SetLastError(code);
+    return false;
+}
+
 uint32_t SetLastErrorFromErrno(int errno_value) {
     const uint32_t code = WinErrorFromErrno(errno_value);
     SetLastError(code);
@@ -22,6 +27,10 @@ uint32_t SetLastErrorFromErrno(int errno_value) {
 }
 
 std::string WinErrorText(uint32_t code) {
+    return KnownWinErrorText(code).value_or("Error " + std::to_string(code));
+}
+
+std::optional<std::string> KnownWinErrorText(uint32_t code) {
     switch (code) {
         case kErrorSuccess:
             return "No error";
@@ -67,10 +76,14 @@ std::string WinErrorText(uint32_t code) {
             return "The other end of the pipe was closed";
         case kErrorDiskFull:
             return "No space left on the disk";
+        case kErrorCallNotImplemented:
+            return "This function is not supported on this system";
         case kErrorInsufficientBuffer:
             return "The buffer is too small for the data";
         case kErrorInvalidName:
             return "The file, folder or volume name is not valid";
+        case kErrorInvalidLevel:
+            return "The level given for the call is not valid";
         case kErrorModNotFound:
             return "The library could not be found or loaded";
         case kErrorProcNotFound:
@@ -97,6 +110,47 @@ std::string WinErrorText(uint32_t code) {
             return "The operation was interrupted";
         case kErrorKeyDeleted:
             return "The registry key was deleted";
+        case kErrorInvalidServiceControl:
+            return "The requested control is not valid for this service";
+        case kErrorServiceRequestTimeout:
+            return "The service did not respond to the start or control request in a timely "
+                   "fashion";
+        case kErrorServiceDatabaseLocked:
+            return "The service database is locked";
+        case kErrorServiceAlreadyRunning:
+            return "An instance of the service is already running";
+        case kErrorServiceDisabled:
+            return "The service cannot be started, because it is disabled";
+        case kErrorServiceDoesNotExist:
+            return "The specified service does not exist as an installed service";
+        case kErrorServiceCannotAcceptCtrl:
+            return "The service cannot accept control messages at this time";
+        case kErrorServiceNotActive:
+            return "The service has not been started";
+        case kErrorFailedServiceControllerConnect:
+            return "The service process could not connect to the service controller";
+        case kErrorProcessAborted:
+            return "The process terminated unexpectedly";
+        case kErrorServiceDependencyFail:
+            return "The dependency service or group failed to start";
+        case kErrorServiceLogonFailed:
+            return "The service did not start due to a logon failure";
+        case kErrorDatabaseDoesNotExist:
+            return "The database specified does not exist";
+        case kErrorServiceMarkedForDelete:
+            return "The specified service has been marked for deletion";
+        case kErrorInvalidServiceLock:
+            return "The specified service database lock is not valid";
+        case kErrorServiceExists:
+            return "The specified service already exists";
+        case kErrorServiceNeverStarted:
+            return "No attempts to start the service have been made since the last boot";
+        case kErrorDuplicateServiceName:
+            return "The name is already in use as either a service name or a service display name";
+        case kErrorEventlogFileCorrupt:
+            return "The event log file is corrupted";
+        case kErrorRpcServerUnavailable:
+            return "The RPC server is unavailable";
         case kErrorIoDevice:
             return "An input/output error occurred on the device";
         case kErrorInvalidWindowHandle:
@@ -106,7 +160,7 @@ std::string WinErrorText(uint32_t code) {
         case kErrorCantResolveFilename:
             return "The file name could not be resolved (too many links)";
         default:
-            return "Error " + std::to_string(code);
+            return std::nullopt;
     }
 }
 

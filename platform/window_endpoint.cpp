@@ -17,6 +17,7 @@
 
 #include "platform/root.h"
 #include "platform/text.h"
+#include "platform/unix_socket_address.h"
 #include "platform/win_path.h"
 
 namespace ruzd::platform::window_endpoint {
@@ -44,42 +45,6 @@ std::optional<uint64_t> ParseNumber(std::string_view digits) {
     }
     return value;
 }
-
-// The address of an endpoint file. A root deep in the file system could make the full path
-// longer than a socket address holds; the run folder is then reached through an open descriptor
-// of it, whose /proc path is always short.
-class EndpointAddress {
-public:
-    explicit EndpointAddress(const std::string& name) {
-        const std::string full = (RootSubdir("run") / name).string();
-        std::string path = full;
-        if (full.size() >= sizeof(address_.sun_path)) {
-            folder_ = ::open(RootSubdir("run").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            path = "/proc/self/fd/" + std::to_string(folder_) + "/" + name;
-        }
-        if (path.size() < sizeof(address_.sun_path)) {
-            address_.sun_family = AF_UNIX;
-            std::memcpy(address_.sun_path, path.c_str(), path.size() + 1);
-            valid_ = true;
-        }
-    }
-    ~EndpointAddress() {
-        if (folder_ >= 0) {
-            ::close(folder_);
-        }
-    }
-    EndpointAddress(const EndpointAddress&) = delete;
-    EndpointAddress& operator=(const EndpointAddress&) = delete;
-
-    bool valid() const { return valid_; }
-    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&address_); }
-    socklen_t size() const { return sizeof(address_); }
-
-private:
-    sockaddr_un address_{};
-    int folder_ = -1;
-    bool valid_ = false;
-};
 
 int RemainingMs(Deadline deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -172,7 +137,7 @@ std::vector<std::string> ListEndpoints() {
 }
 
 int Listen(const std::string& name) {
-    const EndpointAddress address(name);
+    const UnixSocketAddress address(RootSubdir("run"), name);
     if (!address.valid()) {
         errno = ENAMETOOLONG;
         return -1;
@@ -192,7 +157,7 @@ int Listen(const std::string& name) {
 }
 
 int Connect(const std::string& name, Deadline deadline) {
-    const EndpointAddress address(name);
+    const UnixSocketAddress address(RootSubdir("run"), name);
     if (!address.valid()) {
         errno = ENAMETOOLONG;
         return -1;

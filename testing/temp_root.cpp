@@ -32,6 +32,10 @@ TempRoot::TempRoot() : path_(MakeTempDir()) {
         previous_ = old;
     }
     setenv("RUZD_ROOT", path_.c_str(), 1);
+    if (const char* old = getenv("RUZD_SERVICE_MANAGER")) {
+        previous_manager_ = old;
+    }
+    setenv("RUZD_SERVICE_MANAGER", "local", 1);
 }
 
 TempRoot::~TempRoot() {
@@ -39,6 +43,11 @@ TempRoot::~TempRoot() {
         setenv("RUZD_ROOT", previous_->c_str(), 1);
     } else {
         unsetenv("RUZD_ROOT");
+    }
+    if (previous_manager_) {
+        setenv("RUZD_SERVICE_MANAGER", previous_manager_->c_str(), 1);
+    } else {
+        unsetenv("RUZD_SERVICE_MANAGER");
     }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);

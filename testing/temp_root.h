@@ -10,8 +10,9 @@ namespace ruzd::testing {
 std::string ReadWholeFile(const std::filesystem::path& path);
 
 // Points RUZD_ROOT at a fresh, empty folder for the lifetime of the object, so that a test's
-// registry, named mutexes and other machine-wide state never leak into another test. The
-// previous value is restored and the folder removed on destruction.
+// registry, named mutexes and other machine-wide state never leak into another test, and makes
+// the service manager the local one (RUZD_SERVICE_MANAGER=local), so that no test reaches the
+// machine's systemd. The previous values are restored and the folder removed on destruction.
 class TempRoot {
 public:
     TempRoot();
@@ -24,6 +25,7 @@ public:
 private:
     std::filesystem::path path_;
     std::optional<std::string> previous_;
+    std::optional<std::string> previous_manager_;
 };
 
 // A fresh, empty temporary folder removed on destruction.

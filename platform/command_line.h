@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ruzd::foundation {
+namespace ruzd::platform {
 
 // Splits a command line into its arguments:
 // - The program name (first argument) ends at the first blank or tab; when it starts with a
@@ -20,4 +20,9 @@ namespace ruzd::foundation {
 // Leading blanks are skipped. An empty or blank command line gives no arguments.
 std::vector<std::string> SplitCommandLine(std::string_view command_line);
 
-}  // namespace ruzd::foundation
+// The command line that SplitCommandLine splits back into `arguments`: the program name in
+// quotes when it holds a blank or tab, every other argument quoted and escaped only where it
+// needs to be. A program name that holds a quote cannot be written; its quotes are dropped.
+std::string JoinCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace ruzd::platform

@@ -1,6 +1,6 @@
-#include "foundation/command_line.h"
+#include "platform/command_line.h"
 
-namespace ruzd::foundation {
+namespace ruzd::platform {
 namespace {
 
 bool IsBlank(char c) {
@@ -111,4 +111,52 @@ std::vector<std::string> SplitCommandLine(std::string_view command_line) {
     return CommandLineSplitter(command_line).Split();
 }
 
-}  // namespace ruzd::foundation
+namespace {
+
+std::string QuoteProgramName(std::string_view name) {
+    std::string plain;
+    for (const char c : name) {
+        if (c != '"') {
+            plain += c;
+        }
+    }
+    if (!plain.empty() && plain.find_first_of(" \t") == std::string::npos) {
+        return plain;
+    }
+    return '"' + plain + '"';
+}
+
+std::string QuoteArgument(std::string_view arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string_view::npos) {
+        return std::string(arg);
+    }
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes count only before a quote: there they are doubled, and one more escapes it.
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + '"';
+}
+
+}  // namespace
+
+std::string JoinCommandLine(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (i > 0) {
+            line += ' ';
+        }
+        line += i == 0 ? QuoteProgramName(arguments[i]) : QuoteArgument(arguments[i]);
+    }
+    return line;
+}
+
+}  // namespace ruzd::platform

@@ -1,11 +1,11 @@
-#include "foundation/command_line.h"
+#include "platform/command_line.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace ruzd::foundation {
+namespace ruzd::platform {
 namespace {
 
 using Args = std::vector<std::string>;
@@ -50,5 +50,19 @@ TEST(SplitCommandLine, ADoubledQuoteInsideQuotesIsOneQuoteAndEndsTheQuoting) {
     EXPECT_EQ(SplitCommandLine(R"(p """")"), (Args{"p", R"(")"}));
 }
 
+TEST(JoinCommandLine, SplitsBackIntoTheSameArguments) {
+    const std::vector<Args> cases = {
+        {R"(C:\Program Files\x.exe)", "plain", "two words", "", R"(q"uote)", R"(dir\)",
+         R"(dir with blank\)", R"(a\\"b)", R"(back\slash)", "tab\there"},
+        {"/usr/bin/prog"},
+        {"prog", R"(\")", R"(\\)"},
+    };
+    for (const Args& args : cases) {
+        EXPECT_EQ(SplitCommandLine(JoinCommandLine(args)), args) << JoinCommandLine(args);
+    }
+    EXPECT_EQ(JoinCommandLine({"/bin/touch", "/tmp/a b"}), R"(/bin/touch "/tmp/a b")");
+    EXPECT_EQ(JoinCommandLine({"C:\\My Tools\\x.exe", "-a"}), R"("C:\My Tools\x.exe" -a)");
+}
+
 }  // namespace
-}  // namespace ruzd::foundation
+}  // namespace ruzd::platform
