@@ -42,4 +42,24 @@ int64_t UtcSecondsOfLocalTime(int year, int month, int day, int hour, int minute
     return static_cast<int64_t>(::mktime(&local));
 }
 
+std::optional<int64_t> LocalTimeToUtcSeconds(int year, int month, int day, int hour, int minute,
+                                             int second) {
+    tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    // -1 is also the answer for the last second of 1969: mktime fills the day of the week only
+    // when it succeeds.
+    local.tm_wday = -1;
+    const time_t utc = ::mktime(&local);
+    if (utc == static_cast<time_t>(-1) && local.tm_wday == -1) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(utc);
+}
+
 }  // namespace ruzd::platform

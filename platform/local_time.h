@@ -32,4 +32,9 @@ std::optional<LocalTime> ToLocalTime(int64_t utc_seconds);
 // The seconds since 1970 of a local date and time, daylight saving time as the zone has it then.
 int64_t UtcSecondsOfLocalTime(int year, int month, int day, int hour, int minute, int second);
 
+// The same, none when the system cannot represent the time. A local time that the zone skips
+// or repeats gets the reading the C library gives it (mktime, daylight saving left to it).
+std::optional<int64_t> LocalTimeToUtcSeconds(int year, int month, int day, int hour, int minute,
+                                             int second);
+
 }  // namespace ruzd::platform

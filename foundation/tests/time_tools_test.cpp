@@ -219,7 +219,7 @@ private:
 
 TEST_F(TimeToolsTest, ChangedShiftIsPostedToRegisteredThreads) {
     ListenerThread listener;
-    TimeTools::RegisterShiftListener(listener.id(), WM_TIMETOOLS_TIME_CHANGED);
+    TimeTools::RegisterShiftListener({}, listener.id(), WM_TIMETOOLS_TIME_CHANGED);
 
     // The same shift as before (0) activates the shift but posts nothing.
     TimeTools::ApplyServerTime("2026-12-08T07:55:27");
@@ -233,7 +233,7 @@ TEST_F(TimeToolsTest, ChangedShiftIsPostedToRegisteredThreads) {
     ASSERT_TRUE(listener.WaitForMessage());
     EXPECT_EQ(listener.notices(), 1);
 
-    TimeTools::RegisterShiftListener(listener.id(), 0);
+    TimeTools::RegisterShiftListener({}, listener.id(), 0);
     EXPECT_FALSE(TimeTools::IsShiftListener(listener.id()));
 }
 
@@ -242,8 +242,8 @@ TEST_F(TimeToolsTest, ThreadThatEndedIsDroppedAtTheNextNotice) {
     const uint32_t gone_id = gone.id();
     gone.Stop();
     ListenerThread alive;
-    TimeTools::RegisterShiftListener(gone_id, WM_TIMETOOLS_TIME_CHANGED);
-    TimeTools::RegisterShiftListener(alive.id(), WM_TIMETOOLS_TIME_CHANGED);
+    TimeTools::RegisterShiftListener({}, gone_id, WM_TIMETOOLS_TIME_CHANGED);
+    TimeTools::RegisterShiftListener({}, alive.id(), WM_TIMETOOLS_TIME_CHANGED);
     ASSERT_TRUE(TimeTools::IsShiftListener(gone_id));
 
     TimeTools::NotifyShiftListeners();
@@ -251,7 +251,7 @@ TEST_F(TimeToolsTest, ThreadThatEndedIsDroppedAtTheNextNotice) {
     EXPECT_FALSE(TimeTools::IsShiftListener(gone_id));
     EXPECT_TRUE(TimeTools::IsShiftListener(alive.id()));
     EXPECT_EQ(alive.notices(), 1);
-    TimeTools::RegisterShiftListener(alive.id(), 0);
+    TimeTools::RegisterShiftListener({}, alive.id(), 0);
 }
 
 }  // namespace
