@@ -2,6 +2,7 @@
 
 #include "foundation/time_tools.h"
 #include "foundation/trace.h"
+#include "platform/event.h"
 #include "platform/time_change_watch.h"
 
 namespace ruzd::foundation {
@@ -65,7 +66,11 @@ bool CTimeChangeWnd::IsListener(uint32_t thread_id) const {
 
 void CTimeChangeWnd::CreateLocked() {
     auto thread = std::make_unique<platform::Thread>("CTimeChangeWnd");
-    if (thread->Start([this] { Run(); })) {
+    // Registered receivers hear of every change from the moment they are registered: the watch
+    // is set up before the registration goes on.
+    auto watching = std::make_shared<platform::Event>(true);
+    if (thread->Start([this, watching] { Run(*watching); })) {
+        watching->Wait(platform::kInfinite);
         thread_ = std::move(thread);
     }
 }
@@ -78,11 +83,12 @@ std::unique_ptr<platform::Thread> CTimeChangeWnd::DestroyWhenIdleLocked() {
     return std::move(thread_);
 }
 
-void CTimeChangeWnd::Run() {
+void CTimeChangeWnd::Run(platform::Event& watching) {
     const uint32_t self = platform::CurrentThreadId();
     platform::TimeChangeWatch watch(
         [self] { platform::PostThreadMessage(self, platform::kWmTimeChange); });
     watch.Start();
+    watching.Set();
     // Without the watch only the notices posted by hand arrive; the listeners stay served.
     if (!watch.watches_clock()) {
         Trace(kTraceCallId, 0, "CTimeChangeWnd: steps of the clock cannot be watched");

@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "foundation/notice_listeners.h"
+#include "platform/event.h"
 #include "platform/message_queue.h"
 #include "platform/thread.h"
 #include "platform/window_message.h"
@@ -49,7 +50,8 @@ private:
     // Ends the notice thread when nobody listens and no callback is set; the thread object
     // comes back to be let go outside the lock, since the notice thread takes the lock too.
     std::unique_ptr<platform::Thread> DestroyWhenIdleLocked();
-    void Run();
+    // The notice thread; `watching` is set once the watch is set up.
+    void Run(platform::Event& watching);
     void WindowProc(const platform::Message& message);
 
     mutable std::recursive_mutex lock_;
