@@ -14,12 +14,13 @@ OleDate FailedDate(const OleDate& input, bool keep_input_on_failure) {
     return keep_input_on_failure ? input : kInvalidOleDate;
 }
 
-std::optional<OleDate> MachineUtcToLocal(const OleDate& utc) {
+std::optional<OleDate> MachineUtcToLocal(const OleDate& utc, int32_t shift_seconds) {
     const std::optional<int64_t> seconds = utc.ToEpochSeconds();
     if (!seconds) {
         return std::nullopt;
     }
-    const std::optional<platform::LocalTime> local = platform::ToLocalTime(*seconds);
+    const std::optional<platform::LocalTime> local =
+        platform::ToLocalTime(*seconds + shift_seconds);
     if (!local) {
         return std::nullopt;
     }
@@ -28,7 +29,7 @@ std::optional<OleDate> MachineUtcToLocal(const OleDate& utc) {
     return date.IsValid() ? std::optional<OleDate>(date) : std::nullopt;
 }
 
-std::optional<OleDate> MachineLocalToUtc(const OleDate& local) {
+std::optional<OleDate> MachineLocalToUtc(const OleDate& local, int32_t shift_seconds) {
     const std::optional<SystemTime> fields = local.ToSystemTime();
     if (!fields) {
         return std::nullopt;
@@ -38,7 +39,7 @@ std::optional<OleDate> MachineLocalToUtc(const OleDate& local) {
     if (!utc) {
         return std::nullopt;
     }
-    const OleDate date = OleDate::FromEpochSeconds(*utc);
+    const OleDate date = OleDate::FromEpochSeconds(*utc - shift_seconds);
     return date.IsValid() ? std::optional<OleDate>(date) : std::nullopt;
 }
 

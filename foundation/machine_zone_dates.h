@@ -16,9 +16,10 @@ namespace ruzd::foundation {
 OleDate FailedDate(const OleDate& input, bool keep_input_on_failure);
 
 // A UTC date as the machine's local time and back, in whole seconds; none when the date is not
-// valid or the C library cannot represent the time.
-std::optional<OleDate> MachineUtcToLocal(const OleDate& utc);
-std::optional<OleDate> MachineLocalToUtc(const OleDate& local);
+// valid or the C library cannot represent the time. The UTC side runs `shift_seconds` behind
+// the machine's clock (the server time shift).
+std::optional<OleDate> MachineUtcToLocal(const OleDate& utc, int32_t shift_seconds = 0);
+std::optional<OleDate> MachineLocalToUtc(const OleDate& local, int32_t shift_seconds = 0);
 
 // The milliseconds since midnight of a date, truncated (a value a hair below a whole
 // millisecond, as doubles carry it, counts as that millisecond).

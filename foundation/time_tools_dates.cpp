@@ -80,7 +80,7 @@ OleDate TimeTools::UtcToLocalTime(const OleDate& utc, bool keep_input_on_failure
     if (!utc.IsValid()) {
         return FailedDate(utc, keep_input_on_failure);
     }
-    const std::optional<OleDate> local = MachineUtcToLocal(ShiftedBy(utc, ActiveShift()));
+    const std::optional<OleDate> local = MachineUtcToLocal(utc, ActiveShift());
     return local ? *local : FailedDate(utc, keep_input_on_failure);
 }
 
@@ -88,12 +88,8 @@ OleDate TimeTools::LocalTimeToUtc(const OleDate& local, bool keep_input_on_failu
     if (!local.IsValid()) {
         return FailedDate(local, keep_input_on_failure);
     }
-    const std::optional<OleDate> utc = MachineLocalToUtc(local);
-    if (!utc) {
-        return FailedDate(local, keep_input_on_failure);
-    }
-    const OleDate shifted = ShiftedBy(*utc, -ActiveShift());
-    return shifted.IsValid() ? shifted : FailedDate(local, keep_input_on_failure);
+    const std::optional<OleDate> utc = MachineLocalToUtc(local, ActiveShift());
+    return utc ? *utc : FailedDate(local, keep_input_on_failure);
 }
 
 OleDate TimeTools::ToLocalTime(const OleDate& utc) {

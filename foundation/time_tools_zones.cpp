@@ -43,22 +43,25 @@ time_zone_ptr ZoneOf(int32_t index) {
     return index > 0 ? ZoneDatabase::Instance().Zone(index) : nullptr;
 }
 
-// A UTC time as the zone's local time and back, without the shift; none when the zone
+// A UTC time as the zone's local time and back, moved by `shift_seconds`; none when the zone
 // skips or repeats the local time, or boost refuses the time.
-std::optional<OleDate> ZoneOfUtc(const OleDate& utc, const time_zone_ptr& zone) {
+std::optional<OleDate> ZoneOfUtc(const OleDate& utc, const time_zone_ptr& zone,
+                                 int32_t shift_seconds = 0) {
     try {
         const ptime time = TimeTools::DateToPtime(utc);
         if (time.is_special()) {
             return std::nullopt;
         }
-        const OleDate local = TimeTools::PtimeToDate(local_date_time(time, zone).local_time());
+        const OleDate local = TimeTools::PtimeToDate(local_date_time(time, zone).local_time() +
+                                                     boost::posix_time::seconds(shift_seconds));
         return local.IsValid() ? std::optional<OleDate>(local) : std::nullopt;
     } catch (const std::exception&) {
         return std::nullopt;
     }
 }
 
-std::optional<OleDate> UtcOfZone(const OleDate& local, const time_zone_ptr& zone) {
+std::optional<OleDate> UtcOfZone(const OleDate& local, const time_zone_ptr& zone,
+                                 int32_t shift_seconds = 0) {
     try {
         const ptime time = TimeTools::DateToPtime(local);
         if (time.is_special()) {
@@ -69,7 +72,8 @@ std::optional<OleDate> UtcOfZone(const OleDate& local, const time_zone_ptr& zone
         if (zoned.is_special()) {
             return std::nullopt;
         }
-        const OleDate utc = TimeTools::PtimeToDate(zoned.utc_time());
+        const OleDate utc =
+            TimeTools::PtimeToDate(zoned.utc_time() + boost::posix_time::seconds(shift_seconds));
         return utc.IsValid() ? std::optional<OleDate>(utc) : std::nullopt;
     } catch (const std::exception&) {
         return std::nullopt;
@@ -191,10 +195,8 @@ OleDate TimeTools::UtcToZoneTime(const OleDate& utc, int32_t index, bool keep_in
     if (!utc.IsValid() || !zone) {
         return FailedDate(utc, keep_input_on_failure);
     }
-    const std::optional<OleDate> local = ZoneOfUtc(utc, zone);
-    const OleDate shifted =
-        local ? *local + OleDateSpan::FromSeconds(ActiveShift()) : kInvalidOleDate;
-    return shifted.IsValid() ? shifted : FailedDate(utc, keep_input_on_failure);
+    const std::optional<OleDate> local = ZoneOfUtc(utc, zone, ActiveShift());
+    return local ? *local : FailedDate(utc, keep_input_on_failure);
 }
 
 OleDate TimeTools::ZoneTimeToUtc(const OleDate& local, int32_t index, bool keep_input_on_failure) {

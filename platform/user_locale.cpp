@@ -5,36 +5,40 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <string_view>
 
 namespace ruzd::platform {
 namespace {
 
-// The user's LC_TIME for the lifetime of one call.
-class UserTimeLocale {
-public:
-    UserTimeLocale() : locale_(::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr))) {
-        if (locale_ == static_cast<locale_t>(nullptr)) {
-            locale_ = ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// The user's LC_TIME as the environment names it now. Each locale is made once and kept: the C
+// library's newlocale leaks a little on every call while LOCPATH is set.
+locale_t UserTimeLocale() {
+    static std::mutex mutex;
+    static auto* locales = new std::map<std::string, locale_t>();
+    const std::string key = Variable("LC_ALL") + '\n' + Variable("LC_TIME") + '\n' +
+                            Variable("LANG") + '\n' + Variable("LOCPATH");
+    std::lock_guard lock(mutex);
+    locale_t& locale = (*locales)[key];
+    if (locale == static_cast<locale_t>(nullptr)) {
+        locale = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+        if (locale == static_cast<locale_t>(nullptr)) {
+            locale = ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
         }
     }
-    ~UserTimeLocale() {
-        if (locale_ != static_cast<locale_t>(nullptr)) {
-            ::freelocale(locale_);
-        }
-    }
-    UserTimeLocale(const UserTimeLocale&) = delete;
-    UserTimeLocale& operator=(const UserTimeLocale&) = delete;
+    return locale;
+}
 
-    std::string Item(nl_item item) const {
-        const char* text = ::nl_langinfo_l(item, locale_);
-        return text != nullptr ? text : "";
-    }
-    locale_t get() const { return locale_; }
-
-private:
-    locale_t locale_;
-};
+std::string Item(nl_item item) {
+    const char* text = ::nl_langinfo_l(item, UserTimeLocale());
+    return text != nullptr ? text : "";
+}
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
@@ -54,11 +58,10 @@ std::string SpelledOutTime(std::string picture) {
 }  // namespace
 
 TimePictures UserTimePictures() {
-    const UserTimeLocale locale;
     TimePictures pictures;
-    pictures.short_date = locale.Item(D_FMT);
+    pictures.short_date = Item(D_FMT);
     pictures.long_date = "%A, %d %B %Y";
-    pictures.time = locale.Item(T_FMT);
+    pictures.time = Item(T_FMT);
     pictures.time_without_seconds = SpelledOutTime(pictures.time);
     ReplaceAll(pictures.time_without_seconds, ":%S", "");
     return pictures;
@@ -76,9 +79,9 @@ std::string FormatUserTime(const std::string& picture, int year, int month, int 
     fields.tm_hour = hour;
     fields.tm_min = minute;
     fields.tm_sec = second;
-    const UserTimeLocale locale;
     char text[256];
-    const size_t length = ::strftime_l(text, sizeof text, picture.c_str(), &fields, locale.get());
+    const size_t length =
+        ::strftime_l(text, sizeof text, picture.c_str(), &fields, UserTimeLocale());
     return std::string(text, length);
 }
 

@@ -74,6 +74,14 @@ TEST_F(MachineZoneTest, LocalTimesConvertBackAndTheLastSecondOf1969IsNoFailure) 
     SetZone("Europe/Berlin");
     EXPECT_EQ(LocalTimeToUtcSeconds(2026, 7, 1, 14, 0, 0), 1782907200);
     EXPECT_EQ(LocalTimeToUtcSeconds(2026, 1, 15, 13, 0, 0), 1768478400);
+    // A repeated hour gives its first reading, a skipped one is standard time, whatever came
+    // before.
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(LocalTimeToUtcSeconds(2026, 10, 25, 3, 30, 0), 1792895400);
+        EXPECT_EQ(LocalTimeToUtcSeconds(2026, 10, 25, 2, 30, 0), 1792888200);
+        EXPECT_EQ(LocalTimeToUtcSeconds(2026, 3, 29, 2, 30, 0), 1774747800);
+        EXPECT_EQ(LocalTimeToUtcSeconds(2026, 10, 25, 1, 30, 0), 1792884600);
+    }
     SetZone("UTC0");
     EXPECT_EQ(LocalTimeToUtcSeconds(1969, 12, 31, 23, 59, 59), -1);
     EXPECT_EQ(LocalTimeToUtcSeconds(100, 1, 1, 0, 0, 0), -59011459200);
