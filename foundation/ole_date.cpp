@@ -16,12 +16,6 @@ bool InRange(double linear) {
     return linear >= kFirstValidDay && linear < kFirstDayAfterValid;
 }
 
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 // The OLE value of a linear value.
 double ValueOfLinear(double linear) {
     if (linear >= 0.0) {
@@ -47,19 +41,11 @@ OleDate OleDate::FromLinear(double linear) {
 }
 
 OleDate OleDate::FromFields(int year, int month, int day, int hour, int minute, int second) {
-    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > DaysInMonth(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
-        second < 0 || second > 59) {
+    const std::optional<SystemTime> fields = MakeSystemTime(year, month, day, hour, minute, second);
+    if (!fields || year < 100) {
         return kInvalidOleDate;
     }
-    SystemTime fields;
-    fields.year = static_cast<uint16_t>(year);
-    fields.month = static_cast<uint16_t>(month);
-    fields.day = static_cast<uint16_t>(day);
-    fields.hour = static_cast<uint16_t>(hour);
-    fields.minute = static_cast<uint16_t>(minute);
-    fields.second = static_cast<uint16_t>(second);
-    return FromEpochSeconds(SecondsSinceEpoch(fields));
+    return FromEpochSeconds(SecondsSinceEpoch(*fields));
 }
 
 OleDate OleDate::FromEpochSeconds(int64_t seconds) {

@@ -97,22 +97,23 @@ void CTimeChangeWnd::Run(platform::Event& watching) {
         Trace(kTraceCallId, 0, "CTimeChangeWnd: the zone folder %s cannot be watched",
               platform::ZoneWatchFolder().c_str());
     }
-    timer_pending_ = false;
-    platform::RunMessageLoop([this](platform::Message& message) { WindowProc(message); });
-    if (timer_pending_) {
-        platform::KillThreadTimer(timer_);
+    PendingNotice notice;
+    platform::RunMessageLoop(
+        [this, &notice](platform::Message& message) { WindowProc(message, notice); });
+    if (notice.pending) {
+        platform::KillThreadTimer(notice.timer);
     }
 }
 
-void CTimeChangeWnd::WindowProc(const platform::Message& message) {
+void CTimeChangeWnd::WindowProc(const platform::Message& message, PendingNotice& notice) {
     if (message.id == platform::kWmTimeChange) {
-        if (!timer_pending_) {
-            timer_pending_ = true;
-            timer_ = platform::SetThreadTimer(kSettleMs);
+        if (!notice.pending) {
+            notice.pending = true;
+            notice.timer = platform::SetThreadTimer(kSettleMs);
         }
     } else if (message.id == platform::kWmTimer) {
-        platform::KillThreadTimer(timer_);
-        timer_pending_ = false;
+        platform::KillThreadTimer(notice.timer);
+        notice.pending = false;
         TimeTools::RefreshTimeZone();
         if (const Callback callback = callback_.load()) {
             callback();

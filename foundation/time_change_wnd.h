@@ -52,15 +52,18 @@ private:
     std::unique_ptr<platform::Thread> DestroyWhenIdleLocked();
     // The notice thread; `watching` is set once the watch is set up.
     void Run(platform::Event& watching);
-    void WindowProc(const platform::Message& message);
+    // The notice waiting for its timer, on the notice thread: a new notice thread may start
+    // while an old one is still ending.
+    struct PendingNotice {
+        bool pending = false;
+        uint32_t timer = 0;
+    };
+    void WindowProc(const platform::Message& message, PendingNotice& notice);
 
     mutable std::recursive_mutex lock_;
     NoticeListeners listeners_;
     std::atomic<Callback> callback_{nullptr};
     std::unique_ptr<platform::Thread> thread_;
-    // Touched on the notice thread alone.
-    bool timer_pending_ = false;
-    uint32_t timer_ = 0;
 };
 
 }  // namespace ruzd::foundation

@@ -1,7 +1,6 @@
 #include "foundation/time_tools.h"
 
 #include <atomic>
-#include <boost/date_time/gregorian/gregorian_types.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <chrono>
 #include <limits>
@@ -70,14 +69,6 @@ int64_t ActiveShiftMicros() {
     return g_shift_active.load() ? static_cast<int64_t>(g_shift.load()) * kMicrosPerSecond : 0;
 }
 
-boost::posix_time::ptime ToPtime(const SystemTime& t, bool with_milliseconds) {
-    using namespace boost::posix_time;
-    time_duration of_day = hours(t.hour) + minutes(t.minute) + seconds(t.second);
-    if (with_milliseconds)
-        of_day += milliseconds(t.milliseconds);
-    return ptime(boost::gregorian::date(t.year, t.month, t.day), of_day);
-}
-
 std::string FormatSystemTime(const SystemTime& t, bool with_date) {
     if (with_date) {
         return platform::Format("%04hu-%02hu-%02hu %02hu:%02hu:%02hu.%03hu", t.year, t.month, t.day,
@@ -134,22 +125,11 @@ bool ReadServerTime(std::string_view text, int64_t* micros) {
         !ReadField(text, 14, 2, &minute) || !ReadField(text, 17, 2, &second)) {
         return false;
     }
-    if (year < 1601 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
-        minute > 59 || second < 0 || second > 59) {
+    const std::optional<SystemTime> t = MakeSystemTime(year, month, day, hour, minute, second);
+    if (!t || year < 1601) {
         return false;
     }
-    if (day > boost::gregorian::gregorian_calendar::end_of_month_day(
-                  static_cast<unsigned short>(year), static_cast<unsigned short>(month))) {
-        return false;
-    }
-    SystemTime t;
-    t.year = static_cast<uint16_t>(year);
-    t.month = static_cast<uint16_t>(month);
-    t.day = static_cast<uint16_t>(day);
-    t.hour = static_cast<uint16_t>(hour);
-    t.minute = static_cast<uint16_t>(minute);
-    t.second = static_cast<uint16_t>(second);
-    *micros = SecondsSinceEpoch(t) * kMicrosPerSecond;
+    *micros = SecondsSinceEpoch(*t) * kMicrosPerSecond;
     return true;
 }
 
@@ -279,7 +259,7 @@ SystemTime TimeTools::GetUtcSystemTime() {
 }
 
 boost::posix_time::ptime TimeTools::GetUtcOleDateTime() {
-    return ToPtime(GetUtcSystemTime(), true);
+    return SystemTimeToPtime(GetUtcSystemTime());
 }
 
 SystemTime TimeTools::GetLocalSystemTime() {
@@ -290,7 +270,9 @@ SystemTime TimeTools::GetLocalSystemTime() {
 }
 
 boost::posix_time::ptime TimeTools::GetLocalOleDateTime() {
-    return ToPtime(GetLocalSystemTime(), false);
+    SystemTime local = GetLocalSystemTime();
+    local.milliseconds = 0;
+    return SystemTimeToPtime(local);
 }
 
 std::string TimeTools::FormatUtcTimestamp(bool with_date) {

@@ -14,12 +14,6 @@ namespace {
 
 constexpr double kMillisecondsPerDay = 86400000.0;
 
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 OleDate ShiftedBy(const OleDate& date, int32_t seconds) {
     return date + OleDateSpan::FromSeconds(seconds);
 }

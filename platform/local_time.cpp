@@ -30,27 +30,30 @@ std::optional<LocalTime> ToLocalTime(int64_t utc_seconds) {
     return result;
 }
 
+namespace {
+
+tm FieldsOf(int year, int month, int day, int hour, int minute, int second) {
+    tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    return fields;
+}
+
+}  // namespace
+
 int64_t UtcSecondsOfLocalTime(int year, int month, int day, int hour, int minute, int second) {
-    tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
+    tm local = FieldsOf(year, month, day, hour, minute, second);
     local.tm_isdst = -1;
     return static_cast<int64_t>(::mktime(&local));
 }
 
 std::optional<int64_t> LocalTimeToUtcSeconds(int year, int month, int day, int hour, int minute,
                                              int second) {
-    tm wanted{};
-    wanted.tm_year = year - 1900;
-    wanted.tm_mon = month - 1;
-    wanted.tm_mday = day;
-    wanted.tm_hour = hour;
-    wanted.tm_min = minute;
-    wanted.tm_sec = second;
+    const tm wanted = FieldsOf(year, month, day, hour, minute, second);
     // mktime settles a time the zone repeats or skips by a guess it keeps from call to call, so
     // the same time could come back either way. Both readings are tried instead: of those that
     // read back as the time asked for, the earlier wins (the first of a repeated hour); a skipped

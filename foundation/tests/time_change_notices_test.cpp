@@ -138,9 +138,6 @@ TEST_F(TimeChangeNoticesTest, AThreadThatEndedAndAWindowDestroyedAreDroppedAtThe
     EXPECT_FALSE(TimeTools::IsTimeChangeListener(window.handle()));
     EXPECT_TRUE(TimeTools::IsTimeChangeListener(alive.id()));
 
-    // A window that no longer exists is not taken.
-    TimeTools::RegisterTimeChangeListener(window.handle(), 0, kTimeChanged);
-    EXPECT_FALSE(TimeTools::IsTimeChangeListener(window.handle()));
     TimeTools::RegisterTimeChangeListener({}, alive.id(), 0);
     EXPECT_EQ(TimeTools::GetTimeChangeNoticeThreadId(), 0u);
 }
@@ -174,6 +171,14 @@ TEST_F(TimeChangeNoticesTest, ExactlyOneReceiverAtATimeAndTheThreadLivesWhileSom
     EXPECT_EQ(TimeTools::GetTimeChangeNoticeThreadId(), 0u);
     ASSERT_TRUE(thread.Drain());
     EXPECT_EQ(thread.Count(kTimeChanged), 0);
+
+    // A window that is gone by the time it registers again loses its earlier entry.
+    TimeTools::RegisterTimeChangeListener(window.handle(), 0, kTimeChanged);
+    ASSERT_TRUE(TimeTools::IsTimeChangeListener(window.handle()));
+    window.End();
+    TimeTools::RegisterTimeChangeListener(window.handle(), 0, kTimeChanged);
+    EXPECT_FALSE(TimeTools::IsTimeChangeListener(window.handle()));
+    EXPECT_EQ(TimeTools::GetTimeChangeNoticeThreadId(), 0u);
 }
 
 TEST_F(TimeChangeNoticesTest, TheNoticeFollowsAZoneLinkReplacedInTheWatchedFolder) {
