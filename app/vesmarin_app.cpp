@@ -107,7 +107,8 @@ bool CVesmarinApp::InitInstance() {
         CreateManager();
     }
 
-    foundation::TimeTools::RegisterShiftListener(thread_.id(),
+    foundation::TimeTools::RegisterTimeChangeListener({}, thread_.id(), kWmSystemTimeChanged);
+    foundation::TimeTools::RegisterShiftListener({}, thread_.id(),
                                                  foundation::WM_TIMETOOLS_TIME_CHANGED);
     return true;
 }
@@ -216,7 +217,8 @@ int CVesmarinApp::ExitInstance() {
     if (log_started_) {
         foundation::StopDebugLog();
     }
-    foundation::TimeTools::RegisterShiftListener(thread_.id(), 0);
+    foundation::TimeTools::RegisterTimeChangeListener({}, thread_.id(), 0);
+    foundation::TimeTools::RegisterShiftListener({}, thread_.id(), 0);
     if (!IsWindowMode()) {
         platform::SetMessageBoxPresenter({});
     }

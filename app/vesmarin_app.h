@@ -18,6 +18,7 @@
 #include "app/application_options.h"
 #include "app/debug_settings.h"
 #include "foundation/app_hooks.h"
+#include "foundation/time_tools.h"
 #include "node/vesmarin_manager.h"
 #include "platform/message_queue.h"
 #include "platform/thread.h"
@@ -25,7 +26,7 @@
 namespace ruzd::app {
 
 // The system's time-change notice; the server time shift comes as WM_TIMETOOLS_TIME_CHANGED.
-inline constexpr uint32_t kWmSystemTimeChanged = 0x48E;
+inline constexpr uint32_t kWmSystemTimeChanged = foundation::WM_SYSTEM_TIME_CHANGED;
 // The exit status of an application thread ended by a fatal start-up error.
 inline constexpr int kFatalExitCode = 1;
 

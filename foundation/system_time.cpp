@@ -61,4 +61,27 @@ int64_t SecondsSinceEpoch(const SystemTime& time) {
            time.minute * 60 + time.second;
 }
 
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+std::optional<SystemTime> MakeSystemTime(int year, int month, int day, int hour, int minute,
+                                         int second) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInMonth(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59) {
+        return std::nullopt;
+    }
+    SystemTime time;
+    time.year = static_cast<uint16_t>(year);
+    time.month = static_cast<uint16_t>(month);
+    time.day = static_cast<uint16_t>(day);
+    time.hour = static_cast<uint16_t>(hour);
+    time.minute = static_cast<uint16_t>(minute);
+    time.second = static_cast<uint16_t>(second);
+    return time;
+}
+
 }  // namespace ruzd::foundation

@@ -3,6 +3,7 @@
 // A calendar time broken down field by field, as the Windows SYSTEMTIME record holds it.
 
 #include <cstdint>
+#include <optional>
 
 namespace ruzd::foundation {
 
@@ -24,5 +25,13 @@ SystemTime BreakDownMicros(int64_t micros_since_epoch);
 // The count of seconds since 1970-01-01 of a calendar date and time; the day of the week and
 // the milliseconds are not used.
 int64_t SecondsSinceEpoch(const SystemTime& time);
+
+// The days of a month (1 to 12) of the proleptic Gregorian calendar.
+int DaysInMonth(int year, int month);
+
+// The record of a date and time of the years 1 to 9999 (milliseconds 0); none when a field
+// lies outside its range.
+std::optional<SystemTime> MakeSystemTime(int year, int month, int day, int hour, int minute,
+                                         int second);
 
 }  // namespace ruzd::foundation

@@ -1,16 +1,17 @@
 #include "foundation/time_tools.h"
 
 #include <atomic>
-#include <boost/date_time/gregorian/gregorian_types.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <chrono>
 #include <limits>
-#include <map>
 #include <mutex>
-#include <vector>
+#include <optional>
 
+#include "foundation/notice_listeners.h"
 #include "foundation/static_tools.h"
+#include "foundation/time_change_wnd.h"
 #include "platform/local_time.h"
+#include "platform/machine_zone.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -26,10 +27,16 @@ std::mutex g_zone_mutex;
 std::atomic<uint32_t> g_zone_state{kTimeZoneIdUnknown};
 std::atomic<int32_t> g_bias_seconds{0};
 std::atomic<int32_t> g_bias_and_shift_seconds{0};
+std::atomic<uint64_t> g_refresh_count{0};
+// The zone records, read and written under the zone's lock.
+DynamicTimeZoneInformation& ZoneRecord() {
+    static auto* record = new DynamicTimeZoneInformation();
+    return *record;
+}
 
 std::mutex g_listeners_mutex;
-std::map<uint32_t, uint32_t>& Listeners() {
-    static auto* listeners = new std::map<uint32_t, uint32_t>();
+NoticeListeners& ShiftListeners() {
+    static auto* listeners = new NoticeListeners();
     return *listeners;
 }
 
@@ -62,20 +69,43 @@ int64_t ActiveShiftMicros() {
     return g_shift_active.load() ? static_cast<int64_t>(g_shift.load()) * kMicrosPerSecond : 0;
 }
 
-boost::posix_time::ptime ToPtime(const SystemTime& t, bool with_milliseconds) {
-    using namespace boost::posix_time;
-    time_duration of_day = hours(t.hour) + minutes(t.minute) + seconds(t.second);
-    if (with_milliseconds)
-        of_day += milliseconds(t.milliseconds);
-    return ptime(boost::gregorian::date(t.year, t.month, t.day), of_day);
-}
-
 std::string FormatSystemTime(const SystemTime& t, bool with_date) {
     if (with_date) {
         return platform::Format("%04hu-%02hu-%02hu %02hu:%02hu:%02hu.%03hu", t.year, t.month, t.day,
                                 t.hour, t.minute, t.second, t.milliseconds);
     }
     return platform::Format("%02hu:%02hu:%02hu.%03hu", t.hour, t.minute, t.second, t.milliseconds);
+}
+
+// The zone records of the machine's zone, the offsets taken over the year ahead of `now`: the
+// standard time's offset from a moment without daylight saving, the daylight time's from one
+// with it.
+DynamicTimeZoneInformation ReadZoneRecord(int64_t now) {
+    constexpr int64_t kMonthSeconds = 30 * 86400 + 43200;
+    std::optional<int32_t> standard, daylight;
+    for (int month = 0; month <= 12 && !(standard && daylight); ++month) {
+        const std::optional<platform::LocalTime> local =
+            platform::ToLocalTime(now + month * kMonthSeconds);
+        if (!local) {
+            continue;
+        }
+        std::optional<int32_t>& offset = local->daylight ? daylight : standard;
+        if (!offset) {
+            offset = local->utc_offset_seconds;
+        }
+    }
+    const int32_t standard_offset = standard.value_or(daylight.value_or(0));
+    const platform::MachineZone zone = platform::ReadMachineZone();
+    DynamicTimeZoneInformation record;
+    record.time_zone_key_name = zone.key_name;
+    record.bias = -standard_offset / 60;
+    record.standard_name = zone.standard_name;
+    record.daylight_name = zone.daylight_name;
+    if (daylight) {
+        record.daylight_bias = -(*daylight - standard_offset) / 60;
+        ReadTransitionDates(zone.posix_rule, &record.daylight_date, &record.standard_date);
+    }
+    return record;
 }
 
 // A field of the server's time text, read as the command parsers read numbers.
@@ -95,22 +125,11 @@ bool ReadServerTime(std::string_view text, int64_t* micros) {
         !ReadField(text, 14, 2, &minute) || !ReadField(text, 17, 2, &second)) {
         return false;
     }
-    if (year < 1601 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
-        minute > 59 || second < 0 || second > 59) {
+    const std::optional<SystemTime> t = MakeSystemTime(year, month, day, hour, minute, second);
+    if (!t || year < 1601) {
         return false;
     }
-    if (day > boost::gregorian::gregorian_calendar::end_of_month_day(
-                  static_cast<unsigned short>(year), static_cast<unsigned short>(month))) {
-        return false;
-    }
-    SystemTime t;
-    t.year = static_cast<uint16_t>(year);
-    t.month = static_cast<uint16_t>(month);
-    t.day = static_cast<uint16_t>(day);
-    t.hour = static_cast<uint16_t>(hour);
-    t.minute = static_cast<uint16_t>(minute);
-    t.second = static_cast<uint16_t>(second);
-    *micros = SecondsSinceEpoch(t) * kMicrosPerSecond;
+    *micros = SecondsSinceEpoch(*t) * kMicrosPerSecond;
     return true;
 }
 
@@ -135,7 +154,23 @@ uint32_t TimeTools::RefreshTimeZone() {
     g_zone_state.store(state);
     g_bias_seconds.store(bias);
     g_bias_and_shift_seconds.store(bias + g_shift.load());
+    ZoneRecord() = ReadZoneRecord(FloorSeconds(NowMicros()));
+    g_refresh_count.fetch_add(1);
     return state;
+}
+
+TimeZoneInformation TimeTools::GetTimeZoneInformation() {
+    return GetDynamicTimeZoneInformation();
+}
+
+DynamicTimeZoneInformation TimeTools::GetDynamicTimeZoneInformation() {
+    EnsureZoneRead();
+    std::lock_guard lock(g_zone_mutex);
+    return ZoneRecord();
+}
+
+uint64_t TimeTools::GetTimeZoneRefreshCount() {
+    return g_refresh_count.load();
 }
 
 void TimeTools::ApplyServerTime(std::string_view text) {
@@ -172,33 +207,51 @@ std::string TimeTools::GetLocalIsoTimestamp() {
                             t.minute, t.second, offset);
 }
 
-void TimeTools::RegisterShiftListener(uint32_t thread_id, uint32_t message) {
-    if (thread_id == 0)
-        return;
+void TimeTools::RegisterShiftListener(const platform::WindowHandle& window, uint32_t thread_id,
+                                      uint32_t message) {
     std::lock_guard lock(g_listeners_mutex);
-    if (message != 0) {
-        Listeners()[thread_id] = message;
-    } else {
-        Listeners().erase(thread_id);
-    }
+    ShiftListeners().Register(window, thread_id, message);
 }
 
 void TimeTools::NotifyShiftListeners() {
     std::lock_guard lock(g_listeners_mutex);
-    std::vector<uint32_t> dead;
-    for (const auto& [thread_id, message] : Listeners()) {
-        if (!platform::PostThreadMessage(thread_id, message, 0, 0) &&
-            platform::LastPostError() == platform::kErrorInvalidThreadId) {
-            dead.push_back(thread_id);
-        }
-    }
-    for (uint32_t thread_id : dead)
-        Listeners().erase(thread_id);
+    ShiftListeners().PostAll();
+}
+
+bool TimeTools::IsShiftListener(const platform::WindowHandle& window) {
+    std::lock_guard lock(g_listeners_mutex);
+    return ShiftListeners().Contains(window);
 }
 
 bool TimeTools::IsShiftListener(uint32_t thread_id) {
     std::lock_guard lock(g_listeners_mutex);
-    return Listeners().count(thread_id) != 0;
+    return ShiftListeners().Contains(thread_id);
+}
+
+bool TimeTools::RegisterTimeChangeListener(const platform::WindowHandle& window, uint32_t thread_id,
+                                           uint32_t message) {
+    if (static_cast<bool>(window) == (thread_id != 0)) {
+        return false;
+    }
+    CTimeChangeWnd::Instance().Register(window, thread_id, message);
+    return true;
+}
+
+bool TimeTools::SetTimeChangeCallback(void (*callback)()) {
+    CTimeChangeWnd::Instance().SetCallback(callback);
+    return true;
+}
+
+bool TimeTools::IsTimeChangeListener(const platform::WindowHandle& window) {
+    return CTimeChangeWnd::Instance().IsListener(window);
+}
+
+bool TimeTools::IsTimeChangeListener(uint32_t thread_id) {
+    return CTimeChangeWnd::Instance().IsListener(thread_id);
+}
+
+uint32_t TimeTools::GetTimeChangeNoticeThreadId() {
+    return CTimeChangeWnd::Instance().ThreadId();
 }
 
 int32_t TimeTools::GetUtcOffsetSeconds() {
@@ -215,7 +268,7 @@ SystemTime TimeTools::GetUtcSystemTime() {
 }
 
 boost::posix_time::ptime TimeTools::GetUtcOleDateTime() {
-    return ToPtime(GetUtcSystemTime(), true);
+    return SystemTimeToPtime(GetUtcSystemTime());
 }
 
 SystemTime TimeTools::GetLocalSystemTime() {
@@ -226,7 +279,9 @@ SystemTime TimeTools::GetLocalSystemTime() {
 }
 
 boost::posix_time::ptime TimeTools::GetLocalOleDateTime() {
-    return ToPtime(GetLocalSystemTime(), false);
+    SystemTime local = GetLocalSystemTime();
+    local.milliseconds = 0;
+    return SystemTimeToPtime(local);
 }
 
 std::string TimeTools::FormatUtcTimestamp(bool with_date) {

@@ -30,16 +30,59 @@ std::optional<LocalTime> ToLocalTime(int64_t utc_seconds) {
     return result;
 }
 
+namespace {
+
+tm FieldsOf(int year, int month, int day, int hour, int minute, int second) {
+    tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    return fields;
+}
+
+}  // namespace
+
 int64_t UtcSecondsOfLocalTime(int year, int month, int day, int hour, int minute, int second) {
-    tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
+    tm local = FieldsOf(year, month, day, hour, minute, second);
     local.tm_isdst = -1;
     return static_cast<int64_t>(::mktime(&local));
+}
+
+std::optional<int64_t> LocalTimeToUtcSeconds(int year, int month, int day, int hour, int minute,
+                                             int second) {
+    const tm wanted = FieldsOf(year, month, day, hour, minute, second);
+    // mktime settles a time the zone repeats or skips by a guess it keeps from call to call, so
+    // the same time could come back either way. Both readings are tried instead: of those that
+    // read back as the time asked for, the earlier wins (the first of a repeated hour); a skipped
+    // time is read as standard time.
+    std::optional<int64_t> earliest;
+    std::optional<int64_t> standard;
+    for (int daylight : {0, 1}) {
+        tm local = wanted;
+        local.tm_isdst = daylight;
+        // -1 is also the answer for the last second of 1969: mktime fills the day of the week
+        // only when it succeeds.
+        local.tm_wday = -1;
+        const time_t utc = ::mktime(&local);
+        if (utc == static_cast<time_t>(-1) && local.tm_wday == -1) {
+            continue;
+        }
+        if (daylight == 0) {
+            standard = utc;
+        }
+        tm back{};
+        if (::localtime_r(&utc, &back) != nullptr && back.tm_year == wanted.tm_year &&
+            back.tm_mon == wanted.tm_mon && back.tm_mday == wanted.tm_mday &&
+            back.tm_hour == wanted.tm_hour && back.tm_min == wanted.tm_min &&
+            back.tm_sec == wanted.tm_sec && (back.tm_isdst > 0) == (daylight == 1) &&
+            (!earliest || utc < *earliest)) {
+            earliest = utc;
+        }
+    }
+    return earliest ? earliest : standard;
 }
 
 }  // namespace ruzd::platform

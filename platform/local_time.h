@@ -32,4 +32,9 @@ std::optional<LocalTime> ToLocalTime(int64_t utc_seconds);
 // The seconds since 1970 of a local date and time, daylight saving time as the zone has it then.
 int64_t UtcSecondsOfLocalTime(int year, int month, int day, int hour, int minute, int second);
 
+// The same, none when the system cannot represent the time. Of a local time that the zone
+// repeats the first comes back; one that the zone skips is read as standard time.
+std::optional<int64_t> LocalTimeToUtcSeconds(int year, int month, int day, int hour, int minute,
+                                             int second);
+
 }  // namespace ruzd::platform

@@ -20,6 +20,8 @@ namespace ruzd::platform {
 
 constexpr uint32_t kWmClose = 0x0010;
 constexpr uint32_t kWmQuit = 0x0012;
+// The system's notice that its clock or time zone changed.
+constexpr uint32_t kWmTimeChange = 0x001E;
 constexpr uint32_t kWmTimer = 0x0113;
 constexpr uint32_t kWmUser = 0x0400;
 

@@ -208,5 +208,28 @@ TEST_F(PelwixProgramTest, DebugOptionCreatesTheConfiguredLogFolder) {
     }));
 }
 
+TEST_F(PelwixProgramTest, AZoneLinkReplacedInTheZoneFolderIsLoggedOnceAsATimeChange) {
+    testing::TempDir zones;
+    environment_.Set("RUZD_ZONE_WATCH_DIR", zones.path().string());
+    // The watchdog's window hears the first tick, which the application thread's message loop
+    // runs once its start-up, the registration for the time-change notice included, is done.
+    testing::ChildProgram tormbel("node_tormbel_window_child", {"1"});
+    ASSERT_EQ(tormbel.ReadLine(), std::optional<std::string>("ready"));
+    auto node = StartNode({"-debug", "-d", "-w1"});
+    ASSERT_EQ(tormbel.ReadLine(testing::kPatience), std::optional<std::string>("sent 0x160F 0 0"))
+        << node->Stderr();
+
+    std::filesystem::create_symlink("/usr/share/zoneinfo/Europe/Berlin",
+                                    zones.path() / "localtime.new");
+    std::filesystem::rename(zones.path() / "localtime.new", zones.path() / "localtime");
+    ASSERT_TRUE(node->WaitForLog("OnSystemTimeChanged! ShiftMilliSecs=")) << node->Stderr();
+
+    node->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(node->WaitForExit(), kEntryExit);
+    const std::string log = node->DebugLog();
+    EXPECT_THAT(log, ::testing::ContainsRegex("OnSystemTimeChanged! ShiftMilliSecs=[-+][0-9]+"));
+    EXPECT_EQ(log.find("OnSystemTimeChanged!"), log.rfind("OnSystemTimeChanged!"));
+}
+
 }  // namespace
 }  // namespace ruzd::app

@@ -4,56 +4,32 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <string>
 
 #include "foundation/static_tools.h"
-#include "testing/temp_root.h"
+#include "testing/german_locale.h"
 
 namespace ruzd::foundation {
 namespace {
 
-bool SelectCommaLocale(const char* name) {
-    return std::setlocale(LC_NUMERIC, name) != nullptr &&
-           std::string(std::localeconv()->decimal_point) == ",";
-}
-
-// Switches LC_NUMERIC to a locale whose decimal point is a comma: an installed one when there
-// is one, else one compiled with localedef into a temporary folder that LOCPATH points at.
+// Switches LC_NUMERIC to the German locale, whose decimal point is a comma.
 class CommaLocale {
 public:
     CommaLocale() {
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"}) {
-            if (SelectCommaLocale(name)) {
-                return;
-            }
-        }
-        folder_ = std::make_unique<testing::TempDir>();
-        const std::string target = (folder_->path() / "de_DE.UTF-8").string();
-        const std::string command = "localedef -i de_DE -f UTF-8 '" + target + "' >/dev/null 2>&1";
-        const int status = std::system(command.c_str());
-        if (!std::filesystem::exists(target)) {
-            problem_ = "localedef could not build de_DE.UTF-8 (status " + std::to_string(status) +
-                       "); the locales package provides its sources";
-            return;
-        }
-        setenv("LOCPATH", folder_->path().c_str(), 1);
-        if (!SelectCommaLocale("de_DE.UTF-8")) {
-            problem_ = "the generated de_DE.UTF-8 locale could not be selected";
+        if (!german_.available()) {
+            problem_ = german_.problem();
+        } else if (std::setlocale(LC_NUMERIC, testing::GermanLocale::kName) == nullptr ||
+                   std::string(std::localeconv()->decimal_point) != ",") {
+            problem_ = "the German locale has no decimal comma";
         }
     }
-    ~CommaLocale() {
-        std::setlocale(LC_NUMERIC, "C");
-        unsetenv("LOCPATH");
-    }
+    ~CommaLocale() { std::setlocale(LC_NUMERIC, "C"); }
 
     bool active() const { return problem_.empty(); }
     const std::string& problem() const { return problem_; }
 
 private:
-    std::unique_ptr<testing::TempDir> folder_;
+    testing::GermanLocale german_;
     std::string problem_;
 };
 

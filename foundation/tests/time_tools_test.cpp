@@ -8,8 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/event.h"
-#include "platform/thread.h"
+#include "testing/listener_thread.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -185,55 +184,24 @@ TEST_F(TimeToolsTest, ZonesReportTheirRealOffsetWithOrWithoutDaylightSaving) {
     EXPECT_EQ(TimeTools::GetUtcOffsetSeconds(), -14400);
 }
 
-// A thread that collects the messages posted to it until it is told to quit.
-class ListenerThread {
-public:
-    ListenerThread() : thread_("listener") {
-        thread_.Start([this] {
-            platform::Message message;
-            while (platform::GetMessage(message)) {
-                if (message.id == WM_TIMETOOLS_TIME_CHANGED && message.wparam == 0 &&
-                    message.lparam == 0) {
-                    notices_.fetch_add(1);
-                }
-                received_.Set();
-            }
-        });
-    }
-    ~ListenerThread() { Stop(); }
-    void Stop() {
-        if (thread_.id() != 0)
-            platform::PostThreadMessage(thread_.id(), platform::kWmQuit);
-        thread_.Join();
-    }
-    // Waits until the thread has taken a message (or a second has passed).
-    bool WaitForMessage() { return received_.Wait(1000) == platform::kWaitObject0; }
-    uint32_t id() const { return thread_.id(); }
-    int notices() const { return notices_.load(); }
-
-private:
-    platform::Thread thread_;
-    platform::Event received_{false};
-    std::atomic<int> notices_{0};
-};
+using testing::ListenerThread;
 
 TEST_F(TimeToolsTest, ChangedShiftIsPostedToRegisteredThreads) {
     ListenerThread listener;
-    TimeTools::RegisterShiftListener(listener.id(), WM_TIMETOOLS_TIME_CHANGED);
+    TimeTools::RegisterShiftListener({}, listener.id(), WM_TIMETOOLS_TIME_CHANGED);
 
     // The same shift as before (0) activates the shift but posts nothing.
     TimeTools::ApplyServerTime("2026-12-08T07:55:27");
     clock_.SetNow(kServerTime + seconds(5));
     TimeTools::ApplyServerTime("2026-12-08T07:55:27");
-    ASSERT_TRUE(listener.WaitForMessage());
+    ASSERT_TRUE(listener.WaitFor(WM_TIMETOOLS_TIME_CHANGED, 1));
     // Once more with the same shift: no second notice. A probe message shows the queue is
     // worked, so the count below is final.
     TimeTools::ApplyServerTime("2026-12-08T07:55:27");
-    platform::PostThreadMessage(listener.id(), platform::kWmUser);
-    ASSERT_TRUE(listener.WaitForMessage());
-    EXPECT_EQ(listener.notices(), 1);
+    ASSERT_TRUE(listener.Drain());
+    EXPECT_EQ(listener.Count(WM_TIMETOOLS_TIME_CHANGED), 1);
 
-    TimeTools::RegisterShiftListener(listener.id(), 0);
+    TimeTools::RegisterShiftListener({}, listener.id(), 0);
     EXPECT_FALSE(TimeTools::IsShiftListener(listener.id()));
 }
 
@@ -242,16 +210,16 @@ TEST_F(TimeToolsTest, ThreadThatEndedIsDroppedAtTheNextNotice) {
     const uint32_t gone_id = gone.id();
     gone.Stop();
     ListenerThread alive;
-    TimeTools::RegisterShiftListener(gone_id, WM_TIMETOOLS_TIME_CHANGED);
-    TimeTools::RegisterShiftListener(alive.id(), WM_TIMETOOLS_TIME_CHANGED);
+    TimeTools::RegisterShiftListener({}, gone_id, WM_TIMETOOLS_TIME_CHANGED);
+    TimeTools::RegisterShiftListener({}, alive.id(), WM_TIMETOOLS_TIME_CHANGED);
     ASSERT_TRUE(TimeTools::IsShiftListener(gone_id));
 
     TimeTools::NotifyShiftListeners();
-    ASSERT_TRUE(alive.WaitForMessage());
+    ASSERT_TRUE(alive.WaitFor(WM_TIMETOOLS_TIME_CHANGED, 1));
     EXPECT_FALSE(TimeTools::IsShiftListener(gone_id));
     EXPECT_TRUE(TimeTools::IsShiftListener(alive.id()));
-    EXPECT_EQ(alive.notices(), 1);
-    TimeTools::RegisterShiftListener(alive.id(), 0);
+    EXPECT_EQ(alive.Count(WM_TIMETOOLS_TIME_CHANGED), 1);
+    TimeTools::RegisterShiftListener({}, alive.id(), 0);
 }
 
 }  // namespace
