@@ -180,12 +180,39 @@ std::optional<UnzipReader::Stored> UnzipReader::ReadCurrent() {
     return stored;
 }
 
-int32_t UnzipReader::CloseOpenEntry() {
-    if (open_entry_ < 0) {
-        return kZipSuccess;
+void UnzipReader::CloseOpenEntry() {
+    if (open_entry_ >= 0) {
+        open_entry_ = -1;
+        unzCloseCurrentFile(Archive(archive_));
     }
+}
+
+bool UnzipReader::OpenEntry(int32_t index) {
+    CloseOpenEntry();
+    const std::optional<Stored> stored = GoTo(index) ? ReadCurrent() : std::nullopt;
+    if (!stored || unzOpenCurrentFile(Archive(archive_)) != UNZ_OK) {
+        return false;
+    }
+    open_entry_ = index;
+    open_size_ = stored->info.uncompressed_size;
+    delivered_ = 0;
+    return true;
+}
+
+int32_t UnzipReader::ReadOpenEntry(void* buffer, uint32_t size) {
+    // minizip counts what it delivers in an int.
+    const int read = unzReadCurrentFile(Archive(archive_), buffer, std::min(size, kMaxRead));
+    if (read > 0) {
+        delivered_ += static_cast<uint64_t>(read);
+    }
+    return read;
+}
+
+int32_t UnzipReader::FinishOpenEntry() {
+    const bool whole = delivered_ == open_size_;
     open_entry_ = -1;
-    return unzCloseCurrentFile(Archive(archive_)) == UNZ_CRCERROR ? kZipCorrupt : kZipSuccess;
+    const bool crc_matches = unzCloseCurrentFile(Archive(archive_)) != UNZ_CRCERROR;
+    return whole && crc_matches ? kZipSuccess : kZipCorrupt;
 }
 
 int32_t UnzipReader::GetItem(int32_t index, ZipEntry* entry) {
@@ -291,32 +318,24 @@ int32_t UnzipReader::ExtractToMemory(int32_t index, void* target, uint32_t lengt
     if (target == nullptr && length > 0) {
         return kZipFaultyArguments;
     }
-    unzFile archive = Archive(archive_);
     if (open_entry_ != index) {
         CloseOpenEntry();
         if (index < 0 || index >= entry_count_) {
             return kZipFaultyArguments;
         }
-        if (!GoTo(index) || unzOpenCurrentFile(archive) != UNZ_OK) {
+        if (!OpenEntry(index)) {
             return kZipCorrupt;
         }
-        open_entry_ = index;
     }
-    if (length == 0 && unzeof(archive) == 0) {
+    if (length == 0 && unzeof(Archive(archive_)) == 0) {
         return kZipFaultyArguments;  // no room for the data that is left
     }
-    // minizip counts what it delivers in an int.
-    const int read =
-        length == 0 ? 0 : unzReadCurrentFile(archive, target, std::min(length, kMaxRead));
+    const int read = length == 0 ? 0 : ReadOpenEntry(target, length);
     if (read < 0) {
-        open_entry_ = -1;
-        unzCloseCurrentFile(archive);
+        CloseOpenEntry();
         return kZipFlationFailed;
     }
-    if (read > 0) {
-        return kZipMoreData;
-    }
-    return CloseOpenEntry();
+    return read > 0 ? kZipMoreData : FinishOpenEntry();
 }
 
 int32_t UnzipReader::MakeFolderBelowRoot(std::string_view relative) {
@@ -371,25 +390,21 @@ int32_t UnzipReader::ExtractToFile(int32_t index, const void* target, int32_t ki
 }
 
 int32_t UnzipReader::CopyEntry(int32_t index, int32_t handle) {
-    unzFile archive = Archive(archive_);
-    if (!GoTo(index) || unzOpenCurrentFile(archive) != UNZ_OK) {
+    if (!OpenEntry(index)) {
         return kZipCorrupt;
     }
-    open_entry_ = index;
     std::vector<uint8_t> chunk(kCopyChunk);
     for (;;) {
-        const int read = unzReadCurrentFile(archive, chunk.data(), kCopyChunk);
+        const int read = ReadOpenEntry(chunk.data(), kCopyChunk);
         if (read == 0) {
-            break;
+            return FinishOpenEntry();
         }
         if (read < 0 ||
             !platform::WriteFileWhole(handle, chunk.data(), static_cast<size_t>(read))) {
-            open_entry_ = -1;
-            unzCloseCurrentFile(archive);
+            CloseOpenEntry();
             return kZipWriteFailed;
         }
     }
-    return CloseOpenEntry();
 }
 
 }  // namespace ruzd::foundation

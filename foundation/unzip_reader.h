@@ -38,7 +38,14 @@ private:
 
     bool GoTo(int32_t index);
     std::optional<Stored> ReadCurrent();
-    int32_t CloseOpenEntry();
+    // Leaves the open entry, wherever its reading stands.
+    void CloseOpenEntry();
+    bool OpenEntry(int32_t index);
+    // What minizip delivered (0 at the end), or its negative code.
+    int32_t ReadOpenEntry(void* buffer, uint32_t size);
+    // Closes an entry read to its end: kZipCorrupt unless all of its data came and matched
+    // its CRC-32.
+    int32_t FinishOpenEntry();
     int32_t ExtractToMemory(int32_t index, void* target, uint32_t length);
     int32_t ExtractToFile(int32_t index, const void* target, int32_t kind);
     int32_t MakeFolderBelowRoot(std::string_view relative);
@@ -49,6 +56,8 @@ private:
     int32_t entry_count_ = 0;
     int32_t cursor_ = 0;  // the entry minizip's cursor stands on
     int32_t open_entry_ = -1;
+    uint64_t open_size_ = 0;
+    uint64_t delivered_ = 0;
     std::optional<ZipEntry> cached_;
     std::filesystem::path root_;  // the current folder at open
 };
