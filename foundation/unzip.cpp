@@ -12,12 +12,8 @@ int32_t Keep(int32_t result) {
     return result;
 }
 
-// kZipSuccess for a handle of the reading side.
 int32_t CheckHandle(const ZipHandle* handle) {
-    if (handle == nullptr) {
-        return kZipFaultyArguments;
-    }
-    return handle->kind == ZipHandle::kReading ? kZipSuccess : kZipMixedSides;
+    return CheckZipHandle(handle, ZipHandle::kReading);
 }
 
 }  // namespace

@@ -30,9 +30,13 @@ void Release(uint8_t* block, bool use_malloc) {
     }
 }
 
-// Hands `result` to the caller in place of the old buffer (an array of new[]).
-void ReplaceWithArray(uint8_t** buffer, uint32_t* length, bool free_old,
-                      const std::vector<uint8_t>& result) {
+// Replaces the caller's buffer (an array of new[]) by what `code` makes of it.
+template <typename Coder>
+void CodeInPlace(uint8_t** buffer, uint32_t* length, bool free_old, Coder code) {
+    if (buffer == nullptr || length == nullptr || (*buffer == nullptr && *length > 0)) {
+        return;
+    }
+    const std::vector<uint8_t> result = code(*buffer, *length);
     uint8_t* replacement = Allocate(result.size(), false);
     if (replacement == nullptr) {
         return;  // the caller keeps what it had
@@ -68,55 +72,51 @@ private:
 }  // namespace
 
 void CUtilities::RunLengthEncode(uint8_t** buffer, uint32_t* length, bool free_old) {
-    if (buffer == nullptr || length == nullptr || (*buffer == nullptr && *length > 0)) {
-        return;
-    }
-    const uint8_t* input = *buffer;
-    std::vector<uint8_t> result;
-    result.reserve(*length);
-    uint32_t at = 0;
-    while (at < *length) {
-        const uint8_t byte = input[at];
-        uint32_t run = 1;
-        while (at + run < *length && input[at + run] == byte && run < kRunLimit) {
-            ++run;
-        }
-        result.push_back(byte);
-        if (run > 1) {
+    CodeInPlace(buffer, length, free_old, [](const uint8_t* input, uint32_t size) {
+        std::vector<uint8_t> result;
+        result.reserve(size);
+        uint32_t at = 0;
+        while (at < size) {
+            const uint8_t byte = input[at];
+            uint32_t run = 1;
+            while (at + run < size && input[at + run] == byte && run < kRunLimit) {
+                ++run;
+            }
             result.push_back(byte);
-            result.push_back(static_cast<uint8_t>(run));
+            if (run > 1) {
+                result.push_back(byte);
+                result.push_back(static_cast<uint8_t>(run));
+            }
+            at += run;
         }
-        at += run;
-    }
-    ReplaceWithArray(buffer, length, free_old, result);
+        return result;
+    });
 }
 
 void CUtilities::RunLengthDecode(uint8_t** buffer, uint32_t* length, bool free_old) {
-    if (buffer == nullptr || length == nullptr || (*buffer == nullptr && *length > 0)) {
-        return;
-    }
-    const uint8_t* input = *buffer;
-    std::vector<uint8_t> result;
-    result.reserve(*length);
-    uint32_t at = 0;
-    while (at < *length) {
-        const uint8_t byte = input[at];
-        result.push_back(byte);
-        if (at + 1 < *length && input[at + 1] == byte) {
-            if (at + 2 >= *length) {
+    CodeInPlace(buffer, length, free_old, [](const uint8_t* input, uint32_t size) {
+        std::vector<uint8_t> result;
+        result.reserve(size);
+        uint32_t at = 0;
+        while (at < size) {
+            const uint8_t byte = input[at];
+            result.push_back(byte);
+            if (at + 1 >= size || input[at + 1] != byte) {
+                at += 1;
+                continue;
+            }
+            if (at + 2 >= size) {
                 break;  // a pair without its count
             }
-            const uint8_t count = input[at + 2];
             // A count below 2 comes from no encoder: it adds no copies.
+            const uint8_t count = input[at + 2];
             if (count > 1) {
                 result.insert(result.end(), count - 1u, byte);
             }
             at += 3;
-        } else {
-            at += 1;
         }
-    }
-    ReplaceWithArray(buffer, length, free_old, result);
+        return result;
+    });
 }
 
 bool CUtilities::ZipBuffer(uint8_t** buffer, uint32_t* length, bool free_old, bool use_malloc) {

@@ -25,8 +25,8 @@ void PutTimeStampHead(std::string& out, uint16_t data_size) {
 
 }  // namespace
 
-std::string ZipEntryHeader::LocalHeader() const {
-    std::string out = "PK\x03\x04";
+// From the version needed to the name's length, the fields both headers share.
+void ZipEntryHeader::PutSharedFields(std::string& out) const {
     Put16(out, kZipVersionNeeded);
     Put16(out, flags);
     Put16(out, method);
@@ -36,6 +36,11 @@ std::string ZipEntryHeader::LocalHeader() const {
     Put32(out, compressed_size);
     Put32(out, uncompressed_size);
     Put16(out, static_cast<uint32_t>(name.size()));
+}
+
+std::string ZipEntryHeader::LocalHeader() const {
+    std::string out = "PK\x03\x04";
+    PutSharedFields(out);
     Put16(out, kLocalExtraSize);
     out += name;
     PutTimeStampHead(out, kLocalExtraSize - 4);
@@ -56,15 +61,7 @@ std::string ZipEntryHeader::DataDescriptor() const {
 std::string ZipEntryHeader::CentralHeader() const {
     std::string out = "PK\x01\x02";
     Put16(out, kZipVersionMadeBy);
-    Put16(out, kZipVersionNeeded);
-    Put16(out, flags);
-    Put16(out, method);
-    Put16(out, dos_time);
-    Put16(out, dos_date);
-    Put32(out, crc32);
-    Put32(out, compressed_size);
-    Put32(out, uncompressed_size);
-    Put16(out, static_cast<uint32_t>(name.size()));
+    PutSharedFields(out);
     Put16(out, kCentralExtraSize);
     Put16(out, 0);  // comment length
     Put16(out, 0);  // disk number

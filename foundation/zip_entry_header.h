@@ -37,6 +37,9 @@ struct ZipEntryHeader {
     std::string DataDescriptor() const;
     // 46 bytes, the name and the 9-byte extended time stamp with the modification time.
     std::string CentralHeader() const;
+
+private:
+    void PutSharedFields(std::string& out) const;
 };
 
 std::string ZipEndRecord(uint16_t entries, uint32_t directory_size, uint32_t directory_offset);

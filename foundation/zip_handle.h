@@ -63,4 +63,8 @@ struct ZipHandle {
     const std::unique_ptr<ZipWriter> writer;
 };
 
+// kZipSuccess for a handle of the side; kZipFaultyArguments for a null handle,
+// kZipMixedSides for one of the other side.
+int32_t CheckZipHandle(const ZipHandle* handle, int32_t side);
+
 }  // namespace ruzd::foundation

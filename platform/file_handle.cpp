@@ -42,6 +42,24 @@ timespec ToTimespec(WallTime time) {
                     static_cast<long>((since - seconds).count())};  // NOLINT: timespec's own type
 }
 
+// Goes on after interruptions and short writes until all is written or a write fails.
+template <typename Writer>
+bool WriteAll(const void* data, size_t size, Writer write) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t written = write(static_cast<const char*>(data) + done, size - done, done);
+        if (written <= 0) {
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            Failed(written < 0 ? errno : EIO);
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
 }  // namespace
 
 int32_t OpenFileForReading(std::string_view windows_path) {
@@ -124,36 +142,15 @@ std::optional<size_t> ReadFileSome(int32_t handle, void* buffer, size_t size) {
 }
 
 bool WriteFileWhole(int32_t handle, const void* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t written = ::write(handle, static_cast<const char*>(data) + done, size - done);
-        if (written <= 0) {
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            Failed(written < 0 ? errno : EIO);
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
+    return WriteAll(data, size, [&](const char* from, size_t count, size_t) {
+        return ::write(handle, from, count);
+    });
 }
 
 bool WriteFileAt(int32_t handle, uint64_t offset, const void* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t written = ::pwrite(handle, static_cast<const char*>(data) + done, size - done,
-                                         static_cast<off_t>(offset + done));
-        if (written <= 0) {
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            Failed(written < 0 ? errno : EIO);
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
+    return WriteAll(data, size, [&](const char* from, size_t count, size_t done) {
+        return ::pwrite(handle, from, count, static_cast<off_t>(offset + done));
+    });
 }
 
 std::optional<uint64_t> FilePosition(int32_t handle) {
