@@ -226,6 +226,9 @@ TEST_F(UnzipReaderTest, DirectoryTreeThroughAPipeAndBack) {
                             std::string(reinterpret_cast<char*>(inner), inner_length));
     delete[] inner;
     ziptest::WriteWholeFile(Path("base/tree/readonly.txt"), "do not touch\n");
+    fs::last_write_time(
+        Path("base/tree/readonly.txt"),
+        fs::file_time_type::clock::from_sys(platform::WallTime(std::chrono::seconds(kFileTime))));
     fs::permissions(Path("base/tree/readonly.txt"), fs::perms::owner_read);
     ziptest::WriteWholeFile(Path("base/tree/run.sh"), "#!/bin/sh\necho run\n");
     fs::permissions(Path("base/tree/run.sh"), fs::perms::owner_all);
@@ -261,6 +264,11 @@ TEST_F(UnzipReaderTest, DirectoryTreeThroughAPipeAndBack) {
     ZipEntry all;
     UnzipGetItem(zip, -1, &all);
     EXPECT_EQ(all.index, 6);
+    // Our own writer's attributes and times come back.
+    ZipEntry read_only;
+    ASSERT_EQ(UnzipFindItem(zip, "TREE/READONLY.TXT", true, nullptr, &read_only), kZipSuccess);
+    EXPECT_EQ(read_only.attributes & kFileAttributeReadOnly, kFileAttributeReadOnly);
+    EXPECT_EQ(read_only.modification_time, WindowsTime(kFileTime));
     for (int32_t i = 0; i < all.index; ++i) {
         ZipEntry entry;
         ASSERT_EQ(UnzipGetItem(zip, i, &entry), kZipSuccess);
