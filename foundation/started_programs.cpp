@@ -1,43 +1,27 @@
 #include "foundation/started_programs.h"
 
-#include <map>
-#include <mutex>
+#include "foundation/guarded_map.h"
 
 namespace ruzd::foundation {
 namespace {
 
-struct Table {
-    std::mutex lock;
-    std::map<uint32_t, uint32_t> processes;
-};
-
-Table& TheTable() {
-    static Table table;
-    return table;
+GuardedMap<uint32_t, uint32_t>& TheMap() {
+    static GuardedMap<uint32_t, uint32_t> map;
+    return map;
 }
 
 }  // namespace
 
 void StartedPrograms::Add(uint32_t worker_thread, uint32_t process_id) {
-    Table& table = TheTable();
-    std::lock_guard lock(table.lock);
-    table.processes[worker_thread] = process_id;
+    TheMap().Set(worker_thread, process_id);
 }
 
 void StartedPrograms::Remove(uint32_t worker_thread) {
-    Table& table = TheTable();
-    std::lock_guard lock(table.lock);
-    table.processes.erase(worker_thread);
+    TheMap().Erase(worker_thread);
 }
 
 std::optional<uint32_t> StartedPrograms::Find(uint32_t worker_thread) {
-    Table& table = TheTable();
-    std::lock_guard lock(table.lock);
-    const auto found = table.processes.find(worker_thread);
-    if (found == table.processes.end()) {
-        return std::nullopt;
-    }
-    return found->second;
+    return TheMap().Find(worker_thread);
 }
 
 }  // namespace ruzd::foundation

@@ -19,17 +19,16 @@ namespace {
 // libb64 counts in int; larger inputs go through it piece by piece, which its state allows.
 constexpr size_t kBase64Piece = size_t{1} << 24;
 
-int HexValue(char16_t c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+// Runs libb64's `step` over the input piece by piece into `out`; the count it wrote.
+template <typename Step>
+size_t InPieces(std::string_view input, char* out, Step step) {
+    size_t written = 0;
+    for (size_t pos = 0; pos < input.size(); pos += kBase64Piece) {
+        const size_t piece = std::min(kBase64Piece, input.size() - pos);
+        written +=
+            static_cast<size_t>(step(input.data() + pos, static_cast<int>(piece), out + written));
     }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return written;
 }
 
 template <typename Char>
@@ -37,9 +36,10 @@ std::basic_string<Char> DecodePercent(std::basic_string_view<Char> text) {
     std::basic_string<Char> decoded;
     decoded.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<Char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && platform::HexDigitValue(text[i + 1]) >= 0 &&
+            platform::HexDigitValue(text[i + 2]) >= 0) {
+            decoded += static_cast<Char>(platform::HexDigitValue(text[i + 1]) * 16 +
+                                         platform::HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             decoded += text[i];
@@ -71,12 +71,9 @@ std::string CStaticTools::Base64Encode(std::string_view bytes) {
     std::string text((bytes.size() + 2) / 3 * 4 * 73 / 72 + 8, '\0');
     base64_encodestate state;
     base64_init_encodestate(&state);
-    size_t written = 0;
-    for (size_t pos = 0; pos < bytes.size(); pos += kBase64Piece) {
-        const size_t piece = std::min(kBase64Piece, bytes.size() - pos);
-        written += static_cast<size_t>(base64_encode_block(
-            bytes.data() + pos, static_cast<int>(piece), text.data() + written, &state));
-    }
+    size_t written = InPieces(bytes, text.data(), [&state](const char* in, int size, char* out) {
+        return base64_encode_block(in, size, out, &state);
+    });
     written += static_cast<size_t>(base64_encode_blockend(text.data() + written, &state));
     text.resize(written);
     return text;
@@ -86,12 +83,10 @@ std::string CStaticTools::Base64Decode(std::string_view text) {
     std::string bytes(text.size() / 4 * 3 + 3, '\0');
     base64_decodestate state;
     base64_init_decodestate(&state);
-    size_t written = 0;
-    for (size_t pos = 0; pos < text.size(); pos += kBase64Piece) {
-        const size_t piece = std::min(kBase64Piece, text.size() - pos);
-        written += static_cast<size_t>(base64_decode_block(
-            text.data() + pos, static_cast<int>(piece), bytes.data() + written, &state));
-    }
+    const size_t written =
+        InPieces(text, bytes.data(), [&state](const char* in, int size, char* out) {
+            return base64_decode_block(in, size, out, &state);
+        });
     bytes.resize(written);
     return bytes;
 }

@@ -18,41 +18,6 @@ namespace {
 constexpr std::string_view kFileNameForbidden = "\\/:*?\"<>|;";
 constexpr std::string_view kMask = "*****";
 
-// The code points of a UTF-8 text (ill-formed sequences as U+FFFD).
-std::u32string CodePoints(std::string_view text) {
-    const std::u16string units = platform::Utf8ToUtf16(text);
-    std::u32string points;
-    points.reserve(units.size());
-    for (size_t i = 0; i < units.size(); ++i) {
-        const char32_t unit = units[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
-            points.push_back(0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00));
-        } else {
-            points.push_back(unit);
-        }
-    }
-    return points;
-}
-
-void AppendUtf8(std::string& text, char32_t point) {
-    if (point < 0x80) {
-        text += static_cast<char>(point);
-    } else if (point < 0x800) {
-        text += static_cast<char>(0xC0 | (point >> 6));
-        text += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        text += static_cast<char>(0xE0 | (point >> 12));
-        text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (point >> 18));
-        text += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (point & 0x3F));
-    }
-}
-
 bool IsNumberCharacter(char c) {
     return (c >= '0' && c <= '9') || c == ',' || c == '.';
 }
@@ -87,19 +52,6 @@ uint64_t OrderedBits(double value) {
     return (bits & kSign) != 0 ? ~bits + 1 : bits | kSign;
 }
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int CStaticTools::CompareVersions(std::string_view a, std::string_view b, bool ignoreLast) {
@@ -126,8 +78,8 @@ int CStaticTools::CompareVersions(std::string_view a, std::string_view b, bool i
 }
 
 int CStaticTools::DamerauLevenshtein(std::string_view a, std::string_view b) {
-    const std::u32string s = CodePoints(a);
-    const std::u32string t = CodePoints(b);
+    const std::u32string s = platform::Utf8ToCodePoints(a);
+    const std::u32string t = platform::Utf8ToCodePoints(b);
     const size_t n = s.size();
     const size_t m = t.size();
     if (n == 0 || m == 0) {
@@ -269,7 +221,7 @@ std::string CStaticTools::DecodeCharacterReferences(std::string_view text) {
                                    code > 0 && code <= 0x10FFFF &&
                                    !(code >= 0xD800 && code <= 0xDFFF);
             if (character) {
-                AppendUtf8(decoded, static_cast<char32_t>(code));
+                platform::AppendUtf8(decoded, static_cast<char32_t>(code));
                 pos = end + 1;
                 continue;
             }
@@ -288,7 +240,7 @@ uint32_t CStaticTools::HexToNumber(std::string_view text) {
     uint32_t value = 0;
     uint32_t weight = 1;
     for (auto c = text.rbegin(); c != text.rend(); ++c) {
-        value += static_cast<uint32_t>(HexDigitValue(*c)) * weight;
+        value += static_cast<uint32_t>(std::max(platform::HexDigitValue(*c), 0)) * weight;
         weight *= 16;
     }
     return value;

@@ -29,19 +29,6 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // One to `maxDigits` hex digits and nothing else.
 std::optional<uint32_t> ParseHexNumber(std::string_view text, size_t maxDigits) {
     if (text.empty() || text.size() > maxDigits) {
@@ -49,7 +36,7 @@ std::optional<uint32_t> ParseHexNumber(std::string_view text, size_t maxDigits) 
     }
     uint32_t number = 0;
     for (char c : text) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return std::nullopt;
         }
