@@ -3,19 +3,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/text.h"
+
 namespace ruzd::foundation {
 namespace {
 
 constexpr std::string_view kEntryGroup = "Desktop Entry";
-
-std::string_view Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 // The escapes of a string value: \s, \n, \t, \r and \\; an unknown escape stays as it is.
 std::string UnescapeValue(std::string_view raw) {
@@ -98,7 +91,7 @@ bool ListsAction(std::string_view actions, std::string_view action) {
         if (end == std::string_view::npos) {
             end = actions.size();
         }
-        if (Trim(actions.substr(start, end - start)) == action) {
+        if (platform::Trim(actions.substr(start, end - start)) == action) {
             return true;
         }
         start = end + 1;
@@ -127,7 +120,7 @@ std::optional<DesktopEntry> DesktopEntry::Parse(std::string_view text) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        const std::string_view line = Trim(text.substr(pos, end - pos));
+        const std::string_view line = platform::Trim(text.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line.front() == '#') {
             continue;
@@ -142,8 +135,8 @@ std::optional<DesktopEntry> DesktopEntry::Parse(std::string_view text) {
             continue;
         }
         // The first of a key counts, as the format wants keys unique within a group.
-        entry.groups_[group].emplace(std::string(Trim(line.substr(0, equals))),
-                                     std::string(Trim(line.substr(equals + 1))));
+        entry.groups_[group].emplace(std::string(platform::Trim(line.substr(0, equals))),
+                                     std::string(platform::Trim(line.substr(equals + 1))));
     }
     if (!entry.groups_.contains(kEntryGroup)) {
         return std::nullopt;
@@ -170,7 +163,7 @@ std::optional<std::string> DesktopEntry::Exec(std::string_view action) const {
     } else if (ListsAction(Value(kEntryGroup, "Actions").value_or(""), action)) {
         exec = Value("Desktop Action " + std::string(action), "Exec");
     }
-    if (exec && Trim(*exec).empty()) {
+    if (exec && platform::Trim(*exec).empty()) {
         return std::nullopt;
     }
     return exec;

@@ -5,6 +5,7 @@
 
 #include "foundation/desktop_entry.h"
 #include "foundation/program_runner.h"
+#include "platform/text.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -20,11 +21,8 @@ std::string AskXdgMime(std::vector<std::string> arguments) {
         0) {
         return {};
     }
-    const size_t end = output.find_first_of("\r\n");
-    std::string line = output.substr(0, end);
-    const size_t last = line.find_last_not_of(" \t");
-    line.erase(last == std::string::npos ? 0 : last + 1);
-    return line;
+    return std::string(
+        platform::Trim(std::string_view(output).substr(0, output.find_first_of("\r\n"))));
 }
 
 std::string Variable(const char* name) {

@@ -195,14 +195,6 @@ std::optional<DateFields> ReadUsDate(std::string_view text) {
     return fields;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // The seconds since 1970 at which the date stands, when it is valid.
 std::optional<int64_t> EpochSecondsOf(const OleDate& date) {
     return date.IsValid() ? date.ToEpochSeconds() : std::nullopt;
@@ -241,7 +233,7 @@ OleDate CStaticTools::AddMilliseconds(const OleDate& date, int32_t milliseconds)
 }
 
 OleDate CStaticTools::ParseDateTime(std::string_view text, bool dateOnly) {
-    text = TrimBlanks(text);
+    text = platform::Trim(text, " \t");
     std::optional<DateFields> fields;
     if (text.size() >= 5 && IsDigit(text[0]) && IsDigit(text[3]) && text[4] == '-') {
         // The ISO forms, also with a blank between date and time.

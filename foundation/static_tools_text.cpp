@@ -232,11 +232,7 @@ std::string CStaticTools::DecodeCharacterReferences(std::string_view text) {
 }
 
 uint32_t CStaticTools::HexToNumber(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return 0;
-    }
-    text = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    text = platform::Trim(text);
     uint32_t value = 0;
     uint32_t weight = 1;
     for (auto c = text.rbegin(); c != text.rend(); ++c) {

@@ -48,11 +48,7 @@ std::optional<IntegerRange> RangeOf(uint16_t type) {
 // and for a number beyond what T holds.
 template <typename T>
 std::optional<T> ReadWhole(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return std::nullopt;
-    }
-    std::string_view number = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    std::string_view number = platform::Trim(text, " \t");
     if (number.starts_with("+")) {
         number.remove_prefix(1);
     }

@@ -206,6 +206,14 @@ std::string Utf16leBytesToUtf8(std::string_view bytes) {
     return Utf16ToUtf8(wide);
 }
 
+std::string_view Trim(std::string_view text, std::string_view characters) {
+    const size_t first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(characters) - first + 1);
+}
+
 std::string AsciiUpper(std::string_view text) {
     std::string out(text);
     for (char& c : out)

@@ -38,6 +38,9 @@ std::string Utf8ToUtf16leBytes(std::string_view text);
 // An odd trailing byte is ignored.
 std::string Utf16leBytesToUtf8(std::string_view bytes);
 
+// The text without the given characters at its start and end.
+std::string_view Trim(std::string_view text, std::string_view characters = " \t\r\n");
+
 // ASCII-only case folding: bytes outside 'A'..'Z' / 'a'..'z' are left alone.
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);
