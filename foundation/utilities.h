@@ -1,9 +1,10 @@
 #pragma once
 
 // The static helpers the rest of the code calls by one name: the program runner and its
-// wrappers, thread names, the message-pumping wait, the account of a process, files and folders,
-// small system queries, the clipboard, a byte run-length coder and the zip of one buffer. Each
-// operation lives in a small file of its own; this class only gathers them.
+// wrappers, thread names, the message-pumping waits, the account of a process, the launching of
+// programs and files for the user, files and folders, small system queries, the clipboard, a byte
+// run-length coder and the zip of one buffer. Each operation lives in a small file of its own;
+// this class only gathers them.
 //
 // Paths are Windows paths (UTF-8), mapped to the file system only where a file is touched.
 
@@ -44,6 +45,9 @@ public:
     static void ClearThreadNames();
 
     static bool WaitForSingleObjectPumping(platform::Waitable& object, uint32_t seconds);
+    // The wait of a modal loop that shows nothing: the same wait as WaitForSingleObjectPumping
+    // (a limit of kWaitNoLimitSeconds is none).
+    static bool WaitForSingleObjectUsingDialog(platform::Waitable& object, uint32_t seconds);
 
     static bool GetProcessUserName(uint32_t process_id, std::string& user, std::string& domain);
 
@@ -109,6 +113,25 @@ public:
     static bool ZipBuffer(uint8_t** buffer, uint32_t* length, bool free_old, bool use_malloc);
     // The archive becomes the data of its first entry, checked against its CRC-32.
     static bool UnzipBuffer(uint8_t** buffer, uint32_t* length, bool free_old, bool use_malloc);
+
+    // Launching programs and files for the user.
+
+    // See foundation/edit_file.h; the first form is not limited to the "edit" command.
+    static uint32_t EditFile(const std::string& path, uint32_t notify_thread, uint32_t message,
+                             uintptr_t wparam);
+    static uint32_t EditFile(const std::string& path, bool edit_verb_only, uint32_t notify_thread,
+                             uint32_t message, uintptr_t wparam);
+    static bool EndStartedProgram(uint32_t worker_thread, bool force, uint32_t limit_ms);
+    // See foundation/program_launch.h.
+    static bool LaunchWithTemplate(const std::string& command_template,
+                                   const std::string& argument);
+    static bool ShowInExplorer(const std::string& path);
+    static bool RunDetachedInJob(const std::string& command_line,
+                                 const std::string& working_folder);
+    // See foundation/process_windows.h.
+    static bool CloseProcessWindows(uint32_t process_id, bool force, uint32_t limit_ms);
+    // Whether the thread (a kernel thread id, of any process) exists and has not ended.
+    static bool IsThreadRunning(uint32_t thread_id);
 };
 
 }  // namespace ruzd::foundation
