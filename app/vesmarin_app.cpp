@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "foundation/debug_log.h"
+#include "foundation/threaded_message_box.h"
 #include "foundation/time_tools.h"
 #include "foundation/trace.h"
 #include "node/exception_cm.h"
@@ -214,6 +215,8 @@ int CVesmarinApp::ExitInstance() {
     if (five_second_timer_ != 0) {
         platform::KillThreadTimer(five_second_timer_);
     }
+    // No box the node queued is shown, nor answered, once the application has ended.
+    foundation::StopThreadedMessageBox();
     if (log_started_) {
         foundation::StopDebugLog();
     }
