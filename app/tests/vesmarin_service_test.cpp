@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/service/nt_service_command_line_info.h"
@@ -15,8 +18,13 @@
 #include "app/service/service_handle.h"
 #include "app/service/service_messages.h"
 #include "app/service_entry.h"
+#include "platform/event_log.h"
 #include "platform/process_identity.h"
+#include "platform/service_dispatcher.h"
 #include "platform/win_error.h"
+#include "testing/eventually.h"
+#include "testing/node_ports.h"
+#include "testing/simulated_boards.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -121,6 +129,92 @@ TEST_F(NodeInstallationTest, FailureActionsGivenAreKeptAndTheAccountGoesWithoutI
     EXPECT_EQ(restart.reset_period_s, 0u);
     EXPECT_EQ(restart.actions, (std::vector<platform::ScAction>{{platform::kScActionRestart, 0}}));
     EXPECT_EQ(RunNodeService({"-service", "-uninstall"}), 0);
+}
+
+// The events of a source in the Application log: id and first text.
+std::vector<std::pair<uint32_t, std::string>> EventsOf(const std::string& source) {
+    platform::EventLogReader reader;
+    std::vector<std::pair<uint32_t, std::string>> events;
+    platform::EventRecord record;
+    if (reader.Open("Application") == 0) {
+        while (reader.ReadNext(record)) {
+            if (record.source == source) {
+                events.emplace_back(record.event_id,
+                                    record.strings.empty() ? "" : record.strings.front());
+            }
+        }
+    }
+    return events;
+}
+
+TEST_F(NodeInstallationTest, ConfiguringAServiceThatIsNotInstalledIsAnErrorEvent) {
+    CVesmarinService service;
+    ASSERT_TRUE(service.RegisterEventSource());
+    platform::FailureActions actions;
+    actions.actions = std::vector<platform::ScAction>{{platform::kScActionRestart, 0}};
+    EXPECT_FALSE(service.ConfigureService(actions));
+    EXPECT_EQ(EventsOf(kNodeServiceDisplayName),
+              (std::vector<std::pair<uint32_t, std::string>>{
+                  {kEventOpenServiceFailed,
+                   "1060, The specified service does not exist as an installed service"}}));
+}
+
+// The statuses the node's service reports, as the service manager would receive them.
+class RecordingReporter : public platform::ServiceStatusReporter {
+public:
+    bool Report(const platform::ServiceStatus& status) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        states_.push_back(status.current_state);
+        return true;
+    }
+    std::vector<uint32_t> States() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return states_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<uint32_t> states_;
+};
+
+class ReportingNodeService : public CVesmarinService {
+public:
+    explicit ReportingNodeService(RecordingReporter& reporter) { SetStatusHandle(&reporter); }
+};
+
+class NodeServiceMainTest : public testing::BoardsimTest {
+protected:
+    testing::TempRoot root_;
+    testing::TempWorkFolder folder_;
+    const uint32_t command_port_ = testing::WriteCommandPort();
+    const uint32_t file_port_ = testing::WriteFilePort();
+};
+
+TEST_F(NodeServiceMainTest, AStopEndsTheApplicationBeforeOrAfterItRuns) {
+    RecordingReporter reporter;
+    ReportingNodeService service(reporter);
+    ASSERT_TRUE(service.RegisterEventSource());
+    std::thread main([&] { service.ServiceMain({kNodeServiceName}); });
+    ASSERT_TRUE(testing::Eventually([&] { return reporter.States().size() == 2; }));
+    service.HandleControl(platform::kServiceControlStop, 0, nullptr);
+    main.join();
+    const std::vector<uint32_t> states = reporter.States();
+    ASSERT_GE(states.size(), 3u);
+    EXPECT_EQ(std::vector<uint32_t>(states.begin(), states.begin() + 3),
+              (std::vector<uint32_t>{platform::kServiceStartPending, platform::kServiceRunning,
+                                     platform::kServiceStopPending}));
+    const std::string name = kNodeServiceDisplayName;
+    EXPECT_EQ(EventsOf(name), (std::vector<std::pair<uint32_t, std::string>>{
+                                  {kEventServiceRunning, name}, {kEventServiceStopped, name}}));
+
+    // A stop that comes before the application runs ends it as soon as it does.
+    RecordingReporter early;
+    ReportingNodeService stopped(early);
+    stopped.OnStop();
+    stopped.ServiceMain({kNodeServiceName});
+    EXPECT_EQ(early.States(),
+              (std::vector<uint32_t>{platform::kServiceStopPending, platform::kServiceStartPending,
+                                     platform::kServiceRunning}));
 }
 
 TEST(ServiceLogTest, LinesStandInOrderWithTheProcessIdAndNeedTheirFolder) {
