@@ -71,30 +71,23 @@ bool SendRequest(const CServiceHandle& service, uint32_t action) {
     }
 }
 
-// The message that words a failed verb for the user.
-uint32_t VerbMessage(uint32_t action) {
-    switch (action) {
-        case kServiceActionPause:
-            return kMsgPauseFailed;
-        case kServiceActionContinue:
-            return kMsgContinueFailed;
-        case kServiceActionStop:
-            return kMsgStopFailed;
-        default:
-            return kMsgStartFailed;
-    }
-}
+// What a control verb asks of SetServiceToStatus, and the message that words its failure for
+// the user.
+struct ControlVerb {
+    uint32_t action;
+    uint32_t failure;
+};
 
-uint32_t StatusAction(uint32_t verb) {
+ControlVerb ControlVerbOf(uint32_t verb) {
     switch (verb) {
         case kServiceActionPause:
-            return kServiceToPaused;
+            return {kServiceToPaused, kMsgPauseFailed};
         case kServiceActionContinue:
-            return kServiceToContinued;
+            return {kServiceToContinued, kMsgContinueFailed};
         case kServiceActionStop:
-            return kServiceToStopped;
+            return {kServiceToStopped, kMsgStopFailed};
         default:
-            return kServiceToRunning;
+            return {kServiceToRunning, kMsgStartFailed};
     }
 }
 
@@ -146,13 +139,14 @@ uint32_t CNTService::RunCommandLineAction(CNTServiceCommandLineInfo& info) {
         case kServiceActionStart:
         case kServiceActionPause:
         case kServiceActionContinue:
-        case kServiceActionStop:
+        case kServiceActionStop: {
             RegisterEventSource();
-            if (!SetServiceToStatus(StatusAction(info.action), error, info.timeoutMs,
-                                    kServiceStatePollMs)) {
-                FormatActionError(errorText, VerbMessage(info.action), error, false);
+            const ControlVerb verb = ControlVerbOf(info.action);
+            if (!SetServiceToStatus(verb.action, error, info.timeoutMs, kServiceStatePollMs)) {
+                FormatActionError(errorText, verb.failure, error, false);
             }
             break;
+        }
         case kServiceActionInstall:
             RegisterEventSource();
             binaryPath_ = BuildBinaryPath(platform::RunningProgramPath().string(), info);

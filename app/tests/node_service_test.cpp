@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,7 +17,6 @@
 #include "app/service/service_messages.h"
 #include "app/vesmarin_service.h"
 #include "platform/command_line.h"
-#include "platform/event_log.h"
 #include "platform/process_lookup.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
@@ -26,6 +24,7 @@
 #include "platform/stop_signals.h"
 #include "testing/child_program.h"
 #include "testing/command_peer.h"
+#include "testing/event_store.h"
 #include "testing/eventually.h"
 #include "testing/node_ports.h"
 #include "testing/scoped_environment.h"
@@ -53,23 +52,6 @@ struct VerbResult {
     int exit_code = -1;
     std::string output;
 };
-
-// What the node's events in the Application log are: id and first text, in order.
-std::vector<std::pair<uint32_t, std::string>> NodeEvents() {
-    platform::EventLogReader reader;
-    std::vector<std::pair<uint32_t, std::string>> events;
-    if (reader.Open("Application") != 0) {
-        return events;
-    }
-    platform::EventRecord record;
-    while (reader.ReadNext(record)) {
-        if (record.source == kNodeServiceDisplayName) {
-            events.emplace_back(record.event_id,
-                                record.strings.empty() ? "" : record.strings.front());
-        }
-    }
-    return events;
-}
 
 std::optional<std::string> ReadText(const platform::RegistryKey& key, std::string_view name) {
     uint32_t type = 0;
@@ -248,7 +230,7 @@ TEST_F(NodeServiceTest, IsInstalledStartedAskedKilledRestartedStoppedAndRemoved)
     // The refused pause is an error event of its own, worded for the event log.
     const std::string refused = "1052, The requested control is not valid for this service";
     EXPECT_THAT(
-        NodeEvents(),
+        testing::StoredEventsOf(kNodeServiceDisplayName),
         ElementsAre(std::pair{kEventServiceInstalled, name}, std::pair{kEventServiceRunning, name},
                     std::pair{kEventPauseFailed, refused}, std::pair{kEventServiceRunning, name},
                     std::pair{kEventServiceStopped, name}));
@@ -309,8 +291,10 @@ TEST_F(NodeServiceTest, FromAShellItShowsItsUsageRefusesTheDispatcherAndRunsInTh
     EXPECT_EQ(node.Wait(), 0);
     const std::string box = "Could not load XDSlibsc.dll\nAmtelco traffic is disabled";
     const std::string name = kNodeServiceDisplayName;
-    EXPECT_THAT(NodeEvents(), ::testing::Contains(std::pair{kTextEventId, box}));
-    EXPECT_EQ(NodeEvents().back(), std::pair(kEventServiceStopped, name));
+    EXPECT_THAT(testing::StoredEventsOf(kNodeServiceDisplayName),
+                ::testing::Contains(std::pair{kTextEventId, box}));
+    EXPECT_EQ(testing::StoredEventsOf(kNodeServiceDisplayName).back(),
+              std::pair(kEventServiceStopped, name));
     std::string log;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path() / "debug")) {
         log += testing::ReadWholeFile(entry.path());

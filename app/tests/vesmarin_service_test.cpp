@@ -18,13 +18,12 @@
 #include "app/service/service_handle.h"
 #include "app/service/service_messages.h"
 #include "app/service_entry.h"
-#include "platform/event_log.h"
 #include "platform/process_identity.h"
 #include "platform/service_dispatcher.h"
 #include "platform/win_error.h"
+#include "testing/event_store.h"
 #include "testing/eventually.h"
-#include "testing/node_ports.h"
-#include "testing/simulated_boards.h"
+#include "testing/node_app_fixture.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -131,29 +130,13 @@ TEST_F(NodeInstallationTest, FailureActionsGivenAreKeptAndTheAccountGoesWithoutI
     EXPECT_EQ(RunNodeService({"-service", "-uninstall"}), 0);
 }
 
-// The events of a source in the Application log: id and first text.
-std::vector<std::pair<uint32_t, std::string>> EventsOf(const std::string& source) {
-    platform::EventLogReader reader;
-    std::vector<std::pair<uint32_t, std::string>> events;
-    platform::EventRecord record;
-    if (reader.Open("Application") == 0) {
-        while (reader.ReadNext(record)) {
-            if (record.source == source) {
-                events.emplace_back(record.event_id,
-                                    record.strings.empty() ? "" : record.strings.front());
-            }
-        }
-    }
-    return events;
-}
-
 TEST_F(NodeInstallationTest, ConfiguringAServiceThatIsNotInstalledIsAnErrorEvent) {
     CVesmarinService service;
     ASSERT_TRUE(service.RegisterEventSource());
     platform::FailureActions actions;
     actions.actions = std::vector<platform::ScAction>{{platform::kScActionRestart, 0}};
     EXPECT_FALSE(service.ConfigureService(actions));
-    EXPECT_EQ(EventsOf(kNodeServiceDisplayName),
+    EXPECT_EQ(testing::StoredEventsOf(kNodeServiceDisplayName),
               (std::vector<std::pair<uint32_t, std::string>>{
                   {kEventOpenServiceFailed,
                    "1060, The specified service does not exist as an installed service"}}));
@@ -182,13 +165,7 @@ public:
     explicit ReportingNodeService(RecordingReporter& reporter) { SetStatusHandle(&reporter); }
 };
 
-class NodeServiceMainTest : public testing::BoardsimTest {
-protected:
-    testing::TempRoot root_;
-    testing::TempWorkFolder folder_;
-    const uint32_t command_port_ = testing::WriteCommandPort();
-    const uint32_t file_port_ = testing::WriteFilePort();
-};
+using NodeServiceMainTest = testing::NodeAppTest;
 
 TEST_F(NodeServiceMainTest, AStopEndsTheApplicationBeforeOrAfterItRuns) {
     RecordingReporter reporter;
@@ -204,8 +181,9 @@ TEST_F(NodeServiceMainTest, AStopEndsTheApplicationBeforeOrAfterItRuns) {
               (std::vector<uint32_t>{platform::kServiceStartPending, platform::kServiceRunning,
                                      platform::kServiceStopPending}));
     const std::string name = kNodeServiceDisplayName;
-    EXPECT_EQ(EventsOf(name), (std::vector<std::pair<uint32_t, std::string>>{
-                                  {kEventServiceRunning, name}, {kEventServiceStopped, name}}));
+    EXPECT_EQ(testing::StoredEventsOf(name),
+              (std::vector<std::pair<uint32_t, std::string>>{{kEventServiceRunning, name},
+                                                             {kEventServiceStopped, name}}));
 
     // A stop that comes before the application runs ends it as soon as it does.
     RecordingReporter early;
