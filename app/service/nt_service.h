@@ -10,8 +10,9 @@
 // There is one instance per process: its constructor makes it the one that the static entry
 // points (the dispatcher's service main, the control handlers, the console handler) reach.
 //
-// The event source (bound to the display name) is registered when the dispatcher or a console
-// run starts, so that the life-cycle events reach the event log.
+// The event source (bound to the display name) is registered when the dispatcher, a console
+// run or a verb starts, so that the life-cycle events and the verbs' failures reach the event
+// log.
 
 #include <cstdint>
 #include <mutex>
