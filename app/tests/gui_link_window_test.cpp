@@ -5,9 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <sstream>
@@ -19,6 +21,7 @@
 #include "app/gui_link/status_view.h"
 #include "app/vesmarin_app.h"
 #include "foundation/app_hooks.h"
+#include "foundation/debug_file.h"
 #include "foundation/registry.h"
 #include "foundation/threaded_message_box.h"
 #include "net/input_stream_socket.h"
@@ -26,6 +29,7 @@
 #include "platform/message_box.h"
 #include "testing/eventually.h"
 #include "testing/gui_peer.h"
+#include "testing/node_program.h"
 #include "testing/scoped_environment.h"
 #include "testing/temp_root.h"
 
@@ -59,12 +63,15 @@ public:
 
     // Waits for a line, and drops it and those before it.
     bool Saw(const std::string& line) {
+        return SawMatching([&line](const std::string& seen) { return seen == line; });
+    }
+    bool SawMatching(const std::function<bool(const std::string&)>& wanted) {
         std::unique_lock lock(lock_);
         const bool seen = changed_.wait_for(lock, testing::kPatience, [&] {
-            return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+            return std::find_if(lines_.begin(), lines_.end(), wanted) != lines_.end();
         });
         if (seen) {
-            lines_.erase(lines_.begin(), std::find(lines_.begin(), lines_.end(), line) + 1);
+            lines_.erase(lines_.begin(), std::find_if(lines_.begin(), lines_.end(), wanted) + 1);
         }
         return seen;
     }
@@ -275,6 +282,74 @@ TEST_F(GuiLinkWindowTest, TheUsersChoiceReachesTheServiceFromEitherKindOfBox) {
               }));
     std::lock_guard lock(boxes_lock_);
     EXPECT_EQ(boxes_, (std::vector<std::string>{"Elsewhere?", "At once?"}));
+}
+
+// The window side with a recording view attached to the real node program, headless in a
+// platform root of its own.
+class GuiLinkAttachedTest : public testing::NodeProgramTest {
+protected:
+    GuiLinkAttachedTest() { environment_.Set("TMPDIR", temp_.path().string()); }
+    ~GuiLinkAttachedTest() override { link_.reset(); }
+
+    // The path of the file the node's debug log writes in this interval, made from the settings
+    // the node sent, as the window's "open the current debug file" makes it.
+    std::string CurrentDebugFile() {
+        const DebugSettings settings = app_.GetDebugSettings();
+        const foundation::CDebugFile names(settings.directory + kDebugFilePrefix, settings.fileType,
+                                           false, settings.maxFilesToKeep);
+        return names.MakeFileName();
+    }
+
+    testing::TempDir temp_;
+    CVesmarinApp app_{foundation::kRunModeAttachedWindow, {}};
+    foundation::ScopedApp installed_{app_};
+    RecordingView view_;
+    std::unique_ptr<CVesmarinGUISocket> link_;
+};
+
+TEST_F(GuiLinkAttachedTest, TheWindowFollowsTheNodeFetchesItsDebugFileAndChangesItsSettings) {
+    auto node = StartNode({"-debug", "-d", "-w5"});
+    link_ = std::make_unique<CVesmarinGUISocket>(&view_);
+    const auto waiting = ::testing::MatchesRegex("8009 Waiting [0-9]+ sec \\.\\.\\.");
+    EXPECT_TRUE(view_.SawMatching([&](const std::string& line) {
+        return ::testing::Matches(waiting)(line);
+    })) << node->Stderr();
+    EXPECT_TRUE(view_.Saw("8000 0 1"));
+    EXPECT_TRUE(view_.Saw("8009 Connecting"));
+
+    // The node's settings came with everything else; its current debug file is fetched.
+    ASSERT_TRUE(
+        testing::Eventually([&] { return app_.GetDebugSettings().maxFilesToKeep == 1000; }));
+    std::string path = CurrentDebugFile();
+    EXPECT_EQ(path.rfind(".\\debug\\Tav", 0), 0u) << path;
+    std::string copy;
+    int32_t fetched = link_->RequestFile(path, copy);
+    if (fetched == 0 && path != CurrentDebugFile()) {
+        // The log started the next interval's file meanwhile.
+        path = CurrentDebugFile();
+        fetched = link_->RequestFile(path, copy);
+    }
+    ASSERT_EQ(fetched, 1) << copy;
+    EXPECT_EQ(copy, link_->GetTempFolder() + path.substr(path.rfind('\\') + 1));
+    std::ifstream local(copy, std::ios::binary);
+    const std::string fetchedText{std::istreambuf_iterator<char>(local), {}};
+    std::ifstream original(work_.path() / "node" / "debug" / path.substr(path.rfind('\\') + 1),
+                           std::ios::binary);
+    const std::string originalText{std::istreambuf_iterator<char>(original), {}};
+    EXPECT_THAT(fetchedText, ::testing::HasSubstr(std::string(100, '-')));
+    // The log went on writing after the copy was made.
+    EXPECT_EQ(originalText.substr(0, fetchedText.size()), fetchedText);
+
+    // The user's new number of files to keep goes to the node, which keeps it in the registry
+    // and sends back the settings now in force.
+    DebugSettings settings = app_.GetDebugSettings();
+    settings.maxFilesToKeep = 42;
+    link_->SendDebugSettings(settings);
+    EXPECT_TRUE(testing::Eventually([&] { return app_.GetDebugSettings().maxFilesToKeep == 42; }));
+    uint32_t kept = 0;
+    EXPECT_TRUE(
+        foundation::CRegistry(node::kNodeRegistrySection).ReadDword(kMaxDebugFilesValue, &kept));
+    EXPECT_EQ(kept, 42u);
 }
 
 }  // namespace
