@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "net/callback_output_stream.h"
 #include "net/input_stream_socket.h"
 
 namespace ruzd::testing {
@@ -19,18 +18,6 @@ int32_t GuiFrame::id() const {
     net::CInputStreamSocket reader(values.data(), static_cast<int>(values.size()));
     int32_t id = -1;
     return reader.ReadInt(id).IsOk() ? id : -1;
-}
-
-std::vector<uint8_t> GuiMessageFrame(int32_t id, const ValueWriter& write) {
-    std::vector<uint8_t> frame;
-    net::CCallbackOutputStream writer([&frame](const uint8_t* bytes, int length, const std::string&,
-                                               unsigned) { frame.assign(bytes, bytes + length); });
-    writer.BeginMessage(id);
-    if (write) {
-        write(writer);
-    }
-    writer.Flush();
-    return frame;
 }
 
 GuiPeer::GuiPeer(RawConnection connection) : connection_(std::move(connection)) {

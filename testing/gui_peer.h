@@ -26,10 +26,6 @@ struct GuiFrame {
     int32_t id() const;
 };
 
-// The frame the stream writer makes of a message whose id is `id`, followed by what `write`
-// adds.
-std::vector<uint8_t> GuiMessageFrame(int32_t id, const ValueWriter& write = {});
-
 class GuiPeer {
 public:
     explicit GuiPeer(RawConnection connection);
@@ -46,7 +42,7 @@ public:
 
     bool Send(const std::vector<uint8_t>& bytes) { return connection_.SendAll(bytes); }
     bool SendMessage(int32_t id, const ValueWriter& write = {}) {
-        return Send(GuiMessageFrame(id, write));
+        return Send(MessageFrame(id, write));
     }
 
     RawConnection& connection() { return connection_; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/gui_link/debug_settings_values.h"
 #include "app/gui_link/file_request.h"
 #include "app/gui_link/gui_link_protocol.h"
 #include "foundation/debug_channel.h"
@@ -25,15 +26,6 @@ net::ListenerScope GuiListenerScope() {
     // Windows are no central servers: the bind address decides who reaches the link.
     scope.central_servers_only = false;
     return scope;
-}
-
-// The five values that messages 1 and 3 share, in their order on the wire.
-void WriteDebugSettings(net::COutputStreamSocket& writer, const DebugSettings& settings) {
-    writer.WriteInt(settings.enabled)
-        .WriteInt(settings.traceLevel)
-        .WriteString(settings.directory)
-        .WriteInt(static_cast<int32_t>(settings.maxFilesToKeep))
-        .WriteInt(static_cast<int32_t>(settings.fileType));
 }
 
 }  // namespace
@@ -147,7 +139,7 @@ void CVesmarinCallbackSocket::OnSendAll(net::CClientStreamSocket&) {
     listener->BeginMessage(kGuiConnectionState).WriteInt(connected_).WriteInt(starting_);
     listener->BeginMessage(kGuiStatusText).WriteString(status_text_);
     listener->BeginMessage(kGuiDebugSettings);
-    WriteDebugSettings(*listener, settings_.get());
+    WriteDebugSettingsValues(*listener, settings_.get());
     for (const auto& [type, ldev] : report_order_) {
         const LastStatus& status = statuses_[type][ldev];
         listener->BeginMessage(kGuiPortStatus)
@@ -165,31 +157,25 @@ void CVesmarinCallbackSocket::SendDebugSettings() {
         return;
     }
     listener->BeginMessage(kGuiDebugSettings);
-    WriteDebugSettings(*listener, settings_.get());
+    WriteDebugSettingsValues(*listener, settings_.get());
     listener->Flush();
 }
 
 void CVesmarinCallbackSocket::OnSetDebugSettings(net::CClientStreamSocket& message) {
-    int32_t enabled = 0;
-    int32_t traceLevel = 0;
-    std::string directory;
-    int32_t maxFiles = 0;
-    int32_t fileType = 0;
-    message.ReadInt(enabled).ReadInt(traceLevel).ReadString(directory).ReadNonNegative(maxFiles);
-    message.ReadNonNegative(fileType);
-    if (!message.IsOk() || fileType > 5 || directory.empty()) {
+    const std::optional<DebugSettings> wanted = ReadDebugSettingsValues(message);
+    if (!wanted || wanted->fileType > 5 || wanted->directory.empty()) {
         Log("GUI link: debug settings that do not read are dropped");
         return;
     }
     DebugSettings settings = settings_.get();
-    settings.enabled = enabled != 0 ? 1 : 0;
-    settings.traceLevel = traceLevel;
-    settings.directory = directory;
+    settings.enabled = wanted->enabled != 0 ? 1 : 0;
+    settings.traceLevel = wanted->traceLevel;
+    settings.directory = wanted->directory;
     if (settings.directory.back() != '\\' && settings.directory.back() != '/') {
         settings.directory += '\\';
     }
-    settings.maxFilesToKeep = static_cast<uint32_t>(maxFiles);
-    settings.fileType = static_cast<uint32_t>(fileType);
+    settings.maxFilesToKeep = wanted->maxFilesToKeep;
+    settings.fileType = wanted->fileType;
     settings_.set(settings);
     SendDebugSettings();
 }
@@ -215,14 +201,9 @@ void CVesmarinCallbackSocket::OnFileRequest(net::CClientStreamSocket& message) {
 }
 
 void CVesmarinCallbackSocket::OnResult(net::CClientStreamSocket& message) {
-    int32_t requestId = 0;
-    GuiAnswer answer;
-    message.ReadInt(requestId).ReadInt(answer.value).ReadString(answer.text).ReadInt(answer.flag);
-    if (!message.IsOk()) {
+    if (!requests_.CompleteFrom(message)) {
         Log("GUI link: an answer that does not read is dropped");
-        return;
     }
-    requests_.Complete(requestId, std::move(answer));
 }
 
 int32_t CVesmarinCallbackSocket::ShowMessageBox(bool applicationThread, const std::string& text,

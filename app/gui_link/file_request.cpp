@@ -1,14 +1,13 @@
 #include "app/gui_link/file_request.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #include "app/debug_settings.h"
 #include "app/gui_link/gui_link_protocol.h"
+#include "platform/win_error.h"
 #include "platform/win_path.h"
 
 namespace ruzd::app {
@@ -71,7 +70,8 @@ FileAnswer ServeFileRequest(const std::string& path, const std::string& debugDir
     }
     std::ifstream stream(file, std::ios::binary);
     if (!stream) {
-        return Refusal(std::strerror(errno));
+        // The system's text of the open's failure, in the words a Windows node would use.
+        return Refusal(platform::WinErrorText(platform::WinErrorFromLastErrno()));
     }
     const uintmax_t size = fs::file_size(file, error);
     if (error) {

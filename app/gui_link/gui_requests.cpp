@@ -35,6 +35,17 @@ bool GuiRequests::Complete(int32_t id, GuiAnswer answer) {
     return true;
 }
 
+bool GuiRequests::CompleteFrom(net::CInputStreamSocket& message) {
+    int32_t id = 0;
+    GuiAnswer answer;
+    message.ReadInt(id).ReadInt(answer.value).ReadString(answer.text).ReadInt(answer.flag);
+    if (!message.IsOk()) {
+        return false;
+    }
+    Complete(id, std::move(answer));
+    return true;
+}
+
 std::optional<GuiAnswer> GuiRequests::Wait(int32_t id, uint32_t limit_ms) {
     std::shared_ptr<Request> request;
     {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "net/input_stream_socket.h"
 #include "platform/event.h"
 
 namespace ruzd::app {
@@ -37,6 +38,9 @@ public:
     // Stores the answer of an open request and wakes its waiter; false (the answer dropped) when
     // no request with that number is open.
     bool Complete(int32_t id, GuiAnswer answer);
+    // Reads an answer message's values (request id, value, text, flag) and completes its
+    // request; false when the values do not read.
+    bool CompleteFrom(net::CInputStreamSocket& message);
     // Waits up to `limit_ms` for the request's answer, keeping the application thread's
     // messages moving when called on it, and closes the request: an answer that comes later is
     // dropped. None when the time ran out, a quit message ended the wait, or the table was shut.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/gui_link/debug_settings_values.h"
 #include "app/gui_link/gui_link_protocol.h"
 #include "app/vesmarin_app.h"
 #include "foundation/app_hooks.h"
@@ -85,12 +86,8 @@ void CVesmarinGUISocket::SendDebugSettings(const DebugSettings& settings) {
     if (!connection_) {
         return;
     }
-    connection_->BeginMessage(kGuiSetDebugSettings)
-        .WriteInt(settings.enabled)
-        .WriteInt(settings.traceLevel)
-        .WriteString(settings.directory)
-        .WriteInt(static_cast<int32_t>(settings.maxFilesToKeep))
-        .WriteInt(static_cast<int32_t>(settings.fileType));
+    connection_->BeginMessage(kGuiSetDebugSettings);
+    WriteDebugSettingsValues(*connection_, settings);
     connection_->Flush();
 }
 
@@ -214,31 +211,20 @@ void CVesmarinGUISocket::OnStatusText(net::CClientStreamSocket& message) {
 }
 
 void CVesmarinGUISocket::OnDebugSettings(net::CClientStreamSocket& message) {
-    DebugSettings settings;
-    int32_t maxFiles = 0;
-    int32_t fileType = 0;
-    message.ReadInt(settings.enabled).ReadInt(settings.traceLevel).ReadString(settings.directory);
-    message.ReadNonNegative(maxFiles).ReadNonNegative(fileType);
-    if (!message.IsOk()) {
+    const std::optional<DebugSettings> settings = ReadDebugSettingsValues(message);
+    if (!settings) {
         Log("GUI link: debug settings that do not read are dropped");
         return;
     }
-    settings.maxFilesToKeep = static_cast<uint32_t>(maxFiles);
-    settings.fileType = static_cast<uint32_t>(fileType);
     if (auto* app = dynamic_cast<CVesmarinApp*>(&foundation::CurrentApp())) {
-        app->StoreServiceDebugSettings(settings);
+        app->StoreServiceDebugSettings(*settings);
     }
 }
 
 void CVesmarinGUISocket::OnAnswer(net::CClientStreamSocket& message) {
-    int32_t id = 0;
-    GuiAnswer answer;
-    message.ReadInt(id).ReadInt(answer.value).ReadString(answer.text).ReadInt(answer.flag);
-    if (!message.IsOk()) {
+    if (!requests_.CompleteFrom(message)) {
         Log("GUI link: an answer that does not read is dropped");
-        return;
     }
-    requests_.Complete(id, std::move(answer));
 }
 
 void CVesmarinGUISocket::OnFileAnswer(net::CClientStreamSocket& message) {

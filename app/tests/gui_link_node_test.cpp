@@ -19,9 +19,13 @@
 #include "foundation/threaded_message_box.h"
 #include "net/input_stream_socket.h"
 #include "node/vesmarin_manager.h"
+#include "platform/event.h"
 #include "platform/message_box.h"
+#include "platform/message_queue.h"
+#include "platform/thread.h"
 #include "testing/gui_peer.h"
 #include "testing/initialised_node.h"
+#include "testing/message_receiver.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -276,6 +280,32 @@ TEST_F(GuiLinkNodeTest, ListensOnLoopbackUnlessTheRegistryNamesEveryInterface) {
     EXPECT_TRUE(testing::RawConnection::ConnectTo("127.0.0.2", gui_port_).valid());
 }
 
+TEST(GuiLinkPortTest, AMissingPortOrTheFilePortGivesTheDefaultWrittenBack) {
+    testing::TempRoot root;
+    foundation::CRegistry registry(node::kNodeRegistrySection);
+    uint32_t written = 0;
+    EXPECT_EQ(ReadGuiLinkPort(), kDefaultGuiPort);
+    EXPECT_TRUE(registry.ReadDword(kGuiPortValue, &written));
+    EXPECT_EQ(written, kDefaultGuiPort);
+    registry.WriteDword(kGuiPortValue, 9071);
+    EXPECT_EQ(ReadGuiLinkPort(), kDefaultGuiPort);
+    EXPECT_TRUE(registry.ReadDword(kGuiPortValue, &written));
+    EXPECT_EQ(written, kDefaultGuiPort);
+    // No TCP port: the default, and the value stays for its author to see.
+    registry.WriteDword(kGuiPortValue, 70000);
+    EXPECT_EQ(ReadGuiLinkPort(), kDefaultGuiPort);
+    EXPECT_TRUE(registry.ReadDword(kGuiPortValue, &written));
+    EXPECT_EQ(written, 70000u);
+    registry.WriteDword(kGuiPortValue, 9100);
+    EXPECT_EQ(ReadGuiLinkPort(), 9100u);
+    // The bind address: a dotted address as it stands, anything else loopback.
+    EXPECT_EQ(ReadGuiBindAddress(), "127.0.0.1");
+    registry.WriteString(kGuiBindAddressValue, "no address");
+    EXPECT_EQ(ReadGuiBindAddress(), "127.0.0.1");
+    registry.WriteString(kGuiBindAddressValue, "0.0.0.0");
+    EXPECT_EQ(ReadGuiBindAddress(), "0.0.0.0");
+}
+
 // The node's message boxes, with the link in the test process on a real port.
 class GuiLinkMessageBoxTest : public ::testing::Test {
 protected:
@@ -322,6 +352,36 @@ TEST_F(GuiLinkMessageBoxTest, AWindowsAnswerIsTheResultAndSilenceEndsAtTheBound)
     result = Ask();
     ASSERT_TRUE(window.NextWithId(kGuiShowMessageBox));
     EXPECT_EQ(result.get(), static_cast<int32_t>(foundation::kMessageBoxTimedOut));
+}
+
+// A box the application thread raised gives way to a quit: the wait ends with the time-out's
+// answer, and the thread's message loop still sees the quit.
+TEST_F(GuiLinkMessageBoxTest, AQuitEndsTheApplicationThreadsWait) {
+    link_.SetMessageBoxLimitMs(600000);
+    GuiPeer window = GuiPeer::Connect(port_);
+    ASSERT_TRUE(testing::Eventually([&] { return link_.HasWindows(); }));
+    platform::Event go(true);
+    std::atomic<int32_t> result{0};
+    std::atomic<int> loopExit{-1};
+    platform::Thread application("application");
+    application.Start([&] {
+        platform::EnsureMessageQueue();
+        go.Wait(platform::kInfinite);
+        result = link_.ShowMessageBox(true, "Stop?", platform::kMbYesNo, 0);
+        loopExit = platform::RunMessageLoop([](platform::Message&) {});
+    });
+    testing::AppOnThread app(application.id());
+    foundation::ScopedApp installed(app);
+    go.Set();
+    const std::optional<GuiFrame> box = window.NextWithId(kGuiShowMessageBox);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->payload(), MessagePayload(kGuiShowMessageBox, [](auto& writer) {
+                  writer.WriteInt(1).WriteInt(1).WriteString("Stop?").WriteUInt(4).WriteUInt(0);
+              }));
+    platform::PostThreadMessage(application.id(), platform::kWmQuit, 5);
+    application.Join();
+    EXPECT_EQ(result.load(), static_cast<int32_t>(foundation::kMessageBoxTimedOut));
+    EXPECT_EQ(loopExit.load(), 5);
 }
 
 }  // namespace
