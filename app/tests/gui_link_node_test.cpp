@@ -219,6 +219,7 @@ TEST_F(GuiLinkNodeTest, FilesInsideTheNodesFolderAreServedAndNothingElse) {
     node_ = StartNode({"-debug", "-d"});
     GuiPeer window = GuiPeer::Connect(gui_port_);
     ASSERT_TRUE(window.valid()) << node_->Stderr();
+    GuiPeer other = GuiPeer::Connect(gui_port_);
 
     FileAnswerValues answer = RequestFile(window, 1, "hello.txt");
     EXPECT_TRUE(answer.ok);
@@ -264,6 +265,8 @@ TEST_F(GuiLinkNodeTest, FilesInsideTheNodesFolderAreServedAndNothingElse) {
     answer = RequestFile(window, 10, "hello.txt");
     EXPECT_EQ(answer.request, 10);
     EXPECT_EQ(answer.success, 1);
+    // The answers went to the window that asked only.
+    EXPECT_FALSE(other.NextWithId(kGuiFileAnswer, std::chrono::milliseconds(300)));
     EXPECT_TRUE(node_->WaitForLog("GUI link: a file request that does not read is dropped"));
 }
 
