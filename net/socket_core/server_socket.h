@@ -38,7 +38,11 @@ public:
     bool Listen(int port);
 
     // Sends to every accepted connection except `except`; true when every send succeeded (and
-    // when there is none).
+    // when there is none). The active connection (SetActiveConnection) is sent to at once; the
+    // others get the same bytes, held once, in their queues, which the reactor's thread sends:
+    // the caller makes one system call however many connections there are, and a connection
+    // that several messages wait for takes them in one vectored write. Without an active
+    // connection every connection is sent to at once.
     bool SendToAll(const uint8_t* data, int length, const CClientSocket* except = nullptr);
     bool SendToAll(const char* text, const CClientSocket* except = nullptr);
     // Sends to the first accepted connection whose peer has that address and port (port 0: any
@@ -98,6 +102,10 @@ private:
                        const std::shared_ptr<CClientSocket>& client);
     // A closing connection leaves the list.
     void Forget(const CClientSocket* socket);
+    // Has the reactor's thread send what waits in the connections' queues, once for every
+    // message queued until it does.
+    void PostFlush();
+    void FlushQueued();
     SocketReceiver AcceptedReceiver() const;
 
     const std::weak_ptr<SocketReactor> reactor_;
@@ -113,6 +121,8 @@ private:
     std::atomic<size_t> max_connections_{0};
     std::atomic<uint64_t> unproven_limit_ms_{0};
     std::atomic<uint64_t> active_serial_{0};
+    // Set while a flush of the queues waits on the reactor's thread.
+    std::atomic<bool> flush_posted_{false};
     // Set while connections are turned away at the limit, so that it is logged once; on the
     // reactor's thread only.
     bool over_limit_logged_ = false;
