@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -77,6 +78,11 @@ private:
     std::map<std::string, std::map<std::string, double>> counters_;
 };
 
+// " below target" for a line whose target was missed or could not be measured.
+const char* Mark(bool missed) {
+    return missed ? " below target" : "";
+}
+
 void PrintRatio(const Ratio& ratio, const RateCollector& collector) {
     std::string target = "no target";
     if (ratio.target_percent > 0) {
@@ -86,11 +92,15 @@ void PrintRatio(const Ratio& ratio, const RateCollector& collector) {
     }
     const double measured = collector.Rate(ratio.measured);
     const double baseline = collector.Rate(ratio.baseline);
+    const bool targeted = ratio.target_percent > 0;
     if (measured > 0 && baseline > 0) {
-        std::printf("%s: %.0f%% (%s)\n", ratio.label.c_str(), 100.0 * measured / baseline,
-                    target.c_str());
+        // Judged as printed, so that a line never shows its target met and missed at once.
+        const double percent = std::round(100.0 * measured / baseline);
+        std::printf("%s: %.0f%% (%s)%s\n", ratio.label.c_str(), percent, target.c_str(),
+                    Mark(targeted && percent < ratio.target_percent));
     } else {
-        std::printf("%s: not measured (%s)\n", ratio.label.c_str(), target.c_str());
+        std::printf("%s: not measured (%s)%s\n", ratio.label.c_str(), target.c_str(),
+                    Mark(targeted));
     }
 }
 
@@ -102,18 +112,40 @@ void PrintFigure(const Figure& figure, const RateCollector& collector) {
                       figure.unit.c_str());
         target = text;
     }
+    const bool targeted = figure.target_below > 0;
     if (const std::optional<double> value = collector.Counter(figure.benchmark, figure.counter)) {
-        std::printf("%s: %.3f %s (%s)\n", figure.label.c_str(), *value, figure.unit.c_str(),
-                    target.c_str());
+        std::printf("%s: %.3f %s (%s)%s\n", figure.label.c_str(), *value, figure.unit.c_str(),
+                    target.c_str(), Mark(targeted && *value >= figure.target_below));
     } else {
-        std::printf("%s: not measured (%s)\n", figure.label.c_str(), target.c_str());
+        std::printf("%s: not measured (%s)%s\n", figure.label.c_str(), target.c_str(),
+                    Mark(targeted));
+    }
+}
+
+void PrintCost(const CostRatio& cost, const RateCollector& collector) {
+    std::string target = "no target";
+    if (cost.target_times > 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "target <= %gx", cost.target_times);
+        target = text;
+    }
+    const bool targeted = cost.target_times > 0;
+    const std::optional<double> measured = collector.Counter(cost.measured, cost.counter);
+    const std::optional<double> baseline = collector.Counter(cost.baseline, cost.counter);
+    if (measured && baseline && *measured > 0 && *baseline > 0) {
+        const double times = std::round(100.0 * *measured / *baseline) / 100.0;
+        std::printf("%s: %.2fx (%s)%s\n", cost.label.c_str(), times, target.c_str(),
+                    Mark(targeted && times > cost.target_times));
+    } else {
+        std::printf("%s: not measured (%s)%s\n", cost.label.c_str(), target.c_str(),
+                    Mark(targeted));
     }
 }
 
 }  // namespace
 
 int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
-                  const std::vector<Figure>& figures) {
+                  const std::vector<Figure>& figures, const std::vector<CostRatio>& costs) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
@@ -128,6 +160,9 @@ int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
     }
     for (const Figure& figure : figures) {
         PrintFigure(figure, collector);
+    }
+    for (const CostRatio& cost : costs) {
+        PrintCost(cost, collector);
     }
     std::fflush(stdout);
     return 0;
