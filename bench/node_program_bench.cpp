@@ -397,7 +397,10 @@ void BM_PlainEchoOneCpu(benchmark::State& state) {
     });
     RawConnection connection = RawConnection::Connect(server.port());
     const std::vector<uint8_t> ping = Frame(kCNPING, {5, 7});
+    const double cpu_before = server.CpuSeconds();
     RoundTrips(state, connection, ping, ping.size());
+    state.counters["cpu_us_per_ping"] =
+        1e6 * (server.CpuSeconds() - cpu_before) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_PlainEchoOneCpu)->Iterations(kPings)->UseRealTime();
 
@@ -415,7 +418,10 @@ void BM_NodePingOneCpu(benchmark::State& state) {
         return;
     }
     RawConnection connection = RawConnection::Connect(node->command_port());
+    const double cpu_before = node->CpuSeconds();
     RoundTrips(state, connection, Frame(kCNPING, {5, 7}), Frame(kPingEcho, {7}).size());
+    state.counters["cpu_us_per_ping"] =
+        1e6 * (node->CpuSeconds() - cpu_before) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_NodePingOneCpu)->ArgName("debug")->Arg(1)->Arg(0)->Iterations(kPings)->UseRealTime();
 

@@ -5,9 +5,11 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -441,6 +443,16 @@ EchoServer::EchoServer(std::function<void()> prepare) {
             }
         }
     });
+}
+
+double EchoServer::CpuSeconds() {
+    clockid_t clock{};
+    timespec used{};
+    if (pthread_getcpuclockid(worker_.native_handle(), &clock) != 0 ||
+        ::clock_gettime(clock, &used) != 0) {
+        return 0;
+    }
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
 }
 
 EchoServer::~EchoServer() {

@@ -179,6 +179,8 @@ public:
     EchoServer& operator=(const EchoServer&) = delete;
 
     unsigned port() const { return listener_.port(); }
+    // The processor time the server's thread has used so far, in seconds.
+    double CpuSeconds();
 
 private:
     RawListener listener_;
