@@ -427,9 +427,11 @@ BENCHMARK(BM_NodePingOneCpu)->ArgName("debug")->Arg(1)->Arg(0)->Iterations(kPing
 
 // --- Reconnect ---
 
-// The active connection closes while the workers run; a new connection's CNPING is answered:
-// the time from the close to the answer. The new connection then starts its session.
-void BM_ReconnectPing(benchmark::State& state) {
+// The active connection closes while the workers run, and a new one is made: the time from the
+// close to the answer of its first command, CNPING or (`init`) CNINIT. The file connection stays
+// authorised throughout, as the central server's does; the new connection then starts its
+// session.
+void MeasureReconnects(benchmark::State& state, bool init) {
     NodeOnBoards node("network 1 30\nip 0 0\n", {});
     if (!node.ready() || !node.StartSession()) {
         state.SkipWithError("the node did not start its session");
@@ -439,43 +441,26 @@ void BM_ReconnectPing(benchmark::State& state) {
     for (auto _ : state) {
         const Clock::time_point begin = Clock::now();
         node.Reconnect();
-        if (!node.Ping()) {
-            state.SkipWithError("the new connection's CNPING was not answered");
+        if (!(init ? node.Init() : node.Ping())) {
+            state.SkipWithError("the new connection's first command was not answered");
             return;
         }
         latencies.Add(Clock::now() - begin);
-        if (!node.StartSession()) {
+        if (!(init ? node.StartWorkers() : node.StartSession())) {
             state.SkipWithError("the new connection did not start its session");
             return;
         }
     }
     latencies.Report(state);
 }
+
+void BM_ReconnectPing(benchmark::State& state) {
+    MeasureReconnects(state, false);
+}
 BENCHMARK(BM_ReconnectPing)->Iterations(kReconnects);
 
-// The same close; the new connection's session: connected, CNINIT sent and answered. The
-// file connection stays authorised throughout, as the central server's does.
 void BM_ReconnectInit(benchmark::State& state) {
-    NodeOnBoards node("network 1 30\nip 0 0\n", {});
-    if (!node.ready() || !node.StartSession()) {
-        state.SkipWithError("the node did not start its session");
-        return;
-    }
-    Latencies latencies;
-    for (auto _ : state) {
-        const Clock::time_point begin = Clock::now();
-        node.Reconnect();
-        if (!node.Init()) {
-            state.SkipWithError("the new connection's CNINIT was not answered");
-            return;
-        }
-        latencies.Add(Clock::now() - begin);
-        if (!node.StartWorkers()) {
-            state.SkipWithError("the new connection did not start the workers");
-            return;
-        }
-    }
-    latencies.Report(state);
+    MeasureReconnects(state, true);
 }
 BENCHMARK(BM_ReconnectInit)->Iterations(kReconnects);
 
@@ -647,9 +632,21 @@ std::vector<RawConnection> OtherConnections(unsigned port, int count) {
     return connections;
 }
 
-// The figures of a run: the OFFERED latencies, the calls per second reached, the node's
-// processor time per call and the bytes each connection received per call.
-void ReportRun(benchmark::State& state, CallRun& run, uint64_t drained_bytes, int others) {
+constexpr int kManyChannels = 120;
+constexpr int kCallSeconds = 3;
+
+// A run of calls at `rate` while the connections other than the active one are drained, and
+// its figures: the OFFERED latencies, the calls per second reached, the node's processor time
+// per call and the bytes each connection received per call.
+void RunCalls(benchmark::State& state, CallTarget& target, std::vector<RawConnection> others,
+              int rate) {
+    const auto count = static_cast<double>(others.size());
+    ruzd::testing::ConnectionDrain drain(std::move(others));
+    CallRun run;
+    for (auto _ : state) {
+        CallDriver driver(target, kManyChannels);
+        run = driver.Run(rate, rate * kCallSeconds);
+    }
     if (!run.failure.empty()) {
         state.SkipWithError(run.failure.c_str());
         return;
@@ -657,14 +654,11 @@ void ReportRun(benchmark::State& state, CallRun& run, uint64_t drained_bytes, in
     run.offered.Report(state);
     state.counters["calls_per_s"] = run.calls / run.seconds;
     state.counters["cpu_us_per_call"] = 1e6 * run.cpu_seconds / run.calls;
-    if (others > 0) {
+    if (count > 0) {
         state.counters["bytes_per_call"] =
-            static_cast<double>(drained_bytes) / others / static_cast<double>(run.calls);
+            static_cast<double>(drain.Bytes()) / count / static_cast<double>(run.calls);
     }
 }
-
-constexpr int kManyChannels = 120;
-constexpr int kCallSeconds = 3;
 
 class NodeTarget : public CallTarget {
 public:
@@ -709,14 +703,8 @@ void BM_EventsManyConnections(benchmark::State& state) {
         state.SkipWithError("the line devices were not opened");
         return;
     }
-    ruzd::testing::ConnectionDrain drain(std::move(others));
     NodeTarget target(node);
-    CallRun run;
-    for (auto _ : state) {
-        CallDriver driver(target, kManyChannels);
-        run = driver.Run(rate, rate * kCallSeconds);
-    }
-    ReportRun(state, run, drain.Bytes(), connections - 1);
+    RunCalls(state, target, std::move(others), rate);
 }
 BENCHMARK(BM_EventsManyConnections)
     ->ArgNames({"connections", "calls_per_s"})
@@ -793,13 +781,7 @@ void BM_MinimalNodeEvents(benchmark::State& state) {
         state.SkipWithError("the minimal node did not answer");
         return;
     }
-    ruzd::testing::ConnectionDrain drain(node.TakeOthers());
-    CallRun run;
-    for (auto _ : state) {
-        CallDriver driver(node, kManyChannels);
-        run = driver.Run(rate, rate * kCallSeconds);
-    }
-    ReportRun(state, run, drain.Bytes(), connections - 1);
+    RunCalls(state, node, node.TakeOthers(), rate);
 }
 BENCHMARK(BM_MinimalNodeEvents)
     ->ArgNames({"connections", "calls_per_s"})
