@@ -329,16 +329,27 @@ COutputStreamSocket& COutputStreamSocket::WriteBytes(const uint8_t* data, int le
 }
 
 bool COutputStreamSocket::Flush() {
-    std::lock_guard lock(lock_);
-    return CloseMessage(ThreadBuffer(),
-                        [this](const uint8_t* frame, int length) { Send(frame, length); });
+    bool sent = false;
+    {
+        std::lock_guard lock(lock_);
+        sent = CloseMessage(ThreadBuffer(), [this](const uint8_t* frame, int length) {
+            SendFromFlush(frame, length);
+        });
+    }
+    AfterSend();
+    return sent;
 }
 
 bool COutputStreamSocket::FlushTo(const std::string& address, unsigned port) {
-    std::lock_guard lock(lock_);
-    return CloseMessage(ThreadBuffer(), [&](const uint8_t* frame, int length) {
-        SendTo(address, port, frame, length);
-    });
+    bool sent = false;
+    {
+        std::lock_guard lock(lock_);
+        sent = CloseMessage(ThreadBuffer(), [&](const uint8_t* frame, int length) {
+            SendTo(address, port, frame, length);
+        });
+    }
+    AfterSend();
+    return sent;
 }
 
 bool COutputStreamSocket::SendBytes(const uint8_t* data, int length) {

@@ -88,6 +88,13 @@ public:
 protected:
     // Derived classes hold it where their own state must change together with the sends.
     std::recursive_mutex& WriterLock() const { return lock_; }
+    // What Flush hands its frame to (with the writer's lock held): Send, unless a derived class
+    // leaves part of the work to AfterSend.
+    virtual int SendFromFlush(const uint8_t* frame, int length) { return Send(frame, length); }
+    // Called after every Flush and FlushTo once the writer's lock is let go (by this call; a
+    // thread that holds it around the call still holds it): for sends that SendFromFlush only
+    // queued, so that they do not keep every other writer waiting.
+    virtual void AfterSend() {}
 
 private:
     // One thread's message under construction. The first four bytes stay free for the frame's

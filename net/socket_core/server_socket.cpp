@@ -124,12 +124,14 @@ bool CServerSocket::Listen(int port) {
     return true;
 }
 
-bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSocket* except) {
+bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSocket* except,
+                              bool sender_sends_later) {
     if (length < 0 || (length > 0 && data == nullptr)) {
         return false;
     }
     const uint64_t active = active_serial_.load();
     SharedBytes shared;
+    size_t queued = 0;
     bool all = true;
     for (const auto& client : Clients()) {
         if (client.get() == except) {
@@ -143,11 +145,22 @@ bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSock
             shared = std::make_shared<const std::vector<uint8_t>>(data, data + length);
         }
         all = client->Queue(shared) && all;
+        ++queued;
     }
-    if (shared) {
+    if (queued > kSenderSendsMax) {
         PostFlush();
+    } else if (queued > 0 && sender_sends_later) {
+        sender_flush_due_.store(true);
+    } else if (queued > 0) {
+        FlushQueued();
     }
     return all;
+}
+
+void CServerSocket::SendQueuedBySender() {
+    if (sender_flush_due_.exchange(false)) {
+        FlushQueued();
+    }
 }
 
 void CServerSocket::PostFlush() {
