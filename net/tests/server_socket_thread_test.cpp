@@ -387,17 +387,23 @@ TEST_F(ServerSocketThreadTest, SendersOnManyThreadsNeverInterleaveTheirBlocks) {
 }
 
 // With an active connection, the others get what is sent to all through their queues, which
-// the listener's thread empties: every connection still gets every block whole, and all of them
-// in the same order.
-TEST_F(ServerSocketThreadTest, EveryConnectionGetsTheSameBlocksInTheSameOrder) {
+// the sending thread empties (a few connections) or the listener's thread (more): every
+// connection still gets every block whole, and all of them in the same order.
+class SentToAllTest : public ServerSocketThreadTest,
+                      public ::testing::WithParamInterface<size_t> {};
+
+INSTANTIATE_TEST_SUITE_P(FewAndMany, SentToAllTest,
+                         ::testing::Values(size_t{4}, CServerSocket::kSenderSendsMax + 4));
+
+TEST_P(SentToAllTest, EveryConnectionGetsTheSameBlocksInTheSameOrder) {
     CServerSocketThread thread(&recorder, 0);
     const unsigned port = ListeningPort(thread);
     std::vector<RawConnection> peers;
-    for (int i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < GetParam(); ++i) {
         peers.push_back(RawConnection::Connect(port));
     }
-    const auto clients = WaitForClients(thread, 4);
-    ASSERT_EQ(clients.size(), 4u);
+    const auto clients = WaitForClients(thread, GetParam());
+    ASSERT_EQ(clients.size(), GetParam());
     thread.Socket()->SetActiveConnection(clients[2]->Serial());
 
     // Each block: sender, length (two bytes), then `length` copies of the sender's byte; the
