@@ -75,7 +75,8 @@ void CServerSocketThread::ListenerState::Relisten() const {
     }
 }
 
-bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSocket* except) {
+bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSocket* except,
+                               bool sender_sends_later) {
     if (listener_->port.load() == -1) {
         return false;
     }
@@ -86,7 +87,7 @@ bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSoc
     if (!server->IsListening()) {
         loop_.Post([holder = listener_] { holder->Relisten(); });
     }
-    return server->SendToAll(data, length, except);
+    return server->SendToAll(data, length, except, sender_sends_later);
 }
 
 bool CServerSocketThread::SendString(const char* text, const CClientSocket* except) {

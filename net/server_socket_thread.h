@@ -45,9 +45,11 @@ public:
     CServerSocketThread(const CServerSocketThread&) = delete;
     CServerSocketThread& operator=(const CServerSocketThread&) = delete;
 
-    // To every accepted connection but `except`. False while stopping or without a socket;
-    // a listener that is not listening is asked to listen again first.
-    bool Send(const uint8_t* data, int length, const CClientSocket* except = nullptr);
+    // To every accepted connection but `except` (see CServerSocket::SendToAll). False while
+    // stopping or without a socket; a listener that is not listening is asked to listen again
+    // first.
+    bool Send(const uint8_t* data, int length, const CClientSocket* except = nullptr,
+              bool sender_sends_later = false);
     bool SendString(const char* text, const CClientSocket* except = nullptr);
 
     std::shared_ptr<CServerSocket> Socket() const;

@@ -44,14 +44,30 @@ bool CServerStreamSocketThread::GetPeerName(std::string& address, unsigned& port
 }
 
 int CServerStreamSocketThread::Send(const uint8_t* frame, int length) {
+    return SendToEveryone(frame, length, false);
+}
+
+int CServerStreamSocketThread::SendFromFlush(const uint8_t* frame, int length) {
+    // The writer's lock is held: what the connections besides the active one take is sent
+    // after it (AfterSend).
+    return SendToEveryone(frame, length, true);
+}
+
+int CServerStreamSocketThread::SendToEveryone(const uint8_t* frame, int length, bool after_send) {
     auto thread = Thread();
     if (!thread) {
         return 0;
     }
-    const bool sent = thread->Send(frame, length);
+    const bool sent = thread->Send(frame, length, nullptr, after_send);
     auto server = thread->Socket();
     connected_.store(server && server->IsListening());
     return sent ? 1 : 0;
+}
+
+void CServerStreamSocketThread::AfterSend() {
+    if (auto server = Server()) {
+        server->SendQueuedBySender();
+    }
 }
 
 int CServerStreamSocketThread::SendTo(const std::string& address, unsigned port,

@@ -80,6 +80,12 @@ public:
     std::shared_ptr<CServerSocket> Server() const;
 
 private:
+    int SendFromFlush(const uint8_t* frame, int length) override;
+    // Sends what the last flushes left queued for the writing thread to send.
+    void AfterSend() override;
+    // With `after_send`, the queues of a few connections besides the active one wait for
+    // AfterSend.
+    int SendToEveryone(const uint8_t* frame, int length, bool after_send);
     void OnReceive(CClientSocket* socket, int count) override;
     void OnClose(CClientSocket* socket, int error) override;
     void Deliver(const std::shared_ptr<CClientSocket>& peer, const uint8_t* payload, int length);

@@ -4,6 +4,7 @@
 // that the node's socket code is checked against ends that share none of it. The one place of the
 // tests that talks to the system's sockets.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -65,6 +66,8 @@ public:
                                               const std::function<bool()>& gave_up = {});
 
     bool valid() const { return fd_ >= 0; }
+    // The system's descriptor, for a benchmark's floor that waits on many connections at once.
+    int descriptor() const { return fd_; }
     // The port of this end.
     unsigned LocalPort() const;
     // Sends small segments at once rather than after the peer's acknowledgement of the last
@@ -105,6 +108,25 @@ private:
 // its request again only a second later) is dropped and made anew. Fewer when `patience` runs out.
 std::vector<RawConnection> ConnectMany(unsigned port, size_t count,
                                        std::chrono::milliseconds patience = kPatience);
+
+// Reads what a set of connections receive and drops it, on a thread of its own, so that a peer
+// sending to all of them never finds one full.
+class ConnectionDrain {
+public:
+    explicit ConnectionDrain(std::vector<RawConnection> connections);
+    ~ConnectionDrain();
+    ConnectionDrain(const ConnectionDrain&) = delete;
+    ConnectionDrain& operator=(const ConnectionDrain&) = delete;
+
+    // The bytes dropped so far, over every connection.
+    uint64_t Bytes() const { return bytes_.load(); }
+
+private:
+    std::vector<RawConnection> connections_;
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> bytes_{0};
+    std::thread worker_;
+};
 
 // A blocking listener on 127.0.0.1.
 class RawListener {
@@ -160,6 +182,8 @@ public:
     EchoServer& operator=(const EchoServer&) = delete;
 
     unsigned port() const { return listener_.port(); }
+    // The processor time the server's thread has used so far, in seconds.
+    double CpuSeconds();
 
 private:
     RawListener listener_;

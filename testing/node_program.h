@@ -38,6 +38,8 @@ public:
     // The exit code, once the program ended within the patience of a test.
     std::optional<int> WaitForExit();
     bool HasEnded() const;
+    // The program's process id; -1 when it did not start.
+    pid_t pid() const { return child_ ? child_->pid() : -1; }
     std::string Stderr() const;
 
     // Everything the debug files in the working folder's "debug" folder hold.

@@ -134,14 +134,67 @@ bool CServerSocket::Listen(int port, const std::string& bind_address) {
     return true;
 }
 
-bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSocket* except) {
+bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSocket* except,
+                              bool sender_sends_later) {
+    if (length < 0 || (length > 0 && data == nullptr)) {
+        return false;
+    }
+    const uint64_t active = active_serial_.load();
+    SharedBytes shared;
+    size_t queued = 0;
     bool all = true;
     for (const auto& client : Clients()) {
-        if (client.get() != except) {
-            all = client->Send(data, length) && all;
+        if (client.get() == except) {
+            continue;
         }
+        if (active == 0 || client->Serial() == active || length == 0) {
+            all = client->Send(data, length) && all;
+            continue;
+        }
+        if (!shared) {
+            shared = std::make_shared<const std::vector<uint8_t>>(data, data + length);
+        }
+        all = client->Queue(shared) && all;
+        ++queued;
+    }
+    if (queued > kSenderSendsMax) {
+        PostFlush();
+    } else if (queued > 0 && sender_sends_later) {
+        sender_flush_due_.store(true);
+    } else if (queued > 0) {
+        FlushQueued();
     }
     return all;
+}
+
+void CServerSocket::SendQueuedBySender() {
+    if (sender_flush_due_.exchange(false)) {
+        FlushQueued();
+    }
+}
+
+void CServerSocket::PostFlush() {
+    if (flush_posted_.exchange(true)) {
+        return;
+    }
+    const std::shared_ptr<SocketReactor> reactor = reactor_.lock();
+    if (!reactor) {
+        flush_posted_.store(false);
+        return;
+    }
+    reactor->Post([weak = weak_from_this()] {
+        if (const auto server = weak.lock()) {
+            server->FlushQueued();
+        }
+    });
+}
+
+void CServerSocket::FlushQueued() {
+    // Cleared first: what is queued from here on is flushed by a post of its own.
+    flush_posted_.store(false);
+    for (const auto& client : Clients()) {
+        client->FlushQueue();
+    }
 }
 
 bool CServerSocket::SendToAll(const char* text, const CClientSocket* except) {
