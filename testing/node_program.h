@@ -39,6 +39,8 @@ public:
     std::optional<int> WaitForExit();
     bool HasEnded() const;
     std::string Stderr() const;
+    // The most memory the program held so far ("VmHWM"), in bytes; 0 when unknown.
+    size_t PeakResidentBytes() const;
 
     // Everything the debug files in the working folder's "debug" folder hold.
     std::string DebugLog() const;
