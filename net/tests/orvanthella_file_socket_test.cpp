@@ -488,6 +488,33 @@ TEST_F(FileSocketTest, APieceThatInflatesPastTheMaximumEndsTheConnection) {
     EXPECT_TRUE(LogContains("received bytes inflate to more than"));
 }
 
+TEST_F(FileSocketTest, CorruptCompressedBytesInsideABlockEndTheConnectionAndLeaveTheCopy) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    Start();
+    const fs::path copy = work_.path() / "FileCache" / "kept.vox";
+    WriteFile(copy, "the copy the cache had");
+    auto peer = FilePeer::Authorised(port_);
+    ASSERT_TRUE(peer->Compressing());
+    auto request = std::async(std::launch::async, [&] {
+        std::string local = ".\\FileCache\\kept.vox";
+        const bool ok = thread_->RequestFile("C:\\VOX\\KEPT.VOX", local);
+        return std::make_pair(ok, local);
+    });
+    const std::optional<std::string> line = peer->ReadLine();
+    ASSERT_TRUE(line);
+    const std::string id = line->substr(7, line->find(' ', 7) - 7);
+    peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\kept.vox 5000\r" + RandomBytes(2000, 4));
+    // A deflate block of the type that does not exist.
+    peer->SendWire({0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_TRUE(peer->WaitClosed());
+    const auto [ok, text] = request.get();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text, "Transfer broken off (.\\FileCache\\kept.vox)");
+    EXPECT_EQ(ReadFile(copy), "the copy the cache had");
+    EXPECT_TRUE(fs::is_empty(work_.path() / "FileCacheIncoming"));
+    EXPECT_TRUE(LogContains("ended: 4 received bytes do not inflate"));
+}
+
 TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
     Start();
     thread_->SetRequestTimeoutSeconds(1);
