@@ -128,6 +128,21 @@ protected:
         thread_->SetCentralAddress("127.0.0.1");
     }
 
+    // Asks for `central` to be written to `local`, on a thread of its own: whether the file
+    // came, and the answer's text.
+    std::future<std::pair<bool, std::string>> AskForFile(std::string central, std::string local) {
+        return std::async(std::launch::async, [this, central, local]() mutable {
+            const bool ok = thread_->RequestFile(central, local);
+            return std::make_pair(ok, local);
+        });
+    }
+
+    // The id of the next request that `peer` reads; empty when none came.
+    static std::string NextRequestId(FilePeer& peer) {
+        const std::optional<std::string> line = peer.ReadLine();
+        return line ? line->substr(7, line->find(' ', 7) - 7) : std::string();
+    }
+
     void SetDword(const char* name, uint32_t value) {
         foundation::CRegistry("Pelwix").WriteDword(name, value);
     }
@@ -365,13 +380,9 @@ TEST_P(CutTxfileTest, EveryCutOfTheWireBringsTheWholeFileAndTheLineAfterIt) {
     const std::shared_ptr<COrvanthellaFileSocket> node = offered_->Newest();
     ASSERT_TRUE(node);
     for (size_t cut = 1;; ++cut) {
-        auto request = std::async(std::launch::async, [&] {
-            std::string local = ".\\FileCache\\cut.vox";
-            return thread_->RequestFile("C:\\VOX\\CUT.VOX", local);
-        });
-        const std::optional<std::string> line = peer->ReadLine();
-        ASSERT_TRUE(line);
-        const std::string id = line->substr(7, line->find(' ', 7) - 7);
+        auto request = AskForFile("C:\\VOX\\CUT.VOX", ".\\FileCache\\cut.vox");
+        const std::string id = NextRequestId(*peer);
+        ASSERT_FALSE(id.empty());
         // Half of it deflate can shorten; new bytes each time, so that none is a copy of what
         // the stream saw before.
         const std::string content = RandomBytes(100, static_cast<uint32_t>(cut)) +
@@ -387,7 +398,7 @@ TEST_P(CutTxfileTest, EveryCutOfTheWireBringsTheWholeFileAndTheLineAfterIt) {
         // The node has taken the first part before the rest comes.
         ASSERT_TRUE(Eventually([&] { return node->GetReceivedBytes(true) == before + at; }));
         peer->SendWire(std::vector<uint8_t>(wire.begin() + at, wire.end()));
-        ASSERT_TRUE(request.get()) << "cut at " << at;
+        ASSERT_TRUE(request.get().first) << "cut at " << at;
         EXPECT_EQ(ReadFile(work_.path() / "FileCache" / "cut.vox"), content) << "cut at " << at;
         EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002") << "cut at " << at;
         if (at + 1 == wire.size()) {
@@ -404,14 +415,9 @@ TEST_F(FileSocketTest, AConnectionLostInsideTheBlockRenamesNothingAndAnswersAtOn
     const fs::path copy = work_.path() / "FileCache" / "C" / "VOX" / "KEPT.VOX";
     WriteFile(copy, "the copy the cache had");
     auto peer = FilePeer::Authorised(port_);
-    auto request = std::async(std::launch::async, [&] {
-        std::string local = ".\\FileCache\\C\\VOX\\KEPT.VOX";
-        const bool ok = thread_->RequestFile("C:\\VOX\\KEPT.VOX", local);
-        return std::make_pair(ok, local);
-    });
-    const std::optional<std::string> line = peer->ReadLine();
-    ASSERT_TRUE(line);
-    const std::string id = line->substr(7, line->find(' ', 7) - 7);
+    auto request = AskForFile("C:\\VOX\\KEPT.VOX", ".\\FileCache\\C\\VOX\\KEPT.VOX");
+    const std::string id = NextRequestId(*peer);
+    ASSERT_FALSE(id.empty());
     peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\C\\VOX\\KEPT.VOX 100000\r" +
                    RandomBytes(60000, 3));
     // The first part is written beside the cache before the connection goes.
@@ -495,14 +501,9 @@ TEST_F(FileSocketTest, CorruptCompressedBytesInsideABlockEndTheConnectionAndLeav
     WriteFile(copy, "the copy the cache had");
     auto peer = FilePeer::Authorised(port_);
     ASSERT_TRUE(peer->Compressing());
-    auto request = std::async(std::launch::async, [&] {
-        std::string local = ".\\FileCache\\kept.vox";
-        const bool ok = thread_->RequestFile("C:\\VOX\\KEPT.VOX", local);
-        return std::make_pair(ok, local);
-    });
-    const std::optional<std::string> line = peer->ReadLine();
-    ASSERT_TRUE(line);
-    const std::string id = line->substr(7, line->find(' ', 7) - 7);
+    auto request = AskForFile("C:\\VOX\\KEPT.VOX", ".\\FileCache\\kept.vox");
+    const std::string id = NextRequestId(*peer);
+    ASSERT_FALSE(id.empty());
     peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\kept.vox 5000\r" + RandomBytes(2000, 4));
     // A deflate block of the type that does not exist.
     peer->SendWire({0xFF, 0xFF, 0xFF, 0xFF});
