@@ -182,7 +182,7 @@ void CAsyncSocketEx::ResetConnectionState() {
         transform_.SetEncryption(encryption_configured_);
         transform_.SetCompression(compression_configured_);
     }
-    block_ = PendingBlock{};
+    DropPendingBlock();
 }
 
 void CAsyncSocketEx::SetTextMode(bool autoDetect, bool wide) {
@@ -397,6 +397,8 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
 }
 
 void CAsyncSocketEx::OnClose(int error) {
+    // What the peer was sending will not come whole any more.
+    DropPendingBlock();
     SetAuthorised(false);
     handshake_.Reset();
     {

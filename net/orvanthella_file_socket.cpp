@@ -11,6 +11,7 @@
 #include "foundation/static_tools.h"
 #include "foundation/time_tools.h"
 #include "foundation/trace.h"
+#include "net/cache_file_receiver.h"
 #include "net/cache_path.h"
 #include "net/file_cache_owner.h"
 #include "net/orvanthella_file_socket_thread.h"
@@ -20,7 +21,6 @@
 #include "net/vorurid_adidid_updater.h"
 #include "platform/clock.h"
 #include "platform/private_folder.h"
-#include "platform/replace_file.h"
 #include "platform/running_program.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -36,10 +36,6 @@ namespace {
 constexpr const char* kNodeSection = "Pelwix";
 constexpr int32_t kProtocolVersion = 2;
 constexpr const char* kUpdaterFileName = "Sobrink.exe";
-
-std::string FileErrorText(uint32_t code) {
-    return platform::WinErrorText(code).substr(0, 256);
-}
 
 }  // namespace
 
@@ -92,11 +88,11 @@ void COrvanthellaFileSocket::RegisterCommands() {
                            SocketCmdUPDATE(raw, lineLength, claim);
                        }),
                        false, kAnyCount));
-    RegisterCommand(
-        "TXFILE",
-        CSocketCommand(BlockHandler([this](const SocketParameters& p, const uint8_t* block,
-                                           size_t length) { SocketCmdTXFILE(p, block, length); }),
-                       true, kExactlyOneOfCounts, {5}, 4));
+    RegisterCommand("TXFILE",
+                    CSocketCommand(StreamHandler([this](const SocketParameters& p, size_t length) {
+                                       return SocketCmdTXFILE(p, length);
+                                   }),
+                                   true, kExactlyOneOfCounts, {5}, 4));
     RegisterCommand(
         "TXQRES",
         CSocketCommand(ParametersHandler([this](const SocketParameters& p) { SocketCmdTXQRES(p); }),
@@ -167,27 +163,35 @@ void COrvanthellaFileSocket::OnProcessCommandError(const std::string& word,
           parameters.c_str(), error.c_str());
 }
 
-bool COrvanthellaFileSocket::WantsBlock(const std::string& word,
-                                        const SocketParameters& parameters) {
-    return word != "TXFILE" || RequestedPath(parameters[0]).has_value();
-}
-
 void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
     Trace(0, 0, "File Socket connection with %s ended: %s", GetPeerAddressText().c_str(),
           reason.c_str());
 }
 
-std::optional<std::string> COrvanthellaFileSocket::RequestedPath(const std::string& idText) const {
+std::optional<WaitingFile> COrvanthellaFileSocket::RequestedFile(int32_t id) const {
     COrvanthellaFileSocketThread* thread = thread_.load();
-    std::optional<std::string> path;
+    std::optional<WaitingFile> request;
     if (thread != nullptr) {
-        path = thread->WaitingPath(CStaticTools::StrToLong(idText), Serial());
+        request = thread->WaitingRequest(id, Serial());
     }
-    if (!path) {
-        Trace(0, 0, "TXFILE %s dropped: the node is not waiting for this file from this connection",
-              idText.c_str());
+    if (!request) {
+        Trace(0, 0,
+              "TXFILE %ld dropped: the node is not waiting for this file from this connection",
+              static_cast<long>(id));
     }
-    return path;
+    return request;
+}
+
+void COrvanthellaFileSocket::AnswerRequest(int32_t id, const CSocketResult& result) {
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->SetResult(id, Serial(), result);
+    }
+}
+
+void COrvanthellaFileSocket::NoteRequestProgress(int32_t id) {
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->NoteRequestProgress(id, Serial());
+    }
 }
 
 void COrvanthellaFileSocket::OnAccept(int error) {
@@ -481,41 +485,40 @@ void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
     ResetUpdate();
 }
 
-void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
-                                             const uint8_t* block, size_t length) {
-    // The request may have timed out while its block arrived.
-    const std::optional<std::string> requested = RequestedPath(parameters[0]);
-    COrvanthellaFileSocketThread* thread = thread_.load();
-    if (!requested || thread == nullptr) {
-        return;
-    }
+std::unique_ptr<BlockSink> COrvanthellaFileSocket::SocketCmdTXFILE(
+    const SocketParameters& parameters, size_t length) {
     const int32_t id = CStaticTools::StrToLong(parameters[0]);
+    const std::optional<WaitingFile> requested = RequestedFile(id);
+    if (!requested) {
+        return nullptr;
+    }
     const int32_t status = CStaticTools::StrToLong(parameters[1]);
     const std::string& named = parameters[3];
     CSocketResult answer{status, named, false};
     if (status == 1 && length >= 1) {
         // Only the file the request named is written, whatever path the answer gives.
         const std::optional<std::filesystem::path> path =
-            MapPathInsideFolder(kFileCacheFolder, *requested);
-        if (platform::FoldWindowsNameCase(named) != platform::FoldWindowsNameCase(*requested)) {
+            MapPathInsideFolder(kFileCacheFolder, requested->localPath);
+        if (platform::FoldWindowsNameCase(named) !=
+            platform::FoldWindowsNameCase(requested->localPath)) {
             answer.text = platform::Format("Answer for another file (%s)", named.c_str());
             Trace(0, 0, "TXFILE %ld refused: it names %s, the request %s", static_cast<long>(id),
-                  named.c_str(), requested->c_str());
+                  named.c_str(), requested->localPath.c_str());
         } else if (!path) {
             answer.text = platform::Format("Path outside the file cache (%s)", named.c_str());
             Trace(0, 0, "TXFILE refused: %s is not inside the file cache", named.c_str());
-        } else if (const uint32_t error = platform::ReplaceFileDurably(
-                       *path, block, length, platform::MapWindowsPath(kFileCacheIncomingFolder));
-                   error != 0) {
-            // The copy is written whole beside the cache and renamed onto its place: the cache
-            // holds the old copy or the new one, never a part of one, whatever happens meanwhile.
-            answer.text = FileErrorText(error);
         } else {
-            answer.text = *requested;
-            answer.success = true;
+            auto receiver =
+                std::make_unique<CacheFileReceiver>(*this, id, status, *requested, length);
+            const uint32_t error = receiver->Begin(*path);
+            if (error == 0) {
+                return receiver;
+            }
+            answer.text = FileErrorText(error);
         }
     }
-    thread->SetResult(id, Serial(), answer);
+    AnswerRequest(id, answer);
+    return nullptr;
 }
 
 void COrvanthellaFileSocket::SocketCmdTXQRES(const SocketParameters& parameters) {

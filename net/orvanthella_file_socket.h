@@ -23,6 +23,8 @@
 
 #include "foundation/peer_log_limit.h"
 #include "net/async_socket_ex.h"
+#include "net/file_request_table.h"
+#include "net/socket_result.h"
 #include "platform/event.h"
 
 namespace ruzd::net {
@@ -80,6 +82,14 @@ public:
 
     bool SendRaw(const uint8_t* data, size_t length) override;
 
+    // The file request `id` while the node waits for its file from this connection; none,
+    // logged, otherwise.
+    std::optional<WaitingFile> RequestedFile(int32_t id) const;
+    // Answers the request `id` that went out on this connection, or tells its waiter that the
+    // answer is on its way.
+    void AnswerRequest(int32_t id, const CSocketResult& result);
+    void NoteRequestProgress(int32_t id);
+
 protected:
     void OnAccept(int error) override;
     void OnReceive(int error) override;
@@ -98,19 +108,16 @@ protected:
                                        int expected, int received) override;
     void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                const std::string& error) override;
-    bool WantsBlock(const std::string& word, const SocketParameters& parameters) override;
     void OnProtocolViolation(const std::string& reason) override;
 
 private:
     void SocketCmdSTARTS(const SocketParameters& parameters);
     void SocketCmdUPDATE(const std::string& raw, int lineLength, bool& claim);
-    void SocketCmdTXFILE(const SocketParameters& parameters, const uint8_t* block, size_t length);
+    // The receiver of the file that the block brings; none (the block is read past) when it is
+    // not wanted or no file can be written, and then the request has its answer.
+    std::unique_ptr<BlockSink> SocketCmdTXFILE(const SocketParameters& parameters, size_t length);
     void SocketCmdTXQRES(const SocketParameters& parameters);
     void SocketCmdFILREM(const SocketParameters& parameters);
-
-    // The local path of request `idText` while the node waits for its file from this
-    // connection; none, logged, otherwise.
-    std::optional<std::string> RequestedPath(const std::string& idText) const;
 
     // Appends update bytes to the update file, made new at the first piece; false with the
     // reason on a failure.

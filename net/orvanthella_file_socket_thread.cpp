@@ -331,13 +331,14 @@ std::string COrvanthellaFileSocketThread::ListenerAddressText() const {
 }
 
 bool COrvanthellaFileSocketThread::RequestFile(const std::string& sourceName,
-                                               std::string& localPath) {
+                                               std::string& localPath,
+                                               std::optional<ExpectedFile> expected) {
     const std::shared_ptr<COrvanthellaFileSocket> socket = CentralSocket();
     if (!socket) {
         localPath = platform::Format("No Connected File Socket found (%s)", sourceName.c_str());
         return false;
     }
-    const int32_t id = requests_.NewRequestId(socket->Serial(), localPath);
+    const int32_t id = requests_.NewRequestId(socket->Serial(), localPath, expected);
     socket->SendFormatted("REQFIL %ld %s %s\r", static_cast<long>(id),
                           EncodeParameter(sourceName).c_str(), EncodeParameter(localPath).c_str());
     CSocketResult answer;

@@ -61,9 +61,12 @@ public:
     void Stop();
 
     // Asks the central server for `sourceName`, to be written to `localPath` (a path inside the
-    // file cache), and waits for the transfer. On return `localPath` holds the answer's text,
-    // or "Timeout File Request".
-    bool RequestFile(const std::string& sourceName, std::string& localPath);
+    // file cache), and waits for the transfer, as long as its bytes keep coming. On return
+    // `localPath` holds the answer's text, or "Timeout File Request" once nothing came for the
+    // request's time-out. With `expected`, a copy of the expected size whose CRC-32 differs
+    // counts as damaged on its way and does not take its place.
+    bool RequestFile(const std::string& sourceName, std::string& localPath,
+                     std::optional<ExpectedFile> expected = std::nullopt);
 
     // Sends the file at `localPath` to the central server, which stores it under `targetPath`;
     // with `waitForAnswer` waits for its answer. False with the reason in `errorText`.
@@ -101,8 +104,11 @@ public:
     bool SetResult(int32_t id, uint64_t connection, const CSocketResult& result) {
         return requests_.SetResult(id, connection, result);
     }
-    std::optional<std::string> WaitingPath(int32_t id, uint64_t connection) const {
-        return requests_.WaitingPath(id, connection);
+    std::optional<WaitingFile> WaitingRequest(int32_t id, uint64_t connection) const {
+        return requests_.Waiting(id, connection);
+    }
+    void NoteRequestProgress(int32_t id, uint64_t connection) {
+        requests_.NoteProgress(id, connection);
     }
     size_t PendingRequests() const { return requests_.PendingCount(); }
 

@@ -2,6 +2,7 @@
 
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/process_counters.h"
 #include "testing/simulated_boards.h"
 
 namespace ruzd::testing {
@@ -48,6 +49,10 @@ std::optional<int> NodeProcess::WaitForExit() {
         return std::nullopt;
     }
     return child_->ExitCode();
+}
+
+size_t NodeProcess::PeakResidentBytes() const {
+    return child_ == nullptr ? 0 : MemoryBytes("VmHWM:", std::to_string(child_->pid()));
 }
 
 std::string NodeProcess::Stderr() const {

@@ -41,6 +41,8 @@ public:
     // The program's process id; -1 when it did not start.
     pid_t pid() const { return child_ ? child_->pid() : -1; }
     std::string Stderr() const;
+    // The most memory the program held so far ("VmHWM"), in bytes; 0 when unknown.
+    size_t PeakResidentBytes() const;
 
     // Everything the debug files in the working folder's "debug" folder hold.
     std::string DebugLog() const;
