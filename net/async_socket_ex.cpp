@@ -375,8 +375,6 @@ void CAsyncSocketEx::OnConnect(int error) {
 }
 
 bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
-    // Holds the new socket for the length of the handshake.
-    const std::shared_ptr<AsyncSocket> held = newSocket.shared_from_this();
     {
         platform::CriticalSectionLock guard(newSocket.commands_lock_);
         if (newSocket.commands_.empty()) {
@@ -389,11 +387,16 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
         newSocket.handshake_.Reset();
         return false;
     }
-    newSocket.RunHandshake(kAcceptingHandshakeMs);
-    if (!newSocket.handshake_.Finish(link)) {
-        newSocket.line_fill_ = 0;
-    }
     return true;
+}
+
+bool CAsyncSocketEx::FinishAcceptingHandshake() {
+    HandshakeLink link(*this);
+    if (handshake_.Finish(link)) {
+        return true;
+    }
+    line_fill_ = 0;
+    return false;
 }
 
 void CAsyncSocketEx::OnClose(int error) {

@@ -75,9 +75,14 @@ public:
     // Connects; the handshake runs when the connection is made (OnConnect).
     bool ConnectTo(const std::string& host, uint16_t port) { return Connect(host, port); }
 
-    // The accepting side: takes a waiting connection into `newSocket` and runs its handshake
-    // (up to a second). False when nothing could be accepted.
+    // The accepting side: takes a waiting connection into `newSocket` and begins its handshake,
+    // which the peer's lines carry on as they arrive; the accepting thread never waits for them.
+    // False when nothing could be accepted.
     bool Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer = nullptr);
+    // Once the accepting handshake's time (kAcceptingHandshakeMs) is over, on the socket's
+    // thread: true when the handshake was completed; otherwise it has failed and what the peer
+    // sent is dropped.
+    bool FinishAcceptingHandshake();
 
     virtual bool SendText(const std::string& text);
     bool SendFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -59,6 +59,9 @@ public:
     uint64_t Serial() const { return serial_.load(); }
     void SetSerial(uint64_t serial) { serial_.store(serial); }
 
+    // Whether the connection finished its handshake and its thread took note of it.
+    bool IsEstablished() const { return established_.load(); }
+
     // The clock shift the peer's last time text asked for and that was not applied yet; taken
     // once the connection is the central server's.
     std::optional<int32_t> TakePendingClockShift();
@@ -102,6 +105,10 @@ protected:
     void OnProtocolViolation(const std::string& reason) override;
 
 private:
+    // Closes the connection unless its handshake is done once the accepting handshake's time
+    // has passed; for a connection just accepted.
+    void LimitHandshakeTime();
+
     void SocketCmdSTARTS(const SocketParameters& parameters);
     void SocketCmdUPDATE(const std::string& raw, int lineLength, bool& claim);
     void SocketCmdTXFILE(const SocketParameters& parameters, const uint8_t* block, size_t length);
@@ -124,6 +131,7 @@ private:
 
     std::atomic<COrvanthellaFileSocketThread*> thread_;
     std::atomic<uint64_t> serial_{0};
+    std::atomic<bool> established_{false};
 
     std::mutex clock_lock_;
     std::optional<int32_t> pending_clock_shift_;
