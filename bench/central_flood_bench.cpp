@@ -24,7 +24,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -43,6 +42,7 @@
 #include "testing/loopback_socket.h"
 #include "testing/node_on_boards.h"
 #include "testing/os_for_tests.h"
+#include "testing/random_bytes.h"
 #include "testing/stranger_flood.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
@@ -53,6 +53,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using ruzd::bench::Latencies;
 using ruzd::testing::NodeOnBoards;
+using ruzd::testing::RandomBytes;
 using ruzd::testing::RawConnection;
 using ruzd::testing::StrangerFlood;
 
@@ -89,15 +90,6 @@ constexpr int kServiceDescriptors = 1024;
 constexpr int kWatchdogCountdown = 31;
 
 // --- The flood ---
-
-std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
-    std::mt19937 generator(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t& byte : bytes) {
-        byte = static_cast<uint8_t>(generator());
-    }
-    return bytes;
-}
 
 // Whole frames of the command port: unknown commands, and CNSTRT, which only the active
 // central server may send.
@@ -139,6 +131,16 @@ uint64_t SendPieces(const std::function<bool(const uint8_t*, size_t)>& send,
     return sent;
 }
 
+uint64_t SendPieces(RawConnection& connection, const std::vector<uint8_t>& piece, uint64_t budget,
+                    const std::atomic<bool>& stop) {
+    if (!connection.valid()) {
+        return 0;
+    }
+    return SendPieces(
+        [&](const uint8_t* data, size_t length) { return connection.SendAll(data, length); }, piece,
+        budget, stop);
+}
+
 RawConnection StrangerConnection(unsigned port) {
     RawConnection connection = RawConnection::Connect(port);
     if (connection.valid()) {
@@ -154,12 +156,7 @@ uint64_t CommandPortGarbage(unsigned port, size_t index, uint64_t budget,
     static const std::vector<uint8_t> random = RandomBytes(kGarbagePiece, 70);
     static const std::vector<uint8_t> frames = RefusedFrames(kGarbagePiece);
     RawConnection connection = StrangerConnection(port);
-    if (!connection.valid()) {
-        return 0;
-    }
-    return SendPieces(
-        [&](const uint8_t* data, size_t length) { return connection.SendAll(data, length); },
-        index % 2 == 0 ? random : frames, budget, stop);
+    return SendPieces(connection, index % 2 == 0 ? random : frames, budget, stop);
 }
 
 // The same on the file port: random bytes, or the handshake (whose password everybody knows)
@@ -169,13 +166,8 @@ uint64_t FilePortGarbage(unsigned port, size_t index, uint64_t budget,
     static const std::vector<uint8_t> random = RandomBytes(kGarbagePiece, 71);
     static const std::vector<uint8_t> lines = UnknownLines(kGarbagePiece);
     RawConnection connection = StrangerConnection(port);
-    if (!connection.valid()) {
-        return 0;
-    }
-    if (index % 2 == 0) {
-        return SendPieces(
-            [&](const uint8_t* data, size_t length) { return connection.SendAll(data, length); },
-            random, budget, stop);
+    if (index % 2 == 0 || !connection.valid()) {
+        return SendPieces(connection, random, budget, stop);
     }
     ruzd::testing::FilePeer peer(std::move(connection));
     // The peer throws when the node has closed the connection.
