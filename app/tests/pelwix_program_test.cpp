@@ -182,8 +182,9 @@ TEST_F(PelwixProgramTest, HelpShowsTheOptionsAndStartsNothing) {
 }
 
 TEST_F(PelwixProgramTest, ModesOfLaterWorkEndWithAMessage) {
+    // "-service" beside "-gui" asks for the attached window, not for the service.
     for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"-service"}, std::vector<std::string>{"-gui"},
+         {std::vector<std::string>{"-service", "-gui"}, std::vector<std::string>{"-gui"},
           std::vector<std::string>{}}) {
         auto node = StartNode(words);
         EXPECT_EQ(node->WaitForExit(), 2);
