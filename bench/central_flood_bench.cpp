@@ -1,8 +1,9 @@
 // The active central server of a node under a flood of strangers from the same machine: on each
-// of the node's two ports, round after round, 1,000 connections that never say a word and 10 MB
-// of garbage (random bytes, and commands the node must refuse: frames of unknown commands and
-// of commands only the active central server may send on the command port, lines of unknown
-// commands after the public handshake on the file port). Meanwhile the central server's
+// of the node's two ports and on the peer port of the watchdog beside it, round after round,
+// 1,000 connections that never say a word and 10 MB of garbage (random bytes, and commands the
+// node must refuse: frames of unknown commands and of commands only the active central server
+// may send on the command port, lines of unknown commands after the public handshake on the
+// file port). Meanwhile the central server's
 // keep-alive (CNPING) and a file fetch (a voice file the node does not hold, which it asks for
 // with REQFIL on the file connection and which the central server sends back with TXFILE,
 // until message 9 answers the open) are timed, the node's debug folder is held against its
@@ -159,6 +160,14 @@ uint64_t CommandPortGarbage(unsigned port, size_t index, uint64_t budget,
     return SendPieces(connection, index % 2 == 0 ? random : frames, budget, stop);
 }
 
+// Random bytes on the watchdog's peer port.
+uint64_t PeerPortGarbage(unsigned port, size_t /*index*/, uint64_t budget,
+                         const std::atomic<bool>& stop) {
+    static const std::vector<uint8_t> random = RandomBytes(kGarbagePiece, 73);
+    RawConnection connection = StrangerConnection(port);
+    return SendPieces(connection, random, budget, stop);
+}
+
 // The same on the file port: random bytes, or the handshake (whose password everybody knows)
 // and lines that name no command.
 uint64_t FilePortGarbage(unsigned port, size_t index, uint64_t budget,
@@ -311,6 +320,9 @@ void BM_ActiveCentralUnderFlood(benchmark::State& state) {
         return;
     }
     ruzd::testing::TempDir watchdog_folder;
+    // The watchdog listens for a peer machine's watchdog, which this machine does not have: its
+    // remote countdown runs out as it would without the strangers.
+    const uint16_t peer_port = ruzd::testing::FreePort();
     std::unique_ptr<ruzd::testing::TormbelProcess> watchdog;
     NodeOnBoards::Setup setup;
     setup.max_open_files = kServiceDescriptors;
@@ -318,7 +330,9 @@ void BM_ActiveCentralUnderFlood(benchmark::State& state) {
         ruzd::foundation::CRegistry("Pelwix").WriteDword("Debug Folder Max MB", kDebugFolderMaxMB);
         watchdog = std::make_unique<ruzd::testing::TormbelProcess>(
             root, watchdog_folder.path(),
-            std::vector<std::string>{"-I" + std::to_string(kWatchdogCountdown), "-U", "-Ctrue"},
+            std::vector<std::string>{
+                "-I" + std::to_string(kWatchdogCountdown), "-U", "-Ctrue", "-A127.0.0.1",
+                "-O" + std::to_string(ruzd::testing::FreePort()), "-Q" + std::to_string(peer_port)},
             std::vector<std::string>{}, fs::path{}, kServiceDescriptors);
     };
     NodeOnBoards node("network 1 30\nip 0 0\n", {"-d", "-w1"}, setup);
@@ -338,11 +352,14 @@ void BM_ActiveCentralUnderFlood(benchmark::State& state) {
         Watcher watcher(node.folder() / "debug", window);
         std::unique_ptr<StrangerFlood> on_commands;
         std::unique_ptr<StrangerFlood> on_files;
+        std::unique_ptr<StrangerFlood> on_peers;
         if (flood) {
             on_commands = std::make_unique<StrangerFlood>(
                 node.command_port(), kStrangersPerPort, CommandPortGarbage, kGarbagePerConnection);
             on_files = std::make_unique<StrangerFlood>(node.file_port(), kStrangersPerPort,
                                                        FilePortGarbage, kGarbagePerConnection);
+            on_peers = std::make_unique<StrangerFlood>(peer_port, kStrangersPerPort,
+                                                       PeerPortGarbage, kGarbagePerConnection);
         }
         const Clock::time_point start = Clock::now();
         uint32_t handle = 1;
@@ -355,7 +372,8 @@ void BM_ActiveCentralUnderFlood(benchmark::State& state) {
             }
         }
         if (flood) {
-            state.counters["flood_rounds"] = std::min(Rounds(*on_commands), Rounds(*on_files));
+            state.counters["flood_rounds"] =
+                std::min({Rounds(*on_commands), Rounds(*on_files), Rounds(*on_peers)});
             state.counters["command_port_strangers"] =
                 static_cast<double>(on_commands->SilentConnections());
             state.counters["file_port_strangers"] =
@@ -364,11 +382,17 @@ void BM_ActiveCentralUnderFlood(benchmark::State& state) {
                 static_cast<double>(on_commands->GarbageBytes()) / (1 << 20);
             state.counters["file_port_garbage_mb"] =
                 static_cast<double>(on_files->GarbageBytes()) / (1 << 20);
+            state.counters["peer_port_strangers"] =
+                static_cast<double>(on_peers->SilentConnections());
+            state.counters["peer_port_garbage_mb"] =
+                static_cast<double>(on_peers->GarbageBytes()) / (1 << 20);
         }
         on_commands.reset();
         on_files.reset();
-        state.counters["debug_folder_peak_mb"] =
-            static_cast<double>(watcher.LargestFolderBytes()) / (1 << 20);
+        on_peers.reset();
+        // In KB: a folder trimmed at its bound is a hair under it.
+        state.counters["debug_folder_peak_kb"] =
+            static_cast<double>(watcher.LargestFolderBytes()) / 1024;
         state.counters["watchdog_lowest_countdown_s"] = watcher.LowestCountdown();
     }
     // The node still serves its central server once the strangers are gone.
@@ -380,8 +404,10 @@ void BM_ActiveCentralUnderFlood(benchmark::State& state) {
     watchdog.reset();
     pings.Report(state, "ping_");
     fetches.Report(state, "fetch_");
-    state.counters["watchdog_timeouts"] =
+    state.counters["watchdog_local_timeouts"] =
         static_cast<double>(ruzd::testing::CountOf(watchdog_log, "LOCAL TIMEOUT"));
+    state.counters["watchdog_remote_timeouts"] =
+        static_cast<double>(ruzd::testing::CountOf(watchdog_log, "REMOTE TIMEOUT"));
 }
 BENCHMARK(BM_ActiveCentralUnderFlood)
     ->ArgName("flood")
@@ -397,7 +423,7 @@ int main(int argc, char** argv) {
     using ruzd::bench::Figure;
     const std::string quiet = "BM_ActiveCentralUnderFlood/flood:0/iterations:1/real_time";
     const std::string flooded = "BM_ActiveCentralUnderFlood/flood:1/iterations:1/real_time";
-    const double bound = kDebugFolderMaxMB;
+    const double bound = kDebugFolderMaxMB * 1024.0;
     return ruzd::bench::RunWithRatios(
         argc, argv, {},
         {{"active central's CNPING, no strangers, p50", quiet, "ping_p50_ms", "ms"},
@@ -411,11 +437,18 @@ int main(int argc, char** argv) {
           "ms"},
          {"active central's file fetch under a flood of strangers, p99", flooded, "fetch_p99_ms",
           "ms", 100},
-         {"rounds of the flood (1,000 connections and 10 MB on each port)", flooded, "flood_rounds",
-          ""},
-         {"debug folder at its largest under the flood", flooded, "debug_folder_peak_mb", "MB",
+         {"rounds of the flood (1,000 connections and 10 MB on each of the three ports)", flooded,
+          "flood_rounds", ""},
+         {"debug folder at its largest under the flood", flooded, "debug_folder_peak_kb", "KB",
           bound},
          {"watchdog's lowest countdown under the flood", flooded, "watchdog_lowest_countdown_s",
           "s"},
-         {"watchdog time-outs under the flood", flooded, "watchdog_timeouts", "", 1}});
+         {"watchdog's local time-outs (the node's heartbeat lost), no strangers", quiet,
+          "watchdog_local_timeouts", "", 1},
+         {"watchdog's local time-outs (the node's heartbeat lost) under the flood", flooded,
+          "watchdog_local_timeouts", "", 1},
+         {"watchdog's remote time-outs (no peer machine), no strangers", quiet,
+          "watchdog_remote_timeouts", ""},
+         {"watchdog's remote time-outs (no peer machine) under the flood", flooded,
+          "watchdog_remote_timeouts", ""}});
 }
