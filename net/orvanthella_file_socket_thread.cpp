@@ -175,16 +175,31 @@ void COrvanthellaFileSocketThread::AddSocket(
 std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::OldestToMakeRoomLocked()
     const {
     const std::shared_ptr<COrvanthellaFileSocket> central = CentralSocketLocked();
-    std::shared_ptr<COrvanthellaFileSocket> unauthorised;
-    std::shared_ptr<COrvanthellaFileSocket> authorised;
+    // In the order they go: strangers that are not authorised, then those from the central
+    // server's address (its own new connection among them, which a flood from elsewhere must
+    // not push out), then authorised ones.
+    std::shared_ptr<COrvanthellaFileSocket> oldest[3];
     for (const auto& [key, socket] : sockets_) {
-        std::shared_ptr<COrvanthellaFileSocket>& oldest =
-            socket->IsAuthorised() ? authorised : unauthorised;
-        if (socket != central && (!oldest || socket->Serial() < oldest->Serial())) {
-            oldest = socket;
+        if (socket == central) {
+            continue;
+        }
+        std::string address;
+        unsigned port = 0;
+        const bool fromCentral = !central_address_.empty() && socket->GetPeerName(address, port) &&
+                                 address == central_address_;
+        std::shared_ptr<COrvanthellaFileSocket>& kind = oldest[socket->IsAuthorised() ? 2
+                                                               : fromCentral          ? 1
+                                                                                      : 0];
+        if (!kind || socket->Serial() < kind->Serial()) {
+            kind = socket;
         }
     }
-    return unauthorised ? unauthorised : authorised;
+    for (const std::shared_ptr<COrvanthellaFileSocket>& candidate : oldest) {
+        if (candidate) {
+            return candidate;
+        }
+    }
+    return nullptr;
 }
 
 void COrvanthellaFileSocketThread::HandshakeDone(

@@ -135,8 +135,9 @@ private:
     std::shared_ptr<COrvanthellaFileSocket> CentralSocket() const;
     std::shared_ptr<COrvanthellaFileSocket> CentralSocketLocked() const;
     // The connection that makes room for a newcomer when "Max Connections" are held: the
-    // oldest that is not authorised, else the oldest authorised one that is not the central
-    // server's; none when the central server's is all there is.
+    // oldest that is not authorised from another address than the central server's, else the
+    // oldest not authorised from its address, else the oldest authorised one that is not the
+    // central server's; none when the central server's is all there is.
     std::shared_ptr<COrvanthellaFileSocket> OldestToMakeRoomLocked() const;
     // Hands the file's `size` bytes to `socket` after the line, a piece at a time as the
     // central server takes them; false when it stopped taking them or the connection closed.

@@ -695,6 +695,23 @@ TEST_F(FileSocketTest, AtTheLimitTheOldestConnectionButTheCentralServersMakesRoo
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(log.find(line, first + 1), std::string::npos);
 
+    // The central server coming back while strangers from elsewhere keep arriving: they push
+    // out one another, never its new connection, which is authorised.
+    Start();
+    FilePeer returning(port_);
+    ASSERT_TRUE(returning.Handshake(false));
+    ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 1; }));
+    std::vector<testing::RawConnection> strangers;
+    for (int stranger = 0; stranger < 3; ++stranger) {
+        strangers.push_back(testing::RawConnection::ConnectFromAddress("127.0.0.2", port_));
+        ASSERT_TRUE(strangers.back().valid());
+    }
+    EXPECT_TRUE(strangers[0].WaitClosed());
+    EXPECT_TRUE(strangers[1].WaitClosed());
+    returning.SendText("STARTS 2\r");
+    EXPECT_EQ(returning.ReadLine(), "STARTS 1");
+    EXPECT_TRUE(thread_->HasCentralSocket());
+
     // The central server's connection alone at the limit: the newcomer is turned away.
     SetDword("Max Connections", 1);
     Start();
