@@ -387,16 +387,27 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
         newSocket.handshake_.Reset();
         return false;
     }
+    newSocket.LimitAcceptingHandshake();
     return true;
 }
 
-bool CAsyncSocketEx::FinishAcceptingHandshake() {
-    HandshakeLink link(*this);
-    if (handshake_.Finish(link)) {
-        return true;
+void CAsyncSocketEx::LimitAcceptingHandshake() {
+    const std::shared_ptr<SocketReactor> reactor = Reactor();
+    if (!reactor) {
+        return;
     }
-    line_fill_ = 0;
-    return false;
+    reactor->PostAfter(kAcceptingHandshakeMs, [weak = weak_from_this()] {
+        const auto self = std::static_pointer_cast<CAsyncSocketEx>(weak.lock());
+        if (!self || !self->IsOpen()) {
+            return;
+        }
+        HandshakeLink link(*self);
+        const bool completed = self->handshake_.Finish(link);
+        if (!completed) {
+            self->line_fill_ = 0;
+        }
+        self->OnAcceptingHandshakeOver(completed);
+    });
 }
 
 void CAsyncSocketEx::OnClose(int error) {

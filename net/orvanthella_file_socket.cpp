@@ -204,33 +204,23 @@ void COrvanthellaFileSocket::OnAccept(int error) {
         const std::shared_ptr<COrvanthellaFileSocket> socket = thread->MakeSocket();
         // The new peer's lines are its own.
         foundation::ScopedPeerLogLimit limit(&socket->log_limit_);
+        // The handshake goes on while the thread serves the other connections: a peer that
+        // keeps silent must not hold up the central server's transfers.
         if (Accept(*socket)) {
-            // The handshake goes on while the thread serves the other connections: a peer
-            // that keeps silent must not hold up the central server's transfers.
-            socket->LimitHandshakeTime();
             thread->AddSocket(socket);
         }
     }
     CAsyncSocketEx::OnAccept(error);
 }
 
-void COrvanthellaFileSocket::LimitHandshakeTime() {
-    const std::shared_ptr<SocketReactor> reactor = Reactor();
-    if (!reactor) {
+void COrvanthellaFileSocket::OnAcceptingHandshakeOver(bool completed) {
+    if (completed) {
         return;
     }
-    reactor->PostAfter(kAcceptingHandshakeMs, [weak = weak_from_this()] {
-        const auto self = std::static_pointer_cast<COrvanthellaFileSocket>(weak.lock());
-        if (!self || !self->IsOpen() || self->FinishAcceptingHandshake()) {
-            return;
-        }
-        // Without the handshake the connection would go on in plain text, open to anyone: it
-        // is not kept.
-        foundation::ScopedPeerLogLimit limit(self->LogLimitNow());
-        Trace(0, 0, "File Socket handshake with %s not finished in time: connection closed",
-              self->GetPeerAddressText().c_str());
-        self->CloseFromAnyThread();
-    });
+    foundation::ScopedPeerLogLimit limit(LogLimitNow());
+    Trace(0, 0, "File Socket handshake with %s not finished in time: connection closed",
+          GetPeerAddressText().c_str());
+    CloseFromAnyThread();
 }
 
 foundation::PeerLogLimit* COrvanthellaFileSocket::LogLimitNow() {

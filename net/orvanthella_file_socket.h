@@ -103,12 +103,11 @@ protected:
                                const std::string& error) override;
     bool WantsBlock(const std::string& word, const SocketParameters& parameters) override;
     void OnProtocolViolation(const std::string& reason) override;
+    // Without the handshake the connection would go on in plain text, open to anyone: it is
+    // closed.
+    void OnAcceptingHandshakeOver(bool completed) override;
 
 private:
-    // Closes the connection unless its handshake is done once the accepting handshake's time
-    // has passed; for a connection just accepted.
-    void LimitHandshakeTime();
-
     void SocketCmdSTARTS(const SocketParameters& parameters);
     void SocketCmdUPDATE(const std::string& raw, int lineLength, bool& claim);
     void SocketCmdTXFILE(const SocketParameters& parameters, const uint8_t* block, size_t length);
