@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/latencies.h"
 #include "bench/ratio_reporter.h"
 #include "net/callback_output_stream.h"
 #include "net/frame_cutter.h"
@@ -38,19 +39,15 @@
 #include "telephony/vendorapi/isdn.h"
 #include "testing/child_program.h"
 #include "testing/command_peer.h"
-#include "testing/file_peer.h"
 #include "testing/loopback_socket.h"
-#include "testing/node_ports.h"
-#include "testing/node_program.h"
-#include "testing/scoped_environment.h"
-#include "testing/simulated_boards.h"
-#include "testing/sntp_test_server.h"
-#include "testing/temp_root.h"
+#include "testing/node_on_boards.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using ruzd::bench::Latencies;
 using ruzd::testing::CommandPeer;
+using ruzd::testing::NodeOnBoards;
 using ruzd::testing::RawConnection;
 
 // The codes as the central server sends and reads them.
@@ -62,13 +59,11 @@ constexpr int32_t Code(ruzd::node::CentralMessageCode code) {
 }
 constexpr int32_t kCCDRCA = Code(ruzd::node::CommandCode::kCCDRCA);
 constexpr int32_t kCNPING = Code(ruzd::node::CommandCode::kCNPING);
-constexpr int32_t kCNSTRT = Code(ruzd::node::CommandCode::kCNSTRT);
 constexpr int32_t kCCOPEN = Code(ruzd::node::CommandCode::kCCOPEN);
 constexpr int32_t kCCRLCA = Code(ruzd::node::CommandCode::kCCRLCA);
 constexpr int32_t kCCWCAL = Code(ruzd::node::CommandCode::kCCWCAL);
 constexpr int32_t kDeviceEvent = Code(ruzd::node::CentralMessageCode::kDeviceEvent);
 constexpr int32_t kPingEcho = Code(ruzd::node::CentralMessageCode::kPingEcho);
-constexpr int32_t kInitReply = Code(ruzd::node::CentralMessageCode::kInitReply);
 constexpr int32_t kAsync = 0x8000;
 constexpr int32_t kSlotsPerSpan = 30;
 
@@ -107,33 +102,6 @@ private:
     cpu_set_t before_{};
 };
 
-// --- Figures ---
-
-// Latencies in milliseconds, reported as their median and 99th percentile.
-class Latencies {
-public:
-    void Add(Clock::duration latency) {
-        ms_.push_back(std::chrono::duration<double, std::milli>(latency).count());
-    }
-    void Report(benchmark::State& state) {
-        if (ms_.empty()) {
-            return;
-        }
-        std::sort(ms_.begin(), ms_.end());
-        const auto at = [&](double share) {
-            const size_t rank = static_cast<size_t>(share * static_cast<double>(ms_.size()));
-            return ms_[std::min(ms_.size() - 1, rank == 0 ? 0 : rank - 1)];
-        };
-        state.counters["p50_ms"] = at(0.5);
-        state.counters["p99_ms"] = at(0.99);
-        state.counters["max_ms"] = ms_.back();
-        state.SetItemsProcessed(static_cast<int64_t>(ms_.size()));
-    }
-
-private:
-    std::vector<double> ms_;
-};
-
 // One whole frame of the command port, as the stream writer makes it.
 std::vector<uint8_t> Frame(int32_t code, const std::vector<int32_t>& values) {
     std::vector<uint8_t> frame;
@@ -157,97 +125,6 @@ double ProcessCpuSeconds(pid_t pid) {
     }
     return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
 }
-
-// --- The node ---
-
-// The node program on the simulated boards in a platform root of its own, without the boards'
-// journal (a real library keeps none), and a central server's command connection to it once
-// the node accepts commands.
-class NodeOnBoards {
-public:
-    NodeOnBoards(const std::string& boards, std::vector<std::string> arguments) {
-        environment_.Unset("BOARDSIM_JOURNAL");
-        environment_.Set(ruzd::platform::kSntpPortVariable, std::to_string(time_server_.port()));
-        boards_.WriteConfig(boards);
-        // Headless, as a node without a window runs.
-        arguments.insert(arguments.begin(), "-debug");
-        node_ = std::make_unique<ruzd::testing::NodeProcess>(root_.path(), work_.path() / "node",
-                                                             std::move(arguments));
-        peer_ = std::make_unique<CommandPeer>(command_port_, [this] { return node_->HasEnded(); });
-        ready_ = peer_->IsConnected() &&
-                 peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); });
-        if (!ready_) {
-            std::fprintf(stderr, "the node does not accept commands: %s\n",
-                         node_->Stderr().c_str());
-        }
-    }
-
-    bool ready() const { return ready_; }
-    unsigned command_port() const { return command_port_; }
-    CommandPeer& peer() { return *peer_; }
-    std::string Control(const std::string& command) { return boards_.Control(command); }
-
-    // The active connection's session as a central server starts it: the file connection
-    // authorised (once), CNINIT answered, the workers started and a keep-alive answered.
-    bool StartSession() { return Init() && StartWorkers(); }
-
-    // The file connection authorised (once), then CNINIT answered.
-    bool Init() {
-        if (!files_ && !(files_ = ruzd::testing::FilePeer::Authorised(file_port_))) {
-            std::fprintf(stderr, "the file connection was not authorised\n");
-            return false;
-        }
-        peer_->SendInit(NextId());
-        if (!peer_->ReceiveCode(kInitReply)) {
-            std::fprintf(stderr, "CNINIT was not answered: %s\n", node_->Stderr().c_str());
-            return false;
-        }
-        return true;
-    }
-
-    // CNSTRT, and a keep-alive answered after it.
-    bool StartWorkers() {
-        peer_->SendInts(kCNSTRT, NextId(), {});
-        if (!Ping()) {
-            std::fprintf(stderr, "no keep-alive answered after CNSTRT: %s\n",
-                         node_->Stderr().c_str());
-            return false;
-        }
-        return true;
-    }
-
-    // A keep-alive, answered once everything sent before it has run.
-    bool Ping() {
-        peer_->SendInts(kCNPING, NextId(), {7});
-        return peer_->ReceiveCode(kPingEcho).has_value();
-    }
-
-    // The active connection closed and a new one made; the new one is not yet the active one.
-    void Reconnect() {
-        peer_.reset();
-        peer_ = std::make_unique<CommandPeer>(command_port_);
-    }
-
-    // The processor time the node program has used so far, in seconds.
-    double CpuSeconds() const { return ProcessCpuSeconds(node_->pid()); }
-
-    int32_t NextId() { return next_id_++; }
-
-private:
-    ruzd::testing::TempRoot root_;
-    ruzd::testing::TempDir work_;
-    ruzd::testing::SimulatedBoards boards_;
-    ruzd::testing::ScopedEnvironment environment_;
-    ruzd::testing::SntpTestServer time_server_;
-    const uint32_t command_port_ = ruzd::testing::WriteCommandPort();
-    const uint32_t file_port_ = ruzd::testing::WriteFilePort();
-    const uint32_t gui_port_ = ruzd::testing::WriteGuiPort();
-    std::unique_ptr<ruzd::testing::NodeProcess> node_;
-    std::unique_ptr<CommandPeer> peer_;
-    std::unique_ptr<ruzd::testing::FilePeer> files_;
-    bool ready_ = false;
-    int32_t next_id_ = 1;
-};
 
 // Device events until one with `code` came; false when none came in time.
 bool AwaitDeviceEvent(CommandPeer& peer, int32_t code) {
@@ -419,10 +296,11 @@ void BM_NodePingOneCpu(benchmark::State& state) {
         return;
     }
     RawConnection connection = RawConnection::Connect(node->command_port());
-    const double cpu_before = node->CpuSeconds();
+    const double cpu_before = ProcessCpuSeconds(node->process().pid());
     RoundTrips(state, connection, Frame(kCNPING, {5, 7}), Frame(kPingEcho, {7}).size());
-    state.counters["cpu_us_per_ping"] =
-        1e6 * (node->CpuSeconds() - cpu_before) / static_cast<double>(state.iterations());
+    state.counters["cpu_us_per_ping"] = 1e6 *
+                                        (ProcessCpuSeconds(node->process().pid()) - cpu_before) /
+                                        static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_NodePingOneCpu)->ArgName("debug")->Arg(1)->Arg(0)->Iterations(kPings)->UseRealTime();
 
@@ -666,7 +544,7 @@ public:
     explicit NodeTarget(NodeOnBoards& node) : node_(node) {}
     std::string Control(const std::string& command) override { return node_.Control(command); }
     CommandPeer& Active() override { return node_.peer(); }
-    double CpuSeconds() override { return node_.CpuSeconds(); }
+    double CpuSeconds() override { return ProcessCpuSeconds(node_.process().pid()); }
 
 private:
     NodeOnBoards& node_;

@@ -79,8 +79,10 @@ public:
     // Connects; the handshake runs when the connection is made (OnConnect).
     bool ConnectTo(const std::string& host, uint16_t port) { return Connect(host, port); }
 
-    // The accepting side: takes a waiting connection into `newSocket` and runs its handshake
-    // (up to a second). False when nothing could be accepted.
+    // The accepting side: takes a waiting connection into `newSocket` and begins its handshake,
+    // which the peer's lines carry on as they arrive; the accepting thread never waits for them.
+    // kAcceptingHandshakeMs later the handshake is over (OnAcceptingHandshakeOver). False when
+    // nothing could be accepted.
     bool Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer = nullptr);
 
     virtual bool SendText(const std::string& text);
@@ -156,6 +158,10 @@ protected:
     // The peer broke the protocol (`reason`), and the connection is ended right after.
     virtual void OnProtocolViolation(const std::string& reason);
     virtual void OnPeerTime(const std::string& text);
+    // An accepted connection's handshake time is over, on the socket's thread: `completed`
+    // false when the peer did not finish it, what it sent being dropped and the connection going
+    // on with the configured settings.
+    virtual void OnAcceptingHandshakeOver(bool /*completed*/) {}
 
     void OnReceive(int error) override;
     void OnSend(int error) override;
@@ -230,6 +236,8 @@ private:
                      const std::string& rawParameters, const SocketParameters& parameters,
                      bool& continueProcessing);
     void RunHandshake(uint64_t windowMs);
+    // Ends the accepting handshake once its time is over.
+    void LimitAcceptingHandshake();
     // Closes the connection for a broken protocol; ProcessReceivedData returns 0 after it.
     void EndConnection(const std::string& reason);
     // The most one received piece may inflate to.

@@ -122,8 +122,16 @@ bool COrvanthellaFileSocket::ProcessCommand(size_t lineLength, const std::string
         return false;
     }
     const uint64_t start = platform::CurrentClock().TickMs();
+    const bool handshaking = GetHandshakeState() != kHandshakeDone;
     const bool handled =
         CAsyncSocketEx::ProcessCommand(lineLength, word, parameters, continueProcessing);
+    if (handshaking && GetHandshakeState() == kHandshakeDone) {
+        if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+            thread->HandshakeDone(
+                std::static_pointer_cast<COrvanthellaFileSocket>(shared_from_this()));
+        }
+        established_.store(true);
+    }
     const uint64_t took = platform::CurrentClock().TickMs() - start;
     if (took > kSlowCommandMs) {
         Trace(0, 0, "Orvanthella File Socket command %s takes %llu ms", word.c_str(),
@@ -198,21 +206,25 @@ void COrvanthellaFileSocket::OnAccept(int error) {
     COrvanthellaFileSocketThread* thread = thread_.load();
     if (thread != nullptr) {
         const std::shared_ptr<COrvanthellaFileSocket> socket = thread->MakeSocket();
-        // The handshake's lines are the new peer's.
+        // The new peer's lines are its own.
         foundation::ScopedPeerLogLimit limit(&socket->log_limit_);
+        // The handshake goes on while the thread serves the other connections: a peer that
+        // keeps silent must not hold up the central server's transfers.
         if (Accept(*socket)) {
-            if (socket->GetHandshakeState() == kHandshakeDone) {
-                thread->AddSocket(socket);
-            } else if (socket->IsOpen()) {
-                // Without the handshake the connection would go on in plain text, open to
-                // anyone: it is not kept.
-                Trace(0, 0, "File Socket handshake with %s not finished in time: connection closed",
-                      socket->GetPeerAddressText().c_str());
-                socket->Close();
-            }
+            thread->AddSocket(socket);
         }
     }
     CAsyncSocketEx::OnAccept(error);
+}
+
+void COrvanthellaFileSocket::OnAcceptingHandshakeOver(bool completed) {
+    if (completed) {
+        return;
+    }
+    foundation::ScopedPeerLogLimit limit(LogLimitNow());
+    Trace(0, 0, "File Socket handshake with %s not finished in time: connection closed",
+          GetPeerAddressText().c_str());
+    CloseFromAnyThread();
 }
 
 foundation::PeerLogLimit* COrvanthellaFileSocket::LogLimitNow() {
@@ -238,11 +250,12 @@ void COrvanthellaFileSocket::OnClose(int error) {
     // The thread's map may hold the last reference.
     const std::shared_ptr<AsyncSocket> self = shared_from_this();
     COrvanthellaFileSocketThread* thread = thread_.load();
-    if (thread != nullptr && thread->Owner() != nullptr) {
-        thread->Owner()->OnOrvanthellaFileSocketClose();
-    }
     {
+        // A stranger's end costs its own lines, the owner's among them.
         foundation::ScopedPeerLogLimit limit(LogLimitNow());
+        if (thread != nullptr && thread->Owner() != nullptr) {
+            thread->Owner()->OnOrvanthellaFileSocketClose();
+        }
         CAsyncSocketEx::OnClose(error);
     }
     send_room_.Set();

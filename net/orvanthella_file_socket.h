@@ -61,6 +61,9 @@ public:
     uint64_t Serial() const { return serial_.load(); }
     void SetSerial(uint64_t serial) { serial_.store(serial); }
 
+    // Whether the connection finished its handshake and its thread took note of it.
+    bool IsEstablished() const { return established_.load(); }
+
     // The clock shift the peer's last time text asked for and that was not applied yet; taken
     // once the connection is the central server's.
     std::optional<int32_t> TakePendingClockShift();
@@ -109,6 +112,9 @@ protected:
     void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                const std::string& error) override;
     void OnProtocolViolation(const std::string& reason) override;
+    // Without the handshake the connection would go on in plain text, open to anyone: it is
+    // closed.
+    void OnAcceptingHandshakeOver(bool completed) override;
 
 private:
     void SocketCmdSTARTS(const SocketParameters& parameters);
@@ -131,6 +137,7 @@ private:
 
     std::atomic<COrvanthellaFileSocketThread*> thread_;
     std::atomic<uint64_t> serial_{0};
+    std::atomic<bool> established_{false};
 
     std::mutex clock_lock_;
     std::optional<int32_t> pending_clock_shift_;

@@ -112,12 +112,17 @@ public:
     }
     size_t PendingRequests() const { return requests_.PendingCount(); }
 
-    // For the thread's sockets: a new connection (closed at once while the thread holds its
-    // "Max Connections" already), a closed one, a new socket.
+    // For the thread's sockets: a new connection, for which the oldest other than the central
+    // server's is closed while the thread holds its "Max Connections" already (the newcomer is
+    // closed when there is no such one), a closed one, a new socket.
     void AddSocket(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     void RemoveSocket(const COrvanthellaFileSocket* socket);
     std::shared_ptr<COrvanthellaFileSocket> MakeSocket();
+    // A connection finished its handshake: from now on it is closed once it has received
+    // nothing for kUnauthorisedIdleMs while not authorised.
+    void HandshakeDone(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     FileCacheOwner* Owner() const { return owner_; }
+    // The connections held that finished their handshake.
     size_t SocketCount() const;
 
     // For tests: how long a request waits for its answer, and how long the updater launcher
@@ -134,6 +139,12 @@ private:
     void EmptyIncomingFolder();
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
     std::shared_ptr<COrvanthellaFileSocket> CentralSocket() const;
+    std::shared_ptr<COrvanthellaFileSocket> CentralSocketLocked() const;
+    // The connection that makes room for a newcomer when "Max Connections" are held: the
+    // oldest that is not authorised from another address than the central server's, else the
+    // oldest not authorised from its address, else the oldest authorised one that is not the
+    // central server's; none when the central server's is all there is.
+    std::shared_ptr<COrvanthellaFileSocket> OldestToMakeRoomLocked() const;
     // Hands the file's `size` bytes to `socket` after the line, a piece at a time as the
     // central server takes them; false when it stopped taking them or the connection closed.
     bool StreamUpload(COrvanthellaFileSocket& socket, const std::string& line, std::FILE* file,

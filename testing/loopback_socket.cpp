@@ -9,6 +9,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -258,6 +259,12 @@ unsigned RawConnection::LocalPort() const {
 bool RawConnection::SendAtOnce() {
     const int on = 1;
     return ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
+bool RawConnection::SetSendPatience(std::chrono::milliseconds patience) {
+    const timeval limit{static_cast<time_t>(patience.count() / 1000),
+                        static_cast<suseconds_t>(patience.count() % 1000 * 1000)};
+    return ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) == 0;
 }
 
 bool RawConnection::SendAll(const void* data, size_t length) {

@@ -73,6 +73,9 @@ public:
     // Sends small segments at once rather than after the peer's acknowledgement of the last
     // one (TCP_NODELAY), as the node's connections do.
     bool SendAtOnce();
+    // A send that the peer leaves waiting this long fails, so that a sender of a peer that stops
+    // reading can give up.
+    bool SetSendPatience(std::chrono::milliseconds patience);
 
     bool SendAll(const void* data, size_t length);
     bool SendAll(const std::vector<uint8_t>& bytes) { return SendAll(bytes.data(), bytes.size()); }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -25,10 +26,11 @@ namespace ruzd::testing {
 class NodeProcess {
 public:
     // `environment` holds "NAME=value" entries beside RUZD_ROOT and RUZD_VENDOR_DIR; a
-    // `read_only_folder` is one the program sees read-only (see ProgramStart).
+    // `read_only_folder` is one the program sees read-only (see ProgramStart);
+    // `max_open_files`, when not 0, is the program's descriptor limit.
     NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                 std::vector<std::string> arguments, std::vector<std::string> environment = {},
-                const std::filesystem::path& read_only_folder = {});
+                const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0);
     // Kills a program that is still running.
     ~NodeProcess();
     NodeProcess(const NodeProcess&) = delete;

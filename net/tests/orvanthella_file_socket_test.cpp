@@ -775,25 +775,57 @@ TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed TXFILE"));
 }
 
-TEST_F(FileSocketTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLoggedOnce) {
+TEST_F(FileSocketTest, AtTheLimitTheOldestConnectionButTheCentralServersMakesRoomLoggedOnce) {
     SetDword("Max Connections", 2);
     Start();
-    auto authorised = FilePeer::Authorised(port_);
+    auto central = FilePeer::Authorised(port_);
     FilePeer second(port_);
     ASSERT_TRUE(second.Handshake(false));
     ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 2; }));
-    for (int extra = 0; extra < 2; ++extra) {
-        FilePeer turned_away(port_);
-        turned_away.Handshake(false);
-        EXPECT_TRUE(turned_away.WaitClosed());
-    }
-    EXPECT_EQ(thread_->SocketCount(), 2u);
-    EXPECT_TRUE(thread_->HasAuthorisedSocket());
+
+    // A newcomer, its handshake not even begun, pushes out the oldest connection that is not
+    // authorised; an authorised one goes only when no other is left, the central server's never.
+    FilePeer third(port_);
+    EXPECT_TRUE(second.WaitClosed());
+    auto fourth = FilePeer::Authorised(port_);
+    ASSERT_TRUE(fourth);
+    EXPECT_TRUE(third.WaitClosed());
+    FilePeer fifth(port_);
+    EXPECT_TRUE(fourth->WaitClosed());
+    EXPECT_TRUE(thread_->HasCentralSocket());
+    central->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(central->ReadLine(), "HEARTB 0 00000000010000000002");
     const std::string log = LogText();
-    const std::string line = "turned away: 2 connections held already";
+    const std::string line = "closed to make room: 2 connections held already";
     const size_t first = log.find(line);
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+
+    // The central server coming back while strangers from elsewhere keep arriving: they push
+    // out one another, never its new connection, which is authorised.
+    Start();
+    FilePeer returning(port_);
+    ASSERT_TRUE(returning.Handshake(false));
+    ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 1; }));
+    std::vector<testing::RawConnection> strangers;
+    for (int stranger = 0; stranger < 3; ++stranger) {
+        strangers.push_back(testing::RawConnection::ConnectFromAddress("127.0.0.2", port_));
+        ASSERT_TRUE(strangers.back().valid());
+    }
+    EXPECT_TRUE(strangers[0].WaitClosed());
+    EXPECT_TRUE(strangers[1].WaitClosed());
+    returning.SendText("STARTS 2\r");
+    EXPECT_EQ(returning.ReadLine(), "STARTS 1");
+    EXPECT_TRUE(thread_->HasCentralSocket());
+
+    // The central server's connection alone at the limit: the newcomer is turned away.
+    SetDword("Max Connections", 1);
+    Start();
+    auto alone = FilePeer::Authorised(port_);
+    FilePeer turned_away(port_);
+    EXPECT_TRUE(turned_away.WaitClosed());
+    EXPECT_TRUE(thread_->HasCentralSocket());
+    EXPECT_TRUE(LogContains("turned away: 1 connections held already"));
 }
 
 TEST_F(FileSocketTest, AnUnauthorisedConnectionIdlePastItsTimeOutIsClosed) {
