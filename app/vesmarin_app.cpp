@@ -115,6 +115,11 @@ bool CVesmarinApp::InitInstance() {
 
     if (!IsWindowMode()) {
         CreateManager();
+    } else {
+        window_ = window_factory_ ? window_factory_(*this) : nullptr;
+        if (!window_ || !window_->Create()) {
+            return false;
+        }
     }
 
     foundation::TimeTools::RegisterTimeChangeListener({}, thread_.id(), kWmSystemTimeChanged);
@@ -123,7 +128,7 @@ bool CVesmarinApp::InitInstance() {
     return true;
 }
 
-void CVesmarinApp::CreateManager() {
+node::ManagerSettings CVesmarinApp::MakeManagerSettings() const {
     node::ManagerSettings settings;
     settings.startupDelaySeconds = options_.waitSeconds;
     settings.configureAmtelco = options_.configureAmtelco;
@@ -131,7 +136,25 @@ void CVesmarinApp::CreateManager() {
     settings.busClockMaster = options_.busClockMaster;
     settings.ctBus = options_.ctBus;
     settings.runMode = GetRunMode();
-    auto manager = std::make_shared<node::CVesmarinManager>(settings);
+    return settings;
+}
+
+void CVesmarinApp::AdoptManager(std::shared_ptr<node::CVesmarinManager> manager) {
+    std::lock_guard lock(manager_lock_);
+    manager_ = std::move(manager);
+}
+
+std::shared_ptr<node::CVesmarinManager> CVesmarinApp::ReleaseManager(
+    const std::shared_ptr<node::CVesmarinManager>& manager) {
+    std::lock_guard lock(manager_lock_);
+    if (!manager_ || manager_ != manager) {
+        return nullptr;
+    }
+    return std::move(manager_);
+}
+
+void CVesmarinApp::CreateManager() {
+    auto manager = std::make_shared<node::CVesmarinManager>(MakeManagerSettings());
     {
         std::lock_guard lock(manager_lock_);
         manager_ = manager;
@@ -157,6 +180,9 @@ void CVesmarinApp::CreateManager() {
 }
 
 int CVesmarinApp::Run() {
+    if (window_) {
+        return window_->Run();
+    }
     return platform::RunMessageLoop([this](platform::Message& message) { PumpMessage(message); });
 }
 
@@ -215,6 +241,10 @@ int CVesmarinApp::ExitInstance() {
         manager->StopAllThreads();
     }
     manager.reset();
+    if (window_) {
+        window_->Close();
+        window_.reset();
+    }
     // Whatever stream a manager left behind ends before the log does.
     telephony::RTPStreamStopAll();
     telephony::RTPStreamRemoveAll();
@@ -238,6 +268,10 @@ int CVesmarinApp::ExitInstance() {
 }
 
 DebugSettings CVesmarinApp::GetDebugSettings() const {
+    if (IsGUIClient()) {
+        std::lock_guard lock(service_settings_lock_);
+        return service_settings_;
+    }
     DebugSettings settings = GetDebugSettingsFromRegistry();
     std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile();
     settings.enabled = log && log->IsEnabled() ? 1 : 0;
@@ -245,8 +279,29 @@ DebugSettings CVesmarinApp::GetDebugSettings() const {
     return settings;
 }
 
+void CVesmarinApp::SetServiceSettingsSender(std::function<void(const DebugSettings&)> sender) {
+    std::lock_guard lock(service_settings_lock_);
+    service_settings_sender_ = std::move(sender);
+}
+
+void CVesmarinApp::StoreServiceDebugSettings(const DebugSettings& settings) {
+    if (!IsGUIClient()) {
+        return;
+    }
+    std::lock_guard lock(service_settings_lock_);
+    service_settings_ = settings;
+}
+
 void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
     if (IsGUIClient()) {
+        std::function<void(const DebugSettings&)> sender;
+        {
+            std::lock_guard lock(service_settings_lock_);
+            sender = service_settings_sender_;
+        }
+        if (sender) {
+            sender(settings);
+        }
         return;
     }
     WriteDebugSettingsToRegistry(settings);
