@@ -165,6 +165,10 @@ void CVesmarinView::OnInit() {
         if (link_factory_) {
             link_ = link_factory_(*this);
         }
+        if (!link_) {
+            panes_.status = "NOT CONNECTED TO SERVICE";
+            window_.ShowPanes(panes_);
+        }
         ServiceLink* link = link_.get();
         app_.SetServiceSettingsSender([link](const DebugSettings& settings) {
             if (link != nullptr) {

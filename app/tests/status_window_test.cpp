@@ -1,0 +1,208 @@
+// The node program's window on an X server of the test's own: what the window shows (through
+// its test seam's state.txt and a grab of it from the screen, which stays for a person to look
+// at), its commands and its close check.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "foundation/registry.h"
+#include "platform/computer_name.h"
+#include "platform/desktop_open.h"
+#include "platform/message_queue.h"
+#include "platform/window_message.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/node_program.h"
+#include "testing/virtual_display.h"
+
+namespace ruzd::app {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr uint32_t kWmCommand = 0x0111;
+constexpr int kEntryExit = 255;
+
+// The window's test seam: where it writes its state and reads its answers.
+class WindowSeam {
+public:
+    explicit WindowSeam(std::filesystem::path folder) : folder_(std::move(folder)) {
+        std::filesystem::create_directories(folder_);
+    }
+    const std::filesystem::path& folder() const { return folder_; }
+
+    std::string State() const { return testing::ReadWholeFile(folder_ / "state.txt"); }
+    std::string Boxes() const { return testing::ReadWholeFile(folder_ / "boxes.txt"); }
+    // The value of the state's line "<key>=...".
+    std::string StateOf(const std::string& key) const {
+        std::istringstream lines(State());
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind(key + "=", 0) == 0) {
+                return line.substr(key.size() + 1);
+            }
+        }
+        return {};
+    }
+    bool WaitForState(const std::string& line) const {
+        return testing::Eventually([&] { return State().find(line + "\n") != std::string::npos; });
+    }
+    void Answer(const std::string& line) const {
+        std::ofstream(folder_ / "answers.txt", std::ios::app) << line << "\n";
+    }
+
+private:
+    std::filesystem::path folder_;
+};
+
+// Runs a tool and gives its output.
+std::string ToolOutput(const std::string& program, std::vector<std::string> arguments,
+                       const std::filesystem::path& output) {
+    testing::ProgramStart start;
+    start.program = program;
+    start.arguments = std::move(arguments);
+    start.stdout_file = output;
+    EXPECT_EQ(testing::RunProgram(start), 0) << program;
+    return testing::ReadWholeFile(output);
+}
+
+class StatusWindowTest : public testing::NodeProgramTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(display_.ready()) << "Xvfb is needed"; }
+
+    std::unique_ptr<testing::NodeProcess> StartWindow(std::vector<std::string> arguments) {
+        return std::make_unique<testing::NodeProcess>(
+            root_.path(), work_.path() / "window", std::move(arguments),
+            std::vector<std::string>{
+                "DISPLAY=" + display_.name(), "NO_AT_BRIDGE=1",
+                "RUZD_GUI_TEST_DIR=" + seam_.folder().string(),
+                std::string(platform::kDesktopOpenVariable) + "=" +
+                    (testing::ProgramFolder() / "foundation_recorder_child").string(),
+                "RUZD_RECORD_FILE=" + (work_.path() / "opened.txt").string()});
+    }
+
+    platform::WindowHandle Frame() const {
+        platform::WindowHandle frame;
+        testing::Eventually([&] { return bool(frame = platform::FindWindow("PelwixFrame")); });
+        return frame;
+    }
+
+    testing::VirtualDisplay display_{"1024x768x24"};
+    WindowSeam seam_{work_.path() / "seam"};
+};
+
+// The picture the window grabbed of itself, judged by real tools: its size by `file`, its
+// pixels by ffmpeg's raw decoding.
+// The picture stays beside the test programs, as "<name>.png" in "window-frames".
+void ExpectAFrameWorthLookingAt(const WindowSeam& seam, const std::filesystem::path& work,
+                                const std::string& name) {
+    const std::filesystem::path picture = seam.folder() / "frame.png";
+    const std::filesystem::path kept = std::filesystem::path(RUZD_TEST_BIN_DIR) / "window-frames";
+    std::filesystem::create_directories(kept);
+    std::filesystem::copy_file(picture, kept / (name + ".png"),
+                               std::filesystem::copy_options::overwrite_existing);
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(seam.StateOf("frame").c_str(), "%d,%d,%d,%d", &x, &y, &width, &height),
+              4);
+    const std::string type =
+        ToolOutput("/usr/bin/file", {"-b", picture.string()}, work / "file.txt");
+    EXPECT_THAT(type, HasSubstr("PNG image data, " + std::to_string(width) + " x " +
+                                std::to_string(height)));
+    const std::filesystem::path raw = work / "frame.rgb";
+    ToolOutput("/usr/bin/ffmpeg",
+               {"-loglevel", "error", "-y", "-i", picture.string(), "-f", "rawvideo", "-pix_fmt",
+                "rgb24", raw.string()},
+               work / "ffmpeg.txt");
+    const std::string pixels = testing::ReadWholeFile(raw);
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(width) * height * 3);
+    std::set<uint32_t> colours;
+    for (size_t at = 0; at + 2 < pixels.size(); at += 3) {
+        colours.insert(static_cast<uint8_t>(pixels[at]) << 16 |
+                       static_cast<uint8_t>(pixels[at + 1]) << 8 |
+                       static_cast<uint8_t>(pixels[at + 2]));
+    }
+    EXPECT_GT(colours.size(), 20u) << "a blank frame";
+    int listX = 0, listY = 0, listWidth = 0, listHeight = 0;
+    ASSERT_EQ(std::sscanf(seam.StateOf("list").c_str(), "%d,%d,%d,%d", &listX, &listY, &listWidth,
+                          &listHeight),
+              4);
+    int dark = 0;
+    for (int row = listY - y; row < listY - y + listHeight && row < height; ++row) {
+        for (int column = listX - x; column < listX - x + listWidth && column < width; ++column) {
+            const size_t at = (static_cast<size_t>(row) * width + column) * 3;
+            if (static_cast<uint8_t>(pixels[at]) < 80 &&
+                static_cast<uint8_t>(pixels[at + 1]) < 80 &&
+                static_cast<uint8_t>(pixels[at + 2]) < 80) {
+                ++dark;
+            }
+        }
+    }
+    EXPECT_GT(dark, 50) << "no text in the list";
+}
+
+TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhenConfirmed) {
+    auto window = StartWindow({"-d"});
+    ASSERT_TRUE(seam_.WaitForState("pane1=NOT Connected")) << window->Stderr();
+    EXPECT_THAT(seam_.StateOf("caption"),
+                StartsWith(platform::ComputerName().value_or("?") + " - Pelwix"));
+    const platform::WindowHandle frame = Frame();
+    ASSERT_TRUE(frame);
+
+    // The grab of the frame from the screen.
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
+    ASSERT_TRUE(
+        testing::Eventually([&] { return std::filesystem::exists(seam_.folder() / "frame.png"); }));
+    ExpectAFrameWorthLookingAt(seam_, work_.path(), "local-window");
+
+    // Debug on/off follows the local log, which "-d" switched on.
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
+
+    // The settings dialog: a files-to-keep that is no number applies nothing.
+    seam_.Answer("settings=4|C:\\NewDebug|3|abc");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    ASSERT_TRUE(testing::Eventually(
+        [&] { return seam_.Boxes().find("whole number") != std::string::npos; }));
+    seam_.Answer("settings=4|C:\\NewDebug|3|12");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    std::string directory;
+    ASSERT_TRUE(testing::Eventually([&] {
+        foundation::CRegistry("Pelwix").ReadString("Debug Directory", directory);
+        return directory == "C:\\NewDebug\\";
+    })) << directory;
+    uint32_t files = 0, type = 0;
+    foundation::CRegistry registry("Pelwix");
+    EXPECT_TRUE(registry.ReadDword("Max Debug Files To Keep", &files));
+    EXPECT_TRUE(registry.ReadDword("Debug File Type", &type));
+    EXPECT_EQ(files, 12u);
+    EXPECT_EQ(type, 3u);
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked")) << "the flag is untouched";
+
+    // The current debug file goes to the desktop's opener.
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::ReadWholeFile(work_.path() / "opened.txt").find("NewDebug/Tav") !=
+               std::string::npos;
+    })) << testing::ReadWholeFile(work_.path() / "opened.txt");
+
+    // No: nothing changes. Yes without a central server: the program ends.
+    seam_.Answer("box=7");
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        return seam_.Boxes().find("Are you sure you want to exit ?") != std::string::npos;
+    }));
+    EXPECT_FALSE(window->HasEnded());
+    EXPECT_NE(seam_.StateOf("pane0"), "Closing");
+    seam_.Answer("box=6");
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_EQ(window->WaitForExit(), kEntryExit) << window->Stderr();
+}
+
+}  // namespace
+}  // namespace ruzd::app
