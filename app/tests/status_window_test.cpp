@@ -15,6 +15,7 @@
 #include "platform/window_message.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/initialised_node.h"
 #include "testing/node_program.h"
 #include "testing/virtual_display.h"
 
@@ -69,30 +70,38 @@ std::string ToolOutput(const std::string& program, std::vector<std::string> argu
     return testing::ReadWholeFile(output);
 }
 
+// The program's environment for its window.
+std::vector<std::pair<std::string, std::string>> WindowEnvironment(
+    const testing::VirtualDisplay& display, const WindowSeam& seam,
+    const std::filesystem::path& work) {
+    return {{"DISPLAY", display.name()},
+            {"NO_AT_BRIDGE", "1"},
+            {"RUZD_GUI_TEST_DIR", seam.folder().string()},
+            {platform::kDesktopOpenVariable,
+             (testing::ProgramFolder() / "foundation_recorder_child").string()},
+            {"RUZD_RECORD_FILE", (work / "opened.txt").string()}};
+}
+
 class StatusWindowTest : public testing::NodeProgramTest {
 protected:
     void SetUp() override { ASSERT_TRUE(display_.ready()) << "Xvfb is needed"; }
 
     std::unique_ptr<testing::NodeProcess> StartWindow(std::vector<std::string> arguments) {
-        return std::make_unique<testing::NodeProcess>(
-            root_.path(), work_.path() / "window", std::move(arguments),
-            std::vector<std::string>{
-                "DISPLAY=" + display_.name(), "NO_AT_BRIDGE=1",
-                "RUZD_GUI_TEST_DIR=" + seam_.folder().string(),
-                std::string(platform::kDesktopOpenVariable) + "=" +
-                    (testing::ProgramFolder() / "foundation_recorder_child").string(),
-                "RUZD_RECORD_FILE=" + (work_.path() / "opened.txt").string()});
-    }
-
-    platform::WindowHandle Frame() const {
-        platform::WindowHandle frame;
-        testing::Eventually([&] { return bool(frame = platform::FindWindow("PelwixFrame")); });
-        return frame;
+        for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
+            environment_.Set(name, value);
+        }
+        return StartNode(std::move(arguments), "window");
     }
 
     testing::VirtualDisplay display_{"1024x768x24"};
     WindowSeam seam_{work_.path() / "seam"};
 };
+
+platform::WindowHandle FindFrame() {
+    platform::WindowHandle frame;
+    testing::Eventually([&] { return bool(frame = platform::FindWindow("PelwixFrame")); });
+    return frame;
+}
 
 // The picture the window grabbed of itself, judged by real tools: its size by `file`, its
 // pixels by ffmpeg's raw decoding.
@@ -148,14 +157,8 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
     ASSERT_TRUE(seam_.WaitForState("pane1=NOT Connected")) << window->Stderr();
     EXPECT_THAT(seam_.StateOf("caption"),
                 StartsWith(platform::ComputerName().value_or("?") + " - Pelwix"));
-    const platform::WindowHandle frame = Frame();
+    const platform::WindowHandle frame = FindFrame();
     ASSERT_TRUE(frame);
-
-    // The grab of the frame from the screen.
-    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
-    ASSERT_TRUE(
-        testing::Eventually([&] { return std::filesystem::exists(seam_.folder() / "frame.png"); }));
-    ExpectAFrameWorthLookingAt(seam_, work_.path(), "local-window");
 
     // Debug on/off follows the local log, which "-d" switched on.
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
@@ -202,6 +205,59 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
     seam_.Answer("box=6");
     ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
     EXPECT_EQ(window->WaitForExit(), kEntryExit) << window->Stderr();
+}
+
+class StatusWindowCentralTest : public testing::InitialisedNodeTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(display_.ready()) << "Xvfb is needed";
+        UseBoards("voice 1 4\n");
+        for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
+            environment_.Set(name, value);
+        }
+    }
+
+    testing::VirtualDisplay display_{"1024x768x24"};
+    WindowSeam seam_{work_.path() / "seam"};
+};
+
+TEST_F(StatusWindowCentralTest, TheLocalWindowShowsThePortsAndAsksTheCentralServerToStop) {
+    constexpr int32_t kDXOPEN = 45;
+    constexpr int32_t kCNSTGR = 13;
+    StartAndInitialise({"-d"});
+    EXPECT_TRUE(seam_.WaitForState("pane1=Connected"));
+    peer_->SendInts(kDXOPEN, 10, {1, 1, 1});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    peer_->SendInts(kDXOPEN, 11, {2, 1, 2});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string state = seam_.State();
+        return state.find("row=Voice|1|") != std::string::npos &&
+               state.find("row=Voice|2|") != std::string::npos;
+    })) << seam_.State();
+
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
+    ASSERT_TRUE(
+        testing::Eventually([&] { return std::filesystem::exists(seam_.folder() / "frame.png"); }));
+    ExpectAFrameWorthLookingAt(seam_, work_.path(), "local-window");
+
+    // Yes with channels open: the central server is asked to stop, and asked again on the
+    // next request, without a second question; the window stays.
+    seam_.Answer("box=6");
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_TRUE(peer_->ReceiveCode(3).has_value());
+    EXPECT_TRUE(seam_.WaitForState("pane0=Closing"));
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_TRUE(peer_->ReceiveCode(3).has_value());
+    EXPECT_FALSE(node_->HasEnded());
+    std::istringstream boxes(seam_.Boxes());
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(boxes), {}, '\n'), 1) << seam_.Boxes();
+
+    // The central server ends its work with the node: the node stops and the window ends.
+    peer_->SendInts(kCNSTGR, 12, {});
+    EXPECT_EQ(node_->WaitForExit(), kEntryExit) << node_->Stderr();
 }
 
 }  // namespace
