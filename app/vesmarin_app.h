@@ -19,6 +19,7 @@
 
 #include "app/application_options.h"
 #include "app/debug_settings.h"
+#include "app/gui_link/callback_socket.h"
 #include "foundation/app_hooks.h"
 #include "foundation/time_tools.h"
 #include "node/vesmarin_manager.h"
@@ -72,13 +73,19 @@ public:
     int ExitInstance();
 
     bool IsGUIClient() const { return GetRunMode() == foundation::kRunModeAttachedWindow; }
+    // In mode 3 the service's settings as it last sent them; otherwise those in force here.
     DebugSettings GetDebugSettings() const;
     // In the attached window the settings go to the service through `sender` (the view's link);
     // nothing changes here until the service answers.
     void SetDebugSettings(const DebugSettings& settings);
     void SetServiceSettingsSender(std::function<void(const DebugSettings&)> sender);
-    // The attached window's copy of the service's settings; nothing in the other modes.
+    // Keeps the service's settings in mode 3; does nothing in the other modes.
     void StoreServiceDebugSettings(const DebugSettings& settings);
+
+    // Without a window: the text goes to the debug log (and to the event log under the
+    // service), and the attached windows are asked; the first answer is the result. No window
+    // attached: the default button, at once.
+    int DoMessageBox(const std::string& text, const std::string& caption, uint32_t type);
 
     // Set once the main window starts closing; clock jumps are no longer told then.
     bool IsClosing() const { return closing_.load(); }
@@ -94,6 +101,9 @@ public:
         const std::shared_ptr<node::CVesmarinManager>& manager);
     // The manager's settings from the options.
     node::ManagerSettings MakeManagerSettings() const;
+    // The service side of the local GUI link; empty in the window modes and once the
+    // application has ended.
+    std::shared_ptr<CVesmarinCallbackSocket> GuiLink() const;
     const ApplicationOptions& Options() const { return options_; }
 
     // foundation::AppHooks
@@ -103,6 +113,7 @@ public:
 private:
     void OnTimer(uintptr_t timerId);
     void OnSystemTimeChanged();
+    void CreateGuiLink();
     void CreateManager();
 
     const std::vector<std::string> arguments_;
@@ -114,6 +125,7 @@ private:
     // The manager is shared between the application thread and threads that stop it.
     mutable std::mutex manager_lock_;
     std::shared_ptr<node::CVesmarinManager> manager_;
+    std::shared_ptr<CVesmarinCallbackSocket> gui_link_;
 
     uint32_t one_second_timer_ = 0;
     uint32_t five_second_timer_ = 0;

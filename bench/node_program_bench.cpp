@@ -211,6 +211,7 @@ private:
     ruzd::testing::SntpTestServer time_server_;
     const uint32_t command_port_ = ruzd::testing::WriteCommandPort();
     const uint32_t file_port_ = ruzd::testing::WriteFilePort();
+    const uint32_t gui_port_ = ruzd::testing::WriteGuiPort();
     std::unique_ptr<ruzd::testing::NodeProcess> node_;
     std::unique_ptr<CommandPeer> peer_;
     std::unique_ptr<ruzd::testing::FilePeer> files_;

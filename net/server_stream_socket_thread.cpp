@@ -7,11 +7,15 @@
 namespace ruzd::net {
 
 CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owner, int port,
-                                                     std::shared_ptr<BufferBudget> budget)
-    : owner_(owner), port_(port), budget_(budget ? std::move(budget) : CreateNodeBufferBudget()) {
+                                                     std::shared_ptr<BufferBudget> budget,
+                                                     ListenerScope scope)
+    : owner_(owner),
+      port_(port),
+      budget_(budget ? std::move(budget) : CreateNodeBufferBudget()),
+      scope_(std::move(scope)) {
     SetLogger([](const std::string& line) { SocketLog("%s", line.c_str()); });
     auto thread = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this), port,
-                                                        nullptr, budget_, kUnprovenLimitMs);
+                                                        nullptr, budget_, kUnprovenLimitMs, scope_);
     thread_.Exchange(std::move(thread));
 }
 
@@ -69,7 +73,7 @@ void CServerStreamSocketThread::Restart() {
         // The new listener takes the port once the old thread has let it go.
         auto fresh = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this),
                                                            port_, old ? old->Finished() : nullptr,
-                                                           budget_, kUnprovenLimitMs);
+                                                           budget_, kUnprovenLimitMs, scope_);
         thread_.Exchange(std::move(fresh));
     }
     if (old) {

@@ -34,9 +34,11 @@ public:
 
     // Returns once the listener's thread runs (or after 1000 ms); listening follows on it. The
     // bytes held for peers other than the active one are bounded by `budget`, by default one of
-    // the listener's own of the registry's size.
+    // the listener's own of the registry's size; `scope` says where it listens and whom it lets
+    // in.
     CServerStreamSocketThread(CStreamSocketCallback* owner, int port,
-                              std::shared_ptr<BufferBudget> budget = nullptr);
+                              std::shared_ptr<BufferBudget> budget = nullptr,
+                              ListenerScope scope = {});
     // Stops the thread first, so that the owner hears nothing once this returns.
     ~CServerStreamSocketThread() override;
 
@@ -86,6 +88,7 @@ private:
     CStreamSocketCallback* const owner_;
     const int port_;
     const std::shared_ptr<BufferBudget> budget_;
+    const ListenerScope scope_;
     std::atomic<bool> connected_{false};
     // The active connection's serial: every other connection's lines are limited.
     std::atomic<uint64_t> active_serial_{0};

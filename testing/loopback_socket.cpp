@@ -197,6 +197,19 @@ RawConnection RawConnection::ConnectFromAddress(const char* local_address, unsig
     return RawConnection(fd);
 }
 
+RawConnection RawConnection::ConnectTo(const char* address, unsigned port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in remote = LoopbackAddress(port);
+    if (fd < 0 || ::inet_pton(AF_INET, address, &remote.sin_addr) != 1 ||
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return RawConnection();
+    }
+    return RawConnection(fd);
+}
+
 RawConnection RawConnection::ConnectWhenListening(unsigned port, std::chrono::milliseconds patience,
                                                   const std::function<bool()>& gave_up) {
     const auto deadline = std::chrono::steady_clock::now() + patience;

@@ -55,6 +55,9 @@ public:
     // One attempt from another address of the loopback network (as "127.0.0.2"), so that the
     // node sees a second machine.
     static RawConnection ConnectFromAddress(const char* local_address, unsigned port);
+    // One attempt to another address of the loopback network (as "127.0.0.2"), for a listener
+    // that listens on one address only.
+    static RawConnection ConnectTo(const char* address, unsigned port);
     // Attempts until the port listens, `patience` has passed or `gave_up` holds (as when the
     // program that is to listen has ended).
     static RawConnection ConnectWhenListening(unsigned port,

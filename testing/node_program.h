@@ -62,6 +62,7 @@ protected:
     TempDir work_;
     ScopedEnvironment environment_;
     const uint32_t command_port_ = WriteCommandPort();
+    const uint32_t gui_port_ = WriteGuiPort();
 };
 
 }  // namespace ruzd::testing

@@ -1,5 +1,6 @@
 #include "net/socket_core/server_socket.h"
 
+#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -83,9 +84,18 @@ CServerSocket::~CServerSocket() {
     Close();
 }
 
-bool CServerSocket::Listen(int port) {
+bool CServerSocket::Listen(int port, const std::string& bind_address) {
     if (listening_.load() || listen_returns_at_once_) {
         return true;
+    }
+    in_addr interface_address{};
+    interface_address.s_addr = htonl(INADDR_ANY);
+    if (!bind_address.empty() &&
+        ::inet_pton(AF_INET, bind_address.c_str(), &interface_address) != 1) {
+        last_error_.store(platform::WsaErrorFromErrno(EINVAL));
+        SocketLog("Cannot listen on port %d: \"%s\" is not an IPv4 address", port,
+                  bind_address.c_str());
+        return false;
     }
     std::lock_guard creation(SocketCreationLock());
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -100,7 +110,7 @@ bool CServerSocket::Listen(int port) {
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_addr = interface_address;
     address.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, kBacklog) != 0) {

@@ -33,9 +33,10 @@ public:
                                                  bool listen_returns_at_once = false);
     ~CServerSocket() override;
 
-    // Listens on the port on every interface (0: a port the system picks, see GetSockName).
-    // True at once when listening already.
-    bool Listen(int port);
+    // Listens on the port (0: a port the system picks, see GetSockName) on the interface of the
+    // IPv4 address `bind_address` ("0.0.0.0" or empty: every interface). True at once when
+    // listening already; false for an address that is not a dotted IPv4 address.
+    bool Listen(int port, const std::string& bind_address = {});
 
     // Sends to every accepted connection except `except`; true when every send succeeded (and
     // when there is none).
