@@ -13,6 +13,7 @@
 #include "app/service_entry.h"
 #include "app/startup_steps.h"
 #include "app/vesmarin_app.h"
+#include "app/view/gui_socket_link.h"
 #include "app/window/wx_window_shell.h"
 #include "foundation/app_hooks.h"
 #include "foundation/version_note.h"
@@ -29,18 +30,13 @@ std::string ProgramFileName(const char* argv0) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The attached window's link to the node service: none in this build, so the attached window
-// shows that it is not connected.
-ruzd::app::ServiceLinkFactory ServiceLinkFactory() {
-    return {};
-}
-
 int RunApplication(int32_t runMode, std::vector<std::string> words) {
     // Made before the application starts a thread, so that every thread leaves the stop
     // signals to the watcher.
     ruzd::platform::StopSignals signals;
     CVesmarinApp app(runMode, std::move(words));
-    app.SetWindowShellFactory(ruzd::app::window::WxWindowShellFactory(ServiceLinkFactory()));
+    app.SetWindowShellFactory(
+        ruzd::app::window::WxWindowShellFactory(ruzd::app::GuiSocketLinkFactory()));
     ruzd::foundation::ScopedApp installed(app);
     if (!app.Start()) {
         std::fprintf(stderr, "Pelwix: the application thread could not be started\n");

@@ -194,6 +194,21 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
                std::string::npos;
     })) << testing::ReadWholeFile(work_.path() / "opened.txt");
 
+    // A picked debug file goes to the opener as well; the dialog starts in the log's folder.
+    seam_.Answer("file=/picked/TavOld.deb");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32778, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::ReadWholeFile(work_.path() / "opened.txt")
+                   .find("arg /picked/TavOld.deb") != std::string::npos;
+    }));
+    EXPECT_THAT(seam_.Boxes(), HasSubstr("NewDebug"));
+
+    // The about box tells the program's version block.
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 57664, 0));
+    ASSERT_TRUE(testing::Eventually(
+        [&] { return seam_.Boxes().find("1003=Distribution version") != std::string::npos; }))
+        << seam_.Boxes();
+
     // No: nothing changes. Yes without a central server: the program ends.
     seam_.Answer("box=7");
     ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
@@ -258,6 +273,75 @@ TEST_F(StatusWindowCentralTest, TheLocalWindowShowsThePortsAndAsksTheCentralServ
     // The central server ends its work with the node: the node stops and the window ends.
     peer_->SendInts(kCNSTGR, 12, {});
     EXPECT_EQ(node_->WaitForExit(), kEntryExit) << node_->Stderr();
+}
+
+TEST_F(StatusWindowCentralTest, TheAttachedWindowShowsTheNodeChangesItAndLeavesItRunning) {
+    constexpr int32_t kDXOPEN = 45;
+    testing::WriteGuiPort();
+    foundation::CRegistry("Pelwix").WriteString("Remote Vesmarin Address", "127.0.0.1");
+    StartAndInitialise({"-debug"});
+    peer_->SendInts(kDXOPEN, 10, {1, 1, 1});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    peer_->SendInts(kDXOPEN, 11, {2, 1, 2});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+
+    testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"});
+    ASSERT_TRUE(seam_.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string state = seam_.State();
+        return state.find("row=Voice|1|Idle|0") != std::string::npos &&
+               state.find("row=Voice|2|Idle|0") != std::string::npos &&
+               state.find("pane1=Connected") != std::string::npos;
+    })) << seam_.State()
+        << window.Stderr();
+    EXPECT_NE(seam_.StateOf("pane0"), "NOT CONNECTED TO SERVICE");
+    EXPECT_TRUE(seam_.WaitForState("command 32775=disabled"));
+    EXPECT_TRUE(seam_.WaitForState("command 32776=disabled"));
+
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
+    ASSERT_TRUE(
+        testing::Eventually([&] { return std::filesystem::exists(seam_.folder() / "frame.png"); }));
+    ExpectAFrameWorthLookingAt(seam_, work_.path(), "attached-window");
+
+    // The node's log goes on, and its current file is fetched and handed to the opener.
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
+    EXPECT_TRUE(node_->WaitForLog("Logging turned on"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
+    std::string opened;
+    ASSERT_TRUE(testing::Eventually([&] {
+        opened = testing::ReadWholeFile(work_.path() / "opened.txt");
+        return opened.find("arg ") != std::string::npos;
+    })) << seam_.Boxes();
+    const std::string fetched = opened.substr(
+        opened.find("arg ") + 4, opened.find('\n', opened.find("arg ")) - opened.find("arg ") - 4);
+    EXPECT_THAT(testing::ReadWholeFile(fetched), HasSubstr("Logging turned on")) << fetched;
+
+    // The settings dialog changes the node's registry, but not with a partial number.
+    seam_.Answer("settings=2|C:\\GuiDebug|1|abc");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    ASSERT_TRUE(testing::Eventually(
+        [&] { return seam_.Boxes().find("whole number") != std::string::npos; }));
+    seam_.Answer("settings=2|C:\\GuiDebug|1|7");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    std::string directory;
+    ASSERT_TRUE(testing::Eventually([&] {
+        foundation::CRegistry("Pelwix").ReadString("Debug Directory", directory);
+        return directory == "C:\\GuiDebug\\";
+    })) << directory;
+    uint32_t files = 0;
+    foundation::CRegistry("Pelwix").ReadDword("Max Debug Files To Keep", &files);
+    EXPECT_EQ(files, 7u);
+
+    // A close request ends the window at once; the node goes on.
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_EQ(window.WaitForExit(), kEntryExit) << window.Stderr();
+    EXPECT_EQ(seam_.Boxes().find("Are you sure"), std::string::npos);
+    Settle();
+    EXPECT_FALSE(node_->HasEnded());
 }
 
 }  // namespace
