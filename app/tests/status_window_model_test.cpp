@@ -171,12 +171,14 @@ TEST_F(StatusWindowModelTest, CommandStatesFollowTheModeAndTheDebugSettings) {
     service.directory = "C:\\Svc\\";
     service.enabled = 1;
     app.StoreServiceDebugSettings(service);
+    view.OnClockTick();
     EXPECT_EQ(view.StateOf(kCmdDebugOnOff), (CommandState{true, true}));
     view.RunCommand(kCmdDebugOnOff);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].enabled, 0);
     EXPECT_EQ(sent[0].directory, "C:\\Svc\\");
-    EXPECT_TRUE(view.StateOf(kCmdDebugOnOff).checked);
+    view.OnClockTick();
+    EXPECT_TRUE(view.StateOf(kCmdDebugOnOff).checked) << "until the service answers";
     view.TryToClose();
     EXPECT_EQ(view.CloseRequestTime(), 0) << "the attached window ends without the clock";
 }

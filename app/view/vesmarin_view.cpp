@@ -75,7 +75,13 @@ CVesmarinView::CVesmarinView(CVesmarinApp& app, ViewWindow& window, ServiceLinkF
       link_factory_(std::move(linkFactory)),
       attached_(app.IsGUIClient()),
       close_check_(attached_),
-      stopper_([this] { StopManager(); }) {}
+      stopper_([this] { StopManager(); }) {
+    RefreshDebugEnabled();
+}
+
+void CVesmarinView::RefreshDebugEnabled() {
+    debug_enabled_ = app_.GetDebugSettings().enabled != 0;
+}
 
 CVesmarinView::~CVesmarinView() {
     TraceScope scope("CVesmarinView::~CVesmarinView");
@@ -217,6 +223,7 @@ void CVesmarinView::OnClockTick() {
         std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now().time_since_epoch())
             .count();
     panes_.SetClock(wallMs / 1000);
+    RefreshDebugEnabled();
     window_.ShowPanes(panes_);
     const std::optional<int32_t> jump =
         jump_detector_.Tick(wallMs, static_cast<int64_t>(clock.TickMs()), app_.IsClosing());
@@ -265,7 +272,7 @@ void CVesmarinView::CanClose() {
 }
 
 CommandState CVesmarinView::StateOf(int id) const {
-    return CommandStateOf(id, attached_, app_.GetDebugSettings().enabled != 0);
+    return CommandStateOf(id, attached_, debug_enabled_);
 }
 
 void CVesmarinView::RunCommand(int id) {
@@ -295,6 +302,7 @@ void CVesmarinView::RunCommand(int id) {
             break;
         case kCmdDebugSettings:
             window_.EditDebugSettings();
+            RefreshDebugEnabled();
             window_.CommandsChanged();
             break;
         default:
@@ -307,6 +315,7 @@ void CVesmarinView::ToggleDebug() {
     DebugSettings settings = app_.GetDebugSettings();
     settings.enabled = settings.enabled == 0 ? 1 : 0;
     app_.SetDebugSettings(settings);
+    RefreshDebugEnabled();
     window_.CommandsChanged();
 }
 

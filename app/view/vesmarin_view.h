@@ -57,6 +57,8 @@ public:
     // Every close request of the main window.
     void TryToClose();
     void RunCommand(int id);
+    // From the debug settings as last looked at: on every clock tick and after each command,
+    // since the toolkit asks for the states far more often than they change.
     CommandState StateOf(int id) const;
     // The frame starts closing.
     void SetClosing();
@@ -70,6 +72,7 @@ public:
 
 private:
     void OnInit();
+    void RefreshDebugEnabled();
     void CreateManager();
     void CanClose();
     void ToggleDebug();
@@ -88,6 +91,7 @@ private:
     std::shared_ptr<node::CVesmarinManager> manager_;
     std::unique_ptr<ServiceLink> link_;
     std::atomic<bool> stopping_{false};
+    bool debug_enabled_ = false;
 
     StatusRows rows_;
     PaneTexts panes_;
