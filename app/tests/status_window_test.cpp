@@ -103,12 +103,14 @@ platform::WindowHandle FindFrame() {
     return frame;
 }
 
-// The picture the window grabbed of itself, judged by real tools: its size by `file`, its
-// pixels by ffmpeg's raw decoding.
-// The picture stays beside the test programs, as "<name>.png" in "window-frames".
-void ExpectAFrameWorthLookingAt(const WindowSeam& seam, const std::filesystem::path& work,
-                                const std::string& name) {
+// The window grabs itself from the screen; the picture is judged by real tools: its size by `file`,
+// its pixels by ffmpeg's raw decoding. The picture stays beside the test programs, as "<name>.png"
+// in "window-frames".
+void ExpectAFrameWorthLookingAt(const WindowSeam& seam, const platform::WindowHandle& frame,
+                                const std::filesystem::path& work, const std::string& name) {
     const std::filesystem::path picture = seam.folder() / "frame.png";
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
+    ASSERT_TRUE(testing::Eventually([&] { return std::filesystem::exists(picture); }));
     const std::filesystem::path kept = std::filesystem::path(RUZD_TEST_BIN_DIR) / "window-frames";
     std::filesystem::create_directories(kept);
     std::filesystem::copy_file(picture, kept / (name + ".png"),
@@ -152,6 +154,33 @@ void ExpectAFrameWorthLookingAt(const WindowSeam& seam, const std::filesystem::p
     EXPECT_GT(dark, 50) << "no text in the list";
 }
 
+// The settings dialog answered twice: with a files-to-keep that is no number, which applies
+// nothing and says so, then with `files`; the registry takes the directory (with a backslash
+// appended), the interval and the number.
+void ExpectSettingsApplied(const WindowSeam& seam, const platform::WindowHandle& frame,
+                           const std::string& directory, uint32_t type, uint32_t files) {
+    const std::string fields = "settings=2|" + directory + "|" + std::to_string(type) + "|";
+    seam.Answer(fields + "abc");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    ASSERT_TRUE(testing::Eventually(
+        [&] { return seam.Boxes().find("whole number") != std::string::npos; }));
+    std::string stored;
+    foundation::CRegistry("Pelwix").ReadString("Debug Directory", stored);
+    EXPECT_NE(stored, directory + "\\");
+    seam.Answer(fields + std::to_string(files));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        foundation::CRegistry("Pelwix").ReadString("Debug Directory", stored);
+        return stored == directory + "\\";
+    })) << stored;
+    uint32_t storedFiles = 0, storedType = 0;
+    foundation::CRegistry registry("Pelwix");
+    EXPECT_TRUE(registry.ReadDword("Max Debug Files To Keep", &storedFiles));
+    EXPECT_TRUE(registry.ReadDword("Debug File Type", &storedType));
+    EXPECT_EQ(storedFiles, files);
+    EXPECT_EQ(storedType, type);
+}
+
 TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhenConfirmed) {
     auto window = StartWindow({"-d"});
     ASSERT_TRUE(seam_.WaitForState("pane1=NOT Connected")) << window->Stderr();
@@ -168,23 +197,7 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
 
     // The settings dialog: a files-to-keep that is no number applies nothing.
-    seam_.Answer("settings=4|C:\\NewDebug|3|abc");
-    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
-    ASSERT_TRUE(testing::Eventually(
-        [&] { return seam_.Boxes().find("whole number") != std::string::npos; }));
-    seam_.Answer("settings=4|C:\\NewDebug|3|12");
-    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
-    std::string directory;
-    ASSERT_TRUE(testing::Eventually([&] {
-        foundation::CRegistry("Pelwix").ReadString("Debug Directory", directory);
-        return directory == "C:\\NewDebug\\";
-    })) << directory;
-    uint32_t files = 0, type = 0;
-    foundation::CRegistry registry("Pelwix");
-    EXPECT_TRUE(registry.ReadDword("Max Debug Files To Keep", &files));
-    EXPECT_TRUE(registry.ReadDword("Debug File Type", &type));
-    EXPECT_EQ(files, 12u);
-    EXPECT_EQ(type, 3u);
+    ExpectSettingsApplied(seam_, frame, "C:\\NewDebug", 3, 12);
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked")) << "the flag is untouched";
 
     // The current debug file goes to the desktop's opener.
@@ -198,16 +211,16 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
     seam_.Answer("file=/picked/TavOld.deb");
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32778, 0));
     ASSERT_TRUE(testing::Eventually([&] {
-        return testing::ReadWholeFile(work_.path() / "opened.txt")
-                   .find("arg /picked/TavOld.deb") != std::string::npos;
+        return testing::ReadWholeFile(work_.path() / "opened.txt").find("arg /picked/TavOld.deb") !=
+               std::string::npos;
     }));
     EXPECT_THAT(seam_.Boxes(), HasSubstr("NewDebug"));
 
     // The about box tells the program's version block.
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 57664, 0));
-    ASSERT_TRUE(testing::Eventually(
-        [&] { return seam_.Boxes().find("1003=Distribution version") != std::string::npos; }))
-        << seam_.Boxes();
+    ASSERT_TRUE(testing::Eventually([&] {
+        return seam_.Boxes().find("1003=Distribution version") != std::string::npos;
+    })) << seam_.Boxes();
 
     // No: nothing changes. Yes without a central server: the program ends.
     seam_.Answer("box=7");
@@ -253,10 +266,7 @@ TEST_F(StatusWindowCentralTest, TheLocalWindowShowsThePortsAndAsksTheCentralServ
 
     const platform::WindowHandle frame = FindFrame();
     ASSERT_TRUE(frame);
-    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
-    ASSERT_TRUE(
-        testing::Eventually([&] { return std::filesystem::exists(seam_.folder() / "frame.png"); }));
-    ExpectAFrameWorthLookingAt(seam_, work_.path(), "local-window");
+    ExpectAFrameWorthLookingAt(seam_, frame, work_.path(), "local-window");
 
     // Yes with channels open: the central server is asked to stop, and asked again on the
     // next request, without a second question; the window stays.
@@ -300,10 +310,7 @@ TEST_F(StatusWindowCentralTest, TheAttachedWindowShowsTheNodeChangesItAndLeavesI
 
     const platform::WindowHandle frame = FindFrame();
     ASSERT_TRUE(frame);
-    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
-    ASSERT_TRUE(
-        testing::Eventually([&] { return std::filesystem::exists(seam_.folder() / "frame.png"); }));
-    ExpectAFrameWorthLookingAt(seam_, work_.path(), "attached-window");
+    ExpectAFrameWorthLookingAt(seam_, frame, work_.path(), "attached-window");
 
     // The node's log goes on, and its current file is fetched and handed to the opener.
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled"));
@@ -321,20 +328,7 @@ TEST_F(StatusWindowCentralTest, TheAttachedWindowShowsTheNodeChangesItAndLeavesI
     EXPECT_THAT(testing::ReadWholeFile(fetched), HasSubstr("Logging turned on")) << fetched;
 
     // The settings dialog changes the node's registry, but not with a partial number.
-    seam_.Answer("settings=2|C:\\GuiDebug|1|abc");
-    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
-    ASSERT_TRUE(testing::Eventually(
-        [&] { return seam_.Boxes().find("whole number") != std::string::npos; }));
-    seam_.Answer("settings=2|C:\\GuiDebug|1|7");
-    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
-    std::string directory;
-    ASSERT_TRUE(testing::Eventually([&] {
-        foundation::CRegistry("Pelwix").ReadString("Debug Directory", directory);
-        return directory == "C:\\GuiDebug\\";
-    })) << directory;
-    uint32_t files = 0;
-    foundation::CRegistry("Pelwix").ReadDword("Max Debug Files To Keep", &files);
-    EXPECT_EQ(files, 7u);
+    ExpectSettingsApplied(seam_, frame, "C:\\GuiDebug", 1, 7);
 
     // A close request ends the window at once; the node goes on.
     ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
