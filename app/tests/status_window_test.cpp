@@ -8,15 +8,21 @@
 #include <fstream>
 #include <set>
 
+#include "app/vesmarin_service.h"
 #include "foundation/registry.h"
 #include "platform/computer_name.h"
 #include "platform/desktop_open.h"
 #include "platform/message_queue.h"
+#include "platform/process_lookup.h"
+#include "platform/service_run_files.h"
 #include "platform/window_message.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/initialised_node.h"
+#include "testing/node_ports.h"
 #include "testing/node_program.h"
+#include "testing/service_environment.h"
+#include "testing/simulated_boards.h"
 #include "testing/virtual_display.h"
 
 namespace ruzd::app {
@@ -336,6 +342,100 @@ TEST_F(StatusWindowCentralTest, TheAttachedWindowShowsTheNodeChangesItAndLeavesI
     EXPECT_EQ(seam_.Boxes().find("Are you sure"), std::string::npos);
     Settle();
     EXPECT_FALSE(node_->HasEnded());
+}
+
+// The node as a service in the test's root, run by the local service manager's supervisor.
+class StatusWindowServiceTest : public testing::OnSimulatedBoards<> {
+protected:
+    StatusWindowServiceTest() {
+        environment_.Unset(platform::kServiceNameVariable);
+        WriteConfig("voice 1 4\n");
+    }
+
+    // Neither the service nor its supervisor outlives the test.
+    ~StatusWindowServiceTest() override {
+        if (platform::CurrentServiceStatus(kNodeServiceName).status.current_state !=
+            platform::kServiceStopped) {
+            RunVerb({"-service", "-stop", "-T:120000"});
+        }
+        testing::Eventually([] { return !platform::FindProcessByName("ruzd-svcrun.exe"); });
+        while (const std::optional<uint32_t> left = platform::FindProcessByName("Pelwix.exe")) {
+            testing::KillProgram(static_cast<pid_t>(*left));
+        }
+        RunVerb({"-service", "-uninstall"});
+    }
+
+    int RunVerb(const std::vector<std::string>& arguments) {
+        testing::ProgramStart start;
+        start.program = testing::ProgramFolder() / "Pelwix";
+        start.arguments = arguments;
+        start.stdout_file = work_.path() / "verb.out";
+        return testing::RunProgram(start);
+    }
+
+    void InstallAndStart() {
+        ASSERT_EQ(RunVerb({"-service", "-install"}), 0);
+        // The service finds the test's simulated boards as the test's own children do.
+        std::vector<std::string> boards;
+        for (const char* name :
+             {"RUZD_VENDOR_DIR", "BOARDSIM_CONTROL", "BOARDSIM_JOURNAL", "BOARDSIM_CONFIG"}) {
+            if (const char* value = std::getenv(name)) {
+                boards.push_back(std::string(name) + "=" + value);
+            }
+        }
+        ASSERT_TRUE(testing::SetServiceEnvironment(kNodeServiceName, boards));
+        ASSERT_EQ(RunVerb({"-service", "-start", "-T:120000"}), 0);
+    }
+
+    testing::TempRoot root_;
+    testing::TempDir work_;
+    testing::ScopedEnvironment environment_;
+    const uint32_t command_port_ = testing::WriteCommandPort();
+    const uint32_t file_port_ = testing::WriteFilePort();
+    const uint32_t gui_port_ = testing::WriteGuiPort();
+    testing::VirtualDisplay display_{"1024x768x24"};
+    WindowSeam seam_{work_.path() / "seam"};
+};
+
+// The service's ports and what the window does with them are the attached window's test above;
+// here the window finds the service itself and leaves it running.
+TEST_F(StatusWindowServiceTest, TheAttachedWindowShowsTheServiceAndEndsWithoutIt) {
+    constexpr int32_t kCNPING = 12;
+    ASSERT_TRUE(display_.ready()) << "Xvfb is needed";
+    foundation::CRegistry("Pelwix").WriteString("Remote Vesmarin Address", "127.0.0.1");
+    InstallAndStart();
+    testing::CommandPeer peer(command_port_);
+    ASSERT_TRUE(peer.IsConnected());
+    ASSERT_TRUE(peer.AwaitCommandsAccepted());
+
+    std::vector<std::string> environment;
+    for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
+        environment.push_back(name + "=" + value);
+    }
+    testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"}, environment);
+    ASSERT_TRUE(seam_.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string state = seam_.State();
+        return state.find("pane0=") != std::string::npos &&
+               state.find("pane0=NOT CONNECTED TO SERVICE") == std::string::npos &&
+               state.find("pane0=\n") == std::string::npos;
+    })) << seam_.State()
+        << window.Stderr();
+    EXPECT_EQ(seam_.StateOf("pane1"), "NOT Connected") << "no central server is active";
+
+    // A close request ends the window at once; the service still answers.
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_EQ(window.WaitForExit(), kEntryExit) << window.Stderr();
+    EXPECT_EQ(platform::CurrentServiceStatus(kNodeServiceName).status.current_state,
+              platform::kServiceRunning);
+    peer.SendInts(kCNPING, 12, {4242});
+    std::optional<std::vector<int32_t>> reply;
+    do {
+        reply = peer.ReceiveInts();
+    } while (reply && reply->size() == 2 && (*reply)[1] != 4242);
+    EXPECT_EQ(reply, (std::vector<int32_t>{1, 4242}));
 }
 
 }  // namespace
