@@ -116,6 +116,11 @@ bool CVesmarinApp::InitInstance() {
         if (exit_code_ != kFatalExitCode) {
             GuiLink()->Listen();
         }
+    } else {
+        window_ = window_factory_ ? window_factory_(*this) : nullptr;
+        if (!window_ || !window_->Create()) {
+            return false;
+        }
     }
 
     foundation::TimeTools::RegisterTimeChangeListener({}, thread_.id(), kWmSystemTimeChanged);
@@ -158,7 +163,7 @@ int CVesmarinApp::DoMessageBox(const std::string& text, const std::string& capti
     return link->ShowMessageBox(IsApplicationThread(), text, type, 0);
 }
 
-void CVesmarinApp::CreateManager() {
+node::ManagerSettings CVesmarinApp::MakeManagerSettings() const {
     node::ManagerSettings settings;
     settings.startupDelaySeconds = options_.waitSeconds;
     settings.configureAmtelco = options_.configureAmtelco;
@@ -166,7 +171,25 @@ void CVesmarinApp::CreateManager() {
     settings.busClockMaster = options_.busClockMaster;
     settings.ctBus = options_.ctBus;
     settings.runMode = GetRunMode();
-    auto manager = std::make_shared<node::CVesmarinManager>(settings);
+    return settings;
+}
+
+void CVesmarinApp::AdoptManager(std::shared_ptr<node::CVesmarinManager> manager) {
+    std::lock_guard lock(manager_lock_);
+    manager_ = std::move(manager);
+}
+
+std::shared_ptr<node::CVesmarinManager> CVesmarinApp::ReleaseManager(
+    const std::shared_ptr<node::CVesmarinManager>& manager) {
+    std::lock_guard lock(manager_lock_);
+    if (!manager_ || manager_ != manager) {
+        return nullptr;
+    }
+    return std::move(manager_);
+}
+
+void CVesmarinApp::CreateManager() {
+    auto manager = std::make_shared<node::CVesmarinManager>(MakeManagerSettings());
     {
         std::lock_guard lock(manager_lock_);
         manager_ = manager;
@@ -192,6 +215,9 @@ void CVesmarinApp::CreateManager() {
 }
 
 int CVesmarinApp::Run() {
+    if (window_) {
+        return window_->Run();
+    }
     return platform::RunMessageLoop([this](platform::Message& message) { PumpMessage(message); });
 }
 
@@ -261,6 +287,10 @@ int CVesmarinApp::ExitInstance() {
         link->Shut();
     }
     link.reset();
+    if (window_) {
+        window_->Close();
+        window_.reset();
+    }
     // Whatever stream a manager left behind ends before the log does.
     telephony::RTPStreamStopAll();
     telephony::RTPStreamRemoveAll();
@@ -285,8 +315,8 @@ int CVesmarinApp::ExitInstance() {
 
 DebugSettings CVesmarinApp::GetDebugSettings() const {
     if (IsGUIClient()) {
-        std::lock_guard lock(manager_lock_);
-        return service_debug_settings_;
+        std::lock_guard lock(service_settings_lock_);
+        return service_settings_;
     }
     DebugSettings settings = GetDebugSettingsFromRegistry();
     std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile();
@@ -295,15 +325,29 @@ DebugSettings CVesmarinApp::GetDebugSettings() const {
     return settings;
 }
 
+void CVesmarinApp::SetServiceSettingsSender(std::function<void(const DebugSettings&)> sender) {
+    std::lock_guard lock(service_settings_lock_);
+    service_settings_sender_ = std::move(sender);
+}
+
 void CVesmarinApp::StoreServiceDebugSettings(const DebugSettings& settings) {
-    if (IsGUIClient()) {
-        std::lock_guard lock(manager_lock_);
-        service_debug_settings_ = settings;
+    if (!IsGUIClient()) {
+        return;
     }
+    std::lock_guard lock(service_settings_lock_);
+    service_settings_ = settings;
 }
 
 void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
     if (IsGUIClient()) {
+        std::function<void(const DebugSettings&)> sender;
+        {
+            std::lock_guard lock(service_settings_lock_);
+            sender = service_settings_sender_;
+        }
+        if (sender) {
+            sender(settings);
+        }
         return;
     }
     WriteDebugSettingsToRegistry(settings);

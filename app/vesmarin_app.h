@@ -6,10 +6,12 @@
 // then it serves its thread's messages until a quit message ends it, and releases everything in
 // ExitInstance.
 //
-// The headless and the service mode are complete here; the two window modes are refused by the
-// program entry.
+// In the two window modes a window shell (made by the program's entry, which links a toolkit)
+// draws the window on the application thread and runs its loop; everything else is the same.
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +34,21 @@ inline constexpr uint32_t kWmSystemTimeChanged = foundation::WM_SYSTEM_TIME_CHAN
 inline constexpr int kFatalExitCode = 1;
 
 class CVesmarinService;
+class CVesmarinApp;
+
+// The window of the window modes, made and run on the application thread.
+class WindowShell {
+public:
+    virtual ~WindowShell() = default;
+    // Creates the frame and its view; false when there is no window (no display, say).
+    virtual bool Create() = 0;
+    // Runs the window's loop, which also serves the thread's messages, until the quit message;
+    // returns its exit code.
+    virtual int Run() = 0;
+    // Closes the frame.
+    virtual void Close() = 0;
+};
+using WindowShellFactory = std::function<std::unique_ptr<WindowShell>(CVesmarinApp&)>;
 
 class CVesmarinApp : public foundation::AppHooks {
 public:
@@ -39,6 +56,8 @@ public:
     // service that runs the application (service mode), null otherwise.
     CVesmarinApp(int32_t runMode, std::vector<std::string> arguments,
                  CVesmarinService* service = nullptr);
+    // The window modes need a shell; without one their start-up fails.
+    void SetWindowShellFactory(WindowShellFactory factory) { window_factory_ = std::move(factory); }
     ~CVesmarinApp() override;
 
     // Starts the application thread; false when it could not be created.
@@ -56,7 +75,10 @@ public:
     bool IsGUIClient() const { return GetRunMode() == foundation::kRunModeAttachedWindow; }
     // In mode 3 the service's settings as it last sent them; otherwise those in force here.
     DebugSettings GetDebugSettings() const;
+    // In the attached window the settings go to the service through `sender` (the view's link);
+    // nothing changes here until the service answers.
     void SetDebugSettings(const DebugSettings& settings);
+    void SetServiceSettingsSender(std::function<void(const DebugSettings&)> sender);
     // Keeps the service's settings in mode 3; does nothing in the other modes.
     void StoreServiceDebugSettings(const DebugSettings& settings);
 
@@ -65,8 +87,20 @@ public:
     // attached: the default button, at once.
     int DoMessageBox(const std::string& text, const std::string& caption, uint32_t type);
 
+    // Set once the main window starts closing; clock jumps are no longer told then.
+    bool IsClosing() const { return closing_.load(); }
+    void SetClosing() { closing_ = true; }
+
     // A copy of the manager pointer, empty while there is none.
     std::shared_ptr<node::CVesmarinManager> Manager() const;
+    // The view of a window that drives the hardware makes the manager and lets the application
+    // hold it too, so that the timers drive it.
+    void AdoptManager(std::shared_ptr<node::CVesmarinManager> manager);
+    // Takes the application's share away when it is `manager`; returns what it took.
+    std::shared_ptr<node::CVesmarinManager> ReleaseManager(
+        const std::shared_ptr<node::CVesmarinManager>& manager);
+    // The manager's settings from the options.
+    node::ManagerSettings MakeManagerSettings() const;
     // The service side of the local GUI link; empty in the window modes and once the
     // application has ended.
     std::shared_ptr<CVesmarinCallbackSocket> GuiLink() const;
@@ -92,13 +126,19 @@ private:
     mutable std::mutex manager_lock_;
     std::shared_ptr<node::CVesmarinManager> manager_;
     std::shared_ptr<CVesmarinCallbackSocket> gui_link_;
-    DebugSettings service_debug_settings_;
 
     uint32_t one_second_timer_ = 0;
     uint32_t five_second_timer_ = 0;
     uint64_t last_timer_tick_ = 0;
     int64_t last_timer_millis_ = 0;
     bool log_started_ = false;
+
+    std::atomic<bool> closing_{false};
+    WindowShellFactory window_factory_;
+    std::unique_ptr<WindowShell> window_;
+    mutable std::mutex service_settings_lock_;
+    DebugSettings service_settings_;
+    std::function<void(const DebugSettings&)> service_settings_sender_;
 };
 
 }  // namespace ruzd::app

@@ -1,7 +1,7 @@
-# ruzd_module(NAME <name> [DEPS <targets>...] [TEST_DEPS <targets>...])
+# ruzd_module(NAME <name> [DEPS <targets>...] [TEST_DEPS <targets>...] [EXCLUDE <folders>...])
 #
-# Builds every .cpp below the calling folder (its tests/, fuzz/ and program/ excepted) into the static
-# library ruzd_<name>, and every tests/*_test.cpp into its own GoogleTest program registered with
+# Builds every .cpp below the calling folder (its tests/, fuzz/ and program/ excepted, and the
+# EXCLUDE folders, which build libraries of their own) into the static library ruzd_<name>, and every tests/*_test.cpp into its own GoogleTest program registered with
 # CTest, linked with the library, ruzd_testing and the TEST_DEPS (test helpers of higher layers).
 # tests/*_child.cpp files become helper programs that tests start as child processes; they are
 # found in RUZD_TEST_BIN_DIR.
@@ -12,11 +12,14 @@
 # (ruzd_layer_include). The tests see the whole tree through ruzd_testing;
 # cmake/check_layers.py checks what they and the libraries include.
 function(ruzd_module)
-    cmake_parse_arguments(M "" "NAME" "DEPS;TEST_DEPS" ${ARGN})
+    cmake_parse_arguments(M "" "NAME" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
     set(lib ruzd_${M_NAME})
     ruzd_layer_include(${M_NAME} layer_include ${M_NAME})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     list(FILTER sources EXCLUDE REGEX "/(tests|fuzz|program)/")
+    foreach(folder ${M_EXCLUDE})
+        list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${folder}/")
+    endforeach()
     if(sources)
         add_library(${lib} STATIC ${sources})
         target_include_directories(${lib} PUBLIC ${layer_include})

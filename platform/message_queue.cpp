@@ -18,9 +18,22 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 class ThreadQueue : public Waitable {
 public:
     void Post(Message message) {
+        std::shared_ptr<const std::function<void()>> wake;
+        {
+            auto lock = LockState();
+            posted_.push_back(std::move(message));
+            NotifyWaitersLocked();
+            wake = wake_;
+        }
+        // Outside the lock: the hook may post to a loop that takes this queue's messages.
+        if (wake) {
+            (*wake)();
+        }
+    }
+
+    void SetWake(std::function<void()> wake) {
         auto lock = LockState();
-        posted_.push_back(std::move(message));
-        NotifyWaitersLocked();
+        wake_ = wake ? std::make_shared<const std::function<void()>>(std::move(wake)) : nullptr;
     }
 
     bool Take(Message& out, bool remove) {
@@ -98,6 +111,7 @@ private:
     };
     std::deque<Message> posted_;
     std::vector<Timer> timers_;
+    std::shared_ptr<const std::function<void()>> wake_;
 };
 
 std::mutex& DirectoryMutex() {
@@ -150,6 +164,20 @@ std::optional<SteadyTime> Earlier(std::optional<SteadyTime> a, std::optional<Ste
 
 void EnsureMessageQueue() {
     CurrentQueue();
+}
+
+void SetMessageWakeUp(std::function<void()> wake) {
+    CurrentQueue().SetWake(std::move(wake));
+}
+
+std::optional<uint32_t> MillisToNextTimer() {
+    const std::optional<SteadyTime> due = CurrentQueue().NextTimerDue();
+    if (!due) {
+        return std::nullopt;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        *due - std::chrono::steady_clock::now());
+    return static_cast<uint32_t>(std::max<int64_t>(left.count(), 0));
 }
 
 bool PostThreadMessage(uint32_t thread_id, uint32_t id, uintptr_t wparam, intptr_t lparam,

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "platform/waitable.h"
@@ -56,6 +57,16 @@ using MessageDispatch = std::function<void(Message&)>;
 
 // Makes the calling thread's queue, so that posts to it succeed from now on.
 void EnsureMessageQueue();
+
+// A loop of another kind (a window toolkit's) that serves the calling thread's messages learns
+// through `wake` that a message was posted: it is called on the posting thread after each post
+// to the calling thread's queue, and must only wake the loop, which then takes the messages with
+// PeekMessage. Timer messages are not posted: the loop looks for them itself, within
+// MillisToNextTimer. An empty `wake` removes the hook.
+void SetMessageWakeUp(std::function<void()> wake);
+// Milliseconds until the calling thread's next timer is due (0 when one is due); none without
+// timers.
+std::optional<uint32_t> MillisToNextTimer();
 
 // Posts to the thread's queue. False when the thread has no queue (the payload is freed and
 // the thread's last error, see LastPostError, is kErrorInvalidThreadId).

@@ -28,6 +28,7 @@
 #include "testing/eventually.h"
 #include "testing/node_ports.h"
 #include "testing/scoped_environment.h"
+#include "testing/service_environment.h"
 #include "testing/simulated_boards.h"
 #include "testing/temp_root.h"
 
@@ -123,14 +124,7 @@ protected:
     }
 
     void SetServiceEnvironment(const std::vector<std::string>& variables) {
-        platform::RegistryKey key;
-        ASSERT_EQ(platform::RegistryKey::LocalMachine().OpenSubKey(
-                      std::string("SYSTEM\\CurrentControlSet\\Services\\") + kNodeServiceName,
-                      platform::RegAccess::kAllAccess, &key),
-                  0u);
-        const std::string bytes = platform::RegMultiSzBytes(variables);
-        key.SetValue("Environment", platform::kRegMultiSz, bytes.data(),
-                     static_cast<uint32_t>(bytes.size()));
+        ASSERT_TRUE(testing::SetServiceEnvironment(kNodeServiceName, variables));
     }
 
     testing::TempRoot root_;

@@ -181,14 +181,16 @@ TEST_F(PelwixProgramTest, HelpShowsTheOptionsAndStartsNothing) {
     EXPECT_EQ(node->DebugLog(), "");
 }
 
-TEST_F(PelwixProgramTest, ModesOfLaterWorkEndWithAMessage) {
+TEST_F(PelwixProgramTest, WindowModesWithoutADisplayEndWithAMessage) {
+    environment_.Unset("DISPLAY");
+    environment_.Unset("WAYLAND_DISPLAY");
     // "-service" beside "-gui" asks for the attached window, not for the service.
     for (const std::vector<std::string>& words :
          {std::vector<std::string>{"-service", "-gui"}, std::vector<std::string>{"-gui"},
           std::vector<std::string>{}}) {
         auto node = StartNode(words);
-        EXPECT_EQ(node->WaitForExit(), 2);
-        EXPECT_THAT(node->Stderr(), HasSubstr("not available"));
+        EXPECT_EQ(node->WaitForExit(), kEntryExit);
+        EXPECT_THAT(node->Stderr(), HasSubstr("there is no display to show the window on"));
     }
 }
 

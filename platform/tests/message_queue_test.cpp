@@ -133,5 +133,28 @@ TEST(MessageQueue, PumpingWaitDispatchesAndNeverSwallowsQuit) {
     thread.Join();
 }
 
+TEST(MessageQueue, AWakeUpHookHearsOfEveryPostUntilRemoved) {
+    std::atomic<int> wakes{0};
+    SetMessageWakeUp([&] { ++wakes; });
+    EXPECT_EQ(MillisToNextTimer(), std::nullopt);
+    const uint32_t timer = SetThreadTimer(60000);
+    EXPECT_LE(MillisToNextTimer().value_or(0), 60000u);
+    EXPECT_GT(MillisToNextTimer().value_or(0), 1000u);
+    KillThreadTimer(timer);
+
+    const uint32_t self = CurrentThreadId();
+    Thread poster("poster");
+    ASSERT_TRUE(poster.Start([self] { PostThreadMessage(self, kWmUser + 1); }));
+    poster.Join();
+    PostQuitMessage(0);
+    EXPECT_EQ(wakes.load(), 2);
+    SetMessageWakeUp({});
+    PostThreadMessage(self, kWmUser + 2);
+    EXPECT_EQ(wakes.load(), 2);
+    Message m;
+    while (PeekMessage(m, true)) {
+    }
+}
+
 }  // namespace
 }  // namespace ruzd::platform

@@ -1,0 +1,442 @@
+// The node program's window on an X server of the test's own: what the window shows (through
+// its test seam's state.txt and a grab of it from the screen, which stays for a person to look
+// at), its commands and its close check.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "app/vesmarin_service.h"
+#include "foundation/registry.h"
+#include "platform/computer_name.h"
+#include "platform/desktop_open.h"
+#include "platform/message_queue.h"
+#include "platform/process_lookup.h"
+#include "platform/service_run_files.h"
+#include "platform/window_message.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/initialised_node.h"
+#include "testing/node_ports.h"
+#include "testing/node_program.h"
+#include "testing/service_environment.h"
+#include "testing/simulated_boards.h"
+#include "testing/virtual_display.h"
+
+namespace ruzd::app {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr uint32_t kWmCommand = 0x0111;
+constexpr int kEntryExit = 255;
+
+// The window's test seam: where it writes its state and reads its answers.
+class WindowSeam {
+public:
+    explicit WindowSeam(std::filesystem::path folder) : folder_(std::move(folder)) {
+        std::filesystem::create_directories(folder_);
+    }
+    const std::filesystem::path& folder() const { return folder_; }
+
+    std::string State() const { return testing::ReadWholeFile(folder_ / "state.txt"); }
+    std::string Boxes() const { return testing::ReadWholeFile(folder_ / "boxes.txt"); }
+    // The value of the state's line "<key>=...".
+    std::string StateOf(const std::string& key) const {
+        std::istringstream lines(State());
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind(key + "=", 0) == 0) {
+                return line.substr(key.size() + 1);
+            }
+        }
+        return {};
+    }
+    bool WaitForState(const std::string& line) const {
+        return testing::Eventually([&] { return State().find(line + "\n") != std::string::npos; });
+    }
+    void Answer(const std::string& line) const {
+        std::ofstream(folder_ / "answers.txt", std::ios::app) << line << "\n";
+    }
+
+private:
+    std::filesystem::path folder_;
+};
+
+// Runs a tool and gives its output.
+std::string ToolOutput(const std::string& program, std::vector<std::string> arguments,
+                       const std::filesystem::path& output) {
+    testing::ProgramStart start;
+    start.program = program;
+    start.arguments = std::move(arguments);
+    start.stdout_file = output;
+    EXPECT_EQ(testing::RunProgram(start), 0) << program;
+    return testing::ReadWholeFile(output);
+}
+
+// The program's environment for its window.
+std::vector<std::pair<std::string, std::string>> WindowEnvironment(
+    const testing::VirtualDisplay& display, const WindowSeam& seam,
+    const std::filesystem::path& work) {
+    return {{"DISPLAY", display.name()},
+            {"NO_AT_BRIDGE", "1"},
+            {"RUZD_GUI_TEST_DIR", seam.folder().string()},
+            {platform::kDesktopOpenVariable,
+             (testing::ProgramFolder() / "foundation_recorder_child").string()},
+            {"RUZD_RECORD_FILE", (work / "opened.txt").string()}};
+}
+
+class StatusWindowTest : public testing::NodeProgramTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(display_.ready()) << "Xvfb is needed"; }
+
+    std::unique_ptr<testing::NodeProcess> StartWindow(std::vector<std::string> arguments) {
+        for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
+            environment_.Set(name, value);
+        }
+        return StartNode(std::move(arguments), "window");
+    }
+
+    testing::VirtualDisplay display_{"1024x768x24"};
+    WindowSeam seam_{work_.path() / "seam"};
+};
+
+platform::WindowHandle FindFrame() {
+    platform::WindowHandle frame;
+    testing::Eventually([&] { return bool(frame = platform::FindWindow("PelwixFrame")); });
+    return frame;
+}
+
+// The window grabs itself from the screen; the picture is judged by real tools: its size by `file`,
+// its pixels by ffmpeg's raw decoding. The picture stays beside the test programs, as "<name>.png"
+// in "window-frames".
+void ExpectAFrameWorthLookingAt(const WindowSeam& seam, const platform::WindowHandle& frame,
+                                const std::filesystem::path& work, const std::string& name) {
+    const std::filesystem::path picture = seam.folder() / "frame.png";
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmUser, 0, 0));
+    ASSERT_TRUE(testing::Eventually([&] { return std::filesystem::exists(picture); }));
+    const std::filesystem::path kept = std::filesystem::path(RUZD_TEST_BIN_DIR) / "window-frames";
+    std::filesystem::create_directories(kept);
+    std::filesystem::copy_file(picture, kept / (name + ".png"),
+                               std::filesystem::copy_options::overwrite_existing);
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(seam.StateOf("frame").c_str(), "%d,%d,%d,%d", &x, &y, &width, &height),
+              4);
+    const std::string type =
+        ToolOutput("/usr/bin/file", {"-b", picture.string()}, work / "file.txt");
+    EXPECT_THAT(type, HasSubstr("PNG image data, " + std::to_string(width) + " x " +
+                                std::to_string(height)));
+    const std::filesystem::path raw = work / "frame.rgb";
+    ToolOutput("/usr/bin/ffmpeg",
+               {"-loglevel", "error", "-y", "-i", picture.string(), "-f", "rawvideo", "-pix_fmt",
+                "rgb24", raw.string()},
+               work / "ffmpeg.txt");
+    const std::string pixels = testing::ReadWholeFile(raw);
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(width) * height * 3);
+    std::set<uint32_t> colours;
+    for (size_t at = 0; at + 2 < pixels.size(); at += 3) {
+        colours.insert(static_cast<uint8_t>(pixels[at]) << 16 |
+                       static_cast<uint8_t>(pixels[at + 1]) << 8 |
+                       static_cast<uint8_t>(pixels[at + 2]));
+    }
+    EXPECT_GT(colours.size(), 20u) << "a blank frame";
+    int listX = 0, listY = 0, listWidth = 0, listHeight = 0;
+    ASSERT_EQ(std::sscanf(seam.StateOf("list").c_str(), "%d,%d,%d,%d", &listX, &listY, &listWidth,
+                          &listHeight),
+              4);
+    int dark = 0;
+    for (int row = listY - y; row < listY - y + listHeight && row < height; ++row) {
+        for (int column = listX - x; column < listX - x + listWidth && column < width; ++column) {
+            const size_t at = (static_cast<size_t>(row) * width + column) * 3;
+            if (static_cast<uint8_t>(pixels[at]) < 80 &&
+                static_cast<uint8_t>(pixels[at + 1]) < 80 &&
+                static_cast<uint8_t>(pixels[at + 2]) < 80) {
+                ++dark;
+            }
+        }
+    }
+    EXPECT_GT(dark, 50) << "no text in the list";
+}
+
+// The settings dialog answered twice: with a files-to-keep that is no number, which applies
+// nothing and says so, then with `files`; the registry takes the directory (with a backslash
+// appended), the interval and the number.
+void ExpectSettingsApplied(const WindowSeam& seam, const platform::WindowHandle& frame,
+                           const std::string& directory, uint32_t type, uint32_t files) {
+    const std::string fields = "settings=2|" + directory + "|" + std::to_string(type) + "|";
+    seam.Answer(fields + "abc");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    ASSERT_TRUE(testing::Eventually(
+        [&] { return seam.Boxes().find("whole number") != std::string::npos; }));
+    std::string stored;
+    foundation::CRegistry("Pelwix").ReadString("Debug Directory", stored);
+    EXPECT_NE(stored, directory + "\\");
+    seam.Answer(fields + std::to_string(files));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32781, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        foundation::CRegistry("Pelwix").ReadString("Debug Directory", stored);
+        return stored == directory + "\\";
+    })) << stored;
+    uint32_t storedFiles = 0, storedType = 0;
+    foundation::CRegistry registry("Pelwix");
+    EXPECT_TRUE(registry.ReadDword("Max Debug Files To Keep", &storedFiles));
+    EXPECT_TRUE(registry.ReadDword("Debug File Type", &storedType));
+    EXPECT_EQ(storedFiles, files);
+    EXPECT_EQ(storedType, type);
+}
+
+TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhenConfirmed) {
+    auto window = StartWindow({"-d"});
+    ASSERT_TRUE(seam_.WaitForState("pane1=NOT Connected")) << window->Stderr();
+    EXPECT_THAT(seam_.StateOf("caption"),
+                StartsWith(platform::ComputerName().value_or("?") + " - Pelwix"));
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+
+    // Debug on/off follows the local log, which "-d" switched on.
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
+
+    // The settings dialog: a files-to-keep that is no number applies nothing.
+    ExpectSettingsApplied(seam_, frame, "C:\\NewDebug", 3, 12);
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked")) << "the flag is untouched";
+
+    // The current debug file goes to the desktop's opener.
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::ReadWholeFile(work_.path() / "opened.txt").find("NewDebug/Tav") !=
+               std::string::npos;
+    })) << testing::ReadWholeFile(work_.path() / "opened.txt");
+
+    // A picked debug file goes to the opener as well; the dialog starts in the log's folder.
+    seam_.Answer("file=/picked/TavOld.deb");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32778, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::ReadWholeFile(work_.path() / "opened.txt").find("arg /picked/TavOld.deb") !=
+               std::string::npos;
+    }));
+    EXPECT_THAT(seam_.Boxes(), HasSubstr("NewDebug"));
+
+    // The about box tells the program's version block.
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 57664, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        return seam_.Boxes().find("1003=Distribution version") != std::string::npos;
+    })) << seam_.Boxes();
+
+    // No: nothing changes. Yes without a central server: the program ends.
+    seam_.Answer("box=7");
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    ASSERT_TRUE(testing::Eventually([&] {
+        return seam_.Boxes().find("Are you sure you want to exit ?") != std::string::npos;
+    }));
+    EXPECT_FALSE(window->HasEnded());
+    EXPECT_NE(seam_.StateOf("pane0"), "Closing");
+    seam_.Answer("box=6");
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_EQ(window->WaitForExit(), kEntryExit) << window->Stderr();
+}
+
+class StatusWindowCentralTest : public testing::InitialisedNodeTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(display_.ready()) << "Xvfb is needed";
+        UseBoards("voice 1 4\n");
+        for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
+            environment_.Set(name, value);
+        }
+    }
+
+    testing::VirtualDisplay display_{"1024x768x24"};
+    WindowSeam seam_{work_.path() / "seam"};
+};
+
+TEST_F(StatusWindowCentralTest, TheLocalWindowShowsThePortsAndAsksTheCentralServerToStop) {
+    constexpr int32_t kDXOPEN = 45;
+    constexpr int32_t kCNSTGR = 13;
+    StartAndInitialise({"-d"});
+    EXPECT_TRUE(seam_.WaitForState("pane1=Connected"));
+    peer_->SendInts(kDXOPEN, 10, {1, 1, 1});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    peer_->SendInts(kDXOPEN, 11, {2, 1, 2});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string state = seam_.State();
+        return state.find("row=Voice|1|") != std::string::npos &&
+               state.find("row=Voice|2|") != std::string::npos;
+    })) << seam_.State();
+
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+    ExpectAFrameWorthLookingAt(seam_, frame, work_.path(), "local-window");
+
+    // Yes with channels open: the central server is asked to stop, and asked again on the
+    // next request, without a second question; the window stays.
+    seam_.Answer("box=6");
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_TRUE(peer_->ReceiveCode(3).has_value());
+    EXPECT_TRUE(seam_.WaitForState("pane0=Closing"));
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_TRUE(peer_->ReceiveCode(3).has_value());
+    EXPECT_FALSE(node_->HasEnded());
+    std::istringstream boxes(seam_.Boxes());
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(boxes), {}, '\n'), 1) << seam_.Boxes();
+
+    // The central server ends its work with the node: the node stops and the window ends.
+    peer_->SendInts(kCNSTGR, 12, {});
+    EXPECT_EQ(node_->WaitForExit(), kEntryExit) << node_->Stderr();
+}
+
+TEST_F(StatusWindowCentralTest, TheAttachedWindowShowsTheNodeChangesItAndLeavesItRunning) {
+    constexpr int32_t kDXOPEN = 45;
+    testing::WriteGuiPort();
+    foundation::CRegistry("Pelwix").WriteString("Remote Vesmarin Address", "127.0.0.1");
+    StartAndInitialise({"-debug"});
+    peer_->SendInts(kDXOPEN, 10, {1, 1, 1});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    peer_->SendInts(kDXOPEN, 11, {2, 1, 2});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+
+    testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"});
+    ASSERT_TRUE(seam_.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string state = seam_.State();
+        return state.find("row=Voice|1|Idle|0") != std::string::npos &&
+               state.find("row=Voice|2|Idle|0") != std::string::npos &&
+               state.find("pane1=Connected") != std::string::npos;
+    })) << seam_.State()
+        << window.Stderr();
+    EXPECT_NE(seam_.StateOf("pane0"), "NOT CONNECTED TO SERVICE");
+    EXPECT_TRUE(seam_.WaitForState("command 32775=disabled"));
+    EXPECT_TRUE(seam_.WaitForState("command 32776=disabled"));
+
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+    ExpectAFrameWorthLookingAt(seam_, frame, work_.path(), "attached-window");
+
+    // The node's log goes on, and its current file is fetched and handed to the opener.
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
+    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
+    EXPECT_TRUE(node_->WaitForLog("Logging turned on"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
+    std::string opened;
+    ASSERT_TRUE(testing::Eventually([&] {
+        opened = testing::ReadWholeFile(work_.path() / "opened.txt");
+        return opened.find("arg ") != std::string::npos;
+    })) << seam_.Boxes();
+    const std::string fetched = opened.substr(
+        opened.find("arg ") + 4, opened.find('\n', opened.find("arg ")) - opened.find("arg ") - 4);
+    EXPECT_THAT(testing::ReadWholeFile(fetched), HasSubstr("Logging turned on")) << fetched;
+
+    // The settings dialog changes the node's registry, but not with a partial number.
+    ExpectSettingsApplied(seam_, frame, "C:\\GuiDebug", 1, 7);
+
+    // A close request ends the window at once; the node goes on.
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_EQ(window.WaitForExit(), kEntryExit) << window.Stderr();
+    EXPECT_EQ(seam_.Boxes().find("Are you sure"), std::string::npos);
+    Settle();
+    EXPECT_FALSE(node_->HasEnded());
+}
+
+// The node as a service in the test's root, run by the local service manager's supervisor.
+class StatusWindowServiceTest : public testing::OnSimulatedBoards<> {
+protected:
+    StatusWindowServiceTest() {
+        environment_.Unset(platform::kServiceNameVariable);
+        WriteConfig("voice 1 4\n");
+    }
+
+    // Neither the service nor its supervisor outlives the test.
+    ~StatusWindowServiceTest() override {
+        if (platform::CurrentServiceStatus(kNodeServiceName).status.current_state !=
+            platform::kServiceStopped) {
+            RunVerb({"-service", "-stop", "-T:120000"});
+        }
+        testing::Eventually([] { return !platform::FindProcessByName("ruzd-svcrun.exe"); });
+        while (const std::optional<uint32_t> left = platform::FindProcessByName("Pelwix.exe")) {
+            testing::KillProgram(static_cast<pid_t>(*left));
+        }
+        RunVerb({"-service", "-uninstall"});
+    }
+
+    int RunVerb(const std::vector<std::string>& arguments) {
+        testing::ProgramStart start;
+        start.program = testing::ProgramFolder() / "Pelwix";
+        start.arguments = arguments;
+        start.stdout_file = work_.path() / "verb.out";
+        return testing::RunProgram(start);
+    }
+
+    void InstallAndStart() {
+        ASSERT_EQ(RunVerb({"-service", "-install"}), 0);
+        // The service finds the test's simulated boards as the test's own children do.
+        std::vector<std::string> boards;
+        for (const char* name :
+             {"RUZD_VENDOR_DIR", "BOARDSIM_CONTROL", "BOARDSIM_JOURNAL", "BOARDSIM_CONFIG"}) {
+            if (const char* value = std::getenv(name)) {
+                boards.push_back(std::string(name) + "=" + value);
+            }
+        }
+        ASSERT_TRUE(testing::SetServiceEnvironment(kNodeServiceName, boards));
+        ASSERT_EQ(RunVerb({"-service", "-start", "-T:120000"}), 0);
+    }
+
+    testing::TempRoot root_;
+    testing::TempDir work_;
+    testing::ScopedEnvironment environment_;
+    const uint32_t command_port_ = testing::WriteCommandPort();
+    const uint32_t file_port_ = testing::WriteFilePort();
+    const uint32_t gui_port_ = testing::WriteGuiPort();
+    testing::VirtualDisplay display_{"1024x768x24"};
+    WindowSeam seam_{work_.path() / "seam"};
+};
+
+// The service's ports and what the window does with them are the attached window's test above;
+// here the window finds the service itself and leaves it running.
+TEST_F(StatusWindowServiceTest, TheAttachedWindowShowsTheServiceAndEndsWithoutIt) {
+    constexpr int32_t kCNPING = 12;
+    ASSERT_TRUE(display_.ready()) << "Xvfb is needed";
+    foundation::CRegistry("Pelwix").WriteString("Remote Vesmarin Address", "127.0.0.1");
+    InstallAndStart();
+    testing::CommandPeer peer(command_port_);
+    ASSERT_TRUE(peer.IsConnected());
+    ASSERT_TRUE(peer.AwaitCommandsAccepted());
+
+    std::vector<std::string> environment;
+    for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
+        environment.push_back(name + "=" + value);
+    }
+    testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"}, environment);
+    ASSERT_TRUE(seam_.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string state = seam_.State();
+        return state.find("pane0=") != std::string::npos &&
+               state.find("pane0=NOT CONNECTED TO SERVICE") == std::string::npos &&
+               state.find("pane0=\n") == std::string::npos;
+    })) << seam_.State()
+        << window.Stderr();
+    EXPECT_EQ(seam_.StateOf("pane1"), "NOT Connected") << "no central server is active";
+
+    // A close request ends the window at once; the service still answers.
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_EQ(window.WaitForExit(), kEntryExit) << window.Stderr();
+    EXPECT_EQ(platform::CurrentServiceStatus(kNodeServiceName).status.current_state,
+              platform::kServiceRunning);
+    peer.SendInts(kCNPING, 12, {4242});
+    std::optional<std::vector<int32_t>> reply;
+    do {
+        reply = peer.ReceiveInts();
+    } while (reply && reply->size() == 2 && (*reply)[1] != 4242);
+    EXPECT_EQ(reply, (std::vector<int32_t>{1, 4242}));
+}
+
+}  // namespace
+}  // namespace ruzd::app

@@ -1,0 +1,19 @@
+#pragma once
+
+// The message boxes of the window modes: a dialog on the window's thread. A box asked for on
+// another thread is shown on the window's thread while the asking thread waits; once the
+// window's loop has ended, it answers with its default button instead. The answers keep the
+// Windows numbers.
+
+#include "app/window/gui_test_seam.h"
+#include "platform/message_box.h"
+
+namespace ruzd::app::window {
+
+// `seam` (may be null) must outlive the presenter's use.
+platform::MessageBoxPresenter WxMessageBoxPresenter(GuiTestSeam* seam);
+
+// Whether the window's loop serves boxes; cleared when it ends.
+void SetBoxLoopRunning(bool running);
+
+}  // namespace ruzd::app::window

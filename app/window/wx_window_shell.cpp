@@ -1,0 +1,209 @@
+#include "app/window/wx_window_shell.h"
+
+#include <wx/app.h>
+#include <wx/image.h>
+#include <wx/init.h>
+#include <wx/timer.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+#include "app/view/window_texts.h"
+#include "app/window/gui_test_seam.h"
+#include "app/window/main_frame.h"
+#include "app/window/wx_message_box.h"
+#include "platform/message_box.h"
+#include "platform/message_window.h"
+
+namespace ruzd::app::window {
+
+namespace {
+
+constexpr uint32_t kWmCommand = 0x0111;
+// The longest the loop sleeps before it looks at the thread's timers again.
+constexpr uint32_t kLongestTimerWaitMs = 1000;
+
+class PelwixWxApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+
+class WxWindowShell : public WindowShell {
+public:
+    WxWindowShell(CVesmarinApp& app, ServiceLinkFactory linkFactory)
+        : app_(app), link_factory_(std::move(linkFactory)) {}
+
+    ~WxWindowShell() override {
+        Close();
+        if (started_) {
+            wxEntryCleanup();
+        }
+    }
+
+    bool Create() override {
+        wxApp::SetInstance(new PelwixWxApp);
+        int argc = 1;
+        char name[] = "Pelwix";
+        char* argv[] = {name, nullptr};
+        if (!wxEntryStart(argc, argv)) {
+            std::fprintf(stderr,
+                         "Pelwix: there is no display to show the window on (is DISPLAY set?)\n");
+            return false;
+        }
+        started_ = true;
+        wxImage::AddHandler(new wxPNGHandler);
+        seam_ = GuiTestSeam::FromEnvironment();
+        platform::SetMessageBoxPresenter(WxMessageBoxPresenter(seam_.get()));
+        {
+            std::lock_guard lock(post_lock_);
+            posting_ = true;
+        }
+        frame_ = new MainFrame(app_, seam_.get(), link_factory_,
+                               [this](std::function<void()> work) { PostWork(std::move(work)); });
+        frame_->SetTitle(wxString::FromUTF8(FrameCaption(DocumentTitle(app_.IsGUIClient()))));
+        if (seam_) {
+            seam_window_.Create("PelwixFrame", frame_->GetTitle().utf8_string());
+        }
+        poll_timer_ = std::make_unique<wxTimer>(wxTheApp);
+        wxTheApp->Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Drain(); });
+        platform::SetMessageWakeUp([this] { WakeUp(); });
+        frame_->Maximize();
+        frame_->Show();
+        frame_->CommandsChanged();
+        frame_->View().OnInitialUpdate();
+        Drain();
+        return true;
+    }
+
+    int Run() override {
+        SetBoxLoopRunning(true);
+        wxTheApp->OnRun();
+        SetBoxLoopRunning(false);
+        return exit_code_;
+    }
+
+    void Close() override {
+        if (frame_ == nullptr) {
+            return;
+        }
+        platform::SetMessageWakeUp({});
+        poll_timer_.reset();
+        {
+            std::lock_guard lock(post_lock_);
+            posting_ = false;
+        }
+        seam_window_.Destroy();
+        frame_->ReleaseView();
+        frame_->Destroy();
+        frame_ = nullptr;
+        platform::SetMessageBoxPresenter({});
+    }
+
+private:
+    // Any thread: work for the window's thread, dropped once the window is going.
+    void PostWork(std::function<void()> work) {
+        std::lock_guard lock(post_lock_);
+        if (posting_) {
+            wxTheApp->CallAfter(std::move(work));
+        }
+    }
+
+    void WakeUp() {
+        if (!wake_pending_.exchange(true)) {
+            PostWork([this] { Drain(); });
+        }
+    }
+
+    // The thread's messages, on the window's thread.
+    void Drain() {
+        wake_pending_ = false;
+        if (draining_ || frame_ == nullptr) {
+            return;
+        }
+        draining_ = true;
+        platform::Message message;
+        bool quit = false;
+        while (!quit && platform::PeekMessage(message, true)) {
+            if (message.id == platform::kWmQuit) {
+                exit_code_ = static_cast<int>(message.wparam);
+                quit = true;
+            } else if (!DispatchFrameMessage(message)) {
+                app_.PumpMessage(message);
+            }
+        }
+        draining_ = false;
+        if (quit) {
+            poll_timer_->Stop();
+            wxTheApp->ExitMainLoop();
+            return;
+        }
+        const uint32_t wait = std::min(platform::MillisToNextTimer().value_or(kLongestTimerWaitMs),
+                                       kLongestTimerWaitMs);
+        poll_timer_->StartOnce(static_cast<int>(std::max<uint32_t>(wait, 1)));
+    }
+
+    // The messages of the test seam's window: a close request, a command, a grab.
+    bool DispatchFrameMessage(const platform::Message& message) {
+        const auto* window =
+            dynamic_cast<const platform::WindowMessagePayload*>(message.payload.get());
+        if (window == nullptr || !seam_window_.IsCreated() || window->window != seam_window_.id()) {
+            return false;
+        }
+        switch (message.id) {
+            case platform::kWmClose:
+                frame_->Close();
+                break;
+            case kWmCommand:
+                frame_->RunCommand(static_cast<int>(message.wparam & 0xFFFF));
+                break;
+            case platform::kWmUser:
+                frame_->GrabToPicture();
+                break;
+            default:
+                break;
+        }
+        return true;
+    }
+
+    CVesmarinApp& app_;
+    const ServiceLinkFactory link_factory_;
+    bool started_ = false;
+    std::unique_ptr<GuiTestSeam> seam_;
+    platform::MessageWindow seam_window_;
+    MainFrame* frame_ = nullptr;
+    // Made once the toolkit runs.
+    std::unique_ptr<wxTimer> poll_timer_;
+    std::mutex post_lock_;
+    bool posting_ = false;
+    std::atomic<bool> wake_pending_{false};
+    bool draining_ = false;
+    int exit_code_ = 0;
+};
+
+}  // namespace
+
+WindowShellFactory WxWindowShellFactory(ServiceLinkFactory linkFactory) {
+    return [linkFactory](CVesmarinApp& app) -> std::unique_ptr<WindowShell> {
+        return std::make_unique<WxWindowShell>(app, linkFactory);
+    };
+}
+
+}  // namespace ruzd::app::window
+
+// The toolkit's libraries (fonts, themes, type registries) keep what they load for the life of
+// the process and never free it; the leak checker of the sanitized builds is told so.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n"
+           "leak:libglib-2.0.so\n"
+           "leak:libgobject-2.0.so\n"
+           "leak:libgtk-3.so\n"
+           "leak:libgdk-3.so\n"
+           "leak:libpango-1.0.so\n"
+           "leak:libpangoft2-1.0.so\n"
+           "leak:libcairo.so\n"
+           "leak:libX11.so\n"
+           "leak:libwx_gtk3u_core-3.2.so\n"
+           "leak:libwx_baseu-3.2.so\n";
+}
