@@ -47,23 +47,19 @@
 #include "testing/stranger_flood.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
+#include "testing/wire_codes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using ruzd::bench::Latencies;
+using ruzd::testing::Code;
 using ruzd::testing::NodeOnBoards;
 using ruzd::testing::RandomBytes;
 using ruzd::testing::RawConnection;
 using ruzd::testing::StrangerFlood;
 
-constexpr int32_t Code(ruzd::node::CommandCode code) {
-    return static_cast<int32_t>(code);
-}
-constexpr int32_t Code(ruzd::node::CentralMessageCode code) {
-    return static_cast<int32_t>(code);
-}
 constexpr int32_t kCNSTRT = Code(ruzd::node::CommandCode::kCNSTRT);
 constexpr int32_t kCNPING = Code(ruzd::node::CommandCode::kCNPING);
 constexpr int32_t kDXFOPE = Code(ruzd::node::CommandCode::kDXFOPE);

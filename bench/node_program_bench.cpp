@@ -41,22 +41,17 @@
 #include "testing/command_peer.h"
 #include "testing/loopback_socket.h"
 #include "testing/node_on_boards.h"
+#include "testing/wire_codes.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using ruzd::bench::Latencies;
+using ruzd::testing::Code;
 using ruzd::testing::CommandPeer;
 using ruzd::testing::NodeOnBoards;
 using ruzd::testing::RawConnection;
 
-// The codes as the central server sends and reads them.
-constexpr int32_t Code(ruzd::node::CommandCode code) {
-    return static_cast<int32_t>(code);
-}
-constexpr int32_t Code(ruzd::node::CentralMessageCode code) {
-    return static_cast<int32_t>(code);
-}
 constexpr int32_t kCCDRCA = Code(ruzd::node::CommandCode::kCCDRCA);
 constexpr int32_t kCNPING = Code(ruzd::node::CommandCode::kCNPING);
 constexpr int32_t kCCOPEN = Code(ruzd::node::CommandCode::kCCOPEN);
