@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "boardsim/core/aculab_commands.h"
 #include "boardsim/core/amtelco_commands.h"
 #include "boardsim/core/bus_commands.h"
 #include "boardsim/core/call_commands.h"
@@ -79,6 +80,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
     if (std::optional<std::string> answer = QueryIpServices(machine, words))
         return *answer;
     if (std::optional<std::string> answer = QueryBus(machine, words))
+        return *answer;
+    if (std::optional<std::string> answer = QueryAculab(machine, words))
         return *answer;
     if (std::optional<std::string> answer = QueryMedia(machine, words))
         return *answer;
