@@ -146,7 +146,8 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
 }
 
 void CVesmarinManager::StartHardware() {
-    hardware_ = std::make_unique<telephony::CHardwareISDN>(platform::CurrentThreadId());
+    hardware_ = std::make_unique<telephony::CHardwareISDN>(platform::CurrentThreadId(),
+                                                           settings_.aculabPath);
     telephony::PublishHardware(hardware_.get());
 
     if (settings_.configureAmtelco) {
