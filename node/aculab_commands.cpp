@@ -294,18 +294,18 @@ void CVesmarinManager::SocketCmdCAOPTS(net::CClientStreamSocket* command) {
     devices_.Ip().Set(ldev, handle);
     devices_.HandleLdevs().Set(handle, ldev);
     devices_.PortTypes().Set(handle, kPortTypeIp);
-    const int32_t result = telephony::Prepare_port_forVMP(ldev);
+    const int32_t result = telephony::Prepare_port_forVMP(MediaTables(), ldev);
     TraceAculabCall(args, "Prepare_port_forVMP", handle, 0, result);
     ++open_channels_;
     ReportPortStatus(kPortTypeIp, ldev, kIdle);
 }
 
 int32_t CVesmarinManager::CloseAculabChannel(int32_t ldev, int32_t handle) {
-    const int32_t result = telephony::ReleaseEchoCancel(ldev);
+    const int32_t result = telephony::ReleaseEchoCancel(MediaTables(), ldev);
     // Contexts still reserved would stay behind in the media library once the handle is gone.
     if (aculab_.GetVMPrxId(handle) != nullptr || aculab_.GetVMPtxId(handle) != nullptr ||
         aculab_.GetTDMrxId(handle) != nullptr || aculab_.GetTDMtxId(handle) != nullptr) {
-        telephony::DestroyVMPContext(ldev);
+        telephony::DestroyVMPContext(MediaTables(), ldev);
     }
     aculab_.ReleaseAculabHandle(handle);
     devices_.Ip().Erase(ldev);
@@ -554,7 +554,7 @@ void CVesmarinManager::SocketCmdSMVMPR(net::CClientStreamSocket* command) {
         result = 0;
         args.TraceLine(Format("ReserveVMPContext ldev=%d already reserved", handle));
     } else {
-        result = telephony::ReserveVMPContext(ldev);
+        result = telephony::ReserveVMPContext(MediaTables(), ldev);
         args.TraceLine(Format("ReserveVMPContext ldev=%d RET=%d", handle, result));
     }
     messages_.VmpReserveResult(*command, ldev, result);
@@ -574,7 +574,7 @@ void CVesmarinManager::SocketCmdSMVMPD(net::CClientStreamSocket* command) {
         args.TraceLine(Format("IP Channel%d could not be destroyed because not found.", ldev));
         return;
     }
-    const int32_t result = telephony::DestroyVMPContext(ldev);
+    const int32_t result = telephony::DestroyVMPContext(MediaTables(), ldev);
     args.TraceLine(Format("DestroyVMPContext ldev=%d RET=%d", handle, result));
 }
 

@@ -56,6 +56,7 @@
 #include "node/worker_records.h"
 #include "node/worker_thread.h"
 #include "platform/named_mutex.h"
+#include "telephony/aculab_ip_channel.h"
 #include "telephony/hardware_isdn.h"
 #include "telephony/vendorapi/globalcall.h"
 #include "telephony/vendorapi/isdn.h"
@@ -594,6 +595,10 @@ private:
     // The channel shut-down's Aculab step: every Aculab IP channel's calls ended and the
     // channel closed; the IP boards forgotten.
     void CloseAculabChannels();
+    // The tables the Aculab media code works in, handed over by the manager for its own work.
+    telephony::AculabManagerTables MediaTables() {
+        return {aculab_, devices_};
+    }
     // Whether the handle is an Aculab channel's or board's (device type 17 or 18).
     bool IsAculabDevice(int32_t handle);
 };

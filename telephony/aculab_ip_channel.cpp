@@ -11,14 +11,24 @@
 namespace ruzd::telephony {
 
 std::optional<AculabIpChannel> FindAculabIpChannel(int32_t ldev) {
-    AculabIpChannel channel;
-    channel.manager = PublishedAculabChannels().Lock();
+    std::shared_ptr<AculabChannelStore> manager = PublishedAculabChannels().Lock();
     const std::shared_ptr<DeviceHandleLookup> devices = PublishedDeviceHandles().Lock();
-    if (channel.manager == nullptr || devices == nullptr) {
+    if (manager == nullptr || devices == nullptr) {
         IpChannelTrace(ldev, "spVesmarin == NULL!");
         return std::nullopt;
     }
-    if (!devices->GetIPDeviceHandle(ldev, &channel.handle)) {
+    std::optional<AculabIpChannel> channel = FindAculabIpChannel({*manager, *devices}, ldev);
+    if (channel) {
+        channel->held = std::move(manager);
+    }
+    return channel;
+}
+
+std::optional<AculabIpChannel> FindAculabIpChannel(const AculabManagerTables& tables,
+                                                   int32_t ldev) {
+    AculabIpChannel channel;
+    channel.manager = &tables.channels;
+    if (!tables.devices.GetIPDeviceHandle(ldev, &channel.handle)) {
         IpChannelTrace(ldev, "Could not find IP Device");
         return std::nullopt;
     }

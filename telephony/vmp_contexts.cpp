@@ -163,10 +163,17 @@ int32_t Teardown(int32_t ldev, int32_t result, const char* failure) {
     return result;
 }
 
-}  // namespace
+// The ports of the channel's VMP receive context; the call's result. The ports are not kept.
+int32_t AskPorts(const std::optional<AculabIpChannel>& channel) {
+    if (!channel || channel->hardware == nullptr) {
+        return -1;
+    }
+    SM_VMPRX_PORTS_PARMS ports{};
+    ports.vmprx = channel->manager->GetVMPrxId(channel->handle);
+    return channel->hardware->sm_vmprx_get_ports(&ports);
+}
 
-int32_t Prepare_port_forVMP(int32_t ldev) {
-    const std::optional<AculabIpChannel> channel = FindAculabIpChannel(ldev);
+int32_t PrepareChannel(const std::optional<AculabIpChannel>& channel, int32_t ldev) {
     if (!channel || channel->hardware == nullptr) {
         return -1;
     }
@@ -194,8 +201,7 @@ int32_t Prepare_port_forVMP(int32_t ldev) {
     return BuildEchoCanceller(*channel, ldev, *place);
 }
 
-int32_t ReleaseEchoCancel(int32_t ldev) {
-    const std::optional<AculabIpChannel> channel = FindAculabIpChannel(ldev);
+int32_t ReleaseCanceller(const std::optional<AculabIpChannel>& channel, int32_t ldev) {
     if (!channel) {
         return -1;
     }
@@ -227,9 +233,7 @@ int32_t ReleaseEchoCancel(int32_t ldev) {
     return result;
 }
 
-int32_t ReserveVMPContext(int32_t ldev) {
-    IpChannelTrace(ldev, "reserve vmp context");
-    const std::optional<AculabIpChannel> found = FindAculabIpChannel(ldev);
+int32_t ReserveContexts(const std::optional<AculabIpChannel>& found, int32_t ldev) {
     if (!found || found->hardware == nullptr) {
         return -1;
     }
@@ -245,7 +249,7 @@ int32_t ReserveVMPContext(int32_t ldev) {
         return result;
     }
     manager.SetVMPrxId(handle, receive.vmprx);
-    if (const int32_t ports = GetVMPPorts(ldev); ports != 0) {
+    if (const int32_t ports = AskPorts(found); ports != 0) {
         IpChannelTrace(ldev, "Error in sm_vmprx_get_ports %ld", static_cast<long>(ports));
     }
 
@@ -307,9 +311,7 @@ int32_t ReserveVMPContext(int32_t ldev) {
     return 0;
 }
 
-int32_t DestroyVMPContext(int32_t ldev) {
-    IpChannelTrace(ldev, "Destroy vmp context");
-    const std::optional<AculabIpChannel> found = FindAculabIpChannel(ldev);
+int32_t DestroyContexts(const std::optional<AculabIpChannel>& found, int32_t ldev) {
     if (!found || found->hardware == nullptr) {
         return -1;
     }
@@ -355,14 +357,46 @@ int32_t DestroyVMPContext(int32_t ldev) {
     return result;
 }
 
+}  // namespace
+
+int32_t Prepare_port_forVMP(int32_t ldev) {
+    return PrepareChannel(FindAculabIpChannel(ldev), ldev);
+}
+
+int32_t Prepare_port_forVMP(const AculabManagerTables& manager, int32_t ldev) {
+    return PrepareChannel(FindAculabIpChannel(manager, ldev), ldev);
+}
+
+int32_t ReleaseEchoCancel(int32_t ldev) {
+    return ReleaseCanceller(FindAculabIpChannel(ldev), ldev);
+}
+
+int32_t ReleaseEchoCancel(const AculabManagerTables& manager, int32_t ldev) {
+    return ReleaseCanceller(FindAculabIpChannel(manager, ldev), ldev);
+}
+
+int32_t ReserveVMPContext(int32_t ldev) {
+    IpChannelTrace(ldev, "reserve vmp context");
+    return ReserveContexts(FindAculabIpChannel(ldev), ldev);
+}
+
+int32_t ReserveVMPContext(const AculabManagerTables& manager, int32_t ldev) {
+    IpChannelTrace(ldev, "reserve vmp context");
+    return ReserveContexts(FindAculabIpChannel(manager, ldev), ldev);
+}
+
+int32_t DestroyVMPContext(int32_t ldev) {
+    IpChannelTrace(ldev, "Destroy vmp context");
+    return DestroyContexts(FindAculabIpChannel(ldev), ldev);
+}
+
+int32_t DestroyVMPContext(const AculabManagerTables& manager, int32_t ldev) {
+    IpChannelTrace(ldev, "Destroy vmp context");
+    return DestroyContexts(FindAculabIpChannel(manager, ldev), ldev);
+}
+
 int32_t GetVMPPorts(int32_t ldev) {
-    const std::optional<AculabIpChannel> channel = FindAculabIpChannel(ldev);
-    if (!channel || channel->hardware == nullptr) {
-        return -1;
-    }
-    SM_VMPRX_PORTS_PARMS ports{};
-    ports.vmprx = channel->manager->GetVMPrxId(channel->handle);
-    return channel->hardware->sm_vmprx_get_ports(&ports);
+    return AskPorts(FindAculabIpChannel(ldev));
 }
 
 }  // namespace ruzd::telephony

@@ -39,6 +39,8 @@ public:
     std::optional<int> WaitForExit();
     bool HasEnded() const;
     std::string Stderr() const;
+    // Whether the running program has a file of that name (a library) mapped.
+    bool HasMapped(const std::string& file_name) const;
 
     // Everything the debug files in the working folder's "debug" folder hold.
     std::string DebugLog() const;
