@@ -3,7 +3,7 @@
 # platform root inside the working tree (./run-root, or the folder RUZD_RUN_ROOT names) whose
 # vendor folder holds the simulated boards. The node listens for the central server on 9070 (and
 # 9071 for file transfer) and writes its debug files to <root>/node/debug, until Ctrl-C or SIGTERM
-# stops it. Arguments go on to the node after its "-debug -d" (e.g. ./run.sh -w0).
+# stops it. Arguments go on to the node after its "-debug -d" (e.g. ./run.sh -w1).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh

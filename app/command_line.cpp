@@ -174,4 +174,22 @@ std::string EnsureServiceSwitch(std::string_view serviceCommandLine) {
     return std::string(serviceCommandLine);
 }
 
+int ServiceExitStatus(uint32_t result) {
+    if (result == 0) {
+        return 0;
+    }
+    const int low = static_cast<int>(result & 0xFF);
+    return low != 0 ? low : 1;
+}
+
+std::vector<std::string> ServiceFrameworkWords(const std::vector<std::string>& words) {
+    std::vector<std::string> out;
+    out.reserve(words.size());
+    for (const std::string& word : words) {
+        const std::string upper = platform::AsciiUpper(word.substr(0, 2));
+        out.push_back(upper == "U:" || upper == "P:" ? "-" + word : word);
+    }
+    return out;
+}
+
 }  // namespace ruzd::app

@@ -79,4 +79,13 @@ std::string EnsureServiceSwitch(std::string_view serviceCommandLine);
 // The exit status of every way except the service's, which returns its action's result.
 inline constexpr int kEntryExitCode = -1;
 
+// The exit status of the service's way: 0 for success, else the low byte of the action's Win32
+// error code, or 1 where that byte is 0 (so that no failure reads as success).
+int ServiceExitStatus(uint32_t result);
+
+// The words for the service framework's parser. The help writes the account as bare
+// "U:<username>" and "P:<password>", which the parser would pass over: they become the switches
+// "-U:" and "-P:", so that the service does not silently run under the installer's account.
+std::vector<std::string> ServiceFrameworkWords(const std::vector<std::string>& words);
+
 }  // namespace ruzd::app

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <utility>
 
+#include "app/vesmarin_service.h"
 #include "foundation/debug_log.h"
+#include "foundation/threaded_message_box.h"
 #include "foundation/time_tools.h"
 #include "foundation/trace.h"
 #include "node/exception_cm.h"
@@ -30,18 +32,26 @@ int64_t WallMillis() {
         .count();
 }
 
-// Without a window nobody can answer a box: it goes to the debug log and stderr, and the
-// default button answers at once.
-int HeadlessMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
-    node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
-                     "DoMessageBox " + text);
-    return platform::LogMessageBox(text, caption, style);
+// Without a window nobody can answer a box: it goes to the debug log, to the event log when a
+// service runs the node, and to stderr, and the default button answers at once.
+platform::MessageBoxPresenter HeadlessMessageBox(CVesmarinService* service) {
+    return [service](const std::string& text, const std::string& caption, uint32_t style) {
+        node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
+                         "DoMessageBox " + text);
+        if (service != nullptr) {
+            service->ReportMessage(text);
+        }
+        return platform::LogMessageBox(text, caption, style);
+    };
 }
 
 }  // namespace
 
-CVesmarinApp::CVesmarinApp(int32_t runMode, std::vector<std::string> arguments)
-    : foundation::AppHooks(runMode, "Pelwix"), arguments_(std::move(arguments)) {}
+CVesmarinApp::CVesmarinApp(int32_t runMode, std::vector<std::string> arguments,
+                           CVesmarinService* service)
+    : foundation::AppHooks(runMode, "Pelwix"),
+      arguments_(std::move(arguments)),
+      service_(service) {}
 
 CVesmarinApp::~CVesmarinApp() {
     Join();
@@ -86,7 +96,7 @@ bool CVesmarinApp::InitInstance() {
         foundation::g_nTraceLevel = *options_.traceLevel;
     }
     if (!IsWindowMode()) {
-        platform::SetMessageBoxPresenter(HeadlessMessageBox);
+        platform::SetMessageBoxPresenter(HeadlessMessageBox(service_));
     }
 
     if (!IsGUIClient()) {
@@ -218,6 +228,8 @@ int CVesmarinApp::ExitInstance() {
     if (five_second_timer_ != 0) {
         platform::KillThreadTimer(five_second_timer_);
     }
+    // No box the node queued is shown, nor answered, once the application has ended.
+    foundation::StopThreadedMessageBox();
     if (log_started_) {
         foundation::StopDebugLog();
     }

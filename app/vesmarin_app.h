@@ -6,8 +6,8 @@
 // then it serves its thread's messages until a quit message ends it, and releases everything in
 // ExitInstance.
 //
-// Only the headless mode is complete here; the service and the two window modes are refused by
-// the program entry.
+// The headless and the service mode are complete here; the two window modes are refused by the
+// program entry.
 
 #include <cstdint>
 #include <memory>
@@ -30,10 +30,14 @@ inline constexpr uint32_t kWmSystemTimeChanged = foundation::WM_SYSTEM_TIME_CHAN
 // The exit status of an application thread ended by a fatal start-up error.
 inline constexpr int kFatalExitCode = 1;
 
+class CVesmarinService;
+
 class CVesmarinApp : public foundation::AppHooks {
 public:
-    // `arguments` are the process's arguments behind the program name.
-    CVesmarinApp(int32_t runMode, std::vector<std::string> arguments);
+    // `arguments` are the process's arguments behind the program name; `service` is the
+    // service that runs the application (service mode), null otherwise.
+    CVesmarinApp(int32_t runMode, std::vector<std::string> arguments,
+                 CVesmarinService* service = nullptr);
     ~CVesmarinApp() override;
 
     // Starts the application thread; false when it could not be created.
@@ -66,6 +70,7 @@ private:
     void CreateManager();
 
     const std::vector<std::string> arguments_;
+    CVesmarinService* const service_;
     ApplicationOptions options_;
     platform::Thread thread_{"Pelwix"};
     int exit_code_ = 0;

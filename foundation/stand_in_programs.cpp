@@ -18,6 +18,10 @@ struct StandIn {
 constexpr StandIn kStandIns[] = {
     {"net.exe", "ruzd-net", false},
     {"ffmpeg.exe", "ffmpeg", true},
+    // Command templates name Explorer without extension, which Windows adds; no program of
+    // that name exists here to be shadowed.
+    {"explorer.exe", "ruzd-explorer", false},
+    {"explorer", "ruzd-explorer", false},
 };
 
 std::filesystem::path ToolsDir() {

@@ -3,8 +3,9 @@
 // Windows programs the code starts by name, and the programs of ours that stand in for them
 // here. A command line whose program is one of them runs ours instead, with the same arguments.
 //
-//   net.exe     ->  ruzd-net  (only "net time")
-//   ffmpeg.exe  ->  ffmpeg    (the system's, found on PATH)
+//   net.exe     ->  ruzd-net       (only "net time")
+//   ffmpeg.exe  ->  ffmpeg         (the system's, found on PATH)
+//   Explorer    ->  ruzd-explorer  (with or without ".exe"; hands a folder to the desktop)
 //
 // Ours are looked for in RUZD_TOOLS_DIR when that is set, else beside the running program,
 // where the build puts every program.

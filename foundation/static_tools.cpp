@@ -137,9 +137,16 @@ bool ParseStrict(std::string_view text, T* value, Convert convert) {
     return true;
 }
 
-// The decimal point of the C locale, read at the first call and kept for the life of the
-// process; an empty one is read again next time.
-std::string LocaleDecimalPoint() {
+void ReplaceAll(std::string& text, char from, const std::string& to) {
+    for (size_t pos = text.find(from); pos != std::string::npos;
+         pos = text.find(from, pos + to.size())) {
+        text.replace(pos, 1, to);
+    }
+}
+
+}  // namespace
+
+std::string CStaticTools::LocaleDecimalPoint() {
     static std::mutex mutex;
     static std::string cached;
     std::lock_guard<std::mutex> lock(mutex);
@@ -151,15 +158,6 @@ std::string LocaleDecimalPoint() {
     }
     return cached;
 }
-
-void ReplaceAll(std::string& text, char from, const std::string& to) {
-    for (size_t pos = text.find(from); pos != std::string::npos;
-         pos = text.find(from, pos + to.size())) {
-        text.replace(pos, 1, to);
-    }
-}
-
-}  // namespace
 
 bool CStaticTools::StrToLongEx(std::string_view text, int32_t* value) {
     return ParseStrict(text, value, ConvertSigned32);
@@ -333,9 +331,8 @@ std::string CStaticTools::FormatByteSize64(uint64_t bytes) {
     return platform::Format("%llu %s", whole, kUnits[unit]);
 }
 
-void CStaticTools::SplitToDWordArray(std::string_view text, char separator,
-                                     std::vector<uint32_t>& values) {
-    values.clear();
+void CStaticTools::ForEachToken(std::string_view text, char separator,
+                                const std::function<void(std::string_view)>& take) {
     size_t pos = 0;
     while (pos < text.size()) {
         while (pos < text.size() && text[pos] == separator) {
@@ -348,12 +345,20 @@ void CStaticTools::SplitToDWordArray(std::string_view text, char separator,
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        int32_t value = 0;
-        if (StrToLongEx(text.substr(pos, end - pos), &value)) {
-            values.push_back(static_cast<uint32_t>(value));
-        }
+        take(text.substr(pos, end - pos));
         pos = end;
     }
+}
+
+void CStaticTools::SplitToDWordArray(std::string_view text, char separator,
+                                     std::vector<uint32_t>& values) {
+    values.clear();
+    ForEachToken(text, separator, [&values](std::string_view token) {
+        int32_t value = 0;
+        if (StrToLongEx(token, &value)) {
+            values.push_back(static_cast<uint32_t>(value));
+        }
+    });
 }
 
 void CStaticTools::SplitToStringArray(std::string_view text, char separator,

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/threaded_message_box.h"
 #include "node/amtelco_texts.h"
 #include "node/vesmarin_manager.h"
 #include "platform/message_box.h"
@@ -68,7 +69,7 @@ void CVesmarinManager::SocketCmdAMOPEN(net::CClientStreamSocket* command) {
     }
     if (!hardware_->IsAmtelcoAvailable()) {
         args.TraceLine(kNoAmtelcoText);
-        platform::ShowMessageBoxDetached(kNoAmtelcoText, kNoAmtelcoCaption, platform::kMbOk);
+        foundation::ThreadedMessageBox(0, kNoAmtelcoText, kNoAmtelcoCaption, platform::kMbOk, {});
         return;
     }
     args.TraceLine(Format("open brd=%d cable=%d TimeSlots=%d %d", board, cable, base, fourth));

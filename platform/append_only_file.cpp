@@ -1,6 +1,7 @@
 #include "platform/append_only_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,22 @@ void AppendOnlyFile::WriteAll(std::string_view bytes) {
         return;
     }
     WriteWhole(fd_, bytes.data(), bytes.size());
+}
+
+bool AppendOnlyFile::WriteAllExclusive(std::string_view bytes) {
+    if (fd_ < 0) {
+        return false;
+    }
+    int locked = -1;
+    do {
+        locked = ::flock(fd_, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        return false;
+    }
+    const bool written = WriteWhole(fd_, bytes.data(), bytes.size());
+    ::flock(fd_, LOCK_UN);
+    return written;
 }
 
 }  // namespace ruzd::platform

@@ -27,6 +27,10 @@ public:
     // Writes all of `bytes`, going on after interruptions; stops at the first error. Nothing
     // happens while no file is open.
     void WriteAll(std::string_view bytes);
+    // The same under an exclusive lock of the whole file, so that writers of other processes
+    // that lock it too are shut out while the bytes go in; false when the lock was not had or
+    // not everything was written.
+    bool WriteAllExclusive(std::string_view bytes);
 
 private:
     int fd_ = -1;

@@ -60,6 +60,9 @@ public:
             ok = posix_spawn_file_actions_adddup2(&actions_, output_fd, 1) == 0 &&
                  posix_spawn_file_actions_adddup2(&actions_, error_fd, 2) == 0;
         }
+        if (ok && start.null_input) {
+            ok = posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0;
+        }
         int first_closed = 3;
         if (ok && start.passed_descriptor >= 0) {
             // dup2 onto itself clears close-on-exec, so a descriptor that is 3 already passes too.

@@ -23,8 +23,11 @@ struct ChildStart {
     std::vector<std::string> arguments;
     // The child's current folder (a host path); empty: ours.
     std::string working_folder;
-    // Where the child's standard output and error go; null: ours. Standard input is always ours.
+    // Where the child's standard output and error go; null: ours.
     ChildOutput* output = nullptr;
+    // The child reads its standard input from /dev/null instead of ours, so that a program
+    // started for the user never competes with us for a terminal.
+    bool null_input = false;
     // The child leads a process group of its own, which KillGroup ends as a whole.
     bool own_process_group = false;
     // The child leads a session of its own (and so a process group too): no terminal's signals

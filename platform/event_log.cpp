@@ -15,6 +15,7 @@
 #include "platform/computer_name.h"
 #include "platform/root.h"
 #include "platform/syslog_sender.h"
+#include "platform/text.h"
 #include "platform/win_error.h"
 
 namespace ruzd::platform {
@@ -37,16 +38,6 @@ std::string Escape(std::string_view text) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool Unescape(std::string_view text, std::string& out) {
     out.clear();
     for (size_t i = 0; i < text.size(); ++i) {
@@ -57,8 +48,8 @@ bool Unescape(std::string_view text, std::string& out) {
         if (i + 2 >= text.size()) {
             return false;
         }
-        const int high = HexDigit(text[i + 1]);
-        const int low = HexDigit(text[i + 2]);
+        const int high = HexDigitValue(text[i + 1]);
+        const int low = HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0) {
             return false;
         }
@@ -83,8 +74,8 @@ bool FromHex(std::string_view text, std::string& out) {
         return false;
     }
     for (size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexDigit(text[i]);
-        const int low = HexDigit(text[i + 1]);
+        const int high = HexDigitValue(text[i]);
+        const int low = HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) {
             return false;
         }

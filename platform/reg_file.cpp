@@ -16,30 +16,13 @@ constexpr uint32_t kTypeBinary = 3;
 constexpr uint32_t kTypeDword = 4;
 constexpr size_t kLineWidth = 80;
 
-std::string_view Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
+// Blanks, tabs and the carriage return of a line with a Windows end.
+std::string_view TrimLine(std::string_view text) {
+    return Trim(text, " \t\r");
 }
 
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // One to `maxDigits` hex digits and nothing else.
@@ -49,7 +32,7 @@ std::optional<uint32_t> ParseHexNumber(std::string_view text, size_t maxDigits) 
     }
     uint32_t number = 0;
     for (char c : text) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return std::nullopt;
         }
@@ -61,10 +44,10 @@ std::optional<uint32_t> ParseHexNumber(std::string_view text, size_t maxDigits) 
 // "xx,xx,..."; blanks around the bytes and a trailing comma are tolerated.
 std::optional<std::string> ParseHexBytes(std::string_view list) {
     std::string bytes;
-    list = Trim(list);
+    list = TrimLine(list);
     while (!list.empty()) {
         const size_t comma = list.find(',');
-        const std::string_view item = Trim(list.substr(0, comma));
+        const std::string_view item = TrimLine(list.substr(0, comma));
         const auto byte = ParseHexNumber(item, 2);
         if (!byte) {
             return std::nullopt;
@@ -73,7 +56,7 @@ std::optional<std::string> ParseHexBytes(std::string_view list) {
         if (comma == std::string_view::npos) {
             break;
         }
-        list = Trim(list.substr(comma + 1));
+        list = TrimLine(list.substr(comma + 1));
     }
     return bytes;
 }
@@ -129,12 +112,12 @@ bool ParseValueLine(std::string_view line, RegValue* value, std::string* reason)
         *reason = "neither a key nor a value";
         return false;
     }
-    std::string_view rest = Trim(line.substr(pos));
+    std::string_view rest = TrimLine(line.substr(pos));
     if (rest.empty() || rest[0] != '=') {
         *reason = "'=' missing after the value name";
         return false;
     }
-    rest = Trim(rest.substr(1));
+    rest = TrimLine(rest.substr(1));
 
     if (!rest.empty() && rest[0] == '"') {
         size_t end = 0;
@@ -328,7 +311,7 @@ bool ParseRegFile(std::string_view bytes, RegNode* root, std::string* error, Reg
     for (size_t i = 0; i < lines.size(); ++i) {
         const size_t lineNumber = i + 1;
         const std::string_view firstLine = lines[i];
-        std::string line(Trim(lines[i]));
+        std::string line(TrimLine(lines[i]));
         if (line.empty() || line[0] == ';') {
             continue;
         }
@@ -345,7 +328,7 @@ bool ParseRegFile(std::string_view bytes, RegNode* root, std::string* error, Reg
             // A lone continuation joins nothing to nothing: the empty line is refused below.
             while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
                 line.pop_back();
-                line += Trim(lines[++i]);
+                line += TrimLine(lines[++i]);
             }
             RegValue value;
             if (ParseValueLine(line, &value, &reason)) {

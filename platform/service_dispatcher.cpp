@@ -102,6 +102,12 @@ public:
             SetLastError(kErrorInvalidHandle);
             return false;
         }
+        // Once stopped the service has ended: a report still on its way from another thread
+        // (a control handler's, say) must not make a clean stop look like a crash.
+        if (stopped_ && status.current_state != kServiceStopped) {
+            SetLastError(kErrorServiceNotActive);
+            return false;
+        }
         status_ = status;
         const uint32_t error = WriteServiceStatusFile(name_, status, CurrentProcessId());
         Notify(status);

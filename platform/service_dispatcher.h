@@ -67,7 +67,8 @@ ServiceStatusHandle RegisterServiceCtrlHandler(std::string_view service_name,
 ServiceStatusHandle RegisterServiceCtrlHandlerEx(std::string_view service_name,
                                                  HandlerExFunction handler, void* context);
 
-// False (kErrorInvalidHandle) for a null handle, else the reporter's result.
+// False (kErrorInvalidHandle) for a null handle, else the reporter's result. The dispatcher
+// takes no status but stopped once the service reported stopped (kErrorServiceNotActive).
 bool SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status);
 
 // The service this process was started for by a manager; empty when none.

@@ -1,5 +1,7 @@
 #include "platform/service_record.h"
 
+#include <utility>
+
 #include "platform/reg_tree.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
@@ -200,6 +202,16 @@ std::optional<DecodedFailureActions> DecodeFailureActions(std::string_view bytes
             ScAction{LittleEndian32(bytes, offset), LittleEndian32(bytes, offset + 4)});
     }
     return decoded;
+}
+
+DecodedFailureActions FailureActionsOf(const ServiceRecord& record) {
+    if (record.failure_actions) {
+        if (std::optional<DecodedFailureActions> decoded =
+                DecodeFailureActions(*record.failure_actions)) {
+            return std::move(*decoded);
+        }
+    }
+    return {};
 }
 
 std::string HostProgramPath(const std::string& program) {

@@ -54,6 +54,8 @@ struct DecodedFailureActions {
     std::vector<ScAction> actions;
 };
 std::optional<DecodedFailureActions> DecodeFailureActions(std::string_view bytes);
+// The record's failure actions; none (and no reset period) when it has none or they do not read.
+DecodedFailureActions FailureActionsOf(const ServiceRecord& record);
 
 // Whether the service can be started from its record: it names a program and its failure
 // actions (when set) have the right shape. 0, or kErrorInvalidData.

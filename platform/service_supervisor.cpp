@@ -263,14 +263,7 @@ bool Supervisor::Failed(const ServiceRecord& started) {
         Say(name_ + " was removed; it is not started again");
         return false;
     }
-    std::vector<ScAction> actions;
-    uint32_t reset_period_s = 0;
-    if (record.failure_actions) {
-        if (const auto decoded = DecodeFailureActions(*record.failure_actions)) {
-            actions = decoded->actions;
-            reset_period_s = decoded->reset_period_s;
-        }
-    }
+    auto [reset_period_s, actions] = FailureActionsOf(record);
     const uint64_t now_ms = SystemClock().TickMs();
     if (failures_ > 0 && reset_period_s != kResetPeriodInfinite &&
         now_ms - last_failure_ms_ >= static_cast<uint64_t>(reset_period_s) * 1000) {

@@ -113,14 +113,7 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
     const std::string base = SystemdUnitBase(record.name);
     const std::string display =
         LineText(record.display_name.empty() ? record.name : record.display_name);
-    std::vector<ScAction> actions;
-    uint32_t reset_period_s = 0;
-    if (record.failure_actions) {
-        if (const auto decoded = DecodeFailureActions(*record.failure_actions)) {
-            actions = decoded->actions;
-            reset_period_s = decoded->reset_period_s;
-        }
-    }
+    auto [reset_period_s, actions] = FailureActionsOf(record);
     const auto first_of = [&actions](uint32_t type) {
         return std::find_if(actions.begin(), actions.end(),
                             [type](const ScAction& action) { return action.type == type; });

@@ -36,24 +36,6 @@ int CodePointToCp1252(char32_t cp) {
     return -1;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Decodes one code point at text[pos], advancing pos; ill-formed input yields U+FFFD and
 // consumes one byte, so decoding always makes progress.
 char32_t DecodeUtf8(std::string_view text, size_t& pos) {
@@ -95,6 +77,46 @@ char AsciiLowerChar(char c) {
 }
 
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::u32string Utf8ToCodePoints(std::string_view text) {
+    std::u32string points;
+    points.reserve(text.size());
+    for (size_t pos = 0; pos < text.size();) {
+        points.push_back(DecodeUtf8(text, pos));
+    }
+    return points;
+}
+
+int HexDigitValue(char32_t c) {
+    if (c >= '0' && c <= '9') {
+        return static_cast<int>(c - '0');
+    }
+    if (c >= 'a' && c <= 'f') {
+        return static_cast<int>(c - 'a' + 10);
+    }
+    if (c >= 'A' && c <= 'F') {
+        return static_cast<int>(c - 'A' + 10);
+    }
+    return -1;
+}
 
 std::string Cp1252ToUtf8(std::string_view bytes) {
     std::string out;
@@ -182,6 +204,14 @@ std::string Utf16leBytesToUtf8(std::string_view bytes) {
                                       (static_cast<unsigned char>(bytes[i + 1]) << 8));
     }
     return Utf16ToUtf8(wide);
+}
+
+std::string_view Trim(std::string_view text, std::string_view characters) {
+    const size_t first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(characters) - first + 1);
 }
 
 std::string AsciiUpper(std::string_view text) {

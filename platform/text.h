@@ -25,10 +25,21 @@ size_t FirstIllFormedUtf8(std::string_view text);
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// UTF-8 to code points, ill-formed input as U+FFFD; and one code point onto the end of a UTF-8
+// text (one that is no character, a surrogate or beyond U+10FFFF, is the caller's to refuse).
+std::u32string Utf8ToCodePoints(std::string_view text);
+void AppendUtf8(std::string& out, char32_t code_point);
+
+// The value of a hexadecimal digit ('0'-'9', 'a'-'f', 'A'-'F'); -1 for any other character.
+int HexDigitValue(char32_t c);
+
 // UTF-16LE as raw bytes (two a code unit), as the registry stores strings.
 std::string Utf8ToUtf16leBytes(std::string_view text);
 // An odd trailing byte is ignored.
 std::string Utf16leBytesToUtf8(std::string_view bytes);
+
+// The text without the given characters at its start and end.
+std::string_view Trim(std::string_view text, std::string_view characters = " \t\r\n");
 
 // ASCII-only case folding: bytes outside 'A'..'Z' / 'a'..'z' are left alone.
 std::string AsciiUpper(std::string_view text);

@@ -74,6 +74,15 @@ bool IsWindow(const WindowHandle& window) {
     return window && endpoint::ParseEndpointName(window.endpoint()) && Listening(window.endpoint());
 }
 
+std::optional<uint32_t> GetWindowProcessId(const WindowHandle& window) {
+    const std::optional<endpoint::EndpointParts> parts =
+        endpoint::ParseEndpointName(window.endpoint());
+    if (!parts) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(parts->pid);
+}
+
 bool GetWindowText(const WindowHandle& window, std::string& title, uint32_t timeout_ms) {
     title.clear();
     if (!window || !endpoint::ParseEndpointName(window.endpoint())) {

@@ -42,6 +42,9 @@ WindowHandle FindWindow(std::string_view class_name,
 // Whether the window still exists.
 bool IsWindow(const WindowHandle& window);
 
+// The process that owns the window (GetWindowThreadProcessId); none for an empty handle.
+std::optional<uint32_t> GetWindowProcessId(const WindowHandle& window);
+
 // The window's title; false when the window is gone or does not answer in time.
 bool GetWindowText(const WindowHandle& window, std::string& title,
                    uint32_t timeout_ms = kWindowQueryTimeoutMs);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
 namespace ruzd::testing {
@@ -85,6 +86,41 @@ LastDescriptorLeft::~LastDescriptorLeft() {
     if (lowered_ && ::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
         limit.rlim_cur = static_cast<rlim_t>(previous_soft_limit_);
         ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+TestPipe::TestPipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) == 0) {
+        read_fd_ = ends[0];
+        write_fd_ = ends[1];
+    }
+}
+
+TestPipe::~TestPipe() {
+    CloseWriteEnd();
+    if (read_fd_ >= 0) {
+        ::close(read_fd_);
+    }
+}
+
+void TestPipe::CloseWriteEnd() {
+    if (write_fd_ >= 0) {
+        ::close(write_fd_);
+        write_fd_ = -1;
+    }
+}
+
+std::string TestPipe::ReadToEnd() {
+    std::string bytes;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t read = ::read(read_fd_, chunk, sizeof chunk);
+        if (read > 0) {
+            bytes.append(chunk, static_cast<size_t>(read));
+        } else if (read == 0 || errno != EINTR) {
+            return bytes;
+        }
     }
 }
 

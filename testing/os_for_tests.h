@@ -44,4 +44,25 @@ private:
     bool lowered_ = false;
 };
 
+// A pipe, for code that must cope with an output that cannot seek back. Both ends are closed
+// when the object goes, unless closed before.
+class TestPipe {
+public:
+    TestPipe();
+    ~TestPipe();
+    TestPipe(const TestPipe&) = delete;
+    TestPipe& operator=(const TestPipe&) = delete;
+
+    bool valid() const { return read_fd_ >= 0; }
+    int read_fd() const { return read_fd_; }
+    int write_fd() const { return write_fd_; }
+    void CloseWriteEnd();
+    // Everything read until every write end is closed.
+    std::string ReadToEnd();
+
+private:
+    int read_fd_ = -1;
+    int write_fd_ = -1;
+};
+
 }  // namespace ruzd::testing

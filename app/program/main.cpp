@@ -1,12 +1,15 @@
-// The node program Pelwix. It reads its command line, carries out the start-up steps, and runs
-// the application object on a thread of its own until the application ends or the process is
-// told to stop (SIGINT, SIGTERM), which ends the application thread the way a service stop does.
+// The node program Pelwix. It reads its command line, carries out the start-up steps, and then
+// either hands the process to the service framework ("-service": run under the service manager,
+// or one of the verbs that install, remove and control the node's service) or runs the
+// application object on a thread of its own until the application ends or the process is told
+// to stop (SIGINT, SIGTERM), which ends the application thread the way a service stop does.
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/service_entry.h"
 #include "app/startup_steps.h"
 #include "app/vesmarin_app.h"
 #include "foundation/app_hooks.h"
@@ -18,7 +21,7 @@ namespace {
 
 using ruzd::app::CVesmarinApp;
 
-// The run modes that come with later work end here, and say so.
+// The window modes, which come with later work, end here and say so.
 constexpr int kUnsupportedModeExitCode = 2;
 
 std::string ProgramFileName(const char* argv0) {
@@ -55,8 +58,7 @@ int main(int argc, char** argv) {
                                            "Pelwix", ruzd::app::kHelpBoxStyle);
             return ruzd::app::kEntryExitCode;
         case ruzd::app::EntryPath::kRunService:
-            std::fprintf(stderr, "Pelwix: running as a service is not available in this build\n");
-            return kUnsupportedModeExitCode;
+            return ruzd::app::RunNodeService(words);
         case ruzd::app::EntryPath::kRunApplication:
             break;
     }

@@ -10,8 +10,9 @@
 // There is one instance per process: its constructor makes it the one that the static entry
 // points (the dispatcher's service main, the control handlers, the console handler) reach.
 //
-// The event source (bound to the display name) is registered when the dispatcher or a console
-// run starts, so that the life-cycle events reach the event log.
+// The event source (bound to the display name) is registered when the dispatcher, a console
+// run or a verb starts, so that the life-cycle events and the verbs' failures reach the event
+// log.
 
 #include <cstdint>
 #include <mutex>
@@ -37,6 +38,15 @@ inline constexpr uint32_t kEventServiceStopped = 0x40000003;
 inline constexpr uint32_t kEventServicePaused = 0x40000004;
 inline constexpr uint32_t kEventServiceContinued = 0x40000005;
 inline constexpr uint32_t kEventServiceShutdown = 0x40000009;
+
+// What SetServiceToStatus brings the installed service to.
+inline constexpr uint32_t kServiceToRunning = 0;    // start
+inline constexpr uint32_t kServiceToPaused = 1;     // pause
+inline constexpr uint32_t kServiceToContinued = 2;  // continue
+inline constexpr uint32_t kServiceToStopped = 3;    // stop
+
+// How often the verbs look at a service whose state they wait for.
+inline constexpr uint32_t kServiceStatePollMs = 250;
 
 // Console controls, as the console handler receives them: Ctrl+C (SIGINT), Ctrl+Break (SIGQUIT)
 // and the console's close (SIGHUP, and SIGTERM).
@@ -130,6 +140,34 @@ public:
     virtual bool OnConsoleControl(uint32_t code);
     virtual void ShowHelp();
 
+    // --- The verbs of the command line. A failing step gives the system's error through
+    // `error`, words the failure for the user into `errorText`, reports it with event logging
+    // on, and releases what the verb opened.
+
+    // Carries out the record's action, showing a failure unless the record is silent: 0, or the
+    // Win32 code of the failure. Takes the names of "SN:", "SDN:" and "SD:" where the switches
+    // say so; wipes the record's user name and password.
+    virtual uint32_t RunCommandLineAction(CNTServiceCommandLineInfo& info);
+    // Brings the installed service to the state of `action` (kServiceToRunning...) and waits
+    // for it, polling every `pollMs` for at most `timeoutMs`; a service already there gets no
+    // control.
+    virtual bool SetServiceToStatus(uint32_t action, uint32_t& error, uint32_t timeoutMs,
+                                    uint32_t pollMs);
+    // Installs the service with the binary path, account and start type set before, holding
+    // the service database's lock to the end, and installs its event source.
+    virtual bool Install(std::string& errorText, uint32_t& error,
+                         const CNTServiceCommandLineInfo& info);
+    // Stops the service (waiting at most `timeoutMs`), removes it and its event source.
+    virtual bool Uninstall(std::string& errorText, uint32_t& error, uint32_t timeoutMs);
+    // The wording of a failure with the message `messageId`, for the user or the event log.
+    virtual void FormatActionError(std::string& text, uint32_t messageId, uint32_t error,
+                                   bool forEventLog);
+
+    // The command line the service manager starts the program with: `modulePath` (quoted when
+    // it holds a blank), the names where the switches take them, the "SCL:" text unquoted.
+    std::string BuildBinaryPath(const std::string& modulePath,
+                                const CNTServiceCommandLineInfo& info) const;
+
     // The installed services whose program (upper-cased) contains this program's path
     // (upper-cased).
     virtual bool EnumerateServices(std::vector<std::string>& names, uint32_t* error);
@@ -150,6 +188,8 @@ public:
     uint32_t CurrentState() const;
     uint32_t ControlsAccepted() const;
     CServiceEventSource& EventSource() { return eventSource_; }
+    // Whether an installation appends the "SCL:" text to the program's path.
+    void SetAppendServiceCommandLine(bool append) { appendServiceCommandLine_ = append; }
 
     // Every argument of the process but the switches that ask for a console run (-debug, /debug,
     // -app, /app, -application, /application, -console, /console, in any case).
@@ -184,6 +224,14 @@ protected:
     bool takeDisplayName_ = false;
     bool consoleOutput_ = false;
     std::string binaryPath_;
+
+    // Words a failed step (the last error is the cause) into `errorText` and `error`, and
+    // reports event `eventId` (0: none) with the event-log wording; always false.
+    bool FailStep(std::string* errorText, uint32_t& error, uint32_t messageId, uint32_t eventId);
+    // Reports a failure event with the event-log wording of the message, with event logging on.
+    void ReportFailure(uint32_t eventId, uint32_t messageId, uint32_t error);
+    // A message box, or a line on standard output with console output on.
+    void ShowActionText(const std::string& text);
 
 private:
     static void StaticServiceMain(const std::vector<std::string>& arguments);

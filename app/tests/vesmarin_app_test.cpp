@@ -7,22 +7,14 @@
 
 #include "foundation/time_tools.h"
 #include "testing/eventually.h"
-#include "testing/node_ports.h"
-#include "testing/simulated_boards.h"
-#include "testing/temp_root.h"
+#include "testing/node_app_fixture.h"
 
 namespace ruzd::app {
 namespace {
 
 using foundation::TimeTools;
 
-class VesmarinAppTest : public testing::BoardsimTest {
-protected:
-    testing::TempRoot root_;
-    testing::TempWorkFolder folder_;
-    const uint32_t command_port_ = testing::WriteCommandPort();
-    const uint32_t file_port_ = testing::WriteFilePort();
-};
+using VesmarinAppTest = testing::NodeAppTest;
 
 TEST_F(VesmarinAppTest, TheApplicationThreadHearsOfTimeChangesWhileItRunsAndNotAfter) {
     CVesmarinApp app(foundation::kRunModeHeadless, {"-d"});

@@ -53,6 +53,11 @@ TEST(StrToDoubleUnderACommaLocale, AFullStopIsReadAsTheLocaleDecimalPoint) {
     EXPECT_FALSE(CStaticTools::StrToDouble("1.5", &value, false));
     EXPECT_EQ(value, 1.0);
 
+    // Numbers are written with the C locale's point, and with the locale's one when asked.
+    EXPECT_EQ(CStaticTools::FormatDouble(1.5, false), "1.5");
+    EXPECT_EQ(CStaticTools::FormatDouble(1.5, true), "1,5");
+    EXPECT_EQ(CStaticTools::FormatDoubleRoundTrip(0.1, true), "0,1");
+
     // The point was read once: back in the C locale the cached comma is still put in.
     std::setlocale(LC_NUMERIC, "C");
     EXPECT_FALSE(CStaticTools::StrToDouble("1.5", &value, true));

@@ -52,6 +52,24 @@ TEST(Utf16, LoneSurrogatesAndOddBytesAreHandled) {
     EXPECT_EQ(Utf16leBytesToUtf8(std::string("A\0B", 3)), "A");
 }
 
+TEST(CodePoints, DecodeEncodeTrimAndHexDigits) {
+    EXPECT_EQ(Utf8ToCodePoints("a\xC3\xBC\xF0\x9F\x98\x80\xFF"), U"a\u00FC\U0001F600\uFFFD");
+    std::string text;
+    for (const char32_t c : U"a\u00FC\u20AC\U0001F600") {
+        if (c != 0) {
+            AppendUtf8(text, c);
+        }
+    }
+    EXPECT_EQ(text, "a\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80");
+    EXPECT_EQ(Trim(" \t x y\r\n"), "x y");
+    EXPECT_EQ(Trim("--x-", "-"), "x");
+    EXPECT_EQ(Trim("  "), "");
+    EXPECT_EQ(HexDigitValue('7'), 7);
+    EXPECT_EQ(HexDigitValue('f'), 15);
+    EXPECT_EQ(HexDigitValue('C'), 12);
+    EXPECT_EQ(HexDigitValue('g'), -1);
+}
+
 TEST(AsciiCase, FoldsOnlyAscii) {
     EXPECT_EQ(AsciiUpper("abc\xC3\xA9z"), "ABC\xC3\xA9Z");
     EXPECT_EQ(AsciiLower("ABC[]"), "abc[]");

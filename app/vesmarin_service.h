@@ -1,0 +1,56 @@
+#pragma once
+
+// CVesmarinService: the node as a service. Its work is the application object in service mode
+// on a thread of its own, which a stop ends; it prints the node's usage, sets the installed
+// service's failure actions, reports the texts of the node's message boxes as events, and keeps
+// a small plain-text service log.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/service/nt_service.h"
+#include "platform/service_types.h"
+
+namespace ruzd::app {
+
+class CVesmarinApp;
+
+inline constexpr const char* kNodeServiceName = "Pelwix";
+inline constexpr const char* kNodeServiceDisplayName = "Orvanthella Pelwix Service";
+// The service log, in Windows form; its folder is never created.
+inline constexpr const char* kNodeServiceLogPath = "C:\\Ruzd\\Logging\\VesmarinService.txt";
+
+class CVesmarinService : public CNTService {
+public:
+    CVesmarinService();
+
+    // Runs the application object until it ends, between start pending and its end, with the
+    // events of its start (0x40000001) and its end (0x40000003).
+    void ServiceMain(const std::vector<std::string>& arguments) override;
+    // Reports stop pending, then asks the application to end; a stop that comes before the
+    // application runs ends it as soon as it does.
+    void OnStop() override;
+    void ShowHelp() override;
+
+    // Sets the installed service's failure actions: false, with an error event, when the
+    // service manager or the service cannot be opened, or when the change fails.
+    bool ConfigureService(const platform::FailureActions& actions);
+    // An error event (0x40000010) with the text, when the event source is registered.
+    void ReportMessage(const std::string& text);
+    // Appends one line to the service log: the local date and time, the process id, the
+    // message. A file that cannot be written loses the line.
+    void WriteLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    const std::string& ProgramPath() const { return programPath_; }
+
+private:
+    const std::string programPath_;
+    // The application while ServiceMain runs it; guarded by appLock_ against a stop.
+    std::mutex appLock_;
+    CVesmarinApp* app_ = nullptr;
+    bool stopRequested_ = false;
+};
+
+}  // namespace ruzd::app
