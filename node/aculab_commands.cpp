@@ -336,54 +336,49 @@ void CVesmarinManager::SocketCmdCACLTS(net::CClientStreamSocket* command) {
     args.TraceLine(Format("ReleaseEchoCancel ldev=%d RET=%d", handle, result));
 }
 
-void CVesmarinManager::SocketCmdCAOPIN(net::CClientStreamSocket* command) {
+template <typename Record>
+void CVesmarinManager::OpenAculabCall(net::CClientStreamSocket* command, const char* call,
+                                      uint8_t direction,
+                                      int32_t (telephony::CHardware::*open)(Record*)) {
     CommandArguments args = Arguments(command, kDebugChannelDti);
     int32_t ldev = 0;
     int32_t ipFlag = 0;
     int32_t handle = -1;
-    CALL_OPEN_IN_PARMS record{};
+    Record record{};
     if (!EnterOnAculabChannel(
-            args, ldev, ipFlag, [&](CommandArguments& a) { ReadRecordBytes(a, &record); },
-            "call_openin", &handle)) {
+            args, ldev, ipFlag, [&](CommandArguments& a) { ReadRecordBytes(a, &record); }, call,
+            &handle)) {
         return;
     }
     record.size = sizeof record;
     record.net = aculab_.GetAculabPortId(handle);
     record.ts = aculab_.GetAculabTimeslot(handle);
     record.cnf = ACU_CALL_ASYNC;
-    record.context = handle;
-    const int32_t result = hardware_->call_openin(&record);
-    if (result == 0) {
-        aculab_.SetAculabCallHandle(handle, AculabHandleTables::kIncomingCall, record.handle);
+    if constexpr (requires { record.vmprx; }) {
+        record.vmprx = aculab_.GetVMPrxId(handle);
+        record.vmptx = aculab_.GetVMPtxId(handle);
     }
-    TraceAculabCall(args, "call_openin", handle, record.handle, result);
+    // The call's events name the channel by its handle.
+    record.context = handle;
+    const int32_t result = (hardware_.get()->*open)(&record);
+    TraceAculabCall(args, call, handle, record.handle, result);
+    if (result != 0) {
+        return;
+    }
+    aculab_.SetAculabCallHandle(handle, direction, record.handle);
+    if (direction == AculabHandleTables::kOutgoingCall) {
+        ReportPortStatus(PortTypeOf(ipFlag), ldev, kBusy);
+    }
+}
+
+void CVesmarinManager::SocketCmdCAOPIN(net::CClientStreamSocket* command) {
+    OpenAculabCall(command, "call_openin", AculabHandleTables::kIncomingCall,
+                   &telephony::CHardware::call_openin);
 }
 
 void CVesmarinManager::SocketCmdCAOPOU(net::CClientStreamSocket* command) {
-    CommandArguments args = Arguments(command, kDebugChannelDti);
-    int32_t ldev = 0;
-    int32_t ipFlag = 0;
-    int32_t handle = -1;
-    CALL_OPEN_OUT_PARMS record{};
-    if (!EnterOnAculabChannel(
-            args, ldev, ipFlag, [&](CommandArguments& a) { ReadRecordBytes(a, &record); },
-            "call_openout", &handle)) {
-        return;
-    }
-    record.size = sizeof record;
-    record.net = aculab_.GetAculabPortId(handle);
-    record.ts = aculab_.GetAculabTimeslot(handle);
-    record.cnf = ACU_CALL_ASYNC;
-    record.vmprx = aculab_.GetVMPrxId(handle);
-    record.vmptx = aculab_.GetVMPtxId(handle);
-    // The call's events name the channel, as those of an incoming call do.
-    record.context = handle;
-    const int32_t result = hardware_->call_openout(&record);
-    TraceAculabCall(args, "call_openout", handle, record.handle, result);
-    if (result == 0) {
-        aculab_.SetAculabCallHandle(handle, AculabHandleTables::kOutgoingCall, record.handle);
-        ReportPortStatus(PortTypeOf(ipFlag), ldev, kBusy);
-    }
+    OpenAculabCall(command, "call_openout", AculabHandleTables::kOutgoingCall,
+                   &telephony::CHardware::call_openout);
 }
 
 void CVesmarinManager::SocketCmdCADISC(net::CClientStreamSocket* command) {

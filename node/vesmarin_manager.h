@@ -581,6 +581,11 @@ private:
     // "<call> ldev=<handle> handle=<call handle> rc=<result>".
     static void TraceAculabCall(CommandArguments& args, const char* call, int32_t handle,
                                 int32_t callHandle, int32_t result);
+    // The commands that open a call on a channel's port and time slot, waiting for one or
+    // making one; the call's handle is kept for its direction.
+    template <typename Record>
+    void OpenAculabCall(net::CClientStreamSocket* command, const char* call, uint8_t direction,
+                        int32_t (telephony::CHardware::*open)(Record*));
     // The commands that name a channel and one of its calls by its handle.
     void RunOnAculabCall(net::CClientStreamSocket* command, const char* call,
                          int32_t (telephony::CHardware::*run)(int32_t, int32_t));

@@ -785,8 +785,9 @@ TEST_F(HardwareResultsTest, EveryOperationHasACase) {
     // switch and IP telephony lists name 79 functions, seven of which have no operation; the
     // media library has 55 operations. Three operations reach the Intel IP board list, three
     // work on record files through the C run time, two route over the TDM bus, one reads an
-    // Amtelco board's next message and three reach the RTP streams of the voice channels.
-    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2 + 1 + 3));
+    // Amtelco board's next message, three reach the RTP streams of the voice channels and two
+    // the VMP contexts of the Aculab IP channels.
+    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2 + 1 + 3 + 2));
 }
 
 TEST_F(HardwareResultsTest, EachFamilyRefusesWhereItShould) {
