@@ -374,6 +374,16 @@ private:
     void ISDNEventLoop(const WorkerRun& run);
     void SendQueuedAmtelcoText(const CAmtelcoParam& record);
     void PollAmtelcoBoards();
+    // The Aculab worker's work (aculab_events.cpp): one call event, the pass over the system
+    // and IP card notifications, a call's details followed, one system notification.
+    void AculabHandler(STATE_XPARMS event);
+    void PollAculabNotifications();
+    DETAIL_XPARMS FollowCallDetails(int32_t handle, int32_t type, const STATE_XPARMS& event);
+    int32_t OnAculabSystemEvent(const ACU_SYSTEM_NOTIFICATION_PARMS& notification);
+    // The relay-digit worker's channel (relay_digit_worker.cpp), one replay and its answer.
+    tSMChannelId OpenRelayChannel();
+    void PlayRelayDigits(tSMChannelId channel, const CRelayDigitsParam& record);
+    void SendRelayDigitResult(int32_t result);
     void WorkFileHandlingParam(const CFileHandlingParam& record);
     void OpenQueuedFile(const CFileHandlingParam& record, bool voice);
     // Answers the open with -1 without touching the file, logging why.

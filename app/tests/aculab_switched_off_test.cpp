@@ -19,6 +19,7 @@ namespace {
 using ruzd::testing::MessagePayload;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 constexpr int32_t kIp = 1;
 
@@ -110,6 +111,10 @@ TEST_F(AculabSwitchedOffTest, EveryCommandEndsWithItsLineAndTheAnswersCarryMinus
     // CAPOIN, CAOPIN, CAOPOU, CADISC, CAINRI, CAACCE, CARELE, XCGETC, ACOPEN, ACCLOS, XCINRI,
     // XCACCE, CAOPIP, IPSDTM and SMREDI.
     EXPECT_EQ(Occurrences(log, "No aculab installed."), 15u);
+    // CNSTRT started neither Aculab worker.
+    EXPECT_THAT(log, HasSubstr("FileHandlingThread started"));
+    EXPECT_THAT(log, Not(HasSubstr("AculabThread started")));
+    EXPECT_THAT(log, Not(HasSubstr("RelayDigitThread started")));
 
     // The Aculab libraries lie beside the others, but the node leaves them alone.
     EXPECT_TRUE(node_->HasMapped("libdxxmt.so"));

@@ -1,7 +1,9 @@
 #pragma once
 
 // The control socket's queries of the Aculab call control and Prosody media:
-// "query acuport <port id>", "query acucall <call handle>" and "query prosody <module id>".
+// "query acuport <port id>", "query acucall <call handle>" and "query prosody <module id>";
+// and its commands of what the cards report: "acuevent", "acusys", "iptnotify", "iptstats" and
+// "acustatus".
 
 #include <optional>
 #include <string>
@@ -15,5 +17,8 @@ class Machine;
 
 // The answer to one of these queries; nullopt for other queries.
 std::optional<std::string> QueryAculab(Machine& machine, const std::vector<Word>& words);
+// The answer to one of these commands; nullopt for other commands.
+std::optional<std::string> ExecuteAculabCommand(Machine& machine, const std::string& line,
+                                                const std::vector<Word>& words);
 
 }  // namespace ruzd::boardsim

@@ -1,8 +1,9 @@
 #pragma once
 
 // The Aculab cards, their capabilities, Prosody modules and TDM switch (aculab_behaviour.cpp),
-// call control on their ports and IP telephony (aculab_call_behaviour.cpp) and the Prosody
-// media (prosody_behaviour.cpp). Included by behaviours.h.
+// call control on their ports and IP telephony (aculab_call_behaviour.cpp), what the cards
+// report (aculab_event_behaviour.cpp) and the Prosody media (prosody_behaviour.cpp). Included by
+// behaviours.h.
 
 namespace ruzd::boardsim {
 
@@ -45,6 +46,16 @@ BOARDSIM_BEHAVIOUR(ipt_card_get_media_defaults, int32_t, (IPT_MEDIA_DEFAULTS_PAR
 BOARDSIM_BEHAVIOUR(ipt_get_protocol_defaults, int32_t, (IPT_PROTOCOL_DEFAULTS_PARMS * parms))
 BOARDSIM_BEHAVIOUR(ipt_set_dtmf_handling, int32_t, (IPT_DTMF_HANDLING_PARMS * parms))
 
+BOARDSIM_BEHAVIOUR(call_event, int32_t, (STATE_XPARMS * parms))
+BOARDSIM_BEHAVIOUR(call_details, int32_t, (DETAIL_XPARMS * parms))
+BOARDSIM_BEHAVIOUR(acu_get_system_notification, int32_t, (ACU_SYSTEM_NOTIFICATION_PARMS * parms))
+BOARDSIM_BEHAVIOUR(acu_prosody_ip_get_registered_cards, int32_t,
+                   (ACU_PROSODY_IP_REGISTERED_CARDS_PARMS * parms))
+BOARDSIM_BEHAVIOUR(acu_prosody_ip_card_status, int32_t, (ACU_PROSODY_IP_CARD_STATUS_PARMS * parms))
+BOARDSIM_BEHAVIOUR(ipt_get_card_notification, int32_t, (IPT_CARD_NOTIFICATION_PARMS * parms))
+BOARDSIM_BEHAVIOUR(ipt_card_info, int32_t, (IPT_CARD_INFO_PARMS * parms))
+BOARDSIM_BEHAVIOUR(ipt_card_get_if_stats, int32_t, (IPT_IF_STATS_PARMS * parms))
+
 BOARDSIM_BEHAVIOUR(sm_channel_alloc_placed_iPsCte1_4_Mti_, int32_t,
                    (SM_CHANNEL_ALLOC_PLACED_PARMS * parms))
 BOARDSIM_BEHAVIOUR(sm_switch_channel_output_iPsCtiie1_3__, int32_t,
@@ -52,6 +63,7 @@ BOARDSIM_BEHAVIOUR(sm_switch_channel_output_iPsCtiie1_3__, int32_t,
 BOARDSIM_BEHAVIOUR(sm_switch_channel_input_iPsCtiie1_3__, int32_t,
                    (SM_SWITCH_CHANNEL_PARMS * parms))
 BOARDSIM_BEHAVIOUR(sm_channel_release_iCt, int32_t, (tSMChannelId channel))
+BOARDSIM_BEHAVIOUR(sm_play_digits_iPsCtise1_1_icr33ii__, int32_t, (SM_PLAY_DIGITS_PARMS * parms))
 BOARDSIM_BEHAVIOUR(sm_condition_input_iPsCtCte1_3_e1_2_iCte1_3_ifiUiPf_, int32_t,
                    (SM_CONDITION_INPUT_PARMS * parms))
 BOARDSIM_BEHAVIOUR(sm_condition_adjust_iPsCte1_4_i_, int32_t, (SM_CONDITION_ADJUST_PARMS * parms))

@@ -140,6 +140,8 @@ std::string Execute(Machine& machine, const std::string& line) {
         return *answer;
     if (std::optional<std::string> answer = ExecuteAmtelcoCommand(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = ExecuteAculabCommand(machine, line, words))
+        return *answer;
     if (std::optional<std::string> answer = ExecuteConferenceCommand(machine, words))
         return *answer;
     if (std::optional<std::string> answer = ExecuteSpeechCommand(machine, line, words))

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "boardsim/core/aculab_calls.h"
+#include "boardsim/core/aculab_events.h"
 #include "boardsim/core/aculab_system.h"
 #include "boardsim/core/amtelco_boards.h"
 #include "boardsim/core/amtelco_mailbox.h"
@@ -66,6 +67,7 @@ public:
     VoiceMedia& media() { return media_; }
     AculabSystem& aculab() { return aculab_; }
     AculabCalls& aculab_calls() { return aculab_calls_; }
+    AculabEvents& aculab_events() { return aculab_events_; }
     ProsodyMedia& prosody() { return prosody_; }
     ConferenceRooms& conferences() { return conferences_; }
     StationLines& stations() { return stations_; }
@@ -92,6 +94,7 @@ private:
     VoiceMedia media_{events_, devices_, bus_};  // after what it reads, stopped before
     AculabSystem aculab_;
     AculabCalls aculab_calls_;
+    AculabEvents aculab_events_;
     ProsodyMedia prosody_{aculab_};               // after the cards whose modules it checks
     ConferenceRooms conferences_{config_, bus_};  // after the bus it takes listen slots of
     StationLines stations_;

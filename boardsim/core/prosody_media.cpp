@@ -70,6 +70,15 @@ int32_t ProsodyMedia::SwitchChannel(Id channel, Kind kind, int32_t stream, int32
     return 0;
 }
 
+int32_t ProsodyMedia::PlayDigits(Id channel, const std::string& digits) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Object* object = Find(Kind::kOutput, channel);
+    if (object == nullptr)
+        return kAculabBadParameter;
+    object->digits += digits;
+    return 0;
+}
+
 int32_t ProsodyMedia::ReleaseChannel(Id channel) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = objects_.find(channel);
@@ -242,6 +251,8 @@ std::string ProsodyMedia::Describe(int32_t module) const {
                             ",out=" + IdText(object.output) + ",adjust=" + adjustments +
                             ",span=" + std::to_string(object.span) + ")";
                 }
+                if (!object.digits.empty())
+                    word += ":digits=" + object.digits;
                 break;
             case Kind::kVmpRx:
                 word += object.running ? ":running" : ":stopped";

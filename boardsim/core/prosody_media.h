@@ -31,6 +31,8 @@ public:
     // An input channel hears, an output channel sends on, a stream and slot of its module.
     int32_t SwitchChannel(Id channel, Kind kind, int32_t stream, int32_t slot);
     int32_t ReleaseChannel(Id channel);
+    // An output channel plays DTMF digits; what it played is kept, in order.
+    int32_t PlayDigits(Id channel, const std::string& digits);
 
     // An echo canceller: the input channel, cleaned of what its reference hears, to the output
     // channel; then its adjustments and span.
@@ -60,7 +62,8 @@ public:
 
     // The objects on the module in the order they were made, or "none":
     //   channel=<id>:in|out:<stream>:<slot> (:-:- before it is switched), an input channel
-    //     that cancels echo followed by :echo(ref=<id>,out=<id>,adjust=<a>+<a>,span=<n>)
+    //     that cancels echo followed by :echo(ref=<id>,out=<id>,adjust=<a>+<a>,span=<n>), an
+    //     output channel that played digits by :digits=<the digits played>
     //   vmprx=<id>:running|stopped[:<setting>...], vmptx=<id>:running|stopped:from=<source>
     //     [:<setting>...]
     //   tdmrx=<id>:<stream>:<slot>, tdmtx=<id>:<stream>:<slot>:from=<source>
@@ -82,6 +85,7 @@ private:
         Id output = 0;
         std::set<int32_t> adjustments;
         int32_t span = 0;
+        std::string digits;
         uint32_t rtp_port = 0;
         std::vector<std::string> settings;
     };

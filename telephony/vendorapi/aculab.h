@@ -75,28 +75,56 @@ struct CALL_PORT_PARMS {
 };
 static_assert(sizeof(CALL_PORT_PARMS) == 8);
 
-// The state of a call (call_event).
+// A call event (call_event): asked with handle 0 (any call) and a time-out in milliseconds;
+// the call that raised it comes back (0 when none did) with its state, a value some states
+// carry and the context number the call was opened with.
 struct STATE_XPARMS {
+    uint32_t size;
     int32_t handle;
     int32_t state;
     int32_t timeout;
-    uint8_t rfu[20];
+    int32_t value;
+    int32_t context;
+    uint8_t rfu[8];
 };
 static_assert(sizeof(STATE_XPARMS) == 32);
 
-// The details of a call (call_details).
+// The details of a call (call_details): whether they are valid, and the stream and slot of the
+// Prosody channel that carries the call.
 struct DETAIL_XPARMS {
+    uint32_t size;
     int32_t handle;
-    uint8_t details[3136];
+    int32_t rfu0;
+    int32_t valid;
+    int32_t stream;
+    int32_t ts;
+    uint8_t details[3116];
 };
 static_assert(sizeof(DETAIL_XPARMS) == 3140);
 
-// A system notification (acu_get_system_notification).
+// A system notification (acu_get_system_notification): its kind (1 card added, 2 card
+// removed, 3 and 4 resource manager running or stopped, 5 and 6 IP card registered or
+// unregistered) and the serial number of the card it concerns.
 struct ACU_SYSTEM_NOTIFICATION_PARMS {
     uint32_t size;
-    uint8_t notification[96];
+    uint32_t kind;
+    char serial_no[92];
 };
 static_assert(sizeof(ACU_SYSTEM_NOTIFICATION_PARMS) == 100);
+
+// The Prosody IP cards registered with the system (acu_prosody_ip_get_registered_cards),
+// laid out as the snapshot.
+using ACU_PROSODY_IP_REGISTERED_CARDS_PARMS = ACU_SNAPSHOT_PARMS;
+
+// The state of a Prosody IP card by serial number (acu_prosody_ip_card_status).
+struct ACU_PROSODY_IP_CARD_STATUS_PARMS {
+    uint32_t size;
+    char serial_no[32];
+    char state[100];
+    uint8_t rfu[520];
+};
+static_assert(sizeof(ACU_PROSODY_IP_CARD_STATUS_PARMS) == 656);
+static_assert(offsetof(ACU_PROSODY_IP_CARD_STATUS_PARMS, state) == 36);
 
 // Switch output: where an output time slot takes its input from. Mode 1 sends the pattern,
 // mode 2 connects the input.
@@ -139,10 +167,17 @@ struct IPT_CARD_INFO_PARMS {
 };
 static_assert(sizeof(IPT_CARD_INFO_PARMS) == 424);
 
+// The interface statistics of an IP card (ipt_card_get_if_stats).
 struct IPT_IF_STATS_PARMS {
     uint32_t size;
     int32_t card_id;
-    uint8_t stats[76];
+    uint32_t packets_in;
+    uint32_t discards_in;
+    uint32_t errors_in;
+    uint32_t packets_out;
+    uint32_t discards_out;
+    uint32_t errors_out;
+    uint8_t rfu[52];
 };
 static_assert(sizeof(IPT_IF_STATS_PARMS) == 84);
 

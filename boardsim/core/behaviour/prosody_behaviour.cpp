@@ -3,6 +3,7 @@
 // are the media's own numbers handed out as its opaque pointers.
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "boardsim/core/behaviours.h"
@@ -98,6 +99,14 @@ int32_t Behaviour<tags::sm_switch_channel_output_iPsCtiie1_3__>::Run(
 
 int32_t Behaviour<tags::sm_channel_release_iCt>::Run(tSMChannelId channel) {
     return Media().ReleaseChannel(IdOf(channel));
+}
+
+int32_t Behaviour<tags::sm_play_digits_iPsCtise1_1_icr33ii__>::Run(SM_PLAY_DIGITS_PARMS* parms) {
+    if (parms == nullptr || parms->type != kSMDigitTypeDtmf)
+        return kAculabBadParameter;
+    return Media().PlayDigits(
+        IdOf(parms->channel),
+        std::string(parms->digits, strnlen(parms->digits, sizeof parms->digits)));
 }
 
 int32_t Behaviour<tags::sm_condition_input_iPsCtCte1_3_e1_2_iCte1_3_ifiUiPf_>::Run(
