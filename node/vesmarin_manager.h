@@ -431,8 +431,12 @@ private:
     void RestartListenerWhileUnconnected(int64_t now);
     // Armed at midnight, run at two in the morning, local time.
     void DailyCleanUp();
+    // Every minute, the interface statistics of the open Aculab IP cards, to the log.
+    void LogAculabCardStatistics(int64_t now);
     CTormbelNotifier tormbel_;
     bool daily_clean_up_armed_ = false;
+    // When the tick next logs the Aculab IP cards' statistics (seconds since 1970).
+    int64_t next_card_statistics_ = 0;
 
     // --- ISDN call-control commands ---
     void AnswerChannelState(net::CClientStreamSocket* command,
