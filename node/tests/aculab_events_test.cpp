@@ -245,6 +245,37 @@ TEST_F(AculabEventsTest, DigitsArePlayedIntoTheRelaySlot) {
     EXPECT_THAT(Prosody(kFirstModule), Not(HasSubstr(":64:121")));
 }
 
+TEST_F(AculabEventsTest, ASessionHearsItsCallPlaysDigitsAndEndsWithItsConnection) {
+    OpenWaitingChannel();
+    peer_->SendInts(kDXOPEN, next_id_++, {5, 1, 1});
+    StartWorkers();
+
+    ASSERT_EQ(Control("acuevent 4096 2 stream=64 slot=3"), "OK");
+    const std::optional<testing::Payload> call = NextMessage(21);
+    ASSERT_TRUE(call);
+    EXPECT_EQ(LeadingInts(*call, 6), (std::vector<int32_t>{21, 1, 18, 0, 2, 4096}));
+    EXPECT_THAT(statuses_.statuses(), Contains(PortStatus{18, 1, "Busy"}));
+    Replay({5, kVoice}, "123#");
+    EXPECT_EQ(LeadingInts(*NextMessage(26)), (std::vector<int32_t>{26, 0}));
+    EXPECT_THAT(Prosody(kFirstModule), EndsWith(":out:64:121:digits=123#"));
+    ASSERT_EQ(Control("acusys 3"), "OK");
+    const std::optional<testing::Payload> notice = NextMessage(29);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(LeadingInts(*notice, 2), (std::vector<int32_t>{29, 0}));
+
+    // The central server goes: its call is ended and the cards closed.
+    peer_.reset();
+    ASSERT_TRUE(ruzd::testing::Eventually([this] {
+        return Control("query aculab SER-IP1") ==
+               "OK id=16385 open=0 call=0 switch=0 speech=0 ipt=0 modules=0";
+    }));
+    EXPECT_EQ(CountCalls("call_disconnect"), 1u);
+    EXPECT_EQ(CountCalls("call_release"), 1u);
+    EXPECT_EQ(Control("query acucall 4096"), "ERR no Aculab call 4096");
+    EXPECT_EQ(Prosody(kFirstModule), "OK none");
+    EXPECT_FALSE(manager_->IsWorkerRunning(Worker::kAculab));
+}
+
 class AculabRelayWithoutProsodyTest : public AculabNodeTest {
 protected:
     std::string Boards() const override {
