@@ -276,6 +276,41 @@ TEST_F(AculabEventsTest, ASessionHearsItsCallPlaysDigitsAndEndsWithItsConnection
     EXPECT_FALSE(manager_->IsWorkerRunning(Worker::kAculab));
 }
 
+// Aculab IP channels beside the Global Call IP channels of Intel IP boards.
+class AculabBesideGlobalCallTest : public AculabNodeTest {
+protected:
+    std::string Boards() const override {
+        return "network 1 30\nip 2 4\naculab SER-IP1 0xF ports=2 porttype=36 modules=2\n";
+    }
+};
+
+TEST_F(AculabBesideGlobalCallTest, TheShutDownEndsBothCallsOfAnAculabChannel) {
+    constexpr int32_t kGCOPEN = 127;
+    constexpr int32_t kGlobalCallIp = 7;
+    Send(kACOPEN, {});
+    Send(kCAOPPO, {1, kIp});
+    OpenChannel(1, 1, 1);
+    Send(kSMVMPR, {1});
+    ASSERT_EQ(ReplyInts(25), (std::vector<int32_t>{25, 1, 0}));
+    SendRecord(kCAOPIN, 1, 0, {});
+    SendRecord(kCAOPOU, 1, 0, {});
+    Send(kGCOPEN, {kGlobalCallIp, 5});
+    Sync();
+    int32_t handle = -1;
+    ASSERT_TRUE(manager_->Devices().GetDeviceHandle(5, kGlobalCallIp, &handle));
+
+    manager_->SafeCloseAllChannels();
+    EXPECT_EQ(CountCalls("call_disconnect"), 2u);
+    EXPECT_EQ(CountCalls("call_release"), 2u);
+    EXPECT_EQ(CountCalls("sm_vmprx_destroy_iVr"), 1u);
+    EXPECT_EQ(manager_->Devices().Ip().Size(), 0u);
+    const std::vector<std::string> lines = DebugLines();
+    EXPECT_THAT(lines, Contains(EndsWith("call_disconnect ldev=1 Handle=4096 RET=0")));
+    EXPECT_THAT(lines, Contains(EndsWith("call_release handle=4097 RC=0")));
+    EXPECT_THAT(lines, Contains(EndsWith("vl_close ldev=5 RET=0")));
+    EXPECT_THAT(statuses_.StatusLines(), ::testing::IsSupersetOf({"18/1 Closed", "7/5 Closed"}));
+}
+
 class AculabRelayWithoutProsodyTest : public AculabNodeTest {
 protected:
     std::string Boards() const override {
