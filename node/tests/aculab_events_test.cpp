@@ -121,6 +121,13 @@ TEST_F(AculabEventsTest, CallEventsReachTheCentralServer) {
     ASSERT_EQ(Control("acuevent 4096 4 stream=64 slot=7"), "OK");
     ASSERT_TRUE(NextMessage(21));
     EXPECT_EQ(CountCalls("sw_set_output"), outputs);
+    // Details that cannot be read go all the same, empty.
+    ASSERT_EQ(Control("fail call_details -1 1"), "OK");
+    ASSERT_EQ(Control("acuevent 4096 0x20 stream=65 slot=9"), "OK");
+    event = NextMessage(21);
+    ASSERT_TRUE(event);
+    EXPECT_EQ(LeadingInts(*event, 7), (std::vector<int32_t>{21, 1, 18, 0, 0x20, 4096, 3140}));
+    EXPECT_EQ(tables.GetProsodyStream(channel), 64);
 
     // The incoming call gone, its handle is forgotten.
     ASSERT_EQ(Control("acuevent 4096 8"), "OK");
@@ -147,15 +154,17 @@ TEST_F(AculabEventsTest, CallEventsReachTheCentralServer) {
 
 TEST_F(AculabEventsTest, EveryFifthIdlePollLooksAtTheNotifications) {
     OpenBoards();
+    // A failing poll is no idle one.
+    ASSERT_EQ(Control("fail call_event -1 2"), "OK");
     StartWorkers();
     ASSERT_TRUE(ruzd::testing::Eventually(
         [this] { return CountCalls("acu_get_system_notification") >= 2; }));
     std::vector<std::string> polls = Polls();
-    polls.resize(12);
+    polls.resize(14);
     const std::string event = "call_event(";
     const std::string system = "acu_get_system_notification(";
-    EXPECT_THAT(polls, ElementsAre(event, event, event, event, event, system, event, event, event,
-                                   event, event, system));
+    EXPECT_THAT(polls, ElementsAre(event, event, event, event, event, event, event, system, event,
+                                   event, event, event, event, system));
 
     // The resource manager concerns no port; an IP card's notice goes to each of its ports.
     ASSERT_EQ(Control("acusys 3"), "OK");
