@@ -1,6 +1,7 @@
 // The simulated Aculab call control and Prosody media through the node's tables: what each
 // function refuses (a port opened twice, a call in the wrong state, ids of the wrong kind or of
-// nothing) and what goes with the object that held it.
+// nothing) and what goes with the object that held it; what the cards report when the control
+// socket has queued nothing, and what it refuses to queue.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "telephony/lib_cl_lib.h"
+#include "telephony/lib_iptel_lib.h"
 #include "telephony/lib_res_lib.h"
 #include "telephony/lib_ting.h"
 #include "telephony/sized_record.h"
@@ -18,6 +20,7 @@ namespace ruzd::boardsim {
 namespace {
 
 using telephony::CLibCL_Lib;
+using telephony::CLibIpTel_Lib;
 using telephony::CLibRes_Lib;
 using telephony::CLibTiNG;
 using telephony::SizedRecord;
@@ -118,6 +121,44 @@ TEST_F(AculabMediaTest, MediaIdsAreCheckedAndGoWithWhatHeldThem) {
     EXPECT_EQ(VendorCall(&media_, &CLibTiNG::sm_close_module_iPsMt_, &module), 0);
     EXPECT_EQ(Control("query prosody 101"), "OK none");
     EXPECT_EQ(VendorCall(&media_, &CLibTiNG::sm_channel_release_iCt, output), -1);
+}
+
+TEST_F(AculabMediaTest, TheCardsReportOnlyWhatWasQueued) {
+    STATE_XPARMS event = SizedRecord<STATE_XPARMS>();
+    event.handle = 77;
+    EXPECT_EQ(VendorCall(&call_, &CLibCL_Lib::call_event, &event), 0);
+    EXPECT_EQ(event.handle, 0);
+    EXPECT_EQ(Control("acuevent 4096 2"), "ERR no Aculab call 4096");
+    EXPECT_THAT(Control("acuevent 4096 2 stream=64"), HasSubstr("ERR usage"));
+    EXPECT_EQ(Control("iptnotify SER-X 1"), "ERR no Aculab card SER-X");
+
+    // A notification is taken once.
+    ASSERT_EQ(Control("acusys 5 SER-A"), "OK");
+    ACU_SYSTEM_NOTIFICATION_PARMS notice = SizedRecord<ACU_SYSTEM_NOTIFICATION_PARMS>();
+    EXPECT_EQ(VendorCall(&resource_, &CLibRes_Lib::acu_get_system_notification, &notice), 0);
+    EXPECT_EQ(notice.kind, 5u);
+    EXPECT_STREQ(notice.serial_no, "SER-A");
+    EXPECT_EQ(VendorCall(&resource_, &CLibRes_Lib::acu_get_system_notification, &notice), 0);
+    EXPECT_EQ(notice.kind, 0u);
+
+    // The IP card's notice once, its state until changed; an unknown card has none.
+    CLibIpTel_Lib ipt{"IpTel_Lib.dll"};
+    ASSERT_EQ(Control("iptnotify SER-A 3"), "OK");
+    IPT_CARD_NOTIFICATION_PARMS card = SizedRecord<IPT_CARD_NOTIFICATION_PARMS>();
+    card.card_id = kCard;
+    EXPECT_EQ(VendorCall(&ipt, &CLibIpTel_Lib::ipt_get_card_notification, &card), 0);
+    EXPECT_EQ(card.notification, 3);
+    EXPECT_EQ(VendorCall(&ipt, &CLibIpTel_Lib::ipt_get_card_notification, &card), 0);
+    EXPECT_EQ(card.notification, 0);
+    ACU_PROSODY_IP_CARD_STATUS_PARMS status = SizedRecord<ACU_PROSODY_IP_CARD_STATUS_PARMS>();
+    std::string("SER-A").copy(status.serial_no, 5);
+    EXPECT_EQ(VendorCall(&resource_, &CLibRes_Lib::acu_prosody_ip_card_status, &status), 0);
+    EXPECT_STREQ(status.state, "In service");
+    ASSERT_EQ(Control("acustatus SER-A Booting  up"), "OK");
+    EXPECT_EQ(VendorCall(&resource_, &CLibRes_Lib::acu_prosody_ip_card_status, &status), 0);
+    EXPECT_STREQ(status.state, "Booting  up");
+    std::string("SER-B").copy(status.serial_no, 5);
+    EXPECT_EQ(VendorCall(&resource_, &CLibRes_Lib::acu_prosody_ip_card_status, &status), -2);
 }
 
 }  // namespace
