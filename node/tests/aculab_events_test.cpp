@@ -129,10 +129,18 @@ TEST_F(AculabEventsTest, CallEventsReachTheCentralServer) {
     EXPECT_EQ(LeadingInts(*event, 7), (std::vector<int32_t>{21, 1, 18, 0, 0x20, 4096, 3140}));
     EXPECT_EQ(tables.GetProsodyStream(channel), 64);
 
-    // The incoming call gone, its handle is forgotten.
-    ASSERT_EQ(Control("acuevent 4096 8"), "OK");
+    // Each call gone, the handle of its direction is forgotten.
+    SendRecord(kCAOPOU, 1, 0, {});
+    Sync();
+    ASSERT_EQ(Control("acuevent 4097 1"), "OK");
     ASSERT_TRUE(NextMessage(21));
     int32_t call = -1;
+    tables.GetAculabCallHandle(channel, AculabHandleTables::kOutgoingCall, &call);
+    EXPECT_EQ(call, 0);
+    tables.GetAculabCallHandle(channel, AculabHandleTables::kIncomingCall, &call);
+    EXPECT_EQ(call, 4096);
+    ASSERT_EQ(Control("acuevent 4096 8"), "OK");
+    ASSERT_TRUE(NextMessage(21));
     tables.GetAculabCallHandle(channel, AculabHandleTables::kIncomingCall, &call);
     EXPECT_EQ(call, 0);
 
