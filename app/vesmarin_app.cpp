@@ -32,16 +32,11 @@ int64_t WallMillis() {
         .count();
 }
 
-// Without a window nobody can answer a box: it goes to the debug log, to the event log when a
-// service runs the node, and to stderr, and the default button answers at once.
-platform::MessageBoxPresenter HeadlessMessageBox(CVesmarinService* service) {
-    return [service](const std::string& text, const std::string& caption, uint32_t style) {
-        node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
-                         "DoMessageBox " + text);
-        if (service != nullptr) {
-            service->ReportMessage(text);
-        }
-        return platform::LogMessageBox(text, caption, style);
+// Without a window of its own the node hands its boxes to the application, which asks the
+// windows attached over the local GUI link.
+platform::MessageBoxPresenter HeadlessMessageBox(CVesmarinApp* app) {
+    return [app](const std::string& text, const std::string& caption, uint32_t style) {
+        return app->DoMessageBox(text, caption, style);
     };
 }
 
@@ -96,7 +91,7 @@ bool CVesmarinApp::InitInstance() {
         foundation::g_nTraceLevel = *options_.traceLevel;
     }
     if (!IsWindowMode()) {
-        platform::SetMessageBoxPresenter(HeadlessMessageBox(service_));
+        platform::SetMessageBoxPresenter(HeadlessMessageBox(this));
     }
 
     if (!IsGUIClient()) {
@@ -118,13 +113,53 @@ bool CVesmarinApp::InitInstance() {
     last_timer_millis_ = WallMillis();
 
     if (!IsWindowMode()) {
+        CreateGuiLink();
         CreateManager();
+        // Windows are let in once the node has started: a refused start leaves the link's port
+        // and registry values alone.
+        if (exit_code_ != kFatalExitCode) {
+            GuiLink()->Listen();
+        }
     }
 
     foundation::TimeTools::RegisterTimeChangeListener({}, thread_.id(), kWmSystemTimeChanged);
     foundation::TimeTools::RegisterShiftListener({}, thread_.id(),
                                                  foundation::WM_TIMETOOLS_TIME_CHANGED);
     return true;
+}
+
+std::shared_ptr<CVesmarinCallbackSocket> CVesmarinApp::GuiLink() const {
+    std::lock_guard lock(manager_lock_);
+    return gui_link_;
+}
+
+void CVesmarinApp::CreateGuiLink() {
+    CVesmarinCallbackSocket::DebugSettingsAccess access;
+    access.get = [this] { return GetDebugSettings(); };
+    access.set = [this](const DebugSettings& settings) { SetDebugSettings(settings); };
+    std::shared_ptr<CVesmarinCallbackSocket> previous;
+    {
+        std::lock_guard lock(manager_lock_);
+        previous.swap(gui_link_);
+    }
+    previous.reset();
+    auto link = std::make_shared<CVesmarinCallbackSocket>(std::move(access));
+    std::lock_guard lock(manager_lock_);
+    gui_link_ = std::move(link);
+}
+
+int CVesmarinApp::DoMessageBox(const std::string& text, const std::string& caption, uint32_t type) {
+    node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
+                     "DoMessageBox " + text);
+    if (service_ != nullptr) {
+        service_->ReportMessage(text);
+    }
+    std::shared_ptr<CVesmarinCallbackSocket> link = GuiLink();
+    if (!link || !link->HasWindows()) {
+        // Nobody can answer: the box goes to stderr and its default button answers.
+        return platform::LogMessageBox(text, caption, type);
+    }
+    return link->ShowMessageBox(IsApplicationThread(), text, type, 0);
 }
 
 void CVesmarinApp::CreateManager() {
@@ -141,7 +176,7 @@ void CVesmarinApp::CreateManager() {
         manager_ = manager;
     }
     try {
-        manager->Initialise(nullptr);
+        manager->Initialise(GuiLink().get());
     } catch (const node::CExceptionCM& error) {
         // The manager is half built: it goes, and the bare message is passed on. A fatal error
         // ends the application thread.
@@ -219,6 +254,17 @@ int CVesmarinApp::ExitInstance() {
         manager->StopAllThreads();
     }
     manager.reset();
+    // The manager reported to the link to the end; now the link goes, and a box still waiting
+    // for a window's answer ends.
+    std::shared_ptr<CVesmarinCallbackSocket> link;
+    {
+        std::lock_guard lock(manager_lock_);
+        link.swap(gui_link_);
+    }
+    if (link) {
+        link->Shut();
+    }
+    link.reset();
     // Whatever stream a manager left behind ends before the log does.
     telephony::RTPStreamStopAll();
     telephony::RTPStreamRemoveAll();
@@ -242,11 +288,22 @@ int CVesmarinApp::ExitInstance() {
 }
 
 DebugSettings CVesmarinApp::GetDebugSettings() const {
+    if (IsGUIClient()) {
+        std::lock_guard lock(manager_lock_);
+        return service_debug_settings_;
+    }
     DebugSettings settings = GetDebugSettingsFromRegistry();
     std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile();
     settings.enabled = log && log->IsEnabled() ? 1 : 0;
     settings.traceLevel = foundation::g_nTraceLevel.load();
     return settings;
+}
+
+void CVesmarinApp::StoreServiceDebugSettings(const DebugSettings& settings) {
+    if (IsGUIClient()) {
+        std::lock_guard lock(manager_lock_);
+        service_debug_settings_ = settings;
+    }
 }
 
 void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {

@@ -17,6 +17,7 @@
 
 #include "app/application_options.h"
 #include "app/debug_settings.h"
+#include "app/gui_link/callback_socket.h"
 #include "foundation/app_hooks.h"
 #include "foundation/time_tools.h"
 #include "node/vesmarin_manager.h"
@@ -53,11 +54,22 @@ public:
     int ExitInstance();
 
     bool IsGUIClient() const { return GetRunMode() == foundation::kRunModeAttachedWindow; }
+    // In mode 3 the service's settings as it last sent them; otherwise those in force here.
     DebugSettings GetDebugSettings() const;
     void SetDebugSettings(const DebugSettings& settings);
+    // Keeps the service's settings in mode 3; does nothing in the other modes.
+    void StoreServiceDebugSettings(const DebugSettings& settings);
+
+    // Without a window: the text goes to the debug log (and to the event log under the
+    // service), and the attached windows are asked; the first answer is the result. No window
+    // attached: the default button, at once.
+    int DoMessageBox(const std::string& text, const std::string& caption, uint32_t type);
 
     // A copy of the manager pointer, empty while there is none.
     std::shared_ptr<node::CVesmarinManager> Manager() const;
+    // The service side of the local GUI link; empty in the window modes and once the
+    // application has ended.
+    std::shared_ptr<CVesmarinCallbackSocket> GuiLink() const;
     const ApplicationOptions& Options() const { return options_; }
 
     // foundation::AppHooks
@@ -67,6 +79,7 @@ public:
 private:
     void OnTimer(uintptr_t timerId);
     void OnSystemTimeChanged();
+    void CreateGuiLink();
     void CreateManager();
 
     const std::vector<std::string> arguments_;
@@ -78,6 +91,8 @@ private:
     // The manager is shared between the application thread and threads that stop it.
     mutable std::mutex manager_lock_;
     std::shared_ptr<node::CVesmarinManager> manager_;
+    std::shared_ptr<CVesmarinCallbackSocket> gui_link_;
+    DebugSettings service_debug_settings_;
 
     uint32_t one_second_timer_ = 0;
     uint32_t five_second_timer_ = 0;

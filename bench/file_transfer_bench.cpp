@@ -24,13 +24,12 @@
 #include "net/orvanthella_file_socket_thread.h"
 #include "testing/file_peer.h"
 #include "testing/loopback_socket.h"
+#include "testing/offering_file_socket.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using ruzd::net::COrvanthellaFileSocket;
 using ruzd::net::COrvanthellaFileSocketThread;
-using ruzd::net::SocketReactor;
 using ruzd::testing::FilePeer;
 
 constexpr size_t kFileSize = 64u << 20;
@@ -157,29 +156,14 @@ BENCHMARK(BM_InMemoryRc4InflateWrite)
     ->UseManualTime()
     ->Iterations(5);
 
-// A connection socket that offers encryption as well as compression.
-class EncryptingFileSocket : public COrvanthellaFileSocket {
-public:
-    using COrvanthellaFileSocket::COrvanthellaFileSocket;
-
-protected:
-    void GetDefaultConnectionProperties(bool& encrypt, bool& compress) override {
-        encrypt = true;
-        compress = true;
-    }
-};
-
 // A node with its file-transfer listener in a folder of its own, and an authorised peer.
 class PushSetup {
 public:
     PushSetup() {
         ruzd::foundation::CRegistry("Pelwix").WriteDword("MaximumFileCacheSyncSizeMB", 128);
         port_ = ruzd::testing::FreePort();
-        thread_ = std::make_unique<COrvanthellaFileSocketThread>(
-            nullptr, port_,
-            [](std::shared_ptr<SocketReactor> reactor, COrvanthellaFileSocketThread* thread) {
-                return std::make_shared<EncryptingFileSocket>(std::move(reactor), thread);
-            });
+        thread_ =
+            std::make_unique<COrvanthellaFileSocketThread>(nullptr, port_, sockets_.Factory());
         thread_->SetRequestTimeoutSeconds(600);
         thread_->SetCentralAddress("127.0.0.1");
         peer_ = std::make_unique<FilePeer>(port_);
@@ -198,11 +182,14 @@ public:
 
     // Has the node ask for a file and answers with a TXFILE of `data`, encoded before the clock
     // starts; the seconds from its first byte on the wire to the node's return from the
-    // request with the file written, or none when the push failed.
+    // request with the file written, or none when the push failed. The node knows the file's
+    // size and CRC-32, as the file cache tells it, and checks them.
     std::optional<double> Push(const std::vector<uint8_t>& data) {
+        const ruzd::net::ExpectedFile expected{
+            data.size(), static_cast<uint32_t>(crc32_z(0, data.data(), data.size()))};
         auto request = std::async(std::launch::async, [&] {
             std::string local = ".\\FileCache\\pushed.vox";
-            return thread_->RequestFile("C:\\VOX\\PUSHED.VOX", local);
+            return thread_->RequestFile("C:\\VOX\\PUSHED.VOX", local, expected);
         });
         const std::optional<std::string> line = peer_->ReadLine();
         if (!line) {
@@ -229,6 +216,7 @@ public:
     }
 
 private:
+    ruzd::testing::OfferingFileSockets sockets_{true, true};
     uint16_t port_ = 0;
     std::unique_ptr<COrvanthellaFileSocketThread> thread_;
     std::unique_ptr<FilePeer> peer_;

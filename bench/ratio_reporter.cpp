@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -77,43 +78,73 @@ private:
     std::map<std::string, std::map<std::string, double>> counters_;
 };
 
-void PrintRatio(const Ratio& ratio, const RateCollector& collector) {
-    std::string target = "no target";
-    if (ratio.target_percent > 0) {
-        char text[32];
-        std::snprintf(text, sizeof text, "target >= %.0f%%", ratio.target_percent);
-        target = text;
+// The target as a line shows it, "no target" when none is set (0).
+std::string TargetText(const char* format, double target) {
+    if (target <= 0) {
+        return "no target";
     }
+    char text[64];
+    std::snprintf(text, sizeof text, format, target);
+    return text;
+}
+
+// One line: the label, the value (or "not measured"), the target, and " below target" when
+// the target was missed or could not be judged for want of a value.
+void PrintLine(const std::string& label, const std::optional<std::string>& value, double target,
+               const std::string& target_text, bool missed) {
+    const bool marked = target > 0 && (!value || missed);
+    std::printf("%s: %s (%s)%s\n", label.c_str(), value ? value->c_str() : "not measured",
+                target_text.c_str(), marked ? " below target" : "");
+}
+
+std::string Formatted(const char* format, double value, const char* unit = "") {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value, unit);
+    return text;
+}
+
+void PrintRatio(const Ratio& ratio, const RateCollector& collector) {
     const double measured = collector.Rate(ratio.measured);
     const double baseline = collector.Rate(ratio.baseline);
+    std::optional<std::string> value;
+    // Judged as printed, so that a line never shows its target met and missed at once.
+    double percent = 0;
     if (measured > 0 && baseline > 0) {
-        std::printf("%s: %.0f%% (%s)\n", ratio.label.c_str(), 100.0 * measured / baseline,
-                    target.c_str());
-    } else {
-        std::printf("%s: not measured (%s)\n", ratio.label.c_str(), target.c_str());
+        percent = std::round(100.0 * measured / baseline);
+        value = Formatted("%.0f%%", percent);
     }
+    PrintLine(ratio.label, value, ratio.target_percent,
+              TargetText("target >= %.0f%%", ratio.target_percent), percent < ratio.target_percent);
 }
 
 void PrintFigure(const Figure& figure, const RateCollector& collector) {
-    std::string target = "no target";
-    if (figure.target_below > 0) {
-        char text[48];
-        std::snprintf(text, sizeof text, "target < %g %s", figure.target_below,
-                      figure.unit.c_str());
-        target = text;
+    const std::optional<double> measured = collector.Counter(figure.benchmark, figure.counter);
+    std::optional<std::string> value;
+    if (measured) {
+        value = Formatted("%.3f %s", *measured, figure.unit.c_str());
     }
-    if (const std::optional<double> value = collector.Counter(figure.benchmark, figure.counter)) {
-        std::printf("%s: %.3f %s (%s)\n", figure.label.c_str(), *value, figure.unit.c_str(),
-                    target.c_str());
-    } else {
-        std::printf("%s: not measured (%s)\n", figure.label.c_str(), target.c_str());
+    PrintLine(figure.label, value, figure.target_below,
+              TargetText(("target < %g " + figure.unit).c_str(), figure.target_below),
+              measured && *measured >= figure.target_below);
+}
+
+void PrintCost(const CostRatio& cost, const RateCollector& collector) {
+    const std::optional<double> measured = collector.Counter(cost.measured, cost.counter);
+    const std::optional<double> baseline = collector.Counter(cost.baseline, cost.counter);
+    std::optional<std::string> value;
+    double times = 0;
+    if (measured && baseline && *measured > 0 && *baseline > 0) {
+        times = std::round(100.0 * *measured / *baseline) / 100.0;
+        value = Formatted("%.2fx", times);
     }
+    PrintLine(cost.label, value, cost.target_times, TargetText("target <= %gx", cost.target_times),
+              times > cost.target_times);
 }
 
 }  // namespace
 
 int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
-                  const std::vector<Figure>& figures) {
+                  const std::vector<Figure>& figures, const std::vector<CostRatio>& costs) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
@@ -128,6 +159,9 @@ int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
     }
     for (const Figure& figure : figures) {
         PrintFigure(figure, collector);
+    }
+    for (const CostRatio& cost : costs) {
+        PrintCost(cost, collector);
     }
     std::fflush(stdout);
     return 0;

@@ -6,7 +6,10 @@
 //   debug log, 4 threads vs one write(2) per line: 165% (target >= 300%)
 //
 // The table goes to standard error and the ratio lines to standard output, so that ./bench.sh
-// can gather the ratios of every program into one summary.
+// can gather the ratios of every program into one summary. A line whose target was missed (or
+// could not be measured) ends with "below target", which ./bench.sh counts:
+//
+//   debug log, 4 threads vs one write(2) per line: 165% (target >= 300%) below target
 
 #include <string>
 #include <vector>
@@ -35,9 +38,23 @@ struct Figure {
     double target_below = 0;
 };
 
+// A cost that a benchmark reports as one of its counters (processor time per call), as a multiple
+// of its baseline's, printed after the figures:
+//
+//   node CPU per call, 32 connections vs the minimal node: 1.42x (target <= 2x)
+struct CostRatio {
+    std::string label;
+    std::string measured;
+    std::string baseline;
+    std::string counter;  // "cpu_us_per_call"
+    // The multiple the measured cost should stay within; 0 when none is set.
+    double target_times = 0;
+};
+
 // Rates are items per second, else bytes per second; a benchmark repeated (with
 // --benchmark_repetitions) counts with its median.
 int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
-                  const std::vector<Figure>& figures = {});
+                  const std::vector<Figure>& figures = {},
+                  const std::vector<CostRatio>& costs = {});
 
 }  // namespace ruzd::bench

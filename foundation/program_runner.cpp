@@ -84,7 +84,8 @@ public:
                 }
                 wait_ms = static_cast<int>(std::min<int64_t>(left.count(), kPollSliceMs));
             }
-            if (pipe_.WaitReadable(wait_ms)) {
+            // The child's end cuts the wait short: a program that ends at once costs no slice.
+            if (child.WaitForOutputOrEnd(pipe_, wait_ms)) {
                 ReadChunk(kChunkBytes);
             }
         }

@@ -14,6 +14,7 @@
 #include "foundation/trace.h"
 #include "platform/message_box.h"
 #include "platform/thread.h"
+#include "platform/timed_mutex.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -28,7 +29,7 @@ struct MessageBoxRequest {
 // The queue and the one worker. The lock is never held while a box is shown, so that queuing
 // and stopping never wait for the user.
 struct MessageBoxQueue {
-    std::timed_mutex lock;
+    platform::TimedMutex lock;
     std::condition_variable_any changed;
     std::deque<std::unique_ptr<MessageBoxRequest>> waiting;
     bool worker_running = false;
@@ -55,13 +56,13 @@ void RunWorker() {
     MessageBoxQueue& queue = Queue();
     ThreadNames::Set(platform::CurrentThreadId(), "ThreadedMessageBox");
     {
-        std::lock_guard<std::timed_mutex> guard(queue.lock);
+        std::lock_guard<platform::TimedMutex> guard(queue.lock);
         queue.worker_thread = platform::CurrentThreadId();
     }
     for (;;) {
         std::unique_ptr<MessageBoxRequest> request;
         {
-            std::lock_guard<std::timed_mutex> guard(queue.lock);
+            std::lock_guard<platform::TimedMutex> guard(queue.lock);
             if (queue.waiting.empty()) {
                 queue.worker_running = false;
                 queue.worker_thread = 0;
@@ -84,7 +85,7 @@ void RunWorker() {
               "GUI: User responded to MessageBox: Text='%s', Type=%u=%s, Result=%u=%s",
               request->text.c_str(), request->type, MessageBoxTypeName(request->type), result,
               MessageBoxResultName(result));
-        std::lock_guard<std::timed_mutex> guard(queue.lock);
+        std::lock_guard<platform::TimedMutex> guard(queue.lock);
         if (queue.shown == request.get()) {
             Write(request->answer, result);
         }
@@ -119,7 +120,7 @@ void ThreadedMessageBox(int /*reserved*/, std::string_view text, std::string_vie
           request->text.c_str(), type, MessageBoxTypeName(type));
 
     MessageBoxQueue& queue = Queue();
-    std::unique_lock<std::timed_mutex> guard(queue.lock, std::defer_lock);
+    std::unique_lock<platform::TimedMutex> guard(queue.lock, std::defer_lock);
     if (!guard.try_lock_for(std::chrono::milliseconds(kMessageBoxQueueWaitMs))) {
         Write(request->answer, kMessageBoxDropped);
         return;
@@ -145,7 +146,7 @@ void ThreadedMessageBox(std::string_view text) {
 
 void StopThreadedMessageBox() {
     MessageBoxQueue& queue = Queue();
-    std::unique_lock<std::timed_mutex> guard(queue.lock);
+    std::unique_lock<platform::TimedMutex> guard(queue.lock);
     queue.waiting.clear();
     queue.shown = nullptr;
     if (queue.worker_thread == platform::CurrentThreadId()) {

@@ -182,7 +182,7 @@ void CAsyncSocketEx::ResetConnectionState() {
         transform_.SetEncryption(encryption_configured_);
         transform_.SetCompression(compression_configured_);
     }
-    block_ = PendingBlock{};
+    DropPendingBlock();
 }
 
 void CAsyncSocketEx::SetTextMode(bool autoDetect, bool wide) {
@@ -375,8 +375,6 @@ void CAsyncSocketEx::OnConnect(int error) {
 }
 
 bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
-    // Holds the new socket for the length of the handshake.
-    const std::shared_ptr<AsyncSocket> held = newSocket.shared_from_this();
     {
         platform::CriticalSectionLock guard(newSocket.commands_lock_);
         if (newSocket.commands_.empty()) {
@@ -389,14 +387,32 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer) {
         newSocket.handshake_.Reset();
         return false;
     }
-    newSocket.RunHandshake(kAcceptingHandshakeMs);
-    if (!newSocket.handshake_.Finish(link)) {
-        newSocket.line_fill_ = 0;
-    }
+    newSocket.LimitAcceptingHandshake();
     return true;
 }
 
+void CAsyncSocketEx::LimitAcceptingHandshake() {
+    const std::shared_ptr<SocketReactor> reactor = Reactor();
+    if (!reactor) {
+        return;
+    }
+    reactor->PostAfter(kAcceptingHandshakeMs, [weak = weak_from_this()] {
+        const auto self = std::static_pointer_cast<CAsyncSocketEx>(weak.lock());
+        if (!self || !self->IsOpen()) {
+            return;
+        }
+        HandshakeLink link(*self);
+        const bool completed = self->handshake_.Finish(link);
+        if (!completed) {
+            self->line_fill_ = 0;
+        }
+        self->OnAcceptingHandshakeOver(completed);
+    });
+}
+
 void CAsyncSocketEx::OnClose(int error) {
+    // What the peer was sending will not come whole any more.
+    DropPendingBlock();
     SetAuthorised(false);
     handshake_.Reset();
     {

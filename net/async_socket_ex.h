@@ -19,6 +19,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,9 @@ public:
     // What one received piece may inflate to is twice the longest block (at least this) and a
     // line; a piece that inflates further ends the connection.
     static constexpr size_t kMinInflateBlock = 256 << 10;
+    // The most taken at a time of what a received piece inflates to, and of a block that is
+    // streamed or read past: the memory a block costs, however large it is.
+    static constexpr size_t kReceivePiece = 256 << 10;
     // Report lengths of the failure hooks.
     static constexpr size_t kReportedWordLength = 16;
     static constexpr size_t kReportedParametersLength = 128;
@@ -75,8 +79,10 @@ public:
     // Connects; the handshake runs when the connection is made (OnConnect).
     bool ConnectTo(const std::string& host, uint16_t port) { return Connect(host, port); }
 
-    // The accepting side: takes a waiting connection into `newSocket` and runs its handshake
-    // (up to a second). False when nothing could be accepted.
+    // The accepting side: takes a waiting connection into `newSocket` and begins its handshake,
+    // which the peer's lines carry on as they arrive; the accepting thread never waits for them.
+    // kAcceptingHandshakeMs later the handshake is over (OnAcceptingHandshakeOver). False when
+    // nothing could be accepted.
     bool Accept(CAsyncSocketEx& newSocket, sockaddr_in* peer = nullptr);
 
     virtual bool SendText(const std::string& text);
@@ -149,11 +155,13 @@ protected:
     virtual void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                        const std::string& error);
     virtual void OnHeartbeatRoundTrip(int64_t milliseconds);
-    // Whether the block announced by a command line is wanted; an unwanted one is read past.
-    virtual bool WantsBlock(const std::string& word, const SocketParameters& parameters);
     // The peer broke the protocol (`reason`), and the connection is ended right after.
     virtual void OnProtocolViolation(const std::string& reason);
     virtual void OnPeerTime(const std::string& text);
+    // An accepted connection's handshake time is over, on the socket's thread: `completed`
+    // false when the peer did not finish it, what it sent being dropped and the connection going
+    // on with the configured settings.
+    virtual void OnAcceptingHandshakeOver(bool /*completed*/) {}
 
     void OnReceive(int error) override;
     void OnSend(int error) override;
@@ -180,7 +188,10 @@ private:
         bool discard = false;
         size_t length = 0;
         size_t received = 0;
+        // Gathered whole for a block handler, or handed on as it comes to a stream handler's
+        // sink.
         std::vector<uint8_t> data;
+        std::unique_ptr<BlockSink> sink;
 
         bool Complete() const { return received >= length; }
         size_t Remaining() const { return length - received; }
@@ -189,21 +200,44 @@ private:
     // Fills the socket's own buffers: the bytes produced, 0 when the connection closed, -1
     // when nothing could be produced now.
     int Receive(int flags);
+    // The same under compression, where the lines are handled as their bytes are inflated.
+    int ReceiveCompressed();
     // Hands produced bytes to the pending block and the line buffer.
     void Absorb(const uint8_t* data, size_t length);
+    // Hands bytes of the pending block (no more than it still expects) on, and ends the block
+    // when they complete it.
+    void FeedBlock(const uint8_t* data, size_t length);
+    // Handles every complete line received; with `checkLength` an unended line that is already
+    // too long ends the connection. False when processing must stop.
+    bool DispatchLines(bool checkLength);
+    // Tells the sink of a block that will not come whole, and forgets the block.
+    void DropPendingBlock();
+    // The bounded buffer of pieces, made when first needed.
+    void EnsurePieceBuffer();
     void AppendToLineBuffer(const uint8_t* data, size_t length);
     void EnsureLineRoom(size_t room);
     static std::string BlockLengthText(const CSocketCommand& command,
                                        const SocketParameters& parameters);
     // Reads past `length` bytes that follow a refused line.
     void SkipBlock(size_t length);
+    // The length of the block a command line announces; none when it is refused (the line is
+    // then removed and the block read past).
+    std::optional<size_t> AnnouncedBlockLength(const CSocketCommand& command, size_t lineLength,
+                                               const std::string& word,
+                                               const std::string& rawParameters,
+                                               const SocketParameters& parameters);
     bool DispatchBlockCommand(const CSocketCommand& command, size_t lineLength,
                               const std::string& word, const std::string& rawParameters,
                               const SocketParameters& parameters, bool& continueProcessing);
+    bool DispatchStreamCommand(const CSocketCommand& command, size_t lineLength,
+                               const std::string& word, const std::string& rawParameters,
+                               const SocketParameters& parameters);
     void CallHandler(const CSocketCommand& command, size_t lineLength,
                      const std::string& rawParameters, const SocketParameters& parameters,
                      bool& continueProcessing);
     void RunHandshake(uint64_t windowMs);
+    // Ends the accepting handshake once its time is over.
+    void LimitAcceptingHandshake();
     // Closes the connection for a broken protocol; ProcessReceivedData returns 0 after it.
     void EndConnection(const std::string& reason);
     // The most one received piece may inflate to.

@@ -4,6 +4,7 @@
 // lines and dispatching them to the command table.
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "net/text_line.h"
@@ -52,68 +53,120 @@ void CAsyncSocketEx::AppendToLineBuffer(const uint8_t* data, size_t length) {
     line_fill_ += length;
 }
 
+void CAsyncSocketEx::EnsurePieceBuffer() {
+    if (produced_.size() < kReceivePiece) {
+        produced_.resize(kReceivePiece);
+    }
+}
+
+void CAsyncSocketEx::FeedBlock(const uint8_t* data, size_t length) {
+    if (block_.sink) {
+        if (length > 0 && !block_.sink->Take(data, length)) {
+            block_.sink.reset();
+            block_.discard = true;
+        }
+    } else if (!block_.discard) {
+        block_.data.resize(std::max(block_.data.size(), block_.received + length));
+        std::memcpy(block_.data.data() + block_.received, data, length);
+    }
+    block_.received += length;
+    if (!block_.Complete()) {
+        return;
+    }
+    // A gathered block waits for its line to be handled again; the others end here.
+    if (block_.sink) {
+        const std::unique_ptr<BlockSink> sink = std::move(block_.sink);
+        block_ = PendingBlock{};
+        sink->Finish();
+    } else if (block_.discard) {
+        block_ = PendingBlock{};
+    }
+}
+
+void CAsyncSocketEx::DropPendingBlock() {
+    const std::unique_ptr<BlockSink> sink = std::move(block_.sink);
+    block_ = PendingBlock{};
+    if (sink) {
+        sink->Abandon();
+    }
+}
+
 void CAsyncSocketEx::Absorb(const uint8_t* data, size_t length) {
     if (block_.active && !block_.Complete()) {
         const size_t taken = std::min(length, block_.Remaining());
-        if (!block_.discard) {
-            block_.data.resize(std::max(block_.data.size(), block_.received + taken));
-            std::memcpy(block_.data.data() + block_.received, data, taken);
-        }
-        block_.received += taken;
+        FeedBlock(data, taken);
         data += taken;
         length -= taken;
-        if (block_.discard && block_.Complete()) {
-            block_ = PendingBlock{};
-        }
     }
     if (length > 0) {
         AppendToLineBuffer(data, length);
     }
 }
 
+int CAsyncSocketEx::ReceiveCompressed() {
+    const int received = AsyncSocket::Receive(compressed_.data(), compressed_.size());
+    if (received <= 0) {
+        return received;
+    }
+    const bool filled = static_cast<size_t>(received) == compressed_.size();
+    if (!transform_.StartDecode(compressed_.data(), static_cast<size_t>(received))) {
+        return -1;
+    }
+    EnsurePieceBuffer();
+    const size_t limit = InflateLimit();
+    size_t produced = 0;
+    for (;;) {
+        const std::optional<size_t> made =
+            transform_.DecodeNext(produced_.data(), produced_.size());
+        if (!made) {
+            // The stream cannot be followed past corrupt data: nothing after it can be read.
+            EndConnection(platform::Format("%d received bytes do not inflate", received));
+            return 0;
+        }
+        if (*made == 0) {
+            break;
+        }
+        produced += *made;
+        if (produced > limit) {
+            EndConnection(
+                platform::Format("%d received bytes inflate to more than %zu", received, limit));
+            return 0;
+        }
+        Absorb(produced_.data(), *made);
+        // The lines that came are handled before more is inflated, so that what follows a
+        // block never piles up behind it.
+        if (!DispatchLines(false) || !IsOpen()) {
+            return 0;
+        }
+    }
+    if (filled && compressed_.size() < kMaxCompressedCapacity) {
+        // The peer keeps the buffer full: take more at a time.
+        const size_t waiting = Available();
+        compressed_.resize(compressed_.size() + kInitialCompressedCapacity +
+                           (waiting > kLineGrowth ? waiting : 0));
+        compressed_.resize(std::min(compressed_.size(), kMaxCompressedCapacity));
+    }
+    // Input that ended inside a deflate block yields nothing yet; more is coming.
+    return produced == 0 ? -1 : static_cast<int>(std::min<size_t>(produced, INT_MAX));
+}
+
 int CAsyncSocketEx::Receive(int /*flags*/) {
     if (transform_.Compression()) {
-        const int received = AsyncSocket::Receive(compressed_.data(), compressed_.size());
-        if (received <= 0) {
-            return received;
-        }
-        const bool filled = static_cast<size_t>(received) == compressed_.size();
-        produced_.clear();
-        const size_t limit = InflateLimit();
-        if (!transform_.Decode(compressed_.data(), static_cast<size_t>(received), produced_,
-                               limit)) {
-            if (produced_.size() > limit) {
-                produced_.clear();
-                EndConnection(platform::Format("%d received bytes inflate to more than %zu",
-                                               received, limit));
-                return 0;
-            }
-            return -1;
-        }
-        if (filled && compressed_.size() < kMaxCompressedCapacity) {
-            // The peer keeps the buffer full: take more at a time.
-            const size_t waiting = Available();
-            compressed_.resize(compressed_.size() + kInitialCompressedCapacity +
-                               (waiting > kLineGrowth ? waiting : 0));
-            compressed_.resize(std::min(compressed_.size(), kMaxCompressedCapacity));
-        }
-        Absorb(produced_.data(), produced_.size());
-        // Input that ended inside a deflate block yields nothing yet; more is coming.
-        return produced_.empty() ? -1 : static_cast<int>(produced_.size());
+        return ReceiveCompressed();
     }
-
     uint8_t* target = nullptr;
     size_t room = 0;
     const bool intoBlock = block_.active && !block_.Complete();
-    if (intoBlock && !block_.discard) {
+    const bool gathered = intoBlock && !block_.sink && !block_.discard;
+    if (gathered) {
         // The block grows by what has arrived, not by what its line announced.
         room = std::min(block_.Remaining(), std::max(Available(), kLineGrowth));
         block_.data.resize(std::max(block_.data.size(), block_.received + room));
         target = block_.data.data() + block_.received;
     } else if (intoBlock) {
-        compressed_.resize(std::max(compressed_.size(), kLineGrowth));
-        target = compressed_.data();
-        room = std::min(compressed_.size(), block_.Remaining());
+        EnsurePieceBuffer();
+        target = produced_.data();
+        room = std::min(produced_.size(), block_.Remaining());
     } else {
         EnsureLineRoom(1);
         target = line_.data() + line_fill_;
@@ -126,11 +179,10 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
     if (!transform_.DecodeInPlace(target, static_cast<size_t>(received))) {
         return -1;
     }
-    if (intoBlock) {
+    if (gathered) {
         block_.received += static_cast<size_t>(received);
-        if (block_.discard && block_.Complete()) {
-            block_ = PendingBlock{};
-        }
+    } else if (intoBlock) {
+        FeedBlock(target, static_cast<size_t>(received));
     } else {
         line_fill_ += static_cast<size_t>(received);
         if (line_fill_ == line_.size()) {
@@ -146,9 +198,13 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
     if (received <= 0) {
         return received;
     }
+    return DispatchLines(true) ? received : 0;
+}
+
+bool CAsyncSocketEx::DispatchLines(bool checkLength) {
     if (auto_detect_ && !detected_) {
         if (line_fill_ < 2) {
-            return received;
+            return true;
         }
         wide_ = line_[1] == 0;
         char_size_ = wide_ ? 2 : 1;
@@ -161,10 +217,10 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
         }
         const std::optional<size_t> lineEnd = FindLineEnd(line_.data(), line_fill_, wide_);
         const size_t lineBytes = lineEnd ? *lineEnd : line_fill_;
-        if (lineBytes > kMaxLineCharacters * char_size_) {
+        if (checkLength && lineBytes > kMaxLineCharacters * char_size_) {
             EndConnection(
                 platform::Format("a text line longer than %zu characters", kMaxLineCharacters));
-            return 0;
+            return false;
         }
         if (!lineEnd) {
             break;
@@ -177,23 +233,23 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
         try {
             ProcessCommand(lineLength, word, parameters, continueProcessing);
         } catch (const CommandAbort&) {
-            return 0;
+            return false;
         } catch (const std::exception& error) {
             OnProcessCommandError(word, parameters,
                                   CutToCharacters(error.what(), kReportedErrorLength));
             line_fill_ = 0;
         } catch (...) {
             OnProcessCommandError(word, parameters, std::string());
-            return received;
+            return true;
         }
     }
-    return received;
+    return true;
 }
 
 void CAsyncSocketEx::EndConnection(const std::string& reason) {
     OnProtocolViolation(reason);
     line_fill_ = 0;
-    block_ = PendingBlock{};
+    DropPendingBlock();
     if (IsOpen()) {
         Close();
         OnClose(0);
@@ -255,7 +311,8 @@ bool CAsyncSocketEx::ProcessCommand(size_t lineLength, const std::string& word,
     }
     if (command->NeedsAuthorised() && !authorised_.load()) {
         RemoveProcessedData(lineLength);
-        if (command->Type() == kHandlerParametersBlock) {
+        if (command->Type() == kHandlerParametersBlock ||
+            command->Type() == kHandlerParametersStream) {
             // The refused command's block is on its way all the same: read past it, so that
             // the line after it is understood.
             const SocketParameters split = SplitParameters(parameters);
@@ -283,6 +340,9 @@ bool CAsyncSocketEx::ProcessCommand(size_t lineLength, const std::string& word,
         return DispatchBlockCommand(*command, lineLength, word, parameters, split,
                                     continueProcessing);
     }
+    if (type == kHandlerParametersStream) {
+        return DispatchStreamCommand(*command, lineLength, word, parameters, split);
+    }
     CallHandler(*command, lineLength, parameters, split, continueProcessing);
     return true;
 }
@@ -309,26 +369,32 @@ void CAsyncSocketEx::SkipBlock(size_t length) {
     }
 }
 
+std::optional<size_t> CAsyncSocketEx::AnnouncedBlockLength(const CSocketCommand& command,
+                                                           size_t lineLength,
+                                                           const std::string& word,
+                                                           const std::string& rawParameters,
+                                                           const SocketParameters& parameters) {
+    const std::string lengthText = BlockLengthText(command, parameters);
+    const std::optional<size_t> length = ParseBlockLength(lengthText, maximum_block_length_);
+    if (!length) {
+        RemoveProcessedData(lineLength);
+        if (const std::optional<size_t> oversize = ParseBlockLength(lengthText, SIZE_MAX)) {
+            SkipBlock(*oversize);
+        }
+        OnProcessCommandError(word, CutToCharacters(rawParameters, kReportedParametersLength),
+                              platform::Format("Refused block length '%s'", lengthText.c_str()));
+    }
+    return length;
+}
+
 bool CAsyncSocketEx::DispatchBlockCommand(const CSocketCommand& command, size_t lineLength,
                                           const std::string& word, const std::string& rawParameters,
                                           const SocketParameters& parameters,
                                           bool& continueProcessing) {
     if (!block_.active) {
-        const std::string lengthText = BlockLengthText(command, parameters);
-        const std::optional<size_t> length = ParseBlockLength(lengthText, maximum_block_length_);
+        const std::optional<size_t> length =
+            AnnouncedBlockLength(command, lineLength, word, rawParameters, parameters);
         if (!length) {
-            RemoveProcessedData(lineLength);
-            if (const std::optional<size_t> oversize = ParseBlockLength(lengthText, SIZE_MAX)) {
-                SkipBlock(*oversize);
-            }
-            OnProcessCommandError(
-                word, CutToCharacters(rawParameters, kReportedParametersLength),
-                platform::Format("Refused block length '%s'", lengthText.c_str()));
-            return false;
-        }
-        if (!WantsBlock(word, parameters)) {
-            RemoveProcessedData(lineLength);
-            SkipBlock(*length);
             return false;
         }
         block_.active = true;
@@ -350,6 +416,34 @@ bool CAsyncSocketEx::DispatchBlockCommand(const CSocketCommand& command, size_t 
     block_ = PendingBlock{};
     const auto& handler = std::get<kHandlerParametersBlock>(command.Handler());
     handler(parameters, complete.data.data(), complete.length);
+    return true;
+}
+
+bool CAsyncSocketEx::DispatchStreamCommand(const CSocketCommand& command, size_t lineLength,
+                                           const std::string& word,
+                                           const std::string& rawParameters,
+                                           const SocketParameters& parameters) {
+    const std::optional<size_t> length =
+        AnnouncedBlockLength(command, lineLength, word, rawParameters, parameters);
+    if (!length) {
+        return false;
+    }
+    RemoveProcessedData(lineLength);
+    std::unique_ptr<BlockSink> sink =
+        std::get<kHandlerParametersStream>(command.Handler())(parameters, *length);
+    if (!sink) {
+        SkipBlock(*length);
+        return true;
+    }
+    block_ = PendingBlock{};
+    block_.active = true;
+    block_.length = *length;
+    block_.sink = std::move(sink);
+    // What came with the line goes on at once; the block may even be complete with it.
+    const size_t arrived = std::min(line_fill_, *length);
+    FeedBlock(line_.data(), arrived);
+    std::memmove(line_.data(), line_.data() + arrived, line_fill_ - arrived);
+    line_fill_ -= arrived;
     return true;
 }
 
@@ -396,6 +490,7 @@ void CAsyncSocketEx::CallHandler(const CSocketCommand& command, size_t lineLengt
             break;
         }
         case kHandlerParametersBlock:
+        case kHandlerParametersStream:
             break;
     }
     if (claim) {
@@ -412,9 +507,6 @@ void CAsyncSocketEx::OnCommandInvalidArgumentCount(const std::string&, const std
 void CAsyncSocketEx::OnProcessCommandError(const std::string&, const std::string&,
                                            const std::string&) {}
 void CAsyncSocketEx::OnHeartbeatRoundTrip(int64_t) {}
-bool CAsyncSocketEx::WantsBlock(const std::string&, const SocketParameters&) {
-    return true;
-}
 void CAsyncSocketEx::OnProtocolViolation(const std::string&) {}
 
 }  // namespace ruzd::net

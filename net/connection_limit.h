@@ -3,8 +3,7 @@
 // What the node's listeners let peers hold: how many connections at once, how many bytes, and
 // which peers may connect at all, from the node's registry section. A peer that opens
 // connections without end must not use up the node's descriptors and memory: beyond the limit
-// the command port closes its oldest connection other than the active one to make room, the
-// file port closes the newcomer at once.
+// each port closes its oldest connection other than the active central server's to make room.
 
 #include <cstddef>
 #include <cstdint>

@@ -17,20 +17,38 @@
 
 namespace ruzd::net {
 
+// What the central server said of a file the node asks it for.
+struct ExpectedFile {
+    uint64_t size = 0;
+    uint32_t crc32 = 0;
+};
+
+// A file request while it waits for its answer.
+struct WaitingFile {
+    // The one path its answer may write.
+    std::string localPath;
+    std::optional<ExpectedFile> expected;
+};
+
 class FileRequestTable {
 public:
     // A new id, registered for its answer, which only the connection with the serial
-    // `connection` may give. `localPath`: the one path a file request's answer may write.
-    int32_t NewRequestId(uint64_t connection, std::string localPath = {});
-    // Waits up to `seconds` for the answer to `id` (the application thread keeps handling its
-    // messages meanwhile) and forgets the id. False on a time-out or for an id not registered.
+    // `connection` may give. `localPath`: the one path a file request's answer may write;
+    // `expected`: what the file should be.
+    int32_t NewRequestId(uint64_t connection, std::string localPath = {},
+                         std::optional<ExpectedFile> expected = std::nullopt);
+    // Waits for the answer to `id` until `seconds` pass in which it made no progress (the
+    // application thread keeps handling its messages meanwhile) and forgets the id. False on a
+    // time-out or for an id not registered.
     bool WaitForResult(int32_t id, CSocketResult& result, uint32_t seconds);
+    // Records that the answer to `id` is on its way from `connection` (a large file's bytes
+    // keep coming): its waiter waits on.
+    void NoteProgress(int32_t id, uint64_t connection);
     // Stores the answer that came on `connection` and wakes its waiter; false when nobody
     // waits for `id` from that connection.
     bool SetResult(int32_t id, uint64_t connection, const CSocketResult& result);
-    // The local path of the request `id` while it waits for its answer from `connection`; none
-    // otherwise.
-    std::optional<std::string> WaitingPath(int32_t id, uint64_t connection) const;
+    // The file request `id` while it waits for its answer from `connection`; none otherwise.
+    std::optional<WaitingFile> Waiting(int32_t id, uint64_t connection) const;
     // Forgets a request that will not be waited for.
     void Forget(int32_t id);
 
@@ -40,7 +58,8 @@ private:
     struct Request {
         std::shared_ptr<platform::Event> answered;
         uint64_t connection = 0;
-        std::string localPath;
+        WaitingFile file;
+        uint64_t progress = 0;
     };
     // The request `id` while it waits for its answer from `connection`; under the lock.
     const Request* WaitingLocked(int32_t id, uint64_t connection) const;

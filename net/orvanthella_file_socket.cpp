@@ -11,6 +11,7 @@
 #include "foundation/static_tools.h"
 #include "foundation/time_tools.h"
 #include "foundation/trace.h"
+#include "net/cache_file_receiver.h"
 #include "net/cache_path.h"
 #include "net/file_cache_owner.h"
 #include "net/orvanthella_file_socket_thread.h"
@@ -20,7 +21,6 @@
 #include "net/vorurid_adidid_updater.h"
 #include "platform/clock.h"
 #include "platform/private_folder.h"
-#include "platform/replace_file.h"
 #include "platform/running_program.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -36,10 +36,6 @@ namespace {
 constexpr const char* kNodeSection = "Pelwix";
 constexpr int32_t kProtocolVersion = 2;
 constexpr const char* kUpdaterFileName = "Sobrink.exe";
-
-std::string FileErrorText(uint32_t code) {
-    return platform::WinErrorText(code).substr(0, 256);
-}
 
 }  // namespace
 
@@ -92,11 +88,11 @@ void COrvanthellaFileSocket::RegisterCommands() {
                            SocketCmdUPDATE(raw, lineLength, claim);
                        }),
                        false, kAnyCount));
-    RegisterCommand(
-        "TXFILE",
-        CSocketCommand(BlockHandler([this](const SocketParameters& p, const uint8_t* block,
-                                           size_t length) { SocketCmdTXFILE(p, block, length); }),
-                       true, kExactlyOneOfCounts, {5}, 4));
+    RegisterCommand("TXFILE",
+                    CSocketCommand(StreamHandler([this](const SocketParameters& p, size_t length) {
+                                       return SocketCmdTXFILE(p, length);
+                                   }),
+                                   true, kExactlyOneOfCounts, {5}, 4));
     RegisterCommand(
         "TXQRES",
         CSocketCommand(ParametersHandler([this](const SocketParameters& p) { SocketCmdTXQRES(p); }),
@@ -126,8 +122,16 @@ bool COrvanthellaFileSocket::ProcessCommand(size_t lineLength, const std::string
         return false;
     }
     const uint64_t start = platform::CurrentClock().TickMs();
+    const bool handshaking = GetHandshakeState() != kHandshakeDone;
     const bool handled =
         CAsyncSocketEx::ProcessCommand(lineLength, word, parameters, continueProcessing);
+    if (handshaking && GetHandshakeState() == kHandshakeDone) {
+        if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+            thread->HandshakeDone(
+                std::static_pointer_cast<COrvanthellaFileSocket>(shared_from_this()));
+        }
+        established_.store(true);
+    }
     const uint64_t took = platform::CurrentClock().TickMs() - start;
     if (took > kSlowCommandMs) {
         Trace(0, 0, "Orvanthella File Socket command %s takes %llu ms", word.c_str(),
@@ -167,48 +171,60 @@ void COrvanthellaFileSocket::OnProcessCommandError(const std::string& word,
           parameters.c_str(), error.c_str());
 }
 
-bool COrvanthellaFileSocket::WantsBlock(const std::string& word,
-                                        const SocketParameters& parameters) {
-    return word != "TXFILE" || RequestedPath(parameters[0]).has_value();
-}
-
 void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
     Trace(0, 0, "File Socket connection with %s ended: %s", GetPeerAddressText().c_str(),
           reason.c_str());
 }
 
-std::optional<std::string> COrvanthellaFileSocket::RequestedPath(const std::string& idText) const {
+std::optional<WaitingFile> COrvanthellaFileSocket::RequestedFile(int32_t id) const {
     COrvanthellaFileSocketThread* thread = thread_.load();
-    std::optional<std::string> path;
+    std::optional<WaitingFile> request;
     if (thread != nullptr) {
-        path = thread->WaitingPath(CStaticTools::StrToLong(idText), Serial());
+        request = thread->WaitingRequest(id, Serial());
     }
-    if (!path) {
-        Trace(0, 0, "TXFILE %s dropped: the node is not waiting for this file from this connection",
-              idText.c_str());
+    if (!request) {
+        Trace(0, 0,
+              "TXFILE %ld dropped: the node is not waiting for this file from this connection",
+              static_cast<long>(id));
     }
-    return path;
+    return request;
+}
+
+void COrvanthellaFileSocket::AnswerRequest(int32_t id, const CSocketResult& result) {
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->SetResult(id, Serial(), result);
+    }
+}
+
+void COrvanthellaFileSocket::NoteRequestProgress(int32_t id) {
+    if (COrvanthellaFileSocketThread* thread = thread_.load()) {
+        thread->NoteRequestProgress(id, Serial());
+    }
 }
 
 void COrvanthellaFileSocket::OnAccept(int error) {
     COrvanthellaFileSocketThread* thread = thread_.load();
     if (thread != nullptr) {
         const std::shared_ptr<COrvanthellaFileSocket> socket = thread->MakeSocket();
-        // The handshake's lines are the new peer's.
+        // The new peer's lines are its own.
         foundation::ScopedPeerLogLimit limit(&socket->log_limit_);
+        // The handshake goes on while the thread serves the other connections: a peer that
+        // keeps silent must not hold up the central server's transfers.
         if (Accept(*socket)) {
-            if (socket->GetHandshakeState() == kHandshakeDone) {
-                thread->AddSocket(socket);
-            } else if (socket->IsOpen()) {
-                // Without the handshake the connection would go on in plain text, open to
-                // anyone: it is not kept.
-                Trace(0, 0, "File Socket handshake with %s not finished in time: connection closed",
-                      socket->GetPeerAddressText().c_str());
-                socket->Close();
-            }
+            thread->AddSocket(socket);
         }
     }
     CAsyncSocketEx::OnAccept(error);
+}
+
+void COrvanthellaFileSocket::OnAcceptingHandshakeOver(bool completed) {
+    if (completed) {
+        return;
+    }
+    foundation::ScopedPeerLogLimit limit(LogLimitNow());
+    Trace(0, 0, "File Socket handshake with %s not finished in time: connection closed",
+          GetPeerAddressText().c_str());
+    CloseFromAnyThread();
 }
 
 foundation::PeerLogLimit* COrvanthellaFileSocket::LogLimitNow() {
@@ -234,11 +250,12 @@ void COrvanthellaFileSocket::OnClose(int error) {
     // The thread's map may hold the last reference.
     const std::shared_ptr<AsyncSocket> self = shared_from_this();
     COrvanthellaFileSocketThread* thread = thread_.load();
-    if (thread != nullptr && thread->Owner() != nullptr) {
-        thread->Owner()->OnOrvanthellaFileSocketClose();
-    }
     {
+        // A stranger's end costs its own lines, the owner's among them.
         foundation::ScopedPeerLogLimit limit(LogLimitNow());
+        if (thread != nullptr && thread->Owner() != nullptr) {
+            thread->Owner()->OnOrvanthellaFileSocketClose();
+        }
         CAsyncSocketEx::OnClose(error);
     }
     send_room_.Set();
@@ -481,41 +498,40 @@ void COrvanthellaFileSocket::FinishUpdate(const std::string& name) {
     ResetUpdate();
 }
 
-void COrvanthellaFileSocket::SocketCmdTXFILE(const SocketParameters& parameters,
-                                             const uint8_t* block, size_t length) {
-    // The request may have timed out while its block arrived.
-    const std::optional<std::string> requested = RequestedPath(parameters[0]);
-    COrvanthellaFileSocketThread* thread = thread_.load();
-    if (!requested || thread == nullptr) {
-        return;
-    }
+std::unique_ptr<BlockSink> COrvanthellaFileSocket::SocketCmdTXFILE(
+    const SocketParameters& parameters, size_t length) {
     const int32_t id = CStaticTools::StrToLong(parameters[0]);
+    const std::optional<WaitingFile> requested = RequestedFile(id);
+    if (!requested) {
+        return nullptr;
+    }
     const int32_t status = CStaticTools::StrToLong(parameters[1]);
     const std::string& named = parameters[3];
     CSocketResult answer{status, named, false};
     if (status == 1 && length >= 1) {
         // Only the file the request named is written, whatever path the answer gives.
         const std::optional<std::filesystem::path> path =
-            MapPathInsideFolder(kFileCacheFolder, *requested);
-        if (platform::FoldWindowsNameCase(named) != platform::FoldWindowsNameCase(*requested)) {
+            MapPathInsideFolder(kFileCacheFolder, requested->localPath);
+        if (platform::FoldWindowsNameCase(named) !=
+            platform::FoldWindowsNameCase(requested->localPath)) {
             answer.text = platform::Format("Answer for another file (%s)", named.c_str());
             Trace(0, 0, "TXFILE %ld refused: it names %s, the request %s", static_cast<long>(id),
-                  named.c_str(), requested->c_str());
+                  named.c_str(), requested->localPath.c_str());
         } else if (!path) {
             answer.text = platform::Format("Path outside the file cache (%s)", named.c_str());
             Trace(0, 0, "TXFILE refused: %s is not inside the file cache", named.c_str());
-        } else if (const uint32_t error = platform::ReplaceFileDurably(
-                       *path, block, length, platform::MapWindowsPath(kFileCacheIncomingFolder));
-                   error != 0) {
-            // The copy is written whole beside the cache and renamed onto its place: the cache
-            // holds the old copy or the new one, never a part of one, whatever happens meanwhile.
-            answer.text = FileErrorText(error);
         } else {
-            answer.text = *requested;
-            answer.success = true;
+            auto receiver =
+                std::make_unique<CacheFileReceiver>(*this, id, status, *requested, length);
+            const uint32_t error = receiver->Begin(*path);
+            if (error == 0) {
+                return receiver;
+            }
+            answer.text = FileErrorText(error);
         }
     }
-    thread->SetResult(id, Serial(), answer);
+    AnswerRequest(id, answer);
+    return nullptr;
 }
 
 void COrvanthellaFileSocket::SocketCmdTXQRES(const SocketParameters& parameters) {

@@ -23,6 +23,8 @@
 
 #include "foundation/peer_log_limit.h"
 #include "net/async_socket_ex.h"
+#include "net/file_request_table.h"
+#include "net/socket_result.h"
 #include "platform/event.h"
 
 namespace ruzd::net {
@@ -59,6 +61,9 @@ public:
     uint64_t Serial() const { return serial_.load(); }
     void SetSerial(uint64_t serial) { serial_.store(serial); }
 
+    // Whether the connection finished its handshake and its thread took note of it.
+    bool IsEstablished() const { return established_.load(); }
+
     // The clock shift the peer's last time text asked for and that was not applied yet; taken
     // once the connection is the central server's.
     std::optional<int32_t> TakePendingClockShift();
@@ -80,6 +85,14 @@ public:
 
     bool SendRaw(const uint8_t* data, size_t length) override;
 
+    // The file request `id` while the node waits for its file from this connection; none,
+    // logged, otherwise.
+    std::optional<WaitingFile> RequestedFile(int32_t id) const;
+    // Answers the request `id` that went out on this connection, or tells its waiter that the
+    // answer is on its way.
+    void AnswerRequest(int32_t id, const CSocketResult& result);
+    void NoteRequestProgress(int32_t id);
+
 protected:
     void OnAccept(int error) override;
     void OnReceive(int error) override;
@@ -98,19 +111,19 @@ protected:
                                        int expected, int received) override;
     void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                const std::string& error) override;
-    bool WantsBlock(const std::string& word, const SocketParameters& parameters) override;
     void OnProtocolViolation(const std::string& reason) override;
+    // Without the handshake the connection would go on in plain text, open to anyone: it is
+    // closed.
+    void OnAcceptingHandshakeOver(bool completed) override;
 
 private:
     void SocketCmdSTARTS(const SocketParameters& parameters);
     void SocketCmdUPDATE(const std::string& raw, int lineLength, bool& claim);
-    void SocketCmdTXFILE(const SocketParameters& parameters, const uint8_t* block, size_t length);
+    // The receiver of the file that the block brings; none (the block is read past) when it is
+    // not wanted or no file can be written, and then the request has its answer.
+    std::unique_ptr<BlockSink> SocketCmdTXFILE(const SocketParameters& parameters, size_t length);
     void SocketCmdTXQRES(const SocketParameters& parameters);
     void SocketCmdFILREM(const SocketParameters& parameters);
-
-    // The local path of request `idText` while the node waits for its file from this
-    // connection; none, logged, otherwise.
-    std::optional<std::string> RequestedPath(const std::string& idText) const;
 
     // Appends update bytes to the update file, made new at the first piece; false with the
     // reason on a failure.
@@ -124,6 +137,7 @@ private:
 
     std::atomic<COrvanthellaFileSocketThread*> thread_;
     std::atomic<uint64_t> serial_{0};
+    std::atomic<bool> established_{false};
 
     std::mutex clock_lock_;
     std::optional<int32_t> pending_clock_shift_;

@@ -131,29 +131,80 @@ void COrvanthellaFileSocketThread::ExitInstance() {
 void COrvanthellaFileSocketThread::AddSocket(
     const std::shared_ptr<COrvanthellaFileSocket>& socket) {
     size_t held = 0;
+    std::shared_ptr<COrvanthellaFileSocket> leaving;
+    bool taken = false;
     {
         std::lock_guard<std::mutex> guard(sockets_lock_);
         held = sockets_.size();
-        if (held < max_connections_) {
+        if (held >= max_connections_ && (leaving = OldestToMakeRoomLocked())) {
+            sockets_.erase(leaving.get());
+        }
+        if (held < max_connections_ || leaving) {
             socket->SetSerial(++last_serial_);
             sockets_[socket.get()] = socket;
-            over_limit_logged_ = false;
+            taken = true;
         }
     }
-    if (held < max_connections_) {
-        WatchIdleUnauthorised(socket, socket->GetReceivedBytes(true));
+    if (taken && !leaving) {
+        over_limit_logged_ = false;
+    }
+    if (leaving) {
+        // One line while the limit holds: a peer that opens connections without end must not
+        // write a line for each.
+        if (!over_limit_logged_) {
+            over_limit_logged_ = true;
+            Trace(0, 0,
+                  "File Socket connection from %s closed to make room: %zu connections held "
+                  "already",
+                  leaving->GetPeerAddressText().c_str(), held);
+        }
+        leaving->CloseFromAnyThread();
+    }
+    if (taken) {
         return;
     }
-    std::string address;
-    unsigned port = 0;
-    socket->GetPeerName(address, port);
-    socket->Close();
-    socket->DetachFromThread();
     if (!over_limit_logged_) {
         over_limit_logged_ = true;
-        Trace(0, 0, "File Socket connection from %s:%u turned away: %zu connections held already",
-              address.c_str(), port, held);
+        Trace(0, 0, "File Socket connection from %s turned away: %zu connections held already",
+              socket->GetPeerAddressText().c_str(), held);
     }
+    socket->Close();
+    socket->DetachFromThread();
+}
+
+std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::OldestToMakeRoomLocked()
+    const {
+    const std::shared_ptr<COrvanthellaFileSocket> central = CentralSocketLocked();
+    // In the order they go: strangers that are not authorised, then those from the central
+    // server's address (its own new connection among them, which a flood from elsewhere must
+    // not push out), then authorised ones.
+    std::shared_ptr<COrvanthellaFileSocket> oldest[3];
+    for (const auto& [key, socket] : sockets_) {
+        if (socket == central) {
+            continue;
+        }
+        std::string address;
+        unsigned port = 0;
+        const bool fromCentral = !central_address_.empty() && socket->GetPeerName(address, port) &&
+                                 address == central_address_;
+        std::shared_ptr<COrvanthellaFileSocket>& kind = oldest[socket->IsAuthorised() ? 2
+                                                               : fromCentral          ? 1
+                                                                                      : 0];
+        if (!kind || socket->Serial() < kind->Serial()) {
+            kind = socket;
+        }
+    }
+    for (const std::shared_ptr<COrvanthellaFileSocket>& candidate : oldest) {
+        if (candidate) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+void COrvanthellaFileSocketThread::HandshakeDone(
+    const std::shared_ptr<COrvanthellaFileSocket>& socket) {
+    WatchIdleUnauthorised(socket, socket->GetReceivedBytes(true));
 }
 
 void COrvanthellaFileSocketThread::WatchIdleUnauthorised(
@@ -201,7 +252,9 @@ bool COrvanthellaFileSocketThread::IsCentralAddress(const std::string& address) 
 
 size_t COrvanthellaFileSocketThread::SocketCount() const {
     std::lock_guard<std::mutex> guard(sockets_lock_);
-    return sockets_.size();
+    return static_cast<size_t>(
+        std::count_if(sockets_.begin(), sockets_.end(),
+                      [](const auto& held) { return held.second->IsEstablished(); }));
 }
 
 std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::FirstAuthorisedSocket()
@@ -241,6 +294,10 @@ void COrvanthellaFileSocketThread::SetCentralAddress(const std::string& address)
 
 std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::CentralSocket() const {
     std::lock_guard<std::mutex> guard(sockets_lock_);
+    return CentralSocketLocked();
+}
+
+std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::CentralSocketLocked() const {
     if (central_address_.empty()) {
         return nullptr;
     }
@@ -331,13 +388,14 @@ std::string COrvanthellaFileSocketThread::ListenerAddressText() const {
 }
 
 bool COrvanthellaFileSocketThread::RequestFile(const std::string& sourceName,
-                                               std::string& localPath) {
+                                               std::string& localPath,
+                                               std::optional<ExpectedFile> expected) {
     const std::shared_ptr<COrvanthellaFileSocket> socket = CentralSocket();
     if (!socket) {
         localPath = platform::Format("No Connected File Socket found (%s)", sourceName.c_str());
         return false;
     }
-    const int32_t id = requests_.NewRequestId(socket->Serial(), localPath);
+    const int32_t id = requests_.NewRequestId(socket->Serial(), localPath, expected);
     socket->SendFormatted("REQFIL %ld %s %s\r", static_cast<long>(id),
                           EncodeParameter(sourceName).c_str(), EncodeParameter(localPath).c_str());
     CSocketResult answer;

@@ -61,9 +61,12 @@ public:
     void Stop();
 
     // Asks the central server for `sourceName`, to be written to `localPath` (a path inside the
-    // file cache), and waits for the transfer. On return `localPath` holds the answer's text,
-    // or "Timeout File Request".
-    bool RequestFile(const std::string& sourceName, std::string& localPath);
+    // file cache), and waits for the transfer, as long as its bytes keep coming. On return
+    // `localPath` holds the answer's text, or "Timeout File Request" once nothing came for the
+    // request's time-out. With `expected`, a copy of the expected size whose CRC-32 differs
+    // counts as damaged on its way and does not take its place.
+    bool RequestFile(const std::string& sourceName, std::string& localPath,
+                     std::optional<ExpectedFile> expected = std::nullopt);
 
     // Sends the file at `localPath` to the central server, which stores it under `targetPath`;
     // with `waitForAnswer` waits for its answer. False with the reason in `errorText`.
@@ -101,17 +104,25 @@ public:
     bool SetResult(int32_t id, uint64_t connection, const CSocketResult& result) {
         return requests_.SetResult(id, connection, result);
     }
-    std::optional<std::string> WaitingPath(int32_t id, uint64_t connection) const {
-        return requests_.WaitingPath(id, connection);
+    std::optional<WaitingFile> WaitingRequest(int32_t id, uint64_t connection) const {
+        return requests_.Waiting(id, connection);
+    }
+    void NoteRequestProgress(int32_t id, uint64_t connection) {
+        requests_.NoteProgress(id, connection);
     }
     size_t PendingRequests() const { return requests_.PendingCount(); }
 
-    // For the thread's sockets: a new connection (closed at once while the thread holds its
-    // "Max Connections" already), a closed one, a new socket.
+    // For the thread's sockets: a new connection, for which the oldest other than the central
+    // server's is closed while the thread holds its "Max Connections" already (the newcomer is
+    // closed when there is no such one), a closed one, a new socket.
     void AddSocket(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     void RemoveSocket(const COrvanthellaFileSocket* socket);
     std::shared_ptr<COrvanthellaFileSocket> MakeSocket();
+    // A connection finished its handshake: from now on it is closed once it has received
+    // nothing for kUnauthorisedIdleMs while not authorised.
+    void HandshakeDone(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     FileCacheOwner* Owner() const { return owner_; }
+    // The connections held that finished their handshake.
     size_t SocketCount() const;
 
     // For tests: how long a request waits for its answer, and how long the updater launcher
@@ -128,6 +139,12 @@ private:
     void EmptyIncomingFolder();
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
     std::shared_ptr<COrvanthellaFileSocket> CentralSocket() const;
+    std::shared_ptr<COrvanthellaFileSocket> CentralSocketLocked() const;
+    // The connection that makes room for a newcomer when "Max Connections" are held: the
+    // oldest that is not authorised from another address than the central server's, else the
+    // oldest not authorised from its address, else the oldest authorised one that is not the
+    // central server's; none when the central server's is all there is.
+    std::shared_ptr<COrvanthellaFileSocket> OldestToMakeRoomLocked() const;
     // Hands the file's `size` bytes to `socket` after the line, a piece at a time as the
     // central server takes them; false when it stopped taking them or the connection closed.
     bool StreamUpload(COrvanthellaFileSocket& socket, const std::string& line, std::FILE* file,

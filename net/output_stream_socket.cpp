@@ -33,12 +33,30 @@ std::atomic<uint64_t> g_next_writer_number{1};
 }  // namespace
 
 thread_local COutputStreamSocket::ThreadCache COutputStreamSocket::thread_cache_;
+thread_local std::unique_ptr<COutputStreamSocket::TThreadStructure>
+    COutputStreamSocket::spare_buffer_;
 
 COutputStreamSocket::COutputStreamSocket() : number_(g_next_writer_number.fetch_add(1)) {}
 
 // Unsent messages are dropped with their buffers: nothing may be sent from here, the derived
-// part that sends is already gone.
-COutputStreamSocket::~COutputStreamSocket() = default;
+// part that sends is already gone. The destroying thread keeps its own buffer, when it is of
+// the usual size, for the next writer it writes on.
+COutputStreamSocket::~COutputStreamSocket() {
+    std::lock_guard lock(lock_);
+    std::unique_ptr<TThreadStructure>* own = FindBufferLocked(std::this_thread::get_id());
+    if (own != nullptr && *own && (*own)->capacity() <= kInitialCapacity && !spare_buffer_) {
+        spare_buffer_ = std::move(*own);
+    }
+}
+
+std::unique_ptr<COutputStreamSocket::TThreadStructure>* COutputStreamSocket::FindBufferLocked(
+    std::thread::id thread) {
+    if (first_buffer_ && first_thread_ == thread) {
+        return &first_buffer_;
+    }
+    const auto found = buffers_.find(thread);
+    return found == buffers_.end() ? nullptr : &found->second;
+}
 
 void COutputStreamSocket::SetLogger(Logger logger) {
     std::lock_guard lock(lock_);
@@ -54,10 +72,25 @@ COutputStreamSocket::TThreadStructure& COutputStreamSocket::ThreadBuffer() {
         return *cache.buffer;
     }
     std::lock_guard lock(lock_);
-    std::unique_ptr<TThreadStructure>& slot = buffers_[std::this_thread::get_id()];
+    const std::thread::id thread = std::this_thread::get_id();
+    std::unique_ptr<TThreadStructure>* found = FindBufferLocked(thread);
+    if (found == nullptr) {
+        if (!first_buffer_) {
+            first_thread_ = thread;
+            found = &first_buffer_;
+        } else {
+            found = &buffers_[thread];
+        }
+    }
+    std::unique_ptr<TThreadStructure>& slot = *found;
     if (!slot) {
-        slot = std::make_unique<TThreadStructure>();
-        slot->data.resize(kInitialCapacity);
+        if (spare_buffer_) {
+            slot = std::move(spare_buffer_);
+            slot->refused = false;
+        } else {
+            slot = std::make_unique<TThreadStructure>();
+            slot->data.resize(kInitialCapacity);
+        }
         slot->length = kHeaderRoom;
     }
     cache = ThreadCache{number_, slot.get()};
@@ -296,16 +329,27 @@ COutputStreamSocket& COutputStreamSocket::WriteBytes(const uint8_t* data, int le
 }
 
 bool COutputStreamSocket::Flush() {
-    std::lock_guard lock(lock_);
-    return CloseMessage(ThreadBuffer(),
-                        [this](const uint8_t* frame, int length) { Send(frame, length); });
+    bool sent = false;
+    {
+        std::lock_guard lock(lock_);
+        sent = CloseMessage(ThreadBuffer(), [this](const uint8_t* frame, int length) {
+            SendFromFlush(frame, length);
+        });
+    }
+    AfterSend();
+    return sent;
 }
 
 bool COutputStreamSocket::FlushTo(const std::string& address, unsigned port) {
-    std::lock_guard lock(lock_);
-    return CloseMessage(ThreadBuffer(), [&](const uint8_t* frame, int length) {
-        SendTo(address, port, frame, length);
-    });
+    bool sent = false;
+    {
+        std::lock_guard lock(lock_);
+        sent = CloseMessage(ThreadBuffer(), [&](const uint8_t* frame, int length) {
+            SendTo(address, port, frame, length);
+        });
+    }
+    AfterSend();
+    return sent;
 }
 
 bool COutputStreamSocket::SendBytes(const uint8_t* data, int length) {
@@ -326,8 +370,8 @@ bool COutputStreamSocket::IsPendingMessageRefused() {
         return thread_cache_.buffer->refused;
     }
     std::lock_guard lock(lock_);
-    const auto found = buffers_.find(std::this_thread::get_id());
-    return found != buffers_.end() && found->second->refused;
+    std::unique_ptr<TThreadStructure>* found = FindBufferLocked(std::this_thread::get_id());
+    return found != nullptr && (*found)->refused;
 }
 
 }  // namespace ruzd::net

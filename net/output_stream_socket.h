@@ -88,6 +88,13 @@ public:
 protected:
     // Derived classes hold it where their own state must change together with the sends.
     std::recursive_mutex& WriterLock() const { return lock_; }
+    // What Flush hands its frame to (with the writer's lock held): Send, unless a derived class
+    // leaves part of the work to AfterSend.
+    virtual int SendFromFlush(const uint8_t* frame, int length) { return Send(frame, length); }
+    // Called after every Flush and FlushTo once the writer's lock is let go (by this call; a
+    // thread that holds it around the call still holds it): for sends that SendFromFlush only
+    // queued, so that they do not keep every other writer waiting.
+    virtual void AfterSend() {}
 
 private:
     // One thread's message under construction. The first four bytes stay free for the frame's
@@ -106,6 +113,8 @@ private:
     // of the buffers: those only when a thread first writes on a writer or comes back to it
     // after writing on another one.
     TThreadStructure& ThreadBuffer();
+    // The calling thread's buffer, null when it has none yet; under the lock.
+    std::unique_ptr<TThreadStructure>* FindBufferLocked(std::thread::id thread);
     // Makes room for a value of `room` bytes; false (and the message refused) when the buffer
     // would have to reach 16 MB.
     bool Reserve(TThreadStructure& buffer, int room);
@@ -127,8 +136,15 @@ private:
     static thread_local ThreadCache thread_cache_;
 
     const uint64_t number_;
-    // Guards the table of buffers, the logger and the sends; each buffer is its thread's alone.
+    // A writer made for one message (the reply writer of a received command) is written on by
+    // one thread: its buffer is held here, and the table is made only for a second thread. A
+    // thread keeps the buffer of such a writer when the writer goes, for its next one.
+    static thread_local std::unique_ptr<TThreadStructure> spare_buffer_;
+
+    // Guards the buffers, the logger and the sends; each buffer is its thread's alone.
     mutable std::recursive_mutex lock_;
+    std::thread::id first_thread_;
+    std::unique_ptr<TThreadStructure> first_buffer_;
     std::unordered_map<std::thread::id, std::unique_ptr<TThreadStructure>> buffers_;
     Logger logger_;
 };

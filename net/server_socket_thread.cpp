@@ -9,12 +9,13 @@ namespace ruzd::net {
 CServerSocketThread::CServerSocketThread(CSocketCallback* receiver, int port,
                                          std::shared_ptr<platform::Waitable> after,
                                          std::shared_ptr<BufferBudget> budget,
-                                         uint64_t unproven_limit_ms)
+                                         uint64_t unproven_limit_ms, ListenerScope scope)
     : listener_(std::make_shared<ListenerState>()), loop_("SocketServer") {
     listener_->port.store(port);
     listener_->receiver.callback = receiver;
     listener_->budget = std::move(budget);
     listener_->unproven_limit_ms = unproven_limit_ms;
+    listener_->scope = std::move(scope);
     Begin(std::move(after));
 }
 
@@ -40,7 +41,9 @@ void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
         socket->SetMaxConnections(ReadMaxConnections());
         socket->SetBufferBudget(holder->budget);
         socket->SetUnprovenLimitMs(holder->unproven_limit_ms);
-        socket->SetAccessGate(ReadCentralServerAddresses("Command port"), "Command port");
+        if (holder->scope.central_servers_only) {
+            socket->SetAccessGate(ReadCentralServerAddresses("Command port"), "Command port");
+        }
         std::lock_guard guard(holder->lock);
         holder->socket = std::move(socket);
         return true;
@@ -68,11 +71,12 @@ void CServerSocketThread::ListenerState::Relisten() const {
     const int listen_port = port.load();
     auto server = Get();
     if (server && listen_port >= 0 && !server->IsListening()) {
-        server->Listen(listen_port);
+        server->Listen(listen_port, scope.bind_address);
     }
 }
 
-bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSocket* except) {
+bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSocket* except,
+                               bool sender_sends_later) {
     if (listener_->port.load() == -1) {
         return false;
     }
@@ -83,7 +87,7 @@ bool CServerSocketThread::Send(const uint8_t* data, int length, const CClientSoc
     if (!server->IsListening()) {
         loop_.Post([holder = listener_] { holder->Relisten(); });
     }
-    return server->SendToAll(data, length, except);
+    return server->SendToAll(data, length, except, sender_sends_later);
 }
 
 bool CServerSocketThread::SendString(const char* text, const CClientSocket* except) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "net/socket_callback.h"
 #include "net/socket_core/server_socket.h"
@@ -15,17 +16,27 @@
 
 namespace ruzd::net {
 
+// Where a listener listens and whom it lets in, beyond its port.
+struct ListenerScope {
+    // The IPv4 address of the interface to listen on; empty: every interface.
+    std::string bind_address;
+    // Whether the registry's "Central Server Addresses" decide who may connect (the central
+    // server's ports); otherwise every peer that reaches the interface may.
+    bool central_servers_only = true;
+};
+
 class CServerSocketThread {
 public:
     // Returns once the thread has made its socket (or after 1000 ms). With `after`, the thread
     // listens only once that has been signalled (the end of a listener on the same port); with
     // `budget`, the bytes its connections hold are bounded by it; with `unproven_limit_ms`, a
-    // connection that has not been proven that long after it was accepted is ended. The
-    // registry's "Max Connections" and "Central Server Addresses" apply to every listener.
+    // connection that has not been proven that long after it was accepted is ended; `scope`
+    // says where it listens and whether "Central Server Addresses" apply. The registry's "Max
+    // Connections" applies to every listener.
     CServerSocketThread(CSocketCallback* receiver, int port,
                         std::shared_ptr<platform::Waitable> after = nullptr,
                         std::shared_ptr<BufferBudget> budget = nullptr,
-                        uint64_t unproven_limit_ms = 0);
+                        uint64_t unproven_limit_ms = 0, ListenerScope scope = {});
     CServerSocketThread(SocketReceiveFunction receive, int port, SocketCloseFunction close,
                         std::shared_ptr<platform::Waitable> after = nullptr);
     // Stops the thread, which closes the listener and every accepted connection without
@@ -34,9 +45,11 @@ public:
     CServerSocketThread(const CServerSocketThread&) = delete;
     CServerSocketThread& operator=(const CServerSocketThread&) = delete;
 
-    // To every accepted connection but `except`. False while stopping or without a socket;
-    // a listener that is not listening is asked to listen again first.
-    bool Send(const uint8_t* data, int length, const CClientSocket* except = nullptr);
+    // To every accepted connection but `except` (see CServerSocket::SendToAll). False while
+    // stopping or without a socket; a listener that is not listening is asked to listen again
+    // first.
+    bool Send(const uint8_t* data, int length, const CClientSocket* except = nullptr,
+              bool sender_sends_later = false);
     bool SendString(const char* text, const CClientSocket* except = nullptr);
 
     std::shared_ptr<CServerSocket> Socket() const;
@@ -59,6 +72,7 @@ private:
         SocketReceiver receiver;
         std::shared_ptr<BufferBudget> budget;
         uint64_t unproven_limit_ms = 0;
+        ListenerScope scope;
 
         std::shared_ptr<CServerSocket> Get() const;
         void Relisten() const;

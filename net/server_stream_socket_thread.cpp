@@ -7,11 +7,15 @@
 namespace ruzd::net {
 
 CServerStreamSocketThread::CServerStreamSocketThread(CStreamSocketCallback* owner, int port,
-                                                     std::shared_ptr<BufferBudget> budget)
-    : owner_(owner), port_(port), budget_(budget ? std::move(budget) : CreateNodeBufferBudget()) {
+                                                     std::shared_ptr<BufferBudget> budget,
+                                                     ListenerScope scope)
+    : owner_(owner),
+      port_(port),
+      budget_(budget ? std::move(budget) : CreateNodeBufferBudget()),
+      scope_(std::move(scope)) {
     SetLogger([](const std::string& line) { SocketLog("%s", line.c_str()); });
     auto thread = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this), port,
-                                                        nullptr, budget_, kUnprovenLimitMs);
+                                                        nullptr, budget_, kUnprovenLimitMs, scope_);
     thread_.Exchange(std::move(thread));
 }
 
@@ -40,14 +44,30 @@ bool CServerStreamSocketThread::GetPeerName(std::string& address, unsigned& port
 }
 
 int CServerStreamSocketThread::Send(const uint8_t* frame, int length) {
+    return SendToEveryone(frame, length, false);
+}
+
+int CServerStreamSocketThread::SendFromFlush(const uint8_t* frame, int length) {
+    // The writer's lock is held: what the connections besides the active one take is sent
+    // after it (AfterSend).
+    return SendToEveryone(frame, length, true);
+}
+
+int CServerStreamSocketThread::SendToEveryone(const uint8_t* frame, int length, bool after_send) {
     auto thread = Thread();
     if (!thread) {
         return 0;
     }
-    const bool sent = thread->Send(frame, length);
+    const bool sent = thread->Send(frame, length, nullptr, after_send);
     auto server = thread->Socket();
     connected_.store(server && server->IsListening());
     return sent ? 1 : 0;
+}
+
+void CServerStreamSocketThread::AfterSend() {
+    if (auto server = Server()) {
+        server->SendQueuedBySender();
+    }
 }
 
 int CServerStreamSocketThread::SendTo(const std::string& address, unsigned port,
@@ -69,7 +89,7 @@ void CServerStreamSocketThread::Restart() {
         // The new listener takes the port once the old thread has let it go.
         auto fresh = std::make_shared<CServerSocketThread>(static_cast<CSocketCallback*>(this),
                                                            port_, old ? old->Finished() : nullptr,
-                                                           budget_, kUnprovenLimitMs);
+                                                           budget_, kUnprovenLimitMs, scope_);
         thread_.Exchange(std::move(fresh));
     }
     if (old) {

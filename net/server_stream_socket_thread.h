@@ -34,9 +34,11 @@ public:
 
     // Returns once the listener's thread runs (or after 1000 ms); listening follows on it. The
     // bytes held for peers other than the active one are bounded by `budget`, by default one of
-    // the listener's own of the registry's size.
+    // the listener's own of the registry's size; `scope` says where it listens and whom it lets
+    // in.
     CServerStreamSocketThread(CStreamSocketCallback* owner, int port,
-                              std::shared_ptr<BufferBudget> budget = nullptr);
+                              std::shared_ptr<BufferBudget> budget = nullptr,
+                              ListenerScope scope = {});
     // Stops the thread first, so that the owner hears nothing once this returns.
     ~CServerStreamSocketThread() override;
 
@@ -78,6 +80,12 @@ public:
     std::shared_ptr<CServerSocket> Server() const;
 
 private:
+    int SendFromFlush(const uint8_t* frame, int length) override;
+    // Sends what the last flushes left queued for the writing thread to send.
+    void AfterSend() override;
+    // With `after_send`, the queues of a few connections besides the active one wait for
+    // AfterSend.
+    int SendToEveryone(const uint8_t* frame, int length, bool after_send);
     void OnReceive(CClientSocket* socket, int count) override;
     void OnClose(CClientSocket* socket, int error) override;
     void Deliver(const std::shared_ptr<CClientSocket>& peer, const uint8_t* payload, int length);
@@ -86,6 +94,7 @@ private:
     CStreamSocketCallback* const owner_;
     const int port_;
     const std::shared_ptr<BufferBudget> budget_;
+    const ListenerScope scope_;
     std::atomic<bool> connected_{false};
     // The active connection's serial: every other connection's lines are limited.
     std::atomic<uint64_t> active_serial_{0};

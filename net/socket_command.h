@@ -6,9 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "net/block_sink.h"
 
 namespace ruzd::net {
 
@@ -32,6 +35,10 @@ enum SocketHandlerType : int {
     // handler(parameters, block, length) once the binary block that follows the line is
     // complete; the line is removed then.
     kHandlerParametersBlock = 6,
+    // handler(parameters, length) as soon as the line arrives; the sink it gives takes the
+    // binary block that follows the line as its bytes arrive (none: the block is read past).
+    // The line is removed before the call.
+    kHandlerParametersStream = 7,
 };
 
 enum SocketCountMode : int {
@@ -54,11 +61,14 @@ using PlainDataHandler = int (*)(int context, const char* const* argv, int argc,
                                  const uint8_t* after, size_t afterLength, int& consumed);
 using BlockHandler =
     std::function<void(const SocketParameters&, const uint8_t* block, size_t length)>;
+using StreamHandler =
+    std::function<std::unique_ptr<BlockSink>(const SocketParameters&, size_t length)>;
 
 // The alternative's index is the handler type.
-using SocketHandler = std::variant<ParametersHandler, ParametersClaimHandler, RawHandler,
-                                   RawClaimHandler, PlainHandler, PlainDataHandler, BlockHandler>;
-static_assert(std::variant_size_v<SocketHandler> == kHandlerParametersBlock + 1);
+using SocketHandler =
+    std::variant<ParametersHandler, ParametersClaimHandler, RawHandler, RawClaimHandler,
+                 PlainHandler, PlainDataHandler, BlockHandler, StreamHandler>;
+static_assert(std::variant_size_v<SocketHandler> == kHandlerParametersStream + 1);
 
 class CSocketCommand {
 public:

@@ -75,6 +75,21 @@ bool WireTransform::DecodeInPlace(uint8_t* wire, size_t length) {
     return true;
 }
 
+bool WireTransform::StartDecode(uint8_t* wire, size_t length) {
+    if (encrypt_ && !receive_cipher_.Crypt(wire, length)) {
+        return false;
+    }
+    inflate_.SetInput(wire, length);
+    return true;
+}
+
+std::optional<size_t> WireTransform::DecodeNext(uint8_t* out, size_t room) {
+    const std::optional<size_t> made = inflate_.Inflate(out, room);
+    inflate_in_.store(inflate_.TotalIn());
+    inflate_out_.store(inflate_.TotalOut());
+    return made;
+}
+
 uint64_t WireTransform::SentBytes(bool onWire) const {
     if (compress_) {
         return onWire ? deflate_out_.load() : deflate_in_.load();

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -48,6 +49,12 @@ public:
     bool Decode(uint8_t* wire, size_t length, std::vector<uint8_t>& out, size_t limit = SIZE_MAX);
     // The same without compression in force: the bytes are decrypted where they stand.
     bool DecodeInPlace(uint8_t* wire, size_t length);
+    // Decode a bounded piece at a time, for received bytes that may inflate to far more than
+    // anyone wants to hold: StartDecode decrypts them in place and hands them to inflate (they
+    // must stay where they are until DecodeNext gives 0); each DecodeNext gives up to `room`
+    // bytes of what they inflate to, 0 once they yield nothing more, none on corrupt data.
+    bool StartDecode(uint8_t* wire, size_t length);
+    std::optional<size_t> DecodeNext(uint8_t* out, size_t room);
 
     // Statistics: with compression in force, the zlib totals (`onWire` the compressed side),
     // else the counts of bytes that passed Encode and Decode.

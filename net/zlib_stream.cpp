@@ -91,51 +91,69 @@ bool InflateStream::Decompress(const uint8_t* data, size_t length, std::vector<u
     if (!open_) {
         return false;
     }
+    SetInput(data, length);
     const size_t start = out.size();
-    size_t consumed = 0;
-    while (consumed < length) {
-        const size_t slice = std::min(length - consumed, kMaxSlice);
-        stream_.next_in = const_cast<Bytef*>(data + consumed);
-        stream_.avail_in = static_cast<uInt>(slice);
-        for (;;) {
-            const size_t produced = out.size() - start;
-            if (produced > limit) {
-                return false;
-            }
-            // One byte past the limit is enough to tell that it was passed.
-            const size_t step = std::max(kInflateStep, 4 * static_cast<size_t>(stream_.avail_in));
-            const size_t room = std::min(step - 1, limit - produced) + 1;
-            const size_t at = out.size();
-            out.resize(at + room);
-            stream_.next_out = out.data() + at;
-            stream_.avail_out = static_cast<uInt>(std::min(room, kMaxSlice));
-            const uInt offered = stream_.avail_out;
-            const int result = inflate(&stream_, Z_SYNC_FLUSH);
-            out.resize(at + (offered - stream_.avail_out));
-            if (result == Z_STREAM_END) {
-                // The peer finished its stream, which it never should: anything after the end
-                // cannot be inflated and fails below.
-                break;
-            }
-            if (result == Z_BUF_ERROR) {
-                // No progress possible: all input used and nothing more to give out.
-                break;
-            } else if (result != Z_OK) {
-                return false;
-            }
-            if (stream_.avail_in == 0 && stream_.avail_out != 0) {
-                break;
-            }
-        }
-        if (out.size() - start > limit) {
+    for (;;) {
+        const size_t produced = out.size() - start;
+        if (produced > limit) {
             return false;
         }
-        if (stream_.avail_in != 0) {
+        // One byte past the limit is enough to tell that it was passed.
+        const size_t step = std::max(kInflateStep, 4 * InputLeft());
+        const size_t room = std::min(step - 1, limit - produced) + 1;
+        const size_t at = out.size();
+        out.resize(at + room);
+        const std::optional<size_t> made = Inflate(out.data() + at, room);
+        out.resize(at + made.value_or(0));
+        if (!made) {
             return false;
         }
-        consumed += slice;
+        if (*made == 0) {
+            return true;
+        }
     }
-    return true;
+}
+
+void InflateStream::SetInput(const uint8_t* data, size_t length) {
+    const size_t slice = std::min(length, kMaxSlice);
+    stream_.next_in = const_cast<Bytef*>(data);
+    stream_.avail_in = static_cast<uInt>(slice);
+    input_next_ = data + slice;
+    input_beyond_ = length - slice;
+}
+
+std::optional<size_t> InflateStream::Inflate(uint8_t* out, size_t room) {
+    if (!open_) {
+        return std::nullopt;
+    }
+    size_t made = 0;
+    while (made < room) {
+        if (stream_.avail_in == 0 && input_beyond_ > 0) {
+            const size_t slice = std::min(input_beyond_, kMaxSlice);
+            stream_.next_in = const_cast<Bytef*>(input_next_);
+            stream_.avail_in = static_cast<uInt>(slice);
+            input_next_ += slice;
+            input_beyond_ -= slice;
+        }
+        const uInt offered = static_cast<uInt>(std::min(room - made, kMaxSlice));
+        const uInt available = stream_.avail_in;
+        stream_.next_out = out + made;
+        stream_.avail_out = offered;
+        const int result = inflate(&stream_, Z_SYNC_FLUSH);
+        made += offered - stream_.avail_out;
+        // Z_BUF_ERROR only says that this step could not move on; Z_STREAM_END that the peer
+        // finished its stream, which it never should: input after the end is refused below.
+        if (result != Z_OK && result != Z_BUF_ERROR && result != Z_STREAM_END) {
+            return std::nullopt;
+        }
+        if (stream_.avail_out == offered && stream_.avail_in == available) {
+            break;
+        }
+    }
+    if (made == 0 && InputLeft() != 0) {
+        return std::nullopt;
+    }
+    return made;
 }
 
 }  // namespace ruzd::net

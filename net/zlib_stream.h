@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace ruzd::net {
@@ -55,12 +56,24 @@ public:
     bool Decompress(const uint8_t* data, size_t length, std::vector<uint8_t>& out,
                     size_t limit = SIZE_MAX);
 
+    // The same a bounded piece at a time, for input that may yield far more than anyone wants
+    // to hold: `length` bytes become the input (they must stay where they are until they are
+    // used up), and each Inflate gives up to `room` bytes of what they yield, 0 once they yield
+    // nothing more. None on corrupt data (or without a stream).
+    void SetInput(const uint8_t* data, size_t length);
+    std::optional<size_t> Inflate(uint8_t* out, size_t room);
+
     uint64_t TotalIn() const { return open_ ? stream_.total_in : 0; }
     uint64_t TotalOut() const { return open_ ? stream_.total_out : 0; }
 
 private:
+    // Input beyond what zlib's 32-bit count took so far.
+    size_t InputLeft() const { return stream_.avail_in + input_beyond_; }
+
     z_stream stream_{};
     bool open_ = false;
+    const uint8_t* input_next_ = nullptr;
+    size_t input_beyond_ = 0;
 };
 
 }  // namespace ruzd::net

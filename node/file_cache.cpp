@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <system_error>
@@ -13,6 +14,7 @@
 #include "foundation/crc32.h"
 #include "foundation/debug_channel.h"
 #include "net/cache_path.h"
+#include "net/file_request_table.h"
 #include "node/file_access.h"
 #include "node/manager_log.h"
 #include "node/vesmarin_manager.h"
@@ -116,8 +118,15 @@ bool CVesmarinManager::FileCache(int32_t channelId, std::string& path, bool writ
         CacheLog("No Connected File Socket for File Cache");
         return false;
     }
+    // With the central server's figures, a copy damaged on its way never replaces the one
+    // the cache has.
+    std::optional<net::ExpectedFile> expected;
+    if (expectedSize != kAnySize) {
+        expected = net::ExpectedFile{static_cast<uint32_t>(expectedSize),
+                                     static_cast<uint32_t>(expectedCrc)};
+    }
     std::string answer = *cachePath;
-    if (!file_listener_->RequestFile(centralPath, answer)) {
+    if (!file_listener_->RequestFile(centralPath, answer, expected)) {
         CacheLog("Request File Failed " + answer);
         return false;
     }
@@ -232,8 +241,7 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
     std::lock_guard cacheLock(file_cache_.Lock());
     MakeFileReadWrite(*cachePath);
     if (!fs::remove(hostPath, error)) {
-        CacheLog("remove(" + *cachePath +
-                 ") failed, error=" + std::to_string(error.value()));
+        CacheLog("remove(" + *cachePath + ") failed, error=" + std::to_string(error.value()));
         return;
     }
     // Under the table's key, so that the next open does not trust the removed copy.

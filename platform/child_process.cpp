@@ -1,9 +1,12 @@
 #include "platform/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <thread>
@@ -143,6 +146,14 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const ChildStart& start, Start
     return std::make_unique<ChildProcess>(*pid);
 }
 
+ChildProcess::State::State() : end_descriptor(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+ChildProcess::State::~State() {
+    if (end_descriptor >= 0) {
+        ::close(end_descriptor);
+    }
+}
+
 ChildProcess::ChildProcess(pid_t pid) : pid_(pid), state_(std::make_shared<State>()) {
     std::thread([pid, state = state_] {
         int status = 0;
@@ -152,6 +163,11 @@ ChildProcess::ChildProcess(pid_t pid) : pid_(pid), state_(std::make_shared<State
         } while (result < 0 && errno == EINTR);
         state->status.store(result == pid ? status : 0);
         state->ended.Set();
+        if (state->end_descriptor >= 0) {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t written =
+                ::write(state->end_descriptor, &one, sizeof one);
+        }
     }).detach();
 }
 
@@ -170,6 +186,14 @@ std::optional<int> ChildProcess::ExitCode() const {
         return std::nullopt;
     }
     return WEXITSTATUS(*status);
+}
+
+bool ChildProcess::WaitForOutputOrEnd(const ChildOutput& output, int timeout_ms) const {
+    pollfd watched[] = {{output.read_end_, POLLIN, 0}, {state_->end_descriptor, POLLIN, 0}};
+    if (::poll(watched, state_->end_descriptor >= 0 ? 2 : 1, timeout_ms) <= 0) {
+        return false;
+    }
+    return watched[0].revents != 0;
 }
 
 void ChildProcess::KillGroup() {

@@ -77,14 +77,24 @@ public:
     // The signal that killed the child, if one did.
     std::optional<int> TermSignal() const;
 
+    // Waits up to `timeout_ms` until `output` has something to read (or has reached its end) or
+    // the child has ended, whichever comes first: the end is seen the moment it comes, not at
+    // the wait's end. True when `output` can be read.
+    bool WaitForOutputOrEnd(const ChildOutput& output, int timeout_ms) const;
+
     // Kills the process group the child leads (ChildStart::own_process_group) with whatever is
     // left in it. The group id stays reserved while any member lives, so it names no stranger.
     void KillGroup();
 
 private:
     struct State {
+        State();
+        ~State();
         Event ended{true};
         std::atomic<int> status{0};
+        // Readable once the child has ended, for waits beside other descriptors; -1 when it
+        // could not be made (such waits then run to their time-out).
+        int end_descriptor = -1;
     };
     pid_t pid_;
     std::shared_ptr<State> state_;

@@ -58,6 +58,8 @@ std::optional<std::string> KnownWinErrorText(uint32_t code) {
             return "The medium is write-protected";
         case kErrorNotReady:
             return "The device is not ready";
+        case kErrorCrc:
+            return "Data error (cyclic redundancy check)";
         case kErrorGenFailure:
             return "The device or system reported a failure";
         case kErrorSharingViolation:

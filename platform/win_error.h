@@ -23,6 +23,7 @@ enum WinError : uint32_t {
     kErrorNotSameDevice = 17,
     kErrorWriteProtect = 19,
     kErrorNotReady = 21,
+    kErrorCrc = 23,
     kErrorGenFailure = 31,
     kErrorSharingViolation = 32,
     kErrorLockViolation = 33,

@@ -13,7 +13,7 @@ constexpr int32_t kCnPing = 12;
 
 }  // namespace
 
-Payload MessagePayload(int32_t code, const ValueWriter& write) {
+std::vector<uint8_t> MessageFrame(int32_t code, const ValueWriter& write) {
     std::vector<uint8_t> frame;
     net::CCallbackOutputStream writer([&frame](const uint8_t* bytes, int length, const std::string&,
                                                unsigned) { frame.assign(bytes, bytes + length); });
@@ -22,6 +22,11 @@ Payload MessagePayload(int32_t code, const ValueWriter& write) {
         write(writer);
     }
     writer.Flush();
+    return frame;
+}
+
+Payload MessagePayload(int32_t code, const ValueWriter& write) {
+    const std::vector<uint8_t> frame = MessageFrame(code, write);
     Payload payload;
     net::CFrameCutter cutter(net::CFrameCutter::Side::kClient);
     cutter.Append(frame.data(), frame.size(), [&payload](const uint8_t* bytes, int length) {

@@ -22,7 +22,9 @@ namespace ruzd::testing {
 using Payload = std::vector<uint8_t>;
 using ValueWriter = std::function<void(net::COutputStreamSocket& writer)>;
 
-// The payload of one message whose first value is `code`, followed by what `write` adds.
+// The whole frame of one message whose first value is `code`, followed by what `write` adds.
+std::vector<uint8_t> MessageFrame(int32_t code, const ValueWriter& write = {});
+// The same message's payload.
 Payload MessagePayload(int32_t code, const ValueWriter& write = {});
 
 // The leading integers of a payload, as far as they go (at most `count`).

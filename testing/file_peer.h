@@ -27,6 +27,8 @@ class FilePeer {
 public:
     // Connects to 127.0.0.1:`port`; Connected() tells whether that worked.
     explicit FilePeer(unsigned port);
+    // Over a connection made already.
+    explicit FilePeer(RawConnection connection);
     ~FilePeer();
     FilePeer(const FilePeer&) = delete;
     FilePeer& operator=(const FilePeer&) = delete;
@@ -80,7 +82,6 @@ public:
     void SetHandshakeClock(std::string text) { handshake_clock_ = std::move(text); }
 
 private:
-    explicit FilePeer(RawConnection connection);
     // The handshake and "STARTS 2" on `peer`'s connection.
     static std::unique_ptr<FilePeer> Authorise(std::unique_ptr<FilePeer> peer, unsigned port);
 

@@ -5,9 +5,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -197,6 +200,19 @@ RawConnection RawConnection::ConnectFromAddress(const char* local_address, unsig
     return RawConnection(fd);
 }
 
+RawConnection RawConnection::ConnectTo(const char* address, unsigned port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in remote = LoopbackAddress(port);
+    if (fd < 0 || ::inet_pton(AF_INET, address, &remote.sin_addr) != 1 ||
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return RawConnection();
+    }
+    return RawConnection(fd);
+}
+
 RawConnection RawConnection::ConnectWhenListening(unsigned port, std::chrono::milliseconds patience,
                                                   const std::function<bool()>& gave_up) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -243,6 +259,12 @@ unsigned RawConnection::LocalPort() const {
 bool RawConnection::SendAtOnce() {
     const int on = 1;
     return ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
+bool RawConnection::SetSendPatience(std::chrono::milliseconds patience) {
+    const timeval limit{static_cast<time_t>(patience.count() / 1000),
+                        static_cast<suseconds_t>(patience.count() % 1000 * 1000)};
+    return ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) == 0;
 }
 
 bool RawConnection::SendAll(const void* data, size_t length) {
@@ -338,6 +360,39 @@ bool RawConnection::WaitReadable(std::chrono::steady_clock::time_point deadline)
     return left > 0 && WaitForInput(fd_, left);
 }
 
+ConnectionDrain::ConnectionDrain(std::vector<RawConnection> connections)
+    : connections_(std::move(connections)) {
+    worker_ = std::thread([this] {
+        std::vector<pollfd> watched;
+        for (const RawConnection& connection : connections_) {
+            watched.push_back(pollfd{connection.descriptor(), POLLIN, 0});
+        }
+        std::vector<uint8_t> chunk(65536);
+        while (!stop_.load()) {
+            // Now and then a look at the stop flag; a closed connection is watched no more.
+            if (::poll(watched.data(), watched.size(), 50) <= 0) {
+                continue;
+            }
+            for (pollfd& one : watched) {
+                if (one.revents == 0) {
+                    continue;
+                }
+                const ssize_t got = ::recv(one.fd, chunk.data(), chunk.size(), MSG_DONTWAIT);
+                if (got > 0) {
+                    bytes_.fetch_add(static_cast<uint64_t>(got));
+                } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+                    one.fd = -1;
+                }
+            }
+        }
+    });
+}
+
+ConnectionDrain::~ConnectionDrain() {
+    stop_.store(true);
+    worker_.join();
+}
+
 RawListener::RawListener(unsigned port) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
@@ -408,6 +463,16 @@ EchoServer::EchoServer(std::function<void()> prepare) {
             }
         }
     });
+}
+
+double EchoServer::CpuSeconds() {
+    clockid_t clock{};
+    timespec used{};
+    if (pthread_getcpuclockid(worker_.native_handle(), &clock) != 0 ||
+        ::clock_gettime(clock, &used) != 0) {
+        return 0;
+    }
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
 }
 
 EchoServer::~EchoServer() {

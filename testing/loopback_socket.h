@@ -4,6 +4,7 @@
 // that the node's socket code is checked against ends that share none of it. The one place of the
 // tests that talks to the system's sockets.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +56,9 @@ public:
     // One attempt from another address of the loopback network (as "127.0.0.2"), so that the
     // node sees a second machine.
     static RawConnection ConnectFromAddress(const char* local_address, unsigned port);
+    // One attempt to another address of the loopback network (as "127.0.0.2"), for a listener
+    // that listens on one address only.
+    static RawConnection ConnectTo(const char* address, unsigned port);
     // Attempts until the port listens, `patience` has passed or `gave_up` holds (as when the
     // program that is to listen has ended).
     static RawConnection ConnectWhenListening(unsigned port,
@@ -62,11 +66,16 @@ public:
                                               const std::function<bool()>& gave_up = {});
 
     bool valid() const { return fd_ >= 0; }
+    // The system's descriptor, for a benchmark's floor that waits on many connections at once.
+    int descriptor() const { return fd_; }
     // The port of this end.
     unsigned LocalPort() const;
     // Sends small segments at once rather than after the peer's acknowledgement of the last
     // one (TCP_NODELAY), as the node's connections do.
     bool SendAtOnce();
+    // A send that the peer leaves waiting this long fails, so that a sender of a peer that stops
+    // reading can give up.
+    bool SetSendPatience(std::chrono::milliseconds patience);
 
     bool SendAll(const void* data, size_t length);
     bool SendAll(const std::vector<uint8_t>& bytes) { return SendAll(bytes.data(), bytes.size()); }
@@ -102,6 +111,25 @@ private:
 // its request again only a second later) is dropped and made anew. Fewer when `patience` runs out.
 std::vector<RawConnection> ConnectMany(unsigned port, size_t count,
                                        std::chrono::milliseconds patience = kPatience);
+
+// Reads what a set of connections receive and drops it, on a thread of its own, so that a peer
+// sending to all of them never finds one full.
+class ConnectionDrain {
+public:
+    explicit ConnectionDrain(std::vector<RawConnection> connections);
+    ~ConnectionDrain();
+    ConnectionDrain(const ConnectionDrain&) = delete;
+    ConnectionDrain& operator=(const ConnectionDrain&) = delete;
+
+    // The bytes dropped so far, over every connection.
+    uint64_t Bytes() const { return bytes_.load(); }
+
+private:
+    std::vector<RawConnection> connections_;
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> bytes_{0};
+    std::thread worker_;
+};
 
 // A blocking listener on 127.0.0.1.
 class RawListener {
@@ -157,6 +185,8 @@ public:
     EchoServer& operator=(const EchoServer&) = delete;
 
     unsigned port() const { return listener_.port(); }
+    // The processor time the server's thread has used so far, in seconds.
+    double CpuSeconds();
 
 private:
     RawListener listener_;

@@ -17,6 +17,7 @@ protected:
     TempWorkFolder folder_;
     const uint32_t command_port_ = WriteCommandPort();
     const uint32_t file_port_ = WriteFilePort();
+    const uint32_t gui_port_ = WriteGuiPort();
 };
 
 }  // namespace ruzd::testing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/gui_link/gui_link_protocol.h"
 #include "foundation/registry.h"
 #include "node/vesmarin_manager.h"
 #include "testing/loopback_socket.h"
@@ -23,6 +24,10 @@ uint32_t WriteCommandPort() {
 
 uint32_t WriteFilePort() {
     return WritePort(node::kLocalFileSocketTcpPortValue);
+}
+
+uint32_t WriteGuiPort() {
+    return WritePort(app::kGuiPortValue);
 }
 
 }  // namespace ruzd::testing

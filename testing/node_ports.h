@@ -12,5 +12,7 @@ namespace ruzd::testing {
 uint32_t WriteCommandPort();
 // The file port (the central server's file transfers).
 uint32_t WriteFilePort();
+// The port of the local GUI link (the windows attached to the node).
+uint32_t WriteGuiPort();
 
 }  // namespace ruzd::testing

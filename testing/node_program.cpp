@@ -5,12 +5,13 @@
 
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/process_counters.h"
 #include "testing/simulated_boards.h"
 
 namespace ruzd::testing {
 NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                          std::vector<std::string> arguments, std::vector<std::string> environment,
-                         const std::filesystem::path& read_only_folder)
+                         const std::filesystem::path& read_only_folder, size_t max_open_files)
     : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
@@ -22,6 +23,7 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
     start.folder = workdir;
     start.stderr_file = stderr_path_;
     start.read_only_folder = read_only_folder;
+    start.max_open_files = max_open_files;
     const pid_t pid = StartProgram(start);
     EXPECT_GT(pid, 0) << "the node program did not start";
     if (pid > 0) {
@@ -51,6 +53,10 @@ std::optional<int> NodeProcess::WaitForExit() {
         return std::nullopt;
     }
     return child_->ExitCode();
+}
+
+size_t NodeProcess::PeakResidentBytes() const {
+    return child_ == nullptr ? 0 : MemoryBytes("VmHWM:", std::to_string(child_->pid()));
 }
 
 std::string NodeProcess::Stderr() const {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -25,10 +26,11 @@ namespace ruzd::testing {
 class NodeProcess {
 public:
     // `environment` holds "NAME=value" entries beside RUZD_ROOT and RUZD_VENDOR_DIR; a
-    // `read_only_folder` is one the program sees read-only (see ProgramStart).
+    // `read_only_folder` is one the program sees read-only (see ProgramStart);
+    // `max_open_files`, when not 0, is the program's descriptor limit.
     NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                 std::vector<std::string> arguments, std::vector<std::string> environment = {},
-                const std::filesystem::path& read_only_folder = {});
+                const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0);
     // Kills a program that is still running.
     ~NodeProcess();
     NodeProcess(const NodeProcess&) = delete;
@@ -38,9 +40,13 @@ public:
     // The exit code, once the program ended within the patience of a test.
     std::optional<int> WaitForExit();
     bool HasEnded() const;
+    // The program's process id; -1 when it did not start.
+    pid_t pid() const { return child_ ? child_->pid() : -1; }
     std::string Stderr() const;
     // Whether the running program has a file of that name (a library) mapped.
     bool HasMapped(const std::string& file_name) const;
+    // The most memory the program held so far ("VmHWM"), in bytes; 0 when unknown.
+    size_t PeakResidentBytes() const;
 
     // Everything the debug files in the working folder's "debug" folder hold.
     std::string DebugLog() const;
@@ -64,6 +70,7 @@ protected:
     TempDir work_;
     ScopedEnvironment environment_;
     const uint32_t command_port_ = WriteCommandPort();
+    const uint32_t gui_port_ = WriteGuiPort();
 };
 
 }  // namespace ruzd::testing

@@ -1,10 +1,12 @@
 #pragma once
 
-// Counters of the process's open descriptors and threads, for tests that check that what a
-// socket or thread took is given back.
+// Counters of the process's open descriptors, threads and memory, for tests that check that
+// what a socket or thread took is given back, or that a process holds no more than it should.
 
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace ruzd::testing {
 
@@ -22,6 +24,20 @@ inline size_t OpenDescriptors() {
 
 inline size_t ProcessThreads() {
     return CountEntries("/proc/self/task");
+}
+
+// A memory figure of a process ("self", or a process id) in bytes: "VmRSS:" what it holds now,
+// "VmHWM:" the most it held; 0 when it cannot be read.
+inline size_t MemoryBytes(const std::string& field, const std::string& process = "self") {
+    std::ifstream status("/proc/" + process + "/status");
+    for (std::string word; status >> word;) {
+        if (word == field) {
+            size_t kilobytes = 0;
+            status >> kilobytes;
+            return kilobytes * 1024;
+        }
+    }
+    return 0;
 }
 
 }  // namespace ruzd::testing

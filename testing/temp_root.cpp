@@ -17,8 +17,9 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
 }
 namespace {
 
-std::filesystem::path MakeTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ruzd-XXXXXX").string();
+std::filesystem::path MakeTempDir(
+    const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
+    std::string pattern = (parent / "ruzd-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
@@ -54,6 +55,8 @@ TempRoot::~TempRoot() {
 }
 
 TempDir::TempDir() : path_(MakeTempDir()) {}
+
+TempDir::TempDir(const std::filesystem::path& parent) : path_(MakeTempDir(parent)) {}
 
 TempDir::~TempDir() {
     std::error_code ignored;

@@ -32,6 +32,8 @@ private:
 class TempDir {
 public:
     TempDir();
+    // One inside `parent` (a file system of the test's choice) rather than the temporary folder.
+    explicit TempDir(const std::filesystem::path& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -20,16 +20,23 @@ std::vector<uint32_t> StoredEventIds() {
     return ids;
 }
 
+std::optional<int> CountdownOf(const platform::WindowHandle& window) {
+    std::string title;
+    int seconds = 0;
+    if (platform::GetWindowText(window, title) &&
+        std::sscanf(title.c_str(), "Tormbel : %ds", &seconds) == 1) {
+        return seconds;
+    }
+    return std::nullopt;
+}
+
 bool WaitForCountdownResets(const platform::WindowHandle& window, int count) {
     int resets = 0;
     int last = -1;
     return Eventually([&] {
-        std::string title;
-        int seconds = 0;
-        if (platform::GetWindowText(window, title) &&
-            std::sscanf(title.c_str(), "Tormbel : %ds", &seconds) == 1) {
-            resets += last >= 0 && seconds > last ? 1 : 0;
-            last = seconds;
+        if (const std::optional<int> seconds = CountdownOf(window)) {
+            resets += last >= 0 && *seconds > last ? 1 : 0;
+            last = *seconds;
         }
         return resets >= count;
     });

@@ -49,6 +49,10 @@ private:
     std::unique_ptr<platform::ChildProcess> child_;
 };
 
+// The seconds the watchdog's window shows in its title ("Tormbel : 42s"); none when it cannot
+// be read.
+std::optional<int> CountdownOf(const platform::WindowHandle& window);
+
 // Waits until the countdown that the watchdog's window shows in its title ("Tormbel : 42s") has
 // gone back up `count` times, as each heartbeat sets it back; false when time ran out.
 bool WaitForCountdownResets(const platform::WindowHandle& window, int count);

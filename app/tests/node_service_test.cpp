@@ -138,6 +138,7 @@ protected:
     testing::ScopedEnvironment environment_;
     const uint32_t command_port_ = testing::WriteCommandPort();
     const uint32_t file_port_ = testing::WriteFilePort();
+    const uint32_t gui_port_ = testing::WriteGuiPort();
 };
 
 TEST_F(NodeServiceTest, IsInstalledStartedAskedKilledRestartedStoppedAndRemoved) {

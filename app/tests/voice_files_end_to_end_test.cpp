@@ -5,7 +5,9 @@
 // call goes the whole way: answered, a prompt played, digits collected, the caller recorded and
 // the recording moved to the central server. Strangers on the file port, even authorised ones,
 // get none of the central server's files, write none into the cache and do not set the clock;
-// names from the wire never reach the node's own files; a long move queue drains.
+// names from the wire never reach the node's own files; a long move queue drains. Strangers who
+// open connections and never speak hold up neither the central server's transfers nor a new
+// connection.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -28,7 +30,10 @@
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
 #include "testing/command_peer.h"
+#include "testing/eventually.h"
+#include "testing/file_peer.h"
 #include "testing/initialised_node.h"
+#include "testing/stranger_flood.h"
 
 namespace ruzd::app {
 namespace {
@@ -351,6 +356,27 @@ TEST_F(VoiceFilesEndToEndTest, ASecondAuthorisedFileConnectionGetsNothingAndWrit
     files_->SendText("TXQRES " + upload.id + " 0 stored 1\r");
     EXPECT_TRUE(node_->WaitForLog("'C:\\REC\\CALL.VOX' succeeded"));
     EXPECT_EQ(node_->DebugLog().find("'C:\\REC\\CALL.VOX' failed"), std::string::npos);
+}
+
+TEST_F(VoiceFilesEndToEndTest, SilentStrangersOnTheFilePortHoldUpNeitherTransfersNorNewcomers) {
+    StartAndInitialise(1);
+    const std::string prompt(3000, 'p');
+    // Connections that never speak come faster than their handshakes could time out, more than
+    // the port holds: none of them holds the connection's thread while it waits.
+    testing::StrangerFlood flood(file_port_, 200);
+    ASSERT_TRUE(testing::Eventually([&] { return flood.SilentConnections() >= 200; }))
+        << flood.SilentConnections() << " silent connections taken";
+
+    // While they keep coming, the central server's fetch goes through...
+    SendOpen(kDXFOPE, 1, kPrompt, kReadBinary, prompt.size(), CrcOf(prompt));
+    const Line request = NextLine();
+    ASSERT_EQ(request.word, "REQFIL");
+    SendFile(request, prompt);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 1, 3000}));
+    // ...and a newcomer is authorised: the silent ones make room for it.
+    EXPECT_TRUE(testing::FilePeer::Authorised(file_port_));
+    EXPECT_TRUE(node_->WaitForLog("closed to make room: 32 connections held already"));
+    ExpectNothingBeforeHeartbeat(*files_);
 }
 
 TEST_F(VoiceFilesEndToEndTest, NamesFromTheWireNeverReachTheNodesOwnFiles) {

@@ -26,6 +26,15 @@ ssize_t SendNow(int fd, const uint8_t* data, size_t length, int& error) {
     return sent;
 }
 
+ssize_t SendVector(int fd, const iovec* blocks, int count, int& error) {
+    msghdr message{};
+    message.msg_iov = const_cast<iovec*>(blocks);
+    message.msg_iovlen = static_cast<size_t>(count);
+    const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+    error = sent < 0 ? errno : 0;
+    return sent;
+}
+
 }  // namespace
 
 CClientSocket::CClientSocket(const std::shared_ptr<SocketReactor>& reactor, SocketReceiver receiver,
@@ -157,7 +166,7 @@ bool CClientSocket::Send(const uint8_t* data, int length) {
     const ssize_t sent = SendNow(fd_.load(), data, static_cast<size_t>(length), error);
     if (sent < length) {
         if (sent > 0) {
-            queue_.PushFront(data + sent, static_cast<size_t>(length - sent));
+            queue_.PushBack(data + sent, static_cast<size_t>(length - sent));
         } else {
             last_error_.store(platform::WsaErrorFromErrno(error));
             queue_.PushBack(data, static_cast<size_t>(length));
@@ -166,6 +175,27 @@ bool CClientSocket::Send(const uint8_t* data, int length) {
         AccountQueueLocked(true);
     }
     return true;
+}
+
+bool CClientSocket::Queue(const SharedBytes& bytes) {
+    if (closing_.load()) {
+        return false;
+    }
+    platform::CriticalSectionLock guard(lock_);
+    if (closing_.load()) {
+        return false;
+    }
+    queue_.PushBack(bytes);
+    AccountQueueLocked(true);
+    return true;
+}
+
+void CClientSocket::FlushQueue() {
+    platform::CriticalSectionLock guard(lock_);
+    // A socket that waits for room is drained when the room comes.
+    if (connected_.load() && !want_write_.load() && !queue_.empty()) {
+        DrainLocked();
+    }
 }
 
 bool CClientSocket::SendString(const char* text) {
@@ -443,8 +473,8 @@ void CClientSocket::Destroy() {
 void CClientSocket::DrainLocked() {
     const int fd = fd_.load();
     if (fd >= 0) {
-        const int error = queue_.Drain([fd](const uint8_t* data, size_t length, int& error) {
-            return SendNow(fd, data, length, error);
+        const int error = queue_.Drain([fd](const iovec* blocks, int count, int& error) {
+            return SendVector(fd, blocks, count, error);
         });
         if (error != 0) {
             last_error_.store(platform::WsaErrorFromErrno(error));

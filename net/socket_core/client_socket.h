@@ -48,6 +48,11 @@ public:
     // Sends, or queues what cannot go at once. False only while the socket is closing.
     bool Send(const uint8_t* data, int length);
     bool SendString(const char* text);
+    // Queues bytes shared with other connections without sending them: FlushQueue sends them
+    // with whatever else waits, in one vectored write. False only while the socket is closing.
+    bool Queue(const SharedBytes& bytes);
+    // Sends what waits in the queue, unless the socket waits until the system takes more.
+    void FlushQueue();
 
     // The peer's address and port, remembered from the first successful call.
     bool GetPeerName(std::string& address, unsigned& port);

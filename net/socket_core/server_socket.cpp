@@ -1,5 +1,6 @@
 #include "net/socket_core/server_socket.h"
 
+#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -83,9 +84,18 @@ CServerSocket::~CServerSocket() {
     Close();
 }
 
-bool CServerSocket::Listen(int port) {
+bool CServerSocket::Listen(int port, const std::string& bind_address) {
     if (listening_.load() || listen_returns_at_once_) {
         return true;
+    }
+    in_addr interface_address{};
+    interface_address.s_addr = htonl(INADDR_ANY);
+    if (!bind_address.empty() &&
+        ::inet_pton(AF_INET, bind_address.c_str(), &interface_address) != 1) {
+        last_error_.store(platform::WsaErrorFromErrno(EINVAL));
+        SocketLog("Cannot listen on port %d: \"%s\" is not an IPv4 address", port,
+                  bind_address.c_str());
+        return false;
     }
     std::lock_guard creation(SocketCreationLock());
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -100,7 +110,7 @@ bool CServerSocket::Listen(int port) {
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_addr = interface_address;
     address.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, kBacklog) != 0) {
@@ -124,14 +134,67 @@ bool CServerSocket::Listen(int port) {
     return true;
 }
 
-bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSocket* except) {
+bool CServerSocket::SendToAll(const uint8_t* data, int length, const CClientSocket* except,
+                              bool sender_sends_later) {
+    if (length < 0 || (length > 0 && data == nullptr)) {
+        return false;
+    }
+    const uint64_t active = active_serial_.load();
+    SharedBytes shared;
+    size_t queued = 0;
     bool all = true;
     for (const auto& client : Clients()) {
-        if (client.get() != except) {
-            all = client->Send(data, length) && all;
+        if (client.get() == except) {
+            continue;
         }
+        if (active == 0 || client->Serial() == active || length == 0) {
+            all = client->Send(data, length) && all;
+            continue;
+        }
+        if (!shared) {
+            shared = std::make_shared<const std::vector<uint8_t>>(data, data + length);
+        }
+        all = client->Queue(shared) && all;
+        ++queued;
+    }
+    if (queued > kSenderSendsMax) {
+        PostFlush();
+    } else if (queued > 0 && sender_sends_later) {
+        sender_flush_due_.store(true);
+    } else if (queued > 0) {
+        FlushQueued();
     }
     return all;
+}
+
+void CServerSocket::SendQueuedBySender() {
+    if (sender_flush_due_.exchange(false)) {
+        FlushQueued();
+    }
+}
+
+void CServerSocket::PostFlush() {
+    if (flush_posted_.exchange(true)) {
+        return;
+    }
+    const std::shared_ptr<SocketReactor> reactor = reactor_.lock();
+    if (!reactor) {
+        flush_posted_.store(false);
+        return;
+    }
+    reactor->Post([weak = weak_from_this()] {
+        if (const auto server = weak.lock()) {
+            server->FlushQueued();
+        }
+    });
+}
+
+void CServerSocket::FlushQueued() {
+    // Cleared first: what is queued from here on is flushed by a post of its own.
+    flush_posted_.store(false);
+    for (const auto& client : Clients()) {
+        client->FlushQueue();
+    }
 }
 
 bool CServerSocket::SendToAll(const char* text, const CClientSocket* except) {

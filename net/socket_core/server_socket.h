@@ -33,13 +33,26 @@ public:
                                                  bool listen_returns_at_once = false);
     ~CServerSocket() override;
 
-    // Listens on the port on every interface (0: a port the system picks, see GetSockName).
-    // True at once when listening already.
-    bool Listen(int port);
+    // Listens on the port (0: a port the system picks, see GetSockName) on the interface of the
+    // IPv4 address `bind_address` ("0.0.0.0" or empty: every interface). True at once when
+    // listening already; false for an address that is not a dotted IPv4 address.
+    bool Listen(int port, const std::string& bind_address = {});
+
+    // The most connections besides the active one that the sending thread sends to itself.
+    static constexpr size_t kSenderSendsMax = 8;
 
     // Sends to every accepted connection except `except`; true when every send succeeded (and
-    // when there is none).
-    bool SendToAll(const uint8_t* data, int length, const CClientSocket* except = nullptr);
+    // when there is none). The active connection (SetActiveConnection) is sent to at once; the
+    // others get the same bytes, held once, in their queues. A few of them the sending thread
+    // sends to itself (waking another thread would cost more than those sends): at once, or,
+    // with `sender_sends_later`, when it calls SendQueuedBySender, once it has let go of the
+    // locks it holds for the send. More of them the reactor's thread sends, so that the sender
+    // can go on with its own work. A connection that several messages wait for takes them in
+    // one vectored write. Without an active connection every connection is sent to at once.
+    bool SendToAll(const uint8_t* data, int length, const CClientSocket* except = nullptr,
+                   bool sender_sends_later = false);
+    // Sends the queues that a SendToAll left to its sending thread (any thread).
+    void SendQueuedBySender();
     bool SendToAll(const char* text, const CClientSocket* except = nullptr);
     // Sends to the first accepted connection whose peer has that address and port (port 0: any
     // port); true when none has.
@@ -98,6 +111,10 @@ private:
                        const std::shared_ptr<CClientSocket>& client);
     // A closing connection leaves the list.
     void Forget(const CClientSocket* socket);
+    // Has the reactor's thread send what waits in the connections' queues, once for every
+    // message queued until it does.
+    void PostFlush();
+    void FlushQueued();
     SocketReceiver AcceptedReceiver() const;
 
     const std::weak_ptr<SocketReactor> reactor_;
@@ -113,6 +130,10 @@ private:
     std::atomic<size_t> max_connections_{0};
     std::atomic<uint64_t> unproven_limit_ms_{0};
     std::atomic<uint64_t> active_serial_{0};
+    // Set while a flush of the queues waits on the reactor's thread, and while one waits for
+    // the sending thread.
+    std::atomic<bool> flush_posted_{false};
+    std::atomic<bool> sender_flush_due_{false};
     // Set while connections are turned away at the limit, so that it is logged once; on the
     // reactor's thread only.
     bool over_limit_logged_ = false;

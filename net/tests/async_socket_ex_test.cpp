@@ -62,9 +62,9 @@ protected:
         EXPECT_TRUE(peer.Connected());
         EXPECT_TRUE(peer.Handshake(false));
         EXPECT_TRUE(Eventually([&] {
-            auto accepted = listener_->Accepted(listener_->AcceptedCount() - 1);
-            return listener_->AcceptedCount() > 0 &&
-                   accepted->GetHandshakeState() == kHandshakeDone;
+            const size_t count = listener_->AcceptedCount();
+            return count > 0 &&
+                   listener_->Accepted(count - 1)->GetHandshakeState() == kHandshakeDone;
         }));
         return listener_->Accepted(listener_->AcceptedCount() - 1);
     }

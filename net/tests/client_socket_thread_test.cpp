@@ -28,13 +28,23 @@ TEST(SendQueueTest, ABlockSentInPartLeavesItsRestAtTheHead) {
         bytes[i] = static_cast<uint8_t>(i);
     }
     queue.PushBack(bytes.data(), bytes.size());
-    queue.PushBack(bytes.data(), 10);
+    // A frame shared with other queues goes as it is, from where its sender left it.
+    const SharedBytes shared =
+        std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.begin() + 12);
+    queue.PushBack(shared, 2);
 
     std::vector<uint8_t> wire;
-    auto take = [&wire](size_t limit) {
-        return [&wire, limit](const uint8_t* data, size_t length, int&) -> ssize_t {
-            const size_t taken = std::min(length, limit);
-            wire.insert(wire.end(), data, data + taken);
+    int writes = 0;
+    auto take = [&wire, &writes](size_t limit) {
+        return [&wire, &writes, limit](const iovec* blocks, int count, int&) -> ssize_t {
+            ++writes;
+            size_t taken = 0;
+            for (int i = 0; i < count && taken < limit; ++i) {
+                const auto* data = static_cast<const uint8_t*>(blocks[i].iov_base);
+                const size_t part = std::min(blocks[i].iov_len, limit - taken);
+                wire.insert(wire.end(), data, data + part);
+                taken += part;
+            }
             return static_cast<ssize_t>(taken);
         };
     };
@@ -43,18 +53,22 @@ TEST(SendQueueTest, ABlockSentInPartLeavesItsRestAtTheHead) {
     EXPECT_EQ(queue.front_size(), 6000u);
     EXPECT_EQ(queue.bytes(), 6010u);
 
-    // Nothing taken: the block stays whole at the head and the error comes back.
-    EXPECT_EQ(queue.Drain([](const uint8_t*, size_t, int& error) -> ssize_t {
+    // Nothing taken: the block stays at the head and the error comes back.
+    EXPECT_EQ(queue.Drain([](const iovec*, int, int& error) -> ssize_t {
         error = EAGAIN;
         return -1;
     }),
               EAGAIN);
     EXPECT_EQ(queue.front_size(), 6000u);
 
+    // Both blocks in one write.
+    writes = 0;
     EXPECT_EQ(queue.Drain(take(100000)), 0);
+    EXPECT_EQ(writes, 1);
     EXPECT_TRUE(queue.empty());
     ASSERT_EQ(wire.size(), 10010u);
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), wire.begin()));
+    EXPECT_TRUE(std::equal(bytes.begin() + 2, bytes.begin() + 12, wire.begin() + 10000));
 }
 
 class ClientSocketThreadTest : public ::testing::Test {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 namespace ruzd::net {
@@ -51,6 +52,26 @@ TEST(FileRequestTable, TimedOutWaitForgetsTheId) {
     EXPECT_FALSE(table.WaitForResult(id, result, 0));
     EXPECT_EQ(table.PendingCount(), 0u);
     EXPECT_FALSE(table.SetResult(id, kConnection, {1, "late", true}));
+}
+
+TEST(FileRequestTable, AnAnswerOnItsWayIsWaitedForPastTheTimeOut) {
+    using namespace std::chrono_literals;
+    FileRequestTable table;
+    const int32_t id = table.NewRequestId(kConnection);
+    const auto start = std::chrono::steady_clock::now();
+    // A large file's bytes keep coming for more than twice the time-out, then its answer.
+    std::thread answerer([&] {
+        while (std::chrono::steady_clock::now() - start < 2500ms) {
+            table.NoteProgress(id, kConnection);
+            std::this_thread::sleep_for(50ms);
+        }
+        table.SetResult(id, kConnection, {1, "arrived", true});
+    });
+    CSocketResult result;
+    EXPECT_TRUE(table.WaitForResult(id, result, 1));
+    answerer.join();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 2500ms);
+    EXPECT_EQ(result.text, "arrived");
 }
 
 TEST(FileRequestTable, IdsAreNewWhileOthersAreStillWaitedFor) {

@@ -14,6 +14,7 @@
 #include <future>
 #include <iterator>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -31,6 +32,8 @@
 #include "testing/eventually.h"
 #include "testing/file_peer.h"
 #include "testing/loopback_socket.h"
+#include "testing/offering_file_socket.h"
+#include "testing/process_counters.h"
 #include "testing/scoped_environment.h"
 #include "testing/stepped_wall_clock.h"
 #include "testing/temp_root.h"
@@ -116,6 +119,30 @@ protected:
         thread_->SetCentralAddress("127.0.0.1");
     }
 
+    // The same with connections that offer `encrypt` and `compress`, which offered_ keeps.
+    void StartOffering(bool encrypt, bool compress) {
+        offered_.emplace(encrypt, compress);
+        port_ = FreePort();
+        thread_ =
+            std::make_unique<COrvanthellaFileSocketThread>(node_.get(), port_, offered_->Factory());
+        thread_->SetCentralAddress("127.0.0.1");
+    }
+
+    // Asks for `central` to be written to `local`, on a thread of its own: whether the file
+    // came, and the answer's text.
+    std::future<std::pair<bool, std::string>> AskForFile(std::string central, std::string local) {
+        return std::async(std::launch::async, [this, central, local]() mutable {
+            const bool ok = thread_->RequestFile(central, local);
+            return std::make_pair(ok, local);
+        });
+    }
+
+    // The id of the next request that `peer` reads; empty when none came.
+    static std::string NextRequestId(FilePeer& peer) {
+        const std::optional<std::string> line = peer.ReadLine();
+        return line ? line->substr(7, line->find(' ', 7) - 7) : std::string();
+    }
+
     void SetDword(const char* name, uint32_t value) {
         foundation::CRegistry("Pelwix").WriteDword(name, value);
     }
@@ -149,6 +176,7 @@ protected:
     foundation::ScopedApp installed_app_;
     std::shared_ptr<RecordingFileCache> node_ = std::make_shared<RecordingFileCache>();
     uint16_t port_ = 0;
+    std::optional<testing::OfferingFileSockets> offered_;
     std::unique_ptr<COrvanthellaFileSocketThread> thread_;
 };
 
@@ -340,22 +368,77 @@ TEST_F(FileSocketTest, TxfileForAnIdNobodyWaitsForIsReadPastAndDropped) {
     EXPECT_TRUE(LogContains("TXFILE 999 dropped: the node is not waiting for this file"));
 }
 
-// A memory figure of the test process ("VmRSS:" resident now, "VmHWM:" its peak since the
-// last ResetPeakResidentBytes), in bytes.
-size_t MemoryBytes(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string word; status >> word;) {
-        if (word == field) {
-            size_t kilobytes = 0;
-            status >> kilobytes;
-            return kilobytes * 1024;
+// The bytes of a TXFILE answer reach the node cut in two at every place: RC4, inflate, the
+// line and the block all take up where they stopped, and the line after the block is read.
+class CutTxfileTest : public FileSocketTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CutTxfileTest, EveryCutOfTheWireBringsTheWholeFileAndTheLineAfterIt) {
+    StartOffering(true, GetParam());
+    auto peer = FilePeer::Authorised(port_);
+    ASSERT_TRUE(peer->Encrypting());
+    ASSERT_EQ(peer->Compressing(), GetParam());
+    const std::shared_ptr<COrvanthellaFileSocket> node = offered_->Newest();
+    ASSERT_TRUE(node);
+    for (size_t cut = 1;; ++cut) {
+        auto request = AskForFile("C:\\VOX\\CUT.VOX", ".\\FileCache\\cut.vox");
+        const std::string id = NextRequestId(*peer);
+        ASSERT_FALSE(id.empty());
+        // Half of it deflate can shorten; new bytes each time, so that none is a copy of what
+        // the stream saw before.
+        const std::string content = RandomBytes(100, static_cast<uint32_t>(cut)) +
+                                    std::string(60, static_cast<char>('a' + cut % 26));
+        const std::string message = "TXFILE " + id + " 1 0 .\\FileCache\\cut.vox " +
+                                    std::to_string(content.size()) + "\r" + content +
+                                    "HEARTB 1 00000000010000000002\r";
+        const std::vector<uint8_t> wire =
+            peer->Encode(reinterpret_cast<const uint8_t*>(message.data()), message.size());
+        const size_t at = std::min(cut, wire.size() - 1);
+        const uint64_t before = node->GetReceivedBytes(true);
+        peer->SendWire(std::vector<uint8_t>(wire.begin(), wire.begin() + at));
+        // The node has taken the first part before the rest comes.
+        ASSERT_TRUE(Eventually([&] { return node->GetReceivedBytes(true) == before + at; }));
+        peer->SendWire(std::vector<uint8_t>(wire.begin() + at, wire.end()));
+        ASSERT_TRUE(request.get().first) << "cut at " << at;
+        EXPECT_EQ(ReadFile(work_.path() / "FileCache" / "cut.vox"), content) << "cut at " << at;
+        EXPECT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002") << "cut at " << at;
+        if (at + 1 == wire.size()) {
+            break;
         }
     }
-    return 0;
+    EXPECT_TRUE(fs::is_empty(work_.path() / "FileCacheIncoming"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EncryptedAndCompressed, CutTxfileTest, ::testing::Bool());
+
+TEST_F(FileSocketTest, AConnectionLostInsideTheBlockRenamesNothingAndAnswersAtOnce) {
+    Start();
+    const fs::path copy = work_.path() / "FileCache" / "C" / "VOX" / "KEPT.VOX";
+    WriteFile(copy, "the copy the cache had");
+    auto peer = FilePeer::Authorised(port_);
+    auto request = AskForFile("C:\\VOX\\KEPT.VOX", ".\\FileCache\\C\\VOX\\KEPT.VOX");
+    const std::string id = NextRequestId(*peer);
+    ASSERT_FALSE(id.empty());
+    peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\C\\VOX\\KEPT.VOX 100000\r" +
+                   RandomBytes(60000, 3));
+    // The first part is written beside the cache before the connection goes.
+    const fs::path incoming = work_.path() / "FileCacheIncoming";
+    ASSERT_TRUE(Eventually([&] {
+        std::error_code error;
+        const fs::directory_iterator first(incoming, error);
+        return !error && first != fs::directory_iterator() && first->file_size(error) == 60000;
+    }));
+    peer->Close();
+    const auto [ok, text] = request.get();
+    EXPECT_FALSE(ok);
+    // Not the time-out's text: the request's end came with the connection's.
+    EXPECT_EQ(text, "Transfer broken off (.\\FileCache\\C\\VOX\\KEPT.VOX)");
+    EXPECT_EQ(ReadFile(copy), "the copy the cache had");
+    EXPECT_TRUE(fs::is_empty(incoming));
+    EXPECT_TRUE(LogContains("TXFILE " + id + " broken off after 60000 of 100000 bytes"));
 }
 
 size_t ResidentBytes() {
-    return MemoryBytes("VmRSS:");
+    return testing::MemoryBytes("VmRSS:");
 }
 
 TEST_F(FileSocketTest, ABlockTakesMemoryAsItsBytesArriveNotAsItsLineAnnounces) {
@@ -411,6 +494,28 @@ TEST_F(FileSocketTest, APieceThatInflatesPastTheMaximumEndsTheConnection) {
     EXPECT_TRUE(LogContains("received bytes inflate to more than"));
 }
 
+TEST_F(FileSocketTest, CorruptCompressedBytesInsideABlockEndTheConnectionAndLeaveTheCopy) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    Start();
+    const fs::path copy = work_.path() / "FileCache" / "kept.vox";
+    WriteFile(copy, "the copy the cache had");
+    auto peer = FilePeer::Authorised(port_);
+    ASSERT_TRUE(peer->Compressing());
+    auto request = AskForFile("C:\\VOX\\KEPT.VOX", ".\\FileCache\\kept.vox");
+    const std::string id = NextRequestId(*peer);
+    ASSERT_FALSE(id.empty());
+    peer->SendText("TXFILE " + id + " 1 0 .\\FileCache\\kept.vox 5000\r" + RandomBytes(2000, 4));
+    // A deflate block of the type that does not exist.
+    peer->SendWire({0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_TRUE(peer->WaitClosed());
+    const auto [ok, text] = request.get();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text, "Transfer broken off (.\\FileCache\\kept.vox)");
+    EXPECT_EQ(ReadFile(copy), "the copy the cache had");
+    EXPECT_TRUE(fs::is_empty(work_.path() / "FileCacheIncoming"));
+    EXPECT_TRUE(LogContains("ended: 4 received bytes do not inflate"));
+}
+
 TEST_F(FileSocketTest, UnansweredRequestsTimeOut) {
     Start();
     thread_->SetRequestTimeoutSeconds(1);
@@ -463,8 +568,9 @@ TEST_F(FileSocketTest, UploadOfAMegabyteOfRandomBytesUnderCompression) {
     EXPECT_EQ(error, "Stored well");
 }
 
+// The peak since the last ResetPeakResidentBytes.
 size_t PeakResidentBytes() {
-    return MemoryBytes("VmHWM:");
+    return testing::MemoryBytes("VmHWM:");
 }
 
 void ResetPeakResidentBytes() {
@@ -669,25 +775,57 @@ TEST_F(FileSocketTest, UnauthorisedConnectionIsRefusedTheFileCommands) {
     EXPECT_TRUE(LogContains("COrvanthellaFileSocket::OnCommandNotAllowed TXFILE"));
 }
 
-TEST_F(FileSocketTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndLoggedOnce) {
+TEST_F(FileSocketTest, AtTheLimitTheOldestConnectionButTheCentralServersMakesRoomLoggedOnce) {
     SetDword("Max Connections", 2);
     Start();
-    auto authorised = FilePeer::Authorised(port_);
+    auto central = FilePeer::Authorised(port_);
     FilePeer second(port_);
     ASSERT_TRUE(second.Handshake(false));
     ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 2; }));
-    for (int extra = 0; extra < 2; ++extra) {
-        FilePeer turned_away(port_);
-        turned_away.Handshake(false);
-        EXPECT_TRUE(turned_away.WaitClosed());
-    }
-    EXPECT_EQ(thread_->SocketCount(), 2u);
-    EXPECT_TRUE(thread_->HasAuthorisedSocket());
+
+    // A newcomer, its handshake not even begun, pushes out the oldest connection that is not
+    // authorised; an authorised one goes only when no other is left, the central server's never.
+    FilePeer third(port_);
+    EXPECT_TRUE(second.WaitClosed());
+    auto fourth = FilePeer::Authorised(port_);
+    ASSERT_TRUE(fourth);
+    EXPECT_TRUE(third.WaitClosed());
+    FilePeer fifth(port_);
+    EXPECT_TRUE(fourth->WaitClosed());
+    EXPECT_TRUE(thread_->HasCentralSocket());
+    central->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(central->ReadLine(), "HEARTB 0 00000000010000000002");
     const std::string log = LogText();
-    const std::string line = "turned away: 2 connections held already";
+    const std::string line = "closed to make room: 2 connections held already";
     const size_t first = log.find(line);
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+
+    // The central server coming back while strangers from elsewhere keep arriving: they push
+    // out one another, never its new connection, which is authorised.
+    Start();
+    FilePeer returning(port_);
+    ASSERT_TRUE(returning.Handshake(false));
+    ASSERT_TRUE(Eventually([&] { return thread_->SocketCount() == 1; }));
+    std::vector<testing::RawConnection> strangers;
+    for (int stranger = 0; stranger < 3; ++stranger) {
+        strangers.push_back(testing::RawConnection::ConnectFromAddress("127.0.0.2", port_));
+        ASSERT_TRUE(strangers.back().valid());
+    }
+    EXPECT_TRUE(strangers[0].WaitClosed());
+    EXPECT_TRUE(strangers[1].WaitClosed());
+    returning.SendText("STARTS 2\r");
+    EXPECT_EQ(returning.ReadLine(), "STARTS 1");
+    EXPECT_TRUE(thread_->HasCentralSocket());
+
+    // The central server's connection alone at the limit: the newcomer is turned away.
+    SetDword("Max Connections", 1);
+    Start();
+    auto alone = FilePeer::Authorised(port_);
+    FilePeer turned_away(port_);
+    EXPECT_TRUE(turned_away.WaitClosed());
+    EXPECT_TRUE(thread_->HasCentralSocket());
+    EXPECT_TRUE(LogContains("turned away: 1 connections held already"));
 }
 
 TEST_F(FileSocketTest, AnUnauthorisedConnectionIdlePastItsTimeOutIsClosed) {

@@ -341,6 +341,21 @@ TEST(WriterLifetime, UnsentMessagesAreDroppedWithTheWriter) {
         writer.BeginMessage(1).WriteString("never sent");
     }
     EXPECT_EQ(sends, 0);
+
+    // The next writer of the thread (as the reply writer of the next command) starts clean
+    // though it takes the buffer over, also after a refused message.
+    {
+        CCallbackOutputStream writer(
+            [&](const uint8_t*, int, const std::string&, unsigned) { ++sends; });
+        writer.BeginMessage(2).WriteBytes(nullptr, 5);
+        EXPECT_TRUE(writer.IsPendingMessageRefused());
+    }
+    RecordingWriter next;
+    EXPECT_FALSE(next.IsPendingMessageRefused());
+    EXPECT_TRUE(next.BeginMessage(3).WriteInt(4).Flush());
+    ASSERT_THAT(next.frames(), SizeIs(1));
+    EXPECT_EQ(PayloadOf(next.frames()[0].bytes), Bytes({3, 4}));
+    EXPECT_EQ(sends, 0);
 }
 
 // Two threads compose messages on one writer at the same time; each keeps its own.

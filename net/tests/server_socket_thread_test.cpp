@@ -3,9 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
 #include "foundation/debug_log.h"
@@ -382,6 +384,73 @@ TEST_F(ServerSocketThreadTest, SendersOnManyThreadsNeverInterleaveTheirBlocks) {
     for (auto& sender : senders) {
         sender.join();
     }
+}
+
+// With an active connection, the others get what is sent to all through their queues, which
+// the sending thread empties (a few connections) or the listener's thread (more): every
+// connection still gets every block whole, and all of them in the same order.
+class SentToAllTest : public ServerSocketThreadTest,
+                      public ::testing::WithParamInterface<size_t> {};
+
+INSTANTIATE_TEST_SUITE_P(FewAndMany, SentToAllTest,
+                         ::testing::Values(size_t{4}, CServerSocket::kSenderSendsMax + 4));
+
+TEST_P(SentToAllTest, EveryConnectionGetsTheSameBlocksInTheSameOrder) {
+    CServerSocketThread thread(&recorder, 0);
+    const unsigned port = ListeningPort(thread);
+    std::vector<RawConnection> peers;
+    for (size_t i = 0; i < GetParam(); ++i) {
+        peers.push_back(RawConnection::Connect(port));
+    }
+    const auto clients = WaitForClients(thread, GetParam());
+    ASSERT_EQ(clients.size(), GetParam());
+    thread.Socket()->SetActiveConnection(clients[2]->Serial());
+
+    // Each block: sender, length (two bytes), then `length` copies of the sender's byte; the
+    // senders are serialised, as the writers of a stream listener are.
+    constexpr int kSenders = 4;
+    constexpr int kBlocks = 200;
+    std::mutex writer;
+    std::vector<std::thread> senders;
+    size_t total = 0;
+    for (int s = 0; s < kSenders; ++s) {
+        for (int b = 0; b < kBlocks; ++b) {
+            total += 3 + static_cast<size_t>(1 + (b * 977 + s * 131) % 2000);
+        }
+        senders.emplace_back([&thread, &writer, s] {
+            for (int b = 0; b < kBlocks; ++b) {
+                const int length = 1 + (b * 977 + s * 131) % 2000;
+                std::vector<uint8_t> block(3 + static_cast<size_t>(length),
+                                           static_cast<uint8_t>(s));
+                block[1] = static_cast<uint8_t>(length >> 8);
+                block[2] = static_cast<uint8_t>(length & 0xFF);
+                std::lock_guard lock(writer);
+                EXPECT_TRUE(thread.Send(block.data(), static_cast<int>(block.size())));
+            }
+        });
+    }
+    for (auto& sender : senders) {
+        sender.join();
+    }
+    const std::vector<uint8_t> first = peers[0].Read(total);
+    ASSERT_EQ(first.size(), total);
+    for (size_t i = 1; i < peers.size(); ++i) {
+        EXPECT_EQ(peers[i].Read(total), first) << "connection " << i;
+    }
+    std::vector<int> seen(kSenders, 0);
+    for (size_t at = 0; at < first.size();) {
+        const int sender = first[at];
+        ASSERT_LT(sender, kSenders);
+        const int length = first[at + 1] << 8 | first[at + 2];
+        ASSERT_EQ(length, 1 + (seen[sender] * 977 + sender * 131) % 2000) << "at byte " << at;
+        ++seen[sender];
+        at += 3 + static_cast<size_t>(length);
+    }
+    EXPECT_EQ(seen, std::vector<int>(kSenders, kBlocks));
+    EXPECT_TRUE(Eventually([&] {
+        return std::all_of(clients.begin(), clients.end(),
+                           [](const auto& client) { return client->QueuedBytes() == 0; });
+    }));
 }
 
 TEST_F(ServerSocketThreadTest, SendingToAVanishedPeerRaisesNoSignal) {

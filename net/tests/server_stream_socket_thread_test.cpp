@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "net/tests/stream_owner.h"
 #include "testing/eventually.h"
@@ -201,6 +203,54 @@ TEST_F(ServerStreamSocketThreadTest, RepliesReachTheirPeerAndEventsReachAll) {
     }
     EXPECT_TRUE(alpha.StaysQuiet(std::chrono::milliseconds(20)));
     EXPECT_TRUE(beta.StaysQuiet(std::chrono::milliseconds(20)));
+}
+
+// Events flushed on several threads while one connection is the active one: the few others
+// are sent to by each flushing thread once it has let go of the writer's lock; every connection
+// gets every event, in one order for all.
+TEST_F(ServerStreamSocketThreadTest, EventsFlushedOnManyThreadsReachEveryConnectionInOneOrder) {
+    CServerStreamSocketThread listener(&owner, 0);
+    const unsigned port = ListeningPort(listener);
+    std::vector<RawConnection> peers;
+    for (int i = 0; i < 4; ++i) {
+        peers.push_back(RawConnection::Connect(port));
+    }
+    ASSERT_TRUE(Eventually([&] { return listener.Server()->Clients().size() == 4; }));
+    listener.SetActiveConnection(listener.Server()->Clients()[1]->Serial());
+
+    constexpr int kThreads = 4;
+    constexpr int kEvents = 150;
+    std::vector<std::thread> flushers;
+    for (int t = 0; t < kThreads; ++t) {
+        flushers.emplace_back([&listener, t] {
+            for (int e = 0; e < kEvents; ++e) {
+                listener.BeginMessage(40 + t).WriteString(std::to_string(e));
+                EXPECT_TRUE(listener.Flush());
+            }
+        });
+    }
+    for (auto& flusher : flushers) {
+        flusher.join();
+    }
+    std::vector<std::pair<int32_t, std::string>> first;
+    for (size_t i = 0; i < peers.size(); ++i) {
+        FrameReader frames(peers[i]);
+        const auto events = frames.Next(kThreads * kEvents);
+        ASSERT_EQ(events.size(), size_t{kThreads * kEvents}) << "connection " << i;
+        std::vector<std::pair<int32_t, std::string>> order;
+        std::vector<int> next(kThreads, 0);
+        for (const auto& event : events) {
+            const int t = event.code - 40;
+            ASSERT_TRUE(t >= 0 && t < kThreads) << event.code;
+            EXPECT_EQ(event.text, std::to_string(next[t]++));
+            order.emplace_back(event.code, event.text);
+        }
+        if (i == 0) {
+            first = std::move(order);
+        } else {
+            EXPECT_EQ(order, first) << "connection " << i;
+        }
+    }
 }
 
 TEST_F(ServerStreamSocketThreadTest,

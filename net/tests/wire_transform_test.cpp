@@ -7,16 +7,18 @@
 #include <nettle/arcfour.h>
 
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "net/rc4_cipher.h"
 #include "net/wire_transform.h"
 #include "net/zlib_stream.h"
+#include "testing/random_bytes.h"
 
 namespace ruzd::net {
 namespace {
+
+using testing::RandomBytes;
 
 std::vector<uint8_t> Hex(const std::string& hex) {
     std::vector<uint8_t> bytes;
@@ -28,15 +30,6 @@ std::vector<uint8_t> Hex(const std::string& hex) {
 
 std::vector<uint8_t> Bytes(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
-}
-
-std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
-    std::mt19937 generator(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t& byte : bytes) {
-        byte = static_cast<uint8_t>(generator());
-    }
-    return bytes;
 }
 
 TEST(Rc4Cipher, MatchesRfc6229ForTheFortyBitKey) {

@@ -116,6 +116,27 @@ TEST_F(FileCacheTest, FetchesTrustsTheHourThenChecksAgainAndFetchesAnotherCrc) {
               static_cast<uint32_t>(CrcOf(second)));
 }
 
+TEST_F(FileCacheTest, ACopyDamagedOnItsWayNeverTakesThePlaceOfTheCachedOne) {
+    const std::string old = "the prompt of last week";
+    WriteAll(Copy("C/VOX/PROMPT.VOX"), old);
+    const std::string fresh = "THE PROMPT OF THIS WEEK";
+    std::string damaged = fresh;
+    damaged[4] ^= 0x01;
+    auto asked = AskCache(kPrompt, fresh.size(), CrcOf(fresh));
+    AnswerRequest(damaged);
+    EXPECT_FALSE(asked.get().first);
+    EXPECT_EQ(ReadAll(Copy("C/VOX/PROMPT.VOX")), old);
+    EXPECT_THAT(DebugLines(),
+                Contains(EndsWith("Request File Failed Data error (cyclic redundancy check)")));
+    EXPECT_TRUE(fs::is_empty(work_.path() / "FileCacheIncoming"));
+
+    // The next open fetches it again, and the sound copy takes its place.
+    asked = AskCache(kPrompt, fresh.size(), CrcOf(fresh));
+    AnswerRequest(fresh);
+    EXPECT_EQ(asked.get(), std::make_pair(true, std::string(kPromptCopy)));
+    EXPECT_EQ(ReadAll(Copy("C/VOX/PROMPT.VOX")), fresh);
+}
+
 TEST_F(FileCacheTest, ExpectedSizeZeroKeepsACopyCheckedWithinAMinuteAndDropsAnOlderOne) {
     const char* name = "C:\\REC\\NEW.VOX";
     const std::string earlier = "earlier recording";

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <thread>
 #include <vector>
 
+#include "platform/child_output.h"
 #include "platform/child_process.h"
 #include "platform/critical_section.h"
 #include "platform/event.h"
@@ -165,6 +167,31 @@ TEST(ChildProcess, EndIsWaitableWithExitCodeOrSignal) {
     EXPECT_EQ(killed.ended().Wait(kInfinite), kWaitObject0);
     EXPECT_EQ(killed.TermSignal(), SIGKILL);
     EXPECT_FALSE(killed.ExitCode().has_value());
+}
+
+// The pipe of a child's output never reaches its end while the parent holds its writing ends,
+// so a wait for output must also end with the child: a silent child that ends is seen at once,
+// not after the wait's whole time (which would exceed the test's own).
+TEST(ChildProcess, AWaitForOutputEndsWithTheChild) {
+    ChildOutput output;
+    ASSERT_EQ(output.Open(), ChildOutput::OpenResult::kOpened);
+    ChildStart start;
+    start.arguments = {"/bin/sh", "-c", "exit 0"};
+    start.output = &output;
+    const std::unique_ptr<ChildProcess> silent = ChildProcess::Start(start);
+    ASSERT_NE(silent, nullptr);
+    EXPECT_FALSE(silent->WaitForOutputOrEnd(output, 600000));
+    EXPECT_TRUE(silent->HasEnded());
+
+    start.arguments = {"/bin/sh", "-c", "echo hello; exec sleep 600"};
+    const std::unique_ptr<ChildProcess> talking = ChildProcess::Start(start);
+    ASSERT_NE(talking, nullptr);
+    EXPECT_TRUE(talking->WaitForOutputOrEnd(output, 600000));
+    char text[16] = {};
+    EXPECT_EQ(output.Read(text, sizeof text), 6);
+    EXPECT_STREQ(text, "hello\n");
+    ruzd::testing::SendSignal(talking->pid(), SIGKILL);
+    EXPECT_EQ(talking->ended().Wait(kInfinite), kWaitObject0);
 }
 
 }  // namespace

@@ -46,11 +46,13 @@ claim_port
 command_port=$claimed
 claim_port
 file_port=$claimed
+claim_port
+gui_port=$claimed
 
 root="$work/root"
 mkdir -p "$root"
-printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Ruzd\\Pelwix]\n"Local TCP port"=dword:%08x\n"Local File Socket TCP port"=dword:%08x\n' \
-    "$command_port" "$file_port" >"$root/registry.reg"
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Ruzd\\Pelwix]\n"Local TCP port"=dword:%08x\n"Local File Socket TCP port"=dword:%08x\n"Local GUI TCP port"=dword:%08x\n' \
+    "$command_port" "$file_port" "$gui_port" >"$root/registry.reg"
 
 RUZD_RUN_ROOT="$root" "$repo/run.sh" >"$work/run.out" 2>&1 &
 node_pid=$!

@@ -1,0 +1,95 @@
+#include "app/gui_link/file_request.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "app/debug_settings.h"
+#include "app/gui_link/gui_link_protocol.h"
+#include "platform/win_error.h"
+#include "platform/win_path.h"
+
+namespace ruzd::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+FileAnswer Refusal(const std::string& text) {
+    FileAnswer answer;
+    answer.text = text;
+    return answer;
+}
+
+bool IsWithin(const fs::path& file, const fs::path& folder) {
+    const auto [folder_end, file_at] =
+        std::mismatch(folder.begin(), folder.end(), file.begin(), file.end());
+    return folder_end == folder.end() && file_at != file.end();
+}
+
+// A debug file's name: "Tav", anything, ".deb", whatever the case.
+bool IsDebugFileName(const std::string& name) {
+    const std::string folded = platform::FoldWindowsNameCase(name);
+    const std::string prefix = platform::FoldWindowsNameCase(kDebugFilePrefix);
+    const std::string suffix = ".deb";
+    return folded.size() >= prefix.size() + suffix.size() &&
+           folded.compare(0, prefix.size(), prefix) == 0 &&
+           folded.compare(folded.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Whether a window may read the file, named by its canonical host path.
+bool MayServe(const fs::path& file, const std::string& debugDirectory) {
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) {
+        return false;
+    }
+    const fs::path current = fs::canonical(fs::current_path(error), error);
+    if (!error && IsWithin(file, current)) {
+        return true;
+    }
+    const fs::path debug = fs::canonical(platform::MapWindowsPath(debugDirectory), error);
+    return !error && file.parent_path() == debug && IsDebugFileName(file.filename().string());
+}
+
+}  // namespace
+
+FileAnswer ServeFileRequest(const std::string& path, const std::string& debugDirectory) {
+    const bool bare = path.find_first_of("\\/") == std::string::npos;
+    const std::string looked = bare ? ".\\" + path : path;
+    const std::string notFound = "File Not Found (" + looked + ")";
+
+    const fs::path host = platform::MapWindowsPath(looked);
+    if (host.empty() || path.empty()) {
+        return Refusal(notFound);
+    }
+    std::error_code error;
+    const fs::path file = fs::canonical(host, error);
+    if (error || !MayServe(file, debugDirectory)) {
+        return Refusal(notFound);
+    }
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        // The system's text of the open's failure, in the words a Windows node would use.
+        return Refusal(platform::WinErrorText(platform::WinErrorFromLastErrno()));
+    }
+    const uintmax_t size = fs::file_size(file, error);
+    if (error) {
+        return Refusal(error.message());
+    }
+    if (size > kGuiMaxFileBytes) {
+        return Refusal("File too big (" + looked + ")");
+    }
+    FileAnswer answer;
+    // The length sent is what was read, so that a file that changes meanwhile still gives a
+    // frame that holds what it announces.
+    answer.contents.resize(static_cast<size_t>(size));
+    stream.read(reinterpret_cast<char*>(answer.contents.data()),
+                static_cast<std::streamsize>(answer.contents.size()));
+    answer.contents.resize(static_cast<size_t>(stream.gcount()));
+    answer.success = true;
+    answer.text = path;
+    return answer;
+}
+
+}  // namespace ruzd::app

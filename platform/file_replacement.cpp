@@ -1,0 +1,100 @@
+#include "platform/file_replacement.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "platform/win_error.h"
+#include "platform/write_whole.h"
+
+namespace ruzd::platform {
+namespace {
+
+// A large file's bytes go to the disk while the rest is still written, so that the flush of
+// its commit does not wait for all of them, and the dirty pages it leaves stay few.
+constexpr size_t kWriteBehindBytes = 8 << 20;
+
+// The rename itself is made durable by flushing the folder that holds the name.
+void SyncFolder(const std::filesystem::path& folder) {
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+}  // namespace
+
+FileReplacement::~FileReplacement() {
+    Drop();
+}
+
+uint32_t FileReplacement::Begin(const std::filesystem::path& path,
+                                const std::filesystem::path& scratchFolder) {
+    Drop();
+    std::error_code ignored;
+    std::filesystem::create_directories(scratchFolder, ignored);
+    std::string scratch = (scratchFolder / (path.filename().string() + ".XXXXXX")).string();
+    const int fd = mkostemp(scratch.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return WinErrorFromErrno(errno);
+    }
+    path_ = path;
+    scratch_ = std::move(scratch);
+    fd_ = fd;
+    unflushed_ = 0;
+    return 0;
+}
+
+uint32_t FileReplacement::Write(const void* data, size_t size) {
+    if (fd_ < 0) {
+        return WinErrorFromErrno(EBADF);
+    }
+    if (!WriteWhole(fd_, data, size)) {
+        const int error = errno;
+        Drop();
+        return WinErrorFromErrno(error);
+    }
+    unflushed_ += size;
+    if (unflushed_ >= kWriteBehindBytes) {
+        // Only a start: the commit's flush still waits for every byte.
+        sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        unflushed_ = 0;
+    }
+    return 0;
+}
+
+uint32_t FileReplacement::Commit() {
+    if (fd_ < 0) {
+        return WinErrorFromErrno(EBADF);
+    }
+    struct stat old {};
+    const mode_t mode = stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    const bool flushed = fchmod(fd_, mode) == 0 && fsync(fd_) == 0;
+    int error = errno;
+    if (close(fd_) != 0 && flushed) {
+        error = errno;
+    }
+    fd_ = -1;
+    if (!flushed || rename(scratch_.c_str(), path_.c_str()) != 0) {
+        error = flushed ? errno : error;
+        unlink(scratch_.c_str());
+        return WinErrorFromErrno(error);
+    }
+    SyncFolder(path_.parent_path());
+    return 0;
+}
+
+void FileReplacement::Drop() {
+    if (fd_ < 0) {
+        return;
+    }
+    close(fd_);
+    fd_ = -1;
+    unlink(scratch_.c_str());
+}
+
+}  // namespace ruzd::platform

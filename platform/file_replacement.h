@@ -1,0 +1,45 @@
+#pragma once
+
+// A file's new content written beside it a piece at a time and put in its place as one step:
+// the pieces go into a scratch file, which Commit flushes to the disk and renames onto the file,
+// so that a reader, or the program after a crash or a power cut, finds either the old content
+// or the whole new one, never a part of either. A replacement that fails, or is dropped before
+// its Commit, leaves the file as it was and takes its scratch file away.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace ruzd::platform {
+
+class FileReplacement {
+public:
+    FileReplacement() = default;
+    // Drops a replacement that was not committed.
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Starts replacing `path` with a new scratch file in `scratchFolder` (made when missing; it
+    // must lie on the file system of `path`). 0, or the Win32 code of the failure.
+    uint32_t Begin(const std::filesystem::path& path, const std::filesystem::path& scratchFolder);
+    // Appends to the new content. 0, or the Win32 code of the failure (then dropped).
+    uint32_t Write(const void* data, size_t size);
+    // Flushes the new content, gives it the permissions of the file it replaces and renames it
+    // onto that file. 0, or the Win32 code of the failure (then dropped).
+    uint32_t Commit();
+    // Takes the scratch file away; the file stays as it was.
+    void Drop();
+
+    bool IsBegun() const { return fd_ >= 0; }
+
+private:
+    std::filesystem::path path_;
+    std::string scratch_;
+    int fd_ = -1;
+    // Bytes written since the disk was last asked to start writing them.
+    size_t unflushed_ = 0;
+};
+
+}  // namespace ruzd::platform
