@@ -12,11 +12,15 @@
 #include "node/manager_log.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "telephony/hardware.h"
 #include "telephony/rtp_channel_streams.h"
 
 namespace ruzd::app {
 
 namespace {
+
+// From this trace level on, the hardware layer writes its detailed traces.
+constexpr int32_t kDetailedTraceLevel = 4;
 
 uint64_t FolderBytes(const DebugSettings& settings) {
     return static_cast<uint64_t>(settings.folderMaxMB) * 1024 * 1024;
@@ -358,6 +362,10 @@ void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
         log->SetEnabled(settings.enabled != 0);
     }
     foundation::g_nTraceLevel = settings.traceLevel;
+    // The Aculab media library traces through the node's log at the detailed levels only.
+    if (telephony::CHardware* hardware = telephony::PublishedHardware()) {
+        hardware->SetAculabTrace(settings.traceLevel >= kDetailedTraceLevel);
+    }
 }
 
 }  // namespace ruzd::app

@@ -89,6 +89,26 @@ int32_t AculabHandleTables::GetAculabTimeslot(int32_t handle) const {
     return Find(aculab_timeslot_, handle, -1);
 }
 
+void AculabHandleTables::SetAculabPortId(int32_t handle, int32_t portId) {
+    std::lock_guard hold(lock_);
+    const auto port = port_id_.find(handle);
+    const auto slot = aculab_timeslot_.find(handle);
+    if (port == port_id_.end() || slot == aculab_timeslot_.end()) {
+        return;
+    }
+    // The handle's (port id, time slot) entry moves with it.
+    const auto slots = handle_by_port_slot_.find(port->second);
+    if (slots != handle_by_port_slot_.end() && slots->second.count(slot->second) != 0 &&
+        slots->second[slot->second] == handle) {
+        slots->second.erase(slot->second);
+        if (slots->second.empty()) {
+            handle_by_port_slot_.erase(slots);
+        }
+    }
+    handle_by_port_slot_[portId][slot->second] = handle;
+    port->second = portId;
+}
+
 bool AculabHandleTables::GetAculabCallHandle(int32_t handle, uint8_t direction,
                                              int32_t* callHandle) const {
     std::lock_guard hold(call_lock_);

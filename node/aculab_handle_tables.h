@@ -39,6 +39,9 @@ public:
     // The port id and time slot the handle was allocated for; -1 when unknown.
     int32_t GetAculabPortId(int32_t handle) const;
     int32_t GetAculabTimeslot(int32_t handle) const;
+    // Moves an allocated handle to another port, its time slot kept; an unknown handle changes
+    // nothing.
+    void SetAculabPortId(int32_t handle, int32_t portId);
 
     // The call handle of one direction; false when none is stored.
     bool GetAculabCallHandle(int32_t handle, uint8_t direction, int32_t* callHandle) const;

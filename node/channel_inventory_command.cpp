@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@
 #include "node/command_arguments.h"
 #include "node/vesmarin_manager.h"
 #include "platform/text.h"
+#include "telephony/aculab_cards.h"
 #include "telephony/intel_board.h"
 #include "telephony/intel_boards.h"
+#include "telephony/prosody_placement.h"
+#include "telephony/vendorapi/aculab.h"
 
 namespace ruzd::node {
 
@@ -166,12 +170,29 @@ void ListStationBoards(telephony::CHardwareISDN& hardware, ChannelRanges& ranges
     });
 }
 
+// Without the Intel IP boards, the IP boards of the open Aculab cards whose net ports are IP
+// ports: two for each Prosody module, of 30 channels each, numbered over all such cards.
+void ListAculabIpBoards(ChannelRanges& ranges) {
+    telephony::AculabCardList& cards = telephony::AculabCards();
+    std::lock_guard hold(cards.Lock());
+    int32_t board = 0;
+    for (size_t i = 0; i < cards.Size() && !ranges.Full(); ++i) {
+        const telephony::CAculabCard& card = cards.At(i);
+        if (card.GetCardId() == 0 || card.GetNetPortType() != ACU_NETPORT_PROSODY_IP) {
+            continue;
+        }
+        const int32_t boards = telephony::kProsodyStreamsPerModule * card.GetProsodyModuleCount();
+        for (int32_t entry = 0; entry < boards && !ranges.Full(); ++entry) {
+            ranges.Add(++board, telephony::kProsodyChannelsPerStream);
+        }
+    }
+}
+
 // The IP channels are numbered across the IP telephony boards; each board's count is the
 // position of its last channel on it. The walk covers every channel, whatever the maximum.
-// Without the Intel IP boards the channels would be those of the Aculab cards, which the node
-// never uses.
 void ListIpBoards(telephony::CHardwareISDN& hardware, ChannelRanges& ranges) {
     if (!hardware.HasIntelIPBoards(0)) {
+        ListAculabIpBoards(ranges);
         return;
     }
     const telephony::CIntelBoards& boards = telephony::IntelBoards();

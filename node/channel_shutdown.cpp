@@ -3,6 +3,7 @@
 // while the tables are walked; each table is walked and emptied under its own lock.
 
 #include <string>
+#include <vector>
 
 #include "foundation/debug_channel.h"
 #include "node/manager_log.h"
@@ -14,6 +15,7 @@
 #include "telephony/intel_boards.h"
 #include "telephony/opened_station_boards.h"
 #include "telephony/rtp_channel_streams.h"
+#include "telephony/sized_record.h"
 #include "telephony/tdm_time_slots.h"
 
 namespace ruzd::node {
@@ -49,10 +51,11 @@ void CVesmarinManager::SafeCloseAllChannels() {
     if (hardware_->HasIntelIPBoards(0)) {
         CloseCallDevices(devices_.Ip(), kPortTypeGlobalCallIp);
     }
-    devices_.Ip().Clear();
     telephony::CloseAllDCBResources();
     digit_buffers_.FreeAll();
     transfer_buffers_.FreeAll();
+    CloseAculabChannels();
+    devices_.Ip().Clear();
     if (IsRelayDigitThreadRunning()) {
         EndRelayDigitThread();
     }
@@ -82,7 +85,8 @@ bool CVesmarinManager::HasAnythingToShutDown() {
     return !VirtualFiles().OpenFileNamesUpper().empty() || digit_buffers_.Size() != 0 ||
            transfer_buffers_.Size() != 0 ||
            boards.GetBoardCount(telephony::CIntelBoard::kIPT) != 0 ||
-           boards.GetBoardCount(telephony::CIntelBoard::kIPM) != 0;
+           boards.GetBoardCount(telephony::CIntelBoard::kIPM) != 0 ||
+           telephony::AculabCards().Size() != 0;
 }
 
 void CVesmarinManager::ReportClosed(int32_t portType, int32_t ldev) {
@@ -130,12 +134,14 @@ void CVesmarinManager::CloseCallDevices(DeviceTable& devices, int32_t portType) 
     const bool globalCall = hardware_->IsGlobalCallInitialised();
     const auto channel = static_cast<foundation::EDebugChannelType>(PortTypeToLogChannel(portType));
     std::lock_guard lock(devices.Lock());
+    std::vector<int32_t> closed;
     devices.ForEach([&](int32_t ldev, int32_t handle) {
         // The IP boards stand in the IP table too; they belong to the board list, which closes
-        // them itself.
-        if (ldev >= kBoardLineDeviceBase) {
+        // them itself. The Aculab devices are closed by the Aculab step.
+        if (ldev >= kBoardLineDeviceBase || IsAculabDevice(handle)) {
             return;
         }
+        closed.push_back(ldev);
         CRN crn = 0;
         if (call_refs_.GetCallRef(ldev, portType, &crn) && crn != 0) {
             int32_t result = globalCall
@@ -158,7 +164,51 @@ void CVesmarinManager::CloseCallDevices(DeviceTable& devices, int32_t portType) 
         ManagerLog(channel, kDebugNone, platform::Format("vl_close ldev=%d RET=%d", ldev, result));
         ReportClosed(portType, ldev);
     });
-    devices.Clear();
+    for (const int32_t ldev : closed) {
+        devices.Erase(ldev);
+    }
+}
+
+bool CVesmarinManager::IsAculabDevice(int32_t handle) {
+    int32_t type = -1;
+    devices_.PortTypes().Get(handle, &type);
+    return type == kPortTypeIp || type == kPortTypeAculabDti;
+}
+
+// Every Aculab IP channel: its calls disconnected and released, then the channel closed. The
+// IP boards are only forgotten: the cards' close ends their ports.
+void CVesmarinManager::CloseAculabChannels() {
+    DeviceTable& channels = devices_.Ip();
+    std::lock_guard lock(channels.Lock());
+    for (const auto& [ldev, handle] : channels.Snapshot()) {
+        if (!IsAculabDevice(handle)) {
+            continue;
+        }
+        if (ldev >= kBoardLineDeviceBase) {
+            aculab_.ReleaseAculabHandle(handle);
+            channels.Erase(ldev);
+            devices_.HandleLdevs().Erase(handle);
+            devices_.PortTypes().Erase(handle);
+            continue;
+        }
+        for (const uint8_t direction :
+             {AculabHandleTables::kIncomingCall, AculabHandleTables::kOutgoingCall}) {
+            int32_t call = 0;
+            if (!aculab_.GetAculabCallHandle(handle, direction, &call) || call == 0) {
+                continue;
+            }
+            CALL_DISCONNECT_PARMS disconnect = telephony::SizedRecord<CALL_DISCONNECT_PARMS>();
+            disconnect.handle = call;
+            int32_t result = hardware_->call_disconnect(handle, &disconnect);
+            ManagerLog(
+                foundation::kDebugChannelIp, kDebugNone,
+                platform::Format("call_disconnect ldev=%d Handle=%d RET=%d", ldev, call, result));
+            result = hardware_->call_release(handle, call);
+            ManagerLog(foundation::kDebugChannelIp, kDebugNone,
+                       platform::Format("call_release handle=%d RC=%d", call, result));
+        }
+        CloseAculabChannel(ldev, handle);
+    }
 }
 
 }  // namespace ruzd::node

@@ -11,6 +11,10 @@
 // only in this order, so that two such commands never wait on each other:
 //   network lines, IP channels, voice channels, stations, then handle -> line device number,
 //   then handle -> device type.
+// The Aculab locks come after all of these: the Aculab card list's (telephony/aculab_cards.h),
+// then the Aculab table lock (node/aculab_handle_tables.h). The Aculab IP channel commands hold
+// the IP channels' lock while the media code walks the cards and stores what it made; nothing
+// takes a device table's lock while it holds an Aculab lock.
 //
 // The hardware layer reads the tables through telephony::DeviceHandleLookup.
 

@@ -1,17 +1,23 @@
 #pragma once
 
-// The two hardware steps of the manager's start-up that can keep the node from running: setting
-// up the Amtelco board ("-a") and waiting for the Dialogic service. Both work on any object with
-// the facade's operations of the same names, so that tests can run them against a scripted one.
+// The hardware steps of the manager's start-up that can keep the node from running: setting up
+// the Amtelco board ("-a"), waiting for the Dialogic service and for the Aculab Prosody IP cards.
+// Each works on any object with the facade's operations of the same names, so that tests can run
+// them against a scripted one.
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "foundation/debug_channel.h"
 #include "node/exception_cm.h"
 #include "node/manager_log.h"
 #include "node/manager_settings.h"
+#include "telephony/sized_record.h"
+#include "telephony/vendorapi/aculab.h"
 #include "telephony/vendorapi/ncm.h"
 
 namespace ruzd::node {
@@ -20,6 +26,9 @@ inline constexpr const char* kAmtelcoFailedMessage = "Could not configure Amtelc
 inline constexpr const char* kDialogicTimeoutMessage =
     "Dialogic Service is not running after 10 min.";
 inline constexpr int kDialogicWaitAttempts = 600;
+inline constexpr const char* kAculabCardsTimeoutMessage =
+    "Aculab Cards not all in service after 10 min.";
+inline constexpr int kAculabWaitAttempts = 600;
 
 // Resets the board and sets its ring mode, bus rates, A-law encoding and bus clock, stopping at
 // the first failure, which is logged and thrown as a fatal start-up error.
@@ -102,6 +111,47 @@ void WaitForDialogicService(Hardware& hardware, const ServiceWaitHooks& hooks,
         }
     }
     throw CExceptionCM(kDialogicTimeoutMessage, true);
+}
+
+// Waits until every registered Prosody IP card whose state can be asked is in service. Nothing
+// to wait for when the list cannot be read or is empty. Throws a fatal start-up error after
+// `attempts` rounds.
+template <typename Hardware>
+void WaitForAculabCards(Hardware& hardware, const ServiceWaitHooks& hooks,
+                        int attempts = kAculabWaitAttempts) {
+    ACU_PROSODY_IP_REGISTERED_CARDS_PARMS registered =
+        telephony::SizedRecord<ACU_PROSODY_IP_REGISTERED_CARDS_PARMS>();
+    if (hardware.acu_prosody_ip_get_registered_cards(&registered) != 0 || registered.count == 0) {
+        return;
+    }
+    const size_t count = std::min<size_t>(registered.count, std::size(registered.serial_no));
+    const auto allInService = [&] {
+        for (size_t i = 0; i < count; ++i) {
+            ACU_PROSODY_IP_CARD_STATUS_PARMS status =
+                telephony::SizedRecord<ACU_PROSODY_IP_CARD_STATUS_PARMS>();
+            std::memcpy(status.serial_no, registered.serial_no[i], sizeof registered.serial_no[i]);
+            if (hardware.acu_prosody_ip_card_status(&status) == 0 &&
+                std::string(status.state, strnlen(status.state, sizeof status.state)) !=
+                    "In service") {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (allInService()) {
+            return;
+        }
+        ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
+                   "Aculab Cards not all in service yet");
+        if (hooks.pause) {
+            hooks.pause();
+        }
+        if (hooks.status) {
+            hooks.status("Waiting on Aculab Cards to be in service");
+        }
+    }
+    throw CExceptionCM(kAculabCardsTimeoutMessage, true);
 }
 
 }  // namespace ruzd::node

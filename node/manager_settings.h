@@ -2,10 +2,14 @@
 
 // The start-up settings the manager takes from the application object: the wait before
 // commands are accepted and the Amtelco board set-up, as the command line gave them.
+// The Aculab path stays switched off in the program; only a test that builds the manager in its
+// own process switches it on (testing/manager_on_boards.h), through no option, registry value
+// or environment variable.
 
 #include <cstdint>
 
 #include "foundation/app_hooks.h"
+#include "telephony/hardware.h"
 
 namespace ruzd::node {
 
@@ -18,6 +22,7 @@ struct ManagerSettings {
     bool busClockMaster = true;
     bool ctBus = true;
     int32_t runMode = foundation::kRunModeHeadless;
+    telephony::CHardware::AculabPath aculabPath = telephony::CHardware::AculabPath::kSwitchedOff;
 };
 
 inline constexpr uint32_t kDefaultStartupDelaySeconds = 4;

@@ -1,6 +1,9 @@
 // The manager's one-second tick: the status text, the listener restart while no central server
-// has connected, the heartbeat to the watchdog and the nightly clean-up.
+// has connected, the heartbeat to the watchdog, the Aculab IP cards' statistics and the nightly
+// clean-up.
 
+#include <chrono>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,6 +16,9 @@
 #include "platform/clock.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
+#include "telephony/aculab_cards.h"
+#include "telephony/sized_record.h"
+#include "telephony/vendorapi/aculab.h"
 
 namespace ruzd::node {
 
@@ -32,6 +38,11 @@ constexpr int64_t kListenerRestartUntilSeconds = 300;
 constexpr int64_t kHeartbeatWithoutCommandSeconds = 601;
 constexpr const char* kNoCentralReason =
     "More than 10 minutes no connection to Central Orvanthella anymore.";
+
+// The Aculab IP cards' statistics are logged this often; a card list busy for longer than the
+// patience is passed over until the next time.
+constexpr int64_t kCardStatisticsEverySeconds = 60;
+constexpr auto kCardListPatience = std::chrono::milliseconds(200);
 
 constexpr int kArmCleanUpHour = 0;
 constexpr int kRunCleanUpHour = 2;
@@ -77,7 +88,40 @@ void CVesmarinManager::OnTick() {
     const bool disabled = lastCommand != 0 && now - lastCommand >= kHeartbeatWithoutCommandSeconds;
     NotifyTormbel(disabled, kNoCentralReason);
 
+    LogAculabCardStatistics(now);
     DailyCleanUp();
+}
+
+void CVesmarinManager::LogAculabCardStatistics(int64_t now) {
+    if (next_card_statistics_ >= now || !hardware_) {
+        return;
+    }
+    next_card_statistics_ = now + kCardStatisticsEverySeconds;
+    telephony::AculabCardList& cards = telephony::AculabCards();
+    std::unique_lock hold(cards.Lock(), kCardListPatience);
+    if (!hold.owns_lock()) {
+        return;
+    }
+    const auto log = [](const std::string& text) {
+        ManagerLog(foundation::kDebugChannelIp, kDebugNone, text);
+    };
+    for (size_t i = 0; i < cards.Size(); ++i) {
+        const telephony::CAculabCard& card = cards.At(i);
+        if (card.GetNetPortType() != ACU_NETPORT_PROSODY_IP || card.GetCardId() == 0) {
+            continue;
+        }
+        IPT_IF_STATS_PARMS stats = telephony::SizedRecord<IPT_IF_STATS_PARMS>();
+        stats.card_id = card.GetCardId();
+        const int32_t result = hardware_->ipt_card_get_if_stats(&stats);
+        if (result != 0) {
+            log(platform::Format("Board %zu with id %d Stats RC=%d", i, card.GetCardId(), result));
+            continue;
+        }
+        log(platform::Format("Board %zu with id %d Stats", i, card.GetCardId()));
+        log(platform::Format("Packets In %u Out %u", stats.packets_in, stats.packets_out));
+        log(platform::Format("Discards In %u Out %u", stats.discards_in, stats.discards_out));
+        log(platform::Format("Errors In %u Out %u", stats.errors_in, stats.errors_out));
+    }
 }
 
 void CVesmarinManager::NotifyTormbel(bool disabled, const std::string& reason) {

@@ -8,6 +8,7 @@
 namespace ruzd::node {
 
 using telephony::kBoardLineDeviceBase;
+using telephony::kPortTypeAculabDti;
 using telephony::kPortTypeGlobalCallIp;
 using telephony::kPortTypeIp;
 using telephony::kPortTypeNetwork;

@@ -98,6 +98,20 @@ void NoRegistrations(const RefusedCommand& command) {
     command.messages.SipRegisterResult(command.reply, command.values.Number(0), {});
 }
 
+void PortInfoUnread(const RefusedCommand& command) {
+    command.messages.AculabPortInfo(command.reply, command.values.Number(0),
+                                    command.values.Number(1), kFailed, std::nullopt);
+}
+
+void CallCauseUnread(const RefusedCommand& command) {
+    command.messages.AculabCallCause(command.reply, command.values.Number(0),
+                                     command.values.Number(1), kFailed, std::nullopt);
+}
+
+void VmpNotReserved(const RefusedCommand& command) {
+    command.messages.VmpReserveResult(command.reply, command.values.Number(0), kFailed);
+}
+
 void CallNotMade(const RefusedCommand& command) {
     command.messages.DeviceEvent(command.reply, {command.values.Number(1), command.values.Number(0),
                                                  kNoHandle, kTaskFailEvent, 0});

@@ -65,6 +65,12 @@ void DspsNotOpened(const RefusedCommand& command);
 void NoBoardsListed(const RefusedCommand& command);
 // Message 37: the request value and no results.
 void NoRegistrations(const RefusedCommand& command);
+// Message 20: the board and the IP flag, -1 and no port information.
+void PortInfoUnread(const RefusedCommand& command);
+// Message 22: the line device and the IP flag, -1 and no cause.
+void CallCauseUnread(const RefusedCommand& command);
+// Message 25: the line device and -1.
+void VmpNotReserved(const RefusedCommand& command);
 // Message 12: the task failure of the line device (the value after its device type), so that
 // the central server releases the channel as after a call that could not be made; no handle
 // was looked up and there is no call reference.

@@ -6,6 +6,7 @@
 
 #include "foundation/debug_channel.h"
 #include "foundation/registry.h"
+#include "foundation/trace.h"
 #include "net/connection_limit.h"
 #include "node/command_codes.h"
 #include "node/exception_cm.h"
@@ -23,6 +24,13 @@ namespace ruzd::node {
 using foundation::kDebugChannelGeneral;
 using foundation::kDebugChannelSocket;
 using foundation::kDebugNone;
+
+namespace {
+
+// From this trace level on the Aculab media library writes its own trace.
+constexpr int kAculabTraceLevel = 4;
+
+}  // namespace
 
 CVesmarinManager::CVesmarinManager(const ManagerSettings& settings)
     : settings_(settings), startup_delay_(settings.startupDelaySeconds) {
@@ -146,7 +154,8 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
 }
 
 void CVesmarinManager::StartHardware() {
-    hardware_ = std::make_unique<telephony::CHardwareISDN>(platform::CurrentThreadId());
+    hardware_ = std::make_unique<telephony::CHardwareISDN>(platform::CurrentThreadId(),
+                                                           settings_.aculabPath);
     telephony::PublishHardware(hardware_.get());
 
     if (settings_.configureAmtelco) {
@@ -157,13 +166,18 @@ void CVesmarinManager::StartHardware() {
             ConfigureAmtelcoBoard(*hardware_, settings_);
         }
     }
+    const ServiceWaitHooks waitHooks{[] { PauseKeepingMessagesMoving(1000); },
+                                     [this](const std::string& text) {
+                                         if (callback_ != nullptr) {
+                                             callback_->OnVesmarinStatusText(text);
+                                         }
+                                     }};
     if (hardware_->IsIntelAvailable()) {
-        WaitForDialogicService(*hardware_, {[] { PauseKeepingMessagesMoving(1000); },
-                                            [this](const std::string& text) {
-                                                if (callback_ != nullptr) {
-                                                    callback_->OnVesmarinStatusText(text);
-                                                }
-                                            }});
+        WaitForDialogicService(*hardware_, waitHooks);
+    }
+    if (hardware_->IsAculabAvailable()) {
+        WaitForAculabCards(*hardware_, waitHooks);
+        hardware_->SetAculabTrace(foundation::g_nTraceLevel >= kAculabTraceLevel);
     }
 }
 

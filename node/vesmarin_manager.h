@@ -56,6 +56,7 @@
 #include "node/worker_records.h"
 #include "node/worker_thread.h"
 #include "platform/named_mutex.h"
+#include "telephony/aculab_ip_channel.h"
 #include "telephony/hardware_isdn.h"
 #include "telephony/vendorapi/globalcall.h"
 #include "telephony/vendorapi/isdn.h"
@@ -239,6 +240,8 @@ public:
     // The producers: each appends its record and wakes the worker.
     void QueueFileHandlingParam(CFileHandlingParam record);
     void QueueRelayDigitsParam(CRelayDigitsParam record);
+    // The replay requests waiting for the relay-digit worker.
+    WorkQueue<CRelayDigitsParam>& RelayDigitQueue() { return relay_digit_queue_; }
     void QueueAmtelcoParam(int32_t board, const std::string& text);
     // What the file-handling worker does with each record; tests put a work of their own here.
     using FileHandlingWork = std::function<void(const CFileHandlingParam& record)>;
@@ -371,6 +374,16 @@ private:
     void ISDNEventLoop(const WorkerRun& run);
     void SendQueuedAmtelcoText(const CAmtelcoParam& record);
     void PollAmtelcoBoards();
+    // The Aculab worker's work (aculab_events.cpp): one call event, the pass over the system
+    // and IP card notifications, a call's details followed, one system notification.
+    void AculabHandler(STATE_XPARMS event);
+    void PollAculabNotifications();
+    DETAIL_XPARMS FollowCallDetails(int32_t handle, int32_t type, const STATE_XPARMS& event);
+    int32_t OnAculabSystemEvent(const ACU_SYSTEM_NOTIFICATION_PARMS& notification);
+    // The relay-digit worker's channel (relay_digit_worker.cpp), one replay and its answer.
+    tSMChannelId OpenRelayChannel();
+    void PlayRelayDigits(tSMChannelId channel, const CRelayDigitsParam& record);
+    void SendRelayDigitResult(int32_t result);
     void WorkFileHandlingParam(const CFileHandlingParam& record);
     void OpenQueuedFile(const CFileHandlingParam& record, bool voice);
     // Answers the open with -1 without touching the file, logging why.
@@ -418,8 +431,12 @@ private:
     void RestartListenerWhileUnconnected(int64_t now);
     // Armed at midnight, run at two in the morning, local time.
     void DailyCleanUp();
+    // Every minute, the interface statistics of the open Aculab IP cards, to the log.
+    void LogAculabCardStatistics(int64_t now);
     CTormbelNotifier tormbel_;
     bool daily_clean_up_armed_ = false;
+    // When the tick next logs the Aculab IP cards' statistics (seconds since 1970).
+    int64_t next_card_statistics_ = 0;
 
     // --- ISDN call-control commands ---
     void AnswerChannelState(net::CClientStreamSocket* command,
@@ -561,6 +578,48 @@ private:
     // Takes the placeholder party out of the conference, with the attribute given.
     void RemovePlaceholder(CommandArguments& args, const ConferenceCalls& calls, int32_t handle,
                            int32_t id, int32_t conference, int32_t attribute);
+
+    // --- Aculab commands ---
+    // Whether the Aculab path is there; without it `missing` is logged.
+    bool AculabAvailable(CommandArguments& args,
+                         const std::string& missing = "No aculab installed.");
+    // The handle of an Aculab channel or board: in the IP table for an IP flag that is not 0,
+    // else in the network-line table, and of the device type the flag names (18 or 17).
+    bool FindAculabDevice(int32_t ldev, int32_t ipFlag, int32_t* handle);
+    // Reads a channel command's line device and IP flag (which picks the log channel) and what
+    // `more` reads, enters it and finds the channel. False when the command ends here: refused,
+    // without Aculab, or with an unknown channel ("<call> ldev=UNKNOWN RET=ERROR").
+    bool EnterOnAculabChannel(CommandArguments& args, int32_t& ldev, int32_t& ipFlag,
+                              const std::function<void(CommandArguments&)>& more, const char* call,
+                              int32_t* handle);
+    // "<call> ldev=<handle> handle=<call handle> rc=<result>".
+    static void TraceAculabCall(CommandArguments& args, const char* call, int32_t handle,
+                                int32_t callHandle, int32_t result);
+    // The commands that open a call on a channel's port and time slot, waiting for one or
+    // making one; the call's handle is kept for its direction.
+    template <typename Record>
+    void OpenAculabCall(net::CClientStreamSocket* command, const char* call, uint8_t direction,
+                        int32_t (telephony::CHardware::*open)(Record*));
+    // The commands that name a channel and one of its calls by its handle.
+    void RunOnAculabCall(net::CClientStreamSocket* command, const char* call,
+                         int32_t (telephony::CHardware::*run)(int32_t, int32_t));
+    // The commands that ring or accept a call whose media runs on the channel's VMP contexts.
+    template <typename Record>
+    void RunXCall(net::CClientStreamSocket* command, const char* call,
+                  int32_t (telephony::CHardware::*run)(int32_t, Record*));
+    // Closes an opened Aculab IP channel: its echo canceller and whatever VMP context it still
+    // has, its handle and its entries in the device tables; one channel less, reported
+    // "Closed". Called with the IP table locked. The echo canceller's release result.
+    int32_t CloseAculabChannel(int32_t ldev, int32_t handle);
+    // The channel shut-down's Aculab step: every Aculab IP channel's calls ended and the
+    // channel closed; the IP boards forgotten.
+    void CloseAculabChannels();
+    // The tables the Aculab media code works in, handed over by the manager for its own work.
+    telephony::AculabManagerTables MediaTables() {
+        return {aculab_, devices_};
+    }
+    // Whether the handle is an Aculab channel's or board's (device type 17 or 18).
+    bool IsAculabDevice(int32_t handle);
 };
 
 }  // namespace ruzd::node

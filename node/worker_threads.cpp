@@ -27,8 +27,6 @@ namespace {
 // How long one wait of each worker may last before it looks at its run flag again.
 constexpr uint32_t kISDNIdleSliceMs = 500;
 constexpr uint32_t kAmtelcoSliceMs = 4500;
-constexpr uint32_t kAculabFailedPollSleepMs = 500;
-constexpr uint32_t kRelayDigitSliceMs = 500;
 constexpr uint32_t kFileHandlingSliceMs = 500;
 
 // The pause after a failure of the ISDN body, so that a failing worker does not race.
@@ -218,22 +216,6 @@ uint32_t CVesmarinManager::AmtelcoThread() {
             run, amtelco_queue_, kAmtelcoSliceMs, QueueTurn::kWholeQueue,
             [this](CAmtelcoParam& record) { SendQueuedAmtelcoText(record); },
             [this] { PollAmtelcoBoards(); });
-    });
-}
-
-// Only started while the Aculab path is available, which the node never switches on; the
-// worker then waits out its failed-poll pauses until it is stopped.
-uint32_t CVesmarinManager::AculabThread() {
-    return aculab_worker_.RunBody([](const WorkerRun& run) {
-        while (run.ShouldRun()) {
-            run.Sleep(kAculabFailedPollSleepMs);
-        }
-    });
-}
-
-uint32_t CVesmarinManager::RelayDigitThread() {
-    return relay_digit_worker_.RunBody([this](const WorkerRun& run) {
-        RunQueueLoop(run, relay_digit_queue_, kRelayDigitSliceMs, QueueTurn::kOneRecord, {});
     });
 }
 

@@ -7,6 +7,7 @@
 
 #include "telephony/app_message_box.h"
 #include "telephony/hardware.h"
+#include "telephony/sized_record.h"
 #include "telephony/vendor_log.h"
 
 namespace ruzd::telephony {
@@ -15,14 +16,6 @@ namespace {
 // The snapshot record holds this many serial numbers, of this many characters each.
 constexpr uint32_t kSnapshotSerials = 20;
 constexpr size_t kSerialLength = 30;
-
-// Records of a fixed size tell the library that size in their first field.
-template <typename Record>
-Record SizedRecord() {
-    Record record{};
-    record.size = sizeof(Record);
-    return record;
-}
 
 ACU_CARD_PARMS CardRecord(int32_t card_id) {
     ACU_CARD_PARMS record = SizedRecord<ACU_CARD_PARMS>();

@@ -16,7 +16,8 @@ inline constexpr int32_t kPortTypeVoice = 1;
 inline constexpr int32_t kPortTypeNetwork = 3;  // ISDN, network interface and Global Call lines
 inline constexpr int32_t kPortTypeStation = 5;
 inline constexpr int32_t kPortTypeGlobalCallIp = 7;
-inline constexpr int32_t kPortTypeIp = 18;
+inline constexpr int32_t kPortTypeAculabDti = 17;  // an Aculab network port, in the network table
+inline constexpr int32_t kPortTypeIp = 18;         // an Aculab IP channel or board
 
 // Line device numbers from here on name a whole board (a trunk, a BRI station or an IP board):
 // the board is the number above it.

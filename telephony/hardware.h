@@ -36,8 +36,8 @@ namespace ruzd::telephony {
 class CHardware {
 public:
     // Whether the Aculab libraries are looked at. The node never switches the path on: Aculab
-    // stays unavailable and its libraries are never loaded. Only tests of the loading chain
-    // switch it on.
+    // stays unavailable and its libraries are never loaded. Only tests switch it on: those of
+    // the loading chain, and those that build the node manager in their own process.
     enum class AculabPath { kSwitchedOff, kSwitchedOnForTests };
 
     // Loads the libraries (see hardware.cpp for the order and what each failure switches off).

@@ -19,6 +19,9 @@ constexpr const char* kBuildKind = "debug";
 CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id)
     : CHardwareISDN(creator_thread_id, AculabPath::kSwitchedOff, false) {}
 
+CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab)
+    : CHardwareISDN(creator_thread_id, aculab, false) {}
+
 CHardwareISDN::CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab, bool global_call_only)
     : CHardware(creator_thread_id, global_call_only, aculab) {
     VendorTrace(0, 0, "Built against the C++ library of GCC %s (libstdc++ %d), %s build",

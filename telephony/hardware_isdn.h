@@ -18,6 +18,9 @@ public:
     // Loads the libraries, logs what the program was built with and hands the node's
     // invalid-parameter handler to every loaded module that takes one.
     explicit CHardwareISDN(uint32_t creator_thread_id);
+    // The same with the Aculab path as given: switched on only by tests that build the node
+    // manager in their own process.
+    CHardwareISDN(uint32_t creator_thread_id, AculabPath aculab);
     ~CHardwareISDN() override = default;
 
 #define FACADE_SLOT override

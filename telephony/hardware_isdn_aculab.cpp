@@ -8,6 +8,7 @@
 #include "telephony/hardware_isdn.h"
 #include "telephony/vendor_call.h"
 #include "telephony/vendor_log.h"
+#include "telephony/vmp_contexts.h"
 
 namespace ruzd::telephony {
 
@@ -61,13 +62,14 @@ void CHardwareISDN::LogSlowAculabCall(const char* name, uint64_t start_ms) {
     }
 }
 
-int32_t CHardwareISDN::call_open_port(void* parms, int32_t /*unused1*/, int32_t /*unused2*/) {
+int32_t CHardwareISDN::call_open_port(CALL_OPEN_PORT_PARMS* parms, int32_t /*unused1*/,
+                                      int32_t /*unused2*/) {
     return TimedAculabCall("call_open_port", [&] {
         return VendorCall(aculab_call_.get(), &CLibCL_Lib::call_open_port, parms);
     });
 }
 
-int32_t CHardwareISDN::call_open_iptel_port(void* parms, int32_t /*unused*/) {
+int32_t CHardwareISDN::call_open_iptel_port(CALL_OPEN_IPTEL_PORT_PARMS* parms, int32_t /*unused*/) {
     return TimedAculabCall("call_open_iptel_port", [&] {
         return VendorCall(aculab_call_.get(), &CLibCL_Lib::call_open_iptel_port, parms);
     });
@@ -84,6 +86,15 @@ int32_t CHardwareISDN::sm_get_card_info(SM_CARD_INFO_PARMS* parms) {
 
 int32_t CHardwareISDN::sm_condition_adjust(SM_CONDITION_ADJUST_PARMS* parms) {
     return aculab_media_ == nullptr ? 0 : aculab_media_->CallConditionAdjust(parms);
+}
+
+// The node manager calls the VMP operations itself; the facade offers them all the same.
+int32_t CHardwareISDN::ReserveVMP(int32_t ldev) {
+    return ReserveVMPContext(ldev);
+}
+
+int32_t CHardwareISDN::DestroyVMP(int32_t ldev) {
+    return DestroyVMPContext(ldev);
 }
 
 }  // namespace ruzd::telephony

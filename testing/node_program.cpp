@@ -1,5 +1,8 @@
 #include "testing/node_program.h"
 
+#include <fstream>
+#include <string>
+
 #include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/process_counters.h"
@@ -58,6 +61,22 @@ size_t NodeProcess::PeakResidentBytes() const {
 
 std::string NodeProcess::Stderr() const {
     return ReadWholeFile(stderr_path_);
+}
+
+bool NodeProcess::HasMapped(const std::string& file_name) const {
+    if (HasEnded()) {
+        return false;
+    }
+    std::ifstream maps("/proc/" + std::to_string(child_->pid()) + "/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        const size_t path = line.find('/');
+        if (path != std::string::npos &&
+            std::filesystem::path(line.substr(path)).filename() == file_name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string NodeProcess::DebugLog() const {

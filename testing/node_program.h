@@ -43,6 +43,8 @@ public:
     // The program's process id; -1 when it did not start.
     pid_t pid() const { return child_ ? child_->pid() : -1; }
     std::string Stderr() const;
+    // Whether the running program has a file of that name (a library) mapped.
+    bool HasMapped(const std::string& file_name) const;
     // The most memory the program held so far ("VmHWM"), in bytes; 0 when unknown.
     size_t PeakResidentBytes() const;
 

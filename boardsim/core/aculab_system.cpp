@@ -22,6 +22,10 @@ const char* AculabErrorText(int32_t error) {
             return "Card or resource not open";
         case kAculabNoCapability:
             return "Card lacks the resource";
+        case kAculabBusy:
+            return "Resource already in use";
+        case kAculabWrongState:
+            return "Call in the wrong state";
         default:
             return "Unknown error";
     }
@@ -56,6 +60,8 @@ int32_t AculabSystem::CloseCard(int32_t card_id) {
     if (!states_[static_cast<size_t>(index)].open)
         return kAculabNotOpen;
     states_[static_cast<size_t>(index)] = State{};
+    // A closed card's modules go with it.
+    std::erase_if(modules_, [index](const auto& module) { return module.second == index; });
     return 0;
 }
 
@@ -116,6 +122,20 @@ int32_t AculabSystem::OpenModule(int32_t card_id, int32_t index, int32_t* module
 int32_t AculabSystem::CloseModule(int32_t module_id) {
     std::lock_guard<std::mutex> lock(mutex_);
     return modules_.erase(module_id) != 0 ? 0 : kAculabBadParameter;
+}
+
+bool AculabSystem::IsModuleOpen(int32_t module_id) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return modules_.count(module_id) != 0;
+}
+
+std::optional<int32_t> AculabSystem::FirstCardWith(Capability capability) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < cards_.size(); ++i) {
+        if (states_[i].open && (states_[i].opened & capability) != 0)
+            return kFirstCardId + static_cast<int32_t>(i);
+    }
+    return std::nullopt;
 }
 
 void AculabSystem::ResetSwitch(int32_t card_id) {

@@ -21,6 +21,8 @@ inline constexpr int32_t kAculabBadParameter = -1;
 inline constexpr int32_t kAculabNoSuchCard = -2;
 inline constexpr int32_t kAculabNotOpen = -3;
 inline constexpr int32_t kAculabNoCapability = -4;
+inline constexpr int32_t kAculabBusy = -5;
+inline constexpr int32_t kAculabWrongState = -6;
 const char* AculabErrorText(int32_t error);
 
 class AculabSystem {
@@ -55,6 +57,10 @@ public:
     // A module of an open Prosody card: its id, or the error.
     int32_t OpenModule(int32_t card_id, int32_t index, int32_t* module_id);
     int32_t CloseModule(int32_t module_id);
+    bool IsModuleOpen(int32_t module_id) const;
+
+    // The id of the first open card whose capability is open too, or none.
+    std::optional<int32_t> FirstCardWith(Capability capability) const;
 
     // The switch of a card.
     void ResetSwitch(int32_t card_id);

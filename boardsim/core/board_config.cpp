@@ -120,7 +120,8 @@ bool ApplySlot(const std::vector<std::string>& words, BoardConfig* config) {
     return true;
 }
 
-// "aculab <serial> <capabilities> [ports=<n>] [porttype=<n>] [modules=<n>] [bus=<bits>]".
+// "aculab <serial> <capabilities> [ports=<n>] [porttype=<n>] [modules=<n>] [bus=<bits>]
+// [tdm=<n>] [faststart=<n>]".
 bool ApplyAculabCard(const std::vector<std::string>& words, BoardConfig* config) {
     constexpr size_t kSerialLength = 30;
     int64_t number = 0;
@@ -144,6 +145,10 @@ bool ApplyAculabCard(const std::vector<std::string>& words, BoardConfig* config)
             card.prosody_modules = static_cast<int32_t>(number);
         } else if (key == "bus") {
             card.bus_modes = static_cast<uint32_t>(number);
+        } else if (key == "tdm") {
+            card.tdm_encoding = static_cast<int32_t>(number);
+        } else if (key == "faststart") {
+            card.fast_start = static_cast<int32_t>(number);
         } else {
             return false;
         }

@@ -23,10 +23,10 @@ struct BoardConfig {
         int subdevices = 0;  // channels, time slots, stations or DSPs of each board
     };
 
-    Boards voice{1, 4};       // "dxxxB%d", channels "dxxxB%dC%d"
-    Boards network{1, 30};    // "dtiB%d", time slots "dtiB%dT%d"
-    Boards station{1, 8};     // "msiB%d", stations "msiB%dC%d"
-    Boards conference{1, 2};  // "dcbB%d", DSPs "dcbB%dD%d"
+    Boards voice{1, 4};           // "dxxxB%d", channels "dxxxB%dC%d"
+    Boards network{1, 30};        // "dtiB%d", time slots "dtiB%dT%d"
+    Boards station{1, 8};         // "msiB%d", stations "msiB%dC%d"
+    Boards conference{1, 2};      // "dcbB%d", DSPs "dcbB%dD%d"
     int conference_parties = 32;  // conference resources of each DSP
     int station_resources = 16;   // conference resources of each station board
     // Conferences an earlier run left behind, by board or DSP (catalogue name, lower case).
@@ -83,6 +83,10 @@ struct BoardConfig {
         int32_t net_port_type = 0;
         int32_t prosody_modules = 0;
         uint32_t bus_modes = 0x04;  // what sw_mode_switch reports: 0x02 SCbus, 0x04 H.100
+        // What the IP telephony capability reports as the card's TDM encoding and its H.323
+        // fast start.
+        int32_t tdm_encoding = 2;
+        int32_t fast_start = 2;
     };
     std::vector<AculabCard> aculab_cards;
 

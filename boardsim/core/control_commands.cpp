@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "boardsim/core/aculab_commands.h"
 #include "boardsim/core/amtelco_commands.h"
 #include "boardsim/core/bus_commands.h"
 #include "boardsim/core/call_commands.h"
@@ -80,6 +81,8 @@ std::string Query(Machine& machine, const std::vector<Word>& words) {
         return *answer;
     if (std::optional<std::string> answer = QueryBus(machine, words))
         return *answer;
+    if (std::optional<std::string> answer = QueryAculab(machine, words))
+        return *answer;
     if (std::optional<std::string> answer = QueryMedia(machine, words))
         return *answer;
     if (std::optional<std::string> answer = QueryAmtelco(machine, words))
@@ -136,6 +139,8 @@ std::string Execute(Machine& machine, const std::string& line) {
     if (std::optional<std::string> answer = ExecuteMediaCommand(machine, line, words))
         return *answer;
     if (std::optional<std::string> answer = ExecuteAmtelcoCommand(machine, words))
+        return *answer;
+    if (std::optional<std::string> answer = ExecuteAculabCommand(machine, line, words))
         return *answer;
     if (std::optional<std::string> answer = ExecuteConferenceCommand(machine, words))
         return *answer;

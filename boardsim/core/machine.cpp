@@ -69,6 +69,7 @@ Machine::Machine()
 Machine::~Machine() {
     control_.reset();
     events_.Shutdown();
+    aculab_events_.Shutdown();
 }
 
 Machine& Machine::Get() {

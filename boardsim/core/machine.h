@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "boardsim/core/aculab_calls.h"
+#include "boardsim/core/aculab_events.h"
 #include "boardsim/core/aculab_system.h"
 #include "boardsim/core/amtelco_boards.h"
 #include "boardsim/core/amtelco_mailbox.h"
@@ -27,9 +29,10 @@
 #include "boardsim/core/ip_service_requests.h"
 #include "boardsim/core/journal.h"
 #include "boardsim/core/line_extras.h"
+#include "boardsim/core/prosody_media.h"
 #include "boardsim/core/result_table.h"
-#include "boardsim/core/station_lines.h"
 #include "boardsim/core/speech_streams.h"
+#include "boardsim/core/station_lines.h"
 #include "boardsim/core/tdm_bus.h"
 #include "boardsim/core/voice_media.h"
 #include "boardsim/core/voice_recordings.h"
@@ -63,6 +66,9 @@ public:
     TdmBus& bus() { return bus_; }
     VoiceMedia& media() { return media_; }
     AculabSystem& aculab() { return aculab_; }
+    AculabCalls& aculab_calls() { return aculab_calls_; }
+    AculabEvents& aculab_events() { return aculab_events_; }
+    ProsodyMedia& prosody() { return prosody_; }
     ConferenceRooms& conferences() { return conferences_; }
     StationLines& stations() { return stations_; }
     SpeechStreams& speech() { return speech_; }
@@ -87,6 +93,9 @@ private:
     TdmBus bus_;                                 // after the devices it numbers
     VoiceMedia media_{events_, devices_, bus_};  // after what it reads, stopped before
     AculabSystem aculab_;
+    AculabCalls aculab_calls_;
+    AculabEvents aculab_events_;
+    ProsodyMedia prosody_{aculab_};               // after the cards whose modules it checks
     ConferenceRooms conferences_{config_, bus_};  // after the bus it takes listen slots of
     StationLines stations_;
     SpeechStreams speech_{devices_, events_};  // after what it reads, stopped before

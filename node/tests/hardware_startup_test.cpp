@@ -1,9 +1,11 @@
-// The Amtelco board set-up and the wait for the Dialogic service, against a scripted facade.
+// The Amtelco board set-up and the waits for the Dialogic service and the Aculab cards, against
+// a scripted facade.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -71,8 +73,31 @@ struct ScriptedHardware {
         return NCM_SUCCESS;
     }
 
+    int32_t acu_prosody_ip_get_registered_cards(ACU_PROSODY_IP_REGISTERED_CARDS_PARMS* parms) {
+        calls.push_back("registered");
+        parms->count = static_cast<uint32_t>(serials.size());
+        for (size_t i = 0; i < serials.size(); ++i) {
+            serials[i].copy(parms->serial_no[i], sizeof parms->serial_no[i] - 1);
+        }
+        return Answer();
+    }
+    // Each card answers the next state of its script; a card without one cannot be asked.
+    int32_t acu_prosody_ip_card_status(ACU_PROSODY_IP_CARD_STATUS_PARMS* parms) {
+        const std::string serial = parms->serial_no;
+        calls.push_back("status " + serial);
+        std::deque<std::string>& script = card_states[serial];
+        if (parms->size != sizeof *parms || script.empty()) {
+            return -1;
+        }
+        script.front().copy(parms->state, sizeof parms->state - 1);
+        script.pop_front();
+        return 0;
+    }
+
     std::deque<int32_t> results;
     std::deque<NCM_DLGSRV_STATE> states;
+    std::vector<std::string> serials;
+    std::map<std::string, std::deque<std::string>> card_states;
     std::vector<std::string> calls;
 };
 
@@ -157,6 +182,56 @@ TEST(DialogicServiceWait, GivesUpWithAFatalErrorAfterTheLastAttempt) {
         EXPECT_STREQ(error.what(), "Dialogic Service is not running after 10 min.");
         EXPECT_TRUE(error.IsFatal());
     }
+}
+
+TEST(AculabCardWait, EndsAtOnceWhenEveryCardThatAnswersIsInService) {
+    ScriptedHardware hardware;
+    hardware.serials = {"SER-A", "SER-B"};
+    hardware.card_states["SER-A"] = {"In service"};
+    int pauses = 0;
+    WaitForAculabCards(hardware, {[&] { ++pauses; }, {}});
+    // A card that cannot be asked does not hold the start up.
+    EXPECT_THAT(hardware.calls, ElementsAre("registered", "status SER-A", "status SER-B"));
+    EXPECT_EQ(pauses, 0);
+
+    // No card listed, or no list: nothing to wait for.
+    ScriptedHardware none;
+    WaitForAculabCards(none, {});
+    none.results = {-1};
+    none.serials = {"SER-A"};
+    WaitForAculabCards(none, {});
+    EXPECT_THAT(none.calls, ElementsAre("registered", "registered"));
+}
+
+TEST(AculabCardWait, WaitsForACardComingLate) {
+    ScriptedHardware hardware;
+    hardware.serials = {"SER-A", "SER-B"};
+    hardware.card_states["SER-A"] = {"In service", "In service", "In service"};
+    hardware.card_states["SER-B"] = {"Starting", "Booting", "In service"};
+    int pauses = 0;
+    std::vector<std::string> texts;
+    WaitForAculabCards(
+        hardware, {[&] { ++pauses; }, [&](const std::string& text) { texts.push_back(text); }});
+    EXPECT_EQ(pauses, 2);
+    EXPECT_THAT(texts, ElementsAre("Waiting on Aculab Cards to be in service",
+                                   "Waiting on Aculab Cards to be in service"));
+    EXPECT_TRUE(hardware.card_states["SER-B"].empty());
+}
+
+TEST(AculabCardWait, GivesUpWithAFatalErrorAfterTheLastRound) {
+    ScriptedHardware hardware;
+    hardware.serials = {"SER-A"};
+    hardware.card_states["SER-A"] = {"Starting", "Starting", "Starting", "Starting"};
+    int pauses = 0;
+    try {
+        WaitForAculabCards(hardware, {[&] { ++pauses; }, {}}, 3);
+        FAIL() << "no error";
+    } catch (const CExceptionCM& error) {
+        EXPECT_STREQ(error.what(), "Aculab Cards not all in service after 10 min.");
+        EXPECT_TRUE(error.IsFatal());
+    }
+    // The hooks' pauses are the only waits.
+    EXPECT_EQ(pauses, 3);
 }
 
 }  // namespace

@@ -40,6 +40,8 @@ protected:
 
     // The simulated boards' configuration; a family of tests that needs other boards says so.
     virtual std::string Boards() const { return kBoards; }
+    // The manager's settings; a family of tests that needs others says so.
+    virtual ManagerSettings Settings() const { return {}; }
 
     void SetUp() override {
         WriteConfig(Boards());
@@ -48,7 +50,7 @@ protected:
         StartDebugLog();
         // Every line is in its file once written, for the test to read at any time.
         foundation::StopDebugMessageThread();
-        Start();
+        Start(Settings());
         ActivateConnection();
     }
 

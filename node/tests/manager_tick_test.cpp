@@ -20,6 +20,7 @@
 #include "platform/crt_file.h"
 #include "platform/crt_flags.h"
 #include "platform/local_time.h"
+#include "telephony/aculab_cards.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/manager_on_boards.h"
@@ -72,10 +73,10 @@ protected:
 
     // A manager built and started at `start` (seconds since 1970), with the default start-up
     // delay of 4 seconds.
-    void Start(int64_t start = LocalTime(12)) {
+    void Start(int64_t start = LocalTime(12), const ManagerSettings& settings = {}) {
         start_ = start;
         clock_.SetNow(AtSeconds(start));
-        ManagerOnBoardsTest::Start();
+        ManagerOnBoardsTest::Start(settings);
     }
 
     // One tick, `seconds` after the start.
@@ -331,6 +332,30 @@ TEST_F(ManagerTickTest, TheCleanUpRunsAtTwoAfterAMidnightTickOnlyOncePerNight) {
     clock_.SetNow(AtSeconds(LocalTime(23, 59, 59) + 2 * 3600 + 2));
     manager_->OnTick();
     EXPECT_EQ(CountEnding(LogLines(), "open file handles 2"), 1u);
+}
+
+TEST_F(ManagerTickTest, TheAculabIpCardsStatisticsAreLoggedEveryMinute) {
+    WriteConfig(
+        "ip 0 0\naculab SER-DTI 7 ports=2 porttype=4 modules=1\n"
+        "aculab SER-IP 0xF ports=1 porttype=36 modules=1\n");
+    ManagerSettings settings;
+    settings.aculabPath = telephony::CHardware::AculabPath::kSwitchedOnForTests;
+    Start(LocalTime(12), settings);
+    ASSERT_TRUE(telephony::SystemSnapShot());
+    ASSERT_EQ(Control("iptstats SER-IP 10 2 3 40 5 6"), "OK");
+    TickAt(10);
+    TickAt(69);
+    ASSERT_EQ(Control("iptstats SER-IP 11 2 3 41 5 6"), "OK");
+    TickAt(71);
+    const std::vector<std::string> lines = LogLines();
+    // Only the IP card, on the first tick and a minute later.
+    EXPECT_EQ(CountEnding(lines, "Board 1 with id 16385 Stats"), 2u);
+    EXPECT_EQ(CountEnding(lines, "Packets In 10 Out 40"), 1u);
+    EXPECT_EQ(CountEnding(lines, "Packets In 11 Out 41"), 1u);
+    EXPECT_EQ(CountEnding(lines, "Discards In 2 Out 5"), 2u);
+    EXPECT_EQ(CountEnding(lines, "Errors In 3 Out 6"), 2u);
+    EXPECT_EQ(CountEnding(lines, "with id 16384 Stats"), 0u);
+    telephony::CloseAllAculabCards();
 }
 
 }  // namespace

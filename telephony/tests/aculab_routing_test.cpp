@@ -25,6 +25,7 @@
 #include "telephony/tdm_routing.h"
 #include "telephony/tdm_time_slots.h"
 #include "telephony/tests/routing_fixture.h"
+#include "telephony/vmp_contexts.h"
 
 namespace ruzd::telephony {
 namespace {
@@ -366,6 +367,24 @@ TEST_F(AculabRoutingTest, TheAculabTraceWritesFromLevelFour) {
     EXPECT_THAT(lines[5].text, MatchesRegex(".*    call_openin\\(\\) = 5"));
     EXPECT_THAT(lines[6].text,
                 MatchesRegex(".*    call_openin\\(\\) Error = 5 Msg = Unknown error"));
+}
+
+// The media of an IP channel is reached through the manager's published tables; without them
+// every operation gives up before it calls anything, the facade's too.
+TEST_F(AculabRoutingTest, TheVmpOperationsGiveUpWithoutTheManagersTables) {
+    OpenCards("aculab SER-A 0xF ports=2 porttype=36 modules=1\n");
+    ForgetLines();
+    EXPECT_EQ(Prepare_port_forVMP(1), -1);
+    EXPECT_EQ(hardware_->ReserveVMP(1), -1);
+    EXPECT_EQ(hardware_->DestroyVMP(1), -1);
+    EXPECT_EQ(ReleaseEchoCancel(1), -1);
+    EXPECT_EQ(GetVMPPorts(1), -1);
+    EXPECT_THAT(NewTexts(),
+                ElementsAre("spVesmarin == NULL!", "reserve vmp context", "spVesmarin == NULL!",
+                            "Destroy vmp context", "spVesmarin == NULL!", "spVesmarin == NULL!",
+                            "spVesmarin == NULL!"));
+    EXPECT_EQ(CountCalls("sm_channel_alloc_placed_iPsCte1_4_Mti_"), 0u);
+    EXPECT_EQ(CountCalls("sm_vmprx_create_iPsVrMtSId_"), 0u);
 }
 
 }  // namespace

@@ -479,11 +479,20 @@ std::vector<OperationCase> AculabHandWrittenCases() {
     using H = CHardwareISDN;
     return {
         HandCase(
-            "call_open_port", [](H& hw) { return hw.call_open_port(g_event, 1, 2); },
-            CallText("call_open_port", static_cast<void*>(g_event)), StubNumber("call_open_port")),
+            "call_open_port",
+            [](H& hw) {
+                return hw.call_open_port(reinterpret_cast<CALL_OPEN_PORT_PARMS*>(g_event), 1, 2);
+            },
+            CallText("call_open_port", reinterpret_cast<CALL_OPEN_PORT_PARMS*>(g_event)),
+            StubNumber("call_open_port")),
         HandCase(
-            "call_open_iptel_port", [](H& hw) { return hw.call_open_iptel_port(g_event, 1); },
-            CallText("call_open_iptel_port", static_cast<void*>(g_event)),
+            "call_open_iptel_port",
+            [](H& hw) {
+                return hw.call_open_iptel_port(
+                    reinterpret_cast<CALL_OPEN_IPTEL_PORT_PARMS*>(g_event), 1);
+            },
+            CallText("call_open_iptel_port",
+                     reinterpret_cast<CALL_OPEN_IPTEL_PORT_PARMS*>(g_event)),
             StubNumber("call_open_iptel_port")),
         HandCase(
             "acu_get_system_notification",
@@ -524,7 +533,8 @@ const std::set<std::string> kTestedSeparately = {
     "GetAmtelcoEvent",  "IsValidHandle",  "ms_DeleteAllConferences", "InitGlobalCall",
     "HasIntelIPBoards", "SipRegister",    "SipUnregisterAll",        "rec_fileopen",
     "rec_fileseek",     "rec_fileclose",  "dx_reciottdata",          "nr_scroute",
-    "nr_scunroute",     "StartRTPStream", "StopRTPStream",           "RemoveRTPStream"};
+    "nr_scunroute",     "StartRTPStream", "StopRTPStream",           "RemoveRTPStream",
+    "ReserveVMP",       "DestroyVMP"};
 
 std::vector<OperationCase> AllCases() {
     std::vector<OperationCase> cases = CasesFromLists();
@@ -775,8 +785,9 @@ TEST_F(HardwareResultsTest, EveryOperationHasACase) {
     // switch and IP telephony lists name 79 functions, seven of which have no operation; the
     // media library has 55 operations. Three operations reach the Intel IP board list, three
     // work on record files through the C run time, two route over the TDM bus, one reads an
-    // Amtelco board's next message and three reach the RTP streams of the voice channels.
-    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2 + 1 + 3));
+    // Amtelco board's next message, three reach the RTP streams of the voice channels and two
+    // the VMP contexts of the Aculab IP channels.
+    EXPECT_THAT(FacadeOperations(), SizeIs(251 + 1 + 72 + 55 + 3 + 3 + 2 + 1 + 3 + 2));
 }
 
 TEST_F(HardwareResultsTest, EachFamilyRefusesWhereItShould) {

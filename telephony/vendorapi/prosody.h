@@ -189,8 +189,11 @@ struct SM_VMPTX_CONTEXT_PARMS {
     tSMVMPtxId vmptx;
 };
 
-// Playing digits on a channel.
+// Playing digits on an output channel: a text of at most 32 digits.
+constexpr int32_t kSMDigitTypeDtmf = 1;
 struct SM_PLAY_DIGITS_PARMS {
     tSMChannelId channel;
-    uint8_t digits[56];
+    int32_t type;
+    char digits[33];
+    uint8_t rfu[15];
 };

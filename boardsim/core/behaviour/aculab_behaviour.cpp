@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "boardsim/core/behaviour/sized_record.h"
 #include "boardsim/core/behaviours.h"
 #include "boardsim/core/machine.h"
 
@@ -16,11 +17,6 @@ using Capability = AculabSystem::Capability;
 
 AculabSystem& Aculab() {
     return Machine::Get().aculab();
-}
-
-template <typename Record>
-bool Sized(const Record* parms) {
-    return parms != nullptr && parms->size == sizeof(Record);
 }
 
 int32_t OpenCapability(ACU_CARD_PARMS* parms, Capability capability, bool sized = true) {
@@ -78,7 +74,10 @@ int32_t Behaviour<tags::acu_open_card>::Run(ACU_OPEN_CARD_PARMS* parms) {
 int32_t Behaviour<tags::acu_close_card>::Run(ACU_CARD_PARMS* parms) {
     if (!Sized(parms))
         return kAculabBadParameter;
-    return Aculab().CloseCard(parms->card_id);
+    const int32_t result = Aculab().CloseCard(parms->card_id);
+    if (result == 0)
+        Machine::Get().aculab_calls().ForgetCard(parms->card_id);
+    return result;
 }
 
 int32_t Behaviour<tags::acu_get_card_info>::Run(ACU_CARD_INFO_PARMS* parms) {
@@ -114,8 +113,12 @@ int32_t Behaviour<tags::acu_open_call>::Run(ACU_CARD_PARMS* parms) {
     return OpenCapability(parms, Capability::kCall);
 }
 
+// The card's ports and calls end with its call capability.
 int32_t Behaviour<tags::acu_close_call>::Run(ACU_CARD_PARMS* parms) {
-    return CloseCapability(parms, Capability::kCall);
+    const int32_t result = CloseCapability(parms, Capability::kCall);
+    if (result == 0)
+        Machine::Get().aculab_calls().ForgetCard(parms->card_id);
+    return result;
 }
 
 int32_t Behaviour<tags::acu_open_ipt>::Run(ACU_CARD_PARMS* parms) {
@@ -192,10 +195,14 @@ int32_t Behaviour<tags::sm_open_module_iPsCAtUiMt_>::Run(SM_OPEN_MODULE_PARMS* p
     return Aculab().OpenModule(parms->card_id, parms->module_ix, &parms->module_id);
 }
 
+// What the module's media held goes with it.
 int32_t Behaviour<tags::sm_close_module_iPsMt_>::Run(SM_CLOSE_MODULE_PARMS* parms) {
     if (parms == nullptr)
         return kAculabBadParameter;
-    return Aculab().CloseModule(parms->module_id);
+    const int32_t result = Aculab().CloseModule(parms->module_id);
+    if (result == 0)
+        Machine::Get().prosody().ForgetModule(parms->module_id);
+    return result;
 }
 
 }  // namespace ruzd::boardsim
