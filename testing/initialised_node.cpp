@@ -22,15 +22,15 @@ void InitialisedNodeTest::StartAndInitialise(std::vector<std::string> arguments,
 
 void InitialisedNodeTest::Initialise(int32_t first_id) {
     peer_ = std::make_unique<CommandPeer>(command_port_);
-    ASSERT_TRUE(peer_->IsConnected()) << node_->Stderr();
+    ASSERT_TRUE(peer_->IsConnected()) << NodeErrors();
     // Keep-alives are dropped without a word until the start-up delay has passed.
-    ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_->HasEnded(); }))
-        << node_->Stderr();
+    ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_ && node_->HasEnded(); }))
+        << NodeErrors();
     files_ = FilePeer::Authorised(file_port_);
     ASSERT_TRUE(files_);
     peer_->SendInit(first_id);
     init_answer_ = peer_->ReceiveCode(31);
-    ASSERT_TRUE(init_answer_.has_value()) << node_->Stderr();
+    ASSERT_TRUE(init_answer_.has_value()) << NodeErrors();
     peer_->SendInts(kCNSTRT, first_id + 1, {});
     // The first keep-alive of the active connection also brings message 2; both come after
     // the workers started, and so may the first device events, which are kept for the test.
@@ -55,7 +55,11 @@ void InitialisedNodeTest::Initialise(int32_t first_id) {
 
 void InitialisedNodeTest::Settle(int32_t id) {
     peer_->SendInts(kCNPING, id, {id});
-    ASSERT_TRUE(peer_->ReceiveCode(1).has_value()) << node_->Stderr();
+    ASSERT_TRUE(peer_->ReceiveCode(1).has_value()) << NodeErrors();
+}
+
+std::string InitialisedNodeTest::NodeErrors() const {
+    return node_ ? node_->Stderr() : std::string();
 }
 
 int32_t InitialisedNodeTest::HandleOf(const std::string& device) {

@@ -28,7 +28,8 @@ protected:
     // `first_id`. A node started before is replaced.
     void StartAndInitialise(std::vector<std::string> arguments = {"-debug", "-d"},
                             int32_t first_id = 2);
-    // The same for the node started already (node_).
+    // The same for the node started already: node_, or a node that is no child of the test
+    // (a service) when node_ is none.
     void Initialise(int32_t first_id = 2);
 
     // Every command sent before it has run once this keep-alive is answered.
@@ -36,6 +37,9 @@ protected:
 
     // The handle of an open simulated device, -1 when none.
     int32_t HandleOf(const std::string& device);
+
+    // What the node said on its error output; nothing for a node that is no child of the test.
+    std::string NodeErrors() const;
 
     SntpTestServer time_server_;
     const uint32_t file_port_ = WriteFilePort();

@@ -15,6 +15,7 @@
 #include "platform/message_queue.h"
 #include "platform/process_lookup.h"
 #include "platform/service_run_files.h"
+#include "platform/sntp_client.h"
 #include "platform/window_message.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
@@ -28,7 +29,9 @@
 namespace ruzd::app {
 namespace {
 
+using ::testing::AnyOf;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 constexpr uint32_t kWmCommand = 0x0111;
@@ -187,6 +190,64 @@ void ExpectSettingsApplied(const WindowSeam& seam, const platform::WindowHandle&
     EXPECT_EQ(storedType, type);
 }
 
+constexpr int32_t kDXOPEN = 45;
+
+// A central server opens voice channels 1 and 2, each open answered.
+void OpenTwoVoiceChannels(testing::CommandPeer& peer) {
+    peer.SendInts(kDXOPEN, 10, {1, 1, 1});
+    ASSERT_TRUE(peer.ReceiveCode(8).has_value());
+    peer.SendInts(kDXOPEN, 11, {2, 1, 2});
+    ASSERT_TRUE(peer.ReceiveCode(8).has_value());
+}
+
+// `window` attached to a node at 127.0.0.1 (a program of the test's own or a service) on which
+// a central server opened voice channels 1 and 2: it shows both rows, switches the node's log on
+// and hands the node's current debug file, fetched, to the opener, changes the node's debug
+// settings, and ends at once on a close request, without a question. The grab of the frame is
+// kept as "<picture>.png".
+void ExpectTheAttachedWindowToWorkTheNode(const WindowSeam& seam, testing::NodeProcess& window,
+                                          const std::filesystem::path& work,
+                                          const std::string& picture) {
+    ASSERT_TRUE(seam.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
+    ASSERT_TRUE(testing::Eventually([&] {
+        const std::string state = seam.State();
+        return state.find("row=Voice|1|Idle|0") != std::string::npos &&
+               state.find("row=Voice|2|Idle|0") != std::string::npos &&
+               state.find("pane1=Connected") != std::string::npos;
+    })) << seam.State()
+        << window.Stderr();
+    EXPECT_THAT(seam.StateOf("pane0"), Not(AnyOf("", "NOT CONNECTED TO SERVICE")));
+    EXPECT_TRUE(seam.WaitForState("command 32775=disabled"));
+    EXPECT_TRUE(seam.WaitForState("command 32776=disabled"));
+
+    const platform::WindowHandle frame = FindFrame();
+    ASSERT_TRUE(frame);
+    ExpectAFrameWorthLookingAt(seam, frame, work, picture);
+
+    // The node's log goes on (the line that says so is written as it does), and its current
+    // file is fetched and handed to the opener.
+    EXPECT_TRUE(seam.WaitForState("command 32771=enabled"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
+    EXPECT_TRUE(seam.WaitForState("command 32771=enabled,checked"));
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
+    std::string opened;
+    ASSERT_TRUE(testing::Eventually([&] {
+        opened = testing::ReadWholeFile(work / "opened.txt");
+        return opened.find("arg ") != std::string::npos;
+    })) << seam.Boxes();
+    const std::string fetched = opened.substr(
+        opened.find("arg ") + 4, opened.find('\n', opened.find("arg ")) - opened.find("arg ") - 4);
+    EXPECT_THAT(testing::ReadWholeFile(fetched), HasSubstr("Logging turned on")) << fetched;
+
+    // The settings dialog changes the node's registry, but not with a partial number.
+    ExpectSettingsApplied(seam, frame, "C:\\GuiDebug", 1, 7);
+
+    // A close request ends the window at once.
+    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
+    EXPECT_EQ(window.WaitForExit(), kEntryExit) << window.Stderr();
+    EXPECT_EQ(seam.Boxes().find("Are you sure"), std::string::npos);
+}
+
 TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhenConfirmed) {
     auto window = StartWindow({"-d"});
     ASSERT_TRUE(seam_.WaitForState("pane1=NOT Connected")) << window->Stderr();
@@ -256,14 +317,10 @@ protected:
 };
 
 TEST_F(StatusWindowCentralTest, TheLocalWindowShowsThePortsAndAsksTheCentralServerToStop) {
-    constexpr int32_t kDXOPEN = 45;
     constexpr int32_t kCNSTGR = 13;
     StartAndInitialise({"-d"});
     EXPECT_TRUE(seam_.WaitForState("pane1=Connected"));
-    peer_->SendInts(kDXOPEN, 10, {1, 1, 1});
-    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
-    peer_->SendInts(kDXOPEN, 11, {2, 1, 2});
-    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    OpenTwoVoiceChannels(*peer_);
     ASSERT_TRUE(testing::Eventually([&] {
         const std::string state = seam_.State();
         return state.find("row=Voice|1|") != std::string::npos &&
@@ -292,68 +349,28 @@ TEST_F(StatusWindowCentralTest, TheLocalWindowShowsThePortsAndAsksTheCentralServ
 }
 
 TEST_F(StatusWindowCentralTest, TheAttachedWindowShowsTheNodeChangesItAndLeavesItRunning) {
-    constexpr int32_t kDXOPEN = 45;
     testing::WriteGuiPort();
     foundation::CRegistry("Pelwix").WriteString("Remote Vesmarin Address", "127.0.0.1");
     StartAndInitialise({"-debug"});
-    peer_->SendInts(kDXOPEN, 10, {1, 1, 1});
-    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
-    peer_->SendInts(kDXOPEN, 11, {2, 1, 2});
-    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    OpenTwoVoiceChannels(*peer_);
 
     testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"});
-    ASSERT_TRUE(seam_.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
-    ASSERT_TRUE(testing::Eventually([&] {
-        const std::string state = seam_.State();
-        return state.find("row=Voice|1|Idle|0") != std::string::npos &&
-               state.find("row=Voice|2|Idle|0") != std::string::npos &&
-               state.find("pane1=Connected") != std::string::npos;
-    })) << seam_.State()
-        << window.Stderr();
-    EXPECT_NE(seam_.StateOf("pane0"), "NOT CONNECTED TO SERVICE");
-    EXPECT_TRUE(seam_.WaitForState("command 32775=disabled"));
-    EXPECT_TRUE(seam_.WaitForState("command 32776=disabled"));
-
-    const platform::WindowHandle frame = FindFrame();
-    ASSERT_TRUE(frame);
-    ExpectAFrameWorthLookingAt(seam_, frame, work_.path(), "attached-window");
-
-    // The node's log goes on, and its current file is fetched and handed to the opener.
-    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled"));
-    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
-    EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
-    EXPECT_TRUE(node_->WaitForLog("Logging turned on"));
-    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
-    std::string opened;
-    ASSERT_TRUE(testing::Eventually([&] {
-        opened = testing::ReadWholeFile(work_.path() / "opened.txt");
-        return opened.find("arg ") != std::string::npos;
-    })) << seam_.Boxes();
-    const std::string fetched = opened.substr(
-        opened.find("arg ") + 4, opened.find('\n', opened.find("arg ")) - opened.find("arg ") - 4);
-    EXPECT_THAT(testing::ReadWholeFile(fetched), HasSubstr("Logging turned on")) << fetched;
-
-    // The settings dialog changes the node's registry, but not with a partial number.
-    ExpectSettingsApplied(seam_, frame, "C:\\GuiDebug", 1, 7);
-
-    // A close request ends the window at once; the node goes on.
-    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
-    EXPECT_EQ(window.WaitForExit(), kEntryExit) << window.Stderr();
-    EXPECT_EQ(seam_.Boxes().find("Are you sure"), std::string::npos);
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectTheAttachedWindowToWorkTheNode(seam_, window, work_.path(), "attached-window"));
     Settle();
     EXPECT_FALSE(node_->HasEnded());
 }
 
-// The node as a service in the test's root, run by the local service manager's supervisor.
-class StatusWindowServiceTest : public testing::OnSimulatedBoards<> {
+// The node as a service in the test's root, run by the local service manager's supervisor, with
+// the test's central server.
+class StatusWindowServiceTest : public StatusWindowCentralTest {
 protected:
-    StatusWindowServiceTest() {
-        environment_.Unset(platform::kServiceNameVariable);
-        WriteConfig("voice 1 4\n");
-    }
+    StatusWindowServiceTest() { environment_.Unset(platform::kServiceNameVariable); }
 
     // Neither the service nor its supervisor outlives the test.
     ~StatusWindowServiceTest() override {
+        peer_.reset();
+        files_.reset();
         if (platform::CurrentServiceStatus(kNodeServiceName).status.current_state !=
             platform::kServiceStopped) {
             RunVerb({"-service", "-stop", "-T:120000"});
@@ -375,10 +392,11 @@ protected:
 
     void InstallAndStart() {
         ASSERT_EQ(RunVerb({"-service", "-install"}), 0);
-        // The service finds the test's simulated boards as the test's own children do.
+        // The service finds the test's simulated boards and time server as the test's own
+        // children do.
         std::vector<std::string> boards;
-        for (const char* name :
-             {"RUZD_VENDOR_DIR", "BOARDSIM_CONTROL", "BOARDSIM_JOURNAL", "BOARDSIM_CONFIG"}) {
+        for (const char* name : {"RUZD_VENDOR_DIR", "BOARDSIM_CONTROL", "BOARDSIM_JOURNAL",
+                                 "BOARDSIM_CONFIG", platform::kSntpPortVariable}) {
             if (const char* value = std::getenv(name)) {
                 boards.push_back(std::string(name) + "=" + value);
             }
@@ -386,56 +404,20 @@ protected:
         ASSERT_TRUE(testing::SetServiceEnvironment(kNodeServiceName, boards));
         ASSERT_EQ(RunVerb({"-service", "-start", "-T:120000"}), 0);
     }
-
-    testing::TempRoot root_;
-    testing::TempDir work_;
-    testing::ScopedEnvironment environment_;
-    const uint32_t command_port_ = testing::WriteCommandPort();
-    const uint32_t file_port_ = testing::WriteFilePort();
-    const uint32_t gui_port_ = testing::WriteGuiPort();
-    testing::VirtualDisplay display_{"1024x768x24"};
-    WindowSeam seam_{work_.path() / "seam"};
 };
 
-// The service's ports and what the window does with them are the attached window's test above;
-// here the window finds the service itself and leaves it running.
-TEST_F(StatusWindowServiceTest, TheAttachedWindowShowsTheServiceAndEndsWithoutIt) {
-    constexpr int32_t kCNPING = 12;
-    ASSERT_TRUE(display_.ready()) << "Xvfb is needed";
+TEST_F(StatusWindowServiceTest, TheAttachedWindowShowsTheServiceChangesItAndLeavesItRunning) {
     foundation::CRegistry("Pelwix").WriteString("Remote Vesmarin Address", "127.0.0.1");
     InstallAndStart();
-    testing::CommandPeer peer(command_port_);
-    ASSERT_TRUE(peer.IsConnected());
-    ASSERT_TRUE(peer.AwaitCommandsAccepted());
+    Initialise();
+    OpenTwoVoiceChannels(*peer_);
 
-    std::vector<std::string> environment;
-    for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
-        environment.push_back(name + "=" + value);
-    }
-    testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"}, environment);
-    ASSERT_TRUE(seam_.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
-    ASSERT_TRUE(testing::Eventually([&] {
-        const std::string state = seam_.State();
-        return state.find("pane0=") != std::string::npos &&
-               state.find("pane0=NOT CONNECTED TO SERVICE") == std::string::npos &&
-               state.find("pane0=\n") == std::string::npos;
-    })) << seam_.State()
-        << window.Stderr();
-    EXPECT_EQ(seam_.StateOf("pane1"), "NOT Connected") << "no central server is active";
-
-    // A close request ends the window at once; the service still answers.
-    const platform::WindowHandle frame = FindFrame();
-    ASSERT_TRUE(frame);
-    ASSERT_TRUE(platform::PostMessage(frame, platform::kWmClose, 0, 0));
-    EXPECT_EQ(window.WaitForExit(), kEntryExit) << window.Stderr();
+    testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"});
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectTheAttachedWindowToWorkTheNode(seam_, window, work_.path(), "service-window"));
     EXPECT_EQ(platform::CurrentServiceStatus(kNodeServiceName).status.current_state,
               platform::kServiceRunning);
-    peer.SendInts(kCNPING, 12, {4242});
-    std::optional<std::vector<int32_t>> reply;
-    do {
-        reply = peer.ReceiveInts();
-    } while (reply && reply->size() == 2 && (*reply)[1] != 4242);
-    EXPECT_EQ(reply, (std::vector<int32_t>{1, 4242}));
+    Settle();
 }
 
 }  // namespace
