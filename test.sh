@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds every target in release (scripts/build-release.sh, the build ./run.sh and ./bench.sh use),
+# Builds every target in Release (scripts/build-release.sh, the build ./run.sh and ./bench.sh use),
 # then everything with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test, the
 # smoke session on the release node among them.
 # `./test.sh tsan` does the same with ThreadSanitizer instead, in build-tsan/.
