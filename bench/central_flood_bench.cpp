@@ -32,6 +32,7 @@
 
 #include "bench/latencies.h"
 #include "bench/ratio_reporter.h"
+#include "foundation/crc32.h"
 #include "foundation/registry.h"
 #include "net/callback_output_stream.h"
 #include "node/central_message_code.h"
@@ -268,11 +269,13 @@ bool TimedPing(NodeOnBoards& node, Latencies& latencies) {
 // the request and the transfer on the file connection between them. The file is closed after.
 bool TimedFetch(NodeOnBoards& node, uint32_t handle, Latencies& latencies) {
     static const std::vector<uint8_t> content = RandomBytes(kVoiceFileSize, 72);
+    // The node takes a copy only when its size and CRC-32 are the ones the central server named.
+    static const uint32_t crc = ruzd::foundation::GetBufferCrc32(content.data(), content.size());
     const std::string name = ruzd::platform::Format("C:\\VOX\\F%06u.VOX", handle);
     const Clock::time_point begin = Clock::now();
     node.peer().Send(kDXFOPE, node.NextId(), [&](ruzd::net::COutputStreamSocket& writer) {
         writer.WriteUInt(handle).WriteString(name).WriteInt(kReadBinary).WriteInt(0x180);
-        writer.WriteUInt(static_cast<uint32_t>(content.size())).WriteUInt(0);
+        writer.WriteUInt(static_cast<uint32_t>(content.size())).WriteUInt(crc);
     });
     // "REQFIL <id> <central name> <local path>"
     const std::optional<std::string> request = node.files().ReadLine();
