@@ -33,7 +33,7 @@ constexpr uint64_t kFileSize = uint64_t{kPieces} * kPiece - 1;
 // The most the node may hold while it receives the file, and the most the transfer may add.
 constexpr size_t kNodeMemory = 64 << 20;
 constexpr size_t kTransferMemory = 16 << 20;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;

@@ -207,3 +207,19 @@ extern "C" const char* __lsan_default_suppressions() {
            "leak:libwx_gtk3u_core-3.2.so\n"
            "leak:libwx_baseu-3.2.so\n";
 }
+
+// The same libraries synchronise with atomics and locks of their own, which ThreadSanitizer cannot
+// see, as they are not built with it: their start-up (the font cache, the type system) is
+// reported as races. Races with a frame in them are not reported; races in our own code still
+// are.
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libfontconfig.so\n"
+           "race:libglib-2.0.so\n"
+           "race:libgio-2.0.so\n"
+           "race:libgobject-2.0.so\n"
+           "race:libgtk-3.so\n"
+           "race:libgdk-3.so\n"
+           "race:libpango-1.0.so\n"
+           "race:libpangoft2-1.0.so\n"
+           "race:libcairo.so\n";
+}
