@@ -158,6 +158,22 @@ bool CVesmarinManager::EnterOnAculabChannel(CommandArguments& args, int32_t& lde
     return true;
 }
 
+template <typename Record>
+bool CVesmarinManager::EnterWithAculabRecord(CommandArguments& args, int32_t& ldev, int32_t& ipFlag,
+                                             const char* call, int32_t* handle, Record* record) {
+    if (!EnterOnAculabChannel(
+            args, ldev, ipFlag, [&](CommandArguments& a) { ReadRecordBytes(a, record); }, call,
+            handle)) {
+        return false;
+    }
+    record->size = sizeof *record;
+    if constexpr (requires { record->vmprx; }) {
+        record->vmprx = aculab_.GetVMPrxId(*handle);
+        record->vmptx = aculab_.GetVMPtxId(*handle);
+    }
+    return true;
+}
+
 void CVesmarinManager::TraceAculabCall(CommandArguments& args, const char* call, int32_t handle,
                                        int32_t callHandle, int32_t result) {
     args.TraceLine(Format("%s ldev=%d handle=%d rc=%d", call, handle, callHandle, result));
@@ -345,19 +361,12 @@ void CVesmarinManager::OpenAculabCall(net::CClientStreamSocket* command, const c
     int32_t ipFlag = 0;
     int32_t handle = -1;
     Record record{};
-    if (!EnterOnAculabChannel(
-            args, ldev, ipFlag, [&](CommandArguments& a) { ReadRecordBytes(a, &record); }, call,
-            &handle)) {
+    if (!EnterWithAculabRecord(args, ldev, ipFlag, call, &handle, &record)) {
         return;
     }
-    record.size = sizeof record;
     record.net = aculab_.GetAculabPortId(handle);
     record.ts = aculab_.GetAculabTimeslot(handle);
     record.cnf = ACU_CALL_ASYNC;
-    if constexpr (requires { record.vmprx; }) {
-        record.vmprx = aculab_.GetVMPrxId(handle);
-        record.vmptx = aculab_.GetVMPtxId(handle);
-    }
     // The call's events name the channel by its handle.
     record.context = handle;
     const int32_t result = (hardware_.get()->*open)(&record);
@@ -484,14 +493,9 @@ void CVesmarinManager::RunXCall(net::CClientStreamSocket* command, const char* c
     int32_t ipFlag = 0;
     int32_t handle = -1;
     Record record{};
-    if (!EnterOnAculabChannel(
-            args, ldev, ipFlag, [&](CommandArguments& a) { ReadRecordBytes(a, &record); }, call,
-            &handle)) {
+    if (!EnterWithAculabRecord(args, ldev, ipFlag, call, &handle, &record)) {
         return;
     }
-    record.size = sizeof record;
-    record.vmprx = aculab_.GetVMPrxId(handle);
-    record.vmptx = aculab_.GetVMPtxId(handle);
     const int32_t result = (hardware_.get()->*run)(handle, &record);
     TraceAculabCall(args, call, handle, record.handle, result);
 }

@@ -592,6 +592,11 @@ private:
     bool EnterOnAculabChannel(CommandArguments& args, int32_t& ldev, int32_t& ipFlag,
                               const std::function<void(CommandArguments&)>& more, const char* call,
                               int32_t* handle);
+    // EnterOnAculabChannel with the central server's record bytes, then the record's size and,
+    // where it has them, the channel's VMP ids filled in.
+    template <typename Record>
+    bool EnterWithAculabRecord(CommandArguments& args, int32_t& ldev, int32_t& ipFlag,
+                               const char* call, int32_t* handle, Record* record);
     // "<call> ldev=<handle> handle=<call handle> rc=<result>".
     static void TraceAculabCall(CommandArguments& args, const char* call, int32_t handle,
                                 int32_t callHandle, int32_t result);
