@@ -15,7 +15,11 @@ if [[ "${1:-}" == tsan ]]; then
     build=build-tsan
     sanitizer=-DRUZD_TSAN=ON
 fi
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$sanitizer" -DRUZD_RELEASE_SMOKE=ON >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$sanitizer" -DRUZD_RELEASE_SMOKE=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" --timeout 300
