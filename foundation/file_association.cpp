@@ -102,8 +102,15 @@ std::optional<std::filesystem::path> FindDesktopFile(std::string_view desktop_id
     return std::nullopt;
 }
 
-std::optional<std::vector<std::string>> AssociatedCommand(const std::string& host_path,
+std::optional<std::vector<std::string>> AssociatedCommand(const std::string& file,
                                                           bool edit_verb_only) {
+    // xdg-mime and the registered programs take options, and neither xdg-mime nor every program
+    // knows "--": the file goes to them absolute, so that no name reads as an option.
+    std::error_code error;
+    const std::string host_path = std::filesystem::absolute(file, error).string();
+    if (error || host_path.empty()) {
+        return std::nullopt;
+    }
     const std::string mime_type = QueryFileType(host_path);
     if (mime_type.empty()) {
         return std::nullopt;

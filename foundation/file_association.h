@@ -27,9 +27,10 @@ std::optional<std::filesystem::path> FindDesktopFile(std::string_view desktop_id
 
 // The program and its arguments that open or edit the file: the "open" command (the desktop
 // file's own Exec line) and, when it has none, the "edit" command (its action "edit"); with
-// `edit_verb_only` the "edit" command alone. None when no program is registered for the file or
-// it has no such command.
-std::optional<std::vector<std::string>> AssociatedCommand(const std::string& host_path,
+// `edit_verb_only` the "edit" command alone. The file (a host path, relative ones from our
+// folder) is named absolute there, as it is to xdg-mime, so that no name reads as an option.
+// None when no program is registered for the file or it has no such command.
+std::optional<std::vector<std::string>> AssociatedCommand(const std::string& file,
                                                           bool edit_verb_only);
 
 }  // namespace ruzd::foundation
