@@ -20,6 +20,7 @@
 #include "foundation/module_version.h"
 #include "foundation/registry.h"
 #include "platform/computer_name.h"
+#include "platform/message_box.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -227,6 +228,26 @@ TEST_F(StatusWindowModelTest, CaptionsAboutTextsAndTheServiceDebugFolder) {
     EXPECT_EQ(ServiceDebugFolder("localhost", "C:\\D\\"), "C:\\D\\");
     const std::string file = CurrentDebugFileOf(DebugSettings{"C:\\D\\", 5, 0, 0, 0, 0});
     EXPECT_EQ(file.rfind("C:\\D\\Tav", 0), 0u) << file;
+}
+
+TEST_F(StatusWindowModelTest, ALogThatNeverWroteHasNoCurrentFileAndTheBoxSaysSo) {
+    std::vector<std::string> boxes;
+    platform::SetMessageBoxPresenter(
+        [&](const std::string& text, const std::string& caption, uint32_t) {
+            boxes.push_back(caption + ": " + text);
+            return platform::kIdOk;
+        });
+    foundation::StartDebugLog("C:\\Debug\\Tav", 0, false, 5);
+    {
+        CVesmarinApp app(foundation::kRunModeWindow, {});
+        CVesmarinView view(app, window_, {});
+        view.RunCommand(kCmdDebugThisFile);
+    }
+    foundation::StopDebugLog();
+    platform::SetMessageBoxPresenter({});
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         "Pelwix: There is no debug file to open: the debug log has not "
+                         "written one yet."});
 }
 
 TEST_F(StatusWindowModelTest, ConcurrentStopsStopOnceAndTheWindowStillEnds) {
