@@ -9,6 +9,7 @@
 #include <set>
 
 #include "app/vesmarin_service.h"
+#include "foundation/module_version.h"
 #include "foundation/registry.h"
 #include "platform/computer_name.h"
 #include "platform/desktop_open.h"
@@ -16,6 +17,7 @@
 #include "platform/process_lookup.h"
 #include "platform/service_run_files.h"
 #include "platform/sntp_client.h"
+#include "platform/text.h"
 #include "platform/win_path.h"
 #include "platform/window_message.h"
 #include "testing/child_program.h"
@@ -125,6 +127,29 @@ std::string OpenedAsText(const std::filesystem::path& record, size_t count) {
     EXPECT_EQ(run.size(), 3u);
     EXPECT_EQ(run.size() > 1 ? run[0] + " " + run[1] : "", "--as text/plain");
     return run.empty() ? std::string() : run.back();
+}
+
+// The version of wxWidgets installed, as its configuration tool says.
+std::string WxWidgetsVersion(const std::filesystem::path& work) {
+    return std::string(
+        platform::Trim(ToolOutput("/usr/bin/wx-config", {"--version"}, work / "wx-version.txt")));
+}
+
+// The version of the GTK library the system loads, as the library says to Python.
+std::string GtkVersion(const std::filesystem::path& work) {
+    return std::string(platform::Trim(
+        ToolOutput("/usr/bin/python3",
+                   {"-c",
+                    "import ctypes; gtk = ctypes.CDLL('libgtk-3.so.0'); print('%d.%d.%d' % "
+                    "(gtk.gtk_get_major_version(), gtk.gtk_get_minor_version(), "
+                    "gtk.gtk_get_micro_version()))"},
+                   work / "gtk-version.txt")));
+}
+
+std::string ProgramVersion() {
+    foundation::CModuleVersion version;
+    version.Load();
+    return version.GetFileVersionString();
 }
 
 // The program's environment for its window.
@@ -338,11 +363,15 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
     EXPECT_EQ(OpenedAsText(record, 2), picked.string());
     EXPECT_EQ(RecordedRuns(record).size(), 2u) << "the desktop's opener opened nothing";
 
-    // The about box tells the program's version block.
+    // The about box tells the program's version block, and the versions of the libraries the
+    // window runs on as the system has them.
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 57664, 0));
     ASSERT_TRUE(testing::Eventually([&] {
         return seam_.Boxes().find("1003=Distribution version") != std::string::npos;
     })) << seam_.Boxes();
+    const std::string toolkits = " (wxWidgets " + WxWidgetsVersion(work_.path()) + ", GTK " +
+                                 GtkVersion(work_.path()) + ")\n";
+    EXPECT_THAT(seam_.Boxes(), HasSubstr("1002=" + ProgramVersion() + " " + toolkits));
 
     // No: nothing changes. Yes without a central server: the program ends.
     seam_.Answer("box=7");
