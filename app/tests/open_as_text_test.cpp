@@ -99,6 +99,15 @@ TEST_F(OpenAsTextTest, ADebugFileOpensInTheProgramForTextThoughItsNameSaysPackag
     EXPECT_EQ(run.folder, debug_file_.parent_path().string());
 }
 
+TEST_F(OpenAsTextTest, ARelativeNameGoesToTheProgramAbsoluteSoThatItReadsAsNoOption) {
+    const testing::TempWorkFolder current;
+    const std::filesystem::path file = current.path() / "-Tav2024.deb";
+    std::ofstream(file) << "a line\r\n";
+
+    EXPECT_EQ(OpenAsText("-Tav2024.deb"), "");
+    EXPECT_THAT(FirstRun().arguments, ElementsAre("--as", "text/plain", file.string()));
+}
+
 TEST_F(OpenAsTextTest, AProgramForTheTerminalRunsInTheUsersTerminal) {
     // The user's terminal is the recorder, found on the PATH by Debian's name for it.
     const std::filesystem::path bin = work_.path() / "bin";

@@ -41,12 +41,15 @@ std::vector<std::string> CommandOf(const foundation::DesktopEntry& entry,
 
 }  // namespace
 
-std::string OpenAsText(const std::string& host_path) {
-    if (host_path.empty()) {
+std::string OpenAsText(const std::string& file) {
+    if (file.empty()) {
         return "There is no debug file to open: the debug log has not written one yet.";
     }
+    // Programs take options, and not every one knows "--": the file goes to them absolute, so
+    // that no name reads as an option.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(host_path, error)) {
+    const std::string host_path = std::filesystem::absolute(file, error).string();
+    if (error || !std::filesystem::is_regular_file(host_path, error)) {
         return CannotOpen(host_path, "there is no such file");
     }
     const std::optional<foundation::DesktopEntry> entry =
