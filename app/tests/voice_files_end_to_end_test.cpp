@@ -147,6 +147,20 @@ protected:
         EXPECT_TRUE(node_->WaitForLog("to 'C:\\REC\\" + name + "' succeeded"));
     }
 
+    // Plays the file open under `vhandle` on `channel` (the first channel of the first voice
+    // board) to its end: the channel plays all of `content`.
+    void ExpectPlayedWhole(int32_t channel, uint32_t vhandle, const std::string& content) {
+        const int32_t length = static_cast<int32_t>(content.size());
+        SendTransfer(kDXPIOT, 20, channel, vhandle, 0, 0);
+        const std::optional<testing::Payload> played = peer_->ReceiveCode(5);
+        ASSERT_TRUE(played);
+        EXPECT_EQ(LeadingInts(*played), (std::vector<int32_t>{5, channel, TM_EOD, length}));
+        EXPECT_EQ(Control("query voice dxxxB1C1"), "OK state=1 termmask=" + std::to_string(TM_EOD) +
+                                                       " trcount=" + std::to_string(length) +
+                                                       " played=" + std::to_string(length) + ":" +
+                                                       std::to_string(CrcOf(content)));
+    }
+
     // Sends a keep-alive on the file connection: once it is answered, what the connection sent
     // before has been handled, and nothing came for it before the answer.
     static void ExpectNothingBeforeHeartbeat(testing::FilePeer& files) {
@@ -295,13 +309,7 @@ TEST_F(VoiceFilesEndToEndTest, ACallerHearsAPromptDialsAndIsRecorded) {
     ASSERT_EQ(request.word, "REQFIL");
     SendFile(request, prompt);
     EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 1, 12000}));
-    SendTransfer(kDXPIOT, 20, kChannel, 1, 0, 0);
-    const std::optional<testing::Payload> played = peer_->ReceiveCode(5);
-    ASSERT_TRUE(played);
-    EXPECT_EQ(LeadingInts(*played), (std::vector<int32_t>{5, kChannel, TM_EOD, 12000}));
-    EXPECT_EQ(Control("query voice dxxxB1C1"),
-              "OK state=1 termmask=" + std::to_string(TM_EOD) +
-                  " trcount=12000 played=12000:" + std::to_string(CrcOf(prompt)));
+    ExpectPlayedWhole(kChannel, 1, prompt);
 
     // The caller presses 1, 2 and #, which ends the collection.
     peer_->Send(kDXGDIG, 21, [](net::COutputStreamSocket& w) {
@@ -455,13 +463,7 @@ TEST_F(VoiceFilesEndToEndTest, APromptWhoseCrcTheCentralServerHasWrongIsTakenAnd
     // And it plays to its end.
     peer_->SendInts(kDXOPEN, 12, {kChannel, 1, 1});
     ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
-    SendTransfer(kDXPIOT, 20, kChannel, 1, 0, 0);
-    const std::optional<testing::Payload> played = peer_->ReceiveCode(5);
-    ASSERT_TRUE(played);
-    EXPECT_EQ(LeadingInts(*played), (std::vector<int32_t>{5, kChannel, TM_EOD, 12000}));
-    EXPECT_EQ(Control("query voice dxxxB1C1"),
-              "OK state=1 termmask=" + std::to_string(TM_EOD) +
-                  " trcount=12000 played=12000:" + std::to_string(CrcOf(prompt)));
+    ExpectPlayedWhole(kChannel, 1, prompt);
 }
 
 TEST_F(VoiceFilesEndToEndTest, SilentStrangersOnTheFilePortHoldUpNeitherTransfersNorNewcomers) {
