@@ -398,7 +398,8 @@ void COrvanthellaFileSocketThread::ApplyCentralClock() {
             }
         }
     }
-    // Authorised while a central server is active, yet not bound to it: never its connection.
+    // Their clocks came while they were not the central server's connection: they count for
+    // nothing, whatever becomes of the connection.
     for (const auto& socket : others) {
         socket->TakePendingClockShift();
     }
