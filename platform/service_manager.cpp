@@ -139,7 +139,14 @@ uint32_t StartWithDependencies(ServiceBackend& backend, const std::string& name,
     if (const uint32_t error = ReadServiceRecord(name, &record); error != kErrorSuccess) {
         return dependency_failed(error);
     }
-    if (IsActive(CurrentServiceStatus(record.name).status)) {
+    // A status that cannot be read (another account's, or held locked) starts nothing: the
+    // service may well run.
+    ServiceStatusProcess current;
+    if (const uint32_t error = QueryCurrentServiceStatus(record.name, &current);
+        error != kErrorSuccess) {
+        return dependency_failed(error);
+    }
+    if (IsActive(current.status)) {
         return dependency ? kErrorSuccess : kErrorServiceAlreadyRunning;
     }
     if (record.start == kServiceDisabled) {
@@ -388,7 +395,12 @@ bool ControlService(ScHandle handle, uint32_t control, ServiceStatus* status) {
     if (status == nullptr) {
         return FailWithError(kErrorInvalidParameter);
     }
-    *status = CurrentServiceStatus(service->name).status;
+    ServiceStatusProcess current;
+    if (const uint32_t error = QueryCurrentServiceStatus(service->name, &current);
+        error != kErrorSuccess) {
+        return FailWithError(error);
+    }
+    *status = current.status;
     if (!IsActive(*status)) {
         return FailWithError(kErrorServiceNotActive);
     }
@@ -420,8 +432,8 @@ bool QueryServiceStatusEx(ScHandle handle, ServiceStatusProcess* status) {
     if (status == nullptr) {
         return FailWithError(kErrorInvalidParameter);
     }
-    *status = CurrentServiceStatus(service->name);
-    return true;
+    const uint32_t error = QueryCurrentServiceStatus(service->name, status);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 bool QueryServiceConfig(ScHandle handle, ServiceConfig* config) {
