@@ -197,11 +197,14 @@ bool ValidErrorControl(uint32_t error_control) {
     return error_control <= 3;
 }
 
-// Applies a change of the record and tells the back-end.
+// Applies a change of the record and tells the back-end; a change the back-end refuses (a
+// systemd unit that could not start) is taken back, so that the record stays as it was.
 bool ChangeRecord(const ScHandleData& service,
                   const std::function<uint32_t(ServiceRecord&)>& change) {
+    ServiceRecord before;
     ServiceRecord changed;
     uint32_t error = ChangeServiceRecord(service.name, [&](ServiceRecord& record) -> uint32_t {
+        before = record;
         const uint32_t result = change(record);
         changed = record;
         return result;
@@ -211,6 +214,12 @@ bool ChangeRecord(const ScHandleData& service,
     }
     if (error == kErrorSuccess) {
         error = SelectServiceBackend()->RecordChanged(changed.name, &changed);
+        if (error != kErrorSuccess) {
+            ChangeServiceRecord(service.name, [&before](ServiceRecord& record) -> uint32_t {
+                record = before;
+                return kErrorSuccess;
+            });
+        }
     }
     return error == kErrorSuccess || FailWithError(error);
 }

@@ -297,6 +297,23 @@ TEST(SystemdUnitsTest, UnitsThatCouldNotStartAreRefusedWithTheReason) {
               "platform_systemd_units_test: the program of the service \"Ruzd\" (its ImagePath " +
                   missing + ") does not exist: " + (root.path() / "drives/c/Program").string() +
                   "\n");
+    // A change to an account the machine does not have is refused and taken back.
+    ScHandle service = CreateService(manager, "Ruzd", "Ruzd", kServiceAllAccess,
+                                     kServiceWin32OwnProcess, kServiceDemandStart,
+                                     kServiceErrorNormal, "/usr/bin/true", "", nullptr, {}, "", "");
+    ASSERT_NE(service, nullptr) << GetLastError();
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(ChangeServiceConfig(service, kServiceNoChange, kServiceNoChange, kServiceNoChange,
+                                     std::nullopt, std::nullopt, nullptr, std::nullopt,
+                                     std::string("NetworkService"), std::nullopt, std::nullopt));
+    EXPECT_EQ(GetLastError(), kErrorInvalidServiceAccount);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("no user \"ruzd-no-such-user\""),
+              std::string::npos);
+    ServiceConfig config;
+    ASSERT_TRUE(QueryServiceConfig(service, &config));
+    EXPECT_EQ(config.service_start_name, "LocalSystem");
+    EXPECT_EQ(systemd.Unit("ruzd-Ruzd.service").find("User="), std::string::npos);
+    CloseServiceHandle(service);
     CloseServiceHandle(manager);
 
     // Without a value, LocalService and NetworkService stand for "ruzd-service"; LocalSystem
