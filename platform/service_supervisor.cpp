@@ -44,8 +44,7 @@ constexpr auto kStartPoll = std::chrono::milliseconds(10);
 constexpr uint32_t kStopTimeoutMs = 90000;
 
 void Say(const std::string& text) {
-    std::fprintf(stderr, "ruzd-svcrun: %s\n", text.c_str());
-    std::fflush(stderr);
+    SayServiceProblem(text);
 }
 
 // The account a service runs as: none for the supervisor's own (LocalSystem, or a supervisor
@@ -62,6 +61,13 @@ uint32_t ServiceAccountOf(const ServiceRecord& record, std::optional<ServiceAcco
         return kErrorServiceLogonFailed;
     }
     return kErrorSuccess;
+}
+
+// Makes `command` run as the account (setpriv drops root's rights before the program starts).
+void RunAs(const ServiceAccount& account, std::vector<std::string>* command) {
+    command->insert(command->begin(),
+                    {"setpriv", "--reuid=" + std::to_string(account.uid),
+                     "--regid=" + std::to_string(account.gid), "--init-groups", "--"});
 }
 
 std::vector<std::string> ServiceEnvironment(const ServiceRecord& record,
@@ -239,9 +245,7 @@ uint32_t Supervisor::Launch(const ServiceRecord& record) {
         // The service writes its status file under its own account.
         [[maybe_unused]] const int changed =
             ::lchown(ServiceStatusFile(name_).c_str(), account->uid, account->gid);
-        command.insert(command.begin(),
-                       {"setpriv", "--reuid=" + std::to_string(account->uid),
-                        "--regid=" + std::to_string(account->gid), "--init-groups", "--"});
+        RunAs(*account, &command);
     }
     ChildStart start;
     start.arguments = std::move(command);
@@ -351,9 +355,7 @@ void Supervisor::RunFailureCommand(const ServiceRecord& record) {
         return;
     }
     if (account) {
-        command.insert(command.begin(),
-                       {"setpriv", "--reuid=" + std::to_string(account->uid),
-                        "--regid=" + std::to_string(account->gid), "--init-groups", "--"});
+        RunAs(*account, &command);
     }
     ChildStart start;
     start.arguments = std::move(command);
