@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every target in Release (scripts/build-release.sh, the build ./run.sh and ./bench.sh use),
 # then everything with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test, the
-# smoke session on the release node among them.
+# smoke session on the release node among them; clang builds the fuzzers, which replay their seeds.
 # `./test.sh tsan` does the same with ThreadSanitizer instead, in build-tsan/.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,5 +21,13 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$sanitizer" -DRUZD_RELEASE_SMOKE=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
+if [[ "$build" == build-test ]]; then
+    # The fuzz configure of the README: clang builds the fuzzers with libFuzzer, and each runs
+    # its seed corpus once.
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DRUZD_FUZZ=ON "${launcher[@]}" >/dev/null
+    cmake --build build-fuzz -j "$(nproc)" --target ruzd_fuzzers
+    (cd build-fuzz && ctest --output-on-failure -j "$(nproc)" -L libfuzzer)
+fi
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" --timeout 300

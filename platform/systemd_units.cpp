@@ -123,7 +123,9 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
     const std::string base = SystemdUnitBase(record.name);
     const std::string display =
         LineText(record.display_name.empty() ? record.name : record.display_name);
-    auto [reset_period_s, actions] = FailureActionsOf(record);
+    const DecodedFailureActions failure = FailureActionsOf(record);
+    const std::vector<ScAction>& actions = failure.actions;
+    const uint32_t reset_period_s = failure.reset_period_s;
     const auto first_of = [&actions](uint32_t type) {
         return std::find_if(actions.begin(), actions.end(),
                             [type](const ScAction& action) { return action.type == type; });
