@@ -21,6 +21,7 @@
 #include "platform/process_lookup.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
+#include "platform/service_manager.h"
 #include "platform/service_run_files.h"
 #include "platform/stop_signals.h"
 #include "platform/win_error.h"
@@ -326,6 +327,33 @@ TEST_F(NodeServiceTest, GivenTheBoardsThroughItsEnvironmentItCarriesTheCentralSe
     ASSERT_EQ(RunVerb({"-service", "-stop", kPatientWait}).exit_code, 0);
     EXPECT_EQ(NodeState(), platform::kServiceStopped);
     EXPECT_EQ(RunVerb({"-service", "-uninstall"}).exit_code, 0);
+}
+
+TEST_F(NodeServiceTest, InstalledForSystemdItsUnitPassesVerifyAndItsWorkingFolderIsThere) {
+    // The machine's systemd is never touched: the units go to the test's folder, and systemctl
+    // is a stand-in that does nothing.
+    const std::filesystem::path units = work_.path() / "units";
+    const std::filesystem::path systemctl = work_.path() / "systemctl";
+    std::ofstream(systemctl) << "#!/bin/sh\nexit 0\n";
+    std::filesystem::permissions(systemctl, std::filesystem::perms::owner_all);
+    environment_.Set(platform::kServiceManagerVariable, "systemd");
+    environment_.Set("RUZD_SYSTEMD_UNIT_DIR", units.string());
+    environment_.Set("RUZD_SYSTEMCTL", systemctl.string());
+
+    ASSERT_EQ(RunVerb({"-service", "-install"}).exit_code, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(platform::ServiceWorkingFolder(kNodeServiceName)));
+    testing::ProgramStart verify;
+    verify.program = "/usr/bin/systemd-analyze";
+    verify.arguments = {"verify"};
+    for (const auto& unit : std::filesystem::directory_iterator(units)) {
+        verify.arguments.push_back(unit.path().string());
+    }
+    ASSERT_EQ(verify.arguments.size(), 2u);
+    verify.stderr_file = work_.path() / "verify.err";
+    EXPECT_EQ(testing::RunProgram(verify), 0);
+    EXPECT_EQ(testing::ReadWholeFile(verify.stderr_file), "");
+    EXPECT_EQ(RunVerb({"-service", "-uninstall"}).exit_code, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(units));
 }
 
 TEST_F(NodeServiceTest, ARegistryFileThatCannotBeReadStopsEveryRunAsAPlainRunIsStopped) {
