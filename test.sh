@@ -2,8 +2,34 @@
 # Builds every target in Release (scripts/build-release.sh, the build ./run.sh and ./bench.sh use),
 # then everything with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test, the
 # smoke session on the release node among them.
-# `./test.sh tsan` does the same with ThreadSanitizer instead, in build-tsan/.
+# `./test.sh tsan` does the same with ThreadSanitizer instead, in build-tsan/. JOBS sets how many
+# compile jobs and tests run at once (the number of CPUs when unset).
 set -euo pipefail
+usage() {
+    cat <<'EOF_USAGE'
+Usage: ./test.sh [tsan]
+Builds every target in release (build/), then everything again with AddressSanitizer and
+UndefinedBehaviorSanitizer (build-test/), and runs every test with CTest.
+  tsan          the same with ThreadSanitizer instead, in build-tsan/
+  -h, --help    print this text and end
+Environment:
+  JOBS          how many compile jobs and tests run at once (the number of CPUs)
+EOF_USAGE
+}
+case "${1:-}" in
+    --help | -h)
+        usage
+        exit 0
+        ;;
+    "" | tsan) ;;
+    *)
+        echo "test.sh: unknown argument \"$1\"" >&2
+        usage >&2
+        exit 2
+        ;;
+esac
+jobs="${JOBS:-$(nproc)}"
+export JOBS="$jobs"
 cd "$(dirname "$0")"
 # The tests never restart the machine, whatever the caller's environment allows.
 unset RUZD_ALLOW_REBOOT RUZD_REBOOT_COMMAND
@@ -20,6 +46,6 @@ if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$sanitizer" -DRUZD_RELEASE_SMOKE=ON "${launcher[@]}" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$build" -j "$jobs"
 cd "$build"
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+ctest --output-on-failure -j "$jobs" --timeout 300
