@@ -230,4 +230,19 @@ bool ChildProgram::WaitFor(std::chrono::milliseconds limit) {
     return false;
 }
 
+pid_t StartAsAnotherAccount(const std::vector<std::string>& command) {
+    ProgramStart start;
+    start.program = "/usr/bin/setpriv";
+    start.arguments = {"--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    start.arguments.insert(start.arguments.end(), command.begin(), command.end());
+    start.stdout_file = "/dev/null";
+    start.stderr_file = "/dev/null";
+    return StartProgram(start);
+}
+
+int RunAsAnotherAccount(const std::vector<std::string>& command) {
+    const pid_t pid = StartAsAnotherAccount(command);
+    return pid > 0 ? WaitForExitCode(pid) : -1;
+}
+
 }  // namespace ruzd::testing

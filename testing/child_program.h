@@ -51,6 +51,13 @@ std::optional<int> ExitCodeIfEnded(pid_t pid);
 // Runs the program to its end; its exit code, or -1 when it did not start or exit by itself.
 int RunProgram(const ProgramStart& start);
 
+// Starts `command` (a program's full path and its arguments) as another account of the machine
+// (uid 65534, no other groups) through setpriv, as a test run as root can, with its output
+// discarded: its pid, or -1.
+pid_t StartAsAnotherAccount(const std::vector<std::string>& command);
+// The same, run to its end: its exit code, or -1.
+int RunAsAnotherAccount(const std::vector<std::string>& command);
+
 // Sends `signal` to the process `pid`.
 void SendSignal(pid_t pid, int signal);
 

@@ -367,29 +367,12 @@ TEST_F(ServiceProcessTest, FailureActionsRunInOrderAndAFailedStartLeavesNothingR
     EXPECT_EQ(platform::GetLastError(), platform::kErrorFileNotFound);
 }
 
-// Starts `command` as another account of the machine (uid 65534, no other groups), as a test
-// run as root can: its pid.
-pid_t StartAsAnotherAccount(const std::vector<std::string>& command) {
-    testing::ProgramStart start;
-    start.program = "/usr/bin/setpriv";
-    start.arguments = {"--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-    start.arguments.insert(start.arguments.end(), command.begin(), command.end());
-    start.stdout_file = "/dev/null";
-    start.stderr_file = "/dev/null";
-    return testing::StartProgram(start);
-}
-
-int RunAsAnotherAccount(const std::vector<std::string>& command) {
-    const pid_t pid = StartAsAnotherAccount(command);
-    return pid > 0 ? testing::WaitForExitCode(pid) : -1;
-}
-
 // Starts a command of another account that means to hold a lock of `file` as long as it can:
 // it ends at once, with a failure, when it cannot open the file.
 class LockHolder {
 public:
     LockHolder(const char* mode, const std::filesystem::path& file)
-        : pid_(StartAsAnotherAccount(
+        : pid_(testing::StartAsAnotherAccount(
               {"/usr/bin/flock", mode, file.string(), "/usr/bin/sleep", "130"})) {}
     ~LockHolder() {
         if (pid_ > 0 && !ended_) {
@@ -427,7 +410,7 @@ TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndB
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
     ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
     // The other account reaches the run folder and may lock what it may open there.
-    EXPECT_EQ(RunAsAnotherAccount(
+    EXPECT_EQ(testing::RunAsAnotherAccount(
                   {"/usr/bin/flock", "-n", "-s", (root_.path() / "run").string(), "/usr/bin/true"}),
               0);
 
@@ -436,17 +419,21 @@ TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndB
     const std::filesystem::path status = platform::ServiceStatusFile(kName);
     const std::filesystem::path lock = platform::ServiceLockFile(kName);
     for (const std::filesystem::path& file : {status, lock, platform::ServiceOutputFile(kName)}) {
-        EXPECT_NE(
-            RunAsAnotherAccount({"/usr/bin/flock", "-n", "-s", file.string(), "/usr/bin/true"}), 0)
+        EXPECT_NE(testing::RunAsAnotherAccount(
+                      {"/usr/bin/flock", "-n", "-s", file.string(), "/usr/bin/true"}),
+                  0)
             << file;
     }
-    EXPECT_NE(RunAsAnotherAccount({"/usr/bin/ls", platform::ServiceRunFolder(kName).string()}), 0);
-    EXPECT_NE(RunAsAnotherAccount({"/usr/bin/python3", "-c",
-                                   "import socket, sys\n"
-                                   "s = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)\n"
-                                   "s.connect(sys.argv[1])\n",
-                                   platform::ServiceControlSocket(kName).string()}),
-              0);
+    EXPECT_NE(
+        testing::RunAsAnotherAccount({"/usr/bin/ls", platform::ServiceRunFolder(kName).string()}),
+        0);
+    EXPECT_NE(
+        testing::RunAsAnotherAccount({"/usr/bin/python3", "-c",
+                                      "import socket, sys\n"
+                                      "s = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)\n"
+                                      "s.connect(sys.argv[1])\n",
+                                      platform::ServiceControlSocket(kName).string()}),
+        0);
 
     // Its hold of the status while the service stops, and of the supervisor's lock while it
     // starts again, fail at once: the stop and the start go through.

@@ -11,6 +11,7 @@
 #include "platform/win_error.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::platform {
@@ -138,6 +139,42 @@ TEST(NamedMutexAcrossProcesses, StartedProgramsDoNotInheritTheLock) {
     ASSERT_EQ(started.ReadLine(ruzd::testing::kPatience), "held");
     mutex.Release();
     EXPECT_EQ(Probe("Global\\Vesmarin"), kProbeAcquired);
+}
+
+// Another account of the machine could otherwise hold the lock for ever and keep the node (or
+// the watchdog) from starting: the lock file is its owner's alone, an older one open to others
+// included.
+TEST(NamedMutexAcrossProcesses, AnotherAccountCannotHoldTheLock) {
+    ASSERT_TRUE(ruzd::testing::RunningAsRoot()) << "only root may act as another account";
+    ruzd::testing::TempRoot root;
+    const std::filesystem::path run = root.path() / "run";
+    std::filesystem::create_directories(run);
+    std::filesystem::permissions(root.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    // The other account reaches the folder: a lock file open to it, it can hold.
+    const std::filesystem::path open_to_all = run / "someone-elses.lock";
+    std::ofstream(open_to_all).put('\n');
+    std::filesystem::permissions(open_to_all, std::filesystem::perms(0644));
+    ASSERT_EQ(ruzd::testing::RunAsAnotherAccount(
+                  {"/usr/bin/flock", "-n", open_to_all.string(), "/usr/bin/true"}),
+              0);
+
+    const std::filesystem::path older = run / "vesmarin.lock";
+    std::ofstream(older).put('\n');
+    std::filesystem::permissions(older, std::filesystem::perms(0644));
+    NamedMutex mutex("Global\\Vesmarin");
+    ASSERT_EQ(mutex.TryAcquire(), Acquire::kAcquired);
+    EXPECT_EQ(std::filesystem::status(older).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0600));
+    mutex.Release();
+    EXPECT_NE(ruzd::testing::RunAsAnotherAccount(
+                  {"/usr/bin/flock", "-n", older.string(), "/usr/bin/true"}),
+              0);
+    NamedMutex other("Global\\Tormbel");
+    ASSERT_EQ(other.TryAcquire(), Acquire::kAcquired);
+    EXPECT_EQ(
+        std::filesystem::status(run / "tormbel.lock").permissions() & std::filesystem::perms::all,
+        std::filesystem::perms(0600));
 }
 
 }  // namespace
