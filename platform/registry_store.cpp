@@ -14,6 +14,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/bounded_file_lock.h"
 #include "platform/reg_file.h"
 #include "platform/root.h"
 #include "platform/win_error.h"
@@ -259,14 +260,19 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
         return kErrorAccessDenied;
     }
     const std::filesystem::path path = StorePath();
-    FileDescriptor lock(open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    // The lock file is its owner's alone (an older one open to others is closed to them):
+    // anyone who can open it can flock it, and would hold every change of the registry.
+    FileDescriptor lock(open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!lock.valid()) {
         return ErrorFromErrno(errno);
     }
-    while (flock(lock.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            return ErrorFromErrno(errno);
-        }
+    struct stat found {};
+    if (fstat(lock.get(), &found) == 0 && found.st_uid == geteuid() && (found.st_mode & 077) != 0) {
+        fchmod(lock.get(), found.st_mode & 0700);
+    }
+    // A holder that never lets go costs a change its bounded wait, never a hang.
+    if (!LockFileWithin(lock.get(), LOCK_EX, kFileLockWaitMs)) {
+        return errno == EWOULDBLOCK ? kErrorLockViolation : ErrorFromErrno(errno);
     }
     // flock is released when `lock` closes.
     Cache& cache = TheCache();
