@@ -4,9 +4,10 @@
 // connects to the link on 127.0.0.1:PORT and writes "connected"; then asks for everything, sends
 // debug settings of its own (logging off, trace level 0, "C:\Elsewhere\", 1 file to keep, file
 // type 5) and, with PATH, asks for that file. From then on it writes one line for each message
-// the node sends: "message ID", for a file answer "file SUCCESS TEXT"; it answers every message
-// box with 77 ("answered REQUEST"). It writes "closed" and ends when the node closes the
-// connection, "silent" when nothing came for a minute; "failed" when it cannot connect.
+// the node sends: "message ID", for a file answer "file SUCCESS TEXT"; it answers a message box
+// with 77 ("answered REQUEST"). It ends after a file answer or a box, and when the node closes
+// the connection ("closed") or nothing came for a minute ("silent"); "failed" when it cannot
+// connect.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
                 std::string text;
                 reader.ReadInt(request).ReadInt(success).ReadString(text);
                 Say("file " + std::to_string(success) + " " + text);
-                break;
+                return 0;
             }
             case kGuiShowMessageBox: {
                 int32_t request = 0;
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
                     writer.WriteInt(request).WriteInt(77).WriteString("").WriteInt(1);
                 });
                 Say("answered " + std::to_string(request));
-                break;
+                return 0;
             }
             default:
                 Say("message " + std::to_string(id));
