@@ -14,6 +14,7 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
                          const std::filesystem::path& read_only_folder, size_t max_open_files,
                          const std::filesystem::path& output_folder)
     : workdir_(workdir),
+      stdout_path_((output_folder.empty() ? workdir : output_folder) / "stdout.txt"),
       stderr_path_((output_folder.empty() ? workdir : output_folder) / "stderr.txt") {
     std::filesystem::create_directories(stderr_path_.parent_path());
     std::filesystem::create_directories(workdir);
@@ -24,6 +25,7 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
     start.environment.push_back("RUZD_ROOT=" + root.string());
     start.environment.push_back("RUZD_VENDOR_DIR=" + SimulatedBoards::VendorFolder().string());
     start.folder = workdir;
+    start.stdout_file = stdout_path_;
     start.stderr_file = stderr_path_;
     start.read_only_folder = read_only_folder;
     start.max_open_files = max_open_files;
@@ -60,6 +62,10 @@ std::optional<int> NodeProcess::WaitForExit() {
 
 size_t NodeProcess::PeakResidentBytes() const {
     return child_ == nullptr ? 0 : MemoryBytes("VmHWM:", std::to_string(child_->pid()));
+}
+
+std::string NodeProcess::Stdout() const {
+    return ReadWholeFile(stdout_path_);
 }
 
 std::string NodeProcess::Stderr() const {

@@ -21,15 +21,15 @@
 
 namespace ruzd::testing {
 
-// The node program, started in `workdir` with the platform root `root`; its error output is
-// kept in the working folder.
+// The node program, started in `workdir` with the platform root `root`; its output and error
+// output are kept in the working folder.
 class NodeProcess {
 public:
     // `environment` holds "NAME=value" entries beside RUZD_ROOT and RUZD_VENDOR_DIR; a
     // `read_only_folder` is one the program sees read-only (see ProgramStart);
     // `max_open_files`, when not 0, is the program's descriptor limit; `output_folder`, when
-    // given, keeps the error output in place of the working folder (one the test must not write
-    // to, as "/").
+    // given, keeps both outputs in place of the working folder (one the test must not write to,
+    // as "/").
     NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                 std::vector<std::string> arguments, std::vector<std::string> environment = {},
                 const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0,
@@ -45,6 +45,7 @@ public:
     bool HasEnded() const;
     // The program's process id; -1 when it did not start.
     pid_t pid() const { return child_ ? child_->pid() : -1; }
+    std::string Stdout() const;
     std::string Stderr() const;
     // Whether the running program has a file of that name (a library) mapped.
     bool HasMapped(const std::string& file_name) const;
@@ -58,6 +59,7 @@ public:
 
 private:
     std::filesystem::path workdir_;
+    std::filesystem::path stdout_path_;
     std::filesystem::path stderr_path_;
     std::unique_ptr<platform::ChildProcess> child_;  // none when the program did not start
 };
