@@ -137,9 +137,13 @@ DiagAnswer AskKernel(const TcpEnd& own, const TcpEnd& far, TcpTableEntry* entry)
     if (received <= 0) {
         return DiagAnswer::kFailed;
     }
-    int left = static_cast<int>(received);
-    for (auto* header = reinterpret_cast<nlmsghdr*>(answer); NLMSG_OK(header, left);
-         header = NLMSG_NEXT(header, left)) {
+    const auto size = static_cast<size_t>(received);
+    for (size_t at = 0; at + sizeof(nlmsghdr) <= size;) {
+        auto* header = reinterpret_cast<nlmsghdr*>(answer + at);
+        if (header->nlmsg_len < sizeof(nlmsghdr) || header->nlmsg_len > size - at) {
+            return DiagAnswer::kFailed;
+        }
+        at += NLMSG_ALIGN(header->nlmsg_len);
         if (header->nlmsg_type == NLMSG_ERROR) {
             if (header->nlmsg_len < NLMSG_LENGTH(sizeof(nlmsgerr))) {
                 return DiagAnswer::kFailed;
