@@ -230,4 +230,18 @@ bool ChildProgram::WaitFor(std::chrono::milliseconds limit) {
     return false;
 }
 
+std::unique_ptr<ChildProgram> StartAsNobody(const std::string& name,
+                                            const std::vector<std::string>& arguments,
+                                            const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    const fs::path copy = folder / name;
+    // A copy that an earlier child still runs cannot be written again.
+    fs::copy_file(ProgramFolder() / name, copy, fs::copy_options::skip_existing);
+    fs::permissions(folder, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+    std::vector<std::string> setpriv{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                     copy.string()};
+    setpriv.insert(setpriv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProgram>("/usr/bin/setpriv", setpriv);
+}
+
 }  // namespace ruzd::testing

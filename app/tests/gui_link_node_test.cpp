@@ -83,20 +83,20 @@ Payload SettingsPayload(const std::string& directory, int32_t files, int32_t typ
     });
 }
 
-// A window of another process, as the user "nobody" when the test may make one (as root), else
-// as the test's own user; see gui_window_child.cpp for what it does and says.
-std::unique_ptr<testing::ChildProgram> OtherWindow(uint32_t port, const std::string& path = {}) {
+// A window of another process, as the user "nobody" when the test may make one (as root, from
+// a copy in `folder`), else as the test's own user; see gui_window_child.cpp for what it does
+// and says.
+std::unique_ptr<testing::ChildProgram> OtherWindow(const fs::path& folder, uint32_t port,
+                                                   const std::string& path = {}) {
     std::vector<std::string> arguments{std::to_string(port)};
     if (!path.empty()) {
         arguments.push_back(path);
     }
-    const std::string program = (testing::ProgramFolder() / "app_gui_window_child").string();
-    if (!testing::RunningAsRoot()) {
-        return std::make_unique<testing::ChildProgram>(program, arguments);
+    if (testing::RunningAsRoot()) {
+        return testing::StartAsNobody("app_gui_window_child", arguments, folder);
     }
-    arguments.insert(arguments.begin(),
-                     {"--reuid=65534", "--regid=65534", "--clear-groups", program});
-    return std::make_unique<testing::ChildProgram>("/usr/bin/setpriv", arguments);
+    return std::make_unique<testing::ChildProgram>(
+        (testing::ProgramFolder() / "app_gui_window_child").string(), arguments);
 }
 
 // What the other window said once its connection ended or went quiet: its lines after
@@ -416,7 +416,8 @@ TEST_F(GuiLinkNodeTest, AWindowOfAnotherUserGetsNothingAndChangesNothing) {
     ASSERT_EQ(before.size(), 4u);
 
     // It asks for everything, sends settings of its own and asks for a file of the node's.
-    std::unique_ptr<testing::ChildProgram> stranger = OtherWindow(gui_port_, "hello.txt");
+    std::unique_ptr<testing::ChildProgram> stranger =
+        OtherWindow(work_.path(), gui_port_, "hello.txt");
     std::vector<std::string> heard = HeardBy(*stranger);
     if (!testing::RunningAsRoot()) {
         // Only root can be another user here: a window of the node's own user in another
@@ -427,7 +428,7 @@ TEST_F(GuiLinkNodeTest, AWindowOfAnotherUserGetsNothingAndChangesNothing) {
     // Closed before any message: not a byte of the node's came.
     EXPECT_EQ(heard, std::vector<std::string>{"closed"});
     // Refused once more within the minute: logged once.
-    stranger = OtherWindow(gui_port_, "hello.txt");
+    stranger = OtherWindow(work_.path(), gui_port_, "hello.txt");
     EXPECT_EQ(HeardBy(*stranger), std::vector<std::string>{"closed"});
 
     // Nothing changed: the owner's window still sees the settings as they were, the registry
@@ -557,6 +558,7 @@ protected:
     }
 
     testing::TempRoot root_;
+    testing::TempDir programs_;
     const uint32_t port_ = testing::WriteGuiPort();
     CVesmarinCallbackSocket link_{{[] { return DebugSettings{}; }, [](const DebugSettings&) {}}};
 };
@@ -596,7 +598,7 @@ TEST_F(GuiLinkMessageBoxTest, AWindowsAnswerIsTheResultAndSilenceEndsAtTheBound)
 TEST_F(GuiLinkMessageBoxTest, OnlyTheOwnersWindowsAnswer) {
     link_.SetMessageBoxLimitMs(600000);
     // Another user's window is closed before it hears of any box.
-    std::unique_ptr<testing::ChildProgram> stranger = OtherWindow(port_);
+    std::unique_ptr<testing::ChildProgram> stranger = OtherWindow(programs_.path(), port_);
     std::future<int32_t> result;
     if (!testing::RunningAsRoot()) {
         // Only root can be another user here: the owner's window in another process answers.
@@ -611,7 +613,7 @@ TEST_F(GuiLinkMessageBoxTest, OnlyTheOwnersWindowsAnswer) {
 
     GuiPeer window = GuiPeer::Connect(port_);
     ASSERT_TRUE(testing::Eventually([&] { return link_.HasWindows(); }));
-    stranger = OtherWindow(port_);
+    stranger = OtherWindow(programs_.path(), port_);
     EXPECT_EQ(HeardBy(*stranger), std::vector<std::string>{"closed"});
     result = Ask();
     ASSERT_TRUE(window.NextWithId(kGuiShowMessageBox));

@@ -31,13 +31,11 @@ protected:
         if (mapped) {
             arguments.emplace_back("mapped");
         }
-        const std::string program = (testing::ProgramFolder() / "platform_tcp_peer_child").string();
-        if (as_nobody) {
-            arguments.insert(arguments.begin(),
-                             {"--reuid=65534", "--regid=65534", "--clear-groups", program});
-        }
-        child_ = std::make_unique<testing::ChildProgram>(as_nobody ? "/usr/bin/setpriv" : program,
-                                                         arguments);
+        child_ =
+            as_nobody
+                ? testing::StartAsNobody("platform_tcp_peer_child", arguments, programs_.path())
+                : std::make_unique<testing::ChildProgram>(
+                      (testing::ProgramFolder() / "platform_tcp_peer_child").string(), arguments);
         const std::optional<std::string> line = child_->ReadLine();
         if (!line || line->rfind("connected ", 0) != 0) {
             ADD_FAILURE() << "the peer did not connect: " << line.value_or("(nothing)");
@@ -47,6 +45,7 @@ protected:
     }
 
     testing::RawListener listener_;
+    testing::TempDir programs_;
     std::unique_ptr<testing::ChildProgram> child_;
 };
 
