@@ -1,8 +1,11 @@
 #include "app/vesmarin_app.h"
 
 #include <chrono>
+#include <optional>
+#include <string>
 #include <utility>
 
+#include "app/gui_link/gui_link_protocol.h"
 #include "app/node_registry_values.h"
 #include "app/vesmarin_service.h"
 #include "foundation/debug_log.h"
@@ -117,7 +120,12 @@ bool CVesmarinApp::InitInstance() {
 
     if (!IsWindowMode()) {
         CreateGuiLink();
-        CreateManager();
+        // The link's port is refused as the command ports are, before anything starts.
+        if (const std::optional<std::string> problem = GuiLinkPortProblem()) {
+            StopStart(*problem, true);
+        } else {
+            CreateManager();
+        }
         // Windows are let in once the node has started: a refused start leaves the link's port
         // and registry values alone.
         if (exit_code_ != kFatalExitCode) {
@@ -204,20 +212,24 @@ void CVesmarinApp::CreateManager() {
     try {
         manager->Initialise(GuiLink().get());
     } catch (const node::CExceptionCM& error) {
-        // The manager is half built: it goes, and the bare message is passed on. A fatal error
-        // ends the application thread.
-        node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
-                         std::string("FATAL ERROR: ") + error.what());
+        // The manager is half built: it goes, and the bare message is passed on.
         {
             std::lock_guard lock(manager_lock_);
             manager_.reset();
         }
         manager.reset();
-        platform::ShowMessageBox(error.what(), "Pelwix", platform::kMbOk | platform::kMbIconError);
-        if (error.IsFatal()) {
-            exit_code_ = kFatalExitCode;
-            platform::PostQuitMessage(kFatalExitCode);
-        }
+        StopStart(error.what(), error.IsFatal());
+    }
+}
+
+void CVesmarinApp::StopStart(const std::string& text, bool fatal) {
+    node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone,
+                     "FATAL ERROR: " + text);
+    platform::ShowMessageBox(text, "Pelwix", platform::kMbOk | platform::kMbIconError);
+    // A fatal error ends the application thread.
+    if (fatal) {
+        exit_code_ = kFatalExitCode;
+        platform::PostQuitMessage(kFatalExitCode);
     }
 }
 

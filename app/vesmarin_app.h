@@ -115,6 +115,9 @@ private:
     void OnSystemTimeChanged();
     void CreateGuiLink();
     void CreateManager();
+    // Logs the error that stops the start and shows it; a fatal one ends the application
+    // thread with kFatalExitCode.
+    void StopStart(const std::string& text, bool fatal);
 
     const std::vector<std::string> arguments_;
     CVesmarinService* const service_;

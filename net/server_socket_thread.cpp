@@ -44,6 +44,7 @@ void CServerSocketThread::Begin(std::shared_ptr<platform::Waitable> after) {
         if (holder->scope.central_servers_only) {
             socket->SetAccessGate(ReadCentralServerAddresses("Command port"), "Command port");
         }
+        socket->SetAdmission(holder->scope.admit);
         std::lock_guard guard(holder->lock);
         holder->socket = std::move(socket);
         return true;

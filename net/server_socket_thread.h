@@ -5,6 +5,7 @@
 // connections.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,6 +24,9 @@ struct ListenerScope {
     // Whether the registry's "Central Server Addresses" decide who may connect (the central
     // server's ports); otherwise every peer that reaches the interface may.
     bool central_servers_only = true;
+    // Whether a connection that passed the rules above is served, asked at accept with the
+    // connection's own end and its peer's (see CServerSocket::SetAdmission); none: every one.
+    AdmissionCheck admit;
 };
 
 class CServerSocketThread {

@@ -66,6 +66,14 @@ std::optional<std::string> ProcessUserName(uint32_t process_id) {
     return UserNameOf(ids->effective);
 }
 
+uint32_t EffectiveUserId() {
+    return ::geteuid();
+}
+
+std::optional<std::string> UserName(uint32_t uid) {
+    return UserNameOf(uid);
+}
+
 bool RunsAsCallingUser(uint32_t process_id) {
     const std::optional<UserIds> ids = UserIdsOf(process_id);
     return ids && ids->real == ::getuid() && ids->effective == ::geteuid();

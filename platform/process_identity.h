@@ -18,6 +18,12 @@ std::optional<std::string> ProcessUserName(uint32_t process_id);
 // would let the caller reach into it, as it lets root. False when the process cannot be read.
 bool RunsAsCallingUser(uint32_t process_id);
 
+// The calling process's effective user id: the user its files and sockets belong to.
+uint32_t EffectiveUserId();
+
+// The name of the account of the user id; none when the password database has no such user.
+std::optional<std::string> UserName(uint32_t uid);
+
 // The session the calling process belongs to (its session leader's process id).
 std::optional<uint32_t> CurrentSessionId();
 

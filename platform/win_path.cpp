@@ -210,6 +210,46 @@ fs::path MapWindowsPath(std::string_view path) {
     return Walk(WorkingFolder().root_path(), parts);
 }
 
+std::optional<std::string> WindowsPathOf(const fs::path& host) {
+    std::error_code ignored;
+    const fs::path resolved = fs::weakly_canonical(host, ignored);
+    // The components of `resolved` below the root's folder `name`, when it lies there.
+    const auto below =
+        [&resolved](std::string_view name) -> std::optional<std::vector<std::string>> {
+        std::error_code error;
+        const fs::path folder = fs::weakly_canonical(Root() / name, error);
+        const fs::path relative = resolved.lexically_relative(folder);
+        if (error || relative.empty() || *relative.begin() == "..") {
+            return std::nullopt;
+        }
+        std::vector<std::string> parts;
+        for (const fs::path& part : relative) {
+            if (!part.empty() && part != ".") {
+                parts.push_back(part.string());
+            }
+        }
+        return parts;
+    };
+    std::string windows;
+    if (const auto drive = below("drives"); drive && !drive->empty() &&
+                                            drive->front().size() == 1 &&
+                                            IsAsciiLetter(drive->front()[0])) {
+        windows = std::string(1, static_cast<char>(drive->front()[0] & ~0x20)) + ":\\";
+        for (size_t i = 1; i < drive->size(); ++i) {
+            windows = JoinWindowsPath(windows, (*drive)[i]);
+        }
+        return windows;
+    }
+    if (const auto share = below("unc"); share && share->size() >= 2) {
+        windows = "\\\\" + (*share)[0] + "\\" + (*share)[1];
+        for (size_t i = 2; i < share->size(); ++i) {
+            windows = JoinWindowsPath(windows, (*share)[i]);
+        }
+        return windows;
+    }
+    return std::nullopt;
+}
+
 std::optional<fs::path> MapWindowsPathWithin(const fs::path& base, std::string_view path) {
     if (path.find('\0') != std::string_view::npos || path.find(':') != std::string_view::npos ||
         (!path.empty() && IsSeparator(path[0]))) {

@@ -28,6 +28,12 @@ namespace ruzd::platform {
 // folder, or C: when the working folder is outside the drives.
 std::filesystem::path MapWindowsPath(std::string_view windows_path);
 
+// The Windows path that MapWindowsPath maps back to the host path `host` from any working
+// folder: "C:\Dir\File" for <root>/drives/c/Dir/File, "\\Server\Share\a" for
+// <root>/unc/Server/Share/a. None for a host path outside the drives and shares, which no
+// Windows path names but relative to a working folder.
+std::optional<std::string> WindowsPathOf(const std::filesystem::path& host);
+
 // The host path for a Windows path that must stay inside `base`, as a name from the wire must
 // stay inside a cache folder. Refused (nullopt): an embedded NUL, a rooted path, any ':' (drive
 // letters and alternate streams), and any ".." component. Components below `base` are found

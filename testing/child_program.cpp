@@ -230,10 +230,22 @@ bool ChildProgram::WaitFor(std::chrono::milliseconds limit) {
     return false;
 }
 
+namespace {
+
+// setpriv's arguments that make its program another account of the machine: "nobody" (65534),
+// in no other group.
+constexpr const char* kSetpriv = "/usr/bin/setpriv";
+std::vector<std::string> AnotherAccountArguments() {
+    return {"--reuid=65534", "--regid=65534", "--clear-groups"};
+}
+
+}  // namespace
+
 pid_t StartAsAnotherAccount(const std::vector<std::string>& command) {
     ProgramStart start;
-    start.program = "/usr/bin/setpriv";
-    start.arguments = {"--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    start.program = kSetpriv;
+    start.arguments = AnotherAccountArguments();
+    start.arguments.push_back("--");
     start.arguments.insert(start.arguments.end(), command.begin(), command.end());
     start.stdout_file = "/dev/null";
     start.stderr_file = "/dev/null";
@@ -243,6 +255,20 @@ pid_t StartAsAnotherAccount(const std::vector<std::string>& command) {
 int RunAsAnotherAccount(const std::vector<std::string>& command) {
     const pid_t pid = StartAsAnotherAccount(command);
     return pid > 0 ? WaitForExitCode(pid) : -1;
+}
+
+std::unique_ptr<ChildProgram> StartAsNobody(const std::string& name,
+                                            const std::vector<std::string>& arguments,
+                                            const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    const fs::path copy = folder / name;
+    // A copy that an earlier child still runs cannot be written again.
+    fs::copy_file(ProgramFolder() / name, copy, fs::copy_options::skip_existing);
+    fs::permissions(folder, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+    std::vector<std::string> setpriv = AnotherAccountArguments();
+    setpriv.push_back(copy.string());
+    setpriv.insert(setpriv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProgram>(kSetpriv, setpriv);
 }
 
 }  // namespace ruzd::testing

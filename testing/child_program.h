@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -99,5 +100,12 @@ private:
     int stdout_ = -1;
     std::string buffered_;
 };
+
+// Starts the helper program `name` of the program folder as the user "nobody" (65534, no other
+// groups) through setpriv. It runs from a copy in `folder`, which is opened for other users to
+// pass through: the build folder's path need not let them. Only root can start it.
+std::unique_ptr<ChildProgram> StartAsNobody(const std::string& name,
+                                            const std::vector<std::string>& arguments,
+                                            const std::filesystem::path& folder);
 
 }  // namespace ruzd::testing

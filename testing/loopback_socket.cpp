@@ -35,10 +35,11 @@ sockaddr_in LoopbackAddress(unsigned port) {
 }
 
 unsigned PortOf(int fd) {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t size = sizeof address;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
+    // The port lies at the same place in the IPv4 and the IPv6 forms.
+    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
 }
 
 int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
@@ -204,6 +205,21 @@ RawConnection RawConnection::ConnectTo(const char* address, unsigned port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in remote = LoopbackAddress(port);
     if (fd < 0 || ::inet_pton(AF_INET, address, &remote.sin_addr) != 1 ||
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return RawConnection();
+    }
+    return RawConnection(fd);
+}
+
+RawConnection RawConnection::ConnectMapped(unsigned port) {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 remote{};
+    remote.sin6_family = AF_INET6;
+    remote.sin6_port = htons(static_cast<uint16_t>(port));
+    if (fd < 0 || ::inet_pton(AF_INET6, "::ffff:127.0.0.1", &remote.sin6_addr) != 1 ||
         ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
         if (fd >= 0) {
             ::close(fd);

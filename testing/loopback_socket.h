@@ -59,6 +59,9 @@ public:
     // One attempt to another address of the loopback network (as "127.0.0.2"), for a listener
     // that listens on one address only.
     static RawConnection ConnectTo(const char* address, unsigned port);
+    // One attempt from an IPv6 socket to ::ffff:127.0.0.1, the IPv4-mapped form of 127.0.0.1, as
+    // a program that opens IPv6 sockets only reaches an IPv4 listener.
+    static RawConnection ConnectMapped(unsigned port);
     // Attempts until the port listens, `patience` has passed or `gave_up` holds (as when the
     // program that is to listen has ended).
     static RawConnection ConnectWhenListening(unsigned port,

@@ -11,10 +11,12 @@
 namespace ruzd::testing {
 NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                          std::vector<std::string> arguments, std::vector<std::string> environment,
-                         const std::filesystem::path& read_only_folder, size_t max_open_files)
+                         const std::filesystem::path& read_only_folder, size_t max_open_files,
+                         const std::filesystem::path& output_folder)
     : workdir_(workdir),
-      stdout_path_(workdir / "stdout.txt"),
-      stderr_path_(workdir / "stderr.txt") {
+      stdout_path_((output_folder.empty() ? workdir : output_folder) / "stdout.txt"),
+      stderr_path_((output_folder.empty() ? workdir : output_folder) / "stderr.txt") {
+    std::filesystem::create_directories(stderr_path_.parent_path());
     std::filesystem::create_directories(workdir);
     ProgramStart start;
     start.program = ProgramFolder() / "Pelwix";

@@ -27,10 +27,13 @@ class NodeProcess {
 public:
     // `environment` holds "NAME=value" entries beside RUZD_ROOT and RUZD_VENDOR_DIR; a
     // `read_only_folder` is one the program sees read-only (see ProgramStart);
-    // `max_open_files`, when not 0, is the program's descriptor limit.
+    // `max_open_files`, when not 0, is the program's descriptor limit; `output_folder`, when
+    // given, keeps both outputs in place of the working folder (one the test must not write to,
+    // as "/").
     NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                 std::vector<std::string> arguments, std::vector<std::string> environment = {},
-                const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0);
+                const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0,
+                const std::filesystem::path& output_folder = {});
     // Kills a program that is still running.
     ~NodeProcess();
     NodeProcess(const NodeProcess&) = delete;

@@ -5,12 +5,15 @@
 #include "app/gui_link/debug_settings_values.h"
 #include "app/gui_link/file_request.h"
 #include "app/gui_link/gui_link_protocol.h"
+#include "app/gui_link/window_admission.h"
 #include "foundation/debug_channel.h"
 #include "foundation/threaded_message_box.h"
 #include "net/client_stream_socket.h"
+#include "net/connection_limit.h"
 #include "net/socket_core/buffer_budget.h"
 #include "node/manager_log.h"
 #include "platform/message_box.h"
+#include "platform/process_identity.h"
 
 namespace ruzd::app {
 
@@ -23,8 +26,19 @@ void Log(const std::string& line) {
 net::ListenerScope GuiListenerScope() {
     net::ListenerScope scope;
     scope.bind_address = ReadGuiBindAddress();
-    // Windows are no central servers: the bind address decides who reaches the link.
+    // Windows are no central servers: the link's own rules decide whom it serves.
     scope.central_servers_only = false;
+    const std::shared_ptr<foundation::AddressGate> otherMachines =
+        net::ReadCentralServerAddresses("GUI link");
+    if (scope.bind_address.rfind("127.", 0) != 0) {
+        Log("GUI link: listening on " + scope.bind_address +
+            "; windows of other machines are served only from \"Central Server Addresses\"" +
+            (otherMachines->AdmitsEveryone() ? ", which is empty: none is" : ""));
+    }
+    auto admission = std::make_shared<WindowAdmission>(platform::EffectiveUserId(), otherMachines);
+    scope.admit = [admission](const platform::TcpEnd& here, const platform::TcpEnd& peer) {
+        return admission->Admits(here, peer);
+    };
     return scope;
 }
 
@@ -49,7 +63,13 @@ void CVesmarinCallbackSocket::Listen() {
     if (Listener()) {
         return;
     }
-    port_.store(ReadGuiLinkPort());
+    const std::optional<uint32_t> port = ReadGuiLinkPort();
+    if (!port) {
+        // The start refuses such a value (GuiLinkPortProblem); one written meanwhile takes no
+        // port rather than another node's.
+        return;
+    }
+    port_.store(*port);
     listener_.Exchange(std::make_shared<net::CServerStreamSocketThread>(
         this, static_cast<int>(port_.load()), net::BufferBudget::Create(kBufferBudgetBytes),
         GuiListenerScope()));
@@ -139,7 +159,7 @@ void CVesmarinCallbackSocket::OnSendAll(net::CClientStreamSocket&) {
     listener->BeginMessage(kGuiConnectionState).WriteInt(connected_).WriteInt(starting_);
     listener->BeginMessage(kGuiStatusText).WriteString(status_text_);
     listener->BeginMessage(kGuiDebugSettings);
-    WriteDebugSettingsValues(*listener, settings_.get());
+    WriteDebugSettingsValues(*listener, SettingsForWindows());
     for (const auto& [type, ldev] : report_order_) {
         const LastStatus& status = statuses_[type][ldev];
         listener->BeginMessage(kGuiPortStatus)
@@ -157,8 +177,14 @@ void CVesmarinCallbackSocket::SendDebugSettings() {
         return;
     }
     listener->BeginMessage(kGuiDebugSettings);
-    WriteDebugSettingsValues(*listener, settings_.get());
+    WriteDebugSettingsValues(*listener, SettingsForWindows());
     listener->Flush();
+}
+
+DebugSettings CVesmarinCallbackSocket::SettingsForWindows() const {
+    DebugSettings settings = settings_.get();
+    settings.directory = FullDebugDirectory(settings.directory);
+    return settings;
 }
 
 void CVesmarinCallbackSocket::OnSetDebugSettings(net::CClientStreamSocket& message) {
@@ -170,9 +196,13 @@ void CVesmarinCallbackSocket::OnSetDebugSettings(net::CClientStreamSocket& messa
     DebugSettings settings = settings_.get();
     settings.enabled = wanted->enabled != 0 ? 1 : 0;
     settings.traceLevel = wanted->traceLevel;
-    settings.directory = wanted->directory;
-    if (settings.directory.back() != '\\' && settings.directory.back() != '/') {
-        settings.directory += '\\';
+    // The folder in force sent back, as the link shows it or by another name, keeps the
+    // registry's text.
+    if (!NamesDebugDirectory(wanted->directory, settings.directory)) {
+        settings.directory = wanted->directory;
+        if (settings.directory.back() != '\\' && settings.directory.back() != '/') {
+            settings.directory += '\\';
+        }
     }
     settings.maxFilesToKeep = wanted->maxFilesToKeep;
     settings.fileType = wanted->fileType;

@@ -90,6 +90,8 @@ private:
     void OnFileRequest(net::CClientStreamSocket& message);
     void OnResult(net::CClientStreamSocket& message);
     void SendDebugSettings();
+    // The debug settings in force, the directory as the full path of its folder.
+    DebugSettings SettingsForWindows() const;
     std::shared_ptr<net::CServerStreamSocketThread> Listener() const { return listener_.Get(); }
 
     const DebugSettingsAccess settings_;

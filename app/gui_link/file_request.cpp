@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "app/debug_settings.h"
+#include "app/gui_link/debug_settings_values.h"
 #include "app/gui_link/gui_link_protocol.h"
+#include "platform/root.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
 
@@ -32,10 +35,25 @@ bool IsWithin(const fs::path& file, const fs::path& folder) {
 bool IsDebugFileName(const std::string& name) {
     const std::string folded = platform::FoldWindowsNameCase(name);
     const std::string prefix = platform::FoldWindowsNameCase(kDebugFilePrefix);
-    const std::string suffix = ".deb";
+    const std::string suffix = platform::FoldWindowsNameCase(".deb");
     return folded.size() >= prefix.size() + suffix.size() &&
            folded.compare(0, prefix.size(), prefix) == 0 &&
            folded.compare(folded.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The node's working folder, as long as it lies inside the platform root (both resolved): a
+// node started elsewhere (from "/" by an init script, say) must not hand out the host's files.
+std::optional<fs::path> ServedFolder() {
+    std::error_code error;
+    const fs::path current = fs::canonical(fs::current_path(error), error);
+    if (error) {
+        return std::nullopt;
+    }
+    const fs::path root = fs::canonical(platform::Root(), error);
+    if (error || !IsWithin(current, root)) {
+        return std::nullopt;
+    }
+    return current;
 }
 
 // Whether a window may read the file, named by its canonical host path.
@@ -44,8 +62,8 @@ bool MayServe(const fs::path& file, const std::string& debugDirectory) {
     if (!fs::is_regular_file(file, error)) {
         return false;
     }
-    const fs::path current = fs::canonical(fs::current_path(error), error);
-    if (!error && IsWithin(file, current)) {
+    const std::optional<fs::path> served = ServedFolder();
+    if (served && IsWithin(file, *served)) {
         return true;
     }
     const fs::path debug = fs::canonical(platform::MapWindowsPath(debugDirectory), error);
@@ -56,8 +74,14 @@ bool MayServe(const fs::path& file, const std::string& debugDirectory) {
 
 FileAnswer ServeFileRequest(const std::string& path, const std::string& debugDirectory) {
     const bool bare = path.find_first_of("\\/") == std::string::npos;
-    const std::string looked = bare ? ".\\" + path : path;
+    std::string looked = bare ? ".\\" + path : path;
     const std::string notFound = "File Not Found (" + looked + ")";
+    // A window names the debug files by the directory the link showed it, which may be the
+    // host's path of a folder that no Windows path names: that part stands for the directory.
+    const std::string shown = FullDebugDirectory(debugDirectory);
+    if (path.size() > shown.size() && path.compare(0, shown.size(), shown) == 0) {
+        looked = platform::JoinWindowsPath(debugDirectory, path.substr(shown.size()));
+    }
 
     const fs::path host = platform::MapWindowsPath(looked);
     if (host.empty() || path.empty()) {

@@ -1,10 +1,10 @@
 #pragma once
 
-// What the node hands a window that asks for a file over the local GUI link. The link has no
-// authentication, so only files a window has business reading are served: regular files inside
-// the node's current folder tree, and its debug files ("Tav*.deb") right in the debug directory
-// in force. Every other path is answered as a missing file is, so that a window learns nothing
-// of what lies outside.
+// What the node hands a window that asks for a file over the local GUI link. Only files a window
+// has business reading are served: regular files inside the node's current folder tree while
+// that folder lies inside the platform root, and its debug files ("Tav*.deb") right in the debug
+// directory in force. Every other path is answered as a missing file is, so that a window learns
+// nothing of what lies outside.
 
 #include <cstdint>
 #include <string>

@@ -14,23 +14,41 @@ void Log(const std::string& line) {
     node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone, line);
 }
 
+std::string PortProblemText(uint32_t port) {
+    return std::string("The registry's \"") + kGuiPortValue + "\" is " + std::to_string(port) +
+           ", which is no TCP port (1 to 65535).";
+}
+
+bool IsTcpPort(uint32_t port) {
+    return port >= 1 && port <= 65535;
+}
+
 }  // namespace
 
-uint32_t ReadGuiLinkPort() {
+std::optional<uint32_t> ReadGuiLinkPort() {
     foundation::CRegistry registry(node::kNodeRegistrySection);
     uint32_t port = 0;
     if (!registry.ReadDword(kGuiPortValue, &port) || port == kGuiPortMistakenForFilePort) {
         port = kDefaultGuiPort;
         registry.WriteDword(kGuiPortValue, port);
         Log("Could not find TCP port in registry.  Using default");
-    } else if (port < 1 || port > 65535) {
-        // A larger number would be cut to some other port without a word.
-        Log(std::string("The registry's \"") + kGuiPortValue + "\" is " + std::to_string(port) +
-            ", which is no TCP port (1 to 65535).  Using default");
-        port = kDefaultGuiPort;
+    }
+    // A larger number would be cut to some other port without a word.
+    if (!IsTcpPort(port)) {
+        Log(PortProblemText(port));
+        return std::nullopt;
     }
     Log("Local TCP port set to: " + std::to_string(port));
     return port;
+}
+
+std::optional<std::string> GuiLinkPortProblem() {
+    uint32_t port = 0;
+    if (!foundation::CRegistry(node::kNodeRegistrySection).ReadDword(kGuiPortValue, &port) ||
+        IsTcpPort(port)) {
+        return std::nullopt;
+    }
+    return PortProblemText(port);
 }
 
 std::string ReadGuiBindAddress() {

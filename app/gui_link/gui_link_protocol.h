@@ -6,6 +6,7 @@
 // connects; these are the ids, the limits and the registry values both sides share.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ruzd::app {
@@ -46,9 +47,13 @@ inline constexpr const char* kDefaultGuiBindAddress = "127.0.0.1";
 inline constexpr const char* kRemoteAddressValue = "Remote Vesmarin Address";
 inline constexpr const char* kDefaultRemoteAddress = "127.0.0.1";
 
-// The link's port from the node's registry section: a missing value, 9071 or one that is no TCP
-// port gives 9072 (the first two written back), with the log lines both sides share.
-uint32_t ReadGuiLinkPort();
+// The link's port from the node's registry section: a missing value or 9071 gives 9072, written
+// back, with the log lines both sides share. None for a value that is no TCP port, which is
+// logged: the link then takes no port at all rather than another node's.
+std::optional<uint32_t> ReadGuiLinkPort();
+// Why the registry's port is no TCP port (1 to 65535), as one line naming the value; none when
+// it is one, or missing. Reads only: a node that goes on to be refused writes nothing.
+std::optional<std::string> GuiLinkPortProblem();
 // The address the node listens on for windows: "Local GUI Bind Address" when it is a dotted IPv4
 // address ("0.0.0.0": every interface), else 127.0.0.1; never written back.
 std::string ReadGuiBindAddress();

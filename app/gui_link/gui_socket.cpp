@@ -34,7 +34,7 @@ std::string LastPart(const std::string& path) {
 
 CVesmarinGUISocket::CVesmarinGUISocket(StatusView* view) : view_(view) {
     ShowStatusText(kNotConnectedText);
-    const uint32_t port = ReadGuiLinkPort();
+    const std::optional<uint32_t> port = ReadGuiLinkPort();
     const std::string address = ReadRemoteVesmarinAddress();
     handlers_[kGuiPortStatus] = &CVesmarinGUISocket::OnPortStatus;
     handlers_[kGuiConnectionState] = &CVesmarinGUISocket::OnConnectionState;
@@ -47,9 +47,15 @@ CVesmarinGUISocket::CVesmarinGUISocket(StatusView* view) : view_(view) {
     presence_->socket = this;
     // The companion first: a message that arrives at once may already hand it a box.
     companion_ = std::make_unique<CVesmarinGUISocketThread>(this);
+    if (!port) {
+        // No port at all rather than some other node's: the window stays unconnected and says
+        // why.
+        ShowBoxApart(GuiLinkPortProblem().value_or(kNotConnectedText), platform::kMbOk, {});
+        return;
+    }
     std::lock_guard lock(connection_lock_);
     connection_ =
-        std::make_shared<net::CClientStreamSocketThread>(this, address, static_cast<int>(port));
+        std::make_shared<net::CClientStreamSocketThread>(this, address, static_cast<int>(*port));
 }
 
 CVesmarinGUISocket::~CVesmarinGUISocket() {

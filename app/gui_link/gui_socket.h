@@ -26,7 +26,7 @@
 
 namespace ruzd::app {
 
-class CVesmarinGUISocket : public net::CStreamSocketCallback {
+class CVesmarinGUISocket final : public net::CStreamSocketCallback {
 public:
     static constexpr uint32_t kFileRequestLimitMs = 10000;
     static constexpr const char* kNotConnectedText = "NOT CONNECTED TO SERVICE";

@@ -1,5 +1,6 @@
 // The node's side of the local GUI link: the real node program with windows of the test's own
-// on its link port, and the link in the test process for the node's message boxes.
+// (and of another user, through a helper program run under setpriv) on its link port, and the
+// link in the test process for the node's message boxes.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,11 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/debug_settings.h"
 #include "app/gui_link/callback_socket.h"
+#include "app/gui_link/debug_settings_values.h"
 #include "app/gui_link/gui_link_protocol.h"
 #include "foundation/registry.h"
 #include "foundation/threaded_message_box.h"
@@ -23,9 +27,12 @@
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
 #include "platform/thread.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
 #include "testing/gui_peer.h"
 #include "testing/initialised_node.h"
 #include "testing/message_receiver.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -39,7 +46,9 @@ using testing::Payload;
 
 constexpr int32_t kDXOPEN = 45;
 constexpr int32_t kVoice = 1;
-constexpr std::chrono::milliseconds kQuiet{1500};
+// A start-up delay that no slow start uses up: the node waits it out only in tests that end
+// before it does.
+const std::string kLongStartupDelay = "-w600";
 
 // "Request everything" as a window sends it, byte for byte.
 const std::vector<uint8_t> kRequestEverything{0x01, 0x01, 0x00, 0x00, 0x00, 0xFF};
@@ -58,6 +67,51 @@ std::string TextOf(const GuiFrame& frame) {
     std::string text;
     reader.ReadInt(id).ReadString(text);
     return text;
+}
+
+DebugSettings SettingsOf(const GuiFrame& frame) {
+    const Payload payload = frame.payload();
+    net::CInputStreamSocket reader(payload.data(), static_cast<int>(payload.size()));
+    int32_t id = 0;
+    reader.ReadInt(id);
+    return ReadDebugSettingsValues(reader).value_or(DebugSettings{});
+}
+
+Payload SettingsPayload(const std::string& directory, int32_t files, int32_t type) {
+    return MessagePayload(kGuiDebugSettings, [&](net::COutputStreamSocket& writer) {
+        writer.WriteInt(1).WriteInt(2).WriteString(directory).WriteInt(files).WriteInt(type);
+    });
+}
+
+// A window of another process, as the user "nobody" when the test may make one (as root, from
+// a copy in `folder`), else as the test's own user; see gui_window_child.cpp for what it does
+// and says.
+std::unique_ptr<testing::ChildProgram> OtherWindow(const fs::path& folder, uint32_t port,
+                                                   const std::string& path = {}) {
+    std::vector<std::string> arguments{std::to_string(port)};
+    if (!path.empty()) {
+        arguments.push_back(path);
+    }
+    if (testing::RunningAsRoot()) {
+        return testing::StartAsNobody("app_gui_window_child", arguments, folder);
+    }
+    return std::make_unique<testing::ChildProgram>(
+        (testing::ProgramFolder() / "app_gui_window_child").string(), arguments);
+}
+
+// What the other window said once its connection ended or went quiet: its lines after
+// "connected".
+std::vector<std::string> HeardBy(testing::ChildProgram& window) {
+    std::vector<std::string> lines;
+    EXPECT_EQ(window.ReadLine(testing::kPatience), "connected");
+    while (std::optional<std::string> line = window.ReadLine(testing::kPatience)) {
+        lines.push_back(*line);
+        if (*line == "closed" || *line == "silent" || line->rfind("file ", 0) == 0 ||
+            line->rfind("answered ", 0) == 0) {
+            break;
+        }
+    }
+    return lines;
 }
 
 struct FileAnswerValues {
@@ -91,7 +145,17 @@ class GuiLinkNodeTest : public testing::InitialisedNodeTest {
 protected:
     void SetUp() override { UseBoards("voice 1 4\n"); }
 
-    fs::path Folder() const { return work_.path() / "node"; }
+    // The node works inside the platform root, as it does when run as a service or by run.sh:
+    // only there is its folder's tree served.
+    fs::path Folder() const { return root_.path() / "node"; }
+    void StartNodeInRoot(std::vector<std::string> arguments) {
+        node_ =
+            std::make_unique<testing::NodeProcess>(root_.path(), Folder(), std::move(arguments));
+    }
+    // The debug folder as the node names it to windows: its full host path.
+    std::string ShownDebugFolder() const {
+        return (fs::canonical(Folder()) / "debug").string() + "/";
+    }
 
     // Asks for everything and returns the answers: 7, 1, 2, 3 and then `ports` port statuses.
     static std::vector<GuiFrame> RequestEverything(GuiPeer& window, size_t ports) {
@@ -124,17 +188,17 @@ protected:
     }
 };
 
-TEST_F(GuiLinkNodeTest, WindowsSeeTheStateInReportOrderAndChangeTheDebugSettings) {
-    node_ = StartNode({"-debug", "-d", "-w3"});
-    GuiPeer first = GuiPeer::Connect(gui_port_);
-    ASSERT_TRUE(first.valid()) << node_->Stderr();
+TEST_F(GuiLinkNodeTest, AWindowSeesTheStartupDelayAndTheDebugSettingsWithTheirFullPath) {
+    StartNodeInRoot({"-debug", "-d", kLongStartupDelay});
+    GuiPeer window = GuiPeer::Connect(gui_port_);
+    ASSERT_TRUE(window.valid()) << node_->Stderr();
 
     // The start-up delay shows before anyone asked.
-    const std::optional<GuiFrame> waiting = first.NextWithId(kGuiStatusText);
+    const std::optional<GuiFrame> waiting = window.NextWithId(kGuiStatusText);
     ASSERT_TRUE(waiting);
     EXPECT_THAT(TextOf(*waiting), ::testing::MatchesRegex("Waiting [0-9]+ sec \\.\\.\\."));
 
-    std::vector<GuiFrame> answer = RequestEverything(first, 0);
+    std::vector<GuiFrame> answer = RequestEverything(window, 0);
     ASSERT_EQ(answer.size(), 4u);
     EXPECT_EQ(answer[0].bytes, (std::vector<uint8_t>{0x01, 0x02, 0x07, 0x01, 0x00, 0x08, 0xFF}));
     // Initialise ends reporting (0, 1).
@@ -142,15 +206,61 @@ TEST_F(GuiLinkNodeTest, WindowsSeeTheStateInReportOrderAndChangeTheDebugSettings
                   writer.WriteInt(0).WriteInt(1);
               }));
     EXPECT_EQ(answer[2].id(), kGuiStatusText);
-    // Logging on ("-d"), the default trace level, the default folder and retention.
-    EXPECT_EQ(
-        answer[3].payload(), MessagePayload(kGuiDebugSettings, [](auto& writer) {
-            writer.WriteInt(1).WriteInt(2).WriteString(".\\debug\\").WriteInt(1000).WriteInt(0);
-        }));
+    // Logging on ("-d"), the default trace level and retention, and the default folder by the
+    // full path of the folder the log writes to.
+    EXPECT_EQ(answer[3].payload(), SettingsPayload(ShownDebugFolder(), 1000, 0));
+    EXPECT_TRUE(fs::is_directory(ShownDebugFolder()));
     // No port has reported yet: what follows is the next status text.
-    const std::optional<GuiFrame> next = first.Next();
+    const std::optional<GuiFrame> next = window.Next();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->id(), kGuiStatusText);
+
+    // The settings sent back with that path and other numbers: the registry keeps its own text
+    // for the folder.
+    window.SendMessage(kGuiSetDebugSettings, [&](net::COutputStreamSocket& writer) {
+        writer.WriteInt(1).WriteInt(2).WriteString(ShownDebugFolder()).WriteInt(7).WriteInt(2);
+    });
+    std::optional<GuiFrame> settings = window.NextWithId(kGuiDebugSettings);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->payload(), SettingsPayload(ShownDebugFolder(), 7, 2));
+    foundation::CRegistry registry(node::kNodeRegistrySection);
+    uint32_t value = 0;
+    EXPECT_TRUE(registry.ReadDword(kMaxDebugFilesValue, &value));
+    EXPECT_EQ(value, 7u);
+    EXPECT_TRUE(registry.ReadDword(kDebugFileTypeValue, &value));
+    EXPECT_EQ(value, 2u);
+    std::string directory;
+    EXPECT_TRUE(registry.ReadString(kDebugDirectoryValue, directory));
+    EXPECT_EQ(directory, ".\\debug\\");
+
+    // Another folder is taken as the user wrote it; one on a drive of the platform root is
+    // shown by its Windows path, which names it from anywhere.
+    fs::create_directories(root_.path() / "drives" / "c" / "NodeLogs");
+    window.SendMessage(kGuiSetDebugSettings, [](net::COutputStreamSocket& writer) {
+        writer.WriteInt(1).WriteInt(2).WriteString("c:\\NodeLogs").WriteInt(7).WriteInt(2);
+    });
+    settings = window.NextWithId(kGuiDebugSettings);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsOf(*settings).directory, "C:\\NodeLogs\\");
+    EXPECT_TRUE(registry.ReadString(kDebugDirectoryValue, directory));
+    EXPECT_EQ(directory, "c:\\NodeLogs\\");
+    // The same folder by another spelling changes nothing.
+    window.SendMessage(kGuiSetDebugSettings, [](net::COutputStreamSocket& writer) {
+        writer.WriteInt(1).WriteInt(2).WriteString("C:\\NODELOGS\\").WriteInt(8).WriteInt(2);
+    });
+    settings = window.NextWithId(kGuiDebugSettings);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsOf(*settings).maxFilesToKeep, 8u);
+    EXPECT_TRUE(registry.ReadString(kDebugDirectoryValue, directory));
+    EXPECT_EQ(directory, "c:\\NodeLogs\\");
+}
+
+TEST_F(GuiLinkNodeTest, EveryWindowSeesTheStateInReportOrderAndTheSettingsInForce) {
+    StartNodeInRoot({"-debug", "-d"});
+    GuiPeer first = GuiPeer::Connect(gui_port_);
+    ASSERT_TRUE(first.valid()) << node_->Stderr();
+    ASSERT_TRUE(first.NextWithId(kGuiStatusText));
+    ASSERT_EQ(RequestEverything(first, 0).size(), 4u);
 
     // A central server opens two voice channels, the later one first.
     Initialise(2);
@@ -165,7 +275,7 @@ TEST_F(GuiLinkNodeTest, WindowsSeeTheStateInReportOrderAndChangeTheDebugSettings
     // reported.
     GuiPeer second = GuiPeer::Connect(gui_port_);
     ASSERT_TRUE(second.NextWithId(kGuiStatusText));
-    answer = RequestEverything(second, 2);
+    std::vector<GuiFrame> answer = RequestEverything(second, 2);
     ASSERT_EQ(answer.size(), 6u);
     std::vector<GuiFrame> again = RequestEverything(first, 2);
     ASSERT_EQ(again.size(), 6u);
@@ -181,9 +291,7 @@ TEST_F(GuiLinkNodeTest, WindowsSeeTheStateInReportOrderAndChangeTheDebugSettings
     second.SendMessage(kGuiSetDebugSettings, [](net::COutputStreamSocket& writer) {
         writer.WriteInt(1).WriteInt(2).WriteString(".\\debug").WriteInt(7).WriteInt(2);
     });
-    const Payload settings = MessagePayload(kGuiDebugSettings, [](auto& writer) {
-        writer.WriteInt(1).WriteInt(2).WriteString(".\\debug\\").WriteInt(7).WriteInt(2);
-    });
+    const Payload settings = SettingsPayload(ShownDebugFolder(), 7, 2);
     // Each window got the whole state twice (once for each request) before the new settings.
     for (GuiPeer* window : {&first, &second}) {
         std::optional<GuiFrame> frame;
@@ -192,15 +300,10 @@ TEST_F(GuiLinkNodeTest, WindowsSeeTheStateInReportOrderAndChangeTheDebugSettings
         } while (frame && frame->payload() != settings);
         EXPECT_TRUE(frame) << "no settings message with the new settings";
     }
-    foundation::CRegistry registry(node::kNodeRegistrySection);
     uint32_t value = 0;
-    EXPECT_TRUE(registry.ReadDword(kMaxDebugFilesValue, &value));
+    EXPECT_TRUE(
+        foundation::CRegistry(node::kNodeRegistrySection).ReadDword(kMaxDebugFilesValue, &value));
     EXPECT_EQ(value, 7u);
-    EXPECT_TRUE(registry.ReadDword(kDebugFileTypeValue, &value));
-    EXPECT_EQ(value, 2u);
-    std::string directory;
-    EXPECT_TRUE(registry.ReadString(kDebugDirectoryValue, directory));
-    EXPECT_EQ(directory, ".\\debug\\");
 }
 
 TEST_F(GuiLinkNodeTest, FilesInsideTheNodesFolderAreServedAndNothingElse) {
@@ -216,7 +319,7 @@ TEST_F(GuiLinkNodeTest, FilesInsideTheNodesFolderAreServedAndNothingElse) {
     std::ofstream(outside) << "secret";
     fs::create_symlink(outside, Folder() / "link.txt");
 
-    node_ = StartNode({"-debug", "-d"});
+    StartNodeInRoot({"-debug", "-d"});
     GuiPeer window = GuiPeer::Connect(gui_port_);
     ASSERT_TRUE(window.valid()) << node_->Stderr();
     GuiPeer other = GuiPeer::Connect(gui_port_);
@@ -265,6 +368,19 @@ TEST_F(GuiLinkNodeTest, FilesInsideTheNodesFolderAreServedAndNothingElse) {
     answer = RequestFile(window, 10, "hello.txt");
     EXPECT_EQ(answer.request, 10);
     EXPECT_EQ(answer.success, 1);
+
+    // A debug file by the full path of the debug folder, as a window names it.
+    ASSERT_TRUE(node_->WaitForLog(std::string(100, '-')));
+    std::string debugFile;
+    for (const auto& entry : fs::directory_iterator(Folder() / "debug")) {
+        debugFile = entry.path().filename().string();
+    }
+    answer = RequestFile(window, 11, ShownDebugFolder() + debugFile);
+    EXPECT_EQ(answer.success, 1) << answer.text;
+    EXPECT_EQ(answer.text, ShownDebugFolder() + debugFile);
+    EXPECT_THAT(answer.contents, ::testing::HasSubstr(std::string(100, '-')));
+    const std::string climbing = ShownDebugFolder() + "..\\..\\drives\\c\\secret.txt";
+    refused(12, climbing, "File Not Found (" + climbing + ")");
     // The answers went to the window that asked only.
     EXPECT_FALSE(other.NextWithId(kGuiFileAnswer, std::chrono::milliseconds(300)));
     EXPECT_TRUE(node_->WaitForLog("GUI link: a file request that does not read is dropped"));
@@ -280,10 +396,124 @@ TEST_F(GuiLinkNodeTest, ListensOnLoopbackUnlessTheRegistryNamesEveryInterface) {
                     .WriteString(kGuiBindAddressValue, "0.0.0.0"));
     node_ = StartNode({"-debug", "-d"});
     ASSERT_TRUE(GuiPeer::Connect(gui_port_).valid()) << node_->Stderr();
-    EXPECT_TRUE(testing::RawConnection::ConnectTo("127.0.0.2", gui_port_).valid());
+    // A window of this machine on another of its addresses is still known by its user.
+    GuiPeer window(testing::RawConnection::ConnectTo("127.0.0.2", gui_port_));
+    ASSERT_TRUE(window.valid());
+    EXPECT_TRUE(window.NextWithId(kGuiStatusText));
+    EXPECT_TRUE(node_->WaitForLog(
+        "GUI link: listening on 0.0.0.0; windows of other machines are served only from "
+        "\"Central Server Addresses\", which is empty: none is"));
 }
 
-TEST(GuiLinkPortTest, AMissingPortOrTheFilePortGivesTheDefaultWrittenBack) {
+TEST_F(GuiLinkNodeTest, AWindowOfAnotherUserGetsNothingAndChangesNothing) {
+    fs::create_directories(Folder());
+    std::ofstream(Folder() / "hello.txt", std::ios::binary) << "hello";
+    StartNodeInRoot({"-debug", "-d"});
+    GuiPeer owner = GuiPeer::Connect(gui_port_);
+    ASSERT_TRUE(owner.valid()) << node_->Stderr();
+    ASSERT_TRUE(owner.NextWithId(kGuiStatusText));
+    const std::vector<GuiFrame> before = RequestEverything(owner, 0);
+    ASSERT_EQ(before.size(), 4u);
+
+    // It asks for everything, sends settings of its own and asks for a file of the node's.
+    std::unique_ptr<testing::ChildProgram> stranger =
+        OtherWindow(work_.path(), gui_port_, "hello.txt");
+    std::vector<std::string> heard = HeardBy(*stranger);
+    if (!testing::RunningAsRoot()) {
+        // Only root can be another user here: a window of the node's own user in another
+        // process is served.
+        EXPECT_THAT(heard, ::testing::Contains("file 1 hello.txt"));
+        return;
+    }
+    // Closed before any message: not a byte of the node's came.
+    EXPECT_EQ(heard, std::vector<std::string>{"closed"});
+    // Refused once more within the minute: logged once.
+    stranger = OtherWindow(work_.path(), gui_port_, "hello.txt");
+    EXPECT_EQ(HeardBy(*stranger), std::vector<std::string>{"closed"});
+
+    // Nothing changed: the owner's window still sees the settings as they were, the registry
+    // holds them, and the owner is served as before.
+    const std::vector<GuiFrame> after = RequestEverything(owner, 0);
+    ASSERT_EQ(after.size(), 4u);
+    EXPECT_EQ(after[3].payload(), before[3].payload());
+    EXPECT_EQ(SettingsOf(after[3]).enabled, 1);
+    foundation::CRegistry registry(node::kNodeRegistrySection);
+    uint32_t value = 0;
+    EXPECT_TRUE(registry.ReadDword(kMaxDebugFilesValue, &value));
+    EXPECT_EQ(value, kDefaultMaxDebugFiles);
+    EXPECT_TRUE(registry.ReadDword(kDebugFileTypeValue, &value));
+    EXPECT_EQ(value, 0u);
+    std::string directory;
+    EXPECT_FALSE(registry.ReadString(kDebugDirectoryValue, directory)) << directory;
+    const FileAnswerValues answer = RequestFile(owner, 1, "hello.txt");
+    EXPECT_EQ(answer.success, 1);
+    EXPECT_EQ(answer.contents, "hello");
+
+    // A request that does not read is logged after both refusals, which gave one line.
+    owner.SendMessage(kGuiFileRequest,
+                      [](net::COutputStreamSocket& writer) { writer.WriteInt(9); });
+    ASSERT_TRUE(node_->WaitForLog("GUI link: a file request that does not read is dropped"));
+    const std::string log = node_->DebugLog();
+    const std::string refusal = "GUI link: window of user 65534 (nobody) at 127.0.0.1:";
+    const size_t first = log.find(refusal);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(refusal, first + 1), std::string::npos);
+    EXPECT_THAT(log,
+                ::testing::HasSubstr(" refused: only user 0 (root) and root may use the link"));
+}
+
+TEST_F(GuiLinkNodeTest, ANodeStartedOutsideThePlatformRootServesItsDebugFilesOnly) {
+    // Started from "/", as an init script would start it, with its debug files on drive C of
+    // the platform root.
+    const fs::path logs = root_.path() / "drives" / "c" / "NodeLogs";
+    fs::create_directories(logs);
+    foundation::CRegistry(node::kNodeRegistrySection)
+        .WriteString(kDebugDirectoryValue, "C:\\NodeLogs");
+    const testing::TempDir output;
+    node_ = std::make_unique<testing::NodeProcess>(
+        root_.path(), "/", std::vector<std::string>{"-debug", "-d"}, std::vector<std::string>{},
+        fs::path(), 0, output.path());
+    GuiPeer window = GuiPeer::Connect(gui_port_);
+    ASSERT_TRUE(window.valid()) << node_->Stderr();
+
+    const auto refused = [&](int32_t request, const std::string& path) {
+        const FileAnswerValues values = RequestFile(window, request, path);
+        EXPECT_TRUE(values.ok) << path;
+        EXPECT_EQ(values.success, 0) << path;
+        EXPECT_EQ(values.text, "File Not Found (" + path + ")");
+        EXPECT_EQ(values.length, 0u) << path;
+    };
+    refused(1, "etc\\shadow");
+    refused(2, ".\\etc\\passwd");
+    refused(3, "..\\etc\\hostname");
+
+    // Its debug files still come, by the path the link shows for their folder.
+    ASSERT_TRUE(testing::Eventually([&] { return !fs::is_empty(logs); }));
+    const std::string name = fs::directory_iterator(logs)->path().filename().string();
+    window.SendMessage(kGuiRequestEverything);
+    const std::optional<GuiFrame> settings = window.NextWithId(kGuiDebugSettings);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsOf(*settings).directory, "C:\\NodeLogs\\");
+    const FileAnswerValues answer = RequestFile(window, 4, "C:\\NodeLogs\\" + name);
+    EXPECT_EQ(answer.success, 1) << answer.text;
+    EXPECT_THAT(answer.contents, ::testing::HasSubstr(std::string(100, '-')));
+}
+
+TEST_F(GuiLinkNodeTest, APortOutsideOneTo65535StopsTheStartWithAClearError) {
+    foundation::CRegistry(node::kNodeRegistrySection).WriteDword(kGuiPortValue, 65536 + gui_port_);
+    StartNodeInRoot({"-debug", "-d"});
+    EXPECT_EQ(node_->WaitForExit(), 1);
+    const std::string line = "The registry's \"Local GUI TCP port\" is " +
+                             std::to_string(65536 + gui_port_) +
+                             ", which is no TCP port (1 to 65535).";
+    EXPECT_THAT(node_->Stderr(), ::testing::HasSubstr(line));
+    EXPECT_THAT(node_->DebugLog(), ::testing::HasSubstr("FATAL ERROR: " + line));
+    // Nothing started: neither the port the number would have been cut to nor the node's own.
+    EXPECT_FALSE(testing::RawConnection::Connect(gui_port_).valid());
+    EXPECT_FALSE(testing::RawConnection::Connect(command_port_).valid());
+}
+
+TEST(GuiLinkPortTest, AMissingPortOrTheFilePortGivesTheDefaultWrittenBackAndNoPortNone) {
     testing::TempRoot root;
     foundation::CRegistry registry(node::kNodeRegistrySection);
     uint32_t written = 0;
@@ -294,13 +524,20 @@ TEST(GuiLinkPortTest, AMissingPortOrTheFilePortGivesTheDefaultWrittenBack) {
     EXPECT_EQ(ReadGuiLinkPort(), kDefaultGuiPort);
     EXPECT_TRUE(registry.ReadDword(kGuiPortValue, &written));
     EXPECT_EQ(written, kDefaultGuiPort);
-    // No TCP port: the default, and the value stays for its author to see.
-    registry.WriteDword(kGuiPortValue, 70000);
-    EXPECT_EQ(ReadGuiLinkPort(), kDefaultGuiPort);
-    EXPECT_TRUE(registry.ReadDword(kGuiPortValue, &written));
-    EXPECT_EQ(written, 70000u);
+    EXPECT_EQ(GuiLinkPortProblem(), std::nullopt);
+    // No TCP port: none at all, the value stays for its author to see, and the start names it.
+    for (const uint32_t port : {0u, 70000u}) {
+        registry.WriteDword(kGuiPortValue, port);
+        EXPECT_EQ(ReadGuiLinkPort(), std::nullopt);
+        EXPECT_TRUE(registry.ReadDword(kGuiPortValue, &written));
+        EXPECT_EQ(written, port);
+        EXPECT_EQ(GuiLinkPortProblem(), "The registry's \"Local GUI TCP port\" is " +
+                                            std::to_string(port) +
+                                            ", which is no TCP port (1 to 65535).");
+    }
     registry.WriteDword(kGuiPortValue, 9100);
     EXPECT_EQ(ReadGuiLinkPort(), 9100u);
+    EXPECT_EQ(GuiLinkPortProblem(), std::nullopt);
     // The bind address: a dotted address as it stands, anything else loopback.
     EXPECT_EQ(ReadGuiBindAddress(), "127.0.0.1");
     registry.WriteString(kGuiBindAddressValue, "no address");
@@ -321,6 +558,7 @@ protected:
     }
 
     testing::TempRoot root_;
+    testing::TempDir programs_;
     const uint32_t port_ = testing::WriteGuiPort();
     CVesmarinCallbackSocket link_{{[] { return DebugSettings{}; }, [](const DebugSettings&) {}}};
 };
@@ -355,6 +593,35 @@ TEST_F(GuiLinkMessageBoxTest, AWindowsAnswerIsTheResultAndSilenceEndsAtTheBound)
     result = Ask();
     ASSERT_TRUE(window.NextWithId(kGuiShowMessageBox));
     EXPECT_EQ(result.get(), static_cast<int32_t>(foundation::kMessageBoxTimedOut));
+}
+
+TEST_F(GuiLinkMessageBoxTest, OnlyTheOwnersWindowsAnswer) {
+    link_.SetMessageBoxLimitMs(600000);
+    // Another user's window is closed before it hears of any box.
+    std::unique_ptr<testing::ChildProgram> stranger = OtherWindow(programs_.path(), port_);
+    std::future<int32_t> result;
+    if (!testing::RunningAsRoot()) {
+        // Only root can be another user here: the owner's window in another process answers.
+        ASSERT_TRUE(testing::Eventually([&] { return link_.HasWindows(); }));
+        result = Ask();
+        EXPECT_THAT(HeardBy(*stranger), ::testing::Contains("answered 1"));
+        EXPECT_EQ(result.get(), 77);
+        return;
+    }
+    EXPECT_EQ(HeardBy(*stranger), std::vector<std::string>{"closed"});
+    EXPECT_FALSE(link_.HasWindows());
+
+    GuiPeer window = GuiPeer::Connect(port_);
+    ASSERT_TRUE(testing::Eventually([&] { return link_.HasWindows(); }));
+    stranger = OtherWindow(programs_.path(), port_);
+    EXPECT_EQ(HeardBy(*stranger), std::vector<std::string>{"closed"});
+    result = Ask();
+    ASSERT_TRUE(window.NextWithId(kGuiShowMessageBox));
+    // Answer to request 1: Yes (6).
+    window.SendMessage(kGuiAnswer, [](net::COutputStreamSocket& writer) {
+        writer.WriteInt(1).WriteInt(platform::kIdYes).WriteString("").WriteInt(1);
+    });
+    EXPECT_EQ(result.get(), platform::kIdYes);
 }
 
 // A box the application thread raised gives way to a quit: the wait ends with the time-out's

@@ -308,20 +308,25 @@ protected:
 };
 
 TEST_F(GuiLinkAttachedTest, TheWindowFollowsTheNodeFetchesItsDebugFileAndChangesItsSettings) {
-    auto node = StartNode({"-debug", "-d", "-w5"});
+    // The node works inside the platform root, in a start-up delay that no slow start uses up.
+    const fs::path folder = root_.path() / "node";
+    const auto node = std::make_unique<testing::NodeProcess>(
+        root_.path(), folder, std::vector<std::string>{"-debug", "-d", "-w600"});
     link_ = std::make_unique<CVesmarinGUISocket>(&view_);
     const auto waiting = ::testing::MatchesRegex("8009 Waiting [0-9]+ sec \\.\\.\\.");
     EXPECT_TRUE(view_.SawMatching([&](const std::string& line) {
         return ::testing::Matches(waiting)(line);
     })) << node->Stderr();
     EXPECT_TRUE(view_.Saw("8000 0 1"));
-    EXPECT_TRUE(view_.Saw("8009 Connecting"));
 
-    // The node's settings came with everything else; its current debug file is fetched.
+    // The node's settings came with everything else, the debug folder by its full path; its
+    // current debug file is fetched by that path.
     ASSERT_TRUE(
         testing::Eventually([&] { return app_.GetDebugSettings().maxFilesToKeep == 1000; }));
+    const std::string shown = (fs::canonical(folder) / "debug").string() + "/";
+    EXPECT_EQ(app_.GetDebugSettings().directory, shown);
     std::string path = CurrentDebugFile();
-    EXPECT_EQ(path.rfind(".\\debug\\Tav", 0), 0u) << path;
+    EXPECT_EQ(path.rfind(shown + "Tav", 0), 0u) << path;
     std::string copy;
     int32_t fetched = link_->RequestFile(path, copy);
     if (fetched == 0 && path != CurrentDebugFile()) {
@@ -330,26 +335,31 @@ TEST_F(GuiLinkAttachedTest, TheWindowFollowsTheNodeFetchesItsDebugFileAndChanges
         fetched = link_->RequestFile(path, copy);
     }
     ASSERT_EQ(fetched, 1) << copy;
-    EXPECT_EQ(copy, link_->GetTempFolder() + path.substr(path.rfind('\\') + 1));
+    const std::string name = path.substr(path.find_last_of("\\/") + 1);
+    EXPECT_EQ(copy, link_->GetTempFolder() + name);
     std::ifstream local(copy, std::ios::binary);
     const std::string fetchedText{std::istreambuf_iterator<char>(local), {}};
-    std::ifstream original(work_.path() / "node" / "debug" / path.substr(path.rfind('\\') + 1),
-                           std::ios::binary);
+    std::ifstream original(folder / "debug" / name, std::ios::binary);
     const std::string originalText{std::istreambuf_iterator<char>(original), {}};
     EXPECT_THAT(fetchedText, ::testing::HasSubstr(std::string(100, '-')));
     // The log went on writing after the copy was made.
     EXPECT_EQ(originalText.substr(0, fetchedText.size()), fetchedText);
 
     // The user's new number of files to keep goes to the node, which keeps it in the registry
-    // and sends back the settings now in force.
+    // and sends back the settings now in force. The folder went back by its full path: the
+    // registry keeps its own text for it.
     DebugSettings settings = app_.GetDebugSettings();
     settings.maxFilesToKeep = 42;
     link_->SendDebugSettings(settings);
     EXPECT_TRUE(testing::Eventually([&] { return app_.GetDebugSettings().maxFilesToKeep == 42; }));
+    EXPECT_EQ(app_.GetDebugSettings().directory, shown);
+    foundation::CRegistry registry(node::kNodeRegistrySection);
     uint32_t kept = 0;
-    EXPECT_TRUE(
-        foundation::CRegistry(node::kNodeRegistrySection).ReadDword(kMaxDebugFilesValue, &kept));
+    EXPECT_TRUE(registry.ReadDword(kMaxDebugFilesValue, &kept));
     EXPECT_EQ(kept, 42u);
+    std::string directory;
+    EXPECT_TRUE(registry.ReadString(kDebugDirectoryValue, directory));
+    EXPECT_EQ(directory, ".\\debug\\");
 }
 
 }  // namespace

@@ -283,7 +283,8 @@ void OpenTwoVoiceChannels(testing::CommandPeer& peer) {
 // kept as "<picture>.png".
 void ExpectTheAttachedWindowToWorkTheNode(const WindowSeam& seam, testing::NodeProcess& window,
                                           const std::filesystem::path& work,
-                                          const std::string& picture) {
+                                          const std::string& picture,
+                                          const std::filesystem::path& nodeFolder) {
     ASSERT_TRUE(seam.WaitForState("caption=127.0.0.1 - Pelwix")) << window.Stderr();
     ASSERT_TRUE(testing::Eventually([&] {
         const std::string state = seam.State();
@@ -309,6 +310,13 @@ void ExpectTheAttachedWindowToWorkTheNode(const WindowSeam& seam, testing::NodeP
     const std::string fetched = OpenedAsText(work / "opened.txt", 1);
     EXPECT_THAT(fetched, HasSubstr("Tav")) << seam.Boxes();
     EXPECT_THAT(testing::ReadWholeFile(fetched), HasSubstr("Logging turned on")) << fetched;
+    // The debug file dialog starts in the node's own debug folder.
+    seam.Answer("file=cancel");
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32778, 0));
+    const std::string start =
+        "Open: " + (std::filesystem::canonical(nodeFolder) / "debug").string() + "\n";
+    EXPECT_TRUE(testing::Eventually([&] { return seam.Boxes().find(start) != std::string::npos; }))
+        << seam.Boxes();
 
     // The settings dialog changes the node's registry, but not with a partial number.
     ExpectSettingsApplied(seam, frame, "C:\\GuiDebug", 1, 7);
@@ -441,8 +449,8 @@ TEST_F(StatusWindowCentralTest, TheAttachedWindowShowsTheNodeChangesItAndLeavesI
     OpenTwoVoiceChannels(*peer_);
 
     testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"});
-    ASSERT_NO_FATAL_FAILURE(
-        ExpectTheAttachedWindowToWorkTheNode(seam_, window, work_.path(), "attached-window"));
+    ASSERT_NO_FATAL_FAILURE(ExpectTheAttachedWindowToWorkTheNode(
+        seam_, window, work_.path(), "attached-window", work_.path() / "node"));
     Settle();
     EXPECT_FALSE(node_->HasEnded());
 }
@@ -500,7 +508,8 @@ TEST_F(StatusWindowServiceTest, TheAttachedWindowShowsTheServiceChangesItAndLeav
 
     testing::NodeProcess window(root_.path(), work_.path() / "window", {"-gui"});
     ASSERT_NO_FATAL_FAILURE(
-        ExpectTheAttachedWindowToWorkTheNode(seam_, window, work_.path(), "service-window"));
+        ExpectTheAttachedWindowToWorkTheNode(seam_, window, work_.path(), "service-window",
+                                             platform::ServiceWorkingFolder(kNodeServiceName)));
     EXPECT_EQ(platform::CurrentServiceStatus(kNodeServiceName).status.current_state,
               platform::kServiceRunning);
     Settle();

@@ -1,5 +1,6 @@
 #include "app/view/vesmarin_view.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -347,8 +348,12 @@ void CVesmarinView::PickDebugFile() {
     const std::string directory = app_.GetDebugSettings().directory;
     const std::string folder =
         attached_ ? ServiceDebugFolder(RemoteAddress(), directory) : directory;
-    if (std::optional<std::string> chosen =
-            window_.PickDebugFile(platform::MapWindowsPath(folder).string())) {
+    // An attached node names a folder that no Windows path names (outside the platform root's
+    // drives) by the host's own path.
+    const bool hostPath = attached_ && folder.starts_with('/');
+    if (std::optional<std::string> chosen = window_.PickDebugFile(
+            hostPath ? folder.substr(0, std::max<size_t>(folder.find_last_not_of('/') + 1, 1))
+                     : platform::MapWindowsPath(folder).string())) {
         OpenDebugFile(*chosen);
     }
 }

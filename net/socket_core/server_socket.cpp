@@ -311,7 +311,7 @@ bool CServerSocket::AcceptOne() {
         }
     }
     accept_pause_.Accepted();
-    if (RefusedByGate(fd, peer) || TurnAwayOverLimit(fd, peer)) {
+    if (RefusedByGate(fd, peer) || RefusedAtAdmission(fd, peer) || TurnAwayOverLimit(fd, peer)) {
         return true;
     }
     SetStreamOptions(fd);
@@ -370,6 +370,32 @@ bool CServerSocket::RefusedByGate(int fd, const sockaddr_in& peer) {
     unsigned port = 0;
     DescribeIpv4(peer, text, port);
     LogRefusedPeer(*gate, address, text, port_name.c_str());
+    return true;
+}
+
+void CServerSocket::SetAdmission(AdmissionCheck admit) {
+    std::lock_guard guard(lock_);
+    admit_ = std::move(admit);
+}
+
+bool CServerSocket::RefusedAtAdmission(int fd, const sockaddr_in& peer) {
+    AdmissionCheck admit;
+    {
+        std::lock_guard guard(lock_);
+        admit = admit_;
+    }
+    if (!admit) {
+        return false;
+    }
+    sockaddr_in own{};
+    socklen_t size = sizeof own;
+    const bool known = ::getsockname(fd, reinterpret_cast<sockaddr*>(&own), &size) == 0 &&
+                       own.sin_family == AF_INET;
+    if (known && admit({ntohl(own.sin_addr.s_addr), ntohs(own.sin_port)},
+                       {ntohl(peer.sin_addr.s_addr), ntohs(peer.sin_port)})) {
+        return false;
+    }
+    CloseDescriptor(fd);
     return true;
 }
 

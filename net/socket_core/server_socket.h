@@ -8,6 +8,7 @@
 // meanwhile refuses the send instead of being touched while it goes.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,8 +20,14 @@
 #include "net/socket_core/buffer_budget.h"
 #include "net/socket_core/client_socket.h"
 #include "net/socket_core/socket_reactor.h"
+#include "platform/socket_owner.h"
 
 namespace ruzd::net {
+
+// Decides at accept whether a connection is served, from the connection's own end and its
+// peer's. It logs what it refuses: the listener closes a refused connection without a word.
+using AdmissionCheck =
+    std::function<bool(const platform::TcpEnd& own, const platform::TcpEnd& peer)>;
 
 class CServerSocket : public PollHandler, public std::enable_shared_from_this<CServerSocket> {
 public:
@@ -79,6 +86,10 @@ public:
     void SetUnprovenLimitMs(uint64_t limit_ms) { unproven_limit_ms_.store(limit_ms); }
     // The peers that may connect (none: every peer); the others are closed at accept.
     void SetAccessGate(std::shared_ptr<foundation::AddressGate> gate, std::string port_name);
+    // Asked for every connection the gate lets in, before it counts against the limit (a refused
+    // peer must not make room by ending another's connection) and before anything is read from
+    // it or sent to it; a refused connection is closed at once. None: every one is served.
+    void SetAdmission(AdmissionCheck admit);
     // The budget of the bytes the connections accepted from now on hold (none: no bound).
     void SetBufferBudget(std::shared_ptr<BufferBudget> budget);
     // The connection the node works for (0: none): left out of the budget, never ended to make
@@ -102,6 +113,8 @@ private:
     bool AcceptOne();
     // True (and the connection closed) when the gate refuses the peer.
     bool RefusedByGate(int fd, const sockaddr_in& peer);
+    // True (and the connection closed) when the admission check refuses the connection.
+    bool RefusedAtAdmission(int fd, const sockaddr_in& peer);
     // True (and the connection closed) when the list is full and nothing can make room.
     bool TurnAwayOverLimit(int fd, const sockaddr_in& peer);
     // Ends the oldest connection other than the active one; false when there is none.
@@ -142,6 +155,7 @@ private:
     std::vector<std::shared_ptr<CClientSocket>> clients_;
     std::shared_ptr<BufferBudget> budget_;
     std::shared_ptr<foundation::AddressGate> gate_;
+    AdmissionCheck admit_;
     std::string port_name_;
 };
 

@@ -129,6 +129,22 @@ TEST_F(WinPathTest, RootedAndDriveRelativePathsFollowTheWorkingDrive) {
     EXPECT_EQ(MapWindowsPath("E:y"), Drive('e') / "y");
 }
 
+TEST_F(WinPathTest, HostPathsOnTheDrivesAndSharesHaveTheirWindowsPath) {
+    fs::create_directories(Drive('d') / "Work" / "debug");
+    EXPECT_EQ(WindowsPathOf(Drive('d') / "Work" / "debug"), "D:\\Work\\debug");
+    EXPECT_EQ(WindowsPathOf(Drive('c')), "C:\\");
+    EXPECT_EQ(WindowsPathOf(Unc() / "srv" / "share" / "x.txt"), "\\\\srv\\share\\x.txt");
+    // Each maps back to the same folder, whatever the working folder.
+    fs::current_path(Drive('d') / "Work");
+    EXPECT_EQ(MapWindowsPath(*WindowsPathOf(Drive('d') / "Work" / "debug")),
+              Drive('d') / "Work" / "debug");
+    // Elsewhere no Windows path names a folder but relative to a working folder.
+    EXPECT_EQ(WindowsPathOf(work_.path()), std::nullopt);
+    EXPECT_EQ(WindowsPathOf(root_.path() / "node"), std::nullopt);
+    EXPECT_EQ(WindowsPathOf(Unc() / "srv"), std::nullopt);
+    EXPECT_EQ(WindowsPathOf(root_.path() / "drives" / "cd" / "x"), std::nullopt);
+}
+
 TEST_F(WinPathTest, ContainedMappingStaysInsideTheBase) {
     const fs::path base = work_.path() / "FileCache";
     Touch(base / "Voice" / "Hello.vox");
