@@ -6,10 +6,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/registry.h"
@@ -39,6 +41,10 @@ protected:
     // answered (every line caused before it has been handed to the log's writer by then).
     uint64_t DebugBytes() {
         Settle();
+        return DebugFolderBytes();
+    }
+
+    uint64_t DebugFolderBytes() {
         uint64_t total = 0;
         for (const auto& entry :
              std::filesystem::directory_iterator(work_.path() / "node" / "debug")) {
@@ -81,13 +87,15 @@ TEST_F(PortStrangersTest, CommandPortSilentConnectionsNeverKeepTheCentralOutNorP
 }
 
 TEST_F(PortStrangersTest, CommandPortClosesAConnectionWithoutAValidCommandAfterTenSeconds) {
-    // Ten seconds of the node's are one of the test's.
-    environment_.Set("RUZD_TIME_SCALE", "10");
+    // Ten seconds of the node's are five of the test's: room enough for a loaded machine to
+    // answer the valid connection's first keep-alive in time.
+    environment_.Set("RUZD_TIME_SCALE", "2");
     node_ = StartNode(Arguments());
     CommandPeer valid(command_port_, [this] { return node_->HasEnded(); });
     ASSERT_TRUE(valid.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
-    RawConnection silent = RawConnection::Connect(command_port_);
-    CommandPeer garbage(command_port_);
+    // Each from an address of its own, whose lines are not paid for by the others'.
+    RawConnection silent = RawConnection::ConnectFromAddress("127.0.0.3", command_port_);
+    CommandPeer garbage(RawConnection::ConnectFromAddress("127.0.0.4", command_port_));
     garbage.SendInts(kNoSuchCommand, 1, {});
 
     EXPECT_TRUE(silent.ClosedWithin(testing::kPatience));
@@ -110,9 +118,44 @@ TEST_F(PortStrangersTest, CommandPortAStrangersFloodWritesLessLogThanFourTimesIt
         }
         sent = stranger.SentBytes();
     }
-    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.1:"));
+    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.1 suppressed"));
     const uint64_t written = DebugBytes() - before;
     EXPECT_LT(written, 4 * sent) << written << " bytes of log for " << sent << " bytes";
+}
+
+TEST_F(PortStrangersTest, CommandPortShortConnectionsOfOneAddressShareOneLogBudget) {
+    // No central server yet, so that the node answers anyone's keep-alive: each connection's
+    // command is known to have been handled.
+    node_ = StartNode(Arguments());
+    {
+        CommandPeer first(RawConnection::ConnectWhenListening(command_port_));
+        ASSERT_TRUE(first.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
+    }
+    const uint64_t before = DebugFolderBytes();
+    // Connect, a keep-alive, close: a new connection for every command, several at once.
+    constexpr int kChurners = 8;
+    constexpr int kChurnsEach = 2500;
+    std::atomic<int> answered{0};
+    std::vector<std::thread> churners;
+    for (int churner = 0; churner < kChurners; ++churner) {
+        churners.emplace_back([this, &answered] {
+            for (int32_t i = 0; i < kChurnsEach; ++i) {
+                CommandPeer stranger(RawConnection::ConnectFromAddress("127.0.0.2", command_port_));
+                stranger.SendInts(kCNPING, i, {i});
+                if (stranger.ReceiveCode(kKeepAliveEcho).has_value()) {
+                    answered.fetch_add(1);
+                }
+            }
+        });
+    }
+    for (std::thread& churner : churners) {
+        churner.join();
+    }
+    EXPECT_EQ(answered.load(), kChurners * kChurnsEach);
+    // Their summary line, which also means that every line before it is in the files.
+    EXPECT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
+    const uint64_t written = DebugFolderBytes() - before;
+    EXPECT_LT(written, uint64_t{1} << 20) << written << " bytes of log";
 }
 
 // ---- The file port ----
@@ -136,9 +179,37 @@ TEST_F(PortStrangersTest, FilePortDeflatedLinesOfAStrangerWriteLessLogThanFourTi
         stranger->SendWire(wire);
     }
     stranger->Close();
-    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2:"));
+    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
     const uint64_t written = DebugBytes() - before;
     EXPECT_LT(written, 4 * sent) << written << " bytes of log for " << sent << " bytes";
+}
+
+TEST_F(PortStrangersTest, FilePortShortConnectionsOfOneAddressShareOneLogBudget) {
+    StartAndInitialise(Arguments());
+    const uint64_t before = DebugBytes();
+    // Connect, the handshake, close, several at once.
+    constexpr int kChurners = 4;
+    constexpr int kChurnsEach = 500;
+    std::atomic<int> answered{0};
+    std::vector<std::thread> churners;
+    for (int churner = 0; churner < kChurners; ++churner) {
+        churners.emplace_back([this, &answered] {
+            for (int i = 0; i < kChurnsEach; ++i) {
+                testing::FilePeer stranger(
+                    RawConnection::ConnectFromAddress("127.0.0.2", file_port_));
+                if (stranger.Handshake(false).has_value()) {
+                    answered.fetch_add(1);
+                }
+            }
+        });
+    }
+    for (std::thread& churner : churners) {
+        churner.join();
+    }
+    EXPECT_EQ(answered.load(), kChurners * kChurnsEach);
+    EXPECT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
+    const uint64_t written = DebugBytes() - before;
+    EXPECT_LT(written, uint64_t{64} << 10) << written << " bytes of log";
 }
 
 TEST_F(PortStrangersTest, FilePortHeartbeatStampsOfAnySizeAreReadChecked) {
