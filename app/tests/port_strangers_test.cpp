@@ -1,7 +1,8 @@
 // Strangers on the node's two ports, with connections of the test's own against the real node
 // program: they cannot keep the central server out, a connection that says nothing valid does
-// not stay, what they send costs the debug log less than four bytes for each byte, and peers
-// outside the registry's "Central Server Addresses" are closed at accept.
+// not stay, what they send costs the debug log less than four bytes for each byte, the short
+// connections of one address pay from one log budget, and peers outside the registry's
+// "Central Server Addresses" are closed at accept.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +53,24 @@ protected:
             total += entry.file_size();
         }
         return total;
+    }
+
+    // Runs `churn` (one short connection of a stranger; true when the node answered it) as
+    // often as `each` on `threads` threads at once; how many the node answered.
+    static int ChurnAtOnce(int threads, int each, const std::function<bool(int)>& churn) {
+        std::atomic<int> answered{0};
+        std::vector<std::thread> churners;
+        for (int thread = 0; thread < threads; ++thread) {
+            churners.emplace_back([&] {
+                for (int i = 0; i < each; ++i) {
+                    answered.fetch_add(churn(i) ? 1 : 0);
+                }
+            });
+        }
+        for (std::thread& churner : churners) {
+            churner.join();
+        }
+        return answered.load();
     }
 
     static size_t CountOf(const std::string& text, const std::string& part) {
@@ -133,25 +153,12 @@ TEST_F(PortStrangersTest, CommandPortShortConnectionsOfOneAddressShareOneLogBudg
     }
     const uint64_t before = DebugFolderBytes();
     // Connect, a keep-alive, close: a new connection for every command, several at once.
-    constexpr int kChurners = 8;
-    constexpr int kChurnsEach = 2500;
-    std::atomic<int> answered{0};
-    std::vector<std::thread> churners;
-    for (int churner = 0; churner < kChurners; ++churner) {
-        churners.emplace_back([this, &answered] {
-            for (int32_t i = 0; i < kChurnsEach; ++i) {
-                CommandPeer stranger(RawConnection::ConnectFromAddress("127.0.0.2", command_port_));
-                stranger.SendInts(kCNPING, i, {i});
-                if (stranger.ReceiveCode(kKeepAliveEcho).has_value()) {
-                    answered.fetch_add(1);
-                }
-            }
-        });
-    }
-    for (std::thread& churner : churners) {
-        churner.join();
-    }
-    EXPECT_EQ(answered.load(), kChurners * kChurnsEach);
+    const int answered = ChurnAtOnce(8, 2500, [this](int32_t i) {
+        CommandPeer stranger(RawConnection::ConnectFromAddress("127.0.0.2", command_port_));
+        stranger.SendInts(kCNPING, i, {i});
+        return stranger.ReceiveCode(kKeepAliveEcho).has_value();
+    });
+    EXPECT_EQ(answered, 20000);
     // Their summary line, which also means that every line before it is in the files.
     EXPECT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
     const uint64_t written = DebugFolderBytes() - before;
@@ -188,25 +195,11 @@ TEST_F(PortStrangersTest, FilePortShortConnectionsOfOneAddressShareOneLogBudget)
     StartAndInitialise(Arguments());
     const uint64_t before = DebugBytes();
     // Connect, the handshake, close, several at once.
-    constexpr int kChurners = 4;
-    constexpr int kChurnsEach = 500;
-    std::atomic<int> answered{0};
-    std::vector<std::thread> churners;
-    for (int churner = 0; churner < kChurners; ++churner) {
-        churners.emplace_back([this, &answered] {
-            for (int i = 0; i < kChurnsEach; ++i) {
-                testing::FilePeer stranger(
-                    RawConnection::ConnectFromAddress("127.0.0.2", file_port_));
-                if (stranger.Handshake(false).has_value()) {
-                    answered.fetch_add(1);
-                }
-            }
-        });
-    }
-    for (std::thread& churner : churners) {
-        churner.join();
-    }
-    EXPECT_EQ(answered.load(), kChurners * kChurnsEach);
+    const int answered = ChurnAtOnce(4, 500, [this](int) {
+        testing::FilePeer stranger(RawConnection::ConnectFromAddress("127.0.0.2", file_port_));
+        return stranger.Handshake(false).has_value();
+    });
+    EXPECT_EQ(answered, 2000);
     EXPECT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
     const uint64_t written = DebugBytes() - before;
     EXPECT_LT(written, uint64_t{64} << 10) << written << " bytes of log";
