@@ -3,8 +3,32 @@
 # each ratio against its baseline measured in the same run, with its target. The tables go to
 # standard error, the summary of ratios to standard output; a line whose target was missed ends
 # with "below target", and the last line counts them. A missed target does not fail the run: a
-# shared machine's load costs the node more than its baselines, so only a quiet run judges.
+# shared machine's load costs the node more than its baselines, so only a quiet run judges. JOBS
+# sets the build's parallelism.
 set -euo pipefail
+usage() {
+    cat <<'EOF_USAGE'
+Usage: ./bench.sh
+Builds the benchmarks in the release build (build/) and runs them (a few minutes): the full
+tables go to standard error, one line per figure against its baseline and target to standard
+output, and the last line counts the targets missed.
+  -h, --help    print this text and end
+Environment:
+  JOBS          how many compile jobs the build runs at once (the number of CPUs)
+EOF_USAGE
+}
+case "${1:-}" in
+    --help | -h)
+        usage
+        exit 0
+        ;;
+    "") ;;
+    *)
+        echo "bench.sh: unknown argument \"$1\"" >&2
+        usage >&2
+        exit 2
+        ;;
+esac
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 

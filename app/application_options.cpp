@@ -85,6 +85,27 @@ ApplicationOptions ParseApplicationOptions(const std::vector<std::string>& argum
     return options;
 }
 
+bool IsApplicationOption(std::string_view argument) {
+    const std::string option = platform::AsciiLower(argument);
+    if (option.starts_with(kServerPrefix)) {
+        return true;
+    }
+    const size_t letter = option.starts_with('-') ? 1 : 0;
+    if (letter >= option.size()) {
+        return false;
+    }
+    switch (option[letter]) {
+        case 'a':
+            return true;
+        case 'd':
+            return option != "-debug";
+        case 'w':
+            return !option.starts_with("-workingdir:");
+        default:
+            return false;
+    }
+}
+
 bool StoreRemoteAddress(std::string_view address) {
     foundation::CRegistry registry("Pelwix");
     return registry.WriteString("Remote Vesmarin Address", address);

@@ -33,6 +33,9 @@ struct ApplicationOptions {
 
 ApplicationOptions ParseApplicationOptions(const std::vector<std::string>& arguments);
 
+// Whether ParseApplicationOptions takes notice of the argument.
+bool IsApplicationOption(std::string_view argument);
+
 // Stores the address that "-server:" gave as the node section's "Remote Vesmarin Address".
 bool StoreRemoteAddress(std::string_view address);
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "app/application_options.h"
 #include "platform/text.h"
 
 namespace ruzd::app {
@@ -14,27 +15,91 @@ namespace {
 constexpr std::string_view kWorkingDirPrefix = "-WORKINGDIR:";
 constexpr std::string_view kSleepPrefix = "-SLEEP:";
 
+// The whole usage, one option a line; the first line, which names the program, goes before it.
+constexpr const char kHelpBody[] =
+    "Without a mode the program opens the window that drives the local boards.\n"
+    "\n"
+    "Modes:\n"
+    "  -debug                  run headless in the foreground; Ctrl-C or SIGTERM stops it\n"
+    "  -gui                    open a window attached to the node running as a service or\n"
+    "                          headless (also beside -debug)\n"
+    "  -service                run as the node's service under the service manager, or, with\n"
+    "                          a verb below, install or control that service (ignored beside\n"
+    "                          -debug or -gui)\n"
+    "  -help, -?, --help, -h   print this text and end with exit status 0\n"
+    "\n"
+    "Options of every mode (the case of letters does not matter):\n"
+    "  -workingdir:<folder>    work in this folder (a Windows path; quote the whole word when\n"
+    "                          it holds blanks)\n"
+    "  -sleep:<ms>             wait this many milliseconds before anything else (15000 when\n"
+    "                          no number reads)\n"
+    "  -w<seconds>             wait this long before taking the central server's commands\n"
+    "                          (4 without -w, 40 for -w alone)\n"
+    "  -d                      debug log on from the start\n"
+    "  -d<level>               the same, with this trace level\n"
+    "  -server:<address>       the node a -gui window attaches to (kept in the registry as\n"
+    "                          \"Remote Vesmarin Address\")\n"
+    "  -a                      set the Amtelco board up at start-up\n"
+    "  -ab<id>                 the same, with this Amtelco board id (16 when not given)\n"
+    "  -ac<1|0>                the same, with the TDM bus clock master (1, the default) or\n"
+    "                          slave (0)\n"
+    "  -as<1|0>                the same, with the TDM bus speed CT bus (1, the default) or\n"
+    "                          SC bus (0)\n"
+    "\n"
+    "Service verbs and switches (after -service):\n"
+    "  -install                install the service: it starts automatically and is restarted\n"
+    "                          when it fails\n"
+    "  U:<username>            with -install: the account the service runs as\n"
+    "  P:<password>            with -install: that account's password\n"
+    "  -delayedstart           with -install: start late at machine start\n"
+    "  -SCL:<arguments>        with -install: the service's own arguments (-service is put\n"
+    "                          in front)\n"
+    "  -FAILUREACTION<n>:<a>   with -install: the n-th failure action, restart, reboot or a\n"
+    "                          command, in place of the restart\n"
+    "  -uninstall, -remove     remove the installed service\n"
+    "  -start                  start the installed service\n"
+    "  -stop                   stop it\n"
+    "  -pause, -continue       pause or continue it (the node's service takes neither)\n"
+    "  -console, -app, -application\n"
+    "                          run the service's work in the foreground\n"
+    "  -T:<ms>                 how long a verb waits for the service (5000)\n"
+    "  -silent                 say nothing when a verb fails\n"
+    "\n"
+    "An option the program does not know is named on stderr and ignored.\n";
+
+// The words the entry itself reads.
+bool IsEntryWord(const std::string& word) {
+    const std::string upper = platform::AsciiUpper(word);
+    return upper == "-SERVICE" || upper == "-DEBUG" || upper == "-GUI" || IsHelpWord(word) ||
+           upper.starts_with(kWorkingDirPrefix) || upper.starts_with(kSleepPrefix);
+}
+
+// The service framework's verbs and switches (its parser takes them after '-' or '/'; a bare
+// "U:" and "P:" are made switches first).
+bool IsServiceFrameworkWord(std::string_view word) {
+    if (word.size() < 2 || (word.front() != '-' && word.front() != '/')) {
+        return false;
+    }
+    const std::string flag = platform::AsciiUpper(word.substr(1));
+    for (const char* verb :
+         {"INSTALL", "SILENT", "START", "PAUSE", "CONTINUE", "STOP", "AUTO", "DELAYEDSTART",
+          "REMOVE", "UNINSTALL", "DEBUG", "APP", "APPLICATION", "CONSOLE", "HELP", "?"}) {
+        if (flag == verb) {
+            return true;
+        }
+    }
+    // The node's service keeps its own names, so "SN:", "SDN:" and "SD:" change nothing.
+    for (const char* prefix : {"T:", "SCL:", "P:", "U:"}) {
+        if (flag.size() > std::string_view(prefix).size() && flag.starts_with(prefix)) {
+            return true;
+        }
+    }
+    return flag.starts_with("FAILUREACTION");
+}
+
 bool IsIn(std::string_view set, char c) {
     return set.find(c) != std::string_view::npos;
 }
-
-const char kOptionsBlock[] =
-    "\r\nVesmarin extra parameters are:\n"
-    "          -w timeinseconds\n"
-    "                    (time to wait before informing central Orvanthella)\n"
-    "          -d\n"
-    "                    (put debug on by default)\n"
-    "          -a\n"
-    "                    (Config Ametlco at startup)\n"
-    "          -ab\n"
-    "                    (put Amtelco Board Id 16 will be used if not specified)\n"
-    "          -ac\n"
-    "                    (put Amtelco TDM Bus Clock mode : 1 for Master - 0 for Slave\n"
-    "                     Config the first Client as Slave the rest as Master\n"
-    "                     Master will be used if not specified)\n"
-    "          -as\n"
-    "                    (put Amtelco TDM Bus Speed : 1 for CTBus - 0 for SCBus\n"
-    "                     CTBus will be used if not specified)\n";
 
 }  // namespace
 
@@ -100,7 +165,7 @@ EntryOptions ParseEntryOptions(const std::vector<std::string>& words) {
             options.headless = true;
         } else if (upper == "-GUI") {
             options.attachedWindow = true;
-        } else if (upper == "-HELP" || upper == "-?") {
+        } else if (IsHelpWord(word)) {
             options.help = true;
         } else if (upper.starts_with(kWorkingDirPrefix)) {
             StartupStep step;
@@ -153,15 +218,30 @@ uint32_t ParseSleepMilliseconds(std::string_view text) {
 
 std::string EntryHelpText(std::string_view programFileName) {
     const std::string name(programFileName);
-    std::string text = "Possible command line options:\r\n";
-    text += platform::Format("\r\n     %s", name.c_str());
-    text += platform::Format("\r\n     %s  -help | -?", name.c_str());
-    text += platform::Format(
-        "\r\n     %s  -service -install [U:<username> P:<password>] | -uninstall | -start | "
-        "-stop",
-        name.c_str());
-    text += kOptionsBlock;
+    std::string text = platform::Format("Usage: %s [mode] [options]\n", name.c_str());
+    text += kHelpBody;
     return text;
+}
+
+bool IsHelpWord(std::string_view word) {
+    const std::string upper = platform::AsciiUpper(word);
+    return upper == "-HELP" || upper == "-?" || word == "--help" || word == "-h";
+}
+
+std::vector<std::string> UnusedWordNotes(const std::vector<std::string>& words, EntryPath path) {
+    std::vector<std::string> notes;
+    for (const std::string& word : words) {
+        if (IsEntryWord(word) || IsApplicationOption(word)) {
+            continue;
+        }
+        const std::vector<std::string> asService = ServiceFrameworkWords({word});
+        if (!IsServiceFrameworkWord(asService.front())) {
+            notes.push_back("unknown option \"" + word + "\" (ignored; -help lists the options)");
+        } else if (path != EntryPath::kRunService) {
+            notes.push_back("\"" + word + "\" counts only after -service (ignored)");
+        }
+    }
+    return notes;
 }
 
 std::string EnsureServiceSwitch(std::string_view serviceCommandLine) {

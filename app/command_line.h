@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "foundation/app_hooks.h"
-#include "platform/message_box.h"
 
 namespace ruzd::app {
 
@@ -45,7 +44,7 @@ struct EntryOptions {
     bool service = false;         // "-service"
     bool headless = false;        // "-debug"
     bool attachedWindow = false;  // "-gui"
-    bool help = false;            // "-help", "-?"
+    bool help = false;            // "-help", "-?", "--help", "-h"
     std::vector<StartupStep> steps;
 
     // Help wins over everything; "-service" counts only without "-debug" and "-gui".
@@ -67,16 +66,26 @@ EntryOptions ParseEntryCommandLine(std::string_view commandLine);
 inline constexpr uint32_t kUnreadableSleepMs = 15000;
 uint32_t ParseSleepMilliseconds(std::string_view text);
 
-// The option help, naming the program by its file name without folder; it is shown in a message
-// box of kHelpBoxStyle.
+// The usage, one option a line, naming the program by its file name without folder. It is
+// printed on standard output, whatever the mode asked for beside it: help is asked for on a
+// command line, and a box would need a display and keep a terminal waiting.
 std::string EntryHelpText(std::string_view programFileName);
-inline constexpr uint32_t kHelpBoxStyle = platform::kMbOk | platform::kMbIconInformation;
+// "-help" and "-?" in any case of letters, and the usual "--help" and "-h".
+bool IsHelpWord(std::string_view word);
+// The exit status of the help.
+inline constexpr int kHelpExitCode = 0;
+
+// One sentence for each word of the command line that the run takes no notice of: words that
+// neither the entry, the application nor the service framework reads, and, outside the service
+// path, the service framework's verbs and switches.
+std::vector<std::string> UnusedWordNotes(const std::vector<std::string>& words, EntryPath path);
 
 // The service's installed command line always starts the program with "-service": an empty one
 // becomes "-service", one that lacks it (the search heeds case) gets it put in front.
 std::string EnsureServiceSwitch(std::string_view serviceCommandLine);
 
-// The exit status of every way except the service's, which returns its action's result.
+// The exit status of every way except the service's, which returns its action's result, and
+// the help's.
 inline constexpr int kEntryExitCode = -1;
 
 // The exit status of the service's way: 0 for success, else the low byte of the action's Win32

@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/service/nt_service_command_line_info.h"
+#include "app/vesmarin_app.h"
 #include "app/vesmarin_service.h"
 #include "platform/service_types.h"
 
@@ -22,6 +23,11 @@ int RunNodeService(const std::vector<std::string>& words) {
         restart.command = "";
         restart.actions = std::vector<platform::ScAction>{{platform::kScActionRestart, 0}};
         service.ConfigureService(restart);
+    }
+    // The node run as a service, or as one in the console, that could not start ends as a plain
+    // run does: the reason is on stderr already (the box nobody can answer), the status is 1.
+    if (service.EndedFatally()) {
+        return kFatalExitCode;
     }
     return ServiceExitStatus(result);
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <utility>
 
+#include "app/node_registry_values.h"
 #include "app/vesmarin_service.h"
 #include "foundation/debug_log.h"
 #include "foundation/threaded_message_box.h"
@@ -103,6 +104,8 @@ bool CVesmarinApp::InitInstance() {
         foundation::StartDebugLog(settings.directory + kDebugFilePrefix, settings.fileType,
                                   options_.debugOn, settings.maxFilesToKeep, FolderBytes(settings));
         log_started_ = true;
+        // Once the log runs, so that what the user's registry lines do not say is kept there too.
+        ReportRegistryMistakes();
     } else {
         options_.debugOn = false;
     }

@@ -89,9 +89,16 @@ void CVesmarinService::ServiceMain(const std::vector<std::string>&) {
                 app.Quit(0);
             }
         }
-        app.Join();
+        const int exitCode = app.Join();
         std::lock_guard<std::mutex> lock(appLock_);
         app_ = nullptr;
+        // A node that could not start (an unreadable registry, another node running) ends as a
+        // plain run does, and its stopped status says it failed.
+        if (exitCode == kFatalExitCode) {
+            endedFatally_ = true;
+            stopExitCode_ = platform::kErrorServiceSpecificError;
+            stopSpecificExitCode_ = static_cast<uint32_t>(kFatalExitCode);
+        }
     }
     if (eventSource_.IsRegistered()) {
         eventSource_.Report(platform::kEventTypeInformation,

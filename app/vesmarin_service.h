@@ -44,6 +44,8 @@ public:
     void WriteLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     const std::string& ProgramPath() const { return programPath_; }
+    // Whether the application ended with its fatal exit status (kFatalExitCode) in ServiceMain.
+    bool EndedFatally() const { return endedFatally_; }
 
 private:
     const std::string programPath_;
@@ -51,6 +53,7 @@ private:
     std::mutex appLock_;
     CVesmarinApp* app_ = nullptr;
     bool stopRequested_ = false;
+    bool endedFatally_ = false;
 };
 
 }  // namespace ruzd::app

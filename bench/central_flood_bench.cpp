@@ -269,7 +269,8 @@ bool TimedPing(NodeOnBoards& node, Latencies& latencies) {
 // the request and the transfer on the file connection between them. The file is closed after.
 bool TimedFetch(NodeOnBoards& node, uint32_t handle, Latencies& latencies) {
     static const std::vector<uint8_t> content = RandomBytes(kVoiceFileSize, 72);
-    // The node takes a copy only when its size and CRC-32 are the ones the central server named.
+    // The file's own size and CRC-32, as a central server with a sound record names them: the
+    // node compares what arrives with them and logs a warning for a copy unlike them.
     static const uint32_t crc = ruzd::foundation::GetBufferCrc32(content.data(), content.size());
     const std::string name = ruzd::platform::Format("C:\\VOX\\F%06u.VOX", handle);
     const Clock::time_point begin = Clock::now();

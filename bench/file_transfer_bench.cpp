@@ -183,7 +183,7 @@ public:
     // Has the node ask for a file and answers with a TXFILE of `data`, encoded before the clock
     // starts; the seconds from its first byte on the wire to the node's return from the
     // request with the file written, or none when the push failed. The node knows the file's
-    // size and CRC-32, as the file cache tells it, and checks them.
+    // size and CRC-32, as the file cache tells it, and compares what arrives with them.
     std::optional<double> Push(const std::vector<uint8_t>& data) {
         const ruzd::net::ExpectedFile expected{
             data.size(), static_cast<uint32_t>(crc32_z(0, data.data(), data.size()))};

@@ -6,7 +6,7 @@
 #
 #   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 #       -DRUZD_FUZZ=ON
-#   cmake --build build-fuzz --target <name>
+#   cmake --build build-fuzz --target <name>      (ruzd_fuzzers: every fuzzer)
 #   mkdir -p /tmp/<name>-corpus
 #   build-fuzz/bin/<name> -max_total_time=600 /tmp/<name>-corpus <CORPUS>
 #
@@ -33,5 +33,13 @@ function(ruzd_fuzz_target)
             list(JOIN F_FLAGS " " flags)
             target_compile_definitions(${F_NAME} PRIVATE RUZD_FUZZ_FLAGS="${flags}")
         endif()
+        # libFuzzer itself runs every seed once (-runs=0 mutates nothing and writes nothing into
+        # the corpus): the test command's check that the fuzz configure builds and its fuzzers run.
+        add_test(NAME ${F_NAME}_seeds COMMAND ${F_NAME} -runs=0 ${corpus})
+        set_tests_properties(${F_NAME}_seeds PROPERTIES LABELS libfuzzer)
+        if(NOT TARGET ruzd_fuzzers)
+            add_custom_target(ruzd_fuzzers)
+        endif()
+        add_dependencies(ruzd_fuzzers ${F_NAME})
     endif()
 endfunction()

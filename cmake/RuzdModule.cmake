@@ -15,11 +15,15 @@ function(ruzd_module)
     cmake_parse_arguments(M "" "NAME" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
     set(lib ruzd_${M_NAME})
     ruzd_layer_include(${M_NAME} layer_include ${M_NAME})
-    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    list(FILTER sources EXCLUDE REGEX "/(tests|fuzz|program)/")
+    # Filtered on paths relative to the module's folder, so that a checkout may live anywhere
+    # (a clone under /src/tests/ would otherwise lose every source).
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    list(FILTER sources EXCLUDE REGEX "(^|/)(tests|fuzz|program)/")
     foreach(folder ${M_EXCLUDE})
-        list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${folder}/")
+        list(FILTER sources EXCLUDE REGEX "^${folder}/")
     endforeach()
+    list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
     if(sources)
         add_library(${lib} STATIC ${sources})
         target_include_directories(${lib} PUBLIC ${layer_include})

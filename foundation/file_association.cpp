@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "foundation/desktop_entry.h"
 #include "foundation/program_runner.h"
 #include "platform/text.h"
 
@@ -102,12 +101,7 @@ std::optional<std::filesystem::path> FindDesktopFile(std::string_view desktop_id
     return std::nullopt;
 }
 
-std::optional<std::vector<std::string>> AssociatedCommand(const std::string& host_path,
-                                                          bool edit_verb_only) {
-    const std::string mime_type = QueryFileType(host_path);
-    if (mime_type.empty()) {
-        return std::nullopt;
-    }
+std::optional<DesktopEntry> DefaultDesktopEntry(const std::string& mime_type) {
     // The default may name several desktop files; the first that exists counts.
     const std::string defaults = QueryDefaultApplication(mime_type);
     size_t start = 0;
@@ -122,24 +116,42 @@ std::optional<std::vector<std::string>> AssociatedCommand(const std::string& hos
         if (!file) {
             continue;
         }
-        const std::optional<DesktopEntry> entry = DesktopEntry::Load(*file);
-        if (!entry) {
-            continue;
+        if (std::optional<DesktopEntry> entry = DesktopEntry::Load(*file)) {
+            return entry;
         }
-        std::optional<std::string> exec = edit_verb_only ? std::nullopt : entry->Exec("");
-        if (!exec) {
-            exec = entry->Exec("edit");
-        }
-        if (!exec) {
-            return std::nullopt;
-        }
-        std::vector<std::string> command = ExpandExecLine(*exec, host_path);
-        if (command.empty()) {
-            return std::nullopt;
-        }
-        return command;
     }
     return std::nullopt;
+}
+
+std::optional<std::vector<std::string>> AssociatedCommand(const std::string& file,
+                                                          bool edit_verb_only) {
+    // xdg-mime and the registered programs take options, and neither xdg-mime nor every program
+    // knows "--": the file goes to them absolute, so that no name reads as an option.
+    std::error_code error;
+    const std::string host_path = std::filesystem::absolute(file, error).string();
+    if (error || host_path.empty()) {
+        return std::nullopt;
+    }
+    const std::string mime_type = QueryFileType(host_path);
+    if (mime_type.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<DesktopEntry> entry = DefaultDesktopEntry(mime_type);
+    if (!entry) {
+        return std::nullopt;
+    }
+    std::optional<std::string> exec = edit_verb_only ? std::nullopt : entry->Exec("");
+    if (!exec) {
+        exec = entry->Exec("edit");
+    }
+    if (!exec) {
+        return std::nullopt;
+    }
+    std::vector<std::string> command = ExpandExecLine(*exec, host_path);
+    if (command.empty()) {
+        return std::nullopt;
+    }
+    return command;
 }
 
 }  // namespace ruzd::foundation

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/desktop_entry.h"
+
 namespace ruzd::foundation {
 
 // The MIME type of the file; empty when it cannot be told.
@@ -25,11 +27,16 @@ std::string QueryDefaultApplication(const std::string& mime_type);
 // stand for a subfolder there. None when none of them has it.
 std::optional<std::filesystem::path> FindDesktopFile(std::string_view desktop_id);
 
+// The desktop file the desktop uses for files of the MIME type: of the ids its default names, the
+// first that is found and can be read. None when there is none.
+std::optional<DesktopEntry> DefaultDesktopEntry(const std::string& mime_type);
+
 // The program and its arguments that open or edit the file: the "open" command (the desktop
 // file's own Exec line) and, when it has none, the "edit" command (its action "edit"); with
-// `edit_verb_only` the "edit" command alone. None when no program is registered for the file or
-// it has no such command.
-std::optional<std::vector<std::string>> AssociatedCommand(const std::string& host_path,
+// `edit_verb_only` the "edit" command alone. The file (a host path, relative ones from our
+// folder) is named absolute there, as it is to xdg-mime, so that no name reads as an option.
+// None when no program is registered for the file or it has no such command.
+std::optional<std::vector<std::string>> AssociatedCommand(const std::string& file,
                                                           bool edit_verb_only);
 
 }  // namespace ruzd::foundation

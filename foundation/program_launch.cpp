@@ -1,5 +1,8 @@
 #include "foundation/program_launch.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "foundation/stand_in_programs.h"
 #include "platform/command_line.h"
 #include "platform/win_error.h"
@@ -9,15 +12,7 @@ namespace ruzd::foundation {
 namespace {
 
 constexpr const char* kExplorerTemplate = "Explorer /e,/select,%s";
-
-// PathQuoteSpaces: a text with a blank goes in quotes, unless it is in quotes already.
-std::string QuoteSpaces(const std::string& text) {
-    const bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
-    if (quoted || text.find(' ') == std::string::npos) {
-        return text;
-    }
-    return "\"" + text + "\"";
-}
+constexpr std::string_view kPlaceholder = "%s";
 
 }  // namespace
 
@@ -39,16 +34,23 @@ std::unique_ptr<platform::ChildProcess> StartUserProgram(std::vector<std::string
 }
 
 bool LaunchWithTemplate(const std::string& command_template, const std::string& argument) {
-    const std::string quoted = QuoteSpaces(argument);
-    std::string command = command_template;
-    if (const size_t place = command.find("%s"); place != std::string::npos) {
-        command.replace(place, 2, quoted);
+    // The template is split first and the argument put into the words as it is: no quoting
+    // to get right, so that no blank, tab or quote in it can make two arguments of it.
+    std::vector<std::string> command = platform::SplitCommandLine(command_template);
+    const auto holder = std::find_if(command.begin(), command.end(), [](const std::string& word) {
+        return word.find(kPlaceholder) != std::string::npos;
+    });
+    if (holder != command.end()) {
+        holder->replace(holder->find(kPlaceholder), kPlaceholder.size(), argument);
+        if (holder->empty()) {
+            command.erase(holder);  // an empty argument in the placeholder's word makes no word
+        }
     } else if (!argument.empty()) {
-        command += " " + quoted;
+        command.push_back(argument);
     } else {
         return platform::FailWithError(platform::kErrorInvalidParameter);
     }
-    return StartUserProgram(platform::SplitCommandLine(command), std::string()) != nullptr;
+    return StartUserProgram(std::move(command), std::string()) != nullptr;
 }
 
 bool ShowInExplorer(const std::string& path) {

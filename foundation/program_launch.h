@@ -19,9 +19,11 @@ namespace ruzd::foundation {
 std::unique_ptr<platform::ChildProcess> StartUserProgram(std::vector<std::string> arguments,
                                                          const std::string& host_folder);
 
-// The command is the template with its first "%s" replaced by the argument, in quotes when it
-// holds a blank; a template without "%s" is followed by a blank and the argument, and without
-// an argument no command is formed (false). True when the program was started.
+// The command is the template, split as a command line, with the first "%s" in its words
+// replaced by the argument as it stands: the argument stays within that one word whatever
+// blanks, tabs or quotes it holds (an empty one in a word of its own leaves no word). A template
+// without "%s" gets the argument as a word of its own after its words, and without an argument
+// no command is formed (false). True when the program was started.
 bool LaunchWithTemplate(const std::string& command_template, const std::string& argument);
 
 // Shows the folder that holds the Windows path: "Explorer /e,/select,%s".

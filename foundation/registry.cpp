@@ -21,6 +21,12 @@ std::string TextUpToNull(const std::vector<char>& bytes) {
 
 }  // namespace
 
+bool IsOfKind(RegistryValueKind kind, uint32_t type, size_t size) {
+    const bool text =
+        type == platform::kRegSz || type == platform::kRegExpandSz || type == platform::kRegMultiSz;
+    return kind == RegistryValueKind::kText ? text : !text && size <= 4;
+}
+
 CRegistry::CRegistry(const char* section) {
     std::string path(kSettingsRoot);
     path += section != nullptr ? section : "Default";
@@ -45,8 +51,7 @@ bool CRegistry::ReadString(std::string_view name, std::string& value) {
     uint32_t type = 0;
     uint32_t size = 0;
     if (key_.QueryValue(name, &type, nullptr, &size) != platform::kErrorSuccess || size == 0 ||
-        (type != platform::kRegSz && type != platform::kRegExpandSz &&
-         type != platform::kRegMultiSz)) {
+        !IsOfKind(RegistryValueKind::kText, type, size)) {
         return false;
     }
     // Twice the size leaves room for a value that grows between the two queries; the zeroed
@@ -66,7 +71,9 @@ bool CRegistry::ReadDword(std::string_view name, uint32_t* value) {
     }
     unsigned char bytes[4] = {};
     uint32_t size = sizeof bytes;
-    if (key_.QueryValue(name, nullptr, bytes, &size) != platform::kErrorSuccess) {
+    uint32_t type = 0;
+    if (key_.QueryValue(name, &type, bytes, &size) != platform::kErrorSuccess ||
+        !IsOfKind(RegistryValueKind::kDword, type, size)) {
         return false;
     }
     *value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -75,7 +82,7 @@ bool CRegistry::ReadDword(std::string_view name, uint32_t* value) {
 }
 
 bool CRegistry::WriteString(std::string_view name, std::string_view value) {
-    if (!key_.IsOpen()) {
+    if (!key_.IsOpen() || StandsAsOtherKind(name, RegistryValueKind::kText)) {
         return false;
     }
     const std::string bytes = platform::Utf8ToUtf16leBytes(value) + std::string(2, '\0');
@@ -84,13 +91,22 @@ bool CRegistry::WriteString(std::string_view name, std::string_view value) {
 }
 
 bool CRegistry::WriteDword(std::string_view name, uint32_t value) {
-    if (!key_.IsOpen()) {
+    if (!key_.IsOpen() || StandsAsOtherKind(name, RegistryValueKind::kDword)) {
         return false;
     }
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
         static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
     return key_.SetValue(name, platform::kRegDword, bytes, sizeof bytes) == platform::kErrorSuccess;
+}
+
+bool CRegistry::StandsAsOtherKind(std::string_view name, RegistryValueKind kind) const {
+    uint32_t type = 0;
+    uint32_t size = 0;
+    if (key_.QueryValue(name, &type, nullptr, &size) != platform::kErrorSuccess) {
+        return false;
+    }
+    return !IsOfKind(kind, type, size);
 }
 
 bool CRegistry::DeleteKey(std::string_view subkey) {

@@ -8,7 +8,12 @@
 //
 // No operation throws or logs; an output is written only on success. Each object belongs to one
 // thread; several objects for the same section may exist at once.
+//
+// A value of a type its reads refuse (a port written as "9100", a string) is the user's line:
+// the callers run on their default, and the write of that default fails rather than replace
+// the line (the start-up check of registry_check.h tells the user).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +21,15 @@
 #include "platform/registry.h"
 
 namespace ruzd::foundation {
+
+// The two kinds of value the program reads.
+enum class RegistryValueKind {
+    kDword,  // a number: any value of four bytes or fewer that is not text
+    kText,   // a string, an expandable string or a multi-string
+};
+
+// Whether a value of that type and size reads as the kind.
+bool IsOfKind(RegistryValueKind kind, uint32_t type, size_t size);
 
 class CRegistry {
 public:
@@ -33,12 +47,14 @@ public:
     // multi-string gives its first string. False for an empty value or another type.
     bool ReadString(std::string_view name, std::string& value);
 
-    // The value's bytes into a 4-byte number, whatever its type; a longer value fails. A shorter
-    // one fills the low bytes and leaves the rest 0.
+    // The value's bytes into a 4-byte number, whatever its type but text; a longer value fails.
+    // A shorter one fills the low bytes and leaves the rest 0. Text fails whatever its length:
+    // "1" is no port 49.
     bool ReadDword(std::string_view name, uint32_t* value);
 
-    // REG_SZ: the text and its terminating null.
+    // REG_SZ: the text and its terminating null. Fails on a value of the name that is no text.
     bool WriteString(std::string_view name, std::string_view value);
+    // Fails on a value of the name that does not read as a dword.
     bool WriteDword(std::string_view name, uint32_t value);
 
     // Deletes a sub-key of the section (one without sub-keys of its own).
@@ -53,6 +69,8 @@ public:
     bool IsOpen() const { return key_.IsOpen(); }
 
 private:
+    bool StandsAsOtherKind(std::string_view name, RegistryValueKind kind) const;
+
     platform::RegistryKey key_;
 };
 

@@ -45,6 +45,18 @@ int32_t UnzipExtractItem(ZipHandle* handle, int32_t index, const void* target, u
                                        : handle->reader->ExtractItem(index, target, length, kind));
 }
 
+int32_t UnzipReadItem(ZipHandle* handle, int32_t index, void* target, uint32_t length,
+                      uint32_t* delivered) {
+    if (delivered == nullptr) {
+        return Keep(kZipFaultyArguments);
+    }
+    *delivered = 0;
+    const int32_t checked = CheckHandle(handle);
+    return Keep(checked != kZipSuccess ? checked
+                                       : handle->reader->ExtractItem(index, target, length,
+                                                                     kZipKindMemory, delivered));
+}
+
 int32_t UnzipClose(ZipHandle* handle) {
     const int32_t checked = CheckHandle(handle);
     if (checked == kZipSuccess) {

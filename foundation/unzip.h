@@ -6,7 +6,11 @@
 //
 // Sources and targets come with their kind (foundation/zip_handle.h): a file handle (kind 1,
 // passed through ZipHandleArgument), a Windows path (kind 2, UTF-8) or a memory block with its
-// length (kind 3). Entry names are kept in the archive in Windows-1252 and given as UTF-8.
+// length (kind 3). Entry names are given as UTF-8: an archive keeps a name in UTF-8 when the
+// entry's UTF-8 flag (general-purpose bit 11) says so, else in Windows-1252.
+//
+// Archives in the 64-bit format (ZIP64: its end records, or an entry with its extra field) are
+// refused at open with kZipUnsupportedZip64.
 
 #include <cstdint>
 #include <string_view>
@@ -36,9 +40,17 @@ int32_t UnzipFindItem(ZipHandle* handle, std::string_view name, bool ignore_case
 // does not match its CRC-32. Into a file named by a Windows path (kind 2): a relative folder in
 // the path is first made below the current folder of the open; a folder entry only makes its
 // folders below that folder (kZipFaultyArguments, and nothing made, for a name that would leave
-// it). Into a caller's handle (kind 1), which stays open. A file's times are set from the entry.
+// it); a file whose extraction fails (kZipCorrupt for data that does not match its CRC-32 or
+// size, kZipWriteFailed) is removed again. Into a caller's handle (kind 1), which stays open.
+// A file's times are set from the entry.
 int32_t UnzipExtractItem(ZipHandle* handle, int32_t index, const void* target, uint32_t length,
                          int32_t kind);
+
+// Extracts entry `index` into memory as UnzipExtractItem does for kind 3, and sets `delivered`
+// to the number of bytes this call put into `target` (0 for every result but kZipMoreData), for
+// callers that do not know the entry's true size beforehand.
+int32_t UnzipReadItem(ZipHandle* handle, int32_t index, void* target, uint32_t length,
+                      uint32_t* delivered);
 
 // Frees the handle.
 int32_t UnzipClose(ZipHandle* handle);

@@ -87,6 +87,14 @@ size_t UnzipInput::Read(void* buffer, size_t size) {
     return *read;
 }
 
+size_t UnzipInput::ReadAt(uint64_t offset, void* buffer, size_t size) {
+    const uint64_t was = position_;
+    position_ = offset;
+    const size_t read = Read(buffer, size);
+    position_ = was;
+    return read;
+}
+
 voidpf UnzipInput::OpenStream(voidpf, const void* input, int) {
     return const_cast<void*>(input);
 }
@@ -113,10 +121,12 @@ long UnzipInput::SeekStream(voidpf, voidpf stream, ZPOS64_T offset, int origin) 
     } else if (origin != ZLIB_FILEFUNC_SEEK_SET) {
         return -1;
     }
-    if (offset > input->size_ || base + offset > input->size_) {
+    // minizip steps back by passing a negative step as its unsigned image: the sum wraps to it.
+    const uint64_t target = base + offset;
+    if (target > input->size_) {
         return -1;
     }
-    input->position_ = base + offset;
+    input->position_ = target;
     return 0;
 }
 

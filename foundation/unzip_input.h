@@ -27,6 +27,12 @@ public:
     // Whether a read of the source itself failed (as opposed to finding no archive there).
     bool read_failed() const { return read_failed_; }
 
+    // The bytes from the archive's start to the end of the source.
+    uint64_t size() const { return size_; }
+    // Reads up to `size` bytes at `offset` from the archive's start, leaving the position where
+    // it is: the count read.
+    size_t ReadAt(uint64_t offset, void* buffer, size_t size);
+
 private:
     static voidpf OpenStream(voidpf opaque, const void* input, int mode);
     static uLong ReadStream(voidpf opaque, voidpf stream, void* buffer, uLong size);

@@ -3,9 +3,11 @@
 #include <minizip/unzip.h>
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "foundation/unzip_input.h"
+#include "foundation/unzip_zip64.h"
 #include "foundation/zip_name.h"
 #include "foundation/zip_result.h"
 #include "foundation/zip_times.h"
@@ -16,7 +18,7 @@
 namespace ruzd::foundation {
 namespace {
 
-// Names longer than this are cut, as the entry record holds at most 259 bytes and a zero.
+// Names longer than this are cut, as the entry record holds at most 259 characters and a zero.
 constexpr size_t kMaxRecordName = 259;
 constexpr size_t kMaxFindCharacters = 255;
 constexpr uint32_t kCopyChunk = 16384;
@@ -57,7 +59,9 @@ uint64_t FileTimeOfUnix(uint32_t seconds) {
 
 // The extended time stamp ("UT") of a local extra field replaces the times it holds: flag bit 0
 // the modification time, bit 1 the access time, bit 2 the creation time, each as Unix seconds.
-void ApplyExtendedTimeStamp(const std::vector<uint8_t>& extra, ZipEntry* entry) {
+void ApplyExtendedTimeStamp(std::string_view extra_bytes, ZipEntry* entry) {
+    const std::span<const uint8_t> extra(reinterpret_cast<const uint8_t*>(extra_bytes.data()),
+                                         extra_bytes.size());
     size_t at = 0;
     while (extra.size() - at > 4) {
         const uint16_t tag = extra[at] | (extra[at + 1] << 8);
@@ -91,14 +95,6 @@ bool IsFolderEntry(const ZipEntry& entry) {
            (!entry.name.empty() && entry.name.back() == '/');
 }
 
-size_t CharacterCount(std::string_view text) {
-    size_t count = 0;
-    for (const char c : text) {
-        count += (static_cast<uint8_t>(c) & 0xC0) != 0x80 ? 1 : 0;
-    }
-    return count;
-}
-
 bool IsRelativeWithoutClimbing(std::string_view folder) {
     return !folder.empty() && folder[0] != '\\' && folder[0] != '/' &&
            folder.find(':') == std::string_view::npos &&
@@ -106,11 +102,21 @@ bool IsRelativeWithoutClimbing(std::string_view folder) {
            folder.find("..\\") == std::string_view::npos;
 }
 
+// A file that an extraction created and could not fill as the entry holds goes again, so that
+// no partial or wrong copy is taken for the entry.
+void RemoveCreatedFile(const char* windows_path) {
+    const std::filesystem::path host = platform::MapWindowsPath(windows_path);
+    std::error_code error;
+    const std::filesystem::path written = std::filesystem::canonical(host, error);
+    std::filesystem::remove(error ? host : written, error);
+}
+
 }  // namespace
 
 struct UnzipReader::Stored {
     unz_file_info64 info{};
-    std::string name;  // the stored bytes, whole
+    std::string name;   // the stored bytes, whole
+    std::string extra;  // the central header's extra field
 };
 
 UnzipReader::UnzipReader() = default;
@@ -139,9 +145,49 @@ int32_t UnzipReader::Open(const void* source, uint32_t length, int32_t kind) {
     }
     entry_count_ = static_cast<int32_t>(global.number_entry);
     cursor_ = 0;
+    if (HasZip64EndLocator(*input_) || HasZip64Entry()) {
+        return kZipUnsupportedZip64;
+    }
     std::error_code error;
     root_ = std::filesystem::current_path(error);
     return kZipSuccess;
+}
+
+// Sizes of all ones, or the extension's block in the central or the local extra field. An
+// entry that cannot be read here is left to the call that reads it to report.
+bool UnzipReader::HasZip64Entry() {
+    constexpr ZPOS64_T kAllOnes = 0xFFFFFFFF;
+    for (int32_t at = 0; at < entry_count_; ++at) {
+        const std::optional<Stored> stored = GoTo(at) ? ReadCurrent() : std::nullopt;
+        if (!stored) {
+            break;
+        }
+        if (stored->info.compressed_size >= kAllOnes ||
+            stored->info.uncompressed_size >= kAllOnes || HasZip64ExtraBlock(stored->extra)) {
+            return true;
+        }
+        std::string local_extra;
+        if (ReadLocalExtra(&local_extra) == kZipSuccess && HasZip64ExtraBlock(local_extra)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int32_t UnzipReader::ReadLocalExtra(std::string* extra) {
+    unzFile archive = Archive(archive_);
+    if (unzOpenCurrentFile(archive) != UNZ_OK) {
+        return kZipCorrupt;
+    }
+    const int extra_size = unzGetLocalExtrafield(archive, nullptr, 0);
+    extra->assign(extra_size > 0 ? static_cast<size_t>(extra_size) : 0, '\0');
+    const bool extra_read =
+        extra_size >= 0 &&
+        (extra->empty() ||
+         unzGetLocalExtrafield(archive, extra->data(), static_cast<unsigned>(extra->size())) ==
+             extra_size);
+    unzCloseCurrentFile(archive);
+    return extra_read ? kZipSuccess : kZipReadFailed;
 }
 
 bool UnzipReader::GoTo(int32_t index) {
@@ -172,9 +218,10 @@ std::optional<UnzipReader::Stored> UnzipReader::ReadCurrent() {
         return std::nullopt;
     }
     stored.name.resize(stored.info.size_filename);
+    stored.extra.resize(stored.info.size_file_extra);
     if (unzGetCurrentFileInfo64(archive, nullptr, stored.name.data(),
-                                static_cast<uLong>(stored.name.size()), nullptr, 0, nullptr,
-                                0) != UNZ_OK) {
+                                static_cast<uLong>(stored.name.size()), stored.extra.data(),
+                                static_cast<uLong>(stored.extra.size()), nullptr, 0) != UNZ_OK) {
         return std::nullopt;
     }
     return stored;
@@ -233,23 +280,18 @@ int32_t UnzipReader::GetItem(int32_t index, ZipEntry* entry) {
         return kZipCorrupt;
     }
     const std::optional<Stored> stored = ReadCurrent();
-    unzFile archive = Archive(archive_);
-    if (!stored || unzOpenCurrentFile(archive) != UNZ_OK) {
+    if (!stored) {
         return kZipCorrupt;
     }
-    const int extra_size = unzGetLocalExtrafield(archive, nullptr, 0);
-    std::vector<uint8_t> extra(extra_size > 0 ? static_cast<size_t>(extra_size) : 0);
-    const bool extra_read =
-        extra_size >= 0 &&
-        (extra.empty() || unzGetLocalExtrafield(archive, extra.data(),
-                                                static_cast<unsigned>(extra.size())) == extra_size);
-    unzCloseCurrentFile(archive);
-    if (!extra_read) {
-        return kZipReadFailed;
+    std::string extra;
+    const int32_t extra_read = ReadLocalExtra(&extra);
+    if (extra_read != kZipSuccess) {
+        return extra_read;
     }
     ZipEntry record;
     record.index = index;
-    record.name = platform::Cp1252ToUtf8(std::string_view(stored->name).substr(0, kMaxRecordName));
+    record.name = FirstCharacters(
+        ZipNameText(stored->name, static_cast<uint16_t>(stored->info.flag)), kMaxRecordName);
     record.attributes = AttributesOf(static_cast<uint32_t>(stored->info.external_fa));
     record.compressed_size = static_cast<uint32_t>(stored->info.compressed_size);
     record.uncompressed_size = static_cast<uint32_t>(stored->info.uncompressed_size);
@@ -265,11 +307,14 @@ int32_t UnzipReader::GetItem(int32_t index, ZipEntry* entry) {
 int32_t UnzipReader::FindItem(std::string_view name, bool ignore_case, int32_t* index,
                               ZipEntry* entry) {
     CloseOpenEntry();
-    const std::optional<std::string> wanted =
-        CharacterCount(name) > kMaxFindCharacters ? std::nullopt : StrictCp1252(name);
+    const bool findable = CharacterCount(name) <= kMaxFindCharacters &&
+                          platform::FirstIllFormedUtf8(name) == std::string_view::npos;
+    // Names without the UTF-8 flag are compared in Windows-1252, where a name with a character
+    // the code page lacks names none of them.
+    const std::optional<std::string> wanted_cp1252 = StrictCp1252(name);
     const int32_t was = cursor_;
     bool moved = false;
-    for (int32_t at = 0; wanted && wanted->size() <= kMaxRecordName && at < entry_count_; ++at) {
+    for (int32_t at = 0; findable && at < entry_count_; ++at) {
         moved = true;
         if (!GoTo(at)) {
             break;
@@ -278,8 +323,15 @@ int32_t UnzipReader::FindItem(std::string_view name, bool ignore_case, int32_t* 
         if (!stored) {
             break;
         }
-        const bool same = ignore_case ? platform::EqualsIgnoreCase(stored->name, *wanted)
-                                      : stored->name == *wanted;
+        std::string_view wanted = name;
+        if (!ZipNameIsUtf8(stored->name, static_cast<uint16_t>(stored->info.flag))) {
+            if (!wanted_cp1252 || wanted_cp1252->size() > kMaxRecordName) {
+                continue;
+            }
+            wanted = *wanted_cp1252;
+        }
+        const bool same =
+            ignore_case ? platform::EqualsIgnoreCase(stored->name, wanted) : stored->name == wanted;
         if (same) {
             if (index != nullptr) {
                 *index = at;
@@ -300,9 +352,13 @@ int32_t UnzipReader::FindItem(std::string_view name, bool ignore_case, int32_t* 
     return kZipNotFound;
 }
 
-int32_t UnzipReader::ExtractItem(int32_t index, const void* target, uint32_t length, int32_t kind) {
+int32_t UnzipReader::ExtractItem(int32_t index, const void* target, uint32_t length, int32_t kind,
+                                 uint32_t* delivered) {
+    if (delivered != nullptr) {
+        *delivered = 0;
+    }
     if (kind == kZipKindMemory) {
-        return ExtractToMemory(index, const_cast<void*>(target), length);
+        return ExtractToMemory(index, const_cast<void*>(target), length, delivered);
     }
     if (kind != kZipKindHandle && kind != kZipKindFileName) {
         return kZipFaultyArguments;
@@ -314,7 +370,8 @@ int32_t UnzipReader::ExtractItem(int32_t index, const void* target, uint32_t len
     return ExtractToFile(index, target, kind);
 }
 
-int32_t UnzipReader::ExtractToMemory(int32_t index, void* target, uint32_t length) {
+int32_t UnzipReader::ExtractToMemory(int32_t index, void* target, uint32_t length,
+                                     uint32_t* delivered) {
     if (target == nullptr && length > 0) {
         return kZipFaultyArguments;
     }
@@ -334,6 +391,9 @@ int32_t UnzipReader::ExtractToMemory(int32_t index, void* target, uint32_t lengt
     if (read < 0) {
         CloseOpenEntry();
         return kZipFlationFailed;
+    }
+    if (delivered != nullptr) {
+        *delivered = static_cast<uint32_t>(read);
     }
     return read > 0 ? kZipMoreData : FinishOpenEntry();
 }
@@ -385,6 +445,9 @@ int32_t UnzipReader::ExtractToFile(int32_t index, const void* target, int32_t ki
     }
     if (created) {
         platform::CloseFileHandle(handle);
+        if (copied != kZipSuccess) {
+            RemoveCreatedFile(static_cast<const char*>(target));
+        }
     }
     return copied;
 }

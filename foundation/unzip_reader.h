@@ -30,14 +30,21 @@ public:
     int32_t GetItem(int32_t index, ZipEntry* entry);
     int32_t FindItem(std::string_view name, bool ignore_case, int32_t* index, ZipEntry* entry);
     // Memory targets (kind 3) take the entry in pieces: kZipMoreData while data came, then
-    // kZipSuccess (or kZipCorrupt when the data does not match its CRC-32) once nothing is left.
-    int32_t ExtractItem(int32_t index, const void* target, uint32_t length, int32_t kind);
+    // kZipSuccess (or kZipCorrupt when the data does not match its CRC-32) once nothing is left;
+    // `delivered` (may be null) counts the bytes this call put there. A file this call created
+    // is removed again when the extraction fails.
+    int32_t ExtractItem(int32_t index, const void* target, uint32_t length, int32_t kind,
+                        uint32_t* delivered = nullptr);
 
 private:
     struct Stored;  // an entry as the central directory has it
 
     bool GoTo(int32_t index);
     std::optional<Stored> ReadCurrent();
+    // Whether an entry uses the 64-bit extension; walks the whole directory.
+    bool HasZip64Entry();
+    // The local header's extra field of the entry under the cursor.
+    int32_t ReadLocalExtra(std::string* extra);
     // Leaves the open entry, wherever its reading stands.
     void CloseOpenEntry();
     bool OpenEntry(int32_t index);
@@ -46,7 +53,7 @@ private:
     // Closes an entry read to its end: kZipCorrupt unless all of its data came and matched
     // its CRC-32.
     int32_t FinishOpenEntry();
-    int32_t ExtractToMemory(int32_t index, void* target, uint32_t length);
+    int32_t ExtractToMemory(int32_t index, void* target, uint32_t length, uint32_t* delivered);
     int32_t ExtractToFile(int32_t index, const void* target, int32_t kind);
     int32_t MakeFolderBelowRoot(std::string_view relative);
     int32_t CopyEntry(int32_t index, int32_t handle);

@@ -109,9 +109,17 @@ public:
     // Any two equal bytes in a row are a pair followed by its count (a count below 2 adds no
     // copies); a pair without its count ends the data.
     static void RunLengthDecode(uint8_t** buffer, uint32_t* length, bool free_old);
-    // The buffer becomes a zip archive holding it as the one entry "data".
+    // The most a zipped buffer holds: ZipBuffer takes no more, and UnzipBuffer gives no more
+    // back, whatever an archive claims or inflates to (a few hundred kilobytes can inflate to
+    // gigabytes).
+    static constexpr uint32_t kMaxUnzippedBuffer = 256u * 1024 * 1024;
+
+    // The buffer (at most kMaxUnzippedBuffer bytes) becomes a zip archive holding it as the one
+    // entry "data".
     static bool ZipBuffer(uint8_t** buffer, uint32_t* length, bool free_old, bool use_malloc);
-    // The archive becomes the data of its first entry, checked against its CRC-32.
+    // The archive becomes the data of its first entry, checked against its size and CRC-32;
+    // false for data beyond kMaxUnzippedBuffer. Memory is taken as the data arrives, never for
+    // the size the archive claims.
     static bool UnzipBuffer(uint8_t** buffer, uint32_t* length, bool free_old, bool use_malloc);
 
     // Launching programs and files for the user.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -13,6 +14,7 @@ namespace {
 constexpr uint32_t kRunLimit = 255;
 constexpr uint32_t kArchiveRoom = 256;
 constexpr int32_t kBufferLevel = 8;
+constexpr size_t kFirstUnzipBlock = 64 * 1024;
 
 // A block for the caller: malloc'ed, or an array of new[]; null when there is no memory.
 uint8_t* Allocate(size_t size, bool use_malloc) {
@@ -121,8 +123,8 @@ void CUtilities::RunLengthDecode(uint8_t** buffer, uint32_t* length, bool free_o
 
 bool CUtilities::ZipBuffer(uint8_t** buffer, uint32_t* length, bool free_old, bool use_malloc) {
     if (buffer == nullptr || length == nullptr || (*buffer == nullptr && *length > 0) ||
-        *length > UINT32_MAX - kArchiveRoom) {
-        return false;
+        *length > kMaxUnzippedBuffer) {
+        return false;  // more than UnzipBuffer would give back
     }
     ZipHandle* archive = ZipCreate(nullptr, *length + kArchiveRoom, kZipKindMemory);
     if (archive == nullptr) {
@@ -159,30 +161,49 @@ bool CUtilities::UnzipBuffer(uint8_t** buffer, uint32_t* length, bool free_old, 
     }
     ArchiveCloser closer(archive);
     ZipEntry entry;
-    if (UnzipGetItem(archive, 0, &entry) != kZipSuccess) {
+    // A size above the bound is refused before anything is inflated: the data is either larger
+    // than any buffer this takes or not what the archive says.
+    if (UnzipGetItem(archive, 0, &entry) != kZipSuccess ||
+        entry.uncompressed_size > kMaxUnzippedBuffer) {
         return false;
     }
-    const uint32_t size = entry.uncompressed_size;
-    uint8_t* result = Allocate(size, use_malloc);
+    // The block grows with what arrives, never to the size the archive merely claims, and
+    // never past one byte beyond the bound, which is how data beyond it shows.
+    std::vector<uint8_t> data;
+    size_t filled = 0;
+    for (;;) {
+        if (filled == data.size()) {
+            if (data.size() > kMaxUnzippedBuffer) {
+                return false;
+            }
+            const size_t grown = std::min<size_t>(std::max(data.size() * 2, kFirstUnzipBlock),
+                                                  size_t{kMaxUnzippedBuffer} + 1);
+            data.reserve(grown);
+            data.resize(grown);
+        }
+        uint32_t delivered = 0;
+        const int32_t read = UnzipReadItem(archive, 0, data.data() + filled,
+                                           static_cast<uint32_t>(data.size() - filled), &delivered);
+        if (read == kZipSuccess) {
+            break;  // all of it came, of the size and CRC-32 the archive gives
+        }
+        if (read != kZipMoreData) {
+            return false;
+        }
+        filled += delivered;
+    }
+    uint8_t* result = Allocate(filled, use_malloc);
     if (result == nullptr) {
         return false;
     }
-    std::memset(result, 0, size == 0 ? 1 : size);
-    int32_t extracted = UnzipExtractItem(archive, 0, result, size, kZipKindMemory);
-    if (extracted == kZipMoreData) {
-        // Only the call that finds nothing left checks the data against its CRC-32, and finds
-        // data beyond the size the archive promised.
-        extracted = UnzipExtractItem(archive, 0, result, 0, kZipKindMemory);
-    }
-    if (extracted != kZipSuccess) {
-        Release(result, use_malloc);
-        return false;
+    if (filled > 0) {
+        std::memcpy(result, data.data(), filled);
     }
     if (free_old) {
         Release(*buffer, use_malloc);
     }
     *buffer = result;
-    *length = size;
+    *length = static_cast<uint32_t>(filled);
     return true;
 }
 

@@ -21,9 +21,10 @@ namespace ruzd::foundation {
 // replaced by a larger one of the writer's own, which lives until ZipClose.
 ZipHandle* ZipCreate(void* target, uint32_t length, int32_t kind);
 
-// Adds an entry named `name` (UTF-8, at most 259 bytes in Windows-1252; '\' becomes '/') from a
-// file handle (length: its size when known, else 0), a Windows path, a memory block (length:
-// its size) or, for kind 4, nothing. Level 1 to 8 for deflated entries; ".zip", ".gz" and the
+// Adds an entry named `name` (well-formed UTF-8 of at most 259 characters; '\' becomes '/') from
+// a file handle (length: its size when known, else 0), a Windows path, a memory block (length:
+// its size) or, for kind 4, nothing. An ASCII name is stored as it is, any other in UTF-8 with
+// the UTF-8 flag (general-purpose bit 11). Level 1 to 8 for deflated entries; ".zip", ".gz" and the
 // like are stored. After a failed addition every later one gives kZipPreviousError; after the
 // archive is finished, kZipEnded.
 int32_t ZipAddItem(ZipHandle* handle, std::string_view name, const void* source, uint32_t length,

@@ -29,7 +29,7 @@ struct ZipEntryHeader {
     uint32_t modification_time = 0;
     uint32_t access_time = 0;
     uint32_t creation_time = 0;
-    std::string name;  // Windows-1252, '/' between folders
+    std::string name;  // ASCII, or UTF-8 under the UTF-8 flag; '/' between folders
 
     // 30 bytes, the name and the 17-byte extended time stamp with all three times.
     std::string LocalHeader() const;

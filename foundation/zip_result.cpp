@@ -25,6 +25,8 @@ const char* ZipResultMessage(int32_t code) {
             return "Zipfile is corrupt or not a zipfile";
         case kZipReadFailed:
             return "Error reading file";
+        case kZipUnsupportedZip64:
+            return "Zipfile uses ZIP64, which is not supported";
         case kZipFaultyArguments:
             return "Caller: faulty arguments";
         case kZipNotMemoryArchive:

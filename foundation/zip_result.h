@@ -18,6 +18,7 @@ enum eZipResult : int32_t {
     kZipMoreData = 0x600,
     kZipCorrupt = 0x700,
     kZipReadFailed = 0x800,
+    kZipUnsupportedZip64 = 0x900,  // the reader refuses an archive that needs the 64-bit format
     kZipFaultyArguments = 0x10000,
     kZipNotMemoryArchive = 0x20000,
     kZipMemorySize = 0x30000,

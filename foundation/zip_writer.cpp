@@ -20,11 +20,13 @@
 namespace ruzd::foundation {
 namespace {
 
-constexpr size_t kMaxNameBytes = 259;
+constexpr size_t kMaxNameCharacters = 259;
 constexpr size_t kReadChunk = 16384;
 constexpr size_t kTextSample = 16384;
-constexpr uint64_t kMaxZipValue = 0xFFFFFFFF;
-constexpr size_t kMaxEntries = 0xFFFF;
+// All ones in a size, an offset or the entry count stands for the 64-bit extension, which this
+// writer does not write (and the reader refuses).
+constexpr uint64_t kMaxZipValue = 0xFFFFFFFE;
+constexpr size_t kMaxEntries = 0xFFFE;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr int32_t kTreeLevel = 8;
@@ -94,13 +96,15 @@ int32_t ZipWriter::AddItem(std::string_view name, const void* source, uint32_t l
 
 int32_t ZipWriter::Add(std::string_view name, const void* source, uint32_t length, int32_t kind,
                        int32_t level) {
-    std::optional<std::string> stored_name = StrictCp1252(name);
-    if (!stored_name || stored_name->empty() || stored_name->size() > kMaxNameBytes) {
+    std::optional<StoredZipName> stored_name = StoredZipNameOf(name);
+    if (!stored_name || stored_name->bytes.empty() ||
+        CharacterCount(stored_name->bytes) > kMaxNameCharacters) {
         return kZipFaultyArguments;
     }
-    std::replace(stored_name->begin(), stored_name->end(), '\\', '/');
-    if (kind == kZipKindFolder && stored_name->back() != '/') {
-        stored_name->push_back('/');
+    std::string& stored_bytes = stored_name->bytes;
+    std::replace(stored_bytes.begin(), stored_bytes.end(), '\\', '/');
+    if (kind == kZipKindFolder && stored_bytes.back() != '/') {
+        stored_bytes.push_back('/');
     }
     ZipEntrySource source_data;
     const int32_t opened = source_data.Open(source, length, kind);
@@ -114,10 +118,13 @@ int32_t ZipWriter::Add(std::string_view name, const void* source, uint32_t lengt
     }
 
     ZipEntryHeader header;
-    header.name = *stored_name;
+    header.name = std::move(stored_bytes);
     header.method = kind == kZipKindFolder || NamesCompressedFile(header.name) ? kMethodStored
                                                                                : kMethodDeflated;
     header.flags = kZipFlagDataDescriptor;
+    if (stored_name->utf8) {
+        header.flags |= kZipFlagUtf8Name;
+    }
     if (header.method == kMethodDeflated) {
         header.flags |= LevelFlags(level);
     }

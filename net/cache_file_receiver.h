@@ -3,8 +3,9 @@
 // The file a TXFILE block brings into the node's file cache, taken as its bytes arrive: they go
 // into a scratch file of ".\FileCacheIncoming", which is flushed to the disk and renamed onto
 // the file's place in the cache once every byte came. Until then the cache keeps the copy it
-// had, and a transfer that fails, breaks off or brings a damaged copy leaves it so. What the
-// transfer holds in memory is the same whatever the file's size.
+// had, and a transfer that fails or breaks off leaves it so. A copy whose size or CRC-32 is not
+// the one the central server named is taken, with a warning. What the transfer holds in memory
+// is the same whatever the file's size.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,8 +35,7 @@ public:
     uint32_t Begin(const std::filesystem::path& path);
 
     bool Take(const uint8_t* data, size_t length) override;
-    // Puts the copy in its place unless the request is gone or the copy is damaged, and
-    // answers the request.
+    // Puts the copy in its place unless the request is gone, and answers the request.
     void Finish() override;
     void Abandon() override;
 

@@ -395,9 +395,9 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
     }
     if (rightVersion) {
         SetAuthorised(true);
-        // A clock sent before the authorisation counts once this is the central server's.
         if (COrvanthellaFileSocketThread* thread = thread_.load()) {
-            thread->ApplyCentralClock();
+            thread->NoteAuthorised(
+                std::static_pointer_cast<COrvanthellaFileSocket>(shared_from_this()));
         }
     } else {
         Trace(0, 0, "File Socket Communication version not equal");

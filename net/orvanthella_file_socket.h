@@ -61,6 +61,11 @@ public:
     uint64_t Serial() const { return serial_.load(); }
     void SetSerial(uint64_t serial) { serial_.store(serial); }
 
+    // The connection's place in the order in which its thread's connections were authorised;
+    // 0 before it was. Set by the thread.
+    uint64_t AuthorisationOrder() const { return authorisation_order_.load(); }
+    void SetAuthorisationOrder(uint64_t order) { authorisation_order_.store(order); }
+
     // Whether the connection finished its handshake and its thread took note of it.
     bool IsEstablished() const { return established_.load(); }
 
@@ -137,6 +142,7 @@ private:
 
     std::atomic<COrvanthellaFileSocketThread*> thread_;
     std::atomic<uint64_t> serial_{0};
+    std::atomic<uint64_t> authorisation_order_{0};
     std::atomic<bool> established_{false};
 
     std::mutex clock_lock_;

@@ -228,20 +228,50 @@ void COrvanthellaFileSocketThread::WatchIdleUnauthorised(
     });
 }
 
+void COrvanthellaFileSocketThread::NoteAuthorised(
+    const std::shared_ptr<COrvanthellaFileSocket>& socket) {
+    bool bound = false;
+    {
+        std::lock_guard<std::mutex> guard(sockets_lock_);
+        // A second STARTS on an authorised connection is no new authorisation.
+        if (socket->AuthorisationOrder() == 0) {
+            socket->SetAuthorisationOrder(++last_authorisation_);
+        }
+        if (central_serial_ == 0 && IsAuthorisedFromCentralLocked(*socket) &&
+            sockets_.count(socket.get()) != 0) {
+            central_serial_ = socket->Serial();
+            bound = true;
+        }
+    }
+    if (bound) {
+        Trace(0, 0, "File Socket connection with %s is the central server's now",
+              socket->GetPeerAddressText().c_str());
+    }
+    // A clock sent before the authorisation counts once this is the central server's.
+    ApplyCentralClock();
+}
+
 void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* socket) {
     std::shared_ptr<COrvanthellaFileSocket> removed;
+    bool wasCentral = false;
     {
         std::lock_guard<std::mutex> guard(sockets_lock_);
         const auto found = sockets_.find(socket);
         if (found != sockets_.end()) {
             removed = std::move(found->second);
             sockets_.erase(found);
+            // Its place goes to the next connection from the central server's address to be
+            // authorised, never to one authorised already: that one came while the central
+            // server had its own connection.
+            if (central_serial_ != 0 && removed->Serial() == central_serial_) {
+                central_serial_ = 0;
+                wasCentral = true;
+            }
         }
     }
     // `removed` may be the last reference; it goes outside the lock.
-    if (removed) {
-        // Another connection of the central server may be its connection now.
-        ApplyCentralClock();
+    if (wasCentral) {
+        Trace(0, 0, "File Socket connection of the central server closed");
     }
 }
 
@@ -285,11 +315,39 @@ bool COrvanthellaFileSocketThread::HasAuthorisedSocketFrom(const std::string& ad
 }
 
 void COrvanthellaFileSocketThread::SetCentralAddress(const std::string& address) {
+    std::shared_ptr<COrvanthellaFileSocket> bound;
     {
         std::lock_guard<std::mutex> guard(sockets_lock_);
         central_address_ = address;
+        BindCentralSocketLocked();
+        bound = CentralSocketLocked();
+    }
+    if (bound) {
+        Trace(0, 0, "File Socket connection with %s is the central server's now",
+              bound->GetPeerAddressText().c_str());
     }
     ApplyCentralClock();
+}
+
+bool COrvanthellaFileSocketThread::IsAuthorisedFromCentralLocked(
+    const COrvanthellaFileSocket& socket) const {
+    std::string peer;
+    unsigned port = 0;
+    return !central_address_.empty() && socket.IsAuthorised() && socket.GetPeerName(peer, port) &&
+           peer == central_address_;
+}
+
+void COrvanthellaFileSocketThread::BindCentralSocketLocked() {
+    // The central server authorises its connection right before its CNINIT: a connection from
+    // its machine authorised earlier is an older one of its own, or someone else's.
+    central_serial_ = 0;
+    uint64_t latest = 0;
+    for (const auto& [key, socket] : sockets_) {
+        if (IsAuthorisedFromCentralLocked(*socket) && socket->AuthorisationOrder() > latest) {
+            latest = socket->AuthorisationOrder();
+            central_serial_ = socket->Serial();
+        }
+    }
 }
 
 std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::CentralSocket() const {
@@ -298,19 +356,15 @@ std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::CentralSoc
 }
 
 std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::CentralSocketLocked() const {
-    if (central_address_.empty()) {
+    if (central_serial_ == 0) {
         return nullptr;
     }
-    std::shared_ptr<COrvanthellaFileSocket> first;
     for (const auto& [key, socket] : sockets_) {
-        std::string peer;
-        unsigned port = 0;
-        if (socket->IsAuthorised() && (!first || socket->Serial() < first->Serial()) &&
-            socket->GetPeerName(peer, port) && peer == central_address_) {
-            first = socket;
+        if (socket->Serial() == central_serial_) {
+            return socket->IsAuthorised() ? socket : nullptr;
         }
     }
-    return first;
+    return nullptr;
 }
 
 bool COrvanthellaFileSocketThread::HasCentralSocket() const {
@@ -328,23 +382,29 @@ bool COrvanthellaFileSocketThread::MayChangeTheCache(const COrvanthellaFileSocke
 }
 
 void COrvanthellaFileSocketThread::ApplyCentralClock() {
-    const std::shared_ptr<COrvanthellaFileSocket> central = CentralSocket();
-    if (!central) {
-        // Kept: the connection the clock came on may yet turn out to be the central server's.
-        return;
-    }
+    std::shared_ptr<COrvanthellaFileSocket> central;
     std::vector<std::shared_ptr<COrvanthellaFileSocket>> others;
     {
         std::lock_guard<std::mutex> guard(sockets_lock_);
+        if (central_address_.empty()) {
+            // Kept: before CNINIT any authorised connection may turn out to be the central
+            // server's.
+            return;
+        }
+        central = CentralSocketLocked();
         for (const auto& [key, socket] : sockets_) {
             if (socket != central && socket->IsAuthorised()) {
                 others.push_back(socket);
             }
         }
     }
-    // Authorised while the central server has its own connection: never the central server's.
+    // Their clocks came while they were not the central server's connection: they count for
+    // nothing, whatever becomes of the connection.
     for (const auto& socket : others) {
         socket->TakePendingClockShift();
+    }
+    if (!central) {
+        return;
     }
     if (const std::optional<int32_t> shift = central->TakePendingClockShift()) {
         foundation::TimeTools::ApplyServerTimeShift(*shift);
@@ -449,7 +509,9 @@ bool COrvanthellaFileSocketThread::StreamUpload(COrvanthellaFileSocket& socket,
         }
         sent += wanted;
     }
-    return true;
+    // Until the last byte has left the node, the central server cannot have all of it: its
+    // answer is waited for from then on, however long a slow reader took for the rest.
+    return socket.WaitForSendRoom(0, request_timeout_seconds_.load());
 }
 
 bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string& localPath,

@@ -63,13 +63,14 @@ public:
     // Asks the central server for `sourceName`, to be written to `localPath` (a path inside the
     // file cache), and waits for the transfer, as long as its bytes keep coming. On return
     // `localPath` holds the answer's text, or "Timeout File Request" once nothing came for the
-    // request's time-out. With `expected`, a copy of the expected size whose CRC-32 differs
-    // counts as damaged on its way and does not take its place.
+    // request's time-out. With `expected` (the size and CRC-32 the central server named), a
+    // copy that differs from them is taken all the same and logged as a warning.
     bool RequestFile(const std::string& sourceName, std::string& localPath,
                      std::optional<ExpectedFile> expected = std::nullopt);
 
     // Sends the file at `localPath` to the central server, which stores it under `targetPath`;
-    // with `waitForAnswer` waits for its answer. False with the reason in `errorText`.
+    // with `waitForAnswer` waits for its answer, the request's time-out counted from the moment
+    // the file's last byte has left the node. False with the reason in `errorText`.
     bool UploadFile(int32_t channel, const std::string& localPath, const std::string& targetPath,
                     std::string& errorText, bool waitForAnswer);
 
@@ -79,9 +80,12 @@ public:
     bool HasAuthorisedSocketFrom(const std::string& address) const;
 
     // The address (dotted, without port) of the active central server; empty while there is
-    // none. Its first authorised connection from that address is the central server's: the
-    // node's requests and uploads go on it alone, and only its clock is taken. Connections from
-    // that address log in full; every other connection's lines are limited as a stranger's.
+    // none. Setting it (the central server's CNINIT) binds the central server's connection: of
+    // the authorised connections from that address, the one authorised last. The node's
+    // requests and uploads go on it alone, and only its clock is taken; one authorised later
+    // gets none of them while it is open. Once it closes, the next connection from that address
+    // to be authorised takes its place. Connections from that address log in full; every other
+    // connection's lines are limited as a stranger's.
     void SetCentralAddress(const std::string& address);
     bool IsCentralAddress(const std::string& address) const;
     bool HasCentralSocket() const;
@@ -89,8 +93,8 @@ public:
     // authorised one while no central server is active.
     bool MayChangeTheCache(const COrvanthellaFileSocket& socket) const;
     // Applies the clock the central server's connection sent and that waits to be applied, and
-    // drops what the other authorised connections sent. Nothing while there is no central
-    // server's connection: a clock sent during the handshake waits for the session.
+    // drops what the other authorised connections sent. Nothing before a central server is
+    // active: a clock sent during the handshake waits for the session.
     void ApplyCentralClock();
     // Two debug-log lines of byte counts per authorised connection.
     void LogStatistics() const;
@@ -121,6 +125,10 @@ public:
     // A connection finished its handshake: from now on it is closed once it has received
     // nothing for kUnauthorisedIdleMs while not authorised.
     void HandshakeDone(const std::shared_ptr<COrvanthellaFileSocket>& socket);
+    // A connection was authorised: its place in the order of authorisations is noted, it
+    // becomes the central server's when that has none and it comes from its address, and the
+    // clock it sent is taken or dropped.
+    void NoteAuthorised(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     FileCacheOwner* Owner() const { return owner_; }
     // The connections held that finished their handshake.
     size_t SocketCount() const;
@@ -140,13 +148,20 @@ private:
     std::shared_ptr<COrvanthellaFileSocket> FirstAuthorisedSocket() const;
     std::shared_ptr<COrvanthellaFileSocket> CentralSocket() const;
     std::shared_ptr<COrvanthellaFileSocket> CentralSocketLocked() const;
+    // Binds the authorised connection from the central server's address authorised last; none
+    // when there is none. Under sockets_lock_.
+    void BindCentralSocketLocked();
+    // Whether `socket` is authorised and comes from the central server's address; under
+    // sockets_lock_.
+    bool IsAuthorisedFromCentralLocked(const COrvanthellaFileSocket& socket) const;
     // The connection that makes room for a newcomer when "Max Connections" are held: the
     // oldest that is not authorised from another address than the central server's, else the
     // oldest not authorised from its address, else the oldest authorised one that is not the
     // central server's; none when the central server's is all there is.
     std::shared_ptr<COrvanthellaFileSocket> OldestToMakeRoomLocked() const;
     // Hands the file's `size` bytes to `socket` after the line, a piece at a time as the
-    // central server takes them; false when it stopped taking them or the connection closed.
+    // central server takes them, and returns once the last of them has left the node; false
+    // when the central server stopped taking them or the connection closed.
     bool StreamUpload(COrvanthellaFileSocket& socket, const std::string& line, std::FILE* file,
                       uint64_t size);
     // Looks at `socket` again after kUnauthorisedIdleMs; `received` is its byte count now.
@@ -171,7 +186,11 @@ private:
     mutable std::mutex sockets_lock_;
     std::map<const COrvanthellaFileSocket*, std::shared_ptr<COrvanthellaFileSocket>> sockets_;
     uint64_t last_serial_ = 0;
-    std::string central_address_;  // guarded by sockets_lock_
+    // Guarded by sockets_lock_: the active central server's address, the serial of its bound
+    // connection (0: none bound), and the last number given to an authorisation.
+    std::string central_address_;
+    uint64_t central_serial_ = 0;
+    uint64_t last_authorisation_ = 0;
 
     FileRequestTable requests_;
     SocketThreadLoop loop_;

@@ -37,7 +37,6 @@ using telephony::SizedRecord;
 
 namespace {
 
-constexpr const char* kNoAculab = "No aculab installed.";
 constexpr const char* kIsdnNotImplemented = "Not yet implemented for ISDN.";
 constexpr const char* kIdle = "Idle";
 constexpr const char* kClosed = "Closed";

@@ -118,8 +118,8 @@ bool CVesmarinManager::FileCache(int32_t channelId, std::string& path, bool writ
         CacheLog("No Connected File Socket for File Cache");
         return false;
     }
-    // With the central server's figures, a copy damaged on its way never replaces the one
-    // the cache has.
+    // The central server's figures go with the request: the copy it then sends is taken in any
+    // case (the second pass below expects nothing), and one unlike them is logged.
     std::optional<net::ExpectedFile> expected;
     if (expectedSize != kAnySize) {
         expected = net::ExpectedFile{static_cast<uint32_t>(expectedSize),

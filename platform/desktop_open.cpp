@@ -1,6 +1,8 @@
 #include "platform/desktop_open.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/child_process.h"
 #include "platform/win_error.h"
@@ -12,8 +14,13 @@ bool OpenWithDesktop(const std::string& host_path) {
         return FailWithError(kErrorInvalidParameter);
     }
     const char* opener = std::getenv(kDesktopOpenVariable);
+    // xdg-open takes options and refuses "--"; what the variable names may be no better. A path
+    // handed over absolute can never read as an option (nor as a URL).
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(host_path, error);
+    const std::string path = error ? "./" + host_path : absolute.string();
     ChildStart start;
-    start.arguments = {opener != nullptr && *opener != '\0' ? opener : "xdg-open", host_path};
+    start.arguments = {opener != nullptr && *opener != '\0' ? opener : "xdg-open", path};
     start.own_session = true;
     start.null_input = true;
     // The watcher thread of the child reaps it; nobody waits for the opener.

@@ -8,12 +8,15 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "platform/bounded_file_lock.h"
 #include "platform/clock.h"
 #include "platform/computer_name.h"
 #include "platform/root.h"
+#include "platform/running_program.h"
 #include "platform/syslog_sender.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -188,6 +191,7 @@ uint32_t EventLogWriter::Open(std::string_view source, std::string_view log) {
         return WinErrorFromErrno(errno);
     }
     source_ = std::string(source);
+    path_ = path;
     return kErrorSuccess;
 }
 
@@ -212,16 +216,26 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
     record.strings = strings;
     record.data = std::string(data);
 
-    std::string text = "event " + std::to_string(event_id & 0xFFFF);
+    // The tag is the program's one word; a source of another name (a service's display name)
+    // leads the text.
+    const std::string ident = ProgramSyslogIdent();
+    std::string text = source_ == ident ? std::string() : source_ + ": ";
+    text += "event " + std::to_string(event_id & 0xFFFF);
     for (const std::string& insert : strings) {
         text += ": " + insert;
     }
-    SendToSyslog(SeverityOf(type), source_, text);
+    SendToSyslog(SeverityOf(type), ident, text);
 
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            return WinErrorFromErrno(errno);
+    // Anyone who may read the store may lock it: a lock held for ever costs a report a bounded
+    // wait, never the reporting program.
+    if (!LockFileWithin(fd_, LOCK_EX, kFileLockWaitMs)) {
+        const int error = errno;
+        if (error == EWOULDBLOCK) {
+            std::fprintf(stderr, "%s: %s: held locked by another process; the event is lost\n",
+                         RunningProgramBaseName().c_str(), path_.c_str());
+            return kErrorLockViolation;
         }
+        return WinErrorFromErrno(error);
     }
     record.record_number = LastRecordNumber(fd_) + 1;
     const std::string line = EventRecordLine(record) + "\n";

@@ -1,9 +1,11 @@
 #pragma once
 
-// The Windows event log as this platform keeps it. A report goes to syslog (its ident the event
-// source; type 1 as an error, 2 as a warning, anything else as information; syslog_sender.h)
-// and is appended to the log's store, <root>/eventlog/<log>.events, so that programs and tests
-// can read it back. The Win32-shaped calls on top of it are in event_log_api.h.
+// The Windows event log as this platform keeps it. A report goes to syslog (tagged with the
+// program's or its service's name and the pid, the event source leading the text when it is
+// another name, "<source>: event <id>: <inserts>"; type 1 as an error, 2 as a warning, anything
+// else as information; syslog_sender.h) and is appended to the log's store,
+// <root>/eventlog/<log>.events, so that programs and tests can read it back. The Win32-shaped calls
+// on top of it are in event_log_api.h.
 //
 // The store holds one record a line, its fields separated by TABs: record number (the last one's
 // plus one), time generated, time written (UTC seconds since 1970), source, computer, event id,
@@ -64,6 +66,7 @@ public:
 
 private:
     std::string source_;
+    std::filesystem::path path_;
     int fd_ = -1;
 };
 

@@ -15,6 +15,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/bounded_file_lock.h"
 #include "platform/computer_name.h"
 #include "platform/live_handles.h"
 #include "platform/reg_tree.h"
@@ -159,7 +160,11 @@ uint32_t ReadStore(const std::filesystem::path& path, std::string* content) {
     if (fd < 0) {
         return errno == ENOENT ? kErrorSuccess : WinErrorFromLastErrno();
     }
-    ::flock(fd, LOCK_SH);
+    if (!LockFileWithin(fd, LOCK_SH, kFileLockWaitMs)) {
+        const uint32_t error = errno == EWOULDBLOCK ? kErrorLockViolation : WinErrorFromLastErrno();
+        ::close(fd);
+        return error;
+    }
     char buffer[65536];
     ssize_t got = 0;
     while ((got = ::read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
@@ -440,7 +445,10 @@ bool ClearEventLog(EventLogHandle handle, std::string_view backup_file) {
     if (fd < 0) {
         return FailWithError(WinErrorFromLastErrno());
     }
-    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    if (!LockFileWithin(fd, LOCK_EX, kFileLockWaitMs)) {
+        const uint32_t error = errno == EWOULDBLOCK ? kErrorLockViolation : WinErrorFromLastErrno();
+        ::close(fd);
+        return FailWithError(error);
     }
     const bool cleared = ::ftruncate(fd, 0) == 0;
     const uint32_t error = cleared ? kErrorSuccess : WinErrorFromLastErrno();

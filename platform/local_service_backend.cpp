@@ -2,6 +2,7 @@
 // answers once the service's dispatcher runs and then keeps the service in the background.
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,26 @@ namespace {
 // The supervisor answers within the pipe time-out and the time it takes to end a program that
 // missed it; this is only the bound for a supervisor that hangs itself.
 constexpr auto kSupervisorGrace = std::chrono::seconds(120);
+
+// What the supervisor said besides its result (why a start failed, which file held it up) is
+// the starter's to see.
+void PassOnWhatItSaid(const std::string& output) {
+    std::string said;
+    size_t start = 0;
+    while (start < output.size()) {
+        const size_t end = output.find('\n', start);
+        const std::string line =
+            output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!ParseSupervisorResult(line + "\n") && !line.empty()) {
+            said += line + "\n";
+        }
+        start = end == std::string::npos ? output.size() : end + 1;
+    }
+    if (!said.empty()) {
+        std::fwrite(said.data(), 1, said.size(), stderr);
+        std::fflush(stderr);
+    }
+}
 
 class LocalServiceBackend : public ServiceBackend {
 public:
@@ -49,12 +70,11 @@ public:
                 output.append(buffer, static_cast<size_t>(got));
             }
             if (const std::optional<uint32_t> result = ParseSupervisorResult(output)) {
+                PassOnWhatItSaid(output);
                 return *result;
             }
-            if (ended) {
-                return kErrorServiceRequestTimeout;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
+            if (ended || std::chrono::steady_clock::now() >= deadline) {
+                PassOnWhatItSaid(output);
                 return kErrorServiceRequestTimeout;
             }
             pipe.WaitReadable(100);

@@ -36,20 +36,29 @@ public:
         wake_ = wake ? std::make_shared<const std::function<void()>>(std::move(wake)) : nullptr;
     }
 
-    bool Take(Message& out, bool remove) {
+    // The first posted message whose id lies in [min_id, max_id], else a due timer when the
+    // range holds kWmTimer.
+    bool Take(Message& out, bool remove, uint32_t min_id, uint32_t max_id) {
         auto lock = LockState();
-        if (!posted_.empty()) {
-            Message& front = posted_.front();
+        const auto in_range = [min_id, max_id](uint32_t id) {
+            return id >= min_id && id <= max_id;
+        };
+        const auto found = std::find_if(posted_.begin(), posted_.end(),
+                                        [&](const Message& m) { return in_range(m.id); });
+        if (found != posted_.end()) {
             if (remove) {
-                out = std::move(front);
-                posted_.pop_front();
+                out = std::move(*found);
+                posted_.erase(found);
             } else {
-                out.id = front.id;
-                out.wparam = front.wparam;
-                out.lparam = front.lparam;
+                out.id = found->id;
+                out.wparam = found->wparam;
+                out.lparam = found->lparam;
                 out.payload.reset();
             }
             return true;
+        }
+        if (!in_range(kWmTimer)) {
+            return false;
         }
         const SteadyTime now = std::chrono::steady_clock::now();
         for (Timer& timer : timers_) {
@@ -208,14 +217,18 @@ void PostQuitMessage(int exit_code) {
 bool GetMessage(Message& out) {
     ThreadQueue& queue = CurrentQueue();
     Waitable* self = &queue;
-    while (!queue.Take(out, true)) {
+    while (!queue.Take(out, true, 0, kAnyMessage)) {
         WaitUntil(std::span<Waitable* const>(&self, 1), false, queue.NextTimerDue());
     }
     return out.id != kWmQuit;
 }
 
 bool PeekMessage(Message& out, bool remove) {
-    return CurrentQueue().Take(out, remove);
+    return CurrentQueue().Take(out, remove, 0, kAnyMessage);
+}
+
+bool PeekMessage(Message& out, bool remove, uint32_t min_id, uint32_t max_id) {
+    return CurrentQueue().Take(out, remove, min_id, max_id);
 }
 
 uint32_t SetThreadTimer(uint32_t period_ms) {

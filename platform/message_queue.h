@@ -25,6 +25,8 @@ constexpr uint32_t kWmQuit = 0x0012;
 constexpr uint32_t kWmTimeChange = 0x001E;
 constexpr uint32_t kWmTimer = 0x0113;
 constexpr uint32_t kWmUser = 0x0400;
+// The highest message id, for a filter that takes every message from some id on.
+constexpr uint32_t kAnyMessage = 0xFFFFFFFF;
 
 // The last error of a post to a thread that has no queue.
 constexpr uint32_t kErrorInvalidThreadId = 1444;
@@ -83,6 +85,10 @@ bool GetMessage(Message& out);
 // Takes (remove true) or looks at the next message without waiting; false when there is none.
 // A message looked at without removal comes without its payload.
 bool PeekMessage(Message& out, bool remove);
+// The same for the first message whose id lies in [min_id, max_id] (a due timer when the range
+// holds kWmTimer), wherever it waits in the queue: a loop can take the messages that must not
+// wait behind the others first. The messages it passes over keep their order.
+bool PeekMessage(Message& out, bool remove, uint32_t min_id, uint32_t max_id);
 
 // Starts a timer on the calling thread: a kWmTimer message with the timer's id as wParam each
 // `period_ms` (at most one waits in the queue at a time). Returns the id, never 0.

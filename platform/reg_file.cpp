@@ -332,7 +332,7 @@ bool ParseRegFile(std::string_view bytes, RegNode* root, std::string* error, Reg
             }
             RegValue value;
             if (ParseValueLine(line, &value, &reason)) {
-                current->SetValue(value.name, value.type, std::move(value.data));
+                current->SetValue(value.name, value.type, std::move(value.data), lineNumber);
             }
         }
         if (!reason.empty()) {

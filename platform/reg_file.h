@@ -24,7 +24,8 @@
 namespace ruzd::platform {
 
 // Reads a store file's bytes into `root`, the (empty) key that stands for HKEY_LOCAL_MACHINE, and
-// the form they were in into `form`. An empty file is an empty store. False for bytes that are not
+// the form they were in into `form`; each value keeps the number of its line. An empty file is
+// an empty store. False for bytes that are not
 // a store, with the line's number, the reason and the line itself in `error`.
 bool ParseRegFile(std::string_view bytes, RegNode* root, std::string* error = nullptr,
                   RegTextForm* form = nullptr);

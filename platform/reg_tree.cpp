@@ -63,13 +63,14 @@ const RegValue* RegNode::FindValue(std::string_view name) const {
     return nullptr;
 }
 
-void RegNode::SetValue(std::string_view name, uint32_t type, std::string data) {
+void RegNode::SetValue(std::string_view name, uint32_t type, std::string data, size_t line) {
     if (auto* existing = const_cast<RegValue*>(FindValue(name))) {
         existing->type = type;
         existing->data = std::move(data);
+        existing->line = line;
         return;
     }
-    values_.push_back(RegValue{std::string(name), type, std::move(data)});
+    values_.push_back(RegValue{std::string(name), type, std::move(data), line});
 }
 
 bool RegNode::RemoveValue(std::string_view name) {

@@ -5,6 +5,7 @@
 // query. Key and value names compare without regard to ASCII case and keep the spelling they were
 // first created with.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,6 +18,9 @@ struct RegValue {
     std::string name;  // UTF-8; empty for the key's default value
     uint32_t type = 0;
     std::string data;
+    // The line of the store file the value was read from (its first, for a value continued over
+    // several); 0 for a value set since.
+    size_t line = 0;
 };
 
 class RegNode {
@@ -40,8 +44,9 @@ public:
     RegNode* Find(const std::vector<std::string>& path) const;
 
     const RegValue* FindValue(std::string_view name) const;
-    // Replaces type and data of an existing value (keeping its spelling and place) or appends it.
-    void SetValue(std::string_view name, uint32_t type, std::string data);
+    // Replaces type and data of an existing value (keeping its spelling and place) or appends it,
+    // with the file line it was read from (0: none).
+    void SetValue(std::string_view name, uint32_t type, std::string data, size_t line = 0);
     bool RemoveValue(std::string_view name);
 
 private:

@@ -290,11 +290,8 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
         // The store is written; without the new generation readers still notice the new file.
         return kErrorSuccess;
     }
-    int statError = 0;
-    const FileIdentity identity = StatIdentity(path, &statError);
-    if (statError == 0) {
-        cache = Cache{path, generation + 1, identity, std::move(root)};
-    }
+    // The changed tree is not kept: the next read parses the file written, so that each value's
+    // line is the one it now stands on.
     return kErrorSuccess;
 }
 

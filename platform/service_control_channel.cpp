@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/owned_fd.h"
 #include "platform/root.h"
@@ -39,41 +41,68 @@ bool WaitReady(int fd, short events, std::chrono::steady_clock::time_point deadl
     }
 }
 
-std::string SocketName(std::string_view name) {
-    return ServiceRunFile(name, ".ctl").filename().string();
+// Connects `socket` (non-blocking) before the deadline: a live listener whose backlog is full
+// makes a connect fail with EAGAIN rather than wait, so the connect is tried again. 0, or the
+// Win32 code of the failure.
+uint32_t ConnectBefore(int socket, const UnixSocketAddress& address,
+                       std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        if (::connect(socket, address.get(), address.size()) == 0) {
+            return kErrorSuccess;
+        }
+        switch (errno) {
+            case EINTR:
+                continue;
+            case EAGAIN:
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    return kErrorServiceRequestTimeout;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            case EACCES:
+            case EPERM:
+                return kErrorAccessDenied;
+            default:
+                return kErrorServiceNotActive;
+        }
+    }
 }
 
 }  // namespace
 
 uint32_t ExchangeServiceControl(std::string_view name, uint32_t control, uint32_t event_type,
                                 uint32_t timeout_ms, ServiceControlReply* reply) {
-    if (!ServiceRunFileBase(name)) {
+    const std::filesystem::path path = ServiceControlSocket(name);
+    if (path.empty()) {
         return kErrorInvalidName;
     }
-    const UnixSocketAddress address(RootSubdir("run"), SocketName(name));
+    const UnixSocketAddress address(path.parent_path(), path.filename().string());
     if (!address.valid()) {
         return kErrorInvalidName;
     }
-    const OwnedFd socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+    const OwnedFd socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (socket.get() < 0) {
         return WinErrorFromLastErrno();
     }
-    // A connect to a live listener completes at once (a full backlog waits in the kernel).
-    int connected = -1;
-    do {
-        connected = ::connect(socket.get(), address.get(), address.size());
-    } while (connected != 0 && errno == EINTR);
-    if (connected != 0) {
-        return kErrorServiceNotActive;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto timed_out = [&path] {
+        SayServiceFileProblem(path, "the service did not answer in time");
+        return kErrorServiceRequestTimeout;
+    };
+    if (const uint32_t error = ConnectBefore(socket.get(), address, deadline);
+        error != kErrorSuccess) {
+        return error == kErrorServiceRequestTimeout ? timed_out() : error;
     }
     const ServiceControlRequest request{kServiceControlMagic, control, event_type, 0};
+    if (!WaitReady(socket.get(), POLLOUT, deadline)) {
+        return timed_out();
+    }
     if (::send(socket.get(), &request, sizeof request, MSG_NOSIGNAL) !=
         static_cast<ssize_t>(sizeof request)) {
         return kErrorServiceNotActive;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     if (!WaitReady(socket.get(), POLLIN, deadline)) {
-        return kErrorServiceRequestTimeout;
+        return timed_out();
     }
     ServiceControlReply answer;
     ssize_t got = -1;
@@ -92,7 +121,7 @@ uint32_t ExchangeServiceControl(std::string_view name, uint32_t control, uint32_
 }
 
 int ListenServiceControl(std::string_view name) {
-    const std::filesystem::path path = ServiceRunFile(name, ".ctl");
+    const std::filesystem::path path = ServiceControlSocket(name);
     if (path.empty()) {
         errno = ENAMETOOLONG;
         return -1;
@@ -106,10 +135,15 @@ int ListenServiceControl(std::string_view name) {
     if (socket.get() < 0) {
         return -1;
     }
+    // The socket file takes the rights of the socket as it is bound, whatever the umask lets
+    // through; the chmod after the bind is for a kernel that does not do that.
+    if (::fchmod(socket.get(), 0600) != 0) {
+        return -1;
+    }
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     if (::bind(socket.get(), address.get(), address.size()) != 0 ||
-        ::listen(socket.get(), kBacklog) != 0) {
+        ::chmod(path.c_str(), 0600) != 0 || ::listen(socket.get(), kBacklog) != 0) {
         return -1;
     }
     return socket.release();

@@ -1,9 +1,9 @@
 #pragma once
 
-// The control socket of a running service (<root>/run/service.<name>.ctl, SOCK_SEQPACKET): a
-// controller connects, sends one request and reads one reply, each one packet. Both ends run on
-// the same machine, so the records go in host byte order. The service answers only a peer of
-// its own account or root.
+// The control socket of a running service (ServiceControlSocket, SOCK_SEQPACKET): a controller
+// connects, sends one request and reads one reply, each one packet. Both ends run on the same
+// machine, so the records go in host byte order. The socket is its owner's alone (0600, in a
+// folder of its own), and the service answers only a peer of its own account or root.
 
 #include <cstdint>
 #include <string_view>
@@ -29,14 +29,15 @@ struct ServiceControlReply {
     ServiceStatus status;
 };
 
-// Sends `control` to the service and waits up to `timeout_ms` for its reply: 0 with `reply`
-// filled; kErrorServiceNotActive when nobody listens on its socket; kErrorServiceRequestTimeout
-// when no reply comes in time.
+// Sends `control` to the service and waits up to `timeout_ms` for its reply, the connect
+// included: 0 with `reply` filled; kErrorServiceNotActive when nobody listens on its socket;
+// kErrorAccessDenied when it is another account's; kErrorServiceRequestTimeout when no reply
+// comes in time (said with the socket's name on standard error).
 uint32_t ExchangeServiceControl(std::string_view name, uint32_t control, uint32_t event_type,
                                 uint32_t timeout_ms, ServiceControlReply* reply);
 
-// A listening socket on the service's control socket file, replacing a file of that name; -1
-// with errno set.
+// A listening socket on the service's control socket file (0600), replacing a file of that
+// name; -1 with errno set. The run folder must be there.
 int ListenServiceControl(std::string_view name);
 
 // Whether `fd` is a listening SOCK_SEQPACKET socket, as one a supervisor passes on.

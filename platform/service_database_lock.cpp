@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/process_identity.h"
 #include "platform/root.h"
+#include "platform/service_run_files.h"
 #include "platform/win_error.h"
 
 namespace ruzd::platform {
@@ -19,8 +20,9 @@ std::filesystem::path LockPath() {
     return RootSubdir("run") / "service-database.lock";
 }
 
+// The owner's alone, as the services' run files are: a lock nobody else can take.
 int OpenLockFile() {
-    return ::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    return OpenServiceRunFile(LockPath(), O_RDWR | O_CREAT);
 }
 
 // A lock of the open file description over the whole file: it conflicts with one taken

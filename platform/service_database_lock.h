@@ -1,9 +1,9 @@
 #pragma once
 
 // The lock of the service database (LockServiceDatabase): a write lock of the open file
-// <root>/run/service-database.lock, held by one open of the file, so that a second lock fails
-// whether it is taken by another process or by another handle of the same one. The file names
-// the lock's owner and when it was taken, for the lock's status.
+// <root>/run/service-database.lock (its owner's alone), held by one open of the file, so that a
+// second lock fails whether it is taken by another process or by another handle of the same
+// one. The file names the lock's owner and when it was taken, for the lock's status.
 
 #include <cstdint>
 #include <memory>

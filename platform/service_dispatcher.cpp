@@ -50,6 +50,12 @@ int ControlSocket(std::string_view name, bool* own) {
         }
     }
     *own = true;
+    // Under systemd the service makes its own socket, in the run folder the installation gave
+    // its account (or one of its own).
+    if (PrepareServiceRunFolder(name, std::nullopt) != kErrorSuccess) {
+        errno = EACCES;
+        return -1;
+    }
     return ListenServiceControl(name);
 }
 
@@ -293,7 +299,7 @@ bool Dispatcher::Run(const ServiceTableEntry& entry) {
     ::close(listener);
     if (own_socket) {
         std::error_code ignored;
-        std::filesystem::remove(ServiceRunFile(entry.service_name, ".ctl"), ignored);
+        std::filesystem::remove(ServiceControlSocket(entry.service_name), ignored);
     }
     service_main.join();
     bool stopped = false;

@@ -139,7 +139,14 @@ uint32_t StartWithDependencies(ServiceBackend& backend, const std::string& name,
     if (const uint32_t error = ReadServiceRecord(name, &record); error != kErrorSuccess) {
         return dependency_failed(error);
     }
-    if (IsActive(CurrentServiceStatus(record.name).status)) {
+    // A status that cannot be read (another account's, or held locked) starts nothing: the
+    // service may well run.
+    ServiceStatusProcess current;
+    if (const uint32_t error = QueryCurrentServiceStatus(record.name, &current);
+        error != kErrorSuccess) {
+        return dependency_failed(error);
+    }
+    if (IsActive(current.status)) {
         return dependency ? kErrorSuccess : kErrorServiceAlreadyRunning;
     }
     if (record.start == kServiceDisabled) {
@@ -190,11 +197,14 @@ bool ValidErrorControl(uint32_t error_control) {
     return error_control <= 3;
 }
 
-// Applies a change of the record and tells the back-end.
+// Applies a change of the record and tells the back-end; a change the back-end refuses (a
+// systemd unit that could not start) is taken back, so that the record stays as it was.
 bool ChangeRecord(const ScHandleData& service,
                   const std::function<uint32_t(ServiceRecord&)>& change) {
+    ServiceRecord before;
     ServiceRecord changed;
     uint32_t error = ChangeServiceRecord(service.name, [&](ServiceRecord& record) -> uint32_t {
+        before = record;
         const uint32_t result = change(record);
         changed = record;
         return result;
@@ -204,6 +214,12 @@ bool ChangeRecord(const ScHandleData& service,
     }
     if (error == kErrorSuccess) {
         error = SelectServiceBackend()->RecordChanged(changed.name, &changed);
+        if (error != kErrorSuccess) {
+            ChangeServiceRecord(service.name, [&before](ServiceRecord& record) -> uint32_t {
+                record = before;
+                return kErrorSuccess;
+            });
+        }
     }
     return error == kErrorSuccess || FailWithError(error);
 }
@@ -388,7 +404,12 @@ bool ControlService(ScHandle handle, uint32_t control, ServiceStatus* status) {
     if (status == nullptr) {
         return FailWithError(kErrorInvalidParameter);
     }
-    *status = CurrentServiceStatus(service->name).status;
+    ServiceStatusProcess current;
+    if (const uint32_t error = QueryCurrentServiceStatus(service->name, &current);
+        error != kErrorSuccess) {
+        return FailWithError(error);
+    }
+    *status = current.status;
     if (!IsActive(*status)) {
         return FailWithError(kErrorServiceNotActive);
     }
@@ -420,8 +441,8 @@ bool QueryServiceStatusEx(ScHandle handle, ServiceStatusProcess* status) {
     if (status == nullptr) {
         return FailWithError(kErrorInvalidParameter);
     }
-    *status = CurrentServiceStatus(service->name);
-    return true;
+    const uint32_t error = QueryCurrentServiceStatus(service->name, status);
+    return error == kErrorSuccess || FailWithError(error);
 }
 
 bool QueryServiceConfig(ScHandle handle, ServiceConfig* config) {

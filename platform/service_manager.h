@@ -40,7 +40,9 @@ ScHandle OpenSCManager(std::string_view machine, std::string_view database, uint
 
 // Adds a service (kErrorServiceExists when there is one of that name) and opens it. Only own
 // processes (kServiceWin32OwnProcess) are services here. The account goes to "ObjectName" (empty:
-// LocalSystem); the password is never kept.
+// LocalSystem); the password is never kept. The systemd back-end refuses, here and in every
+// change, a record whose units could not start: kErrorInvalidServiceAccount for an account this
+// machine has no user for, kErrorFileNotFound for a program that is not there (said on stderr).
 ScHandle CreateService(ScHandle manager, std::string_view name, std::string_view display_name,
                        uint32_t access, uint32_t service_type, uint32_t start_type,
                        uint32_t error_control, std::string_view binary_path,
@@ -55,11 +57,13 @@ bool DeleteService(ScHandle service);
 
 // Starts the service, its dependencies first (kErrorServiceDependencyFail when one fails).
 // kErrorServiceAlreadyRunning, kErrorServiceDisabled, kErrorServiceDatabaseLocked while the
-// database is locked, kErrorInvalidData for a record without a program or with failure actions
-// of the wrong shape (nothing starts). The local back-end returns once the service's dispatcher
-// runs: kErrorFileNotFound (or another start error) when its program cannot start,
-// kErrorServiceRequestTimeout when no dispatcher runs within "ServicesPipeTimeout" (the process
-// is then ended).
+// database is locked, the error of a status that cannot be read (kErrorAccessDenied for another
+// account's service, kErrorLockViolation when another process holds it locked), kErrorInvalidData
+// for a record without a program or with failure actions of the wrong shape (nothing starts).
+// The local back-end returns once the service's dispatcher runs: kErrorFileNotFound (or another
+// start error) when its program cannot start, kErrorServiceRequestTimeout when no dispatcher runs
+// within "ServicesPipeTimeout" (the process is then ended); what its supervisor said about a
+// failure is passed on to standard error.
 bool StartService(ScHandle service, const std::vector<std::string>& arguments);
 
 // Sends a control (stop, pause, continue, interrogate, parameter change, the net-bind ones or a
@@ -68,6 +72,8 @@ bool StartService(ScHandle service, const std::vector<std::string>& arguments);
 // otherwise (service_dispatcher.h).
 bool ControlService(ScHandle service, uint32_t control, ServiceStatus* status);
 
+// The service's status: kErrorAccessDenied for another account's service, kErrorLockViolation
+// when its status file stays locked (service_run_files.h).
 bool QueryServiceStatus(ScHandle service, ServiceStatus* status);
 bool QueryServiceStatusEx(ScHandle service, ServiceStatusProcess* status);
 

@@ -1,7 +1,10 @@
 #include "platform/service_record.h"
 
+#include <sys/stat.h>
+
 #include <utility>
 
+#include "platform/command_line.h"
 #include "platform/reg_tree.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
@@ -221,6 +224,64 @@ std::string HostProgramPath(const std::string& program) {
     return MapWindowsPath(program).string();
 }
 
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsProgramFile(const std::string& path) {
+    struct stat found {};
+    return ::stat(path.c_str(), &found) == 0 && S_ISREG(found.st_mode) &&
+           (found.st_mode & 0111) != 0;
+}
+
+// The Windows account an "ObjectName" names when it is LocalService or NetworkService (alone,
+// after ".\" or after "NT AUTHORITY\"); empty for any other.
+std::string BuiltInServiceAccount(const std::string& account) {
+    for (const char* name : {"LocalService", "NetworkService"}) {
+        for (const char* domain : {"", ".\\", "NT AUTHORITY\\"}) {
+            if (EqualsIgnoreCase(account, std::string(domain) + name)) {
+                return name;
+            }
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+std::vector<std::string> ServiceCommandWords(const std::string& command_line) {
+    std::vector<std::string> words = SplitCommandLine(command_line);
+    if (words.empty()) {
+        return words;
+    }
+    if (!command_line.starts_with('"')) {
+        size_t program_end = 0;
+        for (size_t end = 1; end <= command_line.size(); ++end) {
+            const std::string prefix = command_line.substr(0, end);
+            // A bare name is looked for on PATH when it runs, never in the current folder.
+            if ((end == command_line.size() || IsBlank(command_line[end])) &&
+                !IsBlank(command_line[end - 1]) &&
+                prefix.find_first_of("/\\") != std::string::npos &&
+                IsProgramFile(HostProgramPath(prefix))) {
+                program_end = end;
+            }
+        }
+        if (program_end != 0) {
+            // The rest is split as a command line of its own, behind a stand-in program.
+            words = SplitCommandLine("x" + command_line.substr(program_end));
+            words.front() = command_line.substr(0, program_end);
+        }
+    }
+    words.front() = HostProgramPath(words.front());
+    return words;
+}
+
+bool ServiceProgramExists(const std::string& program) {
+    return program.find('/') == std::string::npos || IsProgramFile(program);
+}
+
 std::string ServiceAccountUser(const ServiceRecord& record) {
     const std::string& account = record.object_name;
     if (account.empty() || EqualsIgnoreCase(account, "LocalSystem") ||
@@ -228,8 +289,18 @@ std::string ServiceAccountUser(const ServiceRecord& record) {
         EqualsIgnoreCase(account, "NT AUTHORITY\\SYSTEM")) {
         return "";
     }
+    if (const std::string built_in = BuiltInServiceAccount(account); !built_in.empty()) {
+        return ReadControlText(built_in + "User", kDefaultServiceAccountUser);
+    }
     const size_t slash = account.find_last_of('\\');
     return slash == std::string::npos ? account : account.substr(slash + 1);
+}
+
+std::string ServiceAccountSetting(const ServiceRecord& record) {
+    const std::string built_in = BuiltInServiceAccount(record.object_name);
+    return built_in.empty()
+               ? ""
+               : "\"" + built_in + "User\" under HKLM\\SYSTEM\\CurrentControlSet\\Control";
 }
 
 uint32_t CheckRecordForStart(const ServiceRecord& record) {
@@ -322,6 +393,22 @@ uint32_t ReadControlDword(std::string_view name, uint32_t fallback) {
         const RegValue* value = control == nullptr ? nullptr : control->FindValue(name);
         if (value != nullptr) {
             result = RegDwordNumber(value->type, value->data).value_or(fallback);
+        }
+        return kErrorSuccess;
+    });
+    return result;
+}
+
+std::string ReadControlText(std::string_view name, const std::string& fallback) {
+    std::string result = fallback;
+    RegistryStore::Read([&](const RegNode& root) -> uint32_t {
+        const RegNode* control = root.Find(kControlPath);
+        const RegValue* value = control == nullptr ? nullptr : control->FindValue(name);
+        if (value != nullptr) {
+            const std::optional<std::string> text = RegSzText(value->type, value->data);
+            if (text && !text->empty()) {
+                result = *text;
+            }
         }
         return kErrorSuccess;
     });

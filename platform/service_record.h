@@ -69,9 +69,28 @@ uint32_t CheckServiceName(std::string_view name);
 // (win_path.h); a host path or a bare name, looked for on PATH, stays as it is.
 std::string HostProgramPath(const std::string& program);
 
-// The user a service's "ObjectName" names ("user", ".\user" or "DOMAIN\user"); empty for the
-// system's own account (none, LocalSystem, NT AUTHORITY\SYSTEM).
+// The words of a service's command line ("ImagePath", "FailureCommand"), its program as the host
+// names it. A line that does not start with a quote is read as Windows reads it: its program is
+// the longest part of the line, up to a blank, that names an existing program file (so
+// C:\Program Files\App\app.exe -x runs app.exe, never C:\Program); with none, it is the first
+// word. Empty for an empty line.
+std::vector<std::string> ServiceCommandWords(const std::string& command_line);
+// Whether the program of those words is there to run: a bare name (looked for on PATH when it
+// runs) always is, a path when it names an executable file.
+bool ServiceProgramExists(const std::string& program);
+
+// The Windows accounts that stand for a user of this machine the registry names: the value
+// "<account>User" of HKLM\SYSTEM\CurrentControlSet\Control ("LocalServiceUser",
+// "NetworkServiceUser"), kDefaultServiceAccountUser when it is not set.
+inline constexpr const char* kDefaultServiceAccountUser = "ruzd-service";
+// The user a service's "ObjectName" stands for: empty for the system's own account (none,
+// LocalSystem, NT AUTHORITY\SYSTEM: root); the registry's user for LocalService and
+// NetworkService (alone, after ".\" or "NT AUTHORITY\"); else the user it names ("user",
+// ".\user" or "DOMAIN\user").
 std::string ServiceAccountUser(const ServiceRecord& record);
+// For an "ObjectName" that is one of those Windows accounts: where its user is named, as
+// "\"LocalServiceUser\" under HKLM\SYSTEM\CurrentControlSet\Control"; else empty.
+std::string ServiceAccountSetting(const ServiceRecord& record);
 
 // Reads one service: 0, kErrorServiceDoesNotExist, or the store's error.
 uint32_t ReadServiceRecord(std::string_view name, ServiceRecord* record);
@@ -88,8 +107,10 @@ uint32_t ChangeServiceRecord(std::string_view name,
 // Removes the service's key with everything under it: 0 or kErrorServiceDoesNotExist.
 uint32_t DeleteServiceRecord(std::string_view name);
 
-// A DWORD of HKLM\SYSTEM\CurrentControlSet\Control, `fallback` when it is missing.
+// A DWORD or a string of HKLM\SYSTEM\CurrentControlSet\Control, `fallback` when it is
+// missing or of another type.
 uint32_t ReadControlDword(std::string_view name, uint32_t fallback);
+std::string ReadControlText(std::string_view name, const std::string& fallback);
 // How long a started service's process has to reach its dispatcher ("ServicesPipeTimeout").
 uint32_t ServicesPipeTimeoutMs();
 

@@ -2,51 +2,45 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
+#include "platform/bounded_file_lock.h"
+#include "platform/owned_fd.h"
 #include "platform/proc_file.h"
 #include "platform/root.h"
+#include "platform/running_program.h"
 #include "platform/win_error.h"
 #include "platform/window_endpoint.h"
 
 namespace ruzd::platform {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr std::string_view kStatusTag = "ruzd-service-status";
 constexpr size_t kMaxStatusBytes = 512;
+constexpr mode_t kRunFolderMode = 0700;
+constexpr mode_t kWorkingFolderMode = 0750;
+constexpr mode_t kRunFileMode = 0600;
 
-class LockedFile {
-public:
-    LockedFile(const std::filesystem::path& path, int flags, int lock) {
-        fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-        if (fd_ < 0) {
-            return;
-        }
-        while (::flock(fd_, lock) != 0) {
-            if (errno != EINTR) {
-                const int error = errno;
-                ::close(fd_);
-                fd_ = -1;
-                errno = error;
-                return;
-            }
-        }
-    }
-    ~LockedFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    LockedFile(const LockedFile&) = delete;
-    LockedFile& operator=(const LockedFile&) = delete;
-    int fd() const { return fd_; }
+fs::path InRunFolder(std::string_view name, const char* file) {
+    const fs::path folder = ServiceRunFolder(name);
+    return folder.empty() ? folder : folder / file;
+}
 
-private:
-    int fd_ = -1;
-};
+// A file or folder of this user loses the rights to others that `mode` does not give.
+bool CloseToOthers(int fd, const struct stat& found, mode_t mode) {
+    if (found.st_uid != ::geteuid() || (found.st_mode & 07777 & ~mode) == 0) {
+        return true;
+    }
+    return ::fchmod(fd, found.st_mode & 07777 & mode) == 0;
+}
 
 }  // namespace
 
@@ -58,24 +52,141 @@ std::optional<std::string> ServiceRunFileBase(std::string_view name) {
     return "service." + *encoded;
 }
 
-std::filesystem::path ServiceRunFile(std::string_view name, std::string_view suffix) {
+fs::path ServiceRunFolder(std::string_view name) {
     const std::optional<std::string> base = ServiceRunFileBase(name);
-    if (!base) {
-        return {};
-    }
-    return RootSubdir("run") / (*base + std::string(suffix));
+    return base ? Root() / "run" / *base : fs::path();
 }
 
-std::filesystem::path ServiceWorkingFolder(std::string_view name) {
+fs::path ServiceStatusFile(std::string_view name) {
+    return InRunFolder(name, "status");
+}
+
+fs::path ServiceControlSocket(std::string_view name) {
+    return InRunFolder(name, "ctl");
+}
+
+fs::path ServiceLockFile(std::string_view name) {
+    return InRunFolder(name, "lock");
+}
+
+fs::path ServiceOutputFile(std::string_view name) {
+    const std::optional<std::string> base = ServiceRunFileBase(name);
+    return base ? Root() / "run" / (*base + ".out") : fs::path();
+}
+
+fs::path ServiceWorkingFolder(std::string_view name) {
     const std::optional<std::string> encoded = window_endpoint::EncodeClassName(name);
-    if (!encoded) {
-        return {};
+    return encoded ? Root() / "services" / *encoded : fs::path();
+}
+
+void SayServiceProblem(std::string_view text) {
+    const std::string program = RunningProgramBaseName();
+    std::fprintf(stderr, "%s: %.*s\n", program.empty() ? "ruzd" : program.c_str(),
+                 static_cast<int>(text.size()), text.data());
+    std::fflush(stderr);
+}
+
+void SayServiceFileProblem(const fs::path& path, std::string_view what) {
+    SayServiceProblem(path.string() + ": " + std::string(what));
+}
+
+uint32_t PrepareServiceFolder(const fs::path& folder, mode_t mode, std::optional<FileOwner> owner) {
+    const auto fail = [&folder](const char* what, int error) {
+        SayServiceFileProblem(folder, std::string(what) + ": " + std::strerror(error));
+        return WinErrorFromErrno(error);
+    };
+    std::error_code ignored;
+    fs::create_directories(folder.parent_path(), ignored);
+    if (::mkdir(folder.c_str(), mode) != 0 && errno != EEXIST) {
+        return fail("cannot be made", errno);
     }
-    return Root() / "services" / *encoded;
+    const OwnedFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return fail(errno == ENOTDIR || errno == ELOOP ? "is no folder" : "cannot be opened",
+                    errno);
+    }
+    struct stat found {};
+    if (::fstat(fd.get(), &found) != 0) {
+        return fail("cannot be read", errno);
+    }
+    if (owner && ::geteuid() == 0 && (found.st_uid != owner->uid || found.st_gid != owner->gid)) {
+        if (::fchown(fd.get(), owner->uid, owner->gid) != 0) {
+            return fail("cannot be given to the service's account", errno);
+        }
+        found.st_uid = owner->uid;
+    }
+    // A folder given away is closed to others too: root may change any folder's rights.
+    if ((found.st_uid == ::geteuid() || ::geteuid() == 0) && (found.st_mode & 07777 & ~mode) != 0 &&
+        ::fchmod(fd.get(), found.st_mode & 07777 & mode) != 0) {
+        return fail("cannot be closed to other users", errno);
+    }
+    return kErrorSuccess;
+}
+
+uint32_t PrepareServiceRunFolder(std::string_view name, std::optional<FileOwner> owner) {
+    const fs::path folder = ServiceRunFolder(name);
+    if (folder.empty()) {
+        return kErrorInvalidName;
+    }
+    return PrepareServiceFolder(folder, kRunFolderMode, owner);
+}
+
+uint32_t PrepareServiceFiles(std::string_view name, FileOwner owner) {
+    for (const auto& [folder, mode] : {std::pair{ServiceWorkingFolder(name), kWorkingFolderMode},
+                                       std::pair{ServiceRunFolder(name), kRunFolderMode}}) {
+        if (folder.empty()) {
+            return kErrorInvalidName;
+        }
+        if (const uint32_t error = PrepareServiceFolder(folder, mode, owner);
+            error != kErrorSuccess) {
+            return error;
+        }
+    }
+    const fs::path output = ServiceOutputFile(name);
+    const OwnedFd fd(OpenServiceRunFile(output, O_WRONLY | O_APPEND | O_CREAT));
+    if (fd.get() < 0) {
+        const uint32_t error = WinErrorFromLastErrno();
+        SayServiceFileProblem(output, WinErrorText(error));
+        return error;
+    }
+    return kErrorSuccess;
+}
+
+int OpenServiceRunFile(const fs::path& path, int flags) {
+    OwnedFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, kRunFileMode));
+    if (fd.get() < 0) {
+        return -1;
+    }
+    struct stat found {};
+    if (::fstat(fd.get(), &found) != 0) {
+        return -1;
+    }
+    if (!S_ISREG(found.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (!CloseToOthers(fd.get(), found, kRunFileMode)) {
+        return -1;
+    }
+    return fd.release();
+}
+
+uint32_t LockServiceRunFile(int fd, int operation, const fs::path& path) {
+    if (LockFileWithin(fd, operation, kFileLockWaitMs)) {
+        return kErrorSuccess;
+    }
+    const int error = errno;
+    if (error == EWOULDBLOCK) {
+        SayServiceFileProblem(path, "held locked by another process for " +
+                                        std::to_string(kFileLockWaitMs / 1000) +
+                                        " seconds; given up");
+        return kErrorLockViolation;
+    }
+    return WinErrorFromErrno(error);
 }
 
 uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& status, uint32_t pid) {
-    const std::filesystem::path path = ServiceRunFile(name, ".status");
+    const fs::path path = ServiceStatusFile(name);
     if (path.empty()) {
         return kErrorInvalidName;
     }
@@ -85,67 +196,95 @@ uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& stat
          << status.service_specific_exit_code << ' ' << status.check_point << ' '
          << status.wait_hint << ' ' << pid << ' ' << ProcessStartTime(pid).value_or(0) << '\n';
     const std::string text = line.str();
-    const LockedFile file(path, O_RDWR | O_CREAT, LOCK_EX);
-    if (file.fd() < 0) {
+    if (const uint32_t error = PrepareServiceRunFolder(name, std::nullopt);
+        error != kErrorSuccess) {
+        return error;
+    }
+    const OwnedFd file(OpenServiceRunFile(path, O_RDWR | O_CREAT));
+    if (file.get() < 0) {
         return WinErrorFromLastErrno();
     }
-    if (::pwrite(file.fd(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
-        ::ftruncate(file.fd(), static_cast<off_t>(text.size())) != 0) {
+    if (const uint32_t error = LockServiceRunFile(file.get(), LOCK_EX, path);
+        error != kErrorSuccess) {
+        return error;
+    }
+    if (::pwrite(file.get(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
+        ::ftruncate(file.get(), static_cast<off_t>(text.size())) != 0) {
         return WinErrorFromLastErrno();
     }
     return kErrorSuccess;
 }
 
-std::optional<ServiceStatusRecord> ReadServiceStatusFile(std::string_view name) {
-    const std::filesystem::path path = ServiceRunFile(name, ".status");
+uint32_t ReadServiceStatusFile(std::string_view name, ServiceStatusRecord* record) {
+    const fs::path path = ServiceStatusFile(name);
     if (path.empty()) {
-        return std::nullopt;
+        return kErrorInvalidName;
     }
-    const LockedFile file(path, O_RDONLY, LOCK_SH);
-    if (file.fd() < 0) {
-        return std::nullopt;
+    const OwnedFd file(OpenServiceRunFile(path, O_RDONLY));
+    if (file.get() < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? kErrorFileNotFound : WinErrorFromLastErrno();
+    }
+    if (const uint32_t error = LockServiceRunFile(file.get(), LOCK_SH, path);
+        error != kErrorSuccess) {
+        return error;
     }
     char buffer[kMaxStatusBytes];
-    const ssize_t got = ::pread(file.fd(), buffer, sizeof buffer, 0);
+    const ssize_t got = ::pread(file.get(), buffer, sizeof buffer, 0);
     if (got <= 0) {
-        return std::nullopt;
+        return kErrorFileNotFound;
     }
     std::istringstream line(std::string(buffer, static_cast<size_t>(got)));
     std::string tag;
-    ServiceStatusRecord record;
-    ServiceStatus& status = record.status;
+    ServiceStatusRecord read;
+    ServiceStatus& status = read.status;
     if (!(line >> tag >> status.service_type >> status.current_state >> status.controls_accepted >>
           status.win32_exit_code >> status.service_specific_exit_code >> status.check_point >>
-          status.wait_hint >> record.pid >> record.start_time) ||
+          status.wait_hint >> read.pid >> read.start_time) ||
         tag != kStatusTag) {
-        return std::nullopt;
+        return kErrorFileNotFound;
     }
-    return record;
+    *record = read;
+    return kErrorSuccess;
+}
+
+uint32_t QueryCurrentServiceStatus(std::string_view name, ServiceStatusProcess* current) {
+    *current = ServiceStatusProcess{};
+    ServiceStatusRecord record;
+    if (const uint32_t error = ReadServiceStatusFile(name, &record); error != kErrorSuccess) {
+        if (error != kErrorFileNotFound) {
+            return error;
+        }
+        current->status.service_type = kServiceWin32OwnProcess;
+        current->status.current_state = kServiceStopped;
+        current->status.win32_exit_code = kErrorServiceNeverStarted;
+        return kErrorSuccess;
+    }
+    current->status = record.status;
+    if (current->status.current_state == kServiceStopped) {
+        return kErrorSuccess;
+    }
+    if (ProcessStartTime(record.pid) != record.start_time || record.start_time == 0) {
+        ServiceStatus& status = current->status;
+        status.current_state = kServiceStopped;
+        status.controls_accepted = 0;
+        status.win32_exit_code = kErrorProcessAborted;
+        status.service_specific_exit_code = 0;
+        status.check_point = 0;
+        status.wait_hint = 0;
+        return kErrorSuccess;
+    }
+    current->process_id = record.pid;
+    return kErrorSuccess;
 }
 
 ServiceStatusProcess CurrentServiceStatus(std::string_view name) {
     ServiceStatusProcess current;
-    const std::optional<ServiceStatusRecord> record = ReadServiceStatusFile(name);
-    if (!record) {
+    if (const uint32_t error = QueryCurrentServiceStatus(name, &current); error != kErrorSuccess) {
+        current = ServiceStatusProcess{};
         current.status.service_type = kServiceWin32OwnProcess;
         current.status.current_state = kServiceStopped;
-        current.status.win32_exit_code = kErrorServiceNeverStarted;
-        return current;
+        current.status.win32_exit_code = error;
     }
-    current.status = record->status;
-    if (current.status.current_state == kServiceStopped) {
-        return current;
-    }
-    if (ProcessStartTime(record->pid) != record->start_time || record->start_time == 0) {
-        current.status.current_state = kServiceStopped;
-        current.status.controls_accepted = 0;
-        current.status.win32_exit_code = kErrorProcessAborted;
-        current.status.service_specific_exit_code = 0;
-        current.status.check_point = 0;
-        current.status.wait_hint = 0;
-        return current;
-    }
-    current.process_id = record->pid;
     return current;
 }
 

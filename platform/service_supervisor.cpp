@@ -21,6 +21,7 @@
 #include "platform/process_identity.h"
 #include "platform/root.h"
 #include "platform/running_program.h"
+#include "platform/service_account.h"
 #include "platform/service_control_channel.h"
 #include "platform/service_dispatcher.h"
 #include "platform/service_manager.h"
@@ -43,37 +44,30 @@ constexpr auto kStartPoll = std::chrono::milliseconds(10);
 constexpr uint32_t kStopTimeoutMs = 90000;
 
 void Say(const std::string& text) {
-    std::fprintf(stderr, "ruzd-svcrun: %s\n", text.c_str());
-    std::fflush(stderr);
+    SayServiceProblem(text);
 }
 
 // The account a service runs as: none for the supervisor's own (LocalSystem, or a supervisor
-// that is not root and so cannot change it).
-struct Account {
-    uid_t uid = 0;
-    gid_t gid = 0;
-    std::string name;
-};
-
-// The account of "ObjectName": 0, or kErrorServiceLogonFailed when no such user exists.
-uint32_t ServiceAccount(const ServiceRecord& record, std::optional<Account>* account) {
+// that is not root and so cannot change it). 0, or kErrorServiceLogonFailed when no such user
+// exists (said on standard error).
+uint32_t ServiceAccountOf(const ServiceRecord& record, std::optional<ServiceAccount>* account) {
     account->reset();
-    const std::string user = ServiceAccountUser(record);
-    if (::geteuid() != 0 || user.empty()) {
+    if (::geteuid() != 0) {
         return kErrorSuccess;
     }
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr) {
+    std::string problem;
+    if (LookUpServiceAccount(record, account, &problem) != kErrorSuccess) {
+        Say(problem);
         return kErrorServiceLogonFailed;
     }
-    if (found->pw_uid == 0) {
-        return kErrorSuccess;
-    }
-    *account = Account{found->pw_uid, found->pw_gid, found->pw_name};
     return kErrorSuccess;
+}
+
+// Makes `command` run as the account (setpriv drops root's rights before the program starts).
+void RunAs(const ServiceAccount& account, std::vector<std::string>* command) {
+    command->insert(command->begin(),
+                    {"setpriv", "--reuid=" + std::to_string(account.uid),
+                     "--regid=" + std::to_string(account.gid), "--init-groups", "--"});
 }
 
 std::vector<std::string> ServiceEnvironment(const ServiceRecord& record,
@@ -117,6 +111,7 @@ public:
 
 private:
     uint32_t Prepare(ServiceRecord* record);
+    void RemoveOlderRunFiles();
     uint32_t Launch(const ServiceRecord& record);
     void Report(uint32_t result);
     void Supervise();
@@ -149,15 +144,36 @@ uint32_t Supervisor::Prepare(ServiceRecord* record) {
     if (const uint32_t error = CheckServiceName(name_); error != kErrorSuccess) {
         return error;
     }
-    lock_ = ::open(ServiceRunFile(name_, ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (const uint32_t error = PrepareServiceRunFolder(name_, std::nullopt);
+        error != kErrorSuccess) {
+        return error;
+    }
+    RemoveOlderRunFiles();
+    const std::filesystem::path lock_path = ServiceLockFile(name_);
+    lock_ = OpenServiceRunFile(lock_path, O_RDWR | O_CREAT);
     if (lock_ < 0) {
-        return WinErrorFromLastErrno();
+        const uint32_t error = WinErrorFromLastErrno();
+        Say(lock_path.string() + ": " + WinErrorText(error));
+        return error;
     }
     // A supervisor whose service has just stopped may not have ended yet: it is waited for.
     const uint64_t waited_since = SystemClock().TickMs();
     while (::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
-        if (CurrentServiceStatus(name_).status.current_state != kServiceStopped ||
-            SystemClock().TickMs() - waited_since > ServicesPipeTimeoutMs()) {
+        ServiceStatusProcess current;
+        if (const uint32_t error = QueryCurrentServiceStatus(name_, &current);
+            error != kErrorSuccess) {
+            return error;
+        }
+        if (current.status.current_state != kServiceStopped) {
+            return kErrorServiceAlreadyRunning;
+        }
+        if (SystemClock().TickMs() - waited_since > ServicesPipeTimeoutMs()) {
+            char holder[32] = {};
+            const ssize_t got = ::pread(lock_, holder, sizeof holder - 1, 0);
+            const std::string pid = got > 0 ? std::string(holder, static_cast<size_t>(got)) : "";
+            Say(lock_path.string() + ": held by another supervisor" +
+                (pid.empty() ? std::string() : " (process " + pid.substr(0, pid.find('\n')) + ")") +
+                " for " + std::to_string(ServicesPipeTimeoutMs() / 1000) + " seconds; given up");
             return kErrorServiceAlreadyRunning;
         }
         std::this_thread::sleep_for(kStartPoll);
@@ -178,7 +194,11 @@ uint32_t Supervisor::Prepare(ServiceRecord* record) {
     if (const uint32_t error = CheckRecordForStart(*record); error != kErrorSuccess) {
         return error;
     }
-    if (CurrentServiceStatus(name_).status.current_state != kServiceStopped) {
+    ServiceStatusProcess current;
+    if (const uint32_t error = QueryCurrentServiceStatus(name_, &current); error != kErrorSuccess) {
+        return error;
+    }
+    if (current.status.current_state != kServiceStopped) {
         return kErrorServiceAlreadyRunning;
     }
     listener_ = ListenServiceControl(name_);
@@ -188,36 +208,51 @@ uint32_t Supervisor::Prepare(ServiceRecord* record) {
     return kErrorSuccess;
 }
 
+// Builds before this one kept the status, lock and control socket beside the output file, open
+// to every account; they say nothing true any more.
+void Supervisor::RemoveOlderRunFiles() {
+    const std::filesystem::path output = ServiceOutputFile(name_);
+    const std::string stem = output.string().substr(0, output.string().size() - 4);
+    std::error_code ignored;
+    for (const char* suffix : {".status", ".lock", ".ctl"}) {
+        std::filesystem::remove(stem + suffix, ignored);
+    }
+}
+
 uint32_t Supervisor::Launch(const ServiceRecord& record) {
-    std::vector<std::string> command = SplitCommandLine(record.image_path);
+    std::vector<std::string> command = ServiceCommandWords(record.image_path);
     if (command.empty()) {
         return kErrorInvalidData;
     }
-    command.front() = HostProgramPath(command.front());
-    std::optional<Account> account;
-    if (const uint32_t error = ServiceAccount(record, &account); error != kErrorSuccess) {
+    if (!ServiceProgramExists(command.front())) {
+        Say("the program of " + name_ + ", " + command.front() + ", does not exist");
+        return kErrorFileNotFound;
+    }
+    std::optional<ServiceAccount> account;
+    if (const uint32_t error = ServiceAccountOf(record, &account); error != kErrorSuccess) {
         return error;
     }
-    const std::filesystem::path folder = ServiceWorkingFolder(name_);
-    const std::filesystem::path output = ServiceRunFile(name_, ".out");
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+    // The service's folders are its account's; those of a service that ran as another account
+    // before come back to this one.
+    if (const uint32_t error =
+            PrepareServiceFiles(name_, account ? FileOwner{account->uid, account->gid}
+                                               : FileOwner{::geteuid(), ::getegid()});
+        error != kErrorSuccess) {
+        return error;
+    }
     WriteStatus(kServiceStartPending, 0, 0, CurrentProcessId());
     if (account) {
-        // The service writes its status file and working folder under its own account.
-        for (const std::filesystem::path& path : {folder, ServiceRunFile(name_, ".status")}) {
-            [[maybe_unused]] const int changed = ::chown(path.c_str(), account->uid, account->gid);
-        }
-        command.insert(command.begin(),
-                       {"setpriv", "--reuid=" + std::to_string(account->uid),
-                        "--regid=" + std::to_string(account->gid), "--init-groups", "--"});
+        // The service writes its status file under its own account.
+        [[maybe_unused]] const int changed =
+            ::lchown(ServiceStatusFile(name_).c_str(), account->uid, account->gid);
+        RunAs(*account, &command);
     }
     ChildStart start;
     start.arguments = std::move(command);
-    start.working_folder = folder.string();
+    start.working_folder = ServiceWorkingFolder(name_).string();
     start.environment = ServiceEnvironment(record, arguments_);
     start.own_session = true;
-    start.output_file = output.string();
+    start.output_file = ServiceOutputFile(name_).string();
     start.passed_descriptor = listener_;
     child_ = ChildProcess::Start(start);
     if (!child_) {
@@ -226,8 +261,9 @@ uint32_t Supervisor::Launch(const ServiceRecord& record) {
     const uint32_t timeout_ms = ServicesPipeTimeoutMs();
     const uint64_t started_ms = SystemClock().TickMs();
     for (;;) {
-        const std::optional<ServiceStatusRecord> status = ReadServiceStatusFile(name_);
-        if (status && status->pid == static_cast<uint32_t>(child_->pid())) {
+        ServiceStatusRecord status;
+        if (ReadServiceStatusFile(name_, &status) == kErrorSuccess &&
+            status.pid == static_cast<uint32_t>(child_->pid())) {
             return kErrorSuccess;
         }
         if (child_->HasEnded()) {
@@ -247,8 +283,7 @@ void Supervisor::Report(uint32_t result) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
     // From here on the supervisor's own words go where the service's output goes.
-    const int output = ::open(ServiceRunFile(name_, ".out").c_str(),
-                              O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int output = OpenServiceRunFile(ServiceOutputFile(name_), O_WRONLY | O_APPEND | O_CREAT);
     if (output >= 0) {
         ::dup2(output, STDOUT_FILENO);
         ::dup2(output, STDERR_FILENO);
@@ -309,18 +344,25 @@ void Supervisor::RunFailureCommand(const ServiceRecord& record) {
         line.replace(at, 3, count);
         at += count.size();
     }
-    std::vector<std::string> command = SplitCommandLine(line);
+    std::vector<std::string> command = ServiceCommandWords(line);
     if (command.empty()) {
         Say("no failure command is set for " + name_);
         return;
     }
-    command.front() = HostProgramPath(command.front());
+    // The failure command runs as the service's account, as the service does.
+    std::optional<ServiceAccount> account;
+    if (ServiceAccountOf(record, &account) != kErrorSuccess) {
+        return;
+    }
+    if (account) {
+        RunAs(*account, &command);
+    }
     ChildStart start;
     start.arguments = std::move(command);
     start.working_folder = ServiceWorkingFolder(name_).string();
     start.environment = ServiceEnvironment(record, {});
     start.own_session = true;
-    start.output_file = ServiceRunFile(name_, ".out").string();
+    start.output_file = ServiceOutputFile(name_).string();
     if (!ChildProcess::Start(start)) {
         Say(Format("the failure command of %s did not start: %s", name_.c_str(),
                    WinErrorText(GetLastError()).c_str()));
@@ -345,9 +387,10 @@ void Supervisor::Supervise() {
         if (WaitForMultiple(ends, false, kInfinite) == 1) {
             Stop();
         }
-        const std::optional<ServiceStatusRecord> status = ReadServiceStatusFile(name_);
+        ServiceStatusRecord status;
         const uint32_t pid = static_cast<uint32_t>(child_->pid());
-        if (status && status->pid == pid && status->status.current_state == kServiceStopped) {
+        if (ReadServiceStatusFile(name_, &status) == kErrorSuccess && status.pid == pid &&
+            status.status.current_state == kServiceStopped) {
             return;
         }
         WriteStatus(kServiceStopped, kErrorProcessAborted, 0, pid);
@@ -393,7 +436,7 @@ int Supervisor::Run() {
     }
     if (listener_ >= 0) {
         std::error_code ignored;
-        std::filesystem::remove(ServiceRunFile(name_, ".ctl"), ignored);
+        std::filesystem::remove(ServiceControlSocket(name_), ignored);
     }
     return result == kErrorSuccess ? 0 : 1;
 }

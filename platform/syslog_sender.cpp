@@ -10,6 +10,8 @@
 #include <ctime>
 
 #include "platform/process_identity.h"
+#include "platform/running_program.h"
+#include "platform/service_dispatcher.h"
 #include "platform/text.h"
 
 namespace ruzd::platform {
@@ -29,7 +31,25 @@ std::string Timestamp() {
                   local.tm_min, local.tm_sec);
 }
 
+constexpr size_t kMaxIdentLength = 32;
+
 }  // namespace
+
+std::string SyslogIdentOf(std::string_view text) {
+    std::string ident;
+    for (const char c : text.substr(0, kMaxIdentLength)) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '-';
+        ident += kept ? c : '_';
+    }
+    return ident.empty() ? std::string("ruzd") : ident;
+}
+
+std::string ProgramSyslogIdent() {
+    const char* service = std::getenv(kServiceNameVariable);
+    return SyslogIdentOf(service != nullptr && *service != '\0' ? std::string(service)
+                                                                : RunningProgramBaseName());
+}
 
 std::string SyslogDatagram(SyslogSeverity severity, std::string_view timestamp,
                            std::string_view ident, uint32_t pid, std::string_view message) {

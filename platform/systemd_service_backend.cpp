@@ -1,14 +1,24 @@
 // The systemd back-end of the service manager: every change of a record rewrites the service's
 // units (systemd_units.h) and reloads systemd, an automatic service is enabled (a delayed one
-// through its timer), and a start asks systemd to start the unit without waiting for it.
+// through its timer), and a start asks systemd to start the unit without waiting for it. Units
+// that could not start are never written: a record whose account or program this machine does
+// not have is refused (said on standard error). The service's folders are made as it is
+// installed, its account's: systemd refuses to start a unit whose working folder is missing.
+// A start first writes the units again when the record changed behind the manager's back (its
+// "Environment" edited in the registry file, say), so that the service runs as its record says.
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "platform/child_process.h"
+#include "platform/service_account.h"
 #include "platform/service_backend.h"
+#include "platform/service_run_files.h"
 #include "platform/systemd_units.h"
 #include "platform/win_error.h"
 
@@ -63,31 +73,121 @@ uint32_t WriteUnit(const fs::path& path, const std::string& text) {
     return error ? WinErrorFromErrno(error.value()) : kErrorSuccess;
 }
 
+std::optional<std::string> ReadUnit(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The service's folders, its account's, and its output file.
+uint32_t PrepareFilesOf(const ServiceRecord& record) {
+    std::optional<ServiceAccount> account;
+    std::string problem;
+    if (const uint32_t error = LookUpServiceAccount(record, &account, &problem);
+        error != kErrorSuccess) {
+        SayServiceProblem(problem);
+        return error;
+    }
+    return PrepareServiceFiles(record.name, account ? FileOwner{account->uid, account->gid}
+                                                    : FileOwner{::geteuid(), ::getegid()});
+}
+
+struct UnitFiles {
+    fs::path service;
+    fs::path failure;
+    fs::path timer;
+};
+
+UnitFiles UnitFilesOf(std::string_view name) {
+    const fs::path folder = UnitDir();
+    const std::string base = SystemdUnitBase(name);
+    return {folder / (base + ".service"), folder / (base + "-failure.service"),
+            folder / (base + ".timer")};
+}
+
+// Writes the units that differ from the ones on disk and removes those the record no longer
+// has: 0, or the Win32 code of the failure. `changed` tells whether anything was.
+uint32_t WriteUnits(const UnitFiles& files, const std::optional<SystemdUnits>& units,
+                    bool* changed) {
+    *changed = false;
+    std::error_code ignored;
+    if (units) {
+        fs::create_directories(files.service.parent_path(), ignored);
+    }
+    for (const auto& [path, text] :
+         {std::pair{files.service, units ? std::optional(units->service) : std::nullopt},
+          std::pair{files.failure, units ? units->failure : std::nullopt},
+          std::pair{files.timer, units ? units->timer : std::nullopt}}) {
+        if (text) {
+            if (ReadUnit(path) == text) {
+                continue;
+            }
+            if (const uint32_t error = WriteUnit(path, *text); error != kErrorSuccess) {
+                return error;
+            }
+            *changed = true;
+        } else if (fs::remove(path, ignored)) {
+            *changed = true;
+        }
+    }
+    return kErrorSuccess;
+}
+
+// The record's units when they can start; none with the problem said on standard error.
+std::optional<SystemdUnits> UnitsThatCanStart(const ServiceRecord& record, uint32_t* error) {
+    std::string problem;
+    *error = CheckSystemdUnitsCanStart(record, &problem);
+    if (*error != kErrorSuccess) {
+        SayServiceProblem(problem);
+        return std::nullopt;
+    }
+    *error = PrepareFilesOf(record);
+    if (*error != kErrorSuccess) {
+        return std::nullopt;
+    }
+    return MakeSystemdUnits(record);
+}
+
 class SystemdServiceBackend : public ServiceBackend {
 public:
     uint32_t Start(const ServiceRecord& record, const std::vector<std::string>&) override {
+        uint32_t error = kErrorSuccess;
+        const std::optional<SystemdUnits> units = UnitsThatCanStart(record, &error);
+        if (!units) {
+            return error;
+        }
+        bool changed = false;
+        if (const uint32_t written = WriteUnits(UnitFilesOf(record.name), units, &changed);
+            written != kErrorSuccess) {
+            return written;
+        }
+        if (changed && Systemctl({"daemon-reload"}) != 0) {
+            return kErrorGenFailure;
+        }
         const std::string unit = SystemdUnitBase(record.name) + ".service";
         return Systemctl({"start", "--no-block", unit}) == 0 ? kErrorSuccess
                                                              : kErrorServiceRequestTimeout;
     }
 
     uint32_t RecordChanged(std::string_view name, const ServiceRecord* record) override {
-        const fs::path folder = UnitDir();
-        const std::string base = SystemdUnitBase(name);
-        const fs::path service = folder / (base + ".service");
-        const fs::path failure = folder / (base + "-failure.service");
-        const fs::path timer = folder / (base + ".timer");
+        const UnitFiles files = UnitFilesOf(name);
         std::optional<SystemdUnits> units;
         if (record != nullptr) {
-            units = MakeSystemdUnits(*record);
+            uint32_t error = kErrorSuccess;
+            units = UnitsThatCanStart(*record, &error);
+            if (!units) {
+                return error;
+            }
         }
         // What is to be enabled, and what was enabled before and is to be no more.
         std::string enable;
         if (units && record->start == kServiceAutoStart) {
-            enable = (units->timer ? timer : service).filename().string();
+            enable = (units->timer ? files.timer : files.service).filename().string();
         }
         std::vector<std::string> disable = {"disable"};
-        for (const fs::path& unit : {service, timer}) {
+        for (const fs::path& unit : {files.service, files.timer}) {
             if (fs::exists(unit) && unit.filename().string() != enable) {
                 disable.push_back(unit.filename().string());
             }
@@ -95,24 +195,9 @@ public:
         if (disable.size() > 1 && Systemctl(disable) != 0) {
             return kErrorGenFailure;
         }
-        std::error_code ignored;
-        if (units) {
-            fs::create_directories(folder, ignored);
-            if (const uint32_t error = WriteUnit(service, units->service); error != kErrorSuccess) {
-                return error;
-            }
-        } else {
-            fs::remove(service, ignored);
-        }
-        for (const auto& [path, text] : {std::pair{failure, units ? units->failure : std::nullopt},
-                                         std::pair{timer, units ? units->timer : std::nullopt}}) {
-            if (text) {
-                if (const uint32_t error = WriteUnit(path, *text); error != kErrorSuccess) {
-                    return error;
-                }
-            } else {
-                fs::remove(path, ignored);
-            }
+        bool changed = false;
+        if (const uint32_t error = WriteUnits(files, units, &changed); error != kErrorSuccess) {
+            return error;
         }
         if (Systemctl({"daemon-reload"}) != 0) {
             return kErrorGenFailure;

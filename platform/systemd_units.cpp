@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
-#include "platform/command_line.h"
 #include "platform/root.h"
+#include "platform/service_account.h"
 #include "platform/service_dispatcher.h"
 #include "platform/service_run_files.h"
 #include "platform/text.h"
+#include "platform/win_error.h"
 
 namespace ruzd::platform {
 namespace {
@@ -35,10 +36,7 @@ std::string LineText(std::string_view text) {
 }
 
 std::string CommandLine(const std::string& windows_command_line) {
-    std::vector<std::string> words = SplitCommandLine(windows_command_line);
-    if (!words.empty()) {
-        words.front() = HostProgramPath(words.front());
-    }
+    const std::vector<std::string> words = ServiceCommandWords(windows_command_line);
     std::string line;
     for (const std::string& word : words) {
         line += (line.empty() ? "" : " ") + SystemdQuote(word, true);
@@ -55,6 +53,18 @@ std::string EnvironmentLine(const ServiceRecord& record, const std::string& root
         }
     }
     return line + "\n";
+}
+
+// Where, with what and as whom a unit of the service runs: each unit of a service (its failure
+// command's too) as the service's account.
+std::string AccountLines(const ServiceRecord& record, const std::string& root) {
+    std::string lines =
+        "WorkingDirectory=" + LineText(ServiceWorkingFolder(record.name).string()) + "\n";
+    lines += EnvironmentLine(record, root);
+    if (const std::string user = ServiceAccountUser(record); !user.empty()) {
+        lines += "User=" + LineText(user) + "\n";
+    }
+    return lines;
 }
 
 }  // namespace
@@ -113,7 +123,9 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
     const std::string base = SystemdUnitBase(record.name);
     const std::string display =
         LineText(record.display_name.empty() ? record.name : record.display_name);
-    auto [reset_period_s, actions] = FailureActionsOf(record);
+    const DecodedFailureActions failure = FailureActionsOf(record);
+    const std::vector<ScAction>& actions = failure.actions;
+    const uint32_t reset_period_s = failure.reset_period_s;
     const auto first_of = [&actions](uint32_t type) {
         return std::find_if(actions.begin(), actions.end(),
                             [type](const ScAction& action) { return action.type == type; });
@@ -145,17 +157,13 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
     }
     unit += "\n[Service]\nType=notify\nNotifyAccess=main\n";
     unit += "ExecStart=" + CommandLine(record.image_path) + "\n";
-    unit += "WorkingDirectory=" + LineText(ServiceWorkingFolder(record.name).string()) + "\n";
-    unit += EnvironmentLine(record, root);
-    if (const std::string user = ServiceAccountUser(record); !user.empty()) {
-        unit += "User=" + LineText(user) + "\n";
-    }
+    unit += AccountLines(record, root);
     unit += "TimeoutStopSec=" + std::to_string(kStopTimeoutSeconds) + "\n";
     if (restart != actions.end() || reboot != actions.end()) {
         const uint32_t delay_ms = restart != actions.end() ? restart->delay_ms : reboot->delay_ms;
         unit += "Restart=on-failure\nRestartSec=" + std::to_string(delay_ms) + "ms\n";
     }
-    unit += "StandardOutput=append:" + LineText(ServiceRunFile(record.name, ".out").string()) +
+    unit += "StandardOutput=append:" + LineText(ServiceOutputFile(record.name).string()) +
             "\nStandardError=inherit\n";
     if (record.start == kServiceAutoStart && !record.delayed_autostart) {
         unit += "\n[Install]\nWantedBy=multi-user.target\n";
@@ -169,9 +177,7 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
             line.replace(at, 3, "1");
         }
         failure += "ExecStart=" + CommandLine(line) + "\n";
-        failure +=
-            "WorkingDirectory=" + LineText(ServiceWorkingFolder(record.name).string()) + "\n";
-        failure += EnvironmentLine(record, root);
+        failure += AccountLines(record, root);
         units.failure = failure;
     }
     if (record.start == kServiceAutoStart && record.delayed_autostart) {
@@ -180,6 +186,27 @@ SystemdUnits MakeSystemdUnits(const ServiceRecord& record) {
                       "\nUnit=" + base + ".service\n\n[Install]\nWantedBy=timers.target\n";
     }
     return units;
+}
+
+uint32_t CheckSystemdUnitsCanStart(const ServiceRecord& record, std::string* problem) {
+    std::optional<ServiceAccount> account;
+    if (const uint32_t error = LookUpServiceAccount(record, &account, problem);
+        error != kErrorSuccess) {
+        return error;
+    }
+    std::vector<std::pair<const char*, std::string>> lines = {{"ImagePath", record.image_path}};
+    if (!record.failure_command.empty()) {
+        lines.emplace_back("FailureCommand", record.failure_command);
+    }
+    for (const auto& [value, line] : lines) {
+        const std::vector<std::string> words = ServiceCommandWords(line);
+        if (!words.empty() && !ServiceProgramExists(words.front())) {
+            *problem = "the program of the service \"" + record.name + "\" (its " + value + " " +
+                       line + ") does not exist: " + words.front();
+            return kErrorFileNotFound;
+        }
+    }
+    return kErrorSuccess;
 }
 
 }  // namespace ruzd::platform

@@ -3,7 +3,11 @@
 // The systemd units of a service of the service manager (service_manager.h, back-end
 // "systemd"): ruzd-<name>.service runs the service's program as a notify service (its
 // dispatcher reports "READY=1"); ruzd-<name>-failure.service, a oneshot unit, runs the failure
-// command; ruzd-<name>.timer starts a delayed automatic service two minutes after boot.
+// command; ruzd-<name>.timer starts a delayed automatic service two minutes after boot. Both
+// services run in the service's working folder, with its "Environment", as the user its
+// "ObjectName" stands for (ServiceAccountUser: none for root), their program read from the
+// command line as Windows reads it (ServiceCommandWords); the service's output is appended to its
+// output file (service_run_files.h).
 //
 // The failure actions map as closely as systemd allows: a restart or a reboot among them makes
 // the service restart on failure (after the first restart's delay); a reboot at position n (from
@@ -29,6 +33,11 @@ struct SystemdUnits {
 
 // The units of the record, in the platform root.
 SystemdUnits MakeSystemdUnits(const ServiceRecord& record);
+
+// What the units of the record need from this machine to start: the service's account and the
+// programs they run. 0, or kErrorInvalidServiceAccount or kErrorFileNotFound with `problem`
+// saying what is missing.
+uint32_t CheckSystemdUnitsCanStart(const ServiceRecord& record, std::string* problem);
 
 // One word of a unit's command line or Environment= in double quotes, with systemd's escapes
 // ('%' as "%%"; '$' as "$$" where `in_command`, since commands expand variables).

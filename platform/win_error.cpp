@@ -121,6 +121,9 @@ std::optional<std::string> KnownWinErrorText(uint32_t code) {
             return "The service database is locked";
         case kErrorServiceAlreadyRunning:
             return "An instance of the service is already running";
+        case kErrorInvalidServiceAccount:
+            return "The account name is invalid or does not exist, or the password is invalid "
+                   "for the account name specified";
         case kErrorServiceDisabled:
             return "The service cannot be started, because it is disabled";
         case kErrorServiceDoesNotExist:
@@ -131,6 +134,8 @@ std::optional<std::string> KnownWinErrorText(uint32_t code) {
             return "The service has not been started";
         case kErrorFailedServiceControllerConnect:
             return "The service process could not connect to the service controller";
+        case kErrorServiceSpecificError:
+            return "The service has returned a service-specific error code";
         case kErrorProcessAborted:
             return "The process terminated unexpectedly";
         case kErrorServiceDependencyFail:

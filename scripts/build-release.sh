@@ -9,9 +9,12 @@ launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
+jobs="${JOBS:-$(nproc)}"
+echo "==> Configuring the release build in build/ (cmake; the first time takes a while)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DRUZD_SANITIZE=OFF "${launcher[@]}" >/dev/null
 targets=()
 if [[ $# -gt 0 ]]; then
     targets=(--target "$@")
 fi
-cmake --build build -j "${JOBS:-$(nproc)}" "${targets[@]}"
+echo "==> Building ${*:-every target} in build/ ($jobs jobs at once)"
+cmake --build build -j "$jobs" "${targets[@]}"

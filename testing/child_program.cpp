@@ -94,6 +94,18 @@ int WaitForExitCode(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::optional<int> ExitCodeIfEnded(pid_t pid) {
+    int status = 0;
+    pid_t reaped = -1;
+    do {
+        reaped = ::waitpid(pid, &status, WNOHANG);
+    } while (reaped < 0 && errno == EINTR);
+    if (reaped == 0) {
+        return std::nullopt;
+    }
+    return reaped == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 int RunProgram(const ProgramStart& start) {
     const pid_t pid = StartProgram(start);
     return pid > 0 ? WaitForExitCode(pid) : -1;

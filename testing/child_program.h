@@ -44,6 +44,10 @@ pid_t StartProgram(const ProgramStart& start);
 // Waits for the child `pid` to end; its exit code, or -1 when it did not exit by itself.
 int WaitForExitCode(pid_t pid);
 
+// The exit code of the child `pid` once it has ended (-1 when it did not exit by itself), which
+// reaps it; none while it runs.
+std::optional<int> ExitCodeIfEnded(pid_t pid);
+
 // Runs the program to its end; its exit code, or -1 when it did not start or exit by itself.
 int RunProgram(const ProgramStart& start);
 

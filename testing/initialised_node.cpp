@@ -26,6 +26,9 @@ void InitialisedNodeTest::Initialise(int32_t first_id) {
     // Keep-alives are dropped without a word until the start-up delay has passed.
     ASSERT_TRUE(peer_->AwaitCommandsAccepted([this] { return node_ && node_->HasEnded(); }))
         << NodeErrors();
+    if (on_commands_accepted_) {
+        on_commands_accepted_();
+    }
     files_ = FilePeer::Authorised(file_port_);
     ASSERT_TRUE(files_);
     peer_->SendInit(first_id);

@@ -6,6 +6,7 @@
 // workers started with CNSTRT and the first keep-alive answered.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,9 @@ protected:
     std::unique_ptr<FilePeer> files_;
     // The node's answer to CNINIT (message 31).
     std::optional<Payload> init_answer_;
+    // Run by Initialise once the node takes commands, before the file connection is authorised:
+    // connections of the test's own that the node must have taken before the central server's.
+    std::function<void()> on_commands_accepted_;
 };
 
 }  // namespace ruzd::testing

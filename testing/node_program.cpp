@@ -12,7 +12,9 @@ namespace ruzd::testing {
 NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                          std::vector<std::string> arguments, std::vector<std::string> environment,
                          const std::filesystem::path& read_only_folder, size_t max_open_files)
-    : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
+    : workdir_(workdir),
+      stdout_path_(workdir / "stdout.txt"),
+      stderr_path_(workdir / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
     start.program = ProgramFolder() / "Pelwix";
@@ -21,6 +23,7 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
     start.environment.push_back("RUZD_ROOT=" + root.string());
     start.environment.push_back("RUZD_VENDOR_DIR=" + SimulatedBoards::VendorFolder().string());
     start.folder = workdir;
+    start.stdout_file = stdout_path_;
     start.stderr_file = stderr_path_;
     start.read_only_folder = read_only_folder;
     start.max_open_files = max_open_files;
@@ -57,6 +60,10 @@ std::optional<int> NodeProcess::WaitForExit() {
 
 size_t NodeProcess::PeakResidentBytes() const {
     return child_ == nullptr ? 0 : MemoryBytes("VmHWM:", std::to_string(child_->pid()));
+}
+
+std::string NodeProcess::Stdout() const {
+    return ReadWholeFile(stdout_path_);
 }
 
 std::string NodeProcess::Stderr() const {

@@ -21,8 +21,8 @@
 
 namespace ruzd::testing {
 
-// The node program, started in `workdir` with the platform root `root`; its error output is
-// kept in the working folder.
+// The node program, started in `workdir` with the platform root `root`; its output and error
+// output are kept in the working folder.
 class NodeProcess {
 public:
     // `environment` holds "NAME=value" entries beside RUZD_ROOT and RUZD_VENDOR_DIR; a
@@ -42,6 +42,7 @@ public:
     bool HasEnded() const;
     // The program's process id; -1 when it did not start.
     pid_t pid() const { return child_ ? child_->pid() : -1; }
+    std::string Stdout() const;
     std::string Stderr() const;
     // Whether the running program has a file of that name (a library) mapped.
     bool HasMapped(const std::string& file_name) const;
@@ -55,6 +56,7 @@ public:
 
 private:
     std::filesystem::path workdir_;
+    std::filesystem::path stdout_path_;
     std::filesystem::path stderr_path_;
     std::unique_ptr<platform::ChildProcess> child_;  // none when the program did not start
 };

@@ -63,6 +63,80 @@ std::optional<std::string> DatagramSink::Receive(std::chrono::milliseconds limit
     return fd_ >= 0 ? ReceiveWithin(fd_, limit) : std::nullopt;
 }
 
+LineAnswerer::LineAnswerer(std::filesystem::path path, std::string answer)
+    : path_(std::move(path)), answer_(std::move(answer) + "\n") {
+    sockaddr_un address{};
+    if (!AddressOf(path_, address)) {
+        return;
+    }
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ >= 0 &&
+        (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+         ::listen(fd_, 4) != 0)) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ >= 0) {
+        thread_ = std::thread([this] { Serve(); });
+    }
+}
+
+LineAnswerer::~LineAnswerer() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(path_.c_str());
+    }
+}
+
+std::vector<std::string> LineAnswerer::Lines() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return lines_;
+}
+
+// Short polls, so that the destructor's stop is seen soon.
+void LineAnswerer::Serve() {
+    while (!stop_) {
+        pollfd entry{fd_, POLLIN, 0};
+        if (::poll(&entry, 1, 50) <= 0) {
+            continue;
+        }
+        const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection >= 0) {
+            Converse(connection);
+            ::close(connection);
+        }
+    }
+}
+
+void LineAnswerer::Converse(int connection) {
+    std::string pending;
+    while (!stop_) {
+        const std::optional<std::string> got =
+            ReceiveWithin(connection, std::chrono::milliseconds(50));
+        if (!got) {
+            continue;
+        }
+        if (got->empty()) {
+            return;  // the peer closed
+        }
+        pending += *got;
+        for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                lines_.push_back(pending.substr(0, end));
+            }
+            pending.erase(0, end + 1);
+            if (::send(connection, answer_.data(), answer_.size(), MSG_NOSIGNAL) < 0) {
+                return;
+            }
+        }
+    }
+}
+
 std::optional<std::string> ExchangeSeqPacket(const std::filesystem::path& path,
                                              std::string_view packet,
                                              std::chrono::milliseconds limit) {

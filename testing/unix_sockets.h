@@ -5,11 +5,15 @@
 // packet exchange with a service's control socket. The one place of the tests that talks to the
 // system's Unix sockets.
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace ruzd::testing {
 
@@ -30,6 +34,33 @@ public:
 private:
     std::filesystem::path path_;
     int fd_ = -1;
+};
+
+// A stream socket bound to a path that answers each line it is sent with one fixed line, on a
+// thread of its own, as the simulated boards' control socket answers a command (but does
+// nothing). The socket goes with the object.
+class LineAnswerer {
+public:
+    LineAnswerer(std::filesystem::path path, std::string answer);
+    ~LineAnswerer();
+    LineAnswerer(const LineAnswerer&) = delete;
+    LineAnswerer& operator=(const LineAnswerer&) = delete;
+
+    bool listening() const { return fd_ >= 0; }
+    // The lines taken so far, without their line ends.
+    std::vector<std::string> Lines() const;
+
+private:
+    void Serve();
+    void Converse(int connection);
+
+    std::filesystem::path path_;
+    std::string answer_;
+    int fd_ = -1;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex lock_;
+    std::vector<std::string> lines_;
+    std::thread thread_;
 };
 
 // Connects to the SOCK_SEQPACKET socket at `path`, sends `packet` and returns the reply packet;

@@ -10,33 +10,42 @@ namespace ruzd::watchdog {
 namespace {
 
 constexpr const char* kUsageLines[] = {
-    // One line split in two: the parentheses tell clang the missing comma is not missing.
-    ("Usage : Tormbel -Bb -Aa -Oo -Qq -Ww -Ii -Kk -Xx -Nn -Ff -Gg -Pp -Ll -Ss -Tt -Rr -Dd -Ee "
-     "-Ccommand"),
-    "where B\t= at timeout, reboot the system",
-    "where A\t= at timeout, send socket message to 'a'",
-    "where O\t= client socket port number (used for sending info to event monitor)",
-    "where Q\t= server socket port number (used for receiving hearbeats from other Tormbel)",
-    "where W\t= num seconds to wait at initialisation",
-    "where I\t= num seconds to count down (>30s)",
-    "where K\t= num seconds before rebooting to stop the Orvanthella",
-    "where X\t= num seconds before rebooting to start alerting user",
-    "where N\t= don't store last screen in BMP",
-    "where F\t= path to BTV for adding call",
-    "where G\t= generate pulses each g seconds",
-    "where P\t= project ID for call",
-    "where L\t= language ID for call",
-    "where S\t= state ID for call",
-    "where T\t= telnr for call",
-    "where R\t= watch only remote system",
-    "where D\t= use watchdog functionality",
-    "where E\t= send message to the event monitor",
-    "where C\t= command to execute",
-    "where U\t= don't create crash dumps",
-    "where H\t= generate first chance exception log file",
-    "where M\t= generate a midi dump file also on crash",
-    "where V\t= peers allowed on the server socket port (a.b.c.d or a.b.c.d/n, comma separated)",
-    "(Default for a = 'localhost', o = 9100, q = 9600, g = 20s, w = 0s, i = 60s and x = 0s)",
+    "Usage: Tormbel -I<seconds> <action>... [option]...",
+    "Watches the node: the node's heartbeat must come before the countdown runs out, else the",
+    "actions follow. An option is a letter in either case after '-' or '/', its value right",
+    "behind it (-I120, -Alocalhost).",
+    "",
+    "Countdown:",
+    "  -I<seconds>    the countdown, above 30 (60)",
+    "  -W<seconds>    wait this long before counting, at start and after each time-out (0)",
+    "  -G<seconds>    feed itself a heartbeat whenever the time is a multiple of this (0: off)",
+    "  -X<seconds>    alert the user this long before a time-out (0: off)",
+    "  -K<seconds>    close the central program this long before a time-out (0: off)",
+    "",
+    "Actions (at least one):",
+    "  -A<address>    send heartbeats to the event monitor or peer watchdog there (localhost)",
+    "  -O<port>       its port (9100)",
+    "  -Q<port>       take the heartbeats of peer watchdogs on this port (9600)",
+    "  -B             restart the machine at a time-out",
+    "  -F<folder>     the folder of the callout file PROJEC16.BTV (for -E)",
+    "  -D             drive the hardware watchdog card",
+    "  -C<command>    run this command at a time-out",
+    "",
+    "Options:",
+    "  -E             at a time-out, send the alarm texts to the event monitor and the peers,",
+    "                 and add a callout record to -F",
+    "  -P<id>         the callout record's project id (0)",
+    "  -L<id>         the callout record's language id (1)",
+    "  -S<id>         the callout record's state id (0)",
+    "  -T<number>     the callout record's telephone number",
+    "  -R             show only the remote countdown",
+    "  -V<list>       the peers -Q lets in: addresses and a.b.c.d/n ranges, comma separated",
+    "  -N             take no screen shot at a time-out",
+    "  -U             create no crash dumps of the watched programs",
+    "  -H             log first-chance exceptions of the watched programs",
+    "  -M             write the larger crash dump too",
+    "  -h, --help, -help, -?",
+    "                 print this text and end (-H alone is the option above)",
 };
 
 char UpperLetter(char c) {
@@ -48,6 +57,11 @@ bool IsOptionLetter(char upper) {
 }
 
 }  // namespace
+
+bool IsHelpWord(std::string_view argument) {
+    return argument == "-h" || argument == "--help" || argument == "-?" || argument == "/?" ||
+           platform::EqualsIgnoreCase(argument, "-help");
+}
 
 std::string UsageText() {
     std::string text;

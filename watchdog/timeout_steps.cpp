@@ -18,6 +18,7 @@
 #include "platform/window_message.h"
 #include "watchdog/callout_record.h"
 #include "watchdog/client_socket.h"
+#include "watchdog/frame_loop.h"
 #include "watchdog/main_frame.h"
 #include "watchdog/screen_shot.h"
 #include "watchdog/server_socket.h"
@@ -108,7 +109,7 @@ void TimeoutSteps::ExecuteCommand() {
         finished.Set();
     });
     bool close_requested = false;
-    platform::WaitPumping(finished, platform::kInfinite, [&](platform::Message& message) {
+    WaitServingMessages(finished, [&](platform::Message& message) {
         if (message.id == platform::kWmClose) {
             close_requested = true;
         } else if (dispatch_) {

@@ -11,6 +11,7 @@
 #include "platform/stop_signals.h"
 #include "platform/thread.h"
 #include "watchdog/device_card.h"
+#include "watchdog/frame_loop.h"
 #include "watchdog/headless_frame_window.h"
 #include "watchdog/main_frame.h"
 #include "watchdog/option_reader.h"
@@ -87,7 +88,7 @@ int RunTormbel(const std::vector<std::string>& words) {
     // The framework's first show of the minimised window.
     platform::PostThreadMessage(main_thread, kWmQueryOpen);
     signals.Watch([main_thread] { platform::PostThreadMessage(main_thread, platform::kWmClose); });
-    return platform::RunMessageLoop(dispatch);
+    return RunFrameLoop(dispatch);
 }
 
 }  // namespace ruzd::watchdog

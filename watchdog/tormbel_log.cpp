@@ -27,6 +27,28 @@ std::string WithCrLf(std::string_view text) {
     return out;
 }
 
+// The text in Windows-1252, the one encoding of the whole file: its own lines and what the
+// programs it runs wrote alike. A character the code page has no byte for is a '?', and so are
+// the five bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D), which readers of
+// Windows-1252 refuse.
+std::string InCodePage(std::string_view text) {
+    std::string bytes = platform::Utf8ToCp1252(text);
+    for (char& byte : bytes) {
+        switch (static_cast<unsigned char>(byte)) {
+            case 0x81:
+            case 0x8D:
+            case 0x8F:
+            case 0x90:
+            case 0x9D:
+                byte = '?';
+                break;
+            default:
+                break;
+        }
+    }
+    return bytes;
+}
+
 }  // namespace
 
 std::string LogLine(platform::WallTime time, std::string_view text) {
@@ -35,7 +57,7 @@ std::string LogLine(platform::WallTime time, std::string_view text) {
     const foundation::SystemTime t = foundation::BreakDownMicros(micros);
     return platform::Format("%04u-%02u-%02u %02u:%02u:%02u.%03u ", t.year, t.month, t.day, t.hour,
                             t.minute, t.second, t.milliseconds) +
-           WithCrLf(platform::Utf8ToCp1252(text)) + "\r\n";
+           WithCrLf(InCodePage(text)) + "\r\n";
 }
 
 void WriteLog(std::string_view text) {

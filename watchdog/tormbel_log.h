@@ -1,10 +1,10 @@
 #pragma once
 
 // The watchdog's own log, "Tormbel.log" in the working folder: one line per event, the UTC time
-// with milliseconds, a blank and the text, in the ANSI code page with CR LF line ends (those
-// inside the text too). The file
-// is opened for each line and closed after it, so other programs may read it at any time, and
-// each line goes out in one write under a lock, so lines of several threads never mix.
+// with milliseconds, a blank and the text, in the ANSI code page (Windows-1252, a character it
+// lacks as '?') with CR LF line ends (those inside the text too). The file is opened for each
+// line and closed after it, so other programs may read it at any time, and each line goes out in
+// one write under a lock, so lines of several threads never mix.
 
 #include <string>
 #include <string_view>

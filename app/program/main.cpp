@@ -1,4 +1,5 @@
-// The node program Pelwix. It reads its command line, carries out the start-up steps, and then
+// The node program Pelwix. It reads its command line and either prints its usage and ends, or
+// names the words it will take no notice of on stderr, carries out the start-up steps, and then
 // either hands the process to the service framework ("-service": run under the service manager,
 // or one of the verbs that install, remove and control the node's service) or runs the
 // application object on a thread of its own - headless, or with its window (wxWidgets) - until
@@ -17,7 +18,7 @@
 #include "app/window/wx_window_shell.h"
 #include "foundation/app_hooks.h"
 #include "foundation/version_note.h"
-#include "platform/message_box.h"
+#include "platform/error_output.h"
 #include "platform/stop_signals.h"
 
 namespace {
@@ -52,17 +53,19 @@ int RunApplication(int32_t runMode, std::vector<std::string> words) {
 int main(int argc, char** argv) {
     std::vector<std::string> words(argv + 1, argv + argc);
     const ruzd::app::EntryOptions options = ruzd::app::ParseEntryOptions(words);
+    // Help starts nothing: no wait, no change of folder.
+    if (options.Path() == ruzd::app::EntryPath::kShowHelp) {
+        const std::string usage = ruzd::app::EntryHelpText(ProgramFileName(argv[0]));
+        std::fwrite(usage.data(), 1, usage.size(), stdout);
+        return ruzd::app::kHelpExitCode;
+    }
+    for (const std::string& note : ruzd::app::UnusedWordNotes(words, options.Path())) {
+        ruzd::platform::WriteErrorLine(note);
+    }
     ruzd::app::RunStartupSteps(options.steps, ruzd::app::SystemStartupEffects());
 
-    switch (options.Path()) {
-        case ruzd::app::EntryPath::kShowHelp:
-            ruzd::platform::ShowMessageBox(ruzd::app::EntryHelpText(ProgramFileName(argv[0])),
-                                           "Pelwix", ruzd::app::kHelpBoxStyle);
-            return ruzd::app::kEntryExitCode;
-        case ruzd::app::EntryPath::kRunService:
-            return ruzd::app::RunNodeService(words);
-        case ruzd::app::EntryPath::kRunApplication:
-            break;
+    if (options.Path() == ruzd::app::EntryPath::kRunService) {
+        return ruzd::app::RunNodeService(words);
     }
     return RunApplication(options.RunMode(), std::move(words));
 }

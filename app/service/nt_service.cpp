@@ -455,8 +455,8 @@ uint32_t CNTService::StaticHandlerEx(uint32_t control, uint32_t eventType, void*
 void CNTService::RunServiceMain(const std::vector<std::string>& arguments) {
     RegisterControlHandler();
     ServiceMain(arguments);
-    SetStatus(platform::kServiceStopped, kKeepStatusValue, kKeepStatusValue, kKeepStatusValue, 0,
-              0);
+    SetStatus(platform::kServiceStopped, kKeepStatusValue, kKeepStatusValue, kKeepStatusValue,
+              stopExitCode_, stopSpecificExitCode_);
 }
 
 std::vector<std::string> CNTService::ConsoleArguments(const std::vector<std::string>& arguments) {

@@ -224,6 +224,10 @@ protected:
     bool takeDisplayName_ = false;
     bool consoleOutput_ = false;
     std::string binaryPath_;
+    // The exit codes of the stopped status reported once ServiceMain has returned: a service whose
+    // work could not start says so (kErrorServiceSpecificError and its own code).
+    uint32_t stopExitCode_ = 0;
+    uint32_t stopSpecificExitCode_ = 0;
 
     // Words a failed step (the last error is the cause) into `errorText` and `error`, and
     // reports event `eventId` (0: none) with the event-log wording; always false.

@@ -1,5 +1,8 @@
 #include "app/command_line.h"
 
+#include "app/service/nt_service.h"
+#include "app/service/nt_service_command_line_info.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +13,9 @@ namespace ruzd::app {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 std::vector<std::string> Split(std::string_view text) {
     std::vector<std::string> words;
@@ -135,37 +140,100 @@ TEST(ParseSleepMilliseconds, NegativeDoesNotWait) {
     EXPECT_EQ(ParseSleepMilliseconds("-2147483648"), 0u);
 }
 
-TEST(EntryHelpText, NamesTheProgram) {
-    EXPECT_EQ(
-        EntryHelpText("Pelwix"),
-        "Possible command line options:\r\n"
-        "\r\n     Pelwix"
-        "\r\n     Pelwix  -help | -?"
-        "\r\n     Pelwix  -service -install [U:<username> P:<password>] | -uninstall | -start | "
-        "-stop"
-        "\r\nVesmarin extra parameters are:\n"
-        "          -w timeinseconds\n"
-        "                    (time to wait before informing central Orvanthella)\n"
-        "          -d\n"
-        "                    (put debug on by default)\n"
-        "          -a\n"
-        "                    (Config Ametlco at startup)\n"
-        "          -ab\n"
-        "                    (put Amtelco Board Id 16 will be used if not specified)\n"
-        "          -ac\n"
-        "                    (put Amtelco TDM Bus Clock mode : 1 for Master - 0 for Slave\n"
-        "                     Config the first Client as Slave the rest as Master\n"
-        "                     Master will be used if not specified)\n"
-        "          -as\n"
-        "                    (put Amtelco TDM Bus Speed : 1 for CTBus - 0 for SCBus\n"
-        "                     CTBus will be used if not specified)\n");
+TEST(EntryHelpText, OneOptionALineAndEveryOneListed) {
+    const std::string text = EntryHelpText("Pelwix");
+    EXPECT_THAT(text, StartsWith("Usage: Pelwix [mode] [options]\n"));
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    EXPECT_EQ(text.find('\t'), std::string::npos);
+    EXPECT_EQ(text.back(), '\n');
+    for (const char* option : {"-debug",
+                               "-gui",
+                               "-service",
+                               "-help, -?, --help, -h",
+                               "-workingdir:<folder>",
+                               "-sleep:<ms>",
+                               "-w<seconds>",
+                               "-d ",
+                               "-d<level>",
+                               "-server:<address>",
+                               "-a ",
+                               "-ab<id>",
+                               "-ac<1|0>",
+                               "-as<1|0>",
+                               "-install",
+                               "U:<username>",
+                               "P:<password>",
+                               "-delayedstart",
+                               "-SCL:<arguments>",
+                               "-FAILUREACTION<n>:<a>",
+                               "-uninstall, -remove",
+                               "-start",
+                               "-stop",
+                               "-pause, -continue",
+                               "-console, -app, -application",
+                               "-T:<ms>",
+                               "-silent"}) {
+        EXPECT_THAT(text, HasSubstr("\n  " + std::string(option))) << option;
+    }
+    // Lines a terminal shows whole.
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        EXPECT_LE(end - start, 90u) << text.substr(start, end - start);
+        start = end + 1;
+    }
 }
 
 TEST(EntryHelpText, NameIsNotAFormat) {
-    EXPECT_THAT(EntryHelpText("odd%sname"),
-                ::testing::StartsWith("Possible command line options:\r\n"
-                                      "\r\n     odd%sname"
-                                      "\r\n     odd%sname  -help | -?"));
+    EXPECT_THAT(EntryHelpText("odd%sname"), StartsWith("Usage: odd%sname [mode]"));
+}
+
+TEST(EntryOptions, TheUsualHelpWordsAskForHelpToo) {
+    for (const char* line : {"--help", "-h", "-debug --help", "-gui -h -service"}) {
+        EXPECT_EQ(ParseEntryCommandLine(line).Path(), EntryPath::kShowHelp) << line;
+    }
+    // Only those two spellings: "-H" and "--HELP" are no help words.
+    for (const char* line : {"-H", "--HELP", "-hh", "--help2"}) {
+        EXPECT_FALSE(ParseEntryCommandLine(line).help) << line;
+    }
+}
+
+TEST(UnusedWordNotes, WordsNoReaderKnowsAreNamed) {
+    const std::vector<std::string> words = {"--debug", "-debug",    "-x",       "-d4",
+                                            "-w9",     "-ab3",      "-sleep:1", "-workingdir:.",
+                                            "verbose", "-server:h", "-gui"};
+    EXPECT_THAT(UnusedWordNotes(words, EntryPath::kRunApplication),
+                ElementsAre("unknown option \"--debug\" (ignored; -help lists the options)",
+                            "unknown option \"-x\" (ignored; -help lists the options)",
+                            "unknown option \"verbose\" (ignored; -help lists the options)"));
+}
+
+TEST(UnusedWordNotes, ServiceWordsCountOnlyOnTheServicePath) {
+    const std::vector<std::string> words = {"-service", "-install", "U:me",     "P:secret",
+                                            "/stop",    "-T:900",   "-SN:other"};
+    EXPECT_THAT(UnusedWordNotes(words, EntryPath::kRunService),
+                ElementsAre("unknown option \"-SN:other\" (ignored; -help lists the options)"));
+    EXPECT_THAT(UnusedWordNotes({"-install", "-silent"}, EntryPath::kRunApplication),
+                ElementsAre("\"-install\" counts only after -service (ignored)",
+                            "\"-silent\" counts only after -service (ignored)"));
+}
+
+TEST(UnusedWordNotes, EveryServiceWordTheyAcceptIsOneTheFrameworkTakes) {
+    // Each word the notes pass over on the service path changes what the framework's parser
+    // makes of an empty command line.
+    for (const char* word :
+         {"-install", "-silent", "-start", "-pause", "-continue", "-stop", "-delayedstart",
+          "-remove", "-uninstall", "-console", "-app", "-application", "-T:1", "-SCL:-d", "U:me",
+          "P:pw", "-FAILUREACTION1:restart"}) {
+        ASSERT_THAT(UnusedWordNotes({word}, EntryPath::kRunService), IsEmpty()) << word;
+        CNTService service("test", "test", 0, "");
+        CNTServiceCommandLineInfo info;
+        service.ParseCommandLine(info, ServiceFrameworkWords({word}));
+        const CNTServiceCommandLineInfo untouched;
+        EXPECT_TRUE(info.action != untouched.action || info.silent || info.timeoutMs == 1 ||
+                    !info.serviceCommandLine.empty() || !info.userName.empty() ||
+                    !info.password.empty() || info.delayedStart || !info.failureActions.empty())
+            << word;
+    }
 }
 
 TEST(EnsureServiceSwitch, InstalledServiceAlwaysStartsWithService) {

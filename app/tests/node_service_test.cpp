@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@
 #include "platform/process_lookup.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
+#include "platform/service_manager.h"
 #include "platform/service_run_files.h"
 #include "platform/stop_signals.h"
+#include "platform/win_error.h"
 #include "testing/child_program.h"
 #include "testing/command_peer.h"
 #include "testing/event_store.h"
@@ -94,7 +97,7 @@ protected:
             testing::KillProgram(static_cast<pid_t>(*left));
         }
         const std::string output =
-            testing::ReadWholeFile(platform::ServiceRunFile(kNodeServiceName, ".out"));
+            testing::ReadWholeFile(platform::ServiceOutputFile(kNodeServiceName));
         EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
         EXPECT_EQ(output.find("runtime error"), std::string::npos) << output;
     }
@@ -295,6 +298,95 @@ TEST_F(NodeServiceTest, FromAShellItShowsItsUsageRefusesTheDispatcherAndRunsInTh
         log += testing::ReadWholeFile(entry.path());
     }
     EXPECT_THAT(log, HasSubstr("DoMessageBox Could not load XDSlibsc.dll"));
+}
+
+TEST_F(NodeServiceTest, GivenTheBoardsThroughItsEnvironmentItCarriesTheCentralServersCall) {
+    // The boards as ./run.sh lays them out: no IP boards, the control socket in the root.
+    std::ofstream(root_.path() / "boards.cfg") << "ip 0 0\n";
+    const std::filesystem::path control = root_.path() / "boards.control";
+    ASSERT_EQ(RunVerb({"-service", "-install"}).exit_code, 0);
+    SetServiceEnvironment({"RUZD_VENDOR_DIR=" + testing::SimulatedBoards::VendorFolder().string(),
+                           "BOARDSIM_CONFIG=" + (root_.path() / "boards.cfg").string(),
+                           "BOARDSIM_CONTROL=" + control.string()});
+    ASSERT_EQ(RunVerb({"-service", "-start", kPatientWait}).exit_code, 0);
+
+    testing::ProgramStart central;
+    central.program = testing::ProgramFolder() / "ruzd-central";
+    central.arguments = {"--port",      std::to_string(command_port_),
+                         "--file-port", std::to_string(file_port_),
+                         "--control",   control.string()};
+    central.stdout_file = work_.path() / "central.out";
+    central.stderr_file = work_.path() / "central.err";
+    EXPECT_EQ(testing::RunProgram(central), 0) << testing::ReadWholeFile(central.stderr_file);
+    const std::string session = testing::ReadWholeFile(central.stdout_file);
+    for (const char* step : {"CNPING answered", "<- message 31", "boards: call dtiB1T1",
+                             "<- message 12", "call done"}) {
+        EXPECT_THAT(session, HasSubstr(step));
+    }
+
+    ASSERT_EQ(RunVerb({"-service", "-stop", kPatientWait}).exit_code, 0);
+    EXPECT_EQ(NodeState(), platform::kServiceStopped);
+    EXPECT_EQ(RunVerb({"-service", "-uninstall"}).exit_code, 0);
+}
+
+TEST_F(NodeServiceTest, InstalledForSystemdItsUnitPassesVerifyAndItsWorkingFolderIsThere) {
+    // The machine's systemd is never touched: the units go to the test's folder, and systemctl
+    // is a stand-in that does nothing.
+    const std::filesystem::path units = work_.path() / "units";
+    const std::filesystem::path systemctl = work_.path() / "systemctl";
+    std::ofstream(systemctl) << "#!/bin/sh\nexit 0\n";
+    std::filesystem::permissions(systemctl, std::filesystem::perms::owner_all);
+    environment_.Set(platform::kServiceManagerVariable, "systemd");
+    environment_.Set("RUZD_SYSTEMD_UNIT_DIR", units.string());
+    environment_.Set("RUZD_SYSTEMCTL", systemctl.string());
+
+    ASSERT_EQ(RunVerb({"-service", "-install"}).exit_code, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(platform::ServiceWorkingFolder(kNodeServiceName)));
+    testing::ProgramStart verify;
+    verify.program = "/usr/bin/systemd-analyze";
+    verify.arguments = {"verify"};
+    for (const auto& unit : std::filesystem::directory_iterator(units)) {
+        verify.arguments.push_back(unit.path().string());
+    }
+    ASSERT_EQ(verify.arguments.size(), 2u);
+    verify.stderr_file = work_.path() / "verify.err";
+    EXPECT_EQ(testing::RunProgram(verify), 0);
+    EXPECT_EQ(testing::ReadWholeFile(verify.stderr_file), "");
+    EXPECT_EQ(RunVerb({"-service", "-uninstall"}).exit_code, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(units));
+}
+
+TEST_F(NodeServiceTest, ARegistryFileThatCannotBeReadStopsEveryRunAsAPlainRunIsStopped) {
+    std::ofstream(root_.path() / "registry.reg") << "not a registry file\n";
+    const std::string line = "Pelwix: Cannot read the registry file " +
+                             (root_.path() / "registry.reg").string() +
+                             " (left as it is): line 1: not a registry file: not a registry file\n";
+    testing::TempWorkFolder folder;
+    const auto run = [&](const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment) {
+        testing::ProgramStart start;
+        start.program = PelwixProgram();
+        start.arguments = arguments;
+        start.environment = environment;
+        start.stdout_file = work_.path() / "run.out";
+        start.stderr_file = work_.path() / "run.err";
+        const int exit_code = testing::RunProgram(start);
+        return std::pair{exit_code, testing::ReadWholeFile(start.stderr_file)};
+    };
+    EXPECT_EQ(run({"-debug", "-d"}, {}), std::pair(1, line));
+    // The same in the console as the service, and as the service a manager started (as systemd
+    // does: no supervisor, the service's name in its environment).
+    EXPECT_EQ(run({"-service", "-console", "-d"}, {}), std::pair(1, line));
+    EXPECT_EQ(
+        run({"-service"}, {std::string(platform::kServiceNameVariable) + "=" + kNodeServiceName}),
+        std::pair(1, line));
+    // Its last status says the service failed.
+    const platform::ServiceStatus status = platform::CurrentServiceStatus(kNodeServiceName).status;
+    EXPECT_EQ(status.current_state, platform::kServiceStopped);
+    EXPECT_EQ(status.win32_exit_code, platform::kErrorServiceSpecificError);
+    EXPECT_EQ(status.service_specific_exit_code, 1u);
+    // The registry file is left as it was.
+    EXPECT_EQ(testing::ReadWholeFile(root_.path() / "registry.reg"), "not a registry file\n");
 }
 
 }  // namespace

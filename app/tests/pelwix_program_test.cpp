@@ -203,14 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(platform::SignalNumber(platform::StopSignal::kInterrupt),
                       platform::SignalNumber(platform::StopSignal::kTerminate)));
 
-TEST_F(PelwixProgramTest, HelpShowsTheOptionsAndStartsNothing) {
-    auto node = StartNode({"-debug", "-help"});
-    EXPECT_EQ(node->WaitForExit(), kEntryExit);
-    EXPECT_THAT(node->Stderr(), HasSubstr("Possible command line options:"));
-    EXPECT_THAT(node->Stderr(), HasSubstr("Pelwix  -help | -?"));
-    EXPECT_EQ(node->DebugLog(), "");
-}
-
 TEST_F(PelwixProgramTest, WindowModesWithoutADisplayEndWithAMessage) {
     environment_.Unset("DISPLAY");
     environment_.Unset("WAYLAND_DISPLAY");

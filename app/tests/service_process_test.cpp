@@ -29,7 +29,9 @@
 #include "platform/win_error.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
+#include "testing/os_for_tests.h"
 #include "testing/scoped_environment.h"
+#include "testing/syslog_line.h"
 #include "testing/temp_root.h"
 #include "testing/unix_sockets.h"
 
@@ -135,8 +137,7 @@ protected:
         }
         // What the supervisor and the service wrote: no sanitizer found a fault in them.
         for (const std::string& name : created_) {
-            const std::string output =
-                testing::ReadWholeFile(platform::ServiceRunFile(name, ".out"));
+            const std::string output = testing::ReadWholeFile(platform::ServiceOutputFile(name));
             EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
             EXPECT_EQ(output.find("runtime error"), std::string::npos) << output;
         }
@@ -195,12 +196,15 @@ TEST_F(ServiceProcessTest, IsCreatedStartedKilledRestartedStoppedAndDeleted) {
     ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
     const uint32_t first = PidOf(service);
     ASSERT_NE(first, 0u);
-    const std::optional<std::string> line = syslog.Receive(std::chrono::seconds(60));
-    ASSERT_TRUE(line);
-    EXPECT_NE(line->find(std::string(kDisplayName) + "[" + std::to_string(first) +
-                         "]: event 1: " + kDisplayName),
-              std::string::npos)
-        << *line;
+    // Tagged with the service's own name and the pid, as syslog's readers take a line apart; the
+    // display name, the event's source, leads the text.
+    const std::string received =
+        syslog.Receive(std::chrono::seconds(60)).value_or("(nothing came)");
+    const std::optional<testing::SyslogLine> line = testing::ParseSyslogLine(received);
+    ASSERT_TRUE(line) << received;
+    EXPECT_EQ(line->tag, kName);
+    EXPECT_EQ(line->pid, first);
+    EXPECT_EQ(line->message, std::string(kDisplayName) + ": event 1: " + kDisplayName);
     EXPECT_FALSE(service.Start());
     EXPECT_EQ(platform::GetLastError(), platform::kErrorServiceAlreadyRunning);
 
@@ -257,7 +261,7 @@ TEST_F(ServiceProcessTest, ControlsAreRefusedWhilePendingOrNotAcceptedAndTheServ
 
     // A packet that is not a whole control record.
     const std::optional<std::string> reply = testing::ExchangeSeqPacket(
-        platform::ServiceRunFile(kName, ".ctl"), "abc", std::chrono::seconds(60));
+        platform::ServiceControlSocket(kName), "abc", std::chrono::seconds(60));
     ASSERT_TRUE(reply);
     ASSERT_EQ(reply->size(), sizeof(platform::ServiceControlReply));
     platform::ServiceControlReply answer;
@@ -361,6 +365,103 @@ TEST_F(ServiceProcessTest, FailureActionsRunInOrderAndAFailedStartLeavesNothingR
         std::nullopt, std::nullopt, std::nullopt));
     EXPECT_FALSE(missing.Start());
     EXPECT_EQ(platform::GetLastError(), platform::kErrorFileNotFound);
+}
+
+// Starts `command` as another account of the machine (uid 65534, no other groups), as a test
+// run as root can: its pid.
+pid_t StartAsAnotherAccount(const std::vector<std::string>& command) {
+    testing::ProgramStart start;
+    start.program = "/usr/bin/setpriv";
+    start.arguments = {"--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    start.arguments.insert(start.arguments.end(), command.begin(), command.end());
+    start.stdout_file = "/dev/null";
+    start.stderr_file = "/dev/null";
+    return testing::StartProgram(start);
+}
+
+int RunAsAnotherAccount(const std::vector<std::string>& command) {
+    const pid_t pid = StartAsAnotherAccount(command);
+    return pid > 0 ? testing::WaitForExitCode(pid) : -1;
+}
+
+// Starts a command of another account that means to hold a lock of `file` as long as it can:
+// it ends at once, with a failure, when it cannot open the file.
+class LockHolder {
+public:
+    LockHolder(const char* mode, const std::filesystem::path& file)
+        : pid_(StartAsAnotherAccount(
+              {"/usr/bin/flock", mode, file.string(), "/usr/bin/sleep", "130"})) {}
+    ~LockHolder() {
+        if (pid_ > 0 && !ended_) {
+            testing::KillProgram(pid_);
+            testing::WaitForExitCode(pid_);
+        }
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    // Its exit code once it ended; none while it holds on.
+    std::optional<int> Ended() {
+        std::optional<int> exit_code;
+        ended_ = testing::Eventually([&] {
+            exit_code = testing::ExitCodeIfEnded(pid_);
+            return exit_code.has_value();
+        });
+        return exit_code;
+    }
+
+private:
+    pid_t pid_;
+    bool ended_ = false;
+};
+
+TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndBlocksNoStart) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may act as another account";
+    // The root and its run folder are open to every account, as a machine's are.
+    for (const std::filesystem::path& folder : {root_.path(), root_.path() / "run"}) {
+        std::filesystem::create_directories(folder);
+        std::filesystem::permissions(folder, std::filesystem::perms(0755));
+    }
+    CServiceHandle service;
+    Create(service, kName, {});
+    ASSERT_TRUE(service.Start()) << platform::GetLastError();
+    ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
+    // The other account reaches the run folder and may lock what it may open there.
+    EXPECT_EQ(RunAsAnotherAccount(
+                  {"/usr/bin/flock", "-n", "-s", (root_.path() / "run").string(), "/usr/bin/true"}),
+              0);
+
+    // Nothing of the service's own opens for it: not the status, the lock, the output, the
+    // control socket, nor the list of the service's run folder.
+    const std::filesystem::path status = platform::ServiceStatusFile(kName);
+    const std::filesystem::path lock = platform::ServiceLockFile(kName);
+    for (const std::filesystem::path& file : {status, lock, platform::ServiceOutputFile(kName)}) {
+        EXPECT_NE(
+            RunAsAnotherAccount({"/usr/bin/flock", "-n", "-s", file.string(), "/usr/bin/true"}), 0)
+            << file;
+    }
+    EXPECT_NE(RunAsAnotherAccount({"/usr/bin/ls", platform::ServiceRunFolder(kName).string()}), 0);
+    EXPECT_NE(RunAsAnotherAccount({"/usr/bin/python3", "-c",
+                                   "import socket, sys\n"
+                                   "s = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)\n"
+                                   "s.connect(sys.argv[1])\n",
+                                   platform::ServiceControlSocket(kName).string()}),
+              0);
+
+    // Its hold of the status while the service stops, and of the supervisor's lock while it
+    // starts again, fail at once: the stop and the start go through.
+    LockHolder status_holder("-s", status);
+    const std::optional<int> status_held = status_holder.Ended();
+    ASSERT_TRUE(status_held) << "another account holds the status";
+    EXPECT_NE(*status_held, 0);
+    ASSERT_TRUE(service.Stop()) << platform::GetLastError();
+    ASSERT_TRUE(service.WaitForStop(kPatienceMs)) << platform::GetLastError();
+    LockHolder lock_holder("-x", lock);
+    const std::optional<int> lock_held = lock_holder.Ended();
+    ASSERT_TRUE(lock_held) << "another account holds the supervisor's lock";
+    EXPECT_NE(*lock_held, 0);
+    ASSERT_TRUE(service.Start()) << platform::GetLastError();
+    EXPECT_TRUE(ReachesState(service, platform::kServiceRunning));
 }
 
 TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {

@@ -20,6 +20,7 @@
 #include "foundation/module_version.h"
 #include "foundation/registry.h"
 #include "platform/computer_name.h"
+#include "platform/message_box.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -213,12 +214,13 @@ TEST_F(StatusWindowModelTest, CaptionsAboutTextsAndTheServiceDebugFolder) {
     foundation::CRegistry("Pelwix").WriteString("Remote Vesmarin Address", "10.0.0.5");
     EXPECT_EQ(DocumentTitle(true), "10.0.0.5");
 
-    const AboutTexts about = LoadAboutTexts();
+    // The version names only what the program runs on: its own version, then the toolkit's.
+    const AboutTexts about = LoadAboutTexts("wxWidgets 3.2.2, GTK 3.24.38");
     EXPECT_EQ(about.build, "Distribution version");
     foundation::CModuleVersion version;
     version.Load();
-    EXPECT_EQ(about.version,
-              version.GetFileVersionString() + "  (MFC " + version.GetMfcVersionString() + ", )");
+    EXPECT_EQ(about.version, version.GetFileVersionString() + "  (wxWidgets 3.2.2, GTK 3.24.38)");
+    EXPECT_EQ(LoadAboutTexts("").version, version.GetFileVersionString());
     EXPECT_EQ(about.currentFolder, folder_.path().string());
 
     EXPECT_EQ(ServiceDebugFolder("10.0.0.5", "C:\\Ruzd\\Debug\\"),
@@ -227,6 +229,26 @@ TEST_F(StatusWindowModelTest, CaptionsAboutTextsAndTheServiceDebugFolder) {
     EXPECT_EQ(ServiceDebugFolder("localhost", "C:\\D\\"), "C:\\D\\");
     const std::string file = CurrentDebugFileOf(DebugSettings{"C:\\D\\", 5, 0, 0, 0, 0});
     EXPECT_EQ(file.rfind("C:\\D\\Tav", 0), 0u) << file;
+}
+
+TEST_F(StatusWindowModelTest, ALogThatNeverWroteHasNoCurrentFileAndTheBoxSaysSo) {
+    std::vector<std::string> boxes;
+    platform::SetMessageBoxPresenter(
+        [&](const std::string& text, const std::string& caption, uint32_t) {
+            boxes.push_back(caption + ": " + text);
+            return platform::kIdOk;
+        });
+    foundation::StartDebugLog("C:\\Debug\\Tav", 0, false, 5);
+    {
+        CVesmarinApp app(foundation::kRunModeWindow, {});
+        CVesmarinView view(app, window_, {});
+        view.RunCommand(kCmdDebugThisFile);
+    }
+    foundation::StopDebugLog();
+    platform::SetMessageBoxPresenter({});
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         "Pelwix: There is no debug file to open: the debug log has not "
+                         "written one yet."});
 }
 
 TEST_F(StatusWindowModelTest, ConcurrentStopsStopOnceAndTheWindowStillEnds) {

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "app/vesmarin_service.h"
+#include "foundation/module_version.h"
 #include "foundation/registry.h"
 #include "platform/computer_name.h"
 #include "platform/desktop_open.h"
@@ -16,6 +17,8 @@
 #include "platform/process_lookup.h"
 #include "platform/service_run_files.h"
 #include "platform/sntp_client.h"
+#include "platform/text.h"
+#include "platform/win_path.h"
 #include "platform/window_message.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
@@ -24,6 +27,7 @@
 #include "testing/node_program.h"
 #include "testing/service_environment.h"
 #include "testing/simulated_boards.h"
+#include "testing/test_desktop.h"
 #include "testing/virtual_display.h"
 
 namespace ruzd::app {
@@ -79,6 +83,75 @@ std::string ToolOutput(const std::string& program, std::vector<std::string> argu
     return testing::ReadWholeFile(output);
 }
 
+std::filesystem::path Recorder() {
+    return testing::ProgramFolder() / "foundation_recorder_child";
+}
+
+// The desktop's programs for text and for Debian packages are the recorder, told the MIME type
+// its desktop file stands for.
+void RegisterViewers(testing::TestDesktop& desktop) {
+    const std::string recorder = testing::TestDesktop::ExecWord(Recorder());
+    desktop.AddApplication("ruzd-text-viewer", recorder + " --as text/plain %f", "text/plain;");
+    desktop.AddApplication("ruzd-package-installer",
+                           recorder + " --as application/vnd.debian.binary-package %f",
+                           "application/vnd.debian.binary-package;");
+    desktop.SetDefaults(
+        {{"text/plain", "ruzd-text-viewer.desktop"},
+         {"application/vnd.debian.binary-package", "ruzd-package-installer.desktop"}});
+}
+
+// The arguments of each run of the recorder so far.
+std::vector<std::vector<std::string>> RecordedRuns(const std::filesystem::path& record) {
+    std::vector<std::vector<std::string>> runs(1);
+    std::istringstream lines(testing::ReadWholeFile(record));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("arg ", 0) == 0) {
+            runs.back().push_back(line.substr(4));
+        } else if (line == "end") {
+            runs.emplace_back();
+        }
+    }
+    runs.pop_back();
+    return runs;
+}
+
+// The file that the `count`th run of the recorder opened as text, once it has run.
+std::string OpenedAsText(const std::filesystem::path& record, size_t count) {
+    std::vector<std::vector<std::string>> runs;
+    testing::Eventually([&] { return (runs = RecordedRuns(record)).size() >= count; });
+    if (runs.size() < count) {
+        ADD_FAILURE() << "nothing opened: " << testing::ReadWholeFile(record);
+        return {};
+    }
+    const std::vector<std::string>& run = runs[count - 1];
+    EXPECT_EQ(run.size(), 3u);
+    EXPECT_EQ(run.size() > 1 ? run[0] + " " + run[1] : "", "--as text/plain");
+    return run.empty() ? std::string() : run.back();
+}
+
+// The version of wxWidgets installed, as its configuration tool says.
+std::string WxWidgetsVersion(const std::filesystem::path& work) {
+    return std::string(
+        platform::Trim(ToolOutput("/usr/bin/wx-config", {"--version"}, work / "wx-version.txt")));
+}
+
+// The version of the GTK library the system loads, as the library says to Python.
+std::string GtkVersion(const std::filesystem::path& work) {
+    return std::string(platform::Trim(
+        ToolOutput("/usr/bin/python3",
+                   {"-c",
+                    "import ctypes; gtk = ctypes.CDLL('libgtk-3.so.0'); print('%d.%d.%d' % "
+                    "(gtk.gtk_get_major_version(), gtk.gtk_get_minor_version(), "
+                    "gtk.gtk_get_micro_version()))"},
+                   work / "gtk-version.txt")));
+}
+
+std::string ProgramVersion() {
+    foundation::CModuleVersion version;
+    version.Load();
+    return version.GetFileVersionString();
+}
+
 // The program's environment for its window.
 std::vector<std::pair<std::string, std::string>> WindowEnvironment(
     const testing::VirtualDisplay& display, const WindowSeam& seam,
@@ -86,14 +159,16 @@ std::vector<std::pair<std::string, std::string>> WindowEnvironment(
     return {{"DISPLAY", display.name()},
             {"NO_AT_BRIDGE", "1"},
             {"RUZD_GUI_TEST_DIR", seam.folder().string()},
-            {platform::kDesktopOpenVariable,
-             (testing::ProgramFolder() / "foundation_recorder_child").string()},
+            {platform::kDesktopOpenVariable, Recorder().string()},
             {"RUZD_RECORD_FILE", (work / "opened.txt").string()}};
 }
 
 class StatusWindowTest : public testing::NodeProgramTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(display_.ready()) << "Xvfb is needed"; }
+    void SetUp() override {
+        ASSERT_TRUE(display_.ready()) << "Xvfb is needed";
+        RegisterViewers(desktop_);
+    }
 
     std::unique_ptr<testing::NodeProcess> StartWindow(std::vector<std::string> arguments) {
         for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
@@ -104,6 +179,7 @@ protected:
 
     testing::VirtualDisplay display_{"1024x768x24"};
     WindowSeam seam_{work_.path() / "seam"};
+    testing::TestDesktop desktop_{environment_};
 };
 
 platform::WindowHandle FindFrame() {
@@ -230,13 +306,8 @@ void ExpectTheAttachedWindowToWorkTheNode(const WindowSeam& seam, testing::NodeP
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
     EXPECT_TRUE(seam.WaitForState("command 32771=enabled,checked"));
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
-    std::string opened;
-    ASSERT_TRUE(testing::Eventually([&] {
-        opened = testing::ReadWholeFile(work / "opened.txt");
-        return opened.find("arg ") != std::string::npos;
-    })) << seam.Boxes();
-    const std::string fetched = opened.substr(
-        opened.find("arg ") + 4, opened.find('\n', opened.find("arg ")) - opened.find("arg ") - 4);
+    const std::string fetched = OpenedAsText(work / "opened.txt", 1);
+    EXPECT_THAT(fetched, HasSubstr("Tav")) << seam.Boxes();
     EXPECT_THAT(testing::ReadWholeFile(fetched), HasSubstr("Logging turned on")) << fetched;
 
     // The settings dialog changes the node's registry, but not with a partial number.
@@ -263,31 +334,44 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32771, 0));
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
 
-    // The settings dialog: a files-to-keep that is no number applies nothing.
+    // The settings dialog: a files-to-keep that is no number applies nothing. The log moves to
+    // a folder that is there.
+    std::filesystem::create_directories(platform::MapWindowsPath("C:\\NewDebug"));
     ExpectSettingsApplied(seam_, frame, "C:\\NewDebug", 3, 12);
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked")) << "the flag is untouched";
 
-    // The current debug file goes to the desktop's opener.
+    // The current debug file opens as text, though its name reads as a Debian package's.
+    const std::filesystem::path record = work_.path() / "opened.txt";
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32777, 0));
-    ASSERT_TRUE(testing::Eventually([&] {
-        return testing::ReadWholeFile(work_.path() / "opened.txt").find("NewDebug/Tav") !=
-               std::string::npos;
-    })) << testing::ReadWholeFile(work_.path() / "opened.txt");
+    EXPECT_THAT(OpenedAsText(record, 1), HasSubstr("NewDebug/Tav")) << seam_.Boxes();
 
-    // A picked debug file goes to the opener as well; the dialog starts in the log's folder.
-    seam_.Answer("file=/picked/TavOld.deb");
+    // A picked debug file opens as text as well; the dialog starts in the log's folder. One
+    // that cannot be opened says why in a box.
+    const std::filesystem::path picked = work_.path() / "picked" / "TavOld.deb";
+    seam_.Answer("file=" + picked.string());
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32778, 0));
     ASSERT_TRUE(testing::Eventually([&] {
-        return testing::ReadWholeFile(work_.path() / "opened.txt").find("arg /picked/TavOld.deb") !=
+        return seam_.Boxes().find("Pelwix: The debug file \"" + picked.string() +
+                                  "\" cannot be opened: there is no such file.") !=
                std::string::npos;
-    }));
+    })) << seam_.Boxes();
     EXPECT_THAT(seam_.Boxes(), HasSubstr("NewDebug"));
+    std::filesystem::create_directories(picked.parent_path());
+    std::ofstream(picked) << "old lines\n";
+    seam_.Answer("file=" + picked.string());
+    ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 32778, 0));
+    EXPECT_EQ(OpenedAsText(record, 2), picked.string());
+    EXPECT_EQ(RecordedRuns(record).size(), 2u) << "the desktop's opener opened nothing";
 
-    // The about box tells the program's version block.
+    // The about box tells the program's version block, and the versions of the libraries the
+    // window runs on as the system has them.
     ASSERT_TRUE(platform::PostMessage(frame, kWmCommand, 57664, 0));
     ASSERT_TRUE(testing::Eventually([&] {
         return seam_.Boxes().find("1003=Distribution version") != std::string::npos;
     })) << seam_.Boxes();
+    const std::string toolkits = " (wxWidgets " + WxWidgetsVersion(work_.path()) + ", GTK " +
+                                 GtkVersion(work_.path()) + ")\n";
+    EXPECT_THAT(seam_.Boxes(), HasSubstr("1002=" + ProgramVersion() + " " + toolkits));
 
     // No: nothing changes. Yes without a central server: the program ends.
     seam_.Answer("box=7");
@@ -310,10 +394,12 @@ protected:
         for (const auto& [name, value] : WindowEnvironment(display_, seam_, work_.path())) {
             environment_.Set(name, value);
         }
+        RegisterViewers(desktop_);
     }
 
     testing::VirtualDisplay display_{"1024x768x24"};
     WindowSeam seam_{work_.path() / "seam"};
+    testing::TestDesktop desktop_{environment_};
 };
 
 TEST_F(StatusWindowCentralTest, TheLocalWindowShowsThePortsAndAsksTheCentralServerToStop) {

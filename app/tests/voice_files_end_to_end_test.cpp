@@ -3,7 +3,10 @@
 // trusted for the hour, recordings go back to the central server by the five-second timer, and
 // a node killed while a new copy arrives keeps its old copy and its pending moves. A caller's
 // call goes the whole way: answered, a prompt played, digits collected, the caller recorded and
-// the recording moved to the central server. Strangers on the file port, even authorised ones,
+// the recording moved to the central server; a prompt whose CRC-32 the central server has wrong
+// is taken all the same, with a warning. The file connection from the central server's machine
+// authorised last before its CNINIT carries its files until it closes, the next one authorised
+// after that then; strangers on the file port, even authorised ones and ones from its machine,
 // get none of the central server's files, write none into the cache and do not set the clock;
 // names from the wire never reach the node's own files; a long move queue drains. Strangers who
 // open connections and never speak hold up neither the central server's transfers nor a new
@@ -100,8 +103,9 @@ protected:
     struct Line {
         std::string word, id, rest;
     };
-    Line NextLine() {
-        const std::optional<std::string> text = files_->ReadLine();
+    Line NextLine() { return NextLine(*files_); }
+    Line NextLine(testing::FilePeer& files) {
+        const std::optional<std::string> text = files.ReadLine();
         EXPECT_TRUE(text) << "nothing on the file connection";
         if (!text) {
             return {};
@@ -119,6 +123,43 @@ protected:
     }
 
     fs::path Folder() const { return work_.path() / "node"; }
+
+    // A recording of `voice` as C:\REC\<name> under `vhandle`: opened, written and closed,
+    // which queues its move to the central server.
+    void Record(uint32_t vhandle, const std::string& name, const std::string& voice) {
+        SendOpen(kRECFOPE, vhandle, "C:\\REC\\" + name, kCreateReadWriteBinary, 0, 0);
+        EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, static_cast<int32_t>(vhandle), 0}));
+        std::ofstream(Folder() / "FileCache" / "C" / "REC" / name, std::ios::binary) << voice;
+        peer_->Send(kRECFCLO, 51,
+                    [&](net::COutputStreamSocket& w) { w.WriteUInt(vhandle).WriteLong(8); });
+    }
+
+    // The next upload on `files`, which must be the recording Record made, taken and stored.
+    void TakeUpload(testing::FilePeer& files, const std::string& name, const std::string& voice) {
+        const Line upload = NextLine(files);
+        ASSERT_EQ(upload.word, "UPFILE");
+        EXPECT_EQ(upload.rest, "1 .\\FileCache\\C\\REC\\" + name + " C:\\REC\\" + name + " " +
+                                   std::to_string(voice.size()));
+        const std::optional<std::vector<uint8_t>> bytes = files.ReadBytes(voice.size());
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(std::string(bytes->begin(), bytes->end()), voice);
+        files.SendText("TXQRES " + upload.id + " 0 stored 1\r");
+        EXPECT_TRUE(node_->WaitForLog("to 'C:\\REC\\" + name + "' succeeded"));
+    }
+
+    // Plays the file open under `vhandle` on `channel` (the first channel of the first voice
+    // board) to its end: the channel plays all of `content`.
+    void ExpectPlayedWhole(int32_t channel, uint32_t vhandle, const std::string& content) {
+        const int32_t length = static_cast<int32_t>(content.size());
+        SendTransfer(kDXPIOT, 20, channel, vhandle, 0, 0);
+        const std::optional<testing::Payload> played = peer_->ReceiveCode(5);
+        ASSERT_TRUE(played);
+        EXPECT_EQ(LeadingInts(*played), (std::vector<int32_t>{5, channel, TM_EOD, length}));
+        EXPECT_EQ(Control("query voice dxxxB1C1"), "OK state=1 termmask=" + std::to_string(TM_EOD) +
+                                                       " trcount=" + std::to_string(length) +
+                                                       " played=" + std::to_string(length) + ":" +
+                                                       std::to_string(CrcOf(content)));
+    }
 
     // Sends a keep-alive on the file connection: once it is answered, what the connection sent
     // before has been handled, and nothing came for it before the answer.
@@ -268,13 +309,7 @@ TEST_F(VoiceFilesEndToEndTest, ACallerHearsAPromptDialsAndIsRecorded) {
     ASSERT_EQ(request.word, "REQFIL");
     SendFile(request, prompt);
     EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 1, 12000}));
-    SendTransfer(kDXPIOT, 20, kChannel, 1, 0, 0);
-    const std::optional<testing::Payload> played = peer_->ReceiveCode(5);
-    ASSERT_TRUE(played);
-    EXPECT_EQ(LeadingInts(*played), (std::vector<int32_t>{5, kChannel, TM_EOD, 12000}));
-    EXPECT_EQ(Control("query voice dxxxB1C1"),
-              "OK state=1 termmask=" + std::to_string(TM_EOD) +
-                  " trcount=12000 played=12000:" + std::to_string(CrcOf(prompt)));
+    ExpectPlayedWhole(kChannel, 1, prompt);
 
     // The caller presses 1, 2 and #, which ends the collection.
     peer_->Send(kDXGDIG, 21, [](net::COutputStreamSocket& w) {
@@ -356,6 +391,79 @@ TEST_F(VoiceFilesEndToEndTest, ASecondAuthorisedFileConnectionGetsNothingAndWrit
     files_->SendText("TXQRES " + upload.id + " 0 stored 1\r");
     EXPECT_TRUE(node_->WaitForLog("'C:\\REC\\CALL.VOX' succeeded"));
     EXPECT_EQ(node_->DebugLog().find("'C:\\REC\\CALL.VOX' failed"), std::string::npos);
+}
+
+TEST_F(VoiceFilesEndToEndTest,
+       AFileConnectionAuthorisedAfterCninitGetsNoneOfTheCentralServersFiles) {
+    // From the central server's machine, taken before the central server's own connection and
+    // through its handshake, but authorised only once CNINIT made the central server active.
+    std::unique_ptr<testing::FilePeer> early;
+    on_commands_accepted_ = [&] {
+        early = testing::FilePeer::ConnectWhenListening(file_port_);
+        ASSERT_TRUE(early->Handshake(false));
+    };
+    StartAndInitialise(1);
+    ASSERT_TRUE(early);
+    early->SendText("STARTS 2\r");
+    ASSERT_EQ(early->ReadLine(), "STARTS 1");
+
+    // Recordings and requests go on the connection the central server had at its CNINIT.
+    for (uint32_t call = 1; call <= 2; ++call) {
+        const std::string name = "CALL" + std::to_string(call) + ".VOX";
+        Record(4 + call, name, "spoken " + name);
+        TakeUpload(*files_, name, "spoken " + name);
+    }
+    const std::string prompt(3000, 'p');
+    SendOpen(kDXFOPE, 1, kPrompt, kReadBinary, prompt.size(), CrcOf(prompt));
+    const Line request = NextLine();
+    ASSERT_EQ(request.word, "REQFIL");
+    SendFile(request, prompt);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 1, 3000}));
+    ExpectNothingBeforeHeartbeat(*early);
+
+    // That connection gone, the one authorised meanwhile does not take its place: no prompt can
+    // be fetched, and a recording waits in the queue...
+    files_.reset();
+    ASSERT_TRUE(node_->WaitForLog("File Socket connection of the central server closed"));
+    SendOpen(kDXFOPE, 2, "C:\\VOX\\OTHER.VOX", kReadBinary, prompt.size(), CrcOf(prompt));
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 2, -1}));
+    Record(7, "CALL3.VOX", "spoken while away");
+    ASSERT_TRUE(node_->WaitForLog("Adding file to be moved: '.\\FileCache\\C\\REC\\CALL3.VOX'"));
+    // ...until a connection from the central server's machine is authorised: it takes the place.
+    files_ = testing::FilePeer::Authorised(file_port_);
+    ASSERT_TRUE(files_);
+    TakeUpload(*files_, "CALL3.VOX", "spoken while away");
+    ExpectNothingBeforeHeartbeat(*early);
+    EXPECT_EQ(node_->DebugLog().find("failed, error="), std::string::npos);
+}
+
+TEST_F(VoiceFilesEndToEndTest, APromptWhoseCrcTheCentralServerHasWrongIsTakenAndPlayed) {
+    // Media time a thousand times faster than the wall clock.
+    WriteConfig("network 1 30\nip 0 0\nspeed 1000\n");
+    StartAndInitialise(1);
+    constexpr int32_t kChannel = 5;
+    std::string prompt(12000, '\0');
+    for (size_t i = 0; i < prompt.size(); ++i) {
+        prompt[i] = static_cast<char>(i * 11 % 251);
+    }
+    // The central server's record of the prompt is older than the prompt it sends.
+    const uint32_t stale = CrcOf(prompt) ^ 0x00FF00FFu;
+    SendOpen(kDXFOPE, 1, kPrompt, kReadBinary, prompt.size(), stale);
+    const Line request = NextLine();
+    ASSERT_EQ(request.word, "REQFIL");
+    SendFile(request, prompt);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 1, 12000}));
+    EXPECT_TRUE(node_->WaitForLog(platform::Format(
+        "WARNING: TXFILE %s: .\\FileCache\\C\\VOX\\PROMPT.VOX came with 12000 bytes and the "
+        "CRC-32 %08X, the central server named 12000 bytes and the CRC-32 %08X",
+        request.id.c_str(), CrcOf(prompt), stale)));
+    EXPECT_EQ(node_->DebugLog().find("Request File Failed"), std::string::npos);
+    EXPECT_EQ(ReadAll(Folder() / "FileCache" / "C" / "VOX" / "PROMPT.VOX"), prompt);
+
+    // And it plays to its end.
+    peer_->SendInts(kDXOPEN, 12, {kChannel, 1, 1});
+    ASSERT_TRUE(peer_->ReceiveCode(8).has_value());
+    ExpectPlayedWhole(kChannel, 1, prompt);
 }
 
 TEST_F(VoiceFilesEndToEndTest, SilentStrangersOnTheFilePortHoldUpNeitherTransfersNorNewcomers) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/vesmarin_app.h"
+#include "app/view/open_as_text.h"
 #include "app/view/service_debug_files.h"
 #include "foundation/debug_function.h"
 #include "foundation/debug_log.h"
@@ -13,7 +14,6 @@
 #include "node/port_type.h"
 #include "node/vesmarin_manager.h"
 #include "platform/clock.h"
-#include "platform/desktop_open.h"
 #include "platform/message_box.h"
 #include "platform/win_path.h"
 
@@ -53,11 +53,17 @@ private:
     foundation::CDebugFunction trace_;
 };
 
-// The shell gets a host path; a Windows path (the debug log's) is mapped first.
-void OpenWithShell(const std::string& path) {
+// A debug file opens as text (see open_as_text.h); a Windows path (the debug log's) is mapped
+// first. What keeps it from opening is shown.
+void OpenDebugFile(const std::string& path) {
     const bool windowsForm =
         path.find('\\') != std::string::npos || (path.size() > 1 && path[1] == ':');
-    platform::OpenWithDesktop(windowsForm ? platform::MapWindowsPath(path).string() : path);
+    const std::string failure =
+        OpenAsText(windowsForm ? platform::MapWindowsPath(path).string() : path);
+    if (!failure.empty()) {
+        Log("Debug file not opened: " + failure);
+        platform::ShowMessageBox(failure, "Pelwix", platform::kMbOk | platform::kMbIconWarning);
+    }
 }
 
 std::string RemoteAddress() {
@@ -321,8 +327,8 @@ void CVesmarinView::ToggleDebug() {
 
 void CVesmarinView::OpenCurrentDebugFile() {
     if (std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile()) {
-        // A log that never wrote has no file yet: the empty path is not handed on.
-        OpenWithShell(log->GetCurrentPath());
+        // A log that never wrote has no file yet, which the box says.
+        OpenDebugFile(log->GetCurrentPath());
         return;
     }
     if (!attached_ || !link_) {
@@ -331,7 +337,7 @@ void CVesmarinView::OpenCurrentDebugFile() {
     const std::string path = CurrentDebugFileOf(app_.GetDebugSettings());
     std::string text;
     if (link_->RequestFile(path, text) == 1) {
-        OpenWithShell(text);
+        OpenDebugFile(text);
     } else {
         platform::ShowMessageBox(text, "Pelwix", platform::kMbOk);
     }
@@ -343,7 +349,7 @@ void CVesmarinView::PickDebugFile() {
         attached_ ? ServiceDebugFolder(RemoteAddress(), directory) : directory;
     if (std::optional<std::string> chosen =
             window_.PickDebugFile(platform::MapWindowsPath(folder).string())) {
-        OpenWithShell(*chosen);
+        OpenDebugFile(*chosen);
     }
 }
 

@@ -31,7 +31,7 @@ std::string FrameCaption(const std::string& title) {
     return title + " - Pelwix";
 }
 
-AboutTexts LoadAboutTexts() {
+AboutTexts LoadAboutTexts(const std::string& toolkitVersions) {
     AboutTexts texts;
     std::error_code error;
     const std::string folder = std::filesystem::current_path(error).string();
@@ -45,8 +45,10 @@ AboutTexts LoadAboutTexts() {
     texts.legalNotice = version.GetValue("LegalCopyright");
     texts.company = version.GetValue("CompanyName");
     texts.build = version.GetValue("PrivateBuild");
-    texts.version = version.GetFileVersionString() + "  (MFC " + version.GetMfcVersionString() +
-                    ", " + version.GetMfcBuildInfo() + ")";
+    texts.version = version.GetFileVersionString();
+    if (!toolkitVersions.empty()) {
+        texts.version += "  (" + toolkitVersions + ")";
+    }
     if (texts.build.empty()) {
         texts.build = "Distribution version";
     }

@@ -24,7 +24,8 @@ struct AboutTexts {
 };
 
 // From the running program's version block; "Distribution version" when it names no private
-// build.
-AboutTexts LoadAboutTexts();
+// build. The version is the program's file version followed by the window toolkit's versions in
+// brackets (`toolkitVersions`, as the toolkit reports them while it runs; none when empty).
+AboutTexts LoadAboutTexts(const std::string& toolkitVersions);
 
 }  // namespace ruzd::app

@@ -1,13 +1,18 @@
 #include "app/window/about_box.h"
 
+#include <wx/app.h>
+#include <wx/apptrait.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
+#include <wx/platinfo.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
+#include <wx/utils.h>
+#include <wx/versioninfo.h>
 
-#include <fstream>
+#include <string>
 
 #include "app/view/window_texts.h"
 #include "app/window/gui_test_seam.h"
@@ -18,10 +23,31 @@ namespace ruzd::app::window {
 namespace {
 // The about command's picture among the toolbar's.
 constexpr size_t kAboutPicture = 3;
+
+// The libraries the window runs on, as loaded: wxWidgets and the toolkit under it (GTK; another
+// port by its wxWidgets name).
+std::string ToolkitVersions() {
+    std::string versions = wxGetLibraryVersionInfo().GetVersionString().utf8_string();
+    int major = 0;
+    int minor = 0;
+    int micro = 0;
+    if (wxTheApp != nullptr && wxTheApp->GetTraits() != nullptr) {
+        const wxPortId port = wxTheApp->GetTraits()->GetToolkitVersion(&major, &minor, &micro);
+        if (major > 0) {
+            const std::string name = port == wxPORT_GTK
+                                         ? std::string("GTK")
+                                         : wxPlatformInfo::GetPortIdName(port, false).utf8_string();
+            versions += ", " + name + " " + std::to_string(major) + "." + std::to_string(minor) +
+                        "." + std::to_string(micro);
+        }
+    }
+    return versions;
+}
+
 }  // namespace
 
 void ShowAboutBox(wxWindow* parent, GuiTestSeam* seam) {
-    const AboutTexts texts = LoadAboutTexts();
+    const AboutTexts texts = LoadAboutTexts(ToolkitVersions());
     const std::pair<int, const std::string*> fields[] = {
         {1000, &texts.product},     {1001, &texts.description}, {1002, &texts.version},
         {1005, &texts.legalNotice}, {1004, &texts.company},     {1003, &texts.build}};

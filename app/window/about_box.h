@@ -8,7 +8,7 @@ namespace ruzd::app::window {
 
 class GuiTestSeam;
 
-// Modal; in a test its texts go to "about.txt" instead.
+// Modal; in a test its texts are noted with the boxes instead.
 void ShowAboutBox(wxWindow* parent, GuiTestSeam* seam);
 
 }  // namespace ruzd::app::window

@@ -13,6 +13,11 @@
 //   settings=cancel
 //   file=<path> or file=cancel                     the file-open dialog
 // A question without an answer takes the box's default button, or cancels the dialog.
+//
+// The window's messages for a test (to its message window "PelwixFrame"): WM_CLOSE, WM_COMMAND
+// with a command id, WM_USER for a grab into "frame.png", and WM_USER + 1 for a display report
+// (see ReportDisplay): on the window's thread, or with wParam bit 0 on another thread; with bit
+// 1 the clipboard first takes the text of "clipboard-set.txt".
 
 #include <cstddef>
 #include <filesystem>
@@ -38,7 +43,20 @@ public:
     void NoteBox(const std::string& caption, const std::string& text);
     std::filesystem::path FramePicture() const { return folder_ / "frame.png"; }
 
+    // What the display and clipboard helpers (CUtilities) answer on the calling thread: the
+    // clipboard's text as it is into "clipboard.txt", then "display.txt":
+    //   thread=<thread>
+    //   monitors=<EnumMonitors' count>
+    //   monitor <handle>=<true|false> area=<left,top,right,bottom> work=<...>   (GetMonitorRects)
+    //   point <x>,<y>=<true|false> area=<...> work=<...>   (GetMonitorRectsAtPoint)
+    // a point line for each "<x>,<y>" line of "points.txt"; rectangles a call leaves untouched
+    // read -1,-1,-1,-1. With `setClipboard` the clipboard first takes "clipboard-set.txt".
+    void ReportDisplay(const std::string& thread, bool setClipboard);
+
 private:
+    // Replaces the file as a whole, so that a reader never sees half of it.
+    void WriteWhole(const std::string& name, const std::string& text);
+
     const std::filesystem::path folder_;
     std::mutex lock_;
     std::map<std::string, size_t> taken_;

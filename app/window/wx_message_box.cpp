@@ -6,20 +6,15 @@
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
-#include <wx/thread.h>
 
-#include <atomic>
-#include <chrono>
-#include <future>
-#include <memory>
-#include <utility>
+#include <optional>
 #include <vector>
+
+#include "app/window/window_thread.h"
 
 namespace ruzd::app::window {
 
 namespace {
-
-std::atomic<bool> loop_running{false};
 
 struct Button {
     int answer;
@@ -144,30 +139,14 @@ int ShowOnWindowThread(const std::string& text, const std::string& caption, uint
 
 }  // namespace
 
-void SetBoxLoopRunning(bool running) {
-    loop_running = running;
-}
-
 platform::MessageBoxPresenter WxMessageBoxPresenter(GuiTestSeam* seam) {
     return [seam](const std::string& text, const std::string& caption, uint32_t style) {
-        if (wxThread::IsMain()) {
-            return ShowOnWindowThread(text, caption, style, seam);
-        }
-        auto answer = std::make_shared<std::promise<int>>();
-        std::future<int> result = answer->get_future();
-        if (!loop_running.load() || wxTheApp == nullptr) {
-            return platform::LogMessageBox(text, caption, style);
-        }
-        wxTheApp->CallAfter([answer, text, caption, style, seam] {
-            answer->set_value(ShowOnWindowThread(text, caption, style, seam));
-        });
-        // The window's loop may end before it shows the box: the box then answers itself.
-        while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-            if (!loop_running.load()) {
-                return platform::LogMessageBox(text, caption, style);
-            }
-        }
-        return result.get();
+        // A box waits for the user as long as the user takes; the window's loop may end before
+        // it shows the box, which then answers itself.
+        const std::optional<int> answer = CallOnWindowThread<int>(
+            [text, caption, style, seam] { return ShowOnWindowThread(text, caption, style, seam); },
+            kNoTimeLimit);
+        return answer ? *answer : platform::LogMessageBox(text, caption, style);
     };
 }
 

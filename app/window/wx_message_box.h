@@ -13,7 +13,4 @@ namespace ruzd::app::window {
 // `seam` (may be null) must outlive the presenter's use.
 platform::MessageBoxPresenter WxMessageBoxPresenter(GuiTestSeam* seam);
 
-// Whether the window's loop serves boxes; cleared when it ends.
-void SetBoxLoopRunning(bool running);
-
 }  // namespace ruzd::app::window

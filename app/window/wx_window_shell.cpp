@@ -7,12 +7,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <mutex>
+#include <vector>
 
 #include "app/view/window_texts.h"
 #include "app/window/gui_test_seam.h"
 #include "app/window/main_frame.h"
+#include "app/window/window_thread.h"
+#include "app/window/wx_display_provider.h"
 #include "app/window/wx_message_box.h"
 #include "platform/message_box.h"
 #include "platform/message_window.h"
@@ -22,6 +27,11 @@ namespace ruzd::app::window {
 namespace {
 
 constexpr uint32_t kWmCommand = 0x0111;
+// The test seam's requests: a grab of the frame, a display report (see gui_test_seam.h).
+constexpr uint32_t kSeamGrab = platform::kWmUser;
+constexpr uint32_t kSeamDisplayReport = platform::kWmUser + 1;
+constexpr uintptr_t kReportOnAnotherThread = 1;
+constexpr uintptr_t kReportSetsClipboard = 2;
 // The longest the loop sleeps before it looks at the thread's timers again.
 constexpr uint32_t kLongestTimerWaitMs = 1000;
 
@@ -37,6 +47,7 @@ public:
 
     ~WxWindowShell() override {
         Close();
+        display_provider_.reset();
         if (started_) {
             wxEntryCleanup();
         }
@@ -53,6 +64,9 @@ public:
             return false;
         }
         started_ = true;
+        // Calls from other threads wait for the loop from here on.
+        SetWindowTakesCalls(true);
+        display_provider_ = std::make_unique<ScopedDisplayProvider>();
         wxImage::AddHandler(new wxPNGHandler);
         seam_ = GuiTestSeam::FromEnvironment();
         platform::SetMessageBoxPresenter(WxMessageBoxPresenter(seam_.get()));
@@ -78,13 +92,15 @@ public:
     }
 
     int Run() override {
-        SetBoxLoopRunning(true);
         wxTheApp->OnRun();
-        SetBoxLoopRunning(false);
+        SetWindowTakesCalls(false);
         return exit_code_;
     }
 
     void Close() override {
+        // The loop has ended, or never ran: what calls still wait for is not coming.
+        SetWindowTakesCalls(false);
+        seam_calls_.clear();
         if (frame_ == nullptr) {
             return;
         }
@@ -144,7 +160,23 @@ private:
         poll_timer_->StartOnce(static_cast<int>(std::max<uint32_t>(wait, 1)));
     }
 
-    // The messages of the test seam's window: a close request, a command, a grab.
+    // The seam's display report, here or on a thread of its own, which calls onto this one.
+    void ReportDisplay(uintptr_t flags) {
+        const bool setClipboard = (flags & kReportSetsClipboard) != 0;
+        if ((flags & kReportOnAnotherThread) == 0) {
+            seam_->ReportDisplay("window", setClipboard);
+            return;
+        }
+        std::erase_if(seam_calls_, [](const std::future<void>& call) {
+            return call.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+        GuiTestSeam* seam = seam_.get();
+        seam_calls_.push_back(std::async(std::launch::async, [seam, setClipboard] {
+            seam->ReportDisplay("other", setClipboard);
+        }));
+    }
+
+    // The messages of the test seam's window: a close request, a command, a grab, a report.
     bool DispatchFrameMessage(const platform::Message& message) {
         const auto* window =
             dynamic_cast<const platform::WindowMessagePayload*>(message.payload.get());
@@ -158,8 +190,11 @@ private:
             case kWmCommand:
                 frame_->RunCommand(static_cast<int>(message.wparam & 0xFFFF));
                 break;
-            case platform::kWmUser:
+            case kSeamGrab:
                 frame_->GrabToPicture();
+                break;
+            case kSeamDisplayReport:
+                ReportDisplay(message.wparam);
                 break;
             default:
                 break;
@@ -173,6 +208,10 @@ private:
     std::unique_ptr<GuiTestSeam> seam_;
     platform::MessageWindow seam_window_;
     MainFrame* frame_ = nullptr;
+    // While the toolkit runs.
+    std::unique_ptr<ScopedDisplayProvider> display_provider_;
+    // The seam's reports on threads of their own.
+    std::vector<std::future<void>> seam_calls_;
     // Made once the toolkit runs.
     std::unique_ptr<wxTimer> poll_timer_;
     std::mutex post_lock_;

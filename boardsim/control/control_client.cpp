@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -24,15 +25,21 @@ void ControlClient::Disconnect() {
 
 bool ControlClient::Connect() {
     Disconnect();
+    error_.clear();
     sockaddr_un address{};
-    if (path_.size() >= sizeof(address.sun_path))
+    if (path_.size() >= sizeof(address.sun_path)) {
+        error_ = "the path is too long for a socket";
         return false;
+    }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
     fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        error_ = std::strerror(errno);
         return false;
+    }
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        error_ = std::strerror(errno);
         Disconnect();
         return false;
     }

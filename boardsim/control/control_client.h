@@ -14,8 +14,9 @@ public:
     ControlClient(const ControlClient&) = delete;
     ControlClient& operator=(const ControlClient&) = delete;
 
-    // Connects (again); false when nothing listens at the path.
+    // Connects (again); false when nothing listens at the path, with the reason in error().
     bool Connect();
+    const std::string& error() const { return error_; }
     // Sends one command and returns its answer without the line end; connects first when
     // needed. An empty text when the socket failed.
     std::string Send(const std::string& command);
@@ -27,6 +28,7 @@ private:
     std::string path_;
     int fd_ = -1;
     std::string pending_;  // bytes read past the last answer
+    std::string error_;    // why the last Connect failed
 };
 
 }  // namespace ruzd::boardsim

@@ -229,10 +229,11 @@ std::string ProsodyMedia::SourceText(Id feed) const {
 std::string ProsodyMedia::Describe(int32_t module) const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string text;
-    for (const auto& [id, object] : objects_) {
+    for (const auto& entry : objects_) {
+        const Object& object = entry.second;
         if (object.module != module)
             continue;
-        std::string word = std::string(KindName(object.kind)) + "=" + IdText(id);
+        std::string word = std::string(KindName(object.kind)) + "=" + IdText(entry.first);
         const auto place = [&object] {
             return object.stream < 0
                        ? std::string(":-:-")

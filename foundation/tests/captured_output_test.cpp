@@ -42,6 +42,20 @@ TEST(CapturedOutputDecoder, AnsiChunksAreReadAsWindows1252) {
     EXPECT_EQ(Decode({"Caf\xE9", " \x80"}), "Caf\xC3\xA9 \xE2\x82\xAC");
 }
 
+TEST(CapturedOutputDecoder, Utf8StaysUtf8AndEveryOtherByteIsReadAsWindows1252) {
+    // "Café €" and U+2713, as the programs of this system write them.
+    EXPECT_EQ(Decode({"Caf\xC3\xA9 \xE2\x82\xAC \xE2\x9C\x93"}),
+              "Caf\xC3\xA9 \xE2\x82\xAC \xE2\x9C\x93");
+    // A sequence cut between chunks is joined again.
+    EXPECT_EQ(Decode({"Caf\xC3", "\xA9 \xE2", "\x82", "\xAC"}), "Caf\xC3\xA9 \xE2\x82\xAC");
+    // Ill-formed sequences, one byte at a time: a stray continuation byte, a lead byte without
+    // its continuation, an overlong form, a surrogate and a byte no sequence starts with.
+    EXPECT_EQ(Decode({"\x80|\xC3\x41|\xC0\xAF|\xED\xA0\x80|\xFF"}),
+              "\xE2\x82\xAC|\xC3\x83\x41|\xC3\x80\xC2\xAF|\xC3\xAD\xC2\xA0\xE2\x82\xAC|\xC3\xBF");
+    // The start of a sequence that the output never completes.
+    EXPECT_EQ(Decode({"ok\xE2\x82"}), "ok\xC3\xA2\xE2\x80\x9A");
+}
+
 TEST(CapturedOutputDecoder, TheFirstChunkDecidesForTheWholeRun) {
     // UTF-16 first: a later ANSI chunk is still read as UTF-16.
     EXPECT_EQ(Decode({"H\0i\0"s, "AB"}), "Hi\xE4\x89\x81");

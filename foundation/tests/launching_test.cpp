@@ -12,6 +12,7 @@
 
 #include "foundation/app_hooks.h"
 #include "foundation/desktop_entry.h"
+#include "foundation/file_association.h"
 #include "foundation/utilities.h"
 #include "platform/desktop_open.h"
 #include "platform/event.h"
@@ -164,6 +165,34 @@ TEST_F(LaunchingTest, ATemplateGetsTheArgumentQuotedInPlaceOfItsFirstPlaceholder
     EXPECT_EQ(RecorderRun(2).at(1), "arg semi;colon`y`");
     EXPECT_FALSE(CUtilities::LaunchWithTemplate(recorder, ""));
     EXPECT_FALSE(CUtilities::LaunchWithTemplate("no-such-program-anywhere %s", "x"));
+}
+
+// Quotes, tabs and backslashes in an argument keep it one argument, wherever the template puts
+// it; a file whose name starts with '-' reaches the opener and xdg-mime absolute, where no
+// program reads it as an option (xdg-open and xdg-mime refuse "--").
+TEST_F(LaunchingTest, ArgumentsStayWholeAndNoFileNameReadsAsAnOption) {
+    const std::string recorder = Program("foundation_recorder_child");
+    const std::string awkward = "say \"hi\"\tthere\\\" \\";
+    EXPECT_TRUE(CUtilities::LaunchWithTemplate("\"" + recorder + "\" --open=%s", awkward));
+    EXPECT_EQ(RecorderRun(1).at(0), "started 1");
+    EXPECT_EQ(RecorderRun(1).at(1), "arg --open=" + awkward);
+    EXPECT_TRUE(CUtilities::LaunchWithTemplate(recorder, "tab\there"));
+    EXPECT_EQ(RecorderRun(2).at(0), "started 1");
+    EXPECT_EQ(RecorderRun(2).at(1), "arg tab\there");
+    // An empty argument in a word of its own leaves no word, as an empty path on a command line.
+    EXPECT_TRUE(CUtilities::LaunchWithTemplate(recorder + " %s last", ""));
+    EXPECT_EQ(RecorderRun(3).at(0), "started 1");
+    EXPECT_EQ(RecorderRun(3).at(1), "arg last");
+
+    ruzd::testing::TempWorkFolder work;
+    std::ofstream("-n.txt") << "text\n";
+    const std::string absolute = (std::filesystem::current_path() / "-n.txt").string();
+    EXPECT_TRUE(platform::OpenWithDesktop("-n.txt"));
+    EXPECT_EQ(RecorderRun(4).at(1), "arg " + absolute);
+    RegisterEditor("keep", "keep");
+    const std::optional<std::vector<std::string>> command = AssociatedCommand("-n.txt", false);
+    ASSERT_TRUE(command.has_value());
+    EXPECT_EQ(command->back(), absolute);
 }
 
 TEST_F(LaunchingTest, ExplorerHandsTheDesktopTheFolderThatHoldsThePath) {

@@ -114,11 +114,13 @@ TEST(CRegistry, ReadStringTakesTheTextTypesUpToTheFirstNull) {
     EXPECT_EQ(value, "untouched");
 }
 
-TEST(CRegistry, ReadDwordTakesAnyValueOfFourBytesOrFewer) {
+TEST(CRegistry, ReadDwordTakesAnyValueOfFourBytesOrFewerButText) {
     testing::TempRoot root;
     Store("Sz of four bytes", platform::kRegSz, Sz("A"));
     Store("Sz of two bytes", platform::kRegSz, Sz(""));
     Store("Sz of six bytes", platform::kRegSz, Sz("AB"));
+    Store("Expand", platform::kRegExpandSz, Sz("1"));
+    Store("Binary", platform::kRegBinary, std::string("\x05\x01", 2));
     Store("Qword", platform::kRegQword, std::string(8, '\x01'));
     CRegistry registry("Pelwix");
     ASSERT_TRUE(registry.WriteDword("Number", 0xDEADBEEF));
@@ -126,18 +128,51 @@ TEST(CRegistry, ReadDwordTakesAnyValueOfFourBytesOrFewer) {
     uint32_t value = 0xFFFFFFFF;
     EXPECT_TRUE(registry.ReadDword("Number", &value));
     EXPECT_EQ(value, 0xDEADBEEFu);
-    EXPECT_TRUE(registry.ReadDword("Sz of four bytes", &value));
-    EXPECT_EQ(value, 0x41u);
-    value = 0xFFFFFFFF;
-    EXPECT_TRUE(registry.ReadDword("Sz of two bytes", &value));
-    EXPECT_EQ(value, 0u);
+    EXPECT_TRUE(registry.ReadDword("Binary", &value));
+    EXPECT_EQ(value, 0x105u);
 
+    // Text is no number whatever its length: "A" is not 65, "" not 0.
     value = 7;
+    EXPECT_FALSE(registry.ReadDword("Sz of four bytes", &value));
+    EXPECT_FALSE(registry.ReadDword("Sz of two bytes", &value));
+    EXPECT_FALSE(registry.ReadDword("Expand", &value));
     EXPECT_FALSE(registry.ReadDword("Sz of six bytes", &value));
     EXPECT_FALSE(registry.ReadDword("Qword", &value));
     EXPECT_FALSE(registry.ReadDword("Missing", &value));
     EXPECT_FALSE(registry.ReadDword("Number", nullptr));
     EXPECT_EQ(value, 7u);
+}
+
+TEST(CRegistry, TheDefaultNeverReplacesAValueOfAnotherType) {
+    testing::TempRoot root;
+    const std::string written =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Ruzd\\Pelwix]\n"
+        "\"Local TCP port\"=\"21070\"\n"
+        "\"Debug Directory\"=dword:00000001\n"
+        "\"Max Connections\"=hex(b):01,00,00,00,00,00,00,00\n";
+    {
+        std::ofstream out(platform::RegistryStore::StorePath(), std::ios::binary);
+        out << written;
+    }
+    CRegistry registry("Pelwix");
+    // The read-with-default pattern runs on the default and leaves the user's line alone.
+    EXPECT_EQ(PortSetting(registry), 9070u);
+    EXPECT_FALSE(registry.WriteString("Debug Directory", ".\\debug\\"));
+    EXPECT_FALSE(registry.WriteDword("Max Connections", 32));
+    EXPECT_EQ(ReadFile(platform::RegistryStore::StorePath()), written);
+
+    // Values of the kind written are replaced as ever, also those of another text type.
+    Store("Expand", platform::kRegExpandSz, Sz("%TEMP%"));
+    Store("Binary", platform::kRegBinary, std::string("\x05", 1));
+    EXPECT_TRUE(registry.WriteString("Expand", "plain"));
+    EXPECT_TRUE(registry.WriteDword("Binary", 6));
+    std::string text;
+    uint32_t number = 0;
+    EXPECT_TRUE(registry.ReadString("Expand", text));
+    EXPECT_EQ(text, "plain");
+    EXPECT_TRUE(registry.ReadDword("Binary", &number));
+    EXPECT_EQ(number, 6u);
 }
 
 TEST(CRegistry, WritesStringsAsTerminatedUtf16) {

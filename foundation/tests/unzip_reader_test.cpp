@@ -6,6 +6,7 @@
 #include <future>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "foundation/tests/zip_test_tools.h"
 #include "foundation/unzip.h"
@@ -150,11 +151,18 @@ TEST_F(UnzipReaderTest, ReadsFromEverySourceWithDataInFront) {
     EXPECT_EQ(UnzipClose(zip), kZipSuccess);
 }
 
-// A flipped data byte is reported as corrupt by every extraction; what is no archive fails to
-// open with the reading layer's code.
+// A flipped data byte is reported as corrupt by every extraction, as is data shorter than the
+// entry's size, and a file that got either is removed again; what is no archive fails to open
+// with the reading layer's code.
 TEST_F(UnzipReaderTest, CorruptDataAndNoArchive) {
     std::string flipped = archive_;
     flipped[flipped.find("stored data here") + 3] ^= 0x01;
+    // The deflated entry claims one byte more than its data holds, in both of its headers.
+    const size_t local = flipped.find("dir/deflated.bin") - 30;
+    const size_t central = flipped.rfind("dir/deflated.bin") - 46;
+    ASSERT_EQ(ziptest::Le32(flipped, local + 22), 25600u);
+    ASSERT_EQ(ziptest::Le32(flipped, central + 24), 25600u);
+    flipped[local + 22] = flipped[central + 24] = 0x01;
     ziptest::WriteWholeFile(Path("flipped.zip"), flipped);
     ZipHandle* zip =
         UnzipOpen(flipped.data(), static_cast<uint32_t>(flipped.size()), kZipKindMemory);
@@ -164,6 +172,12 @@ TEST_F(UnzipReaderTest, CorruptDataAndNoArchive) {
     EXPECT_EQ(UnzipExtractItem(zip, 0, block.data(), 16, kZipKindMemory), kZipCorrupt);
     EXPECT_EQ(ResultText(), "Zipfile is corrupt or not a zipfile");
     EXPECT_EQ(UnzipExtractItem(zip, 0, "flipped.txt", 0, kZipKindFileName), kZipCorrupt);
+    EXPECT_FALSE(fs::exists(Path("flipped.txt")));
+    ziptest::WriteWholeFile(Path("short.bin"), "an older copy");
+    EXPECT_EQ(UnzipExtractItem(zip, 1, "sub\\short.bin", 0, kZipKindFileName), kZipCorrupt);
+    EXPECT_EQ(UnzipExtractItem(zip, 1, "short.bin", 0, kZipKindFileName), kZipCorrupt);
+    EXPECT_FALSE(fs::exists(Path("sub/short.bin")));
+    EXPECT_FALSE(fs::exists(Path("short.bin")));
     UnzipClose(zip);
     uint8_t* buffer = reinterpret_cast<uint8_t*>(flipped.data());
     uint32_t length = static_cast<uint32_t>(flipped.size());
@@ -187,6 +201,94 @@ TEST_F(UnzipReaderTest, CorruptDataAndNoArchive) {
     char small[8];
     EXPECT_EQ(UnzipResultText(kZipMoreData, small, sizeof small), 24u);
     EXPECT_STREQ(small, "Still m");
+}
+
+// Names under the UTF-8 flag (as Python writes every name beyond ASCII) are read in UTF-8 and
+// found by their names; names without it are read in Windows-1252 as ever.
+TEST_F(UnzipReaderTest, NamesInUtf8UnderTheirFlagAndInWindows1252Without) {
+    const std::string cafe =
+        "Caf\xc3\xa9 \xc3\xbc"
+        "ber \xe2\x82\xac.txt";  // Café über €.txt
+    const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac/\xe6\x97\xa5.txt";  // 日本/日.txt
+    const ziptest::ToolResult made = ziptest::RunPython(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "  z.writestr(sys.argv[2], b'cafe data')\n"
+        "  z.writestr(sys.argv[3], b'nihon data')\n"
+        "  z.writestr('Cafe-1252.txt', b'old data')\n",
+        {Path("names.zip"), cafe, japanese});
+    ASSERT_EQ(made.exit_code, 0) << made.output;
+    // A writer without the flag kept its name in its code page: "Café-1252.txt".
+    std::string bytes = testing::ReadWholeFile(Path("names.zip"));
+    for (size_t at = bytes.find("Cafe-1252"); at != std::string::npos;
+         at = bytes.find("Cafe-1252", at)) {
+        bytes[at + 3] = '\xe9';
+    }
+
+    ZipHandle* zip = UnzipOpen(bytes.data(), static_cast<uint32_t>(bytes.size()), kZipKindMemory);
+    ASSERT_NE(zip, nullptr) << ResultText();
+    const std::vector<std::string> names = {cafe, japanese, "Caf\xc3\xa9-1252.txt"};
+    const std::vector<std::string> data = {"cafe data", "nihon data", "old data"};
+    for (int32_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ZipEntry entry;
+        ASSERT_EQ(UnzipGetItem(zip, i, &entry), kZipSuccess);
+        EXPECT_EQ(entry.name, names[i]);
+        int32_t index = -1;
+        ASSERT_EQ(UnzipFindItem(zip, names[i], false, &index, &entry), kZipSuccess);
+        EXPECT_EQ(index, i);
+        std::string block(entry.uncompressed_size, '\0');
+        EXPECT_EQ(
+            UnzipExtractItem(zip, index, block.data(), entry.uncompressed_size, kZipKindMemory),
+            kZipMoreData);
+        EXPECT_EQ(block, data[i]);
+    }
+    int32_t index = -1;
+    EXPECT_EQ(UnzipFindItem(zip,
+                            "CAF\xc3\xa9 \xc3\xbc"
+                            "BER \xe2\x82\xac.TXT",
+                            true, &index, nullptr),
+              kZipSuccess);
+    EXPECT_EQ(index, 0);
+    // The UTF-8 name is not looked for among the stored bytes of another code page.
+    EXPECT_EQ(UnzipFindItem(zip,
+                            "Caf\xc3\x83\xc2\xa9 \xc3\x83\xc2\xbc"
+                            "ber \xc3\xa2\xe2\x80\x9a\xc2\xac.txt",
+                            false, &index, nullptr),
+              kZipNotFound);
+    UnzipClose(zip);
+}
+
+// Archives in the 64-bit format are refused at open, with a result that says so: the zip
+// tool's (its end records and every header in the format), and Python's with one entry whose
+// local header alone has the extension.
+TEST_F(UnzipReaderTest, Zip64ArchivesAreRefusedAtOpen) {
+    ziptest::WriteWholeFile(Path("a.txt"), "alpha\n");
+    const ziptest::ToolResult zipped =
+        ziptest::RunTool({"zip", "-q", "-fz", Path("z64.zip"), Path("a.txt")});
+    ASSERT_EQ(zipped.exit_code, 0) << zipped.output;
+    const ziptest::ToolResult made = ziptest::RunPython(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+        "  z.writestr('small.txt', b'small')\n"
+        "  with z.open('forced.txt', 'w', force_zip64=True) as f:\n"
+        "    f.write(b'forced')\n",
+        {Path("forced.zip")});
+    ASSERT_EQ(made.exit_code, 0) << made.output;
+
+    for (const char* name : {"z64.zip", "forced.zip"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(UnzipOpen(name, 0, kZipKindFileName), nullptr);
+        EXPECT_EQ(LatestUnzipResult(), kZipUnsupportedZip64);
+        EXPECT_EQ(ResultText(), "Zipfile uses ZIP64, which is not supported");
+        std::string bytes = testing::ReadWholeFile(Path(name));
+        EXPECT_EQ(UnzipOpen(bytes.data(), static_cast<uint32_t>(bytes.size()), kZipKindMemory),
+                  nullptr);
+        EXPECT_EQ(LatestUnzipResult(), kZipUnsupportedZip64);
+        uint8_t* buffer = reinterpret_cast<uint8_t*>(bytes.data());
+        uint32_t length = static_cast<uint32_t>(bytes.size());
+        EXPECT_FALSE(CUtilities::UnzipBuffer(&buffer, &length, false, true));
+    }
 }
 
 // The zip tool's archive keeps times in its extended time stamps and a read-only file's mode.

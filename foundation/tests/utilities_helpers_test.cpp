@@ -11,6 +11,7 @@
 #include "foundation/utilities.h"
 #include "platform/process_identity.h"
 #include "testing/loopback_socket.h"
+#include "testing/process_counters.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::foundation {
@@ -72,6 +73,97 @@ TEST(UtilitiesBuffersTest, ZipBufferAndBack) {
     ASSERT_TRUE(CUtilities::UnzipBuffer(&buffer, &length, true, true));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), length), input);
     std::free(buffer);
+}
+
+// Sizes about the growing block's steps, zipped and back, in both kinds of memory.
+TEST(UtilitiesBuffersTest, EverySizeComesBackAsZipped) {
+    for (const size_t size : {0, 1, 65535, 65536, 65537, 300000}) {
+        for (const bool use_malloc : {true, false}) {
+            SCOPED_TRACE(size);
+            std::string input(size, '\0');
+            for (size_t i = 0; i < size; ++i) {
+                input[i] = static_cast<char>((i * 7919) >> 5);
+            }
+            uint8_t* buffer =
+                use_malloc ? static_cast<uint8_t*>(std::malloc(size + 1)) : new uint8_t[size + 1];
+            std::copy(input.begin(), input.end(), buffer);
+            uint32_t length = static_cast<uint32_t>(size);
+            ASSERT_TRUE(CUtilities::ZipBuffer(&buffer, &length, true, use_malloc));
+            ASSERT_TRUE(CUtilities::UnzipBuffer(&buffer, &length, true, use_malloc));
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), length), input);
+            if (use_malloc) {
+                std::free(buffer);
+            } else {
+                delete[] buffer;
+            }
+        }
+    }
+}
+
+// An archive's claimed size takes no memory: a few bytes claiming 200 MiB are refused without
+// the process growing, as is the claim of 4 GiB; real data beyond the bound is refused too,
+// and ZipBuffer takes no more than UnzipBuffer gives back.
+TEST(UtilitiesBuffersTest, UnzipTakesMemoryAsDataArrivesUpToItsBound) {
+    uint8_t* zipped = static_cast<uint8_t*>(std::malloc(5));
+    std::copy_n("hello", 5, zipped);
+    uint32_t zipped_length = 5;
+    ASSERT_TRUE(CUtilities::ZipBuffer(&zipped, &zipped_length, true, true));
+    std::string archive(reinterpret_cast<char*>(zipped), zipped_length);
+    std::free(zipped);
+    const auto claim = [&](uint32_t size) {
+        std::string claiming = archive;
+        const size_t local = 0;
+        const size_t central = claiming.rfind("PK\x01\x02");
+        for (int i = 0; i < 4; ++i) {
+            claiming[local + 22 + i] = static_cast<char>(size >> (8 * i));
+            claiming[central + 24 + i] = static_cast<char>(size >> (8 * i));
+        }
+        return claiming;
+    };
+    const auto unzip = [](std::string bytes) {
+        uint8_t* buffer = reinterpret_cast<uint8_t*>(bytes.data());
+        uint32_t length = static_cast<uint32_t>(bytes.size());
+        const bool unzipped = CUtilities::UnzipBuffer(&buffer, &length, false, true);
+        if (unzipped) {
+            std::free(buffer);
+        }
+        return unzipped;
+    };
+
+    testing::ResetPeakMemory();
+    const size_t before = testing::MemoryBytes("VmHWM:");
+    ASSERT_GT(before, 0u);
+    EXPECT_FALSE(unzip(claim(200u << 20)));
+    // Stop before the larger claim when this one took its memory.
+    ASSERT_LT(testing::MemoryBytes("VmHWM:"), before + (32u << 20));
+    EXPECT_FALSE(unzip(claim(0xFFFFFFFF)));
+    EXPECT_FALSE(unzip(claim(CUtilities::kMaxUnzippedBuffer + 1)));
+    EXPECT_LT(testing::MemoryBytes("VmHWM:"), before + (32u << 20));
+    EXPECT_TRUE(unzip(claim(5)));
+
+    // Zeros one byte beyond the bound, a few hundred kilobytes zipped by Python.
+    testing::TempDir dir;
+    const fs::path bomb = dir.path() / "bomb.zip";
+    const ziptest::ToolResult made = ziptest::RunPython(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "  with z.open('data', 'w') as f:\n"
+        "    for i in range(256):\n"
+        "      f.write(bytes(1 << 20))\n"
+        "    f.write(b'!')\n",
+        {bomb.string()});
+    ASSERT_EQ(made.exit_code, 0) << made.output;
+    testing::ResetPeakMemory();
+    const size_t bomb_before = testing::MemoryBytes("VmHWM:");
+    EXPECT_FALSE(unzip(testing::ReadWholeFile(bomb)));
+    EXPECT_LT(testing::MemoryBytes("VmHWM:"), bomb_before + (32u << 20));
+
+    // Refused by its length alone, before a byte of it is read.
+    uint8_t byte = 0;
+    uint8_t* large = &byte;
+    uint32_t large_length = CUtilities::kMaxUnzippedBuffer + 1;
+    EXPECT_FALSE(CUtilities::ZipBuffer(&large, &large_length, false, true));
+    EXPECT_EQ(large, &byte);
 }
 
 class UtilitiesFilesTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include <future>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "foundation/tests/zip_test_tools.h"
 #include "foundation/unzip.h"
@@ -116,6 +117,14 @@ std::string Crc(const std::string& data) {
                                            static_cast<uInt>(data.size())));
 }
 
+std::string Hex(const std::string& bytes) {
+    std::string hex;
+    for (const char byte : bytes) {
+        hex += platform::Format("%02x", static_cast<uint8_t>(byte));
+    }
+    return hex + "\n";
+}
+
 void SetModified(const fs::path& path, int64_t seconds) {
     fs::last_write_time(path, fs::file_time_type::clock::from_sys(
                                   platform::WallTime(std::chrono::seconds(seconds))));
@@ -138,10 +147,8 @@ TEST_F(ZipWriterTest, FileArchiveHoldsTheFixedFields) {
     EXPECT_EQ(ZipAddItem(zip, "a\\b.zip", "zipped", 6, kZipKindMemory, 8), kZipSuccess);
     EXPECT_EQ(ZipAddItem(zip, "X.ZIP", "ZIPPED", 6, kZipKindMemory, 8), kZipSuccess);
     EXPECT_EQ(ZipAddItem(zip, "text.txt", text.data(), 20000, kZipKindMemory, 1), kZipSuccess);
-    EXPECT_EQ(ZipAddItem(zip, "bin\\data.bin", ".\\data.bin", 0, kZipKindFileName, 8),
-              kZipSuccess);
-    EXPECT_EQ(ZipAddItem(zip, "ro.dat", "ro.dat", 0, kZipKindFileName, 5),
-              kZipSuccess);
+    EXPECT_EQ(ZipAddItem(zip, "bin\\data.bin", ".\\data.bin", 0, kZipKindFileName, 8), kZipSuccess);
+    EXPECT_EQ(ZipAddItem(zip, "ro.dat", "ro.dat", 0, kZipKindFileName, 5), kZipSuccess);
     EXPECT_EQ(ZipAddItem(zip, "folder", nullptr, 0, kZipKindFolder, 8), kZipSuccess);
     const uint8_t* memory = nullptr;
     uint32_t length = 0;
@@ -241,6 +248,88 @@ TEST_F(ZipWriterTest, MemoryGrowsAndPipesGetDataDescriptors) {
     EXPECT_NE(piped.find(descriptor), std::string::npos);
 }
 
+// A name beyond ASCII is stored in UTF-8 under the UTF-8 flag, in both headers, which Python's
+// zipfile and unzip read as the name it is (in a file, through a pipe); ASCII names are stored
+// as they were, without the flag. The reader finds each by its name.
+TEST_F(ZipWriterTest, NamesBeyondAsciiAreWrittenInUtf8ForTheTools) {
+    const std::string cafe =
+        "Caf\xc3\xa9 \xc3\xbc"
+        "ber \xe2\x82\xac.txt";                               // Café über €.txt
+    const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac";  // 日本
+    ZipHandle* zip = ZipCreate(const_cast<char*>("names.zip"), 0, kZipKindFileName);
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(ZipAddItem(zip, cafe, "caf\xc3\xa9", 5, kZipKindMemory, 8), kZipSuccess);
+    EXPECT_EQ(ZipAddItem(zip, japanese + "\\" + japanese + ".txt", "nihon", 5, kZipKindMemory, 6),
+              kZipSuccess);
+    EXPECT_EQ(ZipAddItem(zip, "plain.txt", "plain", 5, kZipKindMemory, 8), kZipSuccess);
+    EXPECT_EQ(ZipAddItem(zip,
+                         "Gr\xc3\xbc\xc3\x9f"
+                         "e",
+                         nullptr, 0, kZipKindFolder, 8),
+              kZipSuccess);
+    EXPECT_EQ(ZipClose(zip), kZipSuccess);
+    const std::vector<std::string> names = {cafe, japanese + "/" + japanese + ".txt", "plain.txt",
+                                            "Gr\xc3\xbc\xc3\x9f"
+                                            "e/"};
+
+    const std::string bytes = testing::ReadWholeFile(Path("names.zip"));
+    std::map<std::string, RawEntry> entries = RawEntries(bytes);
+    ASSERT_EQ(entries.size(), 4u);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(entries.count(name), 1u);
+        const uint32_t utf8 = name == "plain.txt" ? 0 : 0x800;
+        EXPECT_EQ(entries[name].flags & 0x800, utf8);
+        EXPECT_EQ(entries[name].local_flags & 0x800, utf8);
+    }
+    ziptest::ExpectToolsPass(Path("names.zip"));
+    // The names' UTF-8 bytes in hexadecimal, past any conversion of the output.
+    const char* kNames =
+        "import sys, zipfile\n"
+        "names = zipfile.ZipFile(sys.argv[1]).namelist()\n"
+        "print('|'.join(names).encode('utf-8').hex())\n";
+    std::string joined;
+    for (const std::string& name : names) {
+        joined += (joined.empty() ? "" : "|") + name;
+    }
+    EXPECT_EQ(ziptest::RunPython(kNames, {Path("names.zip").string()}).output, Hex(joined));
+
+    // unzip makes files of the names, in a UTF-8 locale as the user's.
+    const ziptest::ToolResult unzipped =
+        ziptest::RunTool({"env", "LC_ALL=C.UTF-8", "unzip", "-q", Path("names.zip").string(), "-d",
+                          Path("out").string()});
+    EXPECT_EQ(unzipped.exit_code, 0) << unzipped.output;
+    EXPECT_EQ(testing::ReadWholeFile(Path("out") / cafe), "caf\xc3\xa9");
+    EXPECT_EQ(testing::ReadWholeFile(Path("out") / japanese / (japanese + ".txt")), "nihon");
+    EXPECT_TRUE(fs::is_directory(Path("out") / ("Gr\xc3\xbc\xc3\x9f"
+                                                "e")));
+
+    // The same through a pipe, with data descriptors.
+    testing::TestPipe output;
+    std::future<std::string> received =
+        std::async(std::launch::async, [&] { return output.ReadToEnd(); });
+    zip = ZipCreate(const_cast<void*>(ZipHandleArgument(output.write_fd())), 0, kZipKindHandle);
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(ZipAddItem(zip, cafe, "piped", 5, kZipKindMemory, 8), kZipSuccess);
+    EXPECT_EQ(ZipClose(zip), kZipSuccess);
+    output.CloseWriteEnd();
+    ziptest::WriteWholeFile(Path("piped.zip"), received.get());
+    ziptest::ExpectToolsPass(Path("piped.zip"));
+    EXPECT_EQ(ziptest::RunPython(kNames, {Path("piped.zip").string()}).output, Hex(cafe));
+
+    zip = UnzipOpen("names.zip", 0, kZipKindFileName);
+    ASSERT_NE(zip, nullptr);
+    for (int32_t i = 0; i < 4; ++i) {
+        ZipEntry entry;
+        ASSERT_EQ(UnzipGetItem(zip, i, &entry), kZipSuccess);
+        EXPECT_EQ(entry.name, names[i]);
+        int32_t index = -1;
+        EXPECT_EQ(UnzipFindItem(zip, names[i], false, &index, nullptr), kZipSuccess);
+        EXPECT_EQ(index, i);
+    }
+    UnzipClose(zip);
+}
+
 // Errors stick; each refusal has its code and text.
 TEST_F(ZipWriterTest, RefusalsAndStickyErrors) {
     EXPECT_EQ(ZipCreate(nullptr, 0, kZipKindMemory), nullptr);
@@ -262,12 +351,18 @@ TEST_F(ZipWriterTest, RefusalsAndStickyErrors) {
               kZipFaultyArguments);
     ZipClose(zip);
     zip = fresh();
-    EXPECT_EQ(ZipAddItem(zip, "\xe6\x97\xa5.txt", "abc", 3, kZipKindMemory, 8),
-              kZipFaultyArguments);  // no such letter in Windows-1252
+    EXPECT_EQ(ZipAddItem(zip, "Caf\xe9.txt", "abc", 3, kZipKindMemory, 8),
+              kZipFaultyArguments);  // not UTF-8
     ZipClose(zip);
     zip = fresh();
-    EXPECT_EQ(ZipAddItem(zip, "missing", "nothing", 0, kZipKindFileName, 8),
-              kZipCannotOpenFile);
+    std::string long_name;
+    for (int i = 0; i < 260; ++i) {
+        long_name += "\xc3\xa9";
+    }
+    EXPECT_EQ(ZipAddItem(zip, long_name, "abc", 3, kZipKindMemory, 8), kZipFaultyArguments);
+    ZipClose(zip);
+    zip = fresh();
+    EXPECT_EQ(ZipAddItem(zip, "missing", "nothing", 0, kZipKindFileName, 8), kZipCannotOpenFile);
     ZipClose(zip);
 
     // A handle that promised more than it gave.

@@ -14,6 +14,7 @@
 
 #include "foundation/crc32.h"
 #include "node/tests/isdn_node_fixture.h"
+#include "platform/text.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node::testing {
@@ -116,25 +117,32 @@ TEST_F(FileCacheTest, FetchesTrustsTheHourThenChecksAgainAndFetchesAnotherCrc) {
               static_cast<uint32_t>(CrcOf(second)));
 }
 
-TEST_F(FileCacheTest, ACopyDamagedOnItsWayNeverTakesThePlaceOfTheCachedOne) {
+TEST_F(FileCacheTest, ACopyUnlikeTheCentralServersFiguresIsTakenWithAWarning) {
     const std::string old = "the prompt of last week";
     WriteAll(Copy("C/VOX/PROMPT.VOX"), old);
-    const std::string fresh = "THE PROMPT OF THIS WEEK";
-    std::string damaged = fresh;
-    damaged[4] ^= 0x01;
-    auto asked = AskCache(kPrompt, fresh.size(), CrcOf(fresh));
-    AnswerRequest(damaged);
-    EXPECT_FALSE(asked.get().first);
-    EXPECT_EQ(ReadAll(Copy("C/VOX/PROMPT.VOX")), old);
+    // The central server's record of the file is older than the file it sends.
+    const std::string recorded = "THE PROMPT OF THIS WEEK";
+    std::string sent = recorded;
+    sent[4] ^= 0x01;
+    auto asked = AskCache(kPrompt, recorded.size(), CrcOf(recorded));
+    AnswerRequest(sent);
+    EXPECT_EQ(asked.get(), std::make_pair(true, std::string(kPromptCopy)));
+    EXPECT_EQ(ReadAll(Copy("C/VOX/PROMPT.VOX")), sent);
+    EXPECT_EQ(manager_->FileCacheTable().Find(kPrompt)->crc32, static_cast<uint32_t>(CrcOf(sent)));
     EXPECT_THAT(DebugLines(),
-                Contains(EndsWith("Request File Failed Data error (cyclic redundancy check)")));
+                Contains(HasSubstr(platform::Format(
+                    "WARNING: TXFILE 1: .\\FileCache\\C\\VOX\\PROMPT.VOX came with 23 bytes and "
+                    "the CRC-32 %08X, the central server named 23 bytes and the CRC-32 %08X",
+                    static_cast<uint32_t>(CrcOf(sent)), static_cast<uint32_t>(CrcOf(recorded))))));
     EXPECT_TRUE(fs::is_empty(work_.path() / "FileCacheIncoming"));
 
-    // The next open fetches it again, and the sound copy takes its place.
-    asked = AskCache(kPrompt, fresh.size(), CrcOf(fresh));
-    AnswerRequest(fresh);
+    // Another size too.
+    const std::string longer = "THE PROMPT OF THIS WEEK, LONGER";
+    asked = AskCache(kPrompt, recorded.size(), CrcOf(recorded));
+    AnswerRequest(longer);
     EXPECT_EQ(asked.get(), std::make_pair(true, std::string(kPromptCopy)));
-    EXPECT_EQ(ReadAll(Copy("C/VOX/PROMPT.VOX")), fresh);
+    EXPECT_EQ(ReadAll(Copy("C/VOX/PROMPT.VOX")), longer);
+    EXPECT_THAT(DebugLines(), Contains(HasSubstr("PROMPT.VOX came with 31 bytes and the CRC-32 ")));
 }
 
 TEST_F(FileCacheTest, ExpectedSizeZeroKeepsACopyCheckedWithinAMinuteAndDropsAnOlderOne) {

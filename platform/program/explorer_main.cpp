@@ -4,7 +4,7 @@
 // path, otherwise the path itself. The path is a Windows path, mapped as every path is.
 //
 // Exit code 0 when the opener was started, 1 when it was not, 2 for a command line without a
-// path.
+// path. Asked for help, it prints its usage and opens nothing.
 
 #include <iostream>
 #include <string>
@@ -46,12 +46,26 @@ ExplorerRequest ParseExplorerLine(std::string_view line) {
     return request;
 }
 
+constexpr std::string_view kUsage =
+    "Usage: ruzd-explorer [/e,][/select,]<path>\n"
+    "The stand-in for the Windows Explorer command line the programs run: it hands the\n"
+    "desktop's opener (RUZD_DESKTOP_OPEN, else xdg-open) a folder.\n"
+    "  <path>           a Windows path, mapped as every path is: that folder is opened\n"
+    "  /select,<path>   the folder that holds the path is opened\n"
+    "  /root,<path>     the same as <path> alone\n"
+    "  /e, /n           taken and ignored\n"
+    "  -h, --help, /?   print this text and end\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) {
         line += (i > 1 ? " " : "") + std::string(argv[i]);
+    }
+    if (line == "--help" || line == "-h" || line == "/?") {
+        std::cout << kUsage;
+        return 0;
     }
     const ExplorerRequest request = ParseExplorerLine(line);
     if (request.path.empty()) {

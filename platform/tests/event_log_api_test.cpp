@@ -14,11 +14,13 @@
 #include "platform/process_identity.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
+#include "platform/service_dispatcher.h"
 #include "platform/service_record.h"
 #include "platform/syslog_sender.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
 #include "testing/scoped_environment.h"
+#include "testing/syslog_line.h"
 #include "testing/temp_root.h"
 #include "testing/unix_sockets.h"
 
@@ -171,19 +173,35 @@ TEST(EventLogApiTest, ALogIsBackedUpClearedAndWatched) {
     CloseEventLog(log);
 }
 
-TEST(EventLogApiTest, AReportIsOneSyslogLineOnTheSocketGiven) {
+TEST(EventLogApiTest, AReportIsOneSyslogLineTaggedWithTheProgramAndItsPid) {
     testing::TempRoot root;
     testing::ScopedEnvironment environment;
+    environment.Unset(kServiceNameVariable);
     testing::DatagramSink syslog(root.path() / "log.socket");
     ASSERT_TRUE(syslog.bound());
     environment.Set(kSyslogSocketVariable, syslog.path().string());
+    // A source of several words leads the text; the tag is the program's one word.
     Report("Ruzd Node", 0xC0000007, {"a text"});
-    const std::optional<std::string> line = syslog.Receive(std::chrono::seconds(60));
+    std::optional<testing::SyslogLine> line = testing::ParseSyslogLine(
+        syslog.Receive(std::chrono::seconds(60)).value_or("(nothing came)"));
     ASSERT_TRUE(line);
-    EXPECT_TRUE(line->starts_with("<11>")) << *line;
-    EXPECT_TRUE(
-        line->ends_with(" Ruzd Node[" + std::to_string(CurrentProcessId()) + "]: event 7: a text"))
-        << *line;
+    EXPECT_EQ(line->priority, 11);
+    EXPECT_EQ(line->tag, "platform_event_log_api_test");
+    EXPECT_EQ(line->pid, CurrentProcessId());
+    EXPECT_EQ(line->message, "Ruzd Node: event 7: a text");
+    // Run for a service, the process's tag is the service's name; a source of that name is not
+    // said twice.
+    environment.Set(kServiceNameVariable, "Ruzd Node");
+    Report("Ruzd_Node", 0x40000001, {});
+    line = testing::ParseSyslogLine(
+        syslog.Receive(std::chrono::seconds(60)).value_or("(nothing came)"));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->tag, "Ruzd_Node");
+    EXPECT_EQ(line->message, "event 1");
+
+    EXPECT_EQ(SyslogIdentOf("Orvanthella Pelwix Service: [x]"), "Orvanthella_Pelwix_Service___x_");
+    EXPECT_EQ(SyslogIdentOf(std::string(40, 'a')), std::string(32, 'a'));
+    EXPECT_EQ(SyslogIdentOf(""), "ruzd");
     EXPECT_EQ(SyslogDatagram(SyslogSeverity::kInformation, "Jan  2 03:04:05", "x", 12, "m"),
               "<14>Jan  2 03:04:05 x[12]: m");
 }

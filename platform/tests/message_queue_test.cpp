@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/event.h"
@@ -80,6 +82,41 @@ TEST(MessageQueue, PeekWithoutRemovalLeavesTheMessage) {
         EXPECT_EQ(m.wparam, 1u);
         EXPECT_EQ(m.lparam, 2);
         EXPECT_FALSE(PeekMessage(m, true));
+    }));
+    thread.Join();
+}
+
+TEST(MessageQueue, AFilteredPeekTakesTheFirstMessageInItsRangeAndLeavesTheRestInOrder) {
+    Thread thread("filter");
+    ASSERT_TRUE(thread.Start([] {
+        const uint32_t self = CurrentThreadId();
+        PostThreadMessage(self, kWmUser + 1, 1);
+        PostThreadMessage(self, kWmUser + 2, 2);
+        PostThreadMessage(self, kWmUser + 1, 3);
+        Message m;
+        EXPECT_FALSE(PeekMessage(m, true, kWmUser + 3, kWmUser + 9));
+        EXPECT_TRUE(PeekMessage(m, false, kWmUser + 2, kWmUser + 2));
+        EXPECT_EQ(m.wparam, 2u);
+        EXPECT_TRUE(PeekMessage(m, true, kWmUser + 2, kWmUser + 5));
+        EXPECT_EQ(m.wparam, 2u);
+        EXPECT_TRUE(PeekMessage(m, true));
+        EXPECT_EQ(m.wparam, 1u);
+        EXPECT_TRUE(PeekMessage(m, true));
+        EXPECT_EQ(m.wparam, 3u);
+        EXPECT_FALSE(PeekMessage(m, true));
+
+        // A due timer comes to a filter that holds its message, ahead of the posted ones, and to
+        // no other.
+        const uint32_t timer = SetThreadTimer(1);
+        PostThreadMessage(self, kWmUser + 1, 4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        EXPECT_FALSE(PeekMessage(m, true, kWmClose, kWmClose));
+        EXPECT_TRUE(PeekMessage(m, true, kWmTimer, kWmTimer));
+        EXPECT_EQ(m.id, kWmTimer);
+        EXPECT_EQ(m.wparam, timer);
+        EXPECT_TRUE(KillThreadTimer(timer));
+        EXPECT_TRUE(PeekMessage(m, true));
+        EXPECT_EQ(m.wparam, 4u);
     }));
     thread.Join();
 }

@@ -165,6 +165,11 @@ TEST(RegFile, ReadsWhatTheRegistryEditorWrites) {
     // A later section of the same key adds to it; the value keeps its first spelling.
     EXPECT_EQ(key->values()[2].name, "Count");
     EXPECT_EQ(key->FindValue("Count")->data, Bytes({0x0b, 0, 0, 0}));
+    // Each value knows the line it stands on (the first of a continued one, the last that set
+    // it).
+    EXPECT_EQ(key->FindValue("DNASDKDIR")->line, 5u);
+    EXPECT_EQ(key->FindValue("Path")->line, 6u);
+    EXPECT_EQ(key->FindValue("Count")->line, 11u);
 }
 
 TEST(RegFile, RefusesTextThatIsNotAStore) {
@@ -465,6 +470,28 @@ TEST(RegistryKey, AChangeKeepsTheEncodingAndLineEndsOfTheFile) {
         EXPECT_EQ(QueryDword(software, "v"), 1u);
         EXPECT_EQ(QueryDword(software, "w"), 2u);
     }
+}
+
+TEST(RegistryStore, ValueLinesAreThoseOfTheFileAsItStands) {
+    testing::TempRoot root;
+    WriteFile(RegistryStore::StorePath(),
+              "Windows Registry Editor Version 5.00\n\n; the ports\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Ruzd\\Pelwix]\n\"v\"=dword:00000001\n");
+    const auto lineOf = [](const char* name) {
+        size_t line = 0;
+        RegistryStore::Read([&](const RegNode& tree) {
+            line = tree.Find({"Software", "Ruzd", "Pelwix"})->FindValue(name)->line;
+            return kErrorSuccess;
+        });
+        return line;
+    };
+    EXPECT_EQ(lineOf("v"), 6u);
+    // A change writes the file anew (without the comment, with a section for each key): the
+    // lines follow it.
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    ASSERT_EQ(Set(key, "w", kRegDword, Bytes({2, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(lineOf("v"), 8u);
+    EXPECT_EQ(lineOf("w"), 9u);
 }
 
 TEST(RegistryKey, ThreadsChangingOneKeyLoseNothing) {

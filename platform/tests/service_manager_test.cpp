@@ -1,16 +1,29 @@
 // The service manager's database and its calls that need no running service: records, their
-// configuration, listings, rights, the lock, and what a status reads as.
+// configuration, listings, rights, the lock, what a status reads as, and the run files' rights
+// and bounded waits.
 
 #include "platform/service_manager.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/owned_fd.h"
 #include "platform/process_identity.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
+#include "platform/service_control_channel.h"
 #include "platform/service_record.h"
 #include "platform/service_run_files.h"
 #include "platform/win_error.h"
@@ -234,6 +247,80 @@ TEST_F(ServiceManagerTest, AStatusReadsAsStoppedOnceItsProcessIsGone) {
     EXPECT_TRUE(DeleteService(service.get()));
     EXPECT_FALSE(QueryServiceConfig(service.get(), nullptr));
     EXPECT_EQ(GetLastError(), kErrorServiceMarkedForDelete);
+}
+
+mode_t ModeOf(const std::filesystem::path& path) {
+    struct stat found {};
+    return ::lstat(path.c_str(), &found) == 0 ? found.st_mode & 07777 : 0;
+}
+
+TEST_F(ServiceManagerTest, RunFilesAreTheirOwnersAloneAndEveryWaitOnThemEnds) {
+    Handle service(Create("Ruzd", "Ruzd"));
+    // What an older build left, open to everyone, is closed as it is next used.
+    std::filesystem::create_directories(ServiceRunFolder("Ruzd"));
+    std::filesystem::permissions(ServiceRunFolder("Ruzd"), std::filesystem::perms(0755));
+    std::ofstream(ServiceStatusFile("Ruzd")) << "old";
+    std::filesystem::permissions(ServiceStatusFile("Ruzd"), std::filesystem::perms(0644));
+    const ServiceStatus running{
+        kServiceWin32OwnProcess, kServiceRunning, kServiceAcceptStop, 0, 0, 0, 0};
+    ASSERT_EQ(WriteServiceStatusFile("Ruzd", running, CurrentProcessId()), kErrorSuccess);
+    EXPECT_EQ(ModeOf(ServiceRunFolder("Ruzd")), 0700u);
+    EXPECT_EQ(ModeOf(ServiceStatusFile("Ruzd")), 0600u);
+    const OwnedFd listener(ListenServiceControl("Ruzd"));
+    ASSERT_GE(listener.get(), 0);
+    EXPECT_EQ(ModeOf(ServiceControlSocket("Ruzd")), 0600u);
+    ScLock lock = LockServiceDatabase(manager_.get());
+    ASSERT_NE(lock, nullptr);
+    EXPECT_EQ(ModeOf(root_.path() / "run" / "service-database.lock"), 0600u);
+    UnlockServiceDatabase(lock);
+
+    // A status held locked (by its owner: nobody else can open it) is given up on, with the
+    // file's name, and read as no status at all.
+    {
+        const OwnedFd holder(::open(ServiceStatusFile("Ruzd").c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+        ::testing::internal::CaptureStderr();
+        ServiceStatus status;
+        EXPECT_FALSE(QueryServiceStatus(service.get(), &status));
+        EXPECT_EQ(GetLastError(), kErrorLockViolation);
+        EXPECT_FALSE(StartService(service.get(), {}));
+        EXPECT_EQ(GetLastError(), kErrorLockViolation);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(
+            said.find(ServiceStatusFile("Ruzd").string() + ": held locked by another process"),
+            std::string::npos)
+            << said;
+    }
+    ServiceStatusProcess full;
+    ASSERT_TRUE(QueryServiceStatusEx(service.get(), &full));
+    EXPECT_EQ(full.status, running);
+
+    // A control socket whose backlog is full (a service that takes no connection) lets a
+    // control wait no longer than its time-out, the connect included.
+    std::vector<std::unique_ptr<OwnedFd>> waiting;
+    for (int i = 0; i < 1000; ++i) {
+        auto socket = std::make_unique<OwnedFd>(
+            ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = ServiceControlSocket("Ruzd").string();
+        ASSERT_LT(path.size(), sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        if (::connect(socket->get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+            0) {
+            ASSERT_EQ(errno, EAGAIN);
+            break;
+        }
+        waiting.push_back(std::move(socket));
+    }
+    ::testing::internal::CaptureStderr();
+    ServiceControlReply reply;
+    EXPECT_EQ(ExchangeServiceControl("Ruzd", kServiceControlInterrogate, 0, 300, &reply),
+              kErrorServiceRequestTimeout);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(ServiceControlSocket("Ruzd").string() + ": the service did not answer"),
+              std::string::npos)
+        << said;
 }
 
 }  // namespace

@@ -101,6 +101,34 @@ TEST_F(TimeoutProgramTest, TheCommandsExitCodeAndOutputAreLoggedAndNoScreenMeans
     EXPECT_EQ(log.find("Fallback"), std::string::npos);
 }
 
+// The log is one Windows-1252 file, its own lines and the command's UTF-8 output alike: iconv
+// reads it whole. U+2713 and U+0141 have no byte in the code page (the second's UTF-8 holds 0x81,
+// a byte the code page leaves undefined); a byte that is no UTF-8 is taken as Windows-1252.
+TEST_F(TimeoutProgramTest, TheLogIsOneWindows1252FileThatIconvReadsWhole) {
+    const std::string command =
+        "sh -c \"echo 'Caf\xC3\xA9 \xE2\x82\xAC \xE2\x9C\x93'; printf '\\305\\201 \\351\\n'\"";
+    auto dog = Start({"-I31", "-U", "-N", "-C" + command});
+    ASSERT_TRUE(dog->WaitForLog("ExecuteCommand: Command finished with ExitCode=0"));
+    Stop(*dog);
+
+    const fs::path converted = work_.path() / "converted.txt";
+    const fs::path errors = work_.path() / "iconv.err";
+    testing::ProgramStart iconv;
+    iconv.program = "/usr/bin/iconv";
+    iconv.arguments = {"-f", "WINDOWS-1252", "-t", "UTF-8",
+                       (dog->workdir() / "Tormbel.log").string()};
+    iconv.stdout_file = converted;
+    iconv.stderr_file = errors;
+    EXPECT_EQ(testing::RunProgram(iconv), 0) << testing::ReadWholeFile(errors);
+    const std::string text = testing::ReadWholeFile(converted);
+    EXPECT_NE(text.find("ExecuteCommand: Executing 'sh -c \"echo 'Caf\xC3\xA9 \xE2\x82\xAC ?'; "),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Output:\r\nCaf\xC3\xA9 \xE2\x82\xAC ?\r\n? \xC3\xA9\r\n"),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(TimeoutProgramTest, AMissingProgramFallsBackToTheShell) {
     auto dog = Start({"-I31", "-U", "-N", "-Cno-such-program-here"});
     ASSERT_TRUE(dog->WaitForLog("ExecuteCommand: Legacy execute failed with DosError="));
