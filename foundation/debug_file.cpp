@@ -261,7 +261,9 @@ void CDebugFile::PassOn(TThreadStruct& record) {
         Queue(record);
         return;
     }
-    const PeerLogLimit::Verdict verdict = limit->Admit(platform::CurrentClock().TickMs());
+    const PeerLogLedger::Verdict verdict =
+        peer_ledger_.Admit(limit->Peer(), platform::CurrentClock().TickMs());
+    QueuePeerSummaries(record, verdict.summaries);
     if (!verdict.admitted) {
         record.pending.clear();
         return;
@@ -270,16 +272,36 @@ void CDebugFile::PassOn(TThreadStruct& record) {
         record.pending.resize(PeerLogLimit::kMaxLineBytes);
         record.pending += "...";
     }
-    if (verdict.suppressed > 0) {
-        std::string line = std::move(record.pending);
+    Queue(record);
+}
+
+void CDebugFile::QueuePeerSummaries(TThreadStruct& record,
+                                    const std::vector<std::string>& summaries) {
+    if (summaries.empty()) {
+        return;
+    }
+    std::string line = std::move(record.pending);
+    for (const std::string& summary : summaries) {
         record.pending.clear();
         AppendDebugLineHeader(record.pending, kDebugChannelSocket, kDebugNone, kDebugNone,
                               kPlainLine, record.depth);
-        record.pending += PeerLogLimit::SummaryText(verdict.suppressed, limit->Peer());
+        record.pending += summary;
         Queue(record);
-        record.pending = std::move(line);
     }
-    Queue(record);
+    record.pending = std::move(line);
+}
+
+void CDebugFile::EndPeerConnection(const std::string& address) {
+    if (!enabled_.load()) {
+        return;
+    }
+    const std::vector<std::string> summaries =
+        peer_ledger_.ConnectionEnded(address, platform::CurrentClock().TickMs());
+    if (summaries.empty()) {
+        return;
+    }
+    TThreadStruct& record = GetThreadStruct();
+    QueuePeerSummaries(record, summaries);
 }
 
 void CDebugFile::Queue(TThreadStruct& record) {

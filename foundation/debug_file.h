@@ -20,10 +20,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foundation/debug_channel.h"
 #include "foundation/debug_folder.h"
 #include "foundation/debug_line_queues.h"
+#include "foundation/peer_log_ledger.h"
 #include "platform/append_only_file.h"
 #include "platform/critical_section.h"
 
@@ -115,12 +117,19 @@ public:
     // while only; no line is ever dropped).
     void SetQueueBound(size_t bytes);
 
+    // A connection of a stranger at `address` ended: writes the summary of its address's
+    // refused lines when one is due (see PeerLogLedger).
+    void EndPeerConnection(const std::string& address);
+
     // Per-thread records alive in the process; for tests.
     static size_t LiveThreadRecords();
 
 private:
     // Hands the pending line on, within the limit of the peer the calling thread works for.
     void PassOn(TThreadStruct& record);
+    // Queues the summaries of strangers' refused lines, as the node's own lines, keeping the
+    // calling thread's pending line.
+    void QueuePeerSummaries(TThreadStruct& record, const std::vector<std::string>& summaries);
     void Queue(TThreadStruct& record);
     bool WriteQueuedLocked();
     void WriteNowLocked(std::string_view file_bytes);
@@ -139,6 +148,8 @@ private:
     const uint64_t serial_;
     std::atomic<bool> enabled_{false};
     DebugLineQueues queues_;
+    // What each stranger's address may still write; guarded by its own lock.
+    PeerLogLedger peer_ledger_;
 
     mutable platform::CriticalSection lock_;  // the log lock
     // Everything below is guarded by the log lock.

@@ -2,18 +2,27 @@
 
 #include <algorithm>
 
-#include "foundation/trace.h"
+#include "foundation/debug_log.h"
 
 namespace ruzd::foundation {
 namespace {
 
 thread_local PeerLogLimit* t_current_limit = nullptr;
 
+// "10.1.2.3:4567" -> "10.1.2.3". A text with more than one colon is an IPv6 address, kept whole.
+std::string AddressOf(std::string peer) {
+    if (std::count(peer.begin(), peer.end(), ':') == 1) {
+        peer.erase(peer.find(':'));
+    }
+    return peer;
+}
+
 }  // namespace
 
 void PeerLogLimit::SetPeer(std::string peer) {
+    std::string address = AddressOf(std::move(peer));
     std::lock_guard guard(lock_);
-    peer_ = std::move(peer);
+    peer_ = std::move(address);
 }
 
 std::string PeerLogLimit::Peer() const {
@@ -21,50 +30,11 @@ std::string PeerLogLimit::Peer() const {
     return peer_;
 }
 
-PeerLogLimit::Verdict PeerLogLimit::Admit(uint64_t now_ms) {
-    std::lock_guard guard(lock_);
-    if (!started_) {
-        started_ = true;
-        last_refill_ms_ = now_ms;
-    } else if (now_ms > last_refill_ms_) {
-        const uint64_t earned = (now_ms - last_refill_ms_) / kLineEveryMs;
-        if (earned > 0) {
-            tokens_ = static_cast<uint32_t>(
-                std::min<uint64_t>(kBurstLines, tokens_ + std::min<uint64_t>(earned, kBurstLines)));
-            last_refill_ms_ += earned * kLineEveryMs;
-        }
-    }
-    Verdict verdict;
-    if (tokens_ == 0) {
-        ++suppressed_;
-        return verdict;
-    }
-    --tokens_;
-    verdict.admitted = true;
-    verdict.suppressed = suppressed_;
-    suppressed_ = 0;
-    return verdict;
-}
-
-uint64_t PeerLogLimit::TakeSuppressed() {
-    std::lock_guard guard(lock_);
-    const uint64_t suppressed = suppressed_;
-    suppressed_ = 0;
-    return suppressed;
-}
-
-std::string PeerLogLimit::SummaryText(uint64_t suppressed, const std::string& peer) {
-    return std::to_string(suppressed) + " more lines from " + peer + " suppressed";
-}
-
 void PeerLogLimit::ReportSuppressed() {
-    const uint64_t suppressed = TakeSuppressed();
-    if (suppressed == 0) {
-        return;
+    const PinnedDebugFile log;
+    if (log.get() != nullptr) {
+        log->EndPeerConnection(Peer());
     }
-    // Written as the node's own line, outside any peer's limit.
-    ScopedPeerLogLimit unlimited(nullptr);
-    Trace(kTraceSocket, 0, "%s", SummaryText(suppressed, Peer()).c_str());
 }
 
 ScopedPeerLogLimit::ScopedPeerLogLimit(PeerLogLimit* limit) : previous_(t_current_limit) {

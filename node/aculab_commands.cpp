@@ -15,6 +15,7 @@
 #include <string>
 
 #include "foundation/debug_channel.h"
+#include "foundation/threaded_message_box.h"
 #include "node/port_type.h"
 #include "node/vesmarin_manager.h"
 #include "platform/message_box.h"
@@ -59,11 +60,11 @@ int32_t PortTypeOf(int32_t ipFlag) {
     return IsIp(ipFlag) ? kPortTypeIp : kPortTypeAculabDti;
 }
 
-// A warning about the cards' configuration: shown to whoever watches the node while the command
-// goes on. The threaded message box will show it once the node has one.
+// A warning about the cards' configuration: queued for whoever watches the node while the
+// command goes on, one box after another with the node's other boxes.
 void ShowConfigurationWarning(const std::string& text) {
-    platform::ShowMessageBoxDetached(text, kWarningCaption,
-                                     platform::kMbOk | platform::kMbIconWarning);
+    foundation::ThreadedMessageBox(0, text, kWarningCaption,
+                                   platform::kMbOk | platform::kMbIconWarning, {});
 }
 
 // Reads a command's byte count and bytes into the record: the central server's bytes reach it

@@ -20,10 +20,6 @@ void PingOfZero(const RefusedCommand& command) {
     command.messages.PingEcho(command.reply, 0);
 }
 
-void InitNotDone(const RefusedCommand& command) {
-    command.messages.InitReply(command.reply, InitReplyFields{});
-}
-
 void NoInfoElements(const RefusedCommand& command) {
     command.messages.InfoElementText(command.reply, "", kFailed);
 }

@@ -28,9 +28,6 @@ inline constexpr RefusalReply None = nullptr;
 
 // Message 1 with 0, as for a keep-alive without its value.
 void PingOfZero(const RefusedCommand& command);
-// Message 31 with an empty version text and nothing initialised: the node did not take the
-// central server on.
-void InitNotDone(const RefusedCommand& command);
 // Message 11: an empty text and -1.
 void NoInfoElements(const RefusedCommand& command);
 // Messages 14 and 15: the line device (first value) and -1.

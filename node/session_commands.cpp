@@ -77,7 +77,9 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
     int32_t unused = 0;
     std::string centralHost;
     int32_t interfaceLevel = 0;
-    // A central server that sends no interface level is of the oldest level: 0.
+    // A central server that sends no interface level is of the oldest level: 0. Values that do
+    // not read are refused with the reader's line and no answer: message 31 would tell the
+    // central server that the node took it on.
     if (!args.Int(unused).String(centralHost).MayEndHere().Int(interfaceLevel).AllRead()) {
         return;
     }

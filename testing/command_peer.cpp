@@ -140,8 +140,16 @@ bool CommandPeer::AwaitCommandsAccepted(const std::function<bool()>& gave_up) {
             return false;
         }
         SendInts(kCnPing, 100 + attempt, {attempt});
-        if (ReceiveCode(kKeepAliveEcho, std::chrono::milliseconds(500))) {
-            return true;
+        std::optional<Payload> echo = ReceiveCode(kKeepAliveEcho, std::chrono::milliseconds(500));
+        // The keep-alives sent after the one answered are answered too: their echoes are taken
+        // here, so that none of them comes when the caller waits for the answer to its next
+        // command.
+        while (echo) {
+            const std::vector<int32_t> values = LeadingInts(*echo, 2);
+            if (values.size() == 2 && values[1] == attempt) {
+                return true;
+            }
+            echo = ReceiveCode(kKeepAliveEcho);
         }
     }
     return false;

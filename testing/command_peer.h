@@ -61,7 +61,8 @@ public:
                                        std::chrono::milliseconds patience = kPatience);
 
     // Sends keep-alives until one is answered: the node drops every command without a word
-    // until its start-up delay has passed. False when none was answered within the patience or
+    // until its start-up delay has passed. Returns once the last one sent is answered, so that
+    // no echo of its is still to come. False when none was answered within the patience or
     // `gave_up` held.
     bool AwaitCommandsAccepted(const std::function<bool()>& gave_up = {});
 

@@ -192,6 +192,10 @@ RawConnection RawConnection::ConnectFromAddress(const char* local_address, unsig
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in local = LoopbackAddress(0);
     const sockaddr_in remote = LoopbackAddress(port);
+    // The local port is chosen at connect, for the four-tuple: thousands of short connections
+    // from one address then do not run out of ports while the closed ones wait out TIME_WAIT.
+    const int late_port = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &late_port, sizeof late_port);
     if (::inet_pton(AF_INET, local_address, &local.sin_addr) != 1 ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
         ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {

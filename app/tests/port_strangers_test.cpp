@@ -1,15 +1,19 @@
 // Strangers on the node's two ports, with connections of the test's own against the real node
 // program: they cannot keep the central server out, a connection that says nothing valid does
-// not stay, what they send costs the debug log less than four bytes for each byte, and peers
-// outside the registry's "Central Server Addresses" are closed at accept.
+// not stay, what they send costs the debug log less than four bytes for each byte, the short
+// connections of one address pay from one log budget, and peers outside the registry's
+// "Central Server Addresses" are closed at accept.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/registry.h"
@@ -39,12 +43,34 @@ protected:
     // answered (every line caused before it has been handed to the log's writer by then).
     uint64_t DebugBytes() {
         Settle();
+        return DebugFolderBytes();
+    }
+
+    uint64_t DebugFolderBytes() {
         uint64_t total = 0;
         for (const auto& entry :
              std::filesystem::directory_iterator(work_.path() / "node" / "debug")) {
             total += entry.file_size();
         }
         return total;
+    }
+
+    // Runs `churn` (one short connection of a stranger; true when the node answered it) as
+    // often as `each` on `threads` threads at once; how many the node answered.
+    static int ChurnAtOnce(int threads, int each, const std::function<bool(int)>& churn) {
+        std::atomic<int> answered{0};
+        std::vector<std::thread> churners;
+        for (int thread = 0; thread < threads; ++thread) {
+            churners.emplace_back([&] {
+                for (int i = 0; i < each; ++i) {
+                    answered.fetch_add(churn(i) ? 1 : 0);
+                }
+            });
+        }
+        for (std::thread& churner : churners) {
+            churner.join();
+        }
+        return answered.load();
     }
 
     static size_t CountOf(const std::string& text, const std::string& part) {
@@ -81,13 +107,15 @@ TEST_F(PortStrangersTest, CommandPortSilentConnectionsNeverKeepTheCentralOutNorP
 }
 
 TEST_F(PortStrangersTest, CommandPortClosesAConnectionWithoutAValidCommandAfterTenSeconds) {
-    // Ten seconds of the node's are one of the test's.
-    environment_.Set("RUZD_TIME_SCALE", "10");
+    // Ten seconds of the node's are five of the test's: room enough for a loaded machine to
+    // answer the valid connection's first keep-alive in time.
+    environment_.Set("RUZD_TIME_SCALE", "2");
     node_ = StartNode(Arguments());
     CommandPeer valid(command_port_, [this] { return node_->HasEnded(); });
     ASSERT_TRUE(valid.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
-    RawConnection silent = RawConnection::Connect(command_port_);
-    CommandPeer garbage(command_port_);
+    // Each from an address of its own, whose lines are not paid for by the others'.
+    RawConnection silent = RawConnection::ConnectFromAddress("127.0.0.3", command_port_);
+    CommandPeer garbage(RawConnection::ConnectFromAddress("127.0.0.4", command_port_));
     garbage.SendInts(kNoSuchCommand, 1, {});
 
     EXPECT_TRUE(silent.ClosedWithin(testing::kPatience));
@@ -110,9 +138,31 @@ TEST_F(PortStrangersTest, CommandPortAStrangersFloodWritesLessLogThanFourTimesIt
         }
         sent = stranger.SentBytes();
     }
-    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.1:"));
+    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.1 suppressed"));
     const uint64_t written = DebugBytes() - before;
     EXPECT_LT(written, 4 * sent) << written << " bytes of log for " << sent << " bytes";
+}
+
+TEST_F(PortStrangersTest, CommandPortShortConnectionsOfOneAddressShareOneLogBudget) {
+    // No central server yet, so that the node answers anyone's keep-alive: each connection's
+    // command is known to have been handled.
+    node_ = StartNode(Arguments());
+    {
+        CommandPeer first(RawConnection::ConnectWhenListening(command_port_));
+        ASSERT_TRUE(first.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
+    }
+    const uint64_t before = DebugFolderBytes();
+    // Connect, a keep-alive, close: a new connection for every command, several at once.
+    const int answered = ChurnAtOnce(8, 2500, [this](int32_t i) {
+        CommandPeer stranger(RawConnection::ConnectFromAddress("127.0.0.2", command_port_));
+        stranger.SendInts(kCNPING, i, {i});
+        return stranger.ReceiveCode(kKeepAliveEcho).has_value();
+    });
+    EXPECT_EQ(answered, 20000);
+    // Their summary line, which also means that every line before it is in the files.
+    EXPECT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
+    const uint64_t written = DebugFolderBytes() - before;
+    EXPECT_LT(written, uint64_t{1} << 20) << written << " bytes of log";
 }
 
 // ---- The file port ----
@@ -136,9 +186,23 @@ TEST_F(PortStrangersTest, FilePortDeflatedLinesOfAStrangerWriteLessLogThanFourTi
         stranger->SendWire(wire);
     }
     stranger->Close();
-    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2:"));
+    ASSERT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
     const uint64_t written = DebugBytes() - before;
     EXPECT_LT(written, 4 * sent) << written << " bytes of log for " << sent << " bytes";
+}
+
+TEST_F(PortStrangersTest, FilePortShortConnectionsOfOneAddressShareOneLogBudget) {
+    StartAndInitialise(Arguments());
+    const uint64_t before = DebugBytes();
+    // Connect, the handshake, close, several at once.
+    const int answered = ChurnAtOnce(4, 500, [this](int) {
+        testing::FilePeer stranger(RawConnection::ConnectFromAddress("127.0.0.2", file_port_));
+        return stranger.Handshake(false).has_value();
+    });
+    EXPECT_EQ(answered, 2000);
+    EXPECT_TRUE(node_->WaitForLog(" more lines from 127.0.0.2 suppressed"));
+    const uint64_t written = DebugBytes() - before;
+    EXPECT_LT(written, uint64_t{64} << 10) << written << " bytes of log";
 }
 
 TEST_F(PortStrangersTest, FilePortHeartbeatStampsOfAnySizeAreReadChecked) {

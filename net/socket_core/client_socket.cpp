@@ -66,7 +66,7 @@ std::shared_ptr<CClientSocket> CClientSocket::CreateAccepted(
     socket->fd_.store(fd);
     socket->account_ = std::move(account);
     DescribeIpv4(peer, socket->peer_address_, socket->peer_port_);
-    socket->log_limit_.SetPeer(socket->peer_address_ + ":" + std::to_string(socket->peer_port_));
+    socket->log_limit_.SetPeer(socket->peer_address_);
     return socket;
 }
 

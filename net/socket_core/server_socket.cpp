@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/peer_log_limit.h"
 #include "net/connection_limit.h"
 #include "net/socket_core/socket_options.h"
 #include "net/socket_log.h"
@@ -413,6 +414,9 @@ void CServerSocket::WatchUnproven(const std::shared_ptr<SocketReactor>& reactor,
                 held->Serial() == server->active_serial_.load()) {
                 return;
             }
+            // The line is the peer's to pay for: a flood of silent connections must not write
+            // one for each.
+            foundation::ScopedPeerLogLimit peer_lines(&held->LogLimit());
             held->End("no valid command within " + std::to_string(limit / 1000) + " s");
         });
 }

@@ -8,12 +8,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "foundation/app_hooks.h"
 #include "node/tests/aculab_node_fixture.h"
 #include "platform/message_box.h"
 #include "telephony/aculab_cards.h"
@@ -59,12 +61,24 @@ TEST_F(AculabCommandsTest, AnIpBoardOpensTheNetPortOfItsHalfOfTheCardAndWarnsOfI
     EXPECT_EQ(manager_->AculabTables().GetAculabPortId(board), 258);
     EXPECT_EQ(manager_->AculabTables().GetAculabCardIndex(board), kIpCard);
 
-    // The first card's IP telephony is not as the node wants it, for each of its boards.
-    const std::string tdm = "Pelwix: IP Board not Configured as ALaw TDM encoding! 48";
-    const std::string fastStart = "Pelwix: Aculab IP H323 not Configured without Fast Start! 48";
+    // The first card's IP telephony is not as the node wants it, for each of its boards: warning
+    // boxes, queued for the threaded message box, which shows them one after another in their
+    // order with the program's own title.
+    const std::string title = foundation::CurrentApp().ApplicationName() + ": ";
+    const std::string tdm = title + "IP Board not Configured as ALaw TDM encoding! 48";
+    const std::string fastStart = title + "Aculab IP H323 not Configured without Fast Start! 48";
     ASSERT_TRUE(ruzd::testing::Eventually([this] { return Boxes().size() == 4; }));
-    EXPECT_THAT(Boxes(), ::testing::UnorderedElementsAre(tdm, fastStart, tdm, fastStart));
+    EXPECT_THAT(Boxes(), ::testing::ElementsAre(tdm, fastStart, tdm, fastStart));
     EXPECT_THAT(DebugLines(), Contains(EndsWith("IP Board not Configured as ALaw TDM encoding!")));
+    const auto queued = [this] {
+        const std::vector<std::string> lines = DebugLines();
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find(
+                       "GUI: Queuing ThreadedMessageBox to user: Text='IP Board not "
+                       "Configured as ALaw TDM encoding!', Type=48=") != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(ruzd::testing::Eventually([&] { return queued() == 2; })) << queued();
 }
 
 TEST_F(AculabCommandsTest, ChannelsArePlacedOnTheModulesWithTheirEchoCancellers) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/threaded_message_box.h"
 #include "node/tests/isdn_node_fixture.h"
 #include "platform/message_box.h"
 #include "telephony/vendorapi/aculab.h"
@@ -80,6 +81,8 @@ protected:
 
     void TearDown() override {
         IsdnNodeTest::TearDown();
+        // The boxes' worker must not show one more through this fixture's presenter.
+        foundation::StopThreadedMessageBox();
         platform::SetMessageBoxPresenter({});
     }
 
