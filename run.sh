@@ -9,10 +9,12 @@ set -euo pipefail
 usage() {
     cat <<'EOF_USAGE'
 Usage: ./run.sh [node option]...
-Builds the node program (the release build, in build/) and runs it headless in the foreground in
-the platform root ./run-root, on the simulated boards. The node listens for the central server
-on the registry's ports (9070 for commands, 9071 for file transfers) and for its windows on
-127.0.0.1:9072; its debug files go to ./run-root/node/debug/. Ctrl-C or SIGTERM stops it.
+Builds the node program and ruzd-central (the release build, in build/) and runs the node
+headless in the foreground in the platform root ./run-root, on the simulated boards. The node
+listens for the central server on the registry's ports (9070 for commands, 9071 for file
+transfers) and for its windows on 127.0.0.1:9072; its debug files go to ./run-root/node/debug/.
+Ctrl-C or SIGTERM stops it. In another terminal, build/bin/ruzd-central --control
+run-root/boards.control drives a call through it.
   [node option]...  handed to the node after its "-debug -d", e.g. -w1 for a start-up delay of
                     one second (build/bin/Pelwix --help lists them)
   -h, --help        print this text and end
@@ -29,7 +31,8 @@ fi
 cd "$(dirname "$0")"
 echo "==> Checking the Debian packages the build needs (scripts/debian-packages.txt)"
 ./scripts/install-deps.sh
-./scripts/build-release.sh Pelwix boardsim_vendor
+# ruzd-central too: the README drives the first call with it.
+./scripts/build-release.sh Pelwix boardsim_vendor ruzd-central
 
 repo="$PWD"
 export RUZD_ROOT="${RUZD_RUN_ROOT:-$repo/run-root}"

@@ -14,7 +14,6 @@
 #include <string>
 #include <system_error>
 
-#include "platform/bounded_file_lock.h"
 #include "platform/reg_file.h"
 #include "platform/root.h"
 #include "platform/win_error.h"
@@ -270,9 +269,12 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
     if (fstat(lock.get(), &found) == 0 && found.st_uid == geteuid() && (found.st_mode & 077) != 0) {
         fchmod(lock.get(), found.st_mode & 0700);
     }
-    // A holder that never lets go costs a change its bounded wait, never a hang.
-    if (!LockFileWithin(lock.get(), LOCK_EX, kFileLockWaitMs)) {
-        return errno == EWOULDBLOCK ? kErrorLockViolation : ErrorFromErrno(errno);
+    // A blocking lock: only this account (or root) can hold it, and a waiter is woken the
+    // moment it is let go, where polling would starve behind a busy writer.
+    while (flock(lock.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return ErrorFromErrno(errno);
+        }
     }
     // flock is released when `lock` closes.
     Cache& cache = TheCache();

@@ -97,7 +97,7 @@ expected="==> Checking the Deb
 ==> Starting Pelwix:
 the node -debug -d -"
 [ "$stages" = "$expected" ] || fail "run.sh's stages: $(cat "$work/out")"
-grep -q "^==> Building Pelwix boardsim_vendor in build/ (3 jobs at once)" "$work/out" ||
+grep -q "^==> Building Pelwix boardsim_vendor ruzd-central in build/ (3 jobs at once)" "$work/out" ||
     fail "run.sh: the build's line does not say JOBS"
 grep -q -- "--build build -j 3" "$calls" || fail "run.sh: the build did not take JOBS: $(cat "$calls")"
 rm -rf "$copy/build"
