@@ -370,6 +370,10 @@ void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
         return;
     }
     WriteDebugSettingsToRegistry(settings);
+    // A folder a window names may not be there yet: the log would write nowhere.
+    if (settings.enabled != 0) {
+        CreateDebugDirectory(settings.directory);
+    }
     foundation::StartDebugLog(settings.directory + kDebugFilePrefix, settings.fileType,
                               settings.enabled != 0, settings.maxFilesToKeep,
                               FolderBytes(settings));

@@ -343,8 +343,8 @@ TEST_F(StatusWindowTest, TheLocalWindowShowsItselfChangesItsSettingsAndClosesWhe
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked"));
 
     // The settings dialog: a files-to-keep that is no number applies nothing. The log moves to
-    // a folder that is there.
-    std::filesystem::create_directories(platform::MapWindowsPath("C:\\NewDebug"));
+    // a folder that is not there yet, which the node makes.
+    ASSERT_FALSE(std::filesystem::exists(platform::MapWindowsPath("C:\\NewDebug")));
     ExpectSettingsApplied(seam_, frame, "C:\\NewDebug", 3, 12);
     EXPECT_TRUE(seam_.WaitForState("command 32771=enabled,checked")) << "the flag is untouched";
 
