@@ -58,13 +58,20 @@ bool CVesmarinManager::IsCentralCommand(net::CClientStreamSocket* command, int32
 
 void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
     ManagerLog(kDebugChannelSocket, kDebugNone, "OnSocketReceiveInfo");
-    if (command == nullptr || !StartupDelayPassed()) {
+    if (command == nullptr) {
         return;
     }
-
     int32_t code = 0;
     int32_t id = 0;
     command->ReadInt(code).ReadInt(id);
+    if (!StartupDelayPassed()) {
+        // Dropped, but a central server that keeps its connection alive through a long delay
+        // is no idle stranger: a command that may open a connection proves it.
+        if (MayOpenConnection(code)) {
+            command->PeerSocket()->MarkProven();
+        }
+        return;
+    }
     current_command_id_ = id == -1 ? kNoCommandId : id;
     const int32_t callId = current_command_id_;
 
