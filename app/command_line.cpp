@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "app/application_options.h"
+#include "platform/command_line.h"
 #include "platform/text.h"
 
 namespace ruzd::app {
@@ -224,8 +225,8 @@ std::string EntryHelpText(std::string_view programFileName) {
 }
 
 bool IsHelpWord(std::string_view word) {
-    const std::string upper = platform::AsciiUpper(word);
-    return upper == "-HELP" || upper == "-?" || word == "--help" || word == "-h";
+    // "/?" is the service framework's own, which answers it with its one line.
+    return word != "/?" && platform::IsHelpWord(word);
 }
 
 std::vector<std::string> UnusedWordNotes(const std::vector<std::string>& words, EntryPath path) {

@@ -123,6 +123,23 @@ std::optional<DesktopEntry> DefaultDesktopEntry(const std::string& mime_type) {
     return std::nullopt;
 }
 
+std::optional<std::vector<std::string>> EntryCommand(const DesktopEntry& entry,
+                                                     const std::string& host_path,
+                                                     bool edit_verb_only) {
+    std::optional<std::string> exec = edit_verb_only ? std::nullopt : entry.Exec("");
+    if (!exec) {
+        exec = entry.Exec("edit");
+    }
+    if (!exec) {
+        return std::nullopt;
+    }
+    std::vector<std::string> command = ExpandExecLine(*exec, host_path);
+    if (command.empty()) {
+        return std::nullopt;
+    }
+    return command;
+}
+
 std::optional<std::vector<std::string>> AssociatedCommand(const std::string& file,
                                                           bool edit_verb_only) {
     // xdg-mime and the registered programs take options, and neither xdg-mime nor every program
@@ -140,18 +157,7 @@ std::optional<std::vector<std::string>> AssociatedCommand(const std::string& fil
     if (!entry) {
         return std::nullopt;
     }
-    std::optional<std::string> exec = edit_verb_only ? std::nullopt : entry->Exec("");
-    if (!exec) {
-        exec = entry->Exec("edit");
-    }
-    if (!exec) {
-        return std::nullopt;
-    }
-    std::vector<std::string> command = ExpandExecLine(*exec, host_path);
-    if (command.empty()) {
-        return std::nullopt;
-    }
-    return command;
+    return EntryCommand(*entry, host_path, edit_verb_only);
 }
 
 }  // namespace ruzd::foundation

@@ -31,6 +31,12 @@ std::optional<std::filesystem::path> FindDesktopFile(std::string_view desktop_id
 // first that is found and can be read. None when there is none.
 std::optional<DesktopEntry> DefaultDesktopEntry(const std::string& mime_type);
 
+// The entry's command for the file (a host path): its own Exec line and, when it has none, its
+// action "edit"'s; with `edit_verb_only` the "edit" one alone. None when it has no such command.
+std::optional<std::vector<std::string>> EntryCommand(const DesktopEntry& entry,
+                                                     const std::string& host_path,
+                                                     bool edit_verb_only);
+
 // The program and its arguments that open or edit the file: the "open" command (the desktop
 // file's own Exec line) and, when it has none, the "edit" command (its action "edit"); with
 // `edit_verb_only` the "edit" command alone. The file (a host path, relative ones from our

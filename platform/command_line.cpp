@@ -1,5 +1,7 @@
 #include "platform/command_line.h"
 
+#include "platform/text.h"
+
 namespace ruzd::platform {
 namespace {
 
@@ -157,6 +159,11 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments) {
         line += i == 0 ? QuoteProgramName(arguments[i]) : QuoteArgument(arguments[i]);
     }
     return line;
+}
+
+bool IsHelpWord(std::string_view argument) {
+    return argument == "-h" || argument == "--help" || argument == "/?" ||
+           EqualsIgnoreCase(argument, "-help") || argument == "-?";
 }
 
 }  // namespace ruzd::platform

@@ -25,4 +25,8 @@ std::vector<std::string> SplitCommandLine(std::string_view command_line);
 // needs to be. A program name that holds a quote cannot be written; its quotes are dropped.
 std::string JoinCommandLine(const std::vector<std::string>& arguments);
 
+// Whether a program's argument asks for its usage: "-h", "--help", "/?", and "-help" or "-?"
+// in any case.
+bool IsHelpWord(std::string_view argument);
+
 }  // namespace ruzd::platform

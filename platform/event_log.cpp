@@ -15,6 +15,7 @@
 #include "platform/bounded_file_lock.h"
 #include "platform/clock.h"
 #include "platform/computer_name.h"
+#include "platform/owner_only_file.h"
 #include "platform/root.h"
 #include "platform/running_program.h"
 #include "platform/syslog_sender.h"
@@ -146,6 +147,10 @@ std::filesystem::path EventLogStorePath(std::string_view log) {
     return RootSubdir("eventlog") / (std::string(log) + ".events");
 }
 
+std::filesystem::path EventLogLockPath(const std::filesystem::path& store) {
+    return store.string() + ".lock";
+}
+
 std::string EventRecordLine(const EventRecord& record) {
     std::ostringstream line;
     line << record.record_number << '\t' << record.time_generated << '\t' << record.time_written
@@ -190,6 +195,12 @@ uint32_t EventLogWriter::Open(std::string_view source, std::string_view log) {
     if (fd_ < 0) {
         return WinErrorFromErrno(errno);
     }
+    lock_fd_ = OpenOwnerLockFile(EventLogLockPath(path));
+    if (lock_fd_ < 0) {
+        const int error = errno;
+        Close();
+        return WinErrorFromErrno(error);
+    }
     source_ = std::string(source);
     path_ = path;
     return kErrorSuccess;
@@ -226,9 +237,8 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
     }
     SendToSyslog(SeverityOf(type), ident, text);
 
-    // Anyone who may read the store may lock it: a lock held for ever costs a report a bounded
-    // wait, never the reporting program.
-    if (!LockFileWithin(fd_, LOCK_EX, kFileLockWaitMs)) {
+    // A writer of this account that hangs costs a report a bounded wait, never the program.
+    if (!LockFileWithin(lock_fd_, LOCK_EX, kFileLockWaitMs)) {
         const int error = errno;
         if (error == EWOULDBLOCK) {
             std::fprintf(stderr, "%s: %s: held locked by another process; the event is lost\n",
@@ -241,7 +251,7 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
     const std::string line = EventRecordLine(record) + "\n";
     const ssize_t written = ::write(fd_, line.data(), line.size());
     const int error = errno;
-    ::flock(fd_, LOCK_UN);
+    ::flock(lock_fd_, LOCK_UN);
     if (written != static_cast<ssize_t>(line.size())) {
         return written < 0 ? WinErrorFromErrno(error) : kErrorDiskFull;
     }
@@ -249,9 +259,11 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
 }
 
 void EventLogWriter::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    for (int* fd : {&fd_, &lock_fd_}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
     }
 }
 
@@ -269,6 +281,9 @@ uint32_t EventLogReader::OpenFile(const std::filesystem::path& path) {
     }
     std::string line;
     while (std::getline(in, line)) {
+        if (in.eof()) {
+            break;  // no line end yet: a record still being written
+        }
         EventRecord record;
         if (ParseEventRecordLine(line, record)) {
             records_.push_back(std::move(record));

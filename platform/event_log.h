@@ -43,6 +43,10 @@ struct EventRecord {
 
 // The store of a log (<root>/eventlog/<log>.events).
 std::filesystem::path EventLogStorePath(std::string_view log);
+// The lock its writers take (the store's name and ".lock"): its owner's alone, as anyone who
+// could open it could hold every report up. Readers of other accounts read the store unlocked
+// and pass over a last line still being written.
+std::filesystem::path EventLogLockPath(const std::filesystem::path& store);
 
 // The store's line of a record (without its line end), and the record of a line.
 std::string EventRecordLine(const EventRecord& record);
@@ -68,6 +72,7 @@ private:
     std::string source_;
     std::filesystem::path path_;
     int fd_ = -1;
+    int lock_fd_ = -1;
 };
 
 // Reads a log's store in record order, forwards from the oldest or backwards from the newest.

@@ -18,6 +18,7 @@
 #include "platform/bounded_file_lock.h"
 #include "platform/computer_name.h"
 #include "platform/live_handles.h"
+#include "platform/owner_only_file.h"
 #include "platform/reg_tree.h"
 #include "platform/reg_value.h"
 #include "platform/registry_store.h"
@@ -153,15 +154,19 @@ std::vector<EventRecord> Records(const EventLogData& log) {
     return reader.records();
 }
 
-// The file's bytes read under the writers' lock, so that no half-written record is taken.
+// The file's bytes read under the writers' lock where this account may take it, so that no
+// half-written record is taken; another account's copy may end in one, which a reader passes
+// over.
 uint32_t ReadStore(const std::filesystem::path& path, std::string* content) {
     content->clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT ? kErrorSuccess : WinErrorFromLastErrno();
     }
-    if (!LockFileWithin(fd, LOCK_SH, kFileLockWaitMs)) {
+    const int lock = ::open(EventLogLockPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (lock >= 0 && !LockFileWithin(lock, LOCK_SH, kFileLockWaitMs)) {
         const uint32_t error = errno == EWOULDBLOCK ? kErrorLockViolation : WinErrorFromLastErrno();
+        ::close(lock);
         ::close(fd);
         return error;
     }
@@ -173,6 +178,9 @@ uint32_t ReadStore(const std::filesystem::path& path, std::string* content) {
         }
     }
     const uint32_t error = got < 0 ? WinErrorFromLastErrno() : kErrorSuccess;
+    if (lock >= 0) {
+        ::close(lock);
+    }
     ::close(fd);
     return error;
 }
@@ -445,13 +453,18 @@ bool ClearEventLog(EventLogHandle handle, std::string_view backup_file) {
     if (fd < 0) {
         return FailWithError(WinErrorFromLastErrno());
     }
-    if (!LockFileWithin(fd, LOCK_EX, kFileLockWaitMs)) {
+    const int writers = OpenOwnerLockFile(EventLogLockPath(log->file));
+    if (writers < 0 || !LockFileWithin(writers, LOCK_EX, kFileLockWaitMs)) {
         const uint32_t error = errno == EWOULDBLOCK ? kErrorLockViolation : WinErrorFromLastErrno();
+        if (writers >= 0) {
+            ::close(writers);
+        }
         ::close(fd);
         return FailWithError(error);
     }
     const bool cleared = ::ftruncate(fd, 0) == 0;
     const uint32_t error = cleared ? kErrorSuccess : WinErrorFromLastErrno();
+    ::close(writers);
     ::close(fd);
     std::lock_guard<std::mutex> lock(log->mutex);
     log->last_read.reset();

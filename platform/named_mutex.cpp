@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "platform/owner_only_file.h"
 #include "platform/root.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -32,19 +32,6 @@ std::string_view DropNamespacePrefix(std::string_view name) {
 bool KeptAsIs(char c, bool leading) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
            (c == '.' && !leading);
-}
-
-// A lock file an older build left open to others (0644) is closed to them; one of another
-// account is left as it is (it could not have been opened for writing anyway).
-bool CloseToOthers(int fd) {
-    struct stat found {};
-    if (::fstat(fd, &found) != 0) {
-        return false;
-    }
-    if (found.st_uid != ::geteuid() || (found.st_mode & 077) == 0) {
-        return true;
-    }
-    return ::fchmod(fd, found.st_mode & 0700) == 0;
 }
 
 }  // namespace
@@ -91,9 +78,9 @@ NamedMutex::Acquire NamedMutex::TryAcquire() {
         return Acquire::kFailed;
     }
     const std::string path = (RootSubdir("run") / *file).string();
-    // The lock file is its owner's alone: anyone who can open a file can flock it, and another
-    // account holding the lock would keep the program from starting ("already running").
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // Another account holding the lock would keep the program from starting ("already
+    // running"), so the lock file is its owner's alone.
+    const int fd = OpenOwnerLockFile(path);
     if (fd < 0) {
         const int error = errno;
         SetLastErrorFromErrno(error);
@@ -101,14 +88,6 @@ NamedMutex::Acquire NamedMutex::TryAcquire() {
         if (error == EACCES) {
             failure_ += " (it belongs to another account)";
         }
-        return Acquire::kFailed;
-    }
-    if (!CloseToOthers(fd)) {
-        const int error = errno;
-        ::close(fd);
-        SetLastErrorFromErrno(error);
-        failure_ =
-            "Cannot close the lock file " + path + " to other accounts: " + std::strerror(error);
         return Acquire::kFailed;
     }
     int result;

@@ -14,6 +14,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/owner_only_file.h"
 #include "platform/reg_file.h"
 #include "platform/root.h"
 #include "platform/win_error.h"
@@ -259,15 +260,11 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
         return kErrorAccessDenied;
     }
     const std::filesystem::path path = StorePath();
-    // The lock file is its owner's alone (an older one open to others is closed to them):
-    // anyone who can open it can flock it, and would hold every change of the registry.
-    FileDescriptor lock(open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    // Anyone who could open the lock could hold every change of the registry: it is its
+    // owner's alone.
+    FileDescriptor lock(OpenOwnerLockFile(LockPath(path)));
     if (!lock.valid()) {
         return ErrorFromErrno(errno);
-    }
-    struct stat found {};
-    if (fstat(lock.get(), &found) == 0 && found.st_uid == geteuid() && (found.st_mode & 077) != 0) {
-        fchmod(lock.get(), found.st_mode & 0700);
     }
     // A blocking lock: only this account (or root) can hold it, and a waiter is woken the
     // moment it is let go, where polling would starve behind a busy writer.

@@ -135,15 +135,16 @@ int ListenServiceControl(std::string_view name) {
     if (socket.get() < 0) {
         return -1;
     }
-    // The socket file takes the rights of the socket as it is bound, whatever the umask lets
-    // through; the chmod after the bind is for a kernel that does not do that.
+    // The socket file takes the rights of the socket as it is bound (less the umask). No chmod
+    // by name after the bind: the folder may be the service account's, which could put a link
+    // in the socket's place, and a chmod of root's would follow it.
     if (::fchmod(socket.get(), 0600) != 0) {
         return -1;
     }
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     if (::bind(socket.get(), address.get(), address.size()) != 0 ||
-        ::chmod(path.c_str(), 0600) != 0 || ::listen(socket.get(), kBacklog) != 0) {
+        ::listen(socket.get(), kBacklog) != 0) {
         return -1;
     }
     return socket.release();

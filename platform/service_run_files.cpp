@@ -12,6 +12,7 @@
 
 #include "platform/bounded_file_lock.h"
 #include "platform/owned_fd.h"
+#include "platform/owner_only_file.h"
 #include "platform/proc_file.h"
 #include "platform/root.h"
 #include "platform/running_program.h"
@@ -32,14 +33,6 @@ constexpr mode_t kRunFileMode = 0600;
 fs::path InRunFolder(std::string_view name, const char* file) {
     const fs::path folder = ServiceRunFolder(name);
     return folder.empty() ? folder : folder / file;
-}
-
-// A file or folder of this user loses the rights to others that `mode` does not give.
-bool CloseToOthers(int fd, const struct stat& found, mode_t mode) {
-    if (found.st_uid != ::geteuid() || (found.st_mode & 07777 & ~mode) == 0) {
-        return true;
-    }
-    return ::fchmod(fd, found.st_mode & 07777 & mode) == 0;
 }
 
 }  // namespace
@@ -153,7 +146,10 @@ uint32_t PrepareServiceFiles(std::string_view name, FileOwner owner) {
 }
 
 int OpenServiceRunFile(const fs::path& path, int flags) {
-    OwnedFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, kRunFileMode));
+    // Not blocking: a FIFO planted under the file's name would hold the open (a supervisor run
+    // by root) for ever; it is refused below like anything else that is no plain file.
+    OwnedFd fd(
+        ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, kRunFileMode));
     if (fd.get() < 0) {
         return -1;
     }
@@ -161,11 +157,16 @@ int OpenServiceRunFile(const fs::path& path, int flags) {
     if (::fstat(fd.get(), &found) != 0) {
         return -1;
     }
-    if (!S_ISREG(found.st_mode)) {
+    // A hard link would turn a write of root's onto another file.
+    if (!S_ISREG(found.st_mode) || found.st_nlink != 1) {
         errno = EINVAL;
         return -1;
     }
-    if (!CloseToOthers(fd.get(), found, kRunFileMode)) {
+    const int status_flags = ::fcntl(fd.get(), F_GETFL);
+    if (status_flags < 0 || ::fcntl(fd.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+        return -1;
+    }
+    if (!CloseToOthers(fd.get(), kRunFileMode)) {
         return -1;
     }
     return fd.release();

@@ -58,11 +58,6 @@ bool IsOptionLetter(char upper) {
 
 }  // namespace
 
-bool IsHelpWord(std::string_view argument) {
-    return argument == "-h" || argument == "--help" || argument == "-?" || argument == "/?" ||
-           platform::EqualsIgnoreCase(argument, "-help");
-}
-
 std::string UsageText() {
     std::string text;
     for (const char* line : kUsageLines) {

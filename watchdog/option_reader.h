@@ -22,7 +22,6 @@ std::string UsageText();
 // Whether the argument asks for the usage text: "-h", "--help", "-help", "-?" or "/?". They
 // would otherwise read as options ("-help" as H with a value), so they are looked for first;
 // "-H" stays the option.
-bool IsHelpWord(std::string_view argument);
 
 // Shows the usage text (as a message box with an information icon).
 void ShowUsage();

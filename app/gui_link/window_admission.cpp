@@ -43,7 +43,9 @@ bool WindowAdmission::Admits(const platform::TcpEnd& here, const platform::TcpEn
         }
         return false;
     }
-    if (found.place == platform::TcpPeerPlace::kThisMachine || IsLoopback(peer.address)) {
+    // A peer on the address it reached is this machine's too, whatever the table could say.
+    const bool local = IsLoopback(peer.address) || peer.address == here.address;
+    if (found.place == platform::TcpPeerPlace::kThisMachine || local) {
         if (FirstRefusalOfTheMinute(kUnknownUser)) {
             log_("GUI link: window at " + platform::TcpEndText(peer) +
                  " refused: the user it belongs to cannot be told (logged once a minute)");

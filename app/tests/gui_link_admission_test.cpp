@@ -91,10 +91,12 @@ TEST_F(WindowAdmissionTest, AnotherMachinesWindowNeedsItsAddressInTheCentralServ
     admission = Admission("10.0.0.0/24");
     EXPECT_TRUE(admission->Admits(kLinkOnTheNetwork, {0x0A000005, 6}));
     EXPECT_FALSE(admission->Admits(kLinkOnTheNetwork, {0x0A000105, 6}));
-    // A table that cannot be read leaves the address to decide; a loopback peer is never
+    // A table that cannot be read leaves the address to decide; a loopback peer, or one on the
+    // very address it reached (this machine's, when the central server runs here too), is never
     // another machine's.
     EXPECT_TRUE(admission->Admits(kLinkOnTheNetwork, {0x0A000005, 7}));
     EXPECT_FALSE(admission->Admits(kLink, {0x7F000001, 7}));
+    EXPECT_FALSE(admission->Admits(kLinkOnTheNetwork, {0x0A000001, 7}));
     // A peer of this machine is judged by its user, whatever its address.
     EXPECT_FALSE(admission->Admits(kLinkOnTheNetwork, {0x0A000005, 3}));
     EXPECT_TRUE(admission->Admits(kLinkOnTheNetwork, {0x0A000005, 1}));

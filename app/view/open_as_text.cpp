@@ -21,18 +21,11 @@ std::string CannotOpen(const std::string& host_path, const std::string& reason) 
     return "The debug file \"" + host_path + "\" cannot be opened: " + reason + ".";
 }
 
-// The entry's command for the file: its own, else its "edit" action's; in a terminal when the
-// entry says it needs one.
+// The entry's command for the file, in a terminal when the entry says it needs one.
 std::vector<std::string> CommandOf(const foundation::DesktopEntry& entry,
                                    const std::string& host_path) {
-    std::optional<std::string> exec = entry.Exec("");
-    if (!exec) {
-        exec = entry.Exec("edit");
-    }
-    if (!exec) {
-        return {};
-    }
-    std::vector<std::string> command = foundation::ExpandExecLine(*exec, host_path);
+    std::vector<std::string> command =
+        foundation::EntryCommand(entry, host_path, false).value_or(std::vector<std::string>{});
     if (!command.empty() && entry.Value("Desktop Entry", "Terminal") == "true") {
         command.insert(command.begin(), {kTerminal, "-e"});
     }

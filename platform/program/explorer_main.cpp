@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/command_line.h"
 #include "platform/desktop_open.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         line += (i > 1 ? " " : "") + std::string(argv[i]);
     }
-    if (line == "--help" || line == "-h" || line == "/?") {
+    if (argc == 2 && ruzd::platform::IsHelpWord(line)) {
         std::cout << kUsage;
         return 0;
     }

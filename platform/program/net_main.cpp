@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "platform/net_time_command.h"
 #include "platform/sntp_client.h"
 
 namespace {
 
 bool AsksForHelp(const std::vector<std::string>& arguments) {
-    return !arguments.empty() && (arguments.front() == "--help" || arguments.front() == "-h" ||
-                                  arguments.front() == "/?");
+    return !arguments.empty() && ruzd::platform::IsHelpWord(arguments.front());
 }
 
 void PrintUsage() {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "platform/service_supervisor.h"
 
 namespace {
@@ -30,7 +31,7 @@ constexpr std::string_view kUsage =
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     // Only the first word: the words behind a service's name are the service's own.
-    if (!arguments.empty() && (arguments.front() == "--help" || arguments.front() == "-h")) {
+    if (!arguments.empty() && ruzd::platform::IsHelpWord(arguments.front())) {
         std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
         return 0;
     }

@@ -7,6 +7,9 @@
 
 #include "platform/root.h"
 #include "platform/time_scale.h"
+#include "testing/child_program.h"
+#include "testing/eventually.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::platform {
@@ -52,6 +55,42 @@ TEST(EventLogTest, RecordsAreNumberedOnAndReadBackInBothDirections) {
         ++lines;
     }
     EXPECT_EQ(lines, 3);
+}
+
+// The store is open to every account to read; its writers' lock is not, so no other account can
+// hold every report up. A reader passes over a last line still being written.
+TEST(EventLogTest, AnotherAccountCanReadTheStoreButHoldsNoReportUp) {
+    ASSERT_TRUE(ruzd::testing::RunningAsRoot()) << "only root may act as another account";
+    testing::TempRoot root;
+    std::filesystem::permissions(root.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    EventLogWriter writer;
+    ASSERT_EQ(writer.Open("Tormbel"), 0u);
+    ASSERT_EQ(writer.Report(kEventTypeSuccess, 1, 1001), 0u);
+    const std::filesystem::path store = EventLogStorePath("Application");
+    EXPECT_EQ(ruzd::testing::RunAsAnotherAccount({"/usr/bin/cat", store.string()}), 0);
+    EXPECT_NE(ruzd::testing::RunAsAnotherAccount(
+                  {"/usr/bin/flock", "-n", "-s", store.string() + ".lock", "/usr/bin/true"}),
+              0);
+    // A lock on the store itself, which every account may take, stops no report.
+    const pid_t holder = ruzd::testing::StartAsAnotherAccount(
+        {"/usr/bin/flock", "-o", "-s", store.string(), "/usr/bin/sleep", "120"});
+    ASSERT_GT(holder, 0);
+    ASSERT_TRUE(ruzd::testing::Eventually([&] {
+        ruzd::testing::ProgramStart probe;
+        probe.program = "/usr/bin/flock";
+        probe.arguments = {"-n", "-x", store.string(), "/usr/bin/true"};
+        return ruzd::testing::RunProgram(probe) != 0;
+    }));
+    EXPECT_EQ(writer.Report(kEventTypeWarning, 1, 1002), 0u)
+        << "the report waited for a lock of another account's";
+    ruzd::testing::KillProgram(holder);
+    ruzd::testing::WaitForExitCode(holder);
+
+    std::ofstream(store, std::ios::app) << "3\t17";  // a record half written
+    EventLogReader reader;
+    ASSERT_EQ(reader.Open(), 0u);
+    EXPECT_EQ(reader.NumberOfRecords(), 2u);
 }
 
 TEST(EventLogTest, AStoreThatCannotBeOpenedGivesTheSystemsError) {

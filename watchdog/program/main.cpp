@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "foundation/version_note.h"
+#include "platform/command_line.h"
 #include "watchdog/option_reader.h"
 #include "watchdog/tormbel_app.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv, argv + argc);
-    if (std::any_of(words.begin() + 1, words.end(), ruzd::watchdog::IsHelpWord)) {
+    if (std::any_of(words.begin() + 1, words.end(), ruzd::platform::IsHelpWord)) {
         const std::string usage = ruzd::watchdog::UsageText() + "\n";
         std::fwrite(usage.data(), 1, usage.size(), stdout);
         return 0;
