@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "platform/bounded_file_lock.h"
+#include "platform/owner_only_file.h"
 #include "platform/write_whole.h"
 
 namespace ruzd::platform {
@@ -19,6 +19,8 @@ bool AppendOnlyFile::Open(const std::filesystem::path& path, uint32_t mode) {
     Close();
     fd_ =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, static_cast<mode_t>(mode));
+    lock_path_ =
+        fd_ >= 0 ? std::filesystem::path(path.string() + ".lock") : std::filesystem::path();
     return fd_ >= 0;
 }
 
@@ -48,16 +50,17 @@ bool AppendOnlyFile::WriteAllExclusive(std::string_view bytes) {
     if (fd_ < 0) {
         return false;
     }
-    int locked = -1;
-    do {
-        locked = ::flock(fd_, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        return false;
-    }
+    // The lock lies on a file of this account alone: one on the file itself could be taken by
+    // any account that may read it, and held for as long as it liked. A lock that is still not
+    // had within the bound (a writer of this account that hangs) lets the bytes go in all the
+    // same, as one append: a line is not lost for it.
+    const int lock = OpenOwnerLockFile(lock_path_);
+    const bool locked = lock >= 0 && LockFileWithin(lock, LOCK_EX, kFileLockWaitMs);
     const bool written = WriteWhole(fd_, bytes.data(), bytes.size());
-    ::flock(fd_, LOCK_UN);
-    return written;
+    if (lock >= 0) {
+        ::close(lock);  // lets the lock go
+    }
+    return written && locked;
 }
 
 }  // namespace ruzd::platform

@@ -27,13 +27,14 @@ public:
     // Writes all of `bytes`, going on after interruptions; stops at the first error. Nothing
     // happens while no file is open.
     void WriteAll(std::string_view bytes);
-    // The same under an exclusive lock of the whole file, so that writers of other processes
-    // that lock it too are shut out while the bytes go in; false when the lock was not had or
-    // not everything was written.
+    // The same under an exclusive lock that writers of other processes of this account take
+    // too (on the file's name and ".lock", this account's alone), waited for at most a few
+    // seconds; false when the lock was not had or not everything was written.
     bool WriteAllExclusive(std::string_view bytes);
 
 private:
     int fd_ = -1;
+    std::filesystem::path lock_path_;
 };
 
 }  // namespace ruzd::platform

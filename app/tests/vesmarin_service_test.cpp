@@ -21,9 +21,11 @@
 #include "platform/process_identity.h"
 #include "platform/service_dispatcher.h"
 #include "platform/win_error.h"
+#include "testing/child_program.h"
 #include "testing/event_store.h"
 #include "testing/eventually.h"
 #include "testing/node_app_fixture.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -202,6 +204,36 @@ TEST(ServiceLogTest, LinesStandInOrderWithTheProcessIdAndNeedTheirFolder) {
     EXPECT_TRUE(text.substr(end).ends_with(second)) << text;
     EXPECT_GT(text.size() - end, second.size()) << text;
     EXPECT_EQ(text.find("\r\n", end), text.size() - 2) << text;
+}
+
+TEST(ServiceLogTest, AnotherAccountReadingTheLogHoldsNoLineUp) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may act as another account";
+    testing::TempRoot root;
+    std::filesystem::permissions(root.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    const std::filesystem::path folder = root.path() / "drives" / "c" / "Ruzd" / "Logging";
+    std::filesystem::create_directories(folder);
+    CVesmarinService service;
+    service.WriteLog("first");
+    const std::filesystem::path log = folder / "VesmarinService.txt";
+    // Anyone may read the log, and so lock it; its writers' own lock is no one else's.
+    const pid_t holder = testing::StartAsAnotherAccount(
+        {"/usr/bin/flock", "-o", "-s", log.string(), "/usr/bin/sleep", "120"});
+    ASSERT_GT(holder, 0);
+    ASSERT_TRUE(testing::Eventually([&] {
+        testing::ProgramStart probe;
+        probe.program = "/usr/bin/flock";
+        probe.arguments = {"-n", "-x", log.string(), "/usr/bin/true"};
+        return testing::RunProgram(probe) != 0;
+    }));
+    EXPECT_NE(testing::RunAsAnotherAccount(
+                  {"/usr/bin/flock", "-n", "-s", log.string() + ".lock", "/usr/bin/true"}),
+              0);
+    service.WriteLog("second, while another account reads");
+    testing::KillProgram(holder);
+    testing::WaitForExitCode(holder);
+    EXPECT_THAT(testing::ReadWholeFile(log),
+                ::testing::HasSubstr(": second, while another account reads\r\n"));
 }
 
 }  // namespace
