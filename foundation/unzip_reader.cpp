@@ -3,11 +3,11 @@
 #include <minizip/unzip.h>
 
 #include <algorithm>
-#include <span>
 #include <vector>
 
 #include "foundation/unzip_input.h"
 #include "foundation/unzip_zip64.h"
+#include "foundation/zip_extra_fields.h"
 #include "foundation/zip_name.h"
 #include "foundation/zip_result.h"
 #include "foundation/zip_times.h"
@@ -59,34 +59,25 @@ uint64_t FileTimeOfUnix(uint32_t seconds) {
 
 // The extended time stamp ("UT") of a local extra field replaces the times it holds: flag bit 0
 // the modification time, bit 1 the access time, bit 2 the creation time, each as Unix seconds.
-void ApplyExtendedTimeStamp(std::string_view extra_bytes, ZipEntry* entry) {
-    const std::span<const uint8_t> extra(reinterpret_cast<const uint8_t*>(extra_bytes.data()),
-                                         extra_bytes.size());
-    size_t at = 0;
-    while (extra.size() - at > 4) {
-        const uint16_t tag = extra[at] | (extra[at + 1] << 8);
-        const size_t size = extra[at + 2] | (extra[at + 3] << 8);
-        const size_t data = at + 4;
-        if (size > extra.size() - data) {
-            return;
+void ApplyExtendedTimeStamp(std::string_view extra, ZipEntry* entry) {
+    for (const ZipExtraBlock& block : ZipExtraBlocks(extra)) {
+        if (block.tag != 0x5455 || !block.whole || block.data.empty()) {
+            continue;
         }
-        if (tag == 0x5455 && size >= 1) {
-            const uint8_t flags = extra[data];
-            size_t field = data + 1;
-            uint64_t* times[] = {&entry->modification_time, &entry->access_time,
-                                 &entry->creation_time};
-            for (int bit = 0; bit < 3; ++bit) {
-                if ((flags & (1 << bit)) == 0) {
-                    continue;
-                }
-                if (field + 4 > data + size) {
-                    break;
-                }
-                *times[bit] = FileTimeOfUnix(Little32(&extra[field]));
-                field += 4;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(block.data.data());
+        const uint8_t flags = bytes[0];
+        size_t field = 1;
+        uint64_t* times[] = {&entry->modification_time, &entry->access_time, &entry->creation_time};
+        for (int bit = 0; bit < 3; ++bit) {
+            if ((flags & (1 << bit)) == 0) {
+                continue;
             }
+            if (field + 4 > block.data.size()) {
+                break;
+            }
+            *times[bit] = FileTimeOfUnix(Little32(&bytes[field]));
+            field += 4;
         }
-        at = data + size;
     }
 }
 

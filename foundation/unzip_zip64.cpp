@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "foundation/unzip_input.h"
+#include "foundation/zip_extra_fields.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -15,11 +17,6 @@ constexpr uint64_t kEndRecordSize = 22;
 constexpr uint64_t kMaxCommentSize = 0xFFFF;
 constexpr uint64_t kLocatorSize = 20;
 constexpr uint16_t kZip64Tag = 1;
-
-uint16_t Little16(std::string_view bytes, size_t at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) |
-                                 (static_cast<uint8_t>(bytes[at + 1]) << 8));
-}
 
 }  // namespace
 
@@ -40,16 +37,9 @@ bool HasZip64EndLocator(UnzipInput& input) {
 }
 
 bool HasZip64ExtraBlock(std::string_view extra) {
-    size_t at = 0;
-    while (extra.size() - at >= 4) {
-        const uint16_t tag = Little16(extra, at);
-        const size_t size = Little16(extra, at + 2);
-        if (tag == kZip64Tag) {
-            return true;
-        }
-        at += 4 + std::min(size, extra.size() - at - 4);
-    }
-    return false;
+    const std::vector<ZipExtraBlock> blocks = ZipExtraBlocks(extra);
+    return std::any_of(blocks.begin(), blocks.end(),
+                       [](const ZipExtraBlock& block) { return block.tag == kZip64Tag; });
 }
 
 }  // namespace ruzd::foundation
