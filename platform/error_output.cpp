@@ -11,6 +11,9 @@ namespace ruzd::platform {
 
 void WriteErrorLine(std::string_view text) {
     std::string line = RunningProgramBaseName();
+    if (line.empty()) {
+        line = "ruzd";  // its program file could not be read
+    }
     line += ": ";
     line += text;
     line += '\n';

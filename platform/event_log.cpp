@@ -8,16 +8,15 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "platform/bounded_file_lock.h"
 #include "platform/clock.h"
 #include "platform/computer_name.h"
+#include "platform/error_output.h"
 #include "platform/owner_only_file.h"
 #include "platform/root.h"
-#include "platform/running_program.h"
 #include "platform/syslog_sender.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -241,8 +240,7 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
     if (!LockFileWithin(lock_fd_, LOCK_EX, kFileLockWaitMs)) {
         const int error = errno;
         if (error == EWOULDBLOCK) {
-            std::fprintf(stderr, "%s: %s: held locked by another process; the event is lost\n",
-                         RunningProgramBaseName().c_str(), path_.c_str());
+            WriteErrorLine(path_.string() + ": held locked by another process; the event is lost");
             return kErrorLockViolation;
         }
         return WinErrorFromErrno(error);

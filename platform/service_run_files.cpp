@@ -6,16 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 
 #include "platform/bounded_file_lock.h"
+#include "platform/error_output.h"
 #include "platform/owned_fd.h"
 #include "platform/owner_only_file.h"
 #include "platform/proc_file.h"
 #include "platform/root.h"
-#include "platform/running_program.h"
 #include "platform/win_error.h"
 #include "platform/window_endpoint.h"
 
@@ -72,15 +71,8 @@ fs::path ServiceWorkingFolder(std::string_view name) {
     return encoded ? Root() / "services" / *encoded : fs::path();
 }
 
-void SayServiceProblem(std::string_view text) {
-    const std::string program = RunningProgramBaseName();
-    std::fprintf(stderr, "%s: %.*s\n", program.empty() ? "ruzd" : program.c_str(),
-                 static_cast<int>(text.size()), text.data());
-    std::fflush(stderr);
-}
-
 void SayServiceFileProblem(const fs::path& path, std::string_view what) {
-    SayServiceProblem(path.string() + ": " + std::string(what));
+    WriteErrorLine(path.string() + ": " + std::string(what));
 }
 
 uint32_t PrepareServiceFolder(const fs::path& folder, mode_t mode, std::optional<FileOwner> owner) {

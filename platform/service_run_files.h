@@ -76,8 +76,7 @@ int OpenServiceRunFile(const std::filesystem::path& path, int flags);
 // standard error).
 uint32_t LockServiceRunFile(int fd, int operation, const std::filesystem::path& path);
 
-// Writes one line on standard error, after the program's name: what went wrong (with a file).
-void SayServiceProblem(std::string_view text);
+// Writes one line on standard error, after the program's name: what went wrong with a file.
 void SayServiceFileProblem(const std::filesystem::path& path, std::string_view what);
 
 struct ServiceStatusRecord {

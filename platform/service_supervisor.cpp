@@ -17,6 +17,7 @@
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/command_line.h"
+#include "platform/error_output.h"
 #include "platform/event.h"
 #include "platform/process_identity.h"
 #include "platform/root.h"
@@ -43,10 +44,6 @@ constexpr auto kStartPoll = std::chrono::milliseconds(10);
 // How long a service asked to stop by the supervisor's own stop may take (systemd's default).
 constexpr uint32_t kStopTimeoutMs = 90000;
 
-void Say(const std::string& text) {
-    SayServiceProblem(text);
-}
-
 // The account a service runs as: none for the supervisor's own (LocalSystem, or a supervisor
 // that is not root and so cannot change it). 0, or kErrorServiceLogonFailed when no such user
 // exists (said on standard error).
@@ -57,7 +54,7 @@ uint32_t ServiceAccountOf(const ServiceRecord& record, std::optional<ServiceAcco
     }
     std::string problem;
     if (LookUpServiceAccount(record, account, &problem) != kErrorSuccess) {
-        Say(problem);
+        WriteErrorLine(problem);
         return kErrorServiceLogonFailed;
     }
     return kErrorSuccess;
@@ -153,7 +150,7 @@ uint32_t Supervisor::Prepare(ServiceRecord* record) {
     lock_ = OpenServiceRunFile(lock_path, O_RDWR | O_CREAT);
     if (lock_ < 0) {
         const uint32_t error = WinErrorFromLastErrno();
-        Say(lock_path.string() + ": " + WinErrorText(error));
+        WriteErrorLine(lock_path.string() + ": " + WinErrorText(error));
         return error;
     }
     // A supervisor whose service has just stopped may not have ended yet: it is waited for.
@@ -171,7 +168,8 @@ uint32_t Supervisor::Prepare(ServiceRecord* record) {
             char holder[32] = {};
             const ssize_t got = ::pread(lock_, holder, sizeof holder - 1, 0);
             const std::string pid = got > 0 ? std::string(holder, static_cast<size_t>(got)) : "";
-            Say(lock_path.string() + ": held by another supervisor" +
+            WriteErrorLine(
+                lock_path.string() + ": held by another supervisor" +
                 (pid.empty() ? std::string() : " (process " + pid.substr(0, pid.find('\n')) + ")") +
                 " for " + std::to_string(ServicesPipeTimeoutMs() / 1000) + " seconds; given up");
             return kErrorServiceAlreadyRunning;
@@ -225,7 +223,7 @@ uint32_t Supervisor::Launch(const ServiceRecord& record) {
         return kErrorInvalidData;
     }
     if (!ServiceProgramExists(command.front())) {
-        Say("the program of " + name_ + ", " + command.front() + ", does not exist");
+        WriteErrorLine("the program of " + name_ + ", " + command.front() + ", does not exist");
         return kErrorFileNotFound;
     }
     std::optional<ServiceAccount> account;
@@ -295,7 +293,7 @@ void Supervisor::Report(uint32_t result) {
 bool Supervisor::Failed(const ServiceRecord& started) {
     ServiceRecord record;
     if (ReadServiceRecord(started.name, &record) != kErrorSuccess) {
-        Say(name_ + " was removed; it is not started again");
+        WriteErrorLine(name_ + " was removed; it is not started again");
         return false;
     }
     auto [reset_period_s, actions] = FailureActionsOf(record);
@@ -312,8 +310,8 @@ bool Supervisor::Failed(const ServiceRecord& started) {
     const ScAction action = actions[std::min<size_t>(failures_, actions.size()) - 1];
     switch (action.type) {
         case kScActionRestart:
-            Say(Format("restarting %s in %u ms (failure %u)", name_.c_str(), action.delay_ms,
-                       failures_));
+            WriteErrorLine(Format("restarting %s in %u ms (failure %u)", name_.c_str(),
+                                  action.delay_ms, failures_));
             WriteStatus(kServiceStartPending, 0, action.delay_ms, CurrentProcessId());
             if (!Sleep(action.delay_ms)) {
                 WriteStatus(kServiceStopped, 0, 0, CurrentProcessId());
@@ -323,8 +321,8 @@ bool Supervisor::Failed(const ServiceRecord& started) {
         case kScActionReboot:
             if (Sleep(action.delay_ms)) {
                 const uint32_t error = InitiateSystemReboot(0, record.reboot_message);
-                Say(Format("rebooting after failure %u of %s: %u", failures_, name_.c_str(),
-                           error));
+                WriteErrorLine(Format("rebooting after failure %u of %s: %u", failures_,
+                                      name_.c_str(), error));
             }
             return false;
         case kScActionRunCommand:
@@ -346,7 +344,7 @@ void Supervisor::RunFailureCommand(const ServiceRecord& record) {
     }
     std::vector<std::string> command = ServiceCommandWords(line);
     if (command.empty()) {
-        Say("no failure command is set for " + name_);
+        WriteErrorLine("no failure command is set for " + name_);
         return;
     }
     // The failure command runs as the service's account, as the service does.
@@ -364,8 +362,8 @@ void Supervisor::RunFailureCommand(const ServiceRecord& record) {
     start.own_session = true;
     start.output_file = ServiceOutputFile(name_).string();
     if (!ChildProcess::Start(start)) {
-        Say(Format("the failure command of %s did not start: %s", name_.c_str(),
-                   WinErrorText(GetLastError()).c_str()));
+        WriteErrorLine(Format("the failure command of %s did not start: %s", name_.c_str(),
+                              WinErrorText(GetLastError()).c_str()));
     }
 }
 
@@ -397,13 +395,13 @@ void Supervisor::Supervise() {
         if (stop_.IsSet()) {
             return;
         }
-        Say(Format("%s ended without reporting stopped", name_.c_str()));
+        WriteErrorLine(Format("%s ended without reporting stopped", name_.c_str()));
         if (ReadServiceRecord(name_, &record) != kErrorSuccess || !Failed(record)) {
             return;
         }
         if (const uint32_t error = Launch(record); error != kErrorSuccess) {
-            Say(Format("%s could not be started again: %s", name_.c_str(),
-                       WinErrorText(error).c_str()));
+            WriteErrorLine(Format("%s could not be started again: %s", name_.c_str(),
+                                  WinErrorText(error).c_str()));
             WriteStatus(kServiceStopped, error, 0, CurrentProcessId());
             return;
         }
@@ -446,14 +444,14 @@ int BootServices() {
     ::setenv(kServiceManagerVariable, "local", 1);
     std::vector<ServiceRecord> records;
     if (const uint32_t error = ReadAllServiceRecords(&records); error != kErrorSuccess) {
-        Say("the service database cannot be read: " + WinErrorText(error));
+        WriteErrorLine("the service database cannot be read: " + WinErrorText(error));
         return 1;
     }
     std::stable_partition(records.begin(), records.end(),
                           [](const ServiceRecord& record) { return !record.delayed_autostart; });
     ScHandle manager = OpenSCManager("", "", kScManagerConnect);
     if (manager == nullptr) {
-        Say("the service manager cannot be opened: " + WinErrorText(GetLastError()));
+        WriteErrorLine("the service manager cannot be opened: " + WinErrorText(GetLastError()));
         return 1;
     }
     int exit_code = 0;
@@ -468,7 +466,8 @@ int BootServices() {
             CloseServiceHandle(service);
         }
         if (error != kErrorSuccess && error != kErrorServiceAlreadyRunning) {
-            Say(Format("%s: %s (%u)", record.name.c_str(), WinErrorText(error).c_str(), error));
+            WriteErrorLine(
+                Format("%s: %s (%u)", record.name.c_str(), WinErrorText(error).c_str(), error));
             exit_code = 1;
         }
     }
@@ -519,7 +518,7 @@ int RunServiceSupervisor(const std::vector<std::string>& arguments) {
         first = 1;
     }
     if (arguments.size() <= first) {
-        Say("usage: ruzd-svcrun [--] <service name> [arguments...] | ruzd-svcrun boot");
+        WriteErrorLine("usage: ruzd-svcrun [--] <service name> [arguments...] | ruzd-svcrun boot");
         return 2;
     }
     Supervisor supervisor(arguments[first],

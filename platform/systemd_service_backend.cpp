@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "platform/child_process.h"
+#include "platform/error_output.h"
 #include "platform/service_account.h"
 #include "platform/service_backend.h"
 #include "platform/service_run_files.h"
@@ -87,7 +88,7 @@ uint32_t PrepareFilesOf(const ServiceRecord& record) {
     std::string problem;
     if (const uint32_t error = LookUpServiceAccount(record, &account, &problem);
         error != kErrorSuccess) {
-        SayServiceProblem(problem);
+        WriteErrorLine(problem);
         return error;
     }
     return PrepareServiceFiles(record.name, account ? FileOwner{account->uid, account->gid}
@@ -140,7 +141,7 @@ std::optional<SystemdUnits> UnitsThatCanStart(const ServiceRecord& record, uint3
     std::string problem;
     *error = CheckSystemdUnitsCanStart(record, &problem);
     if (*error != kErrorSuccess) {
-        SayServiceProblem(problem);
+        WriteErrorLine(problem);
         return std::nullopt;
     }
     *error = PrepareFilesOf(record);
