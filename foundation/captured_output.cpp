@@ -17,56 +17,6 @@ bool IsHighSurrogateAt(std::string_view bytes, size_t offset) {
     return high >= 0xD8 && high <= 0xDB;
 }
 
-// The bytes a UTF-8 sequence that starts with `lead` takes, and the range its second byte must
-// lie in (the later ones lie in 80-BF), as the Unicode standard's table of well-formed sequences
-// has them; 0 for a byte that starts none.
-struct Utf8Lead {
-    size_t length;
-    uint8_t second_min;
-    uint8_t second_max;
-};
-
-Utf8Lead LeadOf(uint8_t lead) {
-    if (lead < 0x80) {
-        return {1, 0, 0};
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return {2, 0x80, 0xBF};
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return {3, lead == 0xE0 ? uint8_t{0xA0} : uint8_t{0x80},
-                lead == 0xED ? uint8_t{0x9F} : uint8_t{0xBF}};
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return {4, lead == 0xF0 ? uint8_t{0x90} : uint8_t{0x80},
-                lead == 0xF4 ? uint8_t{0x8F} : uint8_t{0xBF}};
-    }
-    return {0, 0, 0};
-}
-
-constexpr size_t kIncomplete = 0;
-
-// The length of the well-formed UTF-8 sequence at bytes[at]; kIncomplete when the bytes end in
-// what may still become one; npos when no sequence starts there.
-size_t Utf8SequenceAt(std::string_view bytes, size_t at) {
-    const Utf8Lead lead = LeadOf(static_cast<uint8_t>(bytes[at]));
-    if (lead.length == 0) {
-        return std::string_view::npos;
-    }
-    for (size_t i = 1; i < lead.length; ++i) {
-        if (at + i == bytes.size()) {
-            return kIncomplete;
-        }
-        const auto byte = static_cast<uint8_t>(bytes[at + i]);
-        const uint8_t min = i == 1 ? lead.second_min : uint8_t{0x80};
-        const uint8_t max = i == 1 ? lead.second_max : uint8_t{0xBF};
-        if (byte < min || byte > max) {
-            return std::string_view::npos;
-        }
-    }
-    return lead.length;
-}
-
 }  // namespace
 
 bool LooksLikeUtf16Text(std::string_view bytes) {
@@ -109,8 +59,8 @@ void CapturedOutputDecoder::AppendBytes(std::string_view chunk, std::string& out
     bytes.append(chunk);
     size_t at = 0;
     while (at < bytes.size()) {
-        const size_t length = Utf8SequenceAt(bytes, at);
-        if (length == kIncomplete) {
+        const size_t length = platform::Utf8SequenceLength(bytes, at);
+        if (length == 0) {
             pending_.assign(bytes, at, std::string::npos);
             return;
         }

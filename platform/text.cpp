@@ -76,6 +76,33 @@ char AsciiLowerChar(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
+// The bytes a UTF-8 sequence that starts with `lead` takes, and the range its second byte must
+// lie in (the later ones lie in 80-BF), as the Unicode standard's table of well-formed sequences
+// has them; 0 for a byte that starts none.
+struct Utf8Lead {
+    size_t length;
+    uint8_t second_min;
+    uint8_t second_max;
+};
+
+Utf8Lead LeadOf(uint8_t lead) {
+    if (lead < 0x80) {
+        return {1, 0, 0};
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return {2, 0x80, 0xBF};
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return {3, lead == 0xE0 ? uint8_t{0xA0} : uint8_t{0x80},
+                lead == 0xED ? uint8_t{0x9F} : uint8_t{0xBF}};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return {4, lead == 0xF0 ? uint8_t{0x90} : uint8_t{0x80},
+                lead == 0xF4 ? uint8_t{0x8F} : uint8_t{0xBF}};
+    }
+    return {0, 0, 0};
+}
+
 }  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -138,15 +165,33 @@ std::string Utf8ToCp1252(std::string_view text) {
     return out;
 }
 
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+    const Utf8Lead lead = LeadOf(static_cast<uint8_t>(text[at]));
+    if (lead.length == 0) {
+        return std::string_view::npos;
+    }
+    for (size_t i = 1; i < lead.length; ++i) {
+        if (at + i == text.size()) {
+            return 0;
+        }
+        const auto byte = static_cast<uint8_t>(text[at + i]);
+        const uint8_t min = i == 1 ? lead.second_min : uint8_t{0x80};
+        const uint8_t max = i == 1 ? lead.second_max : uint8_t{0xBF};
+        if (byte < min || byte > max) {
+            return std::string_view::npos;
+        }
+    }
+    return lead.length;
+}
+
 size_t FirstIllFormedUtf8(std::string_view text) {
-    constexpr std::string_view kEncodedReplacement = "\xEF\xBF\xBD";
     size_t pos = 0;
     while (pos < text.size()) {
-        const size_t start = pos;
-        if (DecodeUtf8(text, pos) == kReplacement &&
-            text.substr(start, kEncodedReplacement.size()) != kEncodedReplacement) {
-            return start;
+        const size_t length = Utf8SequenceLength(text, pos);
+        if (length == 0 || length == std::string_view::npos) {
+            return pos;
         }
+        pos += length;
     }
     return std::string_view::npos;
 }

@@ -20,6 +20,9 @@ std::string Utf8ToCp1252(std::string_view text);
 
 // Where the first ill-formed UTF-8 sequence starts; npos for well-formed text.
 size_t FirstIllFormedUtf8(std::string_view text);
+// The length of the well-formed UTF-8 sequence that starts at text[at]; 0 when the text ends
+// inside what may still become one; npos when none starts there.
+size_t Utf8SequenceLength(std::string_view text, size_t at);
 
 // UTF-8 to UTF-16 and back. Ill-formed input becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);

@@ -36,6 +36,20 @@ TEST(Cp1252, UnmappableAndIllFormedBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");  // overlong '/'
 }
 
+TEST(Utf8, OnlyWellFormedSequencesPassAndAnUnfinishedOneIsToldApart) {
+    EXPECT_EQ(FirstIllFormedUtf8("A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD"),
+              std::string_view::npos);                      // U+FFFD itself is a character
+    EXPECT_EQ(FirstIllFormedUtf8("ab\xC0\xAF"), 2u);        // overlong '/'
+    EXPECT_EQ(FirstIllFormedUtf8("a\xED\xA0\x80"), 1u);     // a surrogate
+    EXPECT_EQ(FirstIllFormedUtf8("\xF4\x90\x80\x80"), 0u);  // beyond U+10FFFF
+    EXPECT_EQ(FirstIllFormedUtf8("\xE0\x9F\xBF"), 0u);      // overlong three bytes
+    EXPECT_EQ(FirstIllFormedUtf8("ok\xE2\x82"), 2u);        // ends inside a sequence
+    EXPECT_EQ(Utf8SequenceLength("\xE2\x82", 0), 0u);       // may still become one
+    EXPECT_EQ(Utf8SequenceLength("\xE2\x41", 0), std::string_view::npos);
+    EXPECT_EQ(Utf8SequenceLength("\x80", 0), std::string_view::npos);
+    EXPECT_EQ(Utf8SequenceLength("x\xF0\x9F\x98\x80", 1), 4u);
+}
+
 TEST(Utf16, RoundTripsIncludingSurrogatePairs) {
     const std::string text = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     const std::u16string wide = Utf8ToUtf16(text);
