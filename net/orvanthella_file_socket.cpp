@@ -394,10 +394,13 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
         }
     }
     if (rightVersion) {
-        SetAuthorised(true);
+        // The thread authorises it under its own lock, with its place in the order of
+        // authorisations, so that a CNINIT in between never sees it authorised but unordered.
         if (COrvanthellaFileSocketThread* thread = thread_.load()) {
             thread->NoteAuthorised(
                 std::static_pointer_cast<COrvanthellaFileSocket>(shared_from_this()));
+        } else {
+            SetAuthorised(true);
         }
     } else {
         Trace(0, 0, "File Socket Communication version not equal");

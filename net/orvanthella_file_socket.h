@@ -62,9 +62,12 @@ public:
     void SetSerial(uint64_t serial) { serial_.store(serial); }
 
     // The connection's place in the order in which its thread's connections were authorised;
-    // 0 before it was. Set by the thread.
+    // 0 before it was. Set by the thread, which authorises it with its place.
     uint64_t AuthorisationOrder() const { return authorisation_order_.load(); }
-    void SetAuthorisationOrder(uint64_t order) { authorisation_order_.store(order); }
+    void Authorise(uint64_t order) {
+        authorisation_order_.store(order);
+        SetAuthorised(true);
+    }
 
     // Whether the connection finished its handshake and its thread took note of it.
     bool IsEstablished() const { return established_.load(); }

@@ -233,10 +233,9 @@ void COrvanthellaFileSocketThread::NoteAuthorised(
     bool bound = false;
     {
         std::lock_guard<std::mutex> guard(sockets_lock_);
-        // A second STARTS on an authorised connection is no new authorisation.
-        if (socket->AuthorisationOrder() == 0) {
-            socket->SetAuthorisationOrder(++last_authorisation_);
-        }
+        // A second STARTS on an authorised connection is no new authorisation: it keeps its place.
+        const uint64_t order = socket->AuthorisationOrder();
+        socket->Authorise(order != 0 ? order : ++last_authorisation_);
         if (central_serial_ == 0 && IsAuthorisedFromCentralLocked(*socket) &&
             sockets_.count(socket.get()) != 0) {
             central_serial_ = socket->Serial();

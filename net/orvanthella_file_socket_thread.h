@@ -125,9 +125,9 @@ public:
     // A connection finished its handshake: from now on it is closed once it has received
     // nothing for kUnauthorisedIdleMs while not authorised.
     void HandshakeDone(const std::shared_ptr<COrvanthellaFileSocket>& socket);
-    // A connection was authorised: its place in the order of authorisations is noted, it
-    // becomes the central server's when that has none and it comes from its address, and the
-    // clock it sent is taken or dropped.
+    // A connection is authorised: it is marked so, its place in the order of authorisations is
+    // noted, it becomes the central server's when that has none and it comes from its address, and
+    // the clock it sent is taken or dropped.
     void NoteAuthorised(const std::shared_ptr<COrvanthellaFileSocket>& socket);
     FileCacheOwner* Owner() const { return owner_; }
     // The connections held that finished their handshake.
