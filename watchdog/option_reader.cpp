@@ -45,7 +45,7 @@ constexpr const char* kUsageLines[] = {
     "  -H             log first-chance exceptions of the watched programs",
     "  -M             write the larger crash dump too",
     "  -h, --help, -help, -?",
-    "                 print this text and end (-H alone is the option above)",
+    "                 print this text and end (-h or -help among other options is -H)",
 };
 
 char UpperLetter(char c) {

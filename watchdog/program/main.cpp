@@ -12,9 +12,23 @@
 #include "watchdog/option_reader.h"
 #include "watchdog/tormbel_app.h"
 
+namespace {
+
+// "-h" and "-help" are also the option H (letters count in either case, and the rest of the word
+// is its value): they ask for help only alone, and among other options log first-chance
+// exceptions as they always did.
+bool AsksForHelp(const std::vector<std::string>& words) {
+    return std::any_of(words.begin() + 1, words.end(), [&](const std::string& word) {
+        const bool optionH = word.size() >= 2 && (word[1] == 'h' || word[1] == 'H');
+        return ruzd::platform::IsHelpWord(word) && (words.size() == 2 || !optionH);
+    });
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv, argv + argc);
-    if (std::any_of(words.begin() + 1, words.end(), ruzd::platform::IsHelpWord)) {
+    if (AsksForHelp(words)) {
         const std::string usage = ruzd::watchdog::UsageText() + "\n";
         std::fwrite(usage.data(), 1, usage.size(), stdout);
         return 0;

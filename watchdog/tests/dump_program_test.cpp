@@ -234,7 +234,8 @@ TEST_F(DumpProgramTest, ACrashInsideASharedLibraryUnwindsToMainInBothDumps) {
 
 TEST_F(DumpProgramTest, AHandledFaultIsOnlyAFirstChanceAndTheDaysFileKeepsIt) {
     auto helper = StartHelper("GLIMBORU");
-    auto dog = StartDog({"-I60", "-H", "-Ctrue"});
+    // In lower case among other options, "-h" is the first-chance log, not a request for help.
+    auto dog = StartDog({"-I60", "-h", "-Ctrue"});
     Heartbeat();
     SKIP_WITHOUT_TRACING(dog, helper);
     helper->WriteLine("raise");
