@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A checkout may live anywhere: a copy of the tree under a path holding the folder names the build
-# leaves out of its libraries (fuzz, tests, program) configures with every library whole.
+# leaves out of its libraries (fuzz, tests, program) configures with every library whole, and
+# builds.
 set -euo pipefail
 source_root="$(cd "$(dirname "$0")/../.." && pwd)"
 work="$(mktemp -d)"
@@ -20,4 +21,9 @@ for module in platform foundation net telephony node app watchdog; do
     fi
 done
 [ "$failed" -eq 0 ] || exit 1
+# And builds: the watchdog's program links the libraries of three layers compiled from there.
+cmake --build "$copy/build" -j "${JOBS:-4}" --target Tormbel >"$work/build.log" 2>&1 ||
+    { tail -n 40 "$work/build.log"; echo "FAIL: the copy at $copy does not build"; exit 1; }
+"$copy/build/bin/Tormbel" --help >/dev/null ||
+    { echo "FAIL: the program built at $copy does not run"; exit 1; }
 echo "1 passed, 0 failed"

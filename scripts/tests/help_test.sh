@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Asked for help, every program and script prints its usage and ends with 0 at once, starting,
-# binding and building nothing. The programs run in an empty platform root and working folder,
+# binding (strace judges) and building nothing. The programs run in an empty platform root and working folder,
 # which must stay as they were; the scripts run from a copy of the tree whose build steps and
 # build tools are stand-ins that note every call, so that a call is seen rather than made.
 # Also: run.sh says each stage before it runs it, test.sh honours JOBS, and test.sh and bench.sh
@@ -39,6 +39,12 @@ for program in Pelwix Tormbel ruzd-central ruzd-svcrun ruzd-net ruzd-explorer; d
         [ -z "$(ls -A "$run/folder")" ] || fail "$program $word: wrote $(ls -A "$run/folder")"
         [ "$(ls -A "$run/root")" = registry.reg ] || fail "$program $word: made $(ls -A "$run/root")"
         cmp -s "$run/root/registry.reg" "$run/registry.before" || fail "$program $word: the registry changed"
+        # Once more under strace, which sees every socket the program or a child of it binds or
+        # listens on (LeakSanitizer cannot run under a tracer).
+        (cd "$run/folder" && RUZD_ROOT="$run/root" ASAN_OPTIONS=detect_leaks=0 timeout "$ceiling" \
+            strace -f -qq -e trace=bind,listen -e signal=none -o "$run/trace" "$bin/$program" "$word") \
+            >/dev/null 2>&1 || fail "$program $word: exit status $? under strace"
+        ! grep -qE '(bind|listen)\(' "$run/trace" || fail "$program $word: $(grep -E '(bind|listen)\(' "$run/trace")"
     done
 done
 
