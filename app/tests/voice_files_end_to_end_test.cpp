@@ -557,7 +557,7 @@ TEST_F(VoiceFilesEndToEndTest, AMoveQueueOfFiftyThousandRecordsDrains) {
             std::error_code error;
             return fs::file_size(Folder() / "MoveFileQueue.txt", error) == 0 && !error;
         },
-        std::chrono::minutes(4)));
+        std::chrono::minutes(10)));
     EXPECT_TRUE(
         node_->WaitForLog("'C:\\REC\\GONE49999.VOX', because original file doesn't exist."));
 }
