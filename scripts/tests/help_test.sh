@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Asked for help, every program and script prints its usage and ends with 0 at once, starting,
-# binding (strace judges) and building nothing. The programs run in an empty platform root and working folder,
-# which must stay as they were; the scripts run from a copy of the tree whose build steps and
-# build tools are stand-ins that note every call, so that a call is seen rather than made.
+# binding (strace judges) and building nothing. The programs run in an empty platform root and
+# working folder, which must stay as they were; the scripts run from a copy of the tree whose build
+# steps and build tools are stand-ins that note every call, so that a call is seen rather than made.
 # Also: run.sh says each stage before it runs it, test.sh honours JOBS, and test.sh and bench.sh
 # refuse an argument they do not know before they build.
 #
