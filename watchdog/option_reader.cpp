@@ -9,7 +9,39 @@
 namespace ruzd::watchdog {
 namespace {
 
+// The usage text its boxes show, as it always read (tabs after the letters).
 constexpr const char* kUsageLines[] = {
+    // One line split in two: the parentheses tell clang the missing comma is not missing.
+    ("Usage : Tormbel -Bb -Aa -Oo -Qq -Ww -Ii -Kk -Xx -Nn -Ff -Gg -Pp -Ll -Ss -Tt -Rr -Dd -Ee "
+     "-Ccommand"),
+    "where B\t= at timeout, reboot the system",
+    "where A\t= at timeout, send socket message to 'a'",
+    "where O\t= client socket port number (used for sending info to event monitor)",
+    "where Q\t= server socket port number (used for receiving hearbeats from other Tormbel)",
+    "where W\t= num seconds to wait at initialisation",
+    "where I\t= num seconds to count down (>30s)",
+    "where K\t= num seconds before rebooting to stop the Orvanthella",
+    "where X\t= num seconds before rebooting to start alerting user",
+    "where N\t= don't store last screen in BMP",
+    "where F\t= path to BTV for adding call",
+    "where G\t= generate pulses each g seconds",
+    "where P\t= project ID for call",
+    "where L\t= language ID for call",
+    "where S\t= state ID for call",
+    "where T\t= telnr for call",
+    "where R\t= watch only remote system",
+    "where D\t= use watchdog functionality",
+    "where E\t= send message to the event monitor",
+    "where C\t= command to execute",
+    "where U\t= don't create crash dumps",
+    "where H\t= generate first chance exception log file",
+    "where M\t= generate a midi dump file also on crash",
+    "where V\t= peers allowed on the server socket port (a.b.c.d or a.b.c.d/n, comma separated)",
+    "(Default for a = 'localhost', o = 9100, q = 9600, g = 20s, w = 0s, i = 60s and x = 0s)",
+};
+
+// The help a terminal prints, one option a line.
+constexpr const char* kHelpLines[] = {
     "Usage: Tormbel -I<seconds> <action>... [option]...",
     "Watches the node: the node's heartbeat must come before the countdown runs out, else the",
     "actions follow. An option is a letter in either case after '-' or '/', its value right",
@@ -56,17 +88,26 @@ bool IsOptionLetter(char upper) {
     return std::string_view("ABCDEFGHIKLMNOPQRSTUVWX").find(upper) != std::string_view::npos;
 }
 
-}  // namespace
-
-std::string UsageText() {
+template <size_t N>
+std::string JoinedLines(const char* const (&lines)[N]) {
     std::string text;
-    for (const char* line : kUsageLines) {
+    for (const char* line : lines) {
         if (!text.empty()) {
             text += '\n';
         }
         text += line;
     }
     return text;
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return JoinedLines(kUsageLines);
+}
+
+std::string HelpText() {
+    return JoinedLines(kHelpLines);
 }
 
 void ShowUsage() {

@@ -16,12 +16,12 @@
 
 namespace ruzd::watchdog {
 
-// The usage text: its lines joined by line feeds, none at the end.
+// The usage text its message boxes show: its lines joined by line feeds, none at the end.
 std::string UsageText();
 
-// Whether the argument asks for the usage text: "-h", "--help", "-help", "-?" or "/?". They
-// would otherwise read as options ("-help" as H with a value), so they are looked for first;
-// "-H" stays the option.
+// The help the program prints when asked for it ("-h", "--help", "-help", "-?" alone), one option
+// a line, in the same form.
+std::string HelpText();
 
 // Shows the usage text (as a message box with an information icon).
 void ShowUsage();

@@ -29,7 +29,7 @@ bool AsksForHelp(const std::vector<std::string>& words) {
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv, argv + argc);
     if (AsksForHelp(words)) {
-        const std::string usage = ruzd::watchdog::UsageText() + "\n";
+        const std::string usage = ruzd::watchdog::HelpText() + "\n";
         std::fwrite(usage.data(), 1, usage.size(), stdout);
         return 0;
     }

@@ -131,6 +131,9 @@ TEST(OptionReaderTest, AnUnknownLetterShowsTheUsageOnceAndEndsStartUpSilently) {
         EXPECT_FALSE(options.reboot) << bad;
         ASSERT_EQ(boxes.texts.size(), 1u) << bad;
         EXPECT_EQ(boxes.texts[0], UsageText());
+        EXPECT_TRUE(boxes.texts[0].starts_with("Usage : Tormbel -Bb -Aa -Oo -Qq -Ww -Ii"));
+        EXPECT_NE(boxes.texts[0].find("\nwhere H\t= generate first chance exception log file\n"),
+                  std::string::npos);
         EXPECT_TRUE(CheckOptions(options).refused);
         EXPECT_TRUE(CheckOptions(options).messages.empty());
     }
