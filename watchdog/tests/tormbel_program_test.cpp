@@ -79,7 +79,7 @@ TEST_F(TormbelProgramTest, ARefusedStartShowsItsMessageEndsWithOneAndWritesNoLog
     const std::vector<Case> cases = {
         {{"-I30", "-B"}, "Tormbel: The value for i should be bigger than 30 seconds!", 0},
         {{"-I60", "-U"}, "Tormbel: Please specify at least 1 action to perform at timeout:", 1},
-        {{"-J", "-B"}, "Tormbel: Usage: Tormbel -I<seconds> <action>", 1},
+        {{"-J", "-B"}, "Tormbel: Usage : Tormbel -Bb -Aa -Oo", 1},
         {{"-I60", "-Ctrue", "-Q9600", "-V127.0.0.1,10.0.0.300"},
          "Tormbel: The value for v should list addresses or ranges (a.b.c.d or a.b.c.d/n), not "
          "'10.0.0.300'",
@@ -91,7 +91,7 @@ TEST_F(TormbelProgramTest, ARefusedStartShowsItsMessageEndsWithOneAndWritesNoLog
         EXPECT_EQ(dog->WaitForExit(), 1);
         const std::string errors = dog->Stderr();
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
-        EXPECT_EQ(CountOf(errors, "Usage: Tormbel"), c.usages);
+        EXPECT_EQ(CountOf(errors, "Usage : Tormbel"), c.usages);
         EXPECT_FALSE(dog->HasLog());
     }
 }
