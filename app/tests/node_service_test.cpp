@@ -29,6 +29,7 @@
 #include "testing/command_peer.h"
 #include "testing/event_store.h"
 #include "testing/eventually.h"
+#include "testing/loopback_socket.h"
 #include "testing/node_ports.h"
 #include "testing/scoped_environment.h"
 #include "testing/service_environment.h"
@@ -309,6 +310,8 @@ TEST_F(NodeServiceTest, GivenTheBoardsThroughItsEnvironmentItCarriesTheCentralSe
                            "BOARDSIM_CONFIG=" + (root_.path() / "boards.cfg").string(),
                            "BOARDSIM_CONTROL=" + control.string()});
     ASSERT_EQ(RunVerb({"-service", "-start", kPatientWait}).exit_code, 0);
+    // Running, the service may still be on its way to listening.
+    ASSERT_TRUE(testing::RawConnection::ConnectWhenListening(command_port_).valid());
 
     testing::ProgramStart central;
     central.program = testing::ProgramFolder() / "ruzd-central";
