@@ -1,0 +1,74 @@
+#include "platform/regular_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/owned_fd.h"
+
+namespace ruzd::platform {
+
+static_assert(kNotARegularFileError == ENXIO);
+
+int OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode) {
+    // O_NONBLOCK makes the open itself return at once on a FIFO; it is taken off again for a
+    // regular file, where it changes nothing anyway.
+    OwnedFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode));
+    if (fd.get() < 0) {
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        return -1;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : kNotARegularFileError;
+        return -1;
+    }
+    if ((flags & O_NONBLOCK) == 0) {
+        const int status_flags = ::fcntl(fd.get(), F_GETFL);
+        if (status_flags < 0 || ::fcntl(fd.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+            return -1;
+        }
+    }
+    return fd.release();
+}
+
+std::string OpenErrorText(int error) {
+    if (error == kNotARegularFileError) {
+        return "not a regular file";
+    }
+    if (error == EISDIR) {
+        return "a folder, not a regular file";
+    }
+    return std::strerror(error);
+}
+
+int ReadRegularFile(const std::filesystem::path& path, std::string& content) {
+    content.clear();
+    const OwnedFd fd(OpenRegularFile(path, O_RDONLY));
+    if (fd.get() < 0) {
+        return errno != 0 ? errno : EIO;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            content.clear();
+            return error;
+        }
+        if (got == 0) {
+            return 0;
+        }
+        content.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+}  // namespace ruzd::platform

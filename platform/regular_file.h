@@ -1,0 +1,33 @@
+#pragma once
+
+// Opening the program's own files by name without waiting on them. A FIFO, a device or a
+// socket where a file of ours should be would block a plain open(2) (a FIFO until a writer
+// comes) or a read, with no word said and deaf to a stop: such a path is refused instead.
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+
+namespace ruzd::platform {
+
+// What errno says after a path was refused for not naming a regular file (a folder says
+// EISDIR). open(2) itself gives it for a FIFO opened to write with no reader, and a socket.
+inline constexpr int kNotARegularFileError = 6;  // ENXIO
+
+// Opens `path` with the open(2) `flags` (O_CLOEXEC and O_NOCTTY are added) and, when it
+// creates it, `mode`. Only a regular file is kept: its descriptor comes back in blocking
+// mode. Anything else gives -1 with errno as open(2) left it, or kNotARegularFileError /
+// EISDIR for a path that names no regular file.
+int OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode = 0);
+
+// The reason for an errno of OpenRegularFile or ReadRegularFile, as a log line says it
+// ("not a regular file", "No such file or directory", ...).
+std::string OpenErrorText(int error);
+
+// Reads the whole regular file at `path` into `content` (emptied first): 0, or the errno of
+// the failure (ENOENT for a missing file, kNotARegularFileError for a FIFO, EIO or what
+// read(2) said for a failed read).
+int ReadRegularFile(const std::filesystem::path& path, std::string& content);
+
+}  // namespace ruzd::platform
