@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "testing/eventually.h"
+
 namespace ruzd::testing {
 
 inline size_t CountEntries(const char* folder) {
@@ -24,6 +26,34 @@ inline size_t OpenDescriptors() {
 
 inline size_t ProcessThreads() {
     return CountEntries("/proc/self/task");
+}
+
+// The names of the process's threads, "name (id)" each, one a line.
+inline std::string ProcessThreadNames() {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(entry.path() / "comm"), name);
+        names += name + " (" + entry.path().filename().string() + ")\n";
+    }
+    return names;
+}
+
+// Waits until the process runs no more than `count` threads; "" when it does, else the threads
+// it runs still. A thread that was joined may be listed for a moment after the join returned:
+// the kernel wakes the joiner before it takes the thread's entry away, and a loaded machine
+// can make that moment long. A thread still there after the whole wait really outlived its
+// owner.
+inline std::string ThreadsBeyond(size_t count) {
+    if (Eventually([&] { return ProcessThreads() <= count; })) {
+        return "";
+    }
+    return ProcessThreadNames();
+}
+
+// The same for descriptors: a socket another thread closes may still be open for a moment.
+inline bool DescriptorsComeBackTo(size_t count) {
+    return Eventually([&] { return OpenDescriptors() <= count; });
 }
 
 // A memory figure of a process ("self", or a process id) in bytes: "VmRSS:" what it holds now,
