@@ -117,8 +117,8 @@ public:
     // while only; no line is ever dropped).
     void SetQueueBound(size_t bytes);
 
-    // A connection of a stranger at `address` ended: writes the summary of its address's
-    // refused lines when one is due (see PeerLogLedger).
+    // A connection of a stranger at `address` ended: writes the summary of the refused lines
+    // of its address's network when one is due (see PeerLogLedger).
     void EndPeerConnection(const std::string& address);
 
     // Per-thread records alive in the process; for tests.
@@ -148,7 +148,7 @@ private:
     const uint64_t serial_;
     std::atomic<bool> enabled_{false};
     DebugLineQueues queues_;
-    // What each stranger's address may still write; guarded by its own lock.
+    // What strangers may still write; guarded by its own lock.
     PeerLogLedger peer_ledger_;
 
     mutable platform::CriticalSection lock_;  // the log lock

@@ -1,11 +1,12 @@
 #pragma once
 
 // What a peer that is not the node's active central server may cost in debug log. Whatever a
-// stranger sends, the lines it causes are its own to pay for, from the budget of its address in
-// the log's PeerLogLedger: a few lines at once, then one line every few seconds, each cut short,
-// and the rest counted and reported as one line "N more lines from <addr> suppressed" at most
-// once a minute. Without it, a flood of small frames (or of lines deflated a thousandfold, or of
-// connections that each send one command) writes the disk full far faster than it arrives.
+// stranger sends, the lines it causes are paid for in the log's PeerLogLedger, from the budget
+// of its address's network and from the one all strangers share: a few lines at once, then one
+// line every few seconds, each cut short, and the rest counted and reported as one line "N more
+// lines from <source> suppressed" at most once a minute. Without it, a flood of small frames (or
+// of lines deflated a thousandfold, or of connections that each send one command, each from an
+// address of its own) writes the disk full far faster than it arrives.
 //
 // A connection holds one limit naming its peer; while a thread handles that connection's bytes
 // it puts the limit in place with ScopedPeerLogLimit, and the debug log asks the peer's budget
@@ -27,13 +28,13 @@ public:
     PeerLogLimit& operator=(const PeerLogLimit&) = delete;
 
     // The peer's address ("10.1.2.3"); an "address:port" is taken too, and its port dropped:
-    // every connection of an address pays from the one budget.
+    // every connection of an address pays from its network's budget.
     void SetPeer(std::string peer);
-    // The address, as the budget and the summary line name it.
+    // The address, as the ledger is asked for it.
     std::string Peer() const;
 
-    // At the end of the connection: writes the summary of the address's refused lines, if one
-    // is due.
+    // At the end of the connection: writes the summary of the refused lines of the address's
+    // network, if one is due.
     void ReportSuppressed();
 
 private:

@@ -1,5 +1,6 @@
 #include "net/connection_limit.h"
 
+#include "foundation/peer_log_limit.h"
 #include "foundation/registry.h"
 #include "net/socket_core/buffer_budget.h"
 #include "net/socket_log.h"
@@ -59,12 +60,20 @@ std::shared_ptr<foundation::AddressGate> ReadCentralServerAddresses(const char* 
 
 void LogRefusedPeer(foundation::AddressGate& gate, uint32_t address, const std::string& peer,
                     const char* port_name) {
-    if (gate.ShouldLogRefusal(address, platform::CurrentClock().TickMs())) {
+    if (!gate.ShouldLogRefusal(address, platform::CurrentClock().TickMs())) {
+        return;
+    }
+    // A refused peer is a stranger too: its line is paid for from the strangers' budgets, or
+    // the ever new addresses of a range would each write one a minute.
+    foundation::PeerLogLimit limit(peer);
+    {
+        const foundation::ScopedPeerLogLimit limited(&limit);
         SocketLog(
             "%s: connection from %s refused: not in \"Central Server Addresses\" (logged "
             "once a minute per address)",
             port_name, peer.c_str());
     }
+    limit.ReportSuppressed();
 }
 
 }  // namespace ruzd::net

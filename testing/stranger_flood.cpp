@@ -6,9 +6,37 @@
 #include <utility>
 #include <vector>
 
-#include "testing/loopback_socket.h"
-
 namespace ruzd::testing {
+
+std::string StrangerFlood::LoopbackAddress(size_t index) {
+    // Neither 0 nor 255 in a place, which some would take for a network or a broadcast.
+    constexpr size_t kPlace = 254;
+    return "127." + std::to_string(1 + index / (kPlace * kPlace) % kPlace) + "." +
+           std::to_string(1 + index / kPlace % kPlace) + "." + std::to_string(1 + index % kPlace);
+}
+
+size_t StrangerFlood::FromManyAddresses(unsigned port, size_t count, unsigned at_once,
+                                        const StrangerVisit& visit) {
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> connected{0};
+    std::vector<std::thread> strangers;
+    for (unsigned thread = 0; thread < std::max(at_once, 1u); ++thread) {
+        strangers.emplace_back([&] {
+            for (size_t index = next++; index < count; index = next++) {
+                RawConnection connection =
+                    RawConnection::ConnectFromAddress(LoopbackAddress(index).c_str(), port);
+                if (connection.valid()) {
+                    ++connected;
+                    visit(std::move(connection), index);
+                }
+            }
+        });
+    }
+    for (std::thread& stranger : strangers) {
+        stranger.join();
+    }
+    return connected.load();
+}
 
 StrangerFlood::StrangerFlood(unsigned port, size_t silent_per_round, GarbageSender garbage,
                              uint64_t garbage_per_connection)

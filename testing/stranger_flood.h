@@ -3,13 +3,17 @@
 // Strangers on one port of a program under test, from the test's own machine, until the object
 // goes: each kind on a thread of its own, rounds of connections that never send a byte (a
 // round's held open until the next round begins, unless the program closes them first), and,
-// when a sender is given, garbage over one connection after another.
+// when a sender is given, garbage over one connection after another. Or a given number of
+// strangers, each from a loopback address of its own, as any local account may bind any.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <thread>
+
+#include "testing/loopback_socket.h"
 
 namespace ruzd::testing {
 
@@ -19,6 +23,17 @@ public:
     // bytes of garbage, giving up once `stop` is set; the bytes the program took.
     using GarbageSender = std::function<uint64_t(unsigned port, size_t index, uint64_t budget,
                                                  const std::atomic<bool>& stop)>;
+
+    // Does what it likes with the connection of the `index`th stranger, and closes it.
+    using StrangerVisit = std::function<void(RawConnection connection, size_t index)>;
+
+    // The `index`th of many loopback addresses ("127.1.1.1", "127.1.1.2", ...): the first 16
+    // million each of its own, none of them 127.0.0.x.
+    static std::string LoopbackAddress(size_t index);
+    // `count` strangers on `port`, `at_once` at a time, the `index`th connected from
+    // LoopbackAddress(index) and handed to `visit`; how many connected.
+    static size_t FromManyAddresses(unsigned port, size_t count, unsigned at_once,
+                                    const StrangerVisit& visit);
 
     StrangerFlood(unsigned port, size_t silent_per_round, GarbageSender garbage = {},
                   uint64_t garbage_per_connection = uint64_t{1} << 20);
