@@ -581,15 +581,17 @@ TEST_F(VoiceFilesEndToEndTest, AQueueLineThatIsNoMoveIsKept) {
         [&] { return ReadAll(Folder() / "MoveFileQueue.txt") == "no move at all\r\n"; }));
 }
 
-// A recording the file cache refuses at its close (the copy could not be opened to take its
-// CRC-32: the node's second open of it fails) is queued for the move all the same, and moved.
+// A recording whose close fails is said to be cut; and one the file cache refuses at its close
+// (the copy could not be opened to take its CRC-32: the node's second open of it fails) is
+// queued for the move all the same, and moved.
 TEST_F(VoiceFilesEndToEndTest, ARecordingTheCacheRefusesIsMovedAllTheSame) {
     fs::create_directories(Folder() / "FileCache" / "C" / "REC");
-    TraceNode({"-e", "trace=openat", "-P",
+    TraceNode({"-e", "trace=openat,close", "-P",
                (Folder() / "FileCache" / "C" / "REC" / "CUT.VOX").string(), "-e",
-               "inject=openat:error=EACCES:when=2"});
+               "inject=openat:error=EACCES:when=2", "-e", "inject=close:error=EIO:when=1"});
     StartAndInitialise(1);
     Record(5, "CUT.VOX", "what there is");
+    EXPECT_TRUE(node_->WaitForLog("ERROR: the recording C:\\REC\\CUT.VOX is cut"));
     EXPECT_TRUE(node_->WaitForLog("Could not open file .\\FileCache\\C\\REC\\CUT.VOX"));
     EXPECT_TRUE(
         node_->WaitForLog("FileCache refused the recording .\\FileCache\\C\\REC\\CUT.VOX: it is "
