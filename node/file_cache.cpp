@@ -134,6 +134,24 @@ bool CVesmarinManager::FileCache(int32_t channelId, std::string& path, bool writ
     return FileCache(channelId, path, false, kAnySize, kAnySize);
 }
 
+bool CVesmarinManager::QueueRecordingWithoutRecord(int32_t channelId,
+                                                   const std::string& centralPath) {
+    std::string mapped = centralPath;
+    if (FileMapping(mapped)) {
+        return false;  // written outside the cache, where the moves do not look
+    }
+    const std::string upper = platform::AsciiUpper(centralPath);
+    const std::optional<std::string> cachePath = net::CachePathOfCentralPath(upper);
+    std::error_code error;
+    if (!cachePath || !fs::is_regular_file(platform::MapWindowsPath(*cachePath), error)) {
+        return false;
+    }
+    CacheLog("FileCache refused the recording " + *cachePath +
+             ": it is queued for the central server without its CRC record");
+    QueueMoveFile(channelId, *cachePath, upper, kMoveRetries);
+    return true;
+}
+
 // The copy on disk against the record; under the cache lock. The copy is closed again before
 // the caller asks for a new one.
 CVesmarinManager::CacheCheck CVesmarinManager::CheckCachedCopy(
@@ -151,7 +169,7 @@ CVesmarinManager::CacheCheck CVesmarinManager::CheckCachedCopy(
     {
         platform::ReadOnlyFile copy;
         if (const uint32_t openError = copy.Open(cachePath); openError != 0) {
-            CacheLog("Could not open file " +
+            CacheLog("Could not open file " + cachePath + ": " +
                      platform::WinErrorText(openError).substr(0, kErrorTextLimit));
             return CacheCheck::kRefused;
         }
@@ -251,6 +269,11 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
 
 void CVesmarinManager::RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::string& folder) {
     std::lock_guard cacheLock(file_cache_.Lock());
+    if (move_queue_.Unread()) {
+        // The recordings the unread queue still has to upload are in there, unknown.
+        CacheLog("The move queue could not be read: nothing is removed from " + folder);
+        return;
+    }
     const fs::path root = platform::MapWindowsPath(folder);
     const std::set<std::string> moving = [this] {
         std::set<std::string> sources;

@@ -3,7 +3,9 @@
 // central server's virtual handle, answering with message 9; or closes a file and hands it to
 // the file cache as written.
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "foundation/debug_channel.h"
 #include "net/cache_path.h"
@@ -13,6 +15,7 @@
 #include "node/vesmarin_manager.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "platform/win_path.h"
 
 namespace ruzd::node {
 
@@ -30,6 +33,16 @@ constexpr int32_t kAnySize = -1;
 
 void WorkerLog(const std::string& text) {
     ManagerLog(kDebugChannelVoice, kDebugNone, text);
+}
+
+// Whether something other than a regular file (a FIFO, a device, a folder) is in the place of
+// the file; looked at without opening it.
+bool NamesOtherThanRegularFile(const std::string& path) {
+    const std::filesystem::path host = platform::MapWindowsPath(path);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(host, error);
+    return !host.empty() && std::filesystem::exists(status) &&
+           !std::filesystem::is_regular_file(status);
 }
 
 }  // namespace
@@ -65,6 +78,11 @@ void CVesmarinManager::OpenQueuedFile(const CFileHandlingParam& record, bool voi
     }
     if (ReachesNodeOwnFiles(path)) {
         RefuseFileOpen(openName, virtualHandle, path, "is one of the node's own files");
+        return;
+    }
+    // The voice library would wait on a FIFO's open, or read a device, without end.
+    if (NamesOtherThanRegularFile(path)) {
+        RefuseFileOpen(openName, virtualHandle, path, "is not a regular file");
         return;
     }
     const auto open = [&] {
@@ -128,13 +146,23 @@ void CVesmarinManager::CloseQueuedFile(const CFileHandlingParam& record, bool vo
     if (voice) {
         const int32_t result = hardware_->dx_fileclose(record.handle, 0);
         WorkerLog(Format("dx_fileclose RC=%d", result));
-    } else {
-        const int32_t result = hardware_->rec_fileclose(record.handle, 0);
-        WorkerLog(Format("rec_fileclose iHandle=%d RC=%d", record.handle, result));
+        // Written: whatever copy there is counts.
+        std::string name = record.name;
+        FileCache(record.channelId, name, true, kAnySize, kAnySize);
+        return;
     }
-    // Written: whatever copy there is counts.
+    const int32_t result = hardware_->rec_fileclose(record.handle, 0);
+    WorkerLog(Format("rec_fileclose iHandle=%d RC=%d", record.handle, result));
+    if (result == -1) {
+        // Its last bytes could not be written (the library's log says how many): what reached
+        // the disk still goes to the central server, for a cut recording beats none.
+        WorkerLog("ERROR: the recording " + record.name +
+                  " is cut: its close could not write all of it; it is queued as it is");
+    }
     std::string name = record.name;
-    FileCache(record.channelId, name, true, kAnySize, kAnySize);
+    if (!FileCache(record.channelId, name, true, kAnySize, kAnySize)) {
+        QueueRecordingWithoutRecord(record.channelId, record.name);
+    }
 }
 
 }  // namespace ruzd::node

@@ -1,13 +1,12 @@
 #include "node/file_map.h"
 
-#include <fstream>
-#include <iterator>
 #include <string_view>
 #include <vector>
 
 #include "foundation/debug_channel.h"
 #include "foundation/debug_function.h"
 #include "node/manager_log.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 
 namespace ruzd::node {
@@ -69,19 +68,33 @@ void FileMap::Clear() {
     prefixes_.clear();
 }
 
+FileMap::Contents FileMap::Read(const std::filesystem::path& file) {
+    Contents contents;
+    contents.error =
+        file.empty() ? platform::kNoSuchFileError : platform::ReadRegularFile(file, contents.bytes);
+    return contents;
+}
+
 void FileMap::Load(const std::filesystem::path& file, int32_t callId) {
+    Take(Read(file), callId);
+}
+
+void FileMap::Take(const Contents& contents, int32_t callId) {
     std::lock_guard hold(lock_);
     prefixes_.clear();
-    std::ifstream in(file, std::ios::binary);
-    if (file.empty() || !in) {
+    if (contents.error == platform::kNoSuchFileError) {
         ManagerLog(kDebugChannelNone, callId,
                    "WARNING: FileMap.txt not found. No fileconversion used");
         return;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    in.close();
+    if (contents.error != 0) {
+        ManagerLog(kDebugChannelNone, callId,
+                   "ERROR: FILEMAP.TXT could not be read (" +
+                       platform::OpenErrorText(contents.error) + "). No fileconversion used");
+        return;
+    }
     int32_t number = 0;
-    for (const std::string& line : TextLines(bytes)) {
+    for (const std::string& line : TextLines(contents.bytes)) {
         TakeLine(platform::Cp1252ToUtf8(line), ++number, callId);
     }
     ManagerLog(kDebugChannelNone, callId, "Conversion maps initialized");

@@ -24,8 +24,19 @@ public:
     // The longest prefix a line may give; a longer one makes the line an error line.
     static constexpr size_t kMaxPrefixLength = 259;
 
-    // Empties the map, then reads `file` (log lines with `callId`); a missing file leaves the
-    // map empty.
+    // What was read of the file: its bytes, or the errno of the failure.
+    struct Contents {
+        int error = 0;
+        std::string bytes;
+    };
+
+    // Reads `file`, touching no map: a FIFO or anything else that is no regular file is refused
+    // at once, never waited on.
+    static Contents Read(const std::filesystem::path& file);
+    // Empties the map, then takes what Read found (log lines with `callId`); a missing file, or
+    // one that could not be read, leaves the map empty.
+    void Take(const Contents& contents, int32_t callId);
+    // Read and Take.
     void Load(const std::filesystem::path& file, int32_t callId);
     void Clear();
 

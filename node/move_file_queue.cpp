@@ -1,12 +1,11 @@
 #include "node/move_file_queue.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <utility>
 
 #include "foundation/trace.h"
 #include "platform/clock.h"
+#include "platform/regular_file.h"
 #include "platform/replace_file.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
@@ -124,13 +123,30 @@ void MoveFileQueue::Load(int64_t now) {
     if (path_.empty()) {
         return;
     }
-    std::ifstream file(platform::MapWindowsPath(path_), std::ios::binary);
-    if (!file) {
+    std::string content;
+    const int error = platform::ReadRegularFile(platform::MapWindowsPath(path_), content);
+    std::lock_guard hold(lock_);
+    if (error == platform::kNoSuchFileError) {
         return;
     }
-    std::lock_guard hold(lock_);
-    std::string line;
-    while (std::getline(file, line)) {
+    if (error != 0) {
+        // Written over, the moves it holds would be lost, and the night's clean-up would then
+        // delete their recordings: the file stays as it is for someone to look at.
+        unread_ = true;
+        Trace(kTraceCallId, 0,
+              "Moving file: ERROR the queue in %s could not be read (%s): it is left as it is, "
+              "and the moves queued from now on are kept in memory only",
+              path_.c_str(), platform::OpenErrorText(error).c_str());
+        return;
+    }
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        std::string line = content.substr(start, end - start);
+        start = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
@@ -140,13 +156,21 @@ void MoveFileQueue::Load(int64_t now) {
         std::optional<CMoveFileToCentral> move =
             CMoveFileToCentral::FromLineText(platform::Cp1252ToUtf8(line), now);
         if (!move) {
-            Trace(kTraceCallId, 0, "Moving file: queue line ignored: %s", line.c_str());
+            // Kept in the file as it stands: it may be a move that someone can still read.
+            Trace(kTraceCallId, 0, "Moving file: queue line not understood, kept as it is: %s",
+                  line.c_str());
+            kept_lines_.push_back(std::move(line));
             continue;
         }
         Trace(kTraceCallId, move->channelId, "Moving file: pending from before: %s",
               move->DisplayText().c_str());
         moves_.push_back(std::move(*move));
     }
+}
+
+bool MoveFileQueue::Unread() const {
+    std::lock_guard hold(lock_);
+    return unread_;
 }
 
 void MoveFileQueue::QueueMoveFile(int32_t channelId, const std::string& source,
@@ -275,6 +299,13 @@ void MoveFileQueue::Save() const {
     if (path_.empty()) {
         return;
     }
+    if (unread_) {
+        Trace(kTraceCallId, 0,
+              "Moving file: ERROR the queue in %s was not read and is not written over: %zu "
+              "moves are kept in memory only",
+              path_.c_str(), moves_.size() + (trying_ ? 1 : 0));
+        return;
+    }
     std::string text;
     const auto add = [&text](const CMoveFileToCentral& move) {
         text += platform::Utf8ToCp1252(move.LineText());
@@ -285,6 +316,9 @@ void MoveFileQueue::Save() const {
     }
     for (const CMoveFileToCentral& move : moves_) {
         add(move);
+    }
+    for (const std::string& line : kept_lines_) {
+        text += line + "\r\n";
     }
     const std::filesystem::path path = platform::MapWindowsPath(path_);
     if (const uint32_t error =

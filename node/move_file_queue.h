@@ -52,8 +52,14 @@ public:
     // `windowsPath` keeps the queue; empty for a queue that is not kept.
     explicit MoveFileQueue(std::string windowsPath);
 
-    // Reads the kept queue back (each move due at `now`), after what is queued already.
+    // Reads the kept queue back (each move due at `now`), after what is queued already. A
+    // missing file is an empty queue; a file that cannot be read (or is no regular file) is
+    // logged and never written over in this run, the moves queued since being kept in memory
+    // only (see Unread). Lines that do not read as moves stay in the file as they were.
     void Load(int64_t now);
+    // True when the kept queue could not be read: moves of a former run may be pending that
+    // the queue does not know of.
+    bool Unread() const;
 
     // Appends a move due three seconds from `now`, unless a move of the same source (compared
     // exactly) is queued already; both cases are logged.
@@ -87,6 +93,10 @@ private:
     bool pass_running_ = false;
     // Set while a pass changed the queue since the kept file was last written.
     bool changed_ = false;
+    // Set when Load could not read the kept file, which is then left alone.
+    bool unread_ = false;
+    // The lines of the kept file that are no moves, written back after the moves.
+    std::vector<std::string> kept_lines_;
 };
 
 }  // namespace ruzd::node

@@ -100,6 +100,8 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
     // The central server from here on: its set-up is logged in full.
     foundation::ScopedPeerLogLimit central(nullptr);
     CreateFileCacheFolders();
+    // Read before the connection lock is taken: every other connection's commands wait on it.
+    const FileMap::Contents fileMap = ReadFileMap();
     {
         std::lock_guard lock(connection_lock_);
         ManagerLog(kDebugChannelGeneral, callId, "Initializing Pelwix");
@@ -108,7 +110,7 @@ void CVesmarinManager::InitialiseForCentral(net::CClientStreamSocket* command, i
         CentralClock::SetFrom(centralHost, callId);
         ForgetDeviceTables();
         RegisterIpBoard();
-        LoadFileMap();
+        file_map_.Take(fileMap, callId);
         CallConnectionState(1, 0);
         active_connection_ = command->ConnectionSerial();
         active_socket_ = command->PeerSocket();

@@ -143,6 +143,10 @@ public:
     // when it changed. `channelId` goes on to the move.
     bool FileCache(int32_t channelId, std::string& path, bool written, int32_t expectedSize,
                    int32_t expectedCrc);
+    // A recording of the cache that FileCache refused (its checksum could not be read, or its
+    // record is gone) is queued for the move all the same, without a record: kept only in the
+    // cache, the night's clean-up would delete it. False when there is no such copy.
+    bool QueueRecordingWithoutRecord(int32_t channelId, const std::string& centralPath);
     // The nightly clean-up: deletes every file below `folder` whose central path the table does
     // not know, unless it waits to be moved.
     void RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::string& folder);
@@ -195,6 +199,9 @@ public:
 
     // The file map, loaded from "FILEMAP.TXT" in the working folder.
     void LoadFileMap();
+    // The file's contents, read without any lock of the manager: a slow disk holds up no
+    // other connection.
+    static FileMap::Contents ReadFileMap();
     bool FileMapping(std::string& path);
     void ReverseFileMapping(std::string& path);
     // Central prefix -> local prefix, as loaded.

@@ -41,8 +41,12 @@ void CVesmarinManager::ForgetDeviceTables() {
     virtual_files_.ForgetAll();
 }
 
+FileMap::Contents CVesmarinManager::ReadFileMap() {
+    return FileMap::Read(platform::MapWindowsPath(".\\FILEMAP.TXT"));
+}
+
 void CVesmarinManager::LoadFileMap() {
-    file_map_.Load(platform::MapWindowsPath(".\\FILEMAP.TXT"), current_command_id_.load());
+    file_map_.Take(ReadFileMap(), current_command_id_.load());
 }
 
 bool CVesmarinManager::FileMapping(std::string& path) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/regular_file.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
 
@@ -48,15 +49,10 @@ uint32_t ReadOnlyFile::Open(std::string_view windows_path) {
         SetLastError(kErrorInvalidName);
         return kErrorInvalidName;
     }
-    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO would hold the open (and a device the reads) without end.
+    const int fd = OpenRegularFile(host, O_RDONLY);
     if (fd < 0) {
         return SetLastErrorFromErrno(errno);
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-        const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        return SetLastErrorFromErrno(error);
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     fd_ = fd;

@@ -42,7 +42,8 @@ public:
 
     // Opens an existing file for sequential reading, first closing a file this object holds.
     // 0, or the Win32 code of the failure (2 for a file that does not exist; a folder is
-    // refused with 5, as Windows refuses to open it as a file).
+    // refused with 5, as Windows refuses to open it as a file; a FIFO or a device is refused
+    // at once, never waited on).
     uint32_t Open(std::string_view windows_path);
     void Close();
     bool is_open() const { return fd_ >= 0; }

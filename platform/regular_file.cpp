@@ -12,6 +12,7 @@
 namespace ruzd::platform {
 
 static_assert(kNotARegularFileError == ENXIO);
+static_assert(kNoSuchFileError == ENOENT);
 
 int OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode) {
     // O_NONBLOCK makes the open itself return at once on a FIFO; it is taken off again for a

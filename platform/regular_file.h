@@ -14,6 +14,8 @@ namespace ruzd::platform {
 // What errno says after a path was refused for not naming a regular file (a folder says
 // EISDIR). open(2) itself gives it for a FIFO opened to write with no reader, and a socket.
 inline constexpr int kNotARegularFileError = 6;  // ENXIO
+// What errno says for a path that names nothing, where a missing file is no failure.
+inline constexpr int kNoSuchFileError = 2;  // ENOENT
 
 // Opens `path` with the open(2) `flags` (O_CLOEXEC and O_NOCTTY are added) and, when it
 // creates it, `mode`. Only a regular file is kept: its descriptor comes back in blocking

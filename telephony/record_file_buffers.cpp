@@ -11,6 +11,7 @@ namespace {
 
 // The log lines of this file: Trace kind 1 ("Dt"), no device.
 constexpr int kLogKind = 1;
+constexpr int32_t kSeekSet = 0;
 
 bool Detailed() {
     return VendorTraceLevel() >= 4;
@@ -170,16 +171,28 @@ int32_t RecordFileBuffers::Seek(int32_t offset, int32_t whence) {
 
 bool RecordFileBuffers::FlushForClose() {
     std::lock_guard<std::recursive_mutex> lock(lock_);
+    const uint32_t held = fill_[active_];
     bool written = true;
-    if (fill_[active_] != 0) {
-        written = platform::CrtWrite(handle_, buffer_[active_].get(), fill_[active_]) >= 0;
-        if (!written) {
-            VendorTrace(kLogKind, 0,
-                        "ERROR rec_fileclose - writing %d buffered bytes to file with handle:%d "
-                        "failed: %s",
-                        Signed(fill_[active_]), handle_,
-                        platform::WinErrorText(platform::GetLastError()).c_str());
+    // Tried a second time from where the buffer belongs, over whatever part the first try
+    // wrote: a disk full at the end of a call may have room a moment later.
+    for (int attempt = 0; held != 0 && attempt < 2; ++attempt) {
+        written =
+            (attempt == 0 || platform::CrtLseek(handle_, Signed(file_position_), kSeekSet) >= 0) &&
+            platform::CrtWrite(handle_, buffer_[active_].get(), held) >= 0;
+        if (written) {
+            break;
         }
+        VendorTrace(kLogKind, 0,
+                    "ERROR rec_fileclose - writing %d buffered bytes to file with handle:%d "
+                    "failed: %s",
+                    Signed(held), handle_,
+                    platform::WinErrorText(platform::GetLastError()).c_str());
+    }
+    if (!written) {
+        VendorTrace(kLogKind, 0,
+                    "ERROR rec_fileclose - the last %d bytes of the recording in file with "
+                    "handle:%d are lost: the file is cut",
+                    Signed(held), handle_);
     }
     std::memset(buffer_[kA].get(), 0, kRecordBufferSize);
     std::memset(buffer_[kB].get(), 0, kRecordBufferSize);

@@ -37,8 +37,9 @@ public:
     // Writes out the held data, then seeks: the new position, or -1 (also when the data could
     // not be written; the handle is then not moved).
     int32_t Seek(int32_t offset, int32_t whence);
-    // Writes out exactly the held bytes (the counters stay as they are) and empties both
-    // buffers: false when that write failed.
+    // Writes out exactly the held bytes (the counters stay as they are), once more when the
+    // first write failed, and empties both buffers: false, with the count of bytes lost in the
+    // log, when neither write got them out.
     bool FlushForClose();
 
 private:

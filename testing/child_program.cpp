@@ -42,6 +42,7 @@ pid_t StartProgram(const ProgramStart& start) {
         words = {(ProgramFolder() / "read_only_folder_run").string(),
                  start.read_only_folder.string()};
     }
+    words.insert(words.end(), start.runner.begin(), start.runner.end());
     words.push_back(start.program.string());
     words.insert(words.end(), start.arguments.begin(), start.arguments.end());
     std::vector<char*> argv;

@@ -37,6 +37,9 @@ struct ProgramStart {
     std::filesystem::path read_only_folder{};
     // The child's descriptor limit (RLIMIT_NOFILE); the test's own when 0.
     size_t max_open_files = 0;
+    // A program and its arguments that run the program in their turn (strace, which makes its
+    // system calls fail on purpose); none when empty.
+    std::vector<std::string> runner{};
 };
 
 // Starts the program; its pid, or -1 when it could not be started.

@@ -12,7 +12,8 @@ namespace ruzd::testing {
 NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                          std::vector<std::string> arguments, std::vector<std::string> environment,
                          const std::filesystem::path& read_only_folder, size_t max_open_files,
-                         const std::filesystem::path& output_folder)
+                         const std::filesystem::path& output_folder,
+                         std::vector<std::string> tracer)
     : workdir_(workdir),
       stdout_path_((output_folder.empty() ? workdir : output_folder) / "stdout.txt"),
       stderr_path_((output_folder.empty() ? workdir : output_folder) / "stderr.txt") {
@@ -29,6 +30,7 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
     start.stderr_file = stderr_path_;
     start.read_only_folder = read_only_folder;
     start.max_open_files = max_open_files;
+    start.runner = std::move(tracer);
     const pid_t pid = StartProgram(start);
     EXPECT_GT(pid, 0) << "the node program did not start";
     if (pid > 0) {
@@ -38,6 +40,12 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
 
 NodeProcess::~NodeProcess() {
     if (!HasEnded()) {
+        // A traced program outlives its tracer, stopped and set free.
+        const std::string self = std::to_string(child_->pid());
+        std::ifstream children("/proc/" + self + "/task/" + self + "/children");
+        for (pid_t traced = 0; children >> traced;) {
+            KillProgram(traced);
+        }
         KillProgram(child_->pid());
         child_->ended().Wait(10000);
     }
@@ -108,7 +116,15 @@ bool NodeProcess::WaitForLog(const std::string& text) const {
 
 std::unique_ptr<NodeProcess> NodeProgramTest::StartNode(std::vector<std::string> arguments,
                                                         const std::string& folder) {
-    return std::make_unique<NodeProcess>(root_.path(), work_.path() / folder, std::move(arguments));
+    return std::make_unique<NodeProcess>(root_.path(), work_.path() / folder, std::move(arguments),
+                                         std::vector<std::string>{}, std::filesystem::path{}, 0,
+                                         std::filesystem::path{}, node_tracer_);
+}
+
+void NodeProgramTest::TraceNode(std::vector<std::string> options) {
+    node_tracer_ = {"/usr/bin/strace", "-f", "-qq", "--seccomp-bpf", "-o", "/dev/null"};
+    node_tracer_.insert(node_tracer_.end(), options.begin(), options.end());
+    node_tracer_.push_back("--");
 }
 
 }  // namespace ruzd::testing

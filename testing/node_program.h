@@ -29,12 +29,15 @@ public:
     // `read_only_folder` is one the program sees read-only (see ProgramStart);
     // `max_open_files`, when not 0, is the program's descriptor limit; `output_folder`, when
     // given, keeps both outputs in place of the working folder (one the test must not write to,
-    // as "/").
+    // as "/"); `tracer`, when given, is strace and its options, which run the program (pid()
+    // is then strace's).
     NodeProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                 std::vector<std::string> arguments, std::vector<std::string> environment = {},
                 const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0,
-                const std::filesystem::path& output_folder = {});
-    // Kills a program that is still running.
+                const std::filesystem::path& output_folder = {},
+                std::vector<std::string> tracer = {});
+    // Kills a program that is still running (and the program a tracer runs, which its end
+    // would set free).
     ~NodeProcess();
     NodeProcess(const NodeProcess&) = delete;
     NodeProcess& operator=(const NodeProcess&) = delete;
@@ -70,7 +73,12 @@ class NodeProgramTest : public ::testing::Test {
 protected:
     std::unique_ptr<NodeProcess> StartNode(std::vector<std::string> arguments,
                                            const std::string& folder = "node");
+    // Has the nodes StartNode starts from now on run under strace with `options` (its output
+    // and the node's exit status messages go nowhere): a system call of the node fails on
+    // purpose, as "-P <path> -e inject=openat:error=EACCES:when=1" makes it.
+    void TraceNode(std::vector<std::string> options);
 
+    std::vector<std::string> node_tracer_;
     TempRoot root_;
     TempDir work_;
     ScopedEnvironment environment_;

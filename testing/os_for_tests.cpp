@@ -5,6 +5,7 @@
 #include <linux/capability.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,6 +18,10 @@ namespace ruzd::testing {
 std::string EffectiveUserName() {
     const passwd* entry = ::getpwuid(::geteuid());
     return entry != nullptr && entry->pw_name != nullptr ? entry->pw_name : "";
+}
+
+bool MakeFifo(const std::filesystem::path& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
 bool RunningAsRoot() {

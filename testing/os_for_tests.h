@@ -4,6 +4,7 @@
 // test, and the change of rights a test child needs.
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 
 namespace ruzd::testing {
@@ -13,6 +14,10 @@ namespace ruzd::testing {
 std::string EffectiveUserName();
 
 bool RunningAsRoot();
+
+// Makes a FIFO at `path` (readable and writable by the owner), for code that must not wait on
+// one where a file of its own should be: false when the system refused.
+bool MakeFifo(const std::filesystem::path& path);
 
 // Makes the calling process the unprivileged user "nobody" (65534) with no other groups; false
 // when the system refuses.

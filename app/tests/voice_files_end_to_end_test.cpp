@@ -36,6 +36,7 @@
 #include "testing/eventually.h"
 #include "testing/file_peer.h"
 #include "testing/initialised_node.h"
+#include "testing/os_for_tests.h"
 #include "testing/stranger_flood.h"
 
 namespace ruzd::app {
@@ -540,6 +541,100 @@ TEST_F(VoiceFilesEndToEndTest, TheClockComesOnlyFromTheCentralServersConnectionB
     again->SendText("STARTS 2\r");
     ASSERT_EQ(again->ReadLine(), "STARTS 1");
     EXPECT_NEAR(NodeClockShift(*again), 1800, 5);
+}
+
+// A kept move queue that cannot be read at the start (its first open refused with EACCES) is
+// said so and left as it was, byte for byte, when the next recording is queued: the moves it
+// holds are not written over, and the new one is moved all the same.
+TEST_F(VoiceFilesEndToEndTest, AMoveQueueThatCannotBeReadIsNeverWrittenOver) {
+    fs::create_directories(Folder() / "FileCache" / "C" / "REC");
+    std::ofstream(Folder() / "FileCache" / "C" / "REC" / "EARLIER.VOX", std::ios::binary) << "e";
+    const std::string queue =
+        ".\\FileCache\\C\\REC\\EARLIER.VOX\tC:\\REC\\EARLIER.VOX\t3\t0\r\nno move at all\r\n";
+    std::ofstream(Folder() / "MoveFileQueue.txt", std::ios::binary) << queue;
+    TraceNode({"-e", "trace=openat", "-P", (Folder() / "MoveFileQueue.txt").string(), "-e",
+               "inject=openat:error=EACCES:when=1"});
+    StartAndInitialise(1);
+    EXPECT_TRUE(node_->WaitForLog(
+        "Moving file: ERROR the queue in .\\MoveFileQueue.txt could not be read (Permission "
+        "denied): it is left as it is"));
+
+    Record(5, "NEW.VOX", "the caller spoke");
+    ASSERT_TRUE(node_->WaitForLog("Adding file to be moved: '.\\FileCache\\C\\REC\\NEW.VOX'"));
+    EXPECT_TRUE(
+        node_->WaitForLog("Moving file: ERROR the queue in .\\MoveFileQueue.txt was not read and "
+                          "is not written over: 1 moves are kept in memory only"));
+    EXPECT_EQ(ReadAll(Folder() / "MoveFileQueue.txt"), queue);
+    TakeUpload(*files_, "NEW.VOX", "the caller spoke");
+    EXPECT_EQ(ReadAll(Folder() / "MoveFileQueue.txt"), queue);
+}
+
+// A line of the kept queue that is no move stays in the file when the queue is written anew.
+TEST_F(VoiceFilesEndToEndTest, AQueueLineThatIsNoMoveIsKept) {
+    fs::create_directories(Folder());
+    std::ofstream(Folder() / "MoveFileQueue.txt", std::ios::binary) << "no move at all\r\n";
+    StartAndInitialise(1);
+    EXPECT_TRUE(node_->WaitForLog("queue line not understood, kept as it is: no move at all"));
+    Record(5, "NEW.VOX", "voice");
+    TakeUpload(*files_, "NEW.VOX", "voice");
+    EXPECT_TRUE(testing::Eventually(
+        [&] { return ReadAll(Folder() / "MoveFileQueue.txt") == "no move at all\r\n"; }));
+}
+
+// A recording whose close fails is said to be cut; and one the file cache refuses at its close
+// (the copy could not be opened to take its CRC-32: the node's second open of it fails) is
+// queued for the move all the same, and moved.
+TEST_F(VoiceFilesEndToEndTest, ARecordingTheCacheRefusesIsMovedAllTheSame) {
+    fs::create_directories(Folder() / "FileCache" / "C" / "REC");
+    TraceNode({"-e", "trace=openat,close", "-P",
+               (Folder() / "FileCache" / "C" / "REC" / "CUT.VOX").string(), "-e",
+               "inject=openat:error=EACCES:when=2", "-e", "inject=close:error=EIO:when=1"});
+    StartAndInitialise(1);
+    Record(5, "CUT.VOX", "what there is");
+    EXPECT_TRUE(node_->WaitForLog("ERROR: the recording C:\\REC\\CUT.VOX is cut"));
+    EXPECT_TRUE(node_->WaitForLog("Could not open file .\\FileCache\\C\\REC\\CUT.VOX"));
+    EXPECT_TRUE(
+        node_->WaitForLog("FileCache refused the recording .\\FileCache\\C\\REC\\CUT.VOX: it is "
+                          "queued for the central server without its CRC record"));
+    TakeUpload(*files_, "CUT.VOX", "what there is");
+}
+
+// FIFOs where the node's own files, or the voice and record files it opens, should be: the
+// node starts, takes CNINIT, names each and goes on; none of them is waited on.
+TEST_F(VoiceFilesEndToEndTest, FifosInPlaceOfTheNodesFilesAreNamedAndNeverWaitedOn) {
+    fs::create_directories(Folder() / "FileCache" / "C" / "VOX");
+    fs::create_directories(Folder() / "LOCAL");
+    ASSERT_TRUE(testing::MakeFifo(Folder() / "MoveFileQueue.txt"));
+    ASSERT_TRUE(testing::MakeFifo(Folder() / "FileCache" / "C" / "VOX" / "PROMPT.VOX"));
+    ASSERT_TRUE(testing::MakeFifo(Folder() / "LOCAL" / "MAPPED.VOX"));
+    ASSERT_TRUE(testing::MakeFifo(Folder() / "LOCAL" / "TAKE.VOX"));
+    std::ofstream(Folder() / "FILEMAP.TXT") << "C:\\MAPPED .\\LOCAL\n";
+    StartAndInitialise(1);
+    EXPECT_TRUE(
+        node_->WaitForLog("Moving file: ERROR the queue in .\\MoveFileQueue.txt could not be read "
+                          "(not a regular file)"));
+
+    // A voice file of the cache, one of the file map, a record file of the file map.
+    SendOpen(kDXFOPE, 1, kPrompt, kReadBinary, 10, 0);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 1, -1}));
+    EXPECT_TRUE(node_->WaitForLog("Could not open file .\\FileCache\\C\\VOX\\PROMPT.VOX"));
+    SendOpen(kDXFOPE, 2, "C:\\MAPPED\\MAPPED.VOX", kReadBinary, 10, 0);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 2, -1}));
+    EXPECT_TRUE(node_->WaitForLog(
+        "dx_fileopen vhandle=2 refused: .\\LOCAL\\MAPPED.VOX is not a regular file"));
+    SendOpen(kRECFOPE, 3, "C:\\MAPPED\\TAKE.VOX", kTruncateReadWriteBinary, 0, 0);
+    EXPECT_EQ(OpenResult(), (std::vector<int32_t>{9, 3, -1}));
+    EXPECT_TRUE(node_->WaitForLog(
+        "rec_fileopen vhandle=3 refused: .\\LOCAL\\TAKE.VOX is not a regular file"));
+
+    // The file map, read at the next CNINIT; the node answers it, and the next command.
+    fs::remove(Folder() / "FILEMAP.TXT");
+    ASSERT_TRUE(testing::MakeFifo(Folder() / "FILEMAP.TXT"));
+    peer_->SendInit(20);
+    EXPECT_TRUE(peer_->ReceiveCode(31).has_value());
+    EXPECT_TRUE(node_->WaitForLog(
+        "ERROR: FILEMAP.TXT could not be read (not a regular file). No fileconversion used"));
+    Settle();
 }
 
 TEST_F(VoiceFilesEndToEndTest, AMoveQueueOfFiftyThousandRecordsDrains) {

@@ -15,6 +15,7 @@
 #include "foundation/crc32.h"
 #include "node/tests/isdn_node_fixture.h"
 #include "platform/text.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node::testing {
@@ -204,6 +205,18 @@ TEST_F(FileCacheTest, CleanUpKeepsKnownCopiesAndPendingMovesAndDeletesTheRest) {
     manager_->PruneFileCacheTable({"C:\\VOX\\KNOWN.VOX"});
     EXPECT_TRUE(manager_->FileCacheTable().Find("C:\\VOX\\KNOWN.VOX"));
     EXPECT_FALSE(manager_->FileCacheTable().Find("\\\\SRV\\SHARE\\KNOWN.VOX"));
+}
+
+// While the kept move queue could not be read, the recordings it still has to move are not
+// known: the clean-up removes nothing.
+TEST_F(FileCacheTest, CleanUpRemovesNothingWhileTheMoveQueueIsUnread) {
+    WriteAll(Copy("C/REC/PENDING.VOX"), "p");
+    ASSERT_TRUE(ruzd::testing::MakeFifo(work_.path() / "MoveFileQueue.txt"));
+    manager_->MoveQueue().Load(NowSeconds());
+    manager_->RecursiveRemoveFileNotInMapFile2CRCFromDir(".\\FileCache");
+    EXPECT_TRUE(fs::exists(Copy("C/REC/PENDING.VOX")));
+    EXPECT_THAT(DebugLines(), Contains(EndsWith("The move queue could not be read: nothing is "
+                                                "removed from .\\FileCache")));
 }
 
 TEST_F(FileCacheTest, VoiceFileOpenAnswersItsLengthAfterTheFetch) {

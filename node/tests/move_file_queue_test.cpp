@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "node/move_file_queue.h"
 #include "platform/clock.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::node {
@@ -105,6 +109,46 @@ TEST_F(MoveFileQueueTest, TheQueueIsReadBackDueAtOnce) {
     EXPECT_EQ(moves[0].channelId, 4);
     EXPECT_EQ(moves[0].nextTry, kStart + 100);
     EXPECT_EQ(moves[1].channelId, 9);
+}
+
+// A kept queue that cannot be read (a FIFO or a folder in its place) is never written over:
+// the moves queued since are kept in memory, and the queue says it was not read.
+TEST_F(MoveFileQueueTest, AQueueThatCannotBeReadIsLeftAsItIs) {
+    for (const bool fifo : {true, false}) {
+        const std::filesystem::path path = work_.path() / "MoveFileQueue.txt";
+        std::filesystem::remove_all(path);
+        if (fifo) {
+            ASSERT_TRUE(ruzd::testing::MakeFifo(path));
+        } else {
+            std::filesystem::create_directory(path);
+        }
+        MoveFileQueue queue(".\\MoveFileQueue.txt");
+        queue.Load(kStart);
+        EXPECT_TRUE(queue.Unread());
+        queue.QueueMoveFile(1, ".\\FileCache\\NEW.VOX", "C:\\NEW.VOX", 3, kStart);
+        queue.ProcessPass(kStart + 4,
+                          [](const CMoveFileToCentral&, std::string&, bool&) { return false; });
+        EXPECT_EQ(queue.Size(), 1u);
+        EXPECT_EQ(fifo ? std::filesystem::is_fifo(path) : std::filesystem::is_directory(path),
+                  true);
+    }
+    MoveFileQueue missing(".\\Missing.txt");
+    missing.Load(kStart);
+    EXPECT_FALSE(missing.Unread()) << "a missing queue is an empty one";
+}
+
+// Lines that are no moves are written back after the moves, as they were.
+TEST_F(MoveFileQueueTest, LinesThatAreNoMovesAreKept) {
+    std::ofstream(work_.path() / "MoveFileQueue.txt", std::ios::binary)
+        << "broken\tline\r\n.\\FileCache\\A.VOX\tC:\\A.VOX\t3\t7\r\n\xE9t\xE9\r\n";
+    queue_.Load(kStart);
+    ASSERT_EQ(queue_.Size(), 1u);
+    queue_.QueueMoveFile(2, ".\\FileCache\\B.VOX", "C:\\B.VOX", 3, kStart);
+    std::ifstream file(work_.path() / "MoveFileQueue.txt", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(text,
+              ".\\FileCache\\A.VOX\tC:\\A.VOX\t3\t7\r\n.\\FileCache\\B.VOX\tC:\\B.VOX\t3\t2\r\n"
+              "broken\tline\r\n\xE9t\xE9\r\n");
 }
 
 }  // namespace
