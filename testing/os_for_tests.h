@@ -4,6 +4,7 @@
 // test, and the change of rights a test child needs.
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 
 namespace ruzd::testing {
@@ -17,6 +18,13 @@ bool RunningAsRoot();
 // Makes the calling process the unprivileged user "nobody" (65534) with no other groups; false
 // when the system refuses.
 bool BecomeNobody();
+
+// Gives the file (not a link's target) to the user and group "nobody" (65534), as root can;
+// false when the system refuses.
+bool GiveToNobody(const std::filesystem::path& path);
+
+// Makes a FIFO at `path` (0600); false when the system refuses.
+bool MakeFifo(const std::filesystem::path& path);
 
 // Takes the right to raise priorities (CAP_SYS_NICE) from the calling thread, and from the
 // threads it starts from now on, as an unprivileged account lacks it; the rest of the process
