@@ -18,6 +18,7 @@
 #include "platform/text.h"
 #include "platform/win_error.h"
 #include "testing/child_program.h"
+#include "testing/eventually.h"
 #include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
@@ -489,6 +490,32 @@ TEST(RegistryStore, ALockFileOfAnotherAccountIsRefusedAtOnceNamingItsOwner) {
     ASSERT_EQ(::chown(lock.c_str(), ::geteuid(), ::getegid()), 0);
     ASSERT_EQ(Set(key, "v", kRegDword, Bytes({3, 0, 0, 0})), kErrorSuccess);
     EXPECT_EQ(QueryDword(key, "v"), 3u);
+}
+
+// A process of this account that hangs holding the lock costs a change a bounded wait, then the
+// change fails saying so; once it lets go, changes go through again.
+TEST(RegistryStore, ALockHeldTooLongGivesTheChangeUpAndSaysSo) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    const std::filesystem::path lock = RegistryStore::StorePath().string() + ".lock";
+    const pid_t holder =
+        testing::StartProgram({.program = "/usr/bin/flock",
+                               .arguments = {"-o", "-x", lock.string(), "/usr/bin/sleep", "130"}});
+    ASSERT_GT(holder, 0);
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::RunProgram({.program = "/usr/bin/flock",
+                                    .arguments = {"-n", "-s", lock.string(), "/usr/bin/true"}}) !=
+               0;
+    }));
+    RegistryStore::TakeChangeProblem();
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorLockViolation);
+    EXPECT_EQ(RegistryStore::TakeChangeProblem(),
+              "the lock file " + lock.string() +
+                  " was held by another process for 8 seconds; the change is given up");
+    testing::KillProgram(holder);
+    testing::WaitForExitCode(holder);
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(QueryDword(key, "v"), 1u);
 }
 
 // A FIFO in the store's place (or the lock's) would hold every reader and writer in open(2)
