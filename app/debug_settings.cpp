@@ -1,23 +1,82 @@
 #include "app/debug_settings.h"
 
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <string_view>
 #include <system_error>
 
+#include "foundation/debug_channel.h"
 #include "foundation/registry.h"
+#include "node/manager_log.h"
 #include "node/vesmarin_manager.h"
+#include "platform/error_output.h"
+#include "platform/registry_store.h"
+#include "platform/root.h"
 #include "platform/win_path.h"
 
 namespace ruzd::app {
 
 namespace {
 
+void SayNotSaved(const foundation::CRegistry& registry, const char* name, std::string_view value) {
+    const std::string line = std::string("\"") + name + "\" (" + std::string(value) +
+                             ") is not saved: " + registry.WriteProblem();
+    platform::WriteErrorLine(line);
+    node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone, line);
+}
+
+// A default written back each time the settings are read would say the same every time: once
+// per start is enough. Nothing is said for a platform root or a registry file that the start
+// refuses (with its reason) anyway.
+void SayNotSavedOnce(const foundation::CRegistry& registry, const char* name, uint32_t value) {
+    if (platform::RootProblem() || platform::RegistryStore::Problem()) {
+        return;
+    }
+    static std::mutex lock;
+    static std::set<std::string> said;
+    const std::string key = std::string(name) + '\n' + registry.WriteProblem();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!said.insert(key).second) {
+            return;
+        }
+    }
+    SayNotSaved(registry, name, std::to_string(value));
+}
+
 uint32_t ReadOrWriteBack(foundation::CRegistry& registry, const char* name, uint32_t fallback) {
     uint32_t value = 0;
     if (registry.ReadDword(name, &value)) {
         return value;
     }
-    registry.WriteDword(name, fallback);
+    // A user's line of another type stays, as the start-up check of the registry has said.
+    if (!registry.WriteDword(name, fallback) && !registry.WriteKeptOtherKind()) {
+        SayNotSavedOnce(registry, name, fallback);
+    }
     return fallback;
+}
+
+// What a user asked for replaces the value whatever its type; a failure is said. A value the
+// registry holds already is left alone.
+void Save(foundation::CRegistry& registry, const char* name, uint32_t value) {
+    uint32_t stored = 0;
+    if (registry.ReadDword(name, &stored) && stored == value) {
+        return;
+    }
+    if (!registry.ReplaceDword(name, value)) {
+        SayNotSaved(registry, name, std::to_string(value));
+    }
+}
+
+void Save(foundation::CRegistry& registry, const char* name, const std::string& value) {
+    std::string stored;
+    if (registry.ReadString(name, stored) && stored == value) {
+        return;
+    }
+    if (!registry.ReplaceString(name, value)) {
+        SayNotSaved(registry, name, "\"" + value + "\"");
+    }
 }
 
 std::string WithBackslash(std::string path) {
@@ -59,10 +118,10 @@ DebugSettings GetDebugSettingsFromRegistry() {
 
 void WriteDebugSettingsToRegistry(const DebugSettings& settings) {
     foundation::CRegistry registry(node::kNodeRegistrySection);
-    registry.WriteDword(kMaxDebugFilesValue, settings.maxFilesToKeep);
-    registry.WriteDword(kDebugFileTypeValue, settings.fileType);
-    registry.WriteDword(kDebugFolderMaxMBValue, settings.folderMaxMB);
-    registry.WriteString(kDebugDirectoryValue, settings.directory);
+    Save(registry, kMaxDebugFilesValue, settings.maxFilesToKeep);
+    Save(registry, kDebugFileTypeValue, settings.fileType);
+    Save(registry, kDebugFolderMaxMBValue, settings.folderMaxMB);
+    Save(registry, kDebugDirectoryValue, settings.directory);
 }
 
 }  // namespace ruzd::app

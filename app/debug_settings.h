@@ -30,9 +30,12 @@ inline constexpr uint32_t kDefaultDebugFolderMaxMB = 1024;
 inline constexpr const char* kDebugFilePrefix = "Tav";
 
 // Directory, number of files and file type from the registry. Missing numbers are written back
-// with their defaults; a missing or empty directory is the "debug" folder of the working folder,
-// created when missing and not written back.
+// with their defaults (a write that fails is said once per start); a missing or empty directory
+// is the "debug" folder of the working folder, created when missing and not written back.
 DebugSettings GetDebugSettingsFromRegistry();
+// Saves what a user asked for over the values of any type (one the registry holds already is
+// not written again); each value that could not be saved is said on stderr and in the log,
+// naming it and why.
 void WriteDebugSettingsToRegistry(const DebugSettings& settings);
 
 // Creates the debug directory (a Windows path) with its parents; true when it exists afterwards.

@@ -357,7 +357,7 @@ void CVesmarinApp::StoreServiceDebugSettings(const DebugSettings& settings) {
     service_settings_ = settings;
 }
 
-void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
+void CVesmarinApp::SetDebugSettings(const DebugSettings& wanted) {
     if (IsGUIClient()) {
         std::function<void(const DebugSettings&)> sender;
         {
@@ -365,11 +365,17 @@ void CVesmarinApp::SetDebugSettings(const DebugSettings& settings) {
             sender = service_settings_sender_;
         }
         if (sender) {
-            sender(settings);
+            sender(wanted);
         }
         return;
     }
-    WriteDebugSettingsToRegistry(settings);
+    // The log runs on what the registry holds afterwards: a setting that could not be saved
+    // (said by the write) would be gone at the next start, and windows are shown what is in
+    // force.
+    WriteDebugSettingsToRegistry(wanted);
+    DebugSettings settings = GetDebugSettingsFromRegistry();
+    settings.enabled = wanted.enabled;
+    settings.traceLevel = wanted.traceLevel;
     // A folder a window names may not be there yet: the log would write nowhere.
     if (settings.enabled != 0) {
         CreateDebugDirectory(settings.directory);

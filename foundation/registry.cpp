@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
 
@@ -19,6 +20,19 @@ std::string TextUpToNull(const std::vector<char>& bytes) {
     return platform::Utf16leBytesToUtf8(std::string_view(bytes.data(), end));
 }
 
+// What the store said about the failed change, else what its error code says.
+std::string ProblemOfStore(uint32_t error) {
+    std::string problem = platform::RegistryStore::TakeChangeProblem();
+    if (!problem.empty()) {
+        return problem;
+    }
+    if (error == platform::kErrorAccessDenied) {
+        return "this account may not change the registry file " +
+               platform::RegistryStore::StorePath().string();
+    }
+    return platform::WinErrorText(error);
+}
+
 }  // namespace
 
 bool IsOfKind(RegistryValueKind kind, uint32_t type, size_t size) {
@@ -31,9 +45,13 @@ CRegistry::CRegistry(const char* section) {
     std::string path(kSettingsRoot);
     path += section != nullptr ? section : "Default";
     platform::RegistryKey key;
-    if (platform::RegistryKey::LocalMachine().CreateSubKey(path, platform::RegAccess::kAllAccess,
-                                                           &key) == platform::kErrorSuccess) {
+    platform::RegistryStore::TakeChangeProblem();
+    const uint32_t error = platform::RegistryKey::LocalMachine().CreateSubKey(
+        path, platform::RegAccess::kAllAccess, &key);
+    if (error == platform::kErrorSuccess) {
         key_ = std::move(key);
+    } else {
+        closed_problem_ = ProblemOfStore(error);
     }
 }
 
@@ -82,31 +100,51 @@ bool CRegistry::ReadDword(std::string_view name, uint32_t* value) {
 }
 
 bool CRegistry::WriteString(std::string_view name, std::string_view value) {
-    if (!key_.IsOpen() || StandsAsOtherKind(name, RegistryValueKind::kText)) {
-        return false;
-    }
-    const std::string bytes = platform::Utf8ToUtf16leBytes(value) + std::string(2, '\0');
-    return key_.SetValue(name, platform::kRegSz, bytes.data(),
-                         static_cast<uint32_t>(bytes.size())) == platform::kErrorSuccess;
+    return !KeepsOtherKind(name, RegistryValueKind::kText) && ReplaceString(name, value);
 }
 
 bool CRegistry::WriteDword(std::string_view name, uint32_t value) {
-    if (!key_.IsOpen() || StandsAsOtherKind(name, RegistryValueKind::kDword)) {
-        return false;
-    }
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    return key_.SetValue(name, platform::kRegDword, bytes, sizeof bytes) == platform::kErrorSuccess;
+    return !KeepsOtherKind(name, RegistryValueKind::kDword) && ReplaceDword(name, value);
 }
 
-bool CRegistry::StandsAsOtherKind(std::string_view name, RegistryValueKind kind) const {
+bool CRegistry::ReplaceString(std::string_view name, std::string_view value) {
+    return SetValue(name, platform::kRegSz,
+                    platform::Utf8ToUtf16leBytes(value) + std::string(2, '\0'));
+}
+
+bool CRegistry::ReplaceDword(std::string_view name, uint32_t value) {
+    const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                           static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    return SetValue(name, platform::kRegDword, std::string(bytes, sizeof bytes));
+}
+
+bool CRegistry::KeepsOtherKind(std::string_view name, RegistryValueKind kind) {
+    kept_other_kind_ = false;
     uint32_t type = 0;
     uint32_t size = 0;
-    if (key_.QueryValue(name, &type, nullptr, &size) != platform::kErrorSuccess) {
+    if (!key_.IsOpen() || key_.QueryValue(name, &type, nullptr, &size) != platform::kErrorSuccess ||
+        IsOfKind(kind, type, size)) {
         return false;
     }
-    return !IsOfKind(kind, type, size);
+    write_problem_ = "a value of another type stands there, kept as written";
+    kept_other_kind_ = true;
+    return true;
+}
+
+bool CRegistry::SetValue(std::string_view name, uint32_t type, const std::string& bytes) {
+    write_problem_.clear();
+    kept_other_kind_ = false;
+    if (!key_.IsOpen()) {
+        write_problem_ = closed_problem_;
+        return false;
+    }
+    platform::RegistryStore::TakeChangeProblem();
+    const uint32_t error =
+        key_.SetValue(name, type, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    if (error != platform::kErrorSuccess) {
+        write_problem_ = ProblemOfStore(error);
+    }
+    return error == platform::kErrorSuccess;
 }
 
 bool CRegistry::DeleteKey(std::string_view subkey) {

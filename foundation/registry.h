@@ -6,12 +6,14 @@
 // operation returns false, and the callers, who write a setting's default back when reading it
 // fails, simply run on their defaults.
 //
-// No operation throws or logs; an output is written only on success. Each object belongs to one
-// thread; several objects for the same section may exist at once.
+// No operation throws or logs; an output is written only on success, and a write that fails
+// says why (WriteProblem) for the caller to log. Each object belongs to one thread; several
+// objects for the same section may exist at once.
 //
 // A value of a type its reads refuse (a port written as "9100", a string) is the user's line:
 // the callers run on their default, and the write of that default fails rather than replace
-// the line (the start-up check of registry_check.h tells the user).
+// the line (the start-up check of registry_check.h tells the user). What a user asks for, as a
+// window's settings, replaces the value whatever its type (the Replace writes).
 
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +58,15 @@ public:
     bool WriteString(std::string_view name, std::string_view value);
     // Fails on a value of the name that does not read as a dword.
     bool WriteDword(std::string_view name, uint32_t value);
+    // The same writes over a value of the name of any type.
+    bool ReplaceString(std::string_view name, std::string_view value);
+    bool ReplaceDword(std::string_view name, uint32_t value);
+
+    // Why the last write failed, as a phrase naming the file or the value kept and the reason;
+    // "" after one that succeeded.
+    const std::string& WriteProblem() const { return write_problem_; }
+    // Whether the last write failed for keeping a value of another type.
+    bool WriteKeptOtherKind() const { return kept_other_kind_; }
 
     // Deletes a sub-key of the section (one without sub-keys of its own).
     bool DeleteKey(std::string_view subkey);
@@ -69,9 +80,15 @@ public:
     bool IsOpen() const { return key_.IsOpen(); }
 
 private:
-    bool StandsAsOtherKind(std::string_view name, RegistryValueKind kind) const;
+    // A write that keeps a value of the name that is not of `kind`.
+    bool KeepsOtherKind(std::string_view name, RegistryValueKind kind);
+    bool SetValue(std::string_view name, uint32_t type, const std::string& bytes);
 
     platform::RegistryKey key_;
+    std::string write_problem_;
+    bool kept_other_kind_ = false;
+    // Why the section could not be opened for writing.
+    std::string closed_problem_;
 };
 
 }  // namespace ruzd::foundation

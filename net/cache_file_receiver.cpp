@@ -58,6 +58,10 @@ void CacheFileReceiver::Finish() {
               static_cast<unsigned long long>(expected->size), expected->crc32);
     }
     const uint32_t error = file_.Commit();
+    if (error != 0) {
+        Trace(0, 0, "TXFILE %ld: %s could not be put in place durably: %s", static_cast<long>(id_),
+              request_.localPath.c_str(), FileErrorText(error).c_str());
+    }
     Answer(error == 0 ? request_.localPath : FileErrorText(error), error == 0);
 }
 

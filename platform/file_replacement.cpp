@@ -17,13 +17,16 @@ namespace {
 // its commit does not wait for all of them, and the dirty pages it leaves stay few.
 constexpr size_t kWriteBehindBytes = 8 << 20;
 
-// The rename itself is made durable by flushing the folder that holds the name.
-void SyncFolder(const std::filesystem::path& folder) {
+// The rename itself is made durable by flushing the folder that holds the name: 0, or the errno
+// of the failure.
+int SyncFolder(const std::filesystem::path& folder) {
     const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
+    if (fd < 0) {
+        return errno;
     }
+    const int error = fsync(fd) == 0 ? 0 : errno;
+    close(fd);
+    return error;
 }
 
 }  // namespace
@@ -73,18 +76,24 @@ uint32_t FileReplacement::Commit() {
     }
     struct stat old {};
     const mode_t mode = stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    const bool flushed = fchmod(fd_, mode) == 0 && fsync(fd_) == 0;
-    int error = errno;
-    if (close(fd_) != 0 && flushed) {
+    int error = fchmod(fd_, mode) == 0 && fsync(fd_) == 0 ? 0 : errno;
+    // A file system may report a write it could not make only at the close (NFS, quotas).
+    if (close(fd_) != 0 && error == 0) {
         error = errno;
     }
     fd_ = -1;
-    if (!flushed || rename(scratch_.c_str(), path_.c_str()) != 0) {
-        error = flushed ? errno : error;
+    if (error == 0 && rename(scratch_.c_str(), path_.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
         unlink(scratch_.c_str());
         return WinErrorFromErrno(error);
     }
-    SyncFolder(path_.parent_path());
+    // The new content is in place now whatever follows; a failed flush of its name only means
+    // that a power cut could still bring the old one back.
+    if (const int folder_error = SyncFolder(path_.parent_path()); folder_error != 0) {
+        return WinErrorFromErrno(folder_error);
+    }
     return 0;
 }
 

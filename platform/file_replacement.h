@@ -26,8 +26,10 @@ public:
     uint32_t Begin(const std::filesystem::path& path, const std::filesystem::path& scratchFolder);
     // Appends to the new content. 0, or the Win32 code of the failure (then dropped).
     uint32_t Write(const void* data, size_t size);
-    // Flushes the new content, gives it the permissions of the file it replaces and renames it
-    // onto that file. 0, or the Win32 code of the failure (then dropped).
+    // Flushes the new content, gives it the permissions of the file it replaces, renames it
+    // onto that file and flushes the folder that holds the name. 0, or the Win32 code of the
+    // failure: one before the rename drops the replacement; a failed flush of the folder comes
+    // after it, the new content being in place but not sure to outlive a power cut.
     uint32_t Commit();
     // Takes the scratch file away; the file stays as it was.
     void Drop();

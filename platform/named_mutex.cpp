@@ -84,10 +84,7 @@ NamedMutex::Acquire NamedMutex::TryAcquire() {
     if (fd < 0) {
         const int error = errno;
         SetLastErrorFromErrno(error);
-        failure_ = "Cannot open the lock file " + path + ": " + std::strerror(error);
-        if (error == EACCES) {
-            failure_ += " (it belongs to another account)";
-        }
+        failure_ = "Cannot take the mutex \"" + name_ + "\": " + OwnerLockFileProblem(path, error);
         return Acquire::kFailed;
     }
     int result;

@@ -6,19 +6,21 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
+#include "platform/bounded_file_lock.h"
+#include "platform/file_replacement.h"
 #include "platform/owner_only_file.h"
 #include "platform/reg_file.h"
+#include "platform/regular_file.h"
 #include "platform/root.h"
 #include "platform/win_error.h"
-#include "platform/write_whole.h"
 
 namespace ruzd::platform {
 namespace {
@@ -59,6 +61,14 @@ std::mutex& ProcessMutex() {
 Cache& TheCache() {
     static Cache cache;
     return cache;
+}
+
+// Why this thread's last change failed.
+thread_local std::string t_change_problem;
+
+uint32_t ChangeFailure(uint32_t error, std::string problem) {
+    t_change_problem = std::move(problem);
+    return error;
 }
 
 class FileDescriptor {
@@ -111,7 +121,7 @@ std::optional<uint64_t> ReadGeneration(int fd) {
 }
 
 std::optional<uint64_t> ReadGeneration(const std::filesystem::path& lockPath) {
-    FileDescriptor fd(open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(OpenRegularFile(lockPath, O_RDONLY));
     return fd.valid() ? ReadGeneration(fd.get()) : std::nullopt;
 }
 
@@ -132,7 +142,7 @@ struct LoadedStore {
 };
 
 uint32_t LoadFailure(int error, LoadedStore* loaded) {
-    loaded->problem = std::strerror(error);
+    loaded->problem = OpenErrorText(error);
     return ErrorFromErrno(error);
 }
 
@@ -141,7 +151,8 @@ uint32_t LoadStore(const std::filesystem::path& path, std::unique_ptr<RegNode>* 
                    LoadedStore* loaded) {
     *root = std::make_unique<RegNode>(std::string());
     *loaded = LoadedStore{};
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO in its place would hold the open until a writer came, and with it every reader.
+    FileDescriptor fd(OpenRegularFile(path, O_RDONLY));
     if (!fd.valid()) {
         return errno == ENOENT ? kErrorSuccess : LoadFailure(errno, loaded);
     }
@@ -184,18 +195,17 @@ FileIdentity StatIdentity(const std::filesystem::path& path, int* error) {
 // Writes the text beside the store and renames it into place, so that a reader sees either the
 // old file or the new one, never a part of either.
 uint32_t ReplaceStore(const std::filesystem::path& path, const std::string& text) {
-    std::string temporary = path.string() + ".tmp.XXXXXX";
-    FileDescriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.valid()) {
-        return ErrorFromErrno(errno);
+    FileReplacement replacement;
+    uint32_t error = replacement.Begin(path, path.parent_path());
+    if (error == kErrorSuccess) {
+        error = replacement.Write(text.data(), text.size());
     }
-    struct stat old {};
-    const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    if (!WriteWhole(fd.get(), text.data(), text.size()) || fchmod(fd.get(), mode) != 0 ||
-        fsync(fd.get()) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        unlink(temporary.c_str());
-        return ErrorFromErrno(error);
+    if (error == kErrorSuccess) {
+        error = replacement.Commit();
+    }
+    if (error != kErrorSuccess) {
+        return ChangeFailure(error, "the registry file " + path.string() +
+                                        " could not be replaced durably: " + WinErrorText(error));
     }
     return kErrorSuccess;
 }
@@ -254,24 +264,41 @@ uint32_t RegistryStore::Read(const std::function<uint32_t(const RegNode& root)>&
     return read(*cache.root);
 }
 
+std::string RegistryStore::TakeChangeProblem() {
+    return std::exchange(t_change_problem, std::string());
+}
+
 uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& change) {
     std::lock_guard<std::mutex> guard(ProcessMutex());
-    if (!CanWrite()) {
-        return kErrorAccessDenied;
-    }
+    t_change_problem.clear();
     const std::filesystem::path path = StorePath();
+    if (!CanWrite()) {
+        return ChangeFailure(kErrorAccessDenied, "this account may not write the registry file " +
+                                                     path.string() + ", its lock or its folder");
+    }
     // Anyone who could open the lock could hold every change of the registry: it is its
     // owner's alone.
-    FileDescriptor lock(OpenOwnerLockFile(LockPath(path)));
+    const std::filesystem::path lockPath = LockPath(path);
+    FileDescriptor lock(OpenOwnerLockFile(lockPath));
     if (!lock.valid()) {
-        return ErrorFromErrno(errno);
+        const int error = errno;
+        return ChangeFailure(ErrorFromErrno(error), OwnerLockFileProblem(lockPath, error));
     }
-    // A blocking lock: only this account (or root) can hold it, and a waiter is woken the
-    // moment it is let go, where polling would starve behind a busy writer.
-    while (flock(lock.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            return ErrorFromErrno(errno);
+    // Only this account can hold the lock, each change for a few milliseconds: a wait as long
+    // as this lets writers that keep coming take their turns, and still ends when one of them
+    // hangs holding it.
+    if (!LockFileWithin(lock.get(), LOCK_EX, kRegistryLockWaitMs)) {
+        const int error = errno;
+        if (error == EWOULDBLOCK) {
+            return ChangeFailure(kErrorLockViolation,
+                                 "the lock file " + lockPath.string() +
+                                     " was held by another process for " +
+                                     std::to_string(kRegistryLockWaitMs / 1000) +
+                                     " seconds; the change is given up");
         }
+        return ChangeFailure(
+            ErrorFromErrno(error),
+            "the lock file " + lockPath.string() + " cannot be locked: " + std::strerror(error));
     }
     // flock is released when `lock` closes.
     Cache& cache = TheCache();
@@ -281,23 +308,20 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
     LoadedStore loaded;
     // A store that cannot be read is never replaced: what its author wrote stays.
     if (const uint32_t error = LoadStore(path, &root, &loaded); error != kErrorSuccess) {
-        return error;
+        return ChangeFailure(error, "the registry file " + path.string() +
+                                        " cannot be read (left as it is): " + loaded.problem);
     }
     if (const uint32_t error = change(*root); error != kErrorSuccess) {
         cache = Cache{path, generation, loaded.identity, std::move(root)};
         return error;
     }
-    if (const uint32_t error = ReplaceStore(path, FormatRegFile(*root, loaded.form));
-        error != kErrorSuccess) {
-        return error;
-    }
-    if (!WriteGeneration(lock.get(), generation + 1)) {
-        // The store is written; without the new generation readers still notice the new file.
-        return kErrorSuccess;
-    }
+    const uint32_t error = ReplaceStore(path, FormatRegFile(*root, loaded.form));
+    // Counted up even after a failure, which may have come once the new file was in place.
+    // Without it readers still notice a new file by its identity.
+    WriteGeneration(lock.get(), generation + 1);
     // The changed tree is not kept: the next read parses the file written, so that each value's
     // line is the one it now stands on.
-    return kErrorSuccess;
+    return error;
 }
 
 }  // namespace ruzd::platform

@@ -19,6 +19,9 @@
 
 namespace ruzd::platform {
 
+// How long a change waits for the store's lock.
+inline constexpr uint32_t kRegistryLockWaitMs = 8000;
+
 class RegistryStore {
 public:
     static std::filesystem::path StorePath();
@@ -37,7 +40,14 @@ public:
     static uint32_t Read(const std::function<uint32_t(const RegNode& root)>& read);
 
     // Runs `change` on fresh contents under the lock and writes them back when it returns 0.
+    // The lock is waited for kRegistryLockWaitMs at most; a lock file of another account is
+    // refused (see owner_only_file.h).
     static uint32_t Change(const std::function<uint32_t(RegNode& root)>& change);
+
+    // Why this thread's last Change failed, as a phrase naming the file (the store, its lock or
+    // its folder) and the reason, which it forgets; "" when it succeeded, its `change` refused
+    // or nothing has been said since the last take.
+    static std::string TakeChangeProblem();
 };
 
 }  // namespace ruzd::platform

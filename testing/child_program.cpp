@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <string_view>
 
+#include "testing/eventually.h"
+
 extern char** environ;
 
 namespace ruzd::testing {
@@ -256,6 +258,36 @@ pid_t StartAsAnotherAccount(const std::vector<std::string>& command) {
 int RunAsAnotherAccount(const std::vector<std::string>& command) {
     const pid_t pid = StartAsAnotherAccount(command);
     return pid > 0 ? WaitForExitCode(pid) : -1;
+}
+
+AnotherAccountLock::AnotherAccountLock(const char* mode, const std::filesystem::path& file)
+    : file_(file),
+      pid_(StartAsAnotherAccount(
+          {"/usr/bin/flock", "-o", mode, file.string(), "/usr/bin/sleep", "130"})) {}
+
+AnotherAccountLock::~AnotherAccountLock() {
+    if (pid_ > 0 && !ended_) {
+        KillProgram(pid_);
+        WaitForExitCode(pid_);
+    }
+}
+
+std::optional<int> AnotherAccountLock::Ended() {
+    std::optional<int> exit_code;
+    ended_ = Eventually([&] {
+        exit_code = ExitCodeIfEnded(pid_);
+        return exit_code.has_value();
+    });
+    return exit_code;
+}
+
+bool AnotherAccountLock::Holds() {
+    return Eventually([&] {
+        ProgramStart probe;
+        probe.program = "/usr/bin/flock";
+        probe.arguments = {"-n", "-x", file_.string(), "/usr/bin/true"};
+        return RunProgram(probe) != 0;
+    });
 }
 
 std::unique_ptr<ChildProgram> StartAsNobody(const std::string& name,

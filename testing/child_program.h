@@ -62,6 +62,27 @@ pid_t StartAsAnotherAccount(const std::vector<std::string>& command);
 // The same, run to its end: its exit code, or -1.
 int RunAsAnotherAccount(const std::vector<std::string>& command);
 
+// A command of another account (as StartAsAnotherAccount) that means to hold a flock of `file`
+// ("-x" exclusive or "-s" shared) as long as it can: it ends at once, with a failure, when it
+// cannot open the file. The destructor ends it.
+class AnotherAccountLock {
+public:
+    AnotherAccountLock(const char* mode, const std::filesystem::path& file);
+    ~AnotherAccountLock();
+    AnotherAccountLock(const AnotherAccountLock&) = delete;
+    AnotherAccountLock& operator=(const AnotherAccountLock&) = delete;
+
+    // Its exit code once it ended; none while it holds on.
+    std::optional<int> Ended();
+    // Whether it came to hold the lock: an exclusive lock of the test's is refused.
+    bool Holds();
+
+private:
+    std::filesystem::path file_;
+    pid_t pid_;
+    bool ended_ = false;
+};
+
 // Sends `signal` to the process `pid`.
 void SendSignal(pid_t pid, int signal);
 

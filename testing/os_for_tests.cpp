@@ -28,9 +28,20 @@ bool RunningAsRoot() {
     return ::geteuid() == 0;
 }
 
+namespace {
+constexpr uid_t kNobody = 65534;
+}  // namespace
+
 bool BecomeNobody() {
-    constexpr uid_t kNobody = 65534;
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+bool GiveToNobody(const std::filesystem::path& path) {
+    return ::lchown(path.c_str(), kNobody, kNobody) == 0;
+}
+
+bool MakeFifo(const std::filesystem::path& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
 // Capabilities belong to the thread: the raw system calls change the caller's alone, where the C

@@ -23,6 +23,13 @@ bool MakeFifo(const std::filesystem::path& path);
 // when the system refuses.
 bool BecomeNobody();
 
+// Gives the file (not a link's target) to the user and group "nobody" (65534), as root can;
+// false when the system refuses.
+bool GiveToNobody(const std::filesystem::path& path);
+
+// Makes a FIFO at `path` (0600); false when the system refuses.
+bool MakeFifo(const std::filesystem::path& path);
+
 // Takes the right to raise priorities (CAP_SYS_NICE) from the calling thread, and from the
 // threads it starts from now on, as an unprivileged account lacks it; the rest of the process
 // keeps its rights. False when the system refuses.

@@ -34,6 +34,7 @@
 #include "testing/message_receiver.h"
 #include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
+#include "testing/tormbel_program.h"
 
 namespace ruzd::app {
 namespace {
@@ -253,6 +254,70 @@ TEST_F(GuiLinkNodeTest, AWindowSeesTheStartupDelayAndTheDebugSettingsWithTheirFu
     EXPECT_EQ(SettingsOf(*settings).maxFilesToKeep, 8u);
     EXPECT_TRUE(registry.ReadString(kDebugDirectoryValue, directory));
     EXPECT_EQ(directory, "c:\\NodeLogs\\");
+}
+
+// What a user asks for in a window replaces a value of the other type, as the Windows registry
+// would; the node's own default written back at start keeps the user's line.
+TEST_F(GuiLinkNodeTest, AWindowsChangeReplacesAValueOfTheOtherType) {
+    foundation::CRegistry registry(node::kNodeRegistrySection);
+    ASSERT_TRUE(registry.ReplaceString(kMaxDebugFilesValue, "5"));
+    StartNodeInRoot({"-debug", "-d", kLongStartupDelay});
+    GuiPeer window = GuiPeer::Connect(gui_port_);
+    ASSERT_TRUE(window.valid()) << node_->Stderr();
+    std::vector<GuiFrame> answer = RequestEverything(window, 0);
+    ASSERT_EQ(answer.size(), 4u);
+    EXPECT_EQ(SettingsOf(answer[3]).maxFilesToKeep, kDefaultMaxDebugFiles);
+    std::string text;
+    EXPECT_TRUE(registry.ReadString(kMaxDebugFilesValue, text));
+    EXPECT_EQ(text, "5");
+
+    window.SendMessage(kGuiSetDebugSettings, [&](net::COutputStreamSocket& writer) {
+        writer.WriteInt(1).WriteInt(2).WriteString(ShownDebugFolder()).WriteInt(997).WriteInt(2);
+    });
+    const std::optional<GuiFrame> settings = window.NextWithId(kGuiDebugSettings);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsOf(*settings).maxFilesToKeep, 997u);
+    uint32_t value = 0;
+    EXPECT_TRUE(registry.ReadDword(kMaxDebugFilesValue, &value));
+    EXPECT_EQ(value, 997u);
+    EXPECT_THAT(testing::ReadWholeFile(root_.path() / "registry.reg"),
+                ::testing::HasSubstr("\"Max Debug Files To Keep\"=dword:000003e5"));
+    EXPECT_THAT(node_->Stderr(), ::testing::Not(::testing::HasSubstr("not saved")));
+}
+
+// A registry lock file that another account owns, and holds, is refused at once: the node
+// starts and serves its windows all the same, and a change it cannot save is said with the
+// reason and not shown as if it were in force.
+TEST_F(GuiLinkNodeTest, ALockFileOfAnotherAccountCostsNoStartAndAChangeNotSavedIsSaid) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may act as another account";
+    fs::permissions(root_.path(), fs::perms::others_exec, fs::perm_options::add);
+    const fs::path lock = root_.path() / "registry.reg.lock";
+    ASSERT_TRUE(fs::exists(lock));
+    ASSERT_TRUE(testing::GiveToNobody(lock));
+    testing::AnotherAccountLock holder("-x", lock);
+    ASSERT_TRUE(holder.Holds());
+    const std::string before = testing::ReadWholeFile(root_.path() / "registry.reg");
+
+    StartNodeInRoot({"-debug", "-d", kLongStartupDelay});
+    GuiPeer window = GuiPeer::Connect(gui_port_);
+    ASSERT_TRUE(window.valid()) << node_->Stderr();
+    ASSERT_EQ(RequestEverything(window, 0).size(), 4u);
+    window.SendMessage(kGuiSetDebugSettings, [&](net::COutputStreamSocket& writer) {
+        writer.WriteInt(1).WriteInt(2).WriteString(ShownDebugFolder()).WriteInt(997).WriteInt(2);
+    });
+    const std::optional<GuiFrame> settings = window.NextWithId(kGuiDebugSettings);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsOf(*settings).maxFilesToKeep, kDefaultMaxDebugFiles);
+    EXPECT_EQ(SettingsOf(*settings).fileType, 0u);
+    const std::string line = "\"Max Debug Files To Keep\" (997) is not saved: the lock file " +
+                             lock.string() + " belongs to another account (uid 65534";
+    EXPECT_TRUE(testing::Eventually([&] {
+        return node_->Stderr().find("Pelwix: " + line) != std::string::npos;
+    })) << node_->Stderr();
+    EXPECT_TRUE(node_->WaitForLog(line)) << node_->DebugLog();
+    EXPECT_EQ(testing::ReadWholeFile(root_.path() / "registry.reg"), before);
+    // The link answers on.
+    EXPECT_EQ(RequestEverything(window, 0).size(), 4u);
 }
 
 TEST_F(GuiLinkNodeTest, EveryWindowSeesTheStateInReportOrderAndTheSettingsInForce) {

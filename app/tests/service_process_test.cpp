@@ -367,36 +367,7 @@ TEST_F(ServiceProcessTest, FailureActionsRunInOrderAndAFailedStartLeavesNothingR
     EXPECT_EQ(platform::GetLastError(), platform::kErrorFileNotFound);
 }
 
-// Starts a command of another account that means to hold a lock of `file` as long as it can:
-// it ends at once, with a failure, when it cannot open the file.
-class LockHolder {
-public:
-    LockHolder(const char* mode, const std::filesystem::path& file)
-        : pid_(testing::StartAsAnotherAccount(
-              {"/usr/bin/flock", mode, file.string(), "/usr/bin/sleep", "130"})) {}
-    ~LockHolder() {
-        if (pid_ > 0 && !ended_) {
-            testing::KillProgram(pid_);
-            testing::WaitForExitCode(pid_);
-        }
-    }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-
-    // Its exit code once it ended; none while it holds on.
-    std::optional<int> Ended() {
-        std::optional<int> exit_code;
-        ended_ = testing::Eventually([&] {
-            exit_code = testing::ExitCodeIfEnded(pid_);
-            return exit_code.has_value();
-        });
-        return exit_code;
-    }
-
-private:
-    pid_t pid_;
-    bool ended_ = false;
-};
+using LockHolder = testing::AnotherAccountLock;
 
 TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndBlocksNoStart) {
     ASSERT_TRUE(testing::RunningAsRoot()) << "only root may act as another account";

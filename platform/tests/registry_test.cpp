@@ -1,7 +1,11 @@
 #include "platform/registry.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -14,6 +18,7 @@
 #include "platform/text.h"
 #include "platform/win_error.h"
 #include "testing/child_program.h"
+#include "testing/eventually.h"
 #include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
@@ -454,6 +459,92 @@ TEST(RegistryStore, TheLockIsItsOwnersAlone) {
               0);
 }
 
+// A lock file of another account is refused at once, its owner named, though root could open
+// it: the other account may hold it for ever and open it to anyone again. Nothing waits on it,
+// and the store stays as it was.
+TEST(RegistryStore, ALockFileOfAnotherAccountIsRefusedAtOnceNamingItsOwner) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may act as another account";
+    testing::TempRoot root;
+    std::filesystem::permissions(root.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    ASSERT_EQ(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    const std::string before = ReadFile(RegistryStore::StorePath());
+    const std::filesystem::path lock = RegistryStore::StorePath().string() + ".lock";
+    ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
+    std::optional<testing::AnotherAccountLock> holder;
+    holder.emplace("-x", lock);
+    ASSERT_TRUE(holder->Holds());
+
+    RegistryStore::TakeChangeProblem();
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({2, 0, 0, 0})), kErrorAccessDenied);
+    EXPECT_THAT(RegistryStore::TakeChangeProblem(),
+                ::testing::StartsWith("the lock file " + lock.string() +
+                                      " belongs to another account (uid 65534"));
+    EXPECT_EQ(RegistryStore::TakeChangeProblem(), "") << "a problem is said once";
+    EXPECT_EQ(ReadFile(RegistryStore::StorePath()), before);
+    EXPECT_EQ(QueryDword(key, "v"), 1u) << "reading needs no lock";
+
+    // Given back to this account, it serves again.
+    holder.reset();
+    ASSERT_EQ(::chown(lock.c_str(), ::geteuid(), ::getegid()), 0);
+    ASSERT_EQ(Set(key, "v", kRegDword, Bytes({3, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(QueryDword(key, "v"), 3u);
+}
+
+// A process of this account that hangs holding the lock costs a change a bounded wait, then the
+// change fails saying so; once it lets go, changes go through again.
+TEST(RegistryStore, ALockHeldTooLongGivesTheChangeUpAndSaysSo) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    const std::filesystem::path lock = RegistryStore::StorePath().string() + ".lock";
+    const pid_t holder =
+        testing::StartProgram({.program = "/usr/bin/flock",
+                               .arguments = {"-o", "-x", lock.string(), "/usr/bin/sleep", "130"}});
+    ASSERT_GT(holder, 0);
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::RunProgram({.program = "/usr/bin/flock",
+                                    .arguments = {"-n", "-s", lock.string(), "/usr/bin/true"}}) !=
+               0;
+    }));
+    RegistryStore::TakeChangeProblem();
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorLockViolation);
+    EXPECT_EQ(RegistryStore::TakeChangeProblem(),
+              "the lock file " + lock.string() +
+                  " was held by another process for 8 seconds; the change is given up");
+    testing::KillProgram(holder);
+    testing::WaitForExitCode(holder);
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(QueryDword(key, "v"), 1u);
+}
+
+// A FIFO in the store's place (or the lock's) would hold every reader and writer in open(2)
+// until a writer came: each is refused at once, and the FIFO stays.
+TEST(RegistryStore, AStoreOrALockThatIsAFifoIsRefusedAtOnce) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    const std::filesystem::path store = RegistryStore::StorePath();
+    std::filesystem::remove(store);
+    ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0);
+    EXPECT_EQ(RegistryStore::Problem(), "Cannot read the registry file " + store.string() +
+                                            " (left as it is): not a regular file");
+    EXPECT_NE(Query(key, "v").error, kErrorSuccess);
+    EXPECT_NE(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(RegistryStore::TakeChangeProblem(), "the registry file " + store.string() +
+                                                      " cannot be read (left as it is): not a "
+                                                      "regular file");
+    EXPECT_TRUE(std::filesystem::is_fifo(store));
+
+    std::filesystem::remove(store);
+    const std::filesystem::path lock = store.string() + ".lock";
+    std::filesystem::remove(lock);
+    ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    EXPECT_NE(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(RegistryStore::TakeChangeProblem(),
+              "the lock file " + lock.string() + " cannot be opened: not a regular file");
+    EXPECT_EQ(Query(key, "v").error, kErrorKeyDeleted) << "a reader is not held up either";
+}
+
 TEST(RegistryKey, AChangeKeepsTheEncodingAndLineEndsOfTheFile) {
     const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
     const std::string key = "[HKEY_LOCAL_MACHINE\\Software]\r\n\"v\"=dword:00000001\r\n";
@@ -595,6 +686,80 @@ TEST(RegistryStore, TwoProcessesLoseNoUpdateAndReadersNeverSeeATornFile) {
     EXPECT_GT(parses, 0);
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(regressions, 0);
+}
+
+// The store's replacement fails for real, the system refusing its calls (strace): a failed
+// close of the new file, which a file system may use to report a write it could not make,
+// leaves the old store; a failed flush of the folder comes once the new store is in place, which
+// is then not sure to outlive a power cut. Either is the change's failure, and says why.
+TEST(RegistryStore, AReplacementWhoseCloseOrFolderFlushFailsIsTheChangesFailure) {
+    testing::TempRoot root;
+    CreateKey("Software\\Ruzd\\Race");
+    const std::filesystem::path store = RegistryStore::StorePath();
+    const std::filesystem::path trace =
+        root.path().parent_path() / (root.path().filename().string() + ".trace");
+    const std::filesystem::path errors =
+        root.path().parent_path() / (root.path().filename().string() + ".err");
+    struct Run {
+        int exit_code;
+        std::string errors;
+    };
+    const auto writeOnce = [&](std::vector<std::string> strace) {
+        testing::ProgramStart start;
+        start.program = "/usr/bin/strace";
+        start.arguments = {"-f", "-qq"};
+        start.arguments.insert(start.arguments.end(), strace.begin(), strace.end());
+        start.arguments.insert(
+            start.arguments.end(),
+            {"--", (testing::ProgramFolder() / "platform_registry_writer_child").string(), "v",
+             "1"});
+        start.stderr_file = errors;
+        // The leak check cannot run under a tracer.
+        start.environment = {"ASAN_OPTIONS=detect_leaks=0"};
+        const int exit_code = testing::RunProgram(start);
+        return Run{exit_code, ReadFile(errors)};
+    };
+    const std::string before = ReadFile(store);
+
+    // Which close is the new file's: the program does the same each time from the same store.
+    ASSERT_EQ(writeOnce({"-y", "-e", "trace=close", "-o", trace.string()}).exit_code, 0);
+    std::istringstream closes(ReadFile(trace));
+    size_t index = 0;
+    size_t scratch = 0;
+    for (std::string line; std::getline(closes, line) && scratch == 0;) {
+        if (line.find("close(") == std::string::npos) {
+            continue;
+        }
+        ++index;
+        if (line.find(store.string() + ".") != std::string::npos &&
+            line.find(".lock>") == std::string::npos) {
+            scratch = index;
+        }
+    }
+    ASSERT_GT(scratch, 0u) << ReadFile(trace);
+    WriteFile(store, before);
+    const Run closed =
+        writeOnce({"-e", "trace=close", "-e",
+                   "inject=close:error=EIO:when=" + std::to_string(scratch), "-o", "/dev/null"});
+    EXPECT_EQ(closed.exit_code, 1);
+    EXPECT_THAT(closed.errors, HasSubstr("the registry file " + store.string() +
+                                         " could not be replaced durably: "));
+    EXPECT_EQ(ReadFile(store), before);
+    for (const auto& entry : std::filesystem::directory_iterator(root.path())) {
+        EXPECT_THAT(entry.path().filename().string(),
+                    ::testing::AnyOf("registry.reg", "registry.reg.lock"))
+            << "a scratch file is left";
+    }
+
+    const Run flushed = writeOnce({"-P", root.path().string(), "-e", "trace=fsync", "-e",
+                                   "inject=fsync:error=EIO", "-o", "/dev/null"});
+    EXPECT_EQ(flushed.exit_code, 1);
+    EXPECT_THAT(flushed.errors, HasSubstr("the registry file " + store.string() +
+                                          " could not be replaced durably: "));
+    RegistryKey key = CreateKey("Software\\Ruzd\\Race");
+    EXPECT_EQ(QueryDword(key, "v"), 1u) << "the new store is in place";
+    std::filesystem::remove(trace);
+    std::filesystem::remove(errors);
 }
 
 }  // namespace

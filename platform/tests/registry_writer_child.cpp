@@ -1,10 +1,12 @@
 // Counts one DWORD value of HKEY_LOCAL_MACHINE\Software\Ruzd\Race up, one read and one write at a
-// time: registry_writer_child <value name> <rounds>. Exits 0 when every call succeeded.
+// time: registry_writer_child <value name> <rounds>. Exits 0 when every call succeeded, else 1
+// after a line on stderr that says why.
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/registry.h"
+#include "platform/registry_store.h"
 #include "platform/win_error.h"
 
 int main(int argc, char** argv) {
@@ -32,7 +34,8 @@ int main(int argc, char** argv) {
         ++value;
         if (const uint32_t error = key.SetValue(name, kRegDword, &value, sizeof value);
             error != kErrorSuccess) {
-            std::fprintf(stderr, "set failed: %u\n", error);
+            std::fprintf(stderr, "set failed: %u: %s\n", error,
+                         RegistryStore::TakeChangeProblem().c_str());
             return 1;
         }
     }
