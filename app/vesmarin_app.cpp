@@ -16,6 +16,7 @@
 #include "node/manager_log.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/stop_signals.h"
 #include "telephony/hardware.h"
 #include "telephony/rtp_channel_streams.h"
 
@@ -288,6 +289,7 @@ int CVesmarinApp::ExitInstance() {
         std::lock_guard lock(manager_lock_);
         manager.swap(manager_);
     }
+    platform::SetStopStage("the node's threads to stop");
     if (manager) {
         // Each running worker holds a share of the manager: stopped while this share still
         // holds it, they let go of theirs, and the release below destroys the manager here
@@ -302,6 +304,7 @@ int CVesmarinApp::ExitInstance() {
         std::lock_guard lock(manager_lock_);
         link.swap(gui_link_);
     }
+    platform::SetStopStage("the link to the window to close");
     if (link) {
         link->Shut();
     }

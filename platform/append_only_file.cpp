@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/bounded_file_lock.h"
 #include "platform/owner_only_file.h"
+#include "platform/regular_file.h"
 #include "platform/write_whole.h"
 
 namespace ruzd::platform {
@@ -17,8 +20,8 @@ AppendOnlyFile::~AppendOnlyFile() {
 
 bool AppendOnlyFile::Open(const std::filesystem::path& path, uint32_t mode) {
     Close();
-    fd_ =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, static_cast<mode_t>(mode));
+    fd_ = OpenRegularFile(path, O_WRONLY | O_CREAT | O_APPEND, static_cast<mode_t>(mode));
+    open_error_ = fd_ >= 0 ? 0 : errno;
     lock_path_ =
         fd_ >= 0 ? std::filesystem::path(path.string() + ".lock") : std::filesystem::path();
     return fd_ >= 0;

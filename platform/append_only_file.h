@@ -17,10 +17,15 @@ public:
     AppendOnlyFile(const AppendOnlyFile&) = delete;
     AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
 
-    // Opens `path`, first closing a file this object holds; false when it cannot be opened.
+    // Opens `path`, first closing a file this object holds; false when it cannot be opened,
+    // errno telling why. Only a regular file is opened: a FIFO or a device in its place is
+    // refused at once (platform/regular_file.h), never waited on.
     bool Open(const std::filesystem::path& path, uint32_t mode = 0644);
     void Close();
     bool is_open() const { return fd_ >= 0; }
+    // The errno of the last Open that failed (kNotARegularFileError for a FIFO); 0 after one
+    // that succeeded.
+    int open_error() const { return open_error_; }
     // The file's size now; 0 while none is open.
     uint64_t Size() const;
 
@@ -34,6 +39,7 @@ public:
 
 private:
     int fd_ = -1;
+    int open_error_ = 0;
     std::filesystem::path lock_path_;
 };
 

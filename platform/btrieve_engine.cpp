@@ -159,7 +159,13 @@ int16_t Insert(int fd, const void* data) {
         const ssize_t written =
             ::pwrite(fd, data, kBtrieveRecordLength, static_cast<off_t>(content.size()));
         if (written != kBtrieveRecordLength || ::fsync(fd) != 0) {
+            // A part of a record (a full disk cut the write short) would make the file's
+            // length no multiple of a record, and every later open would call it corrupt: the
+            // file goes back to its length before this insert, still under the lock, so that
+            // the next insert finds it whole.
             status = kBtrieveIoError;
+            while (::ftruncate(fd, static_cast<off_t>(content.size())) != 0 && errno == EINTR) {
+            }
         }
     }
     ::flock(fd, LOCK_UN);

@@ -7,7 +7,8 @@
 //
 // The file name given to open is a Windows path, mapped at the call; existing folders and the
 // file are found in any case. The engine never creates a file. An insert is one appended write
-// under an exclusive lock, made durable before the call returns.
+// under an exclusive lock, made durable before the call returns; one that fails leaves the file
+// as it was.
 
 #include <cstdint>
 

@@ -1,8 +1,14 @@
 #include "platform/stop_signals.h"
 
 #include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <ctime>
+#include <string>
+
+#include "platform/error_output.h"
 
 namespace ruzd::platform {
 namespace {
@@ -32,7 +38,22 @@ sigset_t SetOf(uint32_t mask) {
     return set;
 }
 
+std::atomic<const char*> g_stop_stage{"the program to end"};
+
+std::string StageText() {
+    return g_stop_stage.load();
+}
+
+[[noreturn]] void EndWithoutTheStop(StopSignal signal, const std::string& reason) {
+    WriteErrorLine(reason + "; the stop waits for " + StageText());
+    ::_exit(128 + SignalNumber(signal));
+}
+
 }  // namespace
+
+void SetStopStage(const char* what) {
+    g_stop_stage.store(what != nullptr ? what : "the program to end");
+}
 
 int SignalNumber(StopSignal signal) {
     switch (signal) {
@@ -64,10 +85,30 @@ StopSignals::~StopSignals() {
 }
 
 void StopSignals::Watch(std::function<void()> on_stop) {
-    StartWatcher([on_stop = std::move(on_stop)](StopSignal) {
+    StartWatcher([this, on_stop = std::move(on_stop)](StopSignal signal) {
         on_stop();
+        WatchStop(signal);
         return false;
     });
+}
+
+void StopSignals::WatchStop(StopSignal first) {
+    const sigset_t set = SetOf(mask_);
+    const timespec slice{0, 200'000'000};
+    // Real time, as the time-outs of sockets and messages: a faster clock for tests must not
+    // cut short a stop that takes its usual while.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(kStopBoundSeconds);
+    while (!done_.load()) {
+        const int number = sigtimedwait(&set, nullptr, &slice);
+        if (number > 0) {
+            EndWithoutTheStop(FromNumber(number), "a second stop signal ends the program at once");
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            EndWithoutTheStop(
+                first, "the stop has not ended within " + std::to_string(kStopBoundSeconds) + " s");
+        }
+    }
 }
 
 void StopSignals::WatchEach(std::function<void(StopSignal)> on_signal) {

@@ -17,6 +17,14 @@ enum class StopSignal { kInterrupt, kTerminate, kQuit, kHangUp };
 // The system's number of a stop signal, for tests that send one to a child.
 int SignalNumber(StopSignal signal);
 
+// How long a stop may take before the process is ended without it.
+inline constexpr uint32_t kStopBoundSeconds = 30;
+
+// What the program's stop waits for now ("the time-out command to end"), in words that follow
+// "waits for"; a text of static storage (a literal). Set along the stop's way, so that a stop
+// cut short says where it hung.
+void SetStopStage(const char* what);
+
 class StopSignals {
 public:
     // Blocks the given stop signals (SIGINT and SIGTERM unless told otherwise) for the calling
@@ -29,8 +37,12 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    // Calls `on_stop` on the watcher thread for the first stop signal that arrives; no more
-    // are taken after it.
+    // Calls `on_stop` on the watcher thread for the first stop signal that arrives. The stop it
+    // starts is then watched: a second stop signal (the operator's second Ctrl-C) ends the
+    // process at once, and so does a stop still under way after kStopBoundSeconds (real time,
+    // whatever the time scale), each with a line on stderr naming what the stop waits for
+    // (SetStopStage); the exit status is then 128 and the signal's number, as a shell tells of a
+    // program that the signal ended.
     void Watch(std::function<void()> on_stop);
     // Calls `on_signal` on the watcher thread for every stop signal that arrives, until the
     // object goes.
@@ -38,6 +50,9 @@ public:
 
 private:
     void StartWatcher(std::function<bool(StopSignal)> on_signal);
+    // After the first signal: ends the process on a second one or once the bound has passed;
+    // returns when the owner ends the watcher first.
+    void WatchStop(StopSignal first);
 
     uint32_t mask_ = 0;  // one bit a StopSignal
     std::atomic<bool> done_{false};

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 
 namespace ruzd::testing {
@@ -102,6 +103,32 @@ LastDescriptorLeft::~LastDescriptorLeft() {
     if (lowered_ && ::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
         limit.rlim_cur = static_cast<rlim_t>(previous_soft_limit_);
         ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+bool MakeFifo(const std::string& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        return;
+    }
+    signal_was_ignored_ = ::signal(SIGXFSZ, SIG_IGN) == SIG_IGN;
+    previous_soft_limit_ = limit.rlim_cur;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    lowered_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    if (lowered_ && ::getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+        limit.rlim_cur = static_cast<rlim_t>(previous_soft_limit_);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (!signal_was_ignored_) {
+        ::signal(SIGXFSZ, SIG_DFL);
     }
 }
 

@@ -56,6 +56,29 @@ private:
     bool lowered_ = false;
 };
 
+// Makes a FIFO at `path`, which blocks whoever opens it until the other end is opened too;
+// false when the system refuses.
+bool MakeFifo(const std::string& path);
+
+// Lowers the process's file size limit (RLIMIT_FSIZE) to `bytes`, as a full disk would stop
+// the files it writes: a write that would go beyond is cut short there, and one that starts
+// there fails (EFBIG; the signal that would end the process is ignored meanwhile). The limit
+// and the signal's handling come back when the object goes.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool valid() const { return lowered_; }
+
+private:
+    unsigned long long previous_soft_limit_ = 0;
+    bool lowered_ = false;
+    bool signal_was_ignored_ = false;
+};
+
 // A pipe, for code that must cope with an output that cannot seek back. Both ends are closed
 // when the object goes, unless closed before.
 class TestPipe {

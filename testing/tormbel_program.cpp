@@ -54,12 +54,18 @@ TormbelProcess::TormbelProcess(const std::filesystem::path& root,
                                const std::filesystem::path& workdir,
                                std::vector<std::string> arguments,
                                std::vector<std::string> environment,
-                               const std::filesystem::path& read_only_folder, size_t max_open_files)
+                               const std::filesystem::path& read_only_folder, size_t max_open_files,
+                               std::vector<std::string> launcher)
     : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
     start.program = ProgramFolder() / "Tormbel";
     start.arguments = std::move(arguments);
+    if (!launcher.empty()) {
+        start.arguments.insert(start.arguments.begin(), start.program.string());
+        start.arguments.insert(start.arguments.begin(), launcher.begin() + 1, launcher.end());
+        start.program = launcher.front();
+    }
     start.environment = std::move(environment);
     start.environment.push_back("RUZD_ROOT=" + root.string());
     start.folder = workdir;

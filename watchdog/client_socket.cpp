@@ -1,6 +1,8 @@
 #include "watchdog/client_socket.h"
 
 #include "platform/clock.h"
+#include "platform/host_lookup.h"
+#include "platform/ipv4_text.h"
 #include "platform/tcp_socket.h"
 #include "platform/wsa_error.h"
 #include "watchdog/server_socket.h"
@@ -9,6 +11,9 @@ namespace ruzd::watchdog {
 
 namespace {
 constexpr size_t kDrainPieceBytes = 50;
+// How long the first connection to a peer named by its host name waits for the name; later
+// attempts take the address found last and never wait.
+constexpr uint32_t kFirstLookupPatienceMs = 2000;
 }  // namespace
 
 CClientSocket::CClientSocket(ReceiveCallback callback, CServerSocket* owner)
@@ -28,7 +33,23 @@ bool CClientSocket::Connect(const std::string& host, int port) {
     if (connect_pending_ || connected_) {
         return connected_;
     }
-    if ((!has_handle() && !CreateHandle()) || !ConnectTo(host, static_cast<uint16_t>(port))) {
+    // The name service is asked on a thread of its own: with the DNS server gone, a look-up
+    // here would hold the heartbeat and the countdown for seconds at each attempt.
+    std::optional<std::string> address = host;
+    if (platform::ParseIpv4(host) == platform::kNoIpv4Address) {
+        if (!lookup_ || lookup_->host() != host) {
+            lookup_ = std::make_unique<platform::HostLookup>(host);
+            lookup_->WaitForAddress(kFirstLookupPatienceMs);
+        }
+        address = lookup_->Address();
+    }
+    if (!address) {
+        last_error_ = platform::kWsaHostNotFound;
+        connected_ = false;
+        CloseHandle();
+        return false;
+    }
+    if ((!has_handle() && !CreateHandle()) || !ConnectTo(*address, static_cast<uint16_t>(port))) {
         last_error_ = platform::SocketLastError();
         connected_ = false;
         // A socket whose request failed is given up, so the next attempt starts afresh.

@@ -11,10 +11,12 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
+#include "platform/host_lookup.h"
 #include "watchdog/async_socket.h"
 
 namespace ruzd::watchdog {
@@ -36,6 +38,8 @@ public:
     ~CClientSocket() override;
 
     // Starts connecting to `host` on `port`; the connected flag (set later by the connect notice).
+    // A host name is looked up apart (platform/host_lookup.h): the first attempt waits for it a
+    // little, later ones take the address found last, so no attempt waits on the name service.
     bool Connect(const std::string& host, int port);
     // Queues or sends a copy of the bytes; false while closing.
     bool Send(const void* data, size_t size);
@@ -84,6 +88,7 @@ private:
     bool heard_ = false;
     std::deque<std::string> received_;
     std::deque<std::string> sends_;
+    std::unique_ptr<platform::HostLookup> lookup_;
 };
 
 }  // namespace ruzd::watchdog

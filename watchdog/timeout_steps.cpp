@@ -10,6 +10,7 @@
 #include "platform/message_box.h"
 #include "platform/process_identity.h"
 #include "platform/shell_command.h"
+#include "platform/stop_signals.h"
 #include "platform/system_reboot.h"
 #include "platform/text.h"
 #include "platform/thread.h"
@@ -35,6 +36,12 @@ constexpr const char* kRebootMessage = "System reboot by Tormbel";
 int WindowNumber(const platform::WindowHandle& window) {
     const auto parts = platform::window_endpoint::ParseEndpointName(window.endpoint());
     return parts ? static_cast<int>(parts->pid) : 0;
+}
+
+// A runner that could not start the command or reach its output: the shell runs it instead.
+bool NeedsLegacyStart(int result) {
+    return result == foundation::kRunStartFailed || result == foundation::kRunReadEndFailed ||
+           result == foundation::kRunStandardErrorFailed || result == foundation::kRunPipeFailed;
 }
 
 }  // namespace
@@ -96,22 +103,31 @@ void TimeoutSteps::ExecuteCommand() {
                    kCommandTimeoutSeconds);
     flags_.busy.store(true);
 
-    // The command runs on a worker while this thread goes on handling its messages; a request
-    // to close waits until the command has ended.
+    // The command runs on a worker while this thread goes on handling its messages (the
+    // heartbeat, the tick: the countdown goes on); a request to close waits until the command
+    // has ended. So does the shell that stands in for a runner that could not start it.
     int result = 0;
     uint32_t last_error = 0;
+    int legacy_result = 0;
     std::string output;
     platform::Event finished(true);
     platform::Thread worker("ExecuteCommand");
     worker.Start([&] {
         result = foundation::ProgramRunner::Run(command, "", output, command_timeout_ms_);
         last_error = platform::GetLastError();
+        if (NeedsLegacyStart(result)) {
+            legacy_result = platform::RunThroughShell(command);
+        }
         finished.Set();
     });
     bool close_requested = false;
     WaitServingMessages(finished, [&](platform::Message& message) {
         if (message.id == platform::kWmClose) {
+            if (!close_requested) {
+                WriteLog("ExecuteCommand: Stop requested, waiting for the command to end");
+            }
             close_requested = true;
+            platform::SetStopStage("the time-out command (-C) to end");
         } else if (dispatch_) {
             dispatch_(message);
         }
@@ -142,13 +158,11 @@ void TimeoutSteps::ExecuteCommand() {
                            output.c_str());
             break;
     }
-    if (result == foundation::kRunStartFailed || result == foundation::kRunReadEndFailed ||
-        result == foundation::kRunStandardErrorFailed || result == foundation::kRunPipeFailed) {
+    if (NeedsLegacyStart(result)) {
         WriteLog(
             "ExecuteCommand: Fallback to legacy way of starting process.  No results will be "
             "reported.");
-        WriteLogFormat("ExecuteCommand: Legacy execute failed with DosError=%d",
-                       platform::RunThroughShell(command));
+        WriteLogFormat("ExecuteCommand: Legacy execute failed with DosError=%d", legacy_result);
     }
     flags_.busy.store(false);
     if (close_requested) {
@@ -181,8 +195,10 @@ void TimeoutSteps::Reboot() {
 
 void TimeoutSteps::AfterRemoteTimeout() {
     AddCalloutRecord(options_);
+    // Bounded and off this thread as the local time-out's: a command that never ends must not
+    // stop the countdown.
     if (!options_.command.empty()) {
-        platform::RunThroughShell(options_.command);
+        ExecuteCommand();
     }
 }
 

@@ -87,7 +87,10 @@ int RunTormbel(const std::vector<std::string>& words) {
     const uint32_t main_thread = platform::CurrentThreadId();
     // The framework's first show of the minimised window.
     platform::PostThreadMessage(main_thread, kWmQueryOpen);
-    signals.Watch([main_thread] { platform::PostThreadMessage(main_thread, platform::kWmClose); });
+    signals.Watch([main_thread] {
+        platform::SetStopStage("the watchdog's loop to take the request to close");
+        platform::PostThreadMessage(main_thread, platform::kWmClose);
+    });
     return RunFrameLoop(dispatch);
 }
 

@@ -6,6 +6,8 @@
 
 #include "foundation/system_time.h"
 #include "platform/append_only_file.h"
+#include "platform/error_output.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 
 namespace ruzd::watchdog {
@@ -62,11 +64,21 @@ std::string LogLine(platform::WallTime time, std::string_view text) {
 
 void WriteLog(std::string_view text) {
     static std::mutex lock;
+    static bool refusal_told = false;
     std::lock_guard guard(lock);
     const std::string line = LogLine(platform::CurrentClock().Now(), text);
     platform::AppendOnlyFile file;
     if (file.Open(kLogFileName)) {
         file.WriteAll(line);
+        return;
+    }
+    // A FIFO in the log's place is refused (waiting for its reader would stop the heartbeat
+    // and the countdown); the operator hears once why the log stays empty.
+    if (!refusal_told) {
+        refusal_told = true;
+        platform::WriteErrorLine(std::string(kLogFileName) + ": " +
+                                 platform::OpenErrorText(file.open_error()) +
+                                 ", its lines are lost");
     }
 }
 

@@ -19,7 +19,8 @@ inline constexpr const char* kLogFileName = "Tormbel.log";
 // The line for `text` at `time`, with its line end.
 std::string LogLine(platform::WallTime time, std::string_view text);
 
-// Appends a line; a file that cannot be opened loses it silently.
+// Appends a line. Only a regular file is opened: a FIFO in its place is refused at once. A
+// file that cannot be opened loses the line, and the first such failure is said on stderr.
 void WriteLog(std::string_view text);
 void WriteLogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

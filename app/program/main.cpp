@@ -43,7 +43,10 @@ int RunApplication(int32_t runMode, std::vector<std::string> words) {
         std::fprintf(stderr, "Pelwix: the application thread could not be started\n");
         return ruzd::app::kEntryExitCode;
     }
-    signals.Watch([&app] { app.Quit(0); });
+    signals.Watch([&app] {
+        ruzd::platform::SetStopStage("the application thread to take the quit");
+        app.Quit(0);
+    });
     const int exitCode = app.Join();
     return exitCode == ruzd::app::kFatalExitCode ? exitCode : ruzd::app::kEntryExitCode;
 }

@@ -3,12 +3,15 @@
 // services at the machine's start. Asked for help, it prints its usage and starts nothing.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/error_output.h"
 #include "platform/service_supervisor.h"
+#include "platform/system_reboot.h"
 
 namespace {
 
@@ -29,6 +32,12 @@ constexpr std::string_view kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The helper of a failure action's reboot (platform/system_reboot.h).
+    if (const std::optional<int> status = ruzd::platform::RunRebootHelper(
+            std::vector<std::string>(argv, argv + argc),
+            [](const std::string& line) { ruzd::platform::WriteErrorLine(line); })) {
+        return *status;
+    }
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     // Only the first word: the words behind a service's name are the service's own.
     if (!arguments.empty() && ruzd::platform::IsHelpWord(arguments.front())) {

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/version_note.h"
 #include "platform/command_line.h"
+#include "platform/system_reboot.h"
 #include "watchdog/option_reader.h"
 #include "watchdog/tormbel_app.h"
+#include "watchdog/tormbel_log.h"
 
 namespace {
 
@@ -28,6 +31,11 @@ bool AsksForHelp(const std::vector<std::string>& words) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv, argv + argc);
+    // The helper that restarts the machine after a time-out's delay (platform/system_reboot.h).
+    if (const std::optional<int> status = ruzd::platform::RunRebootHelper(
+            words, [](const std::string& line) { ruzd::watchdog::WriteLog(line); })) {
+        return *status;
+    }
     if (AsksForHelp(words)) {
         const std::string usage = ruzd::watchdog::HelpText() + "\n";
         std::fwrite(usage.data(), 1, usage.size(), stdout);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 #include "watchdog/tormbel_log.h"
 
@@ -105,6 +106,27 @@ TEST_F(CalloutRecordTest, AMissingFileIsLoggedAndNeverCreatedAndNoNumberWritesNo
     options_.phone.fill('\0');
     AddCalloutRecord(options_);
     EXPECT_EQ(Records(), "");
+}
+
+TEST_F(CalloutRecordTest, ARecordCutShortByAFullDiskIsTakenBackAndTheNextOneIsAdded) {
+    WriteFile("");
+    AddCalloutRecord(options_);
+    {
+        // Room for 100 bytes of the second record: its write is cut short there.
+        const testing::FileSizeLimit full_disk(kCalloutRecordSize + 100);
+        ASSERT_TRUE(full_disk.valid());
+        AddCalloutRecord(options_);
+        EXPECT_EQ(Records().size(), kCalloutRecordSize);
+    }
+    EXPECT_NE(testing::ReadWholeFile(kLogFileName)
+                  .find("Error adding callout record (B_INSERT BTrieve error 2)"),
+              std::string::npos);
+    // Space again: the file is whole, and the next alarm's record follows the first.
+    AddCalloutRecord(options_);
+    const std::string records = Records();
+    ASSERT_EQ(records.size(), 2 * kCalloutRecordSize);
+    EXPECT_EQ(U32(records, 12), 1u);
+    EXPECT_EQ(U32(records.substr(kCalloutRecordSize), 12), 2u);
 }
 
 TEST(RecordTime, SmallTimesMoveAndTheLargestBecomesZero) {

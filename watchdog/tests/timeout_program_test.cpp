@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,12 +13,16 @@
 
 #include "platform/computer_name.h"
 #include "platform/stop_signals.h"
+#include "platform/window_endpoint.h"
 #include "platform/window_message.h"
 #include "testing/child_program.h"
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
+#include "testing/os_for_tests.h"
+#include "testing/syslog_line.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
+#include "testing/unix_sockets.h"
 #include "testing/virtual_display.h"
 
 namespace ruzd::watchdog {
@@ -31,6 +36,12 @@ using testing::TormbelProcess;
 constexpr const char* kFastClock = "RUZD_TIME_SCALE=10";
 constexpr const char* kLocalTimeout = "***** Tormbel LOCAL TIMEOUT *****";
 const int kTerminate = platform::SignalNumber(platform::StopSignal::kTerminate);
+// A command that outlasts every wait of a test; the runner's bound (120 s) ends it, or its own
+// end does once the watchdog is gone.
+constexpr const char* kEndlessCommand = "-Csleep 200";
+constexpr const char* kCommandStarted = "ExecuteCommand: Executing 'sleep 200'";
+// The exit status of a program that a stop signal ended: 128 and the signal's number.
+constexpr int kEndedBySignal = 128 + 15;
 
 std::string Port(unsigned port) {
     return std::to_string(port);
@@ -211,6 +222,144 @@ TEST_F(TimeoutProgramTest, ARebootThatIsNotAllowedFailsWithFiveWithoutACentralWi
         return dog->Stderr().find("Error rebooting system, Error=5") != std::string::npos;
     }));
     Stop(*dog);
+}
+
+// The account that runs the watchdog beside the watched programs seldom may restart the machine:
+// the refusal comes at the time-out, with its box, and not ten seconds later in a helper that
+// nobody watches.
+TEST_F(TimeoutProgramTest, ARebootIsRefusedAtOnceToAnAccountThatMayNotRestartTheMachine) {
+    if (!testing::RunningAsRoot()) {
+        GTEST_SKIP() << "only root can start the watchdog as another account";
+    }
+    const fs::path folder = work_.path() / "dog";
+    fs::create_directories(folder);
+    for (const fs::path& open : {root_.path(), work_.path(), folder}) {
+        fs::permissions(open, fs::perms::all);
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(root_.path())) {
+        fs::permissions(entry.path(), fs::perms::all);
+    }
+    TormbelProcess dog(root_.path(), folder, {"-I31", "-U", "-N", "-B"},
+                       {kFastClock, "RUZD_ALLOW_REBOOT=1"}, {}, 0,
+                       {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    ASSERT_TRUE(dog.WaitForLog("Reboot: InitiateSystemShutdownEx failed, Error=5")) << dog.Stderr();
+    EXPECT_TRUE(Eventually(
+        [&] { return dog.Stderr().find("Error rebooting system, Error=5") != std::string::npos; }));
+    EXPECT_EQ(dog.Log().find("System will now reboot"), std::string::npos);
+    dog.Signal(kTerminate);
+    EXPECT_EQ(dog.WaitForExit(), 0);
+}
+
+TEST_F(TimeoutProgramTest, AStandInRebootThatFailsShowsItsExitStatus) {
+    auto dog = Start({"-I31", "-U", "-N", "-B"}, {"RUZD_REBOOT_COMMAND=exit 3"});
+    ASSERT_TRUE(dog->WaitForLog("Reboot: InitiateSystemShutdownEx failed, Error=3"));
+    EXPECT_TRUE(Eventually([&] {
+        return dog->Stderr().find("Error rebooting system, Error=3") != std::string::npos;
+    }));
+    Stop(*dog);
+}
+
+// The helper runs a stand-in systemctl that refuses, found both through RUZD_SYSTEMCTL and
+// first on PATH, so that no test ever reaches the real one.
+TEST_F(TimeoutProgramTest, ADelayedRebootThatSystemctlRefusesIsAnErrorInSyslogAndTheLog) {
+    const fs::path stand_ins = work_.path() / "bin";
+    fs::create_directories(stand_ins);
+    const fs::path systemctl = stand_ins / "systemctl";
+    std::ofstream(systemctl) << "#!/bin/sh\necho \"Access denied\" >&2\nexit 1\n";
+    fs::permissions(systemctl, fs::perms::owner_all);
+    testing::DatagramSink syslog(work_.path() / "log.socket");
+    ASSERT_TRUE(syslog.bound());
+    const char* path = std::getenv("PATH");
+    auto dog = Start({"-I31", "-U", "-N", "-B"},
+                     {"RUZD_ALLOW_REBOOT=1", "RUZD_SYSTEMCTL=" + systemctl.string(),
+                      "PATH=" + stand_ins.string() + ":" + (path != nullptr ? path : "/usr/bin"),
+                      "RUZD_SYSLOG_SOCKET=" + syslog.path().string()});
+    ASSERT_TRUE(dog->WaitForLog("Reboot: InitiateSystemShutdownEx succeeded."));
+    const std::string failure =
+        "Reboot: ERROR '" + systemctl.string() + " reboot' failed, ExitCode=1";
+    ASSERT_TRUE(dog->WaitForLog(failure)) << dog->Log();
+    bool reported = false;
+    bool announced = false;
+    while (!reported) {
+        const std::optional<std::string> datagram = syslog.Receive(std::chrono::seconds(60));
+        ASSERT_TRUE(datagram) << "no ERROR line in syslog";
+        const std::optional<testing::SyslogLine> line = testing::ParseSyslogLine(*datagram);
+        ASSERT_TRUE(line) << *datagram;
+        announced = announced || line->message == "System reboot by Tormbel";
+        reported = line->message == failure && line->tag == "Tormbel" && line->priority % 8 == 3;
+    }
+    EXPECT_TRUE(announced);
+    Stop(*dog);
+}
+
+// A remote time-out's command that never ends: the watchdog goes on taking the heartbeat and
+// counting, as it does for the local time-out's.
+TEST_F(TimeoutProgramTest, ARemoteTimeoutsEndlessCommandLeavesTheHeartbeatAndTheCountdownGoing) {
+    auto dog = Start({"-I31", "-U", "-N", "-A127.0.0.2", "-O" + Port(testing::FreePort()),
+                      "-Q" + Port(testing::FreePort()), kEndlessCommand});
+    ASSERT_TRUE(dog->WaitForLog("***** Tormbel REMOTE TIMEOUT *****"));
+    ASSERT_TRUE(dog->WaitForLog(kCommandStarted));
+    platform::WindowHandle window = platform::FindWindow("Tormbel");
+    ASSERT_TRUE(window);
+    for (int heartbeat = 0; heartbeat < 3; ++heartbeat) {
+        intptr_t reply = 0;
+        EXPECT_TRUE(platform::SendMessageTimeout(window, 0x160F, 0, 0, 10000, &reply));
+        EXPECT_EQ(reply, 1);
+    }
+    dog->Kill();
+}
+
+// A host name whose look-up never ends (the name service gone: the look-up of /etc/hosts is
+// held back for ten minutes) keeps the watchdog neither from the heartbeat nor from its
+// time-outs.
+TEST_F(TimeoutProgramTest, APeerNameThatNeverResolvesHoldsNeitherTheHeartbeatNorTheCountdown) {
+    auto dog = std::make_unique<TormbelProcess>(
+        root_.path(), work_.path() / "dog",
+        std::vector<std::string>{"-I31", "-U", "-N", "-Ctrue", "-Alocalhost",
+                                 "-O" + Port(testing::FreePort()),
+                                 "-Q" + Port(testing::FreePort())},
+        std::vector<std::string>{kFastClock}, fs::path(), 0,
+        std::vector<std::string>{"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-P",
+                                 "/etc/hosts", "-e", "inject=openat:delay_exit=600000000"});
+    platform::WindowHandle window;
+    ASSERT_TRUE(
+        Eventually([&] { return static_cast<bool>(window = platform::FindWindow("Tormbel")); }));
+    EXPECT_TRUE(Eventually([&] {
+        intptr_t reply = 0;
+        return platform::SendMessageTimeout(window, 0x160F, 0, 0, 1000, &reply) && reply == 1;
+    }));
+    EXPECT_TRUE(dog->WaitForLog(kLocalTimeout, 2)) << dog->Log();
+    // The watchdog under strace is not the test's child: it is ended by the pid of its window.
+    if (const auto parts = platform::window_endpoint::ParseEndpointName(window.endpoint())) {
+        testing::KillProgram(static_cast<pid_t>(parts->pid));
+    }
+    dog->Kill();
+}
+
+// A stop that waits for the time-out command: a second SIGTERM ends the watchdog at once, and
+// without one the stop's bound does; each says what the stop waited for.
+TEST_F(TimeoutProgramTest, AStopHeldByTheCommandEndsAtASecondSigtermOrAtItsBound) {
+    const std::string waited = "the stop waits for the time-out command (-C) to end\n";
+    {
+        auto dog = Start({"-I31", "-U", "-N", kEndlessCommand});
+        ASSERT_TRUE(dog->WaitForLog(kCommandStarted));
+        dog->Signal(kTerminate);
+        ASSERT_TRUE(dog->WaitForLog("ExecuteCommand: Stop requested, waiting for the command"));
+        dog->Signal(kTerminate);
+        EXPECT_EQ(dog->WaitForExit(), kEndedBySignal);
+        EXPECT_NE(
+            dog->Stderr().find("Tormbel: a second stop signal ends the program at once; " + waited),
+            std::string::npos)
+            << dog->Stderr();
+    }
+    fs::remove(work_.path() / "dog" / "Tormbel.log");
+    auto dog = Start({"-I31", "-U", "-N", kEndlessCommand});
+    ASSERT_TRUE(dog->WaitForLog(kCommandStarted));
+    dog->Signal(kTerminate);
+    EXPECT_EQ(dog->WaitForExit(), kEndedBySignal);
+    EXPECT_NE(dog->Stderr().find("Tormbel: the stop has not ended within 30 s; " + waited),
+              std::string::npos)
+        << dog->Stderr();
 }
 
 TEST_F(TimeoutProgramTest, TheCentralWindowIsClosedShortlyBeforeTheTimeout) {

@@ -18,6 +18,7 @@
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
 #include "testing/node_program.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
 
@@ -123,6 +124,20 @@ TEST_F(TormbelProgramTest, AnswersHeartbeatsPausesOnOpenRefusesASecondInstanceAn
     EXPECT_EQ(testing::StoredEventIds(), (std::vector<uint32_t>{1001, 1003, 1004, 1002}));
     platform::NamedMutex lock("Global\\Tormbel");
     EXPECT_EQ(lock.TryAcquire(), platform::NamedMutex::Acquire::kAcquired);
+}
+
+TEST_F(TormbelProgramTest, AFifoInTheLogsPlaceIsNamedOnceAndTheWatchdogRunsWithoutIt) {
+    std::filesystem::create_directories(work_.path() / "fifo");
+    ASSERT_TRUE(testing::MakeFifo((work_.path() / "fifo" / "Tormbel.log").string()));
+    auto dog = Start({"-I60", "-U", "-Ctrue"}, "fifo");
+    const platform::WindowHandle window = Window();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(Eventually([&] { return Send(window, kHeartbeat) == 1; }));
+    dog->Signal(kTerminate);
+    EXPECT_EQ(dog->WaitForExit(), 0);
+    const std::string errors = dog->Stderr();
+    EXPECT_EQ(CountOf(errors, "Tormbel: Tormbel.log: not a regular file, its lines are lost\n"), 1u)
+        << errors;
 }
 
 TEST_F(TormbelProgramTest, LogLinesCarryUtcWhateverTheTimeZone) {
