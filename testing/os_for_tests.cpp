@@ -5,6 +5,7 @@
 #include <linux/capability.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -21,6 +22,14 @@ std::string EffectiveUserName() {
 
 bool RunningAsRoot() {
     return ::geteuid() == 0;
+}
+
+std::optional<uint32_t> OwnerUid(const std::filesystem::path& path) {
+    struct stat found {};
+    if (::lstat(path.c_str(), &found) != 0) {
+        return std::nullopt;
+    }
+    return found.st_uid;
 }
 
 bool BecomeNobody() {

@@ -4,6 +4,9 @@
 // test, and the change of rights a test child needs.
 
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace ruzd::testing {
@@ -13,6 +16,10 @@ namespace ruzd::testing {
 std::string EffectiveUserName();
 
 bool RunningAsRoot();
+
+// The user id that owns what `path` names itself (a symbolic link is not followed); none when
+// there is nothing.
+std::optional<uint32_t> OwnerUid(const std::filesystem::path& path);
 
 // Makes the calling process the unprivileged user "nobody" (65534) with no other groups; false
 // when the system refuses.

@@ -482,6 +482,53 @@ TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
     }
 }
 
+TEST_F(ServiceProcessTest, TheStatusFileGoesToTheServicesAccountAndNoFileOfRootsInItsPlace) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may run a service as another account";
+    // The service's account must reach the root's files as any account reaches a machine's.
+    for (const std::filesystem::path& folder : {root_.path(), root_.path() / "run"}) {
+        std::filesystem::create_directories(folder);
+        std::filesystem::permissions(folder, std::filesystem::perms(0755));
+    }
+    CServiceHandle service;
+    Create(service, kName, {});
+    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
+                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
+                                     nullptr, std::nullopt, std::string(".\\nobody"), "",
+                                     std::nullopt));
+    SetFailureActions(service, 0, {{platform::kScActionRestart, 0}});
+    ASSERT_TRUE(service.Start()) << platform::GetLastError();
+    ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
+    const uint32_t pid = PidOf(service);
+    EXPECT_EQ(platform::ProcessUserName(pid), "nobody");
+    const std::filesystem::path status = platform::ServiceStatusFile(kName);
+    EXPECT_EQ(testing::OwnerUid(status), 65534u);
+
+    // The account owns its run folder, so it may put a second name of a file of root's in the
+    // status file's place, then end without a word: the restart must not give it that file, and
+    // fails at once, saying why, instead of waiting for a status that cannot come.
+    const std::filesystem::path roots = root_.path() / "root's own";
+    std::ofstream(roots) << "root's";
+    std::filesystem::permissions(roots, std::filesystem::perms(0600));
+    const std::filesystem::path planted = platform::ServiceRunFolder(kName) / "planted";
+    std::filesystem::create_hard_link(roots, planted);
+    std::filesystem::rename(planted, status);
+    testing::KillProgram(static_cast<pid_t>(pid));
+    const std::filesystem::path output = platform::ServiceOutputFile(kName);
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::ReadWholeFile(output).find(
+                   std::string(kName) + " could not be started again") != std::string::npos;
+    })) << testing::ReadWholeFile(output);
+    const std::string said = testing::ReadWholeFile(output);
+    EXPECT_NE(said.find(status.string() + ": cannot be written: no plain file of its own"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(testing::OwnerUid(roots), 0u);
+    EXPECT_EQ(testing::ReadWholeFile(roots), "root's");
+    EXPECT_TRUE(testing::Eventually(
+        [] { return !platform::FindProcessByName("ruzd-svcrun.exe").has_value(); }));
+    EXPECT_FALSE(platform::FindProcessByName("app_test_service_child.exe").has_value());
+}
+
 TEST_F(ServiceProcessTest, BootStartsTheAutomaticServicesTheDelayedOnesLast) {
     CServiceHandle later;
     Create(later, "RuzdLater", {});
