@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "platform/registry_store.h"
 #include "platform/stop_signals.h"
 #include "testing/command_peer.h"
@@ -25,29 +26,8 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-// The entry's own option text as a terminal shows it, naming the program.
-constexpr const char kEntryHelpLines[] =
-    "Possible command line options:\n"
-    "\n"
-    "     Pelwix\n"
-    "     Pelwix  -help | -?\n"
-    "     Pelwix  -service -install [U:<username> P:<password>] | -uninstall | -start | -stop\n"
-    "Vesmarin extra parameters are:\n"
-    "          -w timeinseconds\n"
-    "                    (time to wait before informing central Orvanthella)\n"
-    "          -d\n"
-    "                    (put debug on by default)\n"
-    "          -a\n"
-    "                    (Config Ametlco at startup)\n"
-    "          -ab\n"
-    "                    (put Amtelco Board Id 16 will be used if not specified)\n"
-    "          -ac\n"
-    "                    (put Amtelco TDM Bus Clock mode : 1 for Master - 0 for Slave\n"
-    "                     Config the first Client as Slave the rest as Master\n"
-    "                     Master will be used if not specified)\n"
-    "          -as\n"
-    "                    (put Amtelco TDM Bus Speed : 1 for CTBus - 0 for SCBus\n"
-    "                     CTBus will be used if not specified)\n";
+// The entry's own option text (its words: command_line_test.cpp) as a terminal shows it.
+const std::string kEntryHelpLines = TerminalLines(EntryHelpText("Pelwix"));
 constexpr int kEntryExit = 255;  // the entry's -1 as an exit status
 
 class ProgramWordsTest : public testing::NodeProgramTest {
@@ -122,8 +102,7 @@ TEST_F(ProgramWordsTest, WithADisplayTheEntrysHelpIsABoxAndEndsWith255) {
          std::vector<std::vector<std::string>>{{"-help"}, {"-service", "-?"}}) {
         std::filesystem::remove(seam / "boxes.txt");
         EXPECT_EQ(RunHelp(words, kEntryExit), "") << words.front();
-        EXPECT_EQ(testing::ReadWholeFile(seam / "boxes.txt"),
-                  std::string("Pelwix: ") + kEntryHelpLines + "\n")
+        EXPECT_EQ(testing::ReadWholeFile(seam / "boxes.txt"), "Pelwix: " + kEntryHelpLines + "\n")
             << words.front();
     }
     // The usage stays on the terminal.

@@ -155,6 +155,22 @@ protected:
             << platform::GetLastError();
     }
 
+    // The root and its run folder open to every account, as a machine's are, so that a
+    // service's account reaches the root's files.
+    void OpenRootToEveryAccount() {
+        for (const std::filesystem::path& folder : {root_.path(), root_.path() / "run"}) {
+            std::filesystem::create_directories(folder);
+            std::filesystem::permissions(folder, std::filesystem::perms(0755));
+        }
+    }
+
+    // The account the service runs as (its "ObjectName").
+    void SetAccount(const CServiceHandle& service, const std::string& account) {
+        ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
+                                         platform::kServiceNoChange, std::nullopt, std::nullopt,
+                                         nullptr, std::nullopt, account, "", std::nullopt));
+    }
+
     void SetEnvironment(const std::string& name, const std::vector<std::string>& variables) {
         const std::string bytes = platform::RegMultiSzBytes(variables);
         ServiceKey(name).SetValue("Environment", platform::kRegMultiSz, bytes.data(),
@@ -400,11 +416,7 @@ private:
 
 TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndBlocksNoStart) {
     ASSERT_TRUE(testing::RunningAsRoot()) << "only root may act as another account";
-    // The root and its run folder are open to every account, as a machine's are.
-    for (const std::filesystem::path& folder : {root_.path(), root_.path() / "run"}) {
-        std::filesystem::create_directories(folder);
-        std::filesystem::permissions(folder, std::filesystem::perms(0755));
-    }
+    OpenRootToEveryAccount();
     CServiceHandle service;
     Create(service, kName, {});
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
@@ -452,19 +464,12 @@ TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndB
 }
 
 TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
-    // The service's account must reach the root's files as any account reaches a machine's.
-    std::filesystem::permissions(
-        root_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                          std::filesystem::perms::others_exec);
+    OpenRootToEveryAccount();
     const std::string self = platform::ProcessUserName(0).value_or("");
     ASSERT_FALSE(self.empty());
     CServiceHandle service;
     Create(service, kName, {});
-    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
-                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
-                                     nullptr, std::nullopt, std::string(".\\daemon"), "",
-                                     std::nullopt));
+    ASSERT_NO_FATAL_FAILURE(SetAccount(service, ".\\daemon"));
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
     ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
     // Only root may run a service as another account; anyone else runs it as itself.
@@ -472,10 +477,7 @@ TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
     ASSERT_TRUE(service.Stop()) << platform::GetLastError();
     ASSERT_TRUE(service.WaitForStop(kPatienceMs));
 
-    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
-                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
-                                     nullptr, std::nullopt, std::string(".\\nobody-here"), "",
-                                     std::nullopt));
+    ASSERT_NO_FATAL_FAILURE(SetAccount(service, ".\\nobody-here"));
     if (self == "root") {
         EXPECT_FALSE(service.Start());
         EXPECT_EQ(platform::GetLastError(), platform::kErrorServiceLogonFailed);
@@ -484,17 +486,10 @@ TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
 
 TEST_F(ServiceProcessTest, TheStatusFileGoesToTheServicesAccountAndNoFileOfRootsInItsPlace) {
     ASSERT_TRUE(testing::RunningAsRoot()) << "only root may run a service as another account";
-    // The service's account must reach the root's files as any account reaches a machine's.
-    for (const std::filesystem::path& folder : {root_.path(), root_.path() / "run"}) {
-        std::filesystem::create_directories(folder);
-        std::filesystem::permissions(folder, std::filesystem::perms(0755));
-    }
+    OpenRootToEveryAccount();
     CServiceHandle service;
     Create(service, kName, {});
-    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
-                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
-                                     nullptr, std::nullopt, std::string(".\\nobody"), "",
-                                     std::nullopt));
+    ASSERT_NO_FATAL_FAILURE(SetAccount(service, ".\\nobody"));
     SetFailureActions(service, 0, {{platform::kScActionRestart, 0}});
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
     ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
