@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "app/application_options.h"
-#include "platform/command_line.h"
 #include "platform/text.h"
 
 namespace ruzd::app {
@@ -27,7 +26,10 @@ constexpr const char kHelpBody[] =
     "  -service                run as the node's service under the service manager, or, with\n"
     "                          a verb below, install or control that service (ignored beside\n"
     "                          -debug or -gui)\n"
-    "  -help, -?, --help, -h   print this text and end with exit status 0\n"
+    "  --help, -h              print this text and end with exit status 0\n"
+    "  -help, -?               show the program's own option text, in a box where a window\n"
+    "                          can open and else on standard output, and end with exit\n"
+    "                          status 255\n"
     "\n"
     "Options of every mode (the case of letters does not matter):\n"
     "  -workingdir:<folder>    work in this folder (a Windows path; quote the whole word when\n"
@@ -72,7 +74,8 @@ constexpr const char kHelpBody[] =
 bool IsEntryWord(const std::string& word) {
     const std::string upper = platform::AsciiUpper(word);
     return upper == "-SERVICE" || upper == "-DEBUG" || upper == "-GUI" || IsHelpWord(word) ||
-           upper.starts_with(kWorkingDirPrefix) || upper.starts_with(kSleepPrefix);
+           IsUsageWord(word) || upper.starts_with(kWorkingDirPrefix) ||
+           upper.starts_with(kSleepPrefix);
 }
 
 // The service framework's verbs and switches (its parser takes them after '-' or '/'; a bare
@@ -101,6 +104,25 @@ bool IsServiceFrameworkWord(std::string_view word) {
 bool IsIn(std::string_view set, char c) {
     return set.find(c) != std::string_view::npos;
 }
+
+// The application's options as the entry's own text has always told them.
+constexpr const char kApplicationOptionsBlock[] =
+    "\r\nVesmarin extra parameters are:\n"
+    "          -w timeinseconds\n"
+    "                    (time to wait before informing central Orvanthella)\n"
+    "          -d\n"
+    "                    (put debug on by default)\n"
+    "          -a\n"
+    "                    (Config Ametlco at startup)\n"
+    "          -ab\n"
+    "                    (put Amtelco Board Id 16 will be used if not specified)\n"
+    "          -ac\n"
+    "                    (put Amtelco TDM Bus Clock mode : 1 for Master - 0 for Slave\n"
+    "                     Config the first Client as Slave the rest as Master\n"
+    "                     Master will be used if not specified)\n"
+    "          -as\n"
+    "                    (put Amtelco TDM Bus Speed : 1 for CTBus - 0 for SCBus\n"
+    "                     CTBus will be used if not specified)\n";
 
 }  // namespace
 
@@ -139,6 +161,9 @@ EntryPath EntryOptions::Path() const {
     if (help) {
         return EntryPath::kShowHelp;
     }
+    if (usage) {
+        return EntryPath::kShowUsage;
+    }
     if (service && !headless && !attachedWindow) {
         return EntryPath::kRunService;
     }
@@ -168,6 +193,8 @@ EntryOptions ParseEntryOptions(const std::vector<std::string>& words) {
             options.attachedWindow = true;
         } else if (IsHelpWord(word)) {
             options.help = true;
+        } else if (IsUsageWord(word)) {
+            options.usage = true;
         } else if (upper.starts_with(kWorkingDirPrefix)) {
             StartupStep step;
             step.kind = StartupStep::Kind::kEnterFolder;
@@ -219,14 +246,45 @@ uint32_t ParseSleepMilliseconds(std::string_view text) {
 
 std::string EntryHelpText(std::string_view programFileName) {
     const std::string name(programFileName);
+    std::string text = "Possible command line options:\r\n";
+    text += platform::Format("\r\n     %s", name.c_str());
+    text += platform::Format("\r\n     %s  -help | -?", name.c_str());
+    text += platform::Format(
+        "\r\n     %s  -service -install [U:<username> P:<password>] | -uninstall | -start | "
+        "-stop",
+        name.c_str());
+    text += kApplicationOptionsBlock;
+    return text;
+}
+
+std::string TerminalLines(std::string_view text) {
+    std::string lines;
+    lines.reserve(text.size() + 1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        lines += text[i] == '\r' ? '\n' : text[i];
+    }
+    if (!lines.empty() && lines.back() != '\n') {
+        lines += '\n';
+    }
+    return lines;
+}
+
+bool IsHelpWord(std::string_view word) {
+    return platform::EqualsIgnoreCase(word, "-help") || word == "-?";
+}
+
+std::string EntryUsageText(std::string_view programFileName) {
+    const std::string name(programFileName);
     std::string text = platform::Format("Usage: %s [mode] [options]\n", name.c_str());
     text += kHelpBody;
     return text;
 }
 
-bool IsHelpWord(std::string_view word) {
-    // "/?" is the service framework's own, which answers it with its one line.
-    return word != "/?" && platform::IsHelpWord(word);
+bool IsUsageWord(std::string_view word) {
+    return word == "--help" || word == "-h";
 }
 
 std::vector<std::string> UnusedWordNotes(const std::vector<std::string>& words, EntryPath path) {
@@ -237,7 +295,7 @@ std::vector<std::string> UnusedWordNotes(const std::vector<std::string>& words, 
         }
         const std::vector<std::string> asService = ServiceFrameworkWords({word});
         if (!IsServiceFrameworkWord(asService.front())) {
-            notes.push_back("unknown option \"" + word + "\" (ignored; -help lists the options)");
+            notes.push_back("unknown option \"" + word + "\" (ignored; --help lists the options)");
         } else if (path != EntryPath::kRunService) {
             notes.push_back("\"" + word + "\" counts only after -service (ignored)");
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/app_hooks.h"
+#include "platform/message_box.h"
 
 namespace ruzd::app {
 
@@ -35,7 +36,8 @@ struct StartupStep {
 
 // Which way the process goes.
 enum class EntryPath {
-    kShowHelp,        // show the options and end
+    kShowHelp,        // show the entry's own option text and end
+    kShowUsage,       // print the usage and end
     kRunService,      // hand the process to the service framework
     kRunApplication,  // run the application object in RunMode()
 };
@@ -44,10 +46,12 @@ struct EntryOptions {
     bool service = false;         // "-service"
     bool headless = false;        // "-debug"
     bool attachedWindow = false;  // "-gui"
-    bool help = false;            // "-help", "-?", "--help", "-h"
+    bool help = false;            // "-help", "-?"
+    bool usage = false;           // "--help", "-h"
     std::vector<StartupStep> steps;
 
-    // Help wins over everything; "-service" counts only without "-debug" and "-gui".
+    // Help wins over everything, then the usage; "-service" counts only without "-debug" and
+    // "-gui".
     EntryPath Path() const;
     // The application's run mode: a window attached to a running service for "-gui" (also
     // together with "-debug"), headless for "-debug", else a window that drives the hardware.
@@ -66,14 +70,26 @@ EntryOptions ParseEntryCommandLine(std::string_view commandLine);
 inline constexpr uint32_t kUnreadableSleepMs = 15000;
 uint32_t ParseSleepMilliseconds(std::string_view text);
 
-// The usage, one option a line, naming the program by its file name without folder. It is
-// printed on standard output, whatever the mode asked for beside it: help is asked for on a
-// command line, and a box would need a display and keep a terminal waiting.
+// The entry's own option text for "-help" and "-?", as the node has always shown it in a message
+// box with the information icon (scripts and people know it by its words): the three ways to
+// call the program, each naming it by its file name without folder, then the application's
+// options. Its lines end in "\r\n" or "\n" as they always did.
 std::string EntryHelpText(std::string_view programFileName);
-// "-help" and "-?" in any case of letters, and the usual "--help" and "-h".
+inline constexpr uint32_t kHelpBoxStyle = platform::kMbOk | platform::kMbIconInformation;
+// The same text for a terminal: every line ending in a line feed.
+std::string TerminalLines(std::string_view text);
+// "-help" and "-?" in any case of letters.
 bool IsHelpWord(std::string_view word);
-// The exit status of the help.
-inline constexpr int kHelpExitCode = 0;
+// The help ends as every way but the service's does (kEntryExitCode), so that a script tells it
+// by its status.
+
+// The usage for "--help" and "-h", one option a line, naming the program by its file name
+// without folder. It is printed on standard output, whatever the mode asked for beside it.
+std::string EntryUsageText(std::string_view programFileName);
+// The usual "--help" and "-h", as they are written.
+bool IsUsageWord(std::string_view word);
+// The exit status of the usage.
+inline constexpr int kUsageExitCode = 0;
 
 // One sentence for each word of the command line that the run takes no notice of: words that
 // neither the entry, the application nor the service framework reads, and, outside the service
@@ -85,7 +101,7 @@ std::vector<std::string> UnusedWordNotes(const std::vector<std::string>& words, 
 std::string EnsureServiceSwitch(std::string_view serviceCommandLine);
 
 // The exit status of every way except the service's, which returns its action's result, and
-// the help's.
+// the usage's.
 inline constexpr int kEntryExitCode = -1;
 
 // The exit status of the service's way: 0 for success, else the low byte of the action's Win32

@@ -73,9 +73,9 @@ void CVesmarinManager::SocketCmdRTSTAR(net::CClientStreamSocket* command) {
         args.TraceLine(Format("StartRTPStream port=%d RET=ERROR", port));
         return;
     }
-    // Nothing could be sent to a text that is no address: each packet's send would fail and be
-    // logged.
-    if (platform::ParseIpv4(address) == platform::kNoIpv4Address) {
+    // Nothing could be sent to a text that is no address, nor to 0.0.0.0, which names no host:
+    // each packet's send would fail and be logged.
+    if (platform::ParseIpv4Destination(address) == platform::kNoIpv4Address) {
         args.TraceLine(Format("StartRTPStream address=%s RET=ERROR", address.c_str()));
         return;
     }

@@ -1,7 +1,6 @@
 #pragma once
 
-// IPv4 addresses in dotted text, as the Windows socket library reads and writes them
-// (inet_addr, inet_ntoa). Addresses are 32-bit numbers in network byte order.
+// IPv4 addresses in dotted text. Addresses are 32-bit numbers in network byte order.
 
 #include <cstdint>
 #include <string>
@@ -13,8 +12,14 @@ constexpr uint32_t kNoIpv4Address = 0xFFFFFFFF;
 // "a.b.c.d" of the address.
 std::string Ipv4Text(uint32_t address);
 
-// The address of a dotted text, in the old short and numeric forms too ("127.1", "0x7f.1");
-// kNoIpv4Address for a text that is no address (so also for "255.255.255.255").
+// The address of "a.b.c.d": four decimal numbers of 0 to 255, without leading zeros, and nothing
+// else (no blanks, no short forms such as "127.1", no octal or hexadecimal parts, which the old
+// socket readers took and which would name another address than a reader expects);
+// kNoIpv4Address for any other text, so also for "255.255.255.255".
 uint32_t ParseIpv4(const std::string& text);
+
+// The same for an address that something is sent to: "0.0.0.0" names no host (only "any
+// interface of this one", as a bind address) and is kNoIpv4Address too.
+uint32_t ParseIpv4Destination(const std::string& text);
 
 }  // namespace ruzd::platform

@@ -41,15 +41,41 @@ std::vector<int> Buttons(uint32_t style) {
     }
 }
 
-}  // namespace
+// "caption: text" on stderr in one write; line breaks become blanks, or line feeds for a
+// laid-out text.
+int WriteBox(const std::string& text, const std::string& caption, uint32_t style, bool laid_out) {
+    std::string line = caption + ": ";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;  // "\r\n" is one break
+        }
+        const bool breaks = text[i] == '\n' || text[i] == '\r';
+        line += !breaks ? text[i] : laid_out ? '\n' : ' ';
+    }
+    if (!laid_out || line.back() != '\n') {
+        line += '\n';
+    }
+    WriteWhole(STDERR_FILENO, line.data(), line.size());
+    return DefaultButtonAnswer(style);
+}
 
-int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t style) {
+int Show(std::string_view text, std::string_view caption, uint32_t style, bool laid_out) {
     const std::string caption_text = caption.empty() ? "Error" : std::string(caption);
     const std::shared_ptr<const MessageBoxPresenter> presenter = CurrentPresenter();
     if (presenter) {
         return (*presenter)(std::string(text), caption_text, style);
     }
-    return LogMessageBox(std::string(text), caption_text, style);
+    return WriteBox(std::string(text), caption_text, style, laid_out);
+}
+
+}  // namespace
+
+int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t style) {
+    return Show(text, caption, style, false);
+}
+
+int ShowLaidOutMessageBox(std::string_view text, std::string_view caption, uint32_t style) {
+    return Show(text, caption, style, true);
 }
 
 void ShowMessageBoxDetached(std::string_view text, std::string_view caption, uint32_t style) {
@@ -78,16 +104,7 @@ int DefaultButtonAnswer(uint32_t style) {
 }
 
 int LogMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
-    std::string line = caption + ": ";
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;  // "\r\n" becomes one blank
-        }
-        line += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
-    }
-    line += '\n';
-    WriteWhole(STDERR_FILENO, line.data(), line.size());
-    return DefaultButtonAnswer(style);
+    return WriteBox(text, caption, style, false);
 }
 
 }  // namespace ruzd::platform

@@ -3,8 +3,8 @@
 // Message boxes. Any thread may ask the user something through ShowMessageBox; what happens
 // then is up to the presenter the application installed. A window program installs one that
 // shows a dialog; headless and service processes keep the default presenter, which writes the
-// box to stderr as one line "caption: text" and answers at once with the default button, so a
-// message box never blocks a process nobody watches.
+// box to stderr as one line "caption: text" (a laid-out text keeps its lines) and answers at
+// once with the default button, so a message box never blocks a process nobody watches.
 
 #include <cstdint>
 #include <functional>
@@ -49,6 +49,11 @@ using MessageBoxPresenter =
 
 // Asks the installed presenter. An empty caption becomes "Error", as on Windows.
 int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t style);
+
+// The same for a text laid out in lines and columns (a usage), which one line would garble: the
+// default presenter writes "caption: " before its first line and keeps its lines ("\r\n" is
+// one line feed) and tabs, in one write.
+int ShowLaidOutMessageBox(std::string_view text, std::string_view caption, uint32_t style);
 
 // Shows the box on a thread of its own and returns at once, for callers that must not wait for
 // the user (a box that only informs); the answer is not looked at.

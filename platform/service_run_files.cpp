@@ -178,11 +178,19 @@ uint32_t LockServiceRunFile(int fd, int operation, const fs::path& path) {
     return WinErrorFromErrno(error);
 }
 
-uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& status, uint32_t pid) {
+uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& status, uint32_t pid,
+                                std::optional<FileOwner> owner) {
     const fs::path path = ServiceStatusFile(name);
     if (path.empty()) {
         return kErrorInvalidName;
     }
+    // Handing the file over is the supervisor's, whose failures are told here.
+    const auto fail = [&path, &owner](const std::string& what, int error) {
+        if (owner) {
+            SayServiceFileProblem(path, what);
+        }
+        return WinErrorFromErrno(error);
+    };
     std::ostringstream line;
     line << kStatusTag << ' ' << status.service_type << ' ' << status.current_state << ' '
          << status.controls_accepted << ' ' << status.win32_exit_code << ' '
@@ -195,7 +203,13 @@ uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& stat
     }
     const OwnedFd file(OpenServiceRunFile(path, O_RDWR | O_CREAT));
     if (file.get() < 0) {
-        return WinErrorFromLastErrno();
+        const int error = errno;
+        // OpenServiceRunFile's refusal of a symbolic link, a FIFO or a file of more than one
+        // name.
+        const bool foreign = error == EINVAL || error == ELOOP;
+        return fail(std::string("cannot be written: ") +
+                        (foreign ? "no plain file of its own" : std::strerror(error)),
+                    error);
     }
     if (const uint32_t error = LockServiceRunFile(file.get(), LOCK_EX, path);
         error != kErrorSuccess) {
@@ -203,7 +217,30 @@ uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& stat
     }
     if (::pwrite(file.get(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
         ::ftruncate(file.get(), static_cast<off_t>(text.size())) != 0) {
-        return WinErrorFromLastErrno();
+        const int error = errno;
+        return fail(std::string("cannot be written: ") + std::strerror(error), error);
+    }
+    if (!owner) {
+        return kErrorSuccess;
+    }
+    // Through the descriptor, never by name: the account's own folder holds the name, which it
+    // may have pointed at another file since. And only while the file has this one name: a link
+    // made to it since it was opened would hand the account a file it may not own the folder of.
+    struct stat found {};
+    if (::fstat(file.get(), &found) != 0) {
+        const int error = errno;
+        return fail(std::string("cannot be read: ") + std::strerror(error), error);
+    }
+    if (found.st_nlink != 1) {
+        return fail("has " + std::to_string(found.st_nlink) +
+                        " names; only a file of one is given to the service's account",
+                    EINVAL);
+    }
+    if (::fchown(file.get(), owner->uid, owner->gid) != 0) {
+        const int error = errno;
+        return fail(
+            std::string("cannot be given to the service's account: ") + std::strerror(error),
+            error);
     }
     return kErrorSuccess;
 }

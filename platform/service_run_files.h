@@ -86,8 +86,13 @@ struct ServiceStatusRecord {
 };
 
 // Writes the status as reported by the process `pid` (the run folder is made when missing): 0,
-// or the Win32 code of the failure.
-uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& status, uint32_t pid);
+// or the Win32 code of the failure. With an owner (the supervisor's first status for a service
+// that runs as another account, which writes the file from then on) the file is handed to it
+// through the descriptor it was written through, and only while it is the file's one name: a
+// link put in its place never gives that account a file of someone else's. A failure is then
+// said with the file's name on standard error.
+uint32_t WriteServiceStatusFile(std::string_view name, const ServiceStatus& status, uint32_t pid,
+                                std::optional<FileOwner> owner = std::nullopt);
 // The status as last written: 0; kErrorFileNotFound when there is none or it does not read; the
 // Win32 code of the failure when it cannot be opened (kErrorAccessDenied for another account's)
 // or locked.

@@ -114,13 +114,15 @@ private:
     void Supervise();
     bool Failed(const ServiceRecord& record);
     void Stop();
-    void WriteStatus(uint32_t state, uint32_t exit_code, uint32_t wait_hint, uint32_t pid) {
+    // With an owner, the file is handed to it (WriteServiceStatusFile).
+    uint32_t WriteStatus(uint32_t state, uint32_t exit_code, uint32_t wait_hint, uint32_t pid,
+                         std::optional<FileOwner> owner = std::nullopt) {
         ServiceStatus status;
         status.service_type = type_;
         status.current_state = state;
         status.win32_exit_code = exit_code;
         status.wait_hint = wait_hint;
-        WriteServiceStatusFile(name_, status, pid);
+        return WriteServiceStatusFile(name_, status, pid, owner);
     }
     // Waits `ms` unless a stop comes first: whether the time passed.
     bool Sleep(uint32_t ms) { return stop_.Wait(ms) == kWaitTimeout; }
@@ -230,19 +232,25 @@ uint32_t Supervisor::Launch(const ServiceRecord& record) {
     if (const uint32_t error = ServiceAccountOf(record, &account); error != kErrorSuccess) {
         return error;
     }
+    // The account the service runs as, when it is not the supervisor's own.
+    const std::optional<FileOwner> owner =
+        account ? std::optional<FileOwner>(FileOwner{account->uid, account->gid}) : std::nullopt;
     // The service's folders are its account's; those of a service that ran as another account
     // before come back to this one.
     if (const uint32_t error =
-            PrepareServiceFiles(name_, account ? FileOwner{account->uid, account->gid}
-                                               : FileOwner{::geteuid(), ::getegid()});
+            PrepareServiceFiles(name_, owner.value_or(FileOwner{::geteuid(), ::getegid()}));
         error != kErrorSuccess) {
         return error;
     }
-    WriteStatus(kServiceStartPending, 0, 0, CurrentProcessId());
+    // The service writes its status file under its own account. A file that is not ready for
+    // it fails the start now, with its reason, not later as a start that timed out.
+    if (const uint32_t error = WriteStatus(kServiceStartPending, 0, 0, CurrentProcessId(), owner);
+        error != kErrorSuccess) {
+        WriteErrorLine(Format("%s cannot start: its status file cannot be written for it: %s",
+                              name_.c_str(), WinErrorText(error).c_str()));
+        return error;
+    }
     if (account) {
-        // The service writes its status file under its own account.
-        [[maybe_unused]] const int changed =
-            ::lchown(ServiceStatusFile(name_).c_str(), account->uid, account->gid);
         RunAs(*account, &command);
     }
     ChildStart start;

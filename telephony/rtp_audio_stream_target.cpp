@@ -37,7 +37,7 @@ int32_t RTPAudioStreamTarget::Open() {
         VendorTrace(0, 0, "Error opening outbound rtp - getting socket");
         return -1;
     }
-    address_ = platform::ParseIpv4(address_text_);
+    address_ = platform::ParseIpv4Destination(address_text_);
     return 0;
 }
 

@@ -21,10 +21,6 @@ std::string EffectiveUserName() {
     return entry != nullptr && entry->pw_name != nullptr ? entry->pw_name : "";
 }
 
-bool MakeFifo(const std::filesystem::path& path) {
-    return ::mkfifo(path.c_str(), 0600) == 0;
-}
-
 bool RunningAsRoot() {
     return ::geteuid() == 0;
 }
@@ -32,6 +28,14 @@ bool RunningAsRoot() {
 namespace {
 constexpr uid_t kNobody = 65534;
 }  // namespace
+
+std::optional<uint32_t> OwnerUid(const std::filesystem::path& path) {
+    struct stat found {};
+    if (::lstat(path.c_str(), &found) != 0) {
+        return std::nullopt;
+    }
+    return found.st_uid;
+}
 
 bool BecomeNobody() {
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
@@ -104,10 +108,6 @@ LastDescriptorLeft::~LastDescriptorLeft() {
         limit.rlim_cur = static_cast<rlim_t>(previous_soft_limit_);
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-}
-
-bool MakeFifo(const std::string& path) {
-    return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
 FileSizeLimit::FileSizeLimit(unsigned long long bytes) {

@@ -4,7 +4,9 @@
 // test, and the change of rights a test child needs.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace ruzd::testing {
@@ -15,9 +17,14 @@ std::string EffectiveUserName();
 
 bool RunningAsRoot();
 
-// Makes a FIFO at `path` (readable and writable by the owner), for code that must not wait on
-// one where a file of its own should be: false when the system refused.
+// Makes a FIFO at `path` (readable and writable by the owner), which blocks whoever opens it until
+// the other end is opened too, for code that must not wait on one where a file of its own should
+// be: false when the system refused.
 bool MakeFifo(const std::filesystem::path& path);
+
+// The user id that owns what `path` names itself (a symbolic link is not followed); none when
+// there is nothing.
+std::optional<uint32_t> OwnerUid(const std::filesystem::path& path);
 
 // Makes the calling process the unprivileged user "nobody" (65534) with no other groups; false
 // when the system refuses.
@@ -26,9 +33,6 @@ bool BecomeNobody();
 // Gives the file (not a link's target) to the user and group "nobody" (65534), as root can;
 // false when the system refuses.
 bool GiveToNobody(const std::filesystem::path& path);
-
-// Makes a FIFO at `path` (0600); false when the system refuses.
-bool MakeFifo(const std::filesystem::path& path);
 
 // Takes the right to raise priorities (CAP_SYS_NICE) from the calling thread, and from the
 // threads it starts from now on, as an unprivileged account lacks it; the rest of the process
@@ -55,10 +59,6 @@ private:
     unsigned long long previous_soft_limit_ = 0;
     bool lowered_ = false;
 };
-
-// Makes a FIFO at `path`, which blocks whoever opens it until the other end is opened too;
-// false when the system refuses.
-bool MakeFifo(const std::string& path);
 
 // Lowers the process's file size limit (RLIMIT_FSIZE) to `bytes`, as a full disk would stop
 // the files it writes: a write that would go beyond is cut short there, and one that starts

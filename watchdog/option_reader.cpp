@@ -111,8 +111,9 @@ std::string HelpText() {
 }
 
 void ShowUsage() {
-    platform::ShowMessageBox(UsageText(), "Tormbel",
-                             platform::kMbOk | platform::kMbIconInformation);
+    // Headless too a line per option, its tabs lining the texts up.
+    platform::ShowLaidOutMessageBox(UsageText(), "Tormbel",
+                                    platform::kMbOk | platform::kMbIconInformation);
 }
 
 int32_t ReadNumber(std::string_view text) {

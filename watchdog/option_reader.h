@@ -23,7 +23,7 @@ std::string UsageText();
 // a line, in the same form.
 std::string HelpText();
 
-// Shows the usage text (as a message box with an information icon).
+// Shows the usage text (as a message box with an information icon; headless, a line per option).
 void ShowUsage();
 
 class OptionReader {

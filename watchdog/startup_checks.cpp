@@ -24,8 +24,12 @@ StartupVerdict CheckOptions(const WatchdogOptions& options) {
 
 void ShowVerdict(const StartupVerdict& verdict) {
     for (const std::string& message : verdict.messages) {
-        platform::ShowMessageBox(message, "Tormbel",
-                                 platform::kMbOk | platform::kMbIconInformation);
+        if (message == UsageText()) {
+            ShowUsage();
+        } else {
+            platform::ShowMessageBox(message, "Tormbel",
+                                     platform::kMbOk | platform::kMbIconInformation);
+        }
     }
 }
 

@@ -57,8 +57,7 @@ std::string ReadGuiBindAddress() {
     if (!registry.ReadString(kGuiBindAddressValue, address) || address.empty()) {
         return kDefaultGuiBindAddress;
     }
-    // "0.0.0.0" names every interface; ParseIpv4 also takes the short forms, which the listener
-    // does not: its text goes on as the dotted form.
+    // "0.0.0.0" names every interface.
     const uint32_t parsed = platform::ParseIpv4(address);
     if (parsed == platform::kNoIpv4Address) {
         Log(std::string("The registry's \"") + kGuiBindAddressValue + "\" \"" + address +

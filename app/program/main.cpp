@@ -1,5 +1,7 @@
-// The node program Pelwix. It reads its command line and either prints its usage and ends, or
-// names the words it will take no notice of on stderr, carries out the start-up steps, and then
+// The node program Pelwix. It reads its command line and either shows its option help ("-help",
+// "-?": in a message box, or on standard output where no window can open) or prints its usage
+// ("--help", "-h") and ends, or names the words it will take no notice of on stderr, carries
+// out the start-up steps, and then
 // either hands the process to the service framework ("-service": run under the service manager,
 // or one of the verbs that install, remove and control the node's service) or runs the
 // application object on a thread of its own - headless, or with its window (wxWidgets) - until
@@ -15,6 +17,7 @@
 #include "app/startup_steps.h"
 #include "app/vesmarin_app.h"
 #include "app/view/gui_socket_link.h"
+#include "app/window/standalone_message_box.h"
 #include "app/window/wx_window_shell.h"
 #include "foundation/app_hooks.h"
 #include "foundation/version_note.h"
@@ -58,9 +61,18 @@ int main(int argc, char** argv) {
     const ruzd::app::EntryOptions options = ruzd::app::ParseEntryOptions(words);
     // Help starts nothing: no wait, no change of folder.
     if (options.Path() == ruzd::app::EntryPath::kShowHelp) {
-        const std::string usage = ruzd::app::EntryHelpText(ProgramFileName(argv[0]));
+        const std::string lines =
+            ruzd::app::TerminalLines(ruzd::app::EntryHelpText(ProgramFileName(argv[0])));
+        if (!ruzd::app::window::ShowStandaloneMessageBox(lines, "Pelwix",
+                                                         ruzd::app::kHelpBoxStyle)) {
+            std::fwrite(lines.data(), 1, lines.size(), stdout);
+        }
+        return ruzd::app::kEntryExitCode;
+    }
+    if (options.Path() == ruzd::app::EntryPath::kShowUsage) {
+        const std::string usage = ruzd::app::EntryUsageText(ProgramFileName(argv[0]));
         std::fwrite(usage.data(), 1, usage.size(), stdout);
-        return ruzd::app::kHelpExitCode;
+        return ruzd::app::kUsageExitCode;
     }
     for (const std::string& note : ruzd::app::UnusedWordNotes(words, options.Path())) {
         ruzd::platform::WriteErrorLine(note);

@@ -86,6 +86,8 @@ TEST(EntryOptions, HelpWinsOverEverything) {
     for (const char* line : {"-help", "-?", "-HeLp", "-service -help", "-debug -gui -?"}) {
         EXPECT_EQ(ParseEntryCommandLine(line).Path(), EntryPath::kShowHelp) << line;
     }
+    // "/?" is the service framework's own, which answers it with its one line.
+    EXPECT_EQ(ParseEntryCommandLine("-service /?").Path(), EntryPath::kRunService);
 }
 
 TEST(EntryOptions, WholeWordsOnly) {
@@ -140,8 +142,8 @@ TEST(ParseSleepMilliseconds, NegativeDoesNotWait) {
     EXPECT_EQ(ParseSleepMilliseconds("-2147483648"), 0u);
 }
 
-TEST(EntryHelpText, OneOptionALineAndEveryOneListed) {
-    const std::string text = EntryHelpText("Pelwix");
+TEST(EntryUsageText, OneOptionALineAndEveryOneListed) {
+    const std::string text = EntryUsageText("Pelwix");
     EXPECT_THAT(text, StartsWith("Usage: Pelwix [mode] [options]\n"));
     EXPECT_EQ(text.find('\r'), std::string::npos);
     EXPECT_EQ(text.find('\t'), std::string::npos);
@@ -149,7 +151,8 @@ TEST(EntryHelpText, OneOptionALineAndEveryOneListed) {
     for (const char* option : {"-debug",
                                "-gui",
                                "-service",
-                               "-help, -?, --help, -h",
+                               "--help, -h",
+                               "-help, -?",
                                "-workingdir:<folder>",
                                "-sleep:<ms>",
                                "-w<seconds>",
@@ -183,17 +186,55 @@ TEST(EntryHelpText, OneOptionALineAndEveryOneListed) {
     }
 }
 
-TEST(EntryHelpText, NameIsNotAFormat) {
-    EXPECT_THAT(EntryHelpText("odd%sname"), StartsWith("Usage: odd%sname [mode]"));
+TEST(EntryUsageText, NameIsNotAFormat) {
+    EXPECT_THAT(EntryUsageText("odd%sname"), StartsWith("Usage: odd%sname [mode]"));
+    EXPECT_THAT(EntryHelpText("odd%sname"), HasSubstr("\r\n     odd%sname  -help | -?"));
 }
 
-TEST(EntryOptions, TheUsualHelpWordsAskForHelpToo) {
+TEST(EntryHelpText, TheEntrysOwnTextWithTheProgramsNameInItsThreeWaysToCallIt) {
+    EXPECT_EQ(EntryHelpText("Pelwix"),
+              "Possible command line options:\r\n"
+              "\r\n     Pelwix"
+              "\r\n     Pelwix  -help | -?"
+              "\r\n     Pelwix  -service -install [U:<username> P:<password>] | -uninstall | "
+              "-start | -stop"
+              "\r\nVesmarin extra parameters are:\n"
+              "          -w timeinseconds\n"
+              "                    (time to wait before informing central Orvanthella)\n"
+              "          -d\n"
+              "                    (put debug on by default)\n"
+              "          -a\n"
+              "                    (Config Ametlco at startup)\n"
+              "          -ab\n"
+              "                    (put Amtelco Board Id 16 will be used if not specified)\n"
+              "          -ac\n"
+              "                    (put Amtelco TDM Bus Clock mode : 1 for Master - 0 for Slave\n"
+              "                     Config the first Client as Slave the rest as Master\n"
+              "                     Master will be used if not specified)\n"
+              "          -as\n"
+              "                    (put Amtelco TDM Bus Speed : 1 for CTBus - 0 for SCBus\n"
+              "                     CTBus will be used if not specified)\n");
+    EXPECT_EQ(kHelpBoxStyle, platform::kMbOk | platform::kMbIconInformation);
+}
+
+TEST(TerminalLines, EveryLineEndsInOneLineFeed) {
+    EXPECT_EQ(TerminalLines("a:\r\n\r\n  b\r\nc\nd\n"), "a:\n\n  b\nc\nd\n");
+    EXPECT_EQ(TerminalLines("last line open"), "last line open\n");
+    EXPECT_EQ(TerminalLines(""), "");
+}
+
+TEST(EntryOptions, TheUsualHelpWordsAskForTheUsage) {
     for (const char* line : {"--help", "-h", "-debug --help", "-gui -h -service"}) {
-        EXPECT_EQ(ParseEntryCommandLine(line).Path(), EntryPath::kShowHelp) << line;
+        const EntryOptions options = ParseEntryCommandLine(line);
+        EXPECT_EQ(options.Path(), EntryPath::kShowUsage) << line;
+        EXPECT_FALSE(options.help) << line;
     }
+    // The entry's own help wins.
+    EXPECT_EQ(ParseEntryCommandLine("--help -?").Path(), EntryPath::kShowHelp);
     // Only those two spellings: "-H" and "--HELP" are no help words.
     for (const char* line : {"-H", "--HELP", "-hh", "--help2"}) {
-        EXPECT_FALSE(ParseEntryCommandLine(line).help) << line;
+        const EntryOptions options = ParseEntryCommandLine(line);
+        EXPECT_FALSE(options.help || options.usage) << line;
     }
 }
 
@@ -202,16 +243,16 @@ TEST(UnusedWordNotes, WordsNoReaderKnowsAreNamed) {
                                             "-w9",     "-ab3",      "-sleep:1", "-workingdir:.",
                                             "verbose", "-server:h", "-gui"};
     EXPECT_THAT(UnusedWordNotes(words, EntryPath::kRunApplication),
-                ElementsAre("unknown option \"--debug\" (ignored; -help lists the options)",
-                            "unknown option \"-x\" (ignored; -help lists the options)",
-                            "unknown option \"verbose\" (ignored; -help lists the options)"));
+                ElementsAre("unknown option \"--debug\" (ignored; --help lists the options)",
+                            "unknown option \"-x\" (ignored; --help lists the options)",
+                            "unknown option \"verbose\" (ignored; --help lists the options)"));
 }
 
 TEST(UnusedWordNotes, ServiceWordsCountOnlyOnTheServicePath) {
     const std::vector<std::string> words = {"-service", "-install", "U:me",     "P:secret",
                                             "/stop",    "-T:900",   "-SN:other"};
     EXPECT_THAT(UnusedWordNotes(words, EntryPath::kRunService),
-                ElementsAre("unknown option \"-SN:other\" (ignored; -help lists the options)"));
+                ElementsAre("unknown option \"-SN:other\" (ignored; --help lists the options)"));
     EXPECT_THAT(UnusedWordNotes({"-install", "-silent"}, EntryPath::kRunApplication),
                 ElementsAre("\"-install\" counts only after -service (ignored)",
                             "\"-silent\" counts only after -service (ignored)"));

@@ -148,6 +148,34 @@ TEST_F(RtpStreamEndToEndTest, UnknownChannelsBadPortsAndBadAddressesStartNothing
     EXPECT_THAT(Control("query stream dxxxB1C1"), Not(HasSubstr("state=streaming")));
 }
 
+TEST_F(RtpStreamEndToEndTest, OnlyFourDottedNumbersThatNameAHostStartAStream) {
+    ASSERT_NO_FATAL_FAILURE(StartAndInitialise());
+    ASSERT_NO_FATAL_FAILURE(OpenChannel());
+    // Short and numeric forms, leading zeros (once octal), blanks around it, numbers past 255,
+    // and 0.0.0.0, which names no host.
+    const std::vector<std::string> refused = {"1",        "1.2",        "1.2.3",    "2130706433",
+                                              "127.1",    "0x7f.0.0.1", "01.2.3.4", "256.1.1.1",
+                                              "1.2.3.4 ", " 127.0.0.1", "0.0.0.0",  "1.2.3.4.5"};
+    for (const std::string& address : refused) {
+        SendStart(kLdev, receiver_.port(), address);
+    }
+    Settle();
+    for (const std::string& address : refused) {
+        EXPECT_TRUE(node_->WaitForLog("StartRTPStream address=" + address + " RET=ERROR"))
+            << address;
+    }
+    EXPECT_THAT(node_->DebugLog(), Not(HasSubstr("Started RTP Stream")));
+    EXPECT_EQ(CountCalls("ec_stream"), 0u);
+    EXPECT_THAT(Control("query stream dxxxB1C1"), Not(HasSubstr("state=streaming")));
+
+    // The channel still streams to an address that reads.
+    SendStart(kLdev, receiver_.port(), "127.0.0.1");
+    Settle();
+    EXPECT_THAT(Control("query stream dxxxB1C1"), HasSubstr("state=streaming"));
+    testing::RtpStreamCheck stream;
+    ASSERT_NO_FATAL_FAILURE(StepAndCheck(stream));
+}
+
 TEST_F(RtpStreamEndToEndTest, ARegistrationWithoutIpBoardsIsAnsweredWithoutResults) {
     ASSERT_NO_FATAL_FAILURE(StartAndInitialise());
     SendRegistration(*peer_, 4711);

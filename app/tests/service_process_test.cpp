@@ -155,6 +155,22 @@ protected:
             << platform::GetLastError();
     }
 
+    // The root and its run folder open to every account, as a machine's are, so that a
+    // service's account reaches the root's files.
+    void OpenRootToEveryAccount() {
+        for (const std::filesystem::path& folder : {root_.path(), root_.path() / "run"}) {
+            std::filesystem::create_directories(folder);
+            std::filesystem::permissions(folder, std::filesystem::perms(0755));
+        }
+    }
+
+    // The account the service runs as (its "ObjectName").
+    void SetAccount(const CServiceHandle& service, const std::string& account) {
+        ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
+                                         platform::kServiceNoChange, std::nullopt, std::nullopt,
+                                         nullptr, std::nullopt, account, "", std::nullopt));
+    }
+
     void SetEnvironment(const std::string& name, const std::vector<std::string>& variables) {
         const std::string bytes = platform::RegMultiSzBytes(variables);
         ServiceKey(name).SetValue("Environment", platform::kRegMultiSz, bytes.data(),
@@ -371,11 +387,7 @@ using LockHolder = testing::AnotherAccountLock;
 
 TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndBlocksNoStart) {
     ASSERT_TRUE(testing::RunningAsRoot()) << "only root may act as another account";
-    // The root and its run folder are open to every account, as a machine's are.
-    for (const std::filesystem::path& folder : {root_.path(), root_.path() / "run"}) {
-        std::filesystem::create_directories(folder);
-        std::filesystem::permissions(folder, std::filesystem::perms(0755));
-    }
+    OpenRootToEveryAccount();
     CServiceHandle service;
     Create(service, kName, {});
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
@@ -423,19 +435,12 @@ TEST_F(ServiceProcessTest, AnotherAccountCannotOpenTheRunFilesSoDelaysNoStopAndB
 }
 
 TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
-    // The service's account must reach the root's files as any account reaches a machine's.
-    std::filesystem::permissions(
-        root_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                          std::filesystem::perms::others_exec);
+    OpenRootToEveryAccount();
     const std::string self = platform::ProcessUserName(0).value_or("");
     ASSERT_FALSE(self.empty());
     CServiceHandle service;
     Create(service, kName, {});
-    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
-                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
-                                     nullptr, std::nullopt, std::string(".\\daemon"), "",
-                                     std::nullopt));
+    ASSERT_NO_FATAL_FAILURE(SetAccount(service, ".\\daemon"));
     ASSERT_TRUE(service.Start()) << platform::GetLastError();
     ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
     // Only root may run a service as another account; anyone else runs it as itself.
@@ -443,14 +448,51 @@ TEST_F(ServiceProcessTest, AServiceRunsAsItsAccountWhenTheManagerMayChangeIt) {
     ASSERT_TRUE(service.Stop()) << platform::GetLastError();
     ASSERT_TRUE(service.WaitForStop(kPatienceMs));
 
-    ASSERT_TRUE(service.ChangeConfig(platform::kServiceNoChange, platform::kServiceNoChange,
-                                     platform::kServiceNoChange, std::nullopt, std::nullopt,
-                                     nullptr, std::nullopt, std::string(".\\nobody-here"), "",
-                                     std::nullopt));
+    ASSERT_NO_FATAL_FAILURE(SetAccount(service, ".\\nobody-here"));
     if (self == "root") {
         EXPECT_FALSE(service.Start());
         EXPECT_EQ(platform::GetLastError(), platform::kErrorServiceLogonFailed);
     }
+}
+
+TEST_F(ServiceProcessTest, TheStatusFileGoesToTheServicesAccountAndNoFileOfRootsInItsPlace) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may run a service as another account";
+    OpenRootToEveryAccount();
+    CServiceHandle service;
+    Create(service, kName, {});
+    ASSERT_NO_FATAL_FAILURE(SetAccount(service, ".\\nobody"));
+    SetFailureActions(service, 0, {{platform::kScActionRestart, 0}});
+    ASSERT_TRUE(service.Start()) << platform::GetLastError();
+    ASSERT_TRUE(ReachesState(service, platform::kServiceRunning));
+    const uint32_t pid = PidOf(service);
+    EXPECT_EQ(platform::ProcessUserName(pid), "nobody");
+    const std::filesystem::path status = platform::ServiceStatusFile(kName);
+    EXPECT_EQ(testing::OwnerUid(status), 65534u);
+
+    // The account owns its run folder, so it may put a second name of a file of root's in the
+    // status file's place, then end without a word: the restart must not give it that file, and
+    // fails at once, saying why, instead of waiting for a status that cannot come.
+    const std::filesystem::path roots = root_.path() / "root's own";
+    std::ofstream(roots) << "root's";
+    std::filesystem::permissions(roots, std::filesystem::perms(0600));
+    const std::filesystem::path planted = platform::ServiceRunFolder(kName) / "planted";
+    std::filesystem::create_hard_link(roots, planted);
+    std::filesystem::rename(planted, status);
+    testing::KillProgram(static_cast<pid_t>(pid));
+    const std::filesystem::path output = platform::ServiceOutputFile(kName);
+    ASSERT_TRUE(testing::Eventually([&] {
+        return testing::ReadWholeFile(output).find(
+                   std::string(kName) + " could not be started again") != std::string::npos;
+    })) << testing::ReadWholeFile(output);
+    const std::string said = testing::ReadWholeFile(output);
+    EXPECT_NE(said.find(status.string() + ": cannot be written: no plain file of its own"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(testing::OwnerUid(roots), 0u);
+    EXPECT_EQ(testing::ReadWholeFile(roots), "root's");
+    EXPECT_TRUE(testing::Eventually(
+        [] { return !platform::FindProcessByName("ruzd-svcrun.exe").has_value(); }));
+    EXPECT_FALSE(platform::FindProcessByName("app_test_service_child.exe").has_value());
 }
 
 TEST_F(ServiceProcessTest, BootStartsTheAutomaticServicesTheDelayedOnesLast) {

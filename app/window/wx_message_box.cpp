@@ -83,8 +83,10 @@ int AnswerOf(int wxAnswer) {
     }
 }
 
-int ShowOnWindowThread(const std::string& text, const std::string& caption, uint32_t style,
-                       GuiTestSeam* seam) {
+}  // namespace
+
+int ShowMessageDialog(const std::string& text, const std::string& caption, uint32_t style,
+                      GuiTestSeam* seam) {
     if (seam != nullptr) {
         seam->NoteBox(caption, text);
         if (std::optional<std::string> answer = seam->NextAnswer("box")) {
@@ -137,14 +139,12 @@ int ShowOnWindowThread(const std::string& text, const std::string& caption, uint
     return AnswerOf(dialog.ShowModal());
 }
 
-}  // namespace
-
 platform::MessageBoxPresenter WxMessageBoxPresenter(GuiTestSeam* seam) {
     return [seam](const std::string& text, const std::string& caption, uint32_t style) {
         // A box waits for the user as long as the user takes; the window's loop may end before
         // it shows the box, which then answers itself.
         const std::optional<int> answer = CallOnWindowThread<int>(
-            [text, caption, style, seam] { return ShowOnWindowThread(text, caption, style, seam); },
+            [text, caption, style, seam] { return ShowMessageDialog(text, caption, style, seam); },
             kNoTimeLimit);
         return answer ? *answer : platform::LogMessageBox(text, caption, style);
     };

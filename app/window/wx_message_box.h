@@ -5,6 +5,9 @@
 // window's loop has ended, it answers with its default button instead. The answers keep the
 // Windows numbers.
 
+#include <cstdint>
+#include <string>
+
 #include "app/window/gui_test_seam.h"
 #include "platform/message_box.h"
 
@@ -12,5 +15,10 @@ namespace ruzd::app::window {
 
 // `seam` (may be null) must outlive the presenter's use.
 platform::MessageBoxPresenter WxMessageBoxPresenter(GuiTestSeam* seam);
+
+// Shows the box on this thread, which must be the toolkit's, and returns the answer; with a
+// seam, notes the box there and takes the seam's answer instead.
+int ShowMessageDialog(const std::string& text, const std::string& caption, uint32_t style,
+                      GuiTestSeam* seam);
 
 }  // namespace ruzd::app::window

@@ -92,6 +92,28 @@ TEST_F(MessageBoxTest, TheDefaultPresenterLogsOneLineAndAnswersAtOnce) {
               }));
 }
 
+TEST_F(MessageBoxTest, ALaidOutTextKeepsItsLinesAndTabsHeadlessAndGoesWholeToAPresenter) {
+    const std::string usage = "Usage : Tool -Aa\nwhere A\t= an address\r\nwhere B\t= a board";
+    {
+        CapturedStderr captured;
+        EXPECT_EQ(ShowLaidOutMessageBox(usage, "Tool", kMbOkCancel | kMbDefaultButton2), kIdCancel);
+        EXPECT_EQ(ShowLaidOutMessageBox("ends in a break\n", "", kMbOk), kIdOk);
+        EXPECT_EQ(captured.Lines(), (std::vector<std::string>{
+                                        "Tool: Usage : Tool -Aa",
+                                        "where A\t= an address",
+                                        "where B\t= a board",
+                                        "Error: ends in a break",
+                                    }));
+    }
+    std::string shown;
+    SetMessageBoxPresenter([&](const std::string& text, const std::string&, uint32_t) {
+        shown = text;
+        return kIdOk;
+    });
+    EXPECT_EQ(ShowLaidOutMessageBox(usage, "Tool", kMbOk), kIdOk);
+    EXPECT_EQ(shown, usage);
+}
+
 TEST_F(MessageBoxTest, AnInstalledPresenterAnswersAndCanBeRestored) {
     std::string seen;
     const MessageBoxPresenter previous = SetMessageBoxPresenter(

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "platform/service_record.h"
 #include "platform/service_run_files.h"
 #include "platform/win_error.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::platform {
@@ -321,6 +323,48 @@ TEST_F(ServiceManagerTest, RunFilesAreTheirOwnersAloneAndEveryWaitOnThemEnds) {
     EXPECT_NE(said.find(ServiceControlSocket("Ruzd").string() + ": the service did not answer"),
               std::string::npos)
         << said;
+}
+
+TEST_F(ServiceManagerTest, TheStatusGoesToTheServicesAccountThroughItsDescriptorAndNoOtherFile) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may give a file to another account";
+    const FileOwner nobody{65534, 65534};
+    const ServiceStatus pending{kServiceWin32OwnProcess, kServiceStartPending, 0, 0, 0, 0, 0};
+    ASSERT_EQ(WriteServiceStatusFile("Ruzd", pending, CurrentProcessId(), nobody), kErrorSuccess);
+    EXPECT_EQ(testing::OwnerUid(ServiceStatusFile("Ruzd")), nobody.uid);
+    EXPECT_EQ(ModeOf(ServiceStatusFile("Ruzd")), 0600u);
+    // Written again by the supervisor, it stays the account's.
+    ASSERT_EQ(WriteServiceStatusFile("Ruzd", pending, CurrentProcessId()), kErrorSuccess);
+    EXPECT_EQ(testing::OwnerUid(ServiceStatusFile("Ruzd")), nobody.uid);
+
+    // A second name of a file of root's in its place, or a symbolic link to it: the file is
+    // neither written nor given away, and the refusal names the status file.
+    const std::filesystem::path roots = root_.path() / "root's own";
+    std::ofstream(roots) << "root's";
+    std::filesystem::permissions(roots, std::filesystem::perms(0600));
+    const auto refused = [&](const char* what) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_NE(WriteServiceStatusFile("Ruzd", pending, CurrentProcessId(), nobody),
+                  kErrorSuccess)
+            << what;
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(ServiceStatusFile("Ruzd").string() +
+                            ": cannot be written: no plain file of its own"),
+                  std::string::npos)
+            << what << ": " << said;
+        EXPECT_EQ(testing::OwnerUid(roots), 0u) << what;
+        std::ifstream in(roots);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "root's") << what;
+    };
+    std::filesystem::remove(ServiceStatusFile("Ruzd"));
+    std::filesystem::create_hard_link(roots, ServiceStatusFile("Ruzd"));
+    refused("a hard link");
+    std::filesystem::remove(ServiceStatusFile("Ruzd"));
+    std::filesystem::create_symlink(roots, ServiceStatusFile("Ruzd"));
+    refused("a symbolic link");
+    // Without an owner nothing is said: the service's own reports tell their failures.
+    ::testing::internal::CaptureStderr();
+    EXPECT_NE(WriteServiceStatusFile("Ruzd", pending, CurrentProcessId()), kErrorSuccess);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

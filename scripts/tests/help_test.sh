@@ -3,8 +3,9 @@
 # binding (strace judges) and building nothing. The programs run in an empty platform root and
 # working folder, which must stay as they were; the scripts run from a copy of the tree whose build
 # steps and build tools are stand-ins that note every call, so that a call is seen rather than made.
-# Also: run.sh says each stage before it runs it, test.sh honours JOBS, and test.sh and bench.sh
-# refuse an argument they do not know before they build.
+# Also: Pelwix's -help and -? print its entry's own text and end with 255, run.sh says each stage
+# before it runs it, test.sh honours JOBS, and test.sh and bench.sh refuse an argument they do not
+# know before they build.
 #
 #   help_test.sh <folder of the built programs>
 set -euo pipefail
@@ -46,6 +47,20 @@ for program in Pelwix Tormbel ruzd-central ruzd-svcrun ruzd-net ruzd-explorer; d
             >/dev/null 2>&1 || fail "$program $word: exit status $? under strace"
         ! grep -qE '(bind|listen)\(' "$run/trace" || fail "$program $word: $(grep -E '(bind|listen)\(' "$run/trace")"
     done
+done
+
+# --- The node's own help: -help and -? print its entry's text where no window can open, and
+# end with 255 (the -1 of every run but the service's), so that a script tells it by its status ---
+for words in "-help" "-?" "-service -help"; do
+    read -ra argv <<<"$words"
+    status=0
+    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY timeout "$ceiling" "$bin/Pelwix" "${argv[@]}") \
+        >"$work/out" 2>"$work/err" || status=$?
+    [ "$status" -eq 255 ] || fail "Pelwix $words: exit status $status"
+    [ "$(head -n 1 "$work/out")" = "Possible command line options:" ] ||
+        fail "Pelwix $words: not the entry's text: $(head -n 3 "$work/out")"
+    grep -qx '     Pelwix  -help | -?' "$work/out" || fail "Pelwix $words: the text is not a line per line"
+    [ ! -s "$work/err" ] || fail "Pelwix $words: said on stderr: $(cat "$work/err")"
 done
 
 # --- The scripts, from a copy with stand-ins ---

@@ -21,6 +21,7 @@
 #include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
+#include "watchdog/option_reader.h"
 
 namespace ruzd::watchdog {
 namespace {
@@ -93,6 +94,14 @@ TEST_F(TormbelProgramTest, ARefusedStartShowsItsMessageEndsWithOneAndWritesNoLog
         const std::string errors = dog->Stderr();
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
         EXPECT_EQ(CountOf(errors, "Usage : Tormbel"), c.usages);
+        // The usage keeps its lines and tabs: a line per option.
+        if (c.usages > 0) {
+            EXPECT_NE(("\n" + errors).find("\nTormbel: " + UsageText() + "\n"), std::string::npos)
+                << errors;
+            EXPECT_NE(errors.find("\nwhere B\t= at timeout, reboot the system\n"),
+                      std::string::npos)
+                << errors;
+        }
         EXPECT_FALSE(dog->HasLog());
     }
 }
