@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/bounded_file_lock.h"
 #include "platform/owner_only_file.h"
+#include "platform/regular_file.h"
 #include "platform/write_whole.h"
 
 namespace ruzd::platform {
@@ -17,11 +20,15 @@ AppendOnlyFile::~AppendOnlyFile() {
 
 bool AppendOnlyFile::Open(const std::filesystem::path& path, uint32_t mode) {
     Close();
-    fd_ =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, static_cast<mode_t>(mode));
-    lock_path_ =
-        fd_ >= 0 ? std::filesystem::path(path.string() + ".lock") : std::filesystem::path();
-    return fd_ >= 0;
+    fd_ = OpenRegularFile(path, O_WRONLY | O_CREAT | O_APPEND, static_cast<mode_t>(mode));
+    if (fd_ < 0) {
+        open_error_ = errno;
+        lock_path_.clear();
+        return false;
+    }
+    open_error_ = 0;
+    lock_path_ = path.string() + ".lock";
+    return true;
 }
 
 uint64_t AppendOnlyFile::Size() const {
@@ -39,11 +46,11 @@ void AppendOnlyFile::Close() {
     }
 }
 
-void AppendOnlyFile::WriteAll(std::string_view bytes) {
+int AppendOnlyFile::WriteAll(std::string_view bytes) {
     if (fd_ < 0) {
-        return;
+        return EBADF;
     }
-    WriteWhole(fd_, bytes.data(), bytes.size());
+    return AppendWholeOrNothing(fd_, bytes.data(), bytes.size());
 }
 
 bool AppendOnlyFile::WriteAllExclusive(std::string_view bytes) {

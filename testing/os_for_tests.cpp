@@ -5,11 +5,13 @@
 #include <linux/capability.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 
 namespace ruzd::testing {
@@ -87,6 +89,30 @@ LastDescriptorLeft::~LastDescriptorLeft() {
         limit.rlim_cur = static_cast<rlim_t>(previous_soft_limit_);
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
+}
+
+bool MakeFifo(const std::filesystem::path& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        return;
+    }
+    previous_soft_limit_ = limit.rlim_cur;
+    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    lowered_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    if (lowered_ && ::getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+        limit.rlim_cur = static_cast<rlim_t>(previous_soft_limit_);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    std::signal(SIGXFSZ, previous_handler_);
 }
 
 TestPipe::TestPipe() {

@@ -4,6 +4,7 @@
 // test, and the change of rights a test child needs.
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 
 namespace ruzd::testing {
@@ -41,6 +42,27 @@ public:
 
 private:
     unsigned long long previous_soft_limit_ = 0;
+    bool lowered_ = false;
+};
+
+// Makes a FIFO at `path`, such as a program may find where a file of its own should be.
+bool MakeFifo(const std::filesystem::path& path);
+
+// Lowers the process's file size limit (RLIMIT_FSIZE) to `bytes`, with SIGXFSZ ignored, so that
+// a write that would grow a file past it is cut short at the limit and the next one fails with
+// EFBIG, as writes on a disk that fills up are. Limit and signal come back when the object goes.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool valid() const { return lowered_; }
+
+private:
+    unsigned long long previous_soft_limit_ = 0;
+    void (*previous_handler_)(int) = nullptr;
     bool lowered_ = false;
 };
 
