@@ -56,10 +56,11 @@ SYSTEM_ALLOWED = [
     # The benchmarks' baselines are plain system calls (one write(2) per line, a raw file).
     "bench/",
     # Test helpers that need raw system calls: child processes, raw sockets as peers, the
-    # process's user, the X server's pipe, a folder read-only for a child.
+    # process's user, the X server's pipe, a folder read-only for a child, a small tmpfs.
     "testing/child_program.h",
     "testing/child_program.cpp",
     "testing/read_only_folder_run.cpp",
+    "testing/small_tmpfs.cpp",
     "testing/window_child.h",
     "testing/sntp_test_server.cpp",
     "testing/loopback_socket.cpp",

@@ -1,15 +1,21 @@
 #include "foundation/debug_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "foundation/debug_banner.h"
 #include "foundation/debug_folder.h"
 #include "foundation/debug_interval.h"
 #include "foundation/debug_line_text.h"
+#include "foundation/operator_alert.h"
 #include "foundation/peer_log_limit.h"
 #include "foundation/time_tools.h"
 #include "platform/clock.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "platform/thread_slot.h"
@@ -360,13 +366,67 @@ void CDebugFile::WriteBoundedLocked(std::string_view bytes) {
                 "file",
                 static_cast<unsigned long long>(max_bytes_));
             ToDebugFileBytes(line);
-            file_.WriteAll(line);
-            folder_bytes_ += line.size();
+            WriteCountedLocked(line);
             return;
         }
     }
-    file_.WriteAll(bytes);
+    WriteCountedLocked(bytes);
+}
+
+void CDebugFile::WriteCountedLocked(std::string_view bytes) {
+    if (!file_.is_open() && open_error_ == 0) {
+        return;  // a log that has no file now (off, or closing) loses nothing
+    }
+    if (lost_lines_ != 0) {
+        std::string note;
+        AppendDebugLineHeader(note, kDebugChannelLog, kDebugNone, kDebugNone, kPlainLine, 1);
+        note += platform::Format("%llu debug lines could not be written (%s) and are lost",
+                                 static_cast<unsigned long long>(lost_lines_),
+                                 platform::OpenErrorText(loss_error_).c_str());
+        ToDebugFileBytes(note);
+        if (const int error = file_.WriteAll(note); error != 0) {
+            LoseLinesLocked(bytes, error);
+            return;
+        }
+        folder_bytes_ += note.size();
+        lost_lines_ = 0;
+    }
+    if (const int error = file_.WriteAll(bytes); error != 0) {
+        LoseLinesLocked(bytes, error);
+        return;
+    }
     folder_bytes_ += bytes.size();
+}
+
+void CDebugFile::LoseLinesLocked(std::string_view bytes, int error) {
+    // A file that is not open fails every write: what counts is why it could not be opened.
+    if (!file_.is_open()) {
+        error = open_error_;
+    }
+    if (lost_lines_ == 0) {
+        loss_error_ = error;
+    }
+    const auto line_ends = static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    lost_lines_ += std::max<uint64_t>(1, line_ends);
+    // A disk that is all but full lets a short write in now and then: the operator hears of it
+    // once, not at every turn.
+    const uint64_t now = platform::CurrentClock().TickMs();
+    if (alerted_ && now - alerted_at_ms_ < kAlertIntervalMs) {
+        return;
+    }
+    alerted_ = true;
+    alerted_at_ms_ = now;
+    // The full host path, so that the operator finds the file whatever the working folder.
+    std::error_code unknown;
+    const std::string path =
+        std::filesystem::absolute(platform::MapWindowsPath(current_path_), unknown).string();
+    const std::string reason = platform::OpenErrorText(error);
+    AlertOperator(file_.is_open()
+                      ? platform::Format("Debug lines cannot be written to %s (%s): they are lost "
+                                         "until they can",
+                                         path.c_str(), reason.c_str())
+                      : platform::Format("Debug file %s cannot be opened (%s): its lines are lost",
+                                         path.c_str(), reason.c_str()));
 }
 
 void CDebugFile::RotateIfDueLocked() {
@@ -386,7 +446,7 @@ void CDebugFile::OpenFile() {
     next_boundary_ = interval.next_boundary;
     const std::string path = folder_prefix_ + interval.file_name;
     // Not for everyone's eyes: the lines hold callers' numbers.
-    file_.Open(platform::MapWindowsPath(path), 0640);
+    open_error_ = file_.Open(platform::MapWindowsPath(path), 0640) ? 0 : file_.open_error();
     recent_ = std::chrono::seconds(interval.next_boundary == kDebugNoBoundary
                                        ? kDaySeconds
                                        : interval.next_boundary - interval.start);
@@ -398,7 +458,10 @@ void CDebugFile::OpenFile() {
         // A banner only for a file this log was not just writing.
         std::string banner = BuildDebugBanner(interval.label);
         ToDebugFileBytes(banner);
+        // The banner comes first even in a file that follows lost lines: their count follows.
+        const uint64_t lost = std::exchange(lost_lines_, 0);
         WriteBoundedLocked(banner);
+        lost_lines_ += lost;
     }
 }
 
@@ -407,6 +470,7 @@ void CDebugFile::CloseFile() {
     WriteQueuedLocked();
     WriteLogLine("Log file closed");
     file_.Close();
+    open_error_ = 0;
     TrimDebugFiles(folder_prefix_, TrimRules(max_files_));
 }
 

@@ -11,6 +11,10 @@
 // a new file when the interval's boundary passes or the machine's UTC offset changes, writes a
 // banner into every newly opened file and deletes the oldest files beyond a configured number.
 // The file holds Windows-1252 text with CRLF line ends.
+//
+// Lines that cannot be written (a full disk, a file that cannot be opened) are not counted as
+// written: the first of them is told on the error output and in the event log (again an hour
+// later at the soonest), and once lines can be written again the log says how many were lost.
 
 #include <atomic>
 #include <chrono>
@@ -139,6 +143,11 @@ private:
     void WriteLogLine(const char* text);
     // Every write to the file goes here, within the folder's bound.
     void WriteBoundedLocked(std::string_view bytes);
+    // Writes `bytes` and counts them in the folder's bytes; bytes that cannot be written are
+    // counted as lost lines instead. Lines lost before are first told by a line of their own.
+    void WriteCountedLocked(std::string_view bytes);
+    // The lines of `bytes` are lost to `error`; told to the operator, once an hour at most.
+    void LoseLinesLocked(std::string_view bytes, int error);
     DebugTrimRules TrimRules(uint32_t max_files) const;
 
     // What the line that says the folder is full needs.
@@ -162,6 +171,16 @@ private:
     uint64_t folder_bytes_ = 0;
     // Set when the current file filled the folder's bound: nothing more is written to it.
     bool full_ = false;
+    // The lines that could not be written since lines were last written, and why (an errno).
+    uint64_t lost_lines_ = 0;
+    int loss_error_ = 0;
+    // When the operator was last told that lines are lost (a tick), told again an hour later
+    // at the soonest.
+    static constexpr uint64_t kAlertIntervalMs = 3600 * 1000;
+    bool alerted_ = false;
+    uint64_t alerted_at_ms_ = 0;
+    // Why the current file could not be opened; 0 when it is open.
+    int open_error_ = 0;
     // How long files count as the present (the length of an interval) for the trim.
     std::chrono::seconds recent_{0};
     std::string folder_prefix_;

@@ -486,31 +486,37 @@ private:
 
 }  // namespace
 
-bool COrvanthellaFileSocketThread::StreamUpload(COrvanthellaFileSocket& socket,
-                                                const std::string& line, std::FILE* file,
-                                                uint64_t size) {
+COrvanthellaFileSocketThread::UploadStream COrvanthellaFileSocketThread::StreamUpload(
+    COrvanthellaFileSocket& socket, const std::string& line, std::FILE* file, uint64_t size,
+    uint32_t& read_error) {
     UploadScope upload(socket);
     if (!socket.SendUploadText(line)) {
-        return false;
+        return UploadStream::kNotTaken;
     }
     std::vector<uint8_t> buffer(kTransferBufferSize);
     for (uint64_t sent = 0; sent < size;) {
         if (!socket.WaitForSendRoom(kUploadWindowBytes, request_timeout_seconds_.load())) {
-            return false;
+            return UploadStream::kNotTaken;
         }
         const size_t wanted = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - sent));
         const size_t read = std::fread(buffer.data(), 1, wanted, file);
+        if (read < wanted && std::ferror(file) != 0) {
+            // Bytes that were never read must not stand in for the file's own.
+            read_error = platform::WinErrorFromLastErrno();
+            return UploadStream::kReadFailed;
+        }
         // A file that shrank meanwhile is padded: the peer still expects the announced count.
         std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(read),
                   buffer.begin() + static_cast<std::ptrdiff_t>(wanted), 0);
         if (!socket.SendUploadBytes(buffer.data(), wanted)) {
-            return false;
+            return UploadStream::kNotTaken;
         }
         sent += wanted;
     }
     // Until the last byte has left the node, the central server cannot have all of it: its
     // answer is waited for from then on, however long a slow reader took for the rest.
-    return socket.WaitForSendRoom(0, request_timeout_seconds_.load());
+    return socket.WaitForSendRoom(0, request_timeout_seconds_.load()) ? UploadStream::kSent
+                                                                      : UploadStream::kNotTaken;
 }
 
 bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string& localPath,
@@ -559,9 +565,21 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
     const std::string line = platform::Format(
         "UPFILE %ld 1 %s %s %u\r", static_cast<long>(id), EncodeParameter(localPath).c_str(),
         EncodeParameter(targetPath).c_str(), static_cast<uint32_t>(size));
-    const bool streamed = StreamUpload(*socket, line, file, size);
+    uint32_t read_error = 0;
+    const UploadStream streamed = StreamUpload(*socket, line, file, size, read_error);
     std::fclose(file);
-    if (!streamed) {
+    if (streamed == UploadStream::kReadFailed) {
+        requests_.Forget(id);
+        const std::string reason = platform::WinErrorText(read_error);
+        Trace(100, channel, "ERROR: File %s could not be read during FileSocket transfer: %s",
+              localPath.c_str(), reason.c_str());
+        // The peer is somewhere inside the file's bytes and must not take what it has as the
+        // file: the connection ends before the announced count is reached.
+        socket->CloseFromAnyThread();
+        errorText = platform::Format("Could not read (%s): %s", localPath.c_str(), reason.c_str());
+        return false;
+    }
+    if (streamed == UploadStream::kNotTaken) {
         requests_.Forget(id);
         if (!socket->IsOpen()) {
             errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());

@@ -159,11 +159,18 @@ private:
     // oldest not authorised from its address, else the oldest authorised one that is not the
     // central server's; none when the central server's is all there is.
     std::shared_ptr<COrvanthellaFileSocket> OldestToMakeRoomLocked() const;
+    // How an upload's bytes went.
+    enum class UploadStream {
+        kSent,        // all of them left the node
+        kNotTaken,    // the central server stopped taking them, or the connection closed
+        kReadFailed,  // the file could not be read (the Win32 code in `read_error`)
+    };
     // Hands the file's `size` bytes to `socket` after the line, a piece at a time as the
-    // central server takes them, and returns once the last of them has left the node; false
-    // when the central server stopped taking them or the connection closed.
-    bool StreamUpload(COrvanthellaFileSocket& socket, const std::string& line, std::FILE* file,
-                      uint64_t size);
+    // central server takes them, and returns once the last of them has left the node. A file
+    // that shrank meanwhile is padded with zeros up to the announced count; one that cannot be
+    // read stops the upload inside that count.
+    UploadStream StreamUpload(COrvanthellaFileSocket& socket, const std::string& line,
+                              std::FILE* file, uint64_t size, uint32_t& read_error);
     // Looks at `socket` again after kUnauthorisedIdleMs; `received` is its byte count now.
     void WatchIdleUnauthorised(std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received);
 

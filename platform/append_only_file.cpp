@@ -21,10 +21,14 @@ AppendOnlyFile::~AppendOnlyFile() {
 bool AppendOnlyFile::Open(const std::filesystem::path& path, uint32_t mode) {
     Close();
     fd_ = OpenRegularFile(path, O_WRONLY | O_CREAT | O_APPEND, static_cast<mode_t>(mode));
-    open_error_ = fd_ >= 0 ? 0 : errno;
-    lock_path_ =
-        fd_ >= 0 ? std::filesystem::path(path.string() + ".lock") : std::filesystem::path();
-    return fd_ >= 0;
+    if (fd_ < 0) {
+        open_error_ = errno;
+        lock_path_.clear();
+        return false;
+    }
+    open_error_ = 0;
+    lock_path_ = path.string() + ".lock";
+    return true;
 }
 
 uint64_t AppendOnlyFile::Size() const {
@@ -42,11 +46,11 @@ void AppendOnlyFile::Close() {
     }
 }
 
-void AppendOnlyFile::WriteAll(std::string_view bytes) {
+int AppendOnlyFile::WriteAll(std::string_view bytes) {
     if (fd_ < 0) {
-        return;
+        return EBADF;
     }
-    WriteWhole(fd_, bytes.data(), bytes.size());
+    return AppendWholeOrNothing(fd_, bytes.data(), bytes.size());
 }
 
 bool AppendOnlyFile::WriteAllExclusive(std::string_view bytes) {

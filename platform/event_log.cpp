@@ -20,6 +20,7 @@
 #include "platform/syslog_sender.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
+#include "platform/write_whole.h"
 
 namespace ruzd::platform {
 namespace {
@@ -247,13 +248,11 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
     }
     record.record_number = LastRecordNumber(fd_) + 1;
     const std::string line = EventRecordLine(record) + "\n";
-    const ssize_t written = ::write(fd_, line.data(), line.size());
-    const int error = errno;
+    // A record written in part is taken back while the lock is still held, so that the next
+    // report starts a line of its own instead of running on into this one's remains.
+    const int error = AppendWholeOrNothing(fd_, line.data(), line.size());
     ::flock(lock_fd_, LOCK_UN);
-    if (written != static_cast<ssize_t>(line.size())) {
-        return written < 0 ? WinErrorFromErrno(error) : kErrorDiskFull;
-    }
-    return kErrorSuccess;
+    return WinErrorFromErrno(error);
 }
 
 void EventLogWriter::Close() {

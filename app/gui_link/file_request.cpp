@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
 #include "app/debug_settings.h"
 #include "app/gui_link/debug_settings_values.h"
 #include "app/gui_link/gui_link_protocol.h"
+#include "platform/regular_file.h"
 #include "platform/root.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
@@ -92,11 +92,6 @@ FileAnswer ServeFileRequest(const std::string& path, const std::string& debugDir
     if (error || !MayServe(file, debugDirectory)) {
         return Refusal(notFound);
     }
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        // The system's text of the open's failure, in the words a Windows node would use.
-        return Refusal(platform::WinErrorText(platform::WinErrorFromLastErrno()));
-    }
     const uintmax_t size = fs::file_size(file, error);
     if (error) {
         return Refusal(error.message());
@@ -104,13 +99,21 @@ FileAnswer ServeFileRequest(const std::string& path, const std::string& debugDir
     if (size > kGuiMaxFileBytes) {
         return Refusal("File too big (" + looked + ")");
     }
+    // Opened without waiting on it (a FIFO put in the file's place is refused), and read to the
+    // end: a file that cannot be read whole is refused, never served cut short. The system's
+    // text of the failure is in the words a Windows node would use.
+    std::string content;
+    if (const int failure = platform::ReadRegularFile(file, content); failure != 0) {
+        return Refusal("Could not read (" + looked +
+                       "): " + platform::WinErrorText(platform::WinErrorFromErrno(failure)));
+    }
+    // What was there when its size was taken: a file that grows meanwhile (the debug file being
+    // written) still comes within the bound.
+    if (content.size() > size) {
+        content.resize(static_cast<size_t>(size));
+    }
     FileAnswer answer;
-    // The length sent is what was read, so that a file that changes meanwhile still gives a
-    // frame that holds what it announces.
-    answer.contents.resize(static_cast<size_t>(size));
-    stream.read(reinterpret_cast<char*>(answer.contents.data()),
-                static_cast<std::streamsize>(answer.contents.size()));
-    answer.contents.resize(static_cast<size_t>(stream.gcount()));
+    answer.contents.assign(content.begin(), content.end());
     answer.success = true;
     answer.text = path;
     return answer;

@@ -31,6 +31,7 @@
 #include "testing/eventually.h"
 #include "testing/gui_peer.h"
 #include "testing/initialised_node.h"
+#include "testing/injected_failure.h"
 #include "testing/message_receiver.h"
 #include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
@@ -449,6 +450,36 @@ TEST_F(GuiLinkNodeTest, FilesInsideTheNodesFolderAreServedAndNothingElse) {
     // The answers went to the window that asked only.
     EXPECT_FALSE(other.NextWithId(kGuiFileAnswer, std::chrono::milliseconds(300)));
     EXPECT_TRUE(node_->WaitForLog("GUI link: a file request that does not read is dropped"));
+}
+
+// A debug file whose reads fail (as on a failing disk: strace makes each read of it fail for
+// real) is refused with the reason, never served cut short as if it were whole.
+TEST_F(GuiLinkNodeTest, ADebugFileThatCannotBeReadIsRefusedWithTheReason) {
+    StartNodeInRoot({"-debug", "-d"});
+    GuiPeer window = GuiPeer::Connect(gui_port_);
+    ASSERT_TRUE(window.valid()) << node_->Stderr();
+    ASSERT_TRUE(node_->WaitForLog(std::string(100, '-')));
+    fs::path debugFile;
+    for (const auto& entry : fs::directory_iterator(Folder() / "debug")) {
+        debugFile = fs::canonical(entry.path());
+    }
+    const std::string asked = ShownDebugFolder() + debugFile.filename().string();
+    {
+        testing::InjectedFailure failing(node_->pid(), debugFile, "read", "EIO");
+        ASSERT_TRUE(failing.active()) << failing.Output();
+        const FileAnswerValues answer = RequestFile(window, 1, asked);
+        EXPECT_TRUE(answer.ok);
+        EXPECT_EQ(answer.success, 0);
+        EXPECT_THAT(answer.text, ::testing::StartsWith("Could not read ("));
+        EXPECT_THAT(answer.text, ::testing::HasSubstr(debugFile.filename().string() +
+                                                      "): An input/output error occurred"));
+        EXPECT_EQ(answer.length, 0u);
+    }
+    // Once it reads again, the same request is served whole.
+    const FileAnswerValues answer = RequestFile(window, 2, asked);
+    EXPECT_EQ(answer.success, 1) << answer.text;
+    EXPECT_EQ(answer.text, asked);
+    EXPECT_THAT(answer.contents, ::testing::HasSubstr(std::string(100, '-')));
 }
 
 TEST_F(GuiLinkNodeTest, ListensOnLoopbackUnlessTheRegistryNamesEveryInterface) {

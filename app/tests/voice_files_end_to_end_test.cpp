@@ -37,6 +37,8 @@
 #include "testing/file_peer.h"
 #include "testing/initialised_node.h"
 #include "testing/os_for_tests.h"
+
+#include "testing/injected_failure.h"
 #include "testing/stranger_flood.h"
 
 namespace ruzd::app {
@@ -635,6 +637,55 @@ TEST_F(VoiceFilesEndToEndTest, FifosInPlaceOfTheNodesFilesAreNamedAndNeverWaited
     EXPECT_TRUE(node_->WaitForLog(
         "ERROR: FILEMAP.TXT could not be read (not a regular file). No fileconversion used"));
     Settle();
+
+// A queued recording whose reads fail (as on a failing disk: strace makes each read of it
+// fail for real) is not uploaded: the central server gets no byte that is not the file's own,
+// the record stays queued, and the next try after the disk recovered sends the file whole.
+TEST_F(VoiceFilesEndToEndTest, ARecordingThatCannotBeReadIsNotSentAndStaysQueued) {
+    std::string voice(100000, '\0');
+    for (size_t i = 0; i < voice.size(); ++i) {
+        voice[i] = static_cast<char>('a' + i % 26);
+    }
+    const fs::path recording = Folder() / "FileCache" / "C" / "REC" / "KEPT.VOX";
+    fs::create_directories(recording.parent_path());
+    std::ofstream(recording, std::ios::binary) << voice;
+    const fs::path queue = Folder() / "MoveFileQueue.txt";
+    std::ofstream(queue, std::ios::binary)
+        << ".\\FileCache\\C\\REC\\KEPT.VOX\tC:\\REC\\KEPT.VOX\t50\t0\r\n";
+    // The reads fail from before the first try, which needs the file connection.
+    std::unique_ptr<testing::InjectedFailure> failing;
+    on_commands_accepted_ = [&] {
+        failing = std::make_unique<testing::InjectedFailure>(node_->pid(), fs::canonical(recording),
+                                                             "read", "EIO");
+    };
+    StartAndInitialise(1);
+    ASSERT_TRUE(failing && failing->active()) << (failing ? failing->Output() : "");
+
+    // Announced, then cut off inside the announced count: the peer has no file to store.
+    Line upload = NextLine();
+    ASSERT_EQ(upload.word, "UPFILE");
+    EXPECT_EQ(upload.rest, "1 .\\FileCache\\C\\REC\\KEPT.VOX C:\\REC\\KEPT.VOX 100000");
+    EXPECT_FALSE(files_->ReadBytes(voice.size()));
+    EXPECT_TRUE(files_->WaitClosed());
+    EXPECT_TRUE(node_->WaitForLog(
+        "ERROR: File .\\FileCache\\C\\REC\\KEPT.VOX could not be "
+        "read during FileSocket transfer: An input/output error occurred on the device"));
+    // Kept for a later try, one try spent.
+    EXPECT_TRUE(testing::Eventually([&] {
+        const std::string kept = ReadAll(queue);
+        return kept.find("KEPT.VOX\t") != std::string::npos &&
+               kept.find("\t50\t") == std::string::npos;
+    })) << ReadAll(queue);
+    EXPECT_EQ(node_->DebugLog().find("'C:\\REC\\KEPT.VOX' succeeded"), std::string::npos);
+    EXPECT_TRUE(fs::exists(recording));
+
+    // The disk reads again: the next try, on the next connection, sends the file's own bytes.
+    failing.reset();
+    files_ = testing::FilePeer::Authorised(file_port_);
+    ASSERT_TRUE(files_);
+    TakeUpload(*files_, "KEPT.VOX", voice);
+    EXPECT_TRUE(
+        testing::Eventually([&] { return ReadAll(queue).find("KEPT.VOX") == std::string::npos; }));
 }
 
 TEST_F(VoiceFilesEndToEndTest, AMoveQueueOfFiftyThousandRecordsDrains) {

@@ -5,8 +5,11 @@
 
 #include "foundation/debug_file.h"
 #include "foundation/debug_interval.h"
+#include "foundation/operator_alert.h"
 #include "foundation/tests/debug_log_fixture.h"
 #include "foundation/trace.h"
+#include "platform/event_log.h"
+#include "testing/os_for_tests.h"
 
 namespace ruzd::foundation {
 namespace {
@@ -14,6 +17,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::minutes;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 // The log is used on its own here, without the writer thread, so every line is written (and
 // every rotation done) by the time the call that ended it returns.
@@ -77,6 +81,44 @@ TEST_F(DebugFileTest, LineThatSeesTheBoundaryPassedOpensTheNextFile) {
     const std::vector<std::string> new_lines = LogLines("Tav12081410.deb");
     ASSERT_EQ(new_lines.size(), 1u);
     EXPECT_EQ(AfterThread(new_lines[0]), ":---------:**     1 --- after");
+}
+
+// A FIFO where the interval's file should be would hold the log until a reader came: it is
+// refused at once and named on the error output and in the event log, and the next interval's
+// file says how many lines were lost.
+TEST_F(DebugFileTest, AFifoInPlaceOfTheFileIsRefusedToldAndItsLinesCounted) {
+    ASSERT_TRUE(testing::MakeFifo(folder() / "Tav12081405.deb"));
+    ::testing::internal::CaptureStderr();
+    {
+        CDebugFile log(kPrefix, 0, true, 0);
+        Line(log, "one");
+        Line(log, "two");
+        clock_.Advance(minutes(3));  // 14:10:09.042
+        Line(log, "sees the boundary");
+        Line(log, "in the next file");
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string told = "Debug file " + (folder() / "Tav12081405.deb").string() +
+                             " cannot be opened (not a regular file): its lines are lost";
+    EXPECT_THAT(said, HasSubstr(told));
+    EXPECT_EQ(said.find(told), said.rfind(told)) << said;
+    platform::EventLogReader events;
+    ASSERT_EQ(events.Open(), 0u);
+    ASSERT_EQ(events.NumberOfRecords(), 1u);
+    EXPECT_EQ(events.records()[0].event_id, kAlertEventId);
+    EXPECT_EQ(events.records()[0].type, platform::kEventTypeError);
+    EXPECT_EQ(events.records()[0].strings, std::vector<std::string>{told});
+
+    EXPECT_EQ(CountBanners("Tav12081410.deb"), 1);
+    const std::vector<std::string> lines = LogLines("Tav12081410.deb");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_THAT(AfterThread(lines[0]),
+                ::testing::MatchesRegex(":---------:Lo     1 --- [0-9]+ debug lines could not be "
+                                        "written \\(not a regular file\\) and are lost"));
+    // The banner's lines and five others at least.
+    EXPECT_GE(std::stoi(lines[0].substr(lines[0].find("--- ") + 4)), 5);
+    EXPECT_EQ(AfterThread(lines[1]), ":---------:**     1 --- in the next file");
+    EXPECT_EQ(AfterThread(lines[2]), ":---------:Lo     1 --- Log file closed");
 }
 
 TEST_F(DebugFileTest, ChangedUtcOffsetReopensTheFileAfterTheNextLine) {
@@ -256,7 +298,12 @@ TEST_F(DebugFileTest, MissingFolderDropsLinesUntilAFileOpens) {
     std::ifstream in(root_.path() / "drives/c/Ruzd/Missing/Tav12081410.deb");
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(content.find("kept"), std::string::npos);
-    EXPECT_EQ(content.find("lost"), std::string::npos);
+    EXPECT_EQ(content.find("--- lost"), std::string::npos);
+    EXPECT_EQ(content.find("also lost"), std::string::npos);
+    // What the missing folder cost is told in the file that opened.
+    EXPECT_NE(content.find(" debug lines could not be written (No such file or directory) and "
+                           "are lost"),
+              std::string::npos);
 }
 
 }  // namespace

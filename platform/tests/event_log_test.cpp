@@ -57,6 +57,32 @@ TEST(EventLogTest, RecordsAreNumberedOnAndReadBackInBothDirections) {
     EXPECT_EQ(lines, 3);
 }
 
+// A record the disk took only part of is taken back under the lock: the report fails, and the
+// next one stands on a line of its own that readers read.
+TEST(EventLogTest, ARecordWrittenInPartIsTakenBackAndTheNextOneIsRead) {
+    testing::TempRoot root;
+    EventLogWriter writer;
+    ASSERT_EQ(writer.Open("Tormbel"), 0u);
+    ASSERT_EQ(writer.Report(kEventTypeSuccess, 1, 1001), 0u);
+    const std::filesystem::path store = EventLogStorePath("Application");
+    const uintmax_t before = std::filesystem::file_size(store);
+    {
+        // Room for a few bytes more: the write is cut short there, as on a full disk.
+        ruzd::testing::FileSizeLimit limit(before + 10);
+        ASSERT_TRUE(limit.valid());
+        EXPECT_NE(writer.Report(kEventTypeError, 1, 1002, {std::string(200, 'x')}), 0u);
+    }
+    EXPECT_EQ(std::filesystem::file_size(store), before);
+    EXPECT_EQ(writer.Report(kEventTypeWarning, 1, 1003, {"after"}), 0u);
+
+    EventLogReader reader;
+    ASSERT_EQ(reader.Open(), 0u);
+    ASSERT_EQ(reader.NumberOfRecords(), 2u);
+    EXPECT_EQ(reader.records()[1].record_number, 2u);
+    EXPECT_EQ(reader.records()[1].event_id, 1003u);
+    EXPECT_EQ(reader.records()[1].strings, std::vector<std::string>{"after"});
+}
+
 // The store is open to every account to read; its writers' lock is not, so no other account can
 // hold every report up. A reader passes over a last line still being written.
 TEST(EventLogTest, AnotherAccountCanReadTheStoreButHoldsNoReportUp) {

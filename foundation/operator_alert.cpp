@@ -1,0 +1,20 @@
+#include "foundation/operator_alert.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/error_output.h"
+#include "platform/event_log.h"
+#include "platform/syslog_sender.h"
+
+namespace ruzd::foundation {
+
+void AlertOperator(std::string_view text) {
+    platform::WriteErrorLine(text);
+    platform::EventLogWriter writer;
+    if (writer.Open(platform::ProgramSyslogIdent()) == 0) {
+        writer.Report(platform::kEventTypeError, 0, kAlertEventId, {std::string(text)});
+    }
+}
+
+}  // namespace ruzd::foundation
