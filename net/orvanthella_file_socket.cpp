@@ -44,6 +44,7 @@ COrvanthellaFileSocket::COrvanthellaFileSocket(std::shared_ptr<SocketReactor> re
     : CAsyncSocketEx(std::move(reactor), false, false), thread_(thread) {
     SetTextMode(false, false);
     SetTimeSource(false);
+    SetRefusedLineAllowance(kRefusedLineAllowance);
     // The uploads write the default back when it is missing; reading it here does not, so
     // that they still report the missing setting.
     bool missing = false;

@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +22,15 @@ std::string EffectiveUserName() {
 
 bool RunningAsRoot() {
     return ::geteuid() == 0;
+}
+
+double ProcessCpuSeconds(int pid) {
+    clockid_t clock{};
+    timespec used{};
+    if (pid <= 0 || ::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0) {
+        return 0;
+    }
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
 }
 
 bool BecomeNobody() {
