@@ -61,8 +61,8 @@ public:
     // What one received piece of an authorised connection may inflate to is twice the longest
     // block (at least this) and a line; a piece that inflates further ends the connection.
     static constexpr size_t kMinInflateBlock = 256 << 10;
-    // A connection that is not authorised has no block to send: its piece may inflate to twice
-    // the longest wide line, no more.
+    // A connection that is not authorised has no block to send (ExpectsBulkData): its piece may
+    // inflate to twice the longest wide line, no more.
     static constexpr size_t kUnauthorisedInflateLimit = 256 << 10;
     // The most taken at a time of what a received piece inflates to, and of a block that is
     // streamed or read past: the memory a block costs, however large it is.
@@ -170,6 +170,9 @@ protected:
     // The peer broke the protocol (`reason`), and the connection is ended right after.
     virtual void OnProtocolViolation(const std::string& reason);
     virtual void OnPeerTime(const std::string& text);
+    // Whether the peer may send more than a few lines now: blocks, and long turns of text. An
+    // authorised peer may; a subclass adds one that sends what it was asked for.
+    virtual bool ExpectsBulkData() const { return authorised_.load(); }
     // An accepted connection's handshake time is over, on the socket's thread: `completed`
     // false when the peer did not finish it, what it sent being dropped and the connection going
     // on with the configured settings.

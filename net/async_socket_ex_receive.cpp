@@ -182,7 +182,7 @@ void CAsyncSocketEx::ContinueInflatingLater() {
 }
 
 size_t CAsyncSocketEx::TurnBytes() const {
-    return authorised_.load() ? kAuthorisedTurnBytes : kUnauthorisedTurnBytes;
+    return ExpectsBulkData() ? kAuthorisedTurnBytes : kUnauthorisedTurnBytes;
 }
 
 int CAsyncSocketEx::Receive(int /*flags*/) {
@@ -295,7 +295,7 @@ void CAsyncSocketEx::EndConnection(const std::string& reason) {
 }
 
 size_t CAsyncSocketEx::InflateLimit() const {
-    if (!authorised_.load()) {
+    if (!ExpectsBulkData()) {
         return kUnauthorisedInflateLimit;
     }
     // The end of one block, a line and another whole block may come in one piece; nothing the

@@ -177,6 +177,10 @@ void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
           reason.c_str());
 }
 
+bool COrvanthellaFileSocket::ExpectsBulkData() const {
+    return IsAuthorised() || update_requested_;
+}
+
 std::optional<WaitingFile> COrvanthellaFileSocket::RequestedFile(int32_t id) const {
     COrvanthellaFileSocketThread* thread = thread_.load();
     std::optional<WaitingFile> request;

@@ -123,6 +123,8 @@ protected:
     void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                const std::string& error) override;
     void OnProtocolViolation(const std::string& reason) override;
+    // The updater that the node asked for comes before the connection is authorised.
+    bool ExpectsBulkData() const override;
     // Without the handshake the connection would go on in plain text, open to anyone: it is
     // closed.
     void OnAcceptingHandshakeOver(bool completed) override;
