@@ -10,7 +10,6 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +40,7 @@
 #include "testing/command_peer.h"
 #include "testing/loopback_socket.h"
 #include "testing/node_on_boards.h"
+#include "testing/os_for_tests.h"
 #include "testing/wire_codes.h"
 
 namespace {
@@ -50,6 +50,7 @@ using ruzd::bench::Latencies;
 using ruzd::testing::Code;
 using ruzd::testing::CommandPeer;
 using ruzd::testing::NodeOnBoards;
+using ruzd::testing::ProcessCpuSeconds;
 using ruzd::testing::RawConnection;
 
 constexpr int32_t kCCDRCA = Code(ruzd::node::CommandCode::kCCDRCA);
@@ -109,16 +110,6 @@ std::vector<uint8_t> Frame(int32_t code, const std::vector<int32_t>& values) {
     }
     writer.Flush();
     return frame;
-}
-
-// The processor time a process (all its threads, kernel time included) has used so far.
-double ProcessCpuSeconds(pid_t pid) {
-    clockid_t clock{};
-    timespec used{};
-    if (pid <= 0 || clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &used) != 0) {
-        return 0;
-    }
-    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
 }
 
 // Device events until one with `code` came; false when none came in time.

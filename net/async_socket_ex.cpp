@@ -98,7 +98,7 @@ void CAsyncSocketEx::AccountQueueLocked(bool grew) {
 }
 
 void CAsyncSocketEx::AccountReceived() {
-    const size_t kept = line_fill_ + (block_.discard ? 0 : block_.data.size());
+    const size_t kept = line_.Size() + (block_.discard ? 0 : block_.data.size());
     if (buffer_account_ && !buffer_account_->Hold(BufferAccount::kReceived, kept) &&
         !over_budget_.exchange(true)) {
         EmptySendQueue();
@@ -168,7 +168,9 @@ void CAsyncSocketEx::RegisterCommands() {
 }
 
 void CAsyncSocketEx::ResetConnectionState() {
-    line_fill_ = 0;
+    line_.Clear();
+    inflating_ = false;
+    refused_lines_ = 0;
     SetAuthorised(false);
     over_budget_.store(false);
     if (auto_detect_) {
@@ -404,7 +406,7 @@ void CAsyncSocketEx::LimitAcceptingHandshake() {
         HandshakeLink link(*self);
         const bool completed = self->handshake_.Finish(link);
         if (!completed) {
-            self->line_fill_ = 0;
+            self->line_.Clear();
         }
         self->OnAcceptingHandshakeOver(completed);
     });
@@ -413,6 +415,7 @@ void CAsyncSocketEx::LimitAcceptingHandshake() {
 void CAsyncSocketEx::OnClose(int error) {
     // What the peer was sending will not come whole any more.
     DropPendingBlock();
+    inflating_ = false;
     SetAuthorised(false);
     handshake_.Reset();
     {

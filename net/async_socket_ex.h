@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "net/line_buffer.h"
 #include "net/socket_command.h"
 #include "net/socket_core/async_socket.h"
 #include "net/socket_core/buffer_budget.h"
@@ -57,12 +58,20 @@ public:
     static constexpr int kHandshakePollMs = 50;
     // The longest text line taken, in characters; a longer one ends the connection.
     static constexpr size_t kMaxLineCharacters = 65536;
-    // What one received piece may inflate to is twice the longest block (at least this) and a
-    // line; a piece that inflates further ends the connection.
+    // What one received piece of an authorised connection may inflate to is twice the longest
+    // block (at least this) and a line; a piece that inflates further ends the connection.
     static constexpr size_t kMinInflateBlock = 256 << 10;
+    // A connection that is not authorised has no block to send (ExpectsBulkData): its piece may
+    // inflate to twice the longest wide line, no more.
+    static constexpr size_t kUnauthorisedInflateLimit = 256 << 10;
     // The most taken at a time of what a received piece inflates to, and of a block that is
     // streamed or read past: the memory a block costs, however large it is.
     static constexpr size_t kReceivePiece = 256 << 10;
+    // The most text an authorised connection has handled in one turn (a file's piece as the
+    // central server sends it), and one that is not authorised: the socket's thread serves its
+    // other connections between two turns.
+    static constexpr size_t kAuthorisedTurnBytes = 1 << 20;
+    static constexpr size_t kUnauthorisedTurnBytes = 16 << 10;
     // Report lengths of the failure hooks.
     static constexpr size_t kReportedWordLength = 16;
     static constexpr size_t kReportedParametersLength = 128;
@@ -134,13 +143,16 @@ public:
 
     // The largest binary block a command may announce; longer ones are refused.
     void SetMaximumBlockLength(size_t maximum) { maximum_block_length_ = maximum; }
+    // How many refused lines (unknown, not allowed, with the wrong parameters) a connection
+    // may send while it is not authorised; the next one ends it. No bound unless set.
+    void SetRefusedLineAllowance(size_t allowance) { refused_line_allowance_ = allowance; }
 
 protected:
     virtual void RegisterCommands();
     virtual void ResetConnectionState();
     virtual void GetDefaultConnectionProperties(bool& encrypt, bool& compress);
-    // Receives once and dispatches every complete line. The bytes received, 0 when the
-    // connection closed, -1 when nothing could be read now.
+    // Receives once and dispatches every complete line: one turn, bounded by TurnBytes. The
+    // bytes received, 0 when the connection closed, -1 when nothing could be read now.
     virtual int ProcessReceivedData(int error);
     virtual void FlushSendQueue();
     // Removes the line and its terminator from the front of the buffer.
@@ -158,6 +170,9 @@ protected:
     // The peer broke the protocol (`reason`), and the connection is ended right after.
     virtual void OnProtocolViolation(const std::string& reason);
     virtual void OnPeerTime(const std::string& text);
+    // Whether the peer may send more than a few lines now: blocks, and long turns of text. An
+    // authorised peer may; a subclass adds one that sends what it was asked for.
+    virtual bool ExpectsBulkData() const { return authorised_.load(); }
     // An accepted connection's handshake time is over, on the socket's thread: `completed`
     // false when the peer did not finish it, what it sent being dropped and the connection going
     // on with the configured settings.
@@ -200,8 +215,19 @@ private:
     // Fills the socket's own buffers: the bytes produced, 0 when the connection closed, -1
     // when nothing could be produced now.
     int Receive(int flags);
-    // The same under compression, where the lines are handled as their bytes are inflated.
+    // The same under compression, where the lines are handled as their bytes are inflated. A
+    // piece that inflates to more than one turn's text is inflated further in the next turns
+    // (the socket is read again once it is done), each one posted to the socket's thread.
     int ReceiveCompressed();
+    // Reads one compressed piece and hands it to inflate; the bytes read, or what
+    // AsyncSocket::Receive gave.
+    int StartCompressedPiece();
+    // Once a piece gave all it inflates to: the buffer grows while the peer keeps it full.
+    void EndCompressedPiece();
+    // Runs the next turn of the piece being inflated soon, on the socket's thread.
+    void ContinueInflatingLater();
+    // The most text taken in one turn now.
+    size_t TurnBytes() const;
     // Hands produced bytes to the pending block and the line buffer.
     void Absorb(const uint8_t* data, size_t length);
     // Hands bytes of the pending block (no more than it still expects) on, and ends the block
@@ -214,8 +240,6 @@ private:
     void DropPendingBlock();
     // The bounded buffer of pieces, made when first needed.
     void EnsurePieceBuffer();
-    void AppendToLineBuffer(const uint8_t* data, size_t length);
-    void EnsureLineRoom(size_t room);
     static std::string BlockLengthText(const CSocketCommand& command,
                                        const SocketParameters& parameters);
     // Reads past `length` bytes that follow a refused line.
@@ -240,7 +264,7 @@ private:
     void LimitAcceptingHandshake();
     // Closes the connection for a broken protocol; ProcessReceivedData returns 0 after it.
     void EndConnection(const std::string& reason);
-    // The most one received piece may inflate to.
+    // The most one received piece may inflate to now.
     size_t InflateLimit() const;
     void ReleaseStreams();
     void BuildStreams();
@@ -265,10 +289,17 @@ private:
     const bool compression_configured_;
 
     // Receiving side, used on the socket's thread only.
-    std::vector<uint8_t> line_;
-    size_t line_fill_ = 0;
+    LineBuffer line_;
     std::vector<uint8_t> compressed_;
     std::vector<uint8_t> produced_;
+    // The compressed piece being inflated: inflate holds the rest of it in compressed_.
+    bool inflating_ = false;
+    size_t piece_received_ = 0;
+    size_t piece_produced_ = 0;
+    bool piece_filled_ = false;
+    bool continuation_posted_ = false;
+    size_t refused_lines_ = 0;
+    size_t refused_line_allowance_ = SIZE_MAX;
     PendingBlock block_;
     bool auto_detect_ = true;
     bool detected_ = false;

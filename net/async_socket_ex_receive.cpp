@@ -41,18 +41,6 @@ void CAsyncSocketEx::OnReceive(int error) {
     AsyncSocket::OnReceive(error);
 }
 
-void CAsyncSocketEx::EnsureLineRoom(size_t room) {
-    if (line_.size() - line_fill_ < room) {
-        line_.resize(line_fill_ + std::max(room, kLineGrowth));
-    }
-}
-
-void CAsyncSocketEx::AppendToLineBuffer(const uint8_t* data, size_t length) {
-    EnsureLineRoom(length);
-    std::memcpy(line_.data() + line_fill_, data, length);
-    line_fill_ += length;
-}
-
 void CAsyncSocketEx::EnsurePieceBuffer() {
     if (produced_.size() < kReceivePiece) {
         produced_.resize(kReceivePiece);
@@ -98,38 +86,65 @@ void CAsyncSocketEx::Absorb(const uint8_t* data, size_t length) {
         data += taken;
         length -= taken;
     }
-    if (length > 0) {
-        AppendToLineBuffer(data, length);
-    }
+    line_.Append(data, length);
 }
 
-int CAsyncSocketEx::ReceiveCompressed() {
+int CAsyncSocketEx::StartCompressedPiece() {
     const int received = AsyncSocket::Receive(compressed_.data(), compressed_.size());
     if (received <= 0) {
         return received;
     }
-    const bool filled = static_cast<size_t>(received) == compressed_.size();
     if (!transform_.StartDecode(compressed_.data(), static_cast<size_t>(received))) {
         return -1;
     }
+    inflating_ = true;
+    piece_received_ = static_cast<size_t>(received);
+    piece_produced_ = 0;
+    piece_filled_ = piece_received_ == compressed_.size();
+    return received;
+}
+
+void CAsyncSocketEx::EndCompressedPiece() {
+    inflating_ = false;
+    if (piece_filled_ && compressed_.size() < kMaxCompressedCapacity) {
+        // The peer keeps the buffer full: take more at a time.
+        const size_t waiting = Available();
+        compressed_.resize(compressed_.size() + kInitialCompressedCapacity +
+                           (waiting > kLineGrowth ? waiting : 0));
+        compressed_.resize(std::min(compressed_.size(), kMaxCompressedCapacity));
+    }
+}
+
+int CAsyncSocketEx::ReceiveCompressed() {
+    if (!inflating_) {
+        const int received = StartCompressedPiece();
+        if (received <= 0) {
+            return received;
+        }
+    }
     EnsurePieceBuffer();
-    const size_t limit = InflateLimit();
+    const size_t turn = TurnBytes();
     size_t produced = 0;
-    for (;;) {
+    while (produced < turn) {
         const std::optional<size_t> made =
-            transform_.DecodeNext(produced_.data(), produced_.size());
+            transform_.DecodeNext(produced_.data(), std::min(produced_.size(), turn - produced));
         if (!made) {
             // The stream cannot be followed past corrupt data: nothing after it can be read.
-            EndConnection(platform::Format("%d received bytes do not inflate", received));
+            inflating_ = false;
+            EndConnection(platform::Format("%zu received bytes do not inflate", piece_received_));
             return 0;
         }
         if (*made == 0) {
+            EndCompressedPiece();
             break;
         }
         produced += *made;
-        if (produced > limit) {
-            EndConnection(
-                platform::Format("%d received bytes inflate to more than %zu", received, limit));
+        piece_produced_ += *made;
+        const size_t limit = InflateLimit();
+        if (piece_produced_ > limit) {
+            inflating_ = false;
+            EndConnection(platform::Format("%zu received bytes inflate to more than %zu",
+                                           piece_received_, limit));
             return 0;
         }
         Absorb(produced_.data(), *made);
@@ -139,19 +154,39 @@ int CAsyncSocketEx::ReceiveCompressed() {
             return 0;
         }
     }
-    if (filled && compressed_.size() < kMaxCompressedCapacity) {
-        // The peer keeps the buffer full: take more at a time.
-        const size_t waiting = Available();
-        compressed_.resize(compressed_.size() + kInitialCompressedCapacity +
-                           (waiting > kLineGrowth ? waiting : 0));
-        compressed_.resize(std::min(compressed_.size(), kMaxCompressedCapacity));
+    if (inflating_) {
+        ContinueInflatingLater();
     }
     // Input that ended inside a deflate block yields nothing yet; more is coming.
     return produced == 0 ? -1 : static_cast<int>(std::min<size_t>(produced, INT_MAX));
 }
 
+void CAsyncSocketEx::ContinueInflatingLater() {
+    const std::shared_ptr<SocketReactor> reactor = Reactor();
+    if (!reactor || continuation_posted_) {
+        return;
+    }
+    continuation_posted_ = true;
+    // A turn of its own, as if more had arrived: the socket's other notifications, and the
+    // other sockets of the thread, come first.
+    reactor->Post([weak = weak_from_this()] {
+        const auto self = std::static_pointer_cast<CAsyncSocketEx>(weak.lock());
+        if (!self) {
+            return;
+        }
+        self->continuation_posted_ = false;
+        if (self->IsOpen() && self->inflating_) {
+            self->OnReceive(0);
+        }
+    });
+}
+
+size_t CAsyncSocketEx::TurnBytes() const {
+    return ExpectsBulkData() ? kAuthorisedTurnBytes : kUnauthorisedTurnBytes;
+}
+
 int CAsyncSocketEx::Receive(int /*flags*/) {
-    if (transform_.Compression()) {
+    if (inflating_ || transform_.Compression()) {
         return ReceiveCompressed();
     }
     uint8_t* target = nullptr;
@@ -168,9 +203,8 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
         target = produced_.data();
         room = std::min(produced_.size(), block_.Remaining());
     } else {
-        EnsureLineRoom(1);
-        target = line_.data() + line_fill_;
-        room = line_.size() - line_fill_;
+        target = line_.Room(kLineGrowth, kLineGrowth);
+        room = std::min(line_.RoomSize(), TurnBytes());
     }
     const int received = AsyncSocket::Receive(target, room);
     if (received <= 0) {
@@ -184,11 +218,7 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
     } else if (intoBlock) {
         FeedBlock(target, static_cast<size_t>(received));
     } else {
-        line_fill_ += static_cast<size_t>(received);
-        if (line_fill_ == line_.size()) {
-            const size_t waiting = Available();
-            line_.resize(line_.size() + (waiting > kLineGrowth ? waiting : kLineGrowth));
-        }
+        line_.Commit(static_cast<size_t>(received));
     }
     return received;
 }
@@ -203,10 +233,10 @@ int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
 
 bool CAsyncSocketEx::DispatchLines(bool checkLength) {
     if (auto_detect_ && !detected_) {
-        if (line_fill_ < 2) {
+        if (line_.Size() < 2) {
             return true;
         }
-        wide_ = line_[1] == 0;
+        wide_ = line_.Data()[1] == 0;
         char_size_ = wide_ ? 2 : 1;
         detected_ = true;
     }
@@ -215,8 +245,8 @@ bool CAsyncSocketEx::DispatchLines(bool checkLength) {
         if (block_.active && !block_.Complete()) {
             break;
         }
-        const std::optional<size_t> lineEnd = FindLineEnd(line_.data(), line_fill_, wide_);
-        const size_t lineBytes = lineEnd ? *lineEnd : line_fill_;
+        const std::optional<size_t> lineEnd = FindLineEnd(line_.Data(), line_.Size(), wide_);
+        const size_t lineBytes = lineEnd ? *lineEnd : line_.Size();
         if (checkLength && lineBytes > kMaxLineCharacters * char_size_) {
             EndConnection(
                 platform::Format("a text line longer than %zu characters", kMaxLineCharacters));
@@ -226,21 +256,29 @@ bool CAsyncSocketEx::DispatchLines(bool checkLength) {
             break;
         }
         const size_t lineLength = *lineEnd;
-        const std::string line = DecodeLineText(line_.data(), lineLength, wide_);
+        const std::string line = DecodeLineText(line_.Data(), lineLength, wide_);
         std::string word;
         std::string parameters;
         SplitCommandLine(line, word, parameters);
+        bool handled = true;
         try {
-            ProcessCommand(lineLength, word, parameters, continueProcessing);
+            handled = ProcessCommand(lineLength, word, parameters, continueProcessing);
         } catch (const CommandAbort&) {
             return false;
         } catch (const std::exception& error) {
             OnProcessCommandError(word, parameters,
                                   CutToCharacters(error.what(), kReportedErrorLength));
-            line_fill_ = 0;
+            line_.Clear();
         } catch (...) {
             OnProcessCommandError(word, parameters, std::string());
             return true;
+        }
+        // A peer that is not authorised is not heard for long while it says nothing the node
+        // takes: the rest of what it sent is not even looked at.
+        if (!handled && !authorised_.load() && ++refused_lines_ > refused_line_allowance_) {
+            EndConnection(platform::Format("more than %zu refused lines before its authorisation",
+                                           refused_line_allowance_));
+            return false;
         }
     }
     return true;
@@ -248,7 +286,7 @@ bool CAsyncSocketEx::DispatchLines(bool checkLength) {
 
 void CAsyncSocketEx::EndConnection(const std::string& reason) {
     OnProtocolViolation(reason);
-    line_fill_ = 0;
+    line_.Clear();
     DropPendingBlock();
     if (IsOpen()) {
         Close();
@@ -257,6 +295,9 @@ void CAsyncSocketEx::EndConnection(const std::string& reason) {
 }
 
 size_t CAsyncSocketEx::InflateLimit() const {
+    if (!ExpectsBulkData()) {
+        return kUnauthorisedInflateLimit;
+    }
     // The end of one block, a line and another whole block may come in one piece; nothing the
     // central server sends inflates further.
     const size_t block = std::max(maximum_block_length_, kMinInflateBlock);
@@ -265,32 +306,21 @@ size_t CAsyncSocketEx::InflateLimit() const {
 }
 
 void CAsyncSocketEx::RemoveProcessedData(size_t lineLength) {
-    const size_t removed = lineLength + char_size_;
-    if (removed > line_fill_) {
-        line_fill_ = 0;
-        return;
-    }
-    std::memmove(line_.data(), line_.data() + removed, line_fill_ - removed);
-    line_fill_ -= removed;
+    // Only the start moves: the lines after it stay where they are.
+    line_.Consume(lineLength + char_size_);
 }
 
 const uint8_t* CAsyncSocketEx::DataAfterLine(size_t lineLength) const {
-    return line_.data() + std::min(line_fill_, lineLength + char_size_);
+    return line_.Data() + std::min(line_.Size(), lineLength + char_size_);
 }
 
 size_t CAsyncSocketEx::AvailableAfterLine(size_t lineLength) const {
     const size_t start = lineLength + char_size_;
-    return line_fill_ > start ? line_fill_ - start : 0;
+    return line_.Size() > start ? line_.Size() - start : 0;
 }
 
 void CAsyncSocketEx::RemoveAfterLine(size_t lineLength, size_t count) {
-    const size_t start = lineLength + char_size_;
-    if (start >= line_fill_) {
-        return;
-    }
-    count = std::min(count, line_fill_ - start);
-    std::memmove(line_.data() + start, line_.data() + start + count, line_fill_ - start - count);
-    line_fill_ -= count;
+    line_.Erase(lineLength + char_size_, count);
 }
 
 bool CAsyncSocketEx::ProcessCommand(size_t lineLength, const std::string& word,
@@ -357,9 +387,8 @@ std::string CAsyncSocketEx::BlockLengthText(const CSocketCommand& command,
 
 void CAsyncSocketEx::SkipBlock(size_t length) {
     // The block follows the removed line at the front of the buffer, or is still on its way.
-    const size_t dropped = std::min(line_fill_, length);
-    std::memmove(line_.data(), line_.data() + dropped, line_fill_ - dropped);
-    line_fill_ -= dropped;
+    const size_t dropped = std::min(line_.Size(), length);
+    line_.Consume(dropped);
     if (dropped < length) {
         block_ = PendingBlock{};
         block_.active = true;
@@ -440,10 +469,9 @@ bool CAsyncSocketEx::DispatchStreamCommand(const CSocketCommand& command, size_t
     block_.length = *length;
     block_.sink = std::move(sink);
     // What came with the line goes on at once; the block may even be complete with it.
-    const size_t arrived = std::min(line_fill_, *length);
-    FeedBlock(line_.data(), arrived);
-    std::memmove(line_.data(), line_.data() + arrived, line_fill_ - arrived);
-    line_fill_ -= arrived;
+    const size_t arrived = std::min(line_.Size(), *length);
+    FeedBlock(line_.Data(), arrived);
+    line_.Consume(arrived);
     return true;
 }
 

@@ -8,16 +8,21 @@ CFrameCutter::CFrameCutter(Side side) : side_(side) {}
 
 void CFrameCutter::Clear() {
     buffer_.clear();
+    start_ = 0;
     ++generation_;
 }
 
 void CFrameCutter::Append(const uint8_t* data, size_t size, const FrameHandler& handler) {
     if (data != nullptr && size > 0) {
+        if (start_ > 0 && start_ >= Buffered()) {
+            buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start_));
+            start_ = 0;
+        }
         buffer_.insert(buffer_.end(), data, data + size);
     }
     const unsigned generation = generation_;
     const size_t fill = buffer_.size();
-    size_t p = 0;
+    size_t p = start_;
     // A frame takes at least four bytes: length form, one length byte, and two of the trailer.
     while (p + 3 < fill) {
         const uint8_t* b = buffer_.data();
@@ -60,8 +65,9 @@ void CFrameCutter::Append(const uint8_t* data, size_t size, const FrameHandler& 
     }
     if (p >= fill) {
         buffer_.clear();
-    } else if (p > 0) {
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(p));
+        start_ = 0;
+    } else {
+        start_ = p;
     }
 }
 

@@ -3,7 +3,10 @@
 // Cuts the frames of the binary message stream out of one peer's byte stream. TCP hands bytes
 // over in chunks that need not end on a frame boundary: the cutter keeps an incomplete frame
 // until the rest arrives, and skips bytes that start no frame one at a time until a frame header
-// with a matching end byte turns up. The sum bytes are not checked.
+// with a matching end byte turns up. The sum bytes are not checked. Frames and skipped bytes are
+// taken by moving a start position: what is kept moves to the front of the buffer only once the
+// bytes taken before it are at least as many, so that a chunk costs what its bytes cost however
+// many frames or stray bytes it holds and however much is kept behind them.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +31,7 @@ public:
     void Append(const uint8_t* data, size_t size, const FrameHandler& handler);
 
     // Bytes kept for a frame that is not complete yet.
-    size_t Buffered() const { return buffer_.size(); }
+    size_t Buffered() const { return buffer_.size() - start_; }
 
     // Drops the kept bytes, as when the peer's connection closes.
     void Clear();
@@ -36,6 +39,8 @@ public:
 private:
     Side side_;
     std::vector<uint8_t> buffer_;
+    // Where the kept bytes begin in buffer_.
+    size_t start_ = 0;
     // Changes with every Clear, so that the cutting loop notices one made by the handler.
     unsigned generation_ = 0;
 };

@@ -44,6 +44,7 @@ COrvanthellaFileSocket::COrvanthellaFileSocket(std::shared_ptr<SocketReactor> re
     : CAsyncSocketEx(std::move(reactor), false, false), thread_(thread) {
     SetTextMode(false, false);
     SetTimeSource(false);
+    SetRefusedLineAllowance(kRefusedLineAllowance);
     // The uploads write the default back when it is missing; reading it here does not, so
     // that they still report the missing setting.
     bool missing = false;
@@ -174,6 +175,10 @@ void COrvanthellaFileSocket::OnProcessCommandError(const std::string& word,
 void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
     Trace(0, 0, "File Socket connection with %s ended: %s", GetPeerAddressText().c_str(),
           reason.c_str());
+}
+
+bool COrvanthellaFileSocket::ExpectsBulkData() const {
+    return IsAuthorised() || update_requested_;
 }
 
 std::optional<WaitingFile> COrvanthellaFileSocket::RequestedFile(int32_t id) const {

@@ -38,6 +38,9 @@ public:
     static constexpr uint64_t kSlowCommandMs = 10000;
     // The most the peer's clock may move the node's: more is no time zone, but a wrong clock.
     static constexpr int32_t kMaxClockShiftSeconds = 24 * 3600;
+    // The refused lines a connection may send before it is authorised: the central server
+    // sends none, and a stranger's flood of them ends after these.
+    static constexpr size_t kRefusedLineAllowance = 8;
 
     COrvanthellaFileSocket(std::shared_ptr<SocketReactor> reactor,
                            COrvanthellaFileSocketThread* thread);
@@ -120,6 +123,8 @@ protected:
     void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                const std::string& error) override;
     void OnProtocolViolation(const std::string& reason) override;
+    // The updater that the node asked for comes before the connection is authorised.
+    bool ExpectsBulkData() const override;
     // Without the handshake the connection would go on in plain text, open to anyone: it is
     // closed.
     void OnAcceptingHandshakeOver(bool completed) override;

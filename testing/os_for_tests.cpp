@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,6 +36,15 @@ std::optional<uint32_t> OwnerUid(const std::filesystem::path& path) {
         return std::nullopt;
     }
     return found.st_uid;
+}
+
+double ProcessCpuSeconds(int pid) {
+    clockid_t clock{};
+    timespec used{};
+    if (pid <= 0 || ::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0) {
+        return 0;
+    }
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
 }
 
 bool BecomeNobody() {

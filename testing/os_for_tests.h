@@ -1,7 +1,7 @@
 #pragma once
 
-// What tests ask the system about the process they run in, independently of the code under
-// test, and the change of rights a test child needs.
+// What tests ask the system about the process they run in (or a child's), independently of the
+// code under test, and the change of rights a test child needs.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +25,10 @@ bool MakeFifo(const std::filesystem::path& path);
 // The user id that owns what `path` names itself (a symbolic link is not followed); none when
 // there is nothing.
 std::optional<uint32_t> OwnerUid(const std::filesystem::path& path);
+
+// The processor time the process `pid` (all its threads, kernel time included) has used so far,
+// in seconds; 0 when it cannot be read.
+double ProcessCpuSeconds(int pid);
 
 // Makes the calling process the unprivileged user "nobody" (65534) with no other groups; false
 // when the system refuses.

@@ -2,7 +2,9 @@
 // program: they cannot keep the central server out, a connection that says nothing valid does
 // not stay, what they send costs the debug log less than four bytes for each byte, the short
 // connections of one address, or of thousands of loopback addresses, pay from one log budget,
-// and peers outside the registry's "Central Server Addresses" are closed at accept.
+// a flood of unknown lines on a file connection that is not authorised is ended before it costs
+// the node or the central server's handshakes anything, and peers outside the registry's
+// "Central Server Addresses" are closed at accept.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +24,7 @@
 #include "testing/file_peer.h"
 #include "testing/initialised_node.h"
 #include "testing/loopback_socket.h"
+#include "testing/os_for_tests.h"
 #include "testing/stranger_flood.h"
 
 namespace ruzd::app {
@@ -73,6 +77,8 @@ protected:
         }
         return answered.load();
     }
+
+    void FloodOfUnknownLinesBesideTheCentralHandshakes(bool compress);
 
     static size_t CountOf(const std::string& text, const std::string& part) {
         size_t count = 0;
@@ -241,6 +247,57 @@ TEST_F(PortStrangersTest, FilePortShortConnectionsOfOneAddressShareOneLogBudget)
     EXPECT_TRUE(node_->WaitForLog(" more lines from loopback suppressed"));
     const uint64_t written = DebugBytes() - before;
     EXPECT_LT(written, uint64_t{64} << 10) << written << " bytes of log";
+}
+
+// A stranger that only handshook sends 20 MiB of unknown lines ("X\r", plain or deflated to a
+// few kilobytes) while the central server's file connection reconnects three times: the node
+// ends the stranger after a few lines, logged once, spends little processor time on it, and
+// answers every handshake of the central server meanwhile.
+void PortStrangersTest::FloodOfUnknownLinesBesideTheCentralHandshakes(bool compress) {
+    foundation::CRegistry("Pelwix").WriteDword("FileCacheSyncUseCompression", compress ? 1 : 0);
+    StartAndInitialise(Arguments());
+    const double cpu_before = testing::ProcessCpuSeconds(node_->pid());
+    testing::FilePeer stranger(RawConnection::ConnectFromAddress("127.0.0.2", file_port_));
+    ASSERT_TRUE(stranger.Handshake(false));
+    ASSERT_EQ(stranger.Compressing(), compress);
+    std::string lines;
+    lines.reserve(size_t{20} << 20);
+    while (lines.size() < (size_t{20} << 20)) {
+        lines += "X\r";
+    }
+    const std::vector<uint8_t> wire =
+        stranger.Encode(reinterpret_cast<const uint8_t*>(lines.data()), lines.size());
+    std::thread flood([&] {
+        try {
+            stranger.SendWire(wire);
+        } catch (const std::runtime_error&) {
+            // The node closed the connection before it took everything.
+        }
+    });
+    for (int reconnect = 0; reconnect < 3; ++reconnect) {
+        testing::FilePeer central(RawConnection::Connect(file_port_));
+        EXPECT_TRUE(central.Handshake(false).has_value()) << "handshake " << reconnect;
+    }
+    flood.join();
+    EXPECT_TRUE(stranger.WaitClosed());
+    ASSERT_TRUE(node_->WaitForLog("ended: more than 8 refused lines before its authorisation"));
+    // The central server's own file connection is untouched by all of it.
+    files_->SendText("HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(files_->ReadLine(), "HEARTB 0 00000000010000000002");
+    Settle();
+    const double cpu = testing::ProcessCpuSeconds(node_->pid()) - cpu_before;
+    EXPECT_LT(cpu, 5.0) << "seconds of processor time";
+    const std::string log = node_->DebugLog();
+    EXPECT_EQ(CountOf(log, "refused lines before its authorisation"), 1u);
+    EXPECT_LE(CountOf(log, "OnCommandNotFound X"), 9u);
+}
+
+TEST_F(PortStrangersTest, FilePortAStrangersFloodOfLinesEndsSoonAndTheCentralHandshakesMeanwhile) {
+    FloodOfUnknownLinesBesideTheCentralHandshakes(false);
+}
+
+TEST_F(PortStrangersTest, FilePortAStrangersDeflatedFloodEndsSoonAndTheCentralHandshakesMeanwhile) {
+    FloodOfUnknownLinesBesideTheCentralHandshakes(true);
 }
 
 TEST_F(PortStrangersTest, FilePortHeartbeatStampsOfAnySizeAreReadChecked) {

@@ -36,9 +36,8 @@
 #include "testing/eventually.h"
 #include "testing/file_peer.h"
 #include "testing/initialised_node.h"
-#include "testing/os_for_tests.h"
-
 #include "testing/injected_failure.h"
+#include "testing/os_for_tests.h"
 #include "testing/stranger_flood.h"
 
 namespace ruzd::app {
@@ -637,6 +636,7 @@ TEST_F(VoiceFilesEndToEndTest, FifosInPlaceOfTheNodesFilesAreNamedAndNeverWaited
     EXPECT_TRUE(node_->WaitForLog(
         "ERROR: FILEMAP.TXT could not be read (not a regular file). No fileconversion used"));
     Settle();
+}
 
 // A queued recording whose reads fail (as on a failing disk: strace makes each read of it
 // fail for real) is not uploaded: the central server gets no byte that is not the file's own,

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,29 @@ TEST(FrameCutter, ByteByByteGivesTheSameFrames) {
     }
     EXPECT_THAT(whole.payloads(), ElementsAre(Bytes{0x05}, Bytes{0x41, 0x42}, Bytes{0x05}));
     EXPECT_EQ(trickle.payloads(), whole.payloads());
+}
+
+TEST(FrameCutter, FramesAmongStrayBytesComeTheSameInChunksOfAnySize) {
+    // Stray bytes before and between frames, and a frame longer than some chunks: what the
+    // cutter keeps is moved forward now and then, never lost or doubled.
+    Bytes payload(300);
+    for (size_t i = 0; i < payload.size(); ++i) {
+        payload[i] = static_cast<uint8_t>(0x10 + i % 0x60);
+    }
+    const Bytes longFrame = Concat({{0x02, 0x01, 0x2C}, payload, {0x00, 0x00, 0xFF}});
+    const Bytes stream =
+        Concat({Bytes(500, 0x00), longFrame, Bytes(100, 0x7F), kFive, Bytes(40, 0x00), kFive});
+    for (size_t chunk : {1, 3, 64, 257, 2000}) {
+        Peer peer(CFrameCutter::Side::kClient);
+        for (size_t at = 0; at < stream.size(); at += chunk) {
+            peer.Receive(Bytes(
+                stream.begin() + static_cast<std::ptrdiff_t>(at),
+                stream.begin() + static_cast<std::ptrdiff_t>(std::min(stream.size(), at + chunk))));
+        }
+        EXPECT_THAT(peer.payloads(), ElementsAre(payload, Bytes{0x05}, Bytes{0x05}))
+            << "chunks of " << chunk;
+        EXPECT_EQ(peer.cutter().Buffered(), 0u);
+    }
 }
 
 TEST(FrameCutter, TwoFramesInOneChunkComeInOrder) {

@@ -1109,8 +1109,10 @@ TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateServi
               "10.6.1");
     EXPECT_FALSE(thread_->HasAuthorisedSocket());
 
-    const std::string program = RandomBytes(300000, 5);
-    peer.SendText("UPDATE Sobrink\x0CSetup 300000\r");
+    // Some megabytes: under compression, pieces that inflate to more than a connection that is
+    // not authorised may send, yet asked for.
+    const std::string program = RandomBytes(3000000, 5);
+    peer.SendText("UPDATE Sobrink\x0CSetup 3000000\r");
     peer.SendText(program.substr(0, 100000));
     std::this_thread::sleep_for(20ms);
     peer.SendText(program.substr(100000) + "HEARTB 1 00000000010000000002\r");
