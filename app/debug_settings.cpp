@@ -19,30 +19,25 @@ namespace ruzd::app {
 
 namespace {
 
-void SayNotSaved(const foundation::CRegistry& registry, const char* name, std::string_view value) {
-    const std::string line = std::string("\"") + name + "\" (" + std::string(value) +
-                             ") is not saved: " + registry.WriteProblem();
-    platform::WriteErrorLine(line);
-    node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone, line);
-}
-
 // A default written back each time the settings are read would say the same every time: once
-// per start is enough. Nothing is said for a platform root or a registry file that the start
-// refuses (with its reason) anyway.
-void SayNotSavedOnce(const foundation::CRegistry& registry, const char* name, uint32_t value) {
+// per start for each value, value and reason is enough. Nothing is said for a platform root or a
+// registry file that the start refuses (with its reason) anyway.
+void SayNotSaved(std::string_view name, std::string_view value, const std::string& problem) {
     if (platform::RootProblem() || platform::RegistryStore::Problem()) {
         return;
     }
     static std::mutex lock;
     static std::set<std::string> said;
-    const std::string key = std::string(name) + '\n' + registry.WriteProblem();
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (!said.insert(key).second) {
+        if (!said.insert(std::string(name) + '\n' + std::string(value) + '\n' + problem).second) {
             return;
         }
     }
-    SayNotSaved(registry, name, std::to_string(value));
+    const std::string line =
+        "\"" + std::string(name) + "\" (" + std::string(value) + ") is not saved: " + problem;
+    platform::WriteErrorLine(line);
+    node::ManagerLog(foundation::kDebugChannelGeneral, foundation::kDebugNone, line);
 }
 
 uint32_t ReadOrWriteBack(foundation::CRegistry& registry, const char* name, uint32_t fallback) {
@@ -50,10 +45,9 @@ uint32_t ReadOrWriteBack(foundation::CRegistry& registry, const char* name, uint
     if (registry.ReadDword(name, &value)) {
         return value;
     }
-    // A user's line of another type stays, as the start-up check of the registry has said.
-    if (!registry.WriteDword(name, fallback) && !registry.WriteKeptOtherKind()) {
-        SayNotSavedOnce(registry, name, fallback);
-    }
+    // A user's line of another type stays, as the start-up check of the registry has said; any
+    // other failure is said by the registry's reporter.
+    registry.WriteDword(name, fallback);
     return fallback;
 }
 
@@ -64,9 +58,7 @@ void Save(foundation::CRegistry& registry, const char* name, uint32_t value) {
     if (registry.ReadDword(name, &stored) && stored == value) {
         return;
     }
-    if (!registry.ReplaceDword(name, value)) {
-        SayNotSaved(registry, name, std::to_string(value));
-    }
+    registry.ReplaceDword(name, value);  // a failure is said by the registry's reporter
 }
 
 void Save(foundation::CRegistry& registry, const char* name, const std::string& value) {
@@ -74,9 +66,7 @@ void Save(foundation::CRegistry& registry, const char* name, const std::string& 
     if (registry.ReadString(name, stored) && stored == value) {
         return;
     }
-    if (!registry.ReplaceString(name, value)) {
-        SayNotSaved(registry, name, "\"" + value + "\"");
-    }
+    registry.ReplaceString(name, value);  // a failure is said by the registry's reporter
 }
 
 std::string WithBackslash(std::string path) {
@@ -87,6 +77,10 @@ std::string WithBackslash(std::string path) {
 }
 
 }  // namespace
+
+void ReportRegistryWriteFailures() {
+    foundation::SetRegistryWriteFailureReporter(SayNotSaved);
+}
 
 bool CreateDebugDirectory(const std::string& directory) {
     const std::filesystem::path host = platform::MapWindowsPath(directory);

@@ -38,6 +38,10 @@ DebugSettings GetDebugSettingsFromRegistry();
 // naming it and why.
 void WriteDebugSettingsToRegistry(const DebugSettings& settings);
 
+// Makes every registry write of the node that fails say so, on stderr and in the debug log,
+// naming the value and why (once per start for the same value and reason).
+void ReportRegistryWriteFailures();
+
 // Creates the debug directory (a Windows path) with its parents; true when it exists afterwards.
 bool CreateDebugDirectory(const std::string& directory);
 

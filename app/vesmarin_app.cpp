@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "app/debug_settings.h"
 #include "app/gui_link/gui_link_protocol.h"
 #include "app/node_registry_values.h"
 #include "app/vesmarin_service.h"
@@ -88,6 +89,7 @@ std::shared_ptr<node::CVesmarinManager> CVesmarinApp::Manager() const {
 
 bool CVesmarinApp::InitInstance() {
     platform::EnsureMessageQueue();
+    ReportRegistryWriteFailures();
     options_ = ParseApplicationOptions(arguments_);
     if (options_.remoteAddress) {
         StoreRemoteAddress(*options_.remoteAddress);

@@ -1,5 +1,7 @@
 #include "foundation/registry.h"
 
+#include <atomic>
+#include <string>
 #include <vector>
 
 #include "platform/registry_store.h"
@@ -33,7 +35,19 @@ std::string ProblemOfStore(uint32_t error) {
     return platform::WinErrorText(error);
 }
 
+std::atomic<RegistryWriteFailureReporter> g_write_failure_reporter{nullptr};
+
+void ReportFailure(std::string_view name, std::string_view shown, const std::string& problem) {
+    if (const auto reporter = g_write_failure_reporter.load()) {
+        reporter(name, shown, problem);
+    }
+}
+
 }  // namespace
+
+void SetRegistryWriteFailureReporter(RegistryWriteFailureReporter reporter) {
+    g_write_failure_reporter.store(reporter);
+}
 
 bool IsOfKind(RegistryValueKind kind, uint32_t type, size_t size) {
     const bool text =
@@ -109,13 +123,15 @@ bool CRegistry::WriteDword(std::string_view name, uint32_t value) {
 
 bool CRegistry::ReplaceString(std::string_view name, std::string_view value) {
     return SetValue(name, platform::kRegSz,
-                    platform::Utf8ToUtf16leBytes(value) + std::string(2, '\0'));
+                    platform::Utf8ToUtf16leBytes(value) + std::string(2, '\0'),
+                    "\"" + std::string(value) + "\"");
 }
 
 bool CRegistry::ReplaceDword(std::string_view name, uint32_t value) {
     const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
                            static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
-    return SetValue(name, platform::kRegDword, std::string(bytes, sizeof bytes));
+    return SetValue(name, platform::kRegDword, std::string(bytes, sizeof bytes),
+                    std::to_string(value));
 }
 
 bool CRegistry::KeepsOtherKind(std::string_view name, RegistryValueKind kind) {
@@ -131,11 +147,13 @@ bool CRegistry::KeepsOtherKind(std::string_view name, RegistryValueKind kind) {
     return true;
 }
 
-bool CRegistry::SetValue(std::string_view name, uint32_t type, const std::string& bytes) {
+bool CRegistry::SetValue(std::string_view name, uint32_t type, const std::string& bytes,
+                         std::string_view shown) {
     write_problem_.clear();
     kept_other_kind_ = false;
     if (!key_.IsOpen()) {
         write_problem_ = closed_problem_;
+        ReportFailure(name, shown, write_problem_);
         return false;
     }
     platform::RegistryStore::TakeChangeProblem();
@@ -143,6 +161,7 @@ bool CRegistry::SetValue(std::string_view name, uint32_t type, const std::string
         key_.SetValue(name, type, bytes.data(), static_cast<uint32_t>(bytes.size()));
     if (error != platform::kErrorSuccess) {
         write_problem_ = ProblemOfStore(error);
+        ReportFailure(name, shown, write_problem_);
     }
     return error == platform::kErrorSuccess;
 }

@@ -33,6 +33,14 @@ enum class RegistryValueKind {
 // Whether a value of that type and size reads as the kind.
 bool IsOfKind(RegistryValueKind kind, uint32_t type, size_t size);
 
+// Hears of every write that failed, but for one that kept a user's line of another type (which
+// the start-up check of the registry tells): the value's name, the value as text and why. The
+// program installs it once, before its first write; without one the callers' results alone
+// tell.
+using RegistryWriteFailureReporter = void (*)(std::string_view name, std::string_view value,
+                                              const std::string& problem);
+void SetRegistryWriteFailureReporter(RegistryWriteFailureReporter reporter);
+
 class CRegistry {
 public:
     // A null section opens "Software\Ruzd\Default".
@@ -82,7 +90,9 @@ public:
 private:
     // A write that keeps a value of the name that is not of `kind`.
     bool KeepsOtherKind(std::string_view name, RegistryValueKind kind);
-    bool SetValue(std::string_view name, uint32_t type, const std::string& bytes);
+    // `shown` is the value as a failure's report names it.
+    bool SetValue(std::string_view name, uint32_t type, const std::string& bytes,
+                  std::string_view shown);
 
     platform::RegistryKey key_;
     std::string write_problem_;

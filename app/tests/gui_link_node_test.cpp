@@ -317,6 +317,12 @@ TEST_F(GuiLinkNodeTest, ALockFileOfAnotherAccountCostsNoStartAndAChangeNotSavedI
     })) << node_->Stderr();
     EXPECT_TRUE(node_->WaitForLog(line)) << node_->DebugLog();
     EXPECT_EQ(testing::ReadWholeFile(root_.path() / "registry.reg"), before);
+    // Every write of the node that fails says so, not only the window's: a default the boards'
+    // settings write back at start, once.
+    const std::string board_line = "Pelwix: \"HMP1_Port\" (65535) is not saved: the lock file ";
+    const std::string said = node_->Stderr();
+    EXPECT_NE(said.find(board_line), std::string::npos) << said;
+    EXPECT_EQ(said.find(board_line), said.rfind(board_line)) << said;
     // The link answers on.
     EXPECT_EQ(RequestEverything(window, 0).size(), 4u);
 }
