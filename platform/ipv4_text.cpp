@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <cstring>
+
 namespace ruzd::platform {
 
 std::string Ipv4Text(uint32_t address) {
@@ -14,31 +16,25 @@ std::string Ipv4Text(uint32_t address) {
 }
 
 uint32_t ParseIpv4(const std::string& text) {
-    uint32_t host_order = 0;
-    size_t at = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (at >= text.size() || text[at] != '.') {
-                return kNoIpv4Address;
-            }
-            ++at;
-        }
-        const size_t start = at;
-        uint32_t number = 0;
-        while (at < text.size() && at - start < 3 && text[at] >= '0' && text[at] <= '9') {
-            number = number * 10 + static_cast<uint32_t>(text[at] - '0');
-            ++at;
-        }
-        const size_t digits = at - start;
-        if (digits == 0 || number > 255 || (digits > 1 && text[start] == '0')) {
-            return kNoIpv4Address;
-        }
-        host_order = (host_order << 8) | number;
-    }
-    if (at != text.size()) {
+    // inet_pton takes only the strict form (no short forms, no octal or hexadecimal parts, no
+    // leading zeros); a null inside the text would end it early.
+    in_addr binary{};
+    if (text.find('\0') != std::string::npos || ::inet_pton(AF_INET, text.c_str(), &binary) != 1) {
         return kNoIpv4Address;
     }
-    return htonl(host_order);
+    return binary.s_addr;
+}
+
+std::optional<std::array<uint8_t, 16>> ParseIpv6(std::string_view text) {
+    const std::string terminated(text);
+    in6_addr binary{};
+    if (terminated.find('\0') != std::string::npos ||
+        ::inet_pton(AF_INET6, terminated.c_str(), &binary) != 1) {
+        return std::nullopt;
+    }
+    std::array<uint8_t, 16> bytes{};
+    std::memcpy(bytes.data(), &binary, bytes.size());
+    return bytes;
 }
 
 uint32_t ParseIpv4Destination(const std::string& text) {

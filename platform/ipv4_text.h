@@ -1,9 +1,12 @@
 #pragma once
 
-// IPv4 addresses in dotted text. Addresses are 32-bit numbers in network byte order.
+// IP addresses in text. IPv4 addresses are 32-bit numbers in network byte order.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace ruzd::platform {
 
@@ -21,5 +24,9 @@ uint32_t ParseIpv4(const std::string& text);
 // The same for an address that something is sent to: "0.0.0.0" names no host (only "any
 // interface of this one", as a bind address) and is kNoIpv4Address too.
 uint32_t ParseIpv4Destination(const std::string& text);
+
+// The sixteen bytes of an IPv6 address in its text forms ("2001:db8::1", "::ffff:10.1.2.3"); none
+// for anything else (a zone, "%eth0", included).
+std::optional<std::array<uint8_t, 16>> ParseIpv6(std::string_view text);
 
 }  // namespace ruzd::platform

@@ -9,23 +9,18 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <memory>
 #include <string_view>
 #include <thread>
 
-#include "platform/child_process.h"
 #include "platform/shell_command.h"
 #include "platform/syslog_sender.h"
+#include "platform/systemctl_run.h"
 #include "platform/text.h"
-#include "platform/waitable.h"
 #include "platform/win_error.h"
 
 namespace ruzd::platform {
 namespace {
 
-constexpr const char* kSystemctlVariable = "RUZD_SYSTEMCTL";
-// systemctl asks the service manager and comes back at once; this bounds one that hangs.
-constexpr uint32_t kSystemctlPatienceMs = 120000;
 constexpr int kSysBootBit = CAP_SYS_BOOT;
 
 uint32_t RunRebootCommand(const char* command) {
@@ -91,37 +86,26 @@ uint32_t StartDetachedReboot(uint32_t delay_seconds, const std::string& message)
     return WEXITSTATUS(status) == 0 ? 0 : WinErrorFromErrno(WEXITSTATUS(status));
 }
 
-std::string Systemctl() {
-    const char* configured = std::getenv(kSystemctlVariable);
-    return configured != nullptr && *configured != '\0' ? configured : "systemctl";
-}
-
 // Runs `systemctl reboot`; the line of its failure, empty when it asked for the reboot.
 std::string RunReboot() {
-    const std::string systemctl = Systemctl();
-    ChildStart start;
-    start.arguments = {systemctl, "reboot"};
-    start.null_input = true;
-    start.own_process_group = true;
-    const std::unique_ptr<ChildProcess> child = ChildProcess::Start(start);
-    if (!child) {
-        return Format("Reboot: ERROR Could not run '%s reboot', error=%u", systemctl.c_str(),
-                      GetLastError());
+    const SystemctlRun run = RunSystemctl({"reboot"}, false);
+    const char* systemctl = run.program.c_str();
+    if (!run.started) {
+        return Format("Reboot: ERROR Could not run '%s reboot', error=%u", systemctl,
+                      run.start_error);
     }
-    if (child->ended().Wait(kSystemctlPatienceMs) != kWaitObject0) {
-        child->KillGroup();
-        return Format("Reboot: ERROR '%s reboot' did not end within %u s", systemctl.c_str(),
+    if (run.timed_out) {
+        return Format("Reboot: ERROR '%s reboot' did not end within %u s", systemctl,
                       kSystemctlPatienceMs / 1000);
     }
-    const std::optional<int> code = child->ExitCode();
-    if (!code) {
-        return Format("Reboot: ERROR '%s reboot' ended without an exit code", systemctl.c_str());
+    if (!run.exit_code) {
+        return Format("Reboot: ERROR '%s reboot' ended without an exit code", systemctl);
     }
-    if (*code == 127) {
-        return Format("Reboot: ERROR Could not run '%s reboot' (not found)", systemctl.c_str());
+    if (*run.exit_code == 127) {
+        return Format("Reboot: ERROR Could not run '%s reboot' (not found)", systemctl);
     }
-    if (*code != 0) {
-        return Format("Reboot: ERROR '%s reboot' failed, ExitCode=%d", systemctl.c_str(), *code);
+    if (*run.exit_code != 0) {
+        return Format("Reboot: ERROR '%s reboot' failed, ExitCode=%d", systemctl, *run.exit_code);
     }
     return {};
 }

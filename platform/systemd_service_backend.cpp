@@ -15,11 +15,11 @@
 #include <iterator>
 #include <memory>
 
-#include "platform/child_process.h"
 #include "platform/error_output.h"
 #include "platform/service_account.h"
 #include "platform/service_backend.h"
 #include "platform/service_run_files.h"
+#include "platform/systemctl_run.h"
 #include "platform/systemd_units.h"
 #include "platform/win_error.h"
 
@@ -29,10 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUnitDirVariable = "RUZD_SYSTEMD_UNIT_DIR";
-constexpr const char* kSystemctlVariable = "RUZD_SYSTEMCTL";
 constexpr const char* kDefaultUnitDir = "/etc/systemd/system";
-// systemctl answers at once for all it is asked here; this bounds one that hangs.
-constexpr uint32_t kSystemctlTimeoutMs = 120000;
 
 std::string FromEnvironment(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
@@ -45,20 +42,7 @@ fs::path UnitDir() {
 
 // Runs systemctl with the arguments: its exit code, or -1 when it did not run to its end.
 int Systemctl(std::vector<std::string> arguments) {
-    ChildStart start;
-    start.arguments = {FromEnvironment(kSystemctlVariable, "systemctl")};
-    start.arguments.insert(start.arguments.end(), arguments.begin(), arguments.end());
-    start.output_file = "/dev/null";
-    start.own_process_group = true;
-    const std::unique_ptr<ChildProcess> child = ChildProcess::Start(start);
-    if (!child) {
-        return -1;
-    }
-    if (child->ended().Wait(kSystemctlTimeoutMs) != kWaitObject0) {
-        child->KillGroup();
-        return -1;
-    }
-    return child->ExitCode().value_or(-1);
+    return RunSystemctl(arguments, true).exit_code.value_or(-1);
 }
 
 uint32_t WriteUnit(const fs::path& path, const std::string& text) {
