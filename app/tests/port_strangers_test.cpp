@@ -34,6 +34,7 @@ using testing::CommandPeer;
 using testing::RawConnection;
 
 constexpr int32_t kCNPING = 12;
+constexpr int32_t kCNSTGR = 13;
 constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kNoSuchCommand = 30000;
 constexpr int32_t kKeepAliveEcho = 1;
@@ -207,6 +208,21 @@ TEST_F(PortStrangersTest, CommandPortStrangersOfTenThousandAddressesWriteLessTha
     const uint64_t written = DebugFolderBytes() - before;
     EXPECT_GT(written, 0u);
     EXPECT_LT(written, uint64_t{1} << 20) << written << " bytes of log";
+}
+
+TEST_F(PortStrangersTest, CommandPortAStrangersRefusedInitGivesItNoRightsOfTheCentral) {
+    node_ = StartNode(Arguments());
+    // From the central server's own machine, before the central server: no file connection is
+    // authorised, so its CNINIT is refused.
+    CommandPeer stranger(RawConnection::ConnectWhenListening(command_port_));
+    ASSERT_TRUE(stranger.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
+    stranger.SendInit(1);
+    stranger.Send(kCNSTGR, 2);
+    stranger.SendInts(kCNPING, 3, {3});
+    ASSERT_TRUE(stranger.ReceiveCode(kKeepAliveEcho).has_value());
+    EXPECT_TRUE(node_->WaitForLog("CNSTGR ignored: not from the central server's connection"));
+    // The node still takes commands: the central server's session follows at once.
+    Initialise();
 }
 
 // ---- The file port ----
