@@ -1,7 +1,6 @@
 #include "net/orvanthella_file_socket_thread.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -13,6 +12,8 @@
 #include "net/cache_path.h"
 #include "net/connection_limit.h"
 #include "net/text_parameter.h"
+#include "platform/owned_fd.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
@@ -487,22 +488,22 @@ private:
 }  // namespace
 
 COrvanthellaFileSocketThread::UploadStream COrvanthellaFileSocketThread::StreamUpload(
-    COrvanthellaFileSocket& socket, const std::string& line, std::FILE* file, uint64_t size,
-    uint32_t& read_error) {
+    COrvanthellaFileSocket& socket, const std::string& line, int fd, uint64_t size,
+    std::vector<uint8_t>& buffer, uint32_t& read_error) {
     UploadScope upload(socket);
     if (!socket.SendUploadText(line)) {
         return UploadStream::kNotTaken;
     }
-    std::vector<uint8_t> buffer(kTransferBufferSize);
     for (uint64_t sent = 0; sent < size;) {
         if (!socket.WaitForSendRoom(kUploadWindowBytes, request_timeout_seconds_.load())) {
             return UploadStream::kNotTaken;
         }
         const size_t wanted = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - sent));
-        const size_t read = std::fread(buffer.data(), 1, wanted, file);
-        if (read < wanted && std::ferror(file) != 0) {
+        size_t read = 0;
+        if (const int error = platform::ReadRegularFileAt(fd, sent, buffer.data(), wanted, read);
+            error != 0) {
             // Bytes that were never read must not stand in for the file's own.
-            read_error = platform::WinErrorFromLastErrno();
+            read_error = platform::WinErrorFromErrno(error);
             return UploadStream::kReadFailed;
         }
         // A file that shrank meanwhile is padded: the peer still expects the announced count.
@@ -521,24 +522,38 @@ COrvanthellaFileSocketThread::UploadStream COrvanthellaFileSocketThread::StreamU
 
 bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string& localPath,
                                               const std::string& targetPath, std::string& errorText,
-                                              bool waitForAnswer) {
+                                              bool waitForAnswer, UploadFailure* failure) {
     errorText.clear();
+    UploadFailure ignored = UploadFailure::kNone;
+    UploadFailure& kind = failure != nullptr ? *failure : ignored;
+    kind = UploadFailure::kOther;
     const std::filesystem::path path = platform::MapWindowsPath(localPath);
-    std::error_code error;
-    if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
-        errorText = platform::Format("File Not Found (%s)", localPath.c_str());
-        return false;
-    }
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        errorText = platform::WinErrorText(platform::WinErrorFromLastErrno()).substr(0, 256);
+    // Opened once: the type is checked, and every byte read, on this one descriptor, so that
+    // nothing put in the file's place meanwhile (a FIFO) is ever opened.
+    int openError = platform::kNoSuchFileError;
+    const platform::OwnedFd file(path.empty() ? -1
+                                              : platform::OpenRegularFileToRead(path, openError));
+    if (file.get() < 0) {
+        if (openError == platform::kNoSuchFileError ||
+            openError == platform::kNotARegularFileError ||
+            openError == platform::kIsAFolderError) {
+            errorText = platform::Format("File Not Found (%s)", localPath.c_str());
+            return false;
+        }
+        kind = UploadFailure::kNotRead;
+        errorText = platform::WinErrorText(platform::WinErrorFromErrno(openError)).substr(0, 256);
         return false;
     }
     bool missing = false;
     const uint32_t maximumMB = COrvanthellaFileSocket::ReadMaximumFileSizeMB(missing, true);
-    const uint64_t size = std::filesystem::file_size(path, error);
+    uint64_t size = 0;
+    if (const int error = platform::RegularFileSize(file.get(), size); error != 0) {
+        kind = UploadFailure::kNotRead;
+        errorText = platform::WinErrorText(platform::WinErrorFromErrno(error)).substr(0, 256);
+        return false;
+    }
     // The size travels as a 32-bit number.
-    if (error || size > static_cast<uint64_t>(maximumMB) * 1048576 || size > UINT32_MAX) {
+    if (size > static_cast<uint64_t>(maximumMB) * 1048576 || size > UINT32_MAX) {
         if (missing) {
             Trace(100, channel,
                   "File %s skipped during FileSocket transfer: size=%llu is bigger than %u MB, "
@@ -550,13 +565,36 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
                   "maximum configured in registry (%u MB)",
                   localPath.c_str(), static_cast<unsigned long long>(size), maximumMB);
         }
-        std::fclose(file);
         errorText = platform::Format("File too big (%s)", localPath.c_str());
         return false;
     }
+    if (!CentralSocket()) {
+        errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());
+        return false;
+    }
+    // Read whole before anything is announced: a file the disk cannot give back is found here,
+    // where it costs the central server nothing, rather than inside the announced count, where
+    // only closing the connection keeps the peer from storing what it has as the file.
+    std::vector<uint8_t> buffer(kTransferBufferSize);
+    for (uint64_t checked = 0; checked < size;) {
+        size_t read = 0;
+        const int error = platform::ReadRegularFileAt(
+            file.get(), checked, buffer.data(),
+            static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - checked)), read);
+        if (error != 0) {
+            kind = UploadFailure::kNotRead;
+            errorText = platform::Format(
+                "Could not read (%s): %s", localPath.c_str(),
+                platform::WinErrorText(platform::WinErrorFromErrno(error)).c_str());
+            return false;
+        }
+        if (read == 0) {
+            break;  // shrunk: padded below as before
+        }
+        checked += read;
+    }
     const std::shared_ptr<COrvanthellaFileSocket> socket = CentralSocket();
     if (!socket) {
-        std::fclose(file);
         errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());
         return false;
     }
@@ -566,8 +604,7 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         "UPFILE %ld 1 %s %s %u\r", static_cast<long>(id), EncodeParameter(localPath).c_str(),
         EncodeParameter(targetPath).c_str(), static_cast<uint32_t>(size));
     uint32_t read_error = 0;
-    const UploadStream streamed = StreamUpload(*socket, line, file, size, read_error);
-    std::fclose(file);
+    const UploadStream streamed = StreamUpload(*socket, line, file.get(), size, buffer, read_error);
     if (streamed == UploadStream::kReadFailed) {
         requests_.Forget(id);
         const std::string reason = platform::WinErrorText(read_error);
@@ -576,6 +613,7 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         // The peer is somewhere inside the file's bytes and must not take what it has as the
         // file: the connection ends before the announced count is reached.
         socket->CloseFromAnyThread();
+        kind = UploadFailure::kNotRead;
         errorText = platform::Format("Could not read (%s): %s", localPath.c_str(), reason.c_str());
         return false;
     }
@@ -594,13 +632,14 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         errorText = platform::Format("Timeout File Update (%s)", localPath.c_str());
         return false;
     }
-    const uint64_t after = std::filesystem::file_size(path, error);
-    if (error || after != size) {
+    uint64_t after = 0;
+    const int sizeError = platform::RegularFileSize(file.get(), after);
+    if (sizeError != 0 || after != size) {
         Trace(100, channel,
               "File %s has different file size after FileSocket transfer: before size=%u , "
               "after size=%u ",
               localPath.c_str(), static_cast<uint32_t>(size),
-              static_cast<uint32_t>(error ? 0 : after));
+              static_cast<uint32_t>(sizeError != 0 ? 0 : after));
         requests_.Forget(id);
         errorText =
             platform::Format("File changed during FileSocket transfer (%s)", localPath.c_str());
@@ -608,6 +647,7 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
     }
     if (!waitForAnswer) {
         requests_.Forget(id);
+        kind = UploadFailure::kNone;
         return true;
     }
     CSocketResult answer;
@@ -616,6 +656,9 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         return false;
     }
     errorText = answer.text;
+    if (answer.success) {
+        kind = UploadFailure::kNone;
+    }
     return answer.success;
 }
 

@@ -7,13 +7,13 @@
 // HasCentralSocket and LogStatistics from its own threads.
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/file_cache_owner.h"
 #include "net/file_request_table.h"
@@ -22,6 +22,17 @@
 #include "net/vorurid_adidid_updater.h"
 
 namespace ruzd::net {
+
+// Why an upload failed.
+enum class UploadFailure {
+    kNone,
+    // The node could not read its own file (a failing disk, a mount gone): no fault of the
+    // central server's, and one that may pass.
+    kNotRead,
+    // Anything else: the central server refused it or did not take it, or the file is missing
+    // or too big.
+    kOther,
+};
 
 class COrvanthellaFileSocketThread {
 public:
@@ -70,9 +81,11 @@ public:
 
     // Sends the file at `localPath` to the central server, which stores it under `targetPath`;
     // with `waitForAnswer` waits for its answer, the request's time-out counted from the moment
-    // the file's last byte has left the node. False with the reason in `errorText`.
+    // the file's last byte has left the node. False with the reason in `errorText`, and its
+    // kind in `failure` when given. The file is opened once and read whole before it is
+    // announced: one the node cannot read is not announced at all, and the connection goes on.
     bool UploadFile(int32_t channel, const std::string& localPath, const std::string& targetPath,
-                    std::string& errorText, bool waitForAnswer);
+                    std::string& errorText, bool waitForAnswer, UploadFailure* failure = nullptr);
 
     bool HasAuthorisedSocket() const;
     // Whether a connection from `address` (dotted, without port) is authorised: the machine of
@@ -165,12 +178,12 @@ private:
         kNotTaken,    // the central server stopped taking them, or the connection closed
         kReadFailed,  // the file could not be read (the Win32 code in `read_error`)
     };
-    // Hands the file's `size` bytes to `socket` after the line, a piece at a time as the
-    // central server takes them, and returns once the last of them has left the node. A file
-    // that shrank meanwhile is padded with zeros up to the announced count; one that cannot be
-    // read stops the upload inside that count.
-    UploadStream StreamUpload(COrvanthellaFileSocket& socket, const std::string& line,
-                              std::FILE* file, uint64_t size, uint32_t& read_error);
+    // Hands the `size` bytes of the file open as `fd` to `socket` after the line, a piece at a
+    // time as the central server takes them, and returns once the last of them has left the
+    // node. A file that shrank meanwhile is padded with zeros up to the announced count; one
+    // that cannot be read stops the upload inside that count.
+    UploadStream StreamUpload(COrvanthellaFileSocket& socket, const std::string& line, int fd,
+                              uint64_t size, std::vector<uint8_t>& buffer, uint32_t& read_error);
     // Looks at `socket` again after kUnauthorisedIdleMs; `received` is its byte count now.
     void WatchIdleUnauthorised(std::weak_ptr<COrvanthellaFileSocket> socket, uint64_t received);
 

@@ -269,9 +269,11 @@ void CVesmarinManager::RemoveFileFromCache(const std::string& name) {
 
 void CVesmarinManager::RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::string& folder) {
     std::lock_guard cacheLock(file_cache_.Lock());
-    if (move_queue_.Unread()) {
-        // The recordings the unread queue still has to upload are in there, unknown.
-        CacheLog("The move queue could not be read: nothing is removed from " + folder);
+    if (const std::string reason = move_queue_.IncompleteReason(); !reason.empty()) {
+        // The recordings of moves that the kept queue does not hold are in there, unknown: a
+        // restart now would know them only from what is on disk.
+        CacheLog("The move queue is not whole on disk (" + reason + "): nothing is removed from " +
+                 folder);
         return;
     }
     const fs::path root = platform::MapWindowsPath(folder);

@@ -47,6 +47,17 @@ std::vector<std::string> OwnPlaces() {
     return places;
 }
 
+// The move queue's family beside it: its scratch files ("MoveFileQueue.txt.XXXXXX") and the
+// queues set aside ("MoveFileQueue.unread-1.txt"), which hold moves as the queue does.
+bool IsMoveQueueFile(const std::string& path) {
+    const fs::path queue(Resolved(platform::MapWindowsPath(kMoveFileQueuePath)));
+    const fs::path candidate(path);
+    const std::string family = queue.stem().string() + ".";
+    const std::string name = candidate.filename().string();
+    return candidate.parent_path() == queue.parent_path() &&
+           name.compare(0, family.size(), family) == 0;
+}
+
 // The debug folder of the running log; empty without one.
 std::string DebugFolder() {
     const std::shared_ptr<foundation::CDebugFile> log = foundation::GetDebugFile();
@@ -87,7 +98,7 @@ bool ReachesNodeOwnFiles(std::string_view windowsPath) {
             return true;
         }
     }
-    return IsDebugFile(path);
+    return IsMoveQueueFile(path) || IsDebugFile(path);
 }
 
 }  // namespace ruzd::node

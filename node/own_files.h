@@ -1,9 +1,9 @@
 #pragma once
 
 // The node's own files, which no name from the central server may reach, however it is spelt:
-// the move queue, the folder where transfers are written before they enter the file cache, the
-// debug folder and the registry. A voice, record or trace file of such a name would overwrite
-// the node's state with a recording.
+// the move queue (and the queues set aside beside it), the folder where transfers are written
+// before they enter the file cache, the debug folder and the registry. A voice, record or trace
+// file of such a name would overwrite the node's state with a recording.
 
 #include <string_view>
 

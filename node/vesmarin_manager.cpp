@@ -67,6 +67,9 @@ CVesmarinManager::~CVesmarinManager() {
         file_listener_->Stop();
         file_listener_.reset();
     }
+    // The recordings the channels' close queued last, and a queue whose last write failed,
+    // reach the disk before the node ends.
+    move_queue_.KeepOnDisk(NowSeconds());
     if (hardware_) {
         // The board list is the process's; a manager that never got as far as its hardware
         // leaves it to the one that did.

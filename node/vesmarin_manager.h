@@ -149,7 +149,8 @@ public:
     // cache, the night's clean-up would delete it. False when there is no such copy.
     bool QueueRecordingWithoutRecord(int32_t channelId, const std::string& centralPath);
     // The nightly clean-up: deletes every file below `folder` whose central path the table does
-    // not know, unless it waits to be moved.
+    // not know, unless it waits to be moved (or its move was given up). Deletes nothing, and
+    // says so, while the kept move queue may not hold every move.
     void RecursiveRemoveFileNotInMapFile2CRCFromDir(const std::string& folder);
     // Drops the checksum records of every file not among `openFileNames` (upper-cased).
     void PruneFileCacheTable(const std::set<std::string>& openFileNames);
@@ -161,8 +162,8 @@ public:
     // --- Move-to-central queue ---
     void QueueMoveFile(int32_t channelId, const std::string& source, const std::string& target,
                        int32_t retries);
-    // Every five seconds on the application thread: tries the due moves while an authorised
-    // file-transfer connection exists.
+    // Every five seconds on the application thread: brings the kept queue up to date, and
+    // tries the due moves while the central server's file-transfer connection exists.
     void ProcessMoveFileQueue();
     MoveFileQueue& MoveQueue() { return move_queue_; }
 

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <optional>
@@ -21,20 +20,6 @@ int32_t Failed(int error) {
     errno = error;
     SetLastErrorFromErrno(error);
     return -1;
-}
-
-// The handle of a ScopedCrtDiskFull (-1: none) and the failures it has left.
-std::atomic<int32_t> g_full_disk_handle{-1};
-std::atomic<int32_t> g_full_disk_failures{0};
-
-bool DiskFullFor(int32_t handle) {
-    if (g_full_disk_handle.load(std::memory_order_relaxed) != handle) {
-        return false;
-    }
-    int32_t left = g_full_disk_failures.load();
-    while (left > 0 && !g_full_disk_failures.compare_exchange_weak(left, left - 1)) {
-    }
-    return left > 0;
 }
 
 }  // namespace
@@ -71,9 +56,6 @@ int32_t CrtWrite(int32_t handle, const void* buffer, uint32_t count) {
     if (count > INT32_MAX) {
         return Failed(EINVAL);
     }
-    if (DiskFullFor(handle)) {
-        return Failed(ENOSPC);
-    }
     const char* data = static_cast<const char*>(buffer);
     uint32_t written = 0;
     while (written < count) {
@@ -87,16 +69,6 @@ int32_t CrtWrite(int32_t handle, const void* buffer, uint32_t count) {
         written += static_cast<uint32_t>(result);
     }
     return static_cast<int32_t>(written);
-}
-
-ScopedCrtDiskFull::ScopedCrtDiskFull(int32_t handle, int32_t failures) {
-    g_full_disk_failures = failures;
-    g_full_disk_handle = handle;
-}
-
-ScopedCrtDiskFull::~ScopedCrtDiskFull() {
-    g_full_disk_handle = -1;
-    g_full_disk_failures = 0;
 }
 
 int32_t CrtLseek(int32_t handle, int32_t offset, int32_t whence) {

@@ -22,17 +22,6 @@ int32_t CrtWrite(int32_t handle, const void* buffer, uint32_t count);
 int32_t CrtLseek(int32_t handle, int32_t offset, int32_t whence);
 // 0, or -1.
 int32_t CrtClose(int32_t handle);
-// For tests, a disk that fills up: while one lives, the next `failures` calls of CrtWrite on
-// `handle` write nothing and fail with ENOSPC, as a full disk makes them; the writes after
-// them go through again. One at a time.
-class ScopedCrtDiskFull {
-public:
-    ScopedCrtDiskFull(int32_t handle, int32_t failures);
-    ~ScopedCrtDiskFull();
-    ScopedCrtDiskFull(const ScopedCrtDiskFull&) = delete;
-    ScopedCrtDiskFull& operator=(const ScopedCrtDiskFull&) = delete;
-};
-
 // The calling thread's errno as the last failed run-time call left it.
 int32_t CrtErrno();
 // Makes the file read-only (no write bits) or writable by its owner, as _S_IWRITE is missing

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 
 #include "platform/win_error.h"
@@ -93,6 +94,27 @@ uint32_t FileReplacement::Commit() {
     // that a power cut could still bring the old one back.
     if (const int folder_error = SyncFolder(path_.parent_path()); folder_error != 0) {
         return WinErrorFromErrno(folder_error);
+    }
+    return 0;
+}
+
+uint32_t RenameFileDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL) {
+            return WinErrorFromErrno(errno);
+        }
+        // A file system that cannot refuse to replace: the name is looked at first, which is
+        // as safe within the one program that makes these names.
+        struct stat there {};
+        if (lstat(to.c_str(), &there) == 0) {
+            return WinErrorFromErrno(EEXIST);
+        }
+        if (rename(from.c_str(), to.c_str()) != 0) {
+            return WinErrorFromErrno(errno);
+        }
+    }
+    if (const int error = SyncFolder(to.parent_path()); error != 0) {
+        return WinErrorFromErrno(error);
     }
     return 0;
 }

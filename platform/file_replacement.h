@@ -44,4 +44,9 @@ private:
     size_t unflushed_ = 0;
 };
 
+// Renames `from` to `to`, never over a file that is there (kErrorFileExists), and flushes the
+// folder that holds the names, so that the new name outlives a power cut. 0, or the Win32 code
+// of the failure; one of the flush comes after the rename.
+uint32_t RenameFileDurably(const std::filesystem::path& from, const std::filesystem::path& to);
+
 }  // namespace ruzd::platform

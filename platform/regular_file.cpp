@@ -14,6 +14,7 @@ namespace ruzd::platform {
 
 static_assert(kNotARegularFileError == ENXIO);
 static_assert(kNoSuchFileError == ENOENT);
+static_assert(kIsAFolderError == EISDIR);
 
 int OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode) {
     // O_NONBLOCK makes the open itself return at once on a FIFO; it is taken off again for a
@@ -92,6 +93,41 @@ int CheckRegularFile(const std::filesystem::path& path) {
     }
     if (!S_ISREG(status.st_mode)) {
         return S_ISDIR(status.st_mode) ? EISDIR : kNotARegularFileError;
+    }
+    return 0;
+}
+
+int OpenRegularFileToRead(const std::filesystem::path& path, int& error) {
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    error = fd < 0 ? (errno != 0 ? errno : EIO) : 0;
+    return fd;
+}
+
+int RegularFileSize(int fd, uint64_t& size) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        return errno;
+    }
+    size = static_cast<uint64_t>(status.st_size);
+    return 0;
+}
+
+int ReadRegularFileAt(int fd, uint64_t offset, void* buffer, size_t size, size_t& read) {
+    read = 0;
+    char* bytes = static_cast<char*>(buffer);
+    while (read < size) {
+        const ssize_t got =
+            ::pread(fd, bytes + read, size - read, static_cast<off_t>(offset + read));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (got == 0) {
+            break;
+        }
+        read += static_cast<size_t>(got);
     }
     return 0;
 }

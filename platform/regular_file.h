@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -17,6 +19,8 @@ namespace ruzd::platform {
 inline constexpr int kNotARegularFileError = 6;  // ENXIO
 // What errno says for a path that names nothing, where a missing file is no failure.
 inline constexpr int kNoSuchFileError = 2;  // ENOENT
+// What errno says for a path that names a folder where a file is wanted.
+inline constexpr int kIsAFolderError = 21;  // EISDIR
 
 // Opens `path` with the open(2) `flags` (O_CLOEXEC and O_NOCTTY are added) and, when it
 // creates it, `mode`. Only a regular file is kept: its descriptor comes back in blocking
@@ -44,5 +48,17 @@ int WriteRegularFile(const std::filesystem::path& path, std::string_view content
 // and takes no descriptor (the dynamic loader): what it opens a moment later is the folder
 // owner's to change, no stranger's.
 int CheckRegularFile(const std::filesystem::path& path);
+
+// Opens the regular file at `path` to read, as OpenRegularFile does: its descriptor, to be
+// checked and read through from then on, or -1 with the errno of the failure in `error`.
+int OpenRegularFileToRead(const std::filesystem::path& path, int& error);
+
+// The size of the file open as `fd`: 0, or the errno of the failure.
+int RegularFileSize(int fd, uint64_t& size);
+
+// Reads up to `size` bytes from `offset` of the file open as `fd`, going on after
+// interruptions and short reads until `size` bytes are read or the file ends: 0 with the
+// count in `read`, or the errno of the failure (EIO for a failing disk).
+int ReadRegularFileAt(int fd, uint64_t offset, void* buffer, size_t size, size_t& read);
 
 }  // namespace ruzd::platform

@@ -21,7 +21,7 @@ InjectedFailure::InjectedFailure(pid_t pid, const std::filesystem::path& path,
                        "-e",
                        "signal=none",
                        "-o",
-                       "/dev/null"};
+                       (folder_.path() / "calls.txt").string()};
     start.stderr_file = folder_.path() / "strace.txt";
     strace_ = StartProgram(start);
     if (strace_ <= 0) {
@@ -50,6 +50,17 @@ InjectedFailure::~InjectedFailure() {
 
 std::string InjectedFailure::Output() const {
     return ReadWholeFile(folder_.path() / "strace.txt");
+}
+
+size_t InjectedFailure::Injected() const {
+    // strace marks each call it made fail.
+    const std::string calls = ReadWholeFile(folder_.path() / "calls.txt");
+    const std::string mark = "(INJECTED)";
+    size_t count = 0;
+    for (size_t at = calls.find(mark); at != std::string::npos; at = calls.find(mark, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 }  // namespace ruzd::testing

@@ -5,6 +5,7 @@
 // on one file fail with one error until the object goes, when it lets the program go on as
 // before.
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -15,8 +16,9 @@ namespace ruzd::testing {
 
 class InjectedFailure {
 public:
-    // Each `syscall` ("read", "write") of process `pid` on the file at `path` (a host path, as
-    // the program names it or as its descriptor resolves) fails with `error` ("EIO", "ENOSPC").
+    // Each `syscall` ("read", "write", or a set: "read,pread64") of process `pid` on the file
+    // at `path` (a host path, as the program names it or as its descriptor resolves) fails with
+    // `error` ("EIO", "ENOSPC").
     // Returns once strace holds the program, or gave up.
     InjectedFailure(pid_t pid, const std::filesystem::path& path, const std::string& syscall,
                     const std::string& error);
@@ -28,6 +30,8 @@ public:
     // Whether the failure is in force; what strace said when it is not.
     bool active() const { return active_; }
     std::string Output() const;
+    // How many calls were made to fail so far.
+    size_t Injected() const;
 
 private:
     TempDir folder_;

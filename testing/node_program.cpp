@@ -16,7 +16,8 @@ NodeProcess::NodeProcess(const std::filesystem::path& root, const std::filesyste
                          std::vector<std::string> tracer)
     : workdir_(workdir),
       stdout_path_((output_folder.empty() ? workdir : output_folder) / "stdout.txt"),
-      stderr_path_((output_folder.empty() ? workdir : output_folder) / "stderr.txt") {
+      stderr_path_((output_folder.empty() ? workdir : output_folder) / "stderr.txt"),
+      traced_(!tracer.empty()) {
     std::filesystem::create_directories(stderr_path_.parent_path());
     std::filesystem::create_directories(workdir);
     ProgramStart start;
@@ -56,9 +57,20 @@ bool NodeProcess::HasEnded() const {
 }
 
 void NodeProcess::Signal(int number) {
-    if (child_ != nullptr) {
-        SendSignal(child_->pid(), number);
+    if (child_ == nullptr) {
+        return;
     }
+    if (traced_) {
+        // The tracer's child is the program.
+        const std::string self = std::to_string(child_->pid());
+        std::ifstream children("/proc/" + self + "/task/" + self + "/children");
+        pid_t traced = 0;
+        if (children >> traced) {
+            SendSignal(traced, number);
+        }
+        return;
+    }
+    SendSignal(child_->pid(), number);
 }
 
 std::optional<int> NodeProcess::WaitForExit() {

@@ -42,11 +42,12 @@ public:
     NodeProcess(const NodeProcess&) = delete;
     NodeProcess& operator=(const NodeProcess&) = delete;
 
+    // Sends the signal to the node program (not to a tracer that runs it).
     void Signal(int number);
     // The exit code, once the program ended within the patience of a test.
     std::optional<int> WaitForExit();
     bool HasEnded() const;
-    // The program's process id; -1 when it did not start.
+    // The program's process id (a tracer's, when one runs it); -1 when it did not start.
     pid_t pid() const { return child_ ? child_->pid() : -1; }
     std::string Stdout() const;
     std::string Stderr() const;
@@ -65,6 +66,7 @@ private:
     std::filesystem::path stdout_path_;
     std::filesystem::path stderr_path_;
     std::unique_ptr<platform::ChildProcess> child_;  // none when the program did not start
+    bool traced_ = false;
 };
 
 // A test of the node program: a platform root of its own with a free command port in its

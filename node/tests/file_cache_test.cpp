@@ -87,6 +87,19 @@ protected:
         });
     }
 
+    // One pass of the move queue five seconds on, the central server answering the upload of
+    // `size` bytes it brings with `answer` ("stored 1", "refused 0").
+    void PassAnswering(size_t size, const std::string& answer) {
+        clock_.Advance(std::chrono::seconds(5));
+        auto pass = std::async(std::launch::async, [this] { manager_->ProcessMoveFileQueue(); });
+        const std::optional<std::string> line = file_peer_->ReadLine();
+        ASSERT_TRUE(line && line->rfind("UPFILE ", 0) == 0) << line.value_or("nothing");
+        EXPECT_TRUE(file_peer_->ReadBytes(size));
+        file_peer_->SendText("TXQRES " + line->substr(7, line->find(' ', 7) - 7) + " 0 " + answer +
+                             "\r");
+        pass.get();
+    }
+
     ruzd::testing::TempWorkFolder work_;
 };
 
@@ -207,16 +220,55 @@ TEST_F(FileCacheTest, CleanUpKeepsKnownCopiesAndPendingMovesAndDeletesTheRest) {
     EXPECT_FALSE(manager_->FileCacheTable().Find("\\\\SRV\\SHARE\\KNOWN.VOX"));
 }
 
-// While the kept move queue could not be read, the recordings it still has to move are not
-// known: the clean-up removes nothing.
+// While the kept move queue could not be read (set aside, a FIFO), the recordings it still has
+// to move are not known: the clean-up removes nothing, and says why.
 TEST_F(FileCacheTest, CleanUpRemovesNothingWhileTheMoveQueueIsUnread) {
     WriteAll(Copy("C/REC/PENDING.VOX"), "p");
     ASSERT_TRUE(ruzd::testing::MakeFifo(work_.path() / "MoveFileQueue.txt"));
     manager_->MoveQueue().Load(NowSeconds());
     manager_->RecursiveRemoveFileNotInMapFile2CRCFromDir(".\\FileCache");
     EXPECT_TRUE(fs::exists(Copy("C/REC/PENDING.VOX")));
-    EXPECT_THAT(DebugLines(), Contains(EndsWith("The move queue could not be read: nothing is "
-                                                "removed from .\\FileCache")));
+    EXPECT_THAT(DebugLines(),
+                Contains(EndsWith("The move queue is not whole on disk (the queue set aside as "
+                                  ".\\MoveFileQueue.unread-1.txt could not be read yet): nothing "
+                                  "is removed from .\\FileCache")));
+}
+
+// A recording queued without its CRC record that the central server refuses until the move is
+// given up stays on disk through the clean-ups; once a later move of it ended with "stored",
+// the clean-up deletes it.
+TEST_F(FileCacheTest, ARecordingWithoutRecordIsKeptByTheCleanUpUntilItIsStored) {
+    const std::string voice = "refused voice";
+    WriteAll(Copy("C/REC/REFUSED.VOX"), voice);
+    ASSERT_TRUE(manager_->QueueRecordingWithoutRecord(0, "C:\\REC\\REFUSED.VOX"));
+    for (int tryNumber = 0; tryNumber < 4; ++tryNumber) {
+        PassAnswering(voice.size(), "refused 0");
+    }
+    ASSERT_EQ(manager_->MoveQueue().Size(), 1u);
+    EXPECT_TRUE(manager_->MoveQueue().Snapshot()[0].GivenUp());
+    manager_->PruneFileCacheTable({});
+    manager_->RecursiveRemoveFileNotInMapFile2CRCFromDir(".\\FileCache");
+    EXPECT_EQ(ReadAll(Copy("C/REC/REFUSED.VOX")), voice);
+
+    // Recorded again, moved afresh and stored: then it may go.
+    ASSERT_TRUE(manager_->QueueRecordingWithoutRecord(0, "C:\\REC\\REFUSED.VOX"));
+    PassAnswering(voice.size(), "stored 1");
+    EXPECT_EQ(manager_->MoveQueue().Size(), 0u);
+    manager_->RecursiveRemoveFileNotInMapFile2CRCFromDir(".\\FileCache");
+    EXPECT_FALSE(fs::exists(Copy("C/REC/REFUSED.VOX")));
+}
+
+// A queue that could not be written (a folder in its place, which no file can replace) is
+// written at the stop, once it can be.
+TEST_F(FileCacheTest, AMoveQueueThatCouldNotBeWrittenIsWrittenAtTheStop) {
+    fs::create_directories(work_.path() / "MoveFileQueue.txt" / "in the way");
+    manager_->QueueMoveFile(7, ".\\FileCache\\C\\REC\\LAST.VOX", "C:\\REC\\LAST.VOX", 3);
+    EXPECT_THAT(DebugLines(), Contains(HasSubstr("Moving file: ERROR could not keep the queue in "
+                                                 ".\\MoveFileQueue.txt, error=")));
+    fs::remove_all(work_.path() / "MoveFileQueue.txt");
+    Release();
+    EXPECT_EQ(ReadAll(work_.path() / "MoveFileQueue.txt"),
+              ".\\FileCache\\C\\REC\\LAST.VOX\tC:\\REC\\LAST.VOX\t3\t7\r\n");
 }
 
 TEST_F(FileCacheTest, VoiceFileOpenAnswersItsLengthAfterTheFetch) {

@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "foundation/trace.h"
-#include "platform/crt_file.h"
 #include "platform/crt_flags.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
 #include "telephony/tests/facade_fixture.h"
 #include "telephony/voice_file_io.h"
 #include "testing/os_for_tests.h"
+#include "testing/small_tmpfs.h"
 
 namespace ruzd::telephony {
 namespace {
@@ -32,6 +32,8 @@ using ::testing::Not;
 constexpr int32_t kCreateForWriting =
     platform::kCrtCreate | platform::kCrtTruncate | platform::kCrtReadWrite | platform::kCrtBinary;
 constexpr int32_t kReadAndWrite = platform::kCrtPermissionRead | platform::kCrtPermissionWrite;
+// Room for the recordings of a test, on a tmpfs of its own that the test fills up.
+constexpr size_t kDiskBytes = 4 * 1024 * 1024;
 
 std::string FileBytes(const std::string& windows_path) {
     std::ifstream file(platform::MapWindowsPath(windows_path), std::ios::binary);
@@ -234,16 +236,19 @@ TEST_F(RecordFilesTest, EveryFileOfARecordListHasItsOwnBuffers) {
     EXPECT_TRUE(SameBytes(FileBytes("C:\\PART2.VOX"), model_second.bytes()));
 }
 
-// The disk is full: the flush that fails counts nothing, says so, and the write reports it;
-// the close that cannot write what is held, tried twice, still closes, says how many bytes are
-// lost and reports it.
+// The disk is full (a small tmpfs, filled up): the flush that fails counts nothing, says so,
+// and the write reports it; the close that cannot write what is held, tried twice, still
+// closes, says how many bytes are lost and reports it.
 TEST_F(RecordFilesTest, AFailedFlushFailsTheWriteAndTheClose) {
+    ASSERT_TRUE(ruzd::testing::RunningAsRoot()) << "only root may mount a tmpfs";
     foundation::g_nTraceLevel = 4;
+    ruzd::testing::SmallTmpfs disk(platform::MapWindowsPath("C:\\FULL"), kDiskBytes);
+    ASSERT_TRUE(disk.mounted());
     const int32_t file =
-        hardware_.rec_fileopen(1, "C:\\FULL.VOX", kCreateForWriting, kReadAndWrite);
+        hardware_.rec_fileopen(1, "C:\\FULL\\FULL.VOX", kCreateForWriting, kReadAndWrite);
     ASSERT_GE(file, 0);
     ASSERT_EQ(Record({file}), 0);
-    const platform::ScopedCrtDiskFull full(file, 1000);
+    disk.FillUp();
     UnbufferedFile model;
     ForgetLines();
     EXPECT_EQ(Write(file, &model, Piece(200000, 'a')), 200000);
@@ -277,26 +282,35 @@ TEST_F(RecordFilesTest, AFailedFlushFailsTheWriteAndTheClose) {
                            "with handle:%d are lost: the file is cut",
                            file))));
     EXPECT_EQ(hardware_.rec_fileseek(file, 0, 1), -1) << "the handle is closed";
-    EXPECT_EQ(FileBytes("C:\\FULL.VOX"), "");
+    EXPECT_EQ(FileBytes("C:\\FULL\\FULL.VOX"), "");
 }
 
-// A disk full for a moment as the call ends: the close writes the held bytes again, in their
-// place, and the recording is whole.
+// A disk full for a moment as the call ends (a small tmpfs, filled up, that has room again
+// once the close's first write failed): the close writes the held bytes again, in their place,
+// and the recording is whole.
 TEST_F(RecordFilesTest, TheCloseWritesTheHeldBytesAgainWhenTheFirstWriteFailed) {
+    ASSERT_TRUE(ruzd::testing::RunningAsRoot()) << "only root may mount a tmpfs";
+    ruzd::testing::SmallTmpfs disk(platform::MapWindowsPath("C:\\LATE"), kDiskBytes);
+    ASSERT_TRUE(disk.mounted());
     const int32_t file =
-        hardware_.rec_fileopen(1, "C:\\LATE.VOX", kCreateForWriting, kReadAndWrite);
+        hardware_.rec_fileopen(1, "C:\\LATE\\LATE.VOX", kCreateForWriting, kReadAndWrite);
     ASSERT_GE(file, 0);
     ASSERT_EQ(Record({file}), 0);
     UnbufferedFile model;
     EXPECT_EQ(Write(file, &model, Piece(250000, 'a')), 250000);
     EXPECT_EQ(Write(file, &model, Piece(100000, 'b')), 100000);
-    const platform::ScopedCrtDiskFull full(file, 1);
+    disk.FillUp();
+    OnLine([&](const std::string& text) {
+        if (text.find("ERROR rec_fileclose - writing") != std::string::npos)
+            disk.MakeRoom();
+    });
     ForgetLines();
     EXPECT_EQ(hardware_.rec_fileclose(file, 0), 0);
+    OnLine(nullptr);
     const std::vector<std::string> texts = NewTexts();
     EXPECT_THAT(texts, Contains(HasSubstr("ERROR rec_fileclose - writing 100000 buffered")));
     EXPECT_THAT(texts, Not(Contains(HasSubstr("are lost"))));
-    EXPECT_TRUE(SameBytes(FileBytes("C:\\LATE.VOX"), model.bytes()));
+    EXPECT_TRUE(SameBytes(FileBytes("C:\\LATE\\LATE.VOX"), model.bytes()));
 }
 
 // Only regular files are recorded into: a FIFO in a recording's place is refused at once,

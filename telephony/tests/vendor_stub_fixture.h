@@ -1,11 +1,12 @@
 #pragma once
 
 // A fresh platform root whose vendor folder the test fills with stub libraries, and the log
-// lines the binding wrote meanwhile.
+// lines the binding wrote meanwhile (with an action of the test's on each as it is written).
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ protected:
         SetVendorLogObserver([this](int kind, int32_t device, const std::string& text) {
             std::lock_guard<std::mutex> lock(mutex_);
             lines_.push_back({kind, device, text});
+            if (on_line_)
+                on_line_(text);
         });
     }
     ~VendorStubTest() override { SetVendorLogObserver(nullptr); }
@@ -62,11 +65,19 @@ protected:
         return lines_;
     }
 
+    // Called with each line as it is written, on the writer's thread: what the world does in
+    // answer to what the binding says.
+    void OnLine(std::function<void(const std::string&)> action) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        on_line_ = std::move(action);
+    }
+
 private:
     ::ruzd::testing::TempRoot root_;
     ::ruzd::testing::ScopedEnvironment environment_;
     std::mutex mutex_;
     std::vector<LoggedLine> lines_;
+    std::function<void(const std::string&)> on_line_;
 };
 
 }  // namespace ruzd::telephony
