@@ -12,6 +12,7 @@
 #include "node/exception_cm.h"
 #include "node/hardware_startup.h"
 #include "node/manager_log.h"
+#include "node/open_ports_notice.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
@@ -121,6 +122,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     }
 
     ReadPorts();
+    SayWhenAnyPeerMayActAsCentral(command_port_, file_socket_port_);
     RegisterCommands();
 
     {

@@ -5,7 +5,8 @@
 // whose counts come out when due with no other line to bring them, a flood of unknown lines on
 // a file connection that is not authorised is ended before it costs the node or the central
 // server's handshakes anything, and peers outside the registry's "Central Server Addresses" are
-// closed at accept.
+// closed at accept; without that list the node says at start that anyone may act as the central
+// server.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -256,6 +257,22 @@ TEST_F(PortStrangersTest, CommandPortCountsOfAFloodAndOfRefusalsAfterItComeOutWi
     ASSERT_TRUE(node_->WaitForExit().has_value());
     EXPECT_TRUE(written_or_counted("Command port: connection from 127.0.0.3 refused", before_stop));
     EXPECT_EQ(CountOf(node_->DebugLog(), "from  suppressed"), 0u);
+    // The list is set: nothing is said of anyone acting as the central server.
+    EXPECT_THAT(node_->Stderr(), ::testing::Not(::testing::HasSubstr("Central Server Addresses")));
+}
+
+TEST_F(PortStrangersTest, WithoutCentralServerAddressesTheNodeSaysAtStartThatAnyoneMayActAsIt) {
+    node_ = StartNode(Arguments());
+    const std::string line = "\"Central Server Addresses\" is empty: any peer that reaches ports " +
+                             std::to_string(command_port_) + " and " + std::to_string(file_port_) +
+                             " may act as the central server (";
+    ASSERT_TRUE(node_->WaitForLog(line));
+    EXPECT_THAT(node_->DebugLog(), ::testing::HasSubstr("CNINIT"));
+    EXPECT_THAT(node_->DebugLog(), ::testing::HasSubstr("update service"));
+    node_->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    ASSERT_TRUE(node_->WaitForExit().has_value());
+    EXPECT_EQ(CountOf(node_->Stderr(), "Pelwix: " + line), 1u) << node_->Stderr();
+    EXPECT_EQ(CountOf(node_->DebugLog(), line), 1u);
 }
 
 // ---- The file port ----
