@@ -16,7 +16,7 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
-#include "platform/root.h"
+#include "platform/root_problem.h"
 #include "platform/thread.h"
 #include "telephony/intel_boards.h"
 
