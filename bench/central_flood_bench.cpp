@@ -13,6 +13,12 @@
 // The node program is the release build on the simulated boards, with the descriptor limit a
 // service gets (1024). The flood is kept up for longer than the watchdog's countdown, so that
 // at least one heartbeat must cross it.
+//
+// Beside it, strangers that the node cannot tell from a central server by what they send: 28
+// connections, each from a loopback address of its own, sending valid commands (keep-alives,
+// opens of a voice channel, unknown codes) as fast as the node takes them. The central server's
+// session is timed while they send before any CNINIT, then its keep-alives for 10 s beside
+// them and for 10 s after they have gone, on the same node: the latter are the floor.
 
 #include <benchmark/benchmark.h>
 
@@ -39,6 +45,7 @@
 #include "node/command_codes.h"
 #include "platform/text.h"
 #include "platform/window_message.h"
+#include "testing/busy_strangers.h"
 #include "testing/command_peer.h"
 #include "testing/file_peer.h"
 #include "testing/loopback_socket.h"
@@ -86,6 +93,11 @@ constexpr uint32_t kDebugFolderMaxMB = 4;
 constexpr int kServiceDescriptors = 1024;
 // The watchdog's shortest countdown, in seconds; the node's heartbeat comes every 20.
 constexpr int kWatchdogCountdown = 31;
+
+// The strangers that send valid commands, and their phases.
+constexpr size_t kBusyStrangers = 28;
+constexpr auto kBusyPhase = std::chrono::seconds(10);
+constexpr auto kBusyPace = std::chrono::milliseconds(5);
 
 // --- The flood ---
 
@@ -309,7 +321,21 @@ bool TimedFetch(NodeOnBoards& node, uint32_t handle, Latencies& latencies) {
     return true;
 }
 
-// --- The benchmark ---
+// Keep-alives of the active connection every kBusyPace for kBusyPhase; false when one was not
+// answered.
+bool TimedPings(NodeOnBoards& node, Latencies& latencies) {
+    const Clock::time_point start = Clock::now();
+    for (Clock::time_point next = start; Clock::now() - start < kBusyPhase;
+         next = std::max(next + kBusyPace, Clock::now())) {
+        std::this_thread::sleep_until(next);
+        if (!TimedPing(node, latencies)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// --- The benchmarks ---
 
 // The session of the active central server for kPhase, with the strangers' flood kept up the
 // whole time (1) or without it (0).
@@ -417,12 +443,62 @@ BENCHMARK(BM_ActiveCentralUnderFlood)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
 
+// The central server's session begun while kBusyStrangers send valid commands, its keep-alives
+// beside them, and its keep-alives once they have gone.
+void BM_CentralBesideBusyStrangers(benchmark::State& state) {
+    NodeOnBoards node("voice 1 4\nip 0 0\n", {"-d", "-w1"});
+    if (!node.ready()) {
+        state.SkipWithError("the node does not accept commands");
+        return;
+    }
+    Latencies beside;
+    Latencies alone;
+    for (auto _ : state) {
+        auto strangers = std::make_unique<ruzd::testing::BusyStrangers>(
+            node.command_port(), kBusyStrangers, ruzd::testing::ValidCommandFrames());
+        const Clock::time_point wait_end = Clock::now() + std::chrono::seconds(10);
+        while (strangers->Sending() < kBusyStrangers && Clock::now() < wait_end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (strangers->Sending() < kBusyStrangers) {
+            state.SkipWithError("the strangers did not all get to send");
+            return;
+        }
+        const Clock::time_point begin = Clock::now();
+        if (!node.StartSession()) {
+            state.SkipWithError("the central server's session did not complete");
+            return;
+        }
+        state.counters["session_ms"] =
+            std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+        const uint64_t sent = strangers->SentBytes();
+        if (!TimedPings(node, beside)) {
+            state.SkipWithError("a keep-alive beside the strangers was not answered");
+            return;
+        }
+        state.counters["stranger_mb_per_s"] = static_cast<double>(strangers->SentBytes() - sent) /
+                                              (1 << 20) /
+                                              std::chrono::duration<double>(kBusyPhase).count();
+        strangers.reset();
+        if (!TimedPings(node, alone)) {
+            state.SkipWithError("a keep-alive without the strangers was not answered");
+            return;
+        }
+    }
+    beside.Report(state, "beside_");
+    alone.Report(state, "alone_");
+    state.counters["p99_rise_ms"] =
+        state.counters["beside_p99_ms"].value - state.counters["alone_p99_ms"].value;
+}
+BENCHMARK(BM_CentralBesideBusyStrangers)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using ruzd::bench::Figure;
     const std::string quiet = "BM_ActiveCentralUnderFlood/flood:0/iterations:1/real_time";
     const std::string flooded = "BM_ActiveCentralUnderFlood/flood:1/iterations:1/real_time";
+    const std::string busy = "BM_CentralBesideBusyStrangers/iterations:1/real_time";
     const double bound = kDebugFolderMaxMB * 1024.0;
     return ruzd::bench::RunWithRatios(
         argc, argv, {},
@@ -450,5 +526,14 @@ int main(int argc, char** argv) {
          {"watchdog's remote time-outs (no peer machine), no strangers", quiet,
           "watchdog_remote_timeouts", ""},
          {"watchdog's remote time-outs (no peer machine) under the flood", flooded,
-          "watchdog_remote_timeouts", ""}});
+          "watchdog_remote_timeouts", ""},
+         {"central's session before any CNINIT beside 28 strangers sending valid commands", busy,
+          "session_ms", "ms", 1000},
+         {"active central's CNPING without the strangers, p99", busy, "alone_p99_ms", "ms"},
+         {"active central's CNPING under a flood of valid frames (28 strangers), p99", busy,
+          "beside_p99_ms", "ms"},
+         {"central's CNPING p99 under a flood of valid frames, over its p99 without it", busy,
+          "p99_rise_ms", "ms", 10},
+         {"valid frames the 28 strangers got the node to take", busy, "stranger_mb_per_s",
+          "MB/s"}});
 }

@@ -1,8 +1,6 @@
 #include "foundation/desktop_entry.h"
 
-#include <fstream>
-#include <sstream>
-
+#include "platform/regular_file.h"
 #include "platform/text.h"
 
 namespace ruzd::foundation {
@@ -102,13 +100,11 @@ bool ListsAction(std::string_view actions, std::string_view action) {
 }  // namespace
 
 std::optional<DesktopEntry> DesktopEntry::Load(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (platform::ReadRegularFile(file, text) != 0) {
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return Parse(text.str());
+    return Parse(text);
 }
 
 std::optional<DesktopEntry> DesktopEntry::Parse(std::string_view text) {

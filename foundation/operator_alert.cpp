@@ -11,10 +11,10 @@ namespace ruzd::foundation {
 
 void AlertOperator(std::string_view text) {
     platform::WriteErrorLine(text);
+    // A store that cannot be used is named by Open; the report still goes to syslog.
     platform::EventLogWriter writer;
-    if (writer.Open(platform::ProgramSyslogIdent()) == 0) {
-        writer.Report(platform::kEventTypeError, 0, kAlertEventId, {std::string(text)});
-    }
+    writer.Open(platform::ProgramSyslogIdent());
+    writer.Report(platform::kEventTypeError, 0, kAlertEventId, {std::string(text)});
 }
 
 }  // namespace ruzd::foundation

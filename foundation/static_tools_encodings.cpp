@@ -1,10 +1,10 @@
 // CStaticTools: percent, UTF-8 and base64 text, and writing a buffer to a file.
 
 #include <algorithm>
-#include <fstream>
 
 #include "foundation/static_tools.h"
 #include "platform/crt_folder.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
 
@@ -103,10 +103,8 @@ bool CStaticTools::WriteBufferToFile(const std::string& path, const void* data, 
     if (host.empty()) {
         return false;
     }
-    std::ofstream file(host, std::ios::binary | std::ios::trunc);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    file.close();
-    return !file.fail();
+    return platform::WriteRegularFile(host,
+                                      std::string_view(static_cast<const char*>(data), size)) == 0;
 }
 
 }  // namespace ruzd::foundation

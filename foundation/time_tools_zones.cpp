@@ -2,13 +2,12 @@
 
 #include <boost/date_time/local_time/local_time.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
-#include <fstream>
-#include <iterator>
 
 #include "foundation/machine_zone_dates.h"
 #include "foundation/time_tools.h"
 #include "foundation/zone_database.h"
 #include "platform/local_time.h"
+#include "platform/regular_file.h"
 #include "platform/user_locale.h"
 #include "platform/win_path.h"
 
@@ -20,11 +19,11 @@ using boost::local_time::time_zone_ptr;
 using boost::posix_time::ptime;
 
 std::optional<std::string> ReadWholeFile(const std::string& windows_path) {
-    std::ifstream in(platform::MapWindowsPath(windows_path), std::ios::binary);
-    if (!in) {
+    std::string content;
+    if (platform::ReadRegularFile(platform::MapWindowsPath(windows_path), content) != 0) {
         return std::nullopt;
     }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return content;
 }
 
 int32_t ActiveShift() {

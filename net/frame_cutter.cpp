@@ -12,7 +12,8 @@ void CFrameCutter::Clear() {
     ++generation_;
 }
 
-void CFrameCutter::Append(const uint8_t* data, size_t size, const FrameHandler& handler) {
+bool CFrameCutter::Append(const uint8_t* data, size_t size, const FrameHandler& handler,
+                          size_t max_frames) {
     if (data != nullptr && size > 0) {
         if (start_ > 0 && start_ >= Buffered()) {
             buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start_));
@@ -23,8 +24,9 @@ void CFrameCutter::Append(const uint8_t* data, size_t size, const FrameHandler& 
     const unsigned generation = generation_;
     const size_t fill = buffer_.size();
     size_t p = start_;
+    size_t handed = 0;
     // A frame takes at least four bytes: length form, one length byte, and two of the trailer.
-    while (p + 3 < fill) {
+    while (p + 3 < fill && handed < max_frames) {
         const uint8_t* b = buffer_.data();
         size_t length;
         size_t start;
@@ -59,8 +61,9 @@ void CFrameCutter::Append(const uint8_t* data, size_t size, const FrameHandler& 
         }
         handler(b + start, static_cast<int>(length));
         if (generation_ != generation) {
-            return;  // cleared by the handler: the rest of the chunk is gone with the peer
+            return false;  // cleared by the handler: the rest of the chunk is gone with the peer
         }
+        ++handed;
         p = endByte + 1;
     }
     if (p >= fill) {
@@ -69,6 +72,7 @@ void CFrameCutter::Append(const uint8_t* data, size_t size, const FrameHandler& 
     } else {
         start_ = p;
     }
+    return handed == max_frames && p + 3 < fill;
 }
 
 }  // namespace ruzd::net

@@ -28,7 +28,12 @@ public:
 
     // Appends one received chunk and hands every frame it completes to handler, in order, before
     // returning. The handler may call Clear, which ends the cutting; it must not call Append.
-    void Append(const uint8_t* data, size_t size, const FrameHandler& handler);
+    void Append(const uint8_t* data, size_t size, const FrameHandler& handler) {
+        Append(data, size, handler, SIZE_MAX);
+    }
+    // The same, handing at most `max_frames` frames: those beyond them are kept, and handed by
+    // the next Append (which may bring no bytes). The result is whether frames may be left.
+    bool Append(const uint8_t* data, size_t size, const FrameHandler& handler, size_t max_frames);
 
     // Bytes kept for a frame that is not complete yet.
     size_t Buffered() const { return buffer_.size() - start_; }

@@ -126,13 +126,17 @@ void CServerStreamSocketThread::OnReceive(CClientSocket* socket, int count) {
         ~ReceivingEnds() { thread.store(std::thread::id()); }
     } receiving_ends{receiving_thread_};
     connected_.store(true);
-    foundation::ScopedPeerLogLimit limit(
-        socket->Serial() == active_serial_.load() ? nullptr : &socket->LogLimit());
+    const bool active = socket->Serial() == active_serial_.load();
+    foundation::ScopedPeerLogLimit limit(active ? nullptr : &socket->LogLimit());
     const std::shared_ptr<CClientSocket> peer = socket->shared_from_this();
-    const size_t kept = peers_.Receive(
+    const StreamPeers::Kept kept = peers_.Receive(
         *socket, count,
-        [this, &peer](const uint8_t* payload, int length) { Deliver(peer, payload, length); });
-    socket->HoldReceived(kept);
+        [this, &peer](const uint8_t* payload, int length) { Deliver(peer, payload, length); },
+        active ? SIZE_MAX : kSmallTurnMessages);
+    socket->HoldReceived(kept.bytes);
+    if (kept.frames) {
+        socket->AskForAnotherTurn();
+    }
 }
 
 void CServerStreamSocketThread::SetActiveConnection(uint64_t serial) {

@@ -8,8 +8,15 @@
 // The writer's lock is held while a received chunk is cut and its messages handled: a message
 // that another thread writes on the listener waits until the command in progress returns, and
 // leaves as a whole frame.
+//
+// A connection other than the active one is served in small turns: a short read (see
+// CClientSocket) and at most a few of its messages a turn, one turn a round of the listener's
+// thread, the active connection's first. However many valid commands the others send, the
+// active connection waits for no more than a few of each of theirs, and before any connection is
+// active each is served in turn, so that a central server's session goes on beside them.
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -31,6 +38,8 @@ public:
     // a valid command) this long after it was accepted is closed: an idle peer must not hold one of
     // the listener's few connections.
     static constexpr uint64_t kUnprovenLimitMs = 10000;
+    // The most messages of a connection other than the active one handled in one turn.
+    static constexpr size_t kSmallTurnMessages = 8;
 
     // Returns once the listener's thread runs (or after 1000 ms); listening follows on it. The
     // bytes held for peers other than the active one are bounded by `budget`, by default one of

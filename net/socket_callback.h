@@ -12,7 +12,8 @@ class CClientSocket;
 class CSocketCallback {
 public:
     // Bytes arrived: `count` bytes in the socket's receive buffer (ReceiveBuffer), followed by a
-    // NUL, valid only during the call. Called on the socket's thread.
+    // NUL, valid only during the call. Called on the socket's thread. A count of 0 brings no
+    // bytes: it is the next turn a receiver asked for (CClientSocket::AskForAnotherTurn).
     virtual void OnReceive(CClientSocket* socket, int count) = 0;
     // The connection closed, with the Windows Sockets error that ended it (0 for an orderly
     // close by the peer).

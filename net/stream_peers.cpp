@@ -2,12 +2,16 @@
 
 namespace ruzd::net {
 
-size_t StreamPeers::Receive(CClientSocket& socket, int count,
-                            const CFrameCutter::FrameHandler& deliver) {
+StreamPeers::Kept StreamPeers::Receive(CClientSocket& socket, int count,
+                                       const CFrameCutter::FrameHandler& deliver,
+                                       size_t max_frames) {
     std::shared_ptr<Peer> peer;
     {
         std::lock_guard guard(lock_);
         auto found = peers_.find(socket.Serial());
+        if (found == peers_.end() && count == 0) {
+            return {};
+        }
         if (found == peers_.end()) {
             // A new connection: a good moment to forget the ones that are gone.
             DropClosedLocked();
@@ -18,8 +22,9 @@ size_t StreamPeers::Receive(CClientSocket& socket, int count,
         }
         peer = found->second;
     }
-    peer->cutter.Append(socket.ReceiveBuffer(), static_cast<size_t>(count), deliver);
-    return peer->cutter.Buffered();
+    const bool frames = peer->cutter.Append(socket.ReceiveBuffer(), static_cast<size_t>(count),
+                                            deliver, max_frames);
+    return {peer->cutter.Buffered(), frames};
 }
 
 void StreamPeers::Drop(const CClientSocket& socket) {

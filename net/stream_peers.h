@@ -17,10 +17,19 @@ class StreamPeers {
 public:
     explicit StreamPeers(CFrameCutter::Side side) : side_(side) {}
 
-    // Cuts the bytes the socket just received (its receive buffer) and hands each frame it
-    // completes to `deliver`, in order. The result is the bytes kept for the connection's next
-    // frame.
-    size_t Receive(CClientSocket& socket, int count, const CFrameCutter::FrameHandler& deliver);
+    // What a receive left for later.
+    struct Kept {
+        // The bytes kept of the connection's stream.
+        size_t bytes = 0;
+        // Whether whole frames may be among them.
+        bool frames = false;
+    };
+
+    // Cuts the bytes the socket just received (its receive buffer; none for a count of 0) and
+    // hands each frame they complete to `deliver`, in order, at most `max_frames` of them: the
+    // others are kept for a later call.
+    Kept Receive(CClientSocket& socket, int count, const CFrameCutter::FrameHandler& deliver,
+                 size_t max_frames = SIZE_MAX);
 
     // Drops the connection's kept bytes; a cut in progress on it ends with the frame at hand.
     void Drop(const CClientSocket& socket);

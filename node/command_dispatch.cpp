@@ -14,7 +14,7 @@ namespace ruzd::node {
 namespace {
 
 // More connections than the listener holds at once.
-constexpr size_t kMaxInitSenders = 64;
+constexpr size_t kMaxInitialisedConnections = 64;
 
 }  // namespace
 
@@ -47,13 +47,13 @@ bool CVesmarinManager::IsConnectedSocket(net::CClientStreamSocket* command) {
     return command->ConnectionSerial() == active_connection_;
 }
 
-bool CVesmarinManager::IsCentralCommand(net::CClientStreamSocket* command, int32_t code) {
+bool CVesmarinManager::IsCentralCommand(net::CClientStreamSocket* command) {
     const uint64_t serial = command->ConnectionSerial();
     std::lock_guard lock(connection_lock_);
     if (active_connection_ != 0) {
         return serial == active_connection_;
     }
-    return static_cast<CommandCode>(code) == CommandCode::kCNINIT || init_senders_.contains(serial);
+    return initialised_connections_.contains(serial);
 }
 
 void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
@@ -115,28 +115,39 @@ void CVesmarinManager::OnSocketReceiveInfo(net::CClientStreamSocket* command) {
     } else {
         // A valid command: the connection is no longer an idle one for the listener.
         command->PeerSocket()->MarkProven();
-        if (static_cast<CommandCode>(code) == CommandCode::kCNINIT) {
-            std::lock_guard lock(connection_lock_);
-            // Bounded by the listener's connections; a restart of the listener ends them
-            // without a close, so the oldest serials go first.
-            if (init_senders_.size() >= kMaxInitSenders) {
-                init_senders_.erase(init_senders_.begin());
-            }
-            init_senders_.insert(command->ConnectionSerial());
-        }
         // A failing handler must not take the listener's thread down with it: the next command
         // runs as usual.
         try {
-            if (IsCentralCommand(command, code)) {
+            if (IsCentralCommand(command)) {
                 last_command_time_ = NowSeconds();
             }
             current_command_ = &entry->second;
             (this->*entry->second.handler)(command);
         } catch (...) {
         }
+        if (static_cast<CommandCode>(code) == CommandCode::kCNINIT) {
+            RememberInitialised(command);
+        }
     }
     current_command_ = nullptr;
     current_command_id_ = kNoCommandId;
+}
+
+void CVesmarinManager::RememberInitialised(net::CClientStreamSocket* command) {
+    const uint64_t serial = command->ConnectionSerial();
+    std::lock_guard lock(connection_lock_);
+    // Refused (no authorised file connection from the sender's machine, values that do not
+    // read): the sender stays a stranger.
+    if (serial != active_connection_) {
+        return;
+    }
+    last_command_time_ = NowSeconds();
+    // Bounded by the listener's connections; a restart of the listener ends them without a
+    // close, so the oldest serials go first.
+    if (initialised_connections_.size() >= kMaxInitialisedConnections) {
+        initialised_connections_.erase(initialised_connections_.begin());
+    }
+    initialised_connections_.insert(serial);
 }
 
 CommandArguments CVesmarinManager::Arguments(net::CClientStreamSocket* command,
@@ -161,7 +172,7 @@ void CVesmarinManager::OnSocketClose(const std::string& address, unsigned port, 
         kDebugChannelSocket, kDebugNone,
         "OnSocketClose " + address + " " + std::to_string(port) + " " + std::to_string(error));
     std::unique_lock lock(connection_lock_);
-    init_senders_.erase(connection);
+    initialised_connections_.erase(connection);
     if (active_connection_ == 0) {
         lock.unlock();
         ManagerLog(kDebugChannelSocket, kDebugNone,

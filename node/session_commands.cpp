@@ -172,7 +172,7 @@ InitReplyFields CVesmarinManager::InitReply() const {
 // the user interface is told to stop. Channels stay as they are; the server closed them.
 void CVesmarinManager::SocketCmdCNSTGR(net::CClientStreamSocket* command) {
     Arguments(command, kDebugChannelGeneral).LogName();
-    if (!IsCentralCommand(command, static_cast<int32_t>(CommandCode::kCNSTGR))) {
+    if (!IsCentralCommand(command)) {
         ManagerLog(kDebugChannelGeneral, current_command_id_,
                    "CNSTGR ignored: not from the central server's connection");
         return;

@@ -103,10 +103,11 @@ public:
     // With a command: whether it came on the active connection. Without: whether a connection
     // is active.
     bool IsConnectedSocket(net::CClientStreamSocket* command);
-    // Whether a command of `code` on the command's connection is the central server's: one on
-    // the active connection or, while none is active, one on a connection that sent CNINIT
-    // (CNINIT itself included). Only those keep the heartbeat going and may mute the node.
-    bool IsCentralCommand(net::CClientStreamSocket* command, int32_t code);
+    // Whether a command on the command's connection is the central server's: one on the active
+    // connection or, while none is active, one on a connection whose CNINIT the node took (as
+    // after its CNSTGR). Only those keep the heartbeat going and may mute the node; a CNINIT
+    // that is refused gives its sender neither.
+    bool IsCentralCommand(net::CClientStreamSocket* command);
 
     // The ports read at start-up.
     uint32_t CommandPort() const { return command_port_; }
@@ -297,6 +298,8 @@ private:
     void WithdrawServices();
     // True once the start-up delay has passed; logs the moment it does.
     bool StartupDelayPassed();
+    // After a CNINIT: its connection counts as the central server's when the node took it.
+    void RememberInitialised(net::CClientStreamSocket* command);
     // The connection's state is dropped: no active connection any more.
     void CloseActiveConnection();
     void ForgetActiveConnection();
@@ -326,8 +329,8 @@ private:
     mutable std::recursive_mutex connection_lock_;
     bool client_initialised_ = false;
     uint64_t active_connection_ = 0;  // serial of the active connection, 0 for none
-    // The open connections that sent CNINIT, by serial; a few at most.
-    std::set<uint64_t> init_senders_;
+    // The open connections whose CNINIT the node took, by serial; a few at most.
+    std::set<uint64_t> initialised_connections_;
     std::weak_ptr<net::CClientSocket> active_socket_;
     uint32_t startup_delay_ = 0;
     int64_t start_time_ = 0;

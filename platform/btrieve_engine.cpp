@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/regular_file.h"
 #include "platform/win_path.h"
 
 namespace ruzd::platform {
@@ -40,6 +41,8 @@ int16_t StatusOfErrno(int error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
+        case EISDIR:
+        case kNotARegularFileError:
             return kBtrieveFileNotFound;
         case EACCES:
         case EPERM:
@@ -101,12 +104,13 @@ int16_t Open(Position& position, const void* key_buffer) {
     if (path.empty()) {
         return kBtrieveInvalidFileName;
     }
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    // A FIFO or a device in the file's place is no file of records: refused at once.
+    const int fd = OpenRegularFile(path, O_RDWR);
     if (fd < 0) {
         return StatusOfErrno(errno);
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
         ::close(fd);
         return kBtrieveFileNotFound;
     }

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "platform/child_output.h"
+#include "platform/owned_fd.h"
+#include "platform/regular_file.h"
 #include "platform/win_error.h"
 
 extern char** environ;
@@ -55,9 +57,8 @@ public:
                   posix_spawnattr_setpgroup(&attributes_, 0) == 0 &&
                   posix_spawnattr_setsigmask(&attributes_, &no_signals) == 0 &&
                   posix_spawnattr_setsigdefault(&attributes_, &all_signals) == 0;
-        if (ok && !start.output_file.empty()) {
-            ok = posix_spawn_file_actions_addopen(&actions_, 1, start.output_file.c_str(),
-                                                  O_WRONLY | O_APPEND | O_CREAT, 0644) == 0 &&
+        if (ok && start.null_output) {
+            ok = posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) == 0 &&
                  posix_spawn_file_actions_adddup2(&actions_, 1, 2) == 0;
         } else if (ok && output_fd >= 0) {
             ok = posix_spawn_file_actions_adddup2(&actions_, output_fd, 1) == 0 &&
@@ -130,8 +131,20 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const ChildStart& start, Start
         return failed(StartFailure::kStart, ENOENT);
     }
     SpawnSetup setup;
-    const int output_fd = start.output != nullptr ? start.output->write_end_ : -1;
-    const int error_fd = start.output != nullptr ? start.output->error_end_ : -1;
+    // The output file is opened here, not in the child: the spawn waits until the child has
+    // started the program, so a FIFO that the child's open waited on would hold us too.
+    const bool to_file = !start.null_output && !start.output_file.empty();
+    const OwnedFd output_file(
+        to_file ? OpenRegularFile(start.output_file, O_WRONLY | O_APPEND | O_CREAT, 0644) : -1);
+    if (to_file && output_file.get() < 0) {
+        return failed(StartFailure::kStart, errno);
+    }
+    int output_fd = start.output != nullptr ? start.output->write_end_ : -1;
+    int error_fd = start.output != nullptr ? start.output->error_end_ : -1;
+    if (to_file) {
+        output_fd = output_file.get();
+        error_fd = output_file.get();
+    }
     if (!setup.Prepare(start, output_fd, error_fd)) {
         return failed(StartFailure::kSetup, ENOMEM);
     }

@@ -37,8 +37,12 @@ struct ChildStart {
     // name without '/' is still looked for on our PATH.
     std::optional<std::vector<std::string>> environment;
     // A host file, created when missing, that the child's standard output and error are
-    // appended to; empty: `output`'s pipe, or ours. The start fails when it cannot be opened.
+    // appended to; empty: `output`'s pipe, or ours. The start fails when it cannot be opened
+    // or is no regular file (a FIFO, say: refused at once, never waited on).
     std::string output_file;
+    // The child's standard output and error go to /dev/null (before `output_file` and
+    // `output`).
+    bool null_output = false;
     // A descriptor of ours that the child gets as its descriptor 3; -1: none.
     int passed_descriptor = -1;
 };

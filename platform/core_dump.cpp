@@ -14,6 +14,7 @@
 #include "platform/linker_records.h"
 #include "platform/proc_file.h"
 #include "platform/process_memory.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 
 namespace ruzd::platform {
@@ -378,7 +379,8 @@ int WriteCoreDump(const std::string& path, const CoreDumpRequest& request) {
         offset += segment.header.p_filesz;
     }
 
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // Never a FIFO or a device in the dump's place: the watchdog would wait there.
+    const int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) {
         return errno;
     }

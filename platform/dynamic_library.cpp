@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/regular_file.h"
 #include "platform/root.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -63,6 +64,12 @@ bool DynamicLibrary::LoadFile(const std::filesystem::path& file) {
     Free();
     if (!file.is_absolute()) {
         error_text_ = "refused library file '" + file.string() + "': not an absolute path";
+        SetLastError(kErrorModNotFound);
+        return false;
+    }
+    // The loader opens the file by itself and would wait on a FIFO for a writer.
+    if (CheckRegularFile(file) == kNotARegularFileError) {
+        error_text_ = "cannot load " + file.string() + ": " + OpenErrorText(kNotARegularFileError);
         SetLastError(kErrorModNotFound);
         return false;
     }

@@ -8,7 +8,8 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 
 #include "platform/bounded_file_lock.h"
@@ -16,6 +17,7 @@
 #include "platform/computer_name.h"
 #include "platform/error_output.h"
 #include "platform/owner_only_file.h"
+#include "platform/regular_file.h"
 #include "platform/root.h"
 #include "platform/syslog_sender.h"
 #include "platform/text.h"
@@ -135,6 +137,31 @@ uint32_t LastRecordNumber(int fd) {
     return number;
 }
 
+// A store this process cannot use is named on the error output, once an hour at most for each
+// store: every report of a program that reports often would say it again otherwise.
+constexpr uint64_t kStoreProblemIntervalMs = 3600 * 1000;
+
+struct StoreProblemsSaid {
+    std::mutex lock;
+    std::map<std::string, uint64_t> said_at_ms;  // by store
+};
+
+void SayStoreProblem(const std::filesystem::path& store, const std::string& problem) {
+    // Never destroyed: a thread may still report while the process exits.
+    static auto* said = new StoreProblemsSaid;
+    const uint64_t now = CurrentClock().TickMs();
+    {
+        std::lock_guard<std::mutex> guard(said->lock);
+        const auto [entry, first] = said->said_at_ms.try_emplace(store.string(), now);
+        if (!first && now - entry->second < kStoreProblemIntervalMs) {
+            return;
+        }
+        entry->second = now;
+    }
+    WriteErrorLine("Event log " + store.string() + " " + problem +
+                   ": its events go to syslog only");
+}
+
 SyslogSeverity SeverityOf(uint16_t type) {
     return type == kEventTypeError     ? SyslogSeverity::kError
            : type == kEventTypeWarning ? SyslogSeverity::kWarning
@@ -190,26 +217,37 @@ EventLogWriter::~EventLogWriter() {
 
 uint32_t EventLogWriter::Open(std::string_view source, std::string_view log) {
     Close();
-    const std::filesystem::path path = EventLogStorePath(log);
-    fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    opened_ = true;
+    source_ = std::string(source);
+    path_ = EventLogStorePath(log);
+    // Only a regular file: a FIFO would take records until its 64 KiB are full and then hold
+    // the write, under the store's lock and whatever lock the reporter holds (the debug log's,
+    // for its alert), for as long as nobody reads it.
+    fd_ = OpenRegularFile(path_, O_RDWR | O_APPEND | O_CREAT, 0644);
     if (fd_ < 0) {
-        return WinErrorFromErrno(errno);
+        const int error = errno;
+        SayStoreProblem(path_, "cannot be opened (" + OpenErrorText(error) + ")");
+        store_error_ = WinErrorFromErrno(error);
+        return store_error_;
     }
-    lock_fd_ = OpenOwnerLockFile(EventLogLockPath(path));
+    lock_fd_ = OpenOwnerLockFile(EventLogLockPath(path_));
     if (lock_fd_ < 0) {
         const int error = errno;
-        Close();
-        return WinErrorFromErrno(error);
+        SayStoreProblem(
+            path_, "cannot be written: " + OwnerLockFileProblem(EventLogLockPath(path_), error));
+        ::close(fd_);
+        fd_ = -1;
+        store_error_ = WinErrorFromErrno(error);
+        return store_error_;
     }
-    source_ = std::string(source);
-    path_ = path;
+    store_error_ = kErrorSuccess;
     return kErrorSuccess;
 }
 
 uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event_id,
                                 const std::vector<std::string>& strings, std::string_view data,
                                 std::string_view user_sid) {
-    if (fd_ < 0) {
+    if (!opened_) {
         return kErrorInvalidHandle;
     }
     const int64_t now =
@@ -236,6 +274,9 @@ uint32_t EventLogWriter::Report(uint16_t type, uint16_t category, uint32_t event
         text += ": " + insert;
     }
     SendToSyslog(SeverityOf(type), ident, text);
+    if (fd_ < 0) {
+        return store_error_;
+    }
 
     // A writer of this account that hangs costs a report a bounded wait, never the program.
     if (!LockFileWithin(lock_fd_, LOCK_EX, kFileLockWaitMs)) {
@@ -262,6 +303,8 @@ void EventLogWriter::Close() {
             *fd = -1;
         }
     }
+    opened_ = false;
+    store_error_ = kErrorSuccess;
 }
 
 uint32_t EventLogReader::Open(std::string_view log) {
@@ -272,19 +315,18 @@ uint32_t EventLogReader::OpenFile(const std::filesystem::path& path) {
     records_.clear();
     next_ = 0;
     before_ = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return kErrorFileNotFound;
+    std::string content;
+    if (const int error = ReadRegularFile(path, content); error != 0) {
+        return WinErrorFromErrno(error);
     }
-    std::string line;
-    while (std::getline(in, line)) {
-        if (in.eof()) {
-            break;  // no line end yet: a record still being written
-        }
+    std::string_view rest = content;
+    // A last line without its line end is a record still being written.
+    for (size_t end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
         EventRecord record;
-        if (ParseEventRecordLine(line, record)) {
+        if (ParseEventRecordLine(rest.substr(0, end), record)) {
             records_.push_back(std::move(record));
         }
+        rest.remove_prefix(end + 1);
     }
     before_ = records_.size();
     return kErrorSuccess;

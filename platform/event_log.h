@@ -61,24 +61,32 @@ public:
     EventLogWriter& operator=(const EventLogWriter&) = delete;
 
     // Opens the log's store, creating it when missing: 0, or the Win32 code of the failure.
+    // Only a regular file is taken: a FIFO or anything else in its place is refused at once,
+    // never waited on. A store that cannot be used is named on the error output (once an hour
+    // at most for each store), and the writer still sends every report to syslog.
     uint32_t Open(std::string_view source, std::string_view log = "Application");
-    // Writes one record (number and times are filled in): 0, or the Win32 code of the failure.
+    // Writes one record (number and times are filled in): 0, or the Win32 code of the failure
+    // (the store's own, from Open, when it could not be opened; kErrorInvalidHandle before
+    // Open).
     uint32_t Report(uint16_t type, uint16_t category, uint32_t event_id,
                     const std::vector<std::string>& strings = {}, std::string_view data = {},
                     std::string_view user_sid = {});
     void Close();
 
 private:
+    bool opened_ = false;  // Open was called: reports go to syslog at least
     std::string source_;
     std::filesystem::path path_;
     int fd_ = -1;
     int lock_fd_ = -1;
+    uint32_t store_error_ = 0;  // why the store could not be opened
 };
 
 // Reads a log's store in record order, forwards from the oldest or backwards from the newest.
 class EventLogReader {
 public:
-    // Reads the store: 0, or the Win32 code of the failure (2 when there is none yet).
+    // Reads the store: 0, or the Win32 code of the failure (2 when there is none yet). Only a
+    // regular file is read: anything else in its place is refused at once, never waited on.
     uint32_t Open(std::string_view log = "Application");
     // Reads a store at a host path (a backup of one).
     uint32_t OpenFile(const std::filesystem::path& path);

@@ -22,6 +22,7 @@
 #include "platform/reg_tree.h"
 #include "platform/reg_value.h"
 #include "platform/registry_store.h"
+#include "platform/regular_file.h"
 #include "platform/root.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
@@ -159,11 +160,11 @@ std::vector<EventRecord> Records(const EventLogData& log) {
 // over.
 uint32_t ReadStore(const std::filesystem::path& path, std::string* content) {
     content->clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0) {
         return errno == ENOENT ? kErrorSuccess : WinErrorFromLastErrno();
     }
-    const int lock = ::open(EventLogLockPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int lock = OpenRegularFile(EventLogLockPath(path), O_RDONLY | O_NOFOLLOW);
     if (lock >= 0 && !LockFileWithin(lock, LOCK_SH, kFileLockWaitMs)) {
         const uint32_t error = errno == EWOULDBLOCK ? kErrorLockViolation : WinErrorFromLastErrno();
         ::close(lock);
@@ -190,7 +191,7 @@ uint32_t WriteNewFile(std::string_view windows_path, const std::string& content)
     if (path.empty()) {
         return kErrorInvalidName;
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
         return errno == EEXIST ? kErrorAlreadyExists : WinErrorFromLastErrno();
     }
@@ -278,11 +279,10 @@ EventSourceHandle RegisterEventSource(std::string_view server, std::string_view 
         return nullptr;
     }
     auto handle = std::make_unique<EventSourceData>();
-    if (const uint32_t error = handle->writer.Open(source, EventLogOfSource(source));
-        error != kErrorSuccess) {
-        SetLastError(error);
-        return nullptr;
-    }
+    // A store that cannot be used is said by the writer and fails each ReportEvent, while the
+    // reports still reach syslog: the source is had all the same, as a Windows source is
+    // whatever state its log file is in.
+    handle->writer.Open(source, EventLogOfSource(source));
     Handles().Add(handle.get());
     return handle.release();
 }
@@ -449,7 +449,7 @@ bool ClearEventLog(EventLogHandle handle, std::string_view backup_file) {
     if (!backup_file.empty() && !BackupEventLog(handle, backup_file)) {
         return false;
     }
-    const int fd = ::open(log->file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = OpenRegularFile(log->file, O_RDWR | O_CREAT, 0644);
     if (fd < 0) {
         return FailWithError(WinErrorFromLastErrno());
     }

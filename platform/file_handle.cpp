@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "platform/regular_file.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
 
@@ -25,7 +26,8 @@ int32_t OpenMapped(std::string_view windows_path, int flags, mode_t mode) {
         SetLastError(kErrorInvalidName);
         return -1;
     }
-    const int handle = ::open(host.c_str(), flags | O_CLOEXEC, mode);
+    // A FIFO would hold the open, or the reads, for as long as nobody came to its other end.
+    const int handle = OpenRegularFile(host, flags, mode);
     return handle < 0 ? Failed(errno) : handle;
 }
 
@@ -63,17 +65,7 @@ bool WriteAll(const void* data, size_t size, Writer write) {
 }  // namespace
 
 int32_t OpenFileForReading(std::string_view windows_path) {
-    const int32_t handle = OpenMapped(windows_path, O_RDONLY, 0);
-    if (handle < 0) {
-        return -1;
-    }
-    struct stat status {};
-    if (::fstat(handle, &status) != 0 || S_ISDIR(status.st_mode)) {
-        const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
-        ::close(handle);
-        return Failed(error);
-    }
-    return handle;
+    return OpenMapped(windows_path, O_RDONLY, 0);
 }
 
 int32_t CreateFileForWriting(std::string_view windows_path) {

@@ -24,6 +24,9 @@ struct FileFacts {
     WallTime modification_time{};
 };
 
+// Both opens take only a regular file: a FIFO or a device in its place is refused at once
+// (platform/regular_file.h), never waited on.
+
 // Opens an existing file for reading: the descriptor, or -1 (a folder is refused, as Windows
 // refuses to open it as a file).
 int32_t OpenFileForReading(std::string_view windows_path);

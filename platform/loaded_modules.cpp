@@ -4,6 +4,7 @@
 #include <link.h>
 
 #include "platform/dynamic_library.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 
 namespace ruzd::platform {
@@ -15,6 +16,13 @@ int CollectModule(dl_phdr_info* info, size_t /*size*/, void* data) {
         modules->push_back(info->dlpi_name);
     }
     return 0;
+}
+
+// A name the loader has not loaded it opens to compare the file with those it has, and would
+// wait there on a FIFO: something there that is no regular file is no loaded module. (A module
+// whose file was removed since is still found, by its name.)
+bool CannotBeAModule(const std::filesystem::path& file) {
+    return CheckRegularFile(file) == kNotARegularFileError;
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -33,6 +41,9 @@ std::vector<std::string> LoadedModules() {
 }
 
 void* ExportOfLoadedModule(const std::filesystem::path& file, const char* symbol) {
+    if (CannotBeAModule(file)) {
+        return nullptr;
+    }
     void* handle = ::dlopen(file.c_str(), RTLD_LAZY | RTLD_NOLOAD);
     if (handle == nullptr) {
         return nullptr;
@@ -48,6 +59,9 @@ void* ExportOfLoadedModule(const std::filesystem::path& file, const char* symbol
 }
 
 bool IsModuleLoaded(const std::filesystem::path& file) {
+    if (CannotBeAModule(file)) {
+        return false;
+    }
     void* handle = ::dlopen(file.c_str(), RTLD_LAZY | RTLD_NOLOAD);
     if (handle != nullptr) {
         ::dlclose(handle);

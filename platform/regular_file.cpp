@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/owned_fd.h"
+#include "platform/write_whole.h"
 
 namespace ruzd::platform {
 
@@ -70,6 +71,29 @@ int ReadRegularFile(const std::filesystem::path& path, std::string& content) {
         }
         content.append(buffer, static_cast<size_t>(got));
     }
+}
+
+int WriteRegularFile(const std::filesystem::path& path, std::string_view content, mode_t mode) {
+    const int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC, mode);
+    if (fd < 0) {
+        return errno != 0 ? errno : EIO;
+    }
+    int error = WriteWhole(fd, content.data(), content.size()) ? 0 : (errno != 0 ? errno : EIO);
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+}
+
+int CheckRegularFile(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return S_ISDIR(status.st_mode) ? EISDIR : kNotARegularFileError;
+    }
+    return 0;
 }
 
 }  // namespace ruzd::platform

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace ruzd::platform {
 
@@ -31,5 +32,17 @@ std::string OpenErrorText(int error);
 // the failure (ENOENT for a missing file, kNotARegularFileError for a FIFO, EIO or what
 // read(2) said for a failed read).
 int ReadRegularFile(const std::filesystem::path& path, std::string& content);
+
+// Creates the regular file at `path` (with `mode`), or empties the one there, and writes all of
+// `content` into it: 0, or the errno of the failure (kNotARegularFileError for a FIFO, EISDIR
+// for a folder; a failed close counts, as a file system may report a lost write only there).
+int WriteRegularFile(const std::filesystem::path& path, std::string_view content,
+                     mode_t mode = 0644);
+
+// Whether `path` names a regular file (through symbolic links): 0, or the errno that
+// OpenRegularFile would give for it. Only for a name handed to a call that opens it by itself
+// and takes no descriptor (the dynamic loader): what it opens a moment later is the folder
+// owner's to change, no stranger's.
+int CheckRegularFile(const std::filesystem::path& path);
 
 }  // namespace ruzd::platform

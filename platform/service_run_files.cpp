@@ -14,6 +14,7 @@
 #include "platform/owned_fd.h"
 #include "platform/owner_only_file.h"
 #include "platform/proc_file.h"
+#include "platform/regular_file.h"
 #include "platform/root.h"
 #include "platform/win_error.h"
 #include "platform/window_endpoint.h"
@@ -138,11 +139,13 @@ uint32_t PrepareServiceFiles(std::string_view name, FileOwner owner) {
 }
 
 int OpenServiceRunFile(const fs::path& path, int flags) {
-    // Not blocking: a FIFO planted under the file's name would hold the open (a supervisor run
-    // by root) for ever; it is refused below like anything else that is no plain file.
-    OwnedFd fd(
-        ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, kRunFileMode));
+    // A FIFO planted under the file's name would hold the open (a supervisor run by root) for
+    // ever: it is refused at once like anything else that is no plain file.
+    OwnedFd fd(OpenRegularFile(path, flags | O_NOFOLLOW, kRunFileMode));
     if (fd.get() < 0) {
+        if (errno == kNotARegularFileError || errno == EISDIR) {
+            errno = EINVAL;
+        }
         return -1;
     }
     struct stat found {};
@@ -150,12 +153,8 @@ int OpenServiceRunFile(const fs::path& path, int flags) {
         return -1;
     }
     // A hard link would turn a write of root's onto another file.
-    if (!S_ISREG(found.st_mode) || found.st_nlink != 1) {
+    if (found.st_nlink != 1) {
         errno = EINVAL;
-        return -1;
-    }
-    const int status_flags = ::fcntl(fd.get(), F_GETFL);
-    if (status_flags < 0 || ::fcntl(fd.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
         return -1;
     }
     if (!CloseToOthers(fd.get(), kRunFileMode)) {

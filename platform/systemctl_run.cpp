@@ -25,7 +25,7 @@ SystemctlRun RunSystemctl(const std::vector<std::string>& arguments, bool quiet)
     start.arguments.insert(start.arguments.end(), arguments.begin(), arguments.end());
     start.null_input = true;
     if (quiet) {
-        start.output_file = "/dev/null";
+        start.null_output = true;
     }
     start.own_process_group = true;
     const std::unique_ptr<ChildProcess> child = ChildProcess::Start(start);

@@ -1,11 +1,20 @@
 #include "platform/watchdog_device.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+
+#include "platform/error_output.h"
+#include "platform/owned_fd.h"
+#include "platform/regular_file.h"
+#include "platform/write_whole.h"
 
 namespace ruzd::platform {
 namespace {
@@ -27,6 +36,38 @@ uint8_t CurrentByte(const std::string& content, uint32_t offset) {
     return byte;
 }
 
+// Everything the card's file holds, read from its start; false when a read fails.
+bool ReadCardFile(int fd, std::string& content) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0 && errno != EINTR) {
+            return false;
+        }
+        if (got > 0) {
+            content.append(buffer, static_cast<size_t>(got));
+        }
+    }
+}
+
+// The file that plays the card, open to read and append; -1 when there is no card. Anything but
+// a regular file (a FIFO would hold the watchdog's loop in its first read) is no card either,
+// and is named once.
+int OpenCardFile(const char* device) {
+    const int fd = OpenRegularFile(device, O_RDWR | O_APPEND);
+    if (fd < 0 && errno != kNoSuchFileError) {
+        static std::once_flag named;
+        const std::string reason = OpenErrorText(errno);
+        std::call_once(named, [&] {
+            WriteErrorLine(std::string(device) + ": " + reason + ", taken for no watchdog card");
+        });
+    }
+    return fd;
+}
+
 }  // namespace
 
 bool WatchdogDeviceControl(uint32_t code, const void* input, size_t input_size, void* output,
@@ -35,17 +76,19 @@ bool WatchdogDeviceControl(uint32_t code, const void* input, size_t input_size, 
     if (device == nullptr || *device == '\0' || input == nullptr || input_size < 4) {
         return false;
     }
-    std::fstream file(device, std::ios::in | std::ios::out | std::ios::binary);
-    if (!file) {
+    const OwnedFd file(OpenCardFile(device));
+    if (file.get() < 0) {
         return false;
     }
     uint32_t offset = 0;
     std::memcpy(&offset, input, sizeof offset);
     char line[64];
     if (code == kWatchdogReadPort && output != nullptr && output_size >= 1) {
-        std::ostringstream content;
-        content << file.rdbuf();
-        const uint8_t byte = CurrentByte(content.str(), offset);
+        std::string content;
+        if (!ReadCardFile(file.get(), content)) {
+            return false;
+        }
+        const uint8_t byte = CurrentByte(content, offset);
         *static_cast<uint8_t*>(output) = byte;
         std::snprintf(line, sizeof line, "R %u 0x%02X\n", offset, byte);
     } else if (code == kWatchdogWritePort && input_size >= 5) {
@@ -54,10 +97,7 @@ bool WatchdogDeviceControl(uint32_t code, const void* input, size_t input_size, 
     } else {
         return false;
     }
-    file.clear();
-    file.seekp(0, std::ios::end);
-    file << line;
-    return static_cast<bool>(file.flush());
+    return WriteWhole(file.get(), line, std::strlen(line));
 }
 
 }  // namespace ruzd::platform

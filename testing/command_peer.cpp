@@ -10,6 +10,8 @@ namespace {
 constexpr int32_t kKeepAliveEcho = 1;
 constexpr int32_t kCnInit = 11;
 constexpr int32_t kCnPing = 12;
+constexpr int32_t kDxOpen = 45;
+constexpr int32_t kNoSuchCommand = 30000;
 
 }  // namespace
 
@@ -47,6 +49,19 @@ std::vector<int32_t> LeadingInts(const Payload& payload, size_t count) {
         values.push_back(value);
     }
     return values;
+}
+
+std::vector<uint8_t> ValidCommandFrames() {
+    std::vector<uint8_t> frames;
+    for (int32_t id = 0; frames.size() < (size_t{64} << 10); ++id) {
+        const int32_t code = id % 3 == 0 ? kCnPing : id % 3 == 1 ? kDxOpen : kNoSuchCommand;
+        const std::vector<uint8_t> frame =
+            MessageFrame(code, [id](net::COutputStreamSocket& writer) {
+                writer.WriteInt(id).WriteInt(1).WriteInt(1).WriteInt(1);
+            });
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+    return frames;
 }
 
 CommandPeer::CommandPeer(unsigned port, const std::function<bool()>& gave_up)

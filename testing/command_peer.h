@@ -30,6 +30,11 @@ Payload MessagePayload(int32_t code, const ValueWriter& write = {});
 // The leading integers of a payload, as far as they go (at most `count`).
 std::vector<int32_t> LeadingInts(const Payload& payload, size_t count = SIZE_MAX);
 
+// Some 64 KB of whole frames of valid commands, as a stranger that knows the protocol sends them
+// (testing/busy_strangers.h): keep-alives, opens of a voice channel and a code the node does not
+// know, each with its id and a few integers.
+std::vector<uint8_t> ValidCommandFrames();
+
 class CommandPeer {
 public:
     // Connects, retrying while the node is starting; IsConnected tells whether it worked.

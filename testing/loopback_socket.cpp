@@ -300,6 +300,17 @@ bool RawConnection::SendAll(const void* data, size_t length) {
     return true;
 }
 
+int64_t RawConnection::SendPart(const void* data, size_t length) {
+    ssize_t sent = 0;
+    do {
+        sent = ::send(fd_, data, length, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    }
+    return sent;
+}
+
 std::vector<uint8_t> RawConnection::Read(size_t length, std::chrono::milliseconds patience) {
     std::vector<uint8_t> bytes;
     const auto deadline = std::chrono::steady_clock::now() + patience;

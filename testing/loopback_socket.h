@@ -83,6 +83,9 @@ public:
     bool SendAll(const void* data, size_t length);
     bool SendAll(const std::vector<uint8_t>& bytes) { return SendAll(bytes.data(), bytes.size()); }
     bool SendAll(const std::string& text) { return SendAll(text.data(), text.size()); }
+    // One send: the bytes the system took (fewer than `length`, or none, when the send patience
+    // ran out first), -1 once the connection has ended.
+    int64_t SendPart(const void* data, size_t length);
 
     // Exactly `length` bytes; fewer when the connection ends or nothing comes in time.
     std::vector<uint8_t> Read(size_t length, std::chrono::milliseconds patience = kPatience);

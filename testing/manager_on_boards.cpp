@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/debug_log.h"
+#include "platform/sntp_client.h"
 #include "platform/thread.h"
 #include "testing/debug_files.h"
 #include "testing/eventually.h"
@@ -120,9 +121,17 @@ std::unique_ptr<CommandPeer> ManagerOnBoardsTest::Connect() {
 std::unique_ptr<CommandPeer> ManagerOnBoardsTest::ConnectCentral() {
     auto peer = std::make_unique<CommandPeer>(command_port_);
     EXPECT_TRUE(peer->IsConnected());
+    central_files_ = FilePeer::Authorised(file_port_);
+    EXPECT_TRUE(central_files_);
+    if (!central_time_) {
+        central_time_ = std::make_unique<SntpTestServer>();
+        environment_.Set(platform::kSntpPortVariable, std::to_string(central_time_->port()));
+    }
     peer->SendInit(1);
+    EXPECT_TRUE(peer->ReceiveCode(31).has_value());
     peer->SendInts(12, 2, {1});
-    EXPECT_EQ(peer->ReceiveInts(), (std::vector<int32_t>{1, 1}));
+    EXPECT_EQ(LeadingInts(peer->ReceiveCode(1).value_or(Payload{}), 2),
+              (std::vector<int32_t>{1, 1}));
     return peer;
 }
 

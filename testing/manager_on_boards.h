@@ -24,9 +24,11 @@
 #include "platform/event.h"
 #include "testing/command_peer.h"
 #include "testing/eventually.h"
+#include "testing/file_peer.h"
 #include "testing/node_ports.h"
 #include "testing/scoped_environment.h"
 #include "testing/simulated_boards.h"
+#include "testing/sntp_test_server.h"
 #include "testing/stepped_wall_clock.h"
 #include "testing/temp_root.h"
 
@@ -91,8 +93,10 @@ protected:
     // A central server connected to the command port, past the start-up delay: its keep-alive
     // has been answered, so the listener sends it every event.
     std::unique_ptr<CommandPeer> Connect();
-    // The same for the central server's connection: it sent CNINIT first (which finds no file
-    // connection), so that its commands count as the central server's.
+    // The same for the central server's connection: its file connection authorised (kept in
+    // central_files_), it sent CNINIT first, which the manager took (its clock asked of a time
+    // server of the test's own), so that it is the active connection and its commands count as
+    // the central server's.
     std::unique_ptr<CommandPeer> ConnectCentral();
 
     std::filesystem::path DebugFolder() const;
@@ -114,6 +118,9 @@ protected:
     const uint32_t command_port_ = WriteCommandPort();
     const uint32_t file_port_ = WriteFilePort();
     std::shared_ptr<node::CVesmarinManager> manager_;
+    // The file connection of the last ConnectCentral, and the time server its CNINIT asks.
+    std::unique_ptr<FilePeer> central_files_;
+    std::unique_ptr<SntpTestServer> central_time_;
     platform::Event destroyed_{true};
     std::atomic<uint32_t> destroyed_on_{0};  // the thread that let the last share go
 

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <string>
 
 namespace ruzd::testing {
 
@@ -61,6 +62,35 @@ bool GiveToGroupNogroup(const std::filesystem::path& path) {
 
 bool MakeFifo(const std::filesystem::path& path) {
     return ::mkfifo(path.c_str(), 0600) == 0;
+}
+
+FullFifo::FullFifo(const std::filesystem::path& path) {
+    if (!MakeFifo(path)) {
+        return;
+    }
+    // Read and write: the open waits for no other end, and the FIFO stays open to writers.
+    fd_ = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        return;
+    }
+    const std::string chunk(4096, 'x');
+    for (;;) {
+        const ssize_t written = ::write(fd_, chunk.data(), chunk.size());
+        if (written < 0 && errno == EAGAIN) {
+            // Not even one byte more goes in.
+            full_ = ::write(fd_, chunk.data(), 1) < 0 && errno == EAGAIN;
+            return;
+        }
+        if (written < 0 && errno != EINTR) {
+            return;
+        }
+    }
+}
+
+FullFifo::~FullFifo() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
 }
 
 // Capabilities belong to the thread: the raw system calls change the caller's alone, where the C

@@ -22,6 +22,24 @@ bool RunningAsRoot();
 // be: false when the system refused.
 bool MakeFifo(const std::filesystem::path& path);
 
+// A FIFO at `path` (readable and writable by the owner) that the test holds open and has filled
+// to the brim, as a reader that stopped reading leaves one: an open of it to write or to read
+// and write goes through at once, and the first write then waits for room that never comes.
+// Closed (and so emptied) when the object goes; the FIFO itself stays.
+class FullFifo {
+public:
+    explicit FullFifo(const std::filesystem::path& path);
+    ~FullFifo();
+    FullFifo(const FullFifo&) = delete;
+    FullFifo& operator=(const FullFifo&) = delete;
+
+    bool valid() const { return full_; }
+
+private:
+    int fd_ = -1;
+    bool full_ = false;
+};
+
 // The user id that owns what `path` names itself (a symbolic link is not followed); none when
 // there is nothing.
 std::optional<uint32_t> OwnerUid(const std::filesystem::path& path);

@@ -57,10 +57,10 @@ void CEventLog::Report(uint16_t type, uint16_t category, uint32_t event_id) {
     const uint32_t open_error = log.Open(source_);
     if (open_error != 0) {
         WriteLogFormat("EventLog::Report: ERROR OpenEventLog failed, Error=%u", open_error);
-        return;
     }
+    // Sent to syslog even when the store could not be opened.
     const uint32_t report_error = log.Report(type, category, event_id);
-    if (report_error != 0) {
+    if (report_error != 0 && open_error == 0) {
         WriteLogFormat("EventLog::Report: ERROR ReportEvent failed, Error=%u", report_error);
     }
 }

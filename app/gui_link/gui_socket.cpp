@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "net/client_stream_socket.h"
 #include "node/manager_log.h"
 #include "platform/message_box.h"
+#include "platform/regular_file.h"
 
 namespace ruzd::app {
 
@@ -255,20 +255,20 @@ void CVesmarinGUISocket::OnFileAnswer(net::CClientStreamSocket& message) {
             return;
         }
         const std::filesystem::path local = GetTempFolder() + name;
-        std::ofstream file(local, std::ios::binary | std::ios::trunc);
+        // The bytes come whole in the message: the copy is written in one go, and only as a
+        // regular file (a FIFO of that name would hold the link's thread).
+        std::string content;
         std::vector<uint8_t> block;
         uint32_t left = length;
-        while (file && left > 0) {
+        while (left > 0) {
             block.resize(std::min(left, kGuiFileChunkBytes));
             if (!message.ReadBytes(block.data(), static_cast<int>(block.size()))) {
                 break;
             }
-            file.write(reinterpret_cast<const char*>(block.data()),
-                       static_cast<std::streamsize>(block.size()));
+            content.append(reinterpret_cast<const char*>(block.data()), block.size());
             left -= static_cast<uint32_t>(block.size());
         }
-        file.close();
-        if (left > 0 || !file) {
+        if (left > 0 || platform::WriteRegularFile(local, content) != 0) {
             std::error_code error;
             std::filesystem::remove(local, error);
             answer.value = 0;

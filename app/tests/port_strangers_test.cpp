@@ -2,15 +2,17 @@
 // program: they cannot keep the central server out, a connection that says nothing valid does
 // not stay, what they send costs the debug log less than four bytes for each byte, the short
 // connections of one address, or of thousands of loopback addresses, pay from one log budget,
-// whose counts come out when due with no other line to bring them, a flood of unknown lines on
-// a file connection that is not authorised is ended before it costs the node or the central
-// server's handshakes anything, and peers outside the registry's "Central Server Addresses" are
-// closed at accept; without that list the node says at start that anyone may act as the central
-// server.
+// whose counts come out when due with no other line to bring them, valid commands sent as fast
+// as the node takes them keep the central server's waiting little, a refused CNINIT gives its
+// sender none of the central server's rights, a flood of unknown lines on a file connection that
+// is not authorised is ended before it costs the node or the central server's handshakes
+// anything, and peers outside the registry's "Central Server Addresses" are closed at accept;
+// without that list the node says at start that anyone may act as the central server.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -23,6 +25,7 @@
 
 #include "foundation/registry.h"
 #include "platform/stop_signals.h"
+#include "testing/busy_strangers.h"
 #include "testing/command_peer.h"
 #include "testing/eventually.h"
 #include "testing/file_peer.h"
@@ -38,9 +41,15 @@ using testing::CommandPeer;
 using testing::RawConnection;
 
 constexpr int32_t kCNPING = 12;
+constexpr int32_t kCNSTGR = 13;
 constexpr int32_t kCNSTRT = 15;
 constexpr int32_t kNoSuchCommand = 30000;
 constexpr int32_t kKeepAliveEcho = 1;
+
+// Strangers that take most of the listener's "Max Connections" (32), as in the field.
+constexpr size_t kBusyStrangers = 28;
+
+using Clock = std::chrono::steady_clock;
 
 class PortStrangersTest : public testing::InitialisedNodeTest {
 protected:
@@ -83,6 +92,23 @@ protected:
     }
 
     void FloodOfUnknownLinesBesideTheCentralHandshakes(bool compress);
+
+    // The 99th percentile of the round trips of `count` keep-alives of `peer`, one after the
+    // other, or of those that `within` leaves time for.
+    static std::chrono::microseconds KeepAliveP99(CommandPeer& peer, size_t count,
+                                                  Clock::duration within) {
+        std::vector<Clock::duration> round_trips;
+        for (const Clock::time_point end = Clock::now() + within;
+             round_trips.size() < count && Clock::now() < end;) {
+            const Clock::time_point begin = Clock::now();
+            peer.SendInts(kCNPING, 100, {100});
+            EXPECT_TRUE(peer.ReceiveCode(kKeepAliveEcho).has_value());
+            round_trips.push_back(Clock::now() - begin);
+        }
+        std::sort(round_trips.begin(), round_trips.end());
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+            round_trips[std::min(round_trips.size() * 99 / 100, round_trips.size() - 1)]);
+    }
 
     static size_t CountOf(const std::string& text, const std::string& part) {
         size_t count = 0;
@@ -273,6 +299,53 @@ TEST_F(PortStrangersTest, WithoutCentralServerAddressesTheNodeSaysAtStartThatAny
     ASSERT_TRUE(node_->WaitForExit().has_value());
     EXPECT_EQ(CountOf(node_->Stderr(), "Pelwix: " + line), 1u) << node_->Stderr();
     EXPECT_EQ(CountOf(node_->DebugLog(), line), 1u);
+}
+
+// Strangers that send valid commands as fast as the node takes them, each from an address of its
+// own: the central server's keep-alives wait for a few of each stranger's commands at most,
+// before its CNINIT as after it, and its session goes on beside them. The node is measured
+// against itself without them: a generous bound that a node which reads each stranger in long
+// turns (some 300 ms a keep-alive) misses by far.
+TEST_F(PortStrangersTest, CommandPortStrangersValidFramesKeepTheActiveCentralWaitingLittle) {
+    StartAndInitialise(Arguments());
+    const std::chrono::microseconds quiet = KeepAliveP99(*peer_, 200, std::chrono::seconds(3));
+    testing::BusyStrangers strangers(command_port_, kBusyStrangers, testing::ValidCommandFrames());
+    ASSERT_TRUE(testing::Eventually([&] { return strangers.Sending() == kBusyStrangers; }));
+    const uint64_t before = strangers.SentBytes();
+    const std::chrono::microseconds flooded = KeepAliveP99(*peer_, 200, std::chrono::seconds(3));
+    // The strangers were served all the while.
+    EXPECT_GT(strangers.SentBytes() - before, uint64_t{1} << 20);
+    EXPECT_LT(flooded, 4 * quiet + std::chrono::milliseconds(150))
+        << flooded.count() << " us beside the strangers, " << quiet.count() << " us without";
+}
+
+TEST_F(PortStrangersTest, CommandPortBeforeAnyCentralEveryConnectionIsServedInTurn) {
+    node_ = StartNode(Arguments());
+    CommandPeer central(RawConnection::ConnectWhenListening(command_port_));
+    ASSERT_TRUE(central.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
+    const std::chrono::microseconds quiet = KeepAliveP99(central, 100, std::chrono::seconds(3));
+    testing::BusyStrangers strangers(command_port_, kBusyStrangers, testing::ValidCommandFrames());
+    ASSERT_TRUE(testing::Eventually([&] { return strangers.Sending() == kBusyStrangers; }));
+    const std::chrono::microseconds flooded = KeepAliveP99(central, 100, std::chrono::seconds(3));
+    EXPECT_LT(flooded, 4 * quiet + std::chrono::milliseconds(150))
+        << flooded.count() << " us beside the strangers, " << quiet.count() << " us without";
+    // The whole session, which makes the central server's connection the active one.
+    Initialise();
+}
+
+TEST_F(PortStrangersTest, CommandPortAStrangersRefusedInitGivesItNoRightsOfTheCentral) {
+    node_ = StartNode(Arguments());
+    // From the central server's own machine, before the central server: no file connection is
+    // authorised, so its CNINIT is refused.
+    CommandPeer stranger(RawConnection::ConnectWhenListening(command_port_));
+    ASSERT_TRUE(stranger.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
+    stranger.SendInit(1);
+    stranger.Send(kCNSTGR, 2);
+    stranger.SendInts(kCNPING, 3, {3});
+    ASSERT_TRUE(stranger.ReceiveCode(kKeepAliveEcho).has_value());
+    EXPECT_TRUE(node_->WaitForLog("CNSTGR ignored: not from the central server's connection"));
+    // The node still takes commands: the central server's session follows at once.
+    Initialise();
 }
 
 // ---- The file port ----

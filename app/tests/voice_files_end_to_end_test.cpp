@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "foundation/crc32.h"
+#include "platform/stop_signals.h"
 #include "platform/text.h"
 #include "telephony/vendorapi/isdn.h"
 #include "telephony/vendorapi/voice.h"
@@ -39,6 +40,7 @@
 #include "testing/injected_failure.h"
 #include "testing/os_for_tests.h"
 #include "testing/stranger_flood.h"
+#include "testing/tormbel_program.h"
 
 namespace ruzd::app {
 namespace {
@@ -636,6 +638,31 @@ TEST_F(VoiceFilesEndToEndTest, FifosInPlaceOfTheNodesFilesAreNamedAndNeverWaited
     EXPECT_TRUE(node_->WaitForLog(
         "ERROR: FILEMAP.TXT could not be read (not a regular file). No fileconversion used"));
     Settle();
+}
+
+// The event log's store a FIFO that nobody reads, full, and the debug folder a FIFO too: the
+// debug log's alert that its file cannot be opened, made under its lock, would wait there for
+// ever and every logging thread with it. The node starts, takes CNINIT and keep-alives, stops,
+// and names the store once.
+TEST_F(VoiceFilesEndToEndTest, AnEventLogThatIsAFullFifoIsNamedOnceAndNeverWaitedOn) {
+    fs::create_directories(Folder());
+    ASSERT_TRUE(testing::MakeFifo(Folder() / "debug"));
+    const fs::path store = root_.path() / "eventlog" / "Application.events";
+    fs::create_directories(store.parent_path());
+    testing::FullFifo fifo(store);
+    ASSERT_TRUE(fifo.valid());
+    StartAndInitialise(1);
+    Settle();
+    node_->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(node_->WaitForExit(), 255) << node_->Stderr();
+    const std::string said = node_->Stderr();
+    EXPECT_EQ(testing::CountOf(said, "Pelwix: Event log " + store.string() +
+                                         " cannot be opened (not a regular file): its events go "
+                                         "to syslog only\n"),
+              1u)
+        << said;
+    EXPECT_EQ(testing::CountOf(said, "Pelwix: Debug file " + (Folder() / "debug").string()), 1u)
+        << said;
 }
 
 // A queued recording whose reads fail (as on a failing disk: strace makes each read of it

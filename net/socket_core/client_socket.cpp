@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -253,9 +254,10 @@ void CClientSocket::Shutdown() {
     }
 }
 
-void CClientSocket::SetBufferCounted(bool counted) {
+void CClientSocket::SetActive(bool active) {
+    active_.store(active);
     if (account_) {
-        account_->SetCounted(counted);
+        account_->SetCounted(!active);
     }
 }
 
@@ -338,7 +340,11 @@ void CClientSocket::OnPollEvents(short revents) {
         }
         return;
     }
-    if ((revents & (POLLIN | POLLERR | POLLHUP)) != 0 && !OnReceive()) {
+    if (turn_pending_) {
+        // What the receiver kept goes first; the connection is read again once it is handled,
+        // and its end is noticed then.
+        GoOnWithKept();
+    } else if ((revents & (POLLIN | POLLERR | POLLHUP)) != 0 && !OnReceive()) {
         return;
     }
     if ((revents & POLLOUT) != 0) {
@@ -391,6 +397,9 @@ void CClientSocket::OnConnect(int error) {
 
 bool CClientSocket::OnReceive() {
     const int capacity = receive_capacity_.load();
+    const bool small_turns = accepted_ && !active_.load();
+    // A connection that was the active one may have a large buffer still.
+    const int wanted = small_turns ? std::min(capacity - 1, kSmallTurnBytes) : capacity - 1;
     ssize_t received = 0;
     int error = 0;
     {
@@ -399,8 +408,7 @@ bool CClientSocket::OnReceive() {
         if (fd < 0) {
             return false;
         }
-        received =
-            ::recv(fd, receive_buffer_.get(), static_cast<size_t>(capacity - 1), MSG_DONTWAIT);
+        received = ::recv(fd, receive_buffer_.get(), static_cast<size_t>(wanted), MSG_DONTWAIT);
         error = received < 0 ? errno : 0;
     }
     if (received < 0) {
@@ -421,13 +429,22 @@ bool CClientSocket::OnReceive() {
     }
     receive_buffer_[received] = 0;
     receiver_.Receive(this, static_cast<int>(received));
-    if (received == capacity - 1 && capacity < kMaxReceiveCapacity) {
+    if (!small_turns && received == capacity - 1 && capacity < kMaxReceiveCapacity) {
         // The old bytes were handed over already; the next read may take more.
         receive_buffer_ =
             std::make_unique<uint8_t[]>(static_cast<size_t>(capacity + kReceiveGrowth));
         receive_capacity_.store(capacity + kReceiveGrowth);
     }
     return true;
+}
+
+void CClientSocket::GoOnWithKept() {
+    turn_pending_ = false;
+    if (ending_.load() || fd_.load() < 0) {
+        // Its close is on the way; nothing more of it is handled.
+        return;
+    }
+    receiver_.Receive(this, 0);
 }
 
 void CClientSocket::OnSend() {

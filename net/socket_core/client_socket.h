@@ -8,6 +8,12 @@
 // each time a new connection is started. Unlike the address and port of the peer, or the
 // object's address, the serial is never reused, so it is how a connection is recognised after
 // others have come and gone.
+//
+// An accepted connection other than the active one (the one the node works for) is read in
+// small turns, one a round of its reactor, however much its peer sends: a few strangers that
+// send as fast as they can must not keep the active connection, or a central server that has
+// yet to become it, waiting for long reads of theirs. The active connection goes first in every
+// round and is read in large chunks.
 
 #include <netinet/in.h>
 
@@ -31,8 +37,11 @@ class CClientSocket : public PollHandler, public std::enable_shared_from_this<CC
 public:
     static constexpr int kInitialReceiveCapacity = 2048;
     static constexpr int kReceiveGrowth = 2048;
-    // A busy connection fills the receive buffer again and again; it stops growing here.
+    // A busy connection fills the receive buffer again and again; it stops growing here. Only
+    // the active connection and outgoing ones grow theirs.
     static constexpr int kMaxReceiveCapacity = 65536;
+    // The most an accepted connection other than the active one is read at a time.
+    static constexpr int kSmallTurnBytes = kInitialReceiveCapacity - 1;
 
     // An outgoing connection watched by `reactor`. A thread-owned socket leaves connecting again
     // to its thread; any other one connects again by itself when a send finds it unconnected.
@@ -73,12 +82,18 @@ public:
     // During a receive notification: the received bytes, NUL-terminated.
     const uint8_t* ReceiveBuffer() const { return receive_buffer_.get(); }
     int ReceiveCapacity() const { return receive_capacity_.load(); }
+    // During a receive notification: the receiver kept bytes it has not handled yet (whole
+    // frames beyond its turn). It is notified again in the reactor's next round, with a count
+    // of 0, before anything more is read from the connection.
+    void AskForAnotherTurn() { turn_pending_ = true; }
 
-    // An accepted connection whose server keeps a buffer budget: whether its bytes count (those
-    // of the connection the node works for do not), and the bytes its receiver keeps of what it
-    // received. A connection whose bytes take the budget past its limit is closed, with a line
-    // in the log, on the reactor's thread.
-    void SetBufferCounted(bool counted);
+    // An accepted connection: whether it is the active one, the one the node works for. Its
+    // bytes do not count in its server's buffer budget, and it is served first and in large
+    // chunks (see above). Any thread.
+    void SetActive(bool active);
+    // An accepted connection whose server keeps a buffer budget: the bytes its receiver keeps of
+    // what it received. A connection whose bytes take the budget past its limit is closed, with
+    // a line in the log, on the reactor's thread.
     void HoldReceived(size_t bytes);
 
     // Whether the peer has sent something its receiver took as a valid message: a listener
@@ -99,6 +114,8 @@ public:
     int PollFd() const override { return fd_.load(); }
     short PollEvents() const override;
     void OnPollEvents(short revents) override;
+    bool HasPendingTurn() const override { return turn_pending_; }
+    bool ServedFirst() const override { return active_.load(); }
 
 private:
     friend class CServerSocket;
@@ -117,6 +134,8 @@ private:
     void OnConnect(int error);
     // False when the connection closed.
     bool OnReceive();
+    // The turn the receiver asked for: what it kept from the last read.
+    void GoOnWithKept();
     void OnSend();
     void OnClose(int error);
     // Ends an accepted connection without telling its receiver and leaves the reactor.
@@ -146,6 +165,7 @@ private:
     std::atomic<int> fd_{-1};
     std::atomic<bool> ending_{false};
     std::atomic<bool> proven_{false};
+    std::atomic<bool> active_{false};
     foundation::PeerLogLimit log_limit_;
     // Set before the connection is handed out, never changed afterwards.
     std::shared_ptr<BufferAccount> account_;
@@ -161,6 +181,7 @@ private:
     // Used on the reactor's thread only; the capacity may be read from any thread.
     std::unique_ptr<uint8_t[]> receive_buffer_;
     std::atomic<int> receive_capacity_{kInitialReceiveCapacity};
+    bool turn_pending_ = false;
 };
 
 }  // namespace ruzd::net

@@ -429,7 +429,7 @@ void CServerSocket::SetBufferBudget(std::shared_ptr<BufferBudget> budget) {
 void CServerSocket::SetActiveConnection(uint64_t serial) {
     active_serial_.store(serial);
     for (const auto& client : Clients()) {
-        client->SetBufferCounted(serial == 0 || client->Serial() != serial);
+        client->SetActive(serial != 0 && client->Serial() == serial);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 
 #include "net/socket_core/socket_options.h"
@@ -157,14 +158,20 @@ void SocketReactor::Run() {
         }
         fds.assign(1, pollfd{wake_fd_, POLLIN, 0});
         polled.assign(1, nullptr);
+        bool turn_pending = false;
         for (const auto& handler : watched) {
             const int fd = handler->PollFd();
-            if (fd >= 0 && handler->registered_.load()) {
-                fds.push_back(pollfd{fd, handler->PollEvents(), 0});
-                polled.push_back(handler.get());
+            if (fd < 0 || !handler->registered_.load()) {
+                continue;
             }
+            turn_pending = turn_pending || handler->HasPendingTurn();
+            // Those served first stand at the front, where the round begins.
+            const size_t at = handler->ServedFirst() ? 1 : fds.size();
+            fds.insert(fds.begin() + static_cast<std::ptrdiff_t>(at),
+                       pollfd{fd, handler->PollEvents(), 0});
+            polled.insert(polled.begin() + static_cast<std::ptrdiff_t>(at), handler.get());
         }
-        if (::poll(fds.data(), fds.size(), PollTimeoutMs()) < 0) {
+        if (::poll(fds.data(), fds.size(), turn_pending ? 0 : PollTimeoutMs()) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -180,7 +187,7 @@ void SocketReactor::Run() {
             PollHandler* handler = polled[i];
             // A handler removed during this round, or one whose descriptor changed, waits for
             // the next round with fresh readiness.
-            if (fds[i].revents != 0 && handler->registered_.load() &&
+            if ((fds[i].revents != 0 || handler->HasPendingTurn()) && handler->registered_.load() &&
                 handler->PollFd() == fds[i].fd) {
                 handler->OnPollEvents(fds[i].revents);
             }

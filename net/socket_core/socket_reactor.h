@@ -6,7 +6,9 @@
 //
 // Handlers are held by shared pointers for as long as they are registered, and a handler that
 // is removed while the loop dispatches is not called again, even when its descriptor number is
-// reused at once by a new socket.
+// reused at once by a new socket. Each round, every ready handler gets one turn, those served
+// first before the others; a handler that takes its work in small turns (a connection of a
+// stranger) keeps the round short for everybody.
 
 #include <atomic>
 #include <cstdint>
@@ -29,8 +31,18 @@ public:
     virtual int PollFd() const = 0;
     // The POLLIN / POLLOUT bits wanted now; errors and hang-ups are always reported.
     virtual short PollEvents() const = 0;
-    // What poll reported for PollFd; called on the reactor's thread.
+    // What poll reported for PollFd; called on the reactor's thread. With a turn pending
+    // (HasPendingTurn), it is called in the next round whatever poll reported, with 0 when
+    // nothing.
     virtual void OnPollEvents(short revents) = 0;
+
+    // Whether the handler has work left over from its last call that it goes on with in the
+    // next round, readiness or not (received bytes not all handled yet). Read on the reactor's
+    // thread.
+    virtual bool HasPendingTurn() const { return false; }
+    // Whether the handler goes before the others in every round (the connection the node works
+    // for), so that its turn never waits for all of theirs.
+    virtual bool ServedFirst() const { return false; }
 
 private:
     friend class SocketReactor;

@@ -172,6 +172,27 @@ TEST(FrameCutter, HandlerMayClearTheCutter) {
     EXPECT_EQ(cutter.Buffered(), 0u);
 }
 
+TEST(FrameCutter, AtMostTheFramesAskedForAreHandedAndTheRestOnTheNextCall) {
+    CFrameCutter cutter(CFrameCutter::Side::kListener);
+    const Bytes six = {0x01, 0x01, 0x06, 0x00, 0x06, 0xFF};
+    const Bytes stream = Concat({kFive, kFive, kFive, six, {0x01, 0x01}});
+    std::vector<Bytes> payloads;
+    const auto keep = [&](const uint8_t* payload, int length) {
+        payloads.emplace_back(payload, payload + length);
+    };
+    EXPECT_TRUE(cutter.Append(stream.data(), stream.size(), keep, 2));
+    EXPECT_THAT(payloads, ElementsAre(Bytes{0x05}, Bytes{0x05}));
+    // The turns that follow bring no bytes.
+    EXPECT_TRUE(cutter.Append(nullptr, 0, keep, 1));
+    EXPECT_FALSE(cutter.Append(nullptr, 0, keep, 2));
+    EXPECT_THAT(payloads, ElementsAre(Bytes{0x05}, Bytes{0x05}, Bytes{0x05}, Bytes{0x06}));
+    // The part of a frame waits for its rest as before.
+    EXPECT_EQ(cutter.Buffered(), 2u);
+    cutter.Append(kFive.data() + 2, kFive.size() - 2, keep, 1);
+    EXPECT_EQ(payloads.back(), Bytes{0x05});
+    EXPECT_EQ(cutter.Buffered(), 0u);
+}
+
 TEST(FrameCutter, FalseHeaderWaitsForItsLength) {
     // A stray 02 makes the following bytes read as a 257-byte frame; the cutter cannot tell it
     // from a real one until that many bytes are in.

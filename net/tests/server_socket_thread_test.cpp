@@ -474,20 +474,25 @@ TEST_F(ServerSocketThreadTest, StoppingClosesConnectionsWithoutTellingTheReceive
     EXPECT_TRUE(recorder.Closes().empty());
 }
 
-TEST_F(ServerSocketThreadTest, ReceiveBufferGrowsAfterARead) {
+TEST_F(ServerSocketThreadTest, OnlyTheActiveConnectionsReceiveBufferGrows) {
     CServerSocketThread thread(&recorder, 0);
     RawConnection peer = RawConnection::Connect(ListeningPort(thread));
     auto clients = WaitForClients(thread, 1);
     ASSERT_EQ(clients.size(), 1u);
     EXPECT_EQ(clients[0]->ReceiveCapacity(), 2048);
 
-    peer.SendAll(std::string(100, 'a'));
-    ASSERT_TRUE(recorder.WaitForTotal(100));
+    // Another connection's reads stay small however much it sends.
+    peer.SendAll(std::string(20000, 'a'));
+    ASSERT_TRUE(recorder.WaitForTotal(20000));
+    for (const auto& read : recorder.Reads()) {
+        EXPECT_LE(read.count, CClientSocket::kSmallTurnBytes);
+    }
     EXPECT_EQ(clients[0]->ReceiveCapacity(), 2048);
 
-    // One send that fills the 2047 usable bytes in one read.
+    // The active one's grows after a read that filled its 2047 usable bytes.
+    thread.Socket()->SetActiveConnection(clients[0]->Serial());
     peer.SendAll(std::string(2047, 'b'));
-    ASSERT_TRUE(recorder.WaitForTotal(2147));
+    ASSERT_TRUE(recorder.WaitForTotal(22047));
     ASSERT_EQ(recorder.Reads().back().count, 2047);
     EXPECT_TRUE(Eventually([&] { return clients[0]->ReceiveCapacity() == 4096; }));
 }

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <future>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -41,8 +43,67 @@ std::shared_ptr<CClientSocket> OnlyConnection(CServerStreamSocketThread& listene
 
 class ServerStreamSocketThreadTest : public ::testing::Test {
 protected:
+    // A burst of kBurst messages (code 100) of one peer and one message (code 2) of another,
+    // both waiting in the listener's sockets before its thread reads either: the thread is held
+    // meanwhile in the message of a third peer. The codes of the messages after that one, in the
+    // order the owner was handed them. The burst's peer is the active connection, accepted after
+    // the other, or (`burst_is_active` false) a connection like the other, accepted before it.
+    static constexpr size_t kBurst = 200;
+    std::vector<int32_t> BurstBesideOneMessage(bool burst_is_active);
+
     StreamOwner owner;
 };
+
+std::vector<int32_t> ServerStreamSocketThreadTest::BurstBesideOneMessage(bool burst_is_active) {
+    std::promise<void> held;
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    owner.on_message = [&held, released](CClientStreamSocket&, const Decoded& decoded) {
+        if (decoded.code == 1) {
+            held.set_value();
+            released.wait();
+        }
+    };
+    CServerStreamSocketThread listener(&owner, 0);
+    const unsigned port = ListeningPort(listener);
+    std::vector<RawConnection> peers;
+    for (size_t i = 0; i < 3; ++i) {
+        peers.push_back(RawConnection::Connect(port));
+        EXPECT_TRUE(Eventually([&] { return listener.Server()->Clients().size() == i + 1; }));
+    }
+    // In the order of acceptance.
+    const auto ends = listener.Server()->Clients();
+    const size_t bursting = burst_is_active ? 2 : 1;
+    const size_t other = 3 - bursting;
+    if (burst_is_active) {
+        listener.SetActiveConnection(ends[bursting]->Serial());
+    }
+    peers[0].SendAll(Message(1));
+    held.get_future().wait();
+    Bytes burst;
+    for (size_t i = 0; i < kBurst; ++i) {
+        const Bytes one = Message(100);
+        burst.insert(burst.end(), one.begin(), one.end());
+    }
+    // Small enough for one read of the active connection's.
+    EXPECT_LT(burst.size(), size_t{CClientSocket::kInitialReceiveCapacity});
+    const Bytes single = Message(2);
+    peers[bursting].SendAll(burst);
+    peers[other].SendAll(single);
+    EXPECT_TRUE(Eventually([&] {
+        return testing::UnreadBytes(ends[bursting]->PollFd()) == burst.size() &&
+               testing::UnreadBytes(ends[other]->PollFd()) == single.size();
+    }));
+    release.set_value();
+    EXPECT_TRUE(owner.WaitForMessages(kBurst + 2));
+    std::vector<int32_t> codes;
+    for (const auto& received : owner.Messages()) {
+        if (received.message.code != 1) {
+            codes.push_back(received.message.code);
+        }
+    }
+    return codes;
+}
 
 TEST_F(ServerStreamSocketThreadTest, TheSmallestMessageIsHandedOnce) {
     CServerStreamSocketThread listener(&owner, 0);
@@ -292,6 +353,24 @@ TEST_F(ServerStreamSocketThreadTest,
     EXPECT_TRUE(active.WaitClosed());
     ASSERT_TRUE(owner.WaitForCloses(2));
     EXPECT_EQ(owner.Closes()[1].port, active_port);
+}
+
+// A connection other than the active one gets a few of its messages handled a turn, one turn
+// a round: another peer's message waits for no more than one turn of the burst's, and the rest of
+// the burst follows without another byte from its peer.
+TEST_F(ServerStreamSocketThreadTest, AConnectionOtherThanTheActiveOneIsServedInSmallTurns) {
+    const std::vector<int32_t> codes = BurstBesideOneMessage(false);
+    ASSERT_EQ(codes.size(), kBurst + 1);
+    const auto single = std::find(codes.begin(), codes.end(), 2);
+    EXPECT_LE(single - codes.begin(), CServerStreamSocketThread::kSmallTurnMessages);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 100), kBurst);
+}
+
+// The active connection goes first in a round, and all it sent is handled in its turn.
+TEST_F(ServerStreamSocketThreadTest, TheActiveConnectionIsServedFirstAndWhole) {
+    const std::vector<int32_t> codes = BurstBesideOneMessage(true);
+    ASSERT_EQ(codes.size(), kBurst + 1);
+    EXPECT_EQ(codes.back(), 2);
 }
 
 TEST_F(ServerStreamSocketThreadTest, SendToPicksOnePeer) {

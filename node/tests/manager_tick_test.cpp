@@ -238,12 +238,14 @@ TEST_F(ManagerTickTest, At601SecondsTheHeartbeatStopsWithItsWarningOnEveryContac
 TEST_F(ManagerTickTest, AStrangersCommandsNeitherStopTheHeartbeatNorMuteTheNode) {
     TormbelWindow tormbel("1");
     Start();
-    // A connection that never sent CNINIT: its keep-alive is answered, and that is all.
+    // A connection whose CNINIT was refused (no file connection is authorised): its keep-alive
+    // is answered, and that is all.
     clock_.SetNow(AtSeconds(start_ + 10));
     const std::unique_ptr<testing::CommandPeer> stranger = Connect();
     clock_.SetNow(AtSeconds(start_ + 20));
-    stranger->SendInts(kCNSTGR, 2, {});
-    stranger->SendInts(kCNPING, 3, {3});
+    stranger->SendInit(2);
+    stranger->SendInts(kCNSTGR, 3, {});
+    stranger->SendInts(kCNPING, 4, {3});
     EXPECT_EQ(stranger->ReceiveInts(), (std::vector<int32_t>{1, 3}));
     EXPECT_EQ(callback_.stops(), 0);
 

@@ -3,22 +3,27 @@
 
 #include "platform/event_log_api.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/process_identity.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
+#include "platform/regular_file.h"
 #include "platform/service_dispatcher.h"
 #include "platform/service_record.h"
 #include "platform/syslog_sender.h"
 #include "platform/text.h"
 #include "platform/win_error.h"
+#include "platform/win_path.h"
+#include "testing/os_for_tests.h"
 #include "testing/scoped_environment.h"
 #include "testing/syslog_line.h"
 #include "testing/temp_root.h"
@@ -204,6 +209,56 @@ TEST(EventLogApiTest, AReportIsOneSyslogLineTaggedWithTheProgramAndItsPid) {
     EXPECT_EQ(SyslogIdentOf(""), "ruzd");
     EXPECT_EQ(SyslogDatagram(SyslogSeverity::kInformation, "Jan  2 03:04:05", "x", 12, "m"),
               "<14>Jan  2 03:04:05 x[12]: m");
+}
+
+// A FIFO in the store's place that nobody reads, full: a record written there would wait for
+// ever under the store's lock (and under the debug log's, for its alert). It is named once on
+// the error output however many sources and reports meet it, every report still reaches
+// syslog and fails with the store's error, and readers, backups and clears pass it by at once.
+TEST(EventLogApiTest, AStoreThatIsAFullFifoIsNamedOnceAndPassedByWhileSyslogGetsTheReports) {
+    testing::TempRoot root;
+    testing::ScopedEnvironment environment;
+    environment.Unset(kServiceNameVariable);
+    testing::DatagramSink syslog(root.path() / "log.socket");
+    ASSERT_TRUE(syslog.bound());
+    environment.Set(kSyslogSocketVariable, syslog.path().string());
+    const std::filesystem::path store = EventLogStorePath("Application");
+    std::filesystem::create_directories(store.parent_path());
+    ruzd::testing::FullFifo fifo(store);
+    ASSERT_TRUE(fifo.valid());
+
+    ::testing::internal::CaptureStderr();
+    const uint32_t not_a_file = WinErrorFromErrno(kNotARegularFileError);
+    for (const char* source : {"Tormbel", "Other", "Tormbel"}) {
+        EventSourceHandle handle = RegisterEventSource("", source);
+        ASSERT_NE(handle, nullptr) << source;
+        EXPECT_FALSE(ReportEvent(handle, kEventTypeError, 0, 7, {}, {"lost"}, {}));
+        EXPECT_EQ(GetLastError(), not_a_file);
+        const std::optional<std::string> line = syslog.Receive(std::chrono::seconds(60));
+        ASSERT_TRUE(line);
+        EXPECT_THAT(*line, ::testing::EndsWith("event 7: lost")) << source;
+        EXPECT_TRUE(DeregisterEventSource(handle));
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string named =
+        "Event log " + store.string() +
+        " cannot be opened (not a regular file): its events go to syslog only\n";
+    EXPECT_NE(said.find(named), std::string::npos) << said;
+    EXPECT_EQ(said.find(named), said.rfind(named)) << said;
+
+    EventLogReader reader;
+    EXPECT_EQ(reader.Open(), not_a_file);
+    EventLogHandle log = OpenEventLog("", "Application");
+    ASSERT_NE(log, nullptr);
+    uint32_t count = 1;
+    EXPECT_TRUE(GetNumberOfEventLogRecords(log, &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(BackupEventLog(log, "C:\\backup.events"));
+    EXPECT_EQ(GetLastError(), not_a_file);
+    EXPECT_FALSE(std::filesystem::exists(MapWindowsPath("C:\\backup.events")));
+    EXPECT_FALSE(ClearEventLog(log, ""));
+    EXPECT_EQ(GetLastError(), not_a_file);
+    EXPECT_TRUE(CloseEventLog(log));
 }
 
 }  // namespace

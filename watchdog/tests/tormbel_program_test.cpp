@@ -149,6 +149,37 @@ TEST_F(TormbelProgramTest, AFifoInTheLogsPlaceIsNamedOnceAndTheWatchdogRunsWitho
         << errors;
 }
 
+// The event log's store a FIFO that nobody reads, full, and the file that plays the watchdog
+// card a FIFO: the start's report would wait there for ever, and so would the card's first
+// read. The watchdog starts, answers heartbeats and stops, naming each once.
+TEST_F(TormbelProgramTest, FifosInPlaceOfTheEventLogAndTheCardAreNamedOnceAndPassedBy) {
+    const std::filesystem::path store = root_.path() / "eventlog" / "Application.events";
+    std::filesystem::create_directories(store.parent_path());
+    testing::FullFifo fifo(store);
+    ASSERT_TRUE(fifo.valid());
+    const std::filesystem::path card = work_.path() / "card";
+    ASSERT_TRUE(testing::MakeFifo(card));
+    auto dog =
+        Start({"-I60", "-U", "-Ctrue", "-D"}, "dog", {"RUZD_WATCHDOG_DEVICE=" + card.string()});
+    const platform::WindowHandle window = Window();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(Eventually([&] { return Send(window, kHeartbeat) == 1; }));
+    EXPECT_EQ(Send(window, kHeartbeat), 1);
+    dog->Signal(kTerminate);
+    EXPECT_EQ(dog->WaitForExit(), 0);
+    const std::string errors = dog->Stderr();
+    EXPECT_EQ(CountOf(errors, "Tormbel: Event log " + store.string() +
+                                  " cannot be opened (not a regular file): its events go to "
+                                  "syslog only\n"),
+              1u)
+        << errors;
+    EXPECT_EQ(CountOf(errors, "Tormbel: " + card.string() +
+                                  ": not a regular file, taken for no watchdog card\n"),
+              1u)
+        << errors;
+    EXPECT_NE(dog->Log().find("Tormbel was stopped\r\n"), std::string::npos);
+}
+
 TEST_F(TormbelProgramTest, LogLinesCarryUtcWhateverTheTimeZone) {
     auto dog = Start({"-I60", "-U", "-Ctrue"}, "dog", {"TZ=Pacific/Kiritimati"});
     ASSERT_TRUE(Window());
