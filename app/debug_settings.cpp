@@ -12,7 +12,7 @@
 #include "node/vesmarin_manager.h"
 #include "platform/error_output.h"
 #include "platform/registry_store.h"
-#include "platform/root.h"
+#include "platform/root_problem.h"
 #include "platform/win_path.h"
 
 namespace ruzd::app {

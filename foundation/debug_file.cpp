@@ -75,6 +75,10 @@ CDebugFile::CDebugFile(std::string folder_prefix, uint32_t interval, bool enable
 
 CDebugFile::~CDebugFile() {
     platform::CriticalSectionLock lock(lock_);
+    // The counts that were not due yet: the log's end must not take them with it.
+    if (enabled_.load()) {
+        WritePeerSummariesLocked(peer_ledger_.TakeAll(platform::CurrentClock().TickMs()));
+    }
     CloseFile();
 }
 
@@ -99,6 +103,7 @@ void CDebugFile::SetEnabled(bool enabled) {
         WriteLogLine("Logging turned on");
     } else {
         WriteQueuedLocked();
+        WritePeerSummariesLocked(peer_ledger_.TakeAll(platform::CurrentClock().TickMs()));
         WriteLogLine("Logging turned off");
         CloseFile();
         enabled_.store(false);
@@ -246,15 +251,24 @@ bool CDebugFile::AwaitQueuedLines(bool busy) {
 
 bool CDebugFile::WriteQueuedLines() {
     platform::CriticalSectionLock lock(lock_);
-    if (!WriteQueuedLocked()) {
+    bool wrote = WriteQueuedLocked();
+    if (!wrote) {
         // A last look after the writer said it sleeps, for lines whose threads did not see it.
         queues_.Sleep();
-        if (!WriteQueuedLocked())
-            return false;
-        queues_.StayAwake();
+        wrote = WriteQueuedLocked();
+        if (wrote)
+            queues_.StayAwake();
     }
+    // A stranger that went quiet sends no line that would bring its count out: the writer
+    // reports it when due.
+    const std::vector<std::string> summaries =
+        enabled_.load() ? peer_ledger_.Due(platform::CurrentClock().TickMs())
+                        : std::vector<std::string>();
+    if (!wrote && summaries.empty())
+        return false;
     RotateIfDueLocked();
-    return true;
+    WritePeerSummariesLocked(summaries);
+    return wrote;
 }
 
 void CDebugFile::SetQueueBound(size_t bytes) {
@@ -295,6 +309,16 @@ void CDebugFile::QueuePeerSummaries(TThreadStruct& record,
         Queue(record);
     }
     record.pending = std::move(line);
+}
+
+void CDebugFile::WritePeerSummariesLocked(const std::vector<std::string>& summaries) {
+    for (const std::string& summary : summaries) {
+        std::string line;
+        AppendDebugLineHeader(line, kDebugChannelSocket, kDebugNone, kDebugNone, kPlainLine, 1);
+        line += summary;
+        ToDebugFileBytes(line);
+        WriteBoundedLocked(line);
+    }
 }
 
 void CDebugFile::EndPeerConnection(const std::string& address) {

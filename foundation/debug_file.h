@@ -112,10 +112,11 @@ public:
     // returns false from now on.
     void DisableAsync();
     // The writer thread's wait: up to a short batch window after a batch (`busy`), else until
-    // a line comes. False once queueing is disabled.
+    // a line comes or a second has passed. False once queueing is disabled.
     bool AwaitQueuedLines(bool busy);
-    // The writer thread's turn: writes what is queued and opens the next file when due. False
-    // when nothing was queued; the next line wakes the writer then.
+    // The writer thread's turn: writes what is queued and the summaries of strangers' refused
+    // lines that are due, and opens the next file when due. False when nothing was queued; the
+    // next line, or the next second, wakes the writer then.
     bool WriteQueuedLines();
     // The most bytes a thread's queue holds before the thread waits for the writer (for a
     // while only; no line is ever dropped).
@@ -134,6 +135,8 @@ private:
     // Queues the summaries of strangers' refused lines, as the node's own lines, keeping the
     // calling thread's pending line.
     void QueuePeerSummaries(TThreadStruct& record, const std::vector<std::string>& summaries);
+    // Writes summaries of strangers' refused lines straight into the file, as the log's own.
+    void WritePeerSummariesLocked(const std::vector<std::string>& summaries);
     void Queue(TThreadStruct& record);
     bool WriteQueuedLocked();
     void WriteNowLocked(std::string_view file_bytes);

@@ -147,7 +147,7 @@ bool DebugLineQueues::AwaitLines(bool busy) {
     if (busy) {
         wake_.wait_for(lock, kBatchWindow, woken);
     } else {
-        wake_.wait(lock, woken);
+        wake_.wait_for(lock, kIdleLook, woken);
     }
     wake_requested_ = false;
     return !stopping_;

@@ -50,6 +50,8 @@ public:
     static constexpr size_t kDefaultBoundBytes = 1u << 20;
     // The longest a thread waits for room in its full queue.
     static constexpr std::chrono::seconds kLongestWaitForRoom{1};
+    // An idle writer looks again this often, for the log's own lines that fall due with time.
+    static constexpr std::chrono::seconds kIdleLook{1};
 
     DebugLineQueues() = default;
     DebugLineQueues(const DebugLineQueues&) = delete;
@@ -74,8 +76,8 @@ public:
     // both and wakes the threads waiting for room, which then write their lines themselves.
     void StartAccepting();
     void StopAccepting();
-    // Waits for lines: up to the batch window when `busy`, else until a line wakes the writer.
-    // False once accepting has stopped.
+    // Waits for lines: up to the batch window when `busy`, else until a line wakes the writer
+    // or kIdleLook has passed. False once accepting has stopped.
     bool AwaitLines(bool busy);
     // The writer goes to sleep until woken: from now on the next line wakes it. The writer then
     // looks at the queues once more, for lines pushed before their threads could see this.

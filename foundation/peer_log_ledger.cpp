@@ -45,6 +45,26 @@ std::vector<std::string> PeerLogLedger::ConnectionEnded(const std::string& addre
     return summaries;
 }
 
+std::vector<std::string> PeerLogLedger::Due(uint64_t now_ms) {
+    std::lock_guard guard(lock_);
+    std::vector<std::string> summaries;
+    SweepLocked(now_ms, summaries);
+    return summaries;
+}
+
+std::vector<std::string> PeerLogLedger::TakeAll(uint64_t now_ms) {
+    std::lock_guard guard(lock_);
+    std::vector<std::string> summaries;
+    RenewSummaryMinute(now_ms, summaries);
+    for (Budget& budget : budgets_) {
+        if (budget.suppressed > 0) {
+            Summarise(budget, now_ms, summaries);
+        }
+    }
+    ReportFoldedLocked(summaries);
+    return summaries;
+}
+
 size_t PeerLogLedger::RememberedSources() const {
     std::lock_guard guard(lock_);
     return by_source_.size();
@@ -111,12 +131,16 @@ void PeerLogLedger::RenewSummaryMinute(uint64_t now_ms, std::vector<std::string>
     if (summaries_in_minute_ == 0 || now_ms - summary_minute_ms_ < kSummaryEveryMs) {
         return;
     }
+    ReportFoldedLocked(out);
+    summaries_in_minute_ = 0;
+}
+
+void PeerLogLedger::ReportFoldedLocked(std::vector<std::string>& out) {
     if (folded_lines_ > 0) {
         out.push_back(FoldedSummaryText(folded_lines_, folded_sources_));
     }
     folded_lines_ = 0;
     folded_sources_ = 0;
-    summaries_in_minute_ = 0;
 }
 
 void PeerLogLedger::SweepLocked(uint64_t now_ms, std::vector<std::string>& out) {

@@ -13,7 +13,9 @@
 // The lines refused are counted per source and reported as "N more lines from <source>
 // suppressed", at most once a minute for each source; these summaries are bounded too: past a
 // few in a minute, the counts are added up into one line "N more lines from M other sources
-// suppressed" once a minute.
+// suppressed" once a minute. A count is reported when due whether or not the stranger, or any
+// other, sends another line: the log asks for the summaries due every second (Due), and for
+// every count left at its stop (TakeAll), so that none is lost.
 //
 // The ledger remembers a bounded number of sources: the one used least recently is forgotten
 // (its count reported) to make room, so that lines from ever new sources cannot grow it without
@@ -61,6 +63,12 @@ public:
     Verdict Admit(const std::string& address, uint64_t now_ms);
     // A connection of `address` ended: the summary lines due now.
     std::vector<std::string> ConnectionEnded(const std::string& address, uint64_t now_ms);
+    // The summary lines due at `now_ms` though no line comes: the counts of sources that went
+    // quiet a minute ago, and the last minute's folded count.
+    std::vector<std::string> Due(uint64_t now_ms);
+    // Every count not reported yet, due or not, at the log's stop: in lines naming their
+    // source while the minute has room for them, the rest in one folded line.
+    std::vector<std::string> TakeAll(uint64_t now_ms);
 
     // The sources remembered now.
     size_t RememberedSources() const;
@@ -99,6 +107,8 @@ private:
     void RenewSummaryMinute(uint64_t now_ms, std::vector<std::string>& out);
     // Reports the counts of sources that have gone quiet, looking at most once a second.
     void SweepLocked(uint64_t now_ms, std::vector<std::string>& out);
+    // The folded count, reported now whatever the minute.
+    void ReportFoldedLocked(std::vector<std::string>& out);
 
     static constexpr uint64_t kSweepEveryMs = 1000;
 

@@ -66,6 +66,9 @@ std::string Ipv6Source(const Ipv6Groups& groups) {
 }  // namespace
 
 std::string PeerLogSource(std::string_view address) {
+    if (address.find_first_not_of(" \t") == std::string_view::npos) {
+        return std::string(kUnknownPeerSource);
+    }
     if (const std::optional<uint32_t> ipv4 = ParseDottedIpv4(address)) {
         return Ipv4Source(*ipv4);
     }

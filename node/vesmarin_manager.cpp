@@ -12,10 +12,11 @@
 #include "node/exception_cm.h"
 #include "node/hardware_startup.h"
 #include "node/manager_log.h"
+#include "node/open_ports_notice.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/registry_store.h"
-#include "platform/root.h"
+#include "platform/root_problem.h"
 #include "platform/thread.h"
 #include "telephony/intel_boards.h"
 
@@ -124,6 +125,7 @@ void CVesmarinManager::Initialise(CVesmarinManagerCallback* callback) {
     }
 
     ReadPorts();
+    SayWhenAnyPeerMayActAsCentral(command_port_, file_socket_port_);
     RegisterCommands();
 
     {

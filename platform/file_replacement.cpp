@@ -76,7 +76,8 @@ uint32_t FileReplacement::Commit() {
         return WinErrorFromErrno(EBADF);
     }
     struct stat old {};
-    const mode_t mode = stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    const mode_t mode =
+        (stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644) & ~denied_rights_;
     int error = fchmod(fd_, mode) == 0 && fsync(fd_) == 0 ? 0 : errno;
     // A file system may report a write it could not make only at the close (NFS, quotas).
     if (close(fd_) != 0 && error == 0) {

@@ -6,6 +6,8 @@
 // or the whole new one, never a part of either. A replacement that fails, or is dropped before
 // its Commit, leaves the file as it was and takes its scratch file away.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -26,7 +28,8 @@ public:
     uint32_t Begin(const std::filesystem::path& path, const std::filesystem::path& scratchFolder);
     // Appends to the new content. 0, or the Win32 code of the failure (then dropped).
     uint32_t Write(const void* data, size_t size);
-    // Flushes the new content, gives it the permissions of the file it replaces, renames it
+    // Flushes the new content, gives it the permissions of the file it replaces (less the
+    // denied ones; 0644 for a new file), renames it
     // onto that file and flushes the folder that holds the name. 0, or the Win32 code of the
     // failure: one before the rename drops the replacement; a failed flush of the folder comes
     // after it, the new content being in place but not sure to outlive a power cut.
@@ -35,11 +38,15 @@ public:
     void Drop();
 
     bool IsBegun() const { return fd_ >= 0; }
+    // Rights (S_IWGRP | S_IWOTH, say) the new content never gets, whatever the file it replaces
+    // had: a file others could write would otherwise stay theirs to change.
+    void DenyRights(mode_t rights) { denied_rights_ = rights; }
 
 private:
     std::filesystem::path path_;
     std::string scratch_;
     int fd_ = -1;
+    mode_t denied_rights_ = 0;
     // Bytes written since the disk was last asked to start writing them.
     size_t unflushed_ = 0;
 };

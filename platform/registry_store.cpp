@@ -20,6 +20,7 @@
 #include "platform/reg_file.h"
 #include "platform/regular_file.h"
 #include "platform/root.h"
+#include "platform/root_problem.h"
 #include "platform/win_error.h"
 
 namespace ruzd::platform {
@@ -196,6 +197,8 @@ FileIdentity StatIdentity(const std::filesystem::path& path, int* error) {
 // old file or the new one, never a part of either.
 uint32_t ReplaceStore(const std::filesystem::path& path, const std::string& text) {
     FileReplacement replacement;
+    // Nobody but the node's account may change its settings, whatever rights the file had.
+    replacement.DenyRights(S_IWGRP | S_IWOTH);
     uint32_t error = replacement.Begin(path, path.parent_path());
     if (error == kErrorSuccess) {
         error = replacement.Write(text.data(), text.size());
@@ -275,6 +278,13 @@ uint32_t RegistryStore::Change(const std::function<uint32_t(RegNode& root)>& cha
     if (!CanWrite()) {
         return ChangeFailure(kErrorAccessDenied, "this account may not write the registry file " +
                                                      path.string() + ", its lock or its folder");
+    }
+    // What another account may change is not the node's to fill with settings: the programs
+    // refuse such a root at their start, and nothing is written into it before or after.
+    if (const std::optional<std::string> part = RootPartOthersMayWrite()) {
+        return ChangeFailure(kErrorAccessDenied, "the platform root " + Root().string() +
+                                                     " is refused: another account may write " +
+                                                     *part);
     }
     // Anyone who could open the lock could hold every change of the registry: it is its
     // owner's alone.

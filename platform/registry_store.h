@@ -39,9 +39,10 @@ public:
     // gives kErrorAccessDenied, one that cannot be parsed kErrorInvalidData.
     static uint32_t Read(const std::function<uint32_t(const RegNode& root)>& read);
 
-    // Runs `change` on fresh contents under the lock and writes them back when it returns 0.
-    // The lock is waited for kRegistryLockWaitMs at most; a lock file of another account is
-    // refused (see owner_only_file.h).
+    // Runs `change` on fresh contents under the lock and writes them back when it returns 0,
+    // with no write right for group or others. The lock is waited for kRegistryLockWaitMs at
+    // most; a lock file of another account is refused (see owner_only_file.h), and so is a root
+    // of which another account may write a part (see RootPartOthersMayWrite).
     static uint32_t Change(const std::function<uint32_t(RegNode& root)>& change);
 
     // Why this thread's last Change failed, as a phrase naming the file (the store, its lock or

@@ -1,15 +1,7 @@
 #include "platform/root.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <system_error>
-
-#include "platform/text.h"
 
 namespace ruzd::platform {
 
@@ -17,36 +9,6 @@ std::filesystem::path Root() {
     const char* root = std::getenv("RUZD_ROOT");
     return (root != nullptr && *root != '\0') ? std::filesystem::path(root)
                                               : std::filesystem::path("/var/lib/ruzd");
-}
-
-std::optional<std::string> RootProblem() {
-    const std::filesystem::path root = Root();
-    const auto problem = [&root](const char* what, int error) {
-        return Format("Cannot %s the platform root %s (RUZD_ROOT): %s", what, root.c_str(),
-                      std::strerror(error));
-    };
-    struct stat st {};
-    if (stat(root.c_str(), &st) == 0) {
-        if (!S_ISDIR(st.st_mode)) {
-            return problem("use", ENOTDIR);
-        }
-    } else {
-        std::error_code error;
-        std::filesystem::create_directories(root, error);
-        if (error) {
-            return problem("create", error.value());
-        }
-    }
-    // Rights alone do not tell: root may write anywhere except on a read-only file system or
-    // through an immutable folder.
-    std::string probe = (root / ".write-check.XXXXXX").string();
-    const int fd = mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return problem("write in", errno);
-    }
-    close(fd);
-    unlink(probe.c_str());
-    return std::nullopt;
 }
 
 std::filesystem::path RootSubdir(std::string_view name) {

@@ -56,6 +56,10 @@ bool GiveToNobody(const std::filesystem::path& path) {
     return ::lchown(path.c_str(), kNobody, kNobody) == 0;
 }
 
+bool GiveToGroupNogroup(const std::filesystem::path& path) {
+    return ::lchown(path.c_str(), static_cast<uid_t>(-1), kNobody) == 0;
+}
+
 bool MakeFifo(const std::filesystem::path& path) {
     return ::mkfifo(path.c_str(), 0600) == 0;
 }

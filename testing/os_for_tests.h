@@ -56,6 +56,10 @@ bool BecomeNobody();
 // false when the system refuses.
 bool GiveToNobody(const std::filesystem::path& path);
 
+// Gives the file (not a link's target) to the group "nogroup" (65534), whose members are other
+// accounts than root's, leaving its owner; false when the system refuses.
+bool GiveToGroupNogroup(const std::filesystem::path& path);
+
 // Takes the right to raise priorities (CAP_SYS_NICE) from the calling thread, and from the
 // threads it starts from now on, as an unprivileged account lacks it; the rest of the process
 // keeps its rights. False when the system refuses.

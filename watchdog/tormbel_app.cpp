@@ -7,7 +7,7 @@
 #include "platform/message_queue.h"
 #include "platform/named_mutex.h"
 #include "platform/registry_store.h"
-#include "platform/root.h"
+#include "platform/root_problem.h"
 #include "platform/stop_signals.h"
 #include "platform/thread.h"
 #include "watchdog/device_card.h"

@@ -2,11 +2,12 @@
 // program: they cannot keep the central server out, a connection that says nothing valid does
 // not stay, what they send costs the debug log less than four bytes for each byte, the short
 // connections of one address, or of thousands of loopback addresses, pay from one log budget,
-// valid commands sent as fast as the node takes them keep the central server's waiting little,
-// a refused CNINIT gives its sender none of the central server's rights, a flood of unknown
-// lines on a file connection that is not authorised is ended before it costs the node or the
-// central server's handshakes anything, and peers outside the registry's "Central Server
-// Addresses" are closed at accept.
+// whose counts come out when due with no other line to bring them, valid commands sent as fast
+// as the node takes them keep the central server's waiting little, a refused CNINIT gives its
+// sender none of the central server's rights, a flood of unknown lines on a file connection that
+// is not authorised is ended before it costs the node or the central server's handshakes
+// anything, and peers outside the registry's "Central Server Addresses" are closed at accept;
+// without that list the node says at start that anyone may act as the central server.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,8 +24,10 @@
 #include <vector>
 
 #include "foundation/registry.h"
+#include "platform/stop_signals.h"
 #include "testing/busy_strangers.h"
 #include "testing/command_peer.h"
+#include "testing/eventually.h"
 #include "testing/file_peer.h"
 #include "testing/initialised_node.h"
 #include "testing/loopback_socket.h"
@@ -234,6 +237,68 @@ TEST_F(PortStrangersTest, CommandPortStrangersOfTenThousandAddressesWriteLessTha
     const uint64_t written = DebugFolderBytes() - before;
     EXPECT_GT(written, 0u);
     EXPECT_LT(written, uint64_t{1} << 20) << written << " bytes of log";
+}
+
+// A stranger floods, a peer outside "Central Server Addresses" is refused just after, and then
+// nobody sends anything: the refusal is written, or counted in a summary that comes without
+// another line to bring it, within a minute (of the node's clock, ten times as fast here). After
+// a second flood, a refusal just before the stop comes out at the stop. No summary names an
+// empty source.
+TEST_F(PortStrangersTest, CommandPortCountsOfAFloodAndOfRefusalsAfterItComeOutWithNoOtherLine) {
+    environment_.Set("RUZD_TIME_SCALE", "10");
+    foundation::CRegistry("Pelwix").WriteString("Central Server Addresses", "127.0.0.1");
+    node_ = StartNode(Arguments());
+    // No central server yet, so that the node answers the stranger's keep-alive: every line of
+    // its flood has been handed to the log by then.
+    const auto flood = [this] {
+        CommandPeer stranger(RawConnection::ConnectWhenListening(command_port_));
+        ASSERT_TRUE(stranger.AwaitCommandsAccepted([this] { return node_->HasEnded(); }));
+        for (int32_t i = 0; i < 2000; ++i) {
+            stranger.SendInts(kNoSuchCommand, i, {});
+        }
+        stranger.SendInts(kCNPING, 7, {7});
+        ASSERT_TRUE(stranger.ReceiveCode(kKeepAliveEcho).has_value());
+    };
+    flood();
+    const std::string summary = " more lines from loopback suppressed";
+    ASSERT_TRUE(node_->WaitForLog(summary));
+    const auto written_or_counted = [this, &summary](const std::string& refusal,
+                                                     size_t summaries_before) {
+        const std::string log = node_->DebugLog();
+        return log.find(refusal) != std::string::npos || CountOf(log, summary) > summaries_before;
+    };
+
+    const size_t after_flood = CountOf(node_->DebugLog(), summary);
+    EXPECT_TRUE(RawConnection::ConnectFromAddress("127.0.0.2", command_port_)
+                    .ClosedWithin(testing::kPatience));
+    EXPECT_TRUE(testing::Eventually([&] {
+        return written_or_counted("Command port: connection from 127.0.0.2 refused", after_flood);
+    }));
+
+    flood();
+    const size_t before_stop = CountOf(node_->DebugLog(), summary);
+    EXPECT_TRUE(RawConnection::ConnectFromAddress("127.0.0.3", command_port_)
+                    .ClosedWithin(testing::kPatience));
+    node_->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    ASSERT_TRUE(node_->WaitForExit().has_value());
+    EXPECT_TRUE(written_or_counted("Command port: connection from 127.0.0.3 refused", before_stop));
+    EXPECT_EQ(CountOf(node_->DebugLog(), "from  suppressed"), 0u);
+    // The list is set: nothing is said of anyone acting as the central server.
+    EXPECT_THAT(node_->Stderr(), ::testing::Not(::testing::HasSubstr("Central Server Addresses")));
+}
+
+TEST_F(PortStrangersTest, WithoutCentralServerAddressesTheNodeSaysAtStartThatAnyoneMayActAsIt) {
+    node_ = StartNode(Arguments());
+    const std::string line = "\"Central Server Addresses\" is empty: any peer that reaches ports " +
+                             std::to_string(command_port_) + " and " + std::to_string(file_port_) +
+                             " may act as the central server (";
+    ASSERT_TRUE(node_->WaitForLog(line));
+    EXPECT_THAT(node_->DebugLog(), ::testing::HasSubstr("CNINIT"));
+    EXPECT_THAT(node_->DebugLog(), ::testing::HasSubstr("update service"));
+    node_->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    ASSERT_TRUE(node_->WaitForExit().has_value());
+    EXPECT_EQ(CountOf(node_->Stderr(), "Pelwix: " + line), 1u) << node_->Stderr();
+    EXPECT_EQ(CountOf(node_->DebugLog(), line), 1u);
 }
 
 // Strangers that send valid commands as fast as the node takes them, each from an address of its

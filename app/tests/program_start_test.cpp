@@ -1,7 +1,8 @@
 // The node and the watchdog started on a machine unfit for them: a platform root they cannot
-// write (read-only even for root, as the tests run) or that is a file, a registry file they
-// cannot read, one the Windows registry editor wrote (which they must read), the command port
-// taken by another program. A start either stops at once with exit status 1 and one sentence
+// write (read-only even for root, as the tests run) or that is a file, a root, a folder in it or
+// a registry file that another account may write, a registry file they cannot read, one the
+// Windows registry editor wrote (which they must read), the command port taken by another
+// program. A start either stops at once with exit status 1 and one sentence
 // that names the file and the reason, on stderr and in the log, leaving the files as they were,
 // or runs on and says what it does.
 
@@ -95,7 +96,8 @@ std::string Run(const std::vector<std::string>& words, int* exitCode) {
 }
 
 // A node that listens on the port its regedit-encoded registry names writes the missing file
-// port back in that same form: the real tools read the file as the Windows editor's.
+// port back in that same form: the real tools read the file as the Windows editor's. The file it
+// writes is its account's alone to change.
 void ReadsAndKeepsTheRegeditForm(Machine& machine, testing::NodeProcess& node) {
     testing::CommandPeer peer(machine.command_port, [&] { return node.HasEnded(); });
     EXPECT_TRUE(peer.IsConnected()) << node.Stderr();
@@ -112,6 +114,7 @@ void ReadsAndKeepsTheRegeditForm(Machine& machine, testing::NodeProcess& node) {
     for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
         ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << "a bare line feed at " << at;
     }
+    EXPECT_EQ(fs::status(machine.Store()).permissions(), fs::perms(0644));
 }
 
 // The node runs on without its command port and says so once, however often its listener is
@@ -168,6 +171,44 @@ std::vector<BadStart> BadStarts() {
         return "Cannot read the registry file " + machine.Store().string() +
                " (left as it is): not a regular file";
     };
+    // Made beforehand by another account, or left open by one: whoever may write the root, a
+    // folder in it or the registry file could change the node's settings or put a lock or a
+    // library of their own in its place.
+    const auto rootOpenToAll = [](Machine& machine) {
+        fs::permissions(machine.root, fs::perms::all);
+    };
+    const auto rootOpenToAllRefusal = [](const Machine& machine) {
+        return "Cannot use the platform root " + machine.root.string() +
+               " (RUZD_ROOT): another account may write it (mode 0777, writable by every account)";
+    };
+    const auto registryOfNobody = [](Machine& machine) {
+        ASSERT_TRUE(testing::GiveToNobody(machine.Store()));
+    };
+    const auto registryOfNobodyRefusal = [](const Machine& machine) {
+        return "Cannot use the platform root " + machine.root.string() +
+               " (RUZD_ROOT): another account may write its registry file " +
+               machine.Store().string() + " (owned by uid 65534, nobody)";
+    };
+    const auto registryOpenToAll = [](Machine& machine) {
+        fs::permissions(machine.Store(), fs::perms(0666));
+    };
+    const auto registryOpenToAllRefusal = [](const Machine& machine) {
+        return "Cannot use the platform root " + machine.root.string() +
+               " (RUZD_ROOT): another account may write its registry file " +
+               machine.Store().string() + " (mode 0666, writable by every account)";
+    };
+    // The group "nogroup" is no account's own.
+    const auto folderOfAGroup = [](Machine& machine) {
+        const fs::path run = machine.root / "run";
+        fs::create_directories(run);
+        ASSERT_TRUE(testing::GiveToGroupNogroup(run));
+        fs::permissions(run, fs::perms(0775));
+    };
+    const auto folderOfAGroupRefusal = [](const Machine& machine) {
+        return "Cannot use the platform root " + machine.root.string() +
+               " (RUZD_ROOT): another account may write its folder " +
+               (machine.root / "run").string() + " (mode 0775, writable by the group nogroup)";
+    };
     const auto garbage = [](const Machine& machine) {
         return "Cannot read the registry file " + machine.Store().string() +
                " (left as it is): line 3: value before the first key: this line is no registry "
@@ -195,6 +236,9 @@ std::vector<BadStart> BadStarts() {
          Program::kPelwix,
          [](Machine& machine) {
              WriteFile(machine.Store(), RegeditBytes(PelwixSection(machine.command_port)));
+             // Its group is the account's own, which may write it; the node's rewrite is its
+             // account's alone all the same.
+             fs::permissions(machine.Store(), fs::perms(0664));
          },
          {},
          ReadsAndKeepsTheRegeditForm},
@@ -206,6 +250,23 @@ std::vector<BadStart> BadStarts() {
          },
          {},
          RunsOnAndListensOnceThePortIsFree},
+        {"NodeOnARootOpenToAll", Program::kPelwix, rootOpenToAll, rootOpenToAllRefusal, {}},
+        {"NodeOnARegistryFileOfAnotherAccount",
+         Program::kPelwix,
+         registryOfNobody,
+         registryOfNobodyRefusal,
+         {}},
+        {"NodeOnAFolderAnotherGroupMayWrite",
+         Program::kPelwix,
+         folderOfAGroup,
+         folderOfAGroupRefusal,
+         {}},
+        {"WatchdogOnARootOpenToAll", Program::kTormbel, rootOpenToAll, rootOpenToAllRefusal, {}},
+        {"WatchdogOnARegistryFileOpenToAll",
+         Program::kTormbel,
+         registryOpenToAll,
+         registryOpenToAllRefusal,
+         {}},
         {"WatchdogOnAReadOnlyRoot", Program::kTormbel, readOnlyRoot, readOnly, {}},
         {"WatchdogOnARootThatIsAFile", Program::kTormbel, rootIsAFile, aFile, {}},
         {"WatchdogOnAGarbageRegistry", Program::kTormbel, garbageRegistry, garbage, {}},

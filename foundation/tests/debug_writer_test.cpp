@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "foundation/debug_function.h"
+#include "foundation/peer_log_ledger.h"
+#include "foundation/peer_log_limit.h"
 #include "foundation/tests/debug_log_fixture.h"
 #include "foundation/trace.h"
 #include "testing/eventually.h"
@@ -177,6 +179,36 @@ TEST_F(DebugWriterTest, WriterOpensTheNextFileWhenTheIntervalEnds) {
     }
     EXPECT_THAT(traced, ::testing::ElementsAre("first", "second", "third"));
     EXPECT_EQ(CountBanners(kNextFile), 1);
+}
+
+// A stranger that spent its budget and went quiet sends no line that would bring its count
+// out, nor does anyone else: the writer writes the count once it is due, and the stop writes
+// the count that was not due yet.
+TEST_F(DebugWriterTest, AStrangersCountIsWrittenWhenDueWithoutAnotherLineAndAtTheStop) {
+    StartDebugLog(kPrefix, 0, true, 0);
+    PeerLogLimit stranger("127.0.0.2:40000");
+    const auto refused_lines = [&stranger](uint32_t count) {
+        const ScopedPeerLogLimit limited(&stranger);
+        for (uint32_t i = 0; i < count; ++i)
+            Trace(kTraceSocket, 0, "stranger's line %u", i);
+    };
+    refused_lines(PeerLogLedger::kBurstLines + 30);
+    Trace(kTraceVoice, 1, "the node's own");
+    clock_.Advance(std::chrono::milliseconds(PeerLogLedger::kSummaryEveryMs + 1000));
+    EXPECT_TRUE(testing::Eventually([this] {
+        return ReadBytes(kFile).find(" 30 more lines from loopback suppressed\r\n") !=
+               std::string::npos;
+    }));
+
+    // Twelve lines earned in the minute, then seven refused; the log stops a second later.
+    refused_lines(12 + 7);
+    clock_.Advance(std::chrono::seconds(1));
+    StopDebugLog();
+    const std::vector<std::string> lines = LogLines(kFile);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_THAT(lines[lines.size() - 2],
+                ::testing::EndsWith(" 7 more lines from loopback suppressed"));
+    EXPECT_EQ(AfterThread(lines.back()), ":---------:Lo     1 --- Log file closed");
 }
 
 TEST_F(DebugWriterTest, RestartingReconfiguresTheRunningLog) {

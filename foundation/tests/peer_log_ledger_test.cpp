@@ -109,6 +109,12 @@ TEST(PeerLogLedger, EveryLoopbackAddressIsOneSourceAndIpv6PaysPerSlash64) {
                 ElementsAre("1 more lines from 10.1.2.0/24 suppressed"));
     // A text that is no address is a source of its own.
     EXPECT_EQ(Try(ledger, "no address", 0, 1).admitted, 1u);
+    // Peers whose address is not known pay from one budget, named as such.
+    Tried unknown = Try(ledger, "", 0, PeerLogLedger::kBurstLines);
+    unknown.Add(Try(ledger, " ", 0, 2));
+    EXPECT_EQ(unknown.admitted, PeerLogLedger::kBurstLines);
+    EXPECT_THAT(ledger.ConnectionEnded("", 0),
+                ElementsAre("2 more lines from peers of unknown address suppressed"));
 }
 
 TEST(PeerLogLedger, AFloodThatNeverEndsIsReportedOnceAMinute) {
@@ -140,6 +146,54 @@ TEST(PeerLogLedger, TheLastCountOfAQuietSourceIsReportedWithOtherLines) {
     EXPECT_THAT(other.summaries, ElementsAre("5 more lines from 10.0.0.0/24 suppressed"));
     // Reported once.
     EXPECT_THAT(ledger.ConnectionEnded("10.0.0.9", 20 + 2 * kMinute), IsEmpty());
+}
+
+// A stranger that floods and then goes quiet, with nobody else to send a line: its count comes
+// out within a minute of its last refused line all the same, and whatever is left at the stop
+// comes out then, so that every refused line is counted once.
+TEST(PeerLogLedger, CountsComeOutWhenDueThoughNoLineComesAndAllAtTheStop) {
+    PeerLogLedger ledger;
+    // The burst and a first summary with the first line let through again.
+    Tried all = Try(ledger, "127.0.0.1", 0, PeerLogLedger::kBurstLines + 100);
+    all.Add(Try(ledger, "127.0.0.1", PeerLogLedger::kLineEveryMs, 1));
+    EXPECT_THAT(all.summaries, ElementsAre("100 more lines from loopback suppressed"));
+    // More refused lines, the last of them the refusal of a peer outside the central server's
+    // addresses, then nothing.
+    const uint64_t last = PeerLogLedger::kLineEveryMs + 10;
+    all.Add(Try(ledger, "127.0.0.1", last, 49));
+    all.Add(Try(ledger, "127.0.0.2", last, 1));
+    ASSERT_EQ(all.summaries.size(), 1u) << "nothing due before a minute";
+    std::vector<std::string> due;
+    uint64_t now = last;
+    for (; now <= last + kMinute + 1000 && due.empty(); now += 100) {
+        due = ledger.Due(now);
+    }
+    EXPECT_THAT(due, ElementsAre("50 more lines from loopback suppressed"));
+    EXPECT_LE(now - last, kMinute + 1100);
+    EXPECT_THAT(ledger.Due(now + 3 * kMinute), IsEmpty()) << "reported once";
+
+    // Many sources refused at the stop, long before their counts are due: all come out, the
+    // minute's share named, the rest folded into one line.
+    now += 4 * kMinute;
+    uint64_t refused = 0;
+    for (uint32_t index = 0; index < 3 * PeerLogLedger::kSummariesPerMinute; ++index) {
+        const Tried tried =
+            Try(ledger, AddressOfNetwork(index), now, PeerLogLedger::kBurstLines + 3);
+        refused += PeerLogLedger::kBurstLines + 3 - tried.admitted;
+        ASSERT_THAT(tried.summaries, IsEmpty());
+    }
+    ASSERT_GT(refused, 0u);
+    const std::vector<std::string> stop = ledger.TakeAll(now + 1);
+    ASSERT_EQ(stop.size(), PeerLogLedger::kSummariesPerMinute + 1);
+    EXPECT_THAT(stop.back(), ::testing::MatchesRegex("[0-9]+ more lines from [0-9]+ other sources "
+                                                     "suppressed"));
+    uint64_t reported = 0;
+    for (const std::string& line : stop) {
+        reported += std::stoull(line);
+    }
+    EXPECT_EQ(reported, refused);
+    EXPECT_THAT(ledger.TakeAll(now + 2), IsEmpty());
+    EXPECT_THAT(ledger.Due(now + 10 * kMinute), IsEmpty());
 }
 
 TEST(PeerLogLedger, SourcesBeyondTheBoundForgetTheOldestAndReportItsCount) {

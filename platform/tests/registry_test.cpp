@@ -492,6 +492,38 @@ TEST(RegistryStore, ALockFileOfAnotherAccountIsRefusedAtOnceNamingItsOwner) {
     EXPECT_EQ(QueryDword(key, "v"), 3u);
 }
 
+// Whoever else may write the store, or the root that holds it, could change the node's settings:
+// no change is made there, and the problem names the file. A store the account's own group may
+// write is rewritten with no write right but its owner's.
+TEST(RegistryStore, NoChangeWhereAnotherAccountMayWriteAndTheRewriteIsTheOwnersAlone) {
+    testing::TempRoot root;
+    RegistryKey key = CreateKey("Software\\Ruzd\\Pelwix");
+    ASSERT_EQ(Set(key, "v", kRegDword, Bytes({1, 0, 0, 0})), kErrorSuccess);
+    const std::filesystem::path store = RegistryStore::StorePath();
+    const std::string before = ReadFile(store);
+    RegistryStore::TakeChangeProblem();
+
+    std::filesystem::permissions(store, std::filesystem::perms(0666));
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({2, 0, 0, 0})), kErrorAccessDenied);
+    EXPECT_EQ(RegistryStore::TakeChangeProblem(),
+              "the platform root " + root.path().string() +
+                  " is refused: another account may write its registry file " + store.string() +
+                  " (mode 0666, writable by every account)");
+    std::filesystem::permissions(store, std::filesystem::perms(0644));
+    std::filesystem::permissions(root.path(), std::filesystem::perms(0777));
+    EXPECT_EQ(Set(key, "v", kRegDword, Bytes({2, 0, 0, 0})), kErrorAccessDenied);
+    EXPECT_THAT(RegistryStore::TakeChangeProblem(),
+                HasSubstr("another account may write it (mode 0777, writable by every account)"));
+    EXPECT_EQ(ReadFile(store), before);
+    std::filesystem::permissions(root.path(), std::filesystem::perms(0700));
+
+    // The group of the account's own (the test's), which only it is in.
+    std::filesystem::permissions(store, std::filesystem::perms(0664));
+    ASSERT_EQ(Set(key, "v", kRegDword, Bytes({3, 0, 0, 0})), kErrorSuccess);
+    EXPECT_EQ(QueryDword(key, "v"), 3u);
+    EXPECT_EQ(std::filesystem::status(store).permissions(), std::filesystem::perms(0644));
+}
+
 // A process of this account that hangs holding the lock costs a change a bounded wait, then the
 // change fails saying so; once it lets go, changes go through again.
 TEST(RegistryStore, ALockHeldTooLongGivesTheChangeUpAndSaysSo) {

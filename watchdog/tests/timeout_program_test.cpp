@@ -233,11 +233,14 @@ TEST_F(TimeoutProgramTest, ARebootIsRefusedAtOnceToAnAccountThatMayNotRestartThe
     }
     const fs::path folder = work_.path() / "dog";
     fs::create_directories(folder);
-    for (const fs::path& open : {root_.path(), work_.path(), folder}) {
-        fs::permissions(open, fs::perms::all);
+    // The account's own root and working folder, as it would run on a machine; a root that
+    // another account may write is refused.
+    fs::permissions(work_.path(), fs::perms::others_exec, fs::perm_options::add);
+    for (const fs::path& own : {root_.path(), folder}) {
+        ASSERT_TRUE(testing::GiveToNobody(own));
     }
     for (const auto& entry : fs::recursive_directory_iterator(root_.path())) {
-        fs::permissions(entry.path(), fs::perms::all);
+        ASSERT_TRUE(testing::GiveToNobody(entry.path()));
     }
     TormbelProcess dog(root_.path(), folder, {"-I31", "-U", "-N", "-B"},
                        {kFastClock, "RUZD_ALLOW_REBOOT=1"}, {}, 0,
