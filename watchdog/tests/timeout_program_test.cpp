@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/computer_name.h"
 #include "platform/stop_signals.h"
 #include "platform/window_endpoint.h"
@@ -24,6 +26,7 @@
 #include "testing/tormbel_program.h"
 #include "testing/unix_sockets.h"
 #include "testing/virtual_display.h"
+#include "watchdog/screen_shot.h"
 
 namespace ruzd::watchdog {
 namespace {
@@ -375,16 +378,25 @@ TEST_F(TimeoutProgramTest, OneScreenShotPerOutageAsA24BitBitmap) {
     if (!display.ready()) {
         GTEST_SKIP() << "no virtual X server";
     }
+    // FIFOs in the places of the shots of the minutes around: replaced, never waited on.
+    fs::create_directories(work_.path() / "dog");
+    std::vector<std::string> fifos;
+    for (int minute = -1; minute <= 3; ++minute) {
+        fifos.push_back(ScreenShotFileName(platform::NowSeconds() + 60 * minute));
+        ASSERT_TRUE(testing::MakeFifo(work_.path() / "dog" / fifos.back()));
+    }
     auto dog = Start({"-I31", "-U", "-Ctrue"}, {"DISPLAY=" + display.name()});
     ASSERT_TRUE(dog->WaitForLog(kLocalTimeout, 2));
     Stop(*dog);
     std::vector<fs::path> shots;
     for (const auto& entry : fs::directory_iterator(work_.path() / "dog")) {
-        if (entry.path().extension() == ".BMP") {
+        if (entry.path().extension() == ".BMP" && entry.is_regular_file()) {
             shots.push_back(entry.path());
         }
     }
     ASSERT_EQ(shots.size(), 1u);
+    EXPECT_NE(std::find(fifos.begin(), fifos.end(), shots[0].filename().string()), fifos.end())
+        << shots[0];
     const std::string bytes = testing::ReadWholeFile(shots[0]);
     const auto u32 = [&bytes](size_t offset) {
         uint32_t value = 0;
