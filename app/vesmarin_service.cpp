@@ -10,11 +10,13 @@
 #include "app/service/service_messages.h"
 #include "app/vesmarin_app.h"
 #include "foundation/app_hooks.h"
+#include "foundation/operator_alert.h"
 #include "platform/append_only_file.h"
 #include "platform/clock.h"
 #include "platform/event_log.h"
 #include "platform/local_time.h"
 #include "platform/process_identity.h"
+#include "platform/regular_file.h"
 #include "platform/running_program.h"
 #include "platform/text.h"
 #include "platform/user_locale.h"
@@ -149,14 +151,46 @@ void CVesmarinService::WriteLog(const char* format, ...) {
     va_start(args, format);
     const std::string message = platform::FormatV(format, args);
     va_end(args);
-    const std::string line =
-        LocalDateAndTime() + ": " + std::to_string(platform::CurrentProcessId()) + ": " + message;
+    const std::string pid = std::to_string(platform::CurrentProcessId());
     const std::filesystem::path path = platform::MapWindowsPath(kNodeServiceLogPath);
-    platform::AppendOnlyFile file;
-    if (path.empty() || !file.Open(path)) {
+    if (path.empty()) {
         return;
     }
-    file.WriteAllExclusive(platform::Utf8ToCp1252(line) + "\r\n");
+    const auto line_of = [&pid](const std::string& text) {
+        return platform::Utf8ToCp1252(LocalDateAndTime() + ": " + pid + ": " + text) + "\r\n";
+    };
+    const std::string line = line_of(message);
+    std::lock_guard<std::mutex> lock(logLock_);
+    platform::AppendOnlyFile file;
+    if (!file.Open(path)) {
+        // The log is kept only where its folder was made: without it, nothing is lost that
+        // anyone asked to keep.
+        if (file.open_error() != platform::kNoSuchFileError) {
+            LoseLogLine(path, line, file.open_error(), false);
+        }
+        return;
+    }
+    if (logLost_.any()) {
+        if (const int error = file.WriteAllExclusive(line_of(logLost_.Note("lines of this log")));
+            error != 0) {
+            LoseLogLine(path, line, error, true);
+            return;
+        }
+        logLost_.Told();
+    }
+    if (const int error = file.WriteAllExclusive(line); error != 0) {
+        LoseLogLine(path, line, error, true);
+    }
+}
+
+void CVesmarinService::LoseLogLine(const std::filesystem::path& path, const std::string& line,
+                                   int error, bool opened) {
+    if (!logLost_.Lose(line, error, platform::CurrentClock().TickMs())) {
+        return;
+    }
+    std::error_code unknown;
+    foundation::AlertOperator(foundation::LostLinesAlert(
+        std::filesystem::absolute(path, unknown).string(), error, opened));
 }
 
 }  // namespace ruzd::app

@@ -6,11 +6,13 @@
 // a small plain-text service log.
 
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/service/nt_service.h"
+#include "foundation/lost_lines.h"
 #include "platform/service_types.h"
 
 namespace ruzd::app {
@@ -39,8 +41,11 @@ public:
     bool ConfigureService(const platform::FailureActions& actions);
     // An error event (0x40000010) with the text, when the event source is registered.
     void ReportMessage(const std::string& text);
-    // Appends one line to the service log: the local date and time, the process id, the
-    // message. A file that cannot be written loses the line.
+    // Appends one line to the service log, whole or not at all: the local date and time, the
+    // process id, the message. Without the log's folder the line is lost without a word; any
+    // other failure (a full disk, a FIFO in the file's place) is told to the operator
+    // (foundation/operator_alert.h), once an hour at most while it lasts, and once lines can be
+    // written again the log says how many were lost.
     void WriteLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     const std::string& ProgramPath() const { return programPath_; }
@@ -48,7 +53,13 @@ public:
     bool EndedFatally() const { return endedFatally_; }
 
 private:
+    void LoseLogLine(const std::filesystem::path& path, const std::string& line, int error,
+                     bool opened);
+
     const std::string programPath_;
+    // The service log's writers of this process, one at a time, and the lines they lost.
+    std::mutex logLock_;
+    foundation::LostLines logLost_;
     // The application while ServiceMain runs it; guarded by appLock_ against a stop.
     std::mutex appLock_;
     CVesmarinApp* app_ = nullptr;

@@ -53,9 +53,9 @@ int AppendOnlyFile::WriteAll(std::string_view bytes) {
     return AppendWholeOrNothing(fd_, bytes.data(), bytes.size());
 }
 
-bool AppendOnlyFile::WriteAllExclusive(std::string_view bytes) {
+int AppendOnlyFile::WriteAllExclusive(std::string_view bytes) {
     if (fd_ < 0) {
-        return false;
+        return EBADF;
     }
     // The lock lies on a file of this account alone: one on the file itself could be taken by
     // any account that may read it, and held for as long as it liked. A lock that is still not
@@ -63,11 +63,17 @@ bool AppendOnlyFile::WriteAllExclusive(std::string_view bytes) {
     // same, as one append: a line is not lost for it.
     const int lock = OpenOwnerLockFile(lock_path_);
     const bool locked = lock >= 0 && LockFileWithin(lock, LOCK_EX, kFileLockWaitMs);
-    const bool written = WriteWhole(fd_, bytes.data(), bytes.size());
+    int error = 0;
+    if (locked) {
+        // Every writer holds the lock: a line cut short by a full disk can be taken back.
+        error = AppendWholeOrNothing(fd_, bytes.data(), bytes.size());
+    } else if (!WriteWhole(fd_, bytes.data(), bytes.size())) {
+        error = errno;
+    }
     if (lock >= 0) {
         ::close(lock);  // lets the lock go
     }
-    return written && locked;
+    return error;
 }
 
 }  // namespace ruzd::platform

@@ -37,8 +37,10 @@ public:
     int WriteAll(std::string_view bytes);
     // The same under an exclusive lock that writers of other processes of this account take
     // too (on the file's name and ".lock", this account's alone), waited for at most a few
-    // seconds; false when the lock was not had or not everything was written.
-    bool WriteAllExclusive(std::string_view bytes);
+    // seconds: 0, or the errno of the failure. A lock not had within that bound (a writer of
+    // this account that hangs) lets the bytes go in all the same, as one append, but a write
+    // that fails part way is then left as it is: another writer may have appended meanwhile.
+    int WriteAllExclusive(std::string_view bytes);
 
 private:
     int fd_ = -1;

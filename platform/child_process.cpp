@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/child_groups.h"
 #include "platform/child_output.h"
 #include "platform/owned_fd.h"
 #include "platform/regular_file.h"
@@ -156,7 +157,12 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const ChildStart& start, Start
     if (failure != nullptr) {
         *failure = StartFailure::kNone;
     }
-    return std::make_unique<ChildProcess>(*pid);
+    auto child = std::make_unique<ChildProcess>(*pid);
+    // A group of its own is a run we bound: it must not outlive us either.
+    if (start.own_process_group && !start.own_session) {
+        child->group_kept_ = KeepChildGroup(*pid);
+    }
+    return child;
 }
 
 ChildProcess::State::State() : end_descriptor(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
@@ -184,7 +190,11 @@ ChildProcess::ChildProcess(pid_t pid) : pid_(pid), state_(std::make_shared<State
     }).detach();
 }
 
-ChildProcess::~ChildProcess() = default;
+ChildProcess::~ChildProcess() {
+    if (group_kept_) {
+        ForgetChildGroup(pid_);
+    }
+}
 
 std::optional<int> ChildProcess::WaitStatus() const {
     if (!HasEnded()) {

@@ -28,7 +28,8 @@ struct ChildStart {
     // The child reads its standard input from /dev/null instead of ours, so that a program
     // started for the user never competes with us for a terminal.
     bool null_input = false;
-    // The child leads a process group of its own, which KillGroup ends as a whole.
+    // The child leads a process group of its own, which KillGroup ends as a whole, and so does
+    // an abrupt end of this process while the ChildProcess lives (platform/child_groups.h).
     bool own_process_group = false;
     // The child leads a session of its own (and so a process group too): no terminal's signals
     // reach it.
@@ -64,7 +65,8 @@ public:
 
     // Takes over the reaping of `pid`, a child of this process.
     explicit ChildProcess(pid_t pid);
-    // A child still running is left to its watcher, which reaps it when it ends.
+    // A child still running is left to its watcher, which reaps it when it ends; its group is
+    // no longer ended with this process.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -102,6 +104,8 @@ private:
     };
     pid_t pid_;
     std::shared_ptr<State> state_;
+    // Whether the child's group is among those an abrupt end of this process kills.
+    bool group_kept_ = false;
 };
 
 }  // namespace ruzd::platform

@@ -336,7 +336,14 @@ bool WriteAt(int fd, const std::string& bytes, uint64_t offset) {
     while (done < bytes.size()) {
         const ssize_t wrote = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
                                        static_cast<off_t>(offset + done));
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
         if (wrote <= 0) {
+            // A write that wrote nothing and said nothing found no room.
+            if (wrote == 0) {
+                errno = ENOSPC;
+            }
             return false;
         }
         done += static_cast<size_t>(wrote);
@@ -346,7 +353,11 @@ bool WriteAt(int fd, const std::string& bytes, uint64_t offset) {
 
 }  // namespace
 
-int WriteCoreDump(const std::string& path, const CoreDumpRequest& request) {
+int WriteCoreDump(const std::string& path, const CoreDumpRequest& request,
+                  CoreDumpStep* failed_step) {
+    CoreDumpStep ignored = CoreDumpStep::kNone;
+    CoreDumpStep& step = failed_step != nullptr ? *failed_step : ignored;
+    step = CoreDumpStep::kNone;
     const std::vector<Mapping> mappings = ReadMappings(request.pid);
     const ProcessMemory memory(request.pid);
     const std::string auxv = ReadProcFile(request.pid, "auxv");
@@ -382,7 +393,8 @@ int WriteCoreDump(const std::string& path, const CoreDumpRequest& request) {
     // Never a FIFO or a device in the dump's place: the watchdog would wait there.
     const int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) {
-        return errno;
+        step = CoreDumpStep::kCreate;
+        return errno != 0 ? errno : EIO;
     }
     std::string head(reinterpret_cast<const char*>(&header), sizeof header);
     head.append(reinterpret_cast<const char*>(&note_header), sizeof note_header);
@@ -398,8 +410,17 @@ int WriteCoreDump(const std::string& path, const CoreDumpRequest& request) {
                               segment.header.p_offset + done);
         }
     }
-    const int error = written ? 0 : (errno != 0 ? errno : EIO);
-    ::close(fd);
+    int error = written ? 0 : (errno != 0 ? errno : EIO);
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    // A file system may report a write it could not make only at the close (NFS, quotas).
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        step = CoreDumpStep::kWrite;
+    }
     return error;
 }
 

@@ -34,7 +34,13 @@ struct CoreDumpRequest {
     std::vector<std::string> modules;
 };
 
-// Writes the dump to `path` (made anew, not there before); 0, or the system's error.
-int WriteCoreDump(const std::string& path, const CoreDumpRequest& request);
+// The step of a dump that failed.
+enum class CoreDumpStep { kNone, kCreate, kWrite };
+
+// Writes the dump to `path`, a regular file made anew (a FIFO or a device in its place is
+// refused, never waited on), and flushes it to the disk: 0, or the system's error, with the step
+// that failed in `failed_step` when given. A dump whose writing failed is left as far as it got.
+int WriteCoreDump(const std::string& path, const CoreDumpRequest& request,
+                  CoreDumpStep* failed_step = nullptr);
 
 }  // namespace ruzd::platform

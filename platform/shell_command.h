@@ -1,6 +1,7 @@
 #pragma once
 
 // The C library's command processor: runs a command line through the shell and waits for it.
+// The shell leads a process group of its own, which an abrupt end of ours ends with it.
 
 #include <string>
 

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/child_groups.h"
 #include "platform/error_output.h"
 
 namespace ruzd::platform {
@@ -46,6 +47,8 @@ std::string StageText() {
 
 [[noreturn]] void EndWithoutTheStop(StopSignal signal, const std::string& reason) {
     WriteErrorLine(reason + "; the stop waits for " + StageText());
+    // The commands we run bounded (the watchdog's -C) go first: nothing would bound them after.
+    KillChildGroups();
     ::_exit(128 + SignalNumber(signal));
 }
 

@@ -42,7 +42,8 @@ public:
     // process at once, and so does a stop still under way after kStopBoundSeconds (real time,
     // whatever the time scale), each with a line on stderr naming what the stop waits for
     // (SetStopStage); the exit status is then 128 and the signal's number, as a shell tells of a
-    // program that the signal ended.
+    // program that the signal ended. The process groups of the commands it runs bounded
+    // (platform/child_groups.h) are killed first.
     void Watch(std::function<void()> on_stop);
     // Calls `on_signal` on the watcher thread for every stop signal that arrives, until the
     // object goes.

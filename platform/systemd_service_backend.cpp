@@ -6,21 +6,24 @@
 // installed, its account's: systemd refuses to start a unit whose working folder is missing.
 // A start first writes the units again when the record changed behind the manager's back (its
 // "Environment" edited in the registry file, say), so that the service runs as its record says.
+// Each unit is replaced as one step and flushed to the disk; a unit that cannot be written or
+// removed fails the change, said on standard error with the unit's path.
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "platform/error_output.h"
+#include "platform/regular_file.h"
+#include "platform/replace_file.h"
 #include "platform/service_account.h"
 #include "platform/service_backend.h"
 #include "platform/service_run_files.h"
 #include "platform/systemctl_run.h"
 #include "platform/systemd_units.h"
+#include "platform/text.h"
 #include "platform/win_error.h"
 
 namespace ruzd::platform {
@@ -45,25 +48,21 @@ int Systemctl(std::vector<std::string> arguments) {
     return RunSystemctl(arguments, true).exit_code.value_or(-1);
 }
 
+// The unit replaced as one step and flushed to the disk with its name: systemd, or the machine
+// after a power cut, finds the old unit or the whole new one, never a part. The scratch file lies
+// beside it under a name no unit has.
 uint32_t WriteUnit(const fs::path& path, const std::string& text) {
-    const fs::path temporary = path.string() + ".new";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!(file << text) || !file.flush()) {
-            return kErrorAccessDenied;
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    return error ? WinErrorFromErrno(error.value()) : kErrorSuccess;
+    return ReplaceFileDurably(path, text.data(), text.size(), path.parent_path());
 }
 
+// The unit on disk; none when there is none, or when what is there is no regular file (which
+// the next write replaces).
 std::optional<std::string> ReadUnit(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string content;
+    if (ReadRegularFile(path, content) != 0) {
         return std::nullopt;
     }
-    return std::string(std::istreambuf_iterator<char>(file), {});
+    return content;
 }
 
 // The service's folders, its account's, and its output file.
@@ -110,11 +109,20 @@ uint32_t WriteUnits(const UnitFiles& files, const std::optional<SystemdUnits>& u
                 continue;
             }
             if (const uint32_t error = WriteUnit(path, *text); error != kErrorSuccess) {
+                WriteErrorLine(Format("the unit %s could not be written: %s", path.string().c_str(),
+                                      WinErrorText(error).c_str()));
                 return error;
             }
             *changed = true;
-        } else if (fs::remove(path, ignored)) {
-            *changed = true;
+        } else {
+            std::error_code error;
+            if (fs::remove(path, error)) {
+                *changed = true;
+            } else if (error) {
+                WriteErrorLine(Format("the unit %s could not be removed: %s", path.string().c_str(),
+                                      error.message().c_str()));
+                return WinErrorFromErrno(error.value());
+            }
         }
     }
     return kErrorSuccess;

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <fstream>
 #include <string>
 
 namespace ruzd::testing {
@@ -46,6 +47,18 @@ double ProcessCpuSeconds(int pid) {
         return 0;
     }
     return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
+
+bool ProcessHasEnded(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return true;
+    }
+    // The state follows the name in parentheses, which may hold blanks and parentheses itself.
+    const size_t after_name = line.rfind(')');
+    return after_name != std::string::npos && after_name + 2 < line.size() &&
+           line[after_name + 2] == 'Z';
 }
 
 bool BecomeNobody() {

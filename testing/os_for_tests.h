@@ -48,6 +48,10 @@ std::optional<uint32_t> OwnerUid(const std::filesystem::path& path);
 // in seconds; 0 when it cannot be read.
 double ProcessCpuSeconds(int pid);
 
+// Whether the process `pid` runs no more: gone, or a zombie nobody has reaped yet (a process
+// re-parented to an init that does not reap).
+bool ProcessHasEnded(int pid);
+
 // Makes the calling process the unprivileged user "nobody" (65534) with no other groups; false
 // when the system refuses.
 bool BecomeNobody();

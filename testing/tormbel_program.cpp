@@ -55,8 +55,10 @@ TormbelProcess::TormbelProcess(const std::filesystem::path& root,
                                std::vector<std::string> arguments,
                                std::vector<std::string> environment,
                                const std::filesystem::path& read_only_folder, size_t max_open_files,
-                               std::vector<std::string> launcher)
-    : workdir_(workdir), stderr_path_(workdir / "stderr.txt") {
+                               std::vector<std::string> launcher,
+                               const std::filesystem::path& output_folder)
+    : workdir_(workdir),
+      stderr_path_((output_folder.empty() ? workdir : output_folder) / "stderr.txt") {
     std::filesystem::create_directories(workdir);
     ProgramStart start;
     start.program = ProgramFolder() / "Tormbel";

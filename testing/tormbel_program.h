@@ -21,11 +21,13 @@ public:
     // `environment` holds "NAME=value" entries beside RUZD_ROOT; a `read_only_folder` is one the
     // program sees read-only (see ProgramStart); `max_open_files`, when not 0, is the program's
     // descriptor limit; a `launcher` (a program's full path and its arguments: strace, setpriv)
-    // runs the watchdog, whose pid() is then the launcher's.
+    // runs the watchdog, whose pid() is then the launcher's; `output_folder`, when given, keeps
+    // the error output in place of the working folder (one on a disk the test fills up).
     TormbelProcess(const std::filesystem::path& root, const std::filesystem::path& workdir,
                    std::vector<std::string> arguments, std::vector<std::string> environment = {},
                    const std::filesystem::path& read_only_folder = {}, size_t max_open_files = 0,
-                   std::vector<std::string> launcher = {});
+                   std::vector<std::string> launcher = {},
+                   const std::filesystem::path& output_folder = {});
     // Kills a program that is still running.
     ~TormbelProcess();
     TormbelProcess(const TormbelProcess&) = delete;

@@ -1,9 +1,9 @@
 #include "watchdog/dump_watcher.h"
 
 #include <chrono>
-#include <fstream>
 #include <thread>
 
+#include "platform/append_only_file.h"
 #include "platform/clock.h"
 #include "platform/computer_name.h"
 #include "platform/core_dump.h"
@@ -55,9 +55,19 @@ void LogFirstChance(const DebugParameters& parameters, const platform::TraceEven
     const std::string name = platform::Format(
         "%s\\%s_%04d-%02d-%02d.log", WithoutTrailingSeparator(parameters.dump_folder).c_str(),
         executable->c_str(), now.year, now.month, now.day);
-    std::ofstream file(platform::MapWindowsPath(name), std::ios::binary | std::ios::app);
-    file << platform::Format("%02d-%02d-%02d : First-chance Exception 0x%x at %s\r\n", now.hour,
-                             now.minute, now.second, event.signal, Address(event.address).c_str());
+    // Only a regular file is taken: a FIFO in its place would hold this thread, and with it the
+    // traced process, stopped at its signal.
+    platform::AppendOnlyFile file;
+    int error = file.Open(platform::MapWindowsPath(name)) ? 0 : file.open_error();
+    if (error == 0) {
+        error = file.WriteAll(
+            platform::Format("%02d-%02d-%02d : First-chance Exception 0x%x at %s\r\n", now.hour,
+                             now.minute, now.second, event.signal, Address(event.address).c_str()));
+    }
+    if (error != 0) {
+        WriteLogFormat("LogFirstChance: ERROR Could not write to %s, Error=%u", name.c_str(),
+                       platform::WinErrorFromErrno(error));
+    }
 }
 
 void CreateDump(const platform::ProcessTracer& tracer,
@@ -88,10 +98,15 @@ void CreateDump(const platform::ProcessTracer& tracer,
     tracer.SignalInfo(event.thread, request.signal_info);
     request.larger = midi;
     request.modules = kMidiModules;
-    const int error =
-        platform::WriteCoreDump(platform::MapWindowsPath(file_name).string(), request);
-    if (error != 0) {
+    platform::CoreDumpStep failed_step = platform::CoreDumpStep::kNone;
+    const int error = platform::WriteCoreDump(platform::MapWindowsPath(file_name).string(), request,
+                                              &failed_step);
+    if (failed_step == platform::CoreDumpStep::kCreate) {
         WriteLogFormat("CreateDump: ERROR Could not create dump file, CreateFile failed, Error=%u",
+                       platform::WinErrorFromErrno(error));
+    } else if (error != 0) {
+        // What was written stays for what it is worth; the log says it is cut short.
+        WriteLogFormat("CreateDump: ERROR Could not write dump file, WriteFile failed, Error=%u",
                        platform::WinErrorFromErrno(error));
     }
 }

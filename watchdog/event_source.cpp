@@ -9,14 +9,23 @@
 namespace ruzd::watchdog {
 namespace {
 
+// A value that cannot be stored (a registry file on a full disk) is logged, never taken as set.
+void LogSetFailure(std::string_view name, uint32_t error) {
+    if (error != 0) {
+        WriteLogFormat("EventLog::Register: ERROR RegSetValueEx %.*s failed, Error=%u",
+                       static_cast<int>(name.size()), name.data(), error);
+    }
+}
+
 void SetStringValue(const platform::RegistryKey& key, std::string_view name,
                     const std::string& text) {
     const std::string bytes = platform::Utf8ToUtf16leBytes(text) + std::string(2, '\0');
-    key.SetValue(name, platform::kRegExpandSz, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    LogSetFailure(name, key.SetValue(name, platform::kRegExpandSz, bytes.data(),
+                                     static_cast<uint32_t>(bytes.size())));
 }
 
 void SetNumberValue(const platform::RegistryKey& key, std::string_view name, uint32_t value) {
-    key.SetValue(name, platform::kRegDword, &value, sizeof value);
+    LogSetFailure(name, key.SetValue(name, platform::kRegDword, &value, sizeof value));
 }
 
 }  // namespace
@@ -30,9 +39,10 @@ CEventLog::CEventLog(std::string_view source, uint16_t category_count,
 void CEventLog::Register(std::string_view source, uint16_t category_count,
                          std::string_view message_file) {
     platform::RegistryKey key;
-    if (platform::RegistryKey::LocalMachine().CreateSubKey(
-            std::string(kEventLogKey) + std::string(source), platform::RegAccess::kAllAccess,
-            &key) != 0) {
+    if (const uint32_t error = platform::RegistryKey::LocalMachine().CreateSubKey(
+            std::string(kEventLogKey) + std::string(source), platform::RegAccess::kAllAccess, &key);
+        error != 0) {
+        WriteLogFormat("EventLog::Register: ERROR RegCreateKeyEx failed, Error=%u", error);
         return;
     }
     std::filesystem::path path = platform::RunningProgramPath();

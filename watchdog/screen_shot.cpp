@@ -1,10 +1,12 @@
 #include "watchdog/screen_shot.h"
 
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 
 #include "platform/local_time.h"
+#include "platform/replace_file.h"
 #include "platform/text.h"
+#include "platform/win_error.h"
 #include "platform/win_path.h"
 #include "watchdog/tormbel_log.h"
 
@@ -68,11 +70,15 @@ void TakeScreenShot(const std::string& file_name) {
             break;
     }
     const std::string bytes = BitmapFileBytes(screen);
-    std::ofstream file(platform::MapWindowsPath(file_name),
-                       std::ios::binary | std::ios::trunc | std::ios::out);
-    if (!file || !file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
-        !file.flush()) {
-        WriteLogFormat("TakeScreenShot: Failed to save bitmap to %s", file_name.c_str());
+    // Put in place whole, never opened by its name: a FIFO there, or a shot of the same minute,
+    // is replaced, and no reader finds a bitmap cut short.
+    const std::filesystem::path path = platform::MapWindowsPath(file_name);
+    const uint32_t error = path.empty() ? platform::kErrorPathNotFound
+                                        : platform::ReplaceFileDurably(
+                                              path, bytes.data(), bytes.size(), path.parent_path());
+    if (error != 0) {
+        WriteLogFormat("TakeScreenShot: Failed to save bitmap to %s, Error=%u", file_name.c_str(),
+                       error);
     }
 }
 

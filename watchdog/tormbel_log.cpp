@@ -1,13 +1,16 @@
 #include "watchdog/tormbel_log.h"
 
 #include <cstdarg>
+#include <filesystem>
 #include <mutex>
 #include <vector>
 
+#include "foundation/lost_lines.h"
 #include "foundation/system_time.h"
 #include "platform/append_only_file.h"
 #include "platform/error_output.h"
 #include "platform/regular_file.h"
+#include "platform/syslog_sender.h"
 #include "platform/text.h"
 
 namespace ruzd::watchdog {
@@ -51,6 +54,19 @@ std::string InCodePage(std::string_view text) {
     return bytes;
 }
 
+// The log's lines are what fails, so the operator hears of it where else he looks: on the
+// error output and in syslog, once an hour at most while it lasts.
+void LoseLine(foundation::LostLines& lost, std::string_view line, int error, bool opened) {
+    if (!lost.Lose(line, error, platform::CurrentClock().TickMs())) {
+        return;
+    }
+    std::error_code unknown;
+    const std::string alert = foundation::LostLinesAlert(
+        std::filesystem::absolute(kLogFileName, unknown).string(), error, opened);
+    platform::WriteErrorLine(alert);
+    platform::SendToSyslog(platform::SyslogSeverity::kError, platform::ProgramSyslogIdent(), alert);
+}
+
 }  // namespace
 
 std::string LogLine(platform::WallTime time, std::string_view text) {
@@ -64,21 +80,27 @@ std::string LogLine(platform::WallTime time, std::string_view text) {
 
 void WriteLog(std::string_view text) {
     static std::mutex lock;
-    static bool refusal_told = false;
+    static foundation::LostLines lost;
     std::lock_guard guard(lock);
-    const std::string line = LogLine(platform::CurrentClock().Now(), text);
+    const platform::WallTime now = platform::CurrentClock().Now();
+    const std::string line = LogLine(now, text);
     platform::AppendOnlyFile file;
-    if (file.Open(kLogFileName)) {
-        file.WriteAll(line);
+    // A FIFO in the log's place is refused (waiting for its reader would stop the heartbeat
+    // and the countdown), and so is any other file that is not a regular one.
+    if (!file.Open(kLogFileName)) {
+        LoseLine(lost, line, file.open_error(), false);
         return;
     }
-    // A FIFO in the log's place is refused (waiting for its reader would stop the heartbeat
-    // and the countdown); the operator hears once why the log stays empty.
-    if (!refusal_told) {
-        refusal_told = true;
-        platform::WriteErrorLine(std::string(kLogFileName) + ": " +
-                                 platform::OpenErrorText(file.open_error()) +
-                                 ", its lines are lost");
+    if (lost.any()) {
+        if (const int error = file.WriteAll(LogLine(now, lost.Note("lines of this log")));
+            error != 0) {
+            LoseLine(lost, line, error, true);
+            return;
+        }
+        lost.Told();
+    }
+    if (const int error = file.WriteAll(line); error != 0) {
+        LoseLine(lost, line, error, true);
     }
 }
 

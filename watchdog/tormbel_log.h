@@ -19,8 +19,10 @@ inline constexpr const char* kLogFileName = "Tormbel.log";
 // The line for `text` at `time`, with its line end.
 std::string LogLine(platform::WallTime time, std::string_view text);
 
-// Appends a line. Only a regular file is opened: a FIFO in its place is refused at once. A
-// file that cannot be opened loses the line, and the first such failure is said on stderr.
+// Appends a line, whole or not at all. Only a regular file is opened: a FIFO in its place is
+// refused at once. A line that cannot be written (a file that cannot be opened, a full disk) is
+// lost: the first such loss is said on stderr and in syslog, again an hour later at the soonest
+// while they go on, and once lines can be written again the log says how many were lost.
 void WriteLog(std::string_view text);
 void WriteLogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -7,6 +7,7 @@
 #include "app/service/nt_service_command_line_info.h"
 #include "app/service/service_control_manager_handle.h"
 #include "app/service/service_handle.h"
+#include "platform/child_groups.h"
 #include "platform/reg_value.h"
 #include "platform/registry.h"
 #include "platform/running_program.h"
@@ -484,7 +485,9 @@ void CNTService::RunAsConsole() {
     signals.WatchEach([](platform::StopSignal signal) {
         CNTService* service = Instance();
         if (service == nullptr || !service->OnConsoleControl(ConsoleCode(signal))) {
-            // Unhandled, the control ends the process as the system's own handler would.
+            // Unhandled, the control ends the process as the system's own handler would, and
+            // the commands it runs bounded with it.
+            platform::KillChildGroups();
             std::_Exit(128 + platform::SignalNumber(signal));
         }
     });

@@ -20,12 +20,14 @@
 #include "app/service_entry.h"
 #include "platform/process_identity.h"
 #include "platform/service_dispatcher.h"
+#include "platform/syslog_sender.h"
 #include "platform/win_error.h"
 #include "testing/child_program.h"
 #include "testing/event_store.h"
 #include "testing/eventually.h"
 #include "testing/node_app_fixture.h"
 #include "testing/os_for_tests.h"
+#include "testing/small_tmpfs.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::app {
@@ -204,6 +206,64 @@ TEST(ServiceLogTest, LinesStandInOrderWithTheProcessIdAndNeedTheirFolder) {
     EXPECT_TRUE(text.substr(end).ends_with(second)) << text;
     EXPECT_GT(text.size() - end, second.size()) << text;
     EXPECT_EQ(text.find("\r\n", end), text.size() - 2) << text;
+}
+
+// The service log on a full disk, for real: its folder lies on a small tmpfs that the test fills
+// up. No line is left in part; the first loss is told on the error output and as an error event,
+// the next ones not again, and once there is room the log says how many lines were lost.
+TEST(ServiceLogTest, LinesThatFindNoRoomAreToldOnceAndCountedOnceThereIsRoom) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may mount a tmpfs";
+    testing::TempRoot root;
+    const std::filesystem::path folder = root.path() / "drives" / "c" / "Ruzd" / "Logging";
+    testing::SmallTmpfs disk(folder, 1 << 20);
+    ASSERT_TRUE(disk.mounted());
+    const std::filesystem::path log = folder / "VesmarinService.txt";
+    CVesmarinService service;
+    service.WriteLog("before the disk filled up");
+    disk.FillUp();
+    const std::string alert = "Lines cannot be written to " + log.string() +
+                              " (No space left on device): they are lost until they can";
+    ::testing::internal::CaptureStderr();
+    // The file's last page may still take a few lines; then they find no room.
+    size_t written = 0;
+    std::string said;
+    for (; written < 1000 && said.find(alert) == std::string::npos; ++written) {
+        service.WriteLog("line %zu, as long as a line of the service may be", written);
+        said = ::testing::internal::GetCapturedStderr();
+        ::testing::internal::CaptureStderr();
+    }
+    ASSERT_NE(said.find(alert), std::string::npos) << said;
+    for (int more = 0; more < 5; ++more) {
+        service.WriteLog("lost as well");
+    }
+    said += ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find(alert), said.rfind(alert)) << said;
+    size_t alerts = 0;
+    for (const auto& [event_id, text] : testing::StoredEventsOf(platform::ProgramSyslogIdent())) {
+        alerts += text == alert ? 1 : 0;
+    }
+    EXPECT_EQ(alerts, 1u);
+
+    disk.MakeRoom();
+    service.WriteLog("after");
+    const std::string text = testing::ReadWholeFile(log);
+    const std::string pid = std::to_string(platform::CurrentProcessId());
+    const std::string note = ": " + pid +
+                             ": 6 lines of this log could not be written (No space left on "
+                             "device) and are lost\r\n";
+    const size_t at = text.find(note);
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_NE(text.find(": " + pid + ": after\r\n", at), std::string::npos) << text;
+    // Whole lines only: each one the date, the process id and a text, and its line end.
+    size_t lines = 0;
+    for (size_t start = 0; start < text.size(); ++lines) {
+        const size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << text.substr(start);
+        EXPECT_NE(text.substr(start, end - start).find(": " + pid + ": "), std::string::npos)
+            << text.substr(start, end - start);
+        start = end + 2;
+    }
+    EXPECT_EQ(lines, written - 1 + 3) << "the lines that found room, the note and the last";
 }
 
 TEST(ServiceLogTest, AnotherAccountReadingTheLogHoldsNoLineUp) {

@@ -12,6 +12,7 @@
 #include "foundation/utilities.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
+#include "testing/os_for_tests.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::foundation {
@@ -29,22 +30,10 @@ int RunChild(const std::string& command_line, std::string& output,
     return CUtilities::RunProgramAndCaptureOutput(command_line, folder, output, timeout_ms);
 }
 
-// Gone, or a zombie nobody has reaped yet: either way it runs no more.
-bool ProcessHasEnded(int32_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return true;
-    }
-    const size_t after_name = line.rfind(')');
-    return after_name != std::string::npos && after_name + 2 < line.size() &&
-           line[after_name + 2] == 'Z';
-}
-
 // A killed process takes a moment to go; no claim about how long beyond "it ends".
 bool EndsSoon(int32_t pid) {
     for (int i = 0; i < 500; ++i) {
-        if (ProcessHasEnded(pid)) {
+        if (testing::ProcessHasEnded(pid)) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "platform/regular_file.h"
 #include "testing/os_for_tests.h"
@@ -22,25 +23,32 @@ std::string ReadAll(const std::filesystem::path& path) {
 }
 
 // A log whose disk fills up keeps whole lines only: a line the disk took part of is taken back,
-// the failure is told, and the next line that finds room starts a line of its own.
+// the failure is told, and the next line that finds room starts a line of its own; so too for
+// the writers that share the log with other processes under its lock.
 TEST(AppendOnlyFileTest, ALineWrittenInPartIsTakenBackAndTheFailureTold) {
-    testing::TempDir temp;
-    const auto path = temp.path() / "log.txt";
-    AppendOnlyFile file;
-    ASSERT_TRUE(file.Open(path));
-    EXPECT_EQ(file.WriteAll("first\r\n"), 0);
-    {
-        // Room for a few bytes more: the write is cut short there, as on a full disk.
-        testing::FileSizeLimit limit(file.Size() + 4);
-        ASSERT_TRUE(limit.valid());
-        EXPECT_EQ(file.WriteAll(std::string(100, 'x') + "\r\n"), EFBIG);
-    }
-    EXPECT_EQ(ReadAll(path), "first\r\n");
-    EXPECT_EQ(file.WriteAll("third\r\n"), 0);
-    EXPECT_EQ(ReadAll(path), "first\r\nthird\r\n");
+    for (const bool exclusive : {false, true}) {
+        SCOPED_TRACE(exclusive ? "exclusive" : "alone");
+        testing::TempDir temp;
+        const auto path = temp.path() / "log.txt";
+        AppendOnlyFile file;
+        const auto write = [&](std::string_view bytes) {
+            return exclusive ? file.WriteAllExclusive(bytes) : file.WriteAll(bytes);
+        };
+        ASSERT_TRUE(file.Open(path));
+        EXPECT_EQ(write("first\r\n"), 0);
+        {
+            // Room for a few bytes more: the write is cut short there, as on a full disk.
+            testing::FileSizeLimit limit(file.Size() + 4);
+            ASSERT_TRUE(limit.valid());
+            EXPECT_EQ(write(std::string(100, 'x') + "\r\n"), EFBIG);
+        }
+        EXPECT_EQ(ReadAll(path), "first\r\n");
+        EXPECT_EQ(write("third\r\n"), 0);
+        EXPECT_EQ(ReadAll(path), "first\r\nthird\r\n");
 
-    file.Close();
-    EXPECT_EQ(file.WriteAll("lost\r\n"), EBADF);
+        file.Close();
+        EXPECT_EQ(write("lost\r\n"), EBADF);
+    }
 }
 
 // A FIFO in the log's place would hold a plain open until a reader came: refused at once.

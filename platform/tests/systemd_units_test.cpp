@@ -23,7 +23,9 @@
 #include "platform/service_run_files.h"
 #include "platform/win_error.h"
 #include "testing/child_program.h"
+#include "testing/os_for_tests.h"
 #include "testing/scoped_environment.h"
+#include "testing/small_tmpfs.h"
 #include "testing/temp_root.h"
 
 namespace ruzd::platform {
@@ -380,6 +382,58 @@ TEST(SystemdUnitsTest, TheManagerKeepsTheUnitsAndAsksSystemctlForWhatItNeeds) {
               "start --no-block ruzd-Ruzd.service\n"
               "disable ruzd-Ruzd.service ruzd-Ruzd.timer\n"
               "daemon-reload\n");
+}
+
+// Units on a full disk, for real: their folder lies on a small tmpfs that the test fills up. The
+// change fails with the disk's reason, said with the unit's path, and leaves neither the unit nor
+// a scratch file behind; with room again the unit is written, even over a FIFO in its place.
+TEST(SystemdUnitsTest, AUnitThatCannotBeWrittenFailsTheChangeWithItsReason) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may mount a tmpfs";
+    testing::TempRoot root;
+    const SystemdBackEnd systemd(root.path());
+    testing::SmallTmpfs disk(systemd.units(), 1 << 20);
+    ASSERT_TRUE(disk.mounted());
+    ScHandle manager = OpenSCManager("", "", kScManagerAllAccess);
+    ASSERT_NE(manager, nullptr);
+    const auto create = [&manager] {
+        return CreateService(manager, "Ruzd", "Ruzd", kServiceAllAccess, kServiceWin32OwnProcess,
+                             kServiceAutoStart, kServiceErrorNormal, "/usr/bin/true", "", nullptr,
+                             {}, "", "");
+    };
+    const auto units_left = [&systemd] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(systemd.units())) {
+            if (entry.path().filename().string().rfind("ruzd-", 0) == 0) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    };
+
+    disk.FillUp();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(create(), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorDiskFull);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("the unit " + (systemd.units() / "ruzd-Ruzd.service").string() +
+                        " could not be written: "),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(units_left(), std::vector<std::string>{});
+    EXPECT_EQ(OpenService(manager, "Ruzd", kServiceQueryStatus), nullptr);
+
+    disk.MakeRoom();
+    // A FIFO would hold a reader of the old unit until a writer came.
+    ASSERT_TRUE(testing::MakeFifo(systemd.units() / "ruzd-Ruzd.service"));
+    ScHandle service = create();
+    ASSERT_NE(service, nullptr) << GetLastError();
+    EXPECT_TRUE(fs::is_regular_file(systemd.units() / "ruzd-Ruzd.service"));
+    EXPECT_NE(systemd.Unit("ruzd-Ruzd.service").find("\nExecStart=\"/usr/bin/true\"\n"),
+              std::string::npos)
+        << systemd.Unit("ruzd-Ruzd.service");
+    EXPECT_EQ(units_left(), std::vector<std::string>{"ruzd-Ruzd.service"});
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "testing/eventually.h"
 #include "testing/loopback_socket.h"
 #include "testing/os_for_tests.h"
+#include "testing/small_tmpfs.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
 #include "testing/virtual_display.h"
@@ -254,6 +255,44 @@ TEST_F(DumpProgramTest, AHandledFaultIsOnlyAFirstChanceAndTheDaysFileKeepsIt) {
     const std::string lines = testing::ReadWholeFile(days[0]);
     EXPECT_NE(lines.find(" : First-chance Exception 0xb at 0x"), std::string::npos) << lines;
     EXPECT_EQ(lines.substr(lines.size() - 2), "\r\n");
+    dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
+    EXPECT_EQ(dog->WaitForExit(), 0);
+}
+
+// The dump folder on a full disk, for real: a small tmpfs that the test fills up. The first
+// chance's line and both dumps find no room, and the log says so for each; the watched program
+// is let go all the same.
+TEST_F(DumpProgramTest, ADumpOrAFirstChanceLineThatFindsNoRoomIsAnErrorInTheLog) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may mount a tmpfs";
+    testing::SmallTmpfs disk(work_.path() / dog_folder_ / "Dumps", 1 << 20);
+    ASSERT_TRUE(disk.mounted());
+    disk.FillUp();
+    auto handler = StartHelper("GLIMBORU");
+    auto dog = StartDog({"-I60", "-h", "-M", "-Ctrue"});
+    Heartbeat();
+    SKIP_WITHOUT_TRACING(dog, handler);
+    handler->WriteLine("raise");
+    EXPECT_EQ(handler->ReadLine(), "handled");
+    handler->CloseStdin();
+    EXPECT_EQ(handler->Wait(), 0);
+    ASSERT_TRUE(dog->WaitForLog("DebugThread: Done"));
+    // A program without a handler of its own, watched from the next heartbeat on.
+    auto helper = StartHelper("Glimbor");
+    Heartbeat();
+    SKIP_WITHOUT_TRACING(dog, helper);
+    helper->WriteLine("crash");
+    EXPECT_EQ(helper->Wait(), kSegvExit);
+    ASSERT_TRUE(dog->WaitForLog("DebugThread: Done", 2));
+    const std::string log = dog->Log();
+    const size_t first_chance = log.find("LogFirstChance: ERROR Could not write to .\\Dumps\\");
+    ASSERT_NE(first_chance, std::string::npos) << log;
+    EXPECT_EQ(log.find(", Error=112\r\n", first_chance), log.find("\r\n", first_chance) - 11)
+        << log;
+    EXPECT_EQ(testing::CountOf(log,
+                               "CreateDump: ERROR Could not write dump file, WriteFile "
+                               "failed, Error=112\r\n"),
+              2u)
+        << log;
     dog->Signal(platform::SignalNumber(platform::StopSignal::kTerminate));
     EXPECT_EQ(dog->WaitForExit(), 0);
 }

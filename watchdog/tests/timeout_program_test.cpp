@@ -3,14 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/computer_name.h"
 #include "platform/stop_signals.h"
 #include "platform/window_endpoint.h"
@@ -24,6 +28,7 @@
 #include "testing/tormbel_program.h"
 #include "testing/unix_sockets.h"
 #include "testing/virtual_display.h"
+#include "watchdog/screen_shot.h"
 
 namespace ruzd::watchdog {
 namespace {
@@ -340,26 +345,52 @@ TEST_F(TimeoutProgramTest, APeerNameThatNeverResolvesHoldsNeitherTheHeartbeatNor
 }
 
 // A stop that waits for the time-out command: a second SIGTERM ends the watchdog at once, and
-// without one the stop's bound does; each says what the stop waited for.
+// without one the stop's bound does; each says what the stop waited for, and takes the command
+// with it, down to what the command started: nothing runs on, re-parented to init.
 TEST_F(TimeoutProgramTest, AStopHeldByTheCommandEndsAtASecondSigtermOrAtItsBound) {
+    const std::string command = "sh -c \"sleep 200 & echo $$ $! > command.pids; wait\"";
+    const std::string started = "ExecuteCommand: Executing '" + command + "'";
     const std::string waited = "the stop waits for the time-out command (-C) to end\n";
+    const auto command_started = [](const TormbelProcess& dog) {
+        return testing::ReadWholeFile(dog.workdir() / "command.pids").find('\n') !=
+               std::string::npos;
+    };
+    // The command's shell and the sleep it started, gone within 5 s of the watchdog's end.
+    const auto command_ends_with = [](TormbelProcess& dog) {
+        int shell = 0;
+        int sleeper = 0;
+        std::ifstream(dog.workdir() / "command.pids") >> shell >> sleeper;
+        ASSERT_GT(shell, 0);
+        ASSERT_GT(sleeper, 0);
+        EXPECT_EQ(dog.WaitForExit(), kEndedBySignal);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!(testing::ProcessHasEnded(shell) && testing::ProcessHasEnded(sleeper)) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(testing::ProcessHasEnded(shell));
+        EXPECT_TRUE(testing::ProcessHasEnded(sleeper));
+    };
     {
-        auto dog = Start({"-I31", "-U", "-N", kEndlessCommand});
-        ASSERT_TRUE(dog->WaitForLog(kCommandStarted));
+        auto dog = Start({"-I31", "-U", "-N", "-C" + command});
+        ASSERT_TRUE(dog->WaitForLog(started));
+        ASSERT_TRUE(Eventually([&] { return command_started(*dog); }));
         dog->Signal(kTerminate);
         ASSERT_TRUE(dog->WaitForLog("ExecuteCommand: Stop requested, waiting for the command"));
         dog->Signal(kTerminate);
-        EXPECT_EQ(dog->WaitForExit(), kEndedBySignal);
+        command_ends_with(*dog);
         EXPECT_NE(
             dog->Stderr().find("Tormbel: a second stop signal ends the program at once; " + waited),
             std::string::npos)
             << dog->Stderr();
     }
     fs::remove(work_.path() / "dog" / "Tormbel.log");
-    auto dog = Start({"-I31", "-U", "-N", kEndlessCommand});
-    ASSERT_TRUE(dog->WaitForLog(kCommandStarted));
+    fs::remove(work_.path() / "dog" / "command.pids");
+    auto dog = Start({"-I31", "-U", "-N", "-C" + command});
+    ASSERT_TRUE(dog->WaitForLog(started));
+    ASSERT_TRUE(Eventually([&] { return command_started(*dog); }));
     dog->Signal(kTerminate);
-    EXPECT_EQ(dog->WaitForExit(), kEndedBySignal);
+    command_ends_with(*dog);
     EXPECT_NE(dog->Stderr().find("Tormbel: the stop has not ended within 30 s; " + waited),
               std::string::npos)
         << dog->Stderr();
@@ -378,16 +409,25 @@ TEST_F(TimeoutProgramTest, OneScreenShotPerOutageAsA24BitBitmap) {
     if (!display.ready()) {
         GTEST_SKIP() << "no virtual X server";
     }
+    // FIFOs in the places of the shots of the minutes around: replaced, never waited on.
+    fs::create_directories(work_.path() / "dog");
+    std::vector<std::string> fifos;
+    for (int minute = -1; minute <= 3; ++minute) {
+        fifos.push_back(ScreenShotFileName(platform::NowSeconds() + 60 * minute));
+        ASSERT_TRUE(testing::MakeFifo(work_.path() / "dog" / fifos.back()));
+    }
     auto dog = Start({"-I31", "-U", "-Ctrue"}, {"DISPLAY=" + display.name()});
     ASSERT_TRUE(dog->WaitForLog(kLocalTimeout, 2));
     Stop(*dog);
     std::vector<fs::path> shots;
     for (const auto& entry : fs::directory_iterator(work_.path() / "dog")) {
-        if (entry.path().extension() == ".BMP") {
+        if (entry.path().extension() == ".BMP" && entry.is_regular_file()) {
             shots.push_back(entry.path());
         }
     }
     ASSERT_EQ(shots.size(), 1u);
+    EXPECT_NE(std::find(fifos.begin(), fifos.end(), shots[0].filename().string()), fifos.end())
+        << shots[0];
     const std::string bytes = testing::ReadWholeFile(shots[0]);
     const auto u32 = [&bytes](size_t offset) {
         uint32_t value = 0;

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +22,11 @@
 #include "testing/loopback_socket.h"
 #include "testing/node_program.h"
 #include "testing/os_for_tests.h"
+#include "testing/small_tmpfs.h"
+#include "testing/syslog_line.h"
 #include "testing/temp_root.h"
 #include "testing/tormbel_program.h"
+#include "testing/unix_sockets.h"
 #include "watchdog/option_reader.h"
 
 namespace ruzd::watchdog {
@@ -145,8 +151,78 @@ TEST_F(TormbelProgramTest, AFifoInTheLogsPlaceIsNamedOnceAndTheWatchdogRunsWitho
     dog->Signal(kTerminate);
     EXPECT_EQ(dog->WaitForExit(), 0);
     const std::string errors = dog->Stderr();
-    EXPECT_EQ(CountOf(errors, "Tormbel: Tormbel.log: not a regular file, its lines are lost\n"), 1u)
-        << errors;
+    const std::string told = "Tormbel: " + (work_.path() / "fifo" / "Tormbel.log").string() +
+                             " cannot be opened (not a regular file): its lines are lost\n";
+    EXPECT_EQ(CountOf(errors, told), 1u) << errors;
+}
+
+// The log on a full disk, for real: the working folder lies on a small tmpfs that the test
+// fills up. The watchdog goes on with its time-outs, says once on its error output and in syslog
+// that its lines are lost, and once there is room again its log says how many were.
+TEST_F(TormbelProgramTest, LinesThatFindNoRoomAreToldOnceAndCountedOnceThereIsRoom) {
+    ASSERT_TRUE(testing::RunningAsRoot()) << "only root may mount a tmpfs";
+    const std::filesystem::path folder = work_.path() / "full";
+    testing::SmallTmpfs disk(folder, 1 << 20);
+    ASSERT_TRUE(disk.mounted());
+    // Full from the start: a log with room left on its last page would take lines a while yet.
+    disk.FillUp();
+    // The error output and syslog lie beside the full disk, where the test reads them.
+    testing::TempDir outputs;
+    testing::DatagramSink syslog(outputs.path() / "log.socket");
+    ASSERT_TRUE(syslog.bound());
+    TormbelProcess dog(root_.path(), folder, {"-I31", "-U", "-N", "-Ctrue"},
+                       {kFastClock, "RUZD_SYSLOG_SOCKET=" + syslog.path().string()}, {}, 0, {},
+                       outputs.path());
+    const auto timeouts = [] {
+        const std::vector<uint32_t> ids = testing::StoredEventIds();
+        return static_cast<size_t>(std::count(ids.begin(), ids.end(), 1005u));
+    };
+    const std::string alert = "Lines cannot be written to " + (folder / "Tormbel.log").string() +
+                              " (No space left on device): they are lost until they can";
+    // Syslog's lines are taken as they come: a socket that holds a few unread ones drops more.
+    size_t alerts_in_syslog = 0;
+    const auto read_syslog = [&] {
+        while (const std::optional<std::string> datagram =
+                   syslog.Receive(std::chrono::milliseconds(10))) {
+            const std::optional<testing::SyslogLine> line = testing::ParseSyslogLine(*datagram);
+            ASSERT_TRUE(line) << *datagram;
+            const bool told =
+                line->message == alert && line->tag == "Tormbel" && line->priority % 8 == 3;
+            alerts_in_syslog += told ? 1 : 0;
+        }
+    };
+    ASSERT_TRUE(Eventually([&] {
+        read_syslog();
+        return dog.Stderr().find(alert) != std::string::npos;
+    })) << dog.Stderr();
+    // Time-outs go on meanwhile, their lines lost: two of them at least.
+    const size_t before = timeouts();
+    ASSERT_TRUE(Eventually([&] {
+        read_syslog();
+        return timeouts() >= before + 2;
+    }));
+    EXPECT_EQ(CountOf(dog.Stderr(), alert), 1u) << dog.Stderr();
+    EXPECT_EQ(alerts_in_syslog, 1u);
+
+    disk.MakeRoom();
+    const std::string note =
+        " lines of this log could not be written (No space left on device) and are lost\r\n";
+    ASSERT_TRUE(dog.WaitForLog(note)) << dog.Stderr();
+    ASSERT_TRUE(Eventually([&] {
+        const std::string log = dog.Log();
+        return log.find("LOCAL TIMEOUT", log.rfind(note)) != std::string::npos;
+    }));
+    dog.Signal(kTerminate);
+    EXPECT_EQ(dog.WaitForExit(), 0);
+    const std::string log = dog.Log();
+    // The note is the log's first line: its time stamp, the count and the text. Each time-out's
+    // lines at least are counted: the time-out, its event, the command's start and end.
+    const size_t at = log.find(note);
+    ASSERT_EQ(log.find("\r\n") + 2, at + note.size()) << log;
+    const std::string count = log.substr(24, at - 24);
+    ASSERT_EQ(count.find_first_not_of("0123456789"), std::string::npos) << log;
+    EXPECT_GE(std::stoull(count), 8u) << log;
+    EXPECT_EQ(CountOf(dog.Stderr(), alert), 1u) << dog.Stderr();
 }
 
 // The event log's store a FIFO that nobody reads, full, and the file that plays the watchdog
