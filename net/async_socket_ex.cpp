@@ -86,8 +86,12 @@ void CAsyncSocketEx::EmptySendQueue() {
 
 void CAsyncSocketEx::SetAuthorised(bool authorised) {
     authorised_.store(authorised);
+    TrustChanged();
+}
+
+void CAsyncSocketEx::TrustChanged() {
     if (buffer_account_) {
-        buffer_account_->SetCounted(!authorised);
+        buffer_account_->SetCounted(!IsTrusted());
     }
 }
 
@@ -123,12 +127,7 @@ void CAsyncSocketEx::EndOverBudget() {
 }
 
 std::string CAsyncSocketEx::OverBudgetReason() const {
-    if (authorised_.load()) {
-        return platform::Format("the authorised connection holds more than %zu bytes to send",
-                                buffer_account_->ActiveLimit());
-    }
-    return platform::Format("connections not authorised hold more than %zu bytes",
-                            buffer_account_->Limit());
+    return buffer_account_->OverLimitReason();
 }
 
 bool CAsyncSocketEx::CreateSocket(uint16_t port, const std::string& address) {
@@ -168,7 +167,7 @@ void CAsyncSocketEx::RegisterCommands() {
 }
 
 void CAsyncSocketEx::ResetConnectionState() {
-    line_.Clear();
+    DropReceivedText();
     inflating_ = false;
     refused_lines_ = 0;
     SetAuthorised(false);
@@ -406,7 +405,7 @@ void CAsyncSocketEx::LimitAcceptingHandshake() {
         HandshakeLink link(*self);
         const bool completed = self->handshake_.Finish(link);
         if (!completed) {
-            self->line_.Clear();
+            self->DropReceivedText();
         }
         self->OnAcceptingHandshakeOver(completed);
     });
@@ -416,6 +415,7 @@ void CAsyncSocketEx::OnClose(int error) {
     // What the peer was sending will not come whole any more.
     DropPendingBlock();
     inflating_ = false;
+    lines_waiting_ = false;
     SetAuthorised(false);
     handshake_.Reset();
     {

@@ -58,20 +58,24 @@ public:
     static constexpr int kHandshakePollMs = 50;
     // The longest text line taken, in characters; a longer one ends the connection.
     static constexpr size_t kMaxLineCharacters = 65536;
-    // What one received piece of an authorised connection may inflate to is twice the longest
-    // block (at least this) and a line; a piece that inflates further ends the connection.
+    // What one received piece of the trusted connection (IsTrusted) may inflate to is twice the
+    // longest block (at least this) and a line; a piece that inflates further ends the
+    // connection.
     static constexpr size_t kMinInflateBlock = 256 << 10;
-    // A connection that is not authorised has no block to send (ExpectsBulkData): its piece may
-    // inflate to twice the longest wide line, no more.
-    static constexpr size_t kUnauthorisedInflateLimit = 256 << 10;
+    // Any other connection has no block to send: its piece may inflate to twice the longest wide
+    // line, and what the node asked it for (AskedBulkBytes), no more.
+    static constexpr size_t kStrangerInflateLimit = 256 << 10;
     // The most taken at a time of what a received piece inflates to, and of a block that is
     // streamed or read past: the memory a block costs, however large it is.
     static constexpr size_t kReceivePiece = 256 << 10;
-    // The most text an authorised connection has handled in one turn (a file's piece as the
-    // central server sends it), and one that is not authorised: the socket's thread serves its
-    // other connections between two turns.
-    static constexpr size_t kAuthorisedTurnBytes = 1 << 20;
-    static constexpr size_t kUnauthorisedTurnBytes = 16 << 10;
+    // The most text the trusted connection has handled in one turn (a file's piece as the
+    // central server sends it), or one that brings what the node asked it for; and any other
+    // connection's, in bytes and in lines: the socket's thread serves its other connections
+    // between two turns, so that however many strangers send whatever they like, each round of
+    // the thread costs little more than the trusted connection's turn.
+    static constexpr size_t kBulkTurnBytes = 1 << 20;
+    static constexpr size_t kStrangerTurnBytes = 16 << 10;
+    static constexpr size_t kStrangerTurnLines = 64;
     // Report lengths of the failure hooks.
     static constexpr size_t kReportedWordLength = 16;
     static constexpr size_t kReportedParametersLength = 128;
@@ -109,6 +113,10 @@ public:
     virtual void CloseFromAnyThread();
 
     bool IsAuthorised() const { return authorised_.load(); }
+    // Whether the connection is the one the node works for, which the strangers' budgets do not
+    // hold: the refused-line allowance, the short turns, the small inflated pieces and the
+    // listener's buffer budget. By default an authorised connection is.
+    virtual bool IsTrusted() const { return authorised_.load(); }
     HandshakeState GetHandshakeState() const { return handshake_.State(); }
     bool IsEncrypted() const;
     bool IsCompressed() const;
@@ -144,15 +152,17 @@ public:
     // The largest binary block a command may announce; longer ones are refused.
     void SetMaximumBlockLength(size_t maximum) { maximum_block_length_ = maximum; }
     // How many refused lines (unknown, not allowed, with the wrong parameters) a connection
-    // may send while it is not authorised; the next one ends it. No bound unless set.
+    // may send while it is not trusted; the next one ends it. No bound unless set.
     void SetRefusedLineAllowance(size_t allowance) { refused_line_allowance_ = allowance; }
 
 protected:
     virtual void RegisterCommands();
     virtual void ResetConnectionState();
     virtual void GetDefaultConnectionProperties(bool& encrypt, bool& compress);
-    // Receives once and dispatches every complete line: one turn, bounded by TurnBytes. The
-    // bytes received, 0 when the connection closed, -1 when nothing could be read now.
+    // One turn: the lines left waiting by the last turn first, then one receive and its
+    // complete lines, bounded by TurnBytes and TurnLines. The bytes received (1 when the turn
+    // handled waiting lines only), 0 when the connection closed, -1 when nothing could be read
+    // now.
     virtual int ProcessReceivedData(int error);
     virtual void FlushSendQueue();
     // Removes the line and its terminator from the front of the buffer.
@@ -170,9 +180,13 @@ protected:
     // The peer broke the protocol (`reason`), and the connection is ended right after.
     virtual void OnProtocolViolation(const std::string& reason);
     virtual void OnPeerTime(const std::string& text);
-    // Whether the peer may send more than a few lines now: blocks, and long turns of text. An
-    // authorised peer may; a subclass adds one that sends what it was asked for.
-    virtual bool ExpectsBulkData() const { return authorised_.load(); }
+    // The bytes the node asked this peer for though it is not trusted (a program it pushes, say)
+    // while they come: its turns are long meanwhile, and a received piece may inflate to them
+    // and a stranger's allowance. 0 when none.
+    virtual size_t AskedBulkBytes() const { return 0; }
+    // IsTrusted changed: the listener's buffer budget counts the connection's bytes or not.
+    void TrustChanged();
+    size_t MaximumBlockLength() const { return maximum_block_length_; }
     // An accepted connection's handshake time is over, on the socket's thread: `completed`
     // false when the peer did not finish it, what it sent being dropped and the connection going
     // on with the configured settings.
@@ -224,17 +238,20 @@ private:
     int StartCompressedPiece();
     // Once a piece gave all it inflates to: the buffer grows while the peer keeps it full.
     void EndCompressedPiece();
-    // Runs the next turn of the piece being inflated soon, on the socket's thread.
-    void ContinueInflatingLater();
-    // The most text taken in one turn now.
+    // Runs the next turn soon, on the socket's thread, when a piece is being inflated or lines
+    // wait: nothing more may arrive to call for it.
+    void ContinueLater();
+    // The most text taken, and the most lines handled, in one turn now.
     size_t TurnBytes() const;
+    size_t TurnLines() const;
     // Hands produced bytes to the pending block and the line buffer.
     void Absorb(const uint8_t* data, size_t length);
     // Hands bytes of the pending block (no more than it still expects) on, and ends the block
     // when they complete it.
     void FeedBlock(const uint8_t* data, size_t length);
-    // Handles every complete line received; with `checkLength` an unended line that is already
-    // too long ends the connection. False when processing must stop.
+    // Handles the complete lines received, as many as the turn has left (the others wait for
+    // the next turn: lines_waiting_); with `checkLength` an unended line that is already too
+    // long ends the connection. False when processing must stop.
     bool DispatchLines(bool checkLength);
     // Tells the sink of a block that will not come whole, and forgets the block.
     void DropPendingBlock();
@@ -264,8 +281,15 @@ private:
     void LimitAcceptingHandshake();
     // Closes the connection for a broken protocol; ProcessReceivedData returns 0 after it.
     void EndConnection(const std::string& reason);
+    // Why a connection that sent too many refused lines is ended.
+    std::string RefusedLinesReason() const;
+    // Empties the received text, which no later turn will look at.
+    void DropReceivedText();
     // The most one received piece may inflate to now.
     size_t InflateLimit() const;
+    // The most this piece may inflate to: the largest limit since it began, as a transfer that
+    // the piece completes ends what the node asked for.
+    size_t PieceInflateLimit();
     void ReleaseStreams();
     void BuildStreams();
     void EmptySendQueue();
@@ -297,7 +321,11 @@ private:
     size_t piece_received_ = 0;
     size_t piece_produced_ = 0;
     bool piece_filled_ = false;
+    size_t piece_limit_ = 0;
     bool continuation_posted_ = false;
+    // The lines the turn may still handle, and whether complete lines wait for the next turn.
+    size_t turn_lines_left_ = SIZE_MAX;
+    bool lines_waiting_ = false;
     size_t refused_lines_ = 0;
     size_t refused_line_allowance_ = SIZE_MAX;
     PendingBlock block_;

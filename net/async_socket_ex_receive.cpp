@@ -35,7 +35,7 @@ std::string CutToCharacters(const std::string& text, size_t count) {
 void CAsyncSocketEx::OnReceive(int error) {
     // Held for the whole call, so that a handler that closes the socket does not free it.
     const std::shared_ptr<AsyncSocket> self = shared_from_this();
-    if (ProcessReceivedData(error) > 0 && IsOpen()) {
+    if (ProcessReceivedData(error) != 0 && IsOpen()) {
         AccountReceived();
     }
     AsyncSocket::OnReceive(error);
@@ -100,6 +100,7 @@ int CAsyncSocketEx::StartCompressedPiece() {
     inflating_ = true;
     piece_received_ = static_cast<size_t>(received);
     piece_produced_ = 0;
+    piece_limit_ = 0;
     piece_filled_ = piece_received_ == compressed_.size();
     return received;
 }
@@ -140,7 +141,7 @@ int CAsyncSocketEx::ReceiveCompressed() {
         }
         produced += *made;
         piece_produced_ += *made;
-        const size_t limit = InflateLimit();
+        const size_t limit = PieceInflateLimit();
         if (piece_produced_ > limit) {
             inflating_ = false;
             EndConnection(platform::Format("%zu received bytes inflate to more than %zu",
@@ -153,15 +154,19 @@ int CAsyncSocketEx::ReceiveCompressed() {
         if (!DispatchLines(false) || !IsOpen()) {
             return 0;
         }
+        if (lines_waiting_) {
+            break;
+        }
     }
-    if (inflating_) {
-        ContinueInflatingLater();
-    }
+    ContinueLater();
     // Input that ended inside a deflate block yields nothing yet; more is coming.
     return produced == 0 ? -1 : static_cast<int>(std::min<size_t>(produced, INT_MAX));
 }
 
-void CAsyncSocketEx::ContinueInflatingLater() {
+void CAsyncSocketEx::ContinueLater() {
+    if (!inflating_ && !lines_waiting_) {
+        return;
+    }
     const std::shared_ptr<SocketReactor> reactor = Reactor();
     if (!reactor || continuation_posted_) {
         return;
@@ -175,14 +180,18 @@ void CAsyncSocketEx::ContinueInflatingLater() {
             return;
         }
         self->continuation_posted_ = false;
-        if (self->IsOpen() && self->inflating_) {
+        if (self->IsOpen() && (self->inflating_ || self->lines_waiting_)) {
             self->OnReceive(0);
         }
     });
 }
 
 size_t CAsyncSocketEx::TurnBytes() const {
-    return ExpectsBulkData() ? kAuthorisedTurnBytes : kUnauthorisedTurnBytes;
+    return IsTrusted() || AskedBulkBytes() > 0 ? kBulkTurnBytes : kStrangerTurnBytes;
+}
+
+size_t CAsyncSocketEx::TurnLines() const {
+    return IsTrusted() ? SIZE_MAX : kStrangerTurnLines;
 }
 
 int CAsyncSocketEx::Receive(int /*flags*/) {
@@ -224,11 +233,28 @@ int CAsyncSocketEx::Receive(int /*flags*/) {
 }
 
 int CAsyncSocketEx::ProcessReceivedData(int /*error*/) {
+    turn_lines_left_ = TurnLines();
+    if (lines_waiting_) {
+        // What came before is handled before anything more is read: a peer's lines never pile
+        // up in the node faster than its turns take them.
+        lines_waiting_ = false;
+        if (!DispatchLines(false) || !IsOpen()) {
+            return 0;
+        }
+        if (lines_waiting_) {
+            ContinueLater();
+            return 1;
+        }
+    }
     const int received = Receive(0);
     if (received <= 0) {
         return received;
     }
-    return DispatchLines(true) ? received : 0;
+    if (!DispatchLines(true)) {
+        return 0;
+    }
+    ContinueLater();
+    return received;
 }
 
 bool CAsyncSocketEx::DispatchLines(bool checkLength) {
@@ -255,6 +281,11 @@ bool CAsyncSocketEx::DispatchLines(bool checkLength) {
         if (!lineEnd) {
             break;
         }
+        if (turn_lines_left_ == 0) {
+            lines_waiting_ = true;
+            break;
+        }
+        --turn_lines_left_;
         const size_t lineLength = *lineEnd;
         const std::string line = DecodeLineText(line_.Data(), lineLength, wide_);
         std::string word;
@@ -273,11 +304,10 @@ bool CAsyncSocketEx::DispatchLines(bool checkLength) {
             OnProcessCommandError(word, parameters, std::string());
             return true;
         }
-        // A peer that is not authorised is not heard for long while it says nothing the node
+        // A peer that is not trusted is not heard for long while it says nothing the node
         // takes: the rest of what it sent is not even looked at.
-        if (!handled && !authorised_.load() && ++refused_lines_ > refused_line_allowance_) {
-            EndConnection(platform::Format("more than %zu refused lines before its authorisation",
-                                           refused_line_allowance_));
+        if (!handled && !IsTrusted() && ++refused_lines_ > refused_line_allowance_) {
+            EndConnection(RefusedLinesReason());
             return false;
         }
     }
@@ -286,7 +316,7 @@ bool CAsyncSocketEx::DispatchLines(bool checkLength) {
 
 void CAsyncSocketEx::EndConnection(const std::string& reason) {
     OnProtocolViolation(reason);
-    line_.Clear();
+    DropReceivedText();
     DropPendingBlock();
     if (IsOpen()) {
         Close();
@@ -294,15 +324,35 @@ void CAsyncSocketEx::EndConnection(const std::string& reason) {
     }
 }
 
+std::string CAsyncSocketEx::RefusedLinesReason() const {
+    if (authorised_.load()) {
+        return platform::Format("more than %zu refused lines, not being the central server's",
+                                refused_line_allowance_);
+    }
+    return platform::Format("more than %zu refused lines before its authorisation",
+                            refused_line_allowance_);
+}
+
+void CAsyncSocketEx::DropReceivedText() {
+    line_.Clear();
+    lines_waiting_ = false;
+}
+
 size_t CAsyncSocketEx::InflateLimit() const {
-    if (!ExpectsBulkData()) {
-        return kUnauthorisedInflateLimit;
+    if (!IsTrusted()) {
+        const size_t asked = AskedBulkBytes();
+        return asked > SIZE_MAX - kStrangerInflateLimit ? SIZE_MAX : kStrangerInflateLimit + asked;
     }
     // The end of one block, a line and another whole block may come in one piece; nothing the
     // central server sends inflates further.
     const size_t block = std::max(maximum_block_length_, kMinInflateBlock);
     const size_t line = kMaxLineCharacters * 2 + 2;
     return block > (SIZE_MAX - line) / 2 ? SIZE_MAX : 2 * block + line;
+}
+
+size_t CAsyncSocketEx::PieceInflateLimit() {
+    piece_limit_ = std::max(piece_limit_, InflateLimit());
+    return piece_limit_;
 }
 
 void CAsyncSocketEx::RemoveProcessedData(size_t lineLength) {

@@ -177,8 +177,18 @@ void COrvanthellaFileSocket::OnProtocolViolation(const std::string& reason) {
           reason.c_str());
 }
 
-bool COrvanthellaFileSocket::ExpectsBulkData() const {
-    return IsAuthorised() || update_requested_;
+size_t COrvanthellaFileSocket::AskedBulkBytes() const {
+    // Asking for the update is not enough: the program's bytes, once announced, are what the
+    // node takes in long turns, and nothing after them.
+    const bool coming = update_requested_ && !update_refused_ && update_size_ != 0 &&
+                        update_bytes_written_ < update_size_;
+    return coming ? update_size_ : 0;
+}
+
+void COrvanthellaFileSocket::SetCentralBound(bool bound) {
+    if (central_bound_.exchange(bound) != bound) {
+        TrustChanged();
+    }
 }
 
 std::optional<WaitingFile> COrvanthellaFileSocket::RequestedFile(int32_t id) const {
@@ -415,6 +425,7 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
 
 void COrvanthellaFileSocket::ResetUpdate() {
     update_requested_ = false;
+    update_size_ = 0;
     update_bytes_written_ = 0;
     update_path_.clear();
     update_file_.reset();
@@ -462,23 +473,31 @@ void COrvanthellaFileSocket::SocketCmdUPDATE(const std::string& raw, int lineLen
         ResetUpdate();
         return;
     }
-    if (!update_requested_ && !update_refused_) {
-        // The pushed program would be run by the update service: only take one asked for.
-        update_refused_ = true;
-        Trace(0, 0, "Update %s refused: no update was requested on this connection", name.c_str());
+    if (update_size_ == 0) {
+        // The line is handled again as its bytes come; the first time, its transfer begins.
+        update_size_ = size;
+        if (!update_requested_) {
+            // The pushed program would be run by the update service: only take one asked for.
+            update_refused_ = true;
+            Trace(0, 0, "Update %s refused: no update was requested on this connection",
+                  name.c_str());
+        } else if (size > MaximumBlockLength()) {
+            update_refused_ = true;
+            Trace(0, 0, "Update %s refused: %u bytes, more than the %zu a file may have",
+                  name.c_str(), size, MaximumBlockLength());
+        }
     }
     const size_t piece = std::min<size_t>(AvailableAfterLine(line), size - update_bytes_written_);
     if (piece == 0) {
         claim = true;
         return;
     }
-    if (piece >= kUpdateWriteThreshold || update_bytes_written_ + piece == size) {
-        if (!update_refused_ && update_error_.empty()) {
-            WriteUpdatePiece(DataAfterLine(line), piece, update_error_);
-        }
-        update_bytes_written_ += static_cast<uint32_t>(piece);
-        RemoveAfterLine(line, piece);
+    // Written (or thrown away) as it comes: the node holds no more of it than a turn brought.
+    if (!update_refused_ && update_error_.empty()) {
+        WriteUpdatePiece(DataAfterLine(line), piece, update_error_);
     }
+    update_bytes_written_ += static_cast<uint32_t>(piece);
+    RemoveAfterLine(line, piece);
     if (update_bytes_written_ < size) {
         claim = true;
         return;

@@ -33,13 +33,11 @@ class COrvanthellaFileSocketThread;
 
 class COrvanthellaFileSocket : public CAsyncSocketEx {
 public:
-    // Updates arrive in pieces; a piece is written once this much has gathered (or the rest).
-    static constexpr size_t kUpdateWriteThreshold = 0xA00000;
     static constexpr uint64_t kSlowCommandMs = 10000;
     // The most the peer's clock may move the node's: more is no time zone, but a wrong clock.
     static constexpr int32_t kMaxClockShiftSeconds = 24 * 3600;
-    // The refused lines a connection may send before it is authorised: the central server
-    // sends none, and a stranger's flood of them ends after these.
+    // The refused lines a connection may send while it is not the central server's bound one:
+    // the central server sends none, and a stranger's flood of them ends after these.
     static constexpr size_t kRefusedLineAllowance = 8;
 
     COrvanthellaFileSocket(std::shared_ptr<SocketReactor> reactor,
@@ -74,6 +72,12 @@ public:
 
     // Whether the connection finished its handshake and its thread took note of it.
     bool IsEstablished() const { return established_.load(); }
+
+    // Whether this is the central server's bound connection, set by the thread as it binds it
+    // and unbinds it. Only that connection is trusted: every other, authorised or not, is held
+    // to the strangers' budgets.
+    void SetCentralBound(bool bound);
+    bool IsTrusted() const override { return central_bound_.load() && IsAuthorised(); }
 
     // The clock shift the peer's last time text asked for and that was not applied yet; taken
     // once the connection is the central server's.
@@ -123,8 +127,8 @@ protected:
     void OnProcessCommandError(const std::string& word, const std::string& parameters,
                                const std::string& error) override;
     void OnProtocolViolation(const std::string& reason) override;
-    // The updater that the node asked for comes before the connection is authorised.
-    bool ExpectsBulkData() const override;
+    // The updater that the node asked for, while its announced bytes come.
+    size_t AskedBulkBytes() const override;
     // Without the handshake the connection would go on in plain text, open to anyone: it is
     // closed.
     void OnAcceptingHandshakeOver(bool completed) override;
@@ -152,6 +156,7 @@ private:
     std::atomic<uint64_t> serial_{0};
     std::atomic<uint64_t> authorisation_order_{0};
     std::atomic<bool> established_{false};
+    std::atomic<bool> central_bound_{false};
 
     std::mutex clock_lock_;
     std::optional<int32_t> pending_clock_shift_;
@@ -169,8 +174,10 @@ private:
 
     foundation::PeerLogLimit log_limit_;
 
-    // The update exchange, on the socket's thread only.
+    // The update exchange, on the socket's thread only: whether the node asked for one, and the
+    // size its UPDATE line announced (0 before it came).
     bool update_requested_ = false;
+    uint32_t update_size_ = 0;
     uint32_t update_bytes_written_ = 0;
     std::string update_path_;
     struct FileCloser {

@@ -178,8 +178,8 @@ std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::OldestToMa
     const std::shared_ptr<COrvanthellaFileSocket> central = CentralSocketLocked();
     // In the order they go: strangers that are not authorised, then those from the central
     // server's address (its own new connection among them, which a flood from elsewhere must
-    // not push out), then authorised ones.
-    std::shared_ptr<COrvanthellaFileSocket> oldest[3];
+    // not push out), then authorised ones, those from the central server's address last.
+    std::shared_ptr<COrvanthellaFileSocket> oldest[4];
     for (const auto& [key, socket] : sockets_) {
         if (socket == central) {
             continue;
@@ -188,9 +188,8 @@ std::shared_ptr<COrvanthellaFileSocket> COrvanthellaFileSocketThread::OldestToMa
         unsigned port = 0;
         const bool fromCentral = !central_address_.empty() && socket->GetPeerName(address, port) &&
                                  address == central_address_;
-        std::shared_ptr<COrvanthellaFileSocket>& kind = oldest[socket->IsAuthorised() ? 2
-                                                               : fromCentral          ? 1
-                                                                                      : 0];
+        std::shared_ptr<COrvanthellaFileSocket>& kind =
+            oldest[(socket->IsAuthorised() ? 2 : 0) + (fromCentral ? 1 : 0)];
         if (!kind || socket->Serial() < kind->Serial()) {
             kind = socket;
         }
@@ -239,7 +238,7 @@ void COrvanthellaFileSocketThread::NoteAuthorised(
         socket->Authorise(order != 0 ? order : ++last_authorisation_);
         if (central_serial_ == 0 && IsAuthorisedFromCentralLocked(*socket) &&
             sockets_.count(socket.get()) != 0) {
-            central_serial_ = socket->Serial();
+            BindLocked(socket->Serial());
             bound = true;
         }
     }
@@ -264,6 +263,7 @@ void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* so
             // authorised, never to one authorised already: that one came while the central
             // server had its own connection.
             if (central_serial_ != 0 && removed->Serial() == central_serial_) {
+                removed->SetCentralBound(false);
                 central_serial_ = 0;
                 wasCentral = true;
             }
@@ -340,13 +340,21 @@ bool COrvanthellaFileSocketThread::IsAuthorisedFromCentralLocked(
 void COrvanthellaFileSocketThread::BindCentralSocketLocked() {
     // The central server authorises its connection right before its CNINIT: a connection from
     // its machine authorised earlier is an older one of its own, or someone else's.
-    central_serial_ = 0;
+    uint64_t serial = 0;
     uint64_t latest = 0;
     for (const auto& [key, socket] : sockets_) {
         if (IsAuthorisedFromCentralLocked(*socket) && socket->AuthorisationOrder() > latest) {
             latest = socket->AuthorisationOrder();
-            central_serial_ = socket->Serial();
+            serial = socket->Serial();
         }
+    }
+    BindLocked(serial);
+}
+
+void COrvanthellaFileSocketThread::BindLocked(uint64_t serial) {
+    central_serial_ = serial;
+    for (const auto& [key, socket] : sockets_) {
+        socket->SetCentralBound(serial != 0 && socket->Serial() == serial);
     }
 }
 

@@ -97,8 +97,9 @@ public:
     // the authorised connections from that address, the one authorised last. The node's
     // requests and uploads go on it alone, and only its clock is taken; one authorised later
     // gets none of them while it is open. Once it closes, the next connection from that address
-    // to be authorised takes its place. Connections from that address log in full; every other
-    // connection's lines are limited as a stranger's.
+    // to be authorised takes its place. Only the bound connection is spared the strangers'
+    // budgets (COrvanthellaFileSocket::IsTrusted). Connections from that address log in full;
+    // every other connection's lines are limited as a stranger's.
     void SetCentralAddress(const std::string& address);
     bool IsCentralAddress(const std::string& address) const;
     bool HasCentralSocket() const;
@@ -164,13 +165,17 @@ private:
     // Binds the authorised connection from the central server's address authorised last; none
     // when there is none. Under sockets_lock_.
     void BindCentralSocketLocked();
+    // Makes the connection `serial` (0: none) the central server's bound one, and tells every
+    // connection whether it is; under sockets_lock_.
+    void BindLocked(uint64_t serial);
     // Whether `socket` is authorised and comes from the central server's address; under
     // sockets_lock_.
     bool IsAuthorisedFromCentralLocked(const COrvanthellaFileSocket& socket) const;
     // The connection that makes room for a newcomer when "Max Connections" are held: the
     // oldest that is not authorised from another address than the central server's, else the
-    // oldest not authorised from its address, else the oldest authorised one that is not the
-    // central server's; none when the central server's is all there is.
+    // oldest not authorised from its address, else the oldest authorised one from another
+    // address, else from its address that is not the central server's bound one; none when the
+    // central server's is all there is.
     std::shared_ptr<COrvanthellaFileSocket> OldestToMakeRoomLocked() const;
     // How an upload's bytes went.
     enum class UploadStream {

@@ -8,6 +8,7 @@
 
 #include <nettle/arcfour.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -211,6 +212,66 @@ TEST_P(BlockTest, LargeMessagesGrowTheLineBufferAndKeepEveryByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, BlockTest, ::testing::Bool());
+
+class TurnTest : public AsyncSocketExTest, public ::testing::WithParamInterface<bool> {
+protected:
+    // The most "ECHO" lines one turn of `node` handled, once it has handled `count` of them,
+    // each once and in the order they came.
+    static size_t MostLinesInATurn(const RecordingSocket& node, size_t count) {
+        size_t most = 0;
+        size_t echoes = 0;
+        size_t turn = 0;
+        for (const std::string& event : node.Events()) {
+            if (event == "TURN") {
+                turn = 0;
+            } else if (event.rfind("ECHO|", 0) == 0) {
+                EXPECT_EQ(event, "ECHO|" + std::to_string(echoes));
+                most = std::max(most, ++turn);
+                ++echoes;
+            }
+        }
+        EXPECT_EQ(echoes, count);
+        return most;
+    }
+
+    static std::string EchoLines(size_t count) {
+        std::string lines;
+        for (size_t line = 0; line < count; ++line) {
+            lines += "ECHO " + std::to_string(line) + "\r";
+        }
+        return lines;
+    }
+};
+
+TEST_P(TurnTest, AConnectionThatIsNotTrustedHasAFewLinesHandledATurnAndAllOfThemInTheEnd) {
+    listener_->offerCompression = GetParam();
+    listener_->recordTurns = true;
+    FilePeer peer(port_);
+    const auto node = Connect(peer);
+    // Short lines, far fewer bytes than a turn takes, all in one piece: those the turn leaves
+    // are handled in the turns after it, though nothing more arrives.
+    constexpr size_t kLines = 1000;
+    peer.SendText(EchoLines(kLines));
+    ASSERT_TRUE(
+        Eventually([&] { return Contains(node->Events(), "ECHO|" + std::to_string(kLines - 1)); }));
+    EXPECT_LE(MostLinesInATurn(*node, kLines), CAsyncSocketEx::kStrangerTurnLines);
+}
+
+TEST_P(TurnTest, TheTrustedConnectionHasWhatCameHandledInLongTurns) {
+    listener_->offerCompression = GetParam();
+    listener_->recordTurns = true;
+    FilePeer peer(port_);
+    const auto node = Connect(peer);
+    peer.SendText("AUTH\r");
+    ASSERT_TRUE(Eventually([&] { return Contains(node->Events(), "AUTH"); }));
+    constexpr size_t kLines = 1000;
+    peer.SendText(EchoLines(kLines));
+    ASSERT_TRUE(
+        Eventually([&] { return Contains(node->Events(), "ECHO|" + std::to_string(kLines - 1)); }));
+    EXPECT_GT(MostLinesInATurn(*node, kLines), CAsyncSocketEx::kStrangerTurnLines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Compression, TurnTest, ::testing::Bool());
 
 TEST_F(AsyncSocketExTest, HandlerExceptionsAreReportedAndTheConnectionGoesOn) {
     FilePeer peer(port_);

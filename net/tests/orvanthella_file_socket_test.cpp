@@ -503,6 +503,133 @@ TEST_F(FileSocketTest, APieceThatInflatesPastTheMaximumEndsTheConnection) {
     EXPECT_TRUE(LogContains("received bytes inflate to more than"));
 }
 
+// Megabytes of heartbeat requests, which any connection may send: a few kilobytes deflated.
+std::vector<uint8_t> DeflatedHeartbeats(FilePeer& peer, size_t bytes) {
+    const std::string line = "HEARTB 1 00000000010000000002\r";
+    std::string lines;
+    lines.reserve(bytes + line.size());
+    while (lines.size() < bytes) {
+        lines += line;
+    }
+    return peer.Encode(reinterpret_cast<const uint8_t*>(lines.data()), lines.size());
+}
+
+// How a connection that is not the central server's bound one came to be.
+enum class Stranger { kHandshakeOnly, kAuthorisedElsewhere, kAuthorisedLater };
+
+class StrangerTest : public FileSocketTest, public ::testing::WithParamInterface<Stranger> {
+protected:
+    // The central server's bound connection first, then the stranger.
+    std::unique_ptr<FilePeer> ConnectStranger() {
+        central_ = FilePeer::Authorised(port_);
+        EXPECT_TRUE(central_ && thread_->HasCentralSocket());
+        switch (GetParam()) {
+            case Stranger::kHandshakeOnly: {
+                auto peer = std::make_unique<FilePeer>(port_);
+                EXPECT_TRUE(peer->Handshake(false));
+                return peer;
+            }
+            case Stranger::kAuthorisedElsewhere:
+                return FilePeer::AuthorisedFrom("127.0.0.2", port_);
+            case Stranger::kAuthorisedLater:
+                // From the central server's own address, after its bound connection.
+                return FilePeer::Authorised(port_);
+        }
+        return nullptr;
+    }
+
+    // The central server's bound connection still answers.
+    void ExpectTheCentralAnswers() {
+        central_->SendText("HEARTB 1 00000000010000000002\r");
+        EXPECT_EQ(central_->ReadLine(), "HEARTB 0 00000000010000000002");
+    }
+
+    std::unique_ptr<FilePeer> central_;
+};
+
+TEST_P(StrangerTest, APieceInflatesTo256KilobytesAtMost) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    Start();
+    auto stranger = ConnectStranger();
+    ASSERT_TRUE(stranger && stranger->Compressing());
+    // Far below what the central server's pieces may inflate to (twice 50 MB).
+    stranger->SendWire(DeflatedHeartbeats(*stranger, 8 << 20));
+    EXPECT_TRUE(stranger->WaitClosed());
+    EXPECT_TRUE(LogContains("received bytes inflate to more than 262144"));
+    ExpectTheCentralAnswers();
+}
+
+TEST_P(StrangerTest, ItsNinthRefusedLineEndsIt) {
+    Start();
+    auto stranger = ConnectStranger();
+    ASSERT_TRUE(stranger);
+    const auto refused = [](const std::string& word) {
+        std::string lines;
+        for (int line = 0; line < 20; ++line) {
+            lines += word + " " + std::to_string(line) + "\r";
+        }
+        return lines;
+    };
+    // The central server's bound connection is heard whatever it sends.
+    central_->SendText(refused("NOSUCH"));
+    ExpectTheCentralAnswers();
+    stranger->SendText(refused("STRANGE") + "HEARTB 1 00000000010000000002\r");
+    EXPECT_TRUE(stranger->WaitClosed());
+    EXPECT_TRUE(LogContains(GetParam() == Stranger::kHandshakeOnly
+                                ? "ended: more than 8 refused lines before its authorisation"
+                                : "ended: more than 8 refused lines, not being the central "
+                                  "server's"));
+    EXPECT_TRUE(LogContains("OnCommandNotFound STRANGE 8"));
+    EXPECT_FALSE(LogContains("OnCommandNotFound STRANGE 9"));
+    ExpectTheCentralAnswers();
+}
+
+TEST_P(StrangerTest, ItsBytesCountInTheBudgetOfTheConnectionsOtherThanTheCentralServers) {
+    SetDword("Other Connections Buffer KB", 16);
+    Start();
+    auto stranger = ConnectStranger();
+    ASSERT_TRUE(stranger);
+    // Twice the budget of a line that does not end yet, which the central server may send.
+    const std::string start = "NOSUCH " + std::string(32 << 10, 'a');
+    central_->SendText(start);
+    stranger->SendText(start);
+    EXPECT_TRUE(stranger->WaitClosed());
+    EXPECT_TRUE(LogContains("ended: connections other than the active one hold more than 16384"));
+    central_->SendText("\r");
+    ExpectTheCentralAnswers();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, StrangerTest,
+                         ::testing::Values(Stranger::kHandshakeOnly, Stranger::kAuthorisedElsewhere,
+                                           Stranger::kAuthorisedLater));
+
+TEST_F(FileSocketTest, TheCentralServersConnectionIsAStrangerBeforeItIsBoundAndAfter) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    port_ = FreePort();
+    thread_ = std::make_unique<COrvanthellaFileSocketThread>(node_.get(), port_);
+    auto peer = FilePeer::Authorised(port_);
+    ASSERT_TRUE(peer && peer->Compressing());
+    // Authorised, but no central server is active yet: a piece of a megabyte is too much.
+    peer->SendWire(DeflatedHeartbeats(*peer, 1 << 20));
+    EXPECT_TRUE(peer->WaitClosed());
+    EXPECT_TRUE(LogContains("received bytes inflate to more than 262144"));
+
+    // Bound by the central server's CNINIT: the same piece is answered line by line.
+    peer = FilePeer::Authorised(port_);
+    ASSERT_TRUE(peer);
+    thread_->SetCentralAddress("127.0.0.1");
+    ASSERT_TRUE(thread_->HasCentralSocket());
+    peer->SendWire(DeflatedHeartbeats(*peer, 1 << 20));
+    for (size_t line = 0; line < (1 << 20) / 30; ++line) {
+        ASSERT_EQ(peer->ReadLine(), "HEARTB 0 00000000010000000002") << line;
+    }
+
+    // The session's end unbinds it.
+    thread_->SetCentralAddress({});
+    peer->SendWire(DeflatedHeartbeats(*peer, 1 << 20));
+    EXPECT_TRUE(peer->WaitClosed());
+}
+
 TEST_F(FileSocketTest, CorruptCompressedBytesInsideABlockEndTheConnectionAndLeaveTheCopy) {
     SetDword("FileCacheSyncUseCompression", 1);
     Start();
@@ -1131,9 +1258,48 @@ TEST_P(UpdateTest, OfferedNewerSetupIsRequestedReceivedAndHandedToTheUpdateServi
     peer.SendText("UPDATE Again 5\rhelloHEARTB 1 00000000010000000002\r");
     EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
     EXPECT_EQ(ReadFile(updater), program);
+
+    // The program's bytes were what the node asked for; a large piece after them is not.
+    if (GetParam()) {
+        peer.SendWire(DeflatedHeartbeats(peer, 4 << 20));
+        EXPECT_TRUE(peer.WaitClosed());
+        EXPECT_TRUE(LogContains("received bytes inflate to more than 262144"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, UpdateTest, ::testing::Bool());
+
+TEST_F(FileSocketTest, AskingForAnUpdateGrantsNothingBeforeItsProgramComes) {
+    SetDword("FileCacheSyncUseCompression", 1);
+    foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
+    Start();
+    FilePeer peer(port_);
+    ASSERT_TRUE(peer.Handshake(false));
+    ASSERT_TRUE(peer.Compressing());
+    peer.SendText("STARTS 2 10.6.1.0 Setup\r");
+    EXPECT_EQ(peer.ReadLine(), "UPDATE 10.6.0.0 Setup");
+    // Lines, not the program: a stranger's pieces, a stranger's allowance of refused lines.
+    peer.SendWire(DeflatedHeartbeats(peer, 4 << 20));
+    EXPECT_TRUE(peer.WaitClosed());
+    EXPECT_TRUE(LogContains("received bytes inflate to more than 262144"));
+}
+
+TEST_F(FileSocketTest, AnUpdateLongerThanAFileMayBeIsReadPastAndNotRun) {
+    SetDword("MaximumFileCacheSyncSizeMB", 1);
+    foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
+    Start();
+    FilePeer peer(port_);
+    ASSERT_TRUE(peer.Handshake(false));
+    peer.SendText("STARTS 2 10.6.1.0 Setup\r");
+    EXPECT_EQ(peer.ReadLine(), "UPDATE 10.6.0.0 Setup");
+    peer.SendText("UPDATE Sobrink 2000000\r" + RandomBytes(2000000, 3) +
+                  "HEARTB 1 00000000010000000002\r");
+    EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
+    EXPECT_TRUE(
+        LogContains("Update Sobrink refused: 2000000 bytes, more than the 1048576 a file "
+                    "may have"));
+    EXPECT_FALSE(fs::exists(temp_.path() / "Pelwix" / "Sobrink.exe"));
+}
 
 TEST_F(FileSocketTest, OlderOrDifferentlyShapedSetupsAreNotRequested) {
     foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");

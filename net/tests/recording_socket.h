@@ -46,6 +46,8 @@ public:
     std::atomic<bool> offerCompression{false};
     std::atomic<bool> timeSource{false};
     std::atomic<size_t> maximumBlock{SIZE_MAX};
+    // Whether the new connections write "TURN" down at the start of each turn.
+    std::atomic<bool> recordTurns{false};
 
     std::vector<std::string> Events() const {
         std::lock_guard<std::mutex> guard(lock_);
@@ -121,6 +123,7 @@ protected:
         socket->offerEncryption = offerEncryption.load();
         socket->offerCompression = offerCompression.load();
         socket->SetTimeSource(timeSource);
+        socket->recordTurns = recordTurns.load();
         if (Accept(*socket)) {
             std::lock_guard<std::mutex> guard(lock_);
             accepted_.push_back(socket);
@@ -131,6 +134,12 @@ protected:
         CAsyncSocketEx::OnClose(error);
         std::lock_guard<std::mutex> guard(lock_);
         ++closes_;
+    }
+    int ProcessReceivedData(int error) override {
+        if (recordTurns) {
+            Record("TURN");
+        }
+        return CAsyncSocketEx::ProcessReceivedData(error);
     }
     void OnCommandNotFound(const std::string& word, const std::string& parameters) override {
         Record("NotFound|" + word + "|" + parameters);

@@ -298,7 +298,7 @@ TEST_F(SessionCommandsTest, PeersOtherThanTheCentralAreClosedWhenTheyMakeTheNode
     ASSERT_TRUE(unauthorised.Handshake(false));
     unauthorised.SendText(std::string(32 * 1024, 'f'));
     EXPECT_TRUE(unauthorised.WaitClosed());
-    LinesOnceLogged("ended: connections not authorised hold more than 16384 bytes");
+    LinesOnceLogged("ended: connections other than the active one hold more than 16384 bytes");
 
     // The central server's connections go on.
     EXPECT_TRUE(manager_->IsConnectedSocket(nullptr));
