@@ -400,7 +400,7 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
     if (rightVersion && parameters.size() >= 3) {
         std::string installed;
         foundation::CRegistry(kNodeSection).ReadString("LatestInstalledSetup", installed);
-        if (IsOfferedSetupNewer(installed, parameters[1])) {
+        if (IsOfferedSetupNewer(installed, parameters[1]) && MayOfferAnUpdate(parameters[1])) {
             ResetUpdate();
             update_requested_ = true;
             SendFormatted("UPDATE %s %s\r", installed.c_str(),
@@ -421,6 +421,23 @@ void COrvanthellaFileSocket::SocketCmdSTARTS(const SocketParameters& parameters)
         Trace(0, 0, "File Socket Communication version not equal");
     }
     SendFormatted("STARTS %ld\r", IsAuthorised() ? 1L : 0L);
+}
+
+bool COrvanthellaFileSocket::MayOfferAnUpdate(const std::string& offered) {
+    // While a central server is active, only its machine may hand the node a program to run:
+    // without that, any peer that finished the published handshake could.
+    const COrvanthellaFileSocketThread* thread = thread_.load();
+    std::string address;
+    unsigned port = 0;
+    if (thread == nullptr || !thread->HasActiveCentral() ||
+        (GetPeerName(address, port) && thread->IsCentralAddress(address))) {
+        return true;
+    }
+    Trace(0, 0,
+          "Setup %s offered by %s is not asked for: only the active central server's "
+          "machine may offer one",
+          offered.c_str(), GetPeerAddressText().c_str());
+    return false;
 }
 
 void COrvanthellaFileSocket::ResetUpdate() {

@@ -147,6 +147,10 @@ private:
     bool WriteUpdatePiece(const uint8_t* data, size_t length, std::string& error);
     void FinishUpdate(const std::string& name);
     void ResetUpdate();
+    // Whether the setup `offered` in this connection's STARTS may be asked for: by anyone while
+    // no central server is active, else only by a connection from its machine (the refusal is
+    // logged).
+    bool MayOfferAnUpdate(const std::string& offered);
 
     // The limit the lines this connection causes are held to now: none for the active central
     // server's authorised connection, the connection's own for any other.

@@ -275,6 +275,11 @@ void COrvanthellaFileSocketThread::RemoveSocket(const COrvanthellaFileSocket* so
     }
 }
 
+bool COrvanthellaFileSocketThread::HasActiveCentral() const {
+    std::lock_guard<std::mutex> guard(sockets_lock_);
+    return !central_address_.empty();
+}
+
 bool COrvanthellaFileSocketThread::IsCentralAddress(const std::string& address) const {
     std::lock_guard<std::mutex> guard(sockets_lock_);
     return !central_address_.empty() && central_address_ == address;

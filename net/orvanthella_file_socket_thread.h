@@ -102,6 +102,8 @@ public:
     // every other connection's lines are limited as a stranger's.
     void SetCentralAddress(const std::string& address);
     bool IsCentralAddress(const std::string& address) const;
+    // Whether a central server is active (its address set).
+    bool HasActiveCentral() const;
     bool HasCentralSocket() const;
     // Whether `socket` may remove cached files: the central server's connection, or any
     // authorised one while no central server is active.

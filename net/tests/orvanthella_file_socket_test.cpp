@@ -1284,6 +1284,30 @@ TEST_F(FileSocketTest, AskingForAnUpdateGrantsNothingBeforeItsProgramComes) {
     EXPECT_TRUE(LogContains("received bytes inflate to more than 262144"));
 }
 
+TEST_F(FileSocketTest, WhileACentralServerIsActiveOnlyItsMachineIsAskedForAnUpdate) {
+    foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
+    Start();
+    // Another machine's central server is active: a peer from here is taken as any other,
+    // but it hands the node no program.
+    thread_->SetCentralAddress("192.0.2.7");
+    {
+        FilePeer peer(port_);
+        ASSERT_TRUE(peer.Handshake(false));
+        peer.SendText("STARTS 2 10.6.1.0 Setup\r");
+        EXPECT_EQ(peer.ReadLine(), "STARTS 1");
+        EXPECT_TRUE(LogContains("Setup 10.6.1.0 offered by 127.0.0.1:"));
+        peer.SendText("UPDATE Sobrink 5\rhelloHEARTB 1 00000000010000000002\r");
+        EXPECT_EQ(peer.ReadLine(), "HEARTB 0 00000000010000000002");
+        EXPECT_FALSE(fs::exists(temp_.path() / "Pelwix" / "Sobrink.exe"));
+    }
+    // This machine's central server is: its offer is asked for.
+    thread_->SetCentralAddress("127.0.0.1");
+    FilePeer peer(port_);
+    ASSERT_TRUE(peer.Handshake(false));
+    peer.SendText("STARTS 2 10.6.1.0 Setup\r");
+    EXPECT_EQ(peer.ReadLine(), "UPDATE 10.6.0.0 Setup");
+}
+
 TEST_F(FileSocketTest, AnUpdateLongerThanAFileMayBeIsReadPastAndNotRun) {
     SetDword("MaximumFileCacheSyncSizeMB", 1);
     foundation::CRegistry("Pelwix").WriteString("LatestInstalledSetup", "10.6.0.0");
