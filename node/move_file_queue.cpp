@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <system_error>
+#include <unordered_set>
 #include <utility>
 
 #include "foundation/operator_alert.h"
@@ -184,6 +185,16 @@ int MoveFileQueue::ReadInto(const std::string& windowsPath, int64_t now) {
         return error;
     }
     const size_t keptBefore = kept_lines_.size();
+    // A queue of tens of thousands of moves is read in one go at the start: each line is looked
+    // up, not compared with every move before it.
+    std::unordered_set<std::string> queued;
+    queued.reserve(moves_.size() + 1);
+    for (const CMoveFileToCentral& move : moves_) {
+        queued.insert(move.source);
+    }
+    if (trying_) {
+        queued.insert(trying_->source);
+    }
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find('\n', start);
@@ -210,7 +221,7 @@ int MoveFileQueue::ReadInto(const std::string& windowsPath, int64_t now) {
             }
             continue;
         }
-        if (IsQueued(move->source)) {
+        if (!queued.insert(move->source).second) {
             continue;
         }
         Trace(kTraceCallId, move->channelId, "Moving file: pending from before: %s",
@@ -355,14 +366,6 @@ std::string MoveFileQueue::IncompleteReason() const {
         return "the queue in " + path_ + " could not be written since it changed";
     }
     return {};
-}
-
-bool MoveFileQueue::IsQueued(const std::string& source) const {
-    if (trying_ && trying_->source == source) {
-        return true;
-    }
-    return std::any_of(moves_.begin(), moves_.end(),
-                       [&](const CMoveFileToCentral& move) { return move.source == source; });
 }
 
 void MoveFileQueue::QueueMoveFile(int32_t channelId, const std::string& source,

@@ -126,8 +126,6 @@ private:
     void PutBack(CMoveFileToCentral move, bool changed);
     // The move tried is done with, and leaves the queue.
     void Finish();
-    // Whether `source` is queued or being tried.
-    bool IsQueued(const std::string& source) const;
 
     const std::string path_;
     mutable std::recursive_mutex lock_;
