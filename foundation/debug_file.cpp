@@ -401,19 +401,17 @@ void CDebugFile::WriteCountedLocked(std::string_view bytes) {
     if (!file_.is_open() && open_error_ == 0) {
         return;  // a log that has no file now (off, or closing) loses nothing
     }
-    if (lost_lines_ != 0) {
+    if (lost_.any()) {
         std::string note;
         AppendDebugLineHeader(note, kDebugChannelLog, kDebugNone, kDebugNone, kPlainLine, 1);
-        note += platform::Format("%llu debug lines could not be written (%s) and are lost",
-                                 static_cast<unsigned long long>(lost_lines_),
-                                 platform::OpenErrorText(loss_error_).c_str());
+        note += lost_.Note("debug lines");
         ToDebugFileBytes(note);
         if (const int error = file_.WriteAll(note); error != 0) {
             LoseLinesLocked(bytes, error);
             return;
         }
         folder_bytes_ += note.size();
-        lost_lines_ = 0;
+        lost_.Told();
     }
     if (const int error = file_.WriteAll(bytes); error != 0) {
         LoseLinesLocked(bytes, error);
@@ -427,19 +425,9 @@ void CDebugFile::LoseLinesLocked(std::string_view bytes, int error) {
     if (!file_.is_open()) {
         error = open_error_;
     }
-    if (lost_lines_ == 0) {
-        loss_error_ = error;
-    }
-    const auto line_ends = static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-    lost_lines_ += std::max<uint64_t>(1, line_ends);
-    // A disk that is all but full lets a short write in now and then: the operator hears of it
-    // once, not at every turn.
-    const uint64_t now = platform::CurrentClock().TickMs();
-    if (alerted_ && now - alerted_at_ms_ < kAlertIntervalMs) {
+    if (!lost_.Lose(bytes, error, platform::CurrentClock().TickMs())) {
         return;
     }
-    alerted_ = true;
-    alerted_at_ms_ = now;
     // The full host path, so that the operator finds the file whatever the working folder.
     std::error_code unknown;
     const std::string path =
@@ -483,9 +471,9 @@ void CDebugFile::OpenFile() {
         std::string banner = BuildDebugBanner(interval.label);
         ToDebugFileBytes(banner);
         // The banner comes first even in a file that follows lost lines: their count follows.
-        const uint64_t lost = std::exchange(lost_lines_, 0);
+        const uint64_t lost = lost_.TakeCount();
         WriteBoundedLocked(banner);
-        lost_lines_ += lost;
+        lost_.AddCount(lost);
     }
 }
 

@@ -29,6 +29,7 @@
 #include "foundation/debug_channel.h"
 #include "foundation/debug_folder.h"
 #include "foundation/debug_line_queues.h"
+#include "foundation/lost_lines.h"
 #include "foundation/peer_log_ledger.h"
 #include "platform/append_only_file.h"
 #include "platform/critical_section.h"
@@ -174,14 +175,9 @@ private:
     uint64_t folder_bytes_ = 0;
     // Set when the current file filled the folder's bound: nothing more is written to it.
     bool full_ = false;
-    // The lines that could not be written since lines were last written, and why (an errno).
-    uint64_t lost_lines_ = 0;
-    int loss_error_ = 0;
-    // When the operator was last told that lines are lost (a tick), told again an hour later
-    // at the soonest.
-    static constexpr uint64_t kAlertIntervalMs = 3600 * 1000;
-    bool alerted_ = false;
-    uint64_t alerted_at_ms_ = 0;
+    // The lines that could not be written since lines were last written, why, and when the
+    // operator was last told.
+    LostLines lost_;
     // Why the current file could not be opened; 0 when it is open.
     int open_error_ = 0;
     // How long files count as the present (the length of an interval) for the trim.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace ruzd::foundation {
 
@@ -29,6 +30,10 @@ public:
     std::string Note(std::string_view what) const;
     // The log has told of them: counting starts again.
     void Told() { count_ = 0; }
+    // The count so far, counting starting again meanwhile, and the count added back: for a
+    // line that must come before the note of earlier losses (a new file's banner).
+    uint64_t TakeCount() { return std::exchange(count_, 0); }
+    void AddCount(uint64_t count) { count_ += count; }
 
 private:
     uint64_t count_ = 0;

@@ -42,13 +42,16 @@ std::shared_ptr<BufferBudget> CreateNodeBufferBudget() {
                                 ReadActiveConnectionBufferLimit());
 }
 
-std::shared_ptr<foundation::AddressGate> ReadCentralServerAddresses(const char* port_name) {
-    foundation::CRegistry registry("Pelwix");
+std::string ReadCentralServerAddressList() {
     std::string list;
-    if (!registry.ReadString("Central Server Addresses", list)) {
+    if (!foundation::CRegistry("Pelwix").ReadString("Central Server Addresses", list)) {
         list.clear();
     }
-    auto gate = std::make_shared<foundation::AddressGate>(list);
+    return list;
+}
+
+std::shared_ptr<foundation::AddressGate> ReadCentralServerAddresses(const char* port_name) {
+    auto gate = std::make_shared<foundation::AddressGate>(ReadCentralServerAddressList());
     for (const std::string& bad : gate->BadEntries()) {
         SocketLog(
             "%s: \"Central Server Addresses\" entry \"%s\" is neither an address nor an "

@@ -41,6 +41,10 @@ size_t ReadActiveConnectionBufferLimit();
 // A buffer budget of the registry's sizes, for the connections of the node's two ports.
 std::shared_ptr<BufferBudget> CreateNodeBufferBudget();
 
+// The registry's "Central Server Addresses" of the node's section as it stands; empty when
+// missing.
+std::string ReadCentralServerAddressList();
+
 // The registry's "Central Server Addresses" of the node's section: the peers the node's ports
 // let in (see AddressGate; missing or empty: every peer). Its entries that are neither an
 // address nor a range are logged, for the port named `port_name`.

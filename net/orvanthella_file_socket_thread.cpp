@@ -581,7 +581,8 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
         errorText = platform::Format("File too big (%s)", localPath.c_str());
         return false;
     }
-    if (!CentralSocket()) {
+    const std::shared_ptr<COrvanthellaFileSocket> socket = CentralSocket();
+    if (!socket) {
         errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());
         return false;
     }
@@ -605,11 +606,6 @@ bool COrvanthellaFileSocketThread::UploadFile(int32_t channel, const std::string
             break;  // shrunk: padded below as before
         }
         checked += read;
-    }
-    const std::shared_ptr<COrvanthellaFileSocket> socket = CentralSocket();
-    if (!socket) {
-        errorText = platform::Format("No Connected File Socket found (%s)", localPath.c_str());
-        return false;
     }
 
     const int32_t id = requests_.NewRequestId(socket->Serial());

@@ -349,7 +349,7 @@ void MoveFileQueue::KeepOnDisk(int64_t now) {
     }
     std::lock_guard hold(lock_);
     TakeInUnread(now);
-    if (behind_ || !taken_in_.empty()) {
+    if (behind_) {
         Save(now);
     }
 }
@@ -577,7 +577,6 @@ bool MoveFileQueue::Save(int64_t now) {
     if (const uint32_t error =
             platform::ReplaceFileDurably(path, text.data(), text.size(), path.parent_path());
         error != 0) {
-        write_failed_ = true;
         if (write_notice_.Due(now)) {
             const std::string reason = platform::WinErrorText(error);
             Trace(kTraceCallId, 0,
@@ -595,8 +594,7 @@ bool MoveFileQueue::Save(int64_t now) {
         return false;
     }
     behind_ = false;
-    if (write_failed_) {
-        write_failed_ = false;
+    if (write_notice_.said) {
         write_notice_ = {};
         Trace(kTraceCallId, 0, "Moving file: the queue in %s is kept again: %zu moves",
               path_.c_str(), count);

@@ -137,8 +137,7 @@ private:
     // Set while the kept file does not hold the queue in memory: it changed since, or its
     // last write failed.
     bool behind_ = false;
-    // Set when the last write of the kept file failed.
-    bool write_failed_ = false;
+    // When the failure to write the kept file was said; none while the last write went well.
     Notice write_notice_;
     // Set while the kept queue could not be read nor set aside: it is then never written over.
     bool kept_unread_ = false;

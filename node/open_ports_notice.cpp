@@ -4,20 +4,15 @@
 
 #include "foundation/address_gate.h"
 #include "foundation/debug_channel.h"
-#include "foundation/registry.h"
+#include "net/connection_limit.h"
 #include "node/manager_log.h"
-#include "node/vesmarin_manager.h"
 #include "platform/error_output.h"
 #include "platform/text.h"
 
 namespace ruzd::node {
 
 void SayWhenAnyPeerMayActAsCentral(uint32_t command_port, uint32_t file_port) {
-    std::string list;
-    if (!foundation::CRegistry(kNodeRegistrySection).ReadString("Central Server Addresses", list)) {
-        list.clear();
-    }
-    if (!foundation::AddressGate(list).AdmitsEveryone()) {
+    if (!foundation::AddressGate(net::ReadCentralServerAddressList()).AdmitsEveryone()) {
         return;
     }
     const std::string line = platform::Format(

@@ -56,9 +56,14 @@ int ReadRegularFile(const std::filesystem::path& path, std::string& content) {
     if (fd.get() < 0) {
         return errno != 0 ? errno : EIO;
     }
+    return ReadToEnd(fd.get(), content);
+}
+
+int ReadToEnd(int fd, std::string& content) {
+    content.clear();
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

@@ -36,6 +36,9 @@ std::string OpenErrorText(int error);
 // the failure (ENOENT for a missing file, kNotARegularFileError for a FIFO, EIO or what
 // read(2) said for a failed read).
 int ReadRegularFile(const std::filesystem::path& path, std::string& content);
+// Reads what is left of the file open as `fd` into `content` (emptied first): 0, or the errno
+// of a failed read (`content` emptied then).
+int ReadToEnd(int fd, std::string& content);
 
 // Creates the regular file at `path` (with `mode`), or empties the one there, and writes all of
 // `content` into it: 0, or the errno of the failure (kNotARegularFileError for a FIFO, EISDIR

@@ -36,23 +36,6 @@ uint8_t CurrentByte(const std::string& content, uint32_t offset) {
     return byte;
 }
 
-// Everything the card's file holds, read from its start; false when a read fails.
-bool ReadCardFile(int fd, std::string& content) {
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0) {
-            return true;
-        }
-        if (got < 0 && errno != EINTR) {
-            return false;
-        }
-        if (got > 0) {
-            content.append(buffer, static_cast<size_t>(got));
-        }
-    }
-}
-
 // The file that plays the card, open to read and append; -1 when there is no card. Anything but
 // a regular file (a FIFO would hold the watchdog's loop in its first read) is no card either,
 // and is named once.
@@ -85,7 +68,7 @@ bool WatchdogDeviceControl(uint32_t code, const void* input, size_t input_size, 
     char line[64];
     if (code == kWatchdogReadPort && output != nullptr && output_size >= 1) {
         std::string content;
-        if (!ReadCardFile(file.get(), content)) {
+        if (ReadToEnd(file.get(), content) != 0) {
             return false;
         }
         const uint8_t byte = CurrentByte(content, offset);
